@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QObject>
+#include <QSettings>
+#include <QString>
+#include <QVariant>
+
+#include <memory>
+#include <optional>
+
+// The application's one settings store, in place of the platform's user
+// defaults: flat keys in an INI file in the user's configuration folder.
+//
+// INI files hand every value back as text after a restart, so the typed
+// readers convert stored text the way the user defaults would ("true", "1",
+// "54.687"), and fall back to the reader's own default when the key is
+// absent or holds something they cannot read.
+//
+// Every write and removal in the application goes through this object, and
+// each one emits `changed(key)`; views and stores that follow a setting
+// listen to that signal. Lives on the main thread.
+class Settings : public QObject {
+    Q_OBJECT
+public:
+    // The process-wide store ("Corvanta" in the user's config folder).
+    static Settings& standard();
+
+    // A store over a given INI file (tests, tools).
+    explicit Settings(const QString& iniPath, QObject* parent = nullptr);
+    ~Settings() override;
+
+    bool contains(const QString& key) const;
+    QVariant value(const QString& key) const; // invalid when absent
+
+    // Booleans: a stored bool; the texts "true"/"yes" and "false"/"no" in any
+    // case; a number (non-zero is true). Anything else gives the default.
+    bool boolValue(const QString& key, bool defaultValue) const;
+    // Integers: a stored integer, or a number text (a fractional number is
+    // truncated towards zero). Non-finite or out-of-range gives the default.
+    qint64 intValue(const QString& key, qint64 defaultValue) const;
+    // Doubles: a stored number or a finite number text.
+    double doubleValue(const QString& key, double defaultValue) const;
+    // Text: a stored text, or a number or bool written as text.
+    QString stringValue(const QString& key, const QString& defaultValue = {}) const;
+
+    // Readers that say "absent" instead of taking a default.
+    std::optional<bool> optionalBool(const QString& key) const;
+    std::optional<qint64> optionalInt(const QString& key) const;
+    std::optional<double> optionalDouble(const QString& key) const;
+    std::optional<QString> optionalString(const QString& key) const;
+
+    void setValue(const QString& key, const QVariant& value);
+    void remove(const QString& key);
+
+    QStringList allKeys() const;
+    // Writes pending changes to disk now (also done by Qt on its own).
+    void sync();
+    QString fileName() const;
+
+Q_SIGNALS:
+    void changed(const QString& key);
+
+private:
+    std::unique_ptr<QSettings> m_store;
+};

@@ -1,0 +1,36 @@
+#include "TestEnvironment.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <cstdlib>
+
+namespace TestEnvironment {
+
+void isolateUserFolders()
+{
+    // Deliberately leaked: the folders must outlive every test in the process.
+    static QTemporaryDir* root = new QTemporaryDir(QDir::tempPath() + "/corvanta-test-XXXXXX");
+    const QString base = root->path();
+    for (const char* name : { "config", "data", "cache", "runtime" })
+        QDir().mkpath(base + "/" + name);
+    setenv("XDG_CONFIG_HOME", qPrintable(base + "/config"), 1);
+    setenv("XDG_DATA_HOME", qPrintable(base + "/data"), 1);
+    setenv("XDG_CACHE_HOME", qPrintable(base + "/cache"), 1);
+    QFile::setPermissions(base + "/runtime", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    setenv("XDG_RUNTIME_DIR", qPrintable(base + "/runtime"), 1);
+}
+
+QString sourceDir()
+{
+    if (const char* dir = std::getenv("CORVANTA_SOURCE_DIR"); dir && *dir)
+        return QString::fromLocal8Bit(dir);
+    return QDir::currentPath();
+}
+
+QString sharedDataDir()
+{
+    return QDir(sourceDir() + "/../shared/data").absolutePath();
+}
+
+} // namespace TestEnvironment

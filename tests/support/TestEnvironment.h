@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+// Each test process runs with its own empty configuration and data folders,
+// so settings and support files never leak between tests or into the user's.
+namespace TestEnvironment {
+
+// Points XDG_CONFIG_HOME, XDG_DATA_HOME and XDG_CACHE_HOME at fresh
+// temporary folders. Call before the Qt application object exists.
+void isolateUserFolders();
+
+// The checkout's root folder (tests read real data files from it).
+QString sourceDir();
+
+// ../shared/data next to the checkout, where the map sources live.
+QString sharedDataDir();
+
+} // namespace TestEnvironment

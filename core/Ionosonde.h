@@ -1,0 +1,80 @@
+#pragma once
+
+#include "GeoMath.h"
+#include "SWPCParser.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QHashFunctions>
+#include <QList>
+#include <QString>
+#include <QUrl>
+
+#include <optional>
+
+// One ionosonde station's latest reading.
+struct IonosondeReading {
+    QString code;              // also the reading's id
+    QString name;
+    GeoCoordinate coordinate;  // longitude in -180...180 after parsing
+    double mufd = 0;           // measured MUF in MHz, above 0 after parsing
+    std::optional<double> fof2;
+    std::optional<double> confidence; // the service's score, 0...100
+    std::optional<QDateTime> time;
+
+    const QString& id() const { return code; }
+
+    // The same station's same measurement: name, place and the secondary
+    // values take no part.
+    friend bool operator==(const IonosondeReading& a, const IonosondeReading& b)
+    {
+        return a.code == b.code && a.time == b.time && a.mufd == b.mufd;
+    }
+};
+
+inline size_t qHash(const IonosondeReading& reading, size_t seed = 0)
+{
+    return qHash(reading.code, seed);
+}
+
+// The Zelq ionosonde service's station feed and what is computed from it.
+namespace Zelq {
+
+// The station feed, fetched by the space weather client.
+QUrl stationsURL();
+
+// Readings older than this are dropped by the parser, in seconds.
+inline constexpr qint64 maxAge = 10800;
+// Gaussian distance scale of `estimate`, km.
+inline constexpr double influenceKm = 1500;
+// Smallest distance in the inverse-square weight of `estimate`, km.
+inline constexpr double nearRadiusKm = 50;
+
+struct Estimate {
+    double muf = 0;           // weighted mean mufd of the stations within reach, MHz
+    double confidence = 0;    // 0...1, falls with the distance to the nearest station
+    int stationsUsed = 0;
+    IonosondeReading nearest; // nearest of all readings
+    double nearestDistanceKm = 0;
+
+    friend bool operator==(const Estimate&, const Estimate&) = default;
+};
+
+struct NearestStation {
+    IonosondeReading reading;
+    double distanceKm = 0;
+
+    friend bool operator==(const NearestStation&, const NearestStation&) = default;
+};
+
+// The feed document as readings, in the feed's order. Records without a
+// usable MUF or position, or older than `maxAge` at `now`, are skipped.
+// Fails on bodies that are not JSON, or not an array of objects
+// (unexpectedFormat "Zelq stations").
+SWPCParser::Result<QList<IonosondeReading>> parseStations(const QByteArray& data, const QDateTime& now);
+
+// The highest amateur band whose lower edge is at or below the MUF, as its
+// text ("10 m"), or "below 160 m".
+QString highestOpenBand(double muf);
+
+} // namespace Zelq

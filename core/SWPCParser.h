@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QList>
+#include <QString>
+
+#include <expected>
+#include <optional>
+
+// The reading rules every space weather and ionosphere feed shares: one date
+// rule, one number rule, one table reader and one error for a body of the
+// wrong shape. The NOAA product readers (SWPCFeeds.h), the GFZ reader and
+// the ionosonde station reader are built on them. All pure.
+namespace SWPCParser {
+
+// Why a feed body was refused.
+struct ParseError {
+    enum class Kind {
+        // Not JSON, or JSON whose top level is neither an object nor an
+        // array; `text` is the JSON reader's own message.
+        json,
+        // JSON of a shape the reader does not take; `text` names the product
+        // ("Kp 3-hour", "GFZ Kp", "Zelq stations", ...).
+        unexpectedFormat,
+    };
+    Kind kind = Kind::unexpectedFormat;
+    QString text;
+
+    static ParseError unexpectedFormat(const QString& label) { return { Kind::unexpectedFormat, label }; }
+    static ParseError json(const QString& message) { return { Kind::json, message }; }
+
+    friend bool operator==(const ParseError&, const ParseError&) = default;
+};
+
+template <typename T>
+using Result = std::expected<T, ParseError>;
+
+// The body as a JSON object or array (never a bare scalar).
+Result<QJsonValue> parseJson(const QByteArray& body);
+
+// A time text as an instant. Blanks become "T"; a text with neither a
+// trailing "Z" nor a zone offset is taken as UTC. The rest must be an
+// internet date-time (date, "T", hh:mm:ss, optional fraction, "Z" or an
+// offset such as "+02:00" or "-05:00"). Anything else, an absent value
+// (QJsonValue::Undefined) included, gives no time.
+std::optional<QDateTime> date(const QJsonValue& value);
+
+// A JSON number (true and false read as 1 and 0), or a text holding one
+// decimal number once blanks and tabs around it are removed. Only finite
+// numbers: "NaN", "inf" and the like are no number.
+std::optional<double> number(const QJsonValue& value);
+
+// A feed's table as records: an array of objects as it stands, or an array
+// of arrays whose first row names the columns. Any other shape gives none.
+QList<QJsonObject> records(const QJsonValue& value);
+
+} // namespace SWPCParser

@@ -102,6 +102,60 @@ SWPCParser::Result<QList<IonosondeReading>> parseStations(const QByteArray& data
     return readings;
 }
 
+std::optional<NearestStation> nearest(const GeoCoordinate& point, const QList<IonosondeReading>& readings,
+                                      double maxDistanceKm)
+{
+    std::optional<NearestStation> best;
+    for (const IonosondeReading& reading : readings) {
+        if (reading.confidence && !(*reading.confidence >= 25))
+            continue;
+        const double d = GeoMath::distanceKm(point, reading.coordinate);
+        if (!(d <= maxDistanceKm))
+            continue;
+        if (!best || d < best->distanceKm)
+            best = NearestStation { reading, d };
+    }
+    return best;
+}
+
+std::optional<Estimate> estimate(const GeoCoordinate& point, const QList<IonosondeReading>& readings)
+{
+    if (readings.isEmpty())
+        return std::nullopt;
+    // Beyond this a station says nothing about the point.
+    constexpr double reachKm = 4500;
+
+    const IonosondeReading* nearestReading = &readings.first();
+    double nearestKm = std::numeric_limits<double>::max();
+    double weightSum = 0;
+    double weightedSum = 0;
+    int used = 0;
+    for (const IonosondeReading& reading : readings) {
+        const double d = GeoMath::distanceKm(point, reading.coordinate);
+        if (d < nearestKm) {
+            nearestKm = d;
+            nearestReading = &reading;
+        }
+        if (!(d < reachKm))
+            continue;
+        double quality = 1;
+        if (reading.confidence) {
+            const double c = *reading.confidence / 100;
+            quality = c >= 1 ? 1 : std::max(c, 0.2);
+        }
+        const double scaled = d / influenceKm;
+        const double nearKm = std::max(nearRadiusKm, d);
+        const double weight = std::exp(-scaled * scaled) * quality / (nearKm * nearKm);
+        weightSum += weight;
+        weightedSum += weight * reading.mufd;
+        ++used;
+    }
+    if (!(weightSum > 0))
+        return std::nullopt;
+    const double confidence = std::max(0.0, std::min(1.0, (3000 - nearestKm) / 2200));
+    return Estimate { weightedSum / weightSum, confidence, used, *nearestReading, nearestKm };
+}
+
 QString highestOpenBand(double muf)
 {
     struct Edge {

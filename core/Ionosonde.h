@@ -73,6 +73,14 @@ struct NearestStation {
 // (unexpectedFormat "Zelq stations").
 SWPCParser::Result<QList<IonosondeReading>> parseStations(const QByteArray& data, const QDateTime& now);
 
+// The nearest reading of usable confidence (unknown, or at least 25) within
+// `maxDistanceKm` (inclusive); the first of equally near ones.
+std::optional<NearestStation> nearest(const GeoCoordinate& point, const QList<IonosondeReading>& readings,
+                                      double maxDistanceKm);
+
+// A distance-weighted mean of the stations closer than 4500 km.
+std::optional<Estimate> estimate(const GeoCoordinate& point, const QList<IonosondeReading>& readings);
+
 // The highest amateur band whose lower edge is at or below the MUF, as its
 // text ("10 m"), or "below 160 m".
 QString highestOpenBand(double muf);

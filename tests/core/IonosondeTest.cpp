@@ -148,3 +148,69 @@ TEST(ZelqBands, NamesTheHighestOpenBand)
     EXPECT_EQ(Zelq::highestOpenBand(1.8), "160 m");
     EXPECT_EQ(Zelq::highestOpenBand(1.79), "below 160 m");
 }
+
+namespace {
+
+IonosondeReading station(const char* code, GeoCoordinate at, double mufd, std::optional<double> confidence = std::nullopt)
+{
+    return { code, code, at, mufd, std::nullopt, confidence, std::nullopt };
+}
+
+} // namespace
+
+TEST(ZelqNearest, SkipsDoubtfulReadingsAndKeepsTheLimitInclusive)
+{
+    const GeoCoordinate home { 50, 10 };
+    const QList<IonosondeReading> readings {
+        station("doubtful", { 50, 10.1 }, 9, 24.9),
+        station("far", { 50, 20 }, 11, 80),
+        station("near", { 50, 12 }, 10),
+    };
+    const auto found = Zelq::nearest(home, readings, 3000);
+    ASSERT_TRUE(found.has_value());
+    EXPECT_EQ(found->reading.code, "near");
+
+    const double limit = GeoMath::distanceKm(home, { 50, 12 });
+    EXPECT_TRUE(Zelq::nearest(home, { readings[2] }, limit).has_value());
+    EXPECT_FALSE(Zelq::nearest(home, { readings[2] }, limit - 0.001).has_value());
+    EXPECT_FALSE(Zelq::nearest(home, {}, 3000).has_value());
+
+    // Equally near: the first in the list.
+    const auto tie = Zelq::nearest(home, { station("east", { 50, 11 }, 8), station("east too", { 50, 11 }, 9) }, 3000);
+    EXPECT_EQ(tie->reading.code, "east");
+}
+
+TEST(ZelqEstimate, WeighsStationsWithinReach)
+{
+    const GeoCoordinate home { 0, 0 };
+    // 1000 km due east along the equator.
+    const GeoCoordinate east { 0, 1000 / 111.19492664455873 };
+
+    EXPECT_FALSE(Zelq::estimate(home, {}).has_value());
+    EXPECT_FALSE(Zelq::estimate(home, { station("far", { 0, 5000 / 111.19492664455873 }, 12) }).has_value());
+
+    const auto one = Zelq::estimate(home, { station("one", east, 14.5) });
+    ASSERT_TRUE(one.has_value());
+    EXPECT_DOUBLE_EQ(one->muf, 14.5);
+    EXPECT_NEAR(one->confidence, 2000.0 / 2200.0, 1e-6);
+    EXPECT_EQ(one->stationsUsed, 1);
+    EXPECT_NEAR(one->nearestDistanceKm, 1000, 1e-6);
+
+    // Two stations at the same distance, one of poor confidence: it counts
+    // with the floor quality 0.2, so the mean leans 5:1 to the good one.
+    const GeoCoordinate west { 0, -east.longitude };
+    const auto two = Zelq::estimate(home, { station("good", east, 12), station("poor", west, 24, 5) });
+    ASSERT_TRUE(two.has_value());
+    EXPECT_NEAR(two->muf, (12 * 1 + 24 * 0.2) / 1.2, 1e-9);
+    EXPECT_EQ(two->stationsUsed, 2);
+    EXPECT_EQ(two->nearest.code, "good");
+
+    // A station beyond reach stays out of the mean but is still a
+    // candidate for the nearest one.
+    const auto close = Zelq::estimate(home, { station("far", { 0, 60 }, 30), station("here", { 0, 0.1 }, 9) });
+    ASSERT_TRUE(close.has_value());
+    EXPECT_EQ(close->nearest.code, "here");
+    EXPECT_EQ(close->stationsUsed, 1);
+    EXPECT_DOUBLE_EQ(close->muf, 9);
+    EXPECT_DOUBLE_EQ(close->confidence, 1);
+}

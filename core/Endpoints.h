@@ -12,7 +12,7 @@ inline constexpr const char* makerBase = "https://corvanta.app";
 
 // Space weather and ionosphere feeds.
 inline constexpr const char* swpcBase = "https://services.swpc.noaa.gov";
-inline constexpr const char* gfzBase = "https://kp.gfz-potsdam.de/app/json/";
+inline constexpr const char* gfzBase = "https://kp.gfz-potsdam.de";
 inline constexpr const char* zelqBase = "https://prop.kc2g.com";
 
 // The country file's publisher.

@@ -1,12 +1,15 @@
+#include "CorvantaApp.h"
+#include "Updater.h"
+
 #include <QApplication>
-#include <QMainWindow>
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    QMainWindow window;
-    window.setWindowTitle("Corvanta");
-    window.resize(1440, 900);
-    window.show();
+    QApplication::setApplicationName(QStringLiteral("Corvanta"));
+    QApplication::setApplicationVersion(Updater::currentVersion());
+
+    CorvantaApp corvanta;
+    corvanta.openMainWindow();
     return app.exec();
 }

@@ -1,0 +1,6 @@
+#include "DXClusterClient.h"
+
+DXClusterClient::DXClusterClient(QObject* parent)
+    : QObject(parent)
+{
+}

@@ -1,0 +1,6 @@
+#include "PredictionStore.h"
+
+PredictionStore::PredictionStore(QObject* parent)
+    : QObject(parent)
+{
+}

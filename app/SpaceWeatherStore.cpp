@@ -1,0 +1,10 @@
+#include "SpaceWeatherStore.h"
+
+SpaceWeatherStore::SpaceWeatherStore(QObject* parent)
+    : QObject(parent)
+{
+}
+
+void SpaceWeatherStore::refresh()
+{
+}

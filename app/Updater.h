@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+// The process-wide self-updater. For now a shell: the release check itself
+// comes later; the version text is already the real one.
+class Updater : public QObject {
+    Q_OBJECT
+public:
+    static Updater& shared();
+
+    // The application's version text, compiled in; "0" when the build gave none.
+    static QString currentVersion();
+
+    // Arms the periodic update check (called when a main window is first shown).
+    void start();
+    // Checks for a newer release now; `userAsked` also reports "up to date".
+    void check(bool userAsked);
+
+private:
+    Updater();
+};

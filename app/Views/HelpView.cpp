@@ -1,0 +1,6 @@
+#include "HelpView.h"
+
+HelpView::HelpView(QWidget* parent)
+    : QWidget(parent)
+{
+}

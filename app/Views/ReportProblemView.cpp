@@ -1,0 +1,6 @@
+#include "ReportProblemView.h"
+
+ReportProblemView::ReportProblemView(QWidget* parent)
+    : QWidget(parent)
+{
+}

@@ -1,0 +1,7 @@
+#include "SettingsView.h"
+
+SettingsView::SettingsView(const AppStores& stores, QWidget* parent)
+    : QWidget(parent)
+    , m_stores(stores)
+{
+}

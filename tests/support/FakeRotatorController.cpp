@@ -6,6 +6,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <stdexcept>
@@ -61,6 +62,13 @@ void FakeRotatorController::setAnswers(Answers answers)
 {
     std::lock_guard lock(m_mutex);
     m_answers = answers;
+}
+
+void FakeRotatorController::setCustomAnswer(const QByteArray& bytes)
+{
+    std::lock_guard lock(m_mutex);
+    m_answers = Answers::Custom;
+    m_customAnswer = bytes;
 }
 
 void FakeRotatorController::setAnswerDelay(double seconds)
@@ -173,7 +181,7 @@ void FakeRotatorController::advance(Clock::time_point now)
     m_lastAdvance = now;
     if (!m_target)
         return;
-    const double step = m_rate * dt;
+    const double step = m_rate * std::clamp(m_speedLevel, 1, 4) / 4.0 * dt;
     const double gap = *m_target - m_azimuth;
     m_azimuth = std::abs(gap) <= step ? *m_target : m_azimuth + std::copysign(step, gap);
 }
@@ -193,6 +201,7 @@ void FakeRotatorController::handle(const QByteArray& received, Clock::time_point
         case Answers::Silent: return;
         case Answers::Garbled: answer = "?>\r"; break;
         case Answers::Unterminated: answer = positionAnswer(); break;
+        case Answers::Custom: answer = m_customAnswer; break;
         }
         m_pending.append({ now + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(m_delay)), answer });
         return;

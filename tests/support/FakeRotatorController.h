@@ -24,6 +24,7 @@ public:
         Silent,       // nothing at all
         Garbled,      // "?>" CR, as a confused interface would
         Unterminated, // the position answer without CR
+        Custom,       // the bytes given to setCustomAnswer, as they are
     };
 
     explicit FakeRotatorController(Dialect dialect);
@@ -36,8 +37,11 @@ public:
 
     void setAzimuth(double degrees);
     double azimuth() const;
+    // The rate at speed level 4; GS-232 levels 1 to 3 turn at a quarter,
+    // half and three quarters of it.
     void setDegreesPerSecond(double rate);
     void setAnswers(Answers answers);
+    void setCustomAnswer(const QByteArray& bytes);
     void setAnswerDelay(double seconds);
     // After each command other than a query, send this line (with CR) every
     // 50 ms for `seconds`.
@@ -82,6 +86,7 @@ private:
     double m_rate = 360;
     int m_speedLevel = 4;
     Answers m_answers = Answers::Normal;
+    QByteArray m_customAnswer;
     double m_delay = 0;
     QByteArray m_chatterLine;
     double m_chatterSeconds = 0;

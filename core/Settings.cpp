@@ -44,7 +44,13 @@ std::optional<double> numberFrom(const QVariant& v)
 
 Settings& Settings::standard()
 {
-    static Settings* instance = new Settings(configPath());
+    static Settings* instance = [] {
+        auto* settings = new Settings(configPath());
+        // QSettings writes on its next event loop turn; a write made just
+        // before the application ends would otherwise be lost.
+        qAddPostRoutine([] { standard().sync(); });
+        return settings;
+    }();
     return *instance;
 }
 
@@ -86,6 +92,10 @@ std::optional<qint64> Settings::optionalInt(const QString& key) const
         return std::nullopt;
     if (v.typeId() == QMetaType::Int || v.typeId() == QMetaType::LongLong)
         return v.toLongLong();
+    // Whole numbers as text first: through a double, large ones would lose digits.
+    if (v.typeId() == QMetaType::QString || v.typeId() == QMetaType::QByteArray)
+        if (auto whole = StrictNumber::parseInt(v.toString().trimmed()))
+            return whole;
     if (auto n = numberFrom(v)) {
         const double t = std::trunc(*n);
         if (t >= -9.2e18 && t <= 9.2e18)
@@ -115,10 +125,9 @@ std::optional<QString> Settings::optionalString(const QString& key) const
     case QMetaType::Double:
     case QMetaType::Bool:
         return v.toString();
-    case QMetaType::QStringList: {
-        // INI reads a text with commas back as a list; join it again.
-        return v.toStringList().join(", ");
-    }
+    case QMetaType::QStringList:
+        // A hand-edited INI line with bare commas reads back as a list.
+        return v.toStringList().join(u',');
     default:
         return std::nullopt;
     }

@@ -1,5 +1,6 @@
 #include "AppLog.h"
 #include "CrashLog.h"
+#include "TestChild.h"
 #include "Updater.h"
 
 #include <QCoreApplication>
@@ -9,13 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <csignal>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <thread>
-
-extern char** environ;
 
 static void PrintTo(const QString& text, std::ostream* out)
 {
@@ -24,46 +19,9 @@ static void PrintTo(const QString& text, std::ostream* out)
 
 namespace {
 
-struct ChildEnd {
-    bool finished = false; // false: still running after the time-out (killed)
-    bool signalled = false;
-    int code = 0;          // exit status or signal number
-};
-
-// Runs the crash helper with its data folder in `dataHome` and waits for it.
-ChildEnd runChild(const QString& mode, const QString& dataHome)
+TestChild::End runChild(const QString& mode, const QString& dataHome)
 {
-    const QByteArray program = QFile::encodeName(QCoreApplication::applicationDirPath() + "/crash_child");
-    const QByteArray modeArg = mode.toUtf8();
-    const QByteArray dataVar = "XDG_DATA_HOME=" + QFile::encodeName(dataHome);
-    std::vector<QByteArray> env { dataVar };
-    for (char** e = environ; *e; ++e)
-        if (std::strncmp(*e, "XDG_DATA_HOME=", 14) != 0)
-            env.emplace_back(*e);
-    std::vector<char*> envp;
-    for (auto& e : env)
-        envp.push_back(e.data());
-    envp.push_back(nullptr);
-    char* argv[] = { const_cast<char*>(program.constData()), const_cast<char*>(modeArg.constData()), nullptr };
-
-    pid_t pid = 0;
-    if (posix_spawn(&pid, program.constData(), nullptr, nullptr, argv, envp.data()) != 0)
-        return {};
-    ChildEnd end;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    int status = 0;
-    while (waitpid(pid, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            return end;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    end.finished = true;
-    end.signalled = WIFSIGNALED(status);
-    end.code = end.signalled ? WTERMSIG(status) : WEXITSTATUS(status);
-    return end;
+    return TestChild::run(mode, { "XDG_DATA_HOME=" + dataHome });
 }
 
 QStringList logLines(const QString& dataHome, const QString& name = "log.txt")
@@ -113,7 +71,7 @@ TEST(AppLog, StartLineAndSystemDescriptionNameLinux)
 TEST(AppLog, FatalSignalLeavesItsLineAfterTheStartLineAndEndsTheProcessBySignal)
 {
     QTemporaryDir home;
-    const ChildEnd end = runChild("segv", home.path());
+    const TestChild::End end = runChild("segv", home.path());
     ASSERT_TRUE(end.finished);
     EXPECT_TRUE(end.signalled);
     EXPECT_EQ(end.code, SIGSEGV);
@@ -123,7 +81,7 @@ TEST(AppLog, FatalSignalLeavesItsLineAfterTheStartLineAndEndsTheProcessBySignal)
     EXPECT_EQ(message(lines[1]), "Crash: fatal signal 11");
 
     QTemporaryDir abortHome;
-    const ChildEnd aborted = runChild("abort", abortHome.path());
+    const TestChild::End aborted = runChild("abort", abortHome.path());
     EXPECT_TRUE(aborted.signalled);
     EXPECT_EQ(aborted.code, SIGABRT);
     EXPECT_EQ(message(logLines(abortHome.path()).value(1)), "Crash: fatal signal 6");
@@ -132,7 +90,7 @@ TEST(AppLog, FatalSignalLeavesItsLineAfterTheStartLineAndEndsTheProcessBySignal)
 TEST(AppLog, UncaughtExceptionsLeaveTheirLine)
 {
     QTemporaryDir home;
-    const ChildEnd end = runChild("throw", home.path());
+    const TestChild::End end = runChild("throw", home.path());
     ASSERT_TRUE(end.finished);
     EXPECT_TRUE(end.signalled);
     const QStringList lines = logLines(home.path());
@@ -147,7 +105,7 @@ TEST(AppLog, UncaughtExceptionsLeaveTheirLine)
 TEST(AppLog, ExceptionOnTheLogQueueEndsTheProcessInsteadOfHanging)
 {
     QTemporaryDir home;
-    const ChildEnd end = runChild("throw-on-queue", home.path());
+    const TestChild::End end = runChild("throw-on-queue", home.path());
     ASSERT_TRUE(end.finished) << "the child hung";
     EXPECT_TRUE(end.signalled);
     const QStringList lines = logLines(home.path());
@@ -159,7 +117,7 @@ TEST(AppLog, ExceptionOnTheLogQueueEndsTheProcessInsteadOfHanging)
 TEST(AppLog, CrashLineLandsInTheCurrentLogAfterTwoRotations)
 {
     QTemporaryDir home;
-    const ChildEnd end = runChild("rotate-segv", home.path());
+    const TestChild::End end = runChild("rotate-segv", home.path());
     ASSERT_TRUE(end.finished);
     EXPECT_EQ(end.code, SIGSEGV);
     EXPECT_EQ(QDir(home.path() + "/Corvanta").entryList(QDir::Files),

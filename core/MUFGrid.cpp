@@ -1,5 +1,7 @@
 #include "MUFGrid.h"
 
+#include "MUFField.h"
+
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -179,6 +181,11 @@ MUFGrid::MUFGrid(QList<double> values)
     : m_values(std::move(values))
 {
     m_values.resize(nodeCount, 1.0);
+}
+
+MUFGrid::MUFGrid(const MUFField& field)
+    : m_values(field.sampleWorld(columns, rows))
+{
 }
 
 double MUFGrid::value(int x, int y) const

@@ -7,6 +7,8 @@
 
 #include <array>
 
+class MUFField;
+
 // The MUF sampled once on a one-degree world grid, so that maps can shade
 // bands and trace contour lines without evaluating the field per pixel.
 //
@@ -26,6 +28,8 @@ public:
     // A grid of given values, row-major (index = row × 361 + column). A list
     // of the wrong length is cut, or padded with the 1 MHz floor.
     explicit MUFGrid(QList<double> values);
+    // Evaluates the field at every node: each value equals `field.muf` there.
+    explicit MUFGrid(const MUFField& field);
 
     const QList<double>& values() const { return m_values; }
 

@@ -3,6 +3,7 @@
 #include "AppDelegate.h"
 #include "AppLog.h"
 #include "DXClusterClient.h"
+#include "FirstRunDefaults.h"
 #include "HelpView.h"
 #include "MainWindow.h"
 #include "MapViewportModel.h"
@@ -44,8 +45,8 @@ CorvantaApp::CorvantaApp(QObject* parent)
 {
     // The start line must be on disk before anything else runs.
     AppLog::start();
-    // First-run defaults go here, before any store reads a setting:
-    // FirstRunDefaults::apply(Settings::standard());
+    // Before any store reads a setting.
+    FirstRunDefaults::apply(Settings::standard());
 
     m_stores.spaceWeather = new SpaceWeatherStore(this);
     m_stores.viewport = new MapViewportModel(this);

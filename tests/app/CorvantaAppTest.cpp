@@ -2,6 +2,7 @@
 #include "CorvantaApp.h"
 #include "MainWindow.h"
 #include "MapViewportModel.h"
+#include "Settings.h"
 
 #include <QAction>
 #include <QApplication>
@@ -112,4 +113,11 @@ TEST(CorvantaApp, SingleWindowsExistOnceAndComeBackWhenAskedAgain)
     help->close();
     report->close();
     settings->close();
+}
+
+TEST(CorvantaApp, StartUpAppliesTheFirstRunDefaultsBeforeTheStores)
+{
+    CorvantaApp app;
+    EXPECT_EQ(Settings::standard().intValue("defaultsVersion", 0), 1);
+    EXPECT_EQ(Settings::standard().stringValue("mapStyle"), "classic");
 }

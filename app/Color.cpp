@@ -10,24 +10,6 @@
 
 namespace {
 
-// Blanks as colour texts trim them: the tab and the Unicode space
-// separators, but not line breaks.
-bool isBlank(QChar c)
-{
-    return c == QLatin1Char('\t') || c.category() == QChar::Separator_Space;
-}
-
-QString trimBlanks(const QString& text)
-{
-    qsizetype start = 0;
-    qsizetype end = text.size();
-    while (start < end && isBlank(text[start]))
-        ++start;
-    while (end > start && isBlank(text[end - 1]))
-        --end;
-    return text.mid(start, end - start);
-}
-
 int hexDigit(QChar c)
 {
     const char16_t u = c.unicode();
@@ -97,9 +79,21 @@ int toByte(double channel)
 
 namespace Color {
 
+QString trimBlanks(const QString& text)
+{
+    const auto isBlank = [](QChar c) { return c == QLatin1Char('\t') || c.category() == QChar::Separator_Space; };
+    qsizetype start = 0;
+    qsizetype end = text.size();
+    while (start < end && isBlank(text[start]))
+        ++start;
+    while (end > start && isBlank(text[end - 1]))
+        --end;
+    return text.mid(start, end - start);
+}
+
 QColor fromHex(const QString& text)
 {
-    QString rest = trimBlanks(text);
+    QString rest = Color::trimBlanks(text);
     if (rest.startsWith(QLatin1Char('#')))
         rest.remove(0, 1);
     const quint64 n = leadingHex(rest);

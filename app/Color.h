@@ -24,6 +24,10 @@ QString hexString(const QColor& color);
 // clamped to 0...1 and NaN counts as 0. An invalid colour mixes as mid grey.
 QColor mix(const QColor& a, const QColor& b, double fraction);
 
+// Removes the tab and the Unicode space separators at both ends, but not
+// line breaks: how colour texts and lists of them are trimmed.
+QString trimBlanks(const QString& text);
+
 } // namespace Color
 
 // A colour control's two-way view of a stored colour text: reading gives the

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -171,30 +173,119 @@ std::optional<MUFField::PathMUF> MUFField::pathMUF(const GeoCoordinate& from, co
 
     PathMUF result;
     result.hops = hops;
+    Weights limiting;
     for (int i = 0; i < hops; ++i) {
         const GeoCoordinate midpoint = GeoMath::destination(from, bearing, (i + 0.5) * hopLength);
-        const double value = muf(midpoint);
+        const Weights sums = weights(midpoint);
+        const double value = corrected(model(midpoint, m_subsolar, m_sunspotNumber), sums.weight, sums.residual);
         if (i == 0 || value < result.muf) {
             result.muf = value;
             result.limitingPoint = midpoint;
+            limiting = sums;
         }
     }
-    result.measuredShare = measuredShare(result.limitingPoint);
+    // The same sums measuredShare(at: limitingPoint) would compute.
+    result.measuredShare = limiting.weight / (priorWeight + limiting.weight);
     return result;
 }
 
 QList<double> MUFField::sampleWorld(int columns, int rows) const
 {
+    // Evaluating `muf` node by node costs four sines and cosines per node
+    // and station. The haversine terms below are split into the parts that
+    // depend only on the row and only on the column, computed once each;
+    // they are combined in exactly the order GeoMath::distanceKm uses, so
+    // every node still equals `muf` there.
+    const qsizetype n = m_residuals.size();
+    std::vector<double> stationPhi(n), stationCosPhi(n);
+    for (qsizetype s = 0; s < n; ++s) {
+        stationPhi[s] = radians(m_residuals[s].coordinate.latitude);
+        stationCosPhi[s] = std::cos(stationPhi[s]);
+    }
+    // sin(Δλ / 2) per column and station.
+    std::vector<double> halfLambda(qsizetype(columns) * n);
+    for (int c = 0; c < columns; ++c) {
+        const double lambda = radians(c - 180.0);
+        for (qsizetype s = 0; s < n; ++s)
+            halfLambda[c * n + s] = std::sin((radians(m_residuals[s].coordinate.longitude) - lambda) / 2.0);
+    }
+
+    // A station whose haversine term exceeds this is at least 4500 km away;
+    // the margin keeps rounding on the safe side, the exact test follows.
+    const double reach = std::sin(cutoffKm / (2.0 * GeoMath::earthRadiusKm));
+    const double maxH = reach * reach * (1.0 + 1e-6);
+
+    struct Candidate {
+        qsizetype index;
+        double halfPhiSquared;
+        double cosProduct;
+    };
+
     QList<double> values(qsizetype(columns) * rows);
-    double* out = values.data();
-    for (int r = 0; r < rows; ++r) {
-        const double latitude = 90.0 - r;
-        const LatitudeTerms terms = latitudeTerms(latitude, m_subsolar.latitude, m_sunspotNumber);
-        for (int c = 0; c < columns; ++c) {
-            const GeoCoordinate node { latitude, c - 180.0 };
-            const Weights sums = weights(node);
-            *out++ = corrected(combine(terms, SolarCalculator::elevation(node, m_subsolar)), sums.weight, sums.residual);
+    double* const out = values.data();
+    const auto fillRows = [&](int first, int step) {
+        std::vector<Candidate> candidates;
+        candidates.reserve(n);
+        for (int r = first; r < rows; r += step) {
+            const double latitude = 90.0 - r;
+            const LatitudeTerms terms = latitudeTerms(latitude, m_subsolar.latitude, m_sunspotNumber);
+            const double phi = radians(latitude);
+            const double cosPhi = std::cos(phi);
+
+            // Stations too far north or south to reach this row are left out
+            // for the whole row (the longitude term only adds to the sum).
+            candidates.clear();
+            for (qsizetype s = 0; s < n; ++s) {
+                const double halfPhi = std::sin((stationPhi[s] - phi) / 2.0);
+                const double a = halfPhi * halfPhi;
+                const double b = cosPhi * stationCosPhi[s];
+                if (a > maxH && b >= 0)
+                    continue;
+                candidates.push_back({ s, a, b });
+            }
+
+            double* rowOut = out + qsizetype(r) * columns;
+            for (int c = 0; c < columns; ++c) {
+                const double* lambdaTerms = halfLambda.data() + c * n;
+                Weights sums;
+                for (const Candidate& candidate : candidates) {
+                    const double l = lambdaTerms[candidate.index];
+                    const double h = candidate.halfPhiSquared + candidate.cosProduct * l * l;
+                    if (h > maxH)
+                        continue;
+                    const double d = 2.0 * GeoMath::earthRadiusKm * std::asin(std::min(1.0, std::sqrt(h)));
+                    if (!(d < cutoffKm))
+                        continue;
+                    const Residual& entry = m_residuals[candidate.index];
+                    const double w = stationWeight(d, entry.quality);
+                    sums.weight += w;
+                    sums.residual += w * entry.residual;
+                }
+                const GeoCoordinate node { latitude, c - 180.0 };
+                const double elevation = SolarCalculator::elevation(node, m_subsolar);
+                rowOut[c] = corrected(combine(terms, elevation), sums.weight, sums.residual);
+            }
+        }
+    };
+
+    // The grid is rebuilt on the map's thread whenever a 10-minute slot
+    // begins; spreading the rows over a few threads keeps that short. Rows
+    // are dealt out in turn because the stations crowd into some latitudes.
+    const int workers = std::clamp(int(std::thread::hardware_concurrency()), 1, 4);
+    std::vector<std::thread> threads;
+    threads.reserve(workers - 1);
+    std::vector<int> leftOver;
+    for (int w = 1; w < workers; ++w) {
+        try {
+            threads.emplace_back(fillRows, w, workers);
+        } catch (const std::system_error&) {
+            leftOver.push_back(w); // no thread to be had: do its rows here
         }
     }
+    fillRows(0, workers);
+    for (const int w : leftOver)
+        fillRows(w, workers);
+    for (std::thread& thread : threads)
+        thread.join();
     return values;
 }

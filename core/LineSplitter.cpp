@@ -1,0 +1,68 @@
+#include "LineSplitter.h"
+
+namespace {
+
+bool isLineBreak(QChar c)
+{
+    switch (c.unicode()) {
+    case 0x000A:
+    case 0x000B:
+    case 0x000C:
+    case 0x000D:
+    case 0x0085:
+    case 0x2028:
+    case 0x2029:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isTrimmed(QChar c)
+{
+    return c == u' ' || c == u'\t' || c.category() == QChar::Other_Control;
+}
+
+void addLine(QStringList& lines, QStringView line)
+{
+    qsizetype begin = 0;
+    qsizetype end = line.size();
+    while (begin < end && isTrimmed(line[begin]))
+        ++begin;
+    while (end > begin && isTrimmed(line[end - 1]))
+        --end;
+    if (end > begin)
+        lines.append(line.sliced(begin, end - begin).toString());
+}
+
+} // namespace
+
+QStringList LineSplitter::append(QByteArrayView bytes)
+{
+    m_buffer += m_decoder.decode(bytes);
+
+    QStringList lines;
+    const qsizetype n = m_buffer.size();
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = m_buffer[i];
+        if (!isLineBreak(c))
+            continue;
+        addLine(lines, QStringView(m_buffer).sliced(start, i - start));
+        if (c == u'\r' && i + 1 < n && m_buffer[i + 1] == u'\n')
+            ++i;
+        start = i + 1;
+    }
+    // An overlong unfinished line goes on in pieces, never splitting a
+    // surrogate pair.
+    while (n - start > maxUnfinished) {
+        qsizetype cut = start + maxUnfinished;
+        if (m_buffer[cut - 1].isHighSurrogate())
+            --cut;
+        addLine(lines, QStringView(m_buffer).sliced(start, cut - start));
+        start = cut;
+    }
+    if (start > 0)
+        m_buffer.remove(0, start);
+    return lines;
+}

@@ -1,5 +1,6 @@
 #include "CtyDat.h"
 
+#include "MapData.h"
 #include "StrictNumber.h"
 
 #include <QVarLengthArray>
@@ -133,6 +134,33 @@ QString CtyDatabase::stripOverrides(QStringView alias)
         }
     }
     return kept.trimmed();
+}
+
+CtyDatabase CtyDatabase::builtIn(const QList<PrefixEntity>& labels)
+{
+    CtyDatabase db;
+    for (const PrefixEntity& label : labels) {
+        // Labels such as "3D2/c" mark parts of a country that only a real
+        // country file can tell apart by call.
+        if (label.prefix.contains(u'/'))
+            continue;
+        const CtyEntity entity { label.name, 0, 0, label.continent, label.lat, label.lon, label.prefix };
+        ++db.m_entityCount;
+        if (!label.prefix.isEmpty())
+            db.addPrefix(label.prefix.toUpper(), entity);
+    }
+    // The labels name one prefix per country; the common further prefixes
+    // let the usual calls of the big countries resolve too.
+    const QHash<QString, QString>& aliases = commonAliases();
+    for (auto row = aliases.cbegin(); row != aliases.cend(); ++row) {
+        const auto owner = db.m_prefixes.constFind(row.key());
+        if (owner == db.m_prefixes.cend())
+            continue;
+        const CtyEntity entity = *owner;
+        for (QStringView alias : QStringView(row.value()).tokenize(u',', Qt::SkipEmptyParts))
+            db.addPrefix(alias.toString(), entity);
+    }
+    return db;
 }
 
 std::optional<CtyEntity> CtyDatabase::entity(QStringView callsign) const

@@ -1,4 +1,5 @@
 #include "CtyDat.h"
+#include "MapData.h"
 
 #include <QFile>
 #include <gtest/gtest.h>
@@ -154,4 +155,35 @@ TEST(CtyDatabase, ReadsTheRealCountryFile)
     };
     for (const auto& c : cases)
         EXPECT_EQ(prefixOf(db, c.call), c.prefix) << c.call;
+}
+
+TEST(CtyDatabase, BuiltInTableFromTheMapsLabels)
+{
+    const QList<PrefixEntity> labels {
+        { "G", "England", 52.77, -1.47, "EU" }, { "GM", "Scotland", 56.82, -4.18, "EU" },
+        { "3D2/c", "Conway Reef", -22.0, 175.0, "OC" }, { "ZZ", "Nowhere", 1, 2, "AF" }, { "", "Blank", 0, 0, "EU" },
+    };
+    const CtyDatabase db = CtyDatabase::builtIn(labels);
+    EXPECT_EQ(db.entityCount(), 4); // the "/" label is not taken in, the blank one is counted
+    EXPECT_FALSE(db.isFullCountryFile());
+    EXPECT_TRUE(db.exactCalls().isEmpty());
+
+    const CtyEntity scotland { "Scotland", 0, 0, "EU", 56.82, -4.18, "GM" };
+    for (const char16_t* call : { u"GM4ABC", u"MM0ABC", u"2M0ABC", u"GS3XYZ" })
+        EXPECT_EQ(db.entity(call), scotland) << QString::fromUtf16(call).toStdString();
+    for (const char16_t* call : { u"M0ABC", u"2E0ABC", u"G3ABC/P" })
+        EXPECT_EQ(db.entity(call)->name, "England") << QString::fromUtf16(call).toStdString();
+    EXPECT_FALSE(db.entity(u"3D2CR"));
+    EXPECT_FALSE(db.entity(u"AL7X")); // KL7's aliases need a KL7 label
+    EXPECT_EQ(db.longestPrefix(), 3);   // 2M0
+
+    // The real labels answer the everyday calls before any country file.
+    const CtyDatabase fromMap = CtyDatabase::builtIn(MapData::prefixes());
+    ASSERT_GT(fromMap.entityCount(), 300);
+    const struct {
+        const char16_t* call;
+        const char* prefix;
+    } cases[] = { { u"DL1ABC", "DL" }, { u"K1ABC", "K" }, { u"AL7XY", "KL7" }, { u"OF1AB", "OH" }, { u"EA8/G3ABC", "EA8" } };
+    for (const auto& c : cases)
+        EXPECT_EQ(fromMap.entity(c.call).value_or(CtyEntity {}).primaryPrefix, c.prefix) << c.prefix;
 }

@@ -1,5 +1,6 @@
 #include "Prediction.h"
 
+#include "MUFField.h"
 #include "SolarCalculator.h"
 
 #include <algorithm>
@@ -32,27 +33,129 @@ double initialBearing(const GeoCoordinate& from, const GeoCoordinate& to, bool l
     return longPath ? wrap360(b + 180.0) : b;
 }
 
-// sin of the sun's elevation at a point, from the subsolar point's
-// trigonometry prepared once per path.
-struct Sun {
-    double sinLat;
-    double cosLat;
-    double longitude;
-
-    explicit Sun(const GeoCoordinate& subsolar)
-        : sinLat(std::sin(radians(subsolar.latitude)))
-        , cosLat(std::cos(radians(subsolar.latitude)))
-        , longitude(subsolar.longitude)
+// Points along one bearing from the station, the start's trigonometry
+// computed once; each point is what GeoMath::destination gives.
+class Course {
+public:
+    Course(const GeoCoordinate& from, double bearing)
+        : m_lambda1(radians(from.longitude))
+        , m_sinPhi1(std::sin(radians(from.latitude)))
+        , m_cosPhi1(std::cos(radians(from.latitude)))
+        , m_sinTheta(std::sin(radians(bearing)))
+        , m_cosTheta(std::cos(radians(bearing)))
     {
     }
 
-    double sinElevation(const GeoCoordinate& p) const
+    GeoCoordinate at(double km) const
     {
-        const double lat = radians(p.latitude);
-        const double x = std::sin(lat) * sinLat + std::cos(lat) * cosLat * std::cos(radians(p.longitude - longitude));
-        return std::clamp(x, -1.0, 1.0);
+        const double delta = km / GeoMath::earthRadiusKm;
+        const double sinDelta = std::sin(delta);
+        const double cosDelta = std::cos(delta);
+        const double phi2 = std::asin(m_cosPhi1 * sinDelta * m_cosTheta + m_sinPhi1 * cosDelta);
+        const double lambda2
+            = m_lambda1 + std::atan2(m_sinTheta * sinDelta * m_cosPhi1, cosDelta - m_sinPhi1 * std::sin(phi2));
+        return GeoCoordinate { degrees(phi2), wrap180(degrees(lambda2)) };
     }
+
+private:
+    double m_lambda1;
+    double m_sinPhi1;
+    double m_cosPhi1;
+    double m_sinTheta;
+    double m_cosTheta;
 };
+
+// The D-layer crossings of a path, walked from the station along one
+// bearing. A coverage pass visits some 150000 crossings, so the sun's
+// elevation and the geomagnetic latitude come from the point's
+// trigonometry directly, by the spherical law of cosines, instead of
+// through its latitude and longitude; results agree with those to about
+// 1e-12.
+class Crossings {
+public:
+    Crossings(const GeoCoordinate& from, double bearing, const GeoCoordinate& subsolar)
+        : m_sinPhi1(std::sin(radians(from.latitude)))
+        , m_cosPhi1(std::cos(radians(from.latitude)))
+        , m_sinBearing(std::sin(radians(bearing)))
+        , m_cosBearing(std::cos(radians(bearing)))
+        , m_sun(from, subsolar)
+        , m_pole(from, geomagneticPole, sinPoleLatitude, cosPoleLatitude)
+    {
+    }
+
+    struct Point {
+        double sinSunElevation;
+        double geomagneticLatitude;
+    };
+
+    // The crossing at an angular distance from the station, given by its
+    // sine and cosine.
+    Point at(double sinDelta, double cosDelta) const
+    {
+        const double sinPhi2 = std::clamp(m_sinPhi1 * cosDelta + m_cosPhi1 * sinDelta * m_cosBearing, -1.0, 1.0);
+        const double cosPhi2 = std::sqrt(1.0 - sinPhi2 * sinPhi2);
+        // The longitude step as a direction, without its angle.
+        const double y = m_sinBearing * sinDelta * m_cosPhi1;
+        const double x = cosDelta - m_sinPhi1 * sinPhi2;
+        const double r = std::sqrt(x * x + y * y); // both within ±2: no overflow
+        const double cosStep = r > 0 ? x / r : 1.0;
+        const double sinStep = r > 0 ? y / r : 0.0;
+        return { m_sun.cosAngle(sinPhi2, cosPhi2, cosStep, sinStep),
+                 degrees(std::asin(m_pole.cosAngle(sinPhi2, cosPhi2, cosStep, sinStep))) };
+    }
+
+private:
+    // A fixed point seen from points of the path: the cosine of the angular
+    // distance, which is the sine of the point's elevation above the
+    // horizon.
+    struct Target {
+        double sinLat;
+        double cosLat;
+        double cosLonFromStart; // of the start's longitude less the target's
+        double sinLonFromStart;
+
+        Target(const GeoCoordinate& start, const GeoCoordinate& target)
+            : Target(start, target, std::sin(radians(target.latitude)), std::cos(radians(target.latitude)))
+        {
+        }
+
+        Target(const GeoCoordinate& start, const GeoCoordinate& target, double sinLat, double cosLat)
+            : sinLat(sinLat)
+            , cosLat(cosLat)
+            , cosLonFromStart(std::cos(radians(start.longitude - target.longitude)))
+            , sinLonFromStart(std::sin(radians(start.longitude - target.longitude)))
+        {
+        }
+
+        double cosAngle(double sinPhi, double cosPhi, double cosStep, double sinStep) const
+        {
+            const double cosDLon = cosLonFromStart * cosStep - sinLonFromStart * sinStep;
+            return std::clamp(sinPhi * sinLat + cosPhi * cosLat * cosDLon, -1.0, 1.0);
+        }
+    };
+
+    static inline const double sinPoleLatitude = std::sin(radians(geomagneticPole.latitude));
+    static inline const double cosPoleLatitude = std::cos(radians(geomagneticPole.latitude));
+
+    double m_sinPhi1;
+    double m_cosPhi1;
+    double m_sinBearing;
+    double m_cosBearing;
+    Target m_sun;
+    Target m_pole;
+};
+
+// The conditions of a short path at the field's time, with its MUF and
+// sunspot number.
+PropagationPredictor::PathConditions fieldConditions(const PropagationPredictor::Geometry& g,
+                                                     const GeoCoordinate& from, const GeoCoordinate& to,
+                                                     const MUFField& field, double kp)
+{
+    const GeoCoordinate subsolar = SolarCalculator::position(field.date()).subsolarPoint;
+    return PropagationPredictor::conditions(
+        g, from, to, [&field](const GeoCoordinate& p) { return field.muf(p); }, subsolar, field.sunspotNumber(), kp,
+        false);
+}
 
 } // namespace
 
@@ -96,9 +199,10 @@ PropagationPredictor::Geometry PropagationPredictor::geometry(const GeoCoordinat
     // hop, and its NaN length never opens.
     g.hops = std::isfinite(g.distanceKm) ? std::max(1, int(std::ceil(g.distanceKm / longestHopKm))) : 1;
     g.hopKm = g.distanceKm / g.hops;
+    const Course course(from, b);
     g.points.reserve(g.hops);
     for (int i = 0; i < g.hops; ++i)
-        g.points.append(GeoMath::destination(from, b, (i + 0.5) * g.hopKm));
+        g.points.append(course.at((i + 0.5) * g.hopKm));
     return g;
 }
 
@@ -113,15 +217,29 @@ PropagationPredictor::PathConditions PropagationPredictor::conditions(const Geom
     for (const GeoCoordinate& point : geometry.points)
         c.mufs.append(mufAt(point));
 
-    const Sun sun(subsolar);
-    const double b = initialBearing(from, to, longPath);
+    static const double darkCrossing = std::pow(crossingFloor, crossingExponent);
+    const Crossings crossings(from, initialBearing(from, to, longPath), subsolar);
     const double offset = std::min(geometry.hopKm / 4.0, 250.0);
+    // Both crossings of hop i lie i hops further than those of hop 0, so
+    // their angles are stepped on by rotation rather than recomputed.
+    const double hopAngle = geometry.hopKm / GeoMath::earthRadiusKm;
+    const double sinHop = std::sin(hopAngle);
+    const double cosHop = std::cos(hopAngle);
+    const double upAngle = offset / GeoMath::earthRadiusKm;
+    const double downAngle = (geometry.hopKm - offset) / GeoMath::earthRadiusKm;
+    double along[2][2] = { { std::sin(upAngle), std::cos(upAngle) }, { std::sin(downAngle), std::cos(downAngle) } };
     c.dLayerCrossings.reserve(2 * std::max(geometry.hops, 0));
     for (int i = 0; i < geometry.hops; ++i) {
-        for (const double along : { i * geometry.hopKm + offset, (i + 1) * geometry.hopKm - offset }) {
-            const GeoCoordinate crossing = GeoMath::destination(from, b, along);
-            c.dLayerCrossings.append(std::pow(std::max(sun.sinElevation(crossing), crossingFloor), crossingExponent));
-            const double z = (std::abs(geomagneticLatitude(crossing)) - auroralCentre) / auroralWidth;
+        for (auto& [sinDelta, cosDelta] : along) {
+            const Crossings::Point crossing = crossings.at(sinDelta, cosDelta);
+            const double sinNext = sinDelta * cosHop + cosDelta * sinHop;
+            cosDelta = cosDelta * cosHop - sinDelta * sinHop;
+            sinDelta = sinNext;
+            // Half the crossings lie in the dark, at the floor.
+            c.dLayerCrossings.append(crossing.sinSunElevation > crossingFloor
+                                         ? std::pow(crossing.sinSunElevation, crossingExponent)
+                                         : darkCrossing);
+            const double z = (std::abs(crossing.geomagneticLatitude) - auroralCentre) / auroralWidth;
             c.auroralExposure += std::exp(-(z * z));
         }
     }
@@ -197,4 +315,26 @@ QList<double> PropagationPredictor::allBands(const Geometry& geometry, const Pat
     for (const auto& entry : bands)
         result.append(reliability(entry.mhz, terms));
     return result;
+}
+
+QList<double> PropagationPredictor::reliabilities(const GeoCoordinate& from, const GeoCoordinate& to,
+                                                  const MUFField& field, double kp) const
+{
+    const Geometry g = geometry(from, to, false);
+    return allBands(g, fieldConditions(g, from, to, field, kp));
+}
+
+DayChart PropagationPredictor::dayChart(const GeoCoordinate& from, const GeoCoordinate& to, const MUFField& field,
+                                        const QDateTime& date, double kp) const
+{
+    const QDateTime start(date.toUTC().date(), QTime(0, 0), Qt::UTC);
+    // The path is the same all day; only its conditions follow the hour.
+    const Geometry g = geometry(from, to, false);
+    DayChart chart;
+    chart.reserve(24);
+    for (int hour = 0; hour < 24; ++hour) {
+        const MUFField atHour = field.projected(start.addSecs(hour * 3600 + 1800));
+        chart.append(allBands(g, fieldConditions(g, from, to, atHour, kp)));
+    }
+    return chart;
 }

@@ -1,6 +1,8 @@
+#include "MUFField.h"
 #include "Prediction.h"
 #include "SolarCalculator.h"
 
+#include <QTimeZone>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -158,6 +160,37 @@ TEST(PropagationPredictor, Conditions)
         EXPECT_EQ(c.kp, 4);
     }
 
+    // Every crossing as the plain formulas give it: the point along the
+    // bearing, the sun's elevation there and its geomagnetic latitude.
+    const struct {
+        GeoCoordinate from;
+        GeoCoordinate to;
+        bool longPath;
+        GeoCoordinate subsolar;
+    } paths[] = {
+        { london, { 35.7, 139.7 }, false, { 10, 30 } },
+        { london, { 35.7, 139.7 }, true, { -23, -100 } },
+        { { -33.9, 151.2 }, { 21.3, -157.8 }, false, { 5, 170 } }, // over the antimeridian
+        { { 64.1, -21.9 }, { 61.2, -149.9 }, false, { 23, -60 } }, // through the auroral zone
+        { { 89.9, 0 }, { -60, 45 }, true, { -23, 0 } },
+    };
+    for (const auto& path : paths) {
+        const Geometry g = PropagationPredictor::geometry(path.from, path.to, path.longPath);
+        const Conditions got = PropagationPredictor::conditions(
+            g, path.from, path.to, [](const GeoCoordinate&) { return 10.0; }, path.subsolar, 0, 0, path.longPath);
+        const double b = GeoMath::bearing(path.from, path.to) + (path.longPath ? 180 : 0);
+        const double off = std::min(g.hopKm / 4, 250.0);
+        double exposure = 0;
+        for (int i = 0; i < 2 * g.hops; ++i) {
+            const double along = i % 2 ? (i / 2 + 1) * g.hopKm - off : (i / 2) * g.hopKm + off;
+            const GeoCoordinate p = GeoMath::destination(path.from, b, along);
+            const double sinElevation = std::sin(radians(SolarCalculator::elevation(p, path.subsolar)));
+            EXPECT_NEAR(got.dLayerCrossings[i], std::pow(std::max(sinElevation, 0.05), 0.75), 1e-12);
+            exposure += std::exp(-std::pow((std::abs(PropagationPredictor::geomagneticLatitude(p)) - 66) / 6, 2));
+        }
+        EXPECT_NEAR(got.auroralExposure, exposure, 1e-9);
+    }
+
     // A path in the dark throughout has the floor at every crossing.
     const Geometry dark = PropagationPredictor::geometry(london, GeoMath::destination(london, 90, 800), false);
     const Conditions night = PropagationPredictor::conditions(
@@ -187,4 +220,52 @@ TEST(PropagationPredictor, GeomagneticLatitude)
     const Conditions c = PropagationPredictor::conditions(tiny, pole, pole, [](const GeoCoordinate&) { return 5.0; },
                                                           GeoCoordinate { 0, 0 }, 0, 0, false);
     EXPECT_NEAR(c.auroralExposure, 2 * std::exp(-16.0), 1e-12);
+}
+
+TEST(PropagationPredictor, BandsAtTheFieldsTimeAndOverADay)
+{
+    IonosondeReading station;
+    station.code = QStringLiteral("JR055");
+    station.coordinate = { 35.7, 140.1 };
+    station.mufd = 24;
+    station.confidence = 90;
+    const QDateTime date(QDate(2026, 3, 20), QTime(17, 40, 12), QTimeZone::utc());
+    const MUFField field({ station }, 120.0, date);
+    const GeoCoordinate tokyo { 35.7, 139.7 };
+    const auto p = predictor(400, PredictionMode::cw);
+
+    // The ten bands share one geometry and one set of conditions, and
+    // agree with the single-frequency path.
+    auto expected = [&](const MUFField& f) {
+        const Geometry g = PropagationPredictor::geometry(london, tokyo, false);
+        const Conditions c = PropagationPredictor::conditions(
+            g, london, tokyo, [&f](const GeoCoordinate& q) { return f.muf(q); },
+            SolarCalculator::position(f.date()).subsolarPoint, f.sunspotNumber(), 3, false);
+        QList<double> row;
+        for (const auto& band : PropagationPredictor::bands)
+            row.append(p.reliability(band.mhz, g, c));
+        return row;
+    };
+    const QList<double> now = p.reliabilities(london, tokyo, field, 3);
+    ASSERT_EQ(now.size(), 10);
+    EXPECT_EQ(now, expected(field));
+    for (const double r : now) {
+        EXPECT_GE(r, 0.0);
+        EXPECT_LE(r, 1.0);
+    }
+
+    // Each hour of the UTC day is read at its middle, whatever the time
+    // of day (or the time zone) the date was given in.
+    const QDateTime sameDayElsewhere = QDateTime(QDate(2026, 3, 21), QTime(0, 50), QTimeZone(3600 * 3));
+    for (const QDateTime& day : { date, sameDayElsewhere }) {
+        const DayChart chart = p.dayChart(london, tokyo, field, day, 3);
+        ASSERT_EQ(chart.size(), 24);
+        for (const int hour : { 0, 9, 23 }) {
+            const QDateTime middle(QDate(2026, 3, 20), QTime(hour, 30), QTimeZone::utc());
+            EXPECT_EQ(chart[hour], expected(field.projected(middle))) << hour;
+        }
+    }
+    // The chart follows the sun: not every hour looks alike.
+    const DayChart chart = p.dayChart(london, tokyo, field, date, 3);
+    EXPECT_NE(chart[3], chart[15]);
 }

@@ -105,6 +105,11 @@ TEST(MUFField, WithoutReadingsItIsTheModelAlone)
             EXPECT_NEAR(field.muf(p), other.muf({ latitude, wrap180(longitude - 45) }), 0.05);
         }
     }
+    // A field for no valid date still answers within its bounds.
+    const MUFField undated({}, 80.0, QDateTime());
+    EXPECT_GE(undated.muf({ 10, 10 }), 1.0);
+    EXPECT_FALSE(undated.projected(noonInAugust).date().isNull());
+
     // A point that is not a number gives the floor rather than NaN.
     EXPECT_EQ(field.muf({ notANumber, 0 }), 1.0);
     EXPECT_EQ(field.measuredShare({ notANumber, 0 }), 0);

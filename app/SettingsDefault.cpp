@@ -1,6 +1,8 @@
 #include "SettingsDefault.h"
 
 #include "Band.h"
+#include "BandAntennas.h"
+#include "Settings.h"
 
 namespace SettingsDefault {
 
@@ -11,3 +13,15 @@ const QString& clusterBands()
 }
 
 } // namespace SettingsDefault
+
+StationAntennas savedStationAntennas(const QString& text) { return savedStationAntennas(text, Settings::standard()); }
+
+StationAntennas savedStationAntennas(const QString& text, const Settings& defaults)
+{
+    BandAntenna fallback;
+    fallback.type = AntennaPresets::fromRaw(defaults.stringValue(QStringLiteral("stationAntenna")))
+                        .value_or(AntennaPreset::dipole);
+    fallback.heightM = 10.0;
+    fallback.gainDBi = defaults.optionalDouble(QStringLiteral("stationCustomGainDBi")).value_or(3.0);
+    return StationAntennas::decode(text, fallback);
+}

@@ -2,6 +2,9 @@
 
 #include <QString>
 
+class Settings;
+class StationAntennas;
+
 // Fallbacks that several readers of one settings key share, computed once.
 namespace SettingsDefault {
 
@@ -10,3 +13,11 @@ namespace SettingsDefault {
 const QString& clusterBands();
 
 } // namespace SettingsDefault
+
+// The station's per-band antennas from the stored text of
+// "stationBandAntennas". Bands the text lacks (all of them when it does not
+// parse) get the fallback antenna: the preset named by "stationAntenna"
+// (a dipole when absent or unknown) at 10 m with the gain of
+// "stationCustomGainDBi" (3.0 dBi when absent or no number).
+StationAntennas savedStationAntennas(const QString& text);
+StationAntennas savedStationAntennas(const QString& text, const Settings& defaults);

@@ -1,7 +1,6 @@
 #include "Color.h"
 #include "MUFGrid.h"
 #include "MUFPalette.h"
-#include "SettingsDefault.h"
 
 #include <gtest/gtest.h>
 
@@ -57,9 +56,4 @@ TEST(MUFPalette, ColourAtAValueMixesNeighbouringLevels)
     EXPECT_EQ(p.color(std::nan("")), p.colors[9]);
     EXPECT_EQ(p.color(6), Color::mix(p.colors[1], p.colors[2], 0.5));
     EXPECT_EQ(p.color(MUFGrid::levels[4]), p.colors[4]);
-}
-
-TEST(SettingsDefault, ClusterBandsIsTheDefaultSelection)
-{
-    EXPECT_EQ(SettingsDefault::clusterBands(), "160,80,60,40,30,20,17,15,12,10,6");
 }

@@ -1,7 +1,9 @@
+#include "BandAntennas.h"
 #include "FirstRunDefaults.h"
 #include "LabelFonts.h"
 #include "MapFit.h"
 #include "Settings.h"
+#include "SettingsDefault.h"
 #include "TimeFormat.h"
 
 #include <QTemporaryDir>
@@ -134,4 +136,32 @@ TEST(SettingsDefaults, TimeFormattersAreCachedPerFormatAndZone)
     EXPECT_EQ(&TimeFormat::formatter("HH:mm", vilnius), &a); // still the same object after growth
     EXPECT_EQ(TimeFormat::key("HH:mm", vilnius), "HH:mm|Europe/Vilnius");
     EXPECT_EQ(TimeFormat::cache().size(), 3u);
+}
+
+TEST(SettingsDefault, ClusterBandsIsTheDefaultSelection)
+{
+    EXPECT_EQ(SettingsDefault::clusterBands(), "160,80,60,40,30,20,17,15,12,10,6");
+}
+
+TEST(SettingsDefault, SavedStationAntennasFallBackToTheTwoAntennaKeys)
+{
+    QTemporaryDir dir;
+    Settings settings(dir.filePath("s.ini"));
+    const BandAntenna dipole { AntennaPreset::dipole, 10.0, 3.0 };
+    EXPECT_EQ(savedStationAntennas("", settings), StationAntennas(dipole));
+    EXPECT_EQ(savedStationAntennas("not json", settings), StationAntennas(dipole));
+
+    // An unknown preset is a dipole; a gain that is no number is 3 dBi.
+    settings.setValue("stationAntenna", "Yagi3");
+    settings.setValue("stationCustomGainDBi", "lots");
+    EXPECT_EQ(savedStationAntennas("", settings), StationAntennas(dipole));
+
+    settings.setValue("stationAntenna", "custom");
+    settings.setValue("stationCustomGainDBi", "7.5");
+    const BandAntenna custom { AntennaPreset::custom, 10.0, 7.5 };
+    const BandAntenna yagi { AntennaPreset::yagi3, 18.0, 0.0 };
+    StationAntennas table(custom);
+    table.set(Band::m20, yagi);
+    EXPECT_EQ(savedStationAntennas(table.encoded(), settings)[Band::m20], yagi);
+    EXPECT_EQ(savedStationAntennas(R"({"20":{"gain":0,"height":18,"type":"yagi3"}})", settings)[Band::m40], custom);
 }

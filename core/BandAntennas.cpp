@@ -176,8 +176,11 @@ QString StationAntennas::encoded() const
     QJsonObject object;
     for (const auto& entry : bands) {
         const BandAntenna antenna = (*this)[entry.band];
+        // A band whose numbers cannot be written is left out (it reads back as
+        // the fallback) rather than emptying the whole table and losing the
+        // other ten antennas with it.
         if (!std::isfinite(antenna.heightM) || !std::isfinite(antenna.gainDBi))
-            return QStringLiteral("{}");
+            continue;
         object.insert(keyOf(entry.band), antenna.toJson());
     }
     // QJsonObject keeps its keys sorted, so the text comes out in key order.

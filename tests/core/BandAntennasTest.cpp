@@ -137,11 +137,17 @@ TEST(StationAntennas, EncodedText)
     withTwoMetres.set(Band::m2, BandAntenna { AntennaPreset::yagi5, 5, 0 });
     EXPECT_EQ(withTwoMetres.encoded(), expected);
 
-    StationAntennas broken = everyBandDifferent();
-    broken.set(Band::m40, BandAntenna { AntennaPreset::dipole, notANumber, 0 });
-    EXPECT_EQ(broken.encoded(), QStringLiteral("{}"));
-    broken.set(Band::m40, BandAntenna { AntennaPreset::custom, 1, std::numeric_limits<double>::infinity() });
-    EXPECT_EQ(broken.encoded(), QStringLiteral("{}"));
+    // One band with a number that cannot be stored loses only that band.
+    const BandAntenna fallback { AntennaPreset::dipole, 10, 0 };
+    for (const BandAntenna bad : { BandAntenna { AntennaPreset::dipole, notANumber, 0 },
+                                   BandAntenna { AntennaPreset::custom, 1, std::numeric_limits<double>::infinity() } }) {
+        StationAntennas broken = everyBandDifferent();
+        broken.set(Band::m40, bad);
+        const StationAntennas back = StationAntennas::decode(broken.encoded(), fallback);
+        StationAntennas expectedBack = everyBandDifferent();
+        expectedBack.set(Band::m40, fallback);
+        EXPECT_EQ(back, expectedBack);
+    }
 }
 
 TEST(StationAntennas, DecodeRoundTripIsLossless)

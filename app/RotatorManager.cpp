@@ -1,5 +1,7 @@
 #include "RotatorManager.h"
 
+#include "Settings.h"
+
 RotatorManager& RotatorManager::shared()
 {
     // Deliberately leaked: the manager lives as long as the process.
@@ -8,3 +10,17 @@ RotatorManager& RotatorManager::shared()
 }
 
 RotatorManager::RotatorManager() = default;
+
+QList<RotatorConfig> RotatorManager::rotators() const
+{
+    return RotatorConfig::load(Settings::standard());
+}
+
+void RotatorManager::turn(const QUuid&, double)
+{
+    // No workers yet: commands go nowhere.
+}
+
+void RotatorManager::stopAll()
+{
+}

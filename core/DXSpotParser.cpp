@@ -17,6 +17,9 @@ using Tokens = QVarLengthArray<QStringView, 24>;
 // would otherwise hide a time token or a spotter field.
 bool isSeparator(QChar c)
 {
+    const char16_t u = c.unicode();
+    if (u < 0x80)
+        return u <= 0x20 || u == 0x7F; // blank, and every control (tab, CR, LF, BEL...)
     return c.isSpace() || c.category() == QChar::Other_Control;
 }
 
@@ -69,7 +72,10 @@ QStringView trimmedBlanks(QStringView text)
     qsizetype begin = 0;
     qsizetype end = text.size();
     auto isBlank = [](QChar c) {
-        return c == u' ' || c == u'\t' || c.category() == QChar::Other_Control;
+        const char16_t u = c.unicode();
+        if (u < 0x80)
+            return u < 0x20 || u == u' ' || u == 0x7F;
+        return c.category() == QChar::Other_Control;
     };
     while (begin < end && isBlank(text[begin]))
         ++begin;
@@ -102,6 +108,10 @@ bool isTimeToken(QStringView token)
 QString joined(const Tokens& tokens, qsizetype from, qsizetype to)
 {
     QString text;
+    qsizetype length = 0;
+    for (qsizetype i = from; i < to; ++i)
+        length += tokens[i].size() + 1;
+    text.reserve(length);
     for (qsizetype i = from; i < to; ++i) {
         if (i > from)
             text += u' ';

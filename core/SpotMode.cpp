@@ -92,6 +92,8 @@ bool inDialWindow(double kHz)
 
 bool isWordCharacter(char32_t c)
 {
+    if (c < 0x80)
+        return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
     return QChar::isLetterOrNumber(c);
 }
 
@@ -125,51 +127,106 @@ const QSet<QString>& phoneWords()
     return words;
 }
 
-std::optional<SpotMode> mode(double frequencyKHz, QStringView comment)
+namespace {
+
+enum class WordKind { none, digital, cw, phone };
+
+WordKind kindOf(const QString& upperWord)
 {
-    // Words are maximal runs of letters and digits of the upper-cased
-    // comment; "PSK-31" is the two words PSK and 31. A digital word beats
-    // "CW", which beats a phone word, wherever they stand.
-    bool sawCw = false;
-    bool sawPhone = false;
-    if (!comment.isEmpty()) {
-        const QString upper = comment.toString().toUpper();
-        const QSet<QString>& digital = digitalWords();
-        const QSet<QString>& phone = phoneWords();
-        const qsizetype n = upper.size();
+    if (digitalWords().contains(upperWord))
+        return WordKind::digital;
+    if (upperWord == u"CW")
+        return WordKind::cw;
+    if (phoneWords().contains(upperWord))
+        return WordKind::phone;
+    return WordKind::none;
+}
+
+// Code point at `at` of a UTF-16 text, with its width in code units.
+char32_t codePointAt(QStringView text, qsizetype at, qsizetype& width)
+{
+    const QChar c = text[at];
+    if (c.isHighSurrogate() && at + 1 < text.size() && text[at + 1].isLowSurrogate()) {
+        width = 2;
+        return QChar::surrogateToUcs4(c, text[at + 1]);
+    }
+    width = 1;
+    return c.unicode();
+}
+
+bool isAscii(QStringView text)
+{
+    for (QChar c : text)
+        if (c.unicode() >= 0x80)
+            return false;
+    return true;
+}
+
+// The strongest word of the comment: digital beats CW, CW beats phone.
+WordKind strongestWord(QStringView comment)
+{
+    WordKind strongest = WordKind::none;
+    auto note = [&strongest](WordKind kind) {
+        if (kind == WordKind::digital || (kind == WordKind::cw && strongest != WordKind::digital)
+            || (kind == WordKind::phone && strongest == WordKind::none))
+            strongest = kind;
+    };
+    if (isAscii(comment)) {
+        // Most comments: upper-case each short word into a buffer and look
+        // it up without allocating. No mode word is longer than nine letters.
+        char16_t buffer[16];
+        const qsizetype n = comment.size();
         qsizetype i = 0;
-        while (i < n) {
-            // Walk code points so that letters outside the BMP count as letters.
-            auto codePointAt = [&](qsizetype at, qsizetype& width) -> char32_t {
-                const QChar c = upper[at];
-                if (c.isHighSurrogate() && at + 1 < n && upper[at + 1].isLowSurrogate()) {
-                    width = 2;
-                    return QChar::surrogateToUcs4(c, upper[at + 1]);
-                }
-                width = 1;
-                return c.unicode();
-            };
-            qsizetype width = 1;
-            if (!isWordCharacter(codePointAt(i, width))) {
-                i += width;
+        while (i < n && strongest != WordKind::digital) {
+            if (!isWordCharacter(comment[i].unicode())) {
+                ++i;
                 continue;
             }
             const qsizetype start = i;
-            while (i < n && isWordCharacter(codePointAt(i, width)))
-                i += width;
-            const QString word = upper.sliced(start, i - start);
-            if (digital.contains(word))
-                return SpotMode::digital;
-            if (word == u"CW")
-                sawCw = true;
-            else if (phone.contains(word))
-                sawPhone = true;
+            while (i < n && isWordCharacter(comment[i].unicode()))
+                ++i;
+            const qsizetype length = i - start;
+            if (length > qsizetype(std::size(buffer)))
+                continue;
+            for (qsizetype k = 0; k < length; ++k) {
+                const char16_t c = comment[start + k].unicode();
+                buffer[k] = (c >= u'a' && c <= u'z') ? char16_t(c - 32) : c;
+            }
+            note(kindOf(QString::fromRawData(reinterpret_cast<const QChar*>(buffer), length)));
         }
+        return strongest;
     }
-    if (sawCw)
-        return SpotMode::cw;
-    if (sawPhone)
-        return SpotMode::ssb;
+    // Upper-case the whole comment first: case mapping beyond ASCII can turn
+    // a letter into ASCII ones.
+    const QString upper = comment.toString().toUpper();
+    const qsizetype n = upper.size();
+    qsizetype i = 0;
+    while (i < n && strongest != WordKind::digital) {
+        qsizetype width = 1;
+        if (!isWordCharacter(codePointAt(upper, i, width))) {
+            i += width;
+            continue;
+        }
+        const qsizetype start = i;
+        while (i < n && isWordCharacter(codePointAt(upper, i, width)))
+            i += width;
+        note(kindOf(upper.sliced(start, i - start)));
+    }
+    return strongest;
+}
+
+} // namespace
+
+std::optional<SpotMode> mode(double frequencyKHz, QStringView comment)
+{
+    // Words are maximal runs of letters and digits of the upper-cased
+    // comment; "PSK-31" is the two words PSK and 31.
+    switch (strongestWord(comment)) {
+    case WordKind::digital: return SpotMode::digital;
+    case WordKind::cw: return SpotMode::cw;
+    case WordKind::phone: return SpotMode::ssb;
+    case WordKind::none: break;
+    }
     if (inDialWindow(frequencyKHz))
         return SpotMode::digital;
     return bandPlanMode(frequencyKHz);

@@ -52,6 +52,10 @@ TEST(SpotMode, CommentWordsWinInTheirOrder)
     // Letters beyond ASCII separate nothing and never match.
     EXPECT_EQ(mode(14200, u"größe CW"), SpotMode::cw);
     EXPECT_EQ(mode(14200, u"\U0001D400CW"), SpotMode::ssb);
+    // The comment is upper-cased before it is cut: the long s becomes S.
+    EXPECT_EQ(mode(14010, u"\u017F\u017Fb"), SpotMode::ssb);
+    EXPECT_EQ(mode(14010, u"ssbssbssbssbssbssbssb lsb"), SpotMode::ssb);
+    EXPECT_EQ(mode(14300, u"Contestia/olivia"), SpotMode::digital);
 }
 
 TEST(SpotMode, DialWindowsThenBandPlan)

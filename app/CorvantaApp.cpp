@@ -2,6 +2,8 @@
 
 #include "AppDelegate.h"
 #include "AppLog.h"
+#include "ContentView.h"
+#include "DarkAppearance.h"
 #include "DXClusterClient.h"
 #include "FirstRunDefaults.h"
 #include "HelpView.h"
@@ -45,6 +47,9 @@ CorvantaApp::CorvantaApp(QObject* parent)
 {
     // The start line must be on disk before anything else runs.
     AppLog::start();
+    // One style on every desktop; it draws from the palettes, so the main
+    // window's dark palette takes full effect.
+    QApplication::setStyle(QStringLiteral("Fusion"));
     // Before any store reads a setting.
     FirstRunDefaults::apply(Settings::standard());
 
@@ -141,6 +146,8 @@ MainWindow* CorvantaApp::openMainWindow()
 {
     auto* window = new MainWindow(m_stores);
     installMenus(window->menuBar());
+    DarkAppearance::apply(window);
+    connect(window->contentView(), &ContentView::settingsRequested, this, [this] { showSettings(); });
     window->show();
     return window;
 }

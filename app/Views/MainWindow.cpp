@@ -1,6 +1,8 @@
 #include "MainWindow.h"
 
 #include "ContentView.h"
+#include "DarkAppearance.h"
+#include "MainToolBar.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -11,7 +13,10 @@ MainWindow::MainWindow(const AppStores& stores, QWidget* parent)
 {
     setWindowTitle(QStringLiteral("Corvanta"));
     setAttribute(Qt::WA_DeleteOnClose);
+    // Dark whatever the desktop's appearance, like the map it frames.
+    DarkAppearance::apply(this);
     setCentralWidget(m_content);
+    addToolBar(Qt::TopToolBarArea, m_content->toolBar());
     resize(defaultWidth, defaultHeight);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame(QPoint(0, 0), size());

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QColor>
+#include <QPalette>
+
+class QWidget;
+
+// The main window's own look: dark, whatever the desktop's appearance, in
+// the colours of the map's panels. Used with the Fusion style, which draws
+// every control from the palette.
+namespace DarkAppearance {
+
+QPalette palette();
+
+QColor text();       // labels and icons
+QColor dimmedText(); // disabled controls
+QColor accent();     // pressed toggles, selections
+QColor toolBar();    // toolbar background
+
+// Gives the window and the menus it holds so far the dark palette. Call
+// again after adding menus.
+void apply(QWidget* window);
+
+// The style sheet of the main toolbar's buttons.
+QString toolBarStyleSheet();
+
+} // namespace DarkAppearance

@@ -1,0 +1,196 @@
+#include "ZoneLayer.h"
+
+#include "HaloText.h"
+#include "LineRaster.h"
+
+#include <QPainter>
+#include <QPolygonF>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+namespace {
+
+QPainterPath ringPath(const Ring& ring, double shift)
+{
+    QPainterPath path;
+    path.moveTo(ring[0] + 180.0 + shift, 90.0 - ring[1]);
+    for (qsizetype k = 2; k + 1 < ring.size(); k += 2)
+        path.lineTo(ring[k] + 180.0 + shift, 90.0 - ring[k + 1]);
+    path.closeSubpath();
+    return path;
+}
+
+// A ring in view points, closed, without the vertices that lie closer
+// than minStep (Manhattan) to the one kept before them: detail finer than
+// a device pixel only costs stroking time.
+void screenRing(const QPainterPath& ring, const QTransform& world, double minStep, QPolygonF& points)
+{
+    points.clear();
+    const int count = ring.elementCount();
+    for (int i = 0; i < count; ++i) {
+        const QPainterPath::Element e = ring.elementAt(i);
+        const QPointF p = world.map(QPointF(e.x, e.y));
+        if (!points.isEmpty() && i + 1 < count) {
+            const QPointF d = p - points.constLast();
+            if (std::abs(d.x()) + std::abs(d.y()) < minStep)
+                continue;
+        }
+        points.append(p);
+    }
+    if (points.size() > 1 && points.constFirst() != points.constLast())
+        points.append(points.constFirst());
+}
+
+std::size_t slot(ZoneKind kind)
+{
+    return kind == ZoneKind::cq ? 0 : 1;
+}
+
+// The zone numbers of each kind, rendered once per font, colour and halo.
+HaloTextCache& numberCache(ZoneKind kind)
+{
+    static std::array<HaloTextCache, 2> caches;
+    return caches[slot(kind)];
+}
+
+// The lines of each kind as last drawn, for repaints that change nothing
+// they show (a blinking spot, a clock). One entry per kind.
+struct LineCache {
+    MapProjection projection;
+    QColor color;
+    double ratio = 0;
+    QImage image;
+};
+
+LineCache& lineCache(ZoneKind kind)
+{
+    static std::array<LineCache, 2> caches;
+    return caches[slot(kind)];
+}
+
+} // namespace
+
+ZoneLayer::Outlines ZoneLayer::buildOutlines(const QList<RadioZone>& zones)
+{
+    Outlines outlines;
+    for (const RadioZone& zone : zones)
+        for (const Ring& ring : zone.rings) {
+            if (ring.size() <= 5)
+                continue;
+            for (const double shift : { -360.0, 0.0, 360.0 }) {
+                QPainterPath path = ringPath(ring, shift);
+                outlines.bounds.append(path.boundingRect());
+                outlines.rings.append(std::move(path));
+            }
+        }
+    return outlines;
+}
+
+const ZoneLayer::Outlines& ZoneLayer::outlines(ZoneKind kind)
+{
+    static const std::array<Outlines, 2> built { buildOutlines(Zones::zones(ZoneKind::cq)),
+                                                 buildOutlines(Zones::zones(ZoneKind::itu)) };
+    return built[slot(kind)];
+}
+
+ZoneLayer::LineStyle ZoneLayer::lineStyle(ZoneKind kind)
+{
+    return kind == ZoneKind::cq ? LineStyle { 1.2, 0, 0 } : LineStyle { 1.0, 5, 3 };
+}
+
+void ZoneLayer::paint(QPainter& painter) const
+{
+    const QList<RadioZone>& zones = Zones::zones(kind);
+    if (zones.isEmpty())
+        return;
+    const double ratio = devicePixelRatioOf(painter);
+    LineCache& cache = lineCache(kind);
+    if (cache.image.isNull() || cache.ratio != ratio || !(cache.projection == projection) || cache.color != color) {
+        QImage lines = drawLines(outlines(kind), ratio);
+        if (lines.isNull()) {
+            draw(painter, outlines(kind), zones);
+            return;
+        }
+        cache = { projection, color, ratio, std::move(lines) };
+    }
+    painter.save();
+    painter.setOpacity(painter.opacity() * std::clamp(lineOpacity, 0.0, 1.0) * color.alphaF());
+    painter.drawImage(QPointF(0, 0), cache.image);
+    painter.restore();
+    drawNumbers(painter, zones);
+}
+
+void ZoneLayer::draw(QPainter& painter, const Outlines& outlines, const QList<RadioZone>& zones) const
+{
+    const QImage lines = drawLines(outlines, devicePixelRatioOf(painter));
+    if (!lines.isNull()) {
+        painter.save();
+        painter.setOpacity(painter.opacity() * std::clamp(lineOpacity, 0.0, 1.0) * color.alphaF());
+        painter.drawImage(QPointF(0, 0), lines);
+        painter.restore();
+    }
+    drawNumbers(painter, zones);
+}
+
+QImage ZoneLayer::drawLines(const Outlines& outlines, double ratio) const
+{
+    const QSize pixels(int(std::ceil(projection.size.width() * ratio)), int(std::ceil(projection.size.height() * ratio)));
+    if (pixels.isEmpty())
+        return {};
+    QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull())
+        return {};
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::transparent);
+
+    const double w = projection.worldWidth();
+    const double h = projection.worldHeight();
+    if (w <= 0 || h <= 0 || outlines.rings.isEmpty())
+        return image;
+    const QPointF origin = projection.origin();
+    const QTransform world
+        = QTransform::fromScale(w / 360.0, h / 180.0) * QTransform::fromTranslate(origin.x(), origin.y());
+    // The lines are drawn opaque, so where two zones share a border it is
+    // no darker than elsewhere; the opacity is applied to the whole image.
+    QColor opaque = color;
+    opaque.setAlpha(255);
+    const QRectF view = QRectF(QPointF(0, 0), projection.size).adjusted(-4, -4, 4, 4);
+
+    const LineStyle style = lineStyle(kind);
+    LineRaster raster(image, opaque, style.width * ratio, style.dashOn * ratio, style.dashOff * ratio);
+    QPolygonF points;
+    for (qsizetype i = 0; i < outlines.rings.size(); ++i) {
+        if (!world.mapRect(outlines.bounds[i]).intersects(view))
+            continue;
+        screenRing(outlines.rings[i], world * QTransform::fromScale(ratio, ratio), 0.5, points);
+        raster.polyline(points.constData(), points.size());
+    }
+    return image;
+}
+
+void ZoneLayer::drawNumbers(QPainter& painter, const QList<RadioZone>& zones) const
+{
+    if (zones.isEmpty())
+        return;
+    const double w = projection.worldWidth();
+    const double h = projection.worldHeight();
+    const QPointF origin = projection.origin();
+    // The numbers sit on the glow of the halo; the lines were drawn
+    // without it. Drawn once each, with no copies east or west.
+    QStringList numbers;
+    numbers.reserve(zones.size());
+    for (const RadioZone& zone : zones)
+        numbers.append(QString::number(zone.number));
+    const QList<HaloText>& labels
+        = numberCache(kind).texts(numbers, font, color, halo, haloRadius, devicePixelRatioOf(painter));
+    painter.save();
+    painter.setClipRect(QRectF(QPointF(0, 0), projection.size), Qt::IntersectClip);
+    for (qsizetype i = 0; i < zones.size(); ++i) {
+        const RadioZone& zone = zones[i];
+        labels[i].drawCentered(painter, QPointF((zone.labelLon + 180.0) / 360.0 * w + origin.x(),
+                                                (90.0 - zone.labelLat) / 180.0 * h + origin.y()));
+    }
+    painter.restore();
+}

@@ -60,6 +60,9 @@ std::optional<QImage> GreylineLayer::makeImage(const QDateTime& date, double nig
     const double sinDec = std::sin(sun.latitude * rad);
     const double cosDec = std::cos(sun.latitude * rad);
 
+    // Cells with the Sun higher than this stay clear; about half the world.
+    const double clearAbove = std::sin(0.5 * rad);
+
     std::vector<double> columnCos(rasterWidth);
     for (int i = 0; i < rasterWidth; ++i)
         columnCos[i] = std::cos(((i + 0.5) / 2 - 180 - sun.longitude) * rad);
@@ -72,6 +75,8 @@ std::optional<QImage> GreylineLayer::makeImage(const QDateTime& date, double nig
         const double b = std::cos(lat) * cosDec;
         for (int i = 0; i < rasterWidth; ++i, out += 4) {
             const double s = std::clamp(a + b * columnCos[i], -1.0, 1.0);
+            if (s > clearAbove)
+                continue; // daylight: no need for the arcsine
             const double e = std::asin(s) / rad;
             if (e >= 0.5)
                 continue; // already transparent

@@ -1,5 +1,7 @@
 #include "DXSpotParser.h"
+#include "LineSplitter.h"
 #include "SpotBook.h"
+#include "TelnetFilter.h"
 
 #include <QStringList>
 
@@ -81,6 +83,26 @@ void BM_ParseOnly(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * lines.size());
 }
 BENCHMARK(BM_ParseOnly)->Unit(benchmark::kMillisecond);
+
+// A node that trickles one byte at a time: an unclosed sub-negotiation up to
+// the cap, then a line that never ends up to the cap. Each byte must cost
+// about the same, however much is held back.
+void BM_TrickleOneByteChunks(benchmark::State& state)
+{
+    for (auto _ : state) {
+        TelnetFilter telnet;
+        telnet.filter("\xff\xfa\x18");
+        for (qsizetype i = 0; i < TelnetFilter::maxPending; ++i)
+            telnet.filter("x");
+        LineSplitter splitter;
+        qsizetype lines = 0;
+        for (qsizetype i = 0; i < LineSplitter::maxUnfinished + 10; ++i)
+            lines += splitter.append("y").size();
+        benchmark::DoNotOptimize(lines);
+    }
+    state.SetItemsProcessed(state.iterations() * (TelnetFilter::maxPending + LineSplitter::maxUnfinished));
+}
+BENCHMARK(BM_TrickleOneByteChunks)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

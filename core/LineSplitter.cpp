@@ -39,12 +39,14 @@ void addLine(QStringList& lines, QStringView line)
 
 QStringList LineSplitter::append(QByteArrayView bytes)
 {
+    // What is kept from before holds no line break: look at the new text only.
+    const qsizetype known = m_buffer.size();
     m_buffer += m_decoder.decode(bytes);
 
     QStringList lines;
     const qsizetype n = m_buffer.size();
     qsizetype start = 0;
-    for (qsizetype i = 0; i < n; ++i) {
+    for (qsizetype i = known; i < n; ++i) {
         const QChar c = m_buffer[i];
         if (!isLineBreak(c))
             continue;

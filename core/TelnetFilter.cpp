@@ -20,6 +20,8 @@ QByteArray TelnetFilter::filter(QByteArrayView chunk)
         work.append(chunk);
     }
     m_pending.clear();
+    const qsizetype searched = m_searched;
+    m_searched = 0;
 
     const auto* bytes = reinterpret_cast<const unsigned char*>(work.constData());
     const qsizetype n = work.size();
@@ -51,13 +53,16 @@ QByteArray TelnetFilter::filter(QByteArrayView chunk)
                     incomplete = true;
                 } else {
                     // The end mark IAC SE, searched from right after IAC SB.
-                    qsizetype j = i;
+                    // Held back from the last chunk, the search resumes.
+                    qsizetype j = i == 0 ? searched : i;
                     while (j + 3 < n && !(bytes[j + 2] == IAC && bytes[j + 3] == SE))
                         ++j;
-                    if (j + 3 < n)
+                    if (j + 3 < n) {
                         i = j + 4;
-                    else
+                    } else {
                         incomplete = true;
+                        m_searched = j - i;
+                    }
                 }
             } else {
                 i += 2;
@@ -65,6 +70,8 @@ QByteArray TelnetFilter::filter(QByteArrayView chunk)
         }
     }
     if (incomplete && n - i <= maxPending)
-        m_pending = work.sliced(i);
+        m_pending = i == 0 ? std::move(work) : work.sliced(i);
+    else
+        m_searched = 0;
     return out;
 }

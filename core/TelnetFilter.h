@@ -25,4 +25,8 @@ public:
 
 private:
     QByteArray m_pending;
+    // How far into `m_pending` the search for the end of a sub-negotiation
+    // already got, so that a trickle of small chunks is not searched again
+    // from its start every time.
+    qsizetype m_searched = 0;
 };

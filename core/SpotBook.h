@@ -31,14 +31,30 @@ public:
 
     void removeAll();
 
+    // An identity in a form that is cheap to hash: equal exactly when the
+    // spots' id()s are equal.
+    struct Key {
+        QString call;
+        bool hasBand = false;
+        qint64 bandOrKHz = 0;
+        QString odd; // the id's tail for frequencies no integer can hold
+        friend bool operator==(const Key&, const Key&) = default;
+    };
+
 private:
     void trimToCapacity();
+    void removeAt(qsizetype index);
 
     QList<DXSpot> m_spots;
+    // The spots' times in ms since the epoch, side by side with m_spots, for
+    // quick searches in time order.
+    QList<qint64> m_msecs;
     // The time of each stored identity, so that most adds need no scan.
-    QHash<QString, QDateTime> m_timeById;
+    QHash<Key, qint64> m_msecsByKey;
     qsizetype m_capacity = defaultCapacity;
 };
+
+size_t qHash(const SpotBook::Key& key, size_t seed = 0);
 
 // The operator's choice of modes and bands to show and announce.
 struct SpotFilter {

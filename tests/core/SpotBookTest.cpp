@@ -98,6 +98,14 @@ TEST(SpotBook, KeepsTheNewestReportOfEachCallAndBand)
     book.add(spotAt("OK1KIR", 1296200.0, 6));
     EXPECT_EQ(ids(book).first(2), (QStringList { "OK1KIR|1296200@1206", "OK1KIR|10368100@1206" }));
     EXPECT_EQ(book.spots().size(), 6);
+
+    // Hand-made spots with frequencies no parser gives still keep apart.
+    book.add(spotAt("K1ABC", -20.5, 7));
+    book.add(spotAt("K1ABC", std::numeric_limits<double>::infinity(), 7));
+    book.add(spotAt("K1ABC", -std::numeric_limits<double>::infinity(), 7));
+    book.add(spotAt("K1ABC", std::numeric_limits<double>::infinity(), 8));
+    EXPECT_EQ(book.spots().size(), 9);
+    EXPECT_EQ(book.spots().front().time, noon.addSecs(8 * 60));
     expectInvariants(book);
 }
 

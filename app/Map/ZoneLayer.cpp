@@ -24,7 +24,7 @@ QPainterPath ringPath(const Ring& ring, double shift)
 
 // A ring in view points, closed, without the vertices that lie closer
 // than minStep (Manhattan) to the one kept before them: detail finer than
-// a device pixel only costs stroking time.
+// about a device pixel only costs drawing time.
 void screenRing(const QPainterPath& ring, const QTransform& world, double minStep, QPolygonF& points)
 {
     points.clear();
@@ -60,6 +60,7 @@ HaloTextCache& numberCache(ZoneKind kind)
 struct LineCache {
     MapProjection projection;
     QColor color;
+    double lineOpacity = 0;
     double ratio = 0;
     QImage image;
 };
@@ -107,30 +108,24 @@ void ZoneLayer::paint(QPainter& painter) const
         return;
     const double ratio = devicePixelRatioOf(painter);
     LineCache& cache = lineCache(kind);
-    if (cache.image.isNull() || cache.ratio != ratio || !(cache.projection == projection) || cache.color != color) {
+    if (cache.image.isNull() || cache.ratio != ratio || !(cache.projection == projection) || cache.color != color
+        || cache.lineOpacity != lineOpacity) {
         QImage lines = drawLines(outlines(kind), ratio);
         if (lines.isNull()) {
             draw(painter, outlines(kind), zones);
             return;
         }
-        cache = { projection, color, ratio, std::move(lines) };
+        cache = { projection, color, lineOpacity, ratio, std::move(lines) };
     }
-    painter.save();
-    painter.setOpacity(painter.opacity() * std::clamp(lineOpacity, 0.0, 1.0) * color.alphaF());
     painter.drawImage(QPointF(0, 0), cache.image);
-    painter.restore();
     drawNumbers(painter, zones);
 }
 
 void ZoneLayer::draw(QPainter& painter, const Outlines& outlines, const QList<RadioZone>& zones) const
 {
     const QImage lines = drawLines(outlines, devicePixelRatioOf(painter));
-    if (!lines.isNull()) {
-        painter.save();
-        painter.setOpacity(painter.opacity() * std::clamp(lineOpacity, 0.0, 1.0) * color.alphaF());
+    if (!lines.isNull())
         painter.drawImage(QPointF(0, 0), lines);
-        painter.restore();
-    }
     drawNumbers(painter, zones);
 }
 
@@ -152,19 +147,19 @@ QImage ZoneLayer::drawLines(const Outlines& outlines, double ratio) const
     const QPointF origin = projection.origin();
     const QTransform world
         = QTransform::fromScale(w / 360.0, h / 180.0) * QTransform::fromTranslate(origin.x(), origin.y());
-    // The lines are drawn opaque, so where two zones share a border it is
-    // no darker than elsewhere; the opacity is applied to the whole image.
-    QColor opaque = color;
-    opaque.setAlpha(255);
+    // Where two zones share a border, or a line crosses another, the
+    // larger coverage wins: no line is darker than another.
+    QColor line = color;
+    line.setAlphaF(float(color.alphaF() * std::clamp(std::isfinite(lineOpacity) ? lineOpacity : 1.0, 0.0, 1.0)));
     const QRectF view = QRectF(QPointF(0, 0), projection.size).adjusted(-4, -4, 4, 4);
 
     const LineStyle style = lineStyle(kind);
-    LineRaster raster(image, opaque, style.width * ratio, style.dashOn * ratio, style.dashOff * ratio);
+    LineRaster raster(image, line, style.width * ratio, style.dashOn * ratio, style.dashOff * ratio);
     QPolygonF points;
     for (qsizetype i = 0; i < outlines.rings.size(); ++i) {
         if (!world.mapRect(outlines.bounds[i]).intersects(view))
             continue;
-        screenRing(outlines.rings[i], world * QTransform::fromScale(ratio, ratio), 0.5, points);
+        screenRing(outlines.rings[i], world * QTransform::fromScale(ratio, ratio), 1.0, points);
         raster.polyline(points.constData(), points.size());
     }
     return image;

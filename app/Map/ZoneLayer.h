@@ -58,7 +58,7 @@ struct ZoneLayer {
     // Draws the given outlines and zones from scratch.
     void draw(QPainter& painter, const Outlines& outlines, const QList<RadioZone>& zones) const;
 
-    // The lines alone at full opacity, in an image of the view's size.
+    // The lines alone, at the line opacity, in an image of the view's size.
     QImage drawLines(const Outlines& outlines, double ratio) const;
     // The numbers with their halo.
     void drawNumbers(QPainter& painter, const QList<RadioZone>& zones) const;

@@ -175,11 +175,11 @@ void MainToolBar::addTrailingItems()
     // The rotator badges go here, first in the trailing group.
 
     m_zoomOut = addAction(SymbolIcons::icon(QStringLiteral("minus.magnifyingglass")), QStringLiteral("Zoom out"));
-    m_zoomOut->setToolTip(QStringLiteral("Zoom out (Cmd -)"));
+    m_zoomOut->setToolTip(QStringLiteral("Zoom out (Ctrl -)"));
     connect(m_zoomOut, &QAction::triggered, this, [this] { m_stores.viewport->zoom(2.0 / 3.0); });
 
     m_zoomIn = addAction(SymbolIcons::icon(QStringLiteral("plus.magnifyingglass")), QStringLiteral("Zoom in"));
-    m_zoomIn->setToolTip(QStringLiteral("Zoom in (Cmd =). You can also use the mouse wheel or pinch over the map, "
+    m_zoomIn->setToolTip(QStringLiteral("Zoom in (Ctrl =). You can also use the mouse wheel or pinch over the map, "
                                         "or double-click a spot. Drag to move around."));
     connect(m_zoomIn, &QAction::triggered, this, [this] { m_stores.viewport->zoom(1.5); });
     for (QAction* zoom : { m_zoomOut, m_zoomIn })
@@ -196,7 +196,7 @@ void MainToolBar::addTrailingItems()
 
     m_refresh = new RefreshButton(this);
     auto* refresh = new QAction(SymbolIcons::icon(QStringLiteral("arrow.clockwise")), QStringLiteral("Refresh"), this);
-    refresh->setToolTip(QStringLiteral("Download the latest NOAA space weather data (Cmd-R)"));
+    refresh->setToolTip(QStringLiteral("Download the latest NOAA space weather data (Ctrl-R)"));
     // Stays clickable while busy: the store itself ignores a request while
     // one runs.
     connect(refresh, &QAction::triggered, this, [this] { m_stores.spaceWeather->refresh(); });

@@ -182,6 +182,8 @@ void MainToolBar::addTrailingItems()
     m_zoomIn->setToolTip(QStringLiteral("Zoom in (Ctrl =). You can also use the mouse wheel or pinch over the map, "
                                         "or double-click a spot. Drag to move around."));
     connect(m_zoomIn, &QAction::triggered, this, [this] { m_stores.viewport->zoom(1.5); });
+    // The magnifying glasses say it all; their titles serve the overflow
+    // menu and screen readers.
     for (QAction* zoom : { m_zoomOut, m_zoomIn })
         if (auto* button = qobject_cast<QToolButton*>(widgetForAction(zoom)))
             button->setToolButtonStyle(Qt::ToolButtonIconOnly);
@@ -212,6 +214,30 @@ void MainToolBar::addTrailingItems()
     m_settings = addAction(SymbolIcons::icon(QStringLiteral("gearshape")), QStringLiteral("Settings"));
     m_settings->setToolTip(QStringLiteral("Set your location and callsign"));
     connect(m_settings, &QAction::triggered, this, &MainToolBar::settingsRequested);
+}
+
+void MainToolBar::resizeEvent(QResizeEvent* event)
+{
+    QToolBar::resizeEvent(event);
+    if (!m_compact)
+        m_fullWidth = sizeHint().width();
+    setCompact(width() < m_fullWidth);
+}
+
+void MainToolBar::setCompact(bool compact)
+{
+    if (m_compact == compact)
+        return;
+    m_compact = compact;
+    // Narrow windows show the toggles and buttons by their icons alone, with
+    // their help texts as tooltips; the menus keep showing their choice.
+    const Qt::ToolButtonStyle style = compact ? Qt::ToolButtonIconOnly : Qt::ToolButtonTextBesideIcon;
+    QList<QAction*> titled = m_toggles;
+    titled << m_settings;
+    for (QAction* action : titled)
+        if (auto* button = qobject_cast<QToolButton*>(widgetForAction(action)))
+            button->setToolButtonStyle(style);
+    m_refresh->setToolButtonStyle(style);
 }
 
 void MainToolBar::onSettingChanged(const QString& key)

@@ -49,10 +49,17 @@ public:
     RefreshButton* refreshButton() const { return m_refresh; }
     QAction* settingsAction() const { return m_settings; }
 
+    // True while the window is too narrow for titles beside the icons.
+    bool isCompact() const { return m_compact; }
+
 Q_SIGNALS:
     void settingsRequested();
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
+    void setCompact(bool compact);
     void addLayerToggles();
     void addCoverageMenu();
     void addStyleMenu();
@@ -78,4 +85,6 @@ private:
     QAction* m_warningAction = nullptr;
     RefreshButton* m_refresh = nullptr;
     QAction* m_settings = nullptr;
+    bool m_compact = false;
+    int m_fullWidth = 0; // the width the toolbar needs with titles
 };

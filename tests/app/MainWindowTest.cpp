@@ -233,3 +233,24 @@ TEST(MainWindow, SettingsButtonOpensOneSettingsWindowAndTheWindowIsDark)
     window->close();
     app.showSettings()->close();
 }
+
+TEST(MainToolBar, NarrowWindowsShowIconsAlone)
+{
+    Fixture f;
+    MainToolBar* bar = f.bar();
+    QWidget window; // a plain parent, so resizing is immediate
+    bar->setParent(&window);
+    window.show();
+    bar->resize(2000, 44);
+    EXPECT_FALSE(bar->isCompact());
+    auto* prefixes = qobject_cast<QToolButton*>(bar->widgetForAction(bar->toggle("showPrefixes")));
+    ASSERT_NE(prefixes, nullptr);
+    EXPECT_EQ(prefixes->toolButtonStyle(), Qt::ToolButtonTextBesideIcon);
+    bar->resize(900, 44);
+    EXPECT_TRUE(bar->isCompact());
+    EXPECT_EQ(prefixes->toolButtonStyle(), Qt::ToolButtonIconOnly);
+    EXPECT_EQ(f.bar()->refreshButton()->toolButtonStyle(), Qt::ToolButtonIconOnly);
+    bar->resize(2000, 44);
+    EXPECT_FALSE(bar->isCompact());
+    EXPECT_EQ(prefixes->toolButtonStyle(), Qt::ToolButtonTextBesideIcon);
+}

@@ -1,13 +1,21 @@
 #include "BaseMapLayer.h"
 
+#include "MapData.h"
+
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QLinearGradient>
 #include <QPaintDevice>
 #include <QPainter>
+#include <QSemaphore>
+#include <QThread>
+#include <QThreadPool>
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <optional>
+#include <utility>
 
 namespace {
 
@@ -20,27 +28,33 @@ double pixelRatio(const QPainter& painter)
 
 // A pen whose width stays in view points whatever transform the painter
 // carries: cosmetic widths are device pixels, so scale by the pixel ratio.
+// (Cosmetic pens are also the raster engine's fast way to draw thin
+// lines.)
 QPen outlinePen(const QColor& color, double widthPoints, double ratio)
 {
     QPen pen(color, widthPoints * ratio);
     pen.setCosmetic(true);
     pen.setCapStyle(Qt::FlatCap);
     pen.setJoinStyle(Qt::MiterJoin);
+    pen.setMiterLimit(10);
     return pen;
 }
 
-// A dashed pen of the given width with dash lengths in view points. Qt
-// measures dashes in units of the device line width, and never less than
-// one device pixel.
-QPen dashedPen(const QColor& color, double width, double on, double off, double ratio)
+// A line as dashes of `on` view points separated by gaps of `off`,
+// starting with a dash at `from`. Spelled out rather than left to a dashed
+// pen, so a picture drawn in bands has its dashes exactly where a picture
+// drawn whole has them.
+void addDashes(QPainterPath& path, QPointF from, QPointF to, double on, double off)
 {
-    QPen pen(color, width);
-    pen.setCapStyle(Qt::FlatCap);
-    pen.setJoinStyle(Qt::MiterJoin);
-    pen.setMiterLimit(10);
-    const double unit = std::max(width * ratio, 1.0) / ratio;
-    pen.setDashPattern({ on / unit, off / unit });
-    return pen;
+    const QPointF step = to - from;
+    const double length = std::hypot(step.x(), step.y());
+    if (!(length > 0) || !std::isfinite(length))
+        return;
+    const QPointF unit = step / length;
+    for (double t = 0; t < length; t += on + off) {
+        path.moveTo(from + unit * t);
+        path.lineTo(from + unit * std::min(t + on, length));
+    }
 }
 
 QString longitudeLabel(int lon)
@@ -72,7 +86,118 @@ RenderCache& renderCache()
     return cache;
 }
 
+// A path keeps the form the paint engine draws from in a cache of its own,
+// made on its first drawing. The shared outlines are drawn by several
+// threads at once, so that cache is made here, once, by drawing every path
+// (filled, and stroked with both kinds of cosmetic pen) into a single
+// pixel; from then on drawing only reads the paths.
+void prepareForSharing(const BaseMapPaths& paths)
+{
+    QImage pixel(1, 1, QImage::Format_RGB32);
+    QPainter painter(&pixel);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    QPen thin(Qt::black, 0.5);
+    thin.setCosmetic(true);
+    QPen wide(Qt::black, 2);
+    wide.setCosmetic(true);
+    for (const QPainterPath* path : { &paths.land, &paths.lakes }) {
+        painter.strokePath(*path, thin);
+        painter.strokePath(*path, wide);
+    }
+    for (const auto* pieces : { &paths.countryPieces, &paths.lakePieces })
+        for (const BaseMapPiece& piece : *pieces) {
+            painter.setRenderHint(QPainter::Antialiasing, false);
+            painter.fillPath(piece.path, Qt::black);
+            painter.setRenderHint(QPainter::Antialiasing, true);
+            painter.fillPath(piece.path, Qt::black);
+        }
+}
+
+// Detail levels of the shared outlines, coarsest first, as the largest
+// deviation (degrees) a simplified outline may have from the data.
+constexpr std::array<double, 5> detailTolerances { 0.1, 0.05, 0.025, 0.0125, 0.0 };
+
+// The country and lake data are read once per process and turned into
+// paths once, at every detail level (thread-safe static initialisation).
+const std::array<BaseMapPaths, 5>& detailLevels()
+{
+    static const std::array<BaseMapPaths, 5> levels = [] {
+        const QList<CountryShape> countries = MapData::countries();
+        const QList<Lake> lakes = MapData::lakes();
+        std::array<BaseMapPaths, 5> built;
+        for (std::size_t i = 0; i < detailTolerances.size(); ++i) {
+            built[i] = BaseMapPaths::build(countries, lakes, detailTolerances[i]);
+            prepareForSharing(built[i]);
+        }
+        return built;
+    }();
+    return levels;
+}
+
+// Draws a picture in horizontal bands, each on a thread of the global pool
+// painting into its own slice of the image's memory; a band for which no
+// pool thread is free at once is drawn here.
+//
+// Besides spreading the work, this sidesteps a cost of Qt's raster engine:
+// painting on a thread outside the pool, it hands the spans of every large
+// primitive to the pool in slices and waits for them, which for a map
+// (thousands of polygons, one span per scan line of every long thin line)
+// means a thread hand-over per primitive.
+template <typename Draw>
+void renderInBands(QImage& image, const Draw& drawBand)
+{
+    const int height = image.height();
+    const int bands = std::clamp(std::min(QThread::idealThreadCount(), height / 64), 1, 8);
+    uchar* const bits = image.bits();
+    const qsizetype bytesPerLine = image.bytesPerLine();
+    const double ratio = image.devicePixelRatio();
+
+    QSemaphore done;
+    int started = 0;
+    std::vector<std::function<void()>> leftover;
+    for (int band = 0; band < bands; ++band) {
+        const int top = height * band / bands;
+        const int rows = height * (band + 1) / bands - top;
+        auto job = [=, &drawBand] {
+            QImage slice(bits + top * bytesPerLine, image.width(), rows, bytesPerLine, image.format());
+            slice.setDevicePixelRatio(ratio);
+            QPainter painter(&slice);
+            painter.translate(0, -top / ratio);
+            painter.setClipRect(QRectF(0, top / ratio, image.width() / ratio, rows / ratio));
+            drawBand(painter);
+        };
+        if (QThreadPool::globalInstance()->tryStart([job, &done] {
+                job();
+                done.release();
+            }))
+            ++started;
+        else
+            leftover.push_back(job);
+    }
+    for (const auto& job : leftover)
+        job();
+    done.acquire(started);
+}
+
 } // namespace
+
+const BaseMapPaths& BaseMapLayer::paths()
+{
+    return detailLevels().back();
+}
+
+const BaseMapPaths& BaseMapLayer::paths(const MapProjection& projection, double pixelRatio)
+{
+    // Device pixels per degree; points nearer than a third of a pixel to
+    // the simplified line make no visible difference.
+    const double perDegree
+        = std::max(projection.worldWidth() / 360.0, projection.worldHeight() / 180.0) * pixelRatio;
+    const double allowed = perDegree > 0 ? 0.33 / perDegree : detailTolerances.front();
+    for (std::size_t i = 0; i < detailTolerances.size(); ++i)
+        if (detailTolerances[i] <= allowed)
+            return detailLevels()[i];
+    return detailLevels().back();
+}
 
 QFont gridLabelFont(const QString& family, double size)
 {
@@ -90,21 +215,112 @@ QFont gridLabelFont(const QString& family, double size)
     return font;
 }
 
-void BaseMapPaths::addRing(QPainterPath& path, const double* ring, qsizetype count)
+namespace {
+
+// Douglas-Peucker over ring points [first, last]: marks the points that lie
+// farther than the tolerance from the line through the kept neighbours.
+void markFarPoints(const double* ring, qsizetype first, qsizetype last, double tolerance, std::vector<char>& keep)
+{
+    std::vector<std::pair<qsizetype, qsizetype>> spans { { first, last } };
+    while (!spans.empty()) {
+        const auto [a, b] = spans.back();
+        spans.pop_back();
+        if (b <= a + 1)
+            continue;
+        const double ax = ring[2 * a], ay = ring[2 * a + 1];
+        const double dx = ring[2 * b] - ax, dy = ring[2 * b + 1] - ay;
+        const double length = std::hypot(dx, dy);
+        qsizetype farthest = -1;
+        double distance = -1;
+        for (qsizetype i = a + 1; i < b; ++i) {
+            const double px = ring[2 * i] - ax, py = ring[2 * i + 1] - ay;
+            const double d = length > 0 ? std::abs(px * dy - py * dx) / length : std::hypot(px, py);
+            if (d > distance) {
+                distance = d;
+                farthest = i;
+            }
+        }
+        if (distance > tolerance) {
+            keep[std::size_t(farthest)] = 1;
+            spans.push_back({ a, farthest });
+            spans.push_back({ farthest, b });
+        }
+    }
+}
+
+} // namespace
+
+void BaseMapPaths::addRing(QPainterPath& path, const double* ring, qsizetype count, double tolerance)
 {
     if (count < 6)
         return;
-    path.moveTo(ring[0] + 180.0, 90.0 - ring[1]);
-    for (qsizetype k = 2; k + 1 < count; k += 2)
-        path.lineTo(ring[k] + 180.0, 90.0 - ring[k + 1]);
+    const qsizetype points = count / 2;
+    std::vector<char> keep(std::size_t(points), 1);
+    if (tolerance > 0) {
+        // A ring smaller than the tolerance vanishes at this detail.
+        double west = ring[0], east = ring[0], north = ring[1], south = ring[1];
+        for (qsizetype i = 1; i < points; ++i) {
+            west = std::min(west, ring[2 * i]);
+            east = std::max(east, ring[2 * i]);
+            south = std::min(south, ring[2 * i + 1]);
+            north = std::max(north, ring[2 * i + 1]);
+        }
+        if (east - west < tolerance && north - south < tolerance)
+            return;
+    }
+    if (tolerance > 0 && points > 3) {
+        // A ring starts and often ends at the same point: anchor it at its
+        // start and at the point farthest from the start.
+        std::fill(keep.begin(), keep.end(), 0);
+        qsizetype far = 0;
+        double farDistance = -1;
+        for (qsizetype i = 1; i < points; ++i) {
+            const double d = std::hypot(ring[2 * i] - ring[0], ring[2 * i + 1] - ring[1]);
+            if (d > farDistance) {
+                farDistance = d;
+                far = i;
+            }
+        }
+        keep[0] = keep[std::size_t(far)] = keep[std::size_t(points - 1)] = 1;
+        markFarPoints(ring, 0, far, tolerance, keep);
+        markFarPoints(ring, far, points - 1, tolerance, keep);
+        if (std::count(keep.begin(), keep.end(), 1) < 3)
+            return; // a sliver thinner than the tolerance
+    }
+    bool started = false;
+    for (qsizetype i = 0; i < points; ++i) {
+        if (!keep[std::size_t(i)])
+            continue;
+        const QPointF p(ring[2 * i] + 180.0, 90.0 - ring[2 * i + 1]);
+        if (started) {
+            path.lineTo(p);
+        } else {
+            path.moveTo(p);
+            started = true;
+        }
+    }
     path.closeSubpath();
 }
 
-void BaseMapPaths::setFillRules()
+void BaseMapPaths::addPiece(std::vector<BaseMapPiece>& pieces, QPainterPath path, int group)
 {
+    if (path.isEmpty())
+        return;
+    const QRectF bounds = path.boundingRect();
+    pieces.push_back({ std::move(path), bounds, group });
+}
+
+void BaseMapPaths::finish()
+{
+    for (BaseMapPiece& piece : countryPieces) {
+        piece.path.setFillRule(Qt::OddEvenFill);
+        land.addPath(piece.path);
+    }
+    for (BaseMapPiece& piece : lakePieces) {
+        piece.path.setFillRule(Qt::WindingFill);
+        lakes.addPath(piece.path);
+    }
     land.setFillRule(Qt::OddEvenFill);
-    for (QPainterPath& group : groups)
-        group.setFillRule(Qt::OddEvenFill);
     lakes.setFillRule(Qt::WindingFill);
 }
 
@@ -121,13 +337,12 @@ void BaseMapLayer::paint(QPainter& painter) const
         // needs no alpha channel and copies to the screen without blending.
         QImage image(pixels, QImage::Format_RGB32);
         if (image.isNull()) {
-            draw(painter, paths());
+            draw(painter, paths(projection, ratio));
             return;
         }
         image.setDevicePixelRatio(ratio);
-        QPainter inner(&image);
-        draw(inner, paths());
-        inner.end();
+        const BaseMapPaths& outlines = paths(projection, ratio);
+        renderInBands(image, [&](QPainter& band) { draw(band, outlines); });
         cache = { *this, ratio, std::move(image) };
     }
     painter.drawImage(QPointF(0, 0), cache.image);
@@ -148,20 +363,50 @@ void BaseMapLayer::draw(QPainter& painter, const BaseMapPaths& outlines) const
     ocean.setColorAt(1, MapStyles::oceanBottom(style));
     painter.fillRect(view, ocean);
 
+    // Only pieces that reach into the view (or the part of it being
+    // drawn) are filled.
+    const QTransform world = projection.worldTransform();
+    const QRectF drawn = painter.hasClipping() ? view.intersected(painter.clipBoundingRect()) : view;
+    const QRectF visible = world.inverted().mapRect(drawn);
+    auto fillPieces = [&](const std::vector<BaseMapPiece>& pieces, auto colorOf) {
+        for (const BaseMapPiece& piece : pieces) {
+            if (!piece.bounds.intersects(visible))
+                continue;
+            if (const std::optional<QColor> color = colorOf(piece))
+                painter.fillPath(piece.path, *color);
+        }
+    };
+
     painter.save();
-    painter.setTransform(projection.worldTransform(), true);
+    painter.setTransform(world, true);
     painter.setPen(Qt::NoPen);
+    // Fills are aliased: every filled edge lies under an antialiased border
+    // or shore line drawn next, which hides the steps, and aliased fills
+    // cost a fraction of smoothed ones and leave no seams between
+    // neighbouring countries.
+    painter.setRenderHint(QPainter::Antialiasing, false);
     if (style == MapStyle::political) {
+        // Countries outside groups 1...7 get no fill and show the ocean.
         const auto& palette = MapStyles::politicalPalette();
-        for (std::size_t i = 0; i < outlines.groups.size(); ++i)
-            painter.fillPath(outlines.groups[i], palette[i % palette.size()]);
+        fillPieces(outlines.countryPieces, [&](const BaseMapPiece& piece) -> std::optional<QColor> {
+            if (piece.group < 1 || piece.group > 7)
+                return std::nullopt;
+            return palette[std::size_t(piece.group - 1) % palette.size()];
+        });
     } else if (style != MapStyle::outline) {
-        painter.fillPath(outlines.land, MapStyles::land(style));
+        const QColor land = MapStyles::land(style);
+        fillPieces(outlines.countryPieces, [&](const BaseMapPiece&) { return std::optional(land); });
     }
+    painter.setRenderHint(QPainter::Antialiasing, true);
     painter.strokePath(outlines.land, outlinePen(borders.color, borders.width, ratio));
 
-    if (style != MapStyle::outline)
-        painter.fillPath(outlines.lakes, MapStyles::oceanTop(style));
+    // Lakes cover the borders that run through them, then get their shore.
+    if (style != MapStyle::outline) {
+        const QColor lake = MapStyles::oceanTop(style);
+        painter.setRenderHint(QPainter::Antialiasing, false);
+        fillPieces(outlines.lakePieces, [&](const BaseMapPiece&) { return std::optional(lake); });
+        painter.setRenderHint(QPainter::Antialiasing, true);
+    }
     painter.strokePath(outlines.lakes, outlinePen(borders.color, 0.7 * borders.width, ratio));
     painter.restore();
 
@@ -181,36 +426,42 @@ void BaseMapLayer::drawGrid(QPainter& painter) const
     auto x = [&](double lon) { return o.x() + (lon + 180.0) / 360.0 * w; };
     auto y = [&](double lat) { return o.y() + (90.0 - lat) / 180.0 * h; };
 
-    QPainterPath minor;
-    QPainterPath major;
-    for (int lon = -165; lon <= 165; lon += 15) {
-        QPainterPath& path = lon == 0 ? major : minor;
-        path.moveTo(x(lon), 0);
-        path.lineTo(x(lon), size.height());
-    }
-    for (int lat = -75; lat <= 75; lat += 15) {
-        QPainterPath& path = lat == 0 ? major : minor;
-        path.moveTo(0, y(lat));
-        path.lineTo(size.width(), y(lat));
-    }
-
     const QColor minorColor = light ? QColor::fromRgbF(0, 0, 0, 0.15) : QColor::fromRgbF(1, 1, 1, 0.09);
     const QColor majorColor = light ? QColor::fromRgbF(0, 0, 0, 0.3) : QColor::fromRgbF(1, 1, 1, 0.2);
 
-    QPen minorPen = light ? dashedPen(minorColor, 0.5, 3, 3, ratio) : QPen(minorColor, 0.5);
-    minorPen.setCapStyle(Qt::FlatCap);
-    minorPen.setJoinStyle(Qt::MiterJoin);
-    minorPen.setMiterLimit(10);
-    painter.strokePath(minor, minorPen);
-    painter.strokePath(major, QPen(majorColor, 0.8));
-
-    // Tropics and polar circles: 23.44° and 66.56° north and south.
-    QPainterPath circles;
-    for (double f : { 0.3697778, 0.6302222, 0.1302222, 0.8697778 }) {
-        circles.moveTo(0, o.y() + f * h);
-        circles.lineTo(size.width(), o.y() + f * h);
+    // Light styles dash the minor lines 3 on, 3 off; dark styles draw them
+    // solid. The prime meridian and the equator are solid and stronger.
+    QPainterPath minor;
+    QPainterPath major;
+    auto addLine = [&](QPainterPath& path, QPointF from, QPointF to, bool dashed) {
+        if (dashed) {
+            addDashes(path, from, to, 3, 3);
+        } else {
+            path.moveTo(from);
+            path.lineTo(to);
+        }
+    };
+    for (int lon = -165; lon <= 165; lon += 15) {
+        if (lon == 0)
+            addLine(major, QPointF(x(lon), 0), QPointF(x(lon), size.height()), false);
+        else
+            addLine(minor, QPointF(x(lon), 0), QPointF(x(lon), size.height()), light);
     }
-    painter.strokePath(circles, dashedPen(minorColor, 0.6, 4, 4, ratio));
+    for (int lat = -75; lat <= 75; lat += 15) {
+        if (lat == 0)
+            addLine(major, QPointF(0, y(lat)), QPointF(size.width(), y(lat)), false);
+        else
+            addLine(minor, QPointF(0, y(lat)), QPointF(size.width(), y(lat)), light);
+    }
+    painter.strokePath(minor, outlinePen(minorColor, 0.5, ratio));
+    painter.strokePath(major, outlinePen(majorColor, 0.8, ratio));
+
+    // Tropics and polar circles: 23.44° and 66.56° north and south, dashed
+    // 4 on, 4 off on every style.
+    QPainterPath circles;
+    for (double f : { 0.3697778, 0.6302222, 0.1302222, 0.8697778 })
+        addDashes(circles, QPointF(0, o.y() + f * h), QPointF(size.width(), o.y() + f * h), 4, 4);
+    painter.strokePath(circles, outlinePen(minorColor, 0.6, ratio));
 
     // Labels sit with their bottom-leading corner at the anchor: the
     // baseline is one descent above it.
@@ -225,7 +476,7 @@ void BaseMapLayer::drawGrid(QPainter& painter) const
 
 void BorderOverlayLayer::paint(QPainter& painter) const
 {
-    draw(painter, BaseMapLayer::paths());
+    draw(painter, BaseMapLayer::paths(projection, pixelRatio(painter)));
 }
 
 void BorderOverlayLayer::draw(QPainter& painter, const BaseMapPaths& outlines) const

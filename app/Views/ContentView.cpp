@@ -1,5 +1,6 @@
 #include "ContentView.h"
 
+#include "BaseMapHost.h"
 #include "MainToolBar.h"
 #include "MapShape.h"
 #include "Settings.h"
@@ -39,6 +40,8 @@ ContentView::ContentView(const AppStores& stores, QWidget* parent)
     m_mapShape->setAutoFillBackground(true);
     m_mapShape->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     m_column->addWidget(m_mapShape, 1);
+    if (stores.viewport)
+        m_mapShape->setContent(new BaseMapHost(*stores.viewport, m_mapShape));
     // The info bar goes below the map, inset by 12 points on the panel colour.
 
     updateMapBackdrop();

@@ -32,7 +32,8 @@ double pixelRatio(const QPainter& painter)
 // lines.)
 QPen outlinePen(const QColor& color, double widthPoints, double ratio)
 {
-    QPen pen(color, widthPoints * ratio);
+    // A negative or broken width from the settings draws the thinnest line.
+    QPen pen(color, std::isfinite(widthPoints) && widthPoints > 0 ? widthPoints * ratio : 0.0);
     pen.setCosmetic(true);
     pen.setCapStyle(Qt::FlatCap);
     pen.setJoinStyle(Qt::MiterJoin);

@@ -1,10 +1,10 @@
 #include "ContentView.h"
 
-#include "BaseMapHost.h"
 #include "MainToolBar.h"
 #include "MapShape.h"
 #include "Settings.h"
 #include "Updater.h"
+#include "WorldMapView.h"
 
 #include <QShowEvent>
 #include <QTimer>
@@ -39,15 +39,19 @@ ContentView::ContentView(const AppStores& stores, QWidget* parent)
     m_column->setSpacing(0);
     m_mapShape->setAutoFillBackground(true);
     m_mapShape->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    auto* map = new WorldMapView(stores);
+    m_mapShape->setKeepProportions(WorldMapView::fit() == MapFit::whole);
+    m_mapShape->setContent(map);
+    connect(map, &WorldMapView::keepProportionsChanged, m_mapShape, &MapShape::setKeepProportions);
     m_column->addWidget(m_mapShape, 1);
-    if (stores.viewport)
-        m_mapShape->setContent(new BaseMapHost(*stores.viewport, m_mapShape));
     // The info bar goes below the map, inset by 12 points on the panel colour.
 
     updateMapBackdrop();
     connect(m_toolBar, &MainToolBar::settingsRequested, this, &ContentView::settingsRequested);
     connect(&Settings::standard(), &Settings::changed, this, &ContentView::onSettingChanged);
 }
+
+WorldMapView* ContentView::mapView() const { return qobject_cast<WorldMapView*>(m_mapShape->content()); }
 
 QString ContentView::prefixColor(MapStyle style)
 {

@@ -7,6 +7,7 @@
 
 class MainToolBar;
 class MapShape;
+class WorldMapView;
 class QVBoxLayout;
 
 // The main window's content: the world map above the info bar, stacked in
@@ -30,6 +31,7 @@ public:
     MainToolBar* toolBar() const { return m_toolBar; }
     // The map's area: holds the map view and keeps its proportions.
     MapShape* mapShape() const { return m_mapShape; }
+    WorldMapView* mapView() const;
 
     // The colour text the prefix labels get with a map style.
     static QString prefixColor(MapStyle style);

@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QToolButton>
@@ -105,6 +106,7 @@ void MainToolBar::addLayerToggles()
         action->setCheckable(true);
         action->setToolTip(QString::fromUtf8(t.help));
         action->setData(QLatin1String(t.key));
+        action->setProperty("fallback", t.fallback);
         action->setChecked(Settings::standard().boolValue(QLatin1String(t.key), t.fallback));
         // Only the user's click writes; updates from the key use setChecked,
         // which does not trigger.
@@ -192,7 +194,7 @@ void MainToolBar::addTrailingItems()
 
     m_warning = new QLabel(this);
     m_warning->setPixmap(SymbolIcons::icon(QStringLiteral("exclamationmark.triangle.fill"))
-                             .pixmap(iconSize(), devicePixelRatioF()));
+                             .pixmap(iconSize(), qApp->devicePixelRatio()));
     m_warning->setContentsMargins(6, 0, 6, 0);
     m_warningAction = addWidget(m_warning);
 
@@ -242,13 +244,8 @@ void MainToolBar::setCompact(bool compact)
 
 void MainToolBar::onSettingChanged(const QString& key)
 {
-    for (QAction* action : m_toggles) {
-        if (action->data().toString() != key)
-            continue;
-        for (const LayerToggle& t : layerToggles())
-            if (key == QLatin1String(t.key))
-                action->setChecked(Settings::standard().boolValue(key, t.fallback));
-    }
+    if (QAction* action = toggle(key))
+        action->setChecked(Settings::standard().boolValue(key, action->property("fallback").toBool()));
     if (key == coverageKey)
         syncCoverage();
     else if (key == styleKey)

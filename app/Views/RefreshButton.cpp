@@ -57,7 +57,7 @@ void RefreshButton::paintEvent(QPaintEvent* event)
         const int age = (m_step - i + spokes) % spokes;
         QColor c = colour;
         c.setAlphaF(float(1.0 - 0.8 * age / double(spokes - 1)));
-        painter.setPen(QPen(c, std::max(1.6, outer / 5.0), Qt::SolidLine, Qt::RoundCap));
+        painter.setPen(QPen(c, std::max(1.5, outer / 6.0), Qt::SolidLine, Qt::RoundCap));
         const double a = 2 * M_PI * i / spokes - M_PI / 2;
         painter.drawLine(centre + QPointF(std::cos(a), std::sin(a)) * inner,
                          centre + QPointF(std::cos(a), std::sin(a)) * outer);

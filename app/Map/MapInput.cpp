@@ -93,7 +93,6 @@ void MapInput::attach(QWidget* view)
 {
     m_view = view;
     view->setMouseTracking(true);
-    view->setAttribute(Qt::WA_AcceptTouchEvents, false);
     view->installEventFilter(this);
 }
 

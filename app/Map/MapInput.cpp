@@ -1,5 +1,6 @@
 #include "MapInput.h"
 
+#include "DarkAppearance.h"
 #include "Maidenhead.h"
 #include "MapViewportModel.h"
 #include "RotatorManager.h"
@@ -261,6 +262,7 @@ bool MapInput::eventFilter(QObject* watched, QEvent* event)
         if (entries.isEmpty())
             return true;
         QMenu popup(m_view);
+        popup.setPalette(DarkAppearance::palette()); // like the toolbar's menus
         entries.populate(popup, *m_rotors);
         popup.exec(request->globalPos());
         return true;

@@ -16,6 +16,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QSet>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -75,6 +76,13 @@ WorldMapView::WorldMapView(const AppStores& stores, QWidget* parent)
     }
     // The stores' changes (snapshot, spots, rotators, predictions) come in
     // here as the layers that show them are added.
+
+    m_legendColumn = new QWidget;
+    auto* column = new QVBoxLayout(m_legendColumn);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(8);
+    column->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+    addOverlay(Overlay::legendColumn, m_legendColumn);
 }
 
 WorldMapView::~WorldMapView() = default;
@@ -165,6 +173,61 @@ void WorldMapView::render(QPainter& painter)
     // column) go above, in this order.
 }
 
+QRect WorldMapView::overlayRect(Overlay overlay, QSize overlaySize, QSize mapSize, bool clusterEnabled)
+{
+    constexpr int inset = 10;
+    const QRect area(QPoint(0, 0), mapSize);
+    QRect inner = area.adjusted(inset, inset, -inset, -inset);
+    if (overlay == Overlay::coverageLegend)
+        inner = area.adjusted(0, 0, 0, -(clusterEnabled ? 44 : inset));
+    const QSize size = overlaySize.boundedTo(inner.size()).expandedTo(QSize(0, 0));
+    const int centreX = inner.left() + (inner.width() - size.width()) / 2;
+    const int right = inner.right() + 1 - size.width();
+    const int bottom = inner.bottom() + 1 - size.height();
+    switch (overlay) {
+    case Overlay::coverageLegend:
+    case Overlay::clusterBadge:
+        return QRect(QPoint(centreX, bottom), size);
+    case Overlay::mufLegend:
+        return QRect(QPoint(right, bottom), size);
+    case Overlay::zoomBadge:
+        return QRect(QPoint(right, inner.top()), size);
+    case Overlay::legendColumn:
+        break;
+    }
+    return QRect(QPoint(inner.left(), bottom), size);
+}
+
+void WorldMapView::addOverlay(Overlay overlay, QWidget* widget)
+{
+    widget->setParent(this);
+    widget->installEventFilter(this);
+    m_overlays.append({ overlay, widget });
+    widget->raise();
+    placeOverlays();
+}
+
+void WorldMapView::placeOverlays()
+{
+    const bool cluster = flag("clusterEnabled", false);
+    for (const auto& [overlay, widget] : m_overlays)
+        widget->setGeometry(overlayRect(
+            overlay, widget->sizeHint().expandedTo(widget->minimumSize()).boundedTo(widget->maximumSize()), size(),
+            cluster));
+}
+
+bool WorldMapView::eventFilter(QObject* watched, QEvent* event)
+{
+    // An overlay whose content changed asks for a new size.
+    if (event->type() == QEvent::LayoutRequest || event->type() == QEvent::Show)
+        for (const auto& entry : std::as_const(m_overlays))
+            if (entry.second == watched) {
+                placeOverlays();
+                break;
+            }
+    return QWidget::eventFilter(watched, event);
+}
+
 void WorldMapView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
@@ -177,6 +240,7 @@ void WorldMapView::resizeEvent(QResizeEvent* event)
     QWidget::resizeEvent(event);
     if (m_stores.viewport)
         m_stores.viewport->setViewSize(QSizeF(size()));
+    placeOverlays();
     rebuild();
 }
 
@@ -206,6 +270,8 @@ void WorldMapView::onSettingChanged(const QString& key)
             m_stores.viewport->setViewport(MapViewport::world());
         }
     }
+    if (key == QLatin1String("clusterEnabled"))
+        placeOverlays(); // the coverage legend moves above the cluster badge
     rebuild();
 }
 

@@ -69,11 +69,33 @@ public:
     // Draws every layer into a painter the size of the view.
     void render(QPainter& painter);
 
+    // The badges and legends above the layers, each a child widget pinned to
+    // a side or corner of the map. Added in stack order (the order of this
+    // list), so later ones sit above earlier ones.
+    enum class Overlay {
+        coverageLegend, // bottom centre, lifted above the cluster badge while the cluster is on
+        clusterBadge,   // bottom centre
+        mufLegend,      // bottom trailing
+        zoomBadge,      // top trailing
+        legendColumn,   // bottom leading
+    };
+    // Where an overlay of a size goes on a map of a size: inset by 10
+    // points (the coverage legend only from the bottom, by 44 points while
+    // the cluster badge is there, else 10) and aligned as listed above.
+    static QRect overlayRect(Overlay overlay, QSize overlaySize, QSize mapSize, bool clusterEnabled);
+    // Takes the widget as a child and keeps it at its place at its size
+    // hint; the widget shows and hides itself.
+    void addOverlay(Overlay overlay, QWidget* widget);
+    // The bottom-leading column of legends (rotators, then aurora): a
+    // child widget whose layout stacks them leading-aligned, 8 points apart.
+    QWidget* legendColumn() const { return m_legendColumn; }
+
 Q_SIGNALS:
     // True in the fit mode that shows the whole world at 2:1.
     void keepProportionsChanged(bool keep);
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -83,10 +105,13 @@ private:
     // Something the map shows changed: restart the slow layers' timeline
     // and redraw.
     void rebuild();
+    void placeOverlays();
 
     AppStores m_stores;
     MapInput* m_input = nullptr;
     QTimer m_slowTimer;
     QDateTime m_slowDate;
     bool m_shown = false;
+    QList<QPair<Overlay, QWidget*>> m_overlays;
+    QWidget* m_legendColumn = nullptr;
 };

@@ -125,3 +125,40 @@ TEST(WorldMapView, ToolbarToggleRedrawsTheMapAndRestartsTheSlowLayers)
     Settings::standard().setValue("welcomeShown", true);
     EXPECT_EQ(map->slowLayerDate(), after);
 }
+
+TEST(WorldMapView, OverlaysArePinnedToTheirSideOrCorner)
+{
+    using O = WorldMapView::Overlay;
+    const QSize map(1000, 500);
+    const QSize badge(200, 30);
+    const struct {
+        O overlay;
+        bool cluster;
+        QPoint topLeft;
+    } cases[] = {
+        { O::coverageLegend, true, { 400, 426 } }, { O::coverageLegend, false, { 400, 460 } },
+        { O::clusterBadge, true, { 400, 460 } },   { O::mufLegend, false, { 790, 460 } },
+        { O::zoomBadge, false, { 790, 10 } },      { O::legendColumn, true, { 10, 460 } },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(WorldMapView::overlayRect(c.overlay, badge, map, c.cluster), QRect(c.topLeft, badge))
+            << int(c.overlay);
+    // Never larger than the map leaves room for.
+    EXPECT_EQ(WorldMapView::overlayRect(O::zoomBadge, QSize(2000, 30), map, false), QRect(10, 10, 980, 30));
+
+    clearSettings();
+    MapViewportModel model;
+    WorldMapView view(AppStores { nullptr, &model, nullptr, nullptr, nullptr });
+    view.resize(map);
+    view.show();
+    auto* legend = new QWidget;
+    legend->setFixedSize(badge);
+    view.addOverlay(O::coverageLegend, legend);
+    EXPECT_EQ(legend->parentWidget(), &view);
+    EXPECT_EQ(legend->geometry(), QRect(QPoint(400, 460), badge));
+    Settings::standard().setValue("clusterEnabled", true);
+    EXPECT_EQ(legend->geometry(), QRect(QPoint(400, 426), badge));
+    view.resize(800, 400);
+    EXPECT_EQ(legend->geometry(), QRect(QPoint(300, 326), badge));
+    EXPECT_EQ(view.legendColumn()->parentWidget(), &view);
+}

@@ -8,6 +8,8 @@
 #include <QElapsedTimer>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QNativeGestureEvent>
+#include <QPointingDevice>
 #include <QWheelEvent>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -157,6 +159,28 @@ TEST(MapInput, DragPansFromTheGestureStartWithoutDrift)
     EXPECT_EQ(f.input.gestureStart(), second);
     EXPECT_EQ(f.model.viewport().zoom, 8);
     f.input.gestureEnded();
+    EXPECT_FALSE(f.input.gestureStart());
+}
+
+TEST(MapInput, PinchZoomsAboutWhereItBeganOncePastItsThreshold)
+{
+    Fixture f;
+    const QPointF begin(300, 200);
+    const GeoCoordinate under = f.under(begin);
+    auto gesture = [&](Qt::NativeGestureType type, QPointF at, double value) {
+        QNativeGestureEvent event(type, QPointingDevice::primaryPointingDevice(), 2, at, at, f.view.mapToGlobal(at),
+                                  value, QPointF());
+        QApplication::sendEvent(&f.view, &event);
+    };
+    gesture(Qt::BeginNativeGesture, begin, 0);
+    gesture(Qt::ZoomNativeGesture, begin, 0.005);
+    EXPECT_EQ(f.model.viewport(), MapViewport::world()); // under a scale change of 0.01
+    gesture(Qt::ZoomNativeGesture, QPointF(320, 210), 0.5);
+    gesture(Qt::ZoomNativeGesture, QPointF(340, 220), 1.0);
+    EXPECT_NEAR(f.model.viewport().zoom, 1.005 * 1.5 * 2.0, 1e-12);
+    expectSamePlace(f.under(begin), under); // the first point stays put, not the fingers' later places
+    EXPECT_TRUE(f.input.gestureStart());
+    gesture(Qt::EndNativeGesture, QPointF(340, 220), 0);
     EXPECT_FALSE(f.input.gestureStart());
 }
 

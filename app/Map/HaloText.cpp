@@ -132,14 +132,15 @@ HaloText HaloText::render(const QString& text, const QFont& font, const QColor& 
         return result;
     }
     image.setDevicePixelRatio(ratio);
-    const double a = glow.alphaF();
+    // The halo colour at each shadow strength, premultiplied.
+    QRgb shades[256];
+    const QRgb full = glow.rgba64().premultiplied().toArgb32();
+    for (int k = 0; k < 256; ++k)
+        shades[k] = qRgba(qRed(full) * k / 255, qGreen(full) * k / 255, qBlue(full) * k / 255, qAlpha(full) * k / 255);
     for (int y = 0; y < h; ++y) {
         QRgb* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < w; ++x) {
-            const double s = std::clamp(double(shadow[std::size_t(y * w + x)]), 0.0, 1.0) * a;
-            line[x] = qRgba(int(std::lround(glow.redF() * s * 255)), int(std::lround(glow.greenF() * s * 255)),
-                            int(std::lround(glow.blueF() * s * 255)), int(std::lround(s * 255)));
-        }
+        for (int x = 0; x < w; ++x)
+            line[x] = shades[int(std::clamp(shadow[std::size_t(y * w + x)], 0.0f, 1.0f) * 255.0f + 0.5f)];
     }
     {
         QPainter painter(&image);

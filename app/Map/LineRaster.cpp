@@ -4,18 +4,34 @@
 #include <cmath>
 
 LineRaster::LineRaster(QImage& image, const QColor& color, double width, double dashOn, double dashOff)
-    : m_image(image)
-    , m_half(std::isfinite(width) && width > 0 ? width / 2 : 0.5)
+    : LineRaster(image.isNull() ? nullptr : image.bits(), image.width(), image.height(), image.bytesPerLine(), color,
+                 width, dashOn, dashOff)
+{
+}
+
+LineRaster::LineRaster(uchar* bits, int width, int height, qsizetype bytesPerLine, const QColor& color,
+                       double lineWidth, double dashOn, double dashOff)
+    : m_width(bits ? width : 0)
+    , m_height(bits ? height : 0)
+    , m_firstRow(0)
+    , m_lastRow(m_height)
+    , m_half(std::isfinite(lineWidth) && lineWidth > 0 ? lineWidth / 2 : 0.5)
     , m_on(std::isfinite(dashOn) && dashOn > 0 ? dashOn : 0)
     , m_off(std::isfinite(dashOff) && dashOff > 0 ? dashOff : 0)
-    , m_bits(image.isNull() ? nullptr : image.bits())
-    , m_stride(image.bytesPerLine())
+    , m_bits(bits)
+    , m_stride(bytesPerLine)
 {
     // The colour scaled to each coverage, premultiplied as the image is.
     const QRgb full = color.rgba64().premultiplied().toArgb32();
     for (int alpha = 0; alpha < 256; ++alpha)
         m_shades[std::size_t(alpha)] = qRgba(qRed(full) * alpha / 255, qGreen(full) * alpha / 255,
                                              qBlue(full) * alpha / 255, qAlpha(full) * alpha / 255);
+}
+
+void LineRaster::limitRows(int firstRow, int lastRow)
+{
+    m_firstRow = std::clamp(firstRow, 0, m_height);
+    m_lastRow = std::clamp(lastRow, m_firstRow, m_height);
 }
 
 void LineRaster::plot(uchar* line, int x, double coverage)
@@ -29,6 +45,8 @@ void LineRaster::plot(uchar* line, int x, double coverage)
 void LineRaster::segment(QPointF a, QPointF b, bool buttA, bool buttB)
 {
     const double reach = m_half + 0.5; // beyond it a pixel gets nothing
+    if (std::max(a.y(), b.y()) + reach < m_firstRow || std::min(a.y(), b.y()) - reach > m_lastRow)
+        return;
     const double dx = b.x() - a.x();
     const double dy = b.y() - a.y();
     const double length = std::sqrt(dx * dx + dy * dy);
@@ -65,16 +83,19 @@ void LineRaster::segment(QPointF a, QPointF b, bool buttA, bool buttB)
     const double slope = alongX ? (dx != 0 ? dy / dx : 0) : (dy != 0 ? dx / dy : 0);
     const double across = reach * std::sqrt(1 + slope * slope);
     const QPointF start = alongX ? (a.x() <= b.x() ? a : b) : (a.y() <= b.y() ? a : b);
-    const int lastMajor = alongX ? m_image.width() - 1 : m_image.height() - 1;
-    const int lastMinor = alongX ? m_image.height() - 1 : m_image.width() - 1;
+    // Rows are limited to the band, columns to the image.
+    const int firstMajor = alongX ? 0 : m_firstRow;
+    const int lastMajor = alongX ? m_width - 1 : m_lastRow - 1;
+    const int firstMinor = alongX ? m_firstRow : 0;
+    const int lastMinor = alongX ? m_lastRow - 1 : m_width - 1;
 
-    const int first = std::max(0, int(std::ceil(major0 - reach - 0.5)));
+    const int first = std::max(firstMajor, int(std::ceil(major0 - reach - 0.5)));
     const int last = std::min(lastMajor, int(std::floor(major1 + reach - 0.5)));
     for (int m = first; m <= last; ++m) {
         const double centre = m + 0.5;
         const double along = std::clamp(centre, major0, major1);
         const double minor = alongX ? start.y() + (along - start.x()) * slope : start.x() + (along - start.y()) * slope;
-        const int from = std::max(0, int(std::ceil(minor - across - 0.5)));
+        const int from = std::max(firstMinor, int(std::ceil(minor - across - 0.5)));
         const int to = std::min(lastMinor, int(std::floor(minor + across - 0.5)));
         for (int n = from; n <= to; ++n) {
             const double coverage = alongX ? coverageAt(centre, n + 0.5) : coverageAt(n + 0.5, centre);
@@ -103,7 +124,7 @@ void LineRaster::polyline(const QPointF* points, qsizetype count)
     for (qsizetype i = 0; i + 1 < count; ++i) {
         QPointF a = points[i];
         const QPointF b = points[i + 1];
-        double length = std::hypot(b.x() - a.x(), b.y() - a.y());
+        double length = std::sqrt((b.x() - a.x()) * (b.x() - a.x()) + (b.y() - a.y()) * (b.y() - a.y()));
         while (length > 0) {
             const double step = std::min(left, length);
             const QPointF c = a + (b - a) * (step / length);

@@ -18,6 +18,14 @@ public:
     // The image must be premultiplied ARGB32. Dashes: on and off lengths
     // along the line; none when either is 0.
     LineRaster(QImage& image, const QColor& color, double width, double dashOn = 0, double dashOff = 0);
+    // The same on the pixels of such an image, taken once by the caller.
+    LineRaster(uchar* bits, int width, int height, qsizetype bytesPerLine, const QColor& color, double lineWidth,
+               double dashOn = 0, double dashOff = 0);
+
+    // Draws only rows firstRow up to lastRow (exclusive) of the image, so
+    // that several rasters on their own threads can share one image, each
+    // with its own band of rows (each made from the same pixels).
+    void limitRows(int firstRow, int lastRow);
 
     // One polyline; the dash pattern starts afresh at its first point.
     void polyline(const QPointF* points, qsizetype count);
@@ -27,7 +35,10 @@ private:
     void segment(QPointF a, QPointF b, bool buttA, bool buttB);
     void plot(uchar* line, int x, double coverage);
 
-    QImage& m_image;
+    int m_width;
+    int m_height;
+    int m_firstRow;
+    int m_lastRow;      // exclusive
     std::array<QRgb, 256> m_shades; // the colour at each coverage, premultiplied
     double m_half;      // half the width
     double m_on;

@@ -5,10 +5,14 @@
 
 #include <QPainter>
 #include <QPolygonF>
+#include <QSemaphore>
+#include <QThread>
+#include <QThreadPool>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -110,7 +114,10 @@ void ZoneLayer::paint(QPainter& painter) const
     LineCache& cache = lineCache(kind);
     if (cache.image.isNull() || cache.ratio != ratio || !(cache.projection == projection) || cache.color != color
         || cache.lineOpacity != lineOpacity) {
-        QImage lines = drawLines(outlines(kind), ratio);
+        // The previous picture's memory serves again when the size holds.
+        QImage reuse = std::move(cache.image);
+        cache = {};
+        QImage lines = drawLines(outlines(kind), ratio, std::move(reuse));
         if (lines.isNull()) {
             draw(painter, outlines(kind), zones);
             return;
@@ -129,12 +136,13 @@ void ZoneLayer::draw(QPainter& painter, const Outlines& outlines, const QList<Ra
     drawNumbers(painter, zones);
 }
 
-QImage ZoneLayer::drawLines(const Outlines& outlines, double ratio) const
+QImage ZoneLayer::drawLines(const Outlines& outlines, double ratio, QImage image) const
 {
     const QSize pixels(int(std::ceil(projection.size.width() * ratio)), int(std::ceil(projection.size.height() * ratio)));
     if (pixels.isEmpty())
         return {};
-    QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
+    if (image.size() != pixels || image.format() != QImage::Format_ARGB32_Premultiplied)
+        image = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
     if (image.isNull())
         return {};
     image.setDevicePixelRatio(ratio);
@@ -153,15 +161,44 @@ QImage ZoneLayer::drawLines(const Outlines& outlines, double ratio) const
     line.setAlphaF(float(color.alphaF() * std::clamp(std::isfinite(lineOpacity) ? lineOpacity : 1.0, 0.0, 1.0)));
     const QRectF view = QRectF(QPointF(0, 0), projection.size).adjusted(-4, -4, 4, 4);
 
-    const LineStyle style = lineStyle(kind);
-    LineRaster raster(image, line, style.width * ratio, style.dashOn * ratio, style.dashOff * ratio);
-    QPolygonF points;
+    const QTransform device = world * QTransform::fromScale(ratio, ratio);
+    std::vector<QPolygonF> polylines;
     for (qsizetype i = 0; i < outlines.rings.size(); ++i) {
         if (!world.mapRect(outlines.bounds[i]).intersects(view))
             continue;
-        screenRing(outlines.rings[i], world * QTransform::fromScale(ratio, ratio), 1.0, points);
-        raster.polyline(points.constData(), points.size());
+        polylines.emplace_back();
+        screenRing(outlines.rings[i], device, 1.0, polylines.back());
     }
+
+    // Bands of rows on threads of the global pool, each writing only its
+    // own rows; a band for which no thread is free at once is drawn here.
+    const LineStyle style = lineStyle(kind);
+    const int height = image.height();
+    const int bands = std::clamp(std::min(QThread::idealThreadCount(), height / 64), 1, 8);
+    uchar* const bits = image.bits();
+    auto drawBand = [&, height, bands](int band) {
+        LineRaster raster(bits, image.width(), height, image.bytesPerLine(), line, style.width * ratio,
+                          style.dashOn * ratio, style.dashOff * ratio);
+        raster.limitRows(height * band / bands, height * (band + 1) / bands);
+        for (const QPolygonF& points : polylines)
+            raster.polyline(points.constData(), points.size());
+    };
+    QSemaphore done;
+    int started = 0;
+    std::vector<int> leftover;
+    for (int band = 1; band < bands; ++band) {
+        if (QThreadPool::globalInstance()->tryStart([&drawBand, &done, band] {
+                drawBand(band);
+                done.release();
+            }))
+            ++started;
+        else
+            leftover.push_back(band);
+    }
+    drawBand(0);
+    for (const int band : leftover)
+        drawBand(band);
+    done.acquire(started);
     return image;
 }
 

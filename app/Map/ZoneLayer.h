@@ -58,8 +58,9 @@ struct ZoneLayer {
     // Draws the given outlines and zones from scratch.
     void draw(QPainter& painter, const Outlines& outlines, const QList<RadioZone>& zones) const;
 
-    // The lines alone, at the line opacity, in an image of the view's size.
-    QImage drawLines(const Outlines& outlines, double ratio) const;
+    // The lines alone, at the line opacity, in an image of the view's size
+    // (drawn into the given image when it has that size).
+    QImage drawLines(const Outlines& outlines, double ratio, QImage image = {}) const;
     // The numbers with their halo.
     void drawNumbers(QPainter& painter, const QList<RadioZone>& zones) const;
 };

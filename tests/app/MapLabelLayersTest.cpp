@@ -247,4 +247,21 @@ TEST(LineRaster, CoverageIsTheLineWidthAndCrossingsNeverDarken)
     const QPointF outside[] = { { -50, -50 }, { 100, -10 }, { 100, 100 } };
     raster.polyline(outside, 3);
     raster.polyline(outside, 1);
+
+    // Drawn in bands of rows, a dashed zig-zag comes out exactly as whole.
+    const QPointF zigzag[] = { { 1, 1 }, { 38, 9.3 }, { 3, 21.7 }, { 30, 39 }, { 39.5, 2 } };
+    auto dashed = [&](const std::vector<std::pair<int, int>>& bands) {
+        QImage picture(40, 40, QImage::Format_ARGB32_Premultiplied);
+        picture.fill(Qt::transparent);
+        for (const auto& [first, last] : bands) {
+            LineRaster band(picture.bits(), 40, 40, picture.bytesPerLine(), QColor(0, 200, 255, 180), 1.5, 5, 3);
+            band.limitRows(first, last);
+            band.polyline(zigzag, 5);
+        }
+        return picture;
+    };
+    const QImage whole = dashed({ { 0, 40 } });
+    EXPECT_GT(ink(whole).count, 60);
+    EXPECT_EQ(dashed({ { 0, 13 }, { 13, 14 }, { 14, 40 } }), whole);
+    EXPECT_EQ(ink(dashed({ { 20, 10 } })).count, 0);
 }

@@ -92,13 +92,21 @@ std::vector<Piece> tracePieces(const QList<double>& values, double level)
             case 10: {
                 // A saddle: the mean of the corners decides which diagonal
                 // pair of corners the inside connects.
+                // The order of the two pieces decides which line the
+                // joining starts first.
                 const bool centreInside = (a + b + c + d) / 4 >= level;
-                if ((kind == 5) == centreInside) {
+                if (kind == 5 && centreInside) {
                     add(leftEdge(), bottomEdge());
                     add(topEdge(), rightEdge());
-                } else {
+                } else if (kind == 5) {
                     add(leftEdge(), topEdge());
                     add(rightEdge(), bottomEdge());
+                } else if (centreInside) {
+                    add(leftEdge(), topEdge());
+                    add(rightEdge(), bottomEdge());
+                } else {
+                    add(topEdge(), rightEdge());
+                    add(leftEdge(), bottomEdge());
                 }
                 break;
             }

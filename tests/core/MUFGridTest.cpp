@@ -217,6 +217,15 @@ TEST(MUFGridContour, SaddleWithOutsideCentreSeparatesTheCorners)
     const Line ring2 { { 10, 0.6 }, { 9.6, 1 }, { 10, 1.4 }, { 10.4, 1 }, { 10, 0.6 } };
     EXPECT_EQ(mirrored[0], MUFGrid::smooth(ring2));
     EXPECT_EQ(mirrored[1], (Line { { 10.6, 0 }, { 11, 0.4 }, { 11.4, 0 } }));
+
+    // A case-10 saddle in the first cell: its top → right piece comes first,
+    // so the line round node (1, 0) is the first line.
+    GridBuilder first;
+    first.set(1, 0, 10).set(0, 1, 10);
+    const auto firstLines = first.grid().contour(6);
+    ASSERT_EQ(firstLines.size(), 2);
+    EXPECT_EQ(firstLines[0], (Line { { 0.6, 0 }, { 1, 0.4 }, { 1.4, 0 } }));
+    EXPECT_EQ(firstLines[1], (Line { { 0, 0.6 }, { 0.4, 1 }, { 0, 1.4 } }));
 }
 
 TEST(MUFGridContour, NearlyEqualCornersAreCutInTheMiddle)

@@ -160,7 +160,7 @@ double StationAntennas::takeOffAngle(double hopKm)
 {
     const double theta = hopKm / (2.0 * GeoMath::earthRadiusKm);
     const double sinTheta = std::sin(theta);
-    if (sinTheta <= 0)
+    if (!(sinTheta > 0)) // also a length that is not a number
         return 90.0;
     const double angle = degrees(std::atan((std::cos(theta) - layerRatio) / sinTheta));
     return angle < 1.0 ? 1.0 : angle;

@@ -97,7 +97,8 @@ public:
     // The 160 m antenna on every band (the settings table's copy button).
     StationAntennas copyingFirstRowToAll() const;
 
-    // Compact JSON with sorted keys; "{}" when a number is not finite.
+    // Compact JSON with sorted keys. A band whose height or gain is not
+    // finite is left out, so it reads back as the fallback.
     QString encoded() const;
     // The fallback on every band, replaced by the text's members for the
     // eleven bands. Any fault in the text (not JSON, not an object, one bad

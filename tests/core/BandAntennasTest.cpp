@@ -87,6 +87,7 @@ TEST(StationAntennas, TakeOffAngle)
 {
     EXPECT_EQ(StationAntennas::takeOffAngle(0), 90.0);
     EXPECT_EQ(StationAntennas::takeOffAngle(-10), 90.0);
+    EXPECT_EQ(StationAntennas::takeOffAngle(std::numeric_limits<double>::quiet_NaN()), 90.0);
     EXPECT_NEAR(StationAntennas::takeOffAngle(1000), 28.12, 0.005);
     EXPECT_NEAR(StationAntennas::takeOffAngle(2000), 11.8074, 0.00005);
     EXPECT_NEAR(StationAntennas::takeOffAngle(3000), 4.26, 0.005);

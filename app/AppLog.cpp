@@ -98,6 +98,8 @@ void start()
     // and after a second one at a deleted file: follow the current file.
     file().setRotationHook([path] { CrashLog::repoint(path); });
 
+    noteMissingMapData(ResourceFolders::standard());
+
     // The space weather client's failure hook is pointed at dataFeedFailed()
     // here once that client exists.
 }
@@ -136,6 +138,12 @@ void openFolder()
             return;
     }
     QDesktopServices::openUrl(QUrl::fromLocalFile(folder()));
+}
+
+void noteMissingMapData(const ResourceFolders& folders)
+{
+    if (!folders.core.isEmpty() && !QFileInfo(folders.core).isDir())
+        file().write(QStringLiteral("Map data: core resource folder not found: ") + folders.core);
 }
 
 void dataFeedFailed(const QString& feed, const QString& message)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Diagnostics.h"
+#include "MapData.h"
 
 #include <QString>
 
@@ -39,6 +40,11 @@ QString describeSystem(const QString& osName, const QString& model, const QStrin
 // Shows the log file selected in the file manager, or the support folder
 // when there is no log yet.
 void openFolder();
+
+// Without the core resource folder the map draws no countries, labels or
+// zones; start() leaves one line that says so:
+// "Map data: core resource folder not found: " and the folder.
+void noteMissingMapData(const ResourceFolders& folders);
 
 // The line a failed data feed leaves: "Data feed failed: feed: message".
 void dataFeedFailed(const QString& feed, const QString& message);

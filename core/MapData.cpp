@@ -5,7 +5,6 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QtDebug>
 
 #include <algorithm>
 #include <cmath>
@@ -223,13 +222,9 @@ ResourceFolders ResourceFolders::standard()
         return {};
     static const ResourceFolders folders = [] {
         const QString base = QCoreApplication::applicationDirPath();
-        ResourceFolders found { base + QLatin1String("/Resources"), base + QLatin1String("/CorvantaCore") };
-        if (!QFileInfo(found.core).isDir()) {
-            // Without its data the map is merely empty; the user can still work.
-            qWarning().noquote() << "Map data: core resource folder not found:" << found.core;
-            found.core.clear();
-        }
-        return found;
+        // A missing core folder is kept as it is: its files are simply not
+        // found, and the application log says why (AppLog::start).
+        return ResourceFolders { base + QLatin1String("/Resources"), base + QLatin1String("/CorvantaCore") };
     }();
     return folders;
 }

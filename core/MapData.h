@@ -74,8 +74,8 @@ struct ResourceFolders {
     // "Resources" and "CorvantaCore" next to the executable, which holds in
     // the build tree (every executable, tests included, lands in bin/) and
     // in the install tree alike. Located once per process, once the Qt
-    // application object exists. A missing core folder is logged once and
-    // then treated like missing files.
+    // application object exists. A missing core folder is treated like
+    // missing files.
     static ResourceFolders standard();
 };
 

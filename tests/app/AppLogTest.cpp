@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -139,4 +140,16 @@ TEST(AppLog, StartWritesTheStartLineFirstOnlyOnce)
     EXPECT_EQ(message(lines[0]), AppLog::startLine());
     EXPECT_EQ(AppLog::file().maxBytes(), 500000);
     EXPECT_GE(CrashLog::descriptor(), 0);
+}
+
+TEST(AppLog, AMissingCoreResourceFolderLeavesOneLine)
+{
+    const QString present = QCoreApplication::applicationDirPath() + "/CorvantaCore";
+    ASSERT_TRUE(QFileInfo(present).isDir());
+    AppLog::noteMissingMapData(ResourceFolders { QString(), present });
+    AppLog::noteMissingMapData(ResourceFolders { QString(), "/nonexistent/CorvantaCore" });
+    AppLog::file().flush();
+    const QStringList lines = logLines(AppLog::folder().section('/', 0, -2));
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_EQ(message(lines[0]), "Map data: core resource folder not found: /nonexistent/CorvantaCore");
 }

@@ -35,13 +35,36 @@ void addLine(QStringList& lines, QStringView line)
         lines.append(line.sliced(begin, end - begin).toString());
 }
 
+// Where a UTF-8 character cut off by the end of `bytes` begins, or the size
+// when the bytes end on a character boundary. Only a lead byte followed by
+// fewer continuation bytes than it announces counts as cut; anything invalid
+// is left for the decoder to replace.
+qsizetype cutCharacterStart(QByteArrayView bytes)
+{
+    const qsizetype n = bytes.size();
+    for (qsizetype back = 1; back <= 3 && back <= n; ++back) {
+        const auto b = quint8(bytes[n - back]);
+        if ((b & 0xC0) == 0x80)
+            continue; // a continuation byte: its lead stands further back
+        const qsizetype length = (b >= 0xC2 && b <= 0xDF) ? 2 : (b >= 0xE0 && b <= 0xEF) ? 3
+                                 : (b >= 0xF0 && b <= 0xF4) ? 4 : 1;
+        return length > back ? n - back : n;
+    }
+    return n;
+}
+
 } // namespace
 
 QStringList LineSplitter::append(QByteArrayView bytes)
 {
     // What is kept from before holds no line break: look at the new text only.
     const qsizetype known = m_buffer.size();
-    m_buffer += m_decoder.decode(bytes);
+    QByteArray data = std::move(m_cutCharacter);
+    m_cutCharacter = QByteArray();
+    data.append(bytes);
+    const qsizetype complete = cutCharacterStart(data);
+    m_buffer += QString::fromUtf8(QByteArrayView(data).first(complete));
+    m_cutCharacter = data.sliced(complete);
 
     QStringList lines;
     const qsizetype n = m_buffer.size();

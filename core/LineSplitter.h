@@ -1,8 +1,8 @@
 #pragma once
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
-#include <QStringDecoder>
 #include <QStringList>
 
 // Turns the data bytes of a cluster connection (telnet already stripped) into
@@ -28,6 +28,10 @@ public:
     const QString& unfinished() const { return m_buffer; }
 
 private:
-    QStringDecoder m_decoder { QStringDecoder::Utf8 };
+    // The first bytes of a character whose last bytes have not come yet.
+    // Kept as bytes rather than in a stateful decoder: Qt's decoder drops the
+    // byte that follows a cut sequence which turns out invalid (a Latin-1
+    // "é" at the end of a chunk would swallow the CR or LF after it).
+    QByteArray m_cutCharacter;
     QString m_buffer;
 };

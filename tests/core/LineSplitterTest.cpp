@@ -36,6 +36,18 @@ TEST(LineSplitter, JoinsCharactersCutBetweenChunks)
     // Invalid bytes still become U+FFFD.
     LineSplitter s;
     EXPECT_EQ(s.append("a\xff" "b\n"), QStringList { u"a\uFFFDb"_qs });
+
+    // A Latin-1 node: "é" and "ä" look like the start of a longer UTF-8
+    // character. Cut after them, the byte that follows (here the line end)
+    // must survive.
+    const QByteArray latin1 = "Gen\xe8ve caf\xe9\r\nM\xe4\nlogin: \xc3";
+    for (qsizetype cut = 0; cut <= latin1.size(); ++cut) {
+        LineSplitter l;
+        QStringList lines = l.append(latin1.first(cut));
+        lines += l.append(latin1.sliced(cut));
+        EXPECT_EQ(lines, (QStringList { u"Gen\uFFFDve caf\uFFFD"_qs, u"M\uFFFD"_qs })) << cut;
+        EXPECT_EQ(l.unfinished(), "login: ") << cut;
+    }
 }
 
 TEST(LineSplitter, HandsOnALineThatNeverEndsInPieces)

@@ -39,6 +39,16 @@ QWidget* makeWindow(const QString& title, QWidget* content)
     return window;
 }
 
+// A window of no size is never put on screen, and a content without
+// controls of its own has none: such a window starts at a usable size, while
+// a content that has a size keeps it.
+void giveUsableSize(QWidget* window)
+{
+    window->adjustSize();
+    if (window->width() < 1 || window->height() < 1)
+        window->resize(480, 360);
+}
+
 } // namespace
 
 CorvantaApp::CorvantaApp(QObject* parent)
@@ -177,6 +187,7 @@ QWidget* CorvantaApp::showReport()
         QWidget* window = makeWindow(QStringLiteral("Report a Problem"), new ReportProblemView);
         // Resizable only within what its content allows.
         window->layout()->setSizeConstraint(QLayout::SetMinAndMaxSize);
+        giveUsableSize(window);
         return window;
     });
 }
@@ -184,6 +195,8 @@ QWidget* CorvantaApp::showReport()
 QWidget* CorvantaApp::showSettings()
 {
     return showSingleWindow(m_settingsWindow, [this] {
-        return makeWindow(QStringLiteral("Corvanta Settings"), new SettingsView(m_stores));
+        QWidget* window = makeWindow(QStringLiteral("Corvanta Settings"), new SettingsView(m_stores));
+        giveUsableSize(window);
+        return window;
     });
 }

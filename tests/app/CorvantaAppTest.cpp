@@ -97,6 +97,12 @@ TEST(CorvantaApp, SingleWindowsExistOnceAndComeBackWhenAskedAgain)
     QWidget* report = app.showReport();
     EXPECT_EQ(report->windowTitle(), "Report a Problem");
     QWidget* settings = app.showSettings();
+    // A window of no size is never put on screen: each must have one even
+    // while its content is still empty.
+    for (QWidget* window : { help, report, settings }) {
+        EXPECT_FALSE(window->size().isEmpty()) << window->windowTitle().toStdString();
+        EXPECT_FALSE(window->testAttribute(Qt::WA_OutsideWSRange)) << window->windowTitle().toStdString();
+    }
 
     help->close();
     EXPECT_FALSE(help->isVisible());

@@ -99,7 +99,17 @@ void MapInput::attach(QWidget* view)
 
 MapProjection MapInput::projection() const
 {
-    return MapProjection::forView(m_viewport.viewSize(), m_viewport.viewport(), m_viewport.fill());
+    const QSizeF size = m_view ? QSizeF(m_view->size()) : m_viewport.viewSize();
+    return MapProjection::forView(size, m_viewport.viewport(), m_viewport.fill());
+}
+
+void MapInput::followView()
+{
+    // Every main window shares the one model, and its view size is that of
+    // the window laid out last: a gesture here must zoom and pan for this
+    // view, or the map slides away from under the pointer.
+    if (m_view)
+        m_viewport.setViewSize(QSizeF(m_view->size()));
 }
 
 MapViewport MapInput::gestureStartOrNow()
@@ -171,6 +181,17 @@ bool MapInput::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched != m_view)
         return false;
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseMove:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::NativeGesture:
+        followView();
+        break;
+    default:
+        break;
+    }
     switch (event->type()) {
     case QEvent::MouseButtonPress: {
         auto* mouse = static_cast<QMouseEvent*>(event);

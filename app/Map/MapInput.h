@@ -83,8 +83,8 @@ public:
     void attach(QWidget* view);
     void setLabelFinder(LabelFinder finder) { m_labelFinder = std::move(finder); }
 
-    // The projection the map draws with now: the model's viewport for the
-    // model's view size and fit.
+    // The projection the map draws with now: the model's viewport for this
+    // view's size (the model's once no view is attached) and the model's fit.
     MapProjection projection() const;
 
     std::optional<QPointF> hoverPoint() const { return m_hoverPoint; }
@@ -114,6 +114,7 @@ protected:
 private:
     MapViewport gestureStartOrNow();
     void restElapsed();
+    void followView();
 
     MapViewportModel& m_viewport;
     RotatorManager* m_rotors = nullptr;

@@ -125,6 +125,18 @@ TEST(MapInput, WheelAndDoubleClickZoomAboutThePointer)
     EXPECT_EQ(f.model.viewport().zoom, 12);
 }
 
+TEST(MapInput, ZoomsAboutThePointerWhenAnotherWindowWasLaidOutLast)
+{
+    Fixture f;
+    f.model.setViewSize(QSizeF(600, 300)); // a second main window, smaller
+    const QPointF pointer(700, 150);
+    const GeoCoordinate before = f.under(pointer);
+    EXPECT_TRUE(f.wheel(pointer, {}, QPoint(0, 120)));
+    expectSamePlace(f.under(pointer), before);
+    f.mouse(QEvent::MouseButtonDblClick, pointer, Qt::LeftButton, Qt::LeftButton);
+    expectSamePlace(f.under(pointer), before);
+}
+
 TEST(MapInput, DragPansFromTheGestureStartWithoutDrift)
 {
     Fixture f;

@@ -2,6 +2,7 @@
 
 #include "MapData.h"
 #include "StrictNumber.h"
+#include "TextTrim.h"
 
 #include <QVarLengthArray>
 
@@ -22,17 +23,6 @@ std::optional<int> readZone(QStringView text)
     if (!value || *value < std::numeric_limits<int>::min() || *value > std::numeric_limits<int>::max())
         return std::nullopt;
     return int(*value);
-}
-
-QStringView trimSpacesAndTabs(QStringView text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && (text[begin] == u' ' || text[begin] == u'\t'))
-        ++begin;
-    while (end > begin && (text[end - 1] == u' ' || text[end - 1] == u'\t'))
-        --end;
-    return text.sliced(begin, end - begin);
 }
 
 // Suffixes of portable calls that say how or where the station works,

@@ -1,6 +1,7 @@
 #include "Logbook.h"
 
 #include "StrictNumber.h"
+#include "TextTrim.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -10,17 +11,6 @@
 #include <algorithm>
 
 namespace {
-
-QStringView trimSpacesAndTabs(QStringView text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && (text[begin] == u' ' || text[begin] == u'\t'))
-        ++begin;
-    while (end > begin && (text[end - 1] == u' ' || text[end - 1] == u'\t'))
-        --end;
-    return text.sliced(begin, end - begin);
-}
 
 // "<EOH>" in any mix of cases. Only ASCII bytes can spell it, and UTF-8
 // never uses them inside a multi-byte sequence, so the bytes are searched

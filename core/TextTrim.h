@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QStringView>
+
+// Files such as cty.dat and ADIF pad their fields with blanks and tabs only;
+// any other character, line breaks included, belongs to the value.
+inline QStringView trimSpacesAndTabs(QStringView text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && (text[begin] == u' ' || text[begin] == u'\t'))
+        ++begin;
+    while (end > begin && (text[end - 1] == u' ' || text[end - 1] == u'\t'))
+        --end;
+    return text.sliced(begin, end - begin);
+}

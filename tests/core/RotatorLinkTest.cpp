@@ -1,4 +1,5 @@
 #include "FakeRotatorController.h"
+#include "LoopbackListener.h"
 #include "RotctldPeer.h"
 #include "SerialLink.h"
 #include "TCPLink.h"
@@ -38,15 +39,7 @@ struct LocalServer {
     int port = 0;
     LocalServer()
     {
-        listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address {};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof address;
-        ::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::listen(listener, 4);
-        ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size);
-        port = ntohs(address.sin_port);
+        listener = listenOnLoopback(4, port);
     }
     ~LocalServer() { ::close(listener); }
     int accept() { return ::accept(listener, nullptr, nullptr); }

@@ -1,4 +1,5 @@
 #include "FakeRotatorController.h"
+#include "LoopbackListener.h"
 #include "RotatorSession.h"
 #include "RotctldPeer.h"
 #include "SerialLink.h"
@@ -57,15 +58,7 @@ struct ScriptedDaemon {
     int port = 0;
     ScriptedDaemon()
     {
-        listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address {};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof address;
-        ::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::listen(listener, 1);
-        ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size);
-        port = ntohs(address.sin_port);
+        listener = listenOnLoopback(1, port);
     }
     ~ScriptedDaemon()
     {

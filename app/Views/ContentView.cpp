@@ -10,24 +10,12 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-namespace {
-
-const QString styleKey = QStringLiteral("mapStyle");
-
-MapStyle storedStyle()
-{
-    return MapStyles::fromRaw(Settings::standard().stringValue(styleKey)).value_or(MapStyle::dark);
-}
-
-} // namespace
-
 ContentView::ContentView(const AppStores& stores, QWidget* parent)
     : QWidget(parent)
     , m_stores(stores)
-    , m_column(new QVBoxLayout(this))
     , m_toolBar(new MainToolBar(stores, this))
     , m_mapShape(new MapShape(this))
-    , m_style(storedStyle())
+    , m_style(WorldMapView::style())
 {
     setMinimumSize(minimumWidth, minimumHeight);
     setAutoFillBackground(true);
@@ -35,15 +23,16 @@ ContentView::ContentView(const AppStores& stores, QWidget* parent)
     black.setColor(QPalette::Window, Qt::black);
     setPalette(black);
 
-    m_column->setContentsMargins(0, 0, 0, 0);
-    m_column->setSpacing(0);
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
     m_mapShape->setAutoFillBackground(true);
     m_mapShape->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     auto* map = new WorldMapView(stores);
     m_mapShape->setKeepProportions(WorldMapView::fit() == MapFit::whole);
     m_mapShape->setContent(map);
     connect(map, &WorldMapView::keepProportionsChanged, m_mapShape, &MapShape::setKeepProportions);
-    m_column->addWidget(m_mapShape, 1);
+    column->addWidget(m_mapShape, 1);
     // The info bar goes below the map, inset by 12 points on the panel colour.
 
     updateMapBackdrop();
@@ -104,9 +93,9 @@ void ContentView::showEvent(QShowEvent* event)
 
 void ContentView::onSettingChanged(const QString& key)
 {
-    if (key != styleKey)
+    if (key != QLatin1String("mapStyle"))
         return;
-    const MapStyle style = storedStyle();
+    const MapStyle style = WorldMapView::style();
     if (style == m_style)
         return;
     m_style = style;

@@ -8,7 +8,6 @@
 class MainToolBar;
 class MapShape;
 class WorldMapView;
-class QVBoxLayout;
 
 // The main window's content: the world map above the info bar, stacked in
 // one column without margins, and the window's toolbar. Every main window's
@@ -53,7 +52,6 @@ private:
     void updateMapBackdrop();
 
     AppStores m_stores;
-    QVBoxLayout* m_column = nullptr;
     MainToolBar* m_toolBar = nullptr;
     MapShape* m_mapShape = nullptr;
     MapStyle m_style = MapStyle::dark;

@@ -10,6 +10,7 @@
 #include "Settings.h"
 #include "SpaceWeatherStore.h"
 #include "SymbolIcons.h"
+#include "WorldMapView.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -23,11 +24,6 @@ namespace {
 const QString coverageKey = QStringLiteral("coverageBand");
 const QString styleKey = QStringLiteral("mapStyle");
 const QString clusterKey = QStringLiteral("clusterEnabled");
-
-MapStyle storedStyle()
-{
-    return MapStyles::fromRaw(Settings::standard().stringValue(styleKey)).value_or(MapStyle::dark);
-}
 
 QToolButton* menuButton(QToolBar* bar, const QString& symbol, const QString& help, QMenu* menu)
 {
@@ -165,7 +161,7 @@ void MainToolBar::addStyleMenu()
         m_style->addAction(action);
         connect(action, &QAction::triggered, this, [style] {
             // Choosing the style already shown writes nothing.
-            if (storedStyle() != style)
+            if (WorldMapView::style() != style)
                 Settings::standard().setValue(styleKey, MapStyles::rawValue(style));
         });
     }
@@ -269,7 +265,7 @@ void MainToolBar::syncCoverage()
 
 void MainToolBar::syncStyle()
 {
-    const MapStyle style = storedStyle();
+    const MapStyle style = WorldMapView::style();
     for (QAction* action : m_style->actions())
         action->setChecked(action->data().toString() == MapStyles::rawValue(style));
     m_styleButton->setText(MapStyles::title(style));

@@ -1,11 +1,11 @@
 #include "BaseMapLayer.h"
 
+#include "HaloText.h"
+#include "LabelFonts.h"
 #include "MapData.h"
 
-#include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QLinearGradient>
-#include <QPaintDevice>
 #include <QPainter>
 #include <QSemaphore>
 #include <QThread>
@@ -18,13 +18,6 @@
 #include <utility>
 
 namespace {
-
-// Device pixels per view point of whatever the painter draws on.
-double pixelRatio(const QPainter& painter)
-{
-    const QPaintDevice* device = painter.device();
-    return device ? device->devicePixelRatio() : 1.0;
-}
 
 // A pen whose width stays in view points whatever transform the painter
 // carries: cosmetic widths are device pixels, so scale by the pixel ratio.
@@ -202,18 +195,7 @@ const BaseMapPaths& BaseMapLayer::paths(const MapProjection& projection, double 
 
 QFont gridLabelFont(const QString& family, double size)
 {
-    QFont font;
-    if (family.isEmpty() || family == QLatin1String("System")) {
-        font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-        font.setWeight(QFont::Medium);
-    } else {
-        font = QFont(family);
-    }
-    // View points, not typographic points: the map's sizes are all in the
-    // same unit as its line widths.
-    if (std::isfinite(size) && size > 0)
-        font.setPixelSize(std::max(1, int(std::lround(size))));
-    return font;
+    return labelFont(family, size, false);
 }
 
 namespace {
@@ -327,7 +309,7 @@ void BaseMapPaths::finish()
 
 void BaseMapLayer::paint(QPainter& painter) const
 {
-    const double ratio = pixelRatio(painter);
+    const double ratio = devicePixelRatioOf(painter);
     RenderCache& cache = renderCache();
     if (cache.image.isNull() || cache.ratio != ratio || !(cache.layer == *this)) {
         const QSize pixels(int(std::ceil(projection.size.width() * ratio)),
@@ -351,7 +333,7 @@ void BaseMapLayer::paint(QPainter& painter) const
 
 void BaseMapLayer::draw(QPainter& painter, const BaseMapPaths& outlines) const
 {
-    const double ratio = pixelRatio(painter);
+    const double ratio = devicePixelRatioOf(painter);
     const QRectF view(QPointF(0, 0), projection.size);
 
     painter.save();
@@ -418,7 +400,7 @@ void BaseMapLayer::draw(QPainter& painter, const BaseMapPaths& outlines) const
 
 void BaseMapLayer::drawGrid(QPainter& painter) const
 {
-    const double ratio = pixelRatio(painter);
+    const double ratio = devicePixelRatioOf(painter);
     const double w = projection.worldWidth();
     const double h = projection.worldHeight();
     const QPointF o = projection.origin();
@@ -477,12 +459,12 @@ void BaseMapLayer::drawGrid(QPainter& painter) const
 
 void BorderOverlayLayer::paint(QPainter& painter) const
 {
-    draw(painter, BaseMapLayer::paths(projection, pixelRatio(painter)));
+    draw(painter, BaseMapLayer::paths(projection, devicePixelRatioOf(painter)));
 }
 
 void BorderOverlayLayer::draw(QPainter& painter, const BaseMapPaths& outlines) const
 {
-    const double ratio = pixelRatio(painter);
+    const double ratio = devicePixelRatioOf(painter);
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setTransform(projection.worldTransform(), true);

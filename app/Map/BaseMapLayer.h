@@ -31,9 +31,10 @@ struct GridLabels {
     friend bool operator==(const GridLabels&, const GridLabels&) = default;
 };
 
-// The graticule label font: "System" (or an empty family) gives the system
-// font at medium weight; any other family is used as named. Sizes are in
-// view points, like every other size on the map.
+// The graticule label font: the map's label font, never bold ("System" or
+// an empty family gives the system font at medium weight; any other family
+// is used as named). Sizes are in view points, like every other size on the
+// map.
 QFont gridLabelFont(const QString& family, double size);
 
 // One filled piece of the base map: a country polygon (its outer ring and

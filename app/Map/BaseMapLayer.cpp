@@ -3,17 +3,14 @@
 #include "HaloText.h"
 #include "LabelFonts.h"
 #include "MapData.h"
+#include "RowBands.h"
 
 #include <QFontMetricsF>
 #include <QLinearGradient>
 #include <QPainter>
-#include <QSemaphore>
-#include <QThread>
-#include <QThreadPool>
 
 #include <algorithm>
 #include <cmath>
-#include <functional>
 #include <optional>
 #include <utility>
 
@@ -128,9 +125,8 @@ const std::array<BaseMapPaths, 5>& detailLevels()
     return levels;
 }
 
-// Draws a picture in horizontal bands, each on a thread of the global pool
-// painting into its own slice of the image's memory; a band for which no
-// pool thread is free at once is drawn here.
+// Draws a picture in bands of rows (RowBands), each band with a painter
+// of its own on its own slice of the image's memory.
 //
 // Besides spreading the work, this sidesteps a cost of Qt's raster engine:
 // painting on a thread outside the pool, it hands the spans of every large
@@ -140,37 +136,18 @@ const std::array<BaseMapPaths, 5>& detailLevels()
 template <typename Draw>
 void renderInBands(QImage& image, const Draw& drawBand)
 {
-    const int height = image.height();
-    const int bands = std::clamp(std::min(QThread::idealThreadCount(), height / 64), 1, 8);
     uchar* const bits = image.bits();
     const qsizetype bytesPerLine = image.bytesPerLine();
     const double ratio = image.devicePixelRatio();
-
-    QSemaphore done;
-    int started = 0;
-    std::vector<std::function<void()>> leftover;
-    for (int band = 0; band < bands; ++band) {
-        const int top = height * band / bands;
-        const int rows = height * (band + 1) / bands - top;
-        auto job = [=, &drawBand] {
-            QImage slice(bits + top * bytesPerLine, image.width(), rows, bytesPerLine, image.format());
-            slice.setDevicePixelRatio(ratio);
-            QPainter painter(&slice);
-            painter.translate(0, -top / ratio);
-            painter.setClipRect(QRectF(0, top / ratio, image.width() / ratio, rows / ratio));
-            drawBand(painter);
-        };
-        if (QThreadPool::globalInstance()->tryStart([job, &done] {
-                job();
-                done.release();
-            }))
-            ++started;
-        else
-            leftover.push_back(job);
-    }
-    for (const auto& job : leftover)
-        job();
-    done.acquire(started);
+    RowBands::run(image.height(), [&](int top, int bottom) {
+        const int rows = bottom - top;
+        QImage slice(bits + top * bytesPerLine, image.width(), rows, bytesPerLine, image.format());
+        slice.setDevicePixelRatio(ratio);
+        QPainter painter(&slice);
+        painter.translate(0, -top / ratio);
+        painter.setClipRect(QRectF(0, top / ratio, image.width() / ratio, rows / ratio));
+        drawBand(painter);
+    });
 }
 
 } // namespace

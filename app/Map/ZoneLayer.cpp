@@ -2,12 +2,10 @@
 
 #include "HaloText.h"
 #include "LineRaster.h"
+#include "RowBands.h"
 
 #include <QPainter>
 #include <QPolygonF>
-#include <QSemaphore>
-#include <QThread>
-#include <QThreadPool>
 
 #include <algorithm>
 #include <array>
@@ -170,35 +168,16 @@ QImage ZoneLayer::drawLines(const Outlines& outlines, double ratio, QImage image
         screenRing(outlines.rings[i], device, 1.0, polylines.back());
     }
 
-    // Bands of rows on threads of the global pool, each writing only its
-    // own rows; a band for which no thread is free at once is drawn here.
+    // Bands of rows on threads of their own, each writing only its rows.
     const LineStyle style = lineStyle(kind);
-    const int height = image.height();
-    const int bands = std::clamp(std::min(QThread::idealThreadCount(), height / 64), 1, 8);
     uchar* const bits = image.bits();
-    auto drawBand = [&, height, bands](int band) {
-        LineRaster raster(bits, image.width(), height, image.bytesPerLine(), line, style.width * ratio,
+    RowBands::run(image.height(), [&](int firstRow, int lastRow) {
+        LineRaster raster(bits, image.width(), image.height(), image.bytesPerLine(), line, style.width * ratio,
                           style.dashOn * ratio, style.dashOff * ratio);
-        raster.limitRows(height * band / bands, height * (band + 1) / bands);
+        raster.limitRows(firstRow, lastRow);
         for (const QPolygonF& points : polylines)
             raster.polyline(points.constData(), points.size());
-    };
-    QSemaphore done;
-    int started = 0;
-    std::vector<int> leftover;
-    for (int band = 1; band < bands; ++band) {
-        if (QThreadPool::globalInstance()->tryStart([&drawBand, &done, band] {
-                drawBand(band);
-                done.release();
-            }))
-            ++started;
-        else
-            leftover.push_back(band);
-    }
-    drawBand(0);
-    for (const int band : leftover)
-        drawBand(band);
-    done.acquire(started);
+    });
     return image;
 }
 

@@ -1,5 +1,7 @@
 #include "HaloText.h"
 
+#include "PremultipliedShades.h"
+
 #include <QFontMetricsF>
 #include <QPaintDevice>
 #include <QPainter>
@@ -132,15 +134,12 @@ HaloText HaloText::render(const QString& text, const QFont& font, const QColor& 
         return result;
     }
     image.setDevicePixelRatio(ratio);
-    // The halo colour at each shadow strength, premultiplied.
-    QRgb shades[256];
-    const QRgb full = glow.rgba64().premultiplied().toArgb32();
-    for (int k = 0; k < 256; ++k)
-        shades[k] = qRgba(qRed(full) * k / 255, qGreen(full) * k / 255, qBlue(full) * k / 255, qAlpha(full) * k / 255);
+    // The halo colour at each shadow strength.
+    const std::array<QRgb, 256> shades = premultipliedShades(glow);
     for (int y = 0; y < h; ++y) {
         QRgb* line = reinterpret_cast<QRgb*>(image.scanLine(y));
         for (int x = 0; x < w; ++x)
-            line[x] = shades[int(std::clamp(shadow[std::size_t(y * w + x)], 0.0f, 1.0f) * 255.0f + 0.5f)];
+            line[x] = shades[std::size_t(std::clamp(shadow[std::size_t(y * w + x)], 0.0f, 1.0f) * 255.0f + 0.5f)];
     }
     {
         QPainter painter(&image);

@@ -1,5 +1,7 @@
 #include "LineRaster.h"
 
+#include "PremultipliedShades.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -15,17 +17,13 @@ LineRaster::LineRaster(uchar* bits, int width, int height, qsizetype bytesPerLin
     , m_height(bits ? height : 0)
     , m_firstRow(0)
     , m_lastRow(m_height)
+    , m_shades(premultipliedShades(color))
     , m_half(std::isfinite(lineWidth) && lineWidth > 0 ? lineWidth / 2 : 0.5)
     , m_on(std::isfinite(dashOn) && dashOn > 0 ? dashOn : 0)
     , m_off(std::isfinite(dashOff) && dashOff > 0 ? dashOff : 0)
     , m_bits(bits)
     , m_stride(bytesPerLine)
 {
-    // The colour scaled to each coverage, premultiplied as the image is.
-    const QRgb full = color.rgba64().premultiplied().toArgb32();
-    for (int alpha = 0; alpha < 256; ++alpha)
-        m_shades[std::size_t(alpha)] = qRgba(qRed(full) * alpha / 255, qGreen(full) * alpha / 255,
-                                             qBlue(full) * alpha / 255, qAlpha(full) * alpha / 255);
 }
 
 void LineRaster::limitRows(int firstRow, int lastRow)

@@ -93,7 +93,7 @@ const std::array<QColor, 7>& politicalPalette()
 
 namespace MapTheme {
 
-QColor oceanTop() { return rgb(0.05, 0.16, 0.30); }
+QColor oceanTop() { return MapStyles::oceanTop(MapStyle::dark); }
 QColor home() { return rgb(1.00, 0.36, 0.30); }
 QColor sun() { return rgb(1.00, 0.84, 0.25); }
 QColor panel() { return rgb(0.07, 0.09, 0.13); }

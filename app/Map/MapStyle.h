@@ -53,7 +53,7 @@ const std::array<QColor, 7>& politicalPalette();
 // Fixed colours that do not depend on the map style.
 namespace MapTheme {
 
-QColor oceanTop();     // label previews in the settings window
+QColor oceanTop();     // label previews in the settings window: the dark style's
 QColor home();         // home station marker
 QColor sun();          // subsolar point marker
 QColor panel();        // main window background

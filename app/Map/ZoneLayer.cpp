@@ -150,9 +150,7 @@ QImage ZoneLayer::drawLines(const Outlines& outlines, double ratio, QImage image
     const double h = projection.worldHeight();
     if (w <= 0 || h <= 0 || outlines.rings.isEmpty())
         return image;
-    const QPointF origin = projection.origin();
-    const QTransform world
-        = QTransform::fromScale(w / 360.0, h / 180.0) * QTransform::fromTranslate(origin.x(), origin.y());
+    const QTransform world = projection.worldTransform();
     // Where two zones share a border, or a line crosses another, the
     // larger coverage wins: no line is darker than another.
     QColor line = color;
@@ -185,9 +183,6 @@ void ZoneLayer::drawNumbers(QPainter& painter, const QList<RadioZone>& zones) co
 {
     if (zones.isEmpty())
         return;
-    const double w = projection.worldWidth();
-    const double h = projection.worldHeight();
-    const QPointF origin = projection.origin();
     // The numbers sit on the glow of the halo; the lines were drawn
     // without it. Drawn once each, with no copies east or west.
     QStringList numbers;
@@ -198,10 +193,7 @@ void ZoneLayer::drawNumbers(QPainter& painter, const QList<RadioZone>& zones) co
         = numberCache(kind).texts(numbers, font, color, halo, haloRadius, devicePixelRatioOf(painter));
     painter.save();
     painter.setClipRect(QRectF(QPointF(0, 0), projection.size), Qt::IntersectClip);
-    for (qsizetype i = 0; i < zones.size(); ++i) {
-        const RadioZone& zone = zones[i];
-        labels[i].drawCentered(painter, QPointF((zone.labelLon + 180.0) / 360.0 * w + origin.x(),
-                                                (90.0 - zone.labelLat) / 180.0 * h + origin.y()));
-    }
+    for (qsizetype i = 0; i < zones.size(); ++i)
+        labels[i].drawCentered(painter, projection.point(zones[i].labelLat, zones[i].labelLon));
     painter.restore();
 }

@@ -1,6 +1,5 @@
 #include "BaseMapLayer.h"
 
-#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <benchmark/benchmark.h>
@@ -67,15 +66,3 @@ void BM_UnchangedRepaint(benchmark::State& state)
 BENCHMARK(BM_FullRender)->Args({ 1440, 900 })->Args({ 3840, 2160 })->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_FullRenderZoomed)->Args({ 1440, 900 })->Args({ 3840, 2160 })->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_UnchangedRepaint)->Args({ 1440, 900 })->Args({ 3840, 2160 })->Unit(benchmark::kMillisecond)->UseRealTime();
-
-int main(int argc, char** argv)
-{
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -81,5 +81,3 @@ void BM_ResolveCalls(benchmark::State& state)
 
 BENCHMARK(BM_LoadCtyDat)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ResolveCalls)->Unit(benchmark::kMillisecond);
-
-BENCHMARK_MAIN();

@@ -105,5 +105,3 @@ void BM_TrickleOneByteChunks(benchmark::State& state)
 BENCHMARK(BM_TrickleOneByteChunks)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-BENCHMARK_MAIN();

@@ -1,6 +1,5 @@
 #include "MapData.h"
 
-#include <QCoreApplication>
 #include <benchmark/benchmark.h>
 
 namespace {
@@ -31,13 +30,3 @@ void BM_DecodeCountries(benchmark::State& state)
 BENCHMARK(BM_DecodeCountries)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    // The resource files are found next to the executable, which Qt knows.
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

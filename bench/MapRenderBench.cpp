@@ -5,7 +5,6 @@
 #include "SolarCalculator.h"
 #include "ZoneLayer.h"
 
-#include <QApplication>
 #include <QFontDatabase>
 #include <QImage>
 #include <QPainter>
@@ -134,13 +133,3 @@ BENCHMARK(BM_FullRenderOverlaysWorld)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FullRenderPacificZoomed)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FullRenderStyleChange)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Repaint)->Unit(benchmark::kMillisecond);
-
-int main(int argc, char** argv)
-{
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -45,5 +45,3 @@ void BM_ParseOvationAurora(benchmark::State& state)
 } // namespace
 
 BENCHMARK(BM_ParseOvationAurora)->Unit(benchmark::kMillisecond);
-
-BENCHMARK_MAIN();

@@ -1,6 +1,5 @@
 #include "Zones.h"
 
-#include <QCoreApplication>
 #include <benchmark/benchmark.h>
 
 namespace {
@@ -37,13 +36,3 @@ void BM_ZoneAtPole(benchmark::State& state)
 BENCHMARK(BM_ZoneAtPole)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    // The zone files are found next to the executable, which Qt knows.
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -1,6 +1,7 @@
 #include "SWPCParser.h"
 
 #include "StrictNumber.h"
+#include "TextTrim.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -137,15 +138,8 @@ std::optional<double> number(const QJsonValue& value)
             return std::nullopt;
         return d;
     }
-    case QJsonValue::String: {
-        const QString text = value.toString();
-        QStringView v(text);
-        while (!v.isEmpty() && (v.front() == u' ' || v.front() == u'\t'))
-            v = v.mid(1);
-        while (!v.isEmpty() && (v.back() == u' ' || v.back() == u'\t'))
-            v.chop(1);
-        return StrictNumber::parseDouble(v);
-    }
+    case QJsonValue::String:
+        return StrictNumber::parseDouble(trimSpacesAndTabs(value.toString()));
     default:
         return std::nullopt;
     }

@@ -1,6 +1,7 @@
 #include "GFZ.h"
 
 #include "Endpoints.h"
+#include "RawValue.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -19,10 +20,7 @@ QString rawValue(IndexSource source)
 
 std::optional<IndexSource> indexSourceFromRaw(QStringView text)
 {
-    for (IndexSource source : allIndexSources)
-        if (rawValue(source) == text)
-            return source;
-    return std::nullopt;
+    return findRaw(allIndexSources, text);
 }
 
 namespace GFZ {
@@ -44,10 +42,8 @@ QString rawValue(Index index)
 
 std::optional<Index> indexFromRaw(QStringView text)
 {
-    for (Index index : { Index::kp, Index::ap, Index::sunspots, Index::flux })
-        if (rawValue(index) == text)
-            return index;
-    return std::nullopt;
+    static constexpr std::array allIndices { Index::kp, Index::ap, Index::sunspots, Index::flux };
+    return findRaw(allIndices, text);
 }
 
 QString base()

@@ -1,19 +1,8 @@
 #include "PredictionSettings.h"
 
+#include "RawValue.h"
+
 #include <QHashFunctions>
-
-namespace {
-
-template <typename Enum, size_t N>
-std::optional<Enum> findRaw(const std::array<Enum, N>& cases, QStringView raw)
-{
-    for (const Enum c : cases)
-        if (rawValue(c) == raw)
-            return c;
-    return std::nullopt;
-}
-
-} // namespace
 
 // AntennaPreset
 
@@ -88,11 +77,7 @@ std::optional<PredictionMode> PredictionModes::fromRaw(QStringView raw)
 
 PredictionMode PredictionModes::fromSetting(QStringView stored)
 {
-    if (stored == u"cw")
-        return PredictionMode::cw;
-    if (stored == u"ft8")
-        return PredictionMode::ft8;
-    return PredictionMode::ssb;
+    return fromRaw(stored).value_or(PredictionMode::ssb);
 }
 
 QString rawValue(PredictionMode mode)

@@ -1,5 +1,6 @@
 #include "RotatorProtocol.h"
 
+#include "RawValue.h"
 #include "StrictNumber.h"
 
 #include <QRegularExpression>
@@ -70,10 +71,7 @@ namespace RotatorProtocols {
 
 std::optional<RotatorProtocol> fromRaw(QStringView raw)
 {
-    for (const RotatorProtocol proto : allCases)
-        if (rawValue(proto) == raw)
-            return proto;
-    return std::nullopt;
+    return findRaw(allCases, raw);
 }
 
 } // namespace RotatorProtocols

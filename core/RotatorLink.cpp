@@ -7,25 +7,14 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cmath>
 #include <limits>
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = RotatorLink::Clock;
 
 constexpr int readChunk = 256;
 constexpr int maxReadsAtOnce = 64;
-
-// Time-outs arrive as seconds in a double; anything that is not a sensible
-// span is held to one so the clock arithmetic below cannot overflow.
-Clock::time_point deadlineAfter(double seconds)
-{
-    if (!(seconds > 0))
-        seconds = 0;
-    seconds = std::min(seconds, 1.0e7);
-    return Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
-}
 
 // Whole milliseconds left to a deadline, truncated; 0 or less when passed.
 qint64 millisecondsLeft(Clock::time_point deadline)
@@ -39,6 +28,14 @@ int pollMilliseconds(qint64 ms)
 }
 
 } // namespace
+
+Clock::time_point RotatorLink::deadlineAfter(double seconds)
+{
+    if (!(seconds > 0))
+        seconds = 0;
+    seconds = std::min(seconds, 1.0e7);
+    return Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+}
 
 QString RotatorLinkError::message() const
 {

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <expected>
 #include <optional>
 
@@ -35,7 +36,14 @@ using RotatorLinkResult = std::expected<T, RotatorLinkError>;
 // A link is used by one thread at a time and holds no locks.
 class RotatorLink {
 public:
+    using Clock = std::chrono::steady_clock;
+
     virtual ~RotatorLink() = default;
+
+    // The moment `seconds` from now. Time-outs arrive as seconds in a
+    // double; anything that is not a sensible span is held to one so the
+    // clock arithmetic cannot overflow.
+    static Clock::time_point deadlineAfter(double seconds);
 
     // Sends every byte of the text.
     virtual RotatorLinkResult<void> write(const QString& text) = 0;

@@ -11,11 +11,6 @@ namespace {
 
 constexpr char stx = '\x02';
 
-bool isGs232(RotatorProtocol proto)
-{
-    return proto == RotatorProtocol::gs232a || proto == RotatorProtocol::gs232b;
-}
-
 QString digitsOf(QStringView text)
 {
     QString digits;
@@ -108,9 +103,14 @@ quint8 terminator(RotatorProtocol proto)
     return proto == RotatorProtocol::rotctld ? 10 : 13;
 }
 
+bool isGS232(RotatorProtocol proto)
+{
+    return proto == RotatorProtocol::gs232a || proto == RotatorProtocol::gs232b;
+}
+
 bool supportsSpeed(RotatorProtocol proto)
 {
-    return isGs232(proto);
+    return isGS232(proto);
 }
 
 QByteArray positionQuery(RotatorProtocol proto)
@@ -157,7 +157,7 @@ QByteArray stopCommand(RotatorProtocol proto)
 
 std::optional<QByteArray> speedCommand(RotatorProtocol proto, int level)
 {
-    if (!isGs232(proto))
+    if (!isGS232(proto))
         return std::nullopt;
     const int clamped = std::clamp(level, 1, 4);
     return "X" + QByteArray::number(clamped) + "\r";
@@ -179,7 +179,7 @@ std::optional<double> parsePosition(RotatorProtocol proto, QStringView line)
 
 std::optional<double> parseUnterminated(RotatorProtocol proto, QStringView text)
 {
-    if (!isGs232(proto))
+    if (!isGS232(proto))
         return std::nullopt;
     // Only complete answers count: "AZ=12" may still be waiting for its last
     // digit, so three digits (or a sign and four) are required here.

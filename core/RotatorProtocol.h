@@ -35,6 +35,8 @@ bool usesNetwork(RotatorProtocol proto);
 // The byte that ends every answer line and every command: LF for rotctld,
 // CR for the serial controllers.
 quint8 terminator(RotatorProtocol proto);
+// The two Yaesu GS-232 dialects.
+bool isGS232(RotatorProtocol proto);
 // True for the two GS-232 dialects, the only ones with a speed command.
 bool supportsSpeed(RotatorProtocol proto);
 

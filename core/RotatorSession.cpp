@@ -5,7 +5,7 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = RotatorLink::Clock;
 
 constexpr double readSlice = 0.25;
 constexpr double elevationTimeout = 0.3;
@@ -13,22 +13,9 @@ constexpr double drainSpan = 0.5;
 constexpr double drainRead = 0.15;
 constexpr int shownLength = 40;
 
-Clock::time_point deadlineAfter(double seconds)
-{
-    if (!(seconds > 0))
-        seconds = 0;
-    seconds = std::min(seconds, 1.0e7);
-    return Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
-}
-
 double secondsLeft(Clock::time_point deadline)
 {
     return std::chrono::duration<double>(deadline - Clock::now()).count();
-}
-
-bool isGS232(RotatorProtocol proto)
-{
-    return proto == RotatorProtocol::gs232a || proto == RotatorProtocol::gs232b;
 }
 
 // The answer as the user is shown it: its first 40 characters, anything but
@@ -68,7 +55,7 @@ RotatorLinkResult<double> RotatorSession::readPosition(double timeout)
     if (auto sent = m_link->write(QString::fromUtf8(positionQuery(m_proto))); !sent)
         return std::unexpected(sent.error());
 
-    const auto deadline = deadlineAfter(timeout);
+    const auto deadline = RotatorLink::deadlineAfter(timeout);
     if (deadline <= Clock::now())
         return std::unexpected(RotatorLinkError::noAnswer());
 
@@ -119,7 +106,7 @@ RotatorLinkResult<double> RotatorSession::readPosition(double timeout)
 
 void RotatorSession::drain()
 {
-    const auto deadline = deadlineAfter(drainSpan);
+    const auto deadline = RotatorLink::deadlineAfter(drainSpan);
     while (Clock::now() < deadline) {
         auto line = m_link->readLine(terminator(m_proto), drainRead);
         if (!line || !*line)

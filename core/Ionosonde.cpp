@@ -122,8 +122,6 @@ std::optional<Estimate> estimate(const GeoCoordinate& point, const QList<Ionoson
 {
     if (readings.isEmpty())
         return std::nullopt;
-    // Beyond this a station says nothing about the point.
-    constexpr double reachKm = 4500;
 
     const IonosondeReading* nearestReading = &readings.first();
     double nearestKm = std::numeric_limits<double>::max();
@@ -138,14 +136,7 @@ std::optional<Estimate> estimate(const GeoCoordinate& point, const QList<Ionoson
         }
         if (!(d < reachKm))
             continue;
-        double quality = 1;
-        if (reading.confidence) {
-            const double c = *reading.confidence / 100;
-            quality = c >= 1 ? 1 : std::max(c, 0.2);
-        }
-        const double scaled = d / influenceKm;
-        const double nearKm = std::max(nearRadiusKm, d);
-        const double weight = std::exp(-scaled * scaled) * quality / (nearKm * nearKm);
+        const double weight = stationWeight(d, quality(reading.confidence));
         weightSum += weight;
         weightedSum += weight * reading.mufd;
         ++used;

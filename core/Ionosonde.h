@@ -10,6 +10,8 @@
 #include <QString>
 #include <QUrl>
 
+#include <algorithm>
+#include <cmath>
 #include <optional>
 
 // One ionosonde station's latest reading.
@@ -45,10 +47,34 @@ QUrl stationsURL();
 
 // Readings older than this are dropped by the parser, in seconds.
 inline constexpr qint64 maxAge = 10800;
-// Gaussian distance scale of `estimate`, km.
+// Gaussian distance scale of a station's weight, km.
 inline constexpr double influenceKm = 1500;
-// Smallest distance in the inverse-square weight of `estimate`, km.
+// Smallest distance in the inverse-square weight of a station, km.
 inline constexpr double nearRadiusKm = 50;
+// Stations this far away or farther say nothing about a point, km.
+inline constexpr double reachKm = 4500;
+
+// A reading's confidence (0...100) as a weight factor 0.2...1; unknown
+// counts as full, NaN as the lowest.
+inline double quality(std::optional<double> confidence)
+{
+    if (!confidence)
+        return 1;
+    const double c = *confidence / 100.0;
+    if (c >= 1)
+        return 1;
+    return c > 0.2 ? c : 0.2;
+}
+
+// How much a station of this quality counts at a distance: a Gaussian
+// fall-off times the inverse square of the distance. Shared by `estimate`
+// and the MUF field's station corrections.
+inline double stationWeight(double distanceKm, double quality)
+{
+    const double x = distanceKm / influenceKm;
+    const double near = std::max(nearRadiusKm, distanceKm);
+    return std::exp(-(x * x)) * quality / (near * near);
+}
 
 struct Estimate {
     double muf = 0;           // weighted mean mufd of the stations within reach, MHz
@@ -78,7 +104,7 @@ SWPCParser::Result<QList<IonosondeReading>> parseStations(const QByteArray& data
 std::optional<NearestStation> nearest(const GeoCoordinate& point, const QList<IonosondeReading>& readings,
                                       double maxDistanceKm);
 
-// A distance-weighted mean of the stations closer than 4500 km.
+// A stationWeight-weighted mean of the stations closer than reachKm.
 std::optional<Estimate> estimate(const GeoCoordinate& point, const QList<IonosondeReading>& readings);
 
 // The highest amateur band whose lower edge is at or below the MUF, as its

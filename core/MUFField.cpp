@@ -11,9 +11,7 @@
 namespace {
 
 // Stations at this distance or farther do not correct a point.
-constexpr double cutoffKm = 4500;
-constexpr double gaussianKm = Zelq::influenceKm;
-constexpr double nearestKm = Zelq::nearRadiusKm;
+constexpr double cutoffKm = Zelq::reachKm;
 constexpr double hopKm = 3000;
 constexpr double fadeHours = 6;
 // The weight of one full-quality station at exactly 1500 km, exp(−1) / 1500²:
@@ -63,24 +61,6 @@ double clampedSunspotNumber(std::optional<double> sunspotNumber)
     return std::min(ssn, 250.0);
 }
 
-// Confidence 0...100 as a weight factor 0.2...1; unknown counts as full.
-double quality(const std::optional<double>& confidence)
-{
-    if (!confidence)
-        return 1;
-    const double c = *confidence / 100.0;
-    if (c >= 1)
-        return 1;
-    return c > 0.2 ? c : 0.2; // NaN too gets the lowest quality
-}
-
-double stationWeight(double distanceKm, double quality)
-{
-    const double x = distanceKm / gaussianKm;
-    const double near = std::max(nearestKm, distanceKm);
-    return std::exp(-(x * x)) * quality / (near * near);
-}
-
 // Never below 1 MHz, also when a NaN slipped in.
 double floored(double muf) { return muf > 1.0 ? muf : 1.0; }
 
@@ -103,7 +83,7 @@ MUFField::MUFField(const QList<IonosondeReading>& readings, std::optional<double
         // A reading without a finite value keeps its place but weighs
         // nothing, rather than spoiling every sum it enters.
         if (std::isfinite(residual))
-            m_residuals.append({ reading.coordinate, residual, quality(reading.confidence) });
+            m_residuals.append({ reading.coordinate, residual, Zelq::quality(reading.confidence) });
         else
             m_residuals.append({ reading.coordinate, 0, 0 });
     }
@@ -121,7 +101,7 @@ MUFField::Weights MUFField::weights(const GeoCoordinate& point) const
         const double d = GeoMath::distanceKm(point, entry.coordinate);
         if (!(d < cutoffKm))
             continue;
-        const double w = stationWeight(d, entry.quality);
+        const double w = Zelq::stationWeight(d, entry.quality);
         sums.weight += w;
         sums.residual += w * entry.residual;
     }
@@ -257,7 +237,7 @@ QList<double> MUFField::sampleWorld(int columns, int rows) const
                     if (!(d < cutoffKm))
                         continue;
                     const Residual& entry = m_residuals[candidate.index];
-                    const double w = stationWeight(d, entry.quality);
+                    const double w = Zelq::stationWeight(d, entry.quality);
                     sums.weight += w;
                     sums.residual += w * entry.residual;
                 }

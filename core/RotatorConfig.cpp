@@ -10,99 +10,70 @@
 
 namespace {
 
-// Each reader leaves the field alone for an absent or null value and says
-// false for a value it must not accept.
-
-bool read(const QJsonObject& o, const char* key, QString& field)
+// Reads one member into `field`. An absent or null member leaves the field
+// alone; `convert` gives no value for one the field must not take, which
+// fails the whole object.
+template <typename T, typename Convert>
+bool read(const QJsonObject& o, const char* key, T& field, Convert convert)
 {
     const QJsonValue v = o.value(QLatin1String(key));
     if (v.isUndefined() || v.isNull())
         return true;
-    if (!v.isString())
-        return false;
-    field = v.toString();
-    return true;
+    const std::optional<T> value = convert(v);
+    if (value)
+        field = *value;
+    return value.has_value();
 }
 
-bool read(const QJsonObject& o, const char* key, bool& field)
+std::optional<QString> text(const QJsonValue& v)
 {
-    const QJsonValue v = o.value(QLatin1String(key));
-    if (v.isUndefined() || v.isNull())
-        return true;
-    if (!v.isBool())
-        return false;
-    field = v.toBool();
-    return true;
+    return v.isString() ? std::optional(v.toString()) : std::nullopt;
 }
 
-bool read(const QJsonObject& o, const char* key, double& field)
+std::optional<bool> flag(const QJsonValue& v)
 {
-    const QJsonValue v = o.value(QLatin1String(key));
-    if (v.isUndefined() || v.isNull())
-        return true;
-    if (!v.isDouble() || !std::isfinite(v.toDouble()))
-        return false;
-    field = v.toDouble();
-    return true;
+    return v.isBool() ? std::optional(v.toBool()) : std::nullopt;
+}
+
+std::optional<double> finiteNumber(const QJsonValue& v)
+{
+    return v.isDouble() && std::isfinite(v.toDouble()) ? std::optional(v.toDouble()) : std::nullopt;
 }
 
 // Integers must be whole numbers that fit; 9600.5 is not a baud rate.
-bool read(const QJsonObject& o, const char* key, int& field)
+std::optional<int> whole(const QJsonValue& v)
 {
-    const QJsonValue v = o.value(QLatin1String(key));
-    if (v.isUndefined() || v.isNull())
-        return true;
     if (!v.isDouble())
-        return false;
+        return std::nullopt;
     const double d = v.toDouble();
     if (!std::isfinite(d) || d != std::trunc(d) || d < std::numeric_limits<int>::min()
         || d > std::numeric_limits<int>::max())
-        return false;
-    field = static_cast<int>(d);
-    return true;
+        return std::nullopt;
+    return static_cast<int>(d);
 }
 
 // Only the plain 36-character form; QUuid alone would also take braces,
 // and would turn the all-zero UUID into "invalid".
-bool isUuidText(const QString& text)
+std::optional<QUuid> uuid(const QJsonValue& v)
 {
-    if (text.size() != 36)
-        return false;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
+    const QString raw = v.toString();
+    if (!v.isString() || raw.size() != 36)
+        return std::nullopt;
+    for (qsizetype i = 0; i < raw.size(); ++i) {
+        const QChar c = raw[i];
         if (i == 8 || i == 13 || i == 18 || i == 23) {
             if (c != u'-')
-                return false;
+                return std::nullopt;
         } else if (!((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F'))) {
-            return false;
+            return std::nullopt;
         }
     }
-    return true;
+    return QUuid::fromString(raw);
 }
 
-bool readId(const QJsonObject& o, QUuid& field)
+std::optional<RotatorProtocol> protocol(const QJsonValue& v)
 {
-    const QJsonValue v = o.value(QLatin1String("id"));
-    if (v.isUndefined() || v.isNull())
-        return true;
-    if (!v.isString() || !isUuidText(v.toString()))
-        return false;
-    field = QUuid::fromString(v.toString());
-    return true;
-}
-
-bool readProto(const QJsonObject& o, RotatorProtocol& field)
-{
-    const QJsonValue v = o.value(QLatin1String("proto"));
-    if (v.isUndefined() || v.isNull())
-        return true;
-    if (!v.isString())
-        return false;
-    const auto proto = RotatorProtocols::fromRaw(v.toString());
-    if (!proto)
-        return false;
-    field = *proto;
-    return true;
+    return v.isString() ? RotatorProtocols::fromRaw(v.toString()) : std::nullopt;
 }
 
 // JSON has no infinity or NaN; such a value is written as null and so reads
@@ -131,19 +102,19 @@ std::optional<RotatorConfig> RotatorConfig::fromJson(const QJsonValue& value)
         return std::nullopt;
     const QJsonObject o = value.toObject();
     RotatorConfig c;
-    const bool ok = readId(o, c.id)
-        && read(o, "name", c.name)
-        && readProto(o, c.proto)
-        && read(o, "port", c.port)
-        && read(o, "baud", c.baud)
-        && read(o, "host", c.host)
-        && read(o, "tcpPort", c.tcpPort)
-        && read(o, "beamWidth", c.beamWidth)
-        && read(o, "range", c.range)
-        && read(o, "offset", c.offset)
-        && read(o, "color", c.color)
-        && read(o, "showLongPath", c.showLongPath)
-        && read(o, "softStart", c.softStart);
+    const bool ok = read(o, "id", c.id, uuid)
+        && read(o, "name", c.name, text)
+        && read(o, "proto", c.proto, protocol)
+        && read(o, "port", c.port, text)
+        && read(o, "baud", c.baud, whole)
+        && read(o, "host", c.host, text)
+        && read(o, "tcpPort", c.tcpPort, whole)
+        && read(o, "beamWidth", c.beamWidth, finiteNumber)
+        && read(o, "range", c.range, whole)
+        && read(o, "offset", c.offset, finiteNumber)
+        && read(o, "color", c.color, text)
+        && read(o, "showLongPath", c.showLongPath, flag)
+        && read(o, "softStart", c.softStart, flag);
     if (!ok)
         return std::nullopt;
     return c;

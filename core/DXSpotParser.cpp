@@ -84,14 +84,23 @@ QStringView trimmedBlanks(QStringView text)
     return text.sliced(begin, end - begin);
 }
 
-// A kHz frequency: a finite decimal number of at least 1000 (a spot written
-// in MHz, "7.074", is refused rather than misplaced).
-std::optional<double> frequencyKHz(QStringView token)
+struct FrequencyAndCall {
+    double kHz = 0;
+    QString call;
+};
+
+// The two tokens both kinds of spot line begin with: a kHz frequency, a
+// finite decimal number of at least 1000 (a spot written in MHz, "7.074", is
+// refused rather than misplaced), then a plausible call.
+std::optional<FrequencyAndCall> frequencyAndCall(const Tokens& tokens)
 {
-    const std::optional<double> value = StrictNumber::parseDouble(token);
-    if (!value || !(*value >= 1000.0))
+    const std::optional<double> kHz = StrictNumber::parseDouble(tokens[0]);
+    if (!kHz || !(*kHz >= 1000.0))
         return std::nullopt;
-    return value;
+    QString call = trimmedCall(tokens[1]);
+    if (!isPlausibleCall(call))
+        return std::nullopt;
+    return FrequencyAndCall { *kHz, std::move(call) };
 }
 
 // "1230Z": five characters, the first four numeric, the last an upper-case Z.
@@ -191,11 +200,8 @@ std::optional<DXSpot> liveSpot(QStringView line, const QDateTime& received)
     const Tokens tokens = tokenize(rest.sliced(colon + 1));
     if (tokens.size() < 3)
         return std::nullopt;
-    const std::optional<double> kHz = frequencyKHz(tokens[0]);
-    if (!kHz)
-        return std::nullopt;
-    QString call = trimmedCall(tokens[1]);
-    if (!isPlausibleCall(call))
+    std::optional<FrequencyAndCall> head = frequencyAndCall(tokens);
+    if (!head)
         return std::nullopt;
 
     qsizetype commentEnd = tokens.size();
@@ -207,7 +213,7 @@ std::optional<DXSpot> liveSpot(QStringView line, const QDateTime& received)
     }
     QString comment = commentEnd > 2 ? joined(tokens, 2, commentEnd) : QString();
     QString spotter = trimmedCall(trimmedBlanks(rest.first(colon)));
-    return DXSpot(*kHz, std::move(call), std::move(spotter), std::move(comment), received);
+    return DXSpot(head->kHz, std::move(head->call), std::move(spotter), std::move(comment), received);
 }
 
 std::optional<DXSpot> historySpot(QStringView line)
@@ -215,11 +221,8 @@ std::optional<DXSpot> historySpot(QStringView line)
     const Tokens tokens = tokenize(line);
     if (tokens.size() < 5)
         return std::nullopt;
-    const std::optional<double> kHz = frequencyKHz(tokens[0]);
-    if (!kHz)
-        return std::nullopt;
-    QString call = trimmedCall(tokens[1]);
-    if (!isPlausibleCall(call))
+    std::optional<FrequencyAndCall> head = frequencyAndCall(tokens);
+    if (!head)
         return std::nullopt;
     if (!isTimeToken(tokens[3]))
         return std::nullopt;
@@ -234,7 +237,7 @@ std::optional<DXSpot> historySpot(QStringView line)
         spotter = trimmedCall(last.sliced(1, last.size() - 2));
         --commentEnd;
     }
-    return DXSpot(*kHz, std::move(call), std::move(spotter), joined(tokens, 4, commentEnd), *time);
+    return DXSpot(head->kHz, std::move(head->call), std::move(spotter), joined(tokens, 4, commentEnd), *time);
 }
 
 std::optional<DXSpot> spot(QStringView line, const QDateTime& received)

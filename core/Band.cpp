@@ -1,6 +1,7 @@
 #include "Band.h"
 
 #include "StrictNumber.h"
+#include "TextTrim.h"
 
 #include <QList>
 
@@ -81,13 +82,7 @@ BandSet decodeBands(QStringView text)
     for (QStringView piece : text.tokenize(u',', Qt::SkipEmptyParts)) {
         // Only blanks and tabs are trimmed: a piece with a line break in it
         // is not a number and is skipped.
-        qsizetype begin = 0;
-        qsizetype end = piece.size();
-        while (begin < end && (piece[begin] == u' ' || piece[begin] == u'\t'))
-            ++begin;
-        while (end > begin && (piece[end - 1] == u' ' || piece[end - 1] == u'\t'))
-            --end;
-        if (const auto metres = StrictNumber::parseInt(piece.sliced(begin, end - begin)))
+        if (const auto metres = StrictNumber::parseInt(trimSpacesAndTabs(piece)))
             if (const auto band = bandFromRaw(*metres))
                 bands.insert(*band);
     }

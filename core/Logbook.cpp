@@ -1,5 +1,6 @@
 #include "Logbook.h"
 
+#include "JsonList.h"
 #include "StrictNumber.h"
 #include "TextTrim.h"
 
@@ -69,18 +70,7 @@ QByteArray LogbookQSO::encode(const QList<LogbookQSO>& qsos)
 
 std::optional<QList<LogbookQSO>> LogbookQSO::decode(const QByteArray& json)
 {
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(json, &error);
-    if (error.error != QJsonParseError::NoError || !document.isArray())
-        return std::nullopt;
-    QList<LogbookQSO> qsos;
-    for (const QJsonValue& value : document.array()) {
-        auto qso = fromJson(value);
-        if (!qso)
-            return std::nullopt;
-        qsos.append(*qso);
-    }
-    return qsos;
+    return JsonList::decode<LogbookQSO>(json, fromJson);
 }
 
 namespace ADIF {

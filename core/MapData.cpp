@@ -1,10 +1,10 @@
 #include "MapData.h"
 
+#include "JsonList.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
 
 #include <algorithm>
 #include <cmath>
@@ -35,57 +35,15 @@ std::optional<int> integerFromJson(const QJsonValue& value)
 
 std::optional<Ring> ringFromJson(const QJsonValue& value)
 {
-    if (!value.isArray())
-        return std::nullopt;
-    const QJsonArray array = value.toArray();
-    Ring ring;
-    ring.reserve(array.size());
-    for (const QJsonValue& element : array) {
-        const auto number = numberFromJson(element);
-        if (!number)
-            return std::nullopt;
-        ring.append(*number);
-    }
-    return ring;
+    return JsonList::fromJson<double>(value, numberFromJson);
 }
 
 std::optional<QList<Ring>> ringsFromJson(const QJsonValue& value)
 {
-    if (!value.isArray())
-        return std::nullopt;
-    const QJsonArray array = value.toArray();
-    QList<Ring> rings;
-    rings.reserve(array.size());
-    for (const QJsonValue& element : array) {
-        auto ring = ringFromJson(element);
-        if (!ring)
-            return std::nullopt;
-        rings.append(std::move(*ring));
-    }
-    return rings;
+    return JsonList::fromJson<Ring>(value, ringFromJson);
 }
 
 namespace {
-
-// The whole document as a list of T, or nothing when any element fails.
-template <typename T, typename Decode>
-std::optional<QList<T>> decodeArray(const QByteArray& json, Decode decode)
-{
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(json, &error);
-    if (error.error != QJsonParseError::NoError || !document.isArray())
-        return std::nullopt;
-    const QJsonArray array = document.array();
-    QList<T> list;
-    list.reserve(array.size());
-    for (const QJsonValue& element : array) {
-        std::optional<T> item = decode(element);
-        if (!item)
-            return std::nullopt;
-        list.append(std::move(*item));
-    }
-    return list;
-}
 
 std::optional<QString> stringFromJson(const QJsonValue& value)
 {
@@ -101,17 +59,10 @@ std::optional<QString> stringFromJson(const QJsonValue& value)
 std::optional<CountryShape> CountryShape::fromJson(const QJsonObject& object)
 {
     const auto colour = MapData::integerFromJson(object.value(QLatin1String("c")));
-    const QJsonValue parts = object.value(QLatin1String("p"));
-    if (!colour || !parts.isArray())
+    auto polygons = JsonList::fromJson<Polygon>(object.value(QLatin1String("p")), MapData::ringsFromJson);
+    if (!colour || !polygons)
         return std::nullopt;
-    CountryShape shape { *colour, {} };
-    for (const QJsonValue& part : parts.toArray()) {
-        auto rings = MapData::ringsFromJson(part);
-        if (!rings)
-            return std::nullopt;
-        shape.p.append(std::move(*rings));
-    }
-    return shape;
+    return CountryShape { *colour, std::move(*polygons) };
 }
 
 std::optional<PrefixEntity> PrefixEntity::fromJson(const QJsonObject& object)
@@ -131,25 +82,17 @@ namespace MapData {
 
 std::optional<QList<CountryShape>> decodeCountries(const QByteArray& json)
 {
-    return decodeArray<CountryShape>(json, [](const QJsonValue& value) -> std::optional<CountryShape> {
-        if (!value.isObject())
-            return std::nullopt;
-        return CountryShape::fromJson(value.toObject());
-    });
+    return JsonList::decode<CountryShape>(json, JsonList::object<CountryShape>);
 }
 
 std::optional<QList<Lake>> decodeLakes(const QByteArray& json)
 {
-    return decodeArray<Lake>(json, [](const QJsonValue& value) { return ringsFromJson(value); });
+    return JsonList::decode<Lake>(json, ringsFromJson);
 }
 
 std::optional<QList<PrefixEntity>> decodePrefixes(const QByteArray& json)
 {
-    return decodeArray<PrefixEntity>(json, [](const QJsonValue& value) -> std::optional<PrefixEntity> {
-        if (!value.isObject())
-            return std::nullopt;
-        return PrefixEntity::fromJson(value.toObject());
-    });
+    return JsonList::decode<PrefixEntity>(json, JsonList::object<PrefixEntity>);
 }
 
 } // namespace MapData
@@ -259,20 +202,6 @@ std::optional<QByteArray> readResource(const QString& name, const ResourceFolder
         return std::nullopt;
     return file.readAll();
 }
-
-namespace {
-
-template <typename T>
-QList<T> readList(const QString& name, const ResourceFolders& folders,
-                  std::optional<QList<T>> (*decode)(const QByteArray&))
-{
-    const auto bytes = readResource(name, folders);
-    if (!bytes)
-        return {};
-    return decode(*bytes).value_or(QList<T> {});
-}
-
-} // namespace
 
 QList<CountryShape> countries(const ResourceFolders& folders)
 {

@@ -109,4 +109,16 @@ std::optional<double> numberFromJson(const QJsonValue& value);
 std::optional<int> integerFromJson(const QJsonValue& value);
 std::optional<QByteArray> readResource(const QString& name, const ResourceFolders& folders);
 
+// A resource file decoded; an empty list when it is missing, unreadable or
+// of the wrong shape.
+template <typename T>
+QList<T> readList(const QString& name, const ResourceFolders& folders,
+                  std::optional<QList<T>> (*decode)(const QByteArray&))
+{
+    const auto bytes = readResource(name, folders);
+    if (!bytes)
+        return {};
+    return decode(*bytes).value_or(QList<T> {});
+}
+
 } // namespace MapData

@@ -1,7 +1,6 @@
 #include "Zones.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
+#include "JsonList.h"
 
 #include <algorithm>
 #include <limits>
@@ -144,29 +143,13 @@ namespace Zones {
 
 std::optional<QList<RadioZone>> decode(const QByteArray& json)
 {
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(json, &error);
-    if (error.error != QJsonParseError::NoError || !document.isArray())
-        return std::nullopt;
-    QList<RadioZone> zones;
-    for (const QJsonValue& element : document.array()) {
-        if (!element.isObject())
-            return std::nullopt;
-        auto zone = RadioZone::fromJson(element.toObject());
-        if (!zone)
-            return std::nullopt;
-        zones.append(std::move(*zone));
-    }
-    return zones;
+    return JsonList::decode<RadioZone>(json, JsonList::object<RadioZone>);
 }
 
 QList<RadioZone> load(ZoneKind kind, const ResourceFolders& folders)
 {
     const QString name = kind == ZoneKind::cq ? QStringLiteral("cqzones") : QStringLiteral("ituzones");
-    const auto bytes = MapData::readResource(name, folders);
-    if (!bytes)
-        return {};
-    return decode(*bytes).value_or(QList<RadioZone> {});
+    return MapData::readList<RadioZone>(name, folders, decode);
 }
 
 namespace {

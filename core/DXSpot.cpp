@@ -5,20 +5,6 @@
 #include <cmath>
 #include <utility>
 
-namespace {
-
-// The frequency's whole kHz, toward zero. Parsed spots are always finite;
-// a hand-made spot with a huge or non-finite frequency still gets a key
-// instead of undefined behaviour.
-QString wholeKHzText(double kHz)
-{
-    if (std::isfinite(kHz) && std::fabs(kHz) < 9.0e15)
-        return QString::number(static_cast<qint64>(std::trunc(kHz)));
-    return QString::number(kHz, 'f', 0);
-}
-
-} // namespace
-
 DXSpot::DXSpot(double frequencyKHz, QString call, QString spotter, QString comment, QDateTime time)
     : frequencyKHz(frequencyKHz)
     , call(std::move(call))
@@ -30,9 +16,21 @@ DXSpot::DXSpot(double frequencyKHz, QString call, QString spotter, QString comme
 {
 }
 
+std::optional<qint64> DXSpot::wholeKHz() const
+{
+    // Parsed spots are always finite; a hand-made spot with a huge or
+    // non-finite frequency still gets a key instead of undefined behaviour.
+    if (std::isfinite(frequencyKHz) && std::fabs(frequencyKHz) < 9.0e15)
+        return static_cast<qint64>(std::trunc(frequencyKHz));
+    return std::nullopt;
+}
+
 QString DXSpot::id() const
 {
-    return call + u'|' + (band ? QString::number(rawValue(*band)) : wholeKHzText(frequencyKHz));
+    if (band)
+        return call + u'|' + QString::number(rawValue(*band));
+    const std::optional<qint64> kHz = wholeKHz();
+    return call + u'|' + (kHz ? QString::number(*kHz) : QString::number(frequencyKHz, 'f', 0));
 }
 
 bool DXSpot::sameIdentity(const DXSpot& other) const
@@ -41,10 +39,10 @@ bool DXSpot::sameIdentity(const DXSpot& other) const
         return false;
     if (band)
         return true;
-    const bool finite = std::isfinite(frequencyKHz) && std::fabs(frequencyKHz) < 9.0e15;
-    const bool otherFinite = std::isfinite(other.frequencyKHz) && std::fabs(other.frequencyKHz) < 9.0e15;
-    if (finite && otherFinite)
-        return std::trunc(frequencyKHz) == std::trunc(other.frequencyKHz);
+    const std::optional<qint64> kHz = wholeKHz();
+    const std::optional<qint64> otherKHz = other.wholeKHz();
+    if (kHz && otherKHz)
+        return *kHz == *otherKHz;
     return id() == other.id();
 }
 

@@ -27,6 +27,10 @@ struct DXSpot {
     // share it, whatever their exact frequencies.
     QString id() const;
 
+    // The frequency's whole kHz, toward zero, as the id() writes it; nothing
+    // for a frequency no integer holds (only hand-made spots have one).
+    std::optional<qint64> wholeKHz() const;
+
     // Same as comparing id()s, without building the texts.
     bool sameIdentity(const DXSpot& other) const;
 

@@ -1,7 +1,6 @@
 #include "SpotBook.h"
 
 #include <algorithm>
-#include <cmath>
 #include <limits>
 
 namespace {
@@ -10,9 +9,8 @@ SpotBook::Key keyOf(const DXSpot& spot)
 {
     if (spot.band)
         return { spot.call, true, rawValue(*spot.band), {} };
-    const double kHz = spot.frequencyKHz;
-    if (std::isfinite(kHz) && std::fabs(kHz) < 9.0e15)
-        return { spot.call, false, static_cast<qint64>(std::trunc(kHz)), {} };
+    if (const std::optional<qint64> kHz = spot.wholeKHz())
+        return { spot.call, false, *kHz, {} };
     const QString id = spot.id();
     return { spot.call, false, 0, id.sliced(id.lastIndexOf(u'|')) };
 }

@@ -73,10 +73,6 @@ def document(elements):
 # ----------------------------------------------------------------- rings
 
 
-def rounded_key(x, y):
-    return (number(x), number(y))
-
-
 def signed_area(points):
     s = 0.0
     for i in range(len(points)):
@@ -144,6 +140,16 @@ def polygon_rings(polygon, what):
     return rings
 
 
+def flat_polygons(geometry, what):
+    """Every polygon of a feature as flat rings, those that vanished left out."""
+    out = []
+    for polygon in polygons_of(geometry):
+        rings = polygon_rings(polygon, what)
+        if rings is not None:
+            out.append([flat(r) for r in rings])
+    return out
+
+
 def countries(data_dir):
     source = load_json(os.path.join(data_dir, "naturalearth", "ne_50m_admin_0_countries.geojson"))
     out = []
@@ -152,11 +158,7 @@ def countries(data_dir):
         colour = props["MAPCOLOR7"]
         if colour != int(colour) or not 1 <= colour <= 7:
             raise DataError(f"{props.get('NAME')}: MAPCOLOR7 {colour}")
-        parts = []
-        for polygon in polygons_of(feature["geometry"]):
-            rings = polygon_rings(polygon, props.get("NAME"))
-            if rings is not None:
-                parts.append([flat(r) for r in rings])
+        parts = flat_polygons(feature["geometry"], props.get("NAME"))
         if not parts:
             raise DataError(f"{props.get('NAME')}: no outline left")
         out.append((("c", int(colour)), ("p", parts)))
@@ -167,11 +169,7 @@ def lakes(data_dir):
     source = load_json(os.path.join(data_dir, "naturalearth", "ne_50m_lakes.geojson"))
     out = []
     for feature in source["features"]:
-        name = feature["properties"].get("name")
-        for polygon in polygons_of(feature["geometry"]):
-            rings = polygon_rings(polygon, name)
-            if rings is not None:
-                out.append([flat(r) for r in rings])
+        out.extend(flat_polygons(feature["geometry"], feature["properties"].get("name")))
     return out
 
 

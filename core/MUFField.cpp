@@ -125,12 +125,9 @@ MUFField MUFField::projected(const QDateTime& date) const
     const double hours = std::abs(double(m_date.msecsTo(date))) / 3.6e6;
     const double fade = std::exp(-hours / fadeHours);
 
-    MUFField field;
-    field.m_readings = m_readings;
-    field.m_sunspotNumber = m_sunspotNumber;
+    MUFField field = *this;
     field.m_date = date;
     field.m_subsolar = SolarCalculator::position(date).subsolarPoint;
-    field.m_residuals = m_residuals;
     for (Residual& entry : field.m_residuals)
         entry.residual *= fade;
     return field;

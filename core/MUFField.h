@@ -79,7 +79,6 @@ private:
         double residual = 0;
     };
 
-    MUFField() = default;
     Weights weights(const GeoCoordinate& point) const;
     // Every node of the one-degree world grid, row by row from 90° N,
     // column by column from 180° W; each equals `muf` at its node.

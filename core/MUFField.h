@@ -40,6 +40,8 @@ public:
     // The sunspot number used, after defaulting and limiting.
     double sunspotNumber() const { return m_sunspotNumber; }
     const QDateTime& date() const { return m_date; }
+    // Where the Sun stands overhead at `date`.
+    const GeoCoordinate& subsolar() const { return m_subsolar; }
 
     // The model alone, without station corrections and without a floor.
     static double model(const GeoCoordinate& point, const GeoCoordinate& subsolar, double ssn);

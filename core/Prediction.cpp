@@ -151,10 +151,9 @@ PropagationPredictor::PathConditions fieldConditions(const PropagationPredictor:
                                                      const GeoCoordinate& from, const GeoCoordinate& to,
                                                      const MUFField& field, double kp)
 {
-    const GeoCoordinate subsolar = SolarCalculator::position(field.date()).subsolarPoint;
     return PropagationPredictor::conditions(
-        g, from, to, [&field](const GeoCoordinate& p) { return field.muf(p); }, subsolar, field.sunspotNumber(), kp,
-        false);
+        g, from, to, [&field](const GeoCoordinate& p) { return field.muf(p); }, field.subsolar(),
+        field.sunspotNumber(), kp, false);
 }
 
 } // namespace

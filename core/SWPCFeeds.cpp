@@ -72,25 +72,20 @@ QJsonValue firstPresent(const QJsonObject& object, std::initializer_list<const c
 
 // A value with its time; picking the latest treats a missing time as the
 // earliest, and the first of equal times wins.
+template <typename T>
 struct Timed {
-    double value;
+    T value;
     std::optional<QDateTime> time;
 };
 
-bool isLater(const Timed& candidate, const Timed& current)
-{
-    if (!candidate.time)
-        return false;
-    return !current.time || *candidate.time > *current.time;
-}
-
-std::optional<Timed> latest(const QList<Timed>& candidates)
+template <typename T>
+std::optional<Timed<T>> latest(const QList<Timed<T>>& candidates)
 {
     if (candidates.isEmpty())
         return std::nullopt;
-    Timed best = candidates.first();
-    for (const Timed& candidate : candidates)
-        if (isLater(candidate, best))
+    Timed<T> best = candidates.first();
+    for (const Timed<T>& candidate : candidates)
+        if (candidate.time && (!best.time || *candidate.time > *best.time))
             best = candidate;
     return best;
 }
@@ -206,7 +201,7 @@ Result<SolarFlux> solarFlux(const QByteArray& data)
         if (const auto flux = number(firstPresent(summary, { "Flux", "flux" })))
             return SolarFlux { *flux, date(firstPresent(summary, { "TimeStamp", "time_tag" })) };
     }
-    QList<Timed> candidates;
+    QList<Timed<double>> candidates;
     for (const QJsonObject& record : records(*json))
         if (const auto flux = number(member(record, "flux")))
             candidates.append({ *flux, date(member(record, "time_tag")) });
@@ -221,7 +216,7 @@ Result<Sunspots> sunspots(const QByteArray& data)
     const auto json = parseJson(data);
     if (!json)
         return std::unexpected(json.error());
-    QList<Timed> candidates;
+    QList<Timed<double>> candidates;
     for (const QJsonObject& record : records(*json)) {
         const auto ssn = number(firstPresent(record, { "swpc_ssn", "ssn", "observed_swpc_ssn" }));
         // The products write -1 where they have no number.
@@ -250,21 +245,16 @@ Result<MagField> magField(const QByteArray& data)
         return MagField { number(member(summary, "Bt")), number(member(summary, "Bz")) };
     }
     // The same summary as a list of timed records with lower-case keys.
-    std::optional<QDateTime> bestTime;
-    std::optional<MagField> best;
+    QList<Timed<MagField>> candidates;
     for (const QJsonObject& record : records(*json)) {
         const MagField field { number(member(record, "bt")), number(member(record, "bz_gsm")) };
-        if (!field.bt && !field.bz)
-            continue;
-        const std::optional<QDateTime> time = date(member(record, "time_tag"));
-        if (!best || (time && (!bestTime || *time > *bestTime))) {
-            best = field;
-            bestTime = time;
-        }
+        if (field.bt || field.bz)
+            candidates.append({ field, date(member(record, "time_tag")) });
     }
+    const auto best = latest(candidates);
     if (!best)
         return refuse(label);
-    return *best;
+    return best->value;
 }
 
 Result<double> windSpeed(const QByteArray& data)
@@ -279,7 +269,7 @@ Result<double> windSpeed(const QByteArray& data)
         return refuse(label);
     }
     // The same summary as a list of timed records with lower-case keys.
-    QList<Timed> candidates;
+    QList<Timed<double>> candidates;
     for (const QJsonObject& record : records(*json))
         if (const auto speed = number(member(record, "proton_speed")))
             candidates.append({ *speed, date(member(record, "time_tag")) });

@@ -75,19 +75,16 @@ struct PropagationPredictor {
     using MUFLookup = std::function<double(const GeoCoordinate&)>;
 
     // The predicted bands, highest first, with the frequency evaluated for
-    // each; every list of band results follows this order.
-    static constexpr std::array<StationAntennas::BandCentre, 10> bands = { {
-        { Band::m10, 28.4 },
-        { Band::m12, 24.94 },
-        { Band::m15, 21.2 },
-        { Band::m17, 18.11 },
-        { Band::m20, 14.15 },
-        { Band::m30, 10.12 },
-        { Band::m40, 7.1 },
-        { Band::m60, 5.36 },
-        { Band::m80, 3.65 },
-        { Band::m160, 1.84 },
-    } };
+    // each; every list of band results follows this order. They are the
+    // antenna table's bands and centres, 10 m down to 160 m (6 m is never
+    // predicted), so each band is evaluated on its own antenna.
+    static constexpr std::array<StationAntennas::BandCentre, 10> bands = [] {
+        static_assert(StationAntennas::bands.back().band == Band::m6);
+        std::array<StationAntennas::BandCentre, 10> highestFirst {};
+        for (std::size_t i = 0; i < highestFirst.size(); ++i)
+            highestFirst[i] = StationAntennas::bands[highestFirst.size() - 1 - i];
+        return highestFirst;
+    }();
 
     // None for the bands that are not predicted (6 m, 4 m, 2 m).
     static std::optional<double> mhz(Band band);

@@ -5,7 +5,6 @@
 
 #include <QJsonArray>
 #include <QJsonObject>
-#include <QTimeZone>
 
 QString rawValue(IndexSource source)
 {

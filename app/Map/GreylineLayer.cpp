@@ -1,5 +1,6 @@
 #include "GreylineLayer.h"
 
+#include "HaloText.h"
 #include "RasterImage.h"
 #include "SolarCalculator.h"
 #include "WorldRaster.h"
@@ -35,6 +36,15 @@ std::uint8_t toByte(double share)
 }
 
 double finiteOrZero(double value) { return std::isfinite(value) ? value : 0; }
+
+// The greyline as last stretched over the view. One entry: a new raster,
+// projection or pixel ratio replaces it.
+struct ViewCache {
+    qint64 raster = 0; // the world raster's cache key
+    MapProjection projection;
+    double ratio = 0;
+    QImage image;
+};
 
 } // namespace
 
@@ -97,7 +107,30 @@ void GreylineLayer::paint(QPainter& painter) const
     const QImage raster = image();
     if (raster.isNull())
         return;
-    WorldRaster { raster, projection }.paint(painter);
+    // Stretching the world raster over the view costs far more than the
+    // rest of a repaint; the stretched picture is kept while the raster,
+    // the projection and the pixel ratio stay the same.
+    static ViewCache cache;
+    const double ratio = devicePixelRatioOf(painter);
+    if (cache.image.isNull() || cache.raster != raster.cacheKey() || !(cache.projection == projection)
+        || cache.ratio != ratio) {
+        cache = {};
+        const QSize pixels(int(std::ceil(projection.size.width() * ratio)),
+                           int(std::ceil(projection.size.height() * ratio)));
+        QImage view = pixels.isEmpty() ? QImage() : QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+        if (view.isNull()) {
+            WorldRaster { raster, projection }.paint(painter);
+            return;
+        }
+        view.setDevicePixelRatio(ratio);
+        view.fill(Qt::transparent);
+        QPainter stretch(&view);
+        stretch.setRenderHints(painter.renderHints());
+        WorldRaster { raster, projection }.paint(stretch);
+        stretch.end();
+        cache = { raster.cacheKey(), projection, ratio, std::move(view) };
+    }
+    painter.drawImage(QPointF(0, 0), cache.image);
 }
 
 GreylineCache& GreylineCache::shared()

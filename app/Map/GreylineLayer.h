@@ -46,6 +46,8 @@ struct GreylineLayer {
     // could be made.
     QImage image() const;
 
+    // Draws the raster over the view, reusing the picture stretched last
+    // time while the raster, projection and pixel ratio are unchanged.
     void paint(QPainter& painter) const;
 };
 

@@ -1,5 +1,6 @@
 #include "RotatorConfig.h"
 
+#include "JsonList.h"
 #include "Settings.h"
 
 #include <QJsonArray>
@@ -141,18 +142,7 @@ QJsonObject RotatorConfig::toJson() const
 
 QList<RotatorConfig> RotatorConfig::decode(const QString& text)
 {
-    QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(text.toUtf8(), &error);
-    if (error.error != QJsonParseError::NoError || !doc.isArray())
-        return {};
-    QList<RotatorConfig> list;
-    for (const QJsonValue& element : doc.array()) {
-        auto config = fromJson(element);
-        if (!config)
-            return {};
-        list.append(std::move(*config));
-    }
-    return list;
+    return JsonList::decode<RotatorConfig>(text.toUtf8(), fromJson).value_or(QList<RotatorConfig>());
 }
 
 QString RotatorConfig::encode(const QList<RotatorConfig>& list)

@@ -1,5 +1,7 @@
 #include "RotatorGeometry.h"
 
+#include "GeoMath.h"
+
 #include <cmath>
 
 RotatorGeometry::RotatorGeometry(int range, double offset)
@@ -10,17 +12,12 @@ RotatorGeometry::RotatorGeometry(int range, double offset)
 
 double RotatorGeometry::heading(double raw) const
 {
-    double h = std::fmod(raw + m_offset, 360.0);
-    if (h < 0)
-        h += 360.0;
-    return h;
+    return wrap360(raw + m_offset);
 }
 
 int RotatorGeometry::target(double heading, std::optional<double> currentRaw) const
 {
-    double t = std::fmod(heading - m_offset, 360.0);
-    if (t < 0)
-        t += 360.0;
+    const double t = wrap360(heading - m_offset);
     // Converting a non-finite value to int is undefined; such a bearing has
     // no meaningful target, so north stands in rather than garbage.
     if (!std::isfinite(t))

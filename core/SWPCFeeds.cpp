@@ -99,10 +99,7 @@ std::optional<qsizetype> auroraCell(double longitude, double latitude)
     // The forecast leaves the tropics out.
     if (std::abs(latitude) < 25)
         return std::nullopt;
-    double x = std::fmod(longitude + 180, 360.0);
-    if (x < 0)
-        x += 360;
-    const double rounded = std::round(x);
+    const double rounded = std::round(wrap360(longitude + 180));
     if (!(rounded >= 0 && rounded <= 360))
         return std::nullopt;
     const int column = int(rounded) % AuroraGrid::width;

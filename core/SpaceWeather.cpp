@@ -37,10 +37,7 @@ std::uint8_t AuroraGrid::value(const GeoCoordinate& at) const
 {
     if (!std::isfinite(at.latitude) || !std::isfinite(at.longitude))
         return 0;
-    double x = std::fmod(at.longitude + 180, 360.0);
-    if (x < 0)
-        x += 360;
-    const int column = int(std::round(x)) % width;
+    const int column = int(std::round(wrap360(at.longitude + 180))) % width;
     const double row = std::clamp(std::round(90 - at.latitude), 0.0, double(height - 1));
     return value(column, int(row));
 }

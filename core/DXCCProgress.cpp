@@ -1,5 +1,7 @@
 #include "DXCCProgress.h"
 
+#include "RawValue.h"
+
 QString rawValue(NeedScope scope)
 {
     switch (scope) {
@@ -20,10 +22,7 @@ QString title(NeedScope scope)
 
 std::optional<NeedScope> needScopeFromRaw(QStringView text)
 {
-    for (NeedScope scope : allNeedScopes)
-        if (text == rawValue(scope))
-            return scope;
-    return std::nullopt;
+    return findRaw(allNeedScopes, text);
 }
 
 namespace {

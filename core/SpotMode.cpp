@@ -1,6 +1,7 @@
 #include "SpotMode.h"
 
 #include "Band.h"
+#include "RawValue.h"
 
 QString rawValue(SpotMode mode)
 {
@@ -14,10 +15,7 @@ QString rawValue(SpotMode mode)
 
 std::optional<SpotMode> spotModeFromRaw(QStringView raw)
 {
-    for (SpotMode mode : { SpotMode::cw, SpotMode::ssb, SpotMode::digital })
-        if (raw == rawValue(mode))
-            return mode;
-    return std::nullopt;
+    return findRaw(std::array { SpotMode::cw, SpotMode::ssb, SpotMode::digital }, raw);
 }
 
 QString rawValue(ModeFilter filter)
@@ -34,10 +32,7 @@ QString rawValue(ModeFilter filter)
 
 std::optional<ModeFilter> modeFilterFromRaw(QStringView raw)
 {
-    for (ModeFilter filter : allModeFilters)
-        if (raw == rawValue(filter))
-            return filter;
-    return std::nullopt;
+    return findRaw(allModeFilters, raw);
 }
 
 QString title(ModeFilter filter)

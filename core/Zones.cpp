@@ -1,6 +1,7 @@
 #include "Zones.h"
 
 #include "JsonList.h"
+#include "RawValue.h"
 
 #include <algorithm>
 #include <limits>
@@ -12,11 +13,7 @@ QString rawValue(ZoneKind kind)
 
 std::optional<ZoneKind> zoneKindFromRaw(QStringView raw)
 {
-    if (raw == u"cq")
-        return ZoneKind::cq;
-    if (raw == u"itu")
-        return ZoneKind::itu;
-    return std::nullopt;
+    return findRaw(allZoneKinds, raw);
 }
 
 QString title(ZoneKind kind)

@@ -12,11 +12,6 @@
 
 namespace {
 
-QJsonObject object(const QString& json)
-{
-    return QJsonDocument::fromJson(json.toUtf8()).object();
-}
-
 // A configuration with no default left, so a round trip proves every field.
 RotatorConfig everythingSet()
 {

@@ -1,4 +1,4 @@
-#include "BenchReadings.h"
+#include "support/BenchReadings.h"
 
 #include <random>
 

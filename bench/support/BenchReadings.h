@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Ionosonde.h"
+#include "spaceweather/Ionosonde.h"
 
 #include <QList>
 

@@ -1,4 +1,4 @@
-#include "FakeRotatorController.h"
+#include "support/FakeRotatorController.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -1,4 +1,4 @@
-#include "LoopbackListener.h"
+#include "support/LoopbackListener.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

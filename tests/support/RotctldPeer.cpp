@@ -1,4 +1,4 @@
-#include "RotctldPeer.h"
+#include "support/RotctldPeer.h"
 
 #include <QStandardPaths>
 

@@ -1,4 +1,4 @@
-#include "TestChild.h"
+#include "support/TestChild.h"
 
 #include <QCoreApplication>
 #include <QFile>

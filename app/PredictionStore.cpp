@@ -1,6 +1,0 @@
-#include "PredictionStore.h"
-
-PredictionStore::PredictionStore(QObject* parent)
-    : QObject(parent)
-{
-}

@@ -1,6 +1,0 @@
-#include "HelpView.h"
-
-HelpView::HelpView(QWidget* parent)
-    : QWidget(parent)
-{
-}

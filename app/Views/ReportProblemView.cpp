@@ -1,6 +1,0 @@
-#include "ReportProblemView.h"
-
-ReportProblemView::ReportProblemView(QWidget* parent)
-    : QWidget(parent)
-{
-}

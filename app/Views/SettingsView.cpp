@@ -1,7 +1,0 @@
-#include "SettingsView.h"
-
-SettingsView::SettingsView(const AppStores& stores, QWidget* parent)
-    : QWidget(parent)
-    , m_stores(stores)
-{
-}

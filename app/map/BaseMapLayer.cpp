@@ -1,0 +1,452 @@
+#include "map/BaseMapLayer.h"
+
+#include "geo/MapData.h"
+#include "map/HaloText.h"
+#include "map/PainterPixelRatio.h"
+#include "shell/LabelFonts.h"
+#include "support/RowBands.h"
+
+#include <QFontMetricsF>
+#include <QLinearGradient>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+#include <utility>
+
+namespace {
+
+// A pen whose width stays in view points whatever transform the painter
+// carries: cosmetic widths are device pixels, so scale by the pixel ratio.
+// (Cosmetic pens are also the raster engine's fast way to draw thin
+// lines.)
+QPen outlinePen(const QColor& color, double widthPoints, double ratio)
+{
+    // A negative or broken width from the settings draws the thinnest line.
+    QPen pen(color, std::isfinite(widthPoints) && widthPoints > 0 ? widthPoints * ratio : 0.0);
+    pen.setCosmetic(true);
+    pen.setCapStyle(Qt::FlatCap);
+    pen.setJoinStyle(Qt::MiterJoin);
+    pen.setMiterLimit(10);
+    return pen;
+}
+
+// A line as dashes of `on` view points separated by gaps of `off`,
+// starting with a dash at `from`. Spelled out rather than left to a dashed
+// pen, so a picture drawn in bands has its dashes exactly where a picture
+// drawn whole has them.
+void addDashes(QPainterPath& path, QPointF from, QPointF to, double on, double off)
+{
+    const QPointF step = to - from;
+    const double length = std::hypot(step.x(), step.y());
+    if (!(length > 0) || !std::isfinite(length))
+        return;
+    const QPointF unit = step / length;
+    for (double t = 0; t < length; t += on + off) {
+        path.moveTo(from + unit * t);
+        path.lineTo(from + unit * std::min(t + on, length));
+    }
+}
+
+QString longitudeLabel(int lon)
+{
+    if (lon == 0)
+        return QStringLiteral("0°");
+    return QString::number(std::abs(lon)) + QStringLiteral("°") + (lon < 0 ? u'W' : u'E');
+}
+
+QString latitudeLabel(int lat)
+{
+    if (lat == 0)
+        return QStringLiteral("0°");
+    return QString::number(std::abs(lat)) + QStringLiteral("°") + (lat > 0 ? u'N' : u'S');
+}
+
+// The last full picture of the layer, reused while nothing it shows has
+// changed (a repaint for a blinking spot or a clock). One entry: a new
+// picture replaces the old one.
+struct RenderCache {
+    BaseMapLayer layer;
+    double ratio = 0;
+    QImage image;
+};
+
+RenderCache& renderCache()
+{
+    static RenderCache cache;
+    return cache;
+}
+
+// A path keeps the form the paint engine draws from in a cache of its own,
+// made on its first drawing. The shared outlines are drawn by several
+// threads at once, so that cache is made here, once, by drawing every path
+// (filled, and stroked with both kinds of cosmetic pen) into a single
+// pixel; from then on drawing only reads the paths.
+void prepareForSharing(const BaseMapPaths& paths)
+{
+    QImage pixel(1, 1, QImage::Format_RGB32);
+    QPainter painter(&pixel);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    QPen thin(Qt::black, 0.5);
+    thin.setCosmetic(true);
+    QPen wide(Qt::black, 2);
+    wide.setCosmetic(true);
+    for (const QPainterPath* path : { &paths.land, &paths.lakes }) {
+        painter.strokePath(*path, thin);
+        painter.strokePath(*path, wide);
+    }
+    for (const auto* pieces : { &paths.countryPieces, &paths.lakePieces })
+        for (const BaseMapPiece& piece : *pieces) {
+            painter.setRenderHint(QPainter::Antialiasing, false);
+            painter.fillPath(piece.path, Qt::black);
+            painter.setRenderHint(QPainter::Antialiasing, true);
+            painter.fillPath(piece.path, Qt::black);
+        }
+}
+
+// Detail levels of the shared outlines, coarsest first, as the largest
+// deviation (degrees) a simplified outline may have from the data.
+constexpr std::array<double, 5> detailTolerances { 0.1, 0.05, 0.025, 0.0125, 0.0 };
+
+// The country and lake data are read once per process and turned into
+// paths once, at every detail level (thread-safe static initialisation).
+const std::array<BaseMapPaths, 5>& detailLevels()
+{
+    static const std::array<BaseMapPaths, 5> levels = [] {
+        const QList<CountryShape> countries = MapData::countries();
+        const QList<Lake> lakes = MapData::lakes();
+        std::array<BaseMapPaths, 5> built;
+        for (std::size_t i = 0; i < detailTolerances.size(); ++i) {
+            built[i] = BaseMapPaths::build(countries, lakes, detailTolerances[i]);
+            prepareForSharing(built[i]);
+        }
+        return built;
+    }();
+    return levels;
+}
+
+// Draws a picture in bands of rows (RowBands), each band with a painter
+// of its own on its own slice of the image's memory.
+//
+// Besides spreading the work, this sidesteps a cost of Qt's raster engine:
+// painting on a thread outside the pool, it hands the spans of every large
+// primitive to the pool in slices and waits for them, which for a map
+// (thousands of polygons, one span per scan line of every long thin line)
+// means a thread hand-over per primitive.
+template <typename Draw>
+void renderInBands(QImage& image, const Draw& drawBand)
+{
+    uchar* const bits = image.bits();
+    const qsizetype bytesPerLine = image.bytesPerLine();
+    const double ratio = image.devicePixelRatio();
+    RowBands::run(image.height(), [&](int top, int bottom) {
+        const int rows = bottom - top;
+        QImage slice(bits + top * bytesPerLine, image.width(), rows, bytesPerLine, image.format());
+        slice.setDevicePixelRatio(ratio);
+        QPainter painter(&slice);
+        painter.translate(0, -top / ratio);
+        painter.setClipRect(QRectF(0, top / ratio, image.width() / ratio, rows / ratio));
+        drawBand(painter);
+    });
+}
+
+} // namespace
+
+const BaseMapPaths& BaseMapLayer::paths()
+{
+    return detailLevels().back();
+}
+
+const BaseMapPaths& BaseMapLayer::paths(const MapProjection& projection, double pixelRatio)
+{
+    // Device pixels per degree; points nearer than a third of a pixel to
+    // the simplified line make no visible difference.
+    const double perDegree
+        = std::max(projection.worldWidth() / 360.0, projection.worldHeight() / 180.0) * pixelRatio;
+    const double allowed = perDegree > 0 ? 0.33 / perDegree : detailTolerances.front();
+    for (std::size_t i = 0; i < detailTolerances.size(); ++i)
+        if (detailTolerances[i] <= allowed)
+            return detailLevels()[i];
+    return detailLevels().back();
+}
+
+QFont gridLabelFont(const QString& family, double size)
+{
+    return labelFont(family, size, false);
+}
+
+namespace {
+
+// Douglas-Peucker over ring points [first, last]: marks the points that lie
+// farther than the tolerance from the line through the kept neighbours.
+void markFarPoints(const double* ring, qsizetype first, qsizetype last, double tolerance, std::vector<char>& keep)
+{
+    std::vector<std::pair<qsizetype, qsizetype>> spans { { first, last } };
+    while (!spans.empty()) {
+        const auto [a, b] = spans.back();
+        spans.pop_back();
+        if (b <= a + 1)
+            continue;
+        const double ax = ring[2 * a], ay = ring[2 * a + 1];
+        const double dx = ring[2 * b] - ax, dy = ring[2 * b + 1] - ay;
+        const double length = std::hypot(dx, dy);
+        qsizetype farthest = -1;
+        double distance = -1;
+        for (qsizetype i = a + 1; i < b; ++i) {
+            const double px = ring[2 * i] - ax, py = ring[2 * i + 1] - ay;
+            const double d = length > 0 ? std::abs(px * dy - py * dx) / length : std::hypot(px, py);
+            if (d > distance) {
+                distance = d;
+                farthest = i;
+            }
+        }
+        if (distance > tolerance) {
+            keep[std::size_t(farthest)] = 1;
+            spans.push_back({ a, farthest });
+            spans.push_back({ farthest, b });
+        }
+    }
+}
+
+} // namespace
+
+void BaseMapPaths::addRing(QPainterPath& path, const double* ring, qsizetype count, double tolerance)
+{
+    if (count < 6)
+        return;
+    const qsizetype points = count / 2;
+    std::vector<char> keep(std::size_t(points), 1);
+    if (tolerance > 0) {
+        // A ring smaller than the tolerance vanishes at this detail.
+        double west = ring[0], east = ring[0], north = ring[1], south = ring[1];
+        for (qsizetype i = 1; i < points; ++i) {
+            west = std::min(west, ring[2 * i]);
+            east = std::max(east, ring[2 * i]);
+            south = std::min(south, ring[2 * i + 1]);
+            north = std::max(north, ring[2 * i + 1]);
+        }
+        if (east - west < tolerance && north - south < tolerance)
+            return;
+    }
+    if (tolerance > 0 && points > 3) {
+        // A ring starts and often ends at the same point: anchor it at its
+        // start and at the point farthest from the start.
+        std::fill(keep.begin(), keep.end(), 0);
+        qsizetype far = 0;
+        double farDistance = -1;
+        for (qsizetype i = 1; i < points; ++i) {
+            const double d = std::hypot(ring[2 * i] - ring[0], ring[2 * i + 1] - ring[1]);
+            if (d > farDistance) {
+                farDistance = d;
+                far = i;
+            }
+        }
+        keep[0] = keep[std::size_t(far)] = keep[std::size_t(points - 1)] = 1;
+        markFarPoints(ring, 0, far, tolerance, keep);
+        markFarPoints(ring, far, points - 1, tolerance, keep);
+        if (std::count(keep.begin(), keep.end(), 1) < 3)
+            return; // a sliver thinner than the tolerance
+    }
+    bool started = false;
+    for (qsizetype i = 0; i < points; ++i) {
+        if (!keep[std::size_t(i)])
+            continue;
+        const QPointF p(ring[2 * i] + 180.0, 90.0 - ring[2 * i + 1]);
+        if (started) {
+            path.lineTo(p);
+        } else {
+            path.moveTo(p);
+            started = true;
+        }
+    }
+    path.closeSubpath();
+}
+
+void BaseMapPaths::addPiece(std::vector<BaseMapPiece>& pieces, QPainterPath path, int group)
+{
+    if (path.isEmpty())
+        return;
+    const QRectF bounds = path.boundingRect();
+    pieces.push_back({ std::move(path), bounds, group });
+}
+
+void BaseMapPaths::finish()
+{
+    for (BaseMapPiece& piece : countryPieces) {
+        piece.path.setFillRule(Qt::OddEvenFill);
+        land.addPath(piece.path);
+    }
+    for (BaseMapPiece& piece : lakePieces) {
+        piece.path.setFillRule(Qt::WindingFill);
+        lakes.addPath(piece.path);
+    }
+    land.setFillRule(Qt::OddEvenFill);
+    lakes.setFillRule(Qt::WindingFill);
+}
+
+void BaseMapLayer::paint(QPainter& painter) const
+{
+    const double ratio = devicePixelRatioOf(painter);
+    RenderCache& cache = renderCache();
+    if (cache.image.isNull() || cache.ratio != ratio || !(cache.layer == *this)) {
+        const QSize pixels(int(std::ceil(projection.size.width() * ratio)),
+                           int(std::ceil(projection.size.height() * ratio)));
+        if (pixels.isEmpty())
+            return;
+        // The ocean covers every pixel with opaque colour, so the picture
+        // needs no alpha channel and copies to the screen without blending.
+        QImage image(pixels, QImage::Format_RGB32);
+        if (image.isNull()) {
+            draw(painter, paths(projection, ratio));
+            return;
+        }
+        image.setDevicePixelRatio(ratio);
+        const BaseMapPaths& outlines = paths(projection, ratio);
+        renderInBands(image, [&](QPainter& band) { draw(band, outlines); });
+        cache = { *this, ratio, std::move(image) };
+    }
+    painter.drawImage(QPointF(0, 0), cache.image);
+}
+
+void BaseMapLayer::draw(QPainter& painter, const BaseMapPaths& outlines) const
+{
+    const double ratio = devicePixelRatioOf(painter);
+    const QRectF view(QPointF(0, 0), projection.size);
+
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+
+    // The gradient belongs to the view, not the world: it stays put while
+    // the map pans and zooms.
+    QLinearGradient ocean(QPointF(0, 0), QPointF(0, view.height()));
+    ocean.setColorAt(0, MapStyles::oceanTop(style));
+    ocean.setColorAt(1, MapStyles::oceanBottom(style));
+    painter.fillRect(view, ocean);
+
+    // Only pieces that reach into the view (or the part of it being
+    // drawn) are filled.
+    const QTransform world = projection.worldTransform();
+    const QRectF drawn = painter.hasClipping() ? view.intersected(painter.clipBoundingRect()) : view;
+    const QRectF visible = world.inverted().mapRect(drawn);
+    auto fillPieces = [&](const std::vector<BaseMapPiece>& pieces, auto colorOf) {
+        for (const BaseMapPiece& piece : pieces) {
+            if (!piece.bounds.intersects(visible))
+                continue;
+            if (const std::optional<QColor> color = colorOf(piece))
+                painter.fillPath(piece.path, *color);
+        }
+    };
+
+    painter.save();
+    painter.setTransform(world, true);
+    painter.setPen(Qt::NoPen);
+    // Fills are aliased: every filled edge lies under an antialiased border
+    // or shore line drawn next, which hides the steps, and aliased fills
+    // cost a fraction of smoothed ones and leave no seams between
+    // neighbouring countries.
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    if (style == MapStyle::political) {
+        // Countries outside groups 1...7 get no fill and show the ocean.
+        const auto& palette = MapStyles::politicalPalette();
+        fillPieces(outlines.countryPieces, [&](const BaseMapPiece& piece) -> std::optional<QColor> {
+            if (piece.group < 1 || piece.group > 7)
+                return std::nullopt;
+            return palette[std::size_t(piece.group - 1) % palette.size()];
+        });
+    } else if (style != MapStyle::outline) {
+        const QColor land = MapStyles::land(style);
+        fillPieces(outlines.countryPieces, [&](const BaseMapPiece&) { return std::optional(land); });
+    }
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.strokePath(outlines.land, outlinePen(borders.color, borders.width, ratio));
+
+    // Lakes cover the borders that run through them, then get their shore.
+    if (style != MapStyle::outline) {
+        const QColor lake = MapStyles::oceanTop(style);
+        painter.setRenderHint(QPainter::Antialiasing, false);
+        fillPieces(outlines.lakePieces, [&](const BaseMapPiece&) { return std::optional(lake); });
+        painter.setRenderHint(QPainter::Antialiasing, true);
+    }
+    painter.strokePath(outlines.lakes, outlinePen(borders.color, 0.7 * borders.width, ratio));
+    painter.restore();
+
+    if (showGrid)
+        drawGrid(painter);
+    painter.restore();
+}
+
+void BaseMapLayer::drawGrid(QPainter& painter) const
+{
+    const double ratio = devicePixelRatioOf(painter);
+    const double w = projection.worldWidth();
+    const double h = projection.worldHeight();
+    const QPointF o = projection.origin();
+    const QSizeF size = projection.size;
+    const bool light = MapStyles::isLight(style);
+    auto x = [&](double lon) { return o.x() + (lon + 180.0) / 360.0 * w; };
+    auto y = [&](double lat) { return o.y() + (90.0 - lat) / 180.0 * h; };
+
+    const QColor minorColor = light ? QColor::fromRgbF(0, 0, 0, 0.15) : QColor::fromRgbF(1, 1, 1, 0.09);
+    const QColor majorColor = light ? QColor::fromRgbF(0, 0, 0, 0.3) : QColor::fromRgbF(1, 1, 1, 0.2);
+
+    // Light styles dash the minor lines 3 on, 3 off; dark styles draw them
+    // solid. The prime meridian and the equator are solid and stronger.
+    QPainterPath minor;
+    QPainterPath major;
+    auto addLine = [&](QPainterPath& path, QPointF from, QPointF to, bool dashed) {
+        if (dashed) {
+            addDashes(path, from, to, 3, 3);
+        } else {
+            path.moveTo(from);
+            path.lineTo(to);
+        }
+    };
+    for (int lon = -165; lon <= 165; lon += 15) {
+        if (lon == 0)
+            addLine(major, QPointF(x(lon), 0), QPointF(x(lon), size.height()), false);
+        else
+            addLine(minor, QPointF(x(lon), 0), QPointF(x(lon), size.height()), light);
+    }
+    for (int lat = -75; lat <= 75; lat += 15) {
+        if (lat == 0)
+            addLine(major, QPointF(0, y(lat)), QPointF(size.width(), y(lat)), false);
+        else
+            addLine(minor, QPointF(0, y(lat)), QPointF(size.width(), y(lat)), light);
+    }
+    painter.strokePath(minor, outlinePen(minorColor, 0.5, ratio));
+    painter.strokePath(major, outlinePen(majorColor, 0.8, ratio));
+
+    // Tropics and polar circles: 23.44° and 66.56° north and south, dashed
+    // 4 on, 4 off on every style.
+    QPainterPath circles;
+    for (double f : { 0.3697778, 0.6302222, 0.1302222, 0.8697778 })
+        addDashes(circles, QPointF(0, o.y() + f * h), QPointF(size.width(), o.y() + f * h), 4, 4);
+    painter.strokePath(circles, outlinePen(minorColor, 0.6, ratio));
+
+    // Labels sit with their bottom-leading corner at the anchor: the
+    // baseline is one descent above it.
+    painter.setFont(gridLabels.font);
+    painter.setPen(gridLabels.color);
+    const double descent = QFontMetricsF(gridLabels.font, painter.device()).descent();
+    for (int lon = -150; lon <= 150; lon += 30)
+        painter.drawText(QPointF(x(lon) + 3, size.height() - 3 - descent), longitudeLabel(lon));
+    for (int lat = -60; lat <= 60; lat += 30)
+        painter.drawText(QPointF(3, y(lat) - 2 - descent), latitudeLabel(lat));
+}
+
+void BorderOverlayLayer::paint(QPainter& painter) const
+{
+    draw(painter, BaseMapLayer::paths(projection, devicePixelRatioOf(painter)));
+}
+
+void BorderOverlayLayer::draw(QPainter& painter, const BaseMapPaths& outlines) const
+{
+    const double ratio = devicePixelRatioOf(painter);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setTransform(projection.worldTransform(), true);
+    painter.strokePath(outlines.land, outlinePen(borders.color, borders.width, ratio));
+    painter.strokePath(outlines.lakes, outlinePen(borders.color, 0.7 * borders.width, ratio));
+    painter.restore();
+}

@@ -1,0 +1,117 @@
+#pragma once
+
+#include "shell/AppStores.h"
+#include "geo/MapData.h"
+#include "shell/MapFit.h"
+#include "map/MapProjection.h"
+#include "map/MapStyle.h"
+#include "prediction/PropagationPredictor.h"
+
+#include <QDateTime>
+#include <QTimer>
+#include <QWidget>
+
+class MapInput;
+class QPainter;
+
+// The world map of the main window. Every paint reads the map's settings,
+// builds one projection for the current size and viewport and hands it to
+// each layer, bottom to top:
+//
+//   1  base map (ocean, land, borders, graticule)
+//   2  aurora forecast
+//   3  the slow layers, drawn for the timeline's date:
+//        a greyline, b coverage, c MUF shading with borders over it and
+//        contours, d ITU zones, e CQ zones, f prefixes, g ionosondes,
+//        h home and Sun markers
+//   4  rotator beams
+//   5  DX spots
+//   6  hover panel
+//   7… badges and legends
+//
+// The slow layers follow the clock in steps of 30 s: their date is set when
+// anything the map shows changes (a setting, a store, the size, the
+// viewport, the pointer) and then every 30 s after that.
+//
+// The view keeps the shared viewport model in step with its own size and
+// fit mode; pointer input goes through MapInput.
+class WorldMapView : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int slowLayerIntervalMs = 30000;
+
+    explicit WorldMapView(const AppStores& stores, QWidget* parent = nullptr);
+    ~WorldMapView() override;
+
+    // The prefix labels of the map data, read once per process.
+    static const QList<PrefixEntity>& prefixes();
+
+    // The background of every label layer: white on light styles, black on
+    // the others, both at opacity 0.9.
+    static QColor halo(MapStyle style);
+
+    // The stored fit mode ("mapFit", default fill) and map style
+    // ("mapStyle", default dark).
+    static MapFit fit();
+    static MapStyle style();
+
+    // The station for predictions, from the station settings: power,
+    // antennas, mode ("cw", "ft8", anything else SSB) and noise (unknown
+    // texts mean residential).
+    static StationSetup stationSetup();
+
+    // The one projection for the current size and viewport.
+    MapProjection projection() const;
+    // The "now" of the slow layers.
+    QDateTime slowLayerDate() const { return m_slowDate; }
+    MapInput* input() const { return m_input; }
+
+    // Draws every layer into a painter the size of the view.
+    void render(QPainter& painter);
+
+    // The badges and legends above the layers, each a child widget pinned to
+    // a side or corner of the map. Added in stack order (the order of this
+    // list), so later ones sit above earlier ones.
+    enum class Overlay {
+        coverageLegend, // bottom centre, lifted above the cluster badge while the cluster is on
+        clusterBadge,   // bottom centre
+        mufLegend,      // bottom trailing
+        zoomBadge,      // top trailing
+        legendColumn,   // bottom leading
+    };
+    // Where an overlay of a size goes on a map of a size: inset by 10
+    // points (the coverage legend only from the bottom, by 44 points while
+    // the cluster badge is there, else 10) and aligned as listed above.
+    static QRect overlayRect(Overlay overlay, QSize overlaySize, QSize mapSize, bool clusterEnabled);
+    // Takes the widget as a child and keeps it at its place at its size
+    // hint; the widget shows and hides itself.
+    void addOverlay(Overlay overlay, QWidget* widget);
+    // The bottom-leading column of legends (rotators, then aurora): a
+    // child widget whose layout stacks them leading-aligned, 8 points apart.
+    QWidget* legendColumn() const { return m_legendColumn; }
+
+Q_SIGNALS:
+    // True in the fit mode that shows the whole world at 2:1.
+    void keepProportionsChanged(bool keep);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void onSettingChanged(const QString& key);
+    // Something the map shows changed: restart the slow layers' timeline
+    // and redraw.
+    void rebuild();
+    void placeOverlays();
+
+    AppStores m_stores;
+    MapInput* m_input = nullptr;
+    QTimer m_slowTimer;
+    QDateTime m_slowDate;
+    bool m_shown = false;
+    QList<QPair<Overlay, QWidget*>> m_overlays;
+    QWidget* m_legendColumn = nullptr;
+};

@@ -1,0 +1,200 @@
+#include "map/ZoneLayer.h"
+
+#include "map/HaloText.h"
+#include "map/LineRaster.h"
+#include "map/PainterPixelRatio.h"
+#include "support/RowBands.h"
+
+#include <QPainter>
+#include <QPolygonF>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <vector>
+
+namespace {
+
+QPainterPath ringPath(const Ring& ring, double shift)
+{
+    QPainterPath path;
+    path.moveTo(ring[0] + 180.0 + shift, 90.0 - ring[1]);
+    for (qsizetype k = 2; k + 1 < ring.size(); k += 2)
+        path.lineTo(ring[k] + 180.0 + shift, 90.0 - ring[k + 1]);
+    path.closeSubpath();
+    return path;
+}
+
+// A ring in view points, closed, without the vertices that lie closer
+// than minStep (Manhattan) to the one kept before them: detail finer than
+// about a device pixel only costs drawing time.
+void screenRing(const QPainterPath& ring, const QTransform& world, double minStep, QPolygonF& points)
+{
+    points.clear();
+    const int count = ring.elementCount();
+    for (int i = 0; i < count; ++i) {
+        const QPainterPath::Element e = ring.elementAt(i);
+        const QPointF p = world.map(QPointF(e.x, e.y));
+        if (!points.isEmpty() && i + 1 < count) {
+            const QPointF d = p - points.constLast();
+            if (std::abs(d.x()) + std::abs(d.y()) < minStep)
+                continue;
+        }
+        points.append(p);
+    }
+    if (points.size() > 1 && points.constFirst() != points.constLast())
+        points.append(points.constFirst());
+}
+
+std::size_t slot(ZoneKind kind)
+{
+    return kind == ZoneKind::cq ? 0 : 1;
+}
+
+// The zone numbers of each kind, rendered once per font, colour and halo.
+HaloTextCache& numberCache(ZoneKind kind)
+{
+    static std::array<HaloTextCache, 2> caches;
+    return caches[slot(kind)];
+}
+
+// The lines of each kind as last drawn, for repaints that change nothing
+// they show (a blinking spot, a clock). One entry per kind.
+struct LineCache {
+    MapProjection projection;
+    QColor color;
+    double lineOpacity = 0;
+    double ratio = 0;
+    QImage image;
+};
+
+LineCache& lineCache(ZoneKind kind)
+{
+    static std::array<LineCache, 2> caches;
+    return caches[slot(kind)];
+}
+
+} // namespace
+
+ZoneLayer::Outlines ZoneLayer::buildOutlines(const QList<RadioZone>& zones)
+{
+    Outlines outlines;
+    for (const RadioZone& zone : zones)
+        for (const Ring& ring : zone.rings) {
+            if (ring.size() <= 5)
+                continue;
+            for (const double shift : { -360.0, 0.0, 360.0 }) {
+                QPainterPath path = ringPath(ring, shift);
+                outlines.bounds.append(path.boundingRect());
+                outlines.rings.append(std::move(path));
+            }
+        }
+    return outlines;
+}
+
+const ZoneLayer::Outlines& ZoneLayer::outlines(ZoneKind kind)
+{
+    static const std::array<Outlines, 2> built { buildOutlines(Zones::zones(ZoneKind::cq)),
+                                                 buildOutlines(Zones::zones(ZoneKind::itu)) };
+    return built[slot(kind)];
+}
+
+ZoneLayer::LineStyle ZoneLayer::lineStyle(ZoneKind kind)
+{
+    return kind == ZoneKind::cq ? LineStyle { 1.2, 0, 0 } : LineStyle { 1.0, 5, 3 };
+}
+
+void ZoneLayer::paint(QPainter& painter) const
+{
+    const QList<RadioZone>& zones = Zones::zones(kind);
+    if (zones.isEmpty())
+        return;
+    const double ratio = devicePixelRatioOf(painter);
+    LineCache& cache = lineCache(kind);
+    if (cache.image.isNull() || cache.ratio != ratio || !(cache.projection == projection) || cache.color != color
+        || cache.lineOpacity != lineOpacity) {
+        // The previous picture's memory serves again when the size holds.
+        QImage reuse = std::move(cache.image);
+        cache = {};
+        QImage lines = drawLines(outlines(kind), ratio, std::move(reuse));
+        if (lines.isNull()) {
+            draw(painter, outlines(kind), zones);
+            return;
+        }
+        cache = { projection, color, lineOpacity, ratio, std::move(lines) };
+    }
+    painter.drawImage(QPointF(0, 0), cache.image);
+    drawNumbers(painter, zones);
+}
+
+void ZoneLayer::draw(QPainter& painter, const Outlines& outlines, const QList<RadioZone>& zones) const
+{
+    const QImage lines = drawLines(outlines, devicePixelRatioOf(painter));
+    if (!lines.isNull())
+        painter.drawImage(QPointF(0, 0), lines);
+    drawNumbers(painter, zones);
+}
+
+QImage ZoneLayer::drawLines(const Outlines& outlines, double ratio, QImage image) const
+{
+    const QSize pixels(int(std::ceil(projection.size.width() * ratio)), int(std::ceil(projection.size.height() * ratio)));
+    if (pixels.isEmpty())
+        return {};
+    if (image.size() != pixels || image.format() != QImage::Format_ARGB32_Premultiplied)
+        image = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull())
+        return {};
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::transparent);
+
+    const double w = projection.worldWidth();
+    const double h = projection.worldHeight();
+    if (w <= 0 || h <= 0 || outlines.rings.isEmpty())
+        return image;
+    const QTransform world = projection.worldTransform();
+    // Where two zones share a border, or a line crosses another, the
+    // larger coverage wins: no line is darker than another.
+    QColor line = color;
+    line.setAlphaF(float(color.alphaF() * std::clamp(std::isfinite(lineOpacity) ? lineOpacity : 1.0, 0.0, 1.0)));
+    const QRectF view = QRectF(QPointF(0, 0), projection.size).adjusted(-4, -4, 4, 4);
+
+    const QTransform device = world * QTransform::fromScale(ratio, ratio);
+    std::vector<QPolygonF> polylines;
+    for (qsizetype i = 0; i < outlines.rings.size(); ++i) {
+        if (!world.mapRect(outlines.bounds[i]).intersects(view))
+            continue;
+        polylines.emplace_back();
+        screenRing(outlines.rings[i], device, 1.0, polylines.back());
+    }
+
+    // Bands of rows on threads of their own, each writing only its rows.
+    const LineStyle style = lineStyle(kind);
+    uchar* const bits = image.bits();
+    RowBands::run(image.height(), [&](int firstRow, int lastRow) {
+        LineRaster raster(bits, image.width(), image.height(), image.bytesPerLine(), line, style.width * ratio,
+                          style.dashOn * ratio, style.dashOff * ratio);
+        raster.limitRows(firstRow, lastRow);
+        for (const QPolygonF& points : polylines)
+            raster.polyline(points.constData(), points.size());
+    });
+    return image;
+}
+
+void ZoneLayer::drawNumbers(QPainter& painter, const QList<RadioZone>& zones) const
+{
+    if (zones.isEmpty())
+        return;
+    // The numbers sit on the glow of the halo; the lines were drawn
+    // without it. Drawn once each, with no copies east or west.
+    QStringList numbers;
+    numbers.reserve(zones.size());
+    for (const RadioZone& zone : zones)
+        numbers.append(QString::number(zone.number));
+    const QList<HaloText>& labels
+        = numberCache(kind).texts(numbers, font, color, halo, haloRadius, devicePixelRatioOf(painter));
+    painter.save();
+    painter.setClipRect(QRectF(QPointF(0, 0), projection.size), Qt::IntersectClip);
+    for (qsizetype i = 0; i < zones.size(); ++i)
+        labels[i].drawCentered(painter, projection.point(zones[i].labelLat, zones[i].labelLon));
+    painter.restore();
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "map/MapProjection.h"
+#include "geo/Zones.h"
+
+#include <QColor>
+#include <QFont>
+#include <QImage>
+#include <QList>
+#include <QRectF>
+#include <QPainterPath>
+
+class QPainter;
+
+// The outlines of the CQ or the ITU zones with each zone's number at its
+// label point. The outlines are built once per process in degree space
+// (x = longitude + 180, y = 90 − latitude) and only transformed when drawn,
+// so panning and zooming never rebuild them.
+struct ZoneLayer {
+    MapProjection projection;
+    ZoneKind kind = ZoneKind::cq;
+    QColor color;              // lines and numbers
+    double lineOpacity = 0.6;  // applied to the lines only
+    QFont font;                // of the numbers
+    QColor halo;               // glow behind the numbers
+
+    static constexpr double haloRadius = 1.5;
+
+    // The outlines of a kind in degree space: every ring of more than two
+    // points three times, shifted by −360, 0 and +360 degrees of longitude,
+    // each copy a closed path of its own with its bounds. An outline that
+    // crosses the date line, or is written with longitudes past ±180, then
+    // draws whole wherever the world rectangle is shown; drawing skips the
+    // copies and rings that lie off the view.
+    struct Outlines {
+        QList<QPainterPath> rings;
+        QList<QRectF> bounds;
+    };
+    static Outlines buildOutlines(const QList<RadioZone>& zones);
+
+    // The process-wide outlines of a kind, from Zones::zones, built on
+    // first use and never changed.
+    static const Outlines& outlines(ZoneKind kind);
+
+    // How a kind's lines are drawn, in view points: CQ solid and 1.2 wide,
+    // ITU dashed 5 on, 3 off and 1.0 wide.
+    struct LineStyle {
+        double width;
+        double dashOn;  // 0: solid
+        double dashOff;
+    };
+    static LineStyle lineStyle(ZoneKind kind);
+
+    // Draws the process-wide outlines and zones of the kind, reusing the
+    // lines drawn last time while the projection, colour, opacity and
+    // pixel ratio are unchanged.
+    void paint(QPainter& painter) const;
+    // Draws the given outlines and zones from scratch.
+    void draw(QPainter& painter, const Outlines& outlines, const QList<RadioZone>& zones) const;
+
+    // The lines alone, at the line opacity, in an image of the view's size
+    // (drawn into the given image when it has that size).
+    QImage drawLines(const Outlines& outlines, double ratio, QImage image = {}) const;
+    // The numbers with their halo.
+    void drawNumbers(QPainter& painter, const QList<RadioZone>& zones) const;
+};

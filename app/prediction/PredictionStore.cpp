@@ -1,0 +1,6 @@
+#include "prediction/PredictionStore.h"
+
+PredictionStore::PredictionStore(QObject* parent)
+    : QObject(parent)
+{
+}

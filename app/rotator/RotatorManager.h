@@ -1,0 +1,26 @@
+#pragma once
+
+#include "rotator/RotatorConfig.h"
+
+#include <QList>
+#include <QObject>
+#include <QUuid>
+
+// The process-wide rotator manager. For now a shell that starts no worker.
+class RotatorManager : public QObject {
+    Q_OBJECT
+public:
+    // Created on first use (on the main thread) and kept until the process ends.
+    static RotatorManager& shared();
+
+    // The configured rotators, in configured order.
+    QList<RotatorConfig> rotators() const;
+    // Turns one rotator towards a true bearing in degrees (any value; it is
+    // reduced to 0...360 here).
+    void turn(const QUuid& id, double bearing);
+    // Stops every rotator and drops its pending target.
+    void stopAll();
+
+private:
+    RotatorManager();
+};

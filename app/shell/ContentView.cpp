@@ -1,0 +1,115 @@
+#include "shell/ContentView.h"
+
+#include "shell/MainToolBar.h"
+#include "map/MapShape.h"
+#include "support/Settings.h"
+#include "support/Updater.h"
+#include "map/WorldMapView.h"
+
+#include <QShowEvent>
+#include <QTimer>
+#include <QVBoxLayout>
+
+ContentView::ContentView(const AppStores& stores, QWidget* parent)
+    : QWidget(parent)
+    , m_stores(stores)
+    , m_toolBar(new MainToolBar(stores, this))
+    , m_mapShape(new MapShape(this))
+    , m_style(WorldMapView::style())
+{
+    setMinimumSize(minimumWidth, minimumHeight);
+    setAutoFillBackground(true);
+    QPalette black = palette();
+    black.setColor(QPalette::Window, Qt::black);
+    setPalette(black);
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    m_mapShape->setAutoFillBackground(true);
+    m_mapShape->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    auto* map = new WorldMapView(stores);
+    m_mapShape->setKeepProportions(WorldMapView::fit() == MapFit::whole);
+    m_mapShape->setContent(map);
+    connect(map, &WorldMapView::keepProportionsChanged, m_mapShape, &MapShape::setKeepProportions);
+    column->addWidget(m_mapShape, 1);
+    // The info bar goes below the map, inset by 12 points on the panel colour.
+
+    updateMapBackdrop();
+    connect(m_toolBar, &MainToolBar::settingsRequested, this, &ContentView::settingsRequested);
+    connect(&Settings::standard(), &Settings::changed, this, &ContentView::onSettingChanged);
+}
+
+WorldMapView* ContentView::mapView() const { return qobject_cast<WorldMapView*>(m_mapShape->content()); }
+
+QString ContentView::prefixColor(MapStyle style)
+{
+    switch (style) {
+    case MapStyle::atlas:
+    case MapStyle::grey:
+    case MapStyle::political:
+    case MapStyle::arctic:
+    case MapStyle::sand:
+        return QStringLiteral("#14233CFF");
+    case MapStyle::contrast:
+    case MapStyle::outline:
+    case MapStyle::terrain:
+        return QStringLiteral("#FFFFFFFF");
+    case MapStyle::parchment:
+        return QStringLiteral("#3A2A14FF");
+    case MapStyle::dark:
+    case MapStyle::classic:
+    case MapStyle::midnight:
+    case MapStyle::teal:
+        break;
+    }
+    return QStringLiteral("#FFEDB3FF");
+}
+
+void ContentView::completeWelcome()
+{
+    Settings::standard().setValue(QStringLiteral("welcomeShown"), true);
+    m_showWelcome = false;
+}
+
+void ContentView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!event->spontaneous()) {
+        // A callsign of blanks counts as entered.
+        const Settings& settings = Settings::standard();
+        m_showWelcome = !settings.boolValue(QStringLiteral("welcomeShown"), false)
+            && settings.stringValue(QStringLiteral("callsign")).isEmpty();
+        // The welcome sheet opens here while m_showWelcome holds; its
+        // completion calls completeWelcome().
+    }
+    if (m_shown)
+        return;
+    m_shown = true;
+    // The updater arms its periodic check only once per process, however many
+    // main windows are opened; each content still asks when first shown.
+    QTimer::singleShot(0, this, [] { Updater::shared().start(); });
+}
+
+void ContentView::onSettingChanged(const QString& key)
+{
+    if (key != QLatin1String("mapStyle"))
+        return;
+    const MapStyle style = WorldMapView::style();
+    if (style == m_style)
+        return;
+    m_style = style;
+    updateMapBackdrop();
+    // Every open window follows the change; only the first needs to write.
+    const QString colour = prefixColor(style);
+    if (Settings::standard().stringValue(QStringLiteral("prefixColor")) != colour)
+        Settings::standard().setValue(QStringLiteral("prefixColor"), colour);
+}
+
+void ContentView::updateMapBackdrop()
+{
+    // Seen beside the map when it keeps its proportions.
+    QPalette p = m_mapShape->palette();
+    p.setColor(QPalette::Window, MapStyles::isLight(m_style) ? QColor(217, 217, 217) : QColor(Qt::black));
+    m_mapShape->setPalette(p);
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "shell/AppStores.h"
+#include "map/MapStyle.h"
+
+#include <QWidget>
+
+class MainToolBar;
+class MapShape;
+class WorldMapView;
+
+// The main window's content: the world map above the info bar, stacked in
+// one column without margins, and the window's toolbar. Every main window's
+// content shares the application's stores.
+//
+// It also keeps the prefix labels readable on the chosen map style: each
+// change of "mapStyle" while the window is open (from the toolbar or the
+// settings window) rewrites "prefixColor" with that style's colour.
+class ContentView : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int minimumWidth = 1060;
+    static constexpr int minimumHeight = 680;
+
+    explicit ContentView(const AppStores& stores, QWidget* parent = nullptr);
+
+    const AppStores& stores() const { return m_stores; }
+
+    // The toolbar this content fills; the window puts it in place.
+    MainToolBar* toolBar() const { return m_toolBar; }
+    // The map's area: holds the map view and keeps its proportions.
+    MapShape* mapShape() const { return m_mapShape; }
+    WorldMapView* mapView() const;
+
+    // The colour text the prefix labels get with a map style.
+    static QString prefixColor(MapStyle style);
+
+    // True while the welcome sheet is offered: on each appearance, when the
+    // sheet was never completed and no callsign is stored.
+    bool showWelcome() const { return m_showWelcome; }
+    // The welcome sheet's completion: it is never offered again.
+    void completeWelcome();
+
+Q_SIGNALS:
+    void settingsRequested();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void onSettingChanged(const QString& key);
+    void updateMapBackdrop();
+
+    AppStores m_stores;
+    MainToolBar* m_toolBar = nullptr;
+    MapShape* m_mapShape = nullptr;
+    MapStyle m_style = MapStyle::dark;
+    bool m_showWelcome = false;
+    bool m_shown = false;
+};

@@ -1,0 +1,202 @@
+#include "shell/CorvantaApp.h"
+
+#include "shell/AppDelegate.h"
+#include "shell/AppLog.h"
+#include "shell/ContentView.h"
+#include "shell/DarkAppearance.h"
+#include "cluster/DXClusterClient.h"
+#include "shell/FirstRunDefaults.h"
+#include "shell/HelpView.h"
+#include "shell/MainWindow.h"
+#include "map/MapViewportModel.h"
+#include "prediction/PredictionStore.h"
+#include "support/ReportProblemView.h"
+#include "rotator/RotatorManager.h"
+#include "support/Settings.h"
+#include "settings/SettingsView.h"
+#include "spaceweather/SpaceWeatherStore.h"
+#include "support/Updater.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QVBoxLayout>
+
+namespace {
+
+// A top-level window around one content view, kept (hidden) when closed so
+// that asking again shows the same window.
+QWidget* makeWindow(const QString& title, QWidget* content)
+{
+    auto* window = new QWidget(nullptr, Qt::Window);
+    window->setWindowTitle(title);
+    auto* layout = new QVBoxLayout(window);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(content);
+    return window;
+}
+
+// A window of no size is never put on screen, and a content without
+// controls of its own has none: such a window starts at a usable size, while
+// a content that has a size keeps it.
+void giveUsableSize(QWidget* window)
+{
+    window->adjustSize();
+    if (window->width() < 1 || window->height() < 1)
+        window->resize(480, 360);
+}
+
+} // namespace
+
+CorvantaApp::CorvantaApp(QObject* parent)
+    : QObject(parent)
+    , m_delegate(new AppDelegate(this))
+{
+    // The start line must be on disk before anything else runs.
+    AppLog::start();
+    // One style on every desktop; it draws from the palettes, so the main
+    // window's dark palette takes full effect.
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    // Before any store reads a setting.
+    FirstRunDefaults::apply(Settings::standard());
+
+    m_stores.spaceWeather = new SpaceWeatherStore(this);
+    m_stores.viewport = new MapViewportModel(this);
+    m_stores.cluster = new DXClusterClient(this);
+    m_stores.predictions = new PredictionStore(this);
+    m_stores.rotors = &RotatorManager::shared();
+
+    createActions();
+}
+
+CorvantaApp::~CorvantaApp()
+{
+    delete m_helpWindow;
+    delete m_reportWindow;
+    delete m_settingsWindow;
+}
+
+void CorvantaApp::createActions()
+{
+    auto action = [this](const QString& text, const QKeySequence& shortcut, auto slot) {
+        auto* a = new QAction(text, this);
+        if (!shortcut.isEmpty())
+            a->setShortcut(shortcut);
+        connect(a, &QAction::triggered, this, slot);
+        return a;
+    };
+
+    m_about = action(QStringLiteral("About Corvanta"), {}, [] {
+        QMessageBox::about(QApplication::activeWindow(), QStringLiteral("About Corvanta"),
+                           QStringLiteral("Corvanta ") + Updater::currentVersion());
+    });
+    m_checkForUpdates = action(QStringLiteral("Check for Updates…"), {}, [] {
+        Updater::shared().check(true);
+    });
+    m_settings = action(QStringLiteral("Settings…"), QKeySequence(QStringLiteral("Ctrl+,")), [this] {
+        showSettings();
+    });
+    m_quit = action(QStringLiteral("Quit Corvanta"), QKeySequence(QStringLiteral("Ctrl+Q")), [] {
+        QApplication::closeAllWindows();
+    });
+    m_newWindow = action(QStringLiteral("New Window"), QKeySequence(QStringLiteral("Ctrl+N")), [this] {
+        openMainWindow();
+    });
+    m_refreshSpaceWeather = action(QStringLiteral("Refresh Space Weather"),
+                                   QKeySequence(QStringLiteral("Ctrl+R")), [this] {
+        m_stores.spaceWeather->refresh();
+    });
+    m_zoomIn = action(QStringLiteral("Zoom In"), QKeySequence(QStringLiteral("Ctrl+=")), [this] {
+        m_stores.viewport->zoom(1.5);
+    });
+    m_zoomOut = action(QStringLiteral("Zoom Out"), QKeySequence(QStringLiteral("Ctrl+-")), [this] {
+        m_stores.viewport->zoom(2.0 / 3.0);
+    });
+    m_showWholeWorld = action(QStringLiteral("Show Whole World"), QKeySequence(QStringLiteral("Ctrl+0")), [this] {
+        m_stores.viewport->setViewport(MapViewport { 1.0, QPointF(0.5, 0.5) });
+    });
+    m_help = action(QStringLiteral("Corvanta Help"), QKeySequence(QStringLiteral("Ctrl+?")), [this] {
+        showHelp();
+    });
+    m_report = action(QStringLiteral("Report a Problem…"), {}, [this] { showReport(); });
+    m_openLogFolder = action(QStringLiteral("Open Log Folder"), {}, [] { AppLog::openFolder(); });
+}
+
+void CorvantaApp::installMenus(QMenuBar* menuBar)
+{
+    QMenu* app = menuBar->addMenu(QStringLiteral("Corvanta"));
+    app->addAction(m_about);
+    app->addAction(m_checkForUpdates);
+    app->addSeparator();
+    app->addAction(m_settings);
+    app->addSeparator();
+    app->addAction(m_quit);
+
+    QMenu* file = menuBar->addMenu(QStringLiteral("File"));
+    file->addAction(m_newWindow);
+
+    QMenu* view = menuBar->addMenu(QStringLiteral("View"));
+    view->addAction(m_refreshSpaceWeather);
+    view->addSeparator();
+    view->addAction(m_zoomIn);
+    view->addAction(m_zoomOut);
+    view->addAction(m_showWholeWorld);
+
+    QMenu* help = menuBar->addMenu(QStringLiteral("Help"));
+    help->addAction(m_help);
+    help->addSeparator();
+    help->addAction(m_report);
+    help->addAction(m_openLogFolder);
+}
+
+MainWindow* CorvantaApp::openMainWindow()
+{
+    auto* window = new MainWindow(m_stores);
+    installMenus(window->menuBar());
+    DarkAppearance::apply(window);
+    connect(window->contentView(), &ContentView::settingsRequested, this, [this] { showSettings(); });
+    window->show();
+    return window;
+}
+
+QWidget* CorvantaApp::showSingleWindow(QPointer<QWidget>& slot, const std::function<QWidget*()>& make)
+{
+    if (!slot)
+        slot = make();
+    slot->show();
+    slot->raise();
+    slot->activateWindow();
+    return slot;
+}
+
+QWidget* CorvantaApp::showHelp()
+{
+    return showSingleWindow(m_helpWindow, [] {
+        QWidget* window = makeWindow(QStringLiteral("Corvanta Help"), new HelpView);
+        window->resize(760, 820);
+        return window;
+    });
+}
+
+QWidget* CorvantaApp::showReport()
+{
+    return showSingleWindow(m_reportWindow, [] {
+        QWidget* window = makeWindow(QStringLiteral("Report a Problem"), new ReportProblemView);
+        // Resizable only within what its content allows.
+        window->layout()->setSizeConstraint(QLayout::SetMinAndMaxSize);
+        giveUsableSize(window);
+        return window;
+    });
+}
+
+QWidget* CorvantaApp::showSettings()
+{
+    return showSingleWindow(m_settingsWindow, [this] {
+        QWidget* window = makeWindow(QStringLiteral("Corvanta Settings"), new SettingsView(m_stores));
+        giveUsableSize(window);
+        return window;
+    });
+}

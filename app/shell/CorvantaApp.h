@@ -1,0 +1,73 @@
+#pragma once
+
+#include "shell/AppStores.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+
+class AppDelegate;
+class MainWindow;
+class QAction;
+class QMenuBar;
+class QWidget;
+
+// The application: starts the log, applies the first-run defaults, creates
+// the long-lived stores (in that order, so every store reads settings the
+// first-run step has written and logs after the start line), and owns the
+// windows and menu commands. Exactly one per process, on the main thread,
+// created after the QApplication.
+class CorvantaApp : public QObject {
+    Q_OBJECT
+public:
+    explicit CorvantaApp(QObject* parent = nullptr);
+    ~CorvantaApp() override;
+
+    const AppStores& stores() const { return m_stores; }
+
+    // Opens one more main window; all share the stores and the viewport.
+    MainWindow* openMainWindow();
+    // The single windows: created on first request, brought to the front
+    // (never duplicated) on later ones.
+    QWidget* showHelp();
+    QWidget* showReport();
+    QWidget* showSettings();
+
+    // Fills a main window's menu bar with the application's commands. The
+    // actions are shared by every main window.
+    void installMenus(QMenuBar* menuBar);
+
+    // The menu commands, for windows and tests.
+    QAction* checkForUpdatesAction() const { return m_checkForUpdates; }
+    QAction* refreshSpaceWeatherAction() const { return m_refreshSpaceWeather; }
+    QAction* zoomInAction() const { return m_zoomIn; }
+    QAction* zoomOutAction() const { return m_zoomOut; }
+    QAction* showWholeWorldAction() const { return m_showWholeWorld; }
+    QAction* helpAction() const { return m_help; }
+    QAction* reportAction() const { return m_report; }
+
+private:
+    void createActions();
+    QWidget* showSingleWindow(QPointer<QWidget>& slot, const std::function<QWidget*()>& make);
+
+    AppDelegate* m_delegate = nullptr;
+    AppStores m_stores;
+
+    QPointer<QWidget> m_helpWindow;
+    QPointer<QWidget> m_reportWindow;
+    QPointer<QWidget> m_settingsWindow;
+
+    QAction* m_about = nullptr;
+    QAction* m_checkForUpdates = nullptr;
+    QAction* m_settings = nullptr;
+    QAction* m_quit = nullptr;
+    QAction* m_newWindow = nullptr;
+    QAction* m_refreshSpaceWeather = nullptr;
+    QAction* m_zoomIn = nullptr;
+    QAction* m_zoomOut = nullptr;
+    QAction* m_showWholeWorld = nullptr;
+    QAction* m_help = nullptr;
+    QAction* m_report = nullptr;
+    QAction* m_openLogFolder = nullptr;
+};

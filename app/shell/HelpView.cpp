@@ -1,0 +1,6 @@
+#include "shell/HelpView.h"
+
+HelpView::HelpView(QWidget* parent)
+    : QWidget(parent)
+{
+}

@@ -1,0 +1,296 @@
+#include "shell/MainToolBar.h"
+
+#include "cluster/Band.h"
+#include "cluster/DXClusterClient.h"
+#include "shell/DarkAppearance.h"
+#include "map/MapStyle.h"
+#include "map/MapViewportModel.h"
+#include "prediction/PropagationPredictor.h"
+#include "shell/RefreshButton.h"
+#include "support/Settings.h"
+#include "spaceweather/SpaceWeatherStore.h"
+#include "shell/SymbolIcons.h"
+#include "map/WorldMapView.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QToolButton>
+
+namespace {
+
+const QString coverageKey = QStringLiteral("coverageBand");
+const QString styleKey = QStringLiteral("mapStyle");
+const QString clusterKey = QStringLiteral("clusterEnabled");
+
+QToolButton* menuButton(QToolBar* bar, const QString& symbol, const QString& help, QMenu* menu)
+{
+    auto* button = new QToolButton(bar);
+    button->setIcon(SymbolIcons::icon(symbol));
+    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    button->setPopupMode(QToolButton::InstantPopup);
+    button->setMenu(menu);
+    button->setToolTip(help);
+    bar->addWidget(button);
+    return button;
+}
+
+} // namespace
+
+const std::array<MainToolBar::LayerToggle, 8>& MainToolBar::layerToggles()
+{
+    static const std::array<LayerToggle, 8> toggles { {
+        { "Prefixes", "character.textbox", "showPrefixes", true, "Show DXCC callsign prefixes" },
+        { "Greyline", "circle.lefthalf.filled", "showGreyline", true, "Show day/night and the greyline" },
+        { "Aurora", "sparkles", "showAurora", true, "Show NOAA aurora forecast" },
+        { "MUF", "dot.radiowaves.up.forward", "showMUF", false, "Show MUF measured by ionosondes (Zelq)" },
+        { "CQ zones", "square.dashed", "showCQZones", false, "Show CQ zones" },
+        { "ITU zones", "square.grid.3x3", "showITUZones", false, "Show ITU zones" },
+        { "Grid", "grid", "showGrid", true, "Show latitude/longitude lines" },
+        { "DX cluster", "antenna.radiowaves.left.and.right", "clusterEnabled", false, "" },
+    } };
+    return toggles;
+}
+
+QString MainToolBar::clusterOffHelp()
+{
+    return QStringLiteral("Connect to a DX cluster; spotted countries blink on the map. "
+                          "Node and filters are in Settings → Cluster.");
+}
+
+MainToolBar::MainToolBar(const AppStores& stores, QWidget* parent)
+    : QToolBar(QStringLiteral("Toolbar"), parent)
+    , m_stores(stores)
+{
+    setObjectName(QStringLiteral("mainToolBar"));
+    setMovable(false);
+    setFloatable(false);
+    setContextMenuPolicy(Qt::PreventContextMenu);
+    setIconSize(QSize(18, 18));
+    setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    setStyleSheet(DarkAppearance::toolBarStyleSheet());
+
+    addWidget(spacer());
+    addLayerToggles();
+    addSeparator();
+    addCoverageMenu();
+    addStyleMenu();
+    addWidget(spacer());
+    addTrailingItems();
+
+    connect(&Settings::standard(), &Settings::changed, this, &MainToolBar::onSettingChanged);
+    syncCoverage();
+    syncStyle();
+    syncClusterHelp();
+    syncZoom();
+    syncSpaceWeather();
+}
+
+QWidget* MainToolBar::spacer()
+{
+    auto* widget = new QWidget(this);
+    widget->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    return widget;
+}
+
+void MainToolBar::addLayerToggles()
+{
+    for (const LayerToggle& t : layerToggles()) {
+        QAction* action = addAction(SymbolIcons::icon(QLatin1String(t.symbol)), QLatin1String(t.title));
+        action->setCheckable(true);
+        action->setToolTip(QString::fromUtf8(t.help));
+        action->setData(QLatin1String(t.key));
+        action->setProperty("fallback", t.fallback);
+        action->setChecked(Settings::standard().boolValue(QLatin1String(t.key), t.fallback));
+        // Only the user's click writes; updates from the key use setChecked,
+        // which does not trigger.
+        connect(action, &QAction::triggered, this, [key = QString(QLatin1String(t.key))](bool on) {
+            Settings::standard().setValue(key, on);
+        });
+        m_toggles << action;
+    }
+    if (m_stores.cluster)
+        connect(m_stores.cluster, &DXClusterClient::statusChanged, this, &MainToolBar::syncClusterHelp);
+}
+
+QAction* MainToolBar::toggle(const QString& key) const
+{
+    for (QAction* action : m_toggles)
+        if (action->data().toString() == key)
+            return action;
+    return nullptr;
+}
+
+void MainToolBar::addCoverageMenu()
+{
+    auto* menu = new QMenu(this);
+    m_coverage = new QActionGroup(this);
+    // A stored value that is no menu entry leaves every entry unchecked.
+    m_coverage->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    auto entry = [this, menu](const QString& title, int metres) {
+        QAction* action = menu->addAction(title);
+        action->setCheckable(true);
+        action->setData(metres);
+        m_coverage->addAction(action);
+        connect(action, &QAction::triggered, this, [this, metres] {
+            Settings::standard().setValue(coverageKey, metres);
+            syncCoverage(); // a click on the checked entry must not uncheck it
+        });
+    };
+    entry(QStringLiteral("No coverage"), 0);
+    menu->addSeparator();
+    for (const auto& predicted : PropagationPredictor::bands)
+        entry(QStringLiteral("Coverage on ") + title(predicted.band), rawValue(predicted.band));
+    m_coverageButton = menuButton(this, QStringLiteral("scope"),
+                                  QStringLiteral("Show where your station should reach right now on one band "
+                                                 "(set power and antenna in Settings › Station)"),
+                                  menu);
+}
+
+void MainToolBar::addStyleMenu()
+{
+    auto* menu = new QMenu(this);
+    m_style = new QActionGroup(this);
+    m_style->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
+    for (MapStyle style : MapStyles::allCases()) {
+        QAction* action = menu->addAction(MapStyles::title(style));
+        action->setCheckable(true);
+        action->setData(MapStyles::rawValue(style));
+        m_style->addAction(action);
+        connect(action, &QAction::triggered, this, [style] {
+            // Choosing the style already shown writes nothing.
+            if (WorldMapView::style() != style)
+                Settings::standard().setValue(styleKey, MapStyles::rawValue(style));
+        });
+    }
+    m_styleButton = menuButton(this, QStringLiteral("paintpalette"), QStringLiteral("Map style"), menu);
+}
+
+void MainToolBar::addTrailingItems()
+{
+    // The rotator badges go here, first in the trailing group.
+
+    m_zoomOut = addAction(SymbolIcons::icon(QStringLiteral("minus.magnifyingglass")), QStringLiteral("Zoom out"));
+    m_zoomOut->setToolTip(QStringLiteral("Zoom out (Ctrl -)"));
+    connect(m_zoomOut, &QAction::triggered, this, [this] { m_stores.viewport->zoom(2.0 / 3.0); });
+
+    m_zoomIn = addAction(SymbolIcons::icon(QStringLiteral("plus.magnifyingglass")), QStringLiteral("Zoom in"));
+    m_zoomIn->setToolTip(QStringLiteral("Zoom in (Ctrl =). You can also use the mouse wheel or pinch over the map, "
+                                        "or double-click a spot. Drag to move around."));
+    connect(m_zoomIn, &QAction::triggered, this, [this] { m_stores.viewport->zoom(1.5); });
+    // The magnifying glasses say it all; their titles serve the overflow
+    // menu and screen readers.
+    for (QAction* zoom : { m_zoomOut, m_zoomIn })
+        if (auto* button = qobject_cast<QToolButton*>(widgetForAction(zoom)))
+            button->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    if (m_stores.viewport)
+        connect(m_stores.viewport, &MapViewportModel::viewportChanged, this, &MainToolBar::syncZoom);
+
+    m_warning = new QLabel(this);
+    m_warning->setPixmap(SymbolIcons::icon(QStringLiteral("exclamationmark.triangle.fill"))
+                             .pixmap(iconSize(), qApp->devicePixelRatio()));
+    m_warning->setContentsMargins(6, 0, 6, 0);
+    m_warningAction = addWidget(m_warning);
+
+    m_refresh = new RefreshButton(this);
+    auto* refresh = new QAction(SymbolIcons::icon(QStringLiteral("arrow.clockwise")), QStringLiteral("Refresh"), this);
+    refresh->setToolTip(QStringLiteral("Download the latest NOAA space weather data (Ctrl-R)"));
+    // Stays clickable while busy: the store itself ignores a request while
+    // one runs.
+    connect(refresh, &QAction::triggered, this, [this] { m_stores.spaceWeather->refresh(); });
+    m_refresh->setDefaultAction(refresh);
+    m_refresh->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    m_refresh->setIconSize(iconSize());
+    addWidget(m_refresh);
+    if (m_stores.spaceWeather) {
+        connect(m_stores.spaceWeather, &SpaceWeatherStore::isLoadingChanged, this, &MainToolBar::syncSpaceWeather);
+        connect(m_stores.spaceWeather, &SpaceWeatherStore::lastErrorChanged, this, &MainToolBar::syncSpaceWeather);
+    }
+
+    m_settings = addAction(SymbolIcons::icon(QStringLiteral("gearshape")), QStringLiteral("Settings"));
+    m_settings->setToolTip(QStringLiteral("Set your location and callsign"));
+    connect(m_settings, &QAction::triggered, this, &MainToolBar::settingsRequested);
+}
+
+void MainToolBar::resizeEvent(QResizeEvent* event)
+{
+    QToolBar::resizeEvent(event);
+    if (!m_compact)
+        m_fullWidth = sizeHint().width();
+    setCompact(width() < m_fullWidth);
+}
+
+void MainToolBar::setCompact(bool compact)
+{
+    if (m_compact == compact)
+        return;
+    m_compact = compact;
+    // Narrow windows show the toggles and buttons by their icons alone, with
+    // their help texts as tooltips; the menus keep showing their choice.
+    const Qt::ToolButtonStyle style = compact ? Qt::ToolButtonIconOnly : Qt::ToolButtonTextBesideIcon;
+    QList<QAction*> titled = m_toggles;
+    titled << m_settings;
+    for (QAction* action : titled)
+        if (auto* button = qobject_cast<QToolButton*>(widgetForAction(action)))
+            button->setToolButtonStyle(style);
+    m_refresh->setToolButtonStyle(style);
+}
+
+void MainToolBar::onSettingChanged(const QString& key)
+{
+    if (QAction* action = toggle(key))
+        action->setChecked(Settings::standard().boolValue(key, action->property("fallback").toBool()));
+    if (key == coverageKey)
+        syncCoverage();
+    else if (key == styleKey)
+        syncStyle();
+    if (key == clusterKey)
+        syncClusterHelp();
+}
+
+void MainToolBar::syncCoverage()
+{
+    const qint64 band = Settings::standard().intValue(coverageKey, 0);
+    QAction* chosen = nullptr;
+    for (QAction* action : m_coverage->actions()) {
+        const bool on = action->data().toLongLong() == band;
+        action->setChecked(on);
+        if (on)
+            chosen = action;
+    }
+    m_coverageButton->setText(chosen ? chosen->text() : QStringLiteral("Coverage"));
+}
+
+void MainToolBar::syncStyle()
+{
+    const MapStyle style = WorldMapView::style();
+    for (QAction* action : m_style->actions())
+        action->setChecked(action->data().toString() == MapStyles::rawValue(style));
+    m_styleButton->setText(MapStyles::title(style));
+}
+
+void MainToolBar::syncClusterHelp()
+{
+    QAction* cluster = toggle(clusterKey);
+    if (!cluster)
+        return;
+    const bool on = Settings::standard().boolValue(clusterKey, false);
+    cluster->setToolTip(on && m_stores.cluster ? m_stores.cluster->status().text() : clusterOffHelp());
+}
+
+void MainToolBar::syncZoom()
+{
+    // Zooming out below the whole world does nothing; say so by disabling.
+    m_zoomOut->setEnabled(m_stores.viewport && m_stores.viewport->viewport().zoom > 1.001);
+}
+
+void MainToolBar::syncSpaceWeather()
+{
+    const SpaceWeatherStore* store = m_stores.spaceWeather;
+    const std::optional<QString> error = store ? store->lastError() : std::nullopt;
+    m_warningAction->setVisible(error.has_value());
+    m_warning->setToolTip(error.value_or(QString()));
+    m_refresh->setBusy(store && store->isLoading());
+}

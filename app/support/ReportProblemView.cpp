@@ -1,0 +1,6 @@
+#include "support/ReportProblemView.h"
+
+ReportProblemView::ReportProblemView(QWidget* parent)
+    : QWidget(parent)
+{
+}

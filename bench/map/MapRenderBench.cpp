@@ -1,0 +1,135 @@
+#include "map/BaseMapLayer.h"
+#include "geo/MapData.h"
+#include "map/MarkersLayer.h"
+#include "map/PrefixLayer.h"
+#include "geo/SolarCalculator.h"
+#include "map/ZoneLayer.h"
+
+#include <QFontDatabase>
+#include <QImage>
+#include <QPainter>
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+
+namespace {
+
+// The layers the map draws at its default settings with both zone layers
+// on, for one viewport.
+struct Frame {
+    BaseMapLayer base;
+    ZoneLayer itu;
+    ZoneLayer cq;
+    PrefixLayer prefixes;
+    MarkersLayer markers;
+
+    static Frame make(const MapViewport& viewport)
+    {
+        static const QList<PrefixEntity> labels = MapData::prefixes();
+        const QSizeF size(1440, 900);
+        const MapProjection projection = MapProjection::forView(size, viewport, true);
+        QFont zoneFont = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+        zoneFont.setPixelSize(16);
+        zoneFont.setBold(true);
+        QFont prefixFont = zoneFont;
+        prefixFont.setPixelSize(10);
+        const QColor halo = QColor::fromRgbF(0, 0, 0, 0.9f);
+        const MapStyle style = MapStyle::dark;
+        const QDateTime now = QDateTime(QDate(2026, 6, 21), QTime(12, 0), Qt::UTC);
+        return {
+            BaseMapLayer { projection, style, true, MapBorders { MapStyles::border(style), 0.6 },
+                           GridLabels { gridLabelFont("System", 9), QColor::fromRgbF(1, 1, 1, 0.55f) } },
+            ZoneLayer { projection, ZoneKind::itu, QColor(0x4F, 0xD1, 0xE8), 0.6, zoneFont, halo },
+            ZoneLayer { projection, ZoneKind::cq, QColor(0xFF, 0x9F, 0x43), 0.6, zoneFont, halo },
+            PrefixLayer { projection, labels, prefixFont, QColor(0xFF, 0xED, 0xB3), halo },
+            MarkersLayer { projection, { 54.687, 25.28 }, "LY2ABC", SolarCalculator::position(now).subsolarPoint },
+        };
+    }
+
+    void paint(QImage& image, bool withBase = true) const
+    {
+        QPainter painter(&image);
+        if (withBase)
+            base.paint(painter);
+        itu.paint(painter);
+        cq.paint(painter);
+        prefixes.paint(painter);
+        markers.paint(painter);
+    }
+};
+
+QImage target()
+{
+    QImage image(1440, 900, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::black);
+    return image;
+}
+
+// Two viewports a pixel apart: every frame differs from the one before, so
+// nothing is reused but what outlives a viewport (outlines, measured text).
+void renderAlternating(benchmark::State& state, MapViewport first, MapViewport second, bool withBase = true)
+{
+    QImage image = target();
+    const Frame frames[] = { Frame::make(first), Frame::make(second) };
+    frames[0].paint(image); // outlines and label texts are made once per process
+    int i = 0;
+    for (auto _ : state) {
+        frames[++i % 2].paint(image, withBase);
+        benchmark::ClobberMemory();
+    }
+}
+
+void BM_FullRenderWorld(benchmark::State& state)
+{
+    renderAlternating(state, MapViewport::world(), MapViewport { 1.001, { 0.5, 0.5 } });
+}
+
+// The layers above the base map alone: zones, prefixes and markers.
+void BM_FullRenderOverlaysWorld(benchmark::State& state)
+{
+    renderAlternating(state, MapViewport::world(), MapViewport { 1.001, { 0.5, 0.5 } }, false);
+}
+
+void BM_FullRenderPacificZoomed(benchmark::State& state)
+{
+    renderAlternating(state, MapViewport { 3, { 0.85, 0.45 } }, MapViewport { 3, { 0.8501, 0.45 } });
+}
+
+// A change of map style: besides the layers, every label set is rendered
+// anew for the other halo colour.
+void BM_FullRenderStyleChange(benchmark::State& state)
+{
+    QImage image = target();
+    Frame frame = Frame::make(MapViewport::world());
+    int i = 0;
+    for (auto _ : state) {
+        // Flipping the halo and the style renders every label set anew.
+        const bool light = ++i % 2;
+        const QColor halo = light ? QColor::fromRgbF(1, 1, 1, 0.9f) : QColor::fromRgbF(0, 0, 0, 0.9f);
+        frame.base.style = light ? MapStyle::atlas : MapStyle::dark;
+        frame.itu.halo = frame.cq.halo = frame.prefixes.halo = halo;
+        frame.paint(image);
+        benchmark::ClobberMemory();
+    }
+}
+
+// A repaint with viewport, size and settings unchanged (a blinking spot,
+// the 30-second tick).
+void BM_Repaint(benchmark::State& state)
+{
+    QImage image = target();
+    const Frame frame = Frame::make(MapViewport::world());
+    frame.paint(image);
+    for (auto _ : state) {
+        frame.paint(image);
+        benchmark::ClobberMemory();
+    }
+}
+
+} // namespace
+
+BENCHMARK(BM_FullRenderWorld)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FullRenderOverlaysWorld)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FullRenderPacificZoomed)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FullRenderStyleChange)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Repaint)->Unit(benchmark::kMillisecond);

@@ -1,0 +1,217 @@
+#include "cluster/CtyDat.h"
+
+#include "geo/MapData.h"
+#include "support/StrictNumber.h"
+#include "support/TextTrim.h"
+
+#include <QVarLengthArray>
+
+#include <algorithm>
+#include <array>
+#include <limits>
+
+size_t qHash(const CtyEntity& e, size_t seed) noexcept
+{
+    return qHashMulti(seed, e.name, e.cqZone, e.ituZone, e.continent, e.latitude, e.longitude, e.primaryPrefix);
+}
+
+namespace {
+
+std::optional<int> readZone(QStringView text)
+{
+    const auto value = StrictNumber::parseInt(text);
+    if (!value || *value < std::numeric_limits<int>::min() || *value > std::numeric_limits<int>::max())
+        return std::nullopt;
+    return int(*value);
+}
+
+// Suffixes of portable calls that say how or where the station works,
+// never which country it is in.
+bool isOperatingSuffix(QStringView part)
+{
+    static const std::array<QStringView, 11> suffixes = { u"P", u"M", u"QRP", u"A", u"B", u"LH",
+                                                          u"J", u"R", u"T",   u"U", u"Q" };
+    if (part.size() == 1 && part[0].isNumber())
+        return true;
+    return std::find(suffixes.begin(), suffixes.end(), part) != suffixes.end();
+}
+
+} // namespace
+
+CtyDatabase::CtyDatabase(QStringView ctyDat)
+{
+    for (QStringView record : ctyDat.tokenize(u';', Qt::SkipEmptyParts))
+        addRecord(record);
+}
+
+void CtyDatabase::addRecord(QStringView record)
+{
+    // Eight ":"-separated fields, then the alias list (which may itself hold
+    // a ":" and keeps it).
+    std::array<QStringView, 8> fields;
+    qsizetype start = 0;
+    for (QStringView& field : fields) {
+        const qsizetype colon = record.indexOf(u':', start);
+        if (colon < 0)
+            return;
+        field = record.sliced(start, colon - start).trimmed();
+        start = colon + 1;
+    }
+    const QStringView aliases = record.sliced(start);
+
+    const auto cq = readZone(fields[1]);
+    const auto itu = readZone(fields[2]);
+    // A position that is not a finite number would put the country's spots
+    // nowhere on the map; StrictNumber refuses NaN and infinities.
+    const auto latitude = StrictNumber::parseDouble(fields[4]);
+    const auto westLongitude = StrictNumber::parseDouble(fields[5]);
+    if (!cq || !itu || !latitude || !westLongitude)
+        return;
+
+    QStringView primary = fields[7];
+    if (primary.startsWith(u'*'))
+        primary = primary.sliced(1);
+    const CtyEntity entity { fields[0].toString(), *cq, *itu, fields[3].toString(),
+                             *latitude, -*westLongitude, primary.toString() };
+    ++m_entityCount;
+    if (!entity.primaryPrefix.isEmpty())
+        addPrefix(entity.primaryPrefix.toUpper(), entity);
+
+    qsizetype i = 0;
+    const qsizetype n = aliases.size();
+    while (i < n) {
+        while (i < n && (aliases[i] == u',' || aliases[i].isSpace()))
+            ++i;
+        const qsizetype begin = i;
+        while (i < n && aliases[i] != u',' && !aliases[i].isSpace())
+            ++i;
+        if (i == begin)
+            break;
+        const QString alias = stripOverrides(aliases.sliced(begin, i - begin));
+        if (alias.isEmpty())
+            continue;
+        if (alias.startsWith(u'='))
+            m_exactCalls.insert(QStringView(alias).sliced(1).toString().toUpper(), entity);
+        else
+            addPrefix(alias.toUpper(), entity);
+    }
+}
+
+void CtyDatabase::addPrefix(const QString& prefix, const CtyEntity& entity)
+{
+    m_prefixes.insert(prefix, entity);
+    m_longestPrefix = std::max(m_longestPrefix, int(prefix.size()));
+}
+
+QString CtyDatabase::stripOverrides(QStringView alias)
+{
+    QString kept;
+    kept.reserve(alias.size());
+    char16_t closing = 0;
+    for (const QChar c : alias) {
+        if (closing) {
+            if (c == closing)
+                closing = 0;
+            continue;
+        }
+        switch (c.unicode()) {
+        case u'(': closing = u')'; break;
+        case u'[': closing = u']'; break;
+        case u'<': closing = u'>'; break;
+        case u'{': closing = u'}'; break;
+        case u'~': closing = u'~'; break;
+        default: kept.append(c);
+        }
+    }
+    return kept.trimmed();
+}
+
+CtyDatabase CtyDatabase::builtIn(const QList<PrefixEntity>& labels)
+{
+    CtyDatabase db;
+    for (const PrefixEntity& label : labels) {
+        // Labels such as "3D2/c" mark parts of a country that only a real
+        // country file can tell apart by call.
+        if (label.prefix.contains(u'/'))
+            continue;
+        const CtyEntity entity { label.name, 0, 0, label.continent, label.lat, label.lon, label.prefix };
+        ++db.m_entityCount;
+        if (!label.prefix.isEmpty())
+            db.addPrefix(label.prefix.toUpper(), entity);
+    }
+    // The labels name one prefix per country; the common further prefixes
+    // let the usual calls of the big countries resolve too.
+    const QHash<QString, QString>& aliases = commonAliases();
+    for (auto row = aliases.cbegin(); row != aliases.cend(); ++row) {
+        const auto owner = db.m_prefixes.constFind(row.key());
+        if (owner == db.m_prefixes.cend())
+            continue;
+        const CtyEntity entity = *owner;
+        for (QStringView alias : QStringView(row.value()).tokenize(u',', Qt::SkipEmptyParts))
+            db.addPrefix(alias.toString(), entity);
+    }
+    return db;
+}
+
+std::optional<CtyEntity> CtyDatabase::entity(QStringView callsign) const
+{
+    const QString call = trimSpacesAndTabs(callsign).toString().toUpper();
+    if (call.isEmpty())
+        return std::nullopt;
+    if (const auto it = m_exactCalls.constFind(call); it != m_exactCalls.cend())
+        return *it;
+
+    QVarLengthArray<QStringView, 4> parts;
+    for (QStringView part : QStringView(call).tokenize(u'/', Qt::SkipEmptyParts))
+        parts.append(part);
+    if (parts.size() > 1 && (parts.last() == u"MM" || parts.last() == u"AM"))
+        return std::nullopt;
+    if (parts.size() >= 2)
+        parts.erase(std::remove_if(parts.begin(), parts.end(), isOperatingSuffix), parts.end());
+    if (parts.isEmpty())
+        return std::nullopt;
+
+    if (parts.size() == 1) {
+        const QString part = QString::fromRawData(parts[0].data(), parts[0].size());
+        if (const auto it = m_exactCalls.constFind(part); it != m_exactCalls.cend())
+            return *it;
+        return prefixSearch(parts[0]);
+    }
+    // A foreign prefix before or after a home call is the shorter part and
+    // names the country; equal lengths keep the order written.
+    std::stable_sort(parts.begin(), parts.end(),
+                     [](QStringView a, QStringView b) { return a.size() < b.size(); });
+    if (auto found = prefixSearch(parts[0]))
+        return found;
+    return prefixSearch(parts[1]);
+}
+
+std::optional<CtyEntity> CtyDatabase::prefixSearch(QStringView text) const
+{
+    for (qsizetype n = std::min<qsizetype>(m_longestPrefix, text.size()); n >= 1; --n) {
+        // A key over the caller's characters: no copy per probe.
+        const QString key = QString::fromRawData(text.data(), n);
+        if (const auto it = m_prefixes.constFind(key); it != m_prefixes.cend())
+            return *it;
+    }
+    return std::nullopt;
+}
+
+const QHash<QString, QString>& CtyDatabase::commonAliases()
+{
+    static const QHash<QString, QString> table = {
+        { "KL7", "AL,KL,NL,WL" },    { "KH6", "AH6,NH6,WH6" },   { "KP4", "NP4,WP4" },
+        { "G", "M,2E,2M,GB,GX" },    { "GM", "MM,2M0,GS" },      { "GW", "MW,2W" },
+        { "GI", "MI,2I" },           { "OK", "OL" },             { "OM", "OM" },
+        { "HA", "HG" },              { "YO", "YP,YQ,YR" },       { "LZ", "LZ" },
+        { "OH", "OF,OG,OI" },        { "OZ", "OU,OV,OW,5P,5Q" }, { "OE", "OE" },
+        { "HB", "HE" },              { "CT", "CQ,CR,CS" },       { "SV", "SW,SX,SY,SZ,J4" },
+        { "YU", "YT,YZ" },           { "9A", "9A" },             { "S5", "S5" },
+        { "LY", "LY" },              { "YL", "YL" },             { "ES", "ES" },
+        { "EW", "EU,EV" },           { "ZL", "ZM" },             { "ZS", "ZR,ZT,ZU,S8" },
+        { "TA", "TB,TC,YM" },        { "4X", "4Z" },             { "HK", "5J,5K" },
+        { "YV", "YW,YX,YY,4M" },     { "UN", "UN,UO,UP,UQ" },    { "HS", "E2" },
+        { "9M2", "9W2,9M4,9W4" },    { "OA", "OB,OC,4T" },
+    };
+    return table;
+}

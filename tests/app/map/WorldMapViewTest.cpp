@@ -1,0 +1,164 @@
+#include "shell/ContentView.h"
+#include "shell/MainToolBar.h"
+#include "map/MapShape.h"
+#include "map/MapViewportModel.h"
+#include "support/Settings.h"
+#include "map/WorldMapView.h"
+
+#include <QAction>
+#include <QImage>
+#include <QPainter>
+#include <QThread>
+#include <gtest/gtest.h>
+
+namespace {
+
+void clearSettings()
+{
+    Settings& settings = Settings::standard();
+    for (const QString& key : settings.allKeys())
+        settings.remove(key);
+}
+
+QImage renderMap(WorldMapView& view)
+{
+    QImage image(view.size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::magenta);
+    QPainter painter(&image);
+    view.render(painter);
+    return image;
+}
+
+} // namespace
+
+TEST(MapShape, KeepsTwoToOneCentredOrFills)
+{
+    EXPECT_EQ(MapShape::contentRect(QRect(0, 0, 1000, 300), true), QRect(200, 0, 600, 300));
+    EXPECT_EQ(MapShape::contentRect(QRect(0, 0, 1000, 600), true), QRect(0, 50, 1000, 500));
+    EXPECT_EQ(MapShape::contentRect(QRect(10, 20, 1000, 300), false), QRect(10, 20, 1000, 300));
+    EXPECT_EQ(MapShape::contentRect(QRect(0, 0, 0, 300), true), QRect(0, 0, 0, 300));
+
+    MapShape shape;
+    auto* content = new QWidget;
+    shape.resize(800, 600);
+    shape.setContent(content);
+    shape.show();
+    EXPECT_EQ(content->geometry(), QRect(0, 0, 800, 600));
+    shape.setKeepProportions(true);
+    EXPECT_EQ(content->geometry(), QRect(0, 100, 800, 400));
+    shape.resize(1000, 300);
+    EXPECT_EQ(content->geometry(), QRect(200, 0, 600, 300));
+}
+
+TEST(WorldMapView, FitModeDecidesBaseSizeProportionsAndResetsTheViewport)
+{
+    clearSettings();
+    MapViewportModel model;
+    WorldMapView view(AppStores { nullptr, &model, nullptr, nullptr, nullptr });
+    QList<bool> keep;
+    QObject::connect(&view, &WorldMapView::keepProportionsChanged, [&](bool on) { keep << on; });
+    view.resize(1000, 300);
+    view.show();
+    EXPECT_EQ(model.viewSize(), QSizeF(1000, 300));
+    EXPECT_TRUE(model.fill()); // absent key: fill
+    EXPECT_EQ(view.projection().base, QSizeF(1000, 500));
+
+    model.setViewport({ 4, QPointF(0.3, 0.4) });
+    Settings::standard().setValue("mapFit", "stretch");
+    EXPECT_FALSE(model.fill());
+    EXPECT_EQ(model.viewport(), MapViewport::world());
+    EXPECT_EQ(view.projection().base, QSizeF(1000, 300));
+    Settings::standard().setValue("mapFit", "whole");
+    ASSERT_EQ(keep.size(), 2);
+    EXPECT_EQ(keep, (QList<bool> { false, true }));
+    Settings::standard().setValue("mapFit", "Whole"); // no fit mode: the default
+    EXPECT_TRUE(model.fill());
+}
+
+TEST(WorldMapView, HaloAndStationSetupFromSettings)
+{
+    clearSettings();
+    EXPECT_EQ(WorldMapView::halo(MapStyle::atlas), QColor::fromRgbF(1, 1, 1, 0.9f));
+    EXPECT_EQ(WorldMapView::halo(MapStyle::dark), QColor::fromRgbF(0, 0, 0, 0.9f));
+
+    StationSetup setup = WorldMapView::stationSetup();
+    EXPECT_EQ(setup.powerW, 100.0);
+    EXPECT_EQ(setup.mode, PredictionMode::ssb);
+    EXPECT_EQ(setup.noise, NoiseEnvironment::residential);
+    Settings::standard().setValue("predictionMode", "cw");
+    Settings::standard().setValue("noiseEnvironment", "quietRural");
+    Settings::standard().setValue("stationPowerW", "400");
+    setup = WorldMapView::stationSetup();
+    EXPECT_EQ(setup.mode, PredictionMode::cw);
+    EXPECT_EQ(setup.noise, NoiseEnvironment::quietRural);
+    EXPECT_EQ(setup.powerW, 400.0);
+    Settings::standard().setValue("predictionMode", "FT8");
+    Settings::standard().setValue("noiseEnvironment", "suburban");
+    setup = WorldMapView::stationSetup();
+    EXPECT_EQ(setup.mode, PredictionMode::ssb);
+    EXPECT_EQ(setup.noise, NoiseEnvironment::residential);
+}
+
+TEST(WorldMapView, ToolbarToggleRedrawsTheMapAndRestartsTheSlowLayers)
+{
+    clearSettings();
+    MapViewportModel model;
+    ContentView content(AppStores { nullptr, &model, nullptr, nullptr, nullptr });
+    content.resize(1200, 800);
+    content.show();
+    WorldMapView* map = content.mapView();
+    ASSERT_NE(map, nullptr);
+    EXPECT_EQ(content.mapShape()->content(), map);
+
+    const QImage withNight = renderMap(*map);
+    const QDateTime before = map->slowLayerDate();
+    QThread::msleep(5);
+    content.toolBar()->toggle("showGreyline")->trigger();
+    EXPECT_FALSE(Settings::standard().boolValue("showGreyline", true));
+    EXPECT_GT(map->slowLayerDate(), before);
+    const QImage withoutNight = renderMap(*map);
+    EXPECT_NE(withNight, withoutNight);
+
+    // Keys the map does not read leave its timeline alone.
+    const QDateTime after = map->slowLayerDate();
+    QThread::msleep(5);
+    Settings::standard().setValue("welcomeShown", true);
+    EXPECT_EQ(map->slowLayerDate(), after);
+}
+
+TEST(WorldMapView, OverlaysArePinnedToTheirSideOrCorner)
+{
+    using O = WorldMapView::Overlay;
+    const QSize map(1000, 500);
+    const QSize badge(200, 30);
+    const struct {
+        O overlay;
+        bool cluster;
+        QPoint topLeft;
+    } cases[] = {
+        { O::coverageLegend, true, { 400, 426 } }, { O::coverageLegend, false, { 400, 460 } },
+        { O::clusterBadge, true, { 400, 460 } },   { O::mufLegend, false, { 790, 460 } },
+        { O::zoomBadge, false, { 790, 10 } },      { O::legendColumn, true, { 10, 460 } },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(WorldMapView::overlayRect(c.overlay, badge, map, c.cluster), QRect(c.topLeft, badge))
+            << int(c.overlay);
+    // Never larger than the map leaves room for.
+    EXPECT_EQ(WorldMapView::overlayRect(O::zoomBadge, QSize(2000, 30), map, false), QRect(10, 10, 980, 30));
+
+    clearSettings();
+    MapViewportModel model;
+    WorldMapView view(AppStores { nullptr, &model, nullptr, nullptr, nullptr });
+    view.resize(map);
+    view.show();
+    auto* legend = new QWidget;
+    legend->setFixedSize(badge);
+    view.addOverlay(O::coverageLegend, legend);
+    EXPECT_EQ(legend->parentWidget(), &view);
+    EXPECT_EQ(legend->geometry(), QRect(QPoint(400, 460), badge));
+    Settings::standard().setValue("clusterEnabled", true);
+    EXPECT_EQ(legend->geometry(), QRect(QPoint(400, 426), badge));
+    view.resize(800, 400);
+    EXPECT_EQ(legend->geometry(), QRect(QPoint(300, 326), badge));
+    EXPECT_EQ(view.legendColumn()->parentWidget(), &view);
+}

@@ -1,0 +1,256 @@
+#include "shell/ContentView.h"
+#include "shell/CorvantaApp.h"
+#include "cluster/DXClusterClient.h"
+#include "shell/MainToolBar.h"
+#include "shell/MainWindow.h"
+#include "map/MapViewportModel.h"
+#include "shell/RefreshButton.h"
+#include "support/Settings.h"
+#include "spaceweather/SpaceWeatherStore.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QLabel>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct FakeSpaceWeather : SpaceWeatherStore {
+    using SpaceWeatherStore::setLastError;
+    using SpaceWeatherStore::setLoading;
+};
+
+struct FakeCluster : DXClusterClient {
+    using DXClusterClient::setStatus;
+};
+
+// A content view over stores of its own, on a settings store emptied first.
+struct Fixture {
+    FakeSpaceWeather spaceWeather;
+    MapViewportModel viewport;
+    FakeCluster cluster;
+    std::unique_ptr<ContentView> view;
+    QStringList written;
+
+    Fixture()
+    {
+        Settings& settings = Settings::standard();
+        for (const QString& key : settings.allKeys())
+            settings.remove(key);
+        view = std::make_unique<ContentView>(AppStores { &spaceWeather, &viewport, &cluster, nullptr, nullptr });
+        QObject::connect(&settings, &Settings::changed, view.get(), [this](const QString& key) { written << key; });
+    }
+
+    MainToolBar* bar() const { return view->toolBar(); }
+    QAction* entry(QActionGroup* group, const QString& text) const
+    {
+        for (QAction* a : group->actions())
+            if (a->text() == text)
+                return a;
+        return nullptr;
+    }
+};
+
+} // namespace
+
+TEST(MainToolBar, TogglesFollowAndWriteTheirKeys)
+{
+    Fixture f;
+    const QStringList titles { "Prefixes", "Greyline", "Aurora", "MUF", "CQ zones", "ITU zones", "Grid", "DX cluster" };
+    const QList<bool> defaults { true, true, true, false, false, false, true, false };
+    for (int i = 0; i < 8; ++i) {
+        const auto& t = MainToolBar::layerToggles()[std::size_t(i)];
+        QAction* action = f.bar()->toggle(t.key);
+        ASSERT_NE(action, nullptr);
+        EXPECT_EQ(action->text(), titles[i]);
+        EXPECT_TRUE(action->isCheckable());
+        EXPECT_EQ(action->isChecked(), defaults[i]) << t.key;
+    }
+    EXPECT_EQ(f.bar()->toggle("showGrid")->toolTip(), "Show latitude/longitude lines");
+
+    // A click writes the key; nothing else is written.
+    f.bar()->toggle("showMUF")->trigger();
+    EXPECT_EQ(f.written, QStringList { "showMUF" });
+    EXPECT_TRUE(Settings::standard().boolValue("showMUF", false));
+
+    // A write from elsewhere moves the toggle without writing back.
+    f.written.clear();
+    Settings::standard().setValue("showAurora", false);
+    Settings::standard().setValue("showCQZones", "true");
+    EXPECT_FALSE(f.bar()->toggle("showAurora")->isChecked());
+    EXPECT_TRUE(f.bar()->toggle("showCQZones")->isChecked());
+    Settings::standard().remove("showAurora");
+    EXPECT_TRUE(f.bar()->toggle("showAurora")->isChecked()); // the reader's default again
+    EXPECT_EQ(f.written, (QStringList { "showAurora", "showCQZones", "showAurora" }));
+}
+
+TEST(MainToolBar, MapStyleMenuAndThePrefixColourRule)
+{
+    Fixture f;
+    QActionGroup* styles = f.bar()->styleGroup();
+    ASSERT_EQ(styles->actions().size(), 13);
+    EXPECT_EQ(styles->actions().first()->text(), "Dark");
+    EXPECT_TRUE(styles->actions().first()->isChecked()); // absent key: dark
+    EXPECT_EQ(styles->exclusionPolicy(), QActionGroup::ExclusionPolicy::Exclusive);
+
+    f.entry(styles, "Light atlas")->trigger();
+    f.written.sort();
+    EXPECT_EQ(f.written, (QStringList { "mapStyle", "prefixColor" }));
+    EXPECT_EQ(Settings::standard().stringValue("mapStyle"), "atlas");
+    EXPECT_EQ(Settings::standard().stringValue("prefixColor"), "#14233CFF");
+    EXPECT_EQ(f.bar()->styleButton()->text(), "Light atlas");
+
+    // The style already shown: nothing written.
+    f.written.clear();
+    f.entry(styles, "Light atlas")->trigger();
+    EXPECT_TRUE(f.written.isEmpty());
+
+    // A change from the settings window rewrites the colour too, replacing
+    // one the user picked; writing the same style again does not.
+    Settings::standard().setValue("prefixColor", "#123456FF");
+    Settings::standard().setValue("mapStyle", "parchment");
+    EXPECT_EQ(Settings::standard().stringValue("prefixColor"), "#3A2A14FF");
+    EXPECT_TRUE(f.entry(styles, "Old map (parchment)")->isChecked());
+    Settings::standard().setValue("prefixColor", "#123456FF");
+    Settings::standard().setValue("mapStyle", "parchment");
+    EXPECT_EQ(Settings::standard().stringValue("prefixColor"), "#123456FF");
+
+    const QStringList expected { "#FFEDB3FF", "#14233CFF", "#14233CFF", "#FFEDB3FF", "#14233CFF",
+                                 "#FFFFFFFF", "#FFFFFFFF", "#FFFFFFFF", "#FFEDB3FF", "#FFEDB3FF",
+                                 "#3A2A14FF", "#14233CFF", "#14233CFF" };
+    for (std::size_t i = 0; i < 13; ++i)
+        EXPECT_EQ(ContentView::prefixColor(MapStyles::allCases()[i]), expected[qsizetype(i)]);
+}
+
+TEST(MainToolBar, CoverageMenuWritesBandMetres)
+{
+    Fixture f;
+    QActionGroup* coverage = f.bar()->coverageGroup();
+    QStringList titles;
+    for (QAction* a : coverage->actions())
+        titles << a->text();
+    EXPECT_EQ(titles, (QStringList { "No coverage", "Coverage on 10 m", "Coverage on 12 m", "Coverage on 15 m",
+                                     "Coverage on 17 m", "Coverage on 20 m", "Coverage on 30 m", "Coverage on 40 m",
+                                     "Coverage on 60 m", "Coverage on 80 m", "Coverage on 160 m" }));
+    EXPECT_TRUE(coverage->actions().first()->isChecked());
+
+    coverage->actions().last()->trigger();
+    EXPECT_EQ(Settings::standard().intValue("coverageBand", -1), 160);
+    EXPECT_EQ(f.bar()->coverageButton()->text(), "Coverage on 160 m");
+    coverage->actions().last()->trigger(); // the checked entry stays checked
+    EXPECT_TRUE(coverage->actions().last()->isChecked());
+    f.entry(coverage, "No coverage")->trigger();
+    EXPECT_EQ(Settings::standard().intValue("coverageBand", -1), 0);
+
+    // A stored value that is no entry checks none.
+    Settings::standard().setValue("coverageBand", 6);
+    EXPECT_EQ(coverage->checkedAction(), nullptr);
+    Settings::standard().setValue("coverageBand", 20);
+    EXPECT_EQ(coverage->checkedAction(), f.entry(coverage, "Coverage on 20 m"));
+}
+
+TEST(MainToolBar, ZoomButtonsAndTheirLimits)
+{
+    Fixture f;
+    EXPECT_FALSE(f.bar()->zoomOutAction()->isEnabled());
+    f.viewport.setViewport({ 1.001, QPointF(0.5, 0.5) });
+    EXPECT_FALSE(f.bar()->zoomOutAction()->isEnabled());
+    f.viewport.setViewport({ 1.0, QPointF(0.5, 0.5) });
+    f.bar()->zoomInAction()->trigger();
+    EXPECT_DOUBLE_EQ(f.viewport.viewport().zoom, 1.5);
+    EXPECT_TRUE(f.bar()->zoomOutAction()->isEnabled());
+    f.bar()->zoomOutAction()->trigger();
+    EXPECT_NEAR(f.viewport.viewport().zoom, 1.0, 1e-12);
+    EXPECT_FALSE(f.bar()->zoomOutAction()->isEnabled());
+    for (int i = 0; i < 10; ++i)
+        f.bar()->zoomInAction()->trigger();
+    EXPECT_TRUE(f.bar()->zoomInAction()->isEnabled());
+    EXPECT_DOUBLE_EQ(f.viewport.viewport().zoom, 12.0);
+}
+
+TEST(MainToolBar, ClusterHelpWarningAndRefreshFollowTheStores)
+{
+    Fixture f;
+    QAction* cluster = f.bar()->toggle("clusterEnabled");
+    EXPECT_EQ(cluster->toolTip(), MainToolBar::clusterOffHelp());
+    f.cluster.setStatus(DXClusterClient::Status::connected("ve7cc"));
+    EXPECT_EQ(cluster->toolTip(), MainToolBar::clusterOffHelp());
+    cluster->trigger();
+    EXPECT_EQ(cluster->toolTip(), "Connected to ve7cc");
+    f.cluster.setStatus(DXClusterClient::Status::connecting("dxc.example"));
+    EXPECT_EQ(cluster->toolTip(), QString::fromUtf8("Connecting to dxc.example…"));
+    EXPECT_EQ(DXClusterClient::Status::off().text(), "DX cluster is off");
+
+    EXPECT_FALSE(f.bar()->warningAction()->isVisible());
+    f.spaceWeather.setLastError(QStringLiteral("Could not load: aurora"));
+    EXPECT_TRUE(f.bar()->warningAction()->isVisible());
+    EXPECT_EQ(f.bar()->warningLabel()->toolTip(), "Could not load: aurora");
+    f.spaceWeather.setLastError(std::nullopt);
+    EXPECT_FALSE(f.bar()->warningAction()->isVisible());
+
+    EXPECT_FALSE(f.bar()->refreshButton()->isBusy());
+    f.spaceWeather.setLoading(true);
+    EXPECT_TRUE(f.bar()->refreshButton()->isBusy());
+    EXPECT_TRUE(f.bar()->refreshButton()->isEnabled());
+    f.spaceWeather.setLoading(false);
+    EXPECT_FALSE(f.bar()->refreshButton()->isBusy());
+}
+
+TEST(ContentView, WelcomeIsOfferedUntilCompleted)
+{
+    Fixture f;
+    f.view->show();
+    EXPECT_TRUE(f.view->showWelcome());
+    f.view->completeWelcome();
+    EXPECT_FALSE(f.view->showWelcome());
+    EXPECT_TRUE(Settings::standard().boolValue("welcomeShown", false));
+    f.view->hide();
+    f.view->show();
+    EXPECT_FALSE(f.view->showWelcome());
+
+    Settings::standard().remove("welcomeShown");
+    Settings::standard().setValue("callsign", "  ");
+    f.view->hide();
+    f.view->show();
+    EXPECT_FALSE(f.view->showWelcome()); // blanks count as a callsign
+}
+
+TEST(MainWindow, SettingsButtonOpensOneSettingsWindowAndTheWindowIsDark)
+{
+    CorvantaApp app;
+    MainWindow* window = app.openMainWindow();
+    QAction* settings = window->contentView()->toolBar()->settingsAction();
+    settings->trigger();
+    settings->trigger();
+    int open = 0;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        open += w->isVisible() && w->windowTitle() == "Corvanta Settings" ? 1 : 0;
+    EXPECT_EQ(open, 1);
+    EXPECT_LT(window->palette().color(QPalette::Window).lightness(), 60);
+    EXPECT_GT(window->palette().color(QPalette::WindowText).lightness(), 200);
+    window->close();
+    app.showSettings()->close();
+}
+
+TEST(MainToolBar, NarrowWindowsShowIconsAlone)
+{
+    Fixture f;
+    MainToolBar* bar = f.bar();
+    QWidget window; // a plain parent, so resizing is immediate
+    bar->setParent(&window);
+    window.show();
+    bar->resize(2000, 44);
+    EXPECT_FALSE(bar->isCompact());
+    auto* prefixes = qobject_cast<QToolButton*>(bar->widgetForAction(bar->toggle("showPrefixes")));
+    ASSERT_NE(prefixes, nullptr);
+    EXPECT_EQ(prefixes->toolButtonStyle(), Qt::ToolButtonTextBesideIcon);
+    bar->resize(900, 44);
+    EXPECT_TRUE(bar->isCompact());
+    EXPECT_EQ(prefixes->toolButtonStyle(), Qt::ToolButtonIconOnly);
+    EXPECT_EQ(f.bar()->refreshButton()->toolButtonStyle(), Qt::ToolButtonIconOnly);
+    bar->resize(2000, 44);
+    EXPECT_FALSE(bar->isCompact());
+    EXPECT_EQ(prefixes->toolButtonStyle(), Qt::ToolButtonTextBesideIcon);
+}

@@ -1,0 +1,65 @@
+// A small program tests start as a child process: it starts the
+// application log and then ends in the way its argument names.
+#include "shell/AppLog.h"
+#include "support/Settings.h"
+
+#include <QCoreApplication>
+
+#include <csignal>
+#include <cstring>
+#include <stdexcept>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+// Read through a volatile so the compiler cannot see the null and drop the store.
+int* volatile nowhere = nullptr;
+
+void writeThroughNull()
+{
+    *static_cast<volatile int*>(nowhere) = 42;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // No core files in the build tree.
+    const rlimit noCore { 0, 0 };
+    setrlimit(RLIMIT_CORE, &noCore);
+
+    QCoreApplication app(argc, argv);
+    if (argc < 2)
+        return 2;
+    const char* mode = argv[1];
+    if (std::strcmp(mode, "write-setting") == 0) {
+        // Ends without ever running an event loop.
+        Settings::standard().setValue(QStringLiteral("lastWords"), QStringLiteral("written at exit"));
+        return 0;
+    }
+    AppLog::start();
+
+    if (std::strcmp(mode, "segv") == 0) {
+        writeThroughNull();
+    } else if (std::strcmp(mode, "rotate-segv") == 0) {
+        // Two rotations at the 500000-byte cap, then a crash.
+        const QString filler(1000, QChar(u'x'));
+        for (int i = 0; i < 1100; ++i)
+            AppLog::file().write(filler);
+        AppLog::file().write(QStringLiteral("last line before the crash"));
+        AppLog::file().flush();
+        writeThroughNull();
+    } else if (std::strcmp(mode, "throw") == 0) {
+        throw std::runtime_error("feed table corrupt");
+    } else if (std::strcmp(mode, "throw-int") == 0) {
+        throw 42;
+    } else if (std::strcmp(mode, "throw-on-queue") == 0) {
+        AppLog::file().async([] { throw std::logic_error("failed on the log queue"); });
+        sleep(30);
+        return 3;
+    } else if (std::strcmp(mode, "abort") == 0) {
+        std::raise(SIGABRT);
+    }
+    return 1;
+}

@@ -153,17 +153,13 @@ void renderInBands(QImage& image, const Draw& drawBand)
 
 } // namespace
 
-const BaseMapPaths& BaseMapLayer::paths()
-{
-    return detailLevels().back();
-}
+const BaseMapPaths& BaseMapLayer::paths() { return detailLevels().back(); }
 
 const BaseMapPaths& BaseMapLayer::paths(const MapProjection& projection, double pixelRatio)
 {
     // Device pixels per degree; points nearer than a third of a pixel to
     // the simplified line make no visible difference.
-    const double perDegree
-        = std::max(projection.worldWidth() / 360.0, projection.worldHeight() / 180.0) * pixelRatio;
+    const double perDegree = std::max(projection.worldWidth() / 360.0, projection.worldHeight() / 180.0) * pixelRatio;
     const double allowed = perDegree > 0 ? 0.33 / perDegree : detailTolerances.front();
     for (std::size_t i = 0; i < detailTolerances.size(); ++i)
         if (detailTolerances[i] <= allowed)
@@ -171,10 +167,7 @@ const BaseMapPaths& BaseMapLayer::paths(const MapProjection& projection, double 
     return detailLevels().back();
 }
 
-QFont gridLabelFont(const QString& family, double size)
-{
-    return labelFont(family, size, false);
-}
+QFont gridLabelFont(const QString& family, double size) { return labelFont(family, size, false); }
 
 namespace {
 

@@ -55,8 +55,8 @@ struct BaseMapPiece {
 // the view can be skipped. Filling polygon by polygon only differs from
 // filling the whole land path at once where two countries overlap.
 struct BaseMapPaths {
-    QPainterPath land;                // every country ring, in list order
-    QPainterPath lakes;               // every lake ring
+    QPainterPath land;  // every country ring, in list order
+    QPainterPath lakes; // every lake ring
     std::vector<BaseMapPiece> countryPieces;
     std::vector<BaseMapPiece> lakePieces;
 

@@ -49,8 +49,7 @@ struct ViewCache {
 
 } // namespace
 
-std::array<std::uint8_t, 4> GreylineLayer::cell(double elevation, double nightIntensity, double glow,
-                                                NightTint tint)
+std::array<std::uint8_t, 4> GreylineLayer::cell(double elevation, double nightIntensity, double glow, NightTint tint)
 {
     if (!(elevation < 0.5))
         return { 0, 0, 0, 0 };
@@ -144,8 +143,7 @@ QImage GreylineCache::image(const QDateTime& date, double nightIntensity, double
                             const Maker& make)
 {
     if (m_entry && m_entry->nightIntensity == nightIntensity && m_entry->glow == glow && m_entry->tint == tint
-        && m_entry->date.isValid() == date.isValid()
-        && std::abs(m_entry->date.msecsTo(date)) < 1000)
+        && m_entry->date.isValid() == date.isValid() && std::abs(m_entry->date.msecsTo(date)) < 1000)
         return m_entry->image;
     std::optional<QImage> made = make(date, nightIntensity, glow, tint);
     if (!made || made->isNull())

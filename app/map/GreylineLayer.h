@@ -25,8 +25,8 @@ struct GreylineLayer {
 
     MapProjection projection;
     QDateTime date;
-    double nightIntensity = 0.45;   // darkness of the deepest night, 0...0.95
-    double glow = 0.1;              // strength of the twilight glow
+    double nightIntensity = 0.45; // darkness of the deepest night, 0...0.95
+    double glow = 0.1;            // strength of the twilight glow
     NightTint nightColor = NightTint::dark;
 
     // The premultiplied red, green, blue and alpha bytes of one cell whose

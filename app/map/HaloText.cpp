@@ -164,8 +164,8 @@ void HaloText::drawLeading(QPainter& painter, QPointF anchor) const
 const QList<HaloText>& HaloTextCache::texts(const QStringList& texts, const QFont& font, const QColor& color,
                                             const QColor& halo, double haloRadius, double ratio)
 {
-    const bool same = m_ratio == ratio && m_radius == haloRadius && m_color == color && m_halo == halo
-        && m_font == font && m_texts == texts;
+    const bool same = m_ratio == ratio && m_radius == haloRadius && m_color == color && m_halo == halo && m_font == font
+        && m_texts == texts;
     if (same)
         return m_rendered;
     QList<HaloText> rendered;

@@ -16,12 +16,12 @@ class QPainter;
 // Rendered once into a small image at the device pixel ratio: drawing it
 // is a single image copy, and the text is never measured again.
 struct HaloText {
-    QImage image;      // premultiplied ARGB, device pixel ratio set
-    QPointF imageAt;   // top-left of the image relative to the text box's, points
-    QSizeF box;        // the text's box: advance × (ascent + descent), points
+    QImage image;    // premultiplied ARGB, device pixel ratio set
+    QPointF imageAt; // top-left of the image relative to the text box's, points
+    QSizeF box;      // the text's box: advance × (ascent + descent), points
 
-    static HaloText render(const QString& text, const QFont& font, const QColor& color,
-                           const QColor& halo, double haloRadius, double ratio);
+    static HaloText render(const QString& text, const QFont& font, const QColor& color, const QColor& halo,
+                           double haloRadius, double ratio);
 
     bool isEmpty() const { return image.isNull(); }
 
@@ -39,8 +39,8 @@ struct HaloText {
 // for the same set costs only the comparison.
 class HaloTextCache {
 public:
-    const QList<HaloText>& texts(const QStringList& texts, const QFont& font, const QColor& color,
-                                 const QColor& halo, double haloRadius, double ratio);
+    const QList<HaloText>& texts(const QStringList& texts, const QFont& font, const QColor& color, const QColor& halo,
+                                 double haloRadius, double ratio);
 
     // How often the set was rendered (for tests of the caching).
     int renders() const { return m_renders; }
@@ -55,4 +55,3 @@ private:
     QList<HaloText> m_rendered;
     int m_renders = 0;
 };
-

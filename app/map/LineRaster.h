@@ -38,11 +38,11 @@ private:
     int m_width;
     int m_height;
     int m_firstRow;
-    int m_lastRow;      // exclusive
+    int m_lastRow;                  // exclusive
     std::array<QRgb, 256> m_shades; // the colour at each coverage, premultiplied
-    double m_half;      // half the width
+    double m_half;                  // half the width
     double m_on;
     double m_off;
-    uchar* m_bits;      // the image's pixels, detached once
+    uchar* m_bits; // the image's pixels, detached once
     qsizetype m_stride;
 };

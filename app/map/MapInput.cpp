@@ -1,10 +1,10 @@
 #include "map/MapInput.h"
 
-#include "shell/DarkAppearance.h"
 #include "geo/Maidenhead.h"
 #include "map/MapViewportModel.h"
-#include "rotator/RotatorManager.h"
 #include "map/ScrollWheelZoom.h"
+#include "rotator/RotatorManager.h"
+#include "shell/DarkAppearance.h"
 #include "support/Settings.h"
 
 #include <QContextMenuEvent>
@@ -52,10 +52,11 @@ MapMenu MapMenu::build(std::optional<QPointF> hoverPoint, const MapProjection& p
     for (const RotatorConfig& rotator : rotators) {
         menu.sections.append(Section {
             rotator.name,
-            { Turn { QStringLiteral("Turn %1 to %2 (short path, %3)").arg(rotator.name, place, bearingText(b)),
-                     rotator.id, b },
-              Turn { QStringLiteral("Turn %1 to %2 (long path, %3)").arg(rotator.name, place, bearingText(longPath)),
-                     rotator.id, b + 180 } } });
+            { Turn {
+                QStringLiteral("Turn %1 to %2 (short path, %3)").arg(rotator.name, place, bearingText(b)), rotator.id,
+                               b },
+                Turn { QStringLiteral("Turn %1 to %2 (long path, %3)").arg(rotator.name, place, bearingText(longPath)),
+                                      rotator.id, b + 180 } } });
     }
     return menu;
 }
@@ -173,7 +174,7 @@ MapMenu MapInput::menu(const QList<RotatorConfig>& rotators) const
         = m_labelFinder ? m_labelFinder(*m_hoverPoint, now) : std::optional<PrefixEntity>();
     const Settings& settings = Settings::standard();
     const GeoCoordinate home { settings.doubleValue(QStringLiteral("homeLatitude"), 54.687),
-                               settings.doubleValue(QStringLiteral("homeLongitude"), 25.28) };
+                                                    settings.doubleValue(QStringLiteral("homeLongitude"), 25.28) };
     return MapMenu::build(m_hoverPoint, now, label, home, rotators);
 }
 

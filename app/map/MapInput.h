@@ -29,7 +29,7 @@ struct MapMenu {
     struct Turn {
         QString text;
         QUuid rotator;
-        double bearing = 0;   // sent as is; the manager reduces it
+        double bearing = 0; // sent as is; the manager reduces it
 
         friend bool operator==(const Turn&, const Turn&) = default;
     };
@@ -68,9 +68,9 @@ struct MapMenu {
 class MapInput : public QObject {
     Q_OBJECT
 public:
-    static constexpr double dragThreshold = 3.0;       // points before a drag pans
-    static constexpr double magnifyThreshold = 0.01;   // scale change before a pinch zooms
-    static constexpr int restMilliseconds = 300;       // pointer at rest before its cell is fixed
+    static constexpr double dragThreshold = 3.0;     // points before a drag pans
+    static constexpr double magnifyThreshold = 0.01; // scale change before a pinch zooms
+    static constexpr int restMilliseconds = 300;     // pointer at rest before its cell is fixed
 
     // Finds the label near a view point (the hover panel's rule); none when
     // nothing is near.

@@ -26,14 +26,10 @@ QPointF MapProjection::origin() const
 QPointF MapProjection::point(double latitude, double longitude) const
 {
     const QPointF o = origin();
-    return { o.x() + (longitude + 180.0) / 360.0 * worldWidth(),
-             o.y() + (90.0 - latitude) / 180.0 * worldHeight() };
+    return { o.x() + (longitude + 180.0) / 360.0 * worldWidth(), o.y() + (90.0 - latitude) / 180.0 * worldHeight() };
 }
 
-QPointF MapProjection::point(const GeoCoordinate& c) const
-{
-    return point(c.latitude, c.longitude);
-}
+QPointF MapProjection::point(const GeoCoordinate& c) const { return point(c.latitude, c.longitude); }
 
 std::optional<GeoCoordinate> MapProjection::coordinate(QPointF p) const
 {
@@ -57,8 +53,7 @@ QList<QPolygonF> MapProjection::screenSegments(std::span<const GeoCoordinate> co
     QPolygonF current;
     for (std::size_t i = 0; i < coordinates.size(); ++i) {
         current.append(point(coordinates[i]));
-        if (i + 1 < coordinates.size()
-            && std::abs(coordinates[i + 1].longitude - coordinates[i].longitude) > 180.0) {
+        if (i + 1 < coordinates.size() && std::abs(coordinates[i + 1].longitude - coordinates[i].longitude) > 180.0) {
             if (current.size() >= 2)
                 result.append(current);
             current.clear();

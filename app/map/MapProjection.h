@@ -19,9 +19,9 @@
 // Degree space is the plane the static map paths are stored in:
 // x = longitude + 180 (0...360), y = 90 − latitude (0...180).
 struct MapProjection {
-    QSizeF size;            // view size in points
-    MapViewport viewport;   // already clamped for size and base
-    QSizeF base;            // world rectangle size at zoom 1
+    QSizeF size;          // view size in points
+    MapViewport viewport; // already clamped for size and base
+    QSizeF base;          // world rectangle size at zoom 1
 
     // The world rectangle at zoom 1. With fill it covers the whole view and
     // overflows on one axis, keeping 2:1; without fill it is the view itself.

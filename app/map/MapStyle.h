@@ -53,11 +53,11 @@ const std::array<QColor, 7>& politicalPalette();
 // Fixed colours that do not depend on the map style.
 namespace MapTheme {
 
-QColor oceanTop();     // label previews in the settings window: the dark style's
-QColor home();         // home station marker
-QColor sun();          // subsolar point marker
-QColor panel();        // main window background
-QColor panelStroke();  // info bar cards, watch strip, space weather panel
-QColor accent();       // sun card
+QColor oceanTop();    // label previews in the settings window: the dark style's
+QColor home();        // home station marker
+QColor sun();         // subsolar point marker
+QColor panel();       // main window background
+QColor panelStroke(); // info bar cards, watch strip, space weather panel
+QColor accent();      // sun card
 
 } // namespace MapTheme

@@ -12,9 +12,8 @@ MapViewport MapViewport::clamped(std::optional<QSizeF> view, std::optional<QSize
 
     double hx = 0.5 / z;
     double hy = 0.5 / z;
-    if (view && base && base->width() > 0 && base->height() > 0
-        && std::isfinite(view->width()) && std::isfinite(view->height())
-        && std::isfinite(base->width()) && std::isfinite(base->height())) {
+    if (view && base && base->width() > 0 && base->height() > 0 && std::isfinite(view->width())
+        && std::isfinite(view->height()) && std::isfinite(base->width()) && std::isfinite(base->height())) {
         hx = view->width() / (2 * z * base->width());
         hy = view->height() / (2 * z * base->height());
         if (!(hx < 0.5))

@@ -23,8 +23,7 @@ struct MapViewport {
     // the world rectangle. A world narrower (or lower) than the view is
     // centred on that axis. Without a usable view and base, the half extent
     // of the visible part is taken as 0.5 / zoom on both axes.
-    MapViewport clamped(std::optional<QSizeF> view = std::nullopt,
-                        std::optional<QSizeF> base = std::nullopt) const;
+    MapViewport clamped(std::optional<QSizeF> view = std::nullopt, std::optional<QSizeF> base = std::nullopt) const;
 
     friend bool operator==(const MapViewport&, const MapViewport&) = default;
 };

@@ -29,8 +29,8 @@ void MapViewportModel::zoom(double factor, std::optional<QPointF> anchor, std::o
 
     if (m_viewSize.width() <= 0 || m_viewSize.height() <= 0) {
         const double h = 0.5 / newZoom;
-        setViewport({ newZoom, QPointF(std::clamp(start.center.x(), h, 1 - h),
-                                       std::clamp(start.center.y(), h, 1 - h)) });
+        setViewport(
+            { newZoom, QPointF(std::clamp(start.center.x(), h, 1 - h), std::clamp(start.center.y(), h, 1 - h)) });
         return;
     }
 

@@ -15,10 +15,7 @@ HaloTextCache& labelCache()
 
 } // namespace
 
-int PrefixLayer::labelRenders()
-{
-    return labelCache().renders();
-}
+int PrefixLayer::labelRenders() { return labelCache().renders(); }
 
 void PrefixLayer::paint(QPainter& painter) const
 {

@@ -9,8 +9,8 @@ class QWheelEvent;
 namespace ScrollWheelZoom {
 
 struct Decision {
-    bool consumed = false;          // false: the event goes on to the map's parents
-    std::optional<double> factor;   // set: zoom by this factor at the pointer
+    bool consumed = false;        // false: the event goes on to the map's parents
+    std::optional<double> factor; // set: zoom by this factor at the pointer
 
     friend bool operator==(const Decision&, const Decision&) = default;
 };

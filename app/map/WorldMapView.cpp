@@ -1,17 +1,17 @@
 #include "map/WorldMapView.h"
 
+#include "geo/SolarCalculator.h"
 #include "map/BaseMapLayer.h"
-#include "shell/Color.h"
 #include "map/GreylineLayer.h"
 #include "map/MapInput.h"
-#include "shell/LabelFonts.h"
 #include "map/MapViewportModel.h"
 #include "map/MarkersLayer.h"
 #include "map/PrefixLayer.h"
-#include "support/Settings.h"
-#include "shell/SettingsDefault.h"
-#include "geo/SolarCalculator.h"
 #include "map/ZoneLayer.h"
+#include "shell/Color.h"
+#include "shell/LabelFonts.h"
+#include "shell/SettingsDefault.h"
+#include "support/Settings.h"
 
 #include <QPaintEvent>
 #include <QPainter>
@@ -24,7 +24,10 @@ Settings& settings() { return Settings::standard(); }
 
 bool flag(const char* key, bool fallback) { return settings().boolValue(QLatin1String(key), fallback); }
 double number(const char* key, double fallback) { return settings().doubleValue(QLatin1String(key), fallback); }
-QString text(const char* key, const QString& fallback = {}) { return settings().stringValue(QLatin1String(key), fallback); }
+QString text(const char* key, const QString& fallback = {})
+{
+    return settings().stringValue(QLatin1String(key), fallback);
+}
 
 // A colour setting whose empty text means "the caller's own colour".
 QColor colourOr(const char* key, const QColor& fallback)
@@ -37,15 +40,19 @@ QColor colourOr(const char* key, const QColor& fallback)
 const QSet<QString>& mapKeys()
 {
     static const QSet<QString> keys {
-        "showPrefixes", "showAurora", "showGreyline", "showGrid", "showCQZones", "showITUZones",
-        "auroraOpacity", "nightIntensity2", "greylineGlow2", "homeLatitude", "homeLongitude", "callsign",
-        "prefixFontFamily", "prefixFontSize", "prefixFontBold", "prefixColor", "zoneFontFamily", "zoneFontSize",
-        "zoneFontBold", "cqZoneColor", "ituZoneColor", "zoneLineOpacity", "mapStyle", "mapFit", "borderColor",
-        "borderWidth", "bordersOverMUF", "mufColors", "gridFontFamily", "gridFontSize", "gridLabelColor",
-        "showMUF", "mufOpacity", "mufContours", "mufBanded", "coverageBand", "showPredictionWheel",
-        "predictionEngine", "stationPowerW", "stationBandAntennas", "predictionMode", "noiseEnvironment",
-        "stationAntenna", "stationCustomGainDBi", "clusterEnabled", "clusterModeFilter", "clusterBands",
-        "clusterSpotColor", "clusterNeededColor", "clusterWatchColor", "clusterShow", "clusterNeedScope",
+        "showPrefixes",         "showAurora",        "showGreyline",   "showGrid",
+        "showCQZones",          "showITUZones",      "auroraOpacity",  "nightIntensity2",
+        "greylineGlow2",        "homeLatitude",      "homeLongitude",  "callsign",
+        "prefixFontFamily",     "prefixFontSize",    "prefixFontBold", "prefixColor",
+        "zoneFontFamily",       "zoneFontSize",      "zoneFontBold",   "cqZoneColor",
+        "ituZoneColor",         "zoneLineOpacity",   "mapStyle",       "mapFit",
+        "borderColor",          "borderWidth",       "bordersOverMUF", "mufColors",
+        "gridFontFamily",       "gridFontSize",      "gridLabelColor", "showMUF",
+        "mufOpacity",           "mufContours",       "mufBanded",      "coverageBand",
+        "showPredictionWheel",  "predictionEngine",  "stationPowerW",  "stationBandAntennas",
+        "predictionMode",       "noiseEnvironment",  "stationAntenna", "stationCustomGainDBi",
+        "clusterEnabled",       "clusterModeFilter", "clusterBands",   "clusterSpotColor",
+        "clusterNeededColor",   "clusterWatchColor", "clusterShow",    "clusterNeedScope",
         "clusterConfirmedOnly", "clusterWatchCalls",
     };
     return keys;
@@ -106,11 +113,10 @@ StationSetup WorldMapView::stationSetup()
 {
     const QString mode = text("predictionMode", QStringLiteral("ssb"));
     const PredictionMode predictionMode = mode == QLatin1String("cw") ? PredictionMode::cw
-        : mode == QLatin1String("ft8")                                 ? PredictionMode::ft8
+        : mode == QLatin1String("ft8")                                ? PredictionMode::ft8
                                                                       : PredictionMode::ssb;
-    const NoiseEnvironment noise
-        = NoiseEnvironments::fromRaw(text("noiseEnvironment", QStringLiteral("residential")))
-              .value_or(NoiseEnvironment::residential);
+    const NoiseEnvironment noise = NoiseEnvironments::fromRaw(
+        text("noiseEnvironment", QStringLiteral("residential"))).value_or(NoiseEnvironment::residential);
     return StationSetup(number("stationPowerW", 100.0), savedStationAntennas(text("stationBandAntennas")),
                         predictionMode, noise);
 }
@@ -131,7 +137,8 @@ void WorldMapView::render(QPainter& painter)
     const MapBorders borders { colourOr("borderColor", MapStyles::border(mapStyle)), number("borderWidth", 0.6) };
     const GridLabels gridLabels {
         gridLabelFont(text("gridFontFamily", QStringLiteral("System")), number("gridFontSize", 9.0)),
-        colourOr("gridLabelColor", light ? QColor::fromRgbF(0, 0, 0, 0.55f) : QColor::fromRgbF(1, 1, 1, 0.55f)),
+                      colourOr("gridLabelColor",
+                               light ? QColor::fromRgbF(0, 0, 0, 0.55f) : QColor::fromRgbF(1, 1, 1, 0.55f)),
     };
     BaseMapLayer { proj, mapStyle, flag("showGrid", true), borders, gridLabels }.paint(painter);
 
@@ -147,22 +154,30 @@ void WorldMapView::render(QPainter& painter)
     // go here.
     const QColor haloColour = halo(mapStyle);
     const QFont zoneFont = labelFont(text("zoneFontFamily", QStringLiteral("System")), number("zoneFontSize", 16.0),
-                                     flag("zoneFontBold", true));
+                                          flag("zoneFontBold", true));
     const double zoneLineOpacity = number("zoneLineOpacity", 0.6);
     if (flag("showITUZones", false))
-        ZoneLayer { proj, ZoneKind::itu, Color::fromHex(text("ituZoneColor", QStringLiteral("#4FD1E8"))),
-                    zoneLineOpacity, zoneFont, haloColour }
-            .paint(painter);
+        ZoneLayer { proj,
+                    ZoneKind::itu,
+                    Color::fromHex(text("ituZoneColor", QStringLiteral("#4FD1E8"))),
+                                   zoneLineOpacity,
+                                   zoneFont,
+                                   haloColour }
+                        .paint(painter);
     if (flag("showCQZones", false))
-        ZoneLayer { proj, ZoneKind::cq, Color::fromHex(text("cqZoneColor", QStringLiteral("#FF9F43"))),
-                    zoneLineOpacity, zoneFont, haloColour }
-            .paint(painter);
+        ZoneLayer { proj,
+                    ZoneKind::cq,
+                    Color::fromHex(text("cqZoneColor", QStringLiteral("#FF9F43"))),
+                                   zoneLineOpacity,
+                                   zoneFont,
+                                   haloColour }
+                        .paint(painter);
     if (flag("showPrefixes", true))
-        PrefixLayer { proj, prefixes(),
-                      labelFont(text("prefixFontFamily", QStringLiteral("System")), number("prefixFontSize", 10.0),
-                                flag("prefixFontBold", true)),
-                      Color::fromHex(text("prefixColor", QStringLiteral("#FFEDB3"))), haloColour }
-            .paint(painter);
+        PrefixLayer {
+            proj, prefixes(),
+            labelFont(text("prefixFontFamily", QStringLiteral("System")), number("prefixFontSize", 10.0),
+                           flag("prefixFontBold", true)),
+                      Color::fromHex(text("prefixColor", QStringLiteral("#FFEDB3"))), haloColour }.paint(painter);
     // 3g the ionosonde dots go here.
     MarkersLayer { proj, GeoCoordinate { number("homeLatitude", 54.687), number("homeLongitude", 25.28) },
                    text("callsign"), SolarCalculator::position(now).subsolarPoint }
@@ -211,9 +226,9 @@ void WorldMapView::placeOverlays()
 {
     const bool cluster = flag("clusterEnabled", false);
     for (const auto& [overlay, widget] : m_overlays)
-        widget->setGeometry(overlayRect(
-            overlay, widget->sizeHint().expandedTo(widget->minimumSize()).boundedTo(widget->maximumSize()), size(),
-            cluster));
+        widget->setGeometry(
+            overlayRect(overlay, widget->sizeHint().expandedTo(widget->minimumSize()).boundedTo(widget->maximumSize()),
+                        size(), cluster));
 }
 
 bool WorldMapView::eventFilter(QObject* watched, QEvent* event)

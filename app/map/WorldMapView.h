@@ -1,11 +1,11 @@
 #pragma once
 
-#include "shell/AppStores.h"
 #include "geo/MapData.h"
-#include "shell/MapFit.h"
 #include "map/MapProjection.h"
 #include "map/MapStyle.h"
 #include "prediction/PropagationPredictor.h"
+#include "shell/AppStores.h"
+#include "shell/MapFit.h"
 
 #include <QDateTime>
 #include <QTimer>

@@ -28,8 +28,7 @@ void WorldRaster::paint(QPainter& painter) const
     const int right = std::min(image.width(), int(std::ceil((visible.right() - world.left()) * sx)) + 1);
     const int bottom = std::min(image.height(), int(std::ceil((visible.bottom() - world.top()) * sy)) + 1);
     const QRectF source(left, top, right - left, bottom - top);
-    const QRectF target(world.left() + left / sx, world.top() + top / sy,
-                        source.width() / sx, source.height() / sy);
+    const QRectF target(world.left() + left / sx, world.top() + top / sy, source.width() / sx, source.height() / sy);
     painter.save();
     painter.setClipRect(view, Qt::IntersectClip);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, true);

@@ -46,10 +46,7 @@ void screenRing(const QPainterPath& ring, const QTransform& world, double minSte
         points.append(points.constFirst());
 }
 
-std::size_t slot(ZoneKind kind)
-{
-    return kind == ZoneKind::cq ? 0 : 1;
-}
+std::size_t slot(ZoneKind kind) { return kind == ZoneKind::cq ? 0 : 1; }
 
 // The zone numbers of each kind, rendered once per font, colour and halo.
 HaloTextCache& numberCache(ZoneKind kind)
@@ -137,7 +134,8 @@ void ZoneLayer::draw(QPainter& painter, const Outlines& outlines, const QList<Ra
 
 QImage ZoneLayer::drawLines(const Outlines& outlines, double ratio, QImage image) const
 {
-    const QSize pixels(int(std::ceil(projection.size.width() * ratio)), int(std::ceil(projection.size.height() * ratio)));
+    const QSize pixels(int(std::ceil(projection.size.width() * ratio)),
+                       int(std::ceil(projection.size.height() * ratio)));
     if (pixels.isEmpty())
         return {};
     if (image.size() != pixels || image.format() != QImage::Format_ARGB32_Premultiplied)

@@ -1,14 +1,14 @@
 #pragma once
 
-#include "map/MapProjection.h"
 #include "geo/Zones.h"
+#include "map/MapProjection.h"
 
 #include <QColor>
 #include <QFont>
 #include <QImage>
 #include <QList>
-#include <QRectF>
 #include <QPainterPath>
+#include <QRectF>
 
 class QPainter;
 
@@ -19,10 +19,10 @@ class QPainter;
 struct ZoneLayer {
     MapProjection projection;
     ZoneKind kind = ZoneKind::cq;
-    QColor color;              // lines and numbers
-    double lineOpacity = 0.6;  // applied to the lines only
-    QFont font;                // of the numbers
-    QColor halo;               // glow behind the numbers
+    QColor color;             // lines and numbers
+    double lineOpacity = 0.6; // applied to the lines only
+    QFont font;               // of the numbers
+    QColor halo;              // glow behind the numbers
 
     static constexpr double haloRadius = 1.5;
 
@@ -46,7 +46,7 @@ struct ZoneLayer {
     // ITU dashed 5 on, 3 off and 1.0 wide.
     struct LineStyle {
         double width;
-        double dashOn;  // 0: solid
+        double dashOn; // 0: solid
         double dashOff;
     };
     static LineStyle lineStyle(ZoneKind kind);

@@ -11,16 +11,11 @@ RotatorManager& RotatorManager::shared()
 
 RotatorManager::RotatorManager() = default;
 
-QList<RotatorConfig> RotatorManager::rotators() const
-{
-    return RotatorConfig::load(Settings::standard());
-}
+QList<RotatorConfig> RotatorManager::rotators() const { return RotatorConfig::load(Settings::standard()); }
 
 void RotatorManager::turn(const QUuid&, double)
 {
     // No workers yet: commands go nowhere.
 }
 
-void RotatorManager::stopAll()
-{
-}
+void RotatorManager::stopAll() { }

@@ -68,8 +68,8 @@ namespace AppLog {
 
 QString folder()
 {
-    static const QString path =
-        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Corvanta");
+    static const QString path
+        = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Corvanta");
     return path;
 }
 
@@ -106,8 +106,8 @@ void start()
 
 QString startLine()
 {
-    return QStringLiteral("Corvanta ") + Updater::currentVersion() + QStringLiteral(" started \u00B7 ")
-        + systemDescription();
+    return QStringLiteral("Corvanta ") + Updater::currentVersion()
+                          + QStringLiteral(" started \u00B7 ") + systemDescription();
 }
 
 QString systemDescription()
@@ -115,12 +115,14 @@ QString systemDescription()
     return describeSystem(osName(), machineModel(), QSysInfo::buildCpuArchitecture(), physicalMemory());
 }
 
-QString describeSystem(const QString& os, const QString& model, const QString& architecture,
-                       std::uint64_t memoryBytes)
+QString describeSystem(const QString& os, const QString& model, const QString& architecture, std::uint64_t memoryBytes)
 {
     const double gib = static_cast<double>(memoryBytes) / 1073741824.0;
-    return QStringLiteral("Linux ") + os + QStringLiteral(", ") + model + QStringLiteral(" ") + architecture
-        + QStringLiteral(", ") + QString::number(std::llround(gib)) + QStringLiteral(" GB RAM");
+    return QStringLiteral("Linux ") + os
+                          + QStringLiteral(", ") + model
+                                           + QStringLiteral(" ") + architecture
+                                                            + QStringLiteral(", ") + QString::number(std::llround(gib))
+                                                                             + QStringLiteral(" GB RAM");
 }
 
 void openFolder()
@@ -129,9 +131,9 @@ void openFolder()
     const QString log = file().path();
     if (QFileInfo::exists(log)) {
         // The freedesktop file manager interface shows the file selected.
-        QDBusMessage call = QDBusMessage::createMethodCall(
-            QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
-            QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
+        QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.FileManager1"),
+            QStringLiteral("/org/freedesktop/FileManager1"),
+                           QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
         call << QStringList { QUrl::fromLocalFile(log).toString() } << QString();
         const QDBusMessage reply = QDBusConnection::sessionBus().call(call, QDBus::Block, 3000);
         if (reply.type() == QDBusMessage::ReplyMessage)

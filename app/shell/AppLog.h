@@ -1,7 +1,7 @@
 #pragma once
 
-#include "support/LogFile.h"
 #include "geo/MapData.h"
+#include "support/LogFile.h"
 
 #include <QString>
 

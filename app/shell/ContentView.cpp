@@ -1,10 +1,10 @@
 #include "shell/ContentView.h"
 
-#include "shell/MainToolBar.h"
 #include "map/MapShape.h"
+#include "map/WorldMapView.h"
+#include "shell/MainToolBar.h"
 #include "support/Settings.h"
 #include "support/Updater.h"
-#include "map/WorldMapView.h"
 
 #include <QShowEvent>
 #include <QTimer>
@@ -79,7 +79,7 @@ void ContentView::showEvent(QShowEvent* event)
         // A callsign of blanks counts as entered.
         const Settings& settings = Settings::standard();
         m_showWelcome = !settings.boolValue(QStringLiteral("welcomeShown"), false)
-            && settings.stringValue(QStringLiteral("callsign")).isEmpty();
+                                            && settings.stringValue(QStringLiteral("callsign")).isEmpty();
         // The welcome sheet opens here while m_showWelcome holds; its
         // completion calls completeWelcome().
     }

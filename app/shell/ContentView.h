@@ -1,7 +1,7 @@
 #pragma once
 
-#include "shell/AppStores.h"
 #include "map/MapStyle.h"
+#include "shell/AppStores.h"
 
 #include <QWidget>
 

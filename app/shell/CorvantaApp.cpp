@@ -1,20 +1,20 @@
 #include "shell/CorvantaApp.h"
 
+#include "cluster/DXClusterClient.h"
+#include "map/MapViewportModel.h"
+#include "prediction/PredictionStore.h"
+#include "rotator/RotatorManager.h"
+#include "settings/SettingsView.h"
 #include "shell/AppDelegate.h"
 #include "shell/AppLog.h"
 #include "shell/ContentView.h"
 #include "shell/DarkAppearance.h"
-#include "cluster/DXClusterClient.h"
 #include "shell/FirstRunDefaults.h"
 #include "shell/HelpView.h"
 #include "shell/MainWindow.h"
-#include "map/MapViewportModel.h"
-#include "prediction/PredictionStore.h"
-#include "support/ReportProblemView.h"
-#include "rotator/RotatorManager.h"
-#include "support/Settings.h"
-#include "settings/SettingsView.h"
 #include "spaceweather/SpaceWeatherStore.h"
+#include "support/ReportProblemView.h"
+#include "support/Settings.h"
 #include "support/Updater.h"
 
 #include <QAction>
@@ -90,37 +90,28 @@ void CorvantaApp::createActions()
     };
 
     m_about = action(QStringLiteral("About Corvanta"), {}, [] {
-        QMessageBox::about(QApplication::activeWindow(), QStringLiteral("About Corvanta"),
-                           QStringLiteral("Corvanta ") + Updater::currentVersion());
+        QMessageBox::about(QApplication::activeWindow(),
+                           QStringLiteral("About Corvanta"), QStringLiteral("Corvanta ") + Updater::currentVersion());
     });
-    m_checkForUpdates = action(QStringLiteral("Check for Updates…"), {}, [] {
-        Updater::shared().check(true);
-    });
-    m_settings = action(QStringLiteral("Settings…"), QKeySequence(QStringLiteral("Ctrl+,")), [this] {
-        showSettings();
-    });
-    m_quit = action(QStringLiteral("Quit Corvanta"), QKeySequence(QStringLiteral("Ctrl+Q")), [] {
-        QApplication::closeAllWindows();
-    });
-    m_newWindow = action(QStringLiteral("New Window"), QKeySequence(QStringLiteral("Ctrl+N")), [this] {
-        openMainWindow();
-    });
-    m_refreshSpaceWeather = action(QStringLiteral("Refresh Space Weather"),
-                                   QKeySequence(QStringLiteral("Ctrl+R")), [this] {
-        m_stores.spaceWeather->refresh();
-    });
-    m_zoomIn = action(QStringLiteral("Zoom In"), QKeySequence(QStringLiteral("Ctrl+=")), [this] {
-        m_stores.viewport->zoom(1.5);
-    });
+    m_checkForUpdates = action(QStringLiteral("Check for Updates…"), {}, [] { Updater::shared().check(true); });
+    m_settings
+        = action(QStringLiteral("Settings…"), QKeySequence(QStringLiteral("Ctrl+,")), [this] { showSettings(); });
+    m_quit = action(QStringLiteral("Quit Corvanta"),
+                                   QKeySequence(QStringLiteral("Ctrl+Q")), [] { QApplication::closeAllWindows(); });
+    m_newWindow
+        = action(QStringLiteral("New Window"), QKeySequence(QStringLiteral("Ctrl+N")), [this] { openMainWindow(); });
+    m_refreshSpaceWeather
+        = action(QStringLiteral("Refresh Space Weather"),
+                                QKeySequence(QStringLiteral("Ctrl+R")), [this] { m_stores.spaceWeather->refresh(); });
+    m_zoomIn = action(QStringLiteral("Zoom In"),
+                                     QKeySequence(QStringLiteral("Ctrl+=")), [this] { m_stores.viewport->zoom(1.5); });
     m_zoomOut = action(QStringLiteral("Zoom Out"), QKeySequence(QStringLiteral("Ctrl+-")), [this] {
         m_stores.viewport->zoom(2.0 / 3.0);
     });
     m_showWholeWorld = action(QStringLiteral("Show Whole World"), QKeySequence(QStringLiteral("Ctrl+0")), [this] {
         m_stores.viewport->setViewport(MapViewport { 1.0, QPointF(0.5, 0.5) });
     });
-    m_help = action(QStringLiteral("Corvanta Help"), QKeySequence(QStringLiteral("Ctrl+?")), [this] {
-        showHelp();
-    });
+    m_help = action(QStringLiteral("Corvanta Help"), QKeySequence(QStringLiteral("Ctrl+?")), [this] { showHelp(); });
     m_report = action(QStringLiteral("Report a Problem…"), {}, [this] { showReport(); });
     m_openLogFolder = action(QStringLiteral("Open Log Folder"), {}, [] { AppLog::openFolder(); });
 }

@@ -71,7 +71,7 @@ void onTerminate()
 extern "C" void onFatalSignal(int signal)
 {
     CrashLog::writeSignalLine(signal);
-    struct sigaction fallback {};
+    struct sigaction fallback { };
     fallback.sa_handler = SIG_DFL;
     sigemptyset(&fallback.sa_mask);
     sigaction(signal, &fallback, nullptr);
@@ -90,10 +90,7 @@ void put2(char* at, long value)
 
 namespace CrashLog {
 
-int descriptor()
-{
-    return crashFd;
-}
+int descriptor() { return crashFd; }
 
 void install(const QString& path)
 {
@@ -106,7 +103,7 @@ void install(const QString& path)
     stack.ss_size = sizeof alternateStack;
     sigaltstack(&stack, nullptr);
 
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_handler = onFatalSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_ONSTACK;

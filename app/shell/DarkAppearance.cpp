@@ -61,8 +61,8 @@ QString toolBarStyleSheet()
 {
     const QColor a = accent();
     const auto rgba = [](const QColor& c, double alpha) {
-        return QStringLiteral("rgba(%1, %2, %3, %4)")
-            .arg(c.red()).arg(c.green()).arg(c.blue()).arg(QString::number(alpha, 'f', 2));
+        return QStringLiteral("rgba(%1, %2, %3, %4)") .arg(c.red()).arg(c.green()).arg(c.blue()).arg(
+            QString::number(alpha, 'f', 2));
     };
     return QStringLiteral(R"(
 QToolBar#mainToolBar {
@@ -100,7 +100,7 @@ QToolBar#mainToolBar::separator {
     margin: 7px 8px;
 }
 )")
-        .arg(text().name(), rgba(a, 0.20), rgba(a, 0.55), rgba(a, 0.28), dimmedText().name());
+                              .arg(text().name(), rgba(a, 0.20), rgba(a, 0.55), rgba(a, 0.28), dimmedText().name());
 }
 
 } // namespace DarkAppearance

@@ -12,8 +12,8 @@ namespace FirstRunDefaults {
 namespace {
 
 // Keys that only a store someone has used holds.
-constexpr std::array existingUserKeys { "callsign", "mapStyle", "showPrefixes", "showGrid", "clusterEnabled",
-                                        "homeLatitude" };
+constexpr std::array existingUserKeys { "callsign", "mapStyle",       "showPrefixes",
+                                        "showGrid", "clusterEnabled", "homeLatitude" };
 
 bool belongsToExistingUser(const Settings& defaults)
 {
@@ -28,18 +28,12 @@ void writeFreshInstall(Settings& defaults)
     // The callsign and home position are left to the welcome sheet.
     const std::array<std::pair<const char*, QVariant>, 12> values { {
         { "mapStyle", QStringLiteral("classic") },
-        { "prefixColor", QStringLiteral("#FFEDB3FF") },
-        { "showPrefixes", true },
-        { "showCQZones", true },
-        { "showITUZones", false },
-        { "showGreyline", true },
-        { "showAurora", true },
-        { "showMUF", false },
-        { "showGrid", false },
-        { "clusterEnabled", true },
-        { "coverageBand", 0 },
-        { "mapFit", QStringLiteral("fill") },
-    } };
+          { "prefixColor", QStringLiteral("#FFEDB3FF") }, { "showPrefixes", true }, { "showCQZones", true },
+            { "showITUZones", false }, { "showGreyline", true }, { "showAurora", true }, { "showMUF", false },
+            { "showGrid", false }, { "clusterEnabled", true }, { "coverageBand", 0 },
+            { "mapFit", QStringLiteral("fill") },
+          }
+    };
     for (const auto& [key, value] : values)
         defaults.setValue(QLatin1String(key), value);
 }

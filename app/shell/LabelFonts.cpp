@@ -32,10 +32,7 @@ QFont labelFont(const QString& family, double size, bool bold)
     return font;
 }
 
-QFont clockDisplayFont(const QString& family, double size, bool bold)
-{
-    return labelFont(family, size, bold);
-}
+QFont clockDisplayFont(const QString& family, double size, bool bold) { return labelFont(family, size, bold); }
 
 const QStringList& installedFontFamilies()
 {

@@ -2,15 +2,15 @@
 
 #include "cluster/Band.h"
 #include "cluster/DXClusterClient.h"
-#include "shell/DarkAppearance.h"
 #include "map/MapStyle.h"
 #include "map/MapViewportModel.h"
-#include "prediction/PropagationPredictor.h"
-#include "shell/RefreshButton.h"
-#include "support/Settings.h"
-#include "spaceweather/SpaceWeatherStore.h"
-#include "shell/SymbolIcons.h"
 #include "map/WorldMapView.h"
+#include "prediction/PropagationPredictor.h"
+#include "shell/DarkAppearance.h"
+#include "shell/RefreshButton.h"
+#include "shell/SymbolIcons.h"
+#include "spaceweather/SpaceWeatherStore.h"
+#include "support/Settings.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -62,7 +62,7 @@ QString MainToolBar::clusterOffHelp()
 
 MainToolBar::MainToolBar(const AppStores& stores, QWidget* parent)
     : QToolBar(QStringLiteral("Toolbar"), parent)
-    , m_stores(stores)
+               , m_stores(stores)
 {
     setObjectName(QStringLiteral("mainToolBar"));
     setMovable(false);
@@ -106,9 +106,8 @@ void MainToolBar::addLayerToggles()
         action->setChecked(Settings::standard().boolValue(QLatin1String(t.key), t.fallback));
         // Only the user's click writes; updates from the key use setChecked,
         // which does not trigger.
-        connect(action, &QAction::triggered, this, [key = QString(QLatin1String(t.key))](bool on) {
-            Settings::standard().setValue(key, on);
-        });
+        connect(action, &QAction::triggered, this,
+                [key = QString(QLatin1String(t.key))](bool on) { Settings::standard().setValue(key, on); });
         m_toggles << action;
     }
     if (m_stores.cluster)
@@ -143,10 +142,12 @@ void MainToolBar::addCoverageMenu()
     menu->addSeparator();
     for (const auto& predicted : PropagationPredictor::bands)
         entry(QStringLiteral("Coverage on ") + title(predicted.band), rawValue(predicted.band));
-    m_coverageButton = menuButton(this, QStringLiteral("scope"),
-                                  QStringLiteral("Show where your station should reach right now on one band "
+    m_coverageButton
+        = menuButton(this,
+                     QStringLiteral("scope"),
+                                    QStringLiteral("Show where your station should reach right now on one band "
                                                  "(set power and antenna in Settings › Station)"),
-                                  menu);
+                                                   menu);
 }
 
 void MainToolBar::addStyleMenu()
@@ -189,8 +190,8 @@ void MainToolBar::addTrailingItems()
         connect(m_stores.viewport, &MapViewportModel::viewportChanged, this, &MainToolBar::syncZoom);
 
     m_warning = new QLabel(this);
-    m_warning->setPixmap(SymbolIcons::icon(QStringLiteral("exclamationmark.triangle.fill"))
-                             .pixmap(iconSize(), qApp->devicePixelRatio()));
+    m_warning->setPixmap(SymbolIcons::icon(
+        QStringLiteral("exclamationmark.triangle.fill")).pixmap(iconSize(), qApp->devicePixelRatio()));
     m_warning->setContentsMargins(6, 0, 6, 0);
     m_warningAction = addWidget(m_warning);
 

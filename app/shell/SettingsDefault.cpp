@@ -19,8 +19,8 @@ StationAntennas savedStationAntennas(const QString& text) { return savedStationA
 StationAntennas savedStationAntennas(const QString& text, const Settings& defaults)
 {
     BandAntenna fallback;
-    fallback.type = AntennaPresets::fromRaw(defaults.stringValue(QStringLiteral("stationAntenna")))
-                        .value_or(AntennaPreset::dipole);
+    fallback.type = AntennaPresets::fromRaw(
+        defaults.stringValue(QStringLiteral("stationAntenna"))).value_or(AntennaPreset::dipole);
     fallback.heightM = 10.0;
     fallback.gainDBi = defaults.optionalDouble(QStringLiteral("stationCustomGainDBi")).value_or(3.0);
     return StationAntennas::decode(text, fallback);

@@ -1,7 +1,7 @@
 #include "shell/SymbolIcons.h"
 
-#include "shell/DarkAppearance.h"
 #include "geo/MapData.h"
+#include "shell/DarkAppearance.h"
 
 #include <QFile>
 #include <QHash>
@@ -53,7 +53,8 @@ public:
     QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state, qreal scale) override
     {
         const QSize device = (QSizeF(size) * scale).toSize();
-        const QString key = QStringLiteral("%1x%2/%3/%4").arg(device.width()).arg(device.height()).arg(int(mode)).arg(int(state));
+        const QString key
+            = QStringLiteral("%1x%2/%3/%4").arg(device.width()).arg(device.height()).arg(int(mode)).arg(int(state));
         if (const auto it = m_cache.constFind(key); it != m_cache.constEnd())
             return *it;
         QImage image(device, QImage::Format_ARGB32_Premultiplied);
@@ -87,11 +88,11 @@ QString themeName(const QString& symbol)
 {
     static const QHash<QString, QString> names {
         { QStringLiteral("minus.magnifyingglass"), QStringLiteral("zoom-out") },
-        { QStringLiteral("plus.magnifyingglass"), QStringLiteral("zoom-in") },
-        { QStringLiteral("arrow.clockwise"), QStringLiteral("view-refresh") },
-        { QStringLiteral("gearshape"), QStringLiteral("preferences-system") },
-        { QStringLiteral("exclamationmark.triangle.fill"), QStringLiteral("dialog-warning") },
-    };
+          { QStringLiteral("plus.magnifyingglass"), QStringLiteral("zoom-in") },
+            { QStringLiteral("arrow.clockwise"), QStringLiteral("view-refresh") },
+              { QStringLiteral("gearshape"), QStringLiteral("preferences-system") },
+                { QStringLiteral("exclamationmark.triangle.fill"), QStringLiteral("dialog-warning") },
+              };
     return names.value(symbol);
 }
 

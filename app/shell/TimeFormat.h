@@ -1,9 +1,9 @@
 #pragma once
 
 #include <QDateTime>
-#include <map>
 #include <QString>
 #include <QTimeZone>
+#include <map>
 
 // A date formatter fixed to one format and one time zone, always in the C
 // locale (never the user's), so "HH:mm" reads 07:05 wherever it runs. The

@@ -5,9 +5,7 @@ SpaceWeatherStore::SpaceWeatherStore(QObject* parent)
 {
 }
 
-void SpaceWeatherStore::refresh()
-{
-}
+void SpaceWeatherStore::refresh() { }
 
 void SpaceWeatherStore::setLoading(bool loading)
 {

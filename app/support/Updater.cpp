@@ -18,10 +18,6 @@ QString Updater::currentVersion()
     return version.isEmpty() ? QStringLiteral("0") : version;
 }
 
-void Updater::start()
-{
-}
+void Updater::start() { }
 
-void Updater::check(bool userAsked)
-{
-}
+void Updater::check(bool userAsked) { }

@@ -44,16 +44,29 @@ QStringList clusterCalls(const CtyDatabase& db)
     QStringList calls;
     calls.reserve(100000);
     for (qint64 i = 0; calls.size() < 100000; ++i) {
-        const QString home = prefixes[(i * 7919) % prefixes.size()] + QString::number(i % 10)
-                             + QLatin1String(suffixes[i % 5]);
+        const QString home
+            = prefixes[(i * 7919) % prefixes.size()] + QString::number(i % 10) + QLatin1String(suffixes[i % 5]);
         switch (i % 10) {
-        case 0: calls << exact[(i * 104729) % exact.size()]; break;
-        case 1: calls << home + QStringLiteral("/P"); break;
-        case 2: calls << QStringLiteral("EA8/") + home; break;
-        case 3: calls << home + QStringLiteral("/MM"); break;
-        case 4: calls << QStringLiteral("Q") + QString::number(i) + QStringLiteral("X"); break;
-        case 5: calls << home.toLower(); break;
-        default: calls << home;
+        case 0:
+            calls << exact[(i * 104729) % exact.size()];
+            break;
+        case 1:
+            calls << home + QStringLiteral("/P");
+            break;
+        case 2:
+            calls << QStringLiteral("EA8/") + home;
+            break;
+        case 3:
+            calls << home + QStringLiteral("/MM");
+            break;
+        case 4:
+            calls << QStringLiteral("Q") + QString::number(i) + QStringLiteral("X");
+            break;
+        case 5:
+            calls << home.toLower();
+            break;
+        default:
+            calls << home;
         }
     }
     return calls;

@@ -17,11 +17,20 @@ const QDateTime start(QDate(2026, 12, 7), QTime(9, 0), Qt::UTC);
 // again on a few bands, so the book fills up and reports replace each other.
 QStringList clusterLines()
 {
-    const double bases[] = { 1822, 3525, 7012, 10115, 14021, 18075, 21030, 24895, 28025, 50095,
-                             7074, 14074, 21074, 28074, 3573, 14250, 7150, 21300, 10368100 };
+    const double bases[] = { 1822, 3525,  7012,  10115, 14021, 18075, 21030, 24895, 28025,   50095,
+                             7074, 14074, 21074, 28074, 3573,  14250, 7150,  21300, 10368100 };
     const char* const comments[] = {
-        "CW 24 dB 25 WPM CQ", "FT8 -12 dB 1243 Hz", "up 5", "tnx qso 73 de", "RTTY 15 dB 45 BPS CQ",
-        "", "LSB pileup", "FT4 -05 dB 987 Hz", "gr\xc3\xbc\xc3\x9f" "e", "CQ WW DX",
+        "CW 24 dB 25 WPM CQ",
+        "FT8 -12 dB 1243 Hz",
+        "up 5",
+        "tnx qso 73 de",
+        "RTTY 15 dB 45 BPS CQ",
+        "",
+        "LSB pileup",
+        "FT4 -05 dB 987 Hz",
+        "gr\xc3\xbc\xc3\x9f"
+        "e",
+        "CQ WW DX",
     };
     const char* const spotters[] = { "W3LPL-#", "EA5WU-#", "K1TTT", "DL1ABC", "VE7CC-1", "JA1XYZ", "G4XYZ-@" };
     QStringList lines;
@@ -33,11 +42,14 @@ QStringList clusterLines()
         const QString freq = QString::number(kHz, 'f', 1);
         const QString comment = QString::fromUtf8(comments[i % std::size(comments)]);
         const QString spotter = QString::fromLatin1(spotters[i % std::size(spotters)]);
-        const QString hhmm = QString("%1%2").arg((i / 3600) % 24, 2, 10, QChar('0')).arg((i / 60) % 60, 2, 10, QChar('0'));
+        const QString hhmm
+            = QString("%1%2").arg((i / 3600) % 24, 2, 10, QChar('0')).arg((i / 60) % 60, 2, 10, QChar('0'));
         switch (i % 20) {
         case 0:
         case 1:
-            lines << QString("%1  %2  7-Dec-2026 %3Z  %4  <%5>").arg(freq.rightJustified(10), call.leftJustified(12), hhmm, comment.leftJustified(30), spotter);
+            lines << QString("%1  %2  7-Dec-2026 %3Z  %4  <%5>")
+                         .arg(freq.rightJustified(10), call.leftJustified(12), hhmm, comment.leftJustified(30),
+                              spotter);
             break;
         case 2:
             lines << QString("WWV de VE7CC <%1>:   SFI=150, A=5, K=1, No Storms -> No Storms").arg(i % 24);
@@ -47,7 +59,7 @@ QStringList clusterLines()
             break;
         default:
             lines << QString("DX de %1:").arg(spotter).leftJustified(16) + freq.rightJustified(9) + "  "
-                         + call.leftJustified(13) + comment.leftJustified(31) + hhmm + "Z JO62";
+                    + call.leftJustified(13) + comment.leftJustified(31) + hhmm + "Z JO62";
             break;
         }
     }

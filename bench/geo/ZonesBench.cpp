@@ -6,9 +6,9 @@ namespace {
 
 // Places spread over the map; the pole falls into the last zones, so its
 // lookup walks the whole list.
-const GeoCoordinate places[] = { { 51.5, -0.1 }, { 40.7, -74 }, { 35.7, 139.7 }, { -33.87, 151.21 },
-                                 { 21.3, -157.8 }, { 64.7, 177.5 }, { -13.8, -171.8 }, { 89.9, 10 },
-                                 { -60, -40 }, { 0, 0 } };
+const GeoCoordinate places[]
+    = { { 51.5, -0.1 },  { 40.7, -74 },     { 35.7, 139.7 }, { -33.87, 151.21 }, { 21.3, -157.8 },
+        { 64.7, 177.5 }, { -13.8, -171.8 }, { 89.9, 10 },    { -60, -40 },       { 0, 0 } };
 
 void BM_ZoneAt(benchmark::State& state)
 {

@@ -11,7 +11,10 @@ namespace {
 BaseMapLayer layerFor(QSizeF size, const MapViewport& viewport)
 {
     const MapStyle style = MapStyle::classic;
-    return { MapProjection::forView(size, viewport, true), style, true, { MapStyles::border(style), 0.6 },
+    return { MapProjection::forView(size, viewport, true),
+             style,
+             true,
+             { MapStyles::border(style), 0.6 },
              { gridLabelFont("System", 9), QColor::fromRgbF(1, 1, 1, 0.55) } };
 }
 

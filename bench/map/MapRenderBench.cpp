@@ -1,8 +1,8 @@
-#include "map/BaseMapLayer.h"
 #include "geo/MapData.h"
+#include "geo/SolarCalculator.h"
+#include "map/BaseMapLayer.h"
 #include "map/MarkersLayer.h"
 #include "map/PrefixLayer.h"
-#include "geo/SolarCalculator.h"
 #include "map/ZoneLayer.h"
 
 #include <QFontDatabase>

@@ -3,19 +3,17 @@
 // 2-degree cell of the world from the MUF grid. Targets on the development machine: one day
 // chart under 1 ms, one coverage pass under 30 ms.
 
-#include "support/BenchReadings.h"
+#include "geo/SolarCalculator.h"
+#include "prediction/PropagationPredictor.h"
 #include "spaceweather/MUFField.h"
 #include "spaceweather/MUFGrid.h"
-#include "prediction/PropagationPredictor.h"
-#include "geo/SolarCalculator.h"
+#include "support/BenchReadings.h"
 
 #include <QTimeZone>
 
 #include <benchmark/benchmark.h>
 
-
 namespace {
-
 
 const QDateTime now(QDate(2026, 3, 20), QTime(14, 5), QTimeZone::utc());
 const GeoCoordinate home { 51.5, -0.12 };
@@ -57,8 +55,8 @@ void BM_CoverageOneBand(benchmark::State& state)
             for (int column = 0; column < 180; ++column) {
                 const GeoCoordinate cell { 89.0 - 2 * row, -179.0 + 2 * column };
                 const auto g = PropagationPredictor::geometry(home, cell, false);
-                const auto c = PropagationPredictor::conditions(g, home, cell, mufAt, subsolar,
-                                                                field.sunspotNumber(), 3, false);
+                const auto c
+                    = PropagationPredictor::conditions(g, home, cell, mufAt, subsolar, field.sunspotNumber(), 3, false);
                 sum += p.reliability(mhz, g, c);
             }
         }

@@ -3,17 +3,15 @@
 // must stay cheap. Targets on the development machine: grid under 20 ms,
 // all contours under 20 ms, one path MUF under 50 µs.
 
-#include "support/BenchReadings.h"
 #include "spaceweather/MUFField.h"
 #include "spaceweather/MUFGrid.h"
+#include "support/BenchReadings.h"
 
 #include <QTimeZone>
 
 #include <benchmark/benchmark.h>
 
-
 namespace {
-
 
 const QDateTime slotCentre(QDate(2026, 8, 18), QTime(12, 5), QTimeZone::utc());
 

@@ -22,7 +22,7 @@ QByteArray fullOvationAnswer()
                 body += ", ";
             first = false;
             body += '[' + QByteArray::number(lon) + ", " + QByteArray::number(lat) + ", " + QByteArray::number(value)
-                    + ']';
+                + ']';
         }
     }
     body += "]}";

@@ -19,8 +19,10 @@ QList<IonosondeReading> sixty()
         IonosondeReading reading;
         reading.code = QStringLiteral("ST%1").arg(i, 3, 10, QLatin1Char('0'));
         reading.name = reading.code;
-        const double latitude = i < 36 ? north(random) : i < 50 ? tropics(random) : i < 57 ? south(random)
-                                                                                              : (i % 2 ? 78.0 : -77.0);
+        const double latitude = i < 36 ? north(random)
+            : i < 50                   ? tropics(random)
+            : i < 57                   ? south(random)
+                                       : (i % 2 ? 78.0 : -77.0);
         reading.coordinate = { latitude, longitude(random) };
         reading.mufd = mufd(random);
         if (i % 3 != 0)

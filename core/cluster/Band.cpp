@@ -7,27 +7,37 @@
 
 #include <algorithm>
 
-QString title(Band band)
-{
-    return QString::number(rawValue(band)) + QStringLiteral(" m");
-}
+QString title(Band band) { return QString::number(rawValue(band)) + QStringLiteral(" m"); }
 
 KHzRange rangeKHz(Band band)
 {
     switch (band) {
-    case Band::m160: return { 1800, 2000 };
-    case Band::m80: return { 3500, 4000 };
-    case Band::m60: return { 5250, 5450 };
-    case Band::m40: return { 7000, 7300 };
-    case Band::m30: return { 10100, 10150 };
-    case Band::m20: return { 14000, 14350 };
-    case Band::m17: return { 18068, 18168 };
-    case Band::m15: return { 21000, 21450 };
-    case Band::m12: return { 24890, 24990 };
-    case Band::m10: return { 28000, 29700 };
-    case Band::m6: return { 50000, 54000 };
-    case Band::m4: return { 70000, 71000 };
-    case Band::m2: return { 144000, 148000 };
+    case Band::m160:
+        return { 1800, 2000 };
+    case Band::m80:
+        return { 3500, 4000 };
+    case Band::m60:
+        return { 5250, 5450 };
+    case Band::m40:
+        return { 7000, 7300 };
+    case Band::m30:
+        return { 10100, 10150 };
+    case Band::m20:
+        return { 14000, 14350 };
+    case Band::m17:
+        return { 18068, 18168 };
+    case Band::m15:
+        return { 21000, 21450 };
+    case Band::m12:
+        return { 24890, 24990 };
+    case Band::m10:
+        return { 28000, 29700 };
+    case Band::m6:
+        return { 50000, 54000 };
+    case Band::m4:
+        return { 70000, 71000 };
+    case Band::m2:
+        return { 144000, 148000 };
     }
     return {};
 }

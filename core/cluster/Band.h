@@ -26,10 +26,7 @@ enum class Band : int {
     m2 = 2,
 };
 
-inline size_t qHash(Band band, size_t seed = 0) noexcept
-{
-    return ::qHash(static_cast<int>(band), seed);
-}
+inline size_t qHash(Band band, size_t seed = 0) noexcept { return ::qHash(static_cast<int>(band), seed); }
 
 using BandSet = QSet<Band>;
 
@@ -47,7 +44,7 @@ struct KHzRange {
 // Every band, longest wavelength first. Every lookup walks this order.
 inline constexpr std::array<Band, 13> allBands {
     Band::m160, Band::m80, Band::m60, Band::m40, Band::m30, Band::m20, Band::m17,
-    Band::m15, Band::m12, Band::m10, Band::m6, Band::m4, Band::m2,
+    Band::m15,  Band::m12, Band::m10, Band::m6,  Band::m4,  Band::m2,
 };
 
 // The metres, also the band's identity.

@@ -29,8 +29,8 @@ std::optional<int> readZone(QStringView text)
 // never which country it is in.
 bool isOperatingSuffix(QStringView part)
 {
-    static const std::array<QStringView, 11> suffixes = { u"P", u"M", u"QRP", u"A", u"B", u"LH",
-                                                          u"J", u"R", u"T",   u"U", u"Q" };
+    static const std::array<QStringView, 11> suffixes
+        = { u"P", u"M", u"QRP", u"A", u"B", u"LH", u"J", u"R", u"T", u"U", u"Q" };
     if (part.size() == 1 && part[0].isNumber())
         return true;
     return std::find(suffixes.begin(), suffixes.end(), part) != suffixes.end();
@@ -71,8 +71,8 @@ void CtyDatabase::addRecord(QStringView record)
     QStringView primary = fields[7];
     if (primary.startsWith(u'*'))
         primary = primary.sliced(1);
-    const CtyEntity entity { fields[0].toString(), *cq, *itu, fields[3].toString(),
-                             *latitude, -*westLongitude, primary.toString() };
+    const CtyEntity entity { fields[0].toString(), *cq, *itu, fields[3].toString(), *latitude, -*westLongitude,
+                             primary.toString() };
     ++m_entityCount;
     if (!entity.primaryPrefix.isEmpty())
         addPrefix(entity.primaryPrefix.toUpper(), entity);
@@ -115,12 +115,23 @@ QString CtyDatabase::stripOverrides(QStringView alias)
             continue;
         }
         switch (c.unicode()) {
-        case u'(': closing = u')'; break;
-        case u'[': closing = u']'; break;
-        case u'<': closing = u'>'; break;
-        case u'{': closing = u'}'; break;
-        case u'~': closing = u'~'; break;
-        default: kept.append(c);
+        case u'(':
+            closing = u')';
+            break;
+        case u'[':
+            closing = u']';
+            break;
+        case u'<':
+            closing = u'>';
+            break;
+        case u'{':
+            closing = u'}';
+            break;
+        case u'~':
+            closing = u'~';
+            break;
+        default:
+            kept.append(c);
         }
     }
     return kept.trimmed();
@@ -179,8 +190,7 @@ std::optional<CtyEntity> CtyDatabase::entity(QStringView callsign) const
     }
     // A foreign prefix before or after a home call is the shorter part and
     // names the country; equal lengths keep the order written.
-    std::stable_sort(parts.begin(), parts.end(),
-                     [](QStringView a, QStringView b) { return a.size() < b.size(); });
+    std::stable_sort(parts.begin(), parts.end(), [](QStringView a, QStringView b) { return a.size() < b.size(); });
     if (auto found = prefixSearch(parts[0]))
         return found;
     return prefixSearch(parts[1]);
@@ -200,18 +210,24 @@ std::optional<CtyEntity> CtyDatabase::prefixSearch(QStringView text) const
 const QHash<QString, QString>& CtyDatabase::commonAliases()
 {
     static const QHash<QString, QString> table = {
-        { "KL7", "AL,KL,NL,WL" },    { "KH6", "AH6,NH6,WH6" },   { "KP4", "NP4,WP4" },
-        { "G", "M,2E,2M,GB,GX" },    { "GM", "MM,2M0,GS" },      { "GW", "MW,2W" },
-        { "GI", "MI,2I" },           { "OK", "OL" },             { "OM", "OM" },
-        { "HA", "HG" },              { "YO", "YP,YQ,YR" },       { "LZ", "LZ" },
-        { "OH", "OF,OG,OI" },        { "OZ", "OU,OV,OW,5P,5Q" }, { "OE", "OE" },
-        { "HB", "HE" },              { "CT", "CQ,CR,CS" },       { "SV", "SW,SX,SY,SZ,J4" },
-        { "YU", "YT,YZ" },           { "9A", "9A" },             { "S5", "S5" },
-        { "LY", "LY" },              { "YL", "YL" },             { "ES", "ES" },
-        { "EW", "EU,EV" },           { "ZL", "ZM" },             { "ZS", "ZR,ZT,ZU,S8" },
-        { "TA", "TB,TC,YM" },        { "4X", "4Z" },             { "HK", "5J,5K" },
-        { "YV", "YW,YX,YY,4M" },     { "UN", "UN,UO,UP,UQ" },    { "HS", "E2" },
-        { "9M2", "9W2,9M4,9W4" },    { "OA", "OB,OC,4T" },
+        { "KL7", "AL,KL,NL,WL" }, { "KH6", "AH6,NH6,WH6" },
+        { "KP4", "NP4,WP4" },     { "G", "M,2E,2M,GB,GX" },
+        { "GM", "MM,2M0,GS" },    { "GW", "MW,2W" },
+        { "GI", "MI,2I" },        { "OK", "OL" },
+        { "OM", "OM" },           { "HA", "HG" },
+        { "YO", "YP,YQ,YR" },     { "LZ", "LZ" },
+        { "OH", "OF,OG,OI" },     { "OZ", "OU,OV,OW,5P,5Q" },
+        { "OE", "OE" },           { "HB", "HE" },
+        { "CT", "CQ,CR,CS" },     { "SV", "SW,SX,SY,SZ,J4" },
+        { "YU", "YT,YZ" },        { "9A", "9A" },
+        { "S5", "S5" },           { "LY", "LY" },
+        { "YL", "YL" },           { "ES", "ES" },
+        { "EW", "EU,EV" },        { "ZL", "ZM" },
+        { "ZS", "ZR,ZT,ZU,S8" },  { "TA", "TB,TC,YM" },
+        { "4X", "4Z" },           { "HK", "5J,5K" },
+        { "YV", "YW,YX,YY,4M" },  { "UN", "UN,UO,UP,UQ" },
+        { "HS", "E2" },           { "9M2", "9W2,9M4,9W4" },
+        { "OA", "OB,OC,4T" },
     };
     return table;
 }

@@ -15,11 +15,11 @@ struct PrefixEntity;
 // One country (DXCC entity) of the country file.
 struct CtyEntity {
     QString name;
-    int cqZone = 0;      // 0 in the built-in list
-    int ituZone = 0;     // 0 in the built-in list
-    QString continent;   // two letters, as the file writes it
-    double latitude = 0; // degrees north
-    double longitude = 0; // degrees EAST (the file writes west positive)
+    int cqZone = 0;        // 0 in the built-in list
+    int ituZone = 0;       // 0 in the built-in list
+    QString continent;     // two letters, as the file writes it
+    double latitude = 0;   // degrees north
+    double longitude = 0;  // degrees EAST (the file writes west positive)
     QString primaryPrefix; // leading "*" removed, case kept
 
     GeoCoordinate coordinate() const { return { latitude, longitude }; }

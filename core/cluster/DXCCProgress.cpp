@@ -5,8 +5,10 @@
 QString rawValue(NeedScope scope)
 {
     switch (scope) {
-    case NeedScope::country: return QStringLiteral("country");
-    case NeedScope::bandCountry: return QStringLiteral("bandCountry");
+    case NeedScope::country:
+        return QStringLiteral("country");
+    case NeedScope::bandCountry:
+        return QStringLiteral("bandCountry");
     }
     return {};
 }
@@ -14,23 +16,19 @@ QString rawValue(NeedScope scope)
 QString title(NeedScope scope)
 {
     switch (scope) {
-    case NeedScope::country: return QStringLiteral("New country (not worked on any band)");
-    case NeedScope::bandCountry: return QStringLiteral("New band-country (not worked on that band)");
+    case NeedScope::country:
+        return QStringLiteral("New country (not worked on any band)");
+    case NeedScope::bandCountry:
+        return QStringLiteral("New band-country (not worked on that band)");
     }
     return {};
 }
 
-std::optional<NeedScope> needScopeFromRaw(QStringView text)
-{
-    return findRaw(allNeedScopes, text);
-}
+std::optional<NeedScope> needScopeFromRaw(QStringView text) { return findRaw(allNeedScopes, text); }
 
 namespace {
 
-QString slot(const QString& prefix, Band band)
-{
-    return prefix + u'|' + QString::number(rawValue(band));
-}
+QString slot(const QString& prefix, Band band) { return prefix + u'|' + QString::number(rawValue(band)); }
 
 } // namespace
 
@@ -72,9 +70,8 @@ CallWatchList::CallWatchList(QStringView text)
     const QString upper = text.toString().toUpper();
     qsizetype i = 0;
     const qsizetype n = upper.size();
-    const auto isSeparator = [&](qsizetype at) {
-        return upper[at] == u',' || upper[at] == u';' || upper[at].isSpace();
-    };
+    const auto isSeparator
+        = [&](qsizetype at) { return upper[at] == u',' || upper[at] == u';' || upper[at].isSpace(); };
     while (i < n) {
         while (i < n && isSeparator(i))
             ++i;

@@ -49,6 +49,5 @@ bool DXSpot::sameIdentity(const DXSpot& other) const
 size_t qHash(const DXSpot& spot, size_t seed)
 {
     return qHashMulti(seed, spot.frequencyKHz, spot.call, spot.spotter, spot.comment, spot.time,
-                      spot.mode ? static_cast<int>(*spot.mode) + 1 : 0,
-                      spot.band ? rawValue(*spot.band) : 0);
+                      spot.mode ? static_cast<int>(*spot.mode) + 1 : 0, spot.band ? rawValue(*spot.band) : 0);
 }

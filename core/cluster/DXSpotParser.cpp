@@ -150,8 +150,8 @@ std::optional<QDateTime> readDayTime(QStringView day, QStringView hhmm)
     const int dayOfMonth = asciiNumber(day.first(firstDash));
     const QStringView monthName = day.sliced(firstDash + 1, 3);
     const int year = asciiNumber(day.sliced(firstDash + 5, 4));
-    static constexpr const char16_t* months[] = { u"Jan", u"Feb", u"Mar", u"Apr", u"May", u"Jun",
-                                                  u"Jul", u"Aug", u"Sep", u"Oct", u"Nov", u"Dec" };
+    static constexpr const char16_t* months[]
+        = { u"Jan", u"Feb", u"Mar", u"Apr", u"May", u"Jun", u"Jul", u"Aug", u"Sep", u"Oct", u"Nov", u"Dec" };
     int month = 0;
     for (int m = 0; m < 12; ++m)
         if (monthName.compare(QStringView(months[m]), Qt::CaseInsensitive) == 0)

@@ -18,10 +18,7 @@ bool isLineBreak(QChar c)
     }
 }
 
-bool isTrimmed(QChar c)
-{
-    return c == u' ' || c == u'\t' || c.category() == QChar::Other_Control;
-}
+bool isTrimmed(QChar c) { return c == u' ' || c == u'\t' || c.category() == QChar::Other_Control; }
 
 void addLine(QStringList& lines, QStringView line)
 {
@@ -46,8 +43,10 @@ qsizetype cutCharacterStart(QByteArrayView bytes)
         const auto b = quint8(bytes[n - back]);
         if ((b & 0xC0) == 0x80)
             continue; // a continuation byte: its lead stands further back
-        const qsizetype length = (b >= 0xC2 && b <= 0xDF) ? 2 : (b >= 0xE0 && b <= 0xEF) ? 3
-                                 : (b >= 0xF0 && b <= 0xF4) ? 4 : 1;
+        const qsizetype length = (b >= 0xC2 && b <= 0xDF) ? 2
+            : (b >= 0xE0 && b <= 0xEF)                    ? 3
+            : (b >= 0xF0 && b <= 0xF4)                    ? 4
+                                                          : 1;
         return length > back ? n - back : n;
     }
     return n;

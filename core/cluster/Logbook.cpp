@@ -151,8 +151,8 @@ QList<LogbookQSO> qsos(const QByteArray& bytes)
                     band = bandForKHz(*mhz * 1000);
             }
         }
-        const bool confirmed = isConfirmation(record.value("QSL_RCVD"))
-                               || isConfirmation(record.value("LOTW_QSL_RCVD"));
+        const bool confirmed
+            = isConfirmation(record.value("QSL_RCVD")) || isConfirmation(record.value("LOTW_QSL_RCVD"));
         const LogbookQSO qso { call, band, confirmed };
         if (!seen.contains(qso)) {
             seen.insert(qso);

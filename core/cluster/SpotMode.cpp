@@ -6,9 +6,12 @@
 QString rawValue(SpotMode mode)
 {
     switch (mode) {
-    case SpotMode::cw: return QStringLiteral("CW");
-    case SpotMode::ssb: return QStringLiteral("SSB");
-    case SpotMode::digital: return QStringLiteral("DIGI");
+    case SpotMode::cw:
+        return QStringLiteral("CW");
+    case SpotMode::ssb:
+        return QStringLiteral("SSB");
+    case SpotMode::digital:
+        return QStringLiteral("DIGI");
     }
     return {};
 }
@@ -21,28 +24,35 @@ std::optional<SpotMode> spotModeFromRaw(QStringView raw)
 QString rawValue(ModeFilter filter)
 {
     switch (filter) {
-    case ModeFilter::all: return QStringLiteral("all");
-    case ModeFilter::cw: return QStringLiteral("cw");
-    case ModeFilter::ssb: return QStringLiteral("ssb");
-    case ModeFilter::digital: return QStringLiteral("digital");
-    case ModeFilter::cwSsb: return QStringLiteral("cwSsb");
+    case ModeFilter::all:
+        return QStringLiteral("all");
+    case ModeFilter::cw:
+        return QStringLiteral("cw");
+    case ModeFilter::ssb:
+        return QStringLiteral("ssb");
+    case ModeFilter::digital:
+        return QStringLiteral("digital");
+    case ModeFilter::cwSsb:
+        return QStringLiteral("cwSsb");
     }
     return {};
 }
 
-std::optional<ModeFilter> modeFilterFromRaw(QStringView raw)
-{
-    return findRaw(allModeFilters, raw);
-}
+std::optional<ModeFilter> modeFilterFromRaw(QStringView raw) { return findRaw(allModeFilters, raw); }
 
 QString title(ModeFilter filter)
 {
     switch (filter) {
-    case ModeFilter::all: return QStringLiteral("All modes");
-    case ModeFilter::cw: return QStringLiteral("CW only");
-    case ModeFilter::ssb: return QStringLiteral("SSB only");
-    case ModeFilter::digital: return QStringLiteral("Digital only");
-    case ModeFilter::cwSsb: return QStringLiteral("CW + SSB (no digital)");
+    case ModeFilter::all:
+        return QStringLiteral("All modes");
+    case ModeFilter::cw:
+        return QStringLiteral("CW only");
+    case ModeFilter::ssb:
+        return QStringLiteral("SSB only");
+    case ModeFilter::digital:
+        return QStringLiteral("Digital only");
+    case ModeFilter::cwSsb:
+        return QStringLiteral("CW + SSB (no digital)");
     }
     return {};
 }
@@ -54,11 +64,16 @@ bool accepts(ModeFilter filter, std::optional<SpotMode> mode)
     if (!mode)
         return false;
     switch (filter) {
-    case ModeFilter::all: return true;
-    case ModeFilter::cw: return *mode == SpotMode::cw;
-    case ModeFilter::ssb: return *mode == SpotMode::ssb;
-    case ModeFilter::digital: return *mode == SpotMode::digital;
-    case ModeFilter::cwSsb: return *mode == SpotMode::cw || *mode == SpotMode::ssb;
+    case ModeFilter::all:
+        return true;
+    case ModeFilter::cw:
+        return *mode == SpotMode::cw;
+    case ModeFilter::ssb:
+        return *mode == SpotMode::ssb;
+    case ModeFilter::digital:
+        return *mode == SpotMode::digital;
+    case ModeFilter::cwSsb:
+        return *mode == SpotMode::cw || *mode == SpotMode::ssb;
     }
     return false;
 }
@@ -67,10 +82,9 @@ namespace ModeClassifier {
 
 namespace {
 
-constexpr double ft8DialsKHz[] = { 1840, 3573, 5357, 7074, 10136, 14074, 18100,
-                                   21074, 24915, 28074, 50313, 70154, 144174 };
-constexpr double ft4DialsKHz[] = { 3575, 7047.5, 10140, 14080, 18104, 21140, 24919,
-                                   28180, 50318, 144170 };
+constexpr double ft8DialsKHz[]
+    = { 1840, 3573, 5357, 7074, 10136, 14074, 18100, 21074, 24915, 28074, 50313, 70154, 144174 };
+constexpr double ft4DialsKHz[] = { 3575, 7047.5, 10140, 14080, 18104, 21140, 24919, 28180, 50318, 144170 };
 
 bool inDialWindow(double kHz)
 {
@@ -91,7 +105,6 @@ bool isWordCharacter(char32_t c)
         return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
     return QChar::isLetterOrNumber(c);
 }
-
 
 } // namespace
 
@@ -217,10 +230,14 @@ std::optional<SpotMode> mode(double frequencyKHz, QStringView comment)
     // Words are maximal runs of letters and digits of the upper-cased
     // comment; "PSK-31" is the two words PSK and 31.
     switch (strongestWord(comment)) {
-    case WordKind::digital: return SpotMode::digital;
-    case WordKind::cw: return SpotMode::cw;
-    case WordKind::phone: return SpotMode::ssb;
-    case WordKind::none: break;
+    case WordKind::digital:
+        return SpotMode::digital;
+    case WordKind::cw:
+        return SpotMode::cw;
+    case WordKind::phone:
+        return SpotMode::ssb;
+    case WordKind::none:
+        break;
     }
     if (inDialWindow(frequencyKHz))
         return SpotMode::digital;
@@ -240,22 +257,34 @@ std::optional<SpotMode> bandPlanMode(double f)
         return SpotMode::ssb;
     };
     switch (*band) {
-    case Band::m160: return plan(1838, 1843);
-    case Band::m80: return plan(3570, 3600);
-    case Band::m60: return plan(5354, 5366);
-    case Band::m40: return plan(7040, 7060);
-    case Band::m30: return f < 10130 ? SpotMode::cw : SpotMode::digital;
-    case Band::m20: return plan(14070, 14101);
-    case Band::m17: return plan(18095, 18111);
-    case Band::m15: return plan(21070, 21151);
-    case Band::m12: return plan(24915, 24931);
-    case Band::m10: return plan(28070, 28300);
+    case Band::m160:
+        return plan(1838, 1843);
+    case Band::m80:
+        return plan(3570, 3600);
+    case Band::m60:
+        return plan(5354, 5366);
+    case Band::m40:
+        return plan(7040, 7060);
+    case Band::m30:
+        return f < 10130 ? SpotMode::cw : SpotMode::digital;
+    case Band::m20:
+        return plan(14070, 14101);
+    case Band::m17:
+        return plan(18095, 18111);
+    case Band::m15:
+        return plan(21070, 21151);
+    case Band::m12:
+        return plan(24915, 24931);
+    case Band::m10:
+        return plan(28070, 28300);
     case Band::m6:
         if (f < 50100)
             return SpotMode::cw;
         return (f >= 50300 && f < 50500) ? SpotMode::digital : SpotMode::ssb;
-    case Band::m4: return f < 70100 ? SpotMode::cw : SpotMode::ssb;
-    case Band::m2: return plan(144100, 144150);
+    case Band::m4:
+        return f < 70100 ? SpotMode::cw : SpotMode::ssb;
+    case Band::m2:
+        return plan(144100, 144150);
     }
     return std::nullopt;
 }

@@ -9,10 +9,7 @@ namespace {
 
 // Blanks are spaces, tabs and the other Unicode space separators; line
 // breaks deliberately stay, so "JO65\n" is no locator.
-bool isBlank(QChar c)
-{
-    return c == u'\t' || c.category() == QChar::Separator_Space;
-}
+bool isBlank(QChar c) { return c == u'\t' || c.category() == QChar::Separator_Space; }
 
 QStringView trimmedBlanks(QStringView text)
 {
@@ -24,13 +21,13 @@ QStringView trimmedBlanks(QStringView text)
 }
 
 struct PairRule {
-    char first; // '0' or 'A'
-    int count; // values 0 … count − 1
+    char first;     // '0' or 'A'
+    int count;      // values 0 … count − 1
     double divisor; // of the previous pair's steps
 };
 
 constexpr PairRule pairRules[] = {
-    { 'A', 18, 1 }, // field, steps 20° and 10°
+    { 'A', 18, 1 },  // field, steps 20° and 10°
     { '0', 10, 10 }, // square
     { 'A', 24, 24 }, // subsquare
     { '0', 10, 10 }, // extended square

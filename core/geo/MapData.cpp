@@ -33,10 +33,7 @@ std::optional<int> integerFromJson(const QJsonValue& value)
     return static_cast<int>(*number);
 }
 
-std::optional<Ring> ringFromJson(const QJsonValue& value)
-{
-    return JsonList::fromJson<double>(value, numberFromJson);
-}
+std::optional<Ring> ringFromJson(const QJsonValue& value) { return JsonList::fromJson<double>(value, numberFromJson); }
 
 std::optional<QList<Ring>> ringsFromJson(const QJsonValue& value)
 {
@@ -85,10 +82,7 @@ std::optional<QList<CountryShape>> decodeCountries(const QByteArray& json)
     return JsonList::decode<CountryShape>(json, JsonList::object<CountryShape>);
 }
 
-std::optional<QList<Lake>> decodeLakes(const QByteArray& json)
-{
-    return JsonList::decode<Lake>(json, ringsFromJson);
-}
+std::optional<QList<Lake>> decodeLakes(const QByteArray& json) { return JsonList::decode<Lake>(json, ringsFromJson); }
 
 std::optional<QList<PrefixEntity>> decodePrefixes(const QByteArray& json)
 {
@@ -123,8 +117,10 @@ PrefixEntity PrefixEntity::cell(const GeoCoordinate& at, const QList<PrefixEntit
     const double latitude = std::isnan(at.latitude) ? 0.0 : at.latitude;
     const double longitude = std::isnan(at.longitude) ? 0.0 : at.longitude;
     // Clamping the doubles first keeps infinities out of the integer casts.
-    const int centreLat = static_cast<int>(std::clamp(89.0 - 2.0 * roundHalfAway((89.0 - latitude) * 0.5), -89.0, 89.0));
-    const int centreLon = static_cast<int>(std::clamp(2.0 * roundHalfAway((longitude + 179.0) * 0.5) - 179.0, -179.0, 179.0));
+    const int centreLat
+        = static_cast<int>(std::clamp(89.0 - 2.0 * roundHalfAway((89.0 - latitude) * 0.5), -89.0, 89.0));
+    const int centreLon
+        = static_cast<int>(std::clamp(2.0 * roundHalfAway((longitude + 179.0) * 0.5) - 179.0, -179.0, 179.0));
     const GeoCoordinate centre { double(centreLat), double(centreLon) };
 
     const PrefixEntity* nearest = nullptr;

@@ -21,8 +21,8 @@ using Lake = QList<Ring>;
 
 // A country's outline and the political colour group it is drawn in.
 struct CountryShape {
-    int c = 0;          // colour group
-    QList<Polygon> p;   // outline parts
+    int c = 0;        // colour group
+    QList<Polygon> p; // outline parts
 
     int colorGroup() const { return c; }
     const QList<Polygon>& polygons() const { return p; }

@@ -7,10 +7,7 @@ namespace SolarCalculator {
 
 namespace {
 
-double secondsSinceEpoch(const QDateTime& instant)
-{
-    return double(instant.toMSecsSinceEpoch()) / 1000.0;
-}
+double secondsSinceEpoch(const QDateTime& instant) { return double(instant.toMSecsSinceEpoch()) / 1000.0; }
 
 // Whole milliseconds; a non-finite time (from a NaN place) gives an invalid
 // instant rather than undefined behaviour.
@@ -61,7 +58,8 @@ std::optional<double> hourAngle(double t, double latitude, double altitude)
 {
     const double delta = radians(positionAt(t).declination);
     const double phi = radians(latitude);
-    const double c = (std::sin(radians(altitude)) - std::sin(delta) * std::sin(phi)) / (std::cos(delta) * std::cos(phi));
+    const double c
+        = (std::sin(radians(altitude)) - std::sin(delta) * std::sin(phi)) / (std::cos(delta) * std::cos(phi));
     if (c > 1)
         return std::nullopt;
     if (c < -1)
@@ -80,10 +78,7 @@ std::optional<double> SunTimes::dayLength() const
     return double(sunrise->msecsTo(*sunset)) / 1000.0;
 }
 
-SunPosition position(const QDateTime& instant)
-{
-    return positionAt(secondsSinceEpoch(instant));
-}
+SunPosition position(const QDateTime& instant) { return positionAt(secondsSinceEpoch(instant)); }
 
 double elevation(const GeoCoordinate& place, const GeoCoordinate& subsolarPoint)
 {

@@ -17,8 +17,8 @@ namespace SolarCalculator {
 inline constexpr double sunriseAltitude = -0.833;
 
 struct SunPosition {
-    double declination = 0; // degrees
-    double equationOfTime = 0; // minutes, apparent minus mean solar time
+    double declination = 0;      // degrees
+    double equationOfTime = 0;   // minutes, apparent minus mean solar time
     GeoCoordinate subsolarPoint; // latitude equals the declination
 
     friend bool operator==(const SunPosition&, const SunPosition&) = default;
@@ -28,7 +28,7 @@ enum class DayKind { normal, polarDay, polarNight };
 
 struct SunTimes {
     std::optional<QDateTime> sunrise; // absent on a polar day or night
-    std::optional<QDateTime> sunset; // absent on a polar day or night
+    std::optional<QDateTime> sunset;  // absent on a polar day or night
     QDateTime solarNoon;
     DayKind kind = DayKind::normal;
 

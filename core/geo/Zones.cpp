@@ -6,20 +6,11 @@
 #include <algorithm>
 #include <limits>
 
-QString rawValue(ZoneKind kind)
-{
-    return kind == ZoneKind::cq ? QStringLiteral("cq") : QStringLiteral("itu");
-}
+QString rawValue(ZoneKind kind) { return kind == ZoneKind::cq ? QStringLiteral("cq") : QStringLiteral("itu"); }
 
-std::optional<ZoneKind> zoneKindFromRaw(QStringView raw)
-{
-    return findRaw(allZoneKinds, raw);
-}
+std::optional<ZoneKind> zoneKindFromRaw(QStringView raw) { return findRaw(allZoneKinds, raw); }
 
-QString title(ZoneKind kind)
-{
-    return kind == ZoneKind::cq ? QStringLiteral("CQ") : QStringLiteral("ITU");
-}
+QString title(ZoneKind kind) { return kind == ZoneKind::cq ? QStringLiteral("CQ") : QStringLiteral("ITU"); }
 
 namespace {
 
@@ -92,8 +83,8 @@ ZoneIndex::ZoneIndex(QList<RadioZone> zones)
                 box.maxY = std::max(box.maxY, ring[k + 1]);
             }
             boxes.append(box);
-            all = { std::min(all.minX, box.minX), std::max(all.maxX, box.maxX),
-                    std::min(all.minY, box.minY), std::max(all.maxY, box.maxY) };
+            all = { std::min(all.minX, box.minX), std::max(all.maxX, box.maxX), std::min(all.minY, box.minY),
+                    std::max(all.maxY, box.maxY) };
         }
         m_boxes.append(boxes);
         m_zoneBoxes.append(all);
@@ -165,14 +156,8 @@ const ZoneIndex& index(ZoneKind kind)
 
 } // namespace
 
-const QList<RadioZone>& zones(ZoneKind kind)
-{
-    return index(kind).zones();
-}
+const QList<RadioZone>& zones(ZoneKind kind) { return index(kind).zones(); }
 
-std::optional<RadioZone> zone(ZoneKind kind, const GeoCoordinate& at)
-{
-    return index(kind).zone(at);
-}
+std::optional<RadioZone> zone(ZoneKind kind, const GeoCoordinate& at) { return index(kind).zone(at); }
 
 } // namespace Zones

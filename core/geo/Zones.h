@@ -26,7 +26,7 @@ struct RadioZone {
     QString name;
     double labelLat = 0; // where the zone number is drawn
     double labelLon = 0;
-    QList<Ring> rings;   // longitudes may run past ±180 for zones across the date line
+    QList<Ring> rings; // longitudes may run past ±180 for zones across the date line
 
     int id() const { return number; }
     GeoCoordinate labelCoordinate() const { return { labelLat, labelLon }; }

@@ -45,8 +45,8 @@ enum class PredictionMode { cw, ssb, ft8 };
 
 namespace PredictionModes {
 
-inline constexpr std::array<PredictionMode, 3> allCases = { PredictionMode::cw, PredictionMode::ssb,
-                                                            PredictionMode::ft8 };
+inline constexpr std::array<PredictionMode, 3> allCases
+    = { PredictionMode::cw, PredictionMode::ssb, PredictionMode::ft8 };
 
 std::optional<PredictionMode> fromRaw(QStringView raw);
 
@@ -70,7 +70,10 @@ enum class NoiseEnvironment { quietRural, rural, residential, city };
 namespace NoiseEnvironments {
 
 inline constexpr std::array<NoiseEnvironment, 4> allCases = {
-    NoiseEnvironment::quietRural, NoiseEnvironment::rural, NoiseEnvironment::residential, NoiseEnvironment::city,
+    NoiseEnvironment::quietRural,
+    NoiseEnvironment::rural,
+    NoiseEnvironment::residential,
+    NoiseEnvironment::city,
 };
 
 std::optional<NoiseEnvironment> fromRaw(QStringView raw);

@@ -1,7 +1,7 @@
 #include "prediction/PropagationPredictor.h"
 
-#include "spaceweather/MUFField.h"
 #include "geo/SolarCalculator.h"
+#include "spaceweather/MUFField.h"
 
 #include <algorithm>
 #include <cmath>
@@ -22,10 +22,7 @@ constexpr double thermalNoiseDBW = -204.0;
 constexpr double powerFloorW = 0.1;
 
 // Standard normal distribution function.
-double phi(double x)
-{
-    return 0.5 * std::erfc(-x / std::numbers::sqrt2);
-}
+double phi(double x) { return 0.5 * std::erfc(-x / std::numbers::sqrt2); }
 
 double initialBearing(const GeoCoordinate& from, const GeoCoordinate& to, bool longPath)
 {
@@ -147,13 +144,12 @@ private:
 
 // The conditions of a short path at the field's time, with its MUF and
 // sunspot number.
-PropagationPredictor::PathConditions fieldConditions(const PropagationPredictor::Geometry& g,
-                                                     const GeoCoordinate& from, const GeoCoordinate& to,
-                                                     const MUFField& field, double kp)
+PropagationPredictor::PathConditions fieldConditions(const PropagationPredictor::Geometry& g, const GeoCoordinate& from,
+                                                     const GeoCoordinate& to, const MUFField& field, double kp)
 {
     return PropagationPredictor::conditions(
-        g, from, to, [&field](const GeoCoordinate& p) { return field.muf(p); }, field.subsolar(),
-        field.sunspotNumber(), kp, false);
+        g, from, to, [&field](const GeoCoordinate& p) { return field.muf(p); }, field.subsolar(), field.sunspotNumber(),
+        kp, false);
 }
 
 } // namespace
@@ -169,7 +165,7 @@ struct PropagationPredictor::PathTerms {
     double fixedLossDB = 0;      // 2 dB per extra hop plus 8 dB
     double takeOffAngle = 0;
     double powerDBW = 0;
-    double nightWeight = 0;      // 0 by day, 1 by night at the receiver
+    double nightWeight = 0; // 0 by day, 1 by night at the receiver
 };
 
 std::optional<double> PropagationPredictor::mhz(Band band)
@@ -293,7 +289,7 @@ double PropagationPredictor::reliability(double f, const PathTerms& t) const
     const double manMade = manMadeNoiseC(setup.noise) - manMadeNoiseD(setup.noise) * logF;
     const double atmospheric = t.nightWeight * (75.0 - 30.0 * logF) + (1.0 - t.nightWeight) * (50.0 - 30.0 * logF);
     const double noise = 10.0 * std::log10(std::pow(10.0, manMade / 10.0) + std::pow(10.0, atmospheric / 10.0))
-                         + thermalNoiseDBW + 10.0 * std::log10(bandwidthHz(setup.mode));
+        + thermalNoiseDBW + 10.0 * std::log10(bandwidthHz(setup.mode));
 
     const double margin = t.powerDBW + gain + otherStationGainDBi - loss - noise - requiredSNR(setup.mode);
     const double result = pMUF * phi(margin / marginSpreadDB);

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "prediction/StationAntennas.h"
 #include "geo/GeoMath.h"
 #include "prediction/PredictionSettings.h"
+#include "prediction/StationAntennas.h"
 
 #include <QDateTime>
 #include <QList>
@@ -22,7 +22,10 @@ struct StationSetup {
     NoiseEnvironment noise;
 
     StationSetup(double powerW, StationAntennas antennas, PredictionMode mode, NoiseEnvironment noise)
-        : powerW(powerW), antennas(std::move(antennas)), mode(mode), noise(noise)
+        : powerW(powerW)
+        , antennas(std::move(antennas))
+        , mode(mode)
+        , noise(noise)
     {
     }
 
@@ -46,7 +49,8 @@ struct PropagationPredictor {
     double otherStationGainDBi = 3.0; // assumed at the far station
 
     explicit PropagationPredictor(StationSetup setup, double otherStationGainDBi = 3.0)
-        : setup(std::move(setup)), otherStationGainDBi(otherStationGainDBi)
+        : setup(std::move(setup))
+        , otherStationGainDBi(otherStationGainDBi)
     {
     }
 
@@ -64,7 +68,7 @@ struct PropagationPredictor {
         // The sun factor at both D-layer crossings of every hop, hop by
         // hop, the upward crossing first.
         QList<double> dLayerCrossings;
-        double auroralExposure = 0; // summed auroral-zone weight of all crossings
+        double auroralExposure = 0;      // summed auroral-zone weight of all crossings
         double receiverSunElevation = 0; // degrees, at the far end
         double sunspotNumber = 0;
         double kp = 0;
@@ -110,8 +114,8 @@ struct PropagationPredictor {
 
     // One row per UTC hour of the UTC day that holds `date`, each for the
     // middle of its hour, with the field projected to that time.
-    DayChart dayChart(const GeoCoordinate& from, const GeoCoordinate& to, const MUFField& field,
-                      const QDateTime& date, double kp) const;
+    DayChart dayChart(const GeoCoordinate& from, const GeoCoordinate& to, const MUFField& field, const QDateTime& date,
+                      double kp) const;
 
 private:
     struct PathTerms;

@@ -34,15 +34,9 @@ Complex operator/(Complex a, Complex b)
 }
 double magnitude(Complex a) { return std::hypot(a.re, a.im); }
 
-quint64 bitsOf(double value)
-{
-    return std::bit_cast<quint64>(value == 0.0 ? 0.0 : value);
-}
+quint64 bitsOf(double value) { return std::bit_cast<quint64>(value == 0.0 ? 0.0 : value); }
 
-QString keyOf(Band band)
-{
-    return QString::number(rawValue(band));
-}
+QString keyOf(Band band) { return QString::number(rawValue(band)); }
 
 } // namespace
 
@@ -125,20 +119,11 @@ StationAntennas::StationAntennas(const BandAntenna& everyBand)
         m_table.insert(entry.band, everyBand);
 }
 
-bool StationAntennas::isPredicted(Band band)
-{
-    return band != Band::m6;
-}
+bool StationAntennas::isPredicted(Band band) { return band != Band::m6; }
 
-BandAntenna StationAntennas::operator[](Band band) const
-{
-    return m_table.value(band, BandAntenna {});
-}
+BandAntenna StationAntennas::operator[](Band band) const { return m_table.value(band, BandAntenna {}); }
 
-void StationAntennas::set(Band band, const BandAntenna& antenna)
-{
-    m_table.insert(band, antenna);
-}
+void StationAntennas::set(Band band, const BandAntenna& antenna) { m_table.insert(band, antenna); }
 
 StationAntennas::Choice StationAntennas::antenna(double mhz) const
 {
@@ -166,10 +151,7 @@ double StationAntennas::takeOffAngle(double hopKm)
     return angle < 1.0 ? 1.0 : angle;
 }
 
-StationAntennas StationAntennas::copyingFirstRowToAll() const
-{
-    return StationAntennas((*this)[Band::m160]);
-}
+StationAntennas StationAntennas::copyingFirstRowToAll() const { return StationAntennas((*this)[Band::m160]); }
 
 QString StationAntennas::encoded() const
 {

@@ -113,7 +113,4 @@ private:
     QHash<Band, BandAntenna> m_table;
 };
 
-inline size_t qHash(const StationAntennas& antennas, size_t seed = 0) noexcept
-{
-    return antennas.hash(seed);
-}
+inline size_t qHash(const StationAntennas& antennas, size_t seed = 0) noexcept { return antennas.hash(seed); }

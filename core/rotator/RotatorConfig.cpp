@@ -26,15 +26,9 @@ bool read(const QJsonObject& o, const char* key, T& field, Convert convert)
     return value.has_value();
 }
 
-std::optional<QString> text(const QJsonValue& v)
-{
-    return v.isString() ? std::optional(v.toString()) : std::nullopt;
-}
+std::optional<QString> text(const QJsonValue& v) { return v.isString() ? std::optional(v.toString()) : std::nullopt; }
 
-std::optional<bool> flag(const QJsonValue& v)
-{
-    return v.isBool() ? std::optional(v.toBool()) : std::nullopt;
-}
+std::optional<bool> flag(const QJsonValue& v) { return v.isBool() ? std::optional(v.toBool()) : std::nullopt; }
 
 std::optional<double> finiteNumber(const QJsonValue& v)
 {
@@ -79,10 +73,7 @@ std::optional<RotatorProtocol> protocol(const QJsonValue& v)
 
 // JSON has no infinity or NaN; such a value is written as null and so reads
 // back as the field's default, instead of failing the whole list.
-QJsonValue number(double value)
-{
-    return std::isfinite(value) ? QJsonValue(value) : QJsonValue(QJsonValue::Null);
-}
+QJsonValue number(double value) { return std::isfinite(value) ? QJsonValue(value) : QJsonValue(QJsonValue::Null); }
 
 } // namespace
 
@@ -103,18 +94,11 @@ std::optional<RotatorConfig> RotatorConfig::fromJson(const QJsonValue& value)
         return std::nullopt;
     const QJsonObject o = value.toObject();
     RotatorConfig c;
-    const bool ok = read(o, "id", c.id, uuid)
-        && read(o, "name", c.name, text)
-        && read(o, "proto", c.proto, protocol)
-        && read(o, "port", c.port, text)
-        && read(o, "baud", c.baud, whole)
-        && read(o, "host", c.host, text)
-        && read(o, "tcpPort", c.tcpPort, whole)
-        && read(o, "beamWidth", c.beamWidth, finiteNumber)
-        && read(o, "range", c.range, whole)
-        && read(o, "offset", c.offset, finiteNumber)
-        && read(o, "color", c.color, text)
-        && read(o, "showLongPath", c.showLongPath, flag)
+    const bool ok = read(o, "id", c.id, uuid) && read(o, "name", c.name, text) && read(o, "proto", c.proto, protocol)
+        && read(o, "port", c.port, text) && read(o, "baud", c.baud, whole) && read(o, "host", c.host, text)
+        && read(o, "tcpPort", c.tcpPort, whole) && read(o, "beamWidth", c.beamWidth, finiteNumber)
+        && read(o, "range", c.range, whole) && read(o, "offset", c.offset, finiteNumber)
+        && read(o, "color", c.color, text) && read(o, "showLongPath", c.showLongPath, flag)
         && read(o, "softStart", c.softStart, flag);
     if (!ok)
         return std::nullopt;

@@ -24,14 +24,14 @@ struct RotatorConfig {
     QUuid id = QUuid::createUuid();
     QString name = QStringLiteral("Rotator");
     RotatorProtocol proto = RotatorProtocol::gs232b;
-    QString port;                                   // serial device path; empty: not chosen yet
+    QString port; // serial device path; empty: not chosen yet
     int baud = 9600;
-    QString host = QStringLiteral("localhost");     // rotctld only
+    QString host = QStringLiteral("localhost"); // rotctld only
     int tcpPort = 4533;
-    double beamWidth = 60.0;                        // degrees, the wedge on the map
-    int range = 360;                                // 450: a rotator with overlap
-    double offset = 0.0;                            // degrees added to every reading
-    QString color = QStringLiteral("#FFD24AFF");    // "#RRGGBBAA"
+    double beamWidth = 60.0;                     // degrees, the wedge on the map
+    int range = 360;                             // 450: a rotator with overlap
+    double offset = 0.0;                         // degrees added to every reading
+    QString color = QStringLiteral("#FFD24AFF"); // "#RRGGBBAA"
     bool showLongPath = false;
     bool softStart = true;
 

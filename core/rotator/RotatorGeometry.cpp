@@ -10,10 +10,7 @@ RotatorGeometry::RotatorGeometry(int range, double offset)
 {
 }
 
-double RotatorGeometry::heading(double raw) const
-{
-    return wrap360(raw + m_offset);
-}
+double RotatorGeometry::heading(double raw) const { return wrap360(raw + m_offset); }
 
 int RotatorGeometry::target(double heading, std::optional<double> currentRaw) const
 {

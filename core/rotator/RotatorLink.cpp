@@ -22,10 +22,7 @@ qint64 millisecondsLeft(Clock::time_point deadline)
     return std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
 }
 
-int pollMilliseconds(qint64 ms)
-{
-    return int(std::clamp<qint64>(ms, 0, std::numeric_limits<int>::max()));
-}
+int pollMilliseconds(qint64 ms) { return int(std::clamp<qint64>(ms, 0, std::numeric_limits<int>::max())); }
 
 } // namespace
 
@@ -44,7 +41,7 @@ QString RotatorLinkError::message() const
         return text;
     case Kind::NotUnderstood:
         return QStringLiteral("The controller's answer \"") + text
-            + QStringLiteral("\" doesn't fit this protocol. Check the protocol and the serial port.");
+                              + QStringLiteral("\" doesn't fit this protocol. Check the protocol and the serial port.");
     case Kind::NoAnswer:
         return QStringLiteral("The rotator controller doesn't answer");
     case Kind::Closed:
@@ -60,10 +57,7 @@ FDLink::FDLink(int fd, double writeTimeout, bool isSocket)
 {
 }
 
-FDLink::~FDLink()
-{
-    close();
-}
+FDLink::~FDLink() { close(); }
 
 void FDLink::close()
 {

@@ -26,9 +26,9 @@ std::optional<double> parseGs232(QStringView line)
 {
     // Unicode properties so that \d and \s mean what they mean in ICU.
     static const QRegularExpression azimuth(QStringLiteral("AZ=\\s*(\\d{1,3})"),
-                                            QRegularExpression::UseUnicodePropertiesOption);
+                                                           QRegularExpression::UseUnicodePropertiesOption);
     static const QRegularExpression plus(QStringLiteral("\\+0?(\\d{3,4})"),
-                                         QRegularExpression::UseUnicodePropertiesOption);
+                                                        QRegularExpression::UseUnicodePropertiesOption);
 
     if (const auto m = azimuth.match(line); m.hasMatch())
         return StrictNumber::parseDouble(digitsOf(m.capturedView(0)));
@@ -64,20 +64,21 @@ std::optional<double> parseRotctld(QStringView line)
 
 namespace RotatorProtocols {
 
-std::optional<RotatorProtocol> fromRaw(QStringView raw)
-{
-    return findRaw(allCases, raw);
-}
+std::optional<RotatorProtocol> fromRaw(QStringView raw) { return findRaw(allCases, raw); }
 
 } // namespace RotatorProtocols
 
 QString rawValue(RotatorProtocol proto)
 {
     switch (proto) {
-    case RotatorProtocol::gs232a: return QStringLiteral("gs232a");
-    case RotatorProtocol::gs232b: return QStringLiteral("gs232b");
-    case RotatorProtocol::prosistel: return QStringLiteral("prosistel");
-    case RotatorProtocol::rotctld: return QStringLiteral("rotctld");
+    case RotatorProtocol::gs232a:
+        return QStringLiteral("gs232a");
+    case RotatorProtocol::gs232b:
+        return QStringLiteral("gs232b");
+    case RotatorProtocol::prosistel:
+        return QStringLiteral("prosistel");
+    case RotatorProtocol::rotctld:
+        return QStringLiteral("rotctld");
     }
     return {};
 }
@@ -85,41 +86,37 @@ QString rawValue(RotatorProtocol proto)
 QString title(RotatorProtocol proto)
 {
     switch (proto) {
-    case RotatorProtocol::gs232a: return QStringLiteral("Yaesu GS-232A");
-    case RotatorProtocol::gs232b: return QStringLiteral("Yaesu GS-232B");
-    case RotatorProtocol::prosistel: return QStringLiteral("Prosistel");
-    case RotatorProtocol::rotctld: return QStringLiteral("Hamlib rotctld (network)");
+    case RotatorProtocol::gs232a:
+        return QStringLiteral("Yaesu GS-232A");
+    case RotatorProtocol::gs232b:
+        return QStringLiteral("Yaesu GS-232B");
+    case RotatorProtocol::prosistel:
+        return QStringLiteral("Prosistel");
+    case RotatorProtocol::rotctld:
+        return QStringLiteral("Hamlib rotctld (network)");
     }
     return {};
 }
 
-bool usesNetwork(RotatorProtocol proto)
-{
-    return proto == RotatorProtocol::rotctld;
-}
+bool usesNetwork(RotatorProtocol proto) { return proto == RotatorProtocol::rotctld; }
 
-quint8 terminator(RotatorProtocol proto)
-{
-    return proto == RotatorProtocol::rotctld ? 10 : 13;
-}
+quint8 terminator(RotatorProtocol proto) { return proto == RotatorProtocol::rotctld ? 10 : 13; }
 
-bool isGS232(RotatorProtocol proto)
-{
-    return proto == RotatorProtocol::gs232a || proto == RotatorProtocol::gs232b;
-}
+bool isGS232(RotatorProtocol proto) { return proto == RotatorProtocol::gs232a || proto == RotatorProtocol::gs232b; }
 
-bool supportsSpeed(RotatorProtocol proto)
-{
-    return isGS232(proto);
-}
+bool supportsSpeed(RotatorProtocol proto) { return isGS232(proto); }
 
 QByteArray positionQuery(RotatorProtocol proto)
 {
     switch (proto) {
     case RotatorProtocol::gs232a:
-    case RotatorProtocol::gs232b: return QByteArrayLiteral("C\r");
-    case RotatorProtocol::prosistel: return QByteArrayLiteral("\x02" "A?\r");
-    case RotatorProtocol::rotctld: return QByteArrayLiteral("p\n");
+    case RotatorProtocol::gs232b:
+        return QByteArrayLiteral("C\r");
+    case RotatorProtocol::prosistel:
+        return QByteArrayLiteral("\x02"
+                                 "A?\r");
+    case RotatorProtocol::rotctld:
+        return QByteArrayLiteral("p\n");
     }
     return {};
 }
@@ -136,9 +133,11 @@ QByteArray moveCommand(RotatorProtocol proto, int azimuth)
             padded.prepend('-');
         return "M" + padded + "\r";
     }
-    case RotatorProtocol::prosistel: return QByteArray(1, stx) + "AG" + n + "\r";
+    case RotatorProtocol::prosistel:
+        return QByteArray(1, stx) + "AG" + n + "\r";
     // rotctld takes azimuth and elevation; these rotators have no elevation.
-    case RotatorProtocol::rotctld: return "P " + n + " 0\n";
+    case RotatorProtocol::rotctld:
+        return "P " + n + " 0\n";
     }
     return {};
 }
@@ -147,10 +146,14 @@ QByteArray stopCommand(RotatorProtocol proto)
 {
     switch (proto) {
     case RotatorProtocol::gs232a:
-    case RotatorProtocol::gs232b: return QByteArrayLiteral("S\r");
+    case RotatorProtocol::gs232b:
+        return QByteArrayLiteral("S\r");
     // Prosistel controllers stop on a move to the reserved azimuth 997.
-    case RotatorProtocol::prosistel: return QByteArrayLiteral("\x02" "AG997\r");
-    case RotatorProtocol::rotctld: return QByteArrayLiteral("S\n");
+    case RotatorProtocol::prosistel:
+        return QByteArrayLiteral("\x02"
+                                 "AG997\r");
+    case RotatorProtocol::rotctld:
+        return QByteArrayLiteral("S\n");
     }
     return {};
 }
@@ -170,9 +173,12 @@ std::optional<double> parsePosition(RotatorProtocol proto, QStringView line)
     const QStringView text = QStringView(cleaned).trimmed();
     switch (proto) {
     case RotatorProtocol::gs232a:
-    case RotatorProtocol::gs232b: return parseGs232(text);
-    case RotatorProtocol::prosistel: return parseProsistel(text);
-    case RotatorProtocol::rotctld: return parseRotctld(text);
+    case RotatorProtocol::gs232b:
+        return parseGs232(text);
+    case RotatorProtocol::prosistel:
+        return parseProsistel(text);
+    case RotatorProtocol::rotctld:
+        return parseRotctld(text);
     }
     return std::nullopt;
 }
@@ -184,7 +190,7 @@ std::optional<double> parseUnterminated(RotatorProtocol proto, QStringView text)
     // Only complete answers count: "AZ=12" may still be waiting for its last
     // digit, so three digits (or a sign and four) are required here.
     static const QRegularExpression answer(QStringLiteral("AZ=\\s*\\d{3}|\\+\\d{4}"),
-                                           QRegularExpression::UseUnicodePropertiesOption);
+                                                          QRegularExpression::UseUnicodePropertiesOption);
     QStringView last;
     auto it = answer.globalMatch(text);
     while (it.hasNext())

@@ -18,7 +18,9 @@ enum class RotatorProtocol { gs232a, gs232b, prosistel, rotctld };
 namespace RotatorProtocols {
 
 inline constexpr std::array<RotatorProtocol, 4> allCases = {
-    RotatorProtocol::gs232a, RotatorProtocol::gs232b, RotatorProtocol::prosistel,
+    RotatorProtocol::gs232a,
+    RotatorProtocol::gs232b,
+    RotatorProtocol::prosistel,
     RotatorProtocol::rotctld,
 };
 

@@ -39,10 +39,7 @@ RotatorSession::RotatorSession(RotatorProtocol proto, std::unique_ptr<RotatorLin
 {
 }
 
-void RotatorSession::close()
-{
-    m_link->close();
-}
+void RotatorSession::close() { m_link->close(); }
 
 RotatorLinkResult<double> RotatorSession::readPosition(double timeout)
 {
@@ -122,15 +119,9 @@ RotatorLinkResult<void> RotatorSession::command(const QByteArray& text)
     return {};
 }
 
-RotatorLinkResult<void> RotatorSession::moveTo(int azimuth)
-{
-    return command(moveCommand(m_proto, azimuth));
-}
+RotatorLinkResult<void> RotatorSession::moveTo(int azimuth) { return command(moveCommand(m_proto, azimuth)); }
 
-RotatorLinkResult<void> RotatorSession::stop()
-{
-    return command(stopCommand(m_proto));
-}
+RotatorLinkResult<void> RotatorSession::stop() { return command(stopCommand(m_proto)); }
 
 RotatorLinkResult<void> RotatorSession::setSpeed(int level)
 {

@@ -62,6 +62,6 @@ RotatorLinkResult<std::unique_ptr<TCPLink>> TCPLink::connect(const QString& host
 
     if (connected < 0)
         return std::unexpected(RotatorLinkError::open(QStringLiteral("Can't connect to rotctld at ") + host
-                                                      + QStringLiteral(":") + QString::number(port)));
+                                                                     + QStringLiteral(":") + QString::number(port)));
     return std::unique_ptr<TCPLink>(new TCPLink(connected, timeout));
 }

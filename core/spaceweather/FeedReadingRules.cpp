@@ -14,10 +14,7 @@ namespace SWPCParser {
 
 namespace {
 
-bool isDigit(QChar c)
-{
-    return c >= u'0' && c <= u'9';
-}
+bool isDigit(QChar c) { return c >= u'0' && c <= u'9'; }
 
 // `count` digits at `pos`, or -1.
 int digitsAt(QStringView s, qsizetype pos, int count)

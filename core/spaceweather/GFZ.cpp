@@ -17,10 +17,7 @@ QString rawValue(IndexSource source)
     return {};
 }
 
-std::optional<IndexSource> indexSourceFromRaw(QStringView text)
-{
-    return findRaw(allIndexSources, text);
-}
+std::optional<IndexSource> indexSourceFromRaw(QStringView text) { return findRaw(allIndexSources, text); }
 
 namespace GFZ {
 
@@ -45,10 +42,7 @@ std::optional<Index> indexFromRaw(QStringView text)
     return findRaw(allIndices, text);
 }
 
-QString base()
-{
-    return QString::fromLatin1(Endpoints::gfzBase) + QStringLiteral("/app/json/");
-}
+QString base() { return QString::fromLatin1(Endpoints::gfzBase) + QStringLiteral("/app/json/"); }
 
 QUrl url(Index index, int days, const QDateTime& now)
 {
@@ -58,8 +52,9 @@ QUrl url(Index index, int days, const QDateTime& now)
         return whole.toString(Qt::ISODate);
     };
     const QDateTime start = now.addSecs(-qint64(days) * 86400);
-    return QUrl(base() + QStringLiteral("?start=") + stamp(start) + QStringLiteral("&end=") + stamp(now)
-                + QStringLiteral("&index=") + rawValue(index));
+    return QUrl(base()
+                + QStringLiteral("?start=") + stamp(start)
+                                 + QStringLiteral("&end=") + stamp(now) + QStringLiteral("&index=") + rawValue(index));
 }
 
 SWPCParser::Result<Value> latest(const QByteArray& data, Index index)

@@ -16,10 +16,10 @@
 
 // One ionosonde station's latest reading.
 struct IonosondeReading {
-    QString code;              // also the reading's id
+    QString code; // also the reading's id
     QString name;
-    GeoCoordinate coordinate;  // longitude in -180...180 after parsing
-    double mufd = 0;           // measured MUF in MHz, above 0 after parsing
+    GeoCoordinate coordinate; // longitude in -180...180 after parsing
+    double mufd = 0;          // measured MUF in MHz, above 0 after parsing
     std::optional<double> fof2;
     std::optional<double> confidence; // the service's score, 0...100
     std::optional<QDateTime> time;
@@ -34,10 +34,7 @@ struct IonosondeReading {
     }
 };
 
-inline size_t qHash(const IonosondeReading& reading, size_t seed = 0)
-{
-    return qHash(reading.code, seed);
-}
+inline size_t qHash(const IonosondeReading& reading, size_t seed = 0) { return qHash(reading.code, seed); }
 
 // The Zelq ionosonde service's station feed and what is computed from it.
 namespace Zelq {
@@ -77,8 +74,8 @@ inline double stationWeight(double distanceKm, double quality)
 }
 
 struct Estimate {
-    double muf = 0;           // weighted mean mufd of the stations within reach, MHz
-    double confidence = 0;    // 0...1, falls with the distance to the nearest station
+    double muf = 0;        // weighted mean mufd of the stations within reach, MHz
+    double confidence = 0; // 0...1, falls with the distance to the nearest station
     int stationsUsed = 0;
     IonosondeReading nearest; // nearest of all readings
     double nearestDistanceKm = 0;

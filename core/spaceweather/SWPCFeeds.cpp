@@ -12,10 +12,7 @@ namespace SWPCEndpoint {
 
 namespace {
 
-QUrl product(const char* path)
-{
-    return QUrl(base().toString() + u'/' + QString::fromLatin1(path));
-}
+QUrl product(const char* path) { return QUrl(base().toString() + u'/' + QString::fromLatin1(path)); }
 
 } // namespace
 
@@ -25,11 +22,11 @@ const QUrl& base()
     return url;
 }
 
-#define SWPC_PRODUCT(name, path)             \
-    const QUrl& name()                       \
-    {                                        \
-        static const QUrl url = product(path); \
-        return url;                          \
+#define SWPC_PRODUCT(name, path)                                                                                       \
+    const QUrl& name()                                                                                                 \
+    {                                                                                                                  \
+        static const QUrl url = product(path);                                                                         \
+        return url;                                                                                                    \
     }
 
 SWPC_PRODUCT(ovationAurora, "json/ovation_aurora_latest.json")
@@ -55,10 +52,7 @@ std::unexpected<ParseError> refuse(const char* label)
     return std::unexpected(ParseError::unexpectedFormat(QString::fromLatin1(label)));
 }
 
-QJsonValue member(const QJsonObject& object, const char* key)
-{
-    return object.value(QLatin1StringView(key));
-}
+QJsonValue member(const QJsonObject& object, const char* key) { return object.value(QLatin1StringView(key)); }
 
 // The member under the first of `keys` the object has, whatever its value;
 // absent when it has none of them.

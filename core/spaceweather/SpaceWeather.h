@@ -1,7 +1,7 @@
 #pragma once
 
-#include "spaceweather/GFZ.h"
 #include "geo/GeoMath.h"
+#include "spaceweather/GFZ.h"
 #include "spaceweather/Ionosonde.h"
 
 #include <QDateTime>
@@ -61,7 +61,7 @@ struct SpaceWeatherSnapshot {
     QList<IonosondeReading> ionosondes;
     std::optional<QDateTime> ionosondesFetchedAt;
     std::optional<QDateTime> fetchedAt;
-    QStringList errors; // labels of the feeds that failed in this fetch
+    QStringList errors;                // labels of the feeds that failed in this fetch
     std::optional<double> aIndexValue; // A given directly by the index source
     IndexSource indexSource = IndexSource::noaa;
 

@@ -92,10 +92,7 @@ void LogFile::write(const QString& message, const QDateTime& date)
     async([this, bytes = std::move(bytes)] { append(bytes); });
 }
 
-void LogFile::writeNow(const QString& message, const QDateTime& date)
-{
-    append(line(message, date).toUtf8());
-}
+void LogFile::writeNow(const QString& message, const QDateTime& date) { append(line(message, date).toUtf8()); }
 
 void LogFile::flush()
 {
@@ -113,15 +110,9 @@ void LogFile::flush()
     doneSignal.wait(lock, [&] { return done; });
 }
 
-void LogFile::async(std::function<void()> job)
-{
-    m_queue->submit(std::move(job));
-}
+void LogFile::async(std::function<void()> job) { m_queue->submit(std::move(job)); }
 
-bool LogFile::isOnQueue() const
-{
-    return std::this_thread::get_id() == m_queue->worker.get_id();
-}
+bool LogFile::isOnQueue() const { return std::this_thread::get_id() == m_queue->worker.get_id(); }
 
 void LogFile::setRotationHook(std::function<void()> hook)
 {

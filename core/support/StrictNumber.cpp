@@ -4,9 +4,9 @@
 #include <QString>
 
 #include <cerrno>
+#include <clocale>
 #include <cmath>
 #include <cstdlib>
-#include <clocale>
 
 namespace StrictNumber {
 

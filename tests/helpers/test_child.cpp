@@ -16,10 +16,7 @@ namespace {
 // Read through a volatile so the compiler cannot see the null and drop the store.
 int* volatile nowhere = nullptr;
 
-void writeThroughNull()
-{
-    *static_cast<volatile int*>(nowhere) = 42;
-}
+void writeThroughNull() { *static_cast<volatile int*>(nowhere) = 42; }
 
 } // namespace
 

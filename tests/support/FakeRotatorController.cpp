@@ -109,7 +109,8 @@ QList<QByteArray> FakeRotatorController::commands() const
 
 bool FakeRotatorController::waitForCommands(int count, double seconds) const
 {
-    const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+    const auto deadline
+        = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
     while (Clock::now() < deadline) {
         {
             std::lock_guard lock(m_mutex);
@@ -170,7 +171,9 @@ QByteArray FakeRotatorController::positionAnswer() const
     case Dialect::GS232B:
         return "AZ=" + QByteArray::number(az).rightJustified(3, '0');
     case Dialect::Prosistel:
-        return "\x02" "A,?," + QByteArray::number(az) + ",R";
+        return "\x02"
+               "A,?,"
+            + QByteArray::number(az) + ",R";
     }
     return {};
 }
@@ -197,13 +200,23 @@ void FakeRotatorController::handle(const QByteArray& received, Clock::time_point
     if (query) {
         QByteArray answer;
         switch (m_answers) {
-        case Answers::Normal: answer = positionAnswer() + '\r'; break;
-        case Answers::Silent: return;
-        case Answers::Garbled: answer = "?>\r"; break;
-        case Answers::Unterminated: answer = positionAnswer(); break;
-        case Answers::Custom: answer = m_customAnswer; break;
+        case Answers::Normal:
+            answer = positionAnswer() + '\r';
+            break;
+        case Answers::Silent:
+            return;
+        case Answers::Garbled:
+            answer = "?>\r";
+            break;
+        case Answers::Unterminated:
+            answer = positionAnswer();
+            break;
+        case Answers::Custom:
+            answer = m_customAnswer;
+            break;
         }
-        m_pending.append({ now + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(m_delay)), answer });
+        m_pending.append(
+            { now + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(m_delay)), answer });
         return;
     }
 
@@ -230,7 +243,8 @@ void FakeRotatorController::handle(const QByteArray& received, Clock::time_point
         return; // unknown: a real controller ignores it too
     }
     if (!m_chatterLine.isEmpty()) {
-        m_chatterUntil = now + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(m_chatterSeconds));
+        m_chatterUntil
+            = now + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(m_chatterSeconds));
         m_nextChatter = now;
     }
 }

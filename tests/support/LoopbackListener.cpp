@@ -15,8 +15,7 @@ int listenOnLoopback(int backlog, int& port)
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t size = sizeof address;
-    if (::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0
-        || ::listen(listener, backlog) != 0
+    if (::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(listener, backlog) != 0
         || ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
         ::close(listener);
         return -1;

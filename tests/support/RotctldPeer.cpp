@@ -52,8 +52,13 @@ RotctldPeer::RotctldPeer()
     // attempts make that harmless.
     for (int attempt = 0; attempt < 3 && !m_ready; ++attempt) {
         m_port = freePort();
-        m_process.start(program, { QStringLiteral("-m"), QStringLiteral("1"), QStringLiteral("-T"),
-                                   QStringLiteral("127.0.0.1"), QStringLiteral("-t"), QString::number(m_port) });
+        m_process.start(program,
+                        { QStringLiteral("-m"),
+                            QStringLiteral("1"),
+                                           QStringLiteral("-T"),
+                                                          QStringLiteral("127.0.0.1"),
+                                                                         QStringLiteral("-t"),
+                                                                                        QString::number(m_port) });
         if (!m_process.waitForStarted(5000))
             continue;
         for (int i = 0; i < 500 && m_process.state() == QProcess::Running; ++i) {

@@ -28,9 +28,6 @@ QString sourceDir()
     return QDir::currentPath();
 }
 
-QString sharedDataDir()
-{
-    return QDir(sourceDir() + "/../shared/data").absolutePath();
-}
+QString sharedDataDir() { return QDir(sourceDir() + "/../shared/data").absolutePath(); }
 
 } // namespace TestEnvironment

@@ -41,7 +41,10 @@ MapProjection flat(double width = 360, double height = 180)
 
 BaseMapLayer layer(MapStyle style, bool grid = false)
 {
-    return { flat(), style, grid, { MapStyles::border(style), 0.6 },
+    return { flat(),
+             style,
+             grid,
+             { MapStyles::border(style), 0.6 },
              { gridLabelFont("System", 9), QColor(255, 255, 255, 140) } };
 }
 
@@ -57,10 +60,7 @@ QImage render(const BaseMapLayer& l, const BaseMapPaths& paths, double ratio = 1
 }
 
 // The pixel at a coordinate of the 1:1 fixture projection.
-QColor at(const QImage& image, double lat, double lon)
-{
-    return image.pixelColor(int(lon + 180), int(90 - lat));
-}
+QColor at(const QImage& image, double lat, double lon) { return image.pixelColor(int(lon + 180), int(90 - lat)); }
 
 bool near(QColor a, QColor b, int tolerance = 3)
 {
@@ -215,10 +215,10 @@ TEST(BaseMapLayer, BorderWidthsStayInViewPoints)
     for (double ratio : { 1.0, 2.0 }) {
         const QImage image = render(l, paths, ratio);
         const QImage bare = render(none, paths, ratio);
-        const int col = int((10 + 180) * ratio);            // longitude 10, land edge at latitude 60
+        const int col = int((10 + 180) * ratio); // longitude 10, land edge at latitude 60
         const double landLine = lineWidthAcross(image, bare, col, int(25 * ratio), int(35 * ratio));
         EXPECT_NEAR(landLine, 4 * ratio, 0.25 * ratio) << "ratio " << ratio;
-        const int lakeCol = int((25 + 180) * ratio);        // longitude 25, lake edge at latitude 50
+        const int lakeCol = int((25 + 180) * ratio); // longitude 25, lake edge at latitude 50
         const double lakeLine = lineWidthAcross(image, bare, lakeCol, int(36 * ratio), int(44 * ratio));
         EXPECT_NEAR(lakeLine, 0.7 * 4 * ratio, 0.25 * ratio) << "ratio " << ratio;
     }
@@ -242,11 +242,11 @@ TEST(BaseMapLayer, GraticuleOnlyOnRequest)
             ASSERT_EQ(plain.pixel(x, y), plain.pixel(0, y)) << x << "," << y;
 
     auto differs = [&](int x, int y) { return plain.pixel(x, y) != grid.pixel(x, y); };
-    EXPECT_TRUE(differs(15, 100));  // meridian 165° W
-    EXPECT_TRUE(differs(180, 100)); // prime meridian
-    EXPECT_TRUE(differs(100, 90));  // equator
-    EXPECT_TRUE(differs(98, 66));   // tropic of Cancer (y 66.56), inside a dash
-    EXPECT_FALSE(differs(102, 66)); // and in the gap after it
+    EXPECT_TRUE(differs(15, 100));   // meridian 165° W
+    EXPECT_TRUE(differs(180, 100));  // prime meridian
+    EXPECT_TRUE(differs(100, 90));   // equator
+    EXPECT_TRUE(differs(98, 66));    // tropic of Cancer (y 66.56), inside a dash
+    EXPECT_FALSE(differs(102, 66));  // and in the gap after it
     EXPECT_FALSE(differs(100, 100)); // between lines
     // Labels: longitude along the bottom edge right of its meridian,
     // latitude along the left edge just above its parallel.

@@ -101,8 +101,8 @@ TEST(GreylineLayer, RasterFollowsTheSun)
         }
 
     // Twelve hours later day and night have swapped sides along the equator.
-    const std::optional<QImage> midnight = GreylineLayer::makeImage(june.addSecs(12 * 3600), 0.45, 0.1,
-                                                                    NightTint::dark);
+    const std::optional<QImage> midnight
+        = GreylineLayer::makeImage(june.addSecs(12 * 3600), 0.45, 0.1, NightTint::dark);
     ASSERT_TRUE(midnight);
     EXPECT_EQ(pixelAt(*midnight, 0, 0)[3], 114);
     EXPECT_EQ(pixelAt(*midnight, 0, 179.9)[3], 0);

@@ -1,8 +1,8 @@
-#include "geo/Maidenhead.h"
 #include "map/MapInput.h"
+#include "geo/Maidenhead.h"
 #include "map/MapViewportModel.h"
-#include "rotator/RotatorManager.h"
 #include "map/ScrollWheelZoom.h"
+#include "rotator/RotatorManager.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -76,14 +76,14 @@ TEST(ScrollWheelZoom, TurnsVerticalStepsIntoFactors)
         std::optional<double> factor;
     };
     const Case cases[] = {
-        { 1, false, false, false, true, std::exp(0.15) },     // one wheel notch
-        { 10, false, true, true, true, std::exp(0.1) },       // trackpad points
-        { 40, false, false, false, true, std::exp(3.0) },     // a very fast wheel is capped
+        { 1, false, false, false, true, std::exp(0.15) }, // one wheel notch
+        { 10, false, true, true, true, std::exp(0.1) },   // trackpad points
+        { 40, false, false, false, true, std::exp(3.0) }, // a very fast wheel is capped
         { -40, false, false, false, true, std::exp(-3.0) },
-        { 1, true, false, false, true, std::exp(-0.15) },     // natural scrolling flipped back
+        { 1, true, false, false, true, std::exp(-0.15) }, // natural scrolling flipped back
         { -10, true, true, true, true, std::exp(0.1) },
-        { 0, false, true, true, true, std::nullopt },         // horizontal trackpad scroll: swallowed
-        { 0, false, false, false, false, std::nullopt },      // empty wheel event: passed on
+        { 0, false, true, true, true, std::nullopt },    // horizontal trackpad scroll: swallowed
+        { 0, false, false, false, false, std::nullopt }, // empty wheel event: passed on
         { std::numeric_limits<double>::quiet_NaN(), false, false, false, false, std::nullopt },
     };
     for (const Case& c : cases) {
@@ -302,8 +302,7 @@ TEST(MapInput, MenuUsesTheLastHoverAndTheLabelFinder)
 
     const QPointF p = f.input.projection().point(40.1, -100.2);
     f.input.hoverMoved(p);
-    EXPECT_TRUE(f.input.menu(rotators).sections[0].turns[0].text.contains(
-        Maidenhead::locator({ 40.1, -100.2 }, 6)));
+    EXPECT_TRUE(f.input.menu(rotators).sections[0].turns[0].text.contains(Maidenhead::locator({ 40.1, -100.2 }, 6)));
 
     f.input.setLabelFinder([&](QPointF at, const MapProjection&) -> std::optional<PrefixEntity> {
         if (at == p)

@@ -38,7 +38,8 @@ struct Ink {
     int count = 0;
 };
 
-Ink ink(const QImage& image, const std::function<bool(QRgb)>& test = [](QRgb p) { return qAlpha(p) > 0; })
+Ink ink(
+    const QImage& image, const std::function<bool(QRgb)>& test = [](QRgb p) { return qAlpha(p) > 0; })
 {
     Ink result;
     for (int y = 0; y < image.height(); ++y)
@@ -95,8 +96,8 @@ TEST(PrefixLayer, LabelsSitCentredOnTheirPlacesAtAnyZoomAndAreMeasuredOnce)
     const QList<PrefixEntity> labels { { "ZZ9", "Test land", 0, 0, "EU" } };
     const QSize size(360, 180);
     const int before = PrefixLayer::labelRenders();
-    for (const MapViewport& viewport : { MapViewport::world(), MapViewport { 4, { 0.5, 0.5 } },
-                                         MapViewport { 4, { 0.45, 0.55 } } }) {
+    for (const MapViewport& viewport :
+         { MapViewport::world(), MapViewport { 4, { 0.5, 0.5 } }, MapViewport { 4, { 0.45, 0.55 } } }) {
         const MapProjection projection { QSizeF(size), viewport, QSizeF(size) };
         const QImage image = render(size, [&](QPainter& p) {
             PrefixLayer { projection, labels, testFont(12), Qt::yellow, QColor(0, 0, 0, 230) }.paint(p);

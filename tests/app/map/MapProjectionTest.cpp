@@ -225,8 +225,7 @@ TEST(MapViewportModel, GesturesWorkFromTheirStartWithoutDrift)
     model.pan(QSizeF(1e6, 1e6), vp(30, 0.5, 0.5));
     EXPECT_EQ(model.viewport().zoom, 12);
     const QSizeF base = MapProjection::baseSize(model.viewSize(), true);
-    expectNear(model.viewport().center,
-               QPointF(1440 / (2 * 12 * base.width()), 900 / (2 * 12 * base.height())));
+    expectNear(model.viewport().center, QPointF(1440 / (2 * 12 * base.width()), 900 / (2 * 12 * base.height())));
 
     // Without a view size a pan does nothing.
     MapViewportModel idle;

@@ -31,7 +31,7 @@ TEST(MapStyle, RawTextsAreExactAndOrdered)
 
 TEST(MapStyle, LightnessAndColours)
 {
-    const std::set<MapStyle> light { MapStyle::atlas, MapStyle::grey, MapStyle::political,
+    const std::set<MapStyle> light { MapStyle::atlas,     MapStyle::grey,   MapStyle::political,
                                      MapStyle::parchment, MapStyle::arctic, MapStyle::sand };
     for (MapStyle s : MapStyles::allCases())
         EXPECT_EQ(MapStyles::isLight(s), light.count(s) == 1) << MapStyles::rawValue(s).toStdString();

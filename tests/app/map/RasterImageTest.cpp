@@ -92,8 +92,8 @@ TEST(WorldRaster, LinesUpWithTheProjection)
     // has that cell's colour.
     const MapProjection zoomed = MapProjection::forView(QSizeF(800, 500), { 6, QPointF(0.53, 0.28) }, true);
     const QImage part = render({ cellImage(), zoomed }, QSize(800, 500));
-    for (const GeoCoordinate c : { GeoCoordinate { 45.5, 10.5 }, GeoCoordinate { 30.5, -5.5 },
-                                   GeoCoordinate { 50.5, 25.5 } }) {
+    for (const GeoCoordinate c :
+         { GeoCoordinate { 45.5, 10.5 }, GeoCoordinate { 30.5, -5.5 }, GeoCoordinate { 50.5, 25.5 } }) {
         const QPointF p = zoomed.point(c);
         ASSERT_TRUE(QRectF(0, 0, 800, 500).contains(p));
         const auto [col, row] = cellOf(part.pixelColor(p.toPoint()));

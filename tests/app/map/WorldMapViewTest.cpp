@@ -1,9 +1,9 @@
-#include "shell/ContentView.h"
-#include "shell/MainToolBar.h"
+#include "map/WorldMapView.h"
 #include "map/MapShape.h"
 #include "map/MapViewportModel.h"
+#include "shell/ContentView.h"
+#include "shell/MainToolBar.h"
 #include "support/Settings.h"
-#include "map/WorldMapView.h"
 
 #include <QAction>
 #include <QImage>

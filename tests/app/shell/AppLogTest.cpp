@@ -13,10 +13,7 @@
 #include <algorithm>
 #include <csignal>
 
-static void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
+static void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
 namespace {
 
@@ -34,19 +31,15 @@ QStringList logLines(const QString& dataHome, const QString& name = "log.txt")
 }
 
 // "2024-03-01T12:00:00Z " and the rest of a log line.
-QString message(const QString& line)
-{
-    return line.mid(21);
-}
+QString message(const QString& line) { return line.mid(21); }
 
 } // namespace
 
 TEST(CrashLog, SignalLineCarriesTheUtcTimeAndTheNumber)
 {
     char buffer[CrashLog::bufferSize];
-    auto text = [&](std::time_t t, int signal) {
-        return std::string(buffer, CrashLog::formatSignalLine(buffer, t, signal));
-    };
+    auto text
+        = [&](std::time_t t, int signal) { return std::string(buffer, CrashLog::formatSignalLine(buffer, t, signal)); };
     EXPECT_EQ(text(0, 6), "1970-01-01T00:00:00Z Crash: fatal signal 6\n");
     EXPECT_EQ(text(951868799, 11), "2000-02-29T23:59:59Z Crash: fatal signal 11\n");
     EXPECT_EQ(text(4107542400, 5), "2100-03-01T00:00:00Z Crash: fatal signal 5\n");
@@ -121,8 +114,7 @@ TEST(AppLog, CrashLineLandsInTheCurrentLogAfterTwoRotations)
     const TestChild::End end = runChild("rotate-segv", home.path());
     ASSERT_TRUE(end.finished);
     EXPECT_EQ(end.code, SIGSEGV);
-    EXPECT_EQ(QDir(home.path() + "/Corvanta").entryList(QDir::Files),
-              (QStringList { "log.txt", "log.txt.old" }));
+    EXPECT_EQ(QDir(home.path() + "/Corvanta").entryList(QDir::Files), (QStringList { "log.txt", "log.txt.old" }));
     const QStringList lines = logLines(home.path());
     ASSERT_GE(lines.size(), 2);
     EXPECT_EQ(message(lines[lines.size() - 2]), "last line before the crash");

@@ -27,14 +27,14 @@ TEST(ColorText, ReadsSixOrEightDigitsAndTheOddFormsByTheReadingRule)
         { "0x11223344", { 0x22, 0x33, 0x44, 255 } }, // ten characters: RGB from the low 24 bits
         { "", { 0, 0, 0, 255 } },
         { "##FF0000", { 0, 0, 0, 255 } },
-        { "#FFF", { 0, 15, 255, 255 } },                 // no short form
-        { "#1234567", { 0x23, 0x45, 0x67, 255 } },       // seven digits: lowest 24 bits
-        { "#12ZZ5678", { 0, 0, 0, 0x12 } },               // eight characters, digits stop at Z
-        { "#-FF00FF", { 0, 0, 0, 255 } },                 // no sign
+        { "#FFF", { 0, 15, 255, 255 } },           // no short form
+        { "#1234567", { 0x23, 0x45, 0x67, 255 } }, // seven digits: lowest 24 bits
+        { "#12ZZ5678", { 0, 0, 0, 0x12 } },        // eight characters, digits stop at Z
+        { "#-FF00FF", { 0, 0, 0, 255 } },          // no sign
         { "#+FF00FF", { 0, 0, 0, 255 } },
-        { "#FFFFFFFFFFFFFFFFFF", { 255, 255, 255, 255 } }, // beyond 64 bits: the largest value
-        { "#\nFF0000", { 255, 0, 0, 255 } },              // line breaks skipped before the digits
-        { "\n#FF0000", { 0, 0, 0, 0 } },                  // not trimmed: eight characters, no digit
+        { "#FFFFFFFFFFFFFFFFFF", { 255, 255, 255, 255 } },                  // beyond 64 bits: the largest value
+        { "#\nFF0000", { 255, 0, 0, 255 } },                                // line breaks skipped before the digits
+        { "\n#FF0000", { 0, 0, 0, 0 } },                                    // not trimmed: eight characters, no digit
         { QString::fromUtf8("#FF00FFe\u0301"), { 0xF0, 0x0F, 0xFE, 255 } }, // e + accent is one character
     };
     for (const auto& c : cases) {

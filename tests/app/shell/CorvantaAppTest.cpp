@@ -1,7 +1,7 @@
-#include "shell/ContentView.h"
 #include "shell/CorvantaApp.h"
-#include "shell/MainWindow.h"
 #include "map/MapViewportModel.h"
+#include "shell/ContentView.h"
+#include "shell/MainWindow.h"
 #include "support/Settings.h"
 
 #include <QAction>
@@ -45,7 +45,9 @@ TEST(CorvantaApp, MenusHoldTheCommandsInOrderWithTheirShortcuts)
     CorvantaApp app;
     MainWindow* window = app.openMainWindow();
     const QStringList titles = menuTitles(window->menuBar());
-    const QStringList view { "View", "  Refresh Space Weather", "  ---", "  Zoom In", "  Zoom Out", "  Show Whole World" };
+    const QStringList view {
+        "View", "  Refresh Space Weather", "  ---", "  Zoom In", "  Zoom Out", "  Show Whole World"
+    };
     const QStringList help { "Help", "  Corvanta Help", "  ---", "  Report a Problem…", "  Open Log Folder" };
     EXPECT_TRUE(titles.join('\n').contains(view.join('\n'))) << titles.join('\n').toStdString();
     EXPECT_TRUE(titles.join('\n').contains(help.join('\n'))) << titles.join('\n').toStdString();

@@ -1,6 +1,6 @@
+#include "shell/MUFPalette.h"
 #include "shell/Color.h"
 #include "spaceweather/MUFGrid.h"
-#include "shell/MUFPalette.h"
 
 #include <gtest/gtest.h>
 

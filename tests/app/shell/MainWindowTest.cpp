@@ -1,12 +1,12 @@
+#include "shell/MainWindow.h"
+#include "cluster/DXClusterClient.h"
+#include "map/MapViewportModel.h"
 #include "shell/ContentView.h"
 #include "shell/CorvantaApp.h"
-#include "cluster/DXClusterClient.h"
 #include "shell/MainToolBar.h"
-#include "shell/MainWindow.h"
-#include "map/MapViewportModel.h"
 #include "shell/RefreshButton.h"
-#include "support/Settings.h"
 #include "spaceweather/SpaceWeatherStore.h"
+#include "support/Settings.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -131,9 +131,10 @@ TEST(MainToolBar, CoverageMenuWritesBandMetres)
     QStringList titles;
     for (QAction* a : coverage->actions())
         titles << a->text();
-    EXPECT_EQ(titles, (QStringList { "No coverage", "Coverage on 10 m", "Coverage on 12 m", "Coverage on 15 m",
-                                     "Coverage on 17 m", "Coverage on 20 m", "Coverage on 30 m", "Coverage on 40 m",
-                                     "Coverage on 60 m", "Coverage on 80 m", "Coverage on 160 m" }));
+    EXPECT_EQ(titles,
+              (QStringList { "No coverage", "Coverage on 10 m", "Coverage on 12 m", "Coverage on 15 m",
+                             "Coverage on 17 m", "Coverage on 20 m", "Coverage on 30 m", "Coverage on 40 m",
+                             "Coverage on 60 m", "Coverage on 80 m", "Coverage on 160 m" }));
     EXPECT_TRUE(coverage->actions().first()->isChecked());
 
     coverage->actions().last()->trigger();

@@ -2,9 +2,9 @@
 #include "shell/FirstRunDefaults.h"
 #include "shell/LabelFonts.h"
 #include "shell/MapFit.h"
-#include "support/Settings.h"
 #include "shell/SettingsDefault.h"
 #include "shell/TimeFormat.h"
+#include "support/Settings.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -35,10 +35,9 @@ TEST(FirstRunDefaults, FreshStoreGetsTheTwelveValuesAndTheVersion)
     Store store;
     FirstRunDefaults::apply(store.settings);
     const std::map<QString, QVariant> expected {
-        { "mapStyle", "classic" },   { "prefixColor", "#FFEDB3FF" }, { "showPrefixes", true },
-        { "showCQZones", true },     { "showITUZones", false },      { "showGreyline", true },
-        { "showAurora", true },      { "showMUF", false },           { "showGrid", false },
-        { "clusterEnabled", true },  { "coverageBand", 0 },          { "mapFit", "fill" },
+        { "mapStyle", "classic" }, { "prefixColor", "#FFEDB3FF" }, { "showPrefixes", true }, { "showCQZones", true },
+        { "showITUZones", false }, { "showGreyline", true },       { "showAurora", true },   { "showMUF", false },
+        { "showGrid", false },     { "clusterEnabled", true },     { "coverageBand", 0 },    { "mapFit", "fill" },
         { "defaultsVersion", 1 },
     };
     QStringList keys = store.settings.allKeys();

@@ -36,7 +36,9 @@ QByteArray recordedSession()
     s += "WWV de VE7CC <09>:   SFI=150, A=5, K=1, No Storms -> No Storms\a\a\r\n";
     s += "DX de W3LPL-#:   14075.2  JA1XYZ       FT8 -12 dB 1243 Hz             0915Z\a\a\r\n";
     s += "\xff\xf1";
-    s += "DX de DL1\xc3\x84" "BC:    21074.0  PY2XX        gr\xc3\xbc\xc3\x9f" "e aus K\xc3\xb6ln  0916Z JO30\a\a\r\n";
+    s += "DX de DL1\xc3\x84"
+         "BC:    21074.0  PY2XX        gr\xc3\xbc\xc3\x9f"
+         "e aus K\xc3\xb6ln  0916Z JO30\a\a\r\n";
     s += "DX de EA5WU-#:   14074.9  K1ABC        FT8 +03 dB                     0916Z\a\a\r\n";
     s += "To ALL de W1AW: net at 1200Z\a\a\r\n";
     s += "DX de K1TTT:     50313.0  JA1ABC       FT8 JA-W1 via Es?              0917Z\r\n";
@@ -77,8 +79,8 @@ QStringList summary(const SpotBook& book)
     QStringList out;
     for (const DXSpot& s : book.spots())
         out << QString("%1 %2 %3 %4")
-                   .arg(s.id(), s.mode ? rawValue(*s.mode) : QString("-"),
-                        s.band ? title(*s.band) : QString("-"), s.time.toString("HHmm"));
+                   .arg(s.id(), s.mode ? rawValue(*s.mode) : QString("-"), s.band ? title(*s.band) : QString("-"),
+                        s.time.toString("HHmm"));
     return out;
 }
 
@@ -89,17 +91,18 @@ TEST(ClusterTranscript, AnySplitOfTheSessionGivesTheSameSpots)
     const QByteArray session = recordedSession();
     const Replay whole = replay(session, { session.size() });
 
-    EXPECT_EQ(summary(whole.book), (QStringList {
-                                       "VE1ABC|2 DIGI 2 m 0915",
-                                       "JA1ABC|6 DIGI 6 m 0915",
-                                       "K1ABC|20 DIGI 20 m 0915",
-                                       "PY2XX|15 DIGI 15 m 0915",
-                                       "JA1XYZ|20 DIGI 20 m 0915",
-                                       "UR5EAW|20 CW 20 m 0915",
-                                       "RW1M|40 CW 40 m 0909",
-                                       "OK1KIR|10368100 - - 0905",
-                                       "EA8/DL1ABC/P|80 SSB 80 m 0855",
-                                   }));
+    EXPECT_EQ(summary(whole.book),
+              (QStringList {
+                  "VE1ABC|2 DIGI 2 m 0915",
+                  "JA1ABC|6 DIGI 6 m 0915",
+                  "K1ABC|20 DIGI 20 m 0915",
+                  "PY2XX|15 DIGI 15 m 0915",
+                  "JA1XYZ|20 DIGI 20 m 0915",
+                  "UR5EAW|20 CW 20 m 0915",
+                  "RW1M|40 CW 40 m 0909",
+                  "OK1KIR|10368100 - - 0905",
+                  "EA8/DL1ABC/P|80 SSB 80 m 0855",
+              }));
     // Live spots carry their receiving time; the newest report of K1ABC
     // replaced the listing's one.
     EXPECT_EQ(whole.book.spots()[2].frequencyKHz, 14074.9);
@@ -107,7 +110,9 @@ TEST(ClusterTranscript, AnySplitOfTheSessionGivesTheSameSpots)
     EXPECT_GT(whole.book.spots()[0].time, whole.book.spots()[1].time);
     EXPECT_EQ(whole.book.spots()[3].comment, u"grüße aus Köln"_qs);
     EXPECT_EQ(whole.book.spots()[3].spotter, u"DL1ÄBC"_qs);
-    EXPECT_EQ(whole.lines.first(2), (QStringList { "Welcome to GB7DJK DXSpider cluster", "login: Hello W1XYZ, this is GB7DJK in London, UK" }));
+    EXPECT_EQ(whole.lines.first(2),
+              (QStringList { "Welcome to GB7DJK DXSpider cluster",
+                             "login: Hello W1XYZ, this is GB7DJK in London, UK" }));
     EXPECT_TRUE(whole.lines.contains("WWV de VE7CC <09>:   SFI=150, A=5, K=1, No Storms -> No Storms"));
     for (const QString& line : whole.lines)
         EXPECT_FALSE(line.contains(QChar(0xFFFD)) || line.contains(u'\a')) << line.toStdString();
@@ -152,5 +157,5 @@ TEST(ClusterTranscript, ABusyNodeFillsTheBookToItsCapacity)
         ASSERT_GT(r.book.spots()[i - 1].time, r.book.spots()[i].time);
     EXPECT_EQ(r.book.spots().front().band, Band::m6);
     EXPECT_EQ(r.book.spots().front().mode, SpotMode::digital); // "RTTY"
-    EXPECT_EQ(r.book.spots().back().mode, SpotMode::cw); // 1820.3 kHz, "CW 22 dB 28 WPM CQ"
+    EXPECT_EQ(r.book.spots().back().mode, SpotMode::cw);       // 1820.3 kHz, "CW 22 dB 28 WPM CQ"
 }

@@ -88,9 +88,14 @@ TEST(CtyDatabase, StripsOverridesFromAliases)
         const char16_t* alias;
         const char16_t* stripped;
     } cases[] = {
-        { u"=K1ABC(5)[8]", u"=K1ABC" }, { u"VE1<44.6/63.6>", u"VE1" }, { u"UA9{AS}", u"UA9" },
-        { u"R8~5.0~", u"R8" },          { u"(5)", u"" },               { u"K1[8", u"K1" },
-        { u"K(1[2)3", u"K3" },          { u" W1 ", u"W1" },
+        { u"=K1ABC(5)[8]", u"=K1ABC" },
+        { u"VE1<44.6/63.6>", u"VE1" },
+        { u"UA9{AS}", u"UA9" },
+        { u"R8~5.0~", u"R8" },
+        { u"(5)", u"" },
+        { u"K1[8", u"K1" },
+        { u"K(1[2)3", u"K3" },
+        { u" W1 ", u"W1" },
     };
     for (const auto& c : cases)
         EXPECT_EQ(CtyDatabase::stripOverrides(c.alias), QString::fromUtf16(c.stripped));
@@ -116,13 +121,11 @@ TEST(CtyDatabase, ResolvesPortableAndSpecialCalls)
         const char* call;
         const char* prefix;
     } cases[] = {
-        { "  w1aw\t", "K" },         { "JA/K1ABC", "JA" },  { "K1ABC/JA", "JA" },
-        { "K1ABC/P", "K" },          { "K1ABC/4", "K" },    { "K1ABC/P/QRP", "K" },
-        { "JA1XYZ/1", "JA" },        { "W1AW/KL7", "KL7" }, // exact call before splitting
-        { "JA/DL", "JA" },           { "DL/JA", "ZZ5" },    // equal lengths: order written
-        { "K1ABC/MM", "-" },         { "DL1XX/AM", "-" },   { "MM0ABC", "-" },
-        { "/", "-" },                { "   ", "-" },        { "P/4", "-" },
-        { "XX1ABC/P", "-" },         { "ZZ9/Q", "-" },
+        { "  w1aw\t", "K" },    { "JA/K1ABC", "JA" }, { "K1ABC/JA", "JA" },  { "K1ABC/P", "K" }, { "K1ABC/4", "K" },
+        { "K1ABC/P/QRP", "K" }, { "JA1XYZ/1", "JA" }, { "W1AW/KL7", "KL7" }, // exact call before splitting
+        { "JA/DL", "JA" },      { "DL/JA", "ZZ5" },                          // equal lengths: order written
+        { "K1ABC/MM", "-" },    { "DL1XX/AM", "-" },  { "MM0ABC", "-" },     { "/", "-" },       { "   ", "-" },
+        { "P/4", "-" },         { "XX1ABC/P", "-" },  { "ZZ9/Q", "-" },
     };
     for (const auto& c : cases)
         EXPECT_EQ(prefixOf(db, c.call), c.prefix) << c.call;
@@ -149,7 +152,7 @@ TEST(CtyDatabase, ReadsTheRealCountryFile)
         const char* call;
         const char* prefix;
     } cases[] = {
-        { "9M2/PG5M", "1S" }, { "3A/4Z5KJ/LH", "3A" }, { "K1ABC", "K" },   { "EA8/DL1ABC", "EA8" },
+        { "9M2/PG5M", "1S" }, { "3A/4Z5KJ/LH", "3A" }, { "K1ABC", "K" },       { "EA8/DL1ABC", "EA8" },
         { "DL1ABC/P", "DL" }, { "VP8/G3ABC", "VP8" },  { "KH6/K1ABC", "KH6" }, { "KP4/W1AW/P", "KP4" },
         { "G4ABC/MM", "-" },  { "F5ABC/4", "F" },      { "ja1abc", "JA" },
     };
@@ -160,8 +163,11 @@ TEST(CtyDatabase, ReadsTheRealCountryFile)
 TEST(CtyDatabase, BuiltInTableFromTheMapsLabels)
 {
     const QList<PrefixEntity> labels {
-        { "G", "England", 52.77, -1.47, "EU" }, { "GM", "Scotland", 56.82, -4.18, "EU" },
-        { "3D2/c", "Conway Reef", -22.0, 175.0, "OC" }, { "ZZ", "Nowhere", 1, 2, "AF" }, { "", "Blank", 0, 0, "EU" },
+        { "G", "England", 52.77, -1.47, "EU" },
+        { "GM", "Scotland", 56.82, -4.18, "EU" },
+        { "3D2/c", "Conway Reef", -22.0, 175.0, "OC" },
+        { "ZZ", "Nowhere", 1, 2, "AF" },
+        { "", "Blank", 0, 0, "EU" },
     };
     const CtyDatabase db = CtyDatabase::builtIn(labels);
     EXPECT_EQ(db.entityCount(), 4); // the "/" label is not taken in, the blank one is counted
@@ -175,7 +181,7 @@ TEST(CtyDatabase, BuiltInTableFromTheMapsLabels)
         EXPECT_EQ(db.entity(call)->name, "England") << QString::fromUtf16(call).toStdString();
     EXPECT_FALSE(db.entity(u"3D2CR"));
     EXPECT_FALSE(db.entity(u"AL7X")); // KL7's aliases need a KL7 label
-    EXPECT_EQ(db.longestPrefix(), 3);   // 2M0
+    EXPECT_EQ(db.longestPrefix(), 3); // 2M0
 
     // The real labels answer the everyday calls before any country file.
     const CtyDatabase fromMap = CtyDatabase::builtIn(MapData::prefixes());
@@ -183,7 +189,8 @@ TEST(CtyDatabase, BuiltInTableFromTheMapsLabels)
     const struct {
         const char16_t* call;
         const char* prefix;
-    } cases[] = { { u"DL1ABC", "DL" }, { u"K1ABC", "K" }, { u"AL7XY", "KL7" }, { u"OF1AB", "OH" }, { u"EA8/G3ABC", "EA8" } };
+    } cases[]
+        = { { u"DL1ABC", "DL" }, { u"K1ABC", "K" }, { u"AL7XY", "KL7" }, { u"OF1AB", "OH" }, { u"EA8/G3ABC", "EA8" } };
     for (const auto& c : cases)
         EXPECT_EQ(fromMap.entity(c.call).value_or(CtyEntity {}).primaryPrefix, c.prefix) << c.prefix;
 }

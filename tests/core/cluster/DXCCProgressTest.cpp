@@ -8,10 +8,7 @@ const CtyDatabase countries(u"United States: 05: 08: NA: 37.53: 91.67: 5.0: K:\n
                             u"Germany: 14: 28: EU: 51.00: -10.00: -1.0: DL:\n DA,DL;\n"
                             u"Svalbard: 40: 18: EU: 78.00: -16.00: -1.0: jw:\n JW;\n");
 
-CtyEntity country(const char* call)
-{
-    return countries.entity(QString::fromUtf8(call)).value_or(CtyEntity {});
-}
+CtyEntity country(const char* call) { return countries.entity(QString::fromUtf8(call)).value_or(CtyEntity {}); }
 
 } // namespace
 
@@ -43,10 +40,14 @@ TEST(DXCCProgress, NeedDependsOnScopeBandAndConfirmation)
         bool confirmedOnly;
         bool needed;
     } cases[] = {
-        { dl, Band::m20, NeedScope::country, false, false },    { dl, Band::m20, NeedScope::country, true, true },
-        { dl, std::nullopt, NeedScope::country, false, false }, { jw, std::nullopt, NeedScope::country, false, true },
-        { dl, Band::m20, NeedScope::bandCountry, false, true }, { dl, Band::m40, NeedScope::bandCountry, false, false },
-        { dl, Band::m40, NeedScope::bandCountry, true, true },  { dl, std::nullopt, NeedScope::bandCountry, false, false },
+        { dl, Band::m20, NeedScope::country, false, false },
+        { dl, Band::m20, NeedScope::country, true, true },
+        { dl, std::nullopt, NeedScope::country, false, false },
+        { jw, std::nullopt, NeedScope::country, false, true },
+        { dl, Band::m20, NeedScope::bandCountry, false, true },
+        { dl, Band::m40, NeedScope::bandCountry, false, false },
+        { dl, Band::m40, NeedScope::bandCountry, true, true },
+        { dl, std::nullopt, NeedScope::bandCountry, false, false },
         { country("W1AW"), Band::m20, NeedScope::bandCountry, true, false },
     };
     for (const auto& c : cases)
@@ -75,14 +76,14 @@ TEST(CallWatchList, ParsesEntriesAndMatchesCalls)
         const char16_t* call;
         bool matches;
     } cases[] = {
-        { u"K1ABC", u"k1abc", true },    { u"K1ABC", u"K1ABC/P", true },   { u"K1ABC", u"VE3/K1ABC", true },
-        { u"K1ABC", u"K1ABC/MM", true }, { u"K1ABC", u"K1ABCD", false },   { u"K1ABC", u"EA//K1ABC", true },
-        { u"VP8*", u"VP8ABC", true },    { u"VP8*", u"VP8", true },        { u"VP8*", u"XVP8A", false },
-        { u"VP8*", u"EA/VP8ABC", false }, { u"*JW", u"4JW", true },         { u"*JW", u"JW", true },
-        { u"*JW", u"JWA", false },       { u"K*1", u"K1", true },          { u"K*1", u"KA1", true },
-        { u"K*1", u"K11", true },        { u"K*1", u"K12", false },        { u"K*1", u"K", false },
-        { u"*", u"ANY/CALL", true },     { u"A*B*C", u"ABC", true },       { u"A*B*C", u"AXBYC", true },
-        { u"A*B*C", u"ACB", false },     { u"AB**AB", u"AB", false },      { u"*B*", u"ABC", true },
+        { u"K1ABC", u"k1abc", true },     { u"K1ABC", u"K1ABC/P", true }, { u"K1ABC", u"VE3/K1ABC", true },
+        { u"K1ABC", u"K1ABC/MM", true },  { u"K1ABC", u"K1ABCD", false }, { u"K1ABC", u"EA//K1ABC", true },
+        { u"VP8*", u"VP8ABC", true },     { u"VP8*", u"VP8", true },      { u"VP8*", u"XVP8A", false },
+        { u"VP8*", u"EA/VP8ABC", false }, { u"*JW", u"4JW", true },       { u"*JW", u"JW", true },
+        { u"*JW", u"JWA", false },        { u"K*1", u"K1", true },        { u"K*1", u"KA1", true },
+        { u"K*1", u"K11", true },         { u"K*1", u"K12", false },      { u"K*1", u"K", false },
+        { u"*", u"ANY/CALL", true },      { u"A*B*C", u"ABC", true },     { u"A*B*C", u"AXBYC", true },
+        { u"A*B*C", u"ACB", false },      { u"AB**AB", u"AB", false },    { u"*B*", u"ABC", true },
     };
     for (const auto& c : cases)
         EXPECT_EQ(CallWatchList(c.pattern).matches(c.call), c.matches)

@@ -104,12 +104,12 @@ TEST(DXSpotParser, LiveRulesForCaseCommentAndTimeToken)
     EXPECT_EQ(s.spotter, "");
 
     for (const char* refused : {
-             "DX de W1XYZ 14074.0 K1ABC FT8",     // no colon
-             "DX de W1XYZ: 14074.0 K1ABC",        // two tokens
-             "DX de W1XYZ: 7.074 K1ABC cw",       // MHz
+             "DX de W1XYZ 14074.0 K1ABC FT8", // no colon
+             "DX de W1XYZ: 14074.0 K1ABC",    // two tokens
+             "DX de W1XYZ: 7.074 K1ABC cw",   // MHz
              "DX de W1XYZ: 999.9 K1ABC cw",
              "DX de W1XYZ: 14074,0 K1ABC cw",
-             "DX de W1XYZ: inf K1ABC cw",         // not finite
+             "DX de W1XYZ: inf K1ABC cw", // not finite
              "DX de W1XYZ: 1e999 K1ABC cw",
              "DX de W1XYZ: nan K1ABC cw",
              "DX de W1XYZ: 0x1p20 K1ABC cw",
@@ -155,12 +155,12 @@ TEST(DXSpotParser, ReadsHistoryListings)
     EXPECT_EQ(s.spotter, "G3XYZ");
 
     for (const char* refused : {
-             "14074.0 K1ABC 5-Dec-2026 1230 FT8 <W1XYZ>",    // no Z
-             "14074.0 K1ABC 5-Dez-2026 1230Z FT8 <W1XYZ>",   // not English
-             "14074.0 K1ABC 31-Feb-2026 1230Z FT8 <W1XYZ>",  // no such day
-             "14074.0 K1ABC 5-Dec-2026 2460Z FT8 <W1XYZ>",   // no such time
+             "14074.0 K1ABC 5-Dec-2026 1230 FT8 <W1XYZ>",   // no Z
+             "14074.0 K1ABC 5-Dez-2026 1230Z FT8 <W1XYZ>",  // not English
+             "14074.0 K1ABC 31-Feb-2026 1230Z FT8 <W1XYZ>", // no such day
+             "14074.0 K1ABC 5-Dec-2026 2460Z FT8 <W1XYZ>",  // no such time
              "14074.0 K1ABC 5-Dec-26 1230Z FT8 <W1XYZ>",
-             "14074.0 K1ABC 5-Dec-2026 1230Z",               // four tokens
+             "14074.0 K1ABC 5-Dec-2026 1230Z", // four tokens
              "inf K1ABC 5-Dec-2026 1230Z <W1XYZ>",
              "7.074 K1ABC 5-Dec-2026 1230Z <W1XYZ>",
              // Other answers of a node.

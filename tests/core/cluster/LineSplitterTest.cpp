@@ -5,7 +5,8 @@
 TEST(LineSplitter, SplitsAtEveryKindOfLineBreak)
 {
     LineSplitter s;
-    EXPECT_EQ(s.append("one\r\ntwo\nthree\rfour\x0b" "five\x0csix"),
+    EXPECT_EQ(s.append("one\r\ntwo\nthree\rfour\x0b"
+                       "five\x0csix"),
               (QStringList { "one", "two", "three", "four", "five" }));
     EXPECT_EQ(s.unfinished(), "six");
     EXPECT_EQ(s.append(u"\u2028seven\u2029eight\u0085nine\r\n"_qs.toUtf8()),
@@ -35,7 +36,9 @@ TEST(LineSplitter, JoinsCharactersCutBetweenChunks)
     }
     // Invalid bytes still become U+FFFD.
     LineSplitter s;
-    EXPECT_EQ(s.append("a\xff" "b\n"), QStringList { u"a\uFFFDb"_qs });
+    EXPECT_EQ(s.append("a\xff"
+                       "b\n"),
+              QStringList { u"a\uFFFDb"_qs });
 
     // A Latin-1 node: "é" and "ä" look like the start of a longer UTF-8
     // character. Cut after them, the byte that follows (here the line end)

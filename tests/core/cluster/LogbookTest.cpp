@@ -4,10 +4,7 @@
 
 namespace {
 
-QList<LogbookQSO> qsos(const char* adif)
-{
-    return ADIF::qsos(QByteArray(adif));
-}
+QList<LogbookQSO> qsos(const char* adif) { return ADIF::qsos(QByteArray(adif)); }
 
 } // namespace
 
@@ -50,8 +47,8 @@ TEST(ADIF, LengthsCountBytesAndNeverReachPastTheEnd)
     EXPECT_EQ(record("<CALL:99999999999999999999>K1ABC<BAND:3>20M<EOR>").keys(), QList<QString> { "BAND" });
 
     // Lengths past the end take the rest of the file; the record never closes.
-    for (const char* file : { "<CALL:50>K1ABC<EOR>", "<CALL:9223372036854775807>K1ABC<EOR>",
-                              "<CALL:5>K1ABC<BAND:3>20M", "<CALL:5>K1ABC<BAND:3", "" })
+    for (const char* file : { "<CALL:50>K1ABC<EOR>", "<CALL:9223372036854775807>K1ABC<EOR>", "<CALL:5>K1ABC<BAND:3>20M",
+                              "<CALL:5>K1ABC<BAND:3", "" })
         EXPECT_TRUE(ADIF::records(QByteArray(file)).isEmpty()) << file;
     EXPECT_EQ(ADIF::records("<CALL:5>K1ABC<EOR><CALL:9>K2").size(), 1);
 }
@@ -62,9 +59,10 @@ TEST(ADIF, TakesBandFromBandThenFrequency)
         const char* text;
         std::optional<Band> band;
     } bands[] = {
-        { "20m", Band::m20 }, { "2M", Band::m2 },      { " 160M\t", Band::m160 }, { "+40M", Band::m40 },
-        { "70CM", {} },       { "1.25M", {} },         { "20 M", {} },            { "20", {} },
-        { "19M", {} },        { "MM", {} },            { "M", {} },               { "0M", {} },
+        { "20m", Band::m20 },  { "2M", Band::m2 }, { " 160M\t", Band::m160 },
+        { "+40M", Band::m40 }, { "70CM", {} },     { "1.25M", {} },
+        { "20 M", {} },        { "20", {} },       { "19M", {} },
+        { "MM", {} },          { "M", {} },        { "0M", {} },
     };
     for (const auto& b : bands)
         EXPECT_EQ(ADIF::bandFromADIF(QString::fromUtf8(b.text)), b.band) << b.text;
@@ -114,10 +112,10 @@ TEST(LogbookQSO, StoredFormRoundTripsAndRefusesBadEntries)
     EXPECT_EQ(LogbookQSO::decode(R"([{"call":"K1","confirmed":false,"band":null}])"),
               (QList<LogbookQSO> { { "K1", std::nullopt, false } }));
 
-    for (const char* bad : { R"([{"call":"K1"}])", R"([{"confirmed":true}])", R"([{"call":"K1","confirmed":1}])",
-                             R"([{"call":"K1","confirmed":true,"band":19}])",
-                             R"([{"call":"K1","confirmed":true,"band":"20"}])",
-                             R"([{"call":"K1","confirmed":true,"band":20.5}])",
-                             R"([{"call":"K1","confirmed":true}, 3])", R"({"call":"K1"})", "[" })
+    for (const char* bad :
+         { R"([{"call":"K1"}])", R"([{"confirmed":true}])", R"([{"call":"K1","confirmed":1}])",
+           R"([{"call":"K1","confirmed":true,"band":19}])", R"([{"call":"K1","confirmed":true,"band":"20"}])",
+           R"([{"call":"K1","confirmed":true,"band":20.5}])", R"([{"call":"K1","confirmed":true}, 3])",
+           R"({"call":"K1"})", "[" })
         EXPECT_FALSE(LogbookQSO::decode(bad).has_value()) << bad;
 }

@@ -178,10 +178,10 @@ TEST(SpotFilter, NeedsABandInTheSetAndAnAcceptedMode)
     EXPECT_TRUE(everything.accepts(spotAt("K1ABC", 70200, 0)));
 
     const SpotFilter cwSsb { ModeFilter::cwSsb, defaultBandSelection() };
-    EXPECT_FALSE(cwSsb.accepts(spotAt("K1ABC", 14074, 0)));          // digital
-    EXPECT_TRUE(cwSsb.accepts(spotAt("K1ABC", 14025, 0)));           // cw
-    EXPECT_TRUE(cwSsb.accepts(spotAt("K1ABC", 14250, 0)));           // ssb
-    EXPECT_FALSE(cwSsb.accepts(spotAt("K1ABC", 144050, 0, "cw")));   // 2 m not selected
+    EXPECT_FALSE(cwSsb.accepts(spotAt("K1ABC", 14074, 0)));        // digital
+    EXPECT_TRUE(cwSsb.accepts(spotAt("K1ABC", 14025, 0)));         // cw
+    EXPECT_TRUE(cwSsb.accepts(spotAt("K1ABC", 14250, 0)));         // ssb
+    EXPECT_FALSE(cwSsb.accepts(spotAt("K1ABC", 144050, 0, "cw"))); // 2 m not selected
     DXSpot noMode = spotAt("K1ABC", 14025, 0);
     noMode.mode.reset();
     EXPECT_FALSE(cwSsb.accepts(noMode));

@@ -56,8 +56,8 @@ TEST(TelnetFilter, HoldsBackACommandCutByTheChunkEnd)
     EXPECT_TRUE(f.pending().isEmpty());
 
     // Every split point of a negotiating stream gives the same data.
-    const QByteArray stream = bytes({ 'D', 'X', 255, 251, 1, 0, ' ', 255, 250, 31, 0, 80, 255, 240,
-                                      'd', 'e', 255, 255, 255, 241, '!' });
+    const QByteArray stream
+        = bytes({ 'D', 'X', 255, 251, 1, 0, ' ', 255, 250, 31, 0, 80, 255, 240, 'd', 'e', 255, 255, 255, 241, '!' });
     const QByteArray expected = bytes({ 'D', 'X', ' ', 'd', 'e', 255, '!' });
     for (qsizetype cut = 0; cut <= stream.size(); ++cut) {
         TelnetFilter g;

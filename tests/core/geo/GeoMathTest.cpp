@@ -15,10 +15,7 @@ GeoCoordinate decode(const char* json)
     return result.value_or(GeoCoordinate { -999, -999 });
 }
 
-bool decodes(const char* json)
-{
-    return GeoCoordinate::fromJson(QJsonDocument::fromJson(json).object()).has_value();
-}
+bool decodes(const char* json) { return GeoCoordinate::fromJson(QJsonDocument::fromJson(json).object()).has_value(); }
 
 } // namespace
 
@@ -61,8 +58,8 @@ TEST(GeoCoordinate, JsonIsStrictAboutBothKeys)
 TEST(GeoMath, AnglesWrapIntoTheirRanges)
 {
     const std::pair<double, double> cases180[] = {
-        { -180, 180 }, { 180, 180 }, { 181, -179 }, { -181, 179 }, { 360, 0 }, { 720.5, 0.5 },
-        { 540, 180 }, { -540, 180 }, { -179.5, -179.5 }, { 0, 0 },
+        { -180, 180 },  { 180, 180 }, { 181, -179 }, { -181, 179 },      { 360, 0 },
+        { 720.5, 0.5 }, { 540, 180 }, { -540, 180 }, { -179.5, -179.5 }, { 0, 0 },
     };
     for (auto [in, out] : cases180)
         EXPECT_DOUBLE_EQ(wrap180(in), out) << in;

@@ -82,14 +82,15 @@ TEST(Maidenhead, IgnoresBlanksButNotLineBreaks)
 
 TEST(Maidenhead, RejectsWhatIsNoLocator)
 {
-    for (const char16_t* bad : { u"", u"  ", u"J", u"JO6", u"JO65HA1", u"JO65HA12X", u"SA", u"AS", u"JJ0A", u"JJA0",
-                                 u"JJ00YY", u"JJ00aY", u"JJ00AA0A", u"JO 65", u"JO65 ha", u"J!", u"@A", u"[A", u"JJ:0" })
+    for (const char16_t* bad :
+         { u"", u"  ", u"J", u"JO6", u"JO65HA1", u"JO65HA12X", u"SA", u"AS", u"JJ0A", u"JJA0", u"JJ00YY", u"JJ00aY",
+           u"JJ00AA0A", u"JO 65", u"JO65 ha", u"J!", u"@A", u"[A", u"JJ:0" })
         EXPECT_FALSE(Maidenhead::coordinate(QStringView(bad)).has_value()) << QString::fromUtf16(bad).toStdString();
 
     // Non-ASCII characters, including ones that upper-case to plain letters
     // (the "ff" ligature) or look like digits (full-width, Arabic-Indic).
-    for (const char16_t* bad : { u"JÖ65", u"\ufb0000", u"JO\uff16\uff15", u"JO\u0666\u0665", u"J\u00e9",
-                                 u"JO65\U0001F600" })
+    for (const char16_t* bad :
+         { u"JÖ65", u"\ufb0000", u"JO\uff16\uff15", u"JO\u0666\u0665", u"J\u00e9", u"JO65\U0001F600" })
         EXPECT_FALSE(Maidenhead::coordinate(QStringView(bad)).has_value()) << QString::fromUtf16(bad).toStdString();
 }
 

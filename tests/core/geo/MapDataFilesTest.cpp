@@ -90,7 +90,8 @@ TEST(MapDataFiles, OneLabelPerCountryWithUniquePrefixes)
         EXPECT_FALSE(prefixes.contains(gone)) << gone;
 
     auto find = [&](const char* prefix) {
-        const auto it = std::find_if(labels.begin(), labels.end(), [&](const PrefixEntity& p) { return p.prefix == prefix; });
+        const auto it
+            = std::find_if(labels.begin(), labels.end(), [&](const PrefixEntity& p) { return p.prefix == prefix; });
         return it == labels.end() ? PrefixEntity {} : *it;
     };
     // East is positive here, unlike in the country file.

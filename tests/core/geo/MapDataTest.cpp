@@ -83,8 +83,8 @@ TEST(PrefixEntityCoverageIndex, NumbersTheGridFromTheNorthWest)
     EXPECT_EQ(PrefixEntity::coverageIndex({ 89.9, 179.9 }), 179);
     EXPECT_EQ(PrefixEntity::coverageIndex({ -89.9, -179.9 }), 16020);
     EXPECT_EQ(PrefixEntity::coverageIndex({ -33.87, 151.21 }), 11145);
-    for (const GeoCoordinate edge : { GeoCoordinate { 90, 0 }, GeoCoordinate { -90, 0 }, GeoCoordinate { 0, 180 },
-                                      GeoCoordinate { 0, -180 } })
+    for (const GeoCoordinate edge :
+         { GeoCoordinate { 90, 0 }, GeoCoordinate { -90, 0 }, GeoCoordinate { 0, 180 }, GeoCoordinate { 0, -180 } })
         EXPECT_FALSE(PrefixEntity::coverageIndex(edge).has_value()) << edge.latitude << "," << edge.longitude;
     // The cell and its index agree everywhere strictly inside the grid.
     for (double lat = -89.5; lat < 90; lat += 7.25) {
@@ -123,13 +123,13 @@ TEST(MapDataDecoding, PrefixesAreReadStrictly)
     EXPECT_EQ(good->at(0), label("G", "England", 52, -1.5, "EU"));
     EXPECT_EQ(good->at(1), label("3B8", "X", -3.25, 2, "AF"));
 
-    for (const char* bad : {
-             R"([{"prefix":"G","name":"England","lat":52,"lon":-1.5}])",                      // a key missing
-             R"([{"prefix":"G","name":"England","lat":"52","lon":-1.5,"continent":"EU"}])",   // number as text
-             R"([{"prefix":1,"name":"England","lat":52,"lon":-1.5,"continent":"EU"}])",       // text as number
-             R"([{"prefix":"G","name":null,"lat":52,"lon":-1.5,"continent":"EU"}])",          // null
-             R"([{"prefix":"G","name":"England","lat":52,"lon":-1.5,"continent":"EU"},7])",  // not an object
-             R"({"prefix":"G"})", "", "[", "not json" })
+    for (const char* bad :
+         { R"([{"prefix":"G","name":"England","lat":52,"lon":-1.5}])",                    // a key missing
+           R"([{"prefix":"G","name":"England","lat":"52","lon":-1.5,"continent":"EU"}])", // number as text
+           R"([{"prefix":1,"name":"England","lat":52,"lon":-1.5,"continent":"EU"}])",     // text as number
+           R"([{"prefix":"G","name":null,"lat":52,"lon":-1.5,"continent":"EU"}])",        // null
+           R"([{"prefix":"G","name":"England","lat":52,"lon":-1.5,"continent":"EU"},7])", // not an object
+           R"({"prefix":"G"})", "", "[", "not json" })
         EXPECT_FALSE(MapData::decodePrefixes(bad).has_value()) << bad;
     EXPECT_EQ(MapData::decodePrefixes("[]"), QList<PrefixEntity> {});
 }

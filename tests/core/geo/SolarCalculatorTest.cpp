@@ -100,8 +100,8 @@ TEST(SolarCalculator, LondonSunTimesAtTheSolstices)
 
 TEST(SolarCalculator, PolarDayAndNightKeepSolarNoon)
 {
-    const std::pair<QDateTime, DayKind> cases[] = { { utc(2024, 6, 21, 12), DayKind::polarDay },
-                                                    { utc(2024, 12, 21, 12), DayKind::polarNight } };
+    const std::pair<QDateTime, DayKind> cases[]
+        = { { utc(2024, 6, 21, 12), DayKind::polarDay }, { utc(2024, 12, 21, 12), DayKind::polarNight } };
     for (const auto& [day, kind] : cases) {
         const SunTimes times = sunTimes(day, svalbard, QTimeZone::utc());
         EXPECT_EQ(times.kind, kind);
@@ -138,9 +138,9 @@ TEST(SolarCalculator, DaylightSavingChangeDays)
     // day matches a fixed UTC−5 day, from its first to its last instant.
     const SunTimes spring = sunTimes(utc(2024, 3, 10, 12), newYork, newYorkZone);
     EXPECT_EQ(spring, sunTimes(utc(2024, 3, 10, 12), newYork, QTimeZone(-5 * 3600)));
-    EXPECT_EQ(sunTimes(utc(2024, 3, 10, 5), newYork, newYorkZone), spring); // 00:00 EST
+    EXPECT_EQ(sunTimes(utc(2024, 3, 10, 5), newYork, newYorkZone), spring);         // 00:00 EST
     EXPECT_EQ(sunTimes(utc(2024, 3, 11, 3, 59, 59), newYork, newYorkZone), spring); // 23:59:59 EDT
-    EXPECT_NE(sunTimes(utc(2024, 3, 11, 4), newYork, newYorkZone), spring); // next day
+    EXPECT_NE(sunTimes(utc(2024, 3, 11, 4), newYork, newYorkZone), spring);         // next day
     EXPECT_EQ(sunTimes(utc(2024, 3, 10, 4, 59, 59), newYork, newYorkZone),
               sunTimes(utc(2024, 3, 9, 12), newYork, newYorkZone)); // still the 9th
     // Roughly 07:15 EDT and 19:00 EDT, not an hour off either way.

@@ -122,15 +122,13 @@ TEST(ZonesDecoding, EveryKeyIsRequiredWithItsType)
     EXPECT_EQ(good->at(0).labelCoordinate(), (GeoCoordinate { 50, -5.5 }));
     EXPECT_EQ(good->at(0).id(), 14);
 
-    for (const char* bad : {
-             R"([{"name":"A","labelLat":50,"labelLon":-5,"rings":[]}])",
-             R"([{"number":1.5,"name":"A","labelLat":50,"labelLon":-5,"rings":[]}])",
-             R"([{"number":1,"name":2,"labelLat":50,"labelLon":-5,"rings":[]}])",
-             R"([{"number":1,"name":"A","labelLat":"50","labelLon":-5,"rings":[]}])",
-             R"([{"number":1,"name":"A","labelLat":50,"labelLon":-5,"rings":[[1,null]]}])",
-             R"([{"number":1,"name":"A","labelLat":50,"labelLon":-5}])",
-             R"([{"number":1,"name":"A","labelLat":50,"labelLon":-5,"rings":[]},[]])",
-             "{}", "", "[{" })
+    for (const char* bad : { R"([{"name":"A","labelLat":50,"labelLon":-5,"rings":[]}])",
+                             R"([{"number":1.5,"name":"A","labelLat":50,"labelLon":-5,"rings":[]}])",
+                             R"([{"number":1,"name":2,"labelLat":50,"labelLon":-5,"rings":[]}])",
+                             R"([{"number":1,"name":"A","labelLat":"50","labelLon":-5,"rings":[]}])",
+                             R"([{"number":1,"name":"A","labelLat":50,"labelLon":-5,"rings":[[1,null]]}])",
+                             R"([{"number":1,"name":"A","labelLat":50,"labelLon":-5}])",
+                             R"([{"number":1,"name":"A","labelLat":50,"labelLon":-5,"rings":[]},[]])", "{}", "", "[{" })
         EXPECT_FALSE(Zones::decode(bad).has_value()) << bad;
 }
 

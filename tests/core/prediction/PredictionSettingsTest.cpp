@@ -56,8 +56,8 @@ TEST(PredictionSettings, StoredTextsFallBackToSsbAndResidential)
     const struct {
         const char* stored;
         PredictionMode mode;
-    } modes[] = { { "cw", PredictionMode::cw }, { "ft8", PredictionMode::ft8 }, { "ssb", PredictionMode::ssb },
-                  { "FT8", PredictionMode::ssb }, { "", PredictionMode::ssb }, { " cw", PredictionMode::ssb } };
+    } modes[] = { { "cw", PredictionMode::cw },   { "ft8", PredictionMode::ft8 }, { "ssb", PredictionMode::ssb },
+                  { "FT8", PredictionMode::ssb }, { "", PredictionMode::ssb },    { " cw", PredictionMode::ssb } };
     for (const auto& c : modes)
         EXPECT_EQ(PredictionModes::fromSetting(QString::fromLatin1(c.stored)), c.mode) << c.stored;
 

@@ -1,6 +1,6 @@
-#include "spaceweather/MUFField.h"
 #include "prediction/PropagationPredictor.h"
 #include "geo/SolarCalculator.h"
+#include "spaceweather/MUFField.h"
 
 #include <QTimeZone>
 #include <gtest/gtest.h>
@@ -18,15 +18,9 @@ PropagationPredictor predictor(double powerW = 100, PredictionMode mode = Predic
 }
 
 // The 2000 km one-hop path worked through by hand.
-Geometry workedGeometry()
-{
-    return Geometry { 2000, 1, 2000, { GeoCoordinate { 50, 10 } } };
-}
+Geometry workedGeometry() { return Geometry { 2000, 1, 2000, { GeoCoordinate { 50, 10 } } }; }
 
-Conditions workedConditions()
-{
-    return Conditions { { 20.0 }, { 0.6, 0.6 }, 0, 30, 100, 2 };
-}
+Conditions workedConditions() { return Conditions { { 20.0 }, { 0.6, 0.6 }, 0, 30, 100, 2 }; }
 
 const GeoCoordinate london { 51.5, -0.12 };
 
@@ -122,8 +116,8 @@ TEST(PropagationPredictor, GeometryHops)
     ASSERT_EQ(same.points.size(), 1);
     EXPECT_NEAR(same.points[0].latitude, london.latitude, 1e-12);
     EXPECT_NEAR(same.points[0].longitude, london.longitude, 1e-12);
-    const Conditions c = PropagationPredictor::conditions(same, london, london, [](const GeoCoordinate&) { return 30.0; },
-                                                          GeoCoordinate { 0, 0 }, 100, 2, false);
+    const Conditions c = PropagationPredictor::conditions(
+        same, london, london, [](const GeoCoordinate&) { return 30.0; }, GeoCoordinate { 0, 0 }, 100, 2, false);
     for (const auto& band : PropagationPredictor::bands)
         EXPECT_EQ(predictor(1e6).reliability(band.mhz, same, c), 0.0);
 
@@ -194,15 +188,15 @@ TEST(PropagationPredictor, Conditions)
     // A path in the dark throughout has the floor at every crossing.
     const Geometry dark = PropagationPredictor::geometry(london, GeoMath::destination(london, 90, 800), false);
     const Conditions night = PropagationPredictor::conditions(
-        dark, london, dark.points.front(), [](const GeoCoordinate&) { return 10.0; }, GeoCoordinate { 0, 180 }, 0,
-        0, false);
+        dark, london, dark.points.front(), [](const GeoCoordinate&) { return 10.0; }, GeoCoordinate { 0, 180 }, 0, 0,
+        false);
     for (const double x : night.dLayerCrossings)
         EXPECT_DOUBLE_EQ(x, std::pow(0.05, 0.75));
 
     // No hops: no crossings, no exposure.
-    const Conditions none = PropagationPredictor::conditions(Geometry { 0, 0, 0, {} }, london, london,
-                                                             [](const GeoCoordinate&) { return 10.0; },
-                                                             GeoCoordinate { 0, 0 }, 0, 0, false);
+    const Conditions none = PropagationPredictor::conditions(
+        Geometry { 0, 0, 0, {} }, london, london, [](const GeoCoordinate&) { return 10.0; }, GeoCoordinate { 0, 0 }, 0,
+        0, false);
     EXPECT_TRUE(none.mufs.isEmpty());
     EXPECT_TRUE(none.dLayerCrossings.isEmpty());
     EXPECT_EQ(none.auroralExposure, 0.0);
@@ -212,13 +206,14 @@ TEST(PropagationPredictor, GeomagneticLatitude)
 {
     EXPECT_NEAR(PropagationPredictor::geomagneticLatitude({ 80.8, -72.7 }), 90, 1e-9);
     EXPECT_NEAR(PropagationPredictor::geomagneticLatitude({ -80.8, 107.3 }), -90, 1e-6);
-    EXPECT_NEAR(PropagationPredictor::geomagneticLatitude({ 0, 0 }), 90 - degrees(GeoMath::distanceKm({ 0, 0 }, { 80.8, -72.7 }) / 6371), 1e-12);
+    EXPECT_NEAR(PropagationPredictor::geomagneticLatitude({ 0, 0 }),
+                90 - degrees(GeoMath::distanceKm({ 0, 0 }, { 80.8, -72.7 }) / 6371), 1e-12);
 
     // Both poles lie 24° from the auroral centre, weight exp(−16).
     const GeoCoordinate pole { 80.8, -72.7 };
     const Geometry tiny { 0, 1, 0, { pole } };
-    const Conditions c = PropagationPredictor::conditions(tiny, pole, pole, [](const GeoCoordinate&) { return 5.0; },
-                                                          GeoCoordinate { 0, 0 }, 0, 0, false);
+    const Conditions c = PropagationPredictor::conditions(
+        tiny, pole, pole, [](const GeoCoordinate&) { return 5.0; }, GeoCoordinate { 0, 0 }, 0, 0, false);
     EXPECT_NEAR(c.auroralExposure, 2 * std::exp(-16.0), 1e-12);
 }
 

@@ -14,8 +14,17 @@ constexpr double notANumber = std::numeric_limits<double>::quiet_NaN();
 // each member of each band.
 StationAntennas everyBandDifferent()
 {
-    const double heights[] = { 0.1 + 0.2, 1e-300, 12.345678901234567, 1.7976931348623157e308, 0.0, 7.0,
-                               123456789.125, 2.5e-7, 33.333333333333336, 4.0, 9.81 };
+    const double heights[] = { 0.1 + 0.2,
+                               1e-300,
+                               12.345678901234567,
+                               1.7976931348623157e308,
+                               0.0,
+                               7.0,
+                               123456789.125,
+                               2.5e-7,
+                               33.333333333333336,
+                               4.0,
+                               9.81 };
     StationAntennas table;
     int i = 0;
     for (const auto& entry : StationAntennas::bands) {
@@ -68,8 +77,8 @@ TEST(StationAntennas, NearestBandAndItsGain)
         double centre;
     } cases[] = {
         { 39.275, 28.4 }, // equal distances: the lower band keeps it
-        { 39.3, 50.15 },  { 8.61, 7.1 },  { 12.135, 10.12 }, { 0, 1.84 },
-        { -5, 1.84 },     { notANumber, 1.84 },  { 1000, 50.15 },   { 14.0, 14.15 },
+        { 39.3, 50.15 },  { 8.61, 7.1 },        { 12.135, 10.12 }, { 0, 1.84 },
+        { -5, 1.84 },     { notANumber, 1.84 }, { 1000, 50.15 },   { 14.0, 14.15 },
     };
     for (const auto& c : cases)
         EXPECT_EQ(table.antenna(c.mhz).bandMHz, c.centre) << c.mhz;
@@ -140,8 +149,9 @@ TEST(StationAntennas, EncodedText)
 
     // One band with a number that cannot be stored loses only that band.
     const BandAntenna fallback { AntennaPreset::dipole, 10, 0 };
-    for (const BandAntenna bad : { BandAntenna { AntennaPreset::dipole, notANumber, 0 },
-                                   BandAntenna { AntennaPreset::custom, 1, std::numeric_limits<double>::infinity() } }) {
+    for (const BandAntenna bad :
+         { BandAntenna { AntennaPreset::dipole, notANumber, 0 },
+           BandAntenna { AntennaPreset::custom, 1, std::numeric_limits<double>::infinity() } }) {
         StationAntennas broken = everyBandDifferent();
         broken.set(Band::m40, bad);
         const StationAntennas back = StationAntennas::decode(broken.encoded(), fallback);
@@ -167,24 +177,31 @@ TEST(StationAntennas, DecodeTakesTheFallbackForWhatItCannotRead)
     const QString unreadable[] = {
         QString(),
         QStringLiteral("{}"),
-        QStringLiteral("not json"),
-        QStringLiteral("[]"),
-        QStringLiteral("null"),
-        QStringLiteral("{") + good20 + QStringLiteral(R"(,"40":{"type":"dipole","height":"10","gain":3}})"),
-        QStringLiteral("{") + good20 + QStringLiteral(R"(,"40":{"type":"dipole","gain":3}})"),
-        QStringLiteral("{") + good20 + QStringLiteral(R"(,"40":{"type":"Dipole","height":10,"gain":3}})"),
-        QStringLiteral("{") + good20 + QStringLiteral(R"(,"40":{"type":"dipole","height":1e999,"gain":3}})"),
-        QStringLiteral("{") + good20 + QStringLiteral(R"(,"40":{"type":"dipole","height":10,"gain":null}})"),
-        QStringLiteral("{") + good20 + QStringLiteral(R"(,"junk":7})"),
-        QStringLiteral("{") + good20, // cut short
-    };
+            QStringLiteral("not json"),
+                QStringLiteral("[]"),
+                    QStringLiteral("null"),
+                        QStringLiteral("{") + good20
+                            + QStringLiteral(R"(,"40":{"type":"dipole","height":"10","gain":3}})"),
+                                QStringLiteral("{") + good20
+                                    + QStringLiteral(R"(,"40":{"type":"dipole","gain":3}})"),
+                                        QStringLiteral("{") + good20
+                                            + QStringLiteral(R"(,"40":{"type":"Dipole","height":10,"gain":3}})"),
+                                                QStringLiteral("{") + good20
+                                                    + QStringLiteral(R"(,"40":{"type":"dipole","height":1e999,"gain":3}})"),
+                                                        QStringLiteral("{") + good20
+                                                            + QStringLiteral(R"(,"40":{"type":"dipole","height":10,"gain":null}})"),
+                                                                QStringLiteral("{") + good20
+                                                                               + QStringLiteral(R"(,"junk":7})"),
+                                                                                   QStringLiteral("{")
+                                                                                                  + good20, // cut short
+                                                                                 };
     for (const QString& text : unreadable)
         EXPECT_EQ(StationAntennas::decode(text, fallback), allFallback) << text.toStdString();
 
     // One good member: that band from the text, the others the fallback;
     // members under other keys are read but ignored; member order is free.
     const QString partial = QStringLiteral("{") + good20
-                            + QStringLiteral(R"(,"4":{"gain":1,"height":2,"type":"vertical"},)"
+                                           + QStringLiteral(R"(,"4":{"gain":1,"height":2,"type":"vertical"},)"
                                              R"("hello":{"height":2,"gain":1,"type":"custom"}})");
     StationAntennas expected = allFallback;
     expected.set(Band::m20, BandAntenna { AntennaPreset::yagi2, 12, 0 });

@@ -94,7 +94,8 @@ TEST(RotatorConfig, WritesEveryKeyWithItsJsonType)
 TEST(RotatorConfig, RoundTripsTheStoredList)
 {
     EXPECT_EQ(RotatorConfig::encode({}), "[]");
-    const QList<RotatorConfig> list { everythingSet(), RotatorConfig(), serial("/dev/ttyS0", RotatorProtocol::rotctld) };
+    const QList<RotatorConfig> list { everythingSet(), RotatorConfig(),
+                                      serial("/dev/ttyS0", RotatorProtocol::rotctld) };
     const QString text = RotatorConfig::encode(list);
     EXPECT_FALSE(text.contains(u'\n')) << "compact";
     EXPECT_EQ(RotatorConfig::decode(text), list);

@@ -30,15 +30,8 @@ TEST(RotatorGeometry, TurnsReadingsIntoHeadings)
         double heading;
     };
     const Row rows[] = {
-        { 360, 10, 355, 5 },
-        { 360, 10, -20, 350 },
-        { 450, 0, 400, 40 },
-        { 450, 0, 450, 90 },
-        { 360, 0, 360, 0 },
-        { 360, 0, 0, 0 },
-        { 360, -12.5, 0, 347.5 },
-        { 360, 725, 0, 5 },
-        { 360, 0, -720, 0 },
+        { 360, 10, 355, 5 }, { 360, 10, -20, 350 },    { 450, 0, 400, 40 }, { 450, 0, 450, 90 }, { 360, 0, 360, 0 },
+        { 360, 0, 0, 0 },    { 360, -12.5, 0, 347.5 }, { 360, 725, 0, 5 },  { 360, 0, -720, 0 },
     };
     for (const Row& r : rows)
         EXPECT_DOUBLE_EQ(RotatorGeometry(r.range, r.offset).heading(r.raw), r.heading)
@@ -56,25 +49,16 @@ TEST(RotatorGeometry, ChoosesTheNearestTarget)
     };
     const std::optional<double> unknown;
     const Row rows[] = {
-        { 360, 10, 5, unknown, 355 },
-        { 450, 0, 30, 380, 390 },
-        { 450, 0, 30, 200, 30 },
-        { 450, 0, 30, 210, 30 },   // a tie keeps the plain target
-        { 450, 0, 30, 211, 390 },
-        { 450, 0, 30, unknown, 30 },
+        { 360, 10, 5, unknown, 355 },  { 450, 0, 30, 380, 390 },
+        { 450, 0, 30, 200, 30 },       { 450, 0, 30, 210, 30 }, // a tie keeps the plain target
+        { 450, 0, 30, 211, 390 },      { 450, 0, 30, unknown, 30 },
         { 450, 0, 100, 440, 100 }, // beyond 90 there is no overlap
-        { 450, 0, 90, 440, 450 },
-        { 450, 0, 0, 400, 360 },
-        { 450, 0, 359.6, 440, 360 },
-        { 360, 0, 30, 380, 30 },
-        { 360, 0, 359.6, unknown, 0 },
-        { 360, 0, 44.5, unknown, 45 },
-        { 360, 0, 359.5, unknown, 0 },
-        { 360, 0, 44.4, unknown, 44 },
-        { 360, 0, -90, unknown, 270 },
-        { 360, 0, 720.2, unknown, 0 },
-        { 450, 20, 10, 420, 350 },
-        { 450, -20, 50, 430, 430 },
+        { 450, 0, 90, 440, 450 },      { 450, 0, 0, 400, 360 },
+        { 450, 0, 359.6, 440, 360 },   { 360, 0, 30, 380, 30 },
+        { 360, 0, 359.6, unknown, 0 }, { 360, 0, 44.5, unknown, 45 },
+        { 360, 0, 359.5, unknown, 0 }, { 360, 0, 44.4, unknown, 44 },
+        { 360, 0, -90, unknown, 270 }, { 360, 0, 720.2, unknown, 0 },
+        { 450, 20, 10, 420, 350 },     { 450, -20, 50, 430, 430 },
     };
     for (const Row& r : rows)
         EXPECT_EQ(RotatorGeometry(r.range, r.offset).target(r.bearing, r.current), r.target)

@@ -1,8 +1,8 @@
+#include "rotator/SerialLink.h"
+#include "rotator/TCPLink.h"
 #include "support/FakeRotatorController.h"
 #include "support/LoopbackListener.h"
 #include "support/RotctldPeer.h"
-#include "rotator/SerialLink.h"
-#include "rotator/TCPLink.h"
 
 #include <gtest/gtest.h>
 
@@ -28,19 +28,13 @@ std::unique_ptr<SerialLink> openSerial(const FakeRotatorController& fake, int ba
     return link ? std::move(*link) : nullptr;
 }
 
-void settle()
-{
-    std::this_thread::sleep_for(std::chrono::milliseconds(150));
-}
+void settle() { std::this_thread::sleep_for(std::chrono::milliseconds(150)); }
 
 // A listening socket on 127.0.0.1 that the test drives by hand.
 struct LocalServer {
     int listener = -1;
     int port = 0;
-    LocalServer()
-    {
-        listener = listenOnLoopback(4, port);
-    }
+    LocalServer() { listener = listenOnLoopback(4, port); }
     ~LocalServer() { ::close(listener); }
     int accept() { return ::accept(listener, nullptr, nullptr); }
 };
@@ -80,7 +74,8 @@ TEST(SerialLink, SplitsAnswersIntoLines)
     EXPECT_EQ(link->readLine(10, 2).value(), "12.5\r");
 
     // Bytes that are not UTF-8 are replaced, the line is kept.
-    fake.send("\xff" "AZ=1\r");
+    fake.send("\xff"
+              "AZ=1\r");
     EXPECT_EQ(link->readLine(13, 2).value(), QString(QChar(0xFFFD)) + "AZ=1");
 
     // A timeout of 0 hands out what is buffered and never waits for more.
@@ -131,9 +126,14 @@ TEST(SerialLink, WritesCommandsAndSetsTheLineUp)
 
     ASSERT_TRUE(link->write("M123\r").has_value());
     ASSERT_TRUE(link->write("").has_value());
-    ASSERT_TRUE(link->write("\x02" "AG5\r").has_value());
+    ASSERT_TRUE(link->write("\x02"
+                            "AG5\r")
+                    .has_value());
     ASSERT_TRUE(fake.waitForCommands(2, 2));
-    EXPECT_EQ(fake.commands(), (QList<QByteArray> { "M123", "\x02" "AG5" }));
+    EXPECT_EQ(fake.commands(),
+              (QList<QByteArray> { "M123",
+                                   "\x02"
+                                   "AG5" }));
 }
 
 TEST(SerialLink, OpeningFailsWithAMessage)
@@ -166,7 +166,8 @@ TEST(SerialLink, OpeningFailsWithAMessage)
 
     auto missing = SerialLink::open("/dev/corvanta-no-such-port", 9600);
     ASSERT_FALSE(missing.has_value());
-    EXPECT_EQ(missing.error(), RotatorLinkError::open("Can't open /dev/corvanta-no-such-port: No such file or directory"));
+    EXPECT_EQ(missing.error(),
+              RotatorLinkError::open("Can't open /dev/corvanta-no-such-port: No such file or directory"));
 
     auto oddSpeed = SerialLink::open(fake.portPath(), 12345);
     ASSERT_FALSE(oddSpeed.has_value());
@@ -227,12 +228,14 @@ TEST(TCPLink, ConnectingFailsWithAMessage)
     const int port = RotctldPeer::freePort();
     auto refused = TCPLink::connect("127.0.0.1", port, 1);
     ASSERT_FALSE(refused.has_value());
-    EXPECT_EQ(refused.error(), RotatorLinkError::open("Can't connect to rotctld at 127.0.0.1:" + QString::number(port)));
+    EXPECT_EQ(refused.error(),
+              RotatorLinkError::open("Can't connect to rotctld at 127.0.0.1:" + QString::number(port)));
 
     // "localhost" may resolve to ::1 and 127.0.0.1; all are tried.
     auto refusedByName = TCPLink::connect("localhost", port, 1);
     ASSERT_FALSE(refusedByName.has_value());
-    EXPECT_EQ(refusedByName.error(), RotatorLinkError::open("Can't connect to rotctld at localhost:" + QString::number(port)));
+    EXPECT_EQ(refusedByName.error(),
+              RotatorLinkError::open("Can't connect to rotctld at localhost:" + QString::number(port)));
 }
 
 TEST(TCPLink, APeerThatHangsUpOrStopsReadingShowsAsClosed)

@@ -13,10 +13,7 @@ namespace {
 
 using P = RotatorProtocol;
 
-std::string show(const std::optional<double>& v)
-{
-    return v ? std::to_string(*v) : std::string("no value");
-}
+std::string show(const std::optional<double>& v) { return v ? std::to_string(*v) : std::string("no value"); }
 
 QString withControls(const char* text)
 {
@@ -85,9 +82,15 @@ TEST(RotatorProtocol, WritesCommandsByteForByte)
         { "GS-232B move 1000", move(P::gs232b, 1000), "4D313030300D" },
         { "Prosistel move 5", move(P::prosistel, 5), "024147350D" },
         { "Prosistel move 0", move(P::prosistel, 0), "024147300D" },
-        { "Prosistel move 359", move(P::prosistel, 359), "02414733353" "90D" },
-        { "rotctld move 123", move(P::rotctld, 123), "50203132332030" "0A" },
-        { "rotctld move -7", move(P::rotctld, -7), "50202D372030" "0A" },
+        { "Prosistel move 359", move(P::prosistel, 359),
+          "02414733353"
+          "90D" },
+        { "rotctld move 123", move(P::rotctld, 123),
+          "50203132332030"
+          "0A" },
+        { "rotctld move -7", move(P::rotctld, -7),
+          "50202D372030"
+          "0A" },
 
         { "GS-232A stop", [] { return stopCommand(P::gs232a); }, "530D" },
         { "GS-232B stop", [] { return stopCommand(P::gs232b); }, "530D" },
@@ -222,18 +225,12 @@ TEST(RotatorProtocol, FindsTheLastCompleteAnswerInUnterminatedBytes)
     };
     const std::optional<double> none;
     const Row rows[] = {
-        { P::gs232b, "AZ=010AZ=020", 20 },
-        { P::gs232b, "AZ=12", none },
-        { P::gs232b, "AZ=123", 123 },
-        { P::gs232b, "AZ=100<CR>AZ=10", 100 },
-        { P::gs232a, "+0123", 123 },
-        { P::gs232a, "+0123+012", 123 },
-        { P::gs232a, "+012", none },
-        { P::gs232b, "junk AZ= 045 more", 45 },
-        { P::gs232b, "", none },
-        { P::prosistel, "A,?,123", none },
-        { P::rotctld, "123.0", none },
-        { P::rotctld, "AZ=123", none },
+        { P::gs232b, "AZ=010AZ=020", 20 }, { P::gs232b, "AZ=12", none },
+        { P::gs232b, "AZ=123", 123 },      { P::gs232b, "AZ=100<CR>AZ=10", 100 },
+        { P::gs232a, "+0123", 123 },       { P::gs232a, "+0123+012", 123 },
+        { P::gs232a, "+012", none },       { P::gs232b, "junk AZ= 045 more", 45 },
+        { P::gs232b, "", none },           { P::prosistel, "A,?,123", none },
+        { P::rotctld, "123.0", none },     { P::rotctld, "AZ=123", none },
     };
     for (const Row& r : rows) {
         const auto got = parseUnterminated(r.proto, withControls(r.text));

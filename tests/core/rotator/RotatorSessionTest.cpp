@@ -1,9 +1,9 @@
-#include "support/FakeRotatorController.h"
-#include "support/LoopbackListener.h"
 #include "rotator/RotatorSession.h"
-#include "support/RotctldPeer.h"
 #include "rotator/SerialLink.h"
 #include "rotator/TCPLink.h"
+#include "support/FakeRotatorController.h"
+#include "support/LoopbackListener.h"
+#include "support/RotctldPeer.h"
 
 #include <gtest/gtest.h>
 
@@ -26,16 +26,20 @@ namespace {
 RotatorProtocol protocolOf(Dialect dialect)
 {
     switch (dialect) {
-    case Dialect::GS232A: return RotatorProtocol::gs232a;
-    case Dialect::GS232B: return RotatorProtocol::gs232b;
-    case Dialect::Prosistel: return RotatorProtocol::prosistel;
+    case Dialect::GS232A:
+        return RotatorProtocol::gs232a;
+    case Dialect::GS232B:
+        return RotatorProtocol::gs232b;
+    case Dialect::Prosistel:
+        return RotatorProtocol::prosistel;
     }
     return RotatorProtocol::gs232b;
 }
 
 // A session on the fake controller's port. `link` (if given) receives a
 // view of the link for looking into its buffer.
-std::unique_ptr<RotatorSession> sessionOn(const FakeRotatorController& fake, Dialect dialect, RotatorLink** link = nullptr)
+std::unique_ptr<RotatorSession> sessionOn(const FakeRotatorController& fake, Dialect dialect,
+                                          RotatorLink** link = nullptr)
 {
     auto opened = SerialLink::open(fake.portPath(), 9600);
     EXPECT_TRUE(opened.has_value());
@@ -46,20 +50,14 @@ std::unique_ptr<RotatorSession> sessionOn(const FakeRotatorController& fake, Dia
     return std::make_unique<RotatorSession>(protocolOf(dialect), std::move(*opened));
 }
 
-double secondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
+double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
 // A stand-in rotctld whose answers the test writes by hand.
 struct ScriptedDaemon {
     int listener = -1;
     int peer = -1;
     int port = 0;
-    ScriptedDaemon()
-    {
-        listener = listenOnLoopback(1, port);
-    }
+    ScriptedDaemon() { listener = listenOnLoopback(1, port); }
     ~ScriptedDaemon()
     {
         if (peer >= 0)
@@ -149,9 +147,12 @@ TEST(RotatorSession, ReportsSilenceAndNonsense)
     // The shown answer: its first 40 characters, control bytes and
     // non-ASCII letters as dots.
     const QByteArray tail(47, 'x');
-    fake.setCustomAnswer("\x02" "Q\tcaf\xc3\xa9" + tail + "\r");
+    fake.setCustomAnswer("\x02"
+                         "Q\tcaf\xc3\xa9"
+                         + tail + "\r");
     EXPECT_EQ(session->readPosition(0.6),
-              std::unexpected(RotatorLinkError::notUnderstood(QString::fromUtf16(u"\u00B7Q\u00B7caf\u00B7") + QString(33, u'x'))));
+              std::unexpected(
+                  RotatorLinkError::notUnderstood(QString::fromUtf16(u"\u00B7Q\u00B7caf\u00B7") + QString(33, u'x'))));
 
     // A time-out of 0 still asks, but reads nothing.
     const auto before = fake.commands().size();
@@ -309,6 +310,7 @@ TEST(RotatorSession, HandlesTheRotctldAnswerForms)
 
     // A status reply and a line with a CR are answers, but not positions.
     std::thread second = answerQuery("RPRT -1\nbad\r\n");
-    EXPECT_EQ(session.readPosition(1.5), std::unexpected(RotatorLinkError::notUnderstood(QString::fromUtf16(u"bad\u00B7"))));
+    EXPECT_EQ(session.readPosition(1.5),
+              std::unexpected(RotatorLinkError::notUnderstood(QString::fromUtf16(u"bad\u00B7"))));
     second.join();
 }

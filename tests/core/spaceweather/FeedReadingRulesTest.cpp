@@ -19,15 +19,9 @@ QDateTime utc(int y, int mo, int d, int h, int mi, int s = 0, int ms = 0)
     return QDateTime(QDate(y, mo, d), QTime(h, mi, s, ms), QTimeZone::utc());
 }
 
-QJsonValue text(const char* s)
-{
-    return QJsonValue(QString::fromUtf8(s));
-}
+QJsonValue text(const char* s) { return QJsonValue(QString::fromUtf8(s)); }
 
-QJsonValue json(const char* s)
-{
-    return *SWPCParser::parseJson(QByteArray(s));
-}
+QJsonValue json(const char* s) { return *SWPCParser::parseJson(QByteArray(s)); }
 
 } // namespace
 
@@ -49,10 +43,10 @@ TEST(FeedDateRule, ReadsTimesWestOfGreenwich)
 
 TEST(FeedDateRule, GivesNoTimeForAnythingElse)
 {
-    for (const char* bad : { "", "2024-05-01", "2024-05-01T12:00", "2024-13-01T12:00:00", "2024-02-30T12:00:00",
-                             "2024-05-01T24:00:00", "2024-05-01T12:00:00+0200", "2024-05-01T12:00:00.Z",
-                             "yesterday", "2024-05-01T12:00:00ZZ", "2024-05-01T12:00:00+02:00Z",
-                             "20240501T120000Z", "2024-05-01T12:00:00-5:00" })
+    for (const char* bad :
+         { "", "2024-05-01", "2024-05-01T12:00", "2024-13-01T12:00:00", "2024-02-30T12:00:00", "2024-05-01T24:00:00",
+           "2024-05-01T12:00:00+0200", "2024-05-01T12:00:00.Z", "yesterday", "2024-05-01T12:00:00ZZ",
+           "2024-05-01T12:00:00+02:00Z", "20240501T120000Z", "2024-05-01T12:00:00-5:00" })
         EXPECT_FALSE(date(text(bad)).has_value()) << bad;
     EXPECT_FALSE(date(QJsonValue(1714564800)).has_value());
     EXPECT_FALSE(date(QJsonValue()).has_value());
@@ -73,7 +67,8 @@ TEST(FeedNumberRule, ReadsNumbersAndNumericTexts)
 
 TEST(FeedNumberRule, GivesNoNumberForTextsThatAreNotFiniteNumbers)
 {
-    for (const char* bad : { "abc", "", "  ", "NaN", "nan", "inf", "-Infinity", "1e999", "0x1p3", "3.67\n", "3,67", "3 67" })
+    for (const char* bad :
+         { "abc", "", "  ", "NaN", "nan", "inf", "-Infinity", "1e999", "0x1p3", "3.67\n", "3,67", "3 67" })
         EXPECT_FALSE(number(text(bad)).has_value()) << bad;
     EXPECT_FALSE(number(QJsonValue()).has_value());
     EXPECT_FALSE(number(QJsonValue(QJsonValue::Undefined)).has_value());

@@ -151,7 +151,8 @@ TEST(ZelqBands, NamesTheHighestOpenBand)
 
 namespace {
 
-IonosondeReading station(const char* code, GeoCoordinate at, double mufd, std::optional<double> confidence = std::nullopt)
+IonosondeReading station(const char* code, GeoCoordinate at, double mufd,
+                         std::optional<double> confidence = std::nullopt)
 {
     return { code, code, at, mufd, std::nullopt, confidence, std::nullopt };
 }

@@ -126,7 +126,7 @@ TEST(MUFField, StationQualityFollowsItsConfidence)
         return MUFField({ reading("A", station, 12, confidence) }, 100.0, noonInAugust).measuredShare(at1500);
     };
     EXPECT_NEAR(share(std::nullopt), 0.5, 1e-9);
-    EXPECT_NEAR(share(150), 0.5, 1e-9);   // above 100 counts as full
+    EXPECT_NEAR(share(150), 0.5, 1e-9); // above 100 counts as full
     EXPECT_NEAR(share(100), 0.5, 1e-9);
     EXPECT_NEAR(share(50), 1.0 / 3, 1e-9);
     EXPECT_NEAR(share(10), 1.0 / 6, 1e-9); // at least 0.2
@@ -197,8 +197,8 @@ TEST(MUFField, NeverBelowOneMegahertzAndSharesStayInRange)
     std::uniform_real_distribution<double> latitude(-90, 90), longitude(-180, 180), mufd(0.01, 60);
     QList<IonosondeReading> readings;
     for (int i = 0; i < 40; ++i) {
-        readings.append(reading(QString::number(i), { latitude(random), longitude(random) }, i % 4 ? mufd(random) : 0.01,
-                                i % 3 ? std::optional<double>(i * 3.0) : std::nullopt));
+        readings.append(reading(QString::number(i), { latitude(random), longitude(random) },
+                                i % 4 ? mufd(random) : 0.01, i % 3 ? std::optional<double>(i * 3.0) : std::nullopt));
     }
     readings.append(reading("twin", readings[0].coordinate, 0.01));
     const MUFField field(readings, 10.0, noonInAugust);
@@ -219,8 +219,9 @@ TEST(MUFField, ReadingsWithoutFiniteValuesWeighNothing)
 {
     const MUFField empty({}, 100.0, noonInAugust);
     const GeoCoordinate p { 50, 10 };
-    const MUFField field({ reading("X", p, INFINITY), reading("Y", p, notANumber), reading("Z", { notANumber, 10 }, 10) }, 100.0,
-                         noonInAugust);
+    const MUFField field({ reading("X", p, INFINITY), reading("Y", p, notANumber),
+                           reading("Z", { notANumber, 10 }, 10) },
+                         100.0, noonInAugust);
     EXPECT_EQ(field.readings().size(), 3);
     EXPECT_EQ(field.muf(p), empty.muf(p));
     EXPECT_EQ(field.measuredShare(p), 0);
@@ -243,7 +244,8 @@ TEST(MUFField, ProjectionMovesTheSunAndFadesTheStations)
         EXPECT_EQ(moved.readings(), readings);
         EXPECT_EQ(moved.sunspotNumber(), 100);
         const double fade = std::exp(-std::abs(hours) / 6.0);
-        for (const GeoCoordinate p : { GeoCoordinate { 50, 10 }, GeoCoordinate { 45, 0 }, GeoCoordinate { 40, -100 } }) {
+        for (const GeoCoordinate p :
+             { GeoCoordinate { 50, 10 }, GeoCoordinate { 45, 0 }, GeoCoordinate { 40, -100 } }) {
             EXPECT_NEAR(moved.muf(p) - model.muf(p), fade * (field.muf(p) - empty.muf(p)), 1e-9) << hours;
             EXPECT_EQ(moved.measuredShare(p), field.measuredShare(p)); // distances do not change
         }

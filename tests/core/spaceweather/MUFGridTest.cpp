@@ -36,10 +36,7 @@ using Line = QList<QPointF>;
 
 bool isClosed(const Line& line) { return line.size() > 1 && line.first() == line.last(); }
 
-bool onBorder(const QPointF& p)
-{
-    return p.x() == 0 || p.x() == columns - 1 || p.y() == 0 || p.y() == rows - 1;
-}
+bool onBorder(const QPointF& p) { return p.x() == 0 || p.x() == columns - 1 || p.y() == 0 || p.y() == rows - 1; }
 
 } // namespace
 
@@ -100,10 +97,10 @@ TEST(MUFGrid, InterpolatesBilinearlyAndClampsAtTheEdges)
     EXPECT_DOUBLE_EQ(grid.interpolated({ 49.5, 10.25 }), 25);
     EXPECT_DOUBLE_EQ(grid.interpolated({ 50, 10.5 }), 15);
 
-    EXPECT_EQ(grid.interpolated({ -10, 180 }), 8);   // column 360
-    EXPECT_EQ(grid.interpolated({ -10, 190 }), 8);   // clamped, not wrapped
-    EXPECT_EQ(grid.interpolated({ -10, -180 }), 8);  // column 0
-    EXPECT_EQ(grid.interpolated({ -90, 20 }), 4);    // row 180
+    EXPECT_EQ(grid.interpolated({ -10, 180 }), 8);  // column 360
+    EXPECT_EQ(grid.interpolated({ -10, 190 }), 8);  // clamped, not wrapped
+    EXPECT_EQ(grid.interpolated({ -10, -180 }), 8); // column 0
+    EXPECT_EQ(grid.interpolated({ -90, 20 }), 4);   // row 180
     EXPECT_DOUBLE_EQ(grid.interpolated({ -95, 20.5 }), 5);
     EXPECT_DOUBLE_EQ(grid.interpolated({ -INFINITY, 20.5 }), 5);
     EXPECT_TRUE(std::isnan(grid.interpolated({ std::numeric_limits<double>::quiet_NaN(), 0 })));

@@ -12,16 +12,13 @@ QDateTime utc(int y, int mo, int d, int h, int mi = 0)
     return QDateTime(QDate(y, mo, d), QTime(h, mi), QTimeZone::utc());
 }
 
-ParseError format(const char* label)
-{
-    return ParseError::unexpectedFormat(label);
-}
+ParseError format(const char* label) { return ParseError::unexpectedFormat(label); }
 
 QByteArray auroraBody(const char* coordinates, const char* times = R"("Observation Time": "2026-08-18T11:50:00Z",
   "Forecast Time": "2026-08-18T12:35:00Z",)")
 {
-    return QByteArray("{") + times + R"( "Data Format": "[Longitude, Latitude, Aurora]", "coordinates": )"
-           + coordinates + "}";
+    return QByteArray("{") + times + R"( "Data Format": "[Longitude, Latitude, Aurora]", "coordinates": )" + coordinates
+        + "}";
 }
 
 std::uint8_t at(const AuroraGrid& grid, int column, int row)
@@ -55,13 +52,13 @@ TEST(OvationAurora, PlacesEachPointOnTheGrid)
     EXPECT_EQ(at(*grid, 0, 30), 7);
     EXPECT_EQ(at(*grid, 0, 29), 8);
     EXPECT_EQ(at(*grid, 0, 28), 9);
-    EXPECT_EQ(at(*grid, 180, 65), 0);  // tropics stay empty
+    EXPECT_EQ(at(*grid, 180, 65), 0); // tropics stay empty
     EXPECT_EQ(at(*grid, 180, 115), 33);
     EXPECT_EQ(at(*grid, 190, 0), 11);
     EXPECT_EQ(at(*grid, 210, 20), 0);
     EXPECT_EQ(at(*grid, 220, 20), 55);
     EXPECT_EQ(at(*grid, 230, 20), 66);
-    EXPECT_EQ(at(*grid, 240, 20), 2);  // the later point wins
+    EXPECT_EQ(at(*grid, 240, 20), 2); // the later point wins
     EXPECT_EQ(at(*grid, 250, 20), 100);
     EXPECT_EQ(at(*grid, 260, 20), 0);
     EXPECT_EQ(at(*grid, 270, 20), 0);

@@ -19,15 +19,9 @@ AuroraGrid numberedGrid()
     return grid;
 }
 
-std::uint8_t cell(int column, int row)
-{
-    return std::uint8_t((row * 7 + column) % 251);
-}
+std::uint8_t cell(int column, int row) { return std::uint8_t((row * 7 + column) % 251); }
 
-QDateTime utc(int h)
-{
-    return QDateTime(QDate(2026, 8, 18), QTime(h, 0), QTimeZone::utc());
-}
+QDateTime utc(int h) { return QDateTime(QDate(2026, 8, 18), QTime(h, 0), QTimeZone::utc()); }
 
 } // namespace
 
@@ -105,13 +99,13 @@ TEST(SpaceWeatherRatings, FluxAndSunspots)
 {
     using S = SpaceWeatherSnapshot;
     const std::pair<double, const char*> flux[] = {
-        { 0, "Poor" },       { 69.9, "Poor" },       { 70, "Fair" },      { 89.99, "Fair" }, { 90, "Good" },
+        { 0, "Poor" },        { 69.9, "Poor" },       { 70, "Fair" },       { 89.99, "Fair" },    { 90, "Good" },
         { 120, "Very good" }, { 149.9, "Very good" }, { 150, "Excellent" }, { 300, "Excellent" },
     };
     for (const auto& [value, text] : flux)
         EXPECT_EQ(S::fluxRating(value), text) << value;
     const std::pair<double, const char*> ssn[] = {
-        { 0, "Very low" }, { 24.9, "Very low" }, { 25, "Low" }, { 50, "Moderate" },
+        { 0, "Very low" }, { 24.9, "Very low" }, { 25, "Low" },        { 50, "Moderate" },
         { 100, "High" },   { 149, "High" },      { 150, "Very high" },
     };
     for (const auto& [value, text] : ssn)
@@ -122,14 +116,14 @@ TEST(SpaceWeatherRatings, AIndexAndStormLevel)
 {
     using S = SpaceWeatherSnapshot;
     const std::pair<double, const char*> a[] = {
-        { 0, "Quiet" },        { 7.9, "Quiet" },        { 8, "Unsettled" },     { 16, "Active" },
-        { 30, "Minor storm" }, { 50, "Major storm" },   { 99.9, "Major storm" }, { 100, "Severe storm" },
+        { 0, "Quiet" },        { 7.9, "Quiet" },      { 8, "Unsettled" },      { 16, "Active" },
+        { 30, "Minor storm" }, { 50, "Major storm" }, { 99.9, "Major storm" }, { 100, "Severe storm" },
     };
     for (const auto& [value, text] : a)
         EXPECT_EQ(S::aRating(value), text) << value;
     const std::pair<double, const char*> kp[] = {
-        { 0, "Quiet" },    { 2.67, "Quiet" },   { 3, "Unsettled" }, { 4, "Active" },   { 5, "G1 storm" },
-        { 6, "G2 storm" }, { 7, "G3 storm" },   { 8, "G4 storm" },  { 8.67, "G4 storm" }, { 9, "G5 storm" },
+        { 0, "Quiet" },    { 2.67, "Quiet" }, { 3, "Unsettled" }, { 4, "Active" },      { 5, "G1 storm" },
+        { 6, "G2 storm" }, { 7, "G3 storm" }, { 8, "G4 storm" },  { 8.67, "G4 storm" }, { 9, "G5 storm" },
     };
     for (const auto& [value, text] : kp)
         EXPECT_EQ(S::stormLevel(value), text) << value;

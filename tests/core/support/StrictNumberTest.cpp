@@ -12,8 +12,8 @@ TEST(StrictNumber, ReadsOnlyFiniteDecimalNumbers)
     EXPECT_EQ(StrictNumber::parseDouble(u"+.5"), 0.5);
     EXPECT_EQ(StrictNumber::parseDouble(u"5."), 5.0);
     EXPECT_EQ(StrictNumber::parseDouble(u"1e3"), 1000.0);
-    for (const char16_t* bad : { u"", u"nan", u"NaN", u"inf", u"-Infinity", u"1e999", u"0x10",
-                                 u" 1", u"1 ", u"1,5", u".", u"-", u"1e", u"1.2.3" })
+    for (const char16_t* bad : { u"", u"nan", u"NaN", u"inf", u"-Infinity", u"1e999", u"0x10", u" 1", u"1 ", u"1,5",
+                                 u".", u"-", u"1e", u"1.2.3" })
         EXPECT_FALSE(StrictNumber::parseDouble(QStringView(bad)).has_value()) << QString::fromUtf16(bad).toStdString();
 }
 

@@ -2,14 +2,10 @@
 
 #include "support/Settings.h"
 
-RotatorManager& RotatorManager::shared()
+RotatorManager::RotatorManager(QObject* parent)
+    : QObject(parent)
 {
-    // Deliberately leaked: the manager lives as long as the process.
-    static RotatorManager* instance = new RotatorManager();
-    return *instance;
 }
-
-RotatorManager::RotatorManager() = default;
 
 QList<RotatorConfig> RotatorManager::rotators() const { return RotatorConfig::load(Settings::standard()); }
 

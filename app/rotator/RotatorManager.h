@@ -6,12 +6,12 @@
 #include <QObject>
 #include <QUuid>
 
-// The process-wide rotator manager. For now a shell that starts no worker.
+// The rotator manager, one per application (owned by CorvantaApp). For now
+// a shell that starts no worker.
 class RotatorManager : public QObject {
     Q_OBJECT
 public:
-    // Created on first use (on the main thread) and kept until the process ends.
-    static RotatorManager& shared();
+    explicit RotatorManager(QObject* parent = nullptr);
 
     // The configured rotators, in configured order.
     QList<RotatorConfig> rotators() const;
@@ -20,7 +20,4 @@ public:
     void turn(const QUuid& id, double bearing);
     // Stops every rotator and drops its pending target.
     void stopAll();
-
-private:
-    RotatorManager();
 };

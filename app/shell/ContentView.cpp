@@ -88,7 +88,10 @@ void ContentView::showEvent(QShowEvent* event)
     m_shown = true;
     // The updater arms its periodic check only once per process, however many
     // main windows are opened; each content still asks when first shown.
-    QTimer::singleShot(0, this, [] { Updater::shared().start(); });
+    QTimer::singleShot(0, this, [updater = m_stores.updater] {
+        if (updater)
+            updater->start();
+    });
 }
 
 void ContentView::onSettingChanged(const QString& key)

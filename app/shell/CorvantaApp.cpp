@@ -67,16 +67,29 @@ CorvantaApp::CorvantaApp(QObject* parent)
     m_stores.viewport = new MapViewportModel(this);
     m_stores.cluster = new DXClusterClient(this);
     m_stores.predictions = new PredictionStore(this);
-    m_stores.rotors = &RotatorManager::shared();
+    m_stores.rotors = new RotatorManager(this);
+    m_stores.updater = new Updater(this);
 
     createActions();
 }
 
 CorvantaApp::~CorvantaApp()
 {
+    // Windows first: they hold the stores. Then the stores, newest first, so
+    // a store's worker threads are joined while everything it reports to
+    // still exists.
+    for (const QPointer<MainWindow>& window : std::as_const(m_mainWindows))
+        delete window;
     delete m_helpWindow;
     delete m_reportWindow;
     delete m_settingsWindow;
+    delete m_stores.updater;
+    delete m_stores.rotors;
+    delete m_stores.predictions;
+    delete m_stores.cluster;
+    delete m_stores.viewport;
+    delete m_stores.spaceWeather;
+    m_stores = {};
 }
 
 void CorvantaApp::createActions()
@@ -93,7 +106,7 @@ void CorvantaApp::createActions()
         QMessageBox::about(QApplication::activeWindow(),
                            QStringLiteral("About Corvanta"), QStringLiteral("Corvanta ") + Updater::currentVersion());
     });
-    m_checkForUpdates = action(QStringLiteral("Check for Updates…"), {}, [] { Updater::shared().check(true); });
+    m_checkForUpdates = action(QStringLiteral("Check for Updates…"), {}, [this] { m_stores.updater->check(true); });
     m_settings
         = action(QStringLiteral("Settings…"), QKeySequence(QStringLiteral("Ctrl+,")), [this] { showSettings(); });
     m_quit = action(QStringLiteral("Quit Corvanta"),
@@ -146,6 +159,8 @@ void CorvantaApp::installMenus(QMenuBar* menuBar)
 MainWindow* CorvantaApp::openMainWindow()
 {
     auto* window = new MainWindow(m_stores);
+    m_mainWindows.removeAll(nullptr);
+    m_mainWindows.append(window);
     installMenus(window->menuBar());
     DarkAppearance::apply(window);
     connect(window->contentView(), &ContentView::settingsRequested, this, [this] { showSettings(); });

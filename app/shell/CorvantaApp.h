@@ -2,6 +2,7 @@
 
 #include "shell/AppStores.h"
 
+#include <QList>
 #include <QObject>
 #include <QPointer>
 
@@ -54,6 +55,7 @@ private:
     AppDelegate* m_delegate = nullptr;
     AppStores m_stores;
 
+    QList<QPointer<MainWindow>> m_mainWindows;
     QPointer<QWidget> m_helpWindow;
     QPointer<QWidget> m_reportWindow;
     QPointer<QWidget> m_settingsWindow;

@@ -1,12 +1,9 @@
 #include "support/Updater.h"
 
-Updater& Updater::shared()
+Updater::Updater(QObject* parent)
+    : QObject(parent)
 {
-    static Updater* instance = new Updater();
-    return *instance;
 }
-
-Updater::Updater() = default;
 
 QString Updater::currentVersion()
 {

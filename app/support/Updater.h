@@ -3,12 +3,13 @@
 #include <QObject>
 #include <QString>
 
-// The process-wide self-updater. For now a shell: the release check itself
-// comes later; the version text is already the real one.
+// The self-updater, one per application (owned by CorvantaApp). For now a
+// shell: the release check itself comes later; the version text is already
+// the real one.
 class Updater : public QObject {
     Q_OBJECT
 public:
-    static Updater& shared();
+    explicit Updater(QObject* parent = nullptr);
 
     // The application's version text, compiled in; "0" when the build gave none.
     static QString currentVersion();
@@ -17,7 +18,4 @@ public:
     void start();
     // Checks for a newer release now; `userAsked` also reports "up to date".
     void check(bool userAsked);
-
-private:
-    Updater();
 };

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -152,6 +153,31 @@ QString Settings::stringValue(const QString& key, const QString& defaultValue) c
 {
     return optionalString(key).value_or(defaultValue);
 }
+
+bool Settings::get(const BoolKey& key) const { return boolValue(QLatin1String(key.name), key.fallback); }
+
+qint64 Settings::get(const IntKey& key) const
+{
+    return std::clamp(intValue(QLatin1String(key.name), key.fallback), key.min, key.max);
+}
+
+double Settings::get(const DoubleKey& key) const
+{
+    return std::clamp(doubleValue(QLatin1String(key.name), key.fallback), key.min, key.max);
+}
+
+QString Settings::get(const TextKey& key) const
+{
+    return stringValue(QLatin1String(key.name), QString::fromUtf8(key.fallback));
+}
+
+void Settings::set(const BoolKey& key, bool value) { setValue(QLatin1String(key.name), value); }
+
+void Settings::set(const IntKey& key, qint64 value) { setValue(QLatin1String(key.name), value); }
+
+void Settings::set(const DoubleKey& key, double value) { setValue(QLatin1String(key.name), value); }
+
+void Settings::set(const TextKey& key, const QString& value) { setValue(QLatin1String(key.name), value); }
 
 void Settings::setValue(const QString& key, const QVariant& value)
 {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/SettingKey.h"
+
 #include <QObject>
 #include <QSettings>
 #include <QString>
@@ -48,6 +50,27 @@ public:
     std::optional<qint64> optionalInt(const QString& key) const;
     std::optional<double> optionalDouble(const QString& key) const;
     std::optional<QString> optionalString(const QString& key) const;
+
+    // Typed access to a catalogued key: the reader's default when the key is
+    // absent or unreadable; numbers clamped into the key's range.
+    bool get(const BoolKey& key) const;
+    qint64 get(const IntKey& key) const;
+    double get(const DoubleKey& key) const;
+    QString get(const TextKey& key) const;
+    void set(const BoolKey& key, bool value);
+    void set(const IntKey& key, qint64 value);
+    void set(const DoubleKey& key, double value);
+    void set(const TextKey& key, const QString& value);
+    template <SettingKeyType Key>
+    bool contains(const Key& key) const
+    {
+        return contains(QLatin1String(key.name));
+    }
+    template <SettingKeyType Key>
+    void remove(const Key& key)
+    {
+        remove(QLatin1String(key.name));
+    }
 
     void setValue(const QString& key, const QVariant& value);
     void remove(const QString& key);

@@ -23,8 +23,9 @@ namespace {
 struct Fixture {
     QList<PrefixEntity> prefixes { { "DL", "Germany", 51, 10, "EU" }, { "W", "United States", 40, -100, "NA" } };
     MapViewportModel model;
+    RotatorManager rotors;
     QWidget view;
-    MapInput input { model, &RotatorManager::shared(), prefixes };
+    MapInput input { model, &rotors, prefixes };
 
     Fixture()
     {
@@ -279,7 +280,8 @@ TEST(MapInput, ContextMenuOffersRotatorsForTheHoveredPlace)
 
     // As a menu: a section per rotator, its two entries, a divider and the stop.
     QMenu qmenu;
-    plain.populate(qmenu, RotatorManager::shared());
+    RotatorManager rotors;
+    plain.populate(qmenu, rotors);
     QStringList texts;
     for (QAction* action : qmenu.actions())
         texts << (action->isSeparator() ? (action->text().isEmpty() ? "---" : "[" + action->text() + "]")
@@ -290,7 +292,7 @@ TEST(MapInput, ContextMenuOffersRotatorsForTheHoveredPlace)
     EXPECT_EQ(texts[6], "---");
     EXPECT_EQ(texts[7], "Stop all rotators");
     QMenu empty;
-    MapMenu {}.populate(empty, RotatorManager::shared());
+    MapMenu {}.populate(empty, rotors);
     EXPECT_TRUE(empty.actions().isEmpty());
 }
 

@@ -1,11 +1,10 @@
 #include "spaceweather/MUFField.h"
 
 #include "geo/SolarCalculator.h"
+#include "support/RowBands.h"
 
 #include <algorithm>
 #include <cmath>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -245,24 +244,9 @@ QList<double> MUFField::sampleWorld(int columns, int rows) const
         }
     };
 
-    // The grid is rebuilt on the map's thread whenever a 10-minute slot
-    // begins; spreading the rows over a few threads keeps that short. Rows
-    // are dealt out in turn because the stations crowd into some latitudes.
-    const int workers = std::clamp(int(std::thread::hardware_concurrency()), 1, 4);
-    std::vector<std::thread> threads;
-    threads.reserve(workers - 1);
-    std::vector<int> leftOver;
-    for (int w = 1; w < workers; ++w) {
-        try {
-            threads.emplace_back(fillRows, w, workers);
-        } catch (const std::system_error&) {
-            leftOver.push_back(w); // no thread to be had: do its rows here
-        }
-    }
-    fillRows(0, workers);
-    for (const int w : leftOver)
-        fillRows(w, workers);
-    for (std::thread& thread : threads)
-        thread.join();
+    // The grid is rebuilt whenever a 10-minute slot begins; spreading the
+    // rows over a few threads keeps that short. Rows are dealt out in turn
+    // because the stations crowd into some latitudes.
+    RowBands::deal(4, fillRows);
     return values;
 }

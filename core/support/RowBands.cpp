@@ -9,26 +9,40 @@
 
 namespace RowBands {
 
-void run(int height, const std::function<void(int firstRow, int lastRow)>& draw)
-{
-    const int bands = std::clamp(std::min(QThread::idealThreadCount(), height / 64), 1, 8);
-    auto drawBand = [&](int band) { draw(height * band / bands, height * (band + 1) / bands); };
+namespace {
 
+// Runs part(0 … parts − 1) on the global pool and waits for every part.
+void runParts(int parts, const std::function<void(int)>& part)
+{
     QSemaphore done;
     int started = 0;
     std::vector<int> leftover;
-    for (int band = 0; band < bands; ++band) {
-        if (QThreadPool::globalInstance()->tryStart([&drawBand, &done, band] {
-                drawBand(band);
+    for (int k = 0; k < parts; ++k) {
+        if (QThreadPool::globalInstance()->tryStart([&part, &done, k] {
+                part(k);
                 done.release();
             }))
             ++started;
         else
-            leftover.push_back(band);
+            leftover.push_back(k);
     }
-    for (const int band : leftover)
-        drawBand(band);
+    for (const int k : leftover)
+        part(k);
     done.acquire(started);
+}
+
+} // namespace
+
+void run(int height, const std::function<void(int firstRow, int lastRow)>& draw)
+{
+    const int bands = std::clamp(std::min(QThread::idealThreadCount(), height / 64), 1, 8);
+    runParts(bands, [&](int band) { draw(height * band / bands, height * (band + 1) / bands); });
+}
+
+void deal(int maxParts, const std::function<void(int part, int parts)>& work)
+{
+    const int parts = std::clamp(QThread::idealThreadCount(), 1, std::max(1, maxParts));
+    runParts(parts, [&](int part) { work(part, parts); });
 }
 
 } // namespace RowBands

@@ -1,61 +1,55 @@
 #include "shell/FirstRunDefaults.h"
 
 #include "support/Settings.h"
+#include "support/SettingsCatalogue.h"
 
-#include <QVariant>
-
-#include <array>
-#include <utility>
+#include <variant>
 
 namespace FirstRunDefaults {
 
 namespace {
 
-// Keys that only a store someone has used holds.
-constexpr std::array existingUserKeys { "callsign", "mapStyle",       "showPrefixes",
-                                        "showGrid", "clusterEnabled", "homeLatitude" };
-
 bool belongsToExistingUser(const Settings& defaults)
 {
-    for (const char* key : existingUserKeys)
-        if (defaults.contains(QLatin1String(key)))
+    for (const SettingKeys::AnyKey& key : SettingKeys::existingUserKeys)
+        if (std::visit([&](const auto& k) { return defaults.contains(k); }, key))
             return true;
     return false;
 }
 
-void writeFreshInstall(Settings& defaults)
+void writeFirstRunValue(Settings& defaults, const SettingKeys::AnyKey& key)
 {
-    // The callsign and home position are left to the welcome sheet.
-    const std::array<std::pair<const char*, QVariant>, 12> values { {
-        { "mapStyle", QStringLiteral("classic") },
-          { "prefixColor", QStringLiteral("#FFEDB3FF") }, { "showPrefixes", true }, { "showCQZones", true },
-            { "showITUZones", false }, { "showGreyline", true }, { "showAurora", true }, { "showMUF", false },
-            { "showGrid", false }, { "clusterEnabled", true }, { "coverageBand", 0 },
-            { "mapFit", QStringLiteral("fill") },
-          }
-    };
-    for (const auto& [key, value] : values)
-        defaults.setValue(QLatin1String(key), value);
+    std::visit(
+        [&](const auto& k) {
+            if constexpr (std::is_same_v<std::decay_t<decltype(k)>, TextKey>) {
+                if (k.firstRun)
+                    defaults.set(k, QString::fromUtf8(k.firstRun));
+            } else if (k.firstRun) {
+                defaults.set(k, *k.firstRun);
+            }
+        },
+        key);
 }
 
 } // namespace
 
 void apply(Settings& defaults)
 {
-    if (defaults.intValue(QStringLiteral("defaultsVersion"), 0) > 0)
+    using namespace SettingKeys;
+    if (defaults.get(defaultsVersion) > 0)
         return;
 
     if (belongsToExistingUser(defaults)) {
         // Older versions only had the proportion switch; a user who never
         // set it had the map stretched.
-        if (!defaults.contains(QStringLiteral("mapFit"))) {
-            const bool keep = defaults.boolValue(QStringLiteral("keepMapProportions"), false);
-            defaults.setValue(QStringLiteral("mapFit"), keep ? QStringLiteral("fill") : QStringLiteral("stretch"));
-        }
+        if (!defaults.contains(mapFit))
+            defaults.set(mapFit, defaults.get(keepMapProportions) ? QStringLiteral("fill") : QStringLiteral("stretch"));
     } else {
-        writeFreshInstall(defaults);
+        // The callsign and home position are left to the welcome sheet.
+        for (const AnyKey& key : firstRunKeys)
+            writeFirstRunValue(defaults, key);
     }
-    defaults.setValue(QStringLiteral("defaultsVersion"), currentVersion);
+    defaults.set(defaultsVersion, currentVersion);
 }
 
 } // namespace FirstRunDefaults

@@ -42,7 +42,7 @@ std::optional<Index> indexFromRaw(QStringView text)
     return findRaw(allIndices, text);
 }
 
-QString base() { return QString::fromLatin1(Endpoints::gfzBase) + QStringLiteral("/app/json/"); }
+QString base() { return Endpoints::gfzBase() + QStringLiteral("/app/json/"); }
 
 QUrl url(Index index, int days, const QDateTime& now)
 {

@@ -77,11 +77,7 @@ std::optional<IonosondeReading> readingFrom(const QJsonObject& record, const QDa
 
 } // namespace
 
-QUrl stationsURL()
-{
-    static const QUrl url(QString::fromLatin1(Endpoints::zelqBase) + QStringLiteral("/api/stations.json"));
-    return url;
-}
+QUrl stationsURL() { return QUrl(Endpoints::zelqBase() + QStringLiteral("/api/stations.json")); }
 
 SWPCParser::Result<QList<IonosondeReading>> parseStations(const QByteArray& data, const QDateTime& now)
 {

@@ -16,18 +16,10 @@ QUrl product(const char* path) { return QUrl(base().toString() + u'/' + QString:
 
 } // namespace
 
-const QUrl& base()
-{
-    static const QUrl url(QString::fromLatin1(Endpoints::swpcBase));
-    return url;
-}
+QUrl base() { return QUrl(Endpoints::swpcBase()); }
 
 #define SWPC_PRODUCT(name, path)                                                                                       \
-    const QUrl& name()                                                                                                 \
-    {                                                                                                                  \
-        static const QUrl url = product(path);                                                                         \
-        return url;                                                                                                    \
-    }
+    QUrl name() { return product(path); }
 
 SWPC_PRODUCT(ovationAurora, "json/ovation_aurora_latest.json")
 SWPC_PRODUCT(kp1Minute, "json/planetary_k_index_1m.json")

@@ -10,19 +10,19 @@
 
 #include <optional>
 
-// The NOAA SWPC products the application reads.
+// The NOAA SWPC products the application reads (under Endpoints::swpcBase).
 namespace SWPCEndpoint {
 
-const QUrl& base();
-const QUrl& ovationAurora();   // read by SWPCParser::aurora
-const QUrl& kp1Minute();       // SWPCParser::kpNow
-const QUrl& kp3Hour();         // SWPCParser::kpHistory
-const QUrl& f107();            // SWPCParser::solarFlux
-const QUrl& f107Summary();     // SWPCParser::solarFlux, second choice
-const QUrl& magSummary();      // SWPCParser::magField
-const QUrl& windSummary();     // SWPCParser::windSpeed
-const QUrl& sunspotsDaily();   // SWPCParser::sunspots
-const QUrl& sunspotsMonthly(); // SWPCParser::sunspots, second choice
+QUrl base();
+QUrl ovationAurora();   // read by SWPCParser::aurora
+QUrl kp1Minute();       // SWPCParser::kpNow
+QUrl kp3Hour();         // SWPCParser::kpHistory
+QUrl f107();            // SWPCParser::solarFlux
+QUrl f107Summary();     // SWPCParser::solarFlux, second choice
+QUrl magSummary();      // SWPCParser::magField
+QUrl windSummary();     // SWPCParser::windSpeed
+QUrl sunspotsDaily();   // SWPCParser::sunspots
+QUrl sunspotsMonthly(); // SWPCParser::sunspots, second choice
 
 } // namespace SWPCEndpoint
 

@@ -1,0 +1,47 @@
+#include "support/Endpoints.h"
+
+#include <QRegularExpression>
+
+#ifndef CORVANTA_MAKER_HOST
+#define CORVANTA_MAKER_HOST "corvanta.example"
+#endif
+
+namespace Endpoints {
+
+namespace {
+
+QString orOverride(const char* variable, const char* base)
+{
+    const QString local = localOverride(variable);
+    return local.isEmpty() ? QString::fromLatin1(base) : local;
+}
+
+} // namespace
+
+QString localOverride(const char* variable)
+{
+    static const QRegularExpression form(QStringLiteral("^http://127\\.0\\.0\\.1:([0-9]{1,5})/?$"));
+    const QString value = qEnvironmentVariable(variable);
+    const QRegularExpressionMatch match = form.match(value);
+    if (!match.hasMatch())
+        return {};
+    const int port = match.captured(1).toInt();
+    if (port < 1 || port > 65535)
+        return {};
+    return QStringLiteral("http://127.0.0.1:%1").arg(port);
+}
+
+QString makerHost() { return QStringLiteral(CORVANTA_MAKER_HOST); }
+
+QString makerBase()
+{
+    const QString local = localOverride("CORVANTA_MAKER_BASE");
+    return local.isEmpty() ? QStringLiteral("https://") + makerHost() : local;
+}
+
+QString swpcBase() { return orOverride("CORVANTA_FEEDS_BASE", "https://services.swpc.noaa.gov"); }
+QString gfzBase() { return orOverride("CORVANTA_FEEDS_BASE", "https://kp.gfz-potsdam.de"); }
+QString zelqBase() { return orOverride("CORVANTA_FEEDS_BASE", "https://prop.kc2g.com"); }
+QString ctyBase() { return orOverride("CORVANTA_FEEDS_BASE", "https://www.country-files.com"); }
+
+} // namespace Endpoints

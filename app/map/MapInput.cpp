@@ -6,6 +6,7 @@
 #include "rotator/RotatorManager.h"
 #include "shell/DarkAppearance.h"
 #include "support/Settings.h"
+#include "support/SettingsCatalogue.h"
 
 #include <QContextMenuEvent>
 #include <QMenu>
@@ -173,8 +174,7 @@ MapMenu MapInput::menu(const QList<RotatorConfig>& rotators) const
     const std::optional<PrefixEntity> label
         = m_labelFinder ? m_labelFinder(*m_hoverPoint, now) : std::optional<PrefixEntity>();
     const Settings& settings = Settings::standard();
-    const GeoCoordinate home { settings.doubleValue(QStringLiteral("homeLatitude"), 54.687),
-                                                    settings.doubleValue(QStringLiteral("homeLongitude"), 25.28) };
+    const GeoCoordinate home { settings.get(SettingKeys::homeLatitude), settings.get(SettingKeys::homeLongitude) };
     return MapMenu::build(m_hoverPoint, now, label, home, rotators);
 }
 

@@ -6,7 +6,7 @@
 #include <array>
 #include <optional>
 
-// The base-map colour scheme the user picks (settings key "mapStyle"),
+// The base-map colour scheme the user picks (SettingKeys::mapStyle),
 // stored by its raw text. Declaration order is the order style pickers list.
 enum class MapStyle {
     dark,

@@ -10,52 +10,19 @@
 #include "map/ZoneLayer.h"
 #include "shell/Color.h"
 #include "shell/LabelFonts.h"
-#include "shell/SettingsDefault.h"
 #include "support/Settings.h"
+#include "support/SettingsCatalogue.h"
 
 #include <QPaintEvent>
 #include <QPainter>
-#include <QSet>
 #include <QVBoxLayout>
 
 namespace {
 
-Settings& settings() { return Settings::standard(); }
-
-bool flag(const char* key, bool fallback) { return settings().boolValue(QLatin1String(key), fallback); }
-double number(const char* key, double fallback) { return settings().doubleValue(QLatin1String(key), fallback); }
-QString text(const char* key, const QString& fallback = {})
-{
-    return settings().stringValue(QLatin1String(key), fallback);
-}
-
 // A colour setting whose empty text means "the caller's own colour".
-QColor colourOr(const char* key, const QColor& fallback)
+QColor colourOr(const QString& stored, const QColor& fallback)
 {
-    const QString stored = text(key);
     return stored.isEmpty() ? fallback : Color::fromHex(stored);
-}
-
-// The keys the map reads; a change of any of them redraws it.
-const QSet<QString>& mapKeys()
-{
-    static const QSet<QString> keys {
-        "showPrefixes",         "showAurora",        "showGreyline",   "showGrid",
-        "showCQZones",          "showITUZones",      "auroraOpacity",  "nightIntensity2",
-        "greylineGlow2",        "homeLatitude",      "homeLongitude",  "callsign",
-        "prefixFontFamily",     "prefixFontSize",    "prefixFontBold", "prefixColor",
-        "zoneFontFamily",       "zoneFontSize",      "zoneFontBold",   "cqZoneColor",
-        "ituZoneColor",         "zoneLineOpacity",   "mapStyle",       "mapFit",
-        "borderColor",          "borderWidth",       "bordersOverMUF", "mufColors",
-        "gridFontFamily",       "gridFontSize",      "gridLabelColor", "showMUF",
-        "mufOpacity",           "mufContours",       "mufBanded",      "coverageBand",
-        "showPredictionWheel",  "predictionEngine",  "stationPowerW",  "stationBandAntennas",
-        "predictionMode",       "noiseEnvironment",  "stationAntenna", "stationCustomGainDBi",
-        "clusterEnabled",       "clusterModeFilter", "clusterBands",   "clusterSpotColor",
-        "clusterNeededColor",   "clusterWatchColor", "clusterShow",    "clusterNeedScope",
-        "clusterConfirmedOnly", "clusterWatchCalls",
-    };
-    return keys;
 }
 
 } // namespace
@@ -63,6 +30,7 @@ const QSet<QString>& mapKeys()
 WorldMapView::WorldMapView(const AppStores& stores, QWidget* parent)
     : QWidget(parent)
     , m_stores(stores)
+    , m_options(MapOptions::read(Settings::standard()))
     , m_slowDate(QDateTime::currentDateTimeUtc())
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -105,83 +73,55 @@ QColor WorldMapView::halo(MapStyle style)
     return MapStyles::isLight(style) ? QColor::fromRgbF(1, 1, 1, 0.9f) : QColor::fromRgbF(0, 0, 0, 0.9f);
 }
 
-MapFit WorldMapView::fit() { return MapFits::fromRaw(text("mapFit")).value_or(MapFit::fill); }
+MapFit WorldMapView::fit() { return MapOptions::fit(Settings::standard()); }
 
-MapStyle WorldMapView::style() { return MapStyles::fromRaw(text("mapStyle")).value_or(MapStyle::dark); }
+MapStyle WorldMapView::style() { return MapOptions::style(Settings::standard()); }
 
-StationSetup WorldMapView::stationSetup()
-{
-    const QString mode = text("predictionMode", QStringLiteral("ssb"));
-    const PredictionMode predictionMode = mode == QLatin1String("cw") ? PredictionMode::cw
-        : mode == QLatin1String("ft8")                                ? PredictionMode::ft8
-                                                                      : PredictionMode::ssb;
-    const NoiseEnvironment noise = NoiseEnvironments::fromRaw(
-        text("noiseEnvironment", QStringLiteral("residential"))).value_or(NoiseEnvironment::residential);
-    return StationSetup(number("stationPowerW", 100.0), savedStationAntennas(text("stationBandAntennas")),
-                        predictionMode, noise);
-}
+StationSetup WorldMapView::stationSetup() { return MapOptions::stationSetup(Settings::standard()); }
 
 MapProjection WorldMapView::projection() const
 {
     const MapViewport viewport = m_stores.viewport ? m_stores.viewport->viewport() : MapViewport::world();
-    return MapProjection::forView(QSizeF(size()), viewport, fit() == MapFit::fill);
+    return MapProjection::forView(QSizeF(size()), viewport, m_options.mapFit == MapFit::fill);
 }
 
 void WorldMapView::render(QPainter& painter)
 {
-    const MapStyle mapStyle = style();
-    const bool light = MapStyles::isLight(mapStyle);
+    const MapOptions& o = m_options;
+    const bool light = MapStyles::isLight(o.mapStyle);
     const MapProjection proj = projection();
 
     // 1: the base map.
-    const MapBorders borders { colourOr("borderColor", MapStyles::border(mapStyle)), number("borderWidth", 0.6) };
+    const MapBorders borders { colourOr(o.borderColor, MapStyles::border(o.mapStyle)), o.borderWidth };
     const GridLabels gridLabels {
-        gridLabelFont(text("gridFontFamily", QStringLiteral("System")), number("gridFontSize", 9.0)),
-                      colourOr("gridLabelColor",
-                               light ? QColor::fromRgbF(0, 0, 0, 0.55f) : QColor::fromRgbF(1, 1, 1, 0.55f)),
+        gridLabelFont(o.gridFont, o.gridSize),
+        colourOr(o.gridColor, light ? QColor::fromRgbF(0, 0, 0, 0.55f) : QColor::fromRgbF(1, 1, 1, 0.55f)),
     };
-    BaseMapLayer { proj, mapStyle, flag("showGrid", true), borders, gridLabels }.paint(painter);
+    BaseMapLayer { proj, o.mapStyle, o.showGrid, borders, gridLabels }.paint(painter);
 
     // 2: the aurora forecast goes here.
 
     // 3: the slow layers, for the timeline's date.
     const QDateTime now = m_slowDate;
-    if (flag("showGreyline", true))
-        GreylineLayer { proj, now, number("nightIntensity2", 0.45), number("greylineGlow2", 0.1),
-                        light ? NightTint::light : NightTint::dark }
+    if (o.showGreyline)
+        GreylineLayer { proj, now, o.nightIntensity, o.greylineGlow, light ? NightTint::light : NightTint::dark }
             .paint(painter);
     // 3b coverage and 3c the MUF shading with borders over it and contours
     // go here.
-    const QColor haloColour = halo(mapStyle);
-    const QFont zoneFont = labelFont(text("zoneFontFamily", QStringLiteral("System")), number("zoneFontSize", 16.0),
-                                          flag("zoneFontBold", true));
-    const double zoneLineOpacity = number("zoneLineOpacity", 0.6);
-    if (flag("showITUZones", false))
-        ZoneLayer { proj,
-                    ZoneKind::itu,
-                    Color::fromHex(text("ituZoneColor", QStringLiteral("#4FD1E8"))),
-                                   zoneLineOpacity,
-                                   zoneFont,
-                                   haloColour }
-                        .paint(painter);
-    if (flag("showCQZones", false))
-        ZoneLayer { proj,
-                    ZoneKind::cq,
-                    Color::fromHex(text("cqZoneColor", QStringLiteral("#FF9F43"))),
-                                   zoneLineOpacity,
-                                   zoneFont,
-                                   haloColour }
-                        .paint(painter);
-    if (flag("showPrefixes", true))
-        PrefixLayer {
-            proj, prefixes(),
-            labelFont(text("prefixFontFamily", QStringLiteral("System")), number("prefixFontSize", 10.0),
-                           flag("prefixFontBold", true)),
-                      Color::fromHex(text("prefixColor", QStringLiteral("#FFEDB3"))), haloColour }.paint(painter);
+    const QColor haloColour = halo(o.mapStyle);
+    const QFont zoneFont = labelFont(o.zoneFont, o.zoneSize, o.zoneBold);
+    if (o.showITUZones)
+        ZoneLayer { proj, ZoneKind::itu, Color::fromHex(o.ituColor), o.zoneLineOpacity, zoneFont, haloColour }.paint(
+            painter);
+    if (o.showCQZones)
+        ZoneLayer { proj, ZoneKind::cq, Color::fromHex(o.cqColor), o.zoneLineOpacity, zoneFont, haloColour }.paint(
+            painter);
+    if (o.showPrefixes)
+        PrefixLayer { proj, prefixes(), labelFont(o.prefixFont, o.prefixSize, o.prefixBold),
+                      Color::fromHex(o.prefixColor), haloColour }
+            .paint(painter);
     // 3g the ionosonde dots go here.
-    MarkersLayer { proj, GeoCoordinate { number("homeLatitude", 54.687), number("homeLongitude", 25.28) },
-                   text("callsign"), SolarCalculator::position(now).subsolarPoint }
-        .paint(painter);
+    MarkersLayer { proj, o.home, o.callsign, SolarCalculator::position(now).subsolarPoint }.paint(painter);
 
     // 4 rotator beams, 5 DX spots, 6 the hover panel, and the badges and
     // legends (coverage legend, cluster badge, MUF legend, zoom badge, legend
@@ -224,7 +164,7 @@ void WorldMapView::addOverlay(Overlay overlay, QWidget* widget)
 
 void WorldMapView::placeOverlays()
 {
-    const bool cluster = flag("clusterEnabled", false);
+    const bool cluster = m_options.clusterEnabled;
     for (const auto& [overlay, widget] : m_overlays)
         widget->setGeometry(
             overlayRect(overlay, widget->sizeHint().expandedTo(widget->minimumSize()).boundedTo(widget->maximumSize()),
@@ -267,25 +207,26 @@ void WorldMapView::showEvent(QShowEvent* event)
     m_shown = true;
     if (m_stores.viewport) {
         m_stores.viewport->setViewSize(QSizeF(size()));
-        m_stores.viewport->setFill(fit() == MapFit::fill);
+        m_stores.viewport->setFill(m_options.mapFit == MapFit::fill);
     }
     rebuild();
 }
 
 void WorldMapView::onSettingChanged(const QString& key)
 {
-    if (!mapKeys().contains(key))
+    if (!MapOptions::isMapKey(key))
         return;
-    if (key == QLatin1String("mapFit")) {
-        const MapFit mode = fit();
-        Q_EMIT keepProportionsChanged(mode == MapFit::whole);
+    const MapOptions before = m_options;
+    m_options = MapOptions::read(Settings::standard());
+    if (isKey(key, SettingKeys::mapFit)) {
+        Q_EMIT keepProportionsChanged(m_options.mapFit == MapFit::whole);
         if (m_stores.viewport) {
             // A new fit mode always shows the whole world again.
-            m_stores.viewport->setFill(mode == MapFit::fill);
+            m_stores.viewport->setFill(m_options.mapFit == MapFit::fill);
             m_stores.viewport->setViewport(MapViewport::world());
         }
     }
-    if (key == QLatin1String("clusterEnabled"))
+    if (m_options.clusterEnabled != before.clusterEnabled)
         placeOverlays(); // the coverage legend moves above the cluster badge
     rebuild();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "geo/MapData.h"
+#include "map/MapOptions.h"
 #include "map/MapProjection.h"
 #include "map/MapStyle.h"
 #include "prediction/PropagationPredictor.h"
@@ -14,7 +15,8 @@
 class MapInput;
 class QPainter;
 
-// The world map of the main window. Every paint reads the map's settings,
+// The world map of the main window. It keeps the map's settings as one
+// MapOptions value, read again when one of its keys changes; every paint
 // builds one projection for the current size and viewport and hands it to
 // each layer, bottom to top:
 //
@@ -50,8 +52,7 @@ public:
     // the others, both at opacity 0.9.
     static QColor halo(MapStyle style);
 
-    // The stored fit mode ("mapFit", default fill) and map style
-    // ("mapStyle", default dark).
+    // The stored fit mode (default fill) and map style (default dark).
     static MapFit fit();
     static MapStyle style();
 
@@ -62,6 +63,8 @@ public:
 
     // The one projection for the current size and viewport.
     MapProjection projection() const;
+    // The settings the map shows, as last read.
+    const MapOptions& options() const { return m_options; }
     // The "now" of the slow layers.
     QDateTime slowLayerDate() const { return m_slowDate; }
     MapInput* input() const { return m_input; }
@@ -108,6 +111,7 @@ private:
     void placeOverlays();
 
     AppStores m_stores;
+    MapOptions m_options;
     MapInput* m_input = nullptr;
     QTimer m_slowTimer;
     QDateTime m_slowDate;

@@ -123,14 +123,14 @@ QColor mix(const QColor& a, const QColor& b, double fraction)
 
 } // namespace Color
 
-ColorBinding::ColorBinding(Settings& settings, QString key)
+ColorBinding::ColorBinding(Settings& settings, const TextKey& key)
     : m_settings(&settings)
-    , m_key(std::move(key))
+    , m_key(key)
 {
 }
 
-QColor ColorBinding::color() const { return Color::fromHex(m_settings->stringValue(m_key)); }
+QColor ColorBinding::color() const { return Color::fromHex(m_settings->get(m_key)); }
 
-void ColorBinding::setColor(const QColor& color) const { m_settings->setValue(m_key, Color::hexString(color)); }
+void ColorBinding::setColor(const QColor& color) const { m_settings->set(m_key, Color::hexString(color)); }
 
-ColorBinding colorBinding(Settings& settings, const QString& key) { return ColorBinding(settings, key); }
+ColorBinding colorBinding(Settings& settings, const TextKey& key) { return ColorBinding(settings, key); }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/SettingKey.h"
+
 #include <QColor>
 #include <QString>
 
@@ -31,19 +33,20 @@ QString trimBlanks(const QString& text);
 } // namespace Color
 
 // A colour control's two-way view of a stored colour text: reading gives the
-// text's colour (an empty text reads as opaque black), writing stores the
-// colour's text through the settings store.
+// text's colour (the key's default while it is absent; an empty text reads
+// as opaque black), writing stores the colour's text through the settings
+// store.
 class ColorBinding {
 public:
-    ColorBinding(Settings& settings, QString key);
+    ColorBinding(Settings& settings, const TextKey& key);
 
     QColor color() const;
     void setColor(const QColor& color) const;
-    const QString& key() const { return m_key; }
+    const TextKey& key() const { return m_key; }
 
 private:
     Settings* m_settings;
-    QString m_key;
+    TextKey m_key;
 };
 
-ColorBinding colorBinding(Settings& settings, const QString& key);
+ColorBinding colorBinding(Settings& settings, const TextKey& key);

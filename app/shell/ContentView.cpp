@@ -4,6 +4,7 @@
 #include "map/WorldMapView.h"
 #include "shell/MainToolBar.h"
 #include "support/Settings.h"
+#include "support/SettingsCatalogue.h"
 #include "support/Updater.h"
 
 #include <QShowEvent>
@@ -68,7 +69,7 @@ QString ContentView::prefixColor(MapStyle style)
 
 void ContentView::completeWelcome()
 {
-    Settings::standard().setValue(QStringLiteral("welcomeShown"), true);
+    Settings::standard().set(SettingKeys::welcomeShown, true);
     m_showWelcome = false;
 }
 
@@ -78,8 +79,7 @@ void ContentView::showEvent(QShowEvent* event)
     if (!event->spontaneous()) {
         // A callsign of blanks counts as entered.
         const Settings& settings = Settings::standard();
-        m_showWelcome = !settings.boolValue(QStringLiteral("welcomeShown"), false)
-                                            && settings.stringValue(QStringLiteral("callsign")).isEmpty();
+        m_showWelcome = !settings.get(SettingKeys::welcomeShown) && settings.get(SettingKeys::callsign).isEmpty();
         // The welcome sheet opens here while m_showWelcome holds; its
         // completion calls completeWelcome().
     }
@@ -96,7 +96,7 @@ void ContentView::showEvent(QShowEvent* event)
 
 void ContentView::onSettingChanged(const QString& key)
 {
-    if (key != QLatin1String("mapStyle"))
+    if (!isKey(key, SettingKeys::mapStyle))
         return;
     const MapStyle style = WorldMapView::style();
     if (style == m_style)
@@ -105,8 +105,8 @@ void ContentView::onSettingChanged(const QString& key)
     updateMapBackdrop();
     // Every open window follows the change; only the first needs to write.
     const QString colour = prefixColor(style);
-    if (Settings::standard().stringValue(QStringLiteral("prefixColor")) != colour)
-        Settings::standard().setValue(QStringLiteral("prefixColor"), colour);
+    if (Settings::standard().get(SettingKeys::prefixColor) != colour)
+        Settings::standard().set(SettingKeys::prefixColor, colour);
 }
 
 void ContentView::updateMapBackdrop()

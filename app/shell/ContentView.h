@@ -14,8 +14,8 @@ class WorldMapView;
 // content shares the application's stores.
 //
 // It also keeps the prefix labels readable on the chosen map style: each
-// change of "mapStyle" while the window is open (from the toolbar or the
-// settings window) rewrites "prefixColor" with that style's colour.
+// change of SettingKeys::mapStyle while the window is open (from the toolbar or the
+// settings window) rewrites SettingKeys::prefixColor with that style's colour.
 class ContentView : public QWidget {
     Q_OBJECT
 public:

@@ -11,7 +11,7 @@
 QColor defaultMUFColor(double mhz);
 
 // One colour per MUF contour level (MUFGrid::levels), as stored under
-// "mufColors": ten colour texts separated by commas.
+// SettingKeys::mufColors: ten colour texts separated by commas.
 struct MUFPalette {
     QList<QColor> colors;
     QStringList hex; // the texts the colours were read from, as trimmed

@@ -11,6 +11,7 @@
 #include "shell/SymbolIcons.h"
 #include "spaceweather/SpaceWeatherStore.h"
 #include "support/Settings.h"
+#include "support/SettingsCatalogue.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -21,9 +22,6 @@
 
 namespace {
 
-const QString coverageKey = QStringLiteral("coverageBand");
-const QString styleKey = QStringLiteral("mapStyle");
-const QString clusterKey = QStringLiteral("clusterEnabled");
 
 QToolButton* menuButton(QToolBar* bar, const QString& symbol, const QString& help, QMenu* menu)
 {
@@ -42,14 +40,14 @@ QToolButton* menuButton(QToolBar* bar, const QString& symbol, const QString& hel
 const std::array<MainToolBar::LayerToggle, 8>& MainToolBar::layerToggles()
 {
     static const std::array<LayerToggle, 8> toggles { {
-        { "Prefixes", "character.textbox", "showPrefixes", true, "Show DXCC callsign prefixes" },
-        { "Greyline", "circle.lefthalf.filled", "showGreyline", true, "Show day/night and the greyline" },
-        { "Aurora", "sparkles", "showAurora", true, "Show NOAA aurora forecast" },
-        { "MUF", "dot.radiowaves.up.forward", "showMUF", false, "Show MUF measured by ionosondes (Zelq)" },
-        { "CQ zones", "square.dashed", "showCQZones", false, "Show CQ zones" },
-        { "ITU zones", "square.grid.3x3", "showITUZones", false, "Show ITU zones" },
-        { "Grid", "grid", "showGrid", true, "Show latitude/longitude lines" },
-        { "DX cluster", "antenna.radiowaves.left.and.right", "clusterEnabled", false, "" },
+        { "Prefixes", "character.textbox", &SettingKeys::showPrefixes, "Show DXCC callsign prefixes" },
+        { "Greyline", "circle.lefthalf.filled", &SettingKeys::showGreyline, "Show day/night and the greyline" },
+        { "Aurora", "sparkles", &SettingKeys::showAurora, "Show NOAA aurora forecast" },
+        { "MUF", "dot.radiowaves.up.forward", &SettingKeys::showMUF, "Show MUF measured by ionosondes (Zelq)" },
+        { "CQ zones", "square.dashed", &SettingKeys::showCQZones, "Show CQ zones" },
+        { "ITU zones", "square.grid.3x3", &SettingKeys::showITUZones, "Show ITU zones" },
+        { "Grid", "grid", &SettingKeys::showGrid, "Show latitude/longitude lines" },
+        { "DX cluster", "antenna.radiowaves.left.and.right", &SettingKeys::clusterEnabled, "" },
     } };
     return toggles;
 }
@@ -101,13 +99,11 @@ void MainToolBar::addLayerToggles()
         QAction* action = addAction(SymbolIcons::icon(QLatin1String(t.symbol)), QLatin1String(t.title));
         action->setCheckable(true);
         action->setToolTip(QString::fromUtf8(t.help));
-        action->setData(QLatin1String(t.key));
-        action->setProperty("fallback", t.fallback);
-        action->setChecked(Settings::standard().boolValue(QLatin1String(t.key), t.fallback));
+        action->setData(QLatin1String(t.key->name));
+        action->setChecked(Settings::standard().get(*t.key));
         // Only the user's click writes; updates from the key use setChecked,
         // which does not trigger.
-        connect(action, &QAction::triggered, this,
-                [key = QString(QLatin1String(t.key))](bool on) { Settings::standard().setValue(key, on); });
+        connect(action, &QAction::triggered, this, [key = t.key](bool on) { Settings::standard().set(*key, on); });
         m_toggles << action;
     }
     if (m_stores.cluster)
@@ -134,7 +130,7 @@ void MainToolBar::addCoverageMenu()
         action->setData(metres);
         m_coverage->addAction(action);
         connect(action, &QAction::triggered, this, [this, metres] {
-            Settings::standard().setValue(coverageKey, metres);
+            Settings::standard().set(SettingKeys::coverageBand, metres);
             syncCoverage(); // a click on the checked entry must not uncheck it
         });
     };
@@ -163,7 +159,7 @@ void MainToolBar::addStyleMenu()
         connect(action, &QAction::triggered, this, [style] {
             // Choosing the style already shown writes nothing.
             if (WorldMapView::style() != style)
-                Settings::standard().setValue(styleKey, MapStyles::rawValue(style));
+                Settings::standard().set(SettingKeys::mapStyle, MapStyles::rawValue(style));
         });
     }
     m_styleButton = menuButton(this, QStringLiteral("paintpalette"), QStringLiteral("Map style"), menu);
@@ -241,19 +237,20 @@ void MainToolBar::setCompact(bool compact)
 
 void MainToolBar::onSettingChanged(const QString& key)
 {
-    if (QAction* action = toggle(key))
-        action->setChecked(Settings::standard().boolValue(key, action->property("fallback").toBool()));
-    if (key == coverageKey)
+    for (std::size_t i = 0; i < layerToggles().size(); ++i)
+        if (isKey(key, *layerToggles()[i].key))
+            m_toggles[qsizetype(i)]->setChecked(Settings::standard().get(*layerToggles()[i].key));
+    if (isKey(key, SettingKeys::coverageBand))
         syncCoverage();
-    else if (key == styleKey)
+    else if (isKey(key, SettingKeys::mapStyle))
         syncStyle();
-    if (key == clusterKey)
+    if (isKey(key, SettingKeys::clusterEnabled))
         syncClusterHelp();
 }
 
 void MainToolBar::syncCoverage()
 {
-    const qint64 band = Settings::standard().intValue(coverageKey, 0);
+    const qint64 band = Settings::standard().get(SettingKeys::coverageBand);
     QAction* chosen = nullptr;
     for (QAction* action : m_coverage->actions()) {
         const bool on = action->data().toLongLong() == band;
@@ -274,10 +271,10 @@ void MainToolBar::syncStyle()
 
 void MainToolBar::syncClusterHelp()
 {
-    QAction* cluster = toggle(clusterKey);
+    QAction* cluster = toggle(QLatin1String(SettingKeys::clusterEnabled.name));
     if (!cluster)
         return;
-    const bool on = Settings::standard().boolValue(clusterKey, false);
+    const bool on = Settings::standard().get(SettingKeys::clusterEnabled);
     cluster->setToolTip(on && m_stores.cluster ? m_stores.cluster->status().text() : clusterOffHelp());
 }
 

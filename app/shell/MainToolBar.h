@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/SettingKey.h"
+
 #include "shell/AppStores.h"
 
 #include <QToolBar>
@@ -25,8 +27,7 @@ public:
     struct LayerToggle {
         const char* title;
         const char* symbol;
-        const char* key;
-        bool fallback; // the reader's default while the key is absent
+        const BoolKey* key;
         const char* help;
     };
     // The eight toggles, in toolbar order.

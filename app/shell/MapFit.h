@@ -5,7 +5,7 @@
 #include <array>
 #include <optional>
 
-// How the map fills its window (settings key "mapFit", stored by raw text).
+// How the map fills its window (SettingKeys::mapFit, stored by raw text).
 enum class MapFit {
     fill,    // true proportions, covering the window; the overhang is cut off
     whole,   // true proportions, the whole world, with empty bars beside it

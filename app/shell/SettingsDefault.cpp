@@ -1,14 +1,14 @@
 #include "shell/SettingsDefault.h"
 
-#include "cluster/Band.h"
 #include "prediction/StationAntennas.h"
 #include "support/Settings.h"
+#include "support/SettingsCatalogue.h"
 
 namespace SettingsDefault {
 
 const QString& clusterBands()
 {
-    static const QString text = encodeBands(defaultBandSelection());
+    static const QString text = QString::fromUtf8(SettingKeys::clusterBands.fallback);
     return text;
 }
 
@@ -19,9 +19,8 @@ StationAntennas savedStationAntennas(const QString& text) { return savedStationA
 StationAntennas savedStationAntennas(const QString& text, const Settings& defaults)
 {
     BandAntenna fallback;
-    fallback.type = AntennaPresets::fromRaw(
-        defaults.stringValue(QStringLiteral("stationAntenna"))).value_or(AntennaPreset::dipole);
+    fallback.type = AntennaPresets::fromRaw(defaults.get(SettingKeys::stationAntenna)).value_or(AntennaPreset::dipole);
     fallback.heightM = 10.0;
-    fallback.gainDBi = defaults.optionalDouble(QStringLiteral("stationCustomGainDBi")).value_or(3.0);
+    fallback.gainDBi = defaults.get(SettingKeys::stationCustomGainDBi);
     return StationAntennas::decode(text, fallback);
 }

@@ -14,7 +14,7 @@
 #include <optional>
 
 // What counts as a needed spot: a country never worked, or a country never
-// worked on the spot's band. Stored as its raw text in "clusterNeedScope".
+// worked on the spot's band. Stored as its raw text in SettingKeys::clusterNeedScope.
 enum class NeedScope { country, bandCountry };
 
 inline constexpr std::array<NeedScope, 2> allNeedScopes { NeedScope::country, NeedScope::bandCountry };
@@ -45,7 +45,7 @@ struct DXCCProgress {
     friend bool operator==(const DXCCProgress&, const DXCCProgress&) = default;
 };
 
-// The operator's watched calls, from the text of "clusterWatchCalls":
+// The operator's watched calls, from the text of SettingKeys::clusterWatchCalls:
 // entries separated by commas, semicolons or white space. An entry with "*"
 // is a wildcard over the whole call; any other matches the call or one of
 // its "/" parts (K1ABC matches EA/K1ABC and K1ABC/P).

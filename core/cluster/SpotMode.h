@@ -19,7 +19,7 @@ enum class SpotMode {
 QString rawValue(SpotMode mode);
 std::optional<SpotMode> spotModeFromRaw(QStringView raw);
 
-// The operator's choice of modes to show, stored under "clusterModeFilter"
+// The operator's choice of modes to show, stored under SettingKeys::clusterModeFilter
 // as its raw text (the case name).
 enum class ModeFilter {
     all,

@@ -50,7 +50,7 @@ inline constexpr std::array<PredictionMode, 3> allCases
 
 std::optional<PredictionMode> fromRaw(QStringView raw);
 
-// The stored "predictionMode": "cw" and "ft8" name their modes; any other
+// The stored SettingKeys::predictionMode: "cw" and "ft8" name their modes; any other
 // text, the empty one included, means SSB.
 PredictionMode fromSetting(QStringView stored);
 
@@ -78,7 +78,7 @@ inline constexpr std::array<NoiseEnvironment, 4> allCases = {
 
 std::optional<NoiseEnvironment> fromRaw(QStringView raw);
 
-// The stored "noiseEnvironment": a raw value gives its class, anything else
+// The stored SettingKeys::noiseEnvironment: a raw value gives its class, anything else
 // residential.
 NoiseEnvironment fromSetting(QStringView stored);
 

@@ -41,7 +41,7 @@ size_t qHash(const BandAntenna& antenna, size_t seed = 0) noexcept;
 // entry holding the default antenna, so two tables that behave alike can
 // compare unequal.
 //
-// Stored as JSON under "stationBandAntennas": one object keyed by the
+// Stored as JSON under SettingKeys::stationBandAntennas: one object keyed by the
 // band's metres ("160" … "6"), always all eleven bands.
 class StationAntennas {
 public:
@@ -64,8 +64,6 @@ public:
         { Band::m10, 28.4 },
         { Band::m6, 50.15 },
     } };
-
-    static inline const QString settingsKey = QStringLiteral("stationBandAntennas");
 
     struct Choice {
         BandAntenna antenna;

@@ -2,6 +2,7 @@
 
 #include "support/JsonList.h"
 #include "support/Settings.h"
+#include "support/SettingsCatalogue.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -139,10 +140,10 @@ QString RotatorConfig::encode(const QList<RotatorConfig>& list)
 
 QList<RotatorConfig> RotatorConfig::load(const Settings& settings)
 {
-    return decode(settings.stringValue(settingsKey, QStringLiteral("[]")));
+    return decode(settings.get(SettingKeys::rotators));
 }
 
 void RotatorConfig::save(Settings& settings, const QList<RotatorConfig>& list)
 {
-    settings.setValue(settingsKey, encode(list));
+    settings.set(SettingKeys::rotators, encode(list));
 }

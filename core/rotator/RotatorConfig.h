@@ -18,7 +18,7 @@ class Settings;
 // and how it turns.
 //
 // The whole list lives as one JSON array under the settings key
-// "rotators". Stored values are kept as they are: `range` is folded only by
+// SettingKeys::rotators. Stored values are kept as they are: `range` is folded only by
 // `geometry()`, and nothing else is range-checked.
 struct RotatorConfig {
     QUuid id = QUuid::createUuid();
@@ -34,8 +34,6 @@ struct RotatorConfig {
     QString color = QStringLiteral("#FFD24AFF"); // "#RRGGBBAA"
     bool showLongPath = false;
     bool softStart = true;
-
-    static inline const QString settingsKey = QStringLiteral("rotators");
 
     RotatorGeometry geometry() const { return RotatorGeometry(range, offset); }
 
@@ -55,7 +53,7 @@ struct RotatorConfig {
     // The stored text of a list: a compact JSON array.
     static QString encode(const QList<RotatorConfig>& list);
 
-    // The list under "rotators" ("[]" when absent), and its replacement.
+    // The list under SettingKeys::rotators ("[]" when absent), and its replacement.
     static QList<RotatorConfig> load(const Settings& settings);
     static void save(Settings& settings, const QList<RotatorConfig>& list);
 

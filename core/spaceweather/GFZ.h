@@ -11,7 +11,7 @@
 #include <optional>
 
 // Where Kp, A, sunspot number and solar flux come from: the NOAA SWPC feeds
-// or the GFZ Kp service. Stored as its raw text in "indexSource".
+// or the GFZ Kp service. Stored as its raw text in SettingKeys::indexSource.
 enum class IndexSource {
     noaa,
     gfz,

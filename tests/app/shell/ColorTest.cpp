@@ -1,5 +1,6 @@
 #include "shell/Color.h"
 #include "support/Settings.h"
+#include "support/SettingsCatalogue.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -78,8 +79,10 @@ TEST(ColorText, BindingReadsAndWritesTheStoredText)
 {
     QTemporaryDir dir;
     Settings settings(dir.filePath("s.ini"));
-    const ColorBinding binding = colorBinding(settings, "clusterSpotColor");
-    EXPECT_EQ(binding.color(), QColor(Qt::black)); // nothing stored
+    const ColorBinding binding = colorBinding(settings, SettingKeys::clusterSpotColor);
+    EXPECT_EQ(binding.color(), QColor(0xFF, 0x4F, 0xD8)); // nothing stored: the key's default
+    settings.setValue("clusterSpotColor", "");
+    EXPECT_EQ(binding.color(), QColor(Qt::black)); // an empty text
     QStringList changed;
     QObject::connect(&settings, &Settings::changed, [&](const QString& key) { changed << key; });
     binding.setColor(QColor(255, 79, 216, 128));

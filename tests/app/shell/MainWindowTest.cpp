@@ -62,11 +62,11 @@ TEST(MainToolBar, TogglesFollowAndWriteTheirKeys)
     const QList<bool> defaults { true, true, true, false, false, false, true, false };
     for (int i = 0; i < 8; ++i) {
         const auto& t = MainToolBar::layerToggles()[std::size_t(i)];
-        QAction* action = f.bar()->toggle(t.key);
+        QAction* action = f.bar()->toggle(QLatin1String(t.key->name));
         ASSERT_NE(action, nullptr);
         EXPECT_EQ(action->text(), titles[i]);
         EXPECT_TRUE(action->isCheckable());
-        EXPECT_EQ(action->isChecked(), defaults[i]) << t.key;
+        EXPECT_EQ(action->isChecked(), defaults[i]) << t.key->name;
     }
     EXPECT_EQ(f.bar()->toggle("showGrid")->toolTip(), "Show latitude/longitude lines");
 

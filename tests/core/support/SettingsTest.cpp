@@ -1,4 +1,5 @@
 #include "support/Settings.h"
+#include "support/SettingsCatalogue.h"
 #include "support/TestChild.h"
 
 #include <QFile>
@@ -129,4 +130,31 @@ TEST(SettingsStandard, WriteJustBeforeTheApplicationEndsReachesTheFile)
     ASSERT_TRUE(end.finished);
     EXPECT_EQ(end.code, 0);
     EXPECT_EQ(Settings(Settings::standard().fileName()).stringValue("lastWords"), "written at exit");
+}
+
+TEST_F(SettingsTest, CataloguedKeysReadTheirDefaultsAndClampHandEditedValues)
+{
+    std::unique_ptr<Settings> store = std::make_unique<Settings>(path());
+    EXPECT_TRUE(store->get(SettingKeys::showGrid));
+    EXPECT_EQ(store->get(SettingKeys::prefixColor), "#FFEDB3");
+    EXPECT_EQ(store->get(SettingKeys::clusterSpotMinutes), 20);
+
+    // A hand-edited file may hold anything; readers keep to the controls'
+    // ranges, and the store keeps what is written.
+    store->setValue("prefixFontSize", "2000");
+    store->setValue("clockFontSize", -3);
+    store->setValue("clusterSpotMinutes", "99999999999999");
+    store->setValue("refreshMinutes", 1);
+    store = restart(store);
+    EXPECT_EQ(store->get(SettingKeys::prefixFontSize), 24);
+    EXPECT_EQ(store->get(SettingKeys::clockFontSize), 20);
+    EXPECT_EQ(store->get(SettingKeys::clusterSpotMinutes), 525600);
+    EXPECT_EQ(store->get(SettingKeys::refreshMinutes), 5);
+    EXPECT_EQ(store->stringValue("prefixFontSize"), "2000");
+
+    store->set(SettingKeys::prefixFontSize, 12.5);
+    store->set(SettingKeys::mapStyle, "atlas");
+    store = restart(store);
+    EXPECT_EQ(store->get(SettingKeys::prefixFontSize), 12.5);
+    EXPECT_EQ(store->get(SettingKeys::mapStyle), "atlas");
 }

@@ -8,8 +8,11 @@ std::optional<QImage> make(int width, int height, std::span<const std::uint8_t> 
 {
     if (width <= 0 || height <= 0)
         return std::nullopt;
+    // Divide rather than multiply: rows of a wide image times a tall height
+    // overflow even 64 bits.
     const qint64 rowBytes = qint64(width) * 4;
-    if (qint64(rgba.size()) != rowBytes * height)
+    const qint64 size = qint64(rgba.size());
+    if (size % rowBytes != 0 || size / rowBytes != height)
         return std::nullopt;
 
     QImage image(width, height, QImage::Format_RGBA8888_Premultiplied);

@@ -71,6 +71,10 @@ std::optional<IonosondeReading> readingFrom(const QJsonObject& record, const QDa
     reading.mufd = *mufd;
     reading.fof2 = SWPCParser::number(record.value(QStringLiteral("fof2")));
     reading.confidence = SWPCParser::number(record.value(QStringLiteral("cs")));
+    // The service sends −1 for a reading it has not scored: no score, not a
+    // poor one.
+    if (reading.confidence && *reading.confidence < 0)
+        reading.confidence.reset();
     reading.time = time;
     return reading;
 }

@@ -21,7 +21,7 @@ struct IonosondeReading {
     GeoCoordinate coordinate; // longitude in -180...180 after parsing
     double mufd = 0;          // measured MUF in MHz, above 0 after parsing
     std::optional<double> fof2;
-    std::optional<double> confidence; // the service's score, 0...100
+    std::optional<double> confidence; // the service's score, 0...100; none when unscored
     std::optional<QDateTime> time;
 
     const QString& id() const { return code; }

@@ -1,4 +1,5 @@
 #include "spaceweather/Ionosonde.h"
+#include "spaceweather/MUFField.h"
 
 #include <QTimeZone>
 #include <gtest/gtest.h>
@@ -50,7 +51,7 @@ TEST(ZelqStations, ReadsTheServicesFeed)
     const IonosondeReading& juliusruh = readings[1];
     EXPECT_EQ(juliusruh.code, "JR055");
     EXPECT_EQ(juliusruh.mufd, 24.3);
-    EXPECT_EQ(juliusruh.confidence, -1.0); // not range-checked
+    EXPECT_EQ(juliusruh.confidence, std::nullopt); // -1: not scored
     EXPECT_DOUBLE_EQ(juliusruh.coordinate.longitude, 13.4);
 }
 
@@ -179,6 +180,30 @@ TEST(ZelqNearest, SkipsDoubtfulReadingsAndKeepsTheLimitInclusive)
     // Equally near: the first in the list.
     const auto tie = Zelq::nearest(home, { station("east", { 50, 11 }, 8), station("east too", { 50, 11 }, 9) }, 3000);
     EXPECT_EQ(tie->reading.code, "east");
+}
+
+TEST(ZelqNearest, AnUnscoredStationCountsInFull)
+{
+    // The service scores some readings 0 and leaves others unscored (-1).
+    const auto readings = parse(R"([
+      {"cs": -1, "mufd": 24.3, "station": {"code": "JR055", "latitude": "54.6", "longitude": "13.4"}},
+      {"cs": 0, "mufd": 20.1, "station": {"code": "zero", "latitude": "52.4", "longitude": "13.1"}},
+      {"cs": 90, "mufd": 19.2, "station": {"code": "DB049", "latitude": "50.1", "longitude": "4.6"}}
+    ])");
+    ASSERT_EQ(readings.size(), 3);
+    EXPECT_EQ(readings[0].confidence, std::nullopt);
+    EXPECT_EQ(readings[1].confidence, 0.0);
+
+    const GeoCoordinate berlin { 52.5, 13.4 };
+    const auto found = Zelq::nearest(berlin, readings, 3000);
+    ASSERT_TRUE(found.has_value());
+    EXPECT_EQ(found->reading.code, "JR055");
+
+    // At 1500 km a full-quality station's weight equals the prior: half the
+    // MUF there is measured.
+    const MUFField field({ readings[0] }, 100.0, now);
+    const GeoCoordinate south { 54.6 - degrees(1500 / GeoMath::earthRadiusKm), 13.4 };
+    EXPECT_NEAR(field.measuredShare(south), 0.5, 1e-6);
 }
 
 TEST(ZelqEstimate, WeighsStationsWithinReach)

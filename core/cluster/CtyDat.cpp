@@ -36,6 +36,28 @@ bool isOperatingSuffix(QStringView part)
     return std::find(suffixes.begin(), suffixes.end(), part) != suffixes.end();
 }
 
+// One key of a table; with `leftOut`, as if the "*" countries were not in
+// the file.
+const CtyEntity* findKey(const QHash<QString, CtyEntity>& table,
+                         const QHash<QString, std::optional<CtyEntity>>* leftOut, const QString& key)
+{
+    if (leftOut) {
+        if (const auto it = leftOut->constFind(key); it != leftOut->cend())
+            return *it ? &**it : nullptr;
+    }
+    const auto it = table.constFind(key);
+    return it != table.cend() ? &*it : nullptr;
+}
+
+// The file lists KG4 for Guantanamo Bay, but only KG4 and two letters
+// (KG4AB) is a call from there; every other KG4 call (KG4WXU, KG4Z) is a
+// United States station. KG4 alone is the location part of a portable call.
+bool isGuantanamoCall(QStringView text)
+{
+    const auto letter = [](QChar c) { return c >= u'A' && c <= u'Z'; };
+    return text.size() == 3 || (text.size() == 5 && letter(text[3]) && letter(text[4]));
+}
+
 } // namespace
 
 CtyDatabase::CtyDatabase(QStringView ctyDat)
@@ -69,13 +91,18 @@ void CtyDatabase::addRecord(QStringView record)
         return;
 
     QStringView primary = fields[7];
-    if (primary.startsWith(u'*'))
+    // "*" marks a place the file keeps apart (Sicily, Shetland) that is no
+    // DXCC country of its own.
+    const bool dxcc = !primary.startsWith(u'*');
+    if (!dxcc)
         primary = primary.sliced(1);
     const CtyEntity entity { fields[0].toString(), *cq, *itu, fields[3].toString(), *latitude, -*westLongitude,
                              primary.toString() };
     ++m_entityCount;
+    if (!dxcc)
+        m_nonDxcc.insert(entity);
     if (!entity.primaryPrefix.isEmpty())
-        addPrefix(entity.primaryPrefix.toUpper(), entity);
+        addPrefix(entity.primaryPrefix.toUpper(), entity, dxcc);
 
     qsizetype i = 0;
     const qsizetype n = aliases.size();
@@ -91,16 +118,30 @@ void CtyDatabase::addRecord(QStringView record)
         if (alias.isEmpty())
             continue;
         if (alias.startsWith(u'='))
-            m_exactCalls.insert(QStringView(alias).sliced(1).toString().toUpper(), entity);
+            insert(m_exactCalls, m_dxccExactCalls, QStringView(alias).sliced(1).toString().toUpper(), entity, dxcc);
         else
-            addPrefix(alias.toUpper(), entity);
+            addPrefix(alias.toUpper(), entity, dxcc);
     }
 }
 
-void CtyDatabase::addPrefix(const QString& prefix, const CtyEntity& entity)
+void CtyDatabase::addPrefix(const QString& prefix, const CtyEntity& entity, bool dxcc)
 {
-    m_prefixes.insert(prefix, entity);
+    insert(m_prefixes, m_dxccPrefixes, prefix, entity, dxcc);
     m_longestPrefix = std::max(m_longestPrefix, int(prefix.size()));
+}
+
+// The later record wins a key in both views: a "*" country hides what the
+// key gave before only from the whole view, a DXCC country takes it in both.
+void CtyDatabase::insert(QHash<QString, CtyEntity>& table, LeftOut& leftOut, const QString& key,
+                         const CtyEntity& entity, bool dxcc)
+{
+    if (dxcc) {
+        leftOut.remove(key);
+    } else if (!leftOut.contains(key)) {
+        const auto before = table.constFind(key);
+        leftOut.insert(key, before != table.cend() ? std::optional(*before) : std::nullopt);
+    }
+    table.insert(key, entity);
 }
 
 QString CtyDatabase::stripOverrides(QStringView alias)
@@ -164,13 +205,18 @@ CtyDatabase CtyDatabase::builtIn(const QList<PrefixEntity>& labels)
     return db;
 }
 
-std::optional<CtyEntity> CtyDatabase::entity(QStringView callsign) const
+std::optional<CtyEntity> CtyDatabase::entity(QStringView callsign) const { return lookup(callsign, false); }
+
+std::optional<CtyEntity> CtyDatabase::dxccEntity(QStringView callsign) const { return lookup(callsign, true); }
+
+std::optional<CtyEntity> CtyDatabase::lookup(QStringView callsign, bool dxccOnly) const
 {
+    const auto found = [](const CtyEntity* entity) { return entity ? std::optional(*entity) : std::nullopt; };
     const QString call = trimSpacesAndTabs(callsign).toString().toUpper();
     if (call.isEmpty())
         return std::nullopt;
-    if (const auto it = m_exactCalls.constFind(call); it != m_exactCalls.cend())
-        return *it;
+    if (const CtyEntity* exact = exactCall(call, dxccOnly))
+        return *exact;
 
     QVarLengthArray<QStringView, 4> parts;
     for (QStringView part : QStringView(call).tokenize(u'/', Qt::SkipEmptyParts))
@@ -184,27 +230,51 @@ std::optional<CtyEntity> CtyDatabase::entity(QStringView callsign) const
 
     if (parts.size() == 1) {
         const QString part = QString::fromRawData(parts[0].data(), parts[0].size());
-        if (const auto it = m_exactCalls.constFind(part); it != m_exactCalls.cend())
-            return *it;
-        return prefixSearch(parts[0]);
+        if (const CtyEntity* exact = exactCall(part, dxccOnly))
+            return *exact;
+        return found(prefixSearch(parts[0], dxccOnly));
     }
-    // A foreign prefix before or after a home call is the shorter part and
-    // names the country; equal lengths keep the order written.
+    // A part that is a prefix of the file as it stands names the country
+    // when no other part is one (N7WE/VP2V, K2H/OH0).
+    const CtyEntity* named = nullptr;
+    int prefixParts = 0;
+    for (QStringView part : parts) {
+        if (const CtyEntity* entity = prefix(QString::fromRawData(part.data(), part.size()), dxccOnly)) {
+            named = entity;
+            ++prefixParts;
+        }
+    }
+    if (prefixParts == 1)
+        return *named;
+    // Otherwise a foreign prefix before or after a home call is the shorter
+    // part and names the country; equal lengths keep the order written.
     std::stable_sort(parts.begin(), parts.end(), [](QStringView a, QStringView b) { return a.size() < b.size(); });
-    if (auto found = prefixSearch(parts[0]))
-        return found;
-    return prefixSearch(parts[1]);
+    if (const CtyEntity* first = prefixSearch(parts[0], dxccOnly))
+        return *first;
+    return found(prefixSearch(parts[1], dxccOnly));
 }
 
-std::optional<CtyEntity> CtyDatabase::prefixSearch(QStringView text) const
+const CtyEntity* CtyDatabase::prefix(const QString& key, bool dxccOnly) const
+{
+    return findKey(m_prefixes, dxccOnly ? &m_dxccPrefixes : nullptr, key);
+}
+
+const CtyEntity* CtyDatabase::exactCall(const QString& key, bool dxccOnly) const
+{
+    return findKey(m_exactCalls, dxccOnly ? &m_dxccExactCalls : nullptr, key);
+}
+
+const CtyEntity* CtyDatabase::prefixSearch(QStringView text, bool dxccOnly) const
 {
     for (qsizetype n = std::min<qsizetype>(m_longestPrefix, text.size()); n >= 1; --n) {
         // A key over the caller's characters: no copy per probe.
         const QString key = QString::fromRawData(text.data(), n);
-        if (const auto it = m_prefixes.constFind(key); it != m_prefixes.cend())
-            return *it;
+        if (n == 3 && key == u"KG4" && !isGuantanamoCall(text))
+            continue;
+        if (const CtyEntity* entity = prefix(key, dxccOnly))
+            return entity;
     }
-    return std::nullopt;
+    return nullptr;
 }
 
 const QHash<QString, QString>& CtyDatabase::commonAliases()

@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QHashFunctions>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringView>
 
@@ -50,6 +51,16 @@ public:
     // Maritime and aeronautical mobiles (…/MM, …/AM) have no country.
     std::optional<CtyEntity> entity(QStringView callsign) const;
 
+    // The DXCC country of a callsign, the one that counts in DXCC progress
+    // and needed-country tests: the country found when the entities the
+    // file marks with "*" (Sicily, Shetland, the Vienna International
+    // Centre: places of their own on the map, but no DXCC countries) are
+    // left out, so IT9ABC gives Italy. Otherwise the same as `entity`.
+    std::optional<CtyEntity> dxccEntity(QStringView callsign) const;
+
+    // False for the countries the file marks with "*".
+    bool isDxcc(const CtyEntity& entity) const { return !m_nonDxcc.contains(entity); }
+
     // Removes the override brackets ((…), […], <…>, {…}, ~…~) from one
     // alias; an unclosed bracket drops the rest.
     static QString stripOverrides(QStringView alias);
@@ -71,12 +82,24 @@ public:
     bool isFullCountryFile() const { return m_entityCount >= 301; }
 
 private:
+    // Keys whose entry belongs to a "*" country, with what they give when
+    // those countries are left out (nothing when no other record has them).
+    using LeftOut = QHash<QString, std::optional<CtyEntity>>;
+
     void addRecord(QStringView record);
-    void addPrefix(const QString& prefix, const CtyEntity& entity);
-    std::optional<CtyEntity> prefixSearch(QStringView text) const;
+    void addPrefix(const QString& prefix, const CtyEntity& entity, bool dxcc = true);
+    static void insert(QHash<QString, CtyEntity>& table, LeftOut& leftOut, const QString& key, const CtyEntity& entity,
+                       bool dxcc);
+    std::optional<CtyEntity> lookup(QStringView callsign, bool dxccOnly) const;
+    const CtyEntity* prefix(const QString& key, bool dxccOnly) const;
+    const CtyEntity* exactCall(const QString& key, bool dxccOnly) const;
+    const CtyEntity* prefixSearch(QStringView text, bool dxccOnly) const;
 
     QHash<QString, CtyEntity> m_prefixes;
     QHash<QString, CtyEntity> m_exactCalls;
+    LeftOut m_dxccPrefixes;
+    LeftOut m_dxccExactCalls;
+    QSet<CtyEntity> m_nonDxcc;
     int m_longestPrefix = 1;
     int m_entityCount = 0;
 };

@@ -36,7 +36,8 @@ DXCCProgress::DXCCProgress(const QList<LogbookQSO>& qsos, const CtyDatabase& cou
     : qsoCount(int(qsos.size()))
 {
     for (const LogbookQSO& qso : qsos) {
-        const auto entity = countries.entity(qso.call);
+        // Sicily counts as Italy, Shetland as Scotland.
+        const auto entity = countries.dxccEntity(qso.call);
         if (!entity) {
             ++unknownCalls;
             continue;

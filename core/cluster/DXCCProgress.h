@@ -24,8 +24,9 @@ QString title(NeedScope scope);
 // Exact, case-sensitive match of a raw text.
 std::optional<NeedScope> needScopeFromRaw(QStringView text);
 
-// Countries and band-countries worked and confirmed in the imported logbook,
-// keyed by the country's upper-case primary prefix ("DL", slots "DL|20").
+// DXCC countries and band-countries worked and confirmed in the imported
+// logbook, keyed by the country's upper-case primary prefix ("DL", slots
+// "DL|20"). Countries are those of CtyDatabase::dxccEntity.
 struct DXCCProgress {
     QSet<QString> worked;
     QSet<QString> confirmed;
@@ -38,7 +39,9 @@ struct DXCCProgress {
     DXCCProgress(const QList<LogbookQSO>& qsos, const CtyDatabase& countries);
 
     // Whether a spot of this country (and band) is still missing from the
-    // log. With confirmedOnly, worked but unconfirmed still counts as missing.
+    // log. Give it the spot's DXCC country (CtyDatabase::dxccEntity), not the
+    // place it is drawn at: an IT9 spot is needed only when Italy is.
+    // With confirmedOnly, worked but unconfirmed still counts as missing.
     // In the band-country scope a spot without band is never needed.
     bool isNeeded(const CtyEntity& entity, std::optional<Band> band, NeedScope scope, bool confirmedOnly) const;
 

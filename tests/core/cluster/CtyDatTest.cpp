@@ -160,6 +160,83 @@ TEST(CtyDatabase, ReadsTheRealCountryFile)
         EXPECT_EQ(prefixOf(db, c.call), c.prefix) << c.call;
 }
 
+TEST(CtyDatabase, RealCallsBeyondThePlainPrefixRules)
+{
+    const QString text = readRealFile();
+    if (text.isEmpty())
+        GTEST_SKIP() << "no " << realFile.toStdString();
+    const CtyDatabase db(text);
+    const struct {
+        const char* call;
+        const char* prefix;
+    } cases[] = {
+        // KG4 and two letters only is Guantanamo Bay; calls the file lists win.
+        { "KG4AB", "KG4" },
+        { "KG4AB/P", "KG4" },
+        { "KG4WXU", "K" },
+        { "KG4NDS", "K" },
+        { "KG4Z", "K" },
+        { "KG44WW", "KG4" },
+        { "KG4DFX", "K" },
+        { "W1ABC/KG4", "KG4" },
+        // A location part that is one of the file's prefixes, as long as the
+        // home call or longer.
+        { "N7WE/VP2V", "VP2V" },
+        { "K4I/CE0Y", "CE0Y" },
+        { "N7EH/VK9N", "VK9N" },
+        { "K2H/OH0", "OH0" },
+        { "VP2V/N7WE", "VP2V" },
+        // Otherwise the shorter part.
+        { "W1ABC/KH6", "KH6" },
+        { "KH6/W1ABC", "KH6" },
+        { "DL/G4ABC", "DL" },
+        { "G4ABC/DL1", "DL" },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(prefixOf(db, c.call), c.prefix) << c.call;
+}
+
+TEST(CtyDatabase, StarredPlacesAreNoDXCCCountries)
+{
+    const QString text = readRealFile();
+    if (text.isEmpty())
+        GTEST_SKIP() << "no " << realFile.toStdString();
+    const CtyDatabase db(text);
+    const auto dxccOf = [&](const char* call) {
+        const auto entity = db.dxccEntity(QString::fromUtf8(call));
+        return entity ? entity->primaryPrefix : QStringLiteral("-");
+    };
+    const struct {
+        const char* call;
+        const char* place;
+        const char* dxcc;
+    } cases[] = {
+        { "IT9ABC", "IT9", "I" },   { "IW9XYZ/P", "IT9", "I" }, { "W1ABC/IT9", "IT9", "I" },
+        { "IH9ABC", "IG9", "I" },   { "GM4LER", "GM/s", "GM" }, { "MM0ZAL", "GM/s", "GM" },
+        { "JW0BEA", "JW/b", "JW" }, { "TA1ABC", "TA1", "TA" },  { "I1ABC", "I", "I" },
+        { "DL1ABC", "DL", "DL" },   { "KG4WXU", "K", "K" },     { "N7WE/VP2V", "VP2V", "VP2V" },
+        { "G4ABC/MM", "-", "-" },
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(prefixOf(db, c.call), c.place) << c.call;
+        EXPECT_EQ(dxccOf(c.call), c.dxcc) << c.call;
+    }
+    const auto sicily = db.entity(u"IT9ABC");
+    ASSERT_TRUE(sicily);
+    EXPECT_FALSE(db.isDxcc(*sicily));
+    EXPECT_TRUE(db.isDxcc(*db.entity(u"I1ABC")));
+    EXPECT_EQ(sicily->name, "Sicily"); // the map still shows the place
+
+    QSet<QString> starred;
+    for (const CtyEntity& entity : db.prefixes())
+        if (!db.isDxcc(entity))
+            starred.insert(entity.primaryPrefix);
+    for (const CtyEntity& entity : db.exactCalls())
+        if (!db.isDxcc(entity))
+            starred.insert(entity.primaryPrefix);
+    EXPECT_EQ(starred, (QSet<QString> { "4U1V", "GM/s", "IG9", "IT9", "JW/b", "TA1" }));
+}
+
 TEST(CtyDatabase, BuiltInTableFromTheMapsLabels)
 {
     const QList<PrefixEntity> labels {

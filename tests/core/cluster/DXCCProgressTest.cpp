@@ -55,6 +55,37 @@ TEST(DXCCProgress, NeedDependsOnScopeBandAndConfirmation)
             << c.entity.primaryPrefix.toStdString() << " " << rawValue(c.scope).toStdString() << c.confirmedOnly;
 }
 
+TEST(DXCCProgress, StarredPlacesCountAsTheirDXCCCountry)
+{
+    // Sicily is marked "*": a place of its own for the map, part of Italy
+    // for DXCC. Italy lists one Sicilian call itself.
+    const CtyDatabase italy(u"Italy: 15: 28: EU: 42.82: -12.58: -1.0: I:\n I,IK,IW,=IT9DX;\n"
+                            u"Sicily: 15: 28: EU: 37.50: -14.00: -1.0: *IT9:\n IT9,IW9,=IT9DX;\n"
+                            u"Germany: 14: 28: EU: 51.00: -10.00: -1.0: DL:\n DA,DL;\n");
+    const DXCCProgress progress({ { "I1ABC", Band::m20, true },
+                                  { "IT9ABC", Band::m40, true },
+                                  { "IW9XYZ/P", Band::m15, false },
+                                  { "IT9DX", Band::m10, false },
+                                  { "DL1XX", Band::m20, false } },
+                                italy);
+    EXPECT_EQ(progress.worked, (QSet<QString> { "I", "DL" }));
+    EXPECT_EQ(progress.confirmed, QSet<QString> { "I" });
+    EXPECT_EQ(progress.workedSlots, (QSet<QString> { "I|20", "I|40", "I|15", "I|10", "DL|20" }));
+    EXPECT_EQ(progress.confirmedSlots, (QSet<QString> { "I|20", "I|40" }));
+    EXPECT_EQ(progress.unknownCalls, 0);
+
+    // An IT9 spot is needed only where Italy is, though it is drawn at Sicily.
+    const auto spot = italy.entity(u"IT9AAA");
+    const auto dxcc = italy.dxccEntity(u"IT9AAA");
+    ASSERT_TRUE(spot && dxcc);
+    EXPECT_EQ(spot->name, "Sicily");
+    EXPECT_EQ(dxcc->name, "Italy");
+    EXPECT_FALSE(progress.isNeeded(*dxcc, Band::m40, NeedScope::country, true));
+    EXPECT_FALSE(progress.isNeeded(*dxcc, Band::m15, NeedScope::bandCountry, false));
+    EXPECT_TRUE(progress.isNeeded(*dxcc, Band::m15, NeedScope::bandCountry, true));
+    EXPECT_TRUE(progress.isNeeded(*dxcc, Band::m80, NeedScope::bandCountry, false));
+}
+
 TEST(NeedScope, RawTextsAreExact)
 {
     EXPECT_EQ(needScopeFromRaw(u"bandCountry"), NeedScope::bandCountry);

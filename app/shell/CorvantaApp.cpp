@@ -191,6 +191,7 @@ QWidget* CorvantaApp::showReport()
 {
     return showSingleWindow(m_reportWindow, [] {
         QWidget* window = makeWindow(QStringLiteral("Report a Problem"), new ReportProblemView);
+        DarkAppearance::apply(window);
         // Resizable only within what its content allows.
         window->layout()->setSizeConstraint(QLayout::SetMinAndMaxSize);
         giveUsableSize(window);

@@ -66,7 +66,7 @@ DXClusterClient::DXClusterClient(Settings& settings, Timing timing, QObject* par
     setUp(m_applyTimer, m_timing.settingsDebounce, true, [this] { applySettings(); });
     setUp(m_pruneTimer, m_timing.prune, false, [this] { prune(); });
 
-    loadCountryFileAndLogbook();
+    loadCountriesAndLogbook();
     connect(&m_settings, &Settings::changed, this, [this] { scheduleApply(); });
     m_pruneTimer.start();
     applySettings();
@@ -105,6 +105,8 @@ void DXClusterClient::applySettings()
         setStatus(Status::off());
         return;
     }
+    // Desktop notifications need no permission on this platform: nothing is
+    // asked for before connecting.
     if (m_config->callsign.isEmpty()) {
         setStatus(Status::needsCallsign());
         return;

@@ -127,11 +127,11 @@ private:
     void send(QStringView line);
     void lost(QString message);
 
-    // Hooks for the country file, the logbook, spot placement and alerts,
-    // which join the store later: called at construction (country file and
-    // stored logbook), for each booked spot (alerts) and at each prune step
-    // (alert memory).
-    void loadCountryFileAndLogbook() { }
+    // Where the country table, spot placement, the logbook and alerts join
+    // the store: at construction (the fallback country table and placer
+    // from the map's labels, the cached country file, the stored logbook),
+    // for each booked spot (alerts) and at each prune step (alert memory).
+    void loadCountriesAndLogbook() { }
     void checkAlerts(const DXSpot&) { }
     void pruneAlertMemory(const QDateTime&) { }
 

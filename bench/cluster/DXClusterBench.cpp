@@ -1,11 +1,21 @@
+#include "cluster/DXClusterClient.h"
 #include "cluster/DXSpotParser.h"
 #include "cluster/LineSplitter.h"
 #include "cluster/SpotBook.h"
 #include "cluster/TelnetFilter.h"
+#include "support/ClusterNodePeer.h"
+#include "support/Settings.h"
+#include "support/SettingsCatalogue.h"
+#include "support/WaitUntil.h"
 
+#include <QElapsedTimer>
 #include <QStringList>
+#include <QTemporaryDir>
+#include <QTimer>
 
 #include <benchmark/benchmark.h>
+
+#include <cstdlib>
 
 namespace {
 
@@ -115,5 +125,116 @@ void BM_TrickleOneByteChunks(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * (TelnetFilter::maxPending + LineSplitter::maxUnfinished));
 }
 BENCHMARK(BM_TrickleOneByteChunks)->Unit(benchmark::kMillisecond);
+
+// The same lines as a node sends them: CR LF after each, BELs after most,
+// and now and then a telnet command in the stream.
+QByteArray nodeBytes()
+{
+    QByteArray bytes;
+    const QStringList lines = clusterLines();
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        bytes += lines[i].toUtf8();
+        bytes += i % 3 == 0 ? "\r\n" : "\a\a\r\n";
+        if (i % 500 == 0)
+            bytes += QByteArrayLiteral("\xff\xf1\xff\xfa\x1f\x00\x50\x00\x18\xff\xf0"); // NOP, window size
+    }
+    return bytes;
+}
+
+// Settings and support files of the benchmark's own, never the user's.
+struct ScratchFolders {
+    QTemporaryDir dir;
+    ScratchFolders()
+    {
+        setenv("XDG_DATA_HOME", qPrintable(dir.filePath("data")), 1);
+        setenv("XDG_CONFIG_HOME", qPrintable(dir.filePath("config")), 1);
+    }
+    QString settingsFile() const { return dir.filePath("Corvanta.ini"); }
+};
+
+// 100,000 lines of raw node bytes, in reads of the client's largest chunk,
+// through the client's own ingest: telnet filter, line splitter, node log,
+// login check, parser, spot window and book.
+void BM_ClientIngest(benchmark::State& state)
+{
+    const QStringList lines = clusterLines();
+    const QByteArray bytes = nodeBytes();
+    ScratchFolders folders;
+    Settings settings(folders.settingsFile());
+    DXClusterClient::Timing timing;
+    timing.now = [] { return start; };
+    qsizetype kept = 0;
+    QString lastLine;
+    for (auto _ : state) {
+        DXClusterClient client(settings, timing);
+        for (qsizetype at = 0; at < bytes.size(); at += DXClusterClient::maxChunk)
+            client.ingest(QByteArrayView(bytes).sliced(at, std::min(DXClusterClient::maxChunk, bytes.size() - at)));
+        kept = client.book().spots().size();
+        lastLine = client.recentLines().last();
+    }
+    if (lastLine != lines.last().trimmed())
+        state.SkipWithError("lines went missing");
+    state.counters["kept"] = double(kept);
+    state.SetItemsProcessed(state.iterations() * lines.size());
+}
+BENCHMARK(BM_ClientIngest)->Unit(benchmark::kMillisecond);
+
+// A node that sends 5,000 spots at once to a logged-in client. The main
+// thread must stay responsive: a zero-interval timer notes the longest time
+// between two turns of its event loop while the burst is handled. The node
+// runs on a thread of its own.
+void BM_SpotBurstLongestSlice(benchmark::State& state)
+{
+    ScratchFolders folders;
+    Settings settings(folders.settingsFile());
+    ClusterNodePeer node;
+    if (!node.listen(true)) {
+        state.SkipWithError("no port for the test node");
+        return;
+    }
+    settings.set(SettingKeys::clusterEnabled, true);
+    settings.set(SettingKeys::clusterNode, "custom");
+    settings.set(SettingKeys::clusterCustomAddress, node.address());
+    settings.set(SettingKeys::callsign, "DL1ABC");
+    DXClusterClient::Timing timing;
+    timing.now = [] { return start; };
+    DXClusterClient client(settings, timing);
+    if (!waitUntil([&] { return node.receivedLines(0).size() == 1; })) {
+        state.SkipWithError("the client did not log in");
+        return;
+    }
+
+    QByteArray burst;
+    for (int i = 0; i < 5000; ++i)
+        burst += ClusterNodePeer::liveSpot("W3LPL-#", 14000.0 + (i % 350) * 0.1, QString("K%1AB").arg(i), "CW 24 dB",
+                                           start.time());
+    double longestMs = 0;
+    int burstNumber = 0;
+    for (auto _ : state) {
+        const QString end = QString("end of burst %1").arg(++burstNumber);
+        QElapsedTimer clock;
+        clock.start();
+        qint64 lastTurn = clock.nsecsElapsed();
+        qint64 longest = 0;
+        QTimer turn;
+        turn.setInterval(0);
+        QObject::connect(&turn, &QTimer::timeout, [&] {
+            const qint64 now = clock.nsecsElapsed();
+            longest = std::max(longest, now - lastTurn);
+            lastTurn = now;
+        });
+        turn.start();
+        node.send(burst + end.toUtf8() + "\r\n");
+        if (!waitUntil([&] { return !client.recentLines().isEmpty() && client.recentLines().last() == end; }, 10000)) {
+            state.SkipWithError("the burst did not arrive");
+            return;
+        }
+        state.SetIterationTime(double(clock.nsecsElapsed()) / 1e9);
+        longestMs = std::max(longestMs, double(longest) / 1e6);
+    }
+    state.counters["longest_slice_ms"] = longestMs;
+    state.SetItemsProcessed(state.iterations() * 5000);
+}
+BENCHMARK(BM_SpotBurstLongestSlice)->UseManualTime()->Iterations(20)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -2,17 +2,25 @@
 
 #include "support/TextTrim.h"
 
+#include <QStringMatcher>
+
 namespace ClusterLogin {
 
+// Every line before the login is searched: prepared matchers skip through a
+// line instead of folding the case of each character at each position.
 bool lineAsksForCall(QStringView line)
 {
-    return line.contains(u"login", Qt::CaseInsensitive) || line.contains(u"your call", Qt::CaseInsensitive)
-        || line.contains(u"callsign", Qt::CaseInsensitive);
+    static const QStringMatcher login(QStringLiteral("login"), Qt::CaseInsensitive);
+    static const QStringMatcher yourCall(QStringLiteral("your call"), Qt::CaseInsensitive);
+    static const QStringMatcher callsign(QStringLiteral("callsign"), Qt::CaseInsensitive);
+    return login.indexIn(line) >= 0 || yourCall.indexIn(line) >= 0 || callsign.indexIn(line) >= 0;
 }
 
 bool promptAsksForCall(QStringView unfinished)
 {
-    return unfinished.contains(u"login", Qt::CaseInsensitive) || unfinished.contains(u"call", Qt::CaseInsensitive);
+    static const QStringMatcher login(QStringLiteral("login"), Qt::CaseInsensitive);
+    static const QStringMatcher call(QStringLiteral("call"), Qt::CaseInsensitive);
+    return login.indexIn(unfinished) >= 0 || call.indexIn(unfinished) >= 0;
 }
 
 QStringList linesAfterCallsign(QStringView extraCommands)

@@ -24,14 +24,18 @@ const QString connected = "Connected to 127.0.0.1";
 
 // A client over settings of its own that point at the test node, on a clock
 // the test sets. The waits are a hundredth of the real ones unless a test
-// says otherwise: connect 200 ms, login 40 ms, commands 30 ms, reconnect
-// 300 ms, settings 8 ms, prune 300 ms.
+// says otherwise: login 40 ms, commands 30 ms, reconnect 300 ms, settings
+// 8 ms, prune 300 ms; connecting may take 2 s.
 struct Session {
     QTemporaryDir dir;
     Settings settings { dir.filePath("Corvanta.ini") };
     ClusterNodePeer node;
     QDateTime clock { QDate(2026, 12, 7), QTime(9, 20), Qt::UTC };
-    DXClusterClient::Timing timing = DXClusterClient::Timing {}.scaled(0.01);
+    DXClusterClient::Timing timing = [] {
+        DXClusterClient::Timing t = DXClusterClient::Timing {}.scaled(0.01);
+        t.connectTimeout = 2s;
+        return t;
+    }();
     std::unique_ptr<DXClusterClient> client;
     QStringList statuses;
 
@@ -175,6 +179,7 @@ TEST(DXClusterClient, QuickReconnectSendsTheNewNodeNoStaleCommands)
 TEST(DXClusterClient, RefusedAndSilentNodesAreRetried)
 {
     Session s;
+    s.timing.connectTimeout = 500ms;
     s.node.setBehaviour(ClusterNodePeer::Behaviour::refuse);
     s.start();
     const QString refused = QString::fromUtf8("Could not reach 127.0.0.1: Connection refused · retrying in 30 s");
@@ -215,12 +220,12 @@ TEST(DXClusterClient, SwitchingOffInTheRetryWaitStopsTheRetryAndEmptiesTheBook)
 TEST(DXClusterClient, SettingsApplyAfterTheLastChangeAndOnlyConnectionSettingsReconnect)
 {
     Session s;
-    s.timing.settingsDebounce = 150ms;
+    s.timing.settingsDebounce = 250ms;
     s.start();
     ASSERT_TRUE(s.waitForStatus(connected));
     for (const char* call : { "dl2abc", "dl3abc", "dl4abc" }) {
         s.settings.set(SettingKeys::callsign, call);
-        waitUntil([] { return false; }, 30);
+        waitUntil([] { return false; }, 20);
     }
     s.settings.set(SettingKeys::clusterModeFilter, "cw");
     ASSERT_TRUE(s.waitForLines(1, 1));

@@ -197,3 +197,17 @@ double manMadeNoiseC(NoiseEnvironment noise)
 double manMadeNoiseD(NoiseEnvironment noise) { return noise == NoiseEnvironment::quietRural ? 28.6 : 27.7; }
 
 size_t qHash(NoiseEnvironment noise, size_t seed) noexcept { return qHash(rawValue(noise), seed); }
+
+// PredictionEngineChoice
+
+std::optional<PredictionEngineChoice> PredictionEngineChoices::fromRaw(QStringView raw)
+{
+    return findRaw(allCases, raw);
+}
+
+QString rawValue(PredictionEngineChoice choice)
+{
+    return choice == PredictionEngineChoice::quick ? QStringLiteral("quick") : QStringLiteral("itu");
+}
+
+size_t qHash(PredictionEngineChoice choice, size_t seed) noexcept { return qHash(rawValue(choice), seed); }

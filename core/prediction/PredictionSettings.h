@@ -89,3 +89,20 @@ QString title(NoiseEnvironment noise);
 double manMadeNoiseC(NoiseEnvironment noise);
 double manMadeNoiseD(NoiseEnvironment noise);
 size_t qHash(NoiseEnvironment noise, size_t seed = 0) noexcept;
+
+// Which engine predicts: the ITU-R P.533 program or the quick model. The
+// readers take "quick" as the quick model and every other text as the
+// engine, which falls back to the quick model while it is not installed.
+enum class PredictionEngineChoice { itu, quick };
+
+namespace PredictionEngineChoices {
+
+inline constexpr std::array<PredictionEngineChoice, 2> allCases
+    = { PredictionEngineChoice::itu, PredictionEngineChoice::quick };
+
+std::optional<PredictionEngineChoice> fromRaw(QStringView raw);
+
+} // namespace PredictionEngineChoices
+
+QString rawValue(PredictionEngineChoice choice);
+size_t qHash(PredictionEngineChoice choice, size_t seed = 0) noexcept;

@@ -38,6 +38,25 @@ quint64 bitsOf(double value) { return std::bit_cast<quint64>(value == 0.0 ? 0.0 
 
 QString keyOf(Band band) { return QString::number(rawValue(band)); }
 
+// Every member of the text's JSON object as a band antenna, or nothing when
+// any part of the text is faulty.
+std::optional<QHash<QString, BandAntenna>> readMembers(const QString& text)
+{
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(text.toUtf8(), &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return std::nullopt;
+    const QJsonObject object = document.object();
+    QHash<QString, BandAntenna> members;
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        const auto antenna = BandAntenna::fromJson(it.value());
+        if (!antenna)
+            return std::nullopt;
+        members.insert(it.key(), *antenna);
+    }
+    return members;
+}
+
 } // namespace
 
 // BandAntenna
@@ -172,26 +191,18 @@ QString StationAntennas::encoded() const
 StationAntennas StationAntennas::decode(const QString& text, const BandAntenna& fallback)
 {
     StationAntennas result(fallback);
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(text.toUtf8(), &error);
-    if (error.error != QJsonParseError::NoError || !document.isObject())
+    const auto members = readMembers(text);
+    if (!members)
         return result;
-
-    const QJsonObject object = document.object();
-    QHash<QString, BandAntenna> members;
-    for (auto it = object.begin(); it != object.end(); ++it) {
-        const auto antenna = BandAntenna::fromJson(it.value());
-        if (!antenna)
-            return result;
-        members.insert(it.key(), *antenna);
-    }
     for (const auto& entry : bands) {
-        const auto found = members.constFind(keyOf(entry.band));
-        if (found != members.constEnd())
+        const auto found = members->constFind(keyOf(entry.band));
+        if (found != members->constEnd())
             result.set(entry.band, *found);
     }
     return result;
 }
+
+bool StationAntennas::decodes(const QString& text) { return readMembers(text).has_value(); }
 
 size_t StationAntennas::hash(size_t seed) const noexcept
 {

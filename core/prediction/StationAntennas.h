@@ -102,6 +102,9 @@ public:
     // eleven bands. Any fault in the text (not JSON, not an object, one bad
     // member anywhere) discards the whole text.
     static StationAntennas decode(const QString& text, const BandAntenna& fallback);
+    // Whether decode() reads the text rather than discarding it: a JSON
+    // object whose every member is a band antenna. The empty text is none.
+    static bool decodes(const QString& text);
 
     friend bool operator==(const StationAntennas&, const StationAntennas&) = default;
     // Independent of the order in which entries were stored.

@@ -26,6 +26,7 @@ TEST(PredictionSettings, RawValuesAreTheCaseNamesInPickerOrder)
     expectRawValuesRoundTrip(AntennaPresets::allCases, AntennaPresets::fromRaw);
     expectRawValuesRoundTrip(PredictionModes::allCases, PredictionModes::fromRaw);
     expectRawValuesRoundTrip(NoiseEnvironments::allCases, NoiseEnvironments::fromRaw);
+    expectRawValuesRoundTrip(PredictionEngineChoices::allCases, PredictionEngineChoices::fromRaw);
 
     QStringList presets;
     for (const auto p : AntennaPresets::allCases)
@@ -39,6 +40,8 @@ TEST(PredictionSettings, RawValuesAreTheCaseNamesInPickerOrder)
     for (const auto n : NoiseEnvironments::allCases)
         noises << rawValue(n);
     EXPECT_EQ(noises.join(u','), QStringLiteral("quietRural,rural,residential,city"));
+    EXPECT_EQ(rawValue(PredictionEngineChoices::allCases[0]) + rawValue(PredictionEngineChoices::allCases[1]),
+              QStringLiteral("ituquick"));
 }
 
 TEST(PredictionSettings, PresetTraits)

@@ -195,8 +195,11 @@ TEST(StationAntennas, DecodeTakesTheFallbackForWhatItCannotRead)
                                                                                    QStringLiteral("{")
                                                                                                   + good20, // cut short
                                                                                  };
-    for (const QString& text : unreadable)
+    for (const QString& text : unreadable) {
         EXPECT_EQ(StationAntennas::decode(text, fallback), allFallback) << text.toStdString();
+        // "{}" is read (it names no band); everything else is discarded.
+        EXPECT_EQ(StationAntennas::decodes(text), text == QStringLiteral("{}")) << text.toStdString();
+    }
 
     // One good member: that band from the text, the others the fallback;
     // members under other keys are read but ignored; member order is free.
@@ -206,4 +209,5 @@ TEST(StationAntennas, DecodeTakesTheFallbackForWhatItCannotRead)
     StationAntennas expected = allFallback;
     expected.set(Band::m20, BandAntenna { AntennaPreset::yagi2, 12, 0 });
     EXPECT_EQ(StationAntennas::decode(partial, fallback), expected);
+    EXPECT_TRUE(StationAntennas::decodes(partial));
 }

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QList>
+#include <QWidget>
+
+class QHBoxLayout;
+class QScrollArea;
+class QVBoxLayout;
+
+// One section of a settings tab as the column layout sees it: its widget
+// and its relative height. Only sums of weights are compared; a section
+// that declares none weighs 3.
+struct SettingsSectionItem {
+    QWidget* view = nullptr;
+    double weight = 3;
+};
+
+// A settings tab's sections in one, two or three columns, chosen from the
+// tab's width, divided so the columns come out about equally tall while the
+// sections keep their order. The division is worked out again whenever the
+// width crosses a threshold; the sections move between columns, they are
+// never rebuilt. Scrolls vertically when the columns are taller than the
+// tab.
+class SettingsColumns : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr double twoColumnWidth = 720;
+    static constexpr double threeColumnWidth = 1040;
+
+    // Takes ownership of the sections' widgets.
+    explicit SettingsColumns(const QList<SettingsSectionItem>& sections, QWidget* parent = nullptr);
+
+    // 3 at 1040 and wider, 2 at 720 and wider, else (NaN too) 1.
+    static int columnCount(double width);
+
+    // The ordered sections cut into at most `columns` contiguous, non-empty
+    // runs of indices so that the heaviest run is as light as possible.
+    // Every cut is tried; among equally good divisions the one whose first
+    // cut comes earliest wins, then the second, and so on. No weights give
+    // no runs; fewer sections than columns give one run per section.
+    static QList<QList<int>> split(const QList<double>& weights, int columns);
+
+    // The runs on screen now, one per column.
+    const QList<QList<int>>& runs() const { return m_runs; }
+    const QList<SettingsSectionItem>& sections() const { return m_sections; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void arrange(int columns);
+
+    QList<SettingsSectionItem> m_sections;
+    QList<double> m_weights;
+    QScrollArea* m_scroll = nullptr;
+    QHBoxLayout* m_row = nullptr;
+    QList<QWidget*> m_columns;
+    QList<QVBoxLayout*> m_columnLayouts;
+    QList<QList<int>> m_runs;
+    int m_columnCount = 0;
+};

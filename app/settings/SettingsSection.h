@@ -1,0 +1,56 @@
+#pragma once
+
+#include "settings/SettingsColumns.h"
+
+#include <QColor>
+#include <QFrame>
+#include <QStringList>
+
+class QGridLayout;
+class QLabel;
+class QVBoxLayout;
+
+// One group of related settings in the grouped-form look: a header above a
+// rounded panel of rows (a label and its control, or one wide row), and an
+// optional footer of small dimmed paragraphs below it.
+class SettingsSection : public QWidget {
+    Q_OBJECT
+public:
+    explicit SettingsSection(const QString& header, QWidget* parent = nullptr);
+
+    // A row with a label on the leading side and the control beside it.
+    void addRow(const QString& label, QWidget* control);
+    void addRow(const QString& label, QLayout* controls);
+    // A row across the whole panel.
+    void addRow(QWidget* wide);
+    // Paragraphs under the panel, 6 points apart.
+    void setFooter(const QStringList& paragraphs);
+
+    // The section as an item of the column layout, with its weight.
+    SettingsSectionItem item(double weight = 3) { return { this, weight }; }
+
+    QLabel* header() const { return m_header; }
+    QLabel* footer(int paragraph) const;
+
+private:
+    QLabel* m_header = nullptr;
+    QFrame* m_panel = nullptr;
+    QGridLayout* m_rows = nullptr;
+    QWidget* m_footer = nullptr;
+    QVBoxLayout* m_footerLayout = nullptr;
+};
+
+// The small texts of the settings window. All are plain text, wrap, and use
+// the caption size.
+namespace SettingsText {
+
+QColor secondary(); // footers, captions
+QColor error();     // "That is not a valid Maidenhead locator."
+QColor warning();   // notes that something is missing or was kept aside
+
+QLabel* caption(const QString& text, const QColor& color = secondary());
+// A plain-text label for text that came from outside (node lines, server
+// errors), never read as rich text.
+QLabel* plain(const QString& text);
+
+} // namespace SettingsText

@@ -1,0 +1,154 @@
+#include "settings/SettingControls.h"
+
+#include "shell/LabelFonts.h"
+#include "support/Settings.h"
+
+#include <QSignalBlocker>
+
+namespace SettingBinding {
+
+void follow(QObject* receiver, const char* key, std::function<void()> refresh)
+{
+    const QString name = QString::fromLatin1(key);
+    QObject::connect(&Settings::standard(), &Settings::changed, receiver,
+                     [name, refresh = std::move(refresh)](const QString& changed) {
+                         if (changed == name)
+                             refresh();
+                     });
+}
+
+} // namespace SettingBinding
+
+// SettingCheckBox
+
+SettingCheckBox::SettingCheckBox(const BoolKey& key, const QString& title, QWidget* parent)
+    : QCheckBox(title, parent)
+    , m_key(key)
+{
+    reload();
+    connect(this, &QCheckBox::toggled, this, [this](bool on) { Settings::standard().set(m_key, on); });
+    SettingBinding::follow(this, key.name, [this] { reload(); });
+}
+
+void SettingCheckBox::reload()
+{
+    const QSignalBlocker quiet(this);
+    setChecked(Settings::standard().get(m_key));
+}
+
+// SettingComboBox
+
+SettingComboBox::SettingComboBox(const TextKey& key, const QList<std::pair<QString, QString>>& choices, QWidget* parent)
+    : QComboBox(parent)
+    , m_key(key)
+{
+    for (const auto& [title, stored] : choices)
+        addChoice(title, stored);
+    bind(key.name);
+}
+
+SettingComboBox::SettingComboBox(const DoubleKey& key, const QList<std::pair<QString, double>>& choices,
+                                 QWidget* parent)
+    : QComboBox(parent)
+    , m_key(key)
+{
+    for (const auto& [title, stored] : choices)
+        addChoice(title, stored);
+    bind(key.name);
+}
+
+SettingComboBox::SettingComboBox(const IntKey& key, const QList<std::pair<QString, qint64>>& choices, QWidget* parent)
+    : QComboBox(parent)
+    , m_key(key)
+{
+    for (const auto& [title, stored] : choices)
+        addChoice(title, stored);
+    bind(key.name);
+}
+
+void SettingComboBox::addChoice(const QString& title, const QVariant& stored)
+{
+    const QSignalBlocker quiet(this);
+    addItem(title, stored);
+}
+
+void SettingComboBox::bind(const char* key)
+{
+    reload();
+    connect(this, &QComboBox::currentIndexChanged, this, [this](int index) { store(index); });
+    SettingBinding::follow(this, key, [this] { reload(); });
+}
+
+void SettingComboBox::reload()
+{
+    const Settings& settings = Settings::standard();
+    const QVariant current
+        = std::visit([&settings](const auto& key) { return QVariant::fromValue(settings.get(key)); }, m_key);
+    int found = -1;
+    for (int i = 0; i < count() && found < 0; ++i) {
+        const QVariant stored = itemData(i);
+        if (std::holds_alternative<TextKey>(m_key) ? stored.toString() == current.toString()
+                                                   : stored.toDouble() == current.toDouble())
+            found = i;
+    }
+    m_loading = true;
+    setCurrentIndex(found);
+    m_loading = false;
+}
+
+void SettingComboBox::store(int index)
+{
+    if (m_loading || index < 0)
+        return;
+    const QVariant stored = itemData(index);
+    Settings& settings = Settings::standard();
+    if (const auto* text = std::get_if<TextKey>(&m_key))
+        settings.set(*text, stored.toString());
+    else if (const auto* number = std::get_if<DoubleKey>(&m_key))
+        settings.set(*number, stored.toDouble());
+    else
+        settings.set(std::get<IntKey>(m_key), stored.toLongLong());
+}
+
+// FontPicker
+
+namespace {
+
+QList<std::pair<QString, QString>> fontChoices()
+{
+    QList<std::pair<QString, QString>> choices;
+    for (const QString& family : installedFontFamilies())
+        choices.append({ family == QLatin1String("System") ? QStringLiteral("System font") : family, family });
+    return choices;
+}
+
+} // namespace
+
+FontPicker::FontPicker(const TextKey& key, QWidget* parent)
+    : SettingComboBox(key, fontChoices(), parent)
+{
+}
+
+// SettingLineEdit
+
+SettingLineEdit::SettingLineEdit(const TextKey& key, QWidget* parent)
+    : QLineEdit(parent)
+    , m_key(key)
+{
+    reload();
+    connect(this, &QLineEdit::textChanged, this, [this](const QString& text) {
+        if (!m_loading)
+            Settings::standard().set(m_key, text);
+    });
+    SettingBinding::follow(this, key.name, [this] { reload(); });
+}
+
+void SettingLineEdit::reload()
+{
+    const QString stored = Settings::standard().get(m_key);
+    if (stored == text())
+        return; // our own write: keep the cursor where the user is typing
+    m_loading = true;
+    setText(stored);
+    m_loading = false;
+}

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "support/SettingKey.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QVariant>
+
+#include <functional>
+#include <utility>
+#include <variant>
+
+// The settings window's controls, each bound to one catalogued key of
+// Settings::standard(). A control shows the stored value (the key's reader
+// default while it is absent), writes the key at once when the user changes
+// it, never writes while it loads, and follows changes of its key made
+// elsewhere (another window, a store, a test).
+namespace SettingBinding {
+
+// Calls `refresh` on every change of the named key while `receiver` lives.
+void follow(QObject* receiver, const char* key, std::function<void()> refresh);
+
+} // namespace SettingBinding
+
+// A switch: a check box with its title beside it.
+class SettingCheckBox : public QCheckBox {
+    Q_OBJECT
+public:
+    SettingCheckBox(const BoolKey& key, const QString& title, QWidget* parent = nullptr);
+
+private:
+    void reload();
+
+    BoolKey m_key;
+};
+
+// A picker over fixed choices, each a title and the value it stores. A
+// stored value that is none of the choices is left as it is; the picker
+// then shows no row until the user picks one.
+class SettingComboBox : public QComboBox {
+    Q_OBJECT
+public:
+    SettingComboBox(const TextKey& key, const QList<std::pair<QString, QString>>& choices, QWidget* parent = nullptr);
+    SettingComboBox(const DoubleKey& key, const QList<std::pair<QString, double>>& choices, QWidget* parent = nullptr);
+    SettingComboBox(const IntKey& key, const QList<std::pair<QString, qint64>>& choices, QWidget* parent = nullptr);
+
+private:
+    void addChoice(const QString& title, const QVariant& stored);
+    void bind(const char* key);
+    void reload();
+    void store(int index);
+
+    std::variant<TextKey, DoubleKey, IntKey> m_key;
+    bool m_loading = false;
+};
+
+// The font family picker: "System" (shown "System font") and then every
+// installed family, storing the family's name.
+class FontPicker : public SettingComboBox {
+    Q_OBJECT
+public:
+    explicit FontPicker(const TextKey& key, QWidget* parent = nullptr);
+};
+
+// A text field that stores its text as typed, on every edit: no trimming,
+// no change of case.
+class SettingLineEdit : public QLineEdit {
+    Q_OBJECT
+public:
+    explicit SettingLineEdit(const TextKey& key, QWidget* parent = nullptr);
+
+private:
+    void reload();
+
+    TextKey m_key;
+    bool m_loading = false;
+};

@@ -1,7 +1,81 @@
 #include "settings/SettingsView.h"
 
+#include "settings/SettingsSection.h"
+#include "settings/StationSettings.h"
+#include "shell/DarkAppearance.h"
+#include "shell/SymbolIcons.h"
+
+#include <QLabel>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include <array>
+
+namespace {
+
+using MakeTab = QWidget* (*)(const AppStores&);
+
+struct TabEntry {
+    SettingsView::Tab tab;
+    const char* label;
+    const char* symbol;
+    MakeTab make; // nullptr: not built yet, the page shows the tab's name
+};
+
+// The tabs in their order. A tab's page is built by its own class; the
+// stores it needs come from here.
+constexpr std::array<TabEntry, 6> tabEntries { {
+    { SettingsView::Tab::station, "Station", "antenna.radiowaves.left.and.right",
+      [](const AppStores&) -> QWidget* { return new StationSettings; } },
+    { SettingsView::Tab::map, "Map", "map", nullptr },
+    { SettingsView::Tab::labels, "Labels", "textformat", nullptr },
+    { SettingsView::Tab::data, "Data", "arrow.down.circle", nullptr },
+    { SettingsView::Tab::cluster, "Cluster", "dot.radiowaves.left.and.right", nullptr },
+    { SettingsView::Tab::rotators, "Rotators", "location.north.line", nullptr },
+} };
+
+QWidget* placeholder(const QString& name)
+{
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
+    QLabel* label = SettingsText::plain(name);
+    label->setAlignment(Qt::AlignCenter);
+    layout->addWidget(label);
+    return page;
+}
+
+} // namespace
+
 SettingsView::SettingsView(const AppStores& stores, QWidget* parent)
     : QWidget(parent)
     , m_stores(stores)
 {
+    setMinimumSize(minimumWindowSize);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(6, 8, 6, 6);
+    m_tabs = new QTabWidget(this);
+    m_tabs->setDocumentMode(true);
+    for (const TabEntry& entry : tabEntries) {
+        const QString label = QString::fromLatin1(entry.label);
+        QWidget* page = entry.make ? entry.make(m_stores) : placeholder(label);
+        m_tabs->addTab(page, SymbolIcons::bundled(QString::fromLatin1(entry.symbol)), label);
+    }
+    layout->addWidget(m_tabs);
+    // After the pages: their menus are windows of their own and take the
+    // palette only from here.
+    DarkAppearance::apply(this);
+    showTab(Tab::station);
+}
+
+void SettingsView::showTab(Tab tab) { m_tabs->setCurrentWidget(page(tab)); }
+
+SettingsView::Tab SettingsView::currentTab() const { return tabEntries[m_tabs->currentIndex()].tab; }
+
+QWidget* SettingsView::page(Tab tab) const
+{
+    for (size_t i = 0; i < tabEntries.size(); ++i)
+        if (tabEntries[i].tab == tab)
+            return m_tabs->widget(int(i));
+    return nullptr;
 }

@@ -60,6 +60,9 @@ CorvantaApp::CorvantaApp(QObject* parent)
     // One style on every desktop; it draws from the palettes, so the main
     // window's dark palette takes full effect.
     QApplication::setStyle(QStringLiteral("Fusion"));
+    // Popups that take no palette from their window (a combo box's list
+    // takes the menus' palette) are dark too.
+    QApplication::setPalette(DarkAppearance::palette());
     // Before any store reads a setting.
     FirstRunDefaults::apply(Settings::standard());
 
@@ -203,6 +206,9 @@ QWidget* CorvantaApp::showSettings()
 {
     return showSingleWindow(m_settingsWindow, [this] {
         QWidget* window = makeWindow(QStringLiteral("Corvanta Settings"), new SettingsView(m_stores));
+        // Made anew at each opening: the tabs' view state goes with the window.
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        DarkAppearance::apply(window);
         giveUsableSize(window);
         return window;
     });

@@ -1,6 +1,7 @@
 #include "shell/AppLog.h"
 
 #include "shell/CrashLog.h"
+#include "spaceweather/SpaceWeatherClient.h"
 #include "support/Updater.h"
 
 #include <QDBusConnection>
@@ -100,8 +101,9 @@ void start()
 
     noteMissingMapData(ResourceFolders::standard());
 
-    // The space weather client's failure hook is pointed at dataFeedFailed()
-    // here once that client exists.
+    // Every failed feed request leaves its own line; the hook is called from
+    // whatever thread the request ended on, and writing a line is safe there.
+    SpaceWeatherClient::setOnFailure(&dataFeedFailed);
 }
 
 QString startLine()

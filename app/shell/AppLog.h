@@ -21,7 +21,8 @@ QString folder();
 LogFile& file();
 
 // Once per process, before the first-run defaults and the stores: writes and
-// flushes the start line, opens the crash log and installs its handlers.
+// flushes the start line, opens the crash log and installs its handlers,
+// and points the space weather client's failure hook at dataFeedFailed().
 // Later calls do nothing.
 void start();
 

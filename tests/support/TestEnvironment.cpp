@@ -21,6 +21,13 @@ void isolateUserFolders()
     setenv("XDG_RUNTIME_DIR", qPrintable(base + "/runtime"), 1);
 }
 
+void keepFeedsLocal()
+{
+    // Port 9 (discard) is closed on a test machine: the connection is
+    // refused at once.
+    setenv("CORVANTA_FEEDS_BASE", "http://127.0.0.1:9", 0);
+}
+
 QString sourceDir()
 {
     if (const char* dir = std::getenv("CORVANTA_SOURCE_DIR"); dir && *dir)

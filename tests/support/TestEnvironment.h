@@ -10,6 +10,11 @@ namespace TestEnvironment {
 // temporary folders. Call before the Qt application object exists.
 void isolateUserFolders();
 
+// Points CORVANTA_FEEDS_BASE at a closed port on 127.0.0.1 unless a test
+// has set it, so a store that starts fetching on its own (the space weather
+// store of an application object) never reaches the internet.
+void keepFeedsLocal();
+
 // The checkout's root folder (tests read real data files from it).
 QString sourceDir();
 

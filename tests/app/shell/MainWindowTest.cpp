@@ -18,6 +18,16 @@
 namespace {
 
 struct FakeSpaceWeather : SpaceWeatherStore {
+    FakeSpaceWeather()
+        : SpaceWeatherStore(idle())
+    {
+    }
+    static Options idle()
+    {
+        Options options;
+        options.startLoop = false;
+        return options;
+    }
     using SpaceWeatherStore::setLastError;
     using SpaceWeatherStore::setLoading;
 };

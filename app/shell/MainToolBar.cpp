@@ -288,7 +288,14 @@ void MainToolBar::syncSpaceWeather()
 {
     const SpaceWeatherStore* store = m_stores.spaceWeather;
     const std::optional<QString> error = store ? store->lastError() : std::nullopt;
-    m_warningAction->setVisible(error.has_value());
     m_warning->setToolTip(error.value_or(QString()));
+    if (m_warningAction->isVisible() != error.has_value()) {
+        m_warningAction->setVisible(error.has_value());
+        // The warning takes room of its own: measure again whether the
+        // titles fit, with the titles shown.
+        setCompact(false);
+        m_fullWidth = sizeHint().width();
+        setCompact(width() < m_fullWidth);
+    }
     m_refresh->setBusy(store && store->isLoading());
 }

@@ -264,4 +264,12 @@ TEST(MainToolBar, NarrowWindowsShowIconsAlone)
     bar->resize(2000, 44);
     EXPECT_FALSE(bar->isCompact());
     EXPECT_EQ(prefixes->toolButtonStyle(), Qt::ToolButtonTextBesideIcon);
+
+    // Just wide enough for the titles until the warning takes its room.
+    bar->resize(bar->sizeHint().width(), 44);
+    EXPECT_FALSE(bar->isCompact());
+    f.spaceWeather.setLastError(QStringLiteral("Could not load: aurora"));
+    EXPECT_TRUE(bar->isCompact());
+    f.spaceWeather.setLastError(std::nullopt);
+    EXPECT_FALSE(bar->isCompact());
 }

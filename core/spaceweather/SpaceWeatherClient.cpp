@@ -13,6 +13,7 @@
 #include <QThreadPool>
 
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -298,15 +299,15 @@ void SpaceWeatherClient::fetchGFZ(std::function<void(SpaceWeatherSnapshot)> done
     // The aurora alone first, then the four indices at once.
     load<AuroraGrid>(job, SWPCEndpoint::ovationAurora(), &SWPCParser::aurora,
                      [this, job, feeds, first = job->into(feeds->aurora)](auto grid) {
-                         const auto index = [this, job](GFZ::Index index, int days, std::optional<GFZ::Value>& slot) {
+                         const auto ask = [this, job](GFZ::Index index, int days, std::optional<GFZ::Value>& slot) {
                              load(
                                  job, GFZ::url(index, days, QDateTime::currentDateTimeUtc()),
                                  [index](const QByteArray& body) { return GFZ::latest(body, index); }, job->into(slot));
                          };
-                         index(GFZ::Index::kp, 4, feeds->kp);
-                         index(GFZ::Index::ap, 6, feeds->ap);
-                         index(GFZ::Index::sunspots, 10, feeds->sunspots);
-                         index(GFZ::Index::flux, 10, feeds->flux);
+                         ask(GFZ::Index::kp, 4, feeds->kp);
+                         ask(GFZ::Index::ap, 6, feeds->ap);
+                         ask(GFZ::Index::sunspots, 10, feeds->sunspots);
+                         ask(GFZ::Index::flux, 10, feeds->flux);
                          first(std::move(grid));
                      });
 

@@ -43,7 +43,7 @@ int RotctldPeer::freePort()
     return port;
 }
 
-RotctldPeer::RotctldPeer()
+RotctldPeer::RotctldPeer(int port)
 {
     const QString program = QStandardPaths::findExecutable(QStringLiteral("rotctld"));
     if (program.isEmpty())
@@ -51,7 +51,7 @@ RotctldPeer::RotctldPeer()
     // The port may be taken between the probe and the daemon's bind; a few
     // attempts make that harmless.
     for (int attempt = 0; attempt < 3 && !m_ready; ++attempt) {
-        m_port = freePort();
+        m_port = port > 0 ? port : freePort();
         m_process.start(program,
                         { QStringLiteral("-m"),
                             QStringLiteral("1"),

@@ -2,11 +2,12 @@
 
 #include <QProcess>
 
-// Hamlib's rotctld with its dummy rotator, listening on 127.0.0.1 at a free
-// port for the life of the object.
+// Hamlib's rotctld with its dummy rotator, listening on 127.0.0.1 for the
+// life of the object: at a free port, or at a given one (a daemon coming
+// back where an earlier one was).
 class RotctldPeer {
 public:
-    RotctldPeer();
+    explicit RotctldPeer(int port = 0);
     ~RotctldPeer();
     RotctldPeer(const RotctldPeer&) = delete;
     RotctldPeer& operator=(const RotctldPeer&) = delete;

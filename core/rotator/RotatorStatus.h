@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+// What the application knows about one running rotator right now: its
+// worker reports it, the manager publishes it, the map, toolbar and
+// settings show it.
+struct RotatorStatus {
+    // True heading in [0, 360) from the last good reading; absent until the
+    // first, and kept when the controller is lost.
+    std::optional<double> heading;
+    // The true bearing the rotator is being turned to; absent when it is not
+    // turning.
+    std::optional<double> target;
+    // From a good reading until an error is shown.
+    bool connected = false;
+    // The line the user reads about the connection.
+    QString message = notConnectedText();
+
+    static QString notConnectedText() { return QStringLiteral("Not connected"); }
+    static QString waitingText() { return QStringLiteral("Waiting for the controller to answer\u2026"); }
+    static QString connectedText() { return QStringLiteral("Connected"); }
+
+    friend bool operator==(const RotatorStatus&, const RotatorStatus&) = default;
+};

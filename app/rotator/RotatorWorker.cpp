@@ -90,7 +90,7 @@ void RotatorWorker::pause(double seconds, bool commandsWake) const
     m_mailbox->wait(Clock::now() + span(seconds), commandsWake);
 }
 
-RotatorLinkResult<std::unique_ptr<RotatorSession>> RotatorWorker::connect() const
+RotatorLinkResult<std::unique_ptr<RotatorSession>> RotatorWorker::openSession() const
 {
     std::unique_ptr<RotatorLink> link;
     if (usesNetwork(m_config.proto)) {
@@ -115,7 +115,7 @@ void RotatorWorker::run()
     if (m_mailbox->isCancelled())
         return;
     for (;;) {
-        auto session = connect();
+        auto session = openSession();
         if (!session) {
             m_status.connected = false;
             m_status.message = session.error().message();

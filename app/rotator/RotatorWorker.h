@@ -89,7 +89,7 @@ private:
     using Clock = std::chrono::steady_clock;
     enum class Next { Pause, Drop };
 
-    RotatorLinkResult<std::unique_ptr<RotatorSession>> connect() const;
+    RotatorLinkResult<std::unique_ptr<RotatorSession>> openSession() const;
     Next pass(RotatorSession& session);
     RotatorLinkResult<void> passSteps(RotatorSession& session);
     Next failed(const RotatorLinkError& error);

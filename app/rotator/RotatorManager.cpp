@@ -75,10 +75,12 @@ void RotatorManager::reload()
         if (unchanged)
             continue;
         m_workers[id].mailbox->cancel();
+        m_retiring.insert(id, m_workers[id].mailbox);
         m_workers.remove(id);
         m_status.remove(id);
         Q_EMIT statusChanged(id);
     }
+    m_retiring.removeIf([](const auto& retiring) { return retiring.value()->hasEnded(); });
     // A repeated id gets no second worker.
     for (const RotatorConfig& config : list) {
         if (m_workers.contains(config.id))
@@ -93,11 +95,12 @@ void RotatorManager::start(const RotatorConfig& config)
 {
     const quint64 serial = m_nextSerial++;
     auto mailbox = std::make_shared<RotatorMailbox>();
-    auto* worker = new RotatorWorker(config, m_timings, mailbox);
+    auto* worker = new RotatorWorker(config, m_timings, mailbox, m_retiring.take(config.id));
     // The worker lives and dies on its thread; the manager keeps only the
     // mailbox and the thread to join.
-    QThread* thread = QThread::create([worker] {
+    QThread* thread = QThread::create([worker, mailbox] {
         worker->run();
+        mailbox->markEnded();
         delete worker;
     });
     worker->moveToThread(thread);

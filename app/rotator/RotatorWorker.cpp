@@ -14,6 +14,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// How often a worker waiting for its predecessor looks at its own mailbox.
+constexpr double predecessorSlice = 0.05;
+
 Clock::duration span(double seconds)
 {
     return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(std::max(seconds, 0.0)));
@@ -72,10 +75,36 @@ void RotatorMailbox::wait(Clock::time_point deadline, bool commandsWake) const
     }
 }
 
-RotatorWorker::RotatorWorker(RotatorConfig config, RotatorTimings timings, std::shared_ptr<RotatorMailbox> mailbox)
+void RotatorMailbox::markEnded()
+{
+    QMutexLocker locker(&m_lock);
+    m_ended = true;
+    m_posted.wakeAll();
+}
+
+bool RotatorMailbox::hasEnded() const
+{
+    QMutexLocker locker(&m_lock);
+    return m_ended;
+}
+
+void RotatorMailbox::waitEnded(Clock::time_point deadline) const
+{
+    QMutexLocker locker(&m_lock);
+    while (!m_ended) {
+        const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - Clock::now());
+        if (left.count() <= 0)
+            return;
+        m_posted.wait(&m_lock, QDeadlineTimer(left));
+    }
+}
+
+RotatorWorker::RotatorWorker(RotatorConfig config, RotatorTimings timings, std::shared_ptr<RotatorMailbox> mailbox,
+                             std::shared_ptr<const RotatorMailbox> predecessor)
     : m_config(std::move(config))
     , m_timings(timings)
     , m_mailbox(std::move(mailbox))
+    , m_predecessor(std::move(predecessor))
     , m_geometry(m_config.geometry())
     , m_ramp(m_config.softStart && supportsSpeed(m_config.proto))
 {
@@ -112,6 +141,13 @@ RotatorLinkResult<std::unique_ptr<RotatorSession>> RotatorWorker::openSession() 
 
 void RotatorWorker::run()
 {
+    // The worker this one replaces lets go of the port within its current
+    // pass; opened before that, the port would be "in use".
+    if (m_predecessor) {
+        while (!m_predecessor->hasEnded() && !m_mailbox->isCancelled())
+            m_predecessor->waitEnded(Clock::now() + span(predecessorSlice));
+        m_predecessor.reset();
+    }
     if (m_mailbox->isCancelled())
         return;
     for (;;) {

@@ -30,7 +30,8 @@ struct RotatorTimings {
 
 // Where the main thread leaves commands for one worker: the latest target
 // (a newer one replaces it), a stop (which drops a pending target) and the
-// order to end. Guarded by one lock, held only to read or write these.
+// order to end; and where the worker's thread notes that it has ended.
+// Guarded by one lock, held only to read or write these.
 class RotatorMailbox {
 public:
     struct Commands {
@@ -49,12 +50,19 @@ public:
     // `commandsWake`) until a command is pending; nothing is taken.
     void wait(std::chrono::steady_clock::time_point deadline, bool commandsWake) const;
 
+    // The worker has returned and closed its connection.
+    void markEnded();
+    bool hasEnded() const;
+    // Waits until the worker has ended or the deadline passed.
+    void waitEnded(std::chrono::steady_clock::time_point deadline) const;
+
 private:
     bool hasWork(bool commandsWake) const;
 
     mutable QMutex m_lock;
     mutable QWaitCondition m_posted;
     bool m_cancelled = false;
+    bool m_ended = false;
     std::optional<double> m_target;
     bool m_stop = false;
 };
@@ -73,7 +81,12 @@ public:
     static constexpr double arrivalTolerance = 2.0; // degrees
     static constexpr int errorsBeforeShown = 3;     // misses in a row before the user sees one
 
-    RotatorWorker(RotatorConfig config, RotatorTimings timings, std::shared_ptr<RotatorMailbox> mailbox);
+    // `predecessor`: the mailbox of the cancelled worker this one replaces,
+    // if that may still be running; its connection is left to close before
+    // this worker opens its own, so a restart never finds its own port in
+    // use.
+    RotatorWorker(RotatorConfig config, RotatorTimings timings, std::shared_ptr<RotatorMailbox> mailbox,
+                  std::shared_ptr<const RotatorMailbox> predecessor = {});
     ~RotatorWorker() override;
 
     const RotatorConfig& config() const { return m_config; }
@@ -99,6 +112,7 @@ private:
     const RotatorConfig m_config;
     const RotatorTimings m_timings;
     const std::shared_ptr<RotatorMailbox> m_mailbox;
+    std::shared_ptr<const RotatorMailbox> m_predecessor;
     const RotatorGeometry m_geometry;
     // Soft start: only controllers with a speed command, when asked for.
     const bool m_ramp;

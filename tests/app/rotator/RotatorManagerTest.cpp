@@ -383,6 +383,12 @@ TEST(RotatorManager, RestartsExactlyTheRotatorsWhoseConfigurationChanged)
     // Only the colour of the turning rotator changes: its worker starts
     // afresh (from "Not connected", without heading or target), the other
     // runs on, and the controller is told nothing, so it keeps turning.
+    // The edit comes while the old worker waits for an answer and still
+    // holds the port: the new one waits for it instead of finding the port
+    // "in use".
+    towerFake.setAnswerDelay(0.2);
+    const qsizetype asked = queries(towerFake);
+    ASSERT_TRUE(waitUntil([&] { return queries(towerFake) > asked; }));
     const qsizetype mark = towerFake.commands().size();
     tower.color = "#FF0000FF";
     RotatorConfig::save(station.settings, { tower, mast });

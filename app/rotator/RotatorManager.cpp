@@ -60,10 +60,8 @@ void RotatorManager::reload()
     const QList<RotatorConfig> list = RotatorConfig::load(m_settings);
     if (list == m_rotators && m_workers.size() == list.size())
         return;
-    if (list != m_rotators) {
-        m_rotators = list;
-        Q_EMIT rotatorsChanged();
-    }
+    const bool listChanged = list != m_rotators;
+    m_rotators = list;
 
     // Any change of a rotator's configuration restarts its worker.
     const QList<QUuid> ids = m_workers.keys();
@@ -89,6 +87,9 @@ void RotatorManager::reload()
         m_status.insert(config.id, Status {});
         Q_EMIT statusChanged(config.id);
     }
+    // Told once the workers and their status are in step with the list.
+    if (listChanged)
+        Q_EMIT rotatorsChanged();
 }
 
 void RotatorManager::start(const RotatorConfig& config)

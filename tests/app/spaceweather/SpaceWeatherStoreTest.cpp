@@ -270,7 +270,7 @@ TEST_F(StoreTest, TheLoopSleepsTheSetMinutesAfterEachRefreshEnds)
     peer.serve(aurora, late(150, Feeds::ovationAurora()));
     settings.set(SettingKeys::refreshMinutes, 7);
     store->startAutoRefresh();
-    ASSERT_TRUE(waitUntil([&] { return store->isLoading(); }, 50));
+    ASSERT_TRUE(waitUntil([&] { return store->isLoading(); }, 5000));
     store->startAutoRefresh();
     ASSERT_TRUE(waitUntil([&] { return !store->isLoading(); }, 10000));
     EXPECT_EQ(peer.count(aurora), 3);

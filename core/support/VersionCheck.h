@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QString>
+
+// The two small rules the self-update stands on: whether a released version
+// is newer than the running one, and the checksum text of a downloaded
+// archive. Stateless; any thread.
+
+// True only when `candidate` is strictly newer than `current`. Both are
+// split at "."; empty pieces are dropped; a piece that is not a whole
+// signed decimal integer in 64-bit range counts as 0 and keeps its place;
+// missing pieces count as 0. "1.10" is newer than "1.9"; "1.2" equals
+// "1.2.0"; "2.0b1" equals "2.0".
+bool isNewerVersion(const QString& candidate, const QString& current);
+
+// SHA-256 of the bytes as 64 lower-case hexadecimal digits.
+QString sha256Hex(QByteArrayView bytes);

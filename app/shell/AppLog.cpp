@@ -1,11 +1,10 @@
 #include "shell/AppLog.h"
 
 #include "shell/CrashLog.h"
+#include "shell/FileManager.h"
 #include "spaceweather/SpaceWeatherClient.h"
 #include "support/Updater.h"
 
-#include <QDBusConnection>
-#include <QDBusMessage>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
@@ -131,17 +130,10 @@ void openFolder()
 {
     QDir().mkpath(folder());
     const QString log = file().path();
-    if (QFileInfo::exists(log)) {
-        // The freedesktop file manager interface shows the file selected.
-        QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.FileManager1"),
-            QStringLiteral("/org/freedesktop/FileManager1"),
-                           QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
-        call << QStringList { QUrl::fromLocalFile(log).toString() } << QString();
-        const QDBusMessage reply = QDBusConnection::sessionBus().call(call, QDBus::Block, 3000);
-        if (reply.type() == QDBusMessage::ReplyMessage)
-            return;
-    }
-    QDesktopServices::openUrl(QUrl::fromLocalFile(folder()));
+    if (QFileInfo::exists(log))
+        FileManager::reveal(log);
+    else
+        QDesktopServices::openUrl(QUrl::fromLocalFile(folder()));
 }
 
 void noteMissingMapData(const ResourceFolders& folders)

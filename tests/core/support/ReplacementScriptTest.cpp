@@ -1,6 +1,7 @@
 // The replacement script runs after the application has ended; whatever
 // happens, the user must be left with a working application folder.
 #include "support/ReplacementScript.h"
+#include "support/UpdateFixture.h"
 #include "support/WaitUntil.h"
 
 #include <QDir>
@@ -10,28 +11,15 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
+using namespace UpdateFixture;
+
 namespace {
 
-void write(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
+QByteArray read(const QString& path) { return readFile(path).trimmed(); }
 
-QByteArray read(const QString& path)
+void makeApp(const QString& folder, const QByteArray& version, const QString& marker)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed() : QByteArray();
-}
-
-// An application folder whose program, when started, writes `name` into `marker`.
-void makeApp(const QString& folder, const QByteArray& name, const QString& marker)
-{
-    write(folder + "/corvanta.json", "{\"id\": \"org.corvanta.Corvanta\", \"version\": \"" + name + "\"}");
-    write(folder + "/bin/corvanta", "#!/bin/sh\necho " + name + " > '" + marker.toUtf8() + "'\n");
-    QFile::setPermissions(folder + "/bin/corvanta", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    makeAppFolder(folder, "org.corvanta.Corvanta", version, markerProgram(marker, version));
 }
 
 struct Scene {
@@ -45,7 +33,7 @@ struct Scene {
     Scene()
     {
         makeApp(old, "0.9.0", marker);
-        write(script, ReplacementScript::text().toUtf8());
+        writeFile(script, ReplacementScript::text().toUtf8());
     }
 
     void run(qint64 pid, const QString& newFolder)
@@ -67,7 +55,7 @@ TEST(ReplacementScript, WaitsForTheProgramThenSwapsTheFoldersAndStartsTheNewOne)
 {
     Scene scene;
     makeApp(scene.unpack + "/Corvanta", "0.9.1", scene.marker);
-    write(scene.backup + "/stale", "left by an interrupted update");
+    writeFile(scene.backup + "/stale", "left by an interrupted update");
 
     QProcess running;
     running.start("sleep", { "60" });

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Application folders and update archives made at test time, the way a
+// release is packed: one top folder "Corvanta" holding the manifest
+// "corvanta.json" and bin/corvanta.
+namespace UpdateFixture {
+
+// A program standing in for bin/corvanta: a shell script that writes
+// `text` into `marker` when started.
+QByteArray markerProgram(const QString& marker, const QByteArray& text);
+
+// Writes `folder`/corvanta.json with the id and version and an executable
+// `folder`/bin/corvanta with the program text.
+void makeAppFolder(const QString& folder, const QString& id, const QString& version, const QByteArray& program);
+
+// The zip archive of `folder` (its own name becomes the archive's top
+// folder), made with the zip tool; empty when zip failed.
+QByteArray zipFolder(const QString& folder);
+
+// An archive with one folder "Corvanta" made by makeAppFolder.
+QByteArray appArchive(const QString& id, const QString& version, const QByteArray& program);
+
+QByteArray readFile(const QString& path);
+void writeFile(const QString& path, const QByteArray& bytes);
+
+} // namespace UpdateFixture

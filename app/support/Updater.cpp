@@ -124,9 +124,8 @@ void Updater::check(bool userAsked)
         } else if (isNewerVersion(release->version, currentVersion())) {
             offer(*release);
         } else if (userAsked) {
-            alert(QStringLiteral("Corvanta is up to date"),
-                                 QStringLiteral("You have version ") + currentVersion()
-                                                + QStringLiteral(", the latest."));
+            const QString text = QStringLiteral("You have version %1, the latest.").arg(currentVersion());
+            alert(QStringLiteral("Corvanta is up to date"), text);
         }
         setBusy(false);
     });
@@ -146,7 +145,7 @@ void Updater::installLatestNow(std::function<void(const QString& status)> done)
         if (!release)
             return done(QStringLiteral("check failed: ") + release.error().message);
         if (!isNewerVersion(release->version, currentVersion()))
-            return done(QStringLiteral("up to date (") + currentVersion() + QStringLiteral(")"));
+            return done(QStringLiteral("up to date (%1)").arg(currentVersion()));
         install(*release, [done] { done(QStringLiteral("update failed")); });
     });
 }

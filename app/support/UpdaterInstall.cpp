@@ -25,7 +25,8 @@ namespace {
 UpdateError notOnWebsite() { return { QStringLiteral("The update address is not on the Corvanta website.") }; }
 UpdateError notExpected() { return { QStringLiteral("The download is not the expected Corvanta version.") }; }
 
-// Whether this user may write `path`, by the same test the shell applies.
+// Whether the user may write `path`: access(2), which asks for the real
+// user as the shell's `test -w` does.
 bool isWritable(const QString& path) { return ::access(QFile::encodeName(path).constData(), W_OK) == 0; }
 
 } // namespace
@@ -36,8 +37,8 @@ void Updater::install(const Release& release, std::function<void()> done)
     download(release, [this, release, done = std::move(done)](Result<QString> archive) {
         const Result<bool> outcome = archive ? placeArchive(release, *archive) : std::unexpected(archive.error());
         if (!outcome) {
-            AppLog::file().write(QStringLiteral("Update to ") + release.version
-                                                + QStringLiteral(" failed: ") + outcome.error().message);
+            AppLog::file().write(
+                QStringLiteral("Update to %1 failed: %2").arg(release.version, outcome.error().message));
             alert(QStringLiteral("The update didn't work"), outcome.error().message);
         }
         setBusy(false);
@@ -104,9 +105,9 @@ void Updater::download(const Release& release, std::function<void(Result<QString
             return fail(
                 QStringLiteral("The download is damaged (its checksum doesn't match). Please try again later."));
 
-        const QString target = m_platform.tempFolder
-            + QStringLiteral("/Corvanta-update-") + ReleaseFeed::fileNameVersion(release.version)
-                             + QStringLiteral(".zip");
+        const QString name
+            = QStringLiteral("Corvanta-update-%1.zip").arg(ReleaseFeed::fileNameVersion(release.version));
+        const QString target = QDir(m_platform.tempFolder).filePath(name);
         QFile::remove(target);
         if (!file->rename(target))
             return fail(file->errorString());
@@ -162,6 +163,8 @@ Updater::Result<QString> Updater::unpack(const QString& archive, const QString& 
     // The archive holds one folder, "Corvanta": this application, at the
     // announced version, with a program to start.
     const QString newApp = dir.path() + QStringLiteral("/Corvanta");
+    if (QFileInfo(newApp).isSymLink())
+        return std::unexpected(notExpected());
     const std::optional<AppManifest> manifest = AppManifest::read(newApp);
     if (!manifest || manifest->id != AppManifest::appId() || manifest->version != version)
         return std::unexpected(notExpected());
@@ -174,9 +177,9 @@ Updater::Result<QString> Updater::unpack(const QString& archive, const QString& 
 
 Updater::Result<void> Updater::relaunch(const QString& appFolder, const QString& newFolder)
 {
-    const QString script = m_platform.tempFolder
-        + QStringLiteral("/corvanta-update-") + QUuid::createUuid().toString(QUuid::WithoutBraces)
-                         + QStringLiteral(".sh");
+    const QString name
+        = QStringLiteral("corvanta-update-%1.sh").arg(QUuid::createUuid().toString(QUuid::WithoutBraces));
+    const QString script = QDir(m_platform.tempFolder).filePath(name);
     QSaveFile file(script);
     if (!file.open(QIODevice::WriteOnly) || file.write(ReplacementScript::text().toUtf8()) < 0 || !file.commit())
         return std::unexpected(UpdateError { file.errorString() });
@@ -198,17 +201,16 @@ Updater::Result<void> Updater::handInstall(const Release& release, const QString
 {
     const QString downloads = m_platform.downloadsFolder;
     QDir().mkpath(downloads);
-    const QString target = QDir(downloads).filePath(
-        QStringLiteral("Corvanta-Linux-") + ReleaseFeed::fileNameVersion(release.version) + QStringLiteral(".zip"));
+    const QString name = QStringLiteral("Corvanta-Linux-%1.zip").arg(ReleaseFeed::fileNameVersion(release.version));
+    const QString target = QDir(downloads).filePath(name);
     QFile::remove(target);
     QFile file(archive);
     if (!file.rename(target))
         return std::unexpected(UpdateError { file.errorString() });
     if (m_platform.reveal)
         m_platform.reveal(target);
-    alert(QStringLiteral("Please install the update yourself"),
-        QStringLiteral("Corvanta can't replace itself in ") + folder
-            + QStringLiteral(". The new version is in your Downloads folder: unzip it and replace the Corvanta "
-                               "folder."));
+    const QString text = QStringLiteral("Corvanta can't replace itself in %1. The new version is in your Downloads "
+                                        "folder: unzip it and replace the Corvanta folder.");
+    alert(QStringLiteral("Please install the update yourself"), text.arg(folder));
     return {};
 }

@@ -18,8 +18,7 @@ UpdateError unreadable(const QString& why) { return { QStringLiteral("The releas
 
 QUrl builtInFeed()
 {
-    return QUrl(QStringLiteral("https://") + Endpoints::makerHost()
-                               + QStringLiteral("/corvanta/download/linux/latest.json"));
+    return QUrl(QStringLiteral("https://%1/corvanta/download/linux/latest.json").arg(Endpoints::makerHost()));
 }
 
 QUrl effectiveFeed(const QString& overrideText)

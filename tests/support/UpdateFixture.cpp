@@ -17,6 +17,8 @@ void makeAppFolder(const QString& folder, const QString& id, const QString& vers
 {
     writeFile(folder + "/corvanta.json",
               QStringLiteral("{\"id\": \"%1\", \"version\": \"%2\"}\n").arg(id, version).toUtf8());
+    if (program.isEmpty())
+        return;
     writeFile(folder + "/bin/corvanta", program);
     QFile::setPermissions(folder + "/bin/corvanta",
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);

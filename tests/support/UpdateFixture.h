@@ -13,7 +13,7 @@ namespace UpdateFixture {
 QByteArray markerProgram(const QString& marker, const QByteArray& text);
 
 // Writes `folder`/corvanta.json with the id and version and an executable
-// `folder`/bin/corvanta with the program text.
+// `folder`/bin/corvanta with the program text (none when it is empty).
 void makeAppFolder(const QString& folder, const QString& id, const QString& version, const QByteArray& program);
 
 // The zip archive of `folder` (its own name becomes the archive's top

@@ -5,29 +5,21 @@
 
 #include <gtest/gtest.h>
 
-using ReleaseFeed::Release;
-
 TEST(ReleaseFeed, DecodesTheDocumentAndRefusesWhatIsNotOne)
 {
     const auto release = ReleaseFeed::decode(R"({"version": "0.9.1", "url": "https://x/a.zip",
-        "sha256": "AB12", "notes": "Faster map.\n<b>not bold</b>", "extra": 7})");
-    ASSERT_TRUE(release.has_value()) << release.error().message.toStdString();
-    EXPECT_EQ(*release, (Release { "0.9.1", "https://x/a.zip", "AB12", QString("Faster map.\n<b>not bold</b>") }));
-
+        "sha256": "AB12", "notes": "Faster map.", "extra": 7})");
+    ASSERT_TRUE(release.has_value());
+    EXPECT_EQ(*release, (ReleaseFeed::Release { "0.9.1", "https://x/a.zip", "AB12", QString("Faster map.") }));
     EXPECT_EQ(ReleaseFeed::decode(R"({"version":"1","url":"u","sha256":"s","notes":null})")->notes, std::nullopt);
-    EXPECT_EQ(ReleaseFeed::decode(R"({"version":"1","url":"u","sha256":"s"})")->notes, std::nullopt);
-    EXPECT_EQ(ReleaseFeed::decode(R"({"version":"1","url":"u","sha256":"s","notes":""})")->notes, QString(""));
 
     const std::pair<const char*, const char*> refused[] = {
         { R"({"url":"u","sha256":"s"})", "\"version\" is missing." },
         { R"({"version":1.2,"url":"u","sha256":"s"})", "\"version\" is not text." },
-        { R"({"version":"1","url":null,"sha256":"s"})", "\"url\" is not text." },
-        { R"({"version":"1","url":"u"})", "\"sha256\" is missing." },
         { R"({"version":"1","url":"u","sha256":"s","notes":["a"]})", "\"notes\" is not text." },
         { R"({"Version":"1","url":"u","sha256":"s"})", "\"version\" is missing." },
         { R"(["version","url","sha256"])", "it is not a JSON object." },
         { "<html>Not Found</html>", "" },
-        { "", "" },
     };
     for (const auto& [body, why] : refused) {
         const auto result = ReleaseFeed::decode(body);
@@ -37,45 +29,29 @@ TEST(ReleaseFeed, DecodesTheDocumentAndRefusesWhatIsNotOne)
     }
 }
 
-TEST(ReleaseFeed, OnlyALoopbackHttpOverrideReplacesTheMakersFeed)
-{
-    const QUrl builtIn("https://" + Endpoints::makerHost() + "/corvanta/download/linux/latest.json");
-    EXPECT_EQ(ReleaseFeed::builtInFeed(), builtIn);
-    EXPECT_EQ(ReleaseFeed::effectiveFeed(""), builtIn);
-    for (const char* used : { "http://127.0.0.1:8080/feed.json", "http://127.0.0.1/x/y?z=1", "http://127.0.0.1" })
-        EXPECT_EQ(ReleaseFeed::effectiveFeed(used), QUrl(used)) << used;
-    for (const char* ignored :
-         { "https://127.0.0.1:8080/feed.json", "http://localhost:8080/feed.json", "http://127.0.0.2/feed.json",
-           "ftp://127.0.0.1/feed.json", "http://[::1]/feed.json", "http://127.0.0.1.evil.example/feed.json",
-           "127.0.0.1:8080/feed.json", "http://127.0.0.1:99999999/x", "not a url at all" })
-        EXPECT_EQ(ReleaseFeed::effectiveFeed(ignored), builtIn) << ignored;
-}
-
-TEST(ReleaseFeed, ArchivesComeFromTheMakersHostOverHttpsOrFromTheLocalFeedsHost)
+TEST(ReleaseFeed, OnlyLoopbackAddressesOverrideTheMakersSiteAndOnlyOverHttp)
 {
     const QUrl builtIn = ReleaseFeed::builtInFeed();
+    EXPECT_EQ(builtIn, QUrl("https://" + Endpoints::makerHost() + "/corvanta/download/linux/latest.json"));
+    for (const char* used : { "http://127.0.0.1:8080/feed.json", "http://127.0.0.1/x/y?z=1" })
+        EXPECT_EQ(ReleaseFeed::effectiveFeed(used), QUrl(used)) << used;
+    for (const char* ignored :
+         { "", "https://127.0.0.1:8080/feed.json", "http://localhost:8080/feed.json", "http://127.0.0.2/feed.json",
+           "http://127.0.0.1.evil.example/feed.json", "127.0.0.1:8080/feed.json", "not a url at all" })
+        EXPECT_EQ(ReleaseFeed::effectiveFeed(ignored), builtIn) << ignored;
+
     const QUrl local("http://127.0.0.1:8080/feed.json");
     const QString maker = Endpoints::makerHost();
-
     EXPECT_TRUE(ReleaseFeed::isAllowedArchiveAddress(QUrl("https://" + maker + "/a.zip"), builtIn));
     EXPECT_TRUE(ReleaseFeed::isAllowedArchiveAddress(QUrl("https://" + maker + ":8443/a.zip"), local));
-    EXPECT_FALSE(ReleaseFeed::isAllowedArchiveAddress(QUrl("http://" + maker + "/a.zip"), builtIn));
-    EXPECT_FALSE(ReleaseFeed::isAllowedArchiveAddress(QUrl("https://evil.example/a.zip"), builtIn));
     EXPECT_FALSE(ReleaseFeed::isAllowedArchiveAddress(QUrl("https://" + maker + ".evil.example/a.zip"), builtIn));
     EXPECT_FALSE(ReleaseFeed::isAllowedArchiveAddress(QUrl("https://" + maker + "@evil.example/a.zip"), builtIn));
-    EXPECT_FALSE(ReleaseFeed::isAllowedArchiveAddress(QUrl(), builtIn));
-
-    // 127.0.0.1 only while the local feed is in force, and only over http.
     EXPECT_FALSE(ReleaseFeed::isAllowedArchiveAddress(QUrl("http://127.0.0.1:9/a.zip"), builtIn));
     EXPECT_TRUE(ReleaseFeed::isAllowedArchiveAddress(QUrl("http://127.0.0.1:9/a.zip"), local));
     EXPECT_FALSE(ReleaseFeed::isAllowedArchiveAddress(QUrl("https://127.0.0.1:9/a.zip"), local));
     EXPECT_FALSE(ReleaseFeed::isAllowedArchiveAddress(QUrl("http://localhost:9/a.zip"), local));
-}
 
-TEST(ReleaseFeed, VersionsInFileNamesCannotLeaveTheFolder)
-{
-    EXPECT_EQ(ReleaseFeed::fileNameVersion("0.9.1"), "0.9.1");
+    // A feed cannot steer the archive's file name into another folder.
     EXPECT_EQ(ReleaseFeed::fileNameVersion("1.0-rc_2+b"), "1.0-rc_2+b");
-    EXPECT_EQ(ReleaseFeed::fileNameVersion("../../.bashrc"), ".._.._.bashrc");
-    EXPECT_EQ(ReleaseFeed::fileNameVersion("1 0/\u00e9"), "1_0__");
+    EXPECT_EQ(ReleaseFeed::fileNameVersion("../../.bashrc x"), ".._.._.bashrc_x");
 }

@@ -42,6 +42,27 @@ void BM_ParseOvationAurora(benchmark::State& state)
     state.counters["bytes"] = double(body.size());
 }
 
+// One table of 75,000 columns named in descending order, two rows, read by
+// the Kp reader: a hostile answer must cost its size, not its size squared.
+void BM_WideHostileTable(benchmark::State& state)
+{
+    QByteArray body = "[[";
+    for (int c = 75000; c > 0; --c)
+        body += (c == 75000 ? "\"k" : ",\"k") + QByteArray::number(c) + '"';
+    body += "]";
+    for (int r = 0; r < 2; ++r) {
+        body += ",[";
+        for (int c = 75000; c > 0; --c)
+            body += (c == 75000 ? "" : ",") + QByteArray::number(c % 9);
+        body += "]";
+    }
+    body += "]";
+    for (auto _ : state)
+        benchmark::DoNotOptimize(SWPCParser::kpHistory(body));
+    state.counters["bytes"] = double(body.size());
+}
+
 } // namespace
 
 BENCHMARK(BM_ParseOvationAurora)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WideHostileTable)->Unit(benchmark::kMillisecond);

@@ -142,7 +142,54 @@ std::optional<double> number(const QJsonValue& value)
     }
 }
 
-QList<QJsonObject> records(const QJsonValue& value)
+Record::Record(QJsonObject object)
+    : m_object(std::move(object))
+{
+}
+
+Record::Record(std::shared_ptr<const Header> header, QJsonArray row)
+    : m_header(std::move(header))
+    , m_row(std::move(row))
+{
+}
+
+std::optional<qsizetype> Record::column(const QString& key) const
+{
+    const auto found = m_header->constFind(key);
+    if (found == m_header->cend())
+        return std::nullopt;
+    for (auto index = found->crbegin(); index != found->crend(); ++index)
+        if (*index < m_row.size())
+            return *index;
+    return std::nullopt;
+}
+
+QJsonValue Record::value(const QString& key) const
+{
+    if (!m_header)
+        return m_object.value(key);
+    const std::optional<qsizetype> index = column(key);
+    return index ? m_row.at(*index) : QJsonValue(QJsonValue::Undefined);
+}
+
+bool Record::contains(const QString& key) const
+{
+    if (!m_header)
+        return m_object.contains(key);
+    return column(key).has_value();
+}
+
+qsizetype Record::size() const
+{
+    if (!m_header)
+        return m_object.size();
+    qsizetype keys = 0;
+    for (const QList<qsizetype>& indices : *m_header)
+        keys += indices.front() < m_row.size() ? 1 : 0;
+    return keys;
+}
+
+QList<Record> records(const QJsonValue& value)
 {
     if (!value.isArray())
         return {};
@@ -157,11 +204,11 @@ QList<QJsonObject> records(const QJsonValue& value)
             return {};
     }
 
-    QList<QJsonObject> result;
+    QList<Record> result;
     if (allObjects) {
         result.reserve(array.size());
         for (const QJsonValue& element : array)
-            result.append(element.toObject());
+            result.append(Record(element.toObject()));
         return result;
     }
 
@@ -169,22 +216,15 @@ QList<QJsonObject> records(const QJsonValue& value)
     if (array.isEmpty())
         return {};
     const QJsonArray headerRow = array.first().toArray();
-    QStringList header;
-    header.reserve(headerRow.size());
-    for (const QJsonValue& cell : headerRow) {
-        if (!cell.isString())
+    auto header = std::make_shared<Record::Header>();
+    for (qsizetype i = 0; i < headerRow.size(); ++i) {
+        if (!headerRow.at(i).isString())
             return {};
-        header.append(cell.toString());
+        (*header)[headerRow.at(i).toString()].append(i);
     }
     result.reserve(array.size() - 1);
-    for (qsizetype r = 1; r < array.size(); ++r) {
-        const QJsonArray row = array.at(r).toArray();
-        QJsonObject record;
-        const qsizetype n = std::min(header.size(), row.size());
-        for (qsizetype i = 0; i < n; ++i)
-            record.insert(header.at(i), row.at(i));
-        result.append(record);
-    }
+    for (qsizetype r = 1; r < array.size(); ++r)
+        result.append(Record(header, array.at(r).toArray()));
     return result;
 }
 

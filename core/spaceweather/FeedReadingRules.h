@@ -2,12 +2,15 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QHash>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QList>
 #include <QString>
 
 #include <expected>
+#include <memory>
 #include <optional>
 
 // The reading rules every space weather and ionosphere feed shares: one date
@@ -53,8 +56,36 @@ std::optional<QDateTime> date(const QJsonValue& value);
 // numbers: "NaN", "inf" and the like are no number.
 std::optional<double> number(const QJsonValue& value);
 
+// One record of a feed's table: an object as the feed sent it, or one row of
+// a table whose first row names the columns, read through that header. Rows
+// are not copied into objects: a wide table would cost columns² to build
+// that way.
+class Record {
+public:
+    // Each column name's indices, ascending; a name may repeat.
+    using Header = QHash<QString, QList<qsizetype>>;
+
+    explicit Record(QJsonObject object);
+    Record(std::shared_ptr<const Header> header, QJsonArray row);
+
+    // The value under a key (QJsonValue::Undefined when absent). A row has a
+    // key when its header names a column the row reaches; when a name
+    // repeats, the last such column counts.
+    QJsonValue value(const QString& key) const;
+    bool contains(const QString& key) const;
+    // The number of keys the record has.
+    qsizetype size() const;
+
+private:
+    std::optional<qsizetype> column(const QString& key) const;
+
+    QJsonObject m_object;
+    std::shared_ptr<const Header> m_header;
+    QJsonArray m_row;
+};
+
 // A feed's table as records: an array of objects as it stands, or an array
 // of arrays whose first row names the columns. Any other shape gives none.
-QList<QJsonObject> records(const QJsonValue& value);
+QList<Record> records(const QJsonValue& value);
 
 } // namespace SWPCParser

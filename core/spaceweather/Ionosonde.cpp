@@ -43,12 +43,13 @@ std::optional<IonosondeReading> readingFrom(const QJsonObject& record, const QDa
     if (!mufd || !(*mufd > 0))
         return std::nullopt;
     const std::optional<double> latitude = stationOrRecordNumber(station, record, QStringLiteral("latitude"));
-    if (!latitude)
+    if (!latitude || std::abs(*latitude) > 90)
         return std::nullopt;
     std::optional<double> longitude = stationOrRecordNumber(station, record, QStringLiteral("longitude"));
-    if (!longitude)
+    if (!longitude || *longitude < -180 || *longitude > 360)
         return std::nullopt;
-    // The feed gives longitudes east of Greenwich in 0...360.
+    // The feed gives longitudes east of Greenwich in 0...360 (some readers
+    // of it send -180...180, which passes through unchanged).
     if (*longitude > 180)
         *longitude -= 360;
 

@@ -90,8 +90,10 @@ struct NearestStation {
     friend bool operator==(const NearestStation&, const NearestStation&) = default;
 };
 
-// The feed document as readings, in the feed's order. Records without a
-// usable MUF or position, or older than `maxAge` at `now`, are skipped.
+// The feed document as readings, in the feed's order. Records are skipped
+// when they have no positive MUF, when their latitude is outside -90...90 or
+// their longitude outside the feed's -180...360, or when they are older than
+// `maxAge` at `now`. Longitudes come out in -180...180.
 // Fails on bodies that are not JSON, or not an array of objects
 // (unexpectedFormat "Zelq stations").
 SWPCParser::Result<QList<IonosondeReading>> parseStations(const QByteArray& data, const QDateTime& now);

@@ -44,14 +44,20 @@ std::unexpected<ParseError> refuse(const char* label)
     return std::unexpected(ParseError::unexpectedFormat(QString::fromLatin1(label)));
 }
 
-QJsonValue member(const QJsonObject& object, const char* key) { return object.value(QLatin1StringView(key)); }
+// Members of a summary object or of a table record.
+template <typename Object>
+QJsonValue member(const Object& object, const char* key)
+{
+    return object.value(QString::fromLatin1(key));
+}
 
 // The member under the first of `keys` the object has, whatever its value;
 // absent when it has none of them.
-QJsonValue firstPresent(const QJsonObject& object, std::initializer_list<const char*> keys)
+template <typename Object>
+QJsonValue firstPresent(const Object& object, std::initializer_list<const char*> keys)
 {
     for (const char* key : keys)
-        if (object.contains(QLatin1StringView(key)))
+        if (object.contains(QString::fromLatin1(key)))
             return member(object, key);
     return QJsonValue(QJsonValue::Undefined);
 }
@@ -141,7 +147,7 @@ Result<KpNow> kpNow(const QByteArray& data)
     const auto json = parseJson(data);
     if (!json)
         return std::unexpected(json.error());
-    const QList<QJsonObject> list = records(*json);
+    const QList<Record> list = records(*json);
     for (auto it = list.crbegin(); it != list.crend(); ++it) {
         std::optional<double> kp = number(member(*it, "estimated_kp"));
         if (!kp)
@@ -158,7 +164,7 @@ Result<QList<KpSample>> kpHistory(const QByteArray& data)
     if (!json)
         return std::unexpected(json.error());
     QList<KpSample> samples;
-    for (const QJsonObject& record : records(*json)) {
+    for (const Record& record : records(*json)) {
         const std::optional<QDateTime> time = date(member(record, "time_tag"));
         if (!time)
             continue;
@@ -185,7 +191,7 @@ Result<SolarFlux> solarFlux(const QByteArray& data)
             return SolarFlux { *flux, date(firstPresent(summary, { "TimeStamp", "time_tag" })) };
     }
     QList<Timed<double>> candidates;
-    for (const QJsonObject& record : records(*json))
+    for (const Record& record : records(*json))
         if (const auto flux = number(member(record, "flux")))
             candidates.append({ *flux, date(member(record, "time_tag")) });
     const auto best = latest(candidates);
@@ -200,7 +206,7 @@ Result<Sunspots> sunspots(const QByteArray& data)
     if (!json)
         return std::unexpected(json.error());
     QList<Timed<double>> candidates;
-    for (const QJsonObject& record : records(*json)) {
+    for (const Record& record : records(*json)) {
         const auto ssn = number(firstPresent(record, { "swpc_ssn", "ssn", "observed_swpc_ssn" }));
         // The products write -1 where they have no number.
         if (!ssn || *ssn < 0)
@@ -229,7 +235,7 @@ Result<MagField> magField(const QByteArray& data)
     }
     // The same summary as a list of timed records with lower-case keys.
     QList<Timed<MagField>> candidates;
-    for (const QJsonObject& record : records(*json)) {
+    for (const Record& record : records(*json)) {
         const MagField field { number(member(record, "bt")), number(member(record, "bz_gsm")) };
         if (field.bt || field.bz)
             candidates.append({ field, date(member(record, "time_tag")) });
@@ -253,7 +259,7 @@ Result<double> windSpeed(const QByteArray& data)
     }
     // The same summary as a list of timed records with lower-case keys.
     QList<Timed<double>> candidates;
-    for (const QJsonObject& record : records(*json))
+    for (const Record& record : records(*json))
         if (const auto speed = number(member(record, "proton_speed")))
             candidates.append({ *speed, date(member(record, "time_tag")) });
     const auto best = latest(candidates);

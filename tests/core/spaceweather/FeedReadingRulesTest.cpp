@@ -123,3 +123,22 @@ TEST(FeedJsonReader, RefusesBodiesThatAreNotAnObjectOrArray)
     }
     EXPECT_TRUE(SWPCParser::parseJson("  {} ").has_value());
 }
+
+TEST(FeedTableReader, ReadsAWideTableThroughItsHeader)
+{
+    // Columns named in descending order, the shape that made a reader that
+    // builds objects key by key quadratic (bench_SpaceWeatherBench times it).
+    constexpr int columns = 60000;
+    QJsonArray header;
+    QJsonArray row;
+    for (int c = columns; c > 0; --c) {
+        header.append(QStringLiteral("c%1").arg(c));
+        row.append(c);
+    }
+    const auto list = records(QJsonArray { header, row, row });
+    ASSERT_EQ(list.size(), 2);
+    EXPECT_EQ(list[1].value("c1").toInt(), 1);
+    EXPECT_EQ(list[1].value("c60000").toInt(), 60000);
+    EXPECT_EQ(list[0].size(), columns);
+    EXPECT_FALSE(list[0].contains("c0"));
+}

@@ -80,7 +80,11 @@ TEST(ZelqStations, SkipsRecordsWithoutAUsableMufOrPosition)
       {"mufd": 9, "latitude": "51.5", "longitude": "359.5", "station_code": "G"},
       {"mufd": 9, "station": {"code": "H"}},
       {"mufd": 9, "station": {"code": "I", "latitude": null, "longitude": 2}, "latitude": 5},
-      {"mufd": 9, "station": "J", "latitude": 5, "longitude": "inf"}
+      {"mufd": 9, "station": "J", "latitude": 5, "longitude": "inf"},
+      {"mufd": 9, "station": {"code": "K", "latitude": 1000, "longitude": 2}},
+      {"mufd": 9, "station": {"code": "L", "latitude": -90.5, "longitude": 2}},
+      {"mufd": 9, "station": {"code": "M", "latitude": 1, "longitude": 8180}},
+      {"mufd": 9, "station": {"code": "N", "latitude": 1, "longitude": -180.5}}
     ])");
     ASSERT_EQ(readings.size(), 2);
     EXPECT_EQ(readings[0].code, "F");

@@ -102,14 +102,14 @@ TEST(ZelqStations, BringsEasternLongitudesIntoRangeOnce)
       {"mufd": 9, "station": {"latitude": 40, "longitude": -190}},
       {"mufd": 9, "station": {"latitude": 40, "longitude": -75.5, "code": 17}}
     ])");
-    ASSERT_EQ(readings.size(), 4);
+    // -190 lies outside the feed's own -180...360 and is skipped.
+    ASSERT_EQ(readings.size(), 3);
     EXPECT_EQ(readings[0].coordinate.longitude, -160.0);
     EXPECT_EQ(readings[1].coordinate.longitude, 180.0);
-    EXPECT_EQ(readings[2].coordinate.longitude, -190.0);
     // Without a text code the position names the station.
     EXPECT_EQ(readings[0].code, "40.0,-160.0");
-    EXPECT_EQ(readings[3].code, "40.0,-75.5");
-    EXPECT_EQ(readings[3].name, "40.0,-75.5");
+    EXPECT_EQ(readings[2].code, "40.0,-75.5");
+    EXPECT_EQ(readings[2].name, "40.0,-75.5");
 }
 
 TEST(ZelqStations, DropsReadingsOlderThanThreeHours)

@@ -212,3 +212,40 @@ size_t StationAntennas::hash(size_t seed) const noexcept
         sum += qHashMulti(0, rawValue(it.key()), qHash(it.value()));
     return qHash(sum, seed);
 }
+
+QString StationAntennas::type14File() const
+{
+    struct Block {
+        double written;
+        Band band;
+        double patternMHz;
+    };
+    QList<Block> blocks;
+    for (const auto& entry : bands)
+        if (isPredicted(entry.band))
+            blocks.append({ entry.mhz, entry.band, entry.mhz });
+    const Block top = blocks.last();
+    for (int mhz = 31; mhz <= 50; ++mhz)
+        blocks.append({ double(mhz), top.band, top.patternMHz });
+
+    QString text = QStringLiteral("Corvanta station antennas\n"
+                                  " 3     3 parameters\n"
+                                  "   0.00  [ 1] Max Gain dBi..:\n"
+                                  "  14    [ 2] Antenna Type..: 30 x (efficiency + 91 gain values) follow\n"
+                                  "  14.0  [ 3] Frequency\n");
+    text.reserve(32 * 1024);
+    const QString indent(13, QLatin1Char(' '));
+    for (const Block& block : blocks) {
+        const BandAntenna antenna = (*this)[block.band];
+        text += QString::asprintf("%6.2f  0.00 ", block.written);
+        for (int elevation = 0; elevation <= 90; ++elevation) {
+            if (elevation > 0 && elevation % 10 == 0)
+                text += QLatin1Char('\n') + indent;
+            else if (elevation > 0)
+                text += QLatin1Char(' ');
+            text += QString::asprintf("%7.3f", antenna.gain(block.patternMHz, elevation));
+        }
+        text += QLatin1Char('\n');
+    }
+    return text;
+}

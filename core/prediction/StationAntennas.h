@@ -106,6 +106,13 @@ public:
     // object whose every member is a band antenna. The empty text is none.
     static bool decodes(const QString& text);
 
+    // The transmit antenna file of the P.533 engine (antenna type 14): gain
+    // against elevation, 0° … 90°, at 30 frequencies. The ten predicted bands
+    // at their centres come first; 31 … 50 MHz follow with the 10 m antenna
+    // at 28.4 MHz, so the engine never sees a band it has no antenna for.
+    // 305 lines, each ended by a line feed.
+    QString type14File() const;
+
     friend bool operator==(const StationAntennas&, const StationAntennas&) = default;
     // Independent of the order in which entries were stored.
     size_t hash(size_t seed = 0) const noexcept;

@@ -211,3 +211,54 @@ TEST(StationAntennas, DecodeTakesTheFallbackForWhatItCannotRead)
     EXPECT_EQ(StationAntennas::decode(partial, fallback), expected);
     EXPECT_TRUE(StationAntennas::decodes(partial));
 }
+
+TEST(StationAntennas, EngineAntennaFile)
+{
+    const QString empty = StationAntennas().type14File();
+    ASSERT_TRUE(empty.endsWith('\n'));
+    const QStringList lines = empty.split('\n').mid(0, 305);
+    ASSERT_EQ(empty.count('\n'), 305);
+    EXPECT_EQ(lines[0], "Corvanta station antennas");
+    EXPECT_EQ(lines[3], "  14    [ 2] Antenna Type..: 30 x (efficiency + 91 gain values) follow");
+    EXPECT_EQ(lines[4], "  14.0  [ 3] Frequency");
+    EXPECT_TRUE(lines[5].startsWith("  1.84  0.00 -30.000 -30.000 ")) << lines[5].toStdString();
+    EXPECT_TRUE(lines[105].startsWith(" 31.00  0.00 ")) << lines[105].toStdString();
+    for (int block = 0; block < 30; ++block) {
+        for (int line = 0; line < 9; ++line)
+            EXPECT_EQ(lines[5 + block * 10 + line].size(), 92) << block << " " << line;
+        EXPECT_EQ(lines[5 + block * 10 + 9].size(), 20) << block;
+        EXPECT_TRUE(lines[5 + block * 10 + 9].startsWith(QString(13, ' ')));
+    }
+    // Each gain is the band's antenna at the band's centre; the last line is
+    // the 10 m antenna at 28.4 MHz straight up.
+    EXPECT_EQ(lines[304], QString(13, ' ') + QString::asprintf("%7.3f", BandAntenna().gain(28.4, 90)));
+    EXPECT_EQ(lines[5 + 5 * 10 + 1].mid(13, 7), QString::asprintf("%7.3f", BandAntenna().gain(14.15, 10)));
+
+    StationAntennas table;
+    table.set(Band::m40, BandAntenna { AntennaPreset::vertical, 0, 0 });
+    table.set(Band::m20, BandAntenna { AntennaPreset::custom, 10, 4.5 });
+    const QStringList custom = table.type14File().split('\n');
+    QString all20;
+    for (int line = 0; line < 10; ++line)
+        all20 += custom[55 + line].mid(13) + ' ';
+    EXPECT_EQ(all20.split(' ', Qt::SkipEmptyParts), QStringList(91, "4.500"));
+    EXPECT_EQ(custom[55].mid(13, 7), "  4.500");
+    EXPECT_EQ(custom[35].mid(13, 7), "-30.000"); // the 40 m vertical at 0°
+    EXPECT_EQ(custom[44].mid(13, 7), "-30.000"); // and at 90°
+
+    // 6 m never enters the file; 10 m fills everything above 28.4 MHz.
+    StationAntennas sixChanged;
+    sixChanged.set(Band::m6, BandAntenna { AntennaPreset::yagi5, 30, 0 });
+    EXPECT_EQ(sixChanged.type14File(), empty);
+    StationAntennas tenChanged;
+    tenChanged.set(Band::m10, BandAntenna { AntennaPreset::yagi3, 15, 0 });
+    const QStringList ten = tenChanged.type14File().split('\n');
+    const QStringList before = empty.split('\n');
+    for (int line = 0; line < 95; ++line)
+        EXPECT_EQ(ten[line], before[line]) << line;
+    for (int block = 9; block < 30; ++block) {
+        EXPECT_NE(ten[5 + block * 10 + 1], before[5 + block * 10 + 1]) << block;
+        for (int line = 0; line < 10; ++line)
+            EXPECT_EQ(ten[5 + block * 10 + line].mid(13), ten[5 + 9 * 10 + line].mid(13)) << block;
+    }
+}

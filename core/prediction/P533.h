@@ -1,0 +1,95 @@
+#pragma once
+
+#include "geo/GeoMath.h"
+#include "prediction/PropagationPredictor.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringView>
+
+#include <expected>
+
+// The text interface to the external ITU-R P.533 engine (ITURHFProp): the
+// request of one run, the input file the engine reads, and the reader of the
+// report it writes. No input or output happens here; the runner writes the
+// files and hands the report's text back.
+namespace P533 {
+
+// One engine run: the transmitting station with its setup, the receiving
+// antenna's gain, the month and hours, the frequencies, the sunspot number
+// and a rectangular receive area with its grid steps. A point-to-point
+// request is an area of one point (north == south, west == east).
+struct Request {
+    GeoCoordinate tx;
+    StationSetup setup;
+    double rxGainDBi = 0; // the receiving antenna's gain (isotropic plus this)
+    int year = 0;
+    int month = 0;
+    QList<int> hoursUTC;
+    QList<double> frequenciesMHz;
+    double sunspotNumber = 0;
+    double north = 0;
+    double south = 0;
+    double west = 0;
+    double east = 0;
+    double latStep = 0;
+    double lonStep = 0;
+    bool longPath = false; // set after construction for the long-path twin
+
+    Request(const GeoCoordinate& tx, StationSetup setup, double rxGainDBi, int year, int month, QList<int> hoursUTC,
+            QList<double> frequenciesMHz, double sunspotNumber, double north, double south, double west, double east,
+            double latStep, double lonStep);
+
+    // From `from` to the single point `to`, for the UTC month of `date`,
+    // steps of 1 degree, short path.
+    static Request path(const GeoCoordinate& from, const GeoCoordinate& to, const StationSetup& setup, double rxGainDBi,
+                        const QDateTime& date, const QList<int>& hoursUTC, const QList<double>& frequenciesMHz,
+                        double sunspotNumber);
+
+    friend bool operator==(const Request&, const Request&) = default;
+};
+
+// One result of the engine.
+struct Row {
+    int month = 0;
+    int hourUTC = 0; // 0 … 23: the report's hour modulo 24 (its 24 is 0)
+    double frequencyMHz = 0;
+    double latitude = 0;
+    double longitude = 0;
+    double reliability = 0; // basic circuit reliability, 0 … 1
+
+    friend bool operator==(const Row&, const Row&) = default;
+};
+
+struct YearMonth {
+    int year = 2026;
+    int month = 1;
+    friend bool operator==(const YearMonth&, const YearMonth&) = default;
+};
+
+// The year and month of the date in UTC; an invalid date gives 2026 and 1.
+YearMonth yearMonth(const QDateTime& date);
+
+// The sunspot number the engine is given: rounded half away from zero and
+// held to 1 … 311 (not a number gives 1, infinities the nearer end). Caches
+// key their results by this value, since it is all the engine sees.
+int sentSunspotNumber(double sunspotNumber);
+
+// A number with a fixed count of decimals and a point, whatever the locale.
+QString fmt(double value, int decimals);
+
+// The engine's input text: one "key value" line per setting, text values in
+// double quotes. `dataPath` is the folder of the monthly data files,
+// `antennaPath` the transmit antenna file of this run. A path holding a
+// double quote or a line break cannot be written into that text without
+// changing its meaning, so such a path gives an error message instead.
+std::expected<QString, QString> inputFile(const Request& request, const QString& dataPath, const QString& antennaPath);
+
+// The rows of a report, in the order of its lines: the comma-separated lines
+// between a line holding "Calculated Parameters" and one holding that and
+// "End". Lines that do not read as six numbers are skipped; a text with no
+// such block gives no rows.
+QList<Row> parse(QStringView report);
+
+} // namespace P533

@@ -44,4 +44,10 @@ QString gfzBase() { return orOverride("CORVANTA_FEEDS_BASE", "https://kp.gfz-pot
 QString zelqBase() { return orOverride("CORVANTA_FEEDS_BASE", "https://prop.kc2g.com"); }
 QString ctyBase() { return orOverride("CORVANTA_FEEDS_BASE", "https://www.country-files.com"); }
 
+QString ituDataFolder()
+{
+    return orOverride("CORVANTA_FEEDS_BASE", "https://raw.githubusercontent.com")
+        + QStringLiteral("/ITU-R-Study-Group-3/ITU-R-HF/master/P533/Data/");
+}
+
 } // namespace Endpoints

@@ -6,7 +6,8 @@
 //
 // Two environment variables let tests and a local run serve everything from
 // one local server under the real paths: CORVANTA_FEEDS_BASE replaces the
-// bases of the data feeds and the country file's publisher, and
+// bases of the data feeds, the country file's publisher and the engine's
+// data repository, and
 // CORVANTA_MAKER_BASE the maker's web site (install report and problem
 // report). Each is honoured only when it is exactly http://127.0.0.1:PORT
 // (an optional trailing "/" aside); any other value is ignored, so no
@@ -31,6 +32,11 @@ QString zelqBase(); // https://prop.kc2g.com
 // The country file's publisher (https://www.country-files.com), or the
 // CORVANTA_FEEDS_BASE override.
 QString ctyBase();
+
+// The folder of the P.533 engine's monthly data files in the ITU-R HF data
+// repository, ending in "/": the file name is appended directly. Under the
+// CORVANTA_FEEDS_BASE override the same path on the local server.
+QString ituDataFolder();
 
 // The override in an environment variable when it is http://127.0.0.1:PORT
 // (without a trailing "/"); an empty text otherwise.

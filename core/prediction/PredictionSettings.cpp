@@ -205,6 +205,11 @@ std::optional<PredictionEngineChoice> PredictionEngineChoices::fromRaw(QStringVi
     return findRaw(allCases, raw);
 }
 
+bool PredictionEngineChoices::asksForEngine(QStringView stored)
+{
+    return fromRaw(stored) != PredictionEngineChoice::quick;
+}
+
 QString rawValue(PredictionEngineChoice choice)
 {
     return choice == PredictionEngineChoice::quick ? QStringLiteral("quick") : QStringLiteral("itu");

@@ -102,6 +102,9 @@ inline constexpr std::array<PredictionEngineChoice, 2> allCases
 
 std::optional<PredictionEngineChoice> fromRaw(QStringView raw);
 
+// Whether the stored text asks for the engine: anything but "quick" does.
+bool asksForEngine(QStringView stored);
+
 } // namespace PredictionEngineChoices
 
 QString rawValue(PredictionEngineChoice choice);

@@ -8,6 +8,7 @@
 #include "map/MarkersLayer.h"
 #include "map/PrefixLayer.h"
 #include "map/ZoneLayer.h"
+#include "prediction/PredictionStore.h"
 #include "shell/Color.h"
 #include "shell/LabelFonts.h"
 #include "support/Settings.h"
@@ -51,6 +52,12 @@ WorldMapView::WorldMapView(const AppStores& stores, QWidget* parent)
     }
     // The stores' changes (snapshot, spots, rotators, predictions) come in
     // here as the layers that show them are added.
+    if (m_stores.predictions) {
+        // A finished chart or coverage map: the views ask again.
+        connect(m_stores.predictions, &PredictionStore::chartsChanged, this, &WorldMapView::rebuild);
+        connect(m_stores.predictions, &PredictionStore::coverageChanged, this, &WorldMapView::rebuild);
+        connect(m_stores.predictions, &PredictionStore::busyChanged, this, &WorldMapView::rebuild);
+    }
 
     m_legendColumn = new QWidget;
     auto* column = new QVBoxLayout(m_legendColumn);
@@ -78,6 +85,11 @@ MapFit WorldMapView::fit() { return MapOptions::fit(Settings::standard()); }
 MapStyle WorldMapView::style() { return MapOptions::style(Settings::standard()); }
 
 StationSetup WorldMapView::stationSetup() { return MapOptions::stationSetup(Settings::standard()); }
+
+bool WorldMapView::useITU() const
+{
+    return m_stores.predictions && m_stores.predictions->useITU(m_options.predictionEngine);
+}
 
 MapProjection WorldMapView::projection() const
 {

@@ -61,6 +61,10 @@ public:
     // texts mean residential).
     static StationSetup stationSetup();
 
+    // Whether predictions come from the P.533 engine: "predictionEngine" is
+    // not "quick" and the engine is installed. Otherwise the quick model.
+    bool useITU() const;
+
     // The one projection for the current size and viewport.
     MapProjection projection() const;
     // The settings the map shows, as last read.

@@ -1,9 +1,14 @@
 #include "map/WorldMapView.h"
 #include "map/MapShape.h"
 #include "map/MapViewportModel.h"
+#include "prediction/ITUEngine.h"
+#include "prediction/PredictionStore.h"
 #include "shell/ContentView.h"
 #include "shell/MainToolBar.h"
+#include "support/FakeEngine.h"
 #include "support/Settings.h"
+#include "support/SettingsCatalogue.h"
+#include "support/WaitUntil.h"
 
 #include <QAction>
 #include <QImage>
@@ -161,4 +166,47 @@ TEST(WorldMapView, OverlaysArePinnedToTheirSideOrCorner)
     view.resize(800, 400);
     EXPECT_EQ(legend->geometry(), QRect(QPoint(300, 326), badge));
     EXPECT_EQ(view.legendColumn()->parentWidget(), &view);
+}
+
+TEST(WorldMapView, PredictsWithTheEngineOnlyWhenAskedAndInstalled)
+{
+    clearSettings();
+    FakeEngine fake;
+    auto* predictions = new PredictionStore(new ITUEngine({ fake.engineFolder(), fake.dataFolder(),
+                                                            fake.bundledDataFolder(), fake.workParent() }),
+                                            nullptr);
+    std::unique_ptr<PredictionStore> owner(predictions);
+    MapViewportModel model;
+    AppStores stores;
+    stores.viewport = &model;
+    stores.predictions = predictions;
+    WorldMapView view(stores);
+
+    EXPECT_TRUE(view.useITU()); // absent key: "itu"
+    Settings::standard().set(SettingKeys::predictionEngine, "quick");
+    EXPECT_FALSE(view.useITU());
+    Settings::standard().set(SettingKeys::predictionEngine, "anything else");
+    EXPECT_TRUE(view.useITU());
+    fake.uninstall();
+    EXPECT_FALSE(view.useITU());
+    EXPECT_FALSE(WorldMapView(AppStores { nullptr, &model, nullptr, nullptr, nullptr }).useITU());
+
+    // The map's chart for a place comes from the engine.
+    FakeEngine installed;
+    std::unique_ptr<PredictionStore> engineStore(
+        new PredictionStore(new ITUEngine({ installed.engineFolder(), installed.dataFolder(),
+                                            installed.bundledDataFolder(), installed.workParent() }),
+                            nullptr));
+    stores.predictions = engineStore.get();
+    WorldMapView engineView(stores);
+    Settings::standard().set(SettingKeys::predictionEngine, "itu");
+    ASSERT_TRUE(engineView.useITU());
+    const PrefixEntity place { "VK", "Australia", -25, 135, "OC" };
+    const auto ask = [&] {
+        return engineStore->chart(place, engineView.options().home, WorldMapView::stationSetup(), std::nullopt,
+                                  QDateTime::currentDateTimeUtc());
+    };
+    EXPECT_FALSE(ask().has_value());
+    ASSERT_TRUE(waitUntil([&] { return ask().has_value(); }, 10000));
+    EXPECT_EQ(installed.started(), 2);
 }

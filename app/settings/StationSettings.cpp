@@ -2,6 +2,7 @@
 
 #include "geo/Maidenhead.h"
 #include "geo/Zones.h"
+#include "prediction/ITUEngine.h"
 #include "prediction/PredictionSettings.h"
 #include "settings/BandAntennaTable.h"
 #include "settings/NumberField.h"
@@ -11,9 +12,6 @@
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -24,22 +22,8 @@
 
 namespace {
 
-// Until the engine runner provides them: the engine program lives in the
-// folder "ITU" beside the program, and the note says where to put it.
-QString engineFolder() { return QCoreApplication::applicationDirPath() + QStringLiteral("/ITU"); }
-
-bool engineAvailable()
-{
-    const QFileInfo program(engineFolder() + QStringLiteral("/ITURHFProp"));
-    return program.isFile() && program.isExecutable();
-}
-
-QString engineMissingNote()
-{
-    return QStringLiteral("The ITU-R P.533 engine is not installed: put the ITURHFProp program and its libraries "
-                          "in the folder \"ITU\" beside the program (%1). Using the quick model.")
-                              .arg(QDir::toNativeSeparators(engineFolder()));
-}
+// Where the engine goes, in the engine service's own words.
+QString engineMissingNote() { return ITUEngine::notInstalledText() + QStringLiteral(" Using the quick model."); }
 
 constexpr double powerChoices[] = { 5, 10, 25, 50, 100, 200, 400, 500, 800, 1000, 1500 };
 
@@ -206,4 +190,4 @@ void StationSettings::refreshSummary()
         GeoCoordinate { settings.get(SettingKeys::homeLatitude), settings.get(SettingKeys::homeLongitude) }));
 }
 
-void StationSettings::refreshEngineNote() { m_engineNote->setVisible(!engineAvailable()); }
+void StationSettings::refreshEngineNote() { m_engineNote->setVisible(!ITUEngine::isAvailable()); }

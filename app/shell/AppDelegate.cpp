@@ -1,5 +1,7 @@
 #include "shell/AppDelegate.h"
 
+#include "shell/FirstStart.h"
+
 #include <QApplication>
 #include <QTimer>
 #include <QWidget>
@@ -22,6 +24,8 @@ void AppDelegate::applicationDidFinishLaunching()
             break;
         }
     }
-    // The one-time install report is scheduled here (20 s later, in the
-    // background) once it exists: FirstStart::schedule();
+    // The one-time install report, 20 s later; it stops by itself once the
+    // installation has been reported or tried three times.
+    auto* report = new FirstStart(this);
+    report->schedule();
 }

@@ -9,6 +9,7 @@ int main(int argc, char** argv)
 {
     TestEnvironment::isolateUserFolders();
     TestEnvironment::keepFeedsLocal();
+    TestEnvironment::markInstallReported();
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);

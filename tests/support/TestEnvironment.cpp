@@ -1,5 +1,7 @@
 #include "support/TestEnvironment.h"
 
+#include "support/FirstStartState.h"
+
 #include <QDir>
 #include <QTemporaryDir>
 
@@ -26,6 +28,13 @@ void keepFeedsLocal()
     // Port 9 (discard) is closed on a test machine: the connection is
     // refused at once.
     setenv("CORVANTA_FEEDS_BASE", "http://127.0.0.1:9", 0);
+}
+
+void markInstallReported()
+{
+    const QString file = QString::fromLocal8Bit(std::getenv("XDG_DATA_HOME"))
+        + QStringLiteral("/Corvanta/") + QLatin1String(FirstStartState::fileName);
+    FirstStartState { QStringLiteral("test"), FirstStartState::maxTries, true }.write(file);
 }
 
 QString sourceDir()

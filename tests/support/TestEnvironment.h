@@ -15,6 +15,11 @@ void isolateUserFolders();
 // store of an application object) never reaches the internet.
 void keepFeedsLocal();
 
+// Writes an install-report state that says "sent" into the isolated data
+// folder, so that no application object a test keeps alive long enough
+// sends an install report anywhere. Call after isolateUserFolders().
+void markInstallReported();
+
 // The checkout's root folder (tests read real data files from it).
 QString sourceDir();
 

@@ -1,0 +1,72 @@
+#include "shell/FirstStart.h"
+
+#include "shell/AppLog.h"
+#include "support/Endpoints.h"
+#include "support/FirstStartState.h"
+#include "support/Updater.h"
+
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QStandardPaths>
+
+FirstStart::FirstStart(QObject* parent)
+    : QObject(parent)
+    , m_stateFile(standardStateFile())
+{
+    m_timer.setSingleShot(true);
+    // Qt's timers run on the monotonic clock: a change of the wall clock
+    // neither hurries nor delays the report.
+    m_timer.setTimerType(Qt::CoarseTimer);
+    connect(&m_timer, &QTimer::timeout, this, [this] { send(Updater::currentVersion()); });
+}
+
+QUrl FirstStart::endpoint()
+{
+    // Built on each call: only a test's loopback override can change it.
+    return QUrl(Endpoints::makerBase() + QStringLiteral("/corvanta-hit.php"));
+}
+
+QString FirstStart::standardStateFile()
+{
+    if (QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation).isEmpty())
+        return {};
+    return AppLog::folder() + QLatin1Char('/') + QLatin1String(FirstStartState::fileName);
+}
+
+void FirstStart::schedule(std::chrono::milliseconds after) { m_timer.start(after); }
+
+void FirstStart::send(const QString& version)
+{
+    if (m_stateFile.isEmpty()) {
+        Q_EMIT finished();
+        return;
+    }
+    FirstStartState state = FirstStartState::read(m_stateFile);
+    if (!state.shouldSend()) {
+        Q_EMIT finished();
+        return;
+    }
+    // Counted before anything goes out, so an attempt counts even when the
+    // application quits or the request never ends.
+    ++state.tries;
+    state.sent = false;
+    state.write(m_stateFile);
+
+    if (!m_network)
+        m_network = new QNetworkAccessManager(this);
+    QNetworkRequest request(endpoint());
+    request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
+    request.setHeader(QNetworkRequest::UserAgentHeader, QByteArray(Endpoints::userAgent));
+    request.setTransferTimeout(m_timeoutMs);
+    QNetworkReply* reply = m_network->post(request, state.body(version));
+    connect(reply, &QNetworkReply::finished, this, [this, reply, state]() mutable {
+        reply->deleteLater();
+        const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+        if (status.isValid() && status.toInt() >= 200 && status.toInt() <= 299) {
+            state.sent = true;
+            state.write(m_stateFile);
+        }
+        Q_EMIT finished();
+    });
+}

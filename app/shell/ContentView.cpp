@@ -3,6 +3,7 @@
 #include "map/MapShape.h"
 #include "map/WorldMapView.h"
 #include "shell/MainToolBar.h"
+#include "shell/WelcomeView.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
 #include "support/Updater.h"
@@ -71,6 +72,20 @@ void ContentView::completeWelcome()
 {
     Settings::standard().set(SettingKeys::welcomeShown, true);
     m_showWelcome = false;
+    if (m_welcome)
+        m_welcome->accept();
+}
+
+void ContentView::openWelcome()
+{
+    if (!m_showWelcome || m_welcome || !isVisible())
+        return;
+    m_welcome = new WelcomeView([this] { completeWelcome(); }, window());
+    m_welcome->setAttribute(Qt::WA_DeleteOnClose);
+    // Closed without "Save" or "Later" (Escape, the window's close button):
+    // nothing is stored, and the next start offers the sheet again.
+    connect(m_welcome, &QDialog::finished, this, [this] { m_showWelcome = false; });
+    m_welcome->open();
 }
 
 void ContentView::showEvent(QShowEvent* event)
@@ -80,8 +95,9 @@ void ContentView::showEvent(QShowEvent* event)
         // A callsign of blanks counts as entered.
         const Settings& settings = Settings::standard();
         m_showWelcome = !settings.get(SettingKeys::welcomeShown) && settings.get(SettingKeys::callsign).isEmpty();
-        // The welcome sheet opens here while m_showWelcome holds; its
-        // completion calls completeWelcome().
+        // Over the window once it is on screen.
+        if (m_showWelcome)
+            QTimer::singleShot(0, this, &ContentView::openWelcome);
     }
     if (m_shown)
         return;

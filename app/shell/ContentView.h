@@ -2,7 +2,9 @@
 
 #include "map/MapStyle.h"
 #include "shell/AppStores.h"
+#include "shell/WelcomeView.h"
 
+#include <QPointer>
 #include <QWidget>
 
 class MainToolBar;
@@ -38,6 +40,8 @@ public:
     // True while the welcome sheet is offered: on each appearance, when the
     // sheet was never completed and no callsign is stored.
     bool showWelcome() const { return m_showWelcome; }
+    // The sheet while it is open, over this content's window.
+    WelcomeView* welcomeSheet() const { return m_welcome; }
     // The welcome sheet's completion: it is never offered again.
     void completeWelcome();
 
@@ -50,11 +54,13 @@ protected:
 private:
     void onSettingChanged(const QString& key);
     void updateMapBackdrop();
+    void openWelcome();
 
     AppStores m_stores;
     MainToolBar* m_toolBar = nullptr;
     MapShape* m_mapShape = nullptr;
     MapStyle m_style = MapStyle::dark;
     bool m_showWelcome = false;
+    QPointer<WelcomeView> m_welcome;
     bool m_shown = false;
 };

@@ -14,3 +14,18 @@ inline QStringView trimSpacesAndTabs(QStringView text)
         --end;
     return text.sliced(begin, end - begin);
 }
+
+// What a user typed, without the blanks around it: spaces, tabs and the
+// other Unicode space separators (no-break space, em space, …). Line breaks
+// stay.
+inline QStringView trimBlanks(QStringView text)
+{
+    const auto blank = [](QChar c) { return c == u'\t' || c.category() == QChar::Separator_Space; };
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && blank(text[begin]))
+        ++begin;
+    while (end > begin && blank(text[end - 1]))
+        --end;
+    return text.sliced(begin, end - begin);
+}

@@ -185,6 +185,7 @@ QWidget* CorvantaApp::showHelp()
 {
     return showSingleWindow(m_helpWindow, [] {
         QWidget* window = makeWindow(QStringLiteral("Corvanta Help"), new HelpView);
+        DarkAppearance::apply(window);
         window->resize(760, 820);
         return window;
     });

@@ -1,6 +1,7 @@
 #include "shell/Color.h"
 
 #include "support/Settings.h"
+#include "support/TextTrim.h"
 
 #include <QTextBoundaryFinder>
 
@@ -79,17 +80,7 @@ int toByte(double channel)
 
 namespace Color {
 
-QString trimBlanks(const QString& text)
-{
-    const auto isBlank = [](QChar c) { return c == QLatin1Char('\t') || c.category() == QChar::Separator_Space; };
-    qsizetype start = 0;
-    qsizetype end = text.size();
-    while (start < end && isBlank(text[start]))
-        ++start;
-    while (end > start && isBlank(text[end - 1]))
-        --end;
-    return text.mid(start, end - start);
-}
+QString trimBlanks(const QString& text) { return ::trimBlanks(text).toString(); }
 
 QColor fromHex(const QString& text)
 {

@@ -1,8 +1,11 @@
 #include "cluster/DXClusterClient.h"
 
+#include "cluster/AlertSound.h"
 #include "cluster/ClusterLogin.h"
 #include "cluster/DXSpotParser.h"
+#include "cluster/Notifier.h"
 #include "shell/AppLog.h"
+#include "support/Endpoints.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
 
@@ -30,21 +33,33 @@ std::chrono::milliseconds scaledBy(std::chrono::milliseconds wait, double factor
 DXClusterClient::Timing DXClusterClient::Timing::scaled(double factor) const
 {
     Timing t = *this;
-    for (std::chrono::milliseconds* wait :
-         { &t.connectTimeout, &t.login, &t.commands, &t.reconnect, &t.settingsDebounce, &t.prune })
+    for (std::chrono::milliseconds* wait : { &t.connectTimeout, &t.login, &t.commands, &t.reconnect,
+                                             &t.settingsDebounce, &t.prune, &t.alertBatch, &t.countryFileTimeout })
         *wait = scaledBy(*wait, factor);
     return t;
 }
 
+DXClusterClient::Services DXClusterClient::Services::standard()
+{
+    Services services;
+    services.supportFolder = AppLog::folder();
+    services.countryFileURL = Endpoints::ctyBase() + QStringLiteral("/cty/cty.dat");
+    services.notifier = std::make_shared<DesktopNotifier>();
+    services.sound = std::make_shared<CanberraSound>();
+    services.labels = MapData::prefixes();
+    return services;
+}
+
 DXClusterClient::DXClusterClient(QObject* parent)
-    : DXClusterClient(Settings::standard(), Timing {}, parent)
+    : DXClusterClient(Settings::standard(), Timing {}, Services::standard(), parent)
 {
 }
 
-DXClusterClient::DXClusterClient(Settings& settings, Timing timing, QObject* parent)
+DXClusterClient::DXClusterClient(Settings& settings, Timing timing, Services services, QObject* parent)
     : QObject(parent)
     , m_settings(settings)
     , m_timing(std::move(timing))
+    , m_services(std::move(services))
 {
     const auto setUp = [this](QTimer& timer, std::chrono::milliseconds interval, bool singleShot, auto slot) {
         timer.setInterval(interval);
@@ -65,6 +80,7 @@ DXClusterClient::DXClusterClient(Settings& settings, Timing timing, QObject* par
     });
     setUp(m_applyTimer, m_timing.settingsDebounce, true, [this] { applySettings(); });
     setUp(m_pruneTimer, m_timing.prune, false, [this] { prune(); });
+    setUp(m_alertTimer, m_timing.alertBatch, true, [this] { flushAlerts(); });
 
     loadCountriesAndLogbook();
     connect(&m_settings, &Settings::changed, this, [this] { scheduleApply(); });
@@ -259,6 +275,7 @@ void DXClusterClient::lost(QString message)
 
 void DXClusterClient::ingest(QByteArrayView chunk)
 {
+    m_alertContext.reset(); // the alert settings are read again for this chunk
     // The clock and the spot window are read once per chunk.
     const QDateTime now = m_timing.now();
     const QDateTime windowStart = now.addSecs(-60 * m_settings.get(SettingKeys::clusterSpotMinutes));

@@ -2,8 +2,13 @@
 
 #include "cluster/ClusterConfig.h"
 #include "cluster/ClusterStatus.h"
+#include "cluster/DXCCProgress.h"
 #include "cluster/LineSplitter.h"
+#include "cluster/Logbook.h"
+#include "cluster/SpotAlerts.h"
 #include "cluster/SpotBook.h"
+#include "cluster/SpotGroup.h"
+#include "cluster/SpotLocator.h"
 #include "cluster/TelnetFilter.h"
 
 #include <QAbstractSocket>
@@ -15,11 +20,22 @@
 #include <QTimer>
 
 #include <chrono>
+#include <expected>
 #include <functional>
+#include <memory>
 #include <optional>
 
+class AlertSound;
+class Notifier;
+class QNetworkAccessManager;
+class QNetworkReply;
 class QTcpSocket;
 class Settings;
+
+// Why a logbook import failed, in words for the operator.
+struct LogbookError {
+    QString message;
+};
 
 // The DX cluster client and spot store, one per application (owned by
 // CorvantaApp), on the main thread.
@@ -36,6 +52,10 @@ class Settings;
 // Each connection gets a fresh socket, telnet filter and line splitter, and a
 // generation number: whatever an old socket or one of its timers still
 // delivers after the connection was dropped is ignored.
+//
+// It also keeps the country file and the imported logbook ("cty.dat" and
+// "logbook.json" in the support folder), places the spots at the map's
+// labels, and raises desktop alerts for watched calls and needed countries.
 class DXClusterClient : public QObject {
     Q_OBJECT
 public:
@@ -50,11 +70,30 @@ public:
         std::chrono::milliseconds reconnect { 30000 };      // lost → next attempt
         std::chrono::milliseconds settingsDebounce { 800 }; // last settings change → apply
         std::chrono::milliseconds prune { 30000 };          // between prune steps
+        std::chrono::milliseconds alertBatch { 2000 };      // first alert → notification
+        std::chrono::milliseconds countryFileTimeout { 30000 };
         std::function<QDateTime()> now = &QDateTime::currentDateTimeUtc;
 
         // Every wait multiplied by `factor`; the clock is kept.
         Timing scaled(double factor) const;
     };
+
+    // What the client works with besides the settings: its files, the
+    // country file's address, the desktop and the map's labels.
+    struct Services {
+        QString supportFolder;  // "cty.dat" and "logbook.json"; empty: no files
+        QString countryFileURL; // empty: never downloaded
+        std::shared_ptr<Notifier> notifier;
+        std::shared_ptr<AlertSound> sound;
+        QList<PrefixEntity> labels; // the map's prefix labels
+
+        // The support folder, the publisher's address, the desktop's
+        // notifications and sounds, the map data's labels.
+        static Services standard();
+    };
+
+    // A cached country file older than this is downloaded again at start.
+    static constexpr qint64 countryFileMaxAgeSeconds = 7 * 24 * 3600;
 
     // The most bytes handled in one go; more waits for the next turn of the
     // event loop, so a burst from the node never holds up the window.
@@ -62,11 +101,14 @@ public:
     // The most lines kept for the node log.
     static constexpr qsizetype maxRecentLines = 40;
 
-    // Over the application's settings, with the real waits.
+    // Over the application's settings and services, with the real waits.
     explicit DXClusterClient(QObject* parent = nullptr);
-    // Builds the store, follows `settings` and applies them at once, which
-    // connects when the cluster is on and a callsign and an address are set.
-    DXClusterClient(Settings& settings, Timing timing, QObject* parent = nullptr);
+    // Builds the store: the fallback country table from the labels, the
+    // cached country file (downloaded anew in the background when missing or
+    // a week old), the stored logbook; then follows `settings` and applies
+    // them at once, which connects when the cluster is on and a callsign and
+    // an address are set.
+    DXClusterClient(Settings& settings, Timing timing, Services services, QObject* parent = nullptr);
     ~DXClusterClient() override;
 
     const Status& status() const { return m_status; }
@@ -76,6 +118,39 @@ public:
     const QStringList& recentLines() const { return m_recentLines; }
     // The connection settings in force; none before they were first applied.
     const std::optional<Config>& config() const { return m_config; }
+
+    // The country database in use: the labels' fallback until a full country
+    // file is loaded.
+    const CtyDatabase& countries() const { return m_locator.countries(); }
+    // The cached file's modification time, or the time of the last download;
+    // none while the fallback is in use.
+    const std::optional<QDateTime>& countryFileDate() const { return m_countryFileDate; }
+    // The imported logbook, and what it says is worked; none without contacts.
+    const QList<LogbookQSO>& qsos() const { return m_qsos; }
+    const std::optional<DXCCProgress>& progress() const { return m_progress; }
+
+    // The country a call is drawn at, looked up once per call.
+    std::optional<CtyEntity> entity(const QString& call);
+    // The book's spots as the map shows them: placed at labels, grouped by
+    // the label's prefix, needed and watched ones marked. Applies no time
+    // window: the book holds only spots of the window.
+    QHash<QString, SpotGroup> activeSpots(const SpotDisplayOptions& options);
+    // The book's spots of watched calls, newest first.
+    QList<DXSpot> watchedSpots(const CallWatchList& list) const;
+
+    // Downloads the country file; only a full one (status 200, 301 countries
+    // or more) replaces the one in use and is written to "cty.dat". Every
+    // failure is logged and changes nothing.
+    void updateCountryFile();
+    // Replaces the logbook with the contacts of an ADIF file, works out the
+    // progress, stores them in "logbook.json" and notes the file's name and
+    // the time. A file that cannot be read or holds no contact changes
+    // nothing. When "logbook.json" cannot be written the import stays in use
+    // for this run, and the error says so.
+    std::expected<int, LogbookError> importADIF(const QString& path);
+    // Forgets the logbook: no contacts, no progress, no "logbook.json", no
+    // file name and date in the settings.
+    void clearLogbook();
 
     // Rereads the connection settings; when they differ from those in force,
     // drops the connection and, as they allow, connects again.
@@ -107,6 +182,10 @@ Q_SIGNALS:
     void statusChanged();
     void bookChanged();
     void recentLinesChanged();
+    // The country database or its date.
+    void countriesChanged();
+    // The contacts or the progress.
+    void logbookChanged();
 
 protected:
     // Notifies, and writes "DX cluster: " and the text to the application
@@ -127,21 +206,46 @@ private:
     void send(QStringView line);
     void lost(QString message);
 
-    // Where the country table, spot placement, the logbook and alerts join
-    // the store: at construction (the fallback country table and placer
-    // from the map's labels, the cached country file, the stored logbook),
-    // for each booked spot (alerts) and at each prune step (alert memory).
-    void loadCountriesAndLogbook() { }
-    void checkAlerts(const DXSpot&) { }
-    void pruneAlertMemory(const QDateTime&) { }
+    // Country file and logbook.
+    void loadCountriesAndLogbook();
+    void loadCountryFile();
+    void readStoredLogbook();
+    void countryFileArrived(QNetworkReply* reply);
+    void useCountries(CtyDatabase countries, QDateTime date);
+    void recomputeProgress();
+    QString supportFile(const QString& name) const;
+    // Writes the bytes to a file of the support folder, whole or not at all.
+    std::optional<QString> save(const QString& name, const QByteArray& bytes) const;
+
+    // Alerts.
+    void checkAlerts(const DXSpot& spot);
+    void queueAlerts(const QList<SpotAlert>& alerts);
+    void flushAlerts();
+    void pruneAlertMemory(const QDateTime& cutoff) { m_alerts.prune(cutoff); }
 
     Settings& m_settings;
     Timing m_timing;
+    Services m_services;
 
     Status m_status;
     SpotBook m_book;
     QStringList m_recentLines;
     std::optional<Config> m_config;
+
+    SpotLocator m_locator; // the country database with its two caches
+    std::optional<QDateTime> m_countryFileDate;
+    QList<LogbookQSO> m_qsos;
+    std::optional<DXCCProgress> m_progress;
+    QNetworkAccessManager* m_network = nullptr; // made at the first download
+
+    SpotAlerts m_alerts;
+    QList<SpotAlert> m_pendingAlerts;
+    // The alert settings, read once per chunk of node bytes.
+    struct AlertContext {
+        SpotDisplayOptions options;
+        SpotAlerts::Switches switches;
+    };
+    std::optional<AlertContext> m_alertContext;
 
     // One connection: its socket, its number, and what it has got so far.
     QTcpSocket* m_socket = nullptr;
@@ -160,4 +264,5 @@ private:
     QTimer m_reconnectTimer;
     QTimer m_applyTimer;
     QTimer m_pruneTimer;
+    QTimer m_alertTimer;
 };

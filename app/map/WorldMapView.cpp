@@ -1,7 +1,9 @@
 #include "map/WorldMapView.h"
 
+#include "cluster/DXClusterClient.h"
 #include "geo/SolarCalculator.h"
 #include "map/BaseMapLayer.h"
+#include "map/DXSpotLayer.h"
 #include "map/GreylineLayer.h"
 #include "map/MapInput.h"
 #include "map/MapViewportModel.h"
@@ -17,6 +19,8 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -57,6 +61,18 @@ WorldMapView::WorldMapView(const AppStores& stores, QWidget* parent)
         connect(m_stores.predictions, &PredictionStore::chartsChanged, this, &WorldMapView::rebuild);
         connect(m_stores.predictions, &PredictionStore::coverageChanged, this, &WorldMapView::rebuild);
         connect(m_stores.predictions, &PredictionStore::busyChanged, this, &WorldMapView::rebuild);
+    }
+    m_spotTimer.setSingleShot(true);
+    m_spotTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_spotTimer, &QTimer::timeout, this, [this] {
+        update();
+        scheduleSpotBlink();
+    });
+    if (m_stores.cluster) {
+        for (auto changed :
+             { &DXClusterClient::bookChanged, &DXClusterClient::countriesChanged, &DXClusterClient::logbookChanged })
+            connect(m_stores.cluster, changed, this, &WorldMapView::refreshSpots);
+        refreshSpots();
     }
 
     m_legendColumn = new QWidget;
@@ -135,9 +151,51 @@ void WorldMapView::render(QPainter& painter)
     // 3g the ionosonde dots go here.
     MarkersLayer { proj, o.home, o.callsign, SolarCalculator::position(now).subsolarPoint }.paint(painter);
 
-    // 4 rotator beams, 5 DX spots, 6 the hover panel, and the badges and
-    // legends (coverage legend, cluster badge, MUF legend, zoom badge, legend
-    // column) go above, in this order.
+    // 4 rotator beams go here.
+
+    // 5: the spotted countries, blinking on their own beat.
+    if (o.clusterEnabled && !m_spotGroups.isEmpty())
+        DXSpotLayer { proj,
+                      m_spotGroups,
+                      labelFont(o.prefixFont, o.prefixSize, true),
+                      Color::fromHex(o.spotColor),
+                      Color::fromHex(o.neededColor),
+                      Color::fromHex(o.watchColor),
+                      haloColour }
+            .paint(painter, QDateTime::currentDateTimeUtc());
+
+    // 6 the hover panel, and the badges and legends (coverage legend,
+    // cluster badge, MUF legend, zoom badge, legend column) go above, in
+    // this order.
+}
+
+SpotDisplayOptions WorldMapView::displayOptions() const
+{
+    const MapOptions& o = m_options;
+    return SpotDisplayOptions::fromTexts(o.clusterMode, o.clusterBands, o.clusterShow, o.needScope, o.confirmedOnly,
+                                         o.watchCalls);
+}
+
+void WorldMapView::refreshSpots()
+{
+    m_spotGroups.clear();
+    if (m_stores.cluster && m_options.clusterEnabled)
+        m_spotGroups = m_stores.cluster->activeSpots(displayOptions()).values();
+    scheduleSpotBlink();
+    update();
+}
+
+void WorldMapView::scheduleSpotBlink()
+{
+    if (m_spotGroups.isEmpty()) {
+        m_spotTimer.stop();
+        return;
+    }
+    const bool anyHighlighted = std::ranges::any_of(m_spotGroups, &DXSpotLayer::highlighted);
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    // A millisecond past the change, so the paint falls in the new beat.
+    const qint64 wait = now.msecsTo(DXSpotLayer::nextChange(now, anyHighlighted)) + 1;
+    m_spotTimer.start(int(std::max<qint64>(1, wait)));
 }
 
 QRect WorldMapView::overlayRect(Overlay overlay, QSize overlaySize, QSize mapSize, bool clusterEnabled)
@@ -240,6 +298,7 @@ void WorldMapView::onSettingChanged(const QString& key)
     }
     if (m_options.clusterEnabled != before.clusterEnabled)
         placeOverlays(); // the coverage legend moves above the cluster badge
+    refreshSpots();
     rebuild();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cluster/SpotGroup.h"
 #include "geo/MapData.h"
 #include "map/MapOptions.h"
 #include "map/MapProjection.h"
@@ -73,6 +74,13 @@ public:
     QDateTime slowLayerDate() const { return m_slowDate; }
     MapInput* input() const { return m_input; }
 
+    // What the map shows of the cluster, from its settings.
+    SpotDisplayOptions displayOptions() const;
+    // The spotted labels as last taken from the cluster: none while the
+    // cluster is off. The spot layer blinks while there are any.
+    const QList<SpotGroup>& spotGroups() const { return m_spotGroups; }
+    bool spotBlinkRunning() const { return m_spotTimer.isActive(); }
+
     // Draws every layer into a painter the size of the view.
     void render(QPainter& painter);
 
@@ -113,6 +121,11 @@ private:
     // and redraw.
     void rebuild();
     void placeOverlays();
+    // The cluster's spots or the map's cluster settings changed.
+    void refreshSpots();
+    // Wakes the map when the spot layer next looks different; sleeps
+    // while there are no spots.
+    void scheduleSpotBlink();
 
     AppStores m_stores;
     MapOptions m_options;
@@ -121,5 +134,7 @@ private:
     QDateTime m_slowDate;
     bool m_shown = false;
     QList<QPair<Overlay, QWidget*>> m_overlays;
+    QList<SpotGroup> m_spotGroups;
+    QTimer m_spotTimer;
     QWidget* m_legendColumn = nullptr;
 };

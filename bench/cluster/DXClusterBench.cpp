@@ -3,6 +3,7 @@
 #include "cluster/LineSplitter.h"
 #include "cluster/SpotBook.h"
 #include "cluster/TelnetFilter.h"
+#include "geo/MapData.h"
 #include "support/ClusterNodePeer.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
@@ -20,6 +21,16 @@
 namespace {
 
 const QDateTime start(QDate(2026, 12, 7), QTime(9, 0), Qt::UTC);
+
+// The map's labels for placing spots; no files, downloads, notifications
+// or sounds.
+DXClusterClient::Services benchServices()
+{
+    static const QList<PrefixEntity> labels = MapData::prefixes();
+    DXClusterClient::Services services;
+    services.labels = labels;
+    return services;
+}
 
 // 100,000 lines as busy nodes deliver them: DXSpider, AR-Cluster and CC
 // Cluster announcements from people and skimmers, "sh/dx" answers, and some
@@ -166,7 +177,7 @@ void BM_ClientIngest(benchmark::State& state)
     qsizetype kept = 0;
     QString lastLine;
     for (auto _ : state) {
-        DXClusterClient client(settings, timing);
+        DXClusterClient client(settings, timing, benchServices());
         for (qsizetype at = 0; at < bytes.size(); at += DXClusterClient::maxChunk)
             client.ingest(QByteArrayView(bytes).sliced(at, std::min(DXClusterClient::maxChunk, bytes.size() - at)));
         kept = client.book().spots().size();
@@ -198,7 +209,7 @@ void BM_SpotBurstLongestSlice(benchmark::State& state)
     settings.set(SettingKeys::callsign, "DL1ABC");
     DXClusterClient::Timing timing;
     timing.now = [] { return start; };
-    DXClusterClient client(settings, timing);
+    DXClusterClient client(settings, timing, benchServices());
     if (!waitUntil([&] { return node.receivedLines(0).size() == 1; })) {
         state.SkipWithError("the client did not log in");
         return;

@@ -51,7 +51,7 @@ struct Session {
     DXClusterClient& start()
     {
         timing.now = [this] { return clock; };
-        client = std::make_unique<DXClusterClient>(settings, timing);
+        client = std::make_unique<DXClusterClient>(settings, timing, DXClusterClient::Services {});
         statuses << client->status().text();
         QObject::connect(client.get(), &DXClusterClient::statusChanged,
                          [this] { statuses << client->status().text(); });

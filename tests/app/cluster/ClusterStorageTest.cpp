@@ -1,0 +1,228 @@
+// The cluster client's country file and logbook: the download from a local
+// server, the cached copy and its age, the ADIF import and its storage.
+#include "cluster/DXClusterClient.h"
+#include "geo/MapData.h"
+#include "shell/AppLog.h"
+#include "support/ClusterNodePeer.h"
+#include "support/HttpPeer.h"
+#include "support/Settings.h"
+#include "support/SettingsCatalogue.h"
+#include "support/WaitUntil.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+const QDateTime clock0(QDate(2026, 12, 7), QTime(9, 20), Qt::UTC);
+
+QByteArray realCountryFile()
+{
+    QFile file("/usr/share/hamradio-files/cty.dat");
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A country file of `count` made-up countries.
+QByteArray madeUpCountryFile(int count)
+{
+    QByteArray text;
+    for (int i = 0; i < count; ++i)
+        text += QString("Country %1: 14: 28: EU: 50.00: -10.00: -1.0: X%1:\n    X%1;\n").arg(i).toLatin1();
+    return text;
+}
+
+QString logText()
+{
+    AppLog::file().flush();
+    QFile file(AppLog::file().path());
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+void setModified(const QString& path, const QDateTime& time)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.setFileTime(time, QFileDevice::FileModificationTime));
+}
+
+// Clients over a support folder of their own and a local country file server.
+struct Fixture {
+    QTemporaryDir dir;
+    Settings settings { dir.filePath("Corvanta.ini") };
+    HttpPeer server;
+    QString folder = dir.filePath("Corvanta");
+    DXClusterClient::Timing timing = DXClusterClient::Timing {}.scaled(0.01);
+
+    Fixture()
+    {
+        EXPECT_TRUE(server.listen());
+        timing.now = [] { return clock0; };
+    }
+    std::unique_ptr<DXClusterClient> start(const QString& supportFolder = {})
+    {
+        DXClusterClient::Services services;
+        services.supportFolder = supportFolder.isEmpty() ? folder : supportFolder;
+        services.countryFileURL = server.base() + "/cty/cty.dat";
+        services.labels = MapData::prefixes();
+        return std::make_unique<DXClusterClient>(settings, timing, services);
+    }
+    void cacheCountryFile(const QDateTime& modified)
+    {
+        QDir().mkpath(folder);
+        writeFile(folder + "/cty.dat", realCountryFile());
+        setModified(folder + "/cty.dat", modified);
+    }
+    // Lets queued work run without waiting for anything in particular.
+    static void settle()
+    {
+        waitUntil([] { return false; }, 100);
+    }
+};
+
+} // namespace
+
+TEST(CountryFile, OnlyAFullDownloadIsUsedAndCached)
+{
+    Fixture f;
+    const QByteArray real = realCountryFile();
+    ASSERT_FALSE(real.isEmpty());
+    f.server.serve("/cty/cty.dat", 200, madeUpCountryFile(300));
+    auto client = f.start(); // no cached file: a download at once
+    const int builtIn = client->countries().entityCount();
+    ASSERT_TRUE(waitUntil(
+        [&] { return logText().contains("Data feed failed: cty.dat: not a full country file (300 countries)"); }));
+    EXPECT_EQ(f.server.requests().front().headers.value("user-agent"), "Corvanta/0.9 (Linux)");
+    EXPECT_EQ(client->countries().entityCount(), builtIn);
+    EXPECT_FALSE(client->countryFileDate());
+    EXPECT_FALSE(QFile::exists(f.folder + "/cty.dat"));
+
+    f.server.serve("/cty/cty.dat", 404, real);
+    client->updateCountryFile();
+    ASSERT_TRUE(waitUntil([&] { return logText().contains("Data feed failed: cty.dat: HTTP 404"); }));
+    EXPECT_EQ(client->countries().entityCount(), builtIn);
+
+    f.server.serve("/cty/cty.dat", 200, madeUpCountryFile(301));
+    int changes = 0;
+    QObject::connect(client.get(), &DXClusterClient::countriesChanged, [&] { ++changes; });
+    client->updateCountryFile();
+    ASSERT_TRUE(waitUntil([&] { return changes == 1; }));
+    EXPECT_EQ(client->countries().entityCount(), 301);
+    EXPECT_EQ(client->countryFileDate(), clock0);
+    EXPECT_EQ(client->entity("X300ABC")->name, "Country 300");
+    QFile cached(f.folder + "/cty.dat");
+    ASSERT_TRUE(cached.open(QIODevice::ReadOnly));
+    EXPECT_EQ(cached.readAll(), madeUpCountryFile(301));
+}
+
+TEST(CountryFile, CachedCopyIsRenewedWhenAWeekOldOrDatedInTheFuture)
+{
+    Fixture f;
+    f.server.serve("/cty/cty.dat", 304, {});
+    const struct {
+        qint64 ageDays;
+        int downloads;
+    } cases[] = { { 8, 1 }, { 6, 0 }, { -1, 1 } };
+    int expected = 0;
+    for (const auto& c : cases) {
+        const QDateTime modified = clock0.addDays(-c.ageDays);
+        f.cacheCountryFile(modified);
+        auto client = f.start();
+        EXPECT_TRUE(client->countries().isFullCountryFile());
+        EXPECT_EQ(client->countryFileDate(), modified);
+        EXPECT_EQ(client->entity("JA1ABC")->name, "Japan");
+        expected += c.downloads;
+        if (c.downloads) {
+            ASSERT_TRUE(waitUntil([&] { return f.server.requests().size() == expected; })) << c.ageDays;
+        }
+        Fixture::settle();
+        EXPECT_EQ(f.server.requests().size(), expected) << c.ageDays;
+        EXPECT_EQ(client->countryFileDate(), modified) << "a 304 changes nothing";
+    }
+}
+
+TEST(Logbook, ImportMarksNeededCountriesAndSurvivesARestart)
+{
+    Fixture f;
+    f.cacheCountryFile(clock0);
+    const QString adif = f.dir.filePath("my log.adi");
+    writeFile(adif,
+              "ADIF export<EOH>\n<CALL:6>DL1ABC <BAND:3>20m <QSL_RCVD:1>Y <EOR>\n"
+              "<call:5>K1ABC <band:3>40M <eor>\n");
+    auto client = f.start();
+    int changes = 0;
+    QObject::connect(client.get(), &DXClusterClient::logbookChanged, [&] { ++changes; });
+    EXPECT_FALSE(client->progress());
+
+    const auto imported = client->importADIF(adif);
+    ASSERT_TRUE(imported.has_value()) << imported.error().message.toStdString();
+    EXPECT_EQ(*imported, 2);
+    EXPECT_GE(changes, 1);
+    EXPECT_EQ(f.settings.get(SettingKeys::logbookFileName), "my log.adi");
+    EXPECT_EQ(f.settings.get(SettingKeys::logbookImportDate), "2026-12-07T09:20:00Z");
+
+    // Spots of a worked and of a new country.
+    const QByteArray spots = ClusterNodePeer::liveSpot("W3LPL", 14025, "DL2XYZ", "cw", clock0.time())
+        + ClusterNodePeer::liveSpot("W3LPL", 14026, "JA1XYZ", "cw", clock0.time());
+    const auto neededLabels = [&](DXClusterClient& c) {
+        QStringList labels;
+        for (const SpotGroup& group : c.activeSpots(SpotDisplayOptions::fromSettings(f.settings)))
+            if (!group.neededIDs.isEmpty())
+                labels << group.label.name;
+        return labels;
+    };
+    client->ingest(spots);
+    EXPECT_EQ(client->activeSpots(SpotDisplayOptions::fromSettings(f.settings)).size(), 2);
+    EXPECT_EQ(neededLabels(*client), QStringList { "Japan" });
+
+    // A file without contacts, and one that is not there, change nothing.
+    writeFile(f.dir.filePath("empty.adi"), "<EOH>\n");
+    EXPECT_EQ(client->importADIF(f.dir.filePath("empty.adi")).error().message,
+              "No QSOs found. Is this an ADIF (.adi) file?");
+    EXPECT_FALSE(client->importADIF(f.dir.filePath("missing.adi")).has_value());
+    EXPECT_EQ(client->qsos().size(), 2);
+
+    // The next start reads the stored logbook.
+    const DXCCProgress progress = *client->progress();
+    client.reset();
+    client = f.start();
+    ASSERT_TRUE(client->progress());
+    EXPECT_EQ(*client->progress(), progress);
+    EXPECT_EQ(client->progress()->worked, (QSet<QString> { "DL", "K" }));
+    client->ingest(spots);
+    EXPECT_EQ(neededLabels(*client), QStringList { "Japan" });
+
+    client->clearLogbook();
+    EXPECT_FALSE(client->progress());
+    EXPECT_TRUE(client->qsos().isEmpty());
+    EXPECT_FALSE(QFile::exists(f.folder + "/logbook.json"));
+    EXPECT_FALSE(f.settings.contains(SettingKeys::logbookFileName));
+    EXPECT_FALSE(f.settings.contains(SettingKeys::logbookImportDate));
+    EXPECT_TRUE(neededLabels(*client).isEmpty());
+}
+
+TEST(Logbook, ImportThatCannotBeSavedStaysInUseAndSaysSo)
+{
+    Fixture f;
+    // The support folder would have to be inside a file: nothing can be written.
+    writeFile(f.dir.filePath("blocker"), "not a folder");
+    const QString adif = f.dir.filePath("log.adi");
+    writeFile(adif, "<CALL:6>DL1ABC <BAND:3>20m <EOR>\n");
+    auto client = f.start(f.dir.filePath("blocker/Corvanta"));
+    const auto imported = client->importADIF(adif);
+    ASSERT_FALSE(imported.has_value());
+    EXPECT_TRUE(imported.error().message.startsWith("The logbook was imported (1 QSOs) but could not be saved: "))
+        << imported.error().message.toStdString();
+    EXPECT_EQ(client->qsos().size(), 1);
+    EXPECT_TRUE(client->progress());
+    EXPECT_TRUE(logText().contains("Logbook: could not save logbook.json: "));
+}

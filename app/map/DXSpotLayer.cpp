@@ -1,10 +1,15 @@
 #include "map/DXSpotLayer.h"
 
+#include "map/PainterPixelRatio.h"
+
 #include <QFontMetricsF>
+#include <QHash>
+#include <QImage>
 #include <QPainter>
-#include <QPainterPath>
+#include <QtMath>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -13,11 +18,109 @@ constexpr qint64 referenceMs = 978307200000;
 
 qint64 floorDiv(qint64 a, qint64 b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
 
-QPainterPath capsule(const QRectF& rect, double radius)
+// One plate in one look, with its ring for a highlighted plate, rendered
+// once: a redraw copies it, so no text is laid out and no ring is stroked
+// again while the font and colours stay. A highlighted plate has four looks
+// (the beat modulo 4 sets both its fill and its ring), an ordinary one two.
+struct Plate {
+    QImage image;  // device pixel ratio set
+    QRectF extent; // the image's rectangle relative to the label point, points
+};
+
+class PlateCache {
+public:
+    // Forgets every plate when the font, the halo or the pixel ratio changed.
+    void use(const QFont& font, const QColor& halo, double ratio)
+    {
+        if (font == m_font && halo == m_halo && ratio == m_ratio && m_plates.size() <= maxPlates)
+            return;
+        m_plates.clear();
+        m_font = font;
+        m_halo = halo;
+        m_ratio = ratio;
+    }
+
+    // `look`: the beat modulo 4 for a highlighted plate; 0 (solid) or 1
+    // (outlined) for an ordinary one.
+    const Plate& plate(const QString& text, const QColor& plateColor, bool lit, int look)
+    {
+        const Key key { text, plateColor.rgba(), lit, look };
+        auto found = m_plates.find(key);
+        if (found == m_plates.end())
+            found = m_plates.insert(key, render(key, plateColor));
+        return *found;
+    }
+
+private:
+    // More than a map can show at once; beyond it the cache starts afresh.
+    static constexpr qsizetype maxPlates = 4096;
+
+    struct Key {
+        QString text;
+        QRgb color;
+        bool lit;
+        int look;
+        friend bool operator==(const Key&, const Key&) = default;
+        friend size_t qHash(const Key& key, size_t seed = 0)
+        {
+            return qHashMulti(seed, key.text, key.color, key.lit, key.look);
+        }
+    };
+
+    Plate render(const Key& key, const QColor& plateColor) const
+    {
+        const QFontMetricsF metrics(m_font);
+        const double textWidth = metrics.horizontalAdvance(key.text);
+        const double textHeight = metrics.height();
+        const double margin = key.lit ? 6 : 4;
+        const bool solid = key.look % 2 == 0;
+        const double spread = key.lit ? DXSpotLayer::ringSpread(key.look) : 0;
+        const QRectF capsule(-textWidth / 2 - margin, -textHeight / 2 - 1, textWidth + 2 * margin, textHeight + 2);
+        const double radius = capsule.height() / 2;
+        const QRectF extent = capsule.adjusted(-spread - 2, -spread - 2, spread + 2, spread + 2);
+        QImage image(qCeil(extent.width() * m_ratio), qCeil(extent.height() * m_ratio),
+                     QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(m_ratio);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.translate(-extent.topLeft());
+        if (key.lit) {
+            // The ring first: the plate covers its inner edge.
+            QColor ring = plateColor;
+            ring.setAlphaF(ring.alphaF() * float(DXSpotLayer::ringOpacity(key.look)));
+            painter.setPen(QPen(ring, 2));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawRoundedRect(capsule.adjusted(-spread, -spread, spread, spread), radius + spread,
+                                    radius + spread);
+        }
+        if (solid) {
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(plateColor);
+        } else {
+            QColor back = m_halo;
+            back.setAlphaF(back.alphaF() * 0.6f);
+            painter.setPen(QPen(plateColor, key.lit ? 2 : 1.5));
+            painter.setBrush(back);
+        }
+        painter.drawRoundedRect(capsule, radius, radius);
+        painter.setFont(m_font);
+        painter.setPen(solid ? QColor(Qt::black) : plateColor);
+        painter.drawText(QRectF(-textWidth / 2, -textHeight / 2, textWidth, textHeight),
+                         Qt::AlignCenter | Qt::TextDontClip, key.text);
+        return { image, extent };
+    }
+
+    QFont m_font;
+    QColor m_halo;
+    double m_ratio = 0;
+    QHash<Key, Plate> m_plates;
+};
+
+PlateCache& plates()
 {
-    QPainterPath path;
-    path.addRoundedRect(rect, radius, radius);
-    return path;
+    static PlateCache cache;
+    return cache;
 }
 
 } // namespace
@@ -59,16 +162,14 @@ void DXSpotLayer::paint(QPainter& painter, const QDateTime& now) const
     std::ranges::stable_sort(order, {}, [](const SpotGroup* group) { return rank(*group); });
 
     const qint64 n = beat(now);
-    const double spread = ringSpread(n);
-    const QColor black(Qt::black);
-    const QFontMetricsF metrics(font);
-    const double textHeight = metrics.height();
+    const int phase = int(((n % 4) + 4) % 4);
+    const double ratio = devicePixelRatioOf(painter);
     const double width = projection.size.width();
     const double height = projection.size.height();
+    plates().use(font, halo, ratio);
 
     painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setFont(font);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     for (const SpotGroup* group : order) {
         const QPointF at = projection.point(group->label.lat, group->label.lon);
         if (!(at.x() > -cullMargin && at.x() < width + cullMargin && at.y() > -cullMargin
@@ -76,36 +177,13 @@ void DXSpotLayer::paint(QPainter& painter, const QDateTime& now) const
             continue;
         const int groupRank = rank(*group);
         const bool lit = groupRank > 0;
-        const QColor plateColor = groupRank == 2 ? watchColor : groupRank == 1 ? neededColor : color;
-        const QString& text = group->label.prefix;
-        const double textWidth = metrics.horizontalAdvance(text);
-        const double margin = lit ? 6 : 4;
-        const QRectF plate(at.x() - textWidth / 2 - margin, at.y() - textHeight / 2 - 1, textWidth + 2 * margin,
-                           textHeight + 2);
-        const double radius = plate.height() / 2;
-
-        if (lit) {
-            QColor ring = plateColor;
-            ring.setAlphaF(ring.alphaF() * float(ringOpacity(n)));
-            painter.setPen(QPen(ring, 2));
-            painter.setBrush(Qt::NoBrush);
-            painter.drawPath(capsule(plate.adjusted(-spread, -spread, spread, spread), radius + spread));
-        }
-        const bool isSolid = solid(n, lit);
-        if (isSolid) {
-            painter.setPen(Qt::NoPen);
-            painter.setBrush(plateColor);
-        } else {
-            QColor back = halo;
-            back.setAlphaF(back.alphaF() * 0.6f);
-            painter.setPen(QPen(plateColor, lit ? 2 : 1.5));
-            painter.setBrush(back);
-        }
-        painter.drawPath(capsule(plate, radius));
-
-        painter.setPen(isSolid ? black : plateColor);
-        const QRectF box(at.x() - textWidth / 2, at.y() - textHeight / 2, textWidth, textHeight);
-        painter.drawText(box, Qt::AlignCenter | Qt::TextDontClip, text);
+        const QColor& plateColor = groupRank == 2 ? watchColor : groupRank == 1 ? neededColor : color;
+        const Plate& plate
+            = plates().plate(group->label.prefix, plateColor, lit, lit ? phase : (solid(n, false) ? 0 : 1));
+        // Whole device pixels, so the copy stays as crisp as it was rendered.
+        const QPointF topLeft(std::round((at.x() + plate.extent.left()) * ratio) / ratio,
+                              std::round((at.y() + plate.extent.top()) * ratio) / ratio);
+        painter.drawImage(topLeft, plate.image);
     }
     painter.restore();
 }

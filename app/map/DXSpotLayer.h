@@ -17,7 +17,9 @@ class QPainter;
 //
 // The look is a function of the fields and the clock alone: the beat is
 // counted in 0.3 s steps from 2001-01-01 00:00 UTC, so every plate blinks
-// in step and a rebuilt layer keeps the rhythm.
+// in step and a rebuilt layer keeps the rhythm. Each plate's few looks (with
+// their rings) are rendered once into small images kept for the process,
+// so a blink is a copy per plate.
 struct DXSpotLayer {
     MapProjection projection;
     QList<SpotGroup> groups;

@@ -1,6 +1,7 @@
 #include "geo/MapData.h"
 #include "geo/SolarCalculator.h"
 #include "map/BaseMapLayer.h"
+#include "map/DXSpotLayer.h"
 #include "map/MarkersLayer.h"
 #include "map/PrefixLayer.h"
 #include "map/ZoneLayer.h"
@@ -128,8 +129,80 @@ void BM_Repaint(benchmark::State& state)
 
 } // namespace
 
+// 300 spotted countries: one group at each of the first 300 labels, every
+// tenth with a needed spot and every 25th with a watched one.
+DXSpotLayer spotLayer(const MapProjection& projection, qint64 spots = 300)
+{
+    static const QList<PrefixEntity> labels = MapData::prefixes();
+    QList<SpotGroup> groups;
+    for (qsizetype i = 0; i < std::min(spots, labels.size()); ++i) {
+        SpotGroup group { labels[i], {}, {}, {} };
+        if (i % 10 == 0)
+            group.neededIDs.insert(labels[i].prefix + "|20");
+        if (i % 25 == 0)
+            group.watchedIDs.insert(labels[i].prefix + "|20");
+        groups.append(group);
+    }
+    QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    font.setPixelSize(10);
+    font.setBold(true);
+    return { projection, groups, font, QColor(0xFF, 0x4F, 0xD8), QColor(0xFF, 0xC4, 0x00), QColor(0x3C, 0xF0, 0xA0),
+             QColor::fromRgbF(0, 0, 0, 0.9f) };
+}
+
+// The whole frame with 300 spotted countries, each frame a pixel apart and
+// a beat later.
+void BM_FullRenderWith300Spots(benchmark::State& state)
+{
+    QImage image = target();
+    const Frame frames[] = { Frame::make(MapViewport::world()), Frame::make(MapViewport { 1.001, { 0.5, 0.5 } }) };
+    const DXSpotLayer spots[] = { spotLayer(frames[0].base.projection), spotLayer(frames[1].base.projection) };
+    frames[0].paint(image);
+    QDateTime beat = QDateTime(QDate(2026, 12, 7), QTime(9, 0), Qt::UTC);
+    int i = 0;
+    for (auto _ : state) {
+        const int k = ++i % 2;
+        frames[k].paint(image);
+        QPainter painter(&image);
+        spots[k].paint(painter, beat = beat.addMSecs(DXSpotLayer::beatMs));
+        benchmark::ClobberMemory();
+    }
+}
+
+// What the map does at each blink: everything unchanged but the beat.
+void BM_SpotBlinkRepaint(benchmark::State& state)
+{
+    QImage image = target();
+    const Frame frame = Frame::make(MapViewport::world());
+    const DXSpotLayer spots = spotLayer(frame.base.projection);
+    frame.paint(image);
+    QDateTime beat = QDateTime(QDate(2026, 12, 7), QTime(9, 0), Qt::UTC);
+    for (auto _ : state) {
+        frame.paint(image);
+        QPainter painter(&image);
+        spots.paint(painter, beat = beat.addMSecs(DXSpotLayer::beatMs));
+        benchmark::ClobberMemory();
+    }
+}
+
+// The spot layer alone, one beat after the other.
+void BM_SpotLayer(benchmark::State& state)
+{
+    QImage image = target();
+    const DXSpotLayer spots = spotLayer(Frame::make(MapViewport::world()).base.projection);
+    QDateTime beat = QDateTime(QDate(2026, 12, 7), QTime(9, 0), Qt::UTC);
+    for (auto _ : state) {
+        QPainter painter(&image);
+        spots.paint(painter, beat = beat.addMSecs(DXSpotLayer::beatMs));
+        benchmark::ClobberMemory();
+    }
+}
+
 BENCHMARK(BM_FullRenderWorld)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FullRenderOverlaysWorld)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FullRenderPacificZoomed)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FullRenderStyleChange)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Repaint)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FullRenderWith300Spots)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SpotBlinkRepaint)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SpotLayer)->Unit(benchmark::kMillisecond);

@@ -21,10 +21,8 @@ void isolateUserFolders()
     setenv("XDG_CACHE_HOME", qPrintable(base + "/cache"), 1);
     QFile::setPermissions(base + "/runtime", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     setenv("XDG_RUNTIME_DIR", qPrintable(base + "/runtime"), 1);
-    // Nothing a test starts reaches the internet or the desktop: the feeds
-    // and the country file point at a closed local port unless a test
-    // serves them, and there is no session bus unless a test starts its own.
-    setenv("CORVANTA_FEEDS_BASE", "http://127.0.0.1:9", 0);
+    // No notification of a test reaches the desktop: there is no session
+    // bus unless a test starts its own.
     unsetenv("DBUS_SESSION_BUS_ADDRESS");
 }
 

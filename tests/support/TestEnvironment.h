@@ -7,7 +7,8 @@
 namespace TestEnvironment {
 
 // Points XDG_CONFIG_HOME, XDG_DATA_HOME and XDG_CACHE_HOME at fresh
-// temporary folders. Call before the Qt application object exists.
+// temporary folders, and leaves the process without a session bus. Call
+// before the Qt application object exists.
 void isolateUserFolders();
 
 // Points CORVANTA_FEEDS_BASE at a closed port on 127.0.0.1 unless a test

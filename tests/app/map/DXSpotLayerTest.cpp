@@ -159,6 +159,10 @@ TEST(WorldMapView, ShowsTheClustersSpotsAndBlinksOnlyWhileThereAreAny)
     EXPECT_EQ(view.spotGroups().front().spots.size(), 1);
     settings.set(SettingKeys::clusterWatchCalls, "vk2abc");
     ASSERT_EQ(view.spotGroups().size(), 2);
+    settings.set(SettingKeys::clusterShow, "Needed"); // only "needed" exactly hides anything
+    EXPECT_EQ(view.spotGroups().size(), 2);
+    settings.set(SettingKeys::clusterShow, "needed"); // no logbook: the watched call alone
+    EXPECT_EQ(view.spotGroups().size(), 1);
 
     settings.set(SettingKeys::clusterEnabled, false);
     EXPECT_TRUE(view.spotGroups().isEmpty());

@@ -2,10 +2,6 @@
 #include "cluster/SpotAlerts.h"
 #include "cluster/SpotGroup.h"
 #include "cluster/SpotLocator.h"
-#include "support/Settings.h"
-#include "support/SettingsCatalogue.h"
-
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -97,32 +93,6 @@ TEST(SpotGroups, PlacesFiltersAndMarksSpots)
     locator.setCountries(CtyDatabase(u"Japan: 25: 45: AS: 36.40: -139.00: -9.0: JA:\n JA;\n"));
     EXPECT_EQ(locator.cachedCalls(), 0);
     EXPECT_EQ(SpotGroups::active(book, options(), nullptr, locator).keys(), QStringList { "JD1" });
-}
-
-TEST(SpotDisplayOptions, ReadFromTheSettings)
-{
-    QTemporaryDir dir;
-    Settings settings(dir.filePath("s.ini"));
-    SpotDisplayOptions o = SpotDisplayOptions::fromSettings(settings);
-    EXPECT_EQ(o.bands, defaultBandSelection());
-    EXPECT_EQ(o.modeFilter, ModeFilter::all);
-    EXPECT_FALSE(o.neededOnly);
-    settings.set(SettingKeys::clusterShow, "Needed");
-    settings.set(SettingKeys::clusterNeedScope, "BandCountry");
-    settings.set(SettingKeys::clusterModeFilter, "cwSsb");
-    settings.set(SettingKeys::clusterBands, "");
-    settings.set(SettingKeys::clusterWatchCalls, "k1abc;dl*");
-    o = SpotDisplayOptions::fromSettings(settings);
-    EXPECT_FALSE(o.neededOnly);
-    EXPECT_EQ(o.needScope, NeedScope::country);
-    EXPECT_EQ(o.modeFilter, ModeFilter::cwSsb);
-    EXPECT_TRUE(o.bands.isEmpty());
-    EXPECT_EQ(o.watchList.patterns(), (QStringList { "K1ABC", "DL*" }));
-    settings.set(SettingKeys::clusterShow, "needed");
-    settings.set(SettingKeys::clusterNeedScope, "bandCountry");
-    o = SpotDisplayOptions::fromSettings(settings);
-    EXPECT_TRUE(o.neededOnly);
-    EXPECT_EQ(o.needScope, NeedScope::bandCountry);
 }
 
 TEST(SpotAlerts, EachKeyAlertsOnceUntilItWasQuietForASpotWindow)

@@ -3,6 +3,7 @@
 #include "geo/MapData.h"
 #include "map/HaloText.h"
 #include "map/PainterPixelRatio.h"
+#include "shell/Color.h"
 #include "shell/LabelFonts.h"
 #include "support/RowBands.h"
 
@@ -168,6 +169,13 @@ const BaseMapPaths& BaseMapLayer::paths(const MapProjection& projection, double 
 }
 
 QFont gridLabelFont(const QString& family, double size) { return labelFont(family, size, false); }
+
+QColor gridLabelColor(const QString& stored, MapStyle style)
+{
+    if (!stored.isEmpty())
+        return Color::fromHex(stored);
+    return MapStyles::isLight(style) ? QColor::fromRgbF(0, 0, 0, 0.55f) : QColor::fromRgbF(1, 1, 1, 0.55f);
+}
 
 namespace {
 

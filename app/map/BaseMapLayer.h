@@ -37,6 +37,11 @@ struct GridLabels {
 // map.
 QFont gridLabelFont(const QString& family, double size);
 
+// The graticule numbers' colour from its colour text: an empty text means
+// black on light styles and white on the others, both at 0.55 opacity. The
+// map and the settings window's colour well and preview read it alike.
+QColor gridLabelColor(const QString& stored, MapStyle style);
+
 // One filled piece of the base map: a country polygon (its outer ring and
 // holes, even-odd) or a lake (its shore and islands, non-zero), with its
 // bounds in degree space so pieces off the view cost nothing.

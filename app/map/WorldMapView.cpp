@@ -121,10 +121,7 @@ void WorldMapView::render(QPainter& painter)
 
     // 1: the base map.
     const MapBorders borders { colourOr(o.borderColor, MapStyles::border(o.mapStyle)), o.borderWidth };
-    const GridLabels gridLabels {
-        gridLabelFont(o.gridFont, o.gridSize),
-        colourOr(o.gridColor, light ? QColor::fromRgbF(0, 0, 0, 0.55f) : QColor::fromRgbF(1, 1, 1, 0.55f)),
-    };
+    const GridLabels gridLabels { gridLabelFont(o.gridFont, o.gridSize), gridLabelColor(o.gridColor, o.mapStyle) };
     BaseMapLayer { proj, o.mapStyle, o.showGrid, borders, gridLabels }.paint(painter);
 
     // 2: the aurora forecast goes here.

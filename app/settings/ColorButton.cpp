@@ -13,15 +13,27 @@ constexpr QSize swatch(34, 16);
 
 } // namespace
 
-ColorButton::ColorButton(const TextKey& key, QWidget* parent)
+ColorButton::ColorButton(const TextKey& key, Opacity opacity, QWidget* parent)
+    : ColorButton(Binding {
+                      [binding = colorBinding(Settings::standard(), key)] { return binding.color(); },
+                      [binding = colorBinding(Settings::standard(), key)](const QColor& c) { binding.setColor(c); },
+                      { key.name },
+                  },
+                  opacity, parent)
+{
+}
+
+ColorButton::ColorButton(Binding binding, Opacity opacity, QWidget* parent)
     : QPushButton(parent)
-    , m_binding(colorBinding(Settings::standard(), key))
+    , m_binding(std::move(binding))
+    , m_opacity(opacity)
 {
     setIconSize(swatch);
     setAccessibleName(QStringLiteral("Colour"));
     reload();
     connect(this, &QPushButton::clicked, this, [this] { choose(); });
-    SettingBinding::follow(this, key.name, [this] { reload(); });
+    for (const char* key : m_binding.keys)
+        SettingBinding::follow(this, key, [this] { reload(); });
 }
 
 QColorDialog* ColorButton::dialog() const { return findChild<QColorDialog*>(); }
@@ -34,7 +46,7 @@ void ColorButton::reload()
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QColor(255, 255, 255, 60));
-    painter.setBrush(m_binding.color());
+    painter.setBrush(color());
     painter.drawRoundedRect(QRectF(0.5, 0.5, swatch.width() - 1, swatch.height() - 1), 3, 3);
     painter.end();
     setIcon(QIcon(pixmap));
@@ -46,13 +58,17 @@ void ColorButton::choose()
         open->raise();
         return;
     }
-    auto* picker = new QColorDialog(m_binding.color(), this);
+    auto* picker = new QColorDialog(color(), this);
     picker->setAttribute(Qt::WA_DeleteOnClose);
-    picker->setOption(QColorDialog::ShowAlphaChannel);
+    picker->setOption(QColorDialog::ShowAlphaChannel, m_opacity == Opacity::offered);
     // Qt's own dialog, in the window's dark palette.
     picker->setOption(QColorDialog::DontUseNativeDialog);
     picker->setAttribute(Qt::WA_WindowPropagation);
     picker->setPalette(palette());
-    connect(picker, &QColorDialog::colorSelected, this, [this](const QColor& chosen) { m_binding.setColor(chosen); });
+    connect(picker, &QColorDialog::colorSelected, this, [this](QColor chosen) {
+        if (m_opacity == Opacity::none)
+            chosen.setAlpha(255);
+        m_binding.write(chosen);
+    });
     picker->open();
 }

@@ -5,6 +5,8 @@
 
 #include <QSignalBlocker>
 
+#include <type_traits>
+
 namespace SettingBinding {
 
 void follow(QObject* receiver, const char* key, std::function<void()> refresh)
@@ -79,18 +81,35 @@ void SettingComboBox::bind(const char* key)
     SettingBinding::follow(this, key, [this] { reload(); });
 }
 
+void SettingComboBox::showUnknownAsDefault()
+{
+    m_unknownAsDefault = true;
+    reload();
+}
+
 void SettingComboBox::reload()
 {
     const Settings& settings = Settings::standard();
-    const QVariant current
-        = std::visit([&settings](const auto& key) { return QVariant::fromValue(settings.get(key)); }, m_key);
-    int found = -1;
-    for (int i = 0; i < count() && found < 0; ++i) {
-        const QVariant stored = itemData(i);
-        if (std::holds_alternative<TextKey>(m_key) ? stored.toString() == current.toString()
-                                                   : stored.toDouble() == current.toDouble())
-            found = i;
-    }
+    const auto indexOf = [this](const QVariant& value) {
+        for (int i = 0; i < count(); ++i) {
+            const QVariant stored = itemData(i);
+            if (std::holds_alternative<TextKey>(m_key) ? stored.toString() == value.toString()
+                                                       : stored.toDouble() == value.toDouble())
+                return i;
+        }
+        return -1;
+    };
+    int found
+        = indexOf(std::visit([&settings](const auto& key) { return QVariant::fromValue(settings.get(key)); }, m_key));
+    if (found < 0 && m_unknownAsDefault)
+        found = indexOf(std::visit(
+            [](const auto& key) -> QVariant {
+                if constexpr (std::is_same_v<std::decay_t<decltype(key)>, TextKey>)
+                    return QString::fromUtf8(key.fallback);
+                else
+                    return QVariant::fromValue(key.fallback);
+            },
+            m_key));
     m_loading = true;
     setCurrentIndex(found);
     m_loading = false;

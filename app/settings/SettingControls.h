@@ -45,6 +45,11 @@ public:
     SettingComboBox(const DoubleKey& key, const QList<std::pair<QString, double>>& choices, QWidget* parent = nullptr);
     SettingComboBox(const IntKey& key, const QList<std::pair<QString, qint64>>& choices, QWidget* parent = nullptr);
 
+    // For a key whose readers take an unknown value as the key's default
+    // (an enumeration's raw text): the picker then shows the default's row
+    // too. It still writes nothing until the user picks.
+    void showUnknownAsDefault();
+
 private:
     void addChoice(const QString& title, const QVariant& stored);
     void bind(const char* key);
@@ -53,6 +58,7 @@ private:
 
     std::variant<TextKey, DoubleKey, IntKey> m_key;
     bool m_loading = false;
+    bool m_unknownAsDefault = false;
 };
 
 // The font family picker: "System" (shown "System font") and then every

@@ -84,14 +84,14 @@ SettingsSection::SettingsSection(const QString& header, QWidget* parent)
     layout->addWidget(m_footer);
 }
 
-void SettingsSection::addRow(const QString& label, QWidget* control)
+void SettingsSection::addRow(const QString& label, QWidget* control, Qt::Alignment alignment)
 {
     const int row = m_rows->rowCount();
     QLabel* title = SettingsText::plain(label);
     title->setWordWrap(false);
     title->setBuddy(control);
     m_rows->addWidget(title, row, 0, Qt::AlignLeft | Qt::AlignVCenter);
-    m_rows->addWidget(control, row, 1);
+    m_rows->addWidget(control, row, 1, alignment);
 }
 
 void SettingsSection::addRow(const QString& label, QLayout* controls)
@@ -102,7 +102,10 @@ void SettingsSection::addRow(const QString& label, QLayout* controls)
     addRow(label, holder);
 }
 
-void SettingsSection::addRow(QWidget* wide) { m_rows->addWidget(wide, m_rows->rowCount(), 0, 1, 2); }
+void SettingsSection::addRow(QWidget* wide, Qt::Alignment alignment)
+{
+    m_rows->addWidget(wide, m_rows->rowCount(), 0, 1, 2, alignment);
+}
 
 void SettingsSection::setFooter(const QStringList& paragraphs)
 {

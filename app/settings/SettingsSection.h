@@ -18,11 +18,14 @@ class SettingsSection : public QWidget {
 public:
     explicit SettingsSection(const QString& header, QWidget* parent = nullptr);
 
-    // A row with a label on the leading side and the control beside it.
-    void addRow(const QString& label, QWidget* control);
+    // A row with a label on the leading side and the control beside it,
+    // filling the rest of the row unless aligned (a colour well at the
+    // trailing edge).
+    void addRow(const QString& label, QWidget* control, Qt::Alignment alignment = {});
     void addRow(const QString& label, QLayout* controls);
-    // A row across the whole panel.
-    void addRow(QWidget* wide);
+    // A row across the whole panel; aligned, the widget keeps its own width
+    // (a button).
+    void addRow(QWidget* wide, Qt::Alignment alignment = {});
     // Paragraphs under the panel, 6 points apart.
     void setFooter(const QStringList& paragraphs);
 

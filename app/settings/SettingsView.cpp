@@ -1,5 +1,8 @@
 #include "settings/SettingsView.h"
 
+#include "settings/DataSettings.h"
+#include "settings/LabelSettings.h"
+#include "settings/MapSettings.h"
 #include "settings/SettingsSection.h"
 #include "settings/StationSettings.h"
 #include "shell/DarkAppearance.h"
@@ -27,9 +30,11 @@ struct TabEntry {
 constexpr std::array<TabEntry, 6> tabEntries { {
     { SettingsView::Tab::station, "Station", "antenna.radiowaves.left.and.right",
       [](const AppStores&) -> QWidget* { return new StationSettings; } },
-    { SettingsView::Tab::map, "Map", "map", nullptr },
-    { SettingsView::Tab::labels, "Labels", "textformat", nullptr },
-    { SettingsView::Tab::data, "Data", "arrow.down.circle", nullptr },
+    { SettingsView::Tab::map, "Map", "map", [](const AppStores&) -> QWidget* { return new MapSettings; } },
+    { SettingsView::Tab::labels, "Labels", "textformat",
+      [](const AppStores&) -> QWidget* { return new LabelSettings; } },
+    { SettingsView::Tab::data, "Data", "arrow.down.circle",
+      [](const AppStores& stores) -> QWidget* { return new DataSettings(stores.spaceWeather); } },
     { SettingsView::Tab::cluster, "Cluster", "dot.radiowaves.left.and.right", nullptr },
     { SettingsView::Tab::rotators, "Rotators", "location.north.line", nullptr },
 } };

@@ -202,9 +202,9 @@ TEST(SettingsView, SixTabsOpeningOnStationAndNothingKeptBetweenOpenings)
     EXPECT_EQ(view->currentTab(), SettingsView::Tab::station);
     ASSERT_NE(qobject_cast<StationSettings*>(view->page(SettingsView::Tab::station)), nullptr);
     // Tabs not built yet show their name.
-    const QList<QLabel*> mapPage = view->page(SettingsView::Tab::map)->findChildren<QLabel*>();
-    ASSERT_EQ(mapPage.size(), 1);
-    EXPECT_EQ(mapPage.first()->text(), "Map");
+    const QList<QLabel*> clusterPage = view->page(SettingsView::Tab::cluster)->findChildren<QLabel*>();
+    ASSERT_EQ(clusterPage.size(), 1);
+    EXPECT_EQ(clusterPage.first()->text(), "Cluster");
 
     // The Station tab reflows with the window's width.
     const struct {

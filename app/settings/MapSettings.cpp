@@ -1,0 +1,209 @@
+#include "settings/MapSettings.h"
+
+#include "map/MapOptions.h"
+#include "map/MapStyle.h"
+#include "settings/ColorButton.h"
+#include "settings/LabeledSlider.h"
+#include "settings/SettingControls.h"
+#include "settings/SettingsColumns.h"
+#include "settings/SettingsSection.h"
+#include "shell/MUFPalette.h"
+#include "spaceweather/MUFGrid.h"
+#include "support/Settings.h"
+#include "support/SettingsCatalogue.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace {
+
+QString fitTitle(MapFit fit)
+{
+    switch (fit) {
+    case MapFit::whole:
+        return QStringLiteral("Whole map");
+    case MapFit::stretch:
+        return QStringLiteral("Stretch");
+    case MapFit::fill:
+        break;
+    }
+    return QStringLiteral("Fill the window");
+}
+
+QString fitCaptionText(MapFit fit)
+{
+    switch (fit) {
+    case MapFit::whole:
+        return QStringLiteral("Keeps the true shape and shows the whole world, with bars at the sides or top and "
+                              "bottom.");
+    case MapFit::stretch:
+        return QStringLiteral("Stretches the map to fill the whole window.");
+    case MapFit::fill:
+        break;
+    }
+    return QStringLiteral("Keeps the true shape and fills the window; the top and bottom (or the sides) are cut off. "
+                          "Drag to see the rest.");
+}
+
+} // namespace
+
+QString MapSettings::mufColorsWith(const QString& stored, int index, const QColor& color)
+{
+    QStringList texts = MUFPalette::fromHex(stored).hex;
+    if (index >= 0 && index < texts.size())
+        texts[index] = Color::hexString(color);
+    return texts.join(QLatin1Char(','));
+}
+
+QString MapSettings::levelLabel(double mhz)
+{
+    // Qt's own printf: a point whatever the locale.
+    return QString::asprintf(std::round(mhz) == mhz ? "%.0f" : "%.1f", mhz);
+}
+
+MapSettings::MapSettings(QWidget* parent)
+    : QWidget(parent)
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_columns = new SettingsColumns(
+        {
+            { mapSection(), 3 },
+            { dayNightSection(), 3 },
+            { overlaySection(), 3 },
+            { mufColorSection(), 3 },
+            { zoneSection(), 3 },
+        },
+        this);
+    layout->addWidget(m_columns);
+}
+
+QWidget* MapSettings::mapSection()
+{
+    auto* section = new SettingsSection(QStringLiteral("Map"));
+
+    QList<std::pair<QString, QString>> styles;
+    for (const MapStyle style : MapStyles::allCases())
+        styles.append({ MapStyles::title(style), MapStyles::rawValue(style) });
+    auto* style = new SettingComboBox(SettingKeys::mapStyle, styles);
+    style->showUnknownAsDefault();
+    section->addRow(QStringLiteral("Style"), style);
+
+    QList<std::pair<QString, QString>> fits;
+    for (const MapFit fit : MapFits::allCases())
+        fits.append({ fitTitle(fit), MapFits::rawValue(fit) });
+    auto* fit = new SettingComboBox(SettingKeys::mapFit, fits);
+    fit->showUnknownAsDefault();
+    section->addRow(QStringLiteral("Map size"), fit);
+
+    m_fitCaption = SettingsText::caption(QString());
+    section->addRow(m_fitCaption);
+    refreshFitCaption();
+    SettingBinding::follow(this, SettingKeys::mapFit.name, [this] { refreshFitCaption(); });
+
+    // An empty text follows the style's own border colour; a picked colour
+    // stays put across styles until the reset empties the text again.
+    const ColorButton::Binding border {
+        [] {
+            const Settings& settings = Settings::standard();
+            const QString stored = settings.get(SettingKeys::borderColor);
+            return stored.isEmpty() ? MapStyles::border(MapOptions::style(settings)) : Color::fromHex(stored);
+        },
+        [](const QColor& color) { Settings::standard().set(SettingKeys::borderColor, Color::hexString(color)); },
+        { SettingKeys::borderColor.name, SettingKeys::mapStyle.name },
+    };
+    section->addRow(QStringLiteral("Border colour"), new ColorButton(border, ColorButton::Opacity::offered),
+                                   Qt::AlignRight);
+    section->addRow(new LabeledSlider(QStringLiteral("Border strength"), SettingKeys::borderWidth, 0.3, 3.0,
+                                                     QStringLiteral("%.1f pt")));
+    section->addRow(new SettingCheckBox(SettingKeys::bordersOverMUF, QStringLiteral("Draw borders over the MUF map")));
+
+    auto* reset = new QPushButton(QStringLiteral("Reset borders"));
+    connect(reset, &QPushButton::clicked, this, [] {
+        Settings& settings = Settings::standard();
+        settings.set(SettingKeys::borderColor, QString::fromUtf8(SettingKeys::borderColor.fallback));
+        settings.set(SettingKeys::borderWidth, SettingKeys::borderWidth.fallback);
+        settings.set(SettingKeys::bordersOverMUF, SettingKeys::bordersOverMUF.fallback);
+    });
+    section->addRow(reset, Qt::AlignLeft);
+    section->addRow(SettingsText::caption(
+        QStringLiteral("Coastlines and country borders. \"Outline (borders only)\" is a grey map with no land colour, "
+                       "good under the MUF map.")));
+    return section;
+}
+
+QWidget* MapSettings::dayNightSection()
+{
+    auto* section = new SettingsSection(QStringLiteral("Day and night"));
+    section->addRow(new LabeledSlider(QStringLiteral("Night darkness"), SettingKeys::nightIntensity, 0, 0.95,
+                                                     QStringLiteral("%.0f%%")));
+    section->addRow(new LabeledSlider(QStringLiteral("Greyline glow"), SettingKeys::greylineGlow, 0, 0.5,
+                                                     QStringLiteral("%.0f%%")));
+    auto* reset = new QPushButton(QStringLiteral("Reset day/night"));
+    connect(reset, &QPushButton::clicked, this, [] {
+        Settings& settings = Settings::standard();
+        settings.set(SettingKeys::nightIntensity, SettingKeys::nightIntensity.fallback);
+        settings.set(SettingKeys::greylineGlow, SettingKeys::greylineGlow.fallback);
+    });
+    section->addRow(reset, Qt::AlignLeft);
+    section->setFooter({
+        QStringLiteral("The day/night shading is calculated on this computer from the Sun's position (NOAA solar "
+                       "equations), so it needs no internet connection. The shading deepens through twilight and is "
+                       "darkest where the Sun is more than 18° below the horizon."),
+    });
+    return section;
+}
+
+QWidget* MapSettings::overlaySection()
+{
+    auto* section = new SettingsSection(QStringLiteral("Overlays"));
+    section->addRow(new LabeledSlider(QStringLiteral("Aurora intensity"), SettingKeys::auroraOpacity, 0.2, 2.5,
+                                                     QStringLiteral("%.0f%%")));
+    section->addRow(SettingsText::caption(
+        QStringLiteral("Above 100% the aurora colours get stronger and fainter areas show more clearly.")));
+    section->addRow(
+        new LabeledSlider(QStringLiteral("MUF shading"), SettingKeys::mufOpacity, 0.1, 0.9, QStringLiteral("%.0f%%")));
+    section->addRow(new SettingCheckBox(SettingKeys::mufContours, QStringLiteral("MUF contour lines with labels")));
+    section->addRow(new SettingCheckBox(SettingKeys::mufBanded,
+                                        QStringLiteral("MUF shading in flat bands (one colour per band range)")));
+    return section;
+}
+
+QWidget* MapSettings::mufColorSection()
+{
+    auto* section = new SettingsSection(QStringLiteral("MUF colours"));
+    for (int index = 0; index < int(MUFGrid::levels.size()); ++index) {
+        const ColorButton::Binding level {
+            [index] { return MUFPalette::fromHex(Settings::standard().get(SettingKeys::mufColors)).colors[index]; },
+            [index](const QColor& color) {
+                Settings& settings = Settings::standard();
+                settings.set(SettingKeys::mufColors, mufColorsWith(settings.get(SettingKeys::mufColors), index, color));
+            },
+            { SettingKeys::mufColors.name },
+        };
+        section->addRow(levelLabel(MUFGrid::levels[size_t(index)])
+                        + QStringLiteral(" MHz"), new ColorButton(level, ColorButton::Opacity::none), Qt::AlignRight);
+    }
+    auto* reset = new QPushButton(QStringLiteral("Reset MUF colours"));
+    connect(reset, &QPushButton::clicked, this, [] {
+        Settings::standard().set(SettingKeys::mufColors, QString::fromUtf8(SettingKeys::mufColors.fallback));
+    });
+    section->addRow(reset, Qt::AlignLeft);
+    return section;
+}
+
+QWidget* MapSettings::zoneSection()
+{
+    auto* section = new SettingsSection(QStringLiteral("CQ and ITU zones"));
+    section->addRow(QStringLiteral("CQ zone colour"), new ColorButton(SettingKeys::cqZoneColor, ColorButton::Opacity::none), Qt::AlignRight);
+    section->addRow(QStringLiteral("ITU zone colour"), new ColorButton(SettingKeys::ituZoneColor, ColorButton::Opacity::none), Qt::AlignRight);
+    section->addRow(new LabeledSlider(QStringLiteral("Boundary lines"), SettingKeys::zoneLineOpacity, 0.1, 1.0,
+                                                     QStringLiteral("%.0f%%")));
+    return section;
+}
+
+void MapSettings::refreshFitCaption() { m_fitCaption->setText(fitCaptionText(MapOptions::fit(Settings::standard()))); }

@@ -4,12 +4,10 @@
 #include "map/WorldMapView.h"
 #include "settings/ColorButton.h"
 #include "settings/LabelPreview.h"
-#include "settings/SettingsColumns.h"
 #include "shell/LabelFonts.h"
 #include "support/SettingsCatalogue.h"
 #include "support/SettingsTabs.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QImage>
 #include <QPainter>
@@ -130,16 +128,4 @@ TEST(LabelSettings, PreviewsAndTheMapFollowEveryEditAtOnce)
     slider(grid, "Size")->setValue(1000);
     EXPECT_EQ(tab.gridPreview()->look().font.pixelSize(), 24);
     EXPECT_EQ(map.options().gridSize, 24);
-    auto* gridFont = control<QComboBox>(grid, "Font");
-    if (gridFont->count() > 1) {
-        gridFont->setCurrentIndex(1);
-        EXPECT_EQ(storedText("gridFontFamily"), gridFont->itemText(1));
-        EXPECT_EQ(map.options().gridFont, gridFont->itemText(1));
-        EXPECT_EQ(tab.gridPreview()->look().font.family(), gridFont->itemText(1));
-    }
-
-    // Three columns: "Clocks"; prefixes and zones; grid and the reset.
-    tab.resize(1100, 900);
-    QApplication::processEvents();
-    EXPECT_EQ(tab.columns()->runs(), (QList<QList<int>> { { 0 }, { 1, 2 }, { 3, 4 } }));
 }

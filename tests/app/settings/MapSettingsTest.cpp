@@ -4,12 +4,10 @@
 #include "map/MapViewportModel.h"
 #include "map/WorldMapView.h"
 #include "settings/ColorButton.h"
-#include "settings/SettingsColumns.h"
 #include "shell/MUFPalette.h"
 #include "support/SettingsCatalogue.h"
 #include "support/SettingsTabs.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QImage>
 #include <QPainter>
@@ -64,16 +62,6 @@ TEST(MapSettings, ShowsTheDefaultsAndAStyleChoiceWritesOnlyTheStyle)
     EXPECT_EQ(fit->currentText(), "Fill the window");
     EXPECT_TRUE(tab.fitCaption()->text().startsWith("Keeps the true shape and fills the window"));
     EXPECT_EQ(control<ColorButton>(&tab, "Border colour")->color(), MapStyles::border(MapStyle::dark));
-    const QStringList sliders { "Border strength",  "Night darkness", "Greyline glow",
-                                "Aurora intensity", "MUF shading",    "Boundary lines" };
-    QStringList printed;
-    for (const QString& title : sliders)
-        printed << sliderText(&tab, title);
-    EXPECT_EQ(printed, (QStringList { "0.6 pt", "45%", "10%", "85%", "55%", "60%" }));
-    EXPECT_TRUE(checkBox(&tab, "MUF contour lines with labels")->isChecked());
-    EXPECT_TRUE(checkBox(&tab, "MUF shading in flat bands (one colour per band range)")->isChecked());
-    EXPECT_EQ(control<ColorButton>(&tab, "CQ zone colour")->color(), QColor(0xFF, 0x9F, 0x43));
-    EXPECT_EQ(control<ColorButton>(&tab, "ITU zone colour")->color(), QColor(0x4F, 0xD1, 0xE8));
     EXPECT_TRUE(Settings::standard().allKeys().isEmpty()) << "opening the tab writes nothing";
 
     KeyLog log;
@@ -98,11 +86,6 @@ TEST(MapSettings, ShowsTheDefaultsAndAStyleChoiceWritesOnlyTheStyle)
     EXPECT_EQ(control<ColorButton>(&tab, "Border colour")->color(), MapStyles::border(MapStyle::dark));
     EXPECT_EQ(log.keys, (QStringList { "mapStyle", "mapFit" }));
     EXPECT_EQ(storedText("mapStyle"), "nonsense");
-
-    // Two columns: "Map" and "Day and night", then the other three.
-    tab.resize(800, 1200);
-    QApplication::processEvents();
-    EXPECT_EQ(tab.columns()->runs(), (QList<QList<int>> { { 0, 1 }, { 2, 3, 4 } }));
 }
 
 TEST(MapSettings, MufColoursAreStoredAsAFullListOfTen)
@@ -186,11 +169,6 @@ TEST(MapSettings, BordersAndNightResetToTheirDefaultsAndTheMapFollowsAtOnce)
     slider(&tab, "Night darkness")->setValue(0);
     slider(&tab, "Greyline glow")->setValue(1000);
     EXPECT_EQ(sliderText(&tab, "Greyline glow"), "50%");
-    // The aurora slider reads 20% to 250%.
-    slider(&tab, "Aurora intensity")->setValue(1000);
-    EXPECT_EQ(sliderText(&tab, "Aurora intensity"), "250%");
-    slider(&tab, "Aurora intensity")->setValue(0);
-    EXPECT_EQ(sliderText(&tab, "Aurora intensity"), "20%");
 
     KeyLog log;
     button(tab, "Reset borders")->click();
@@ -207,5 +185,4 @@ TEST(MapSettings, BordersAndNightResetToTheirDefaultsAndTheMapFollowsAtOnce)
     EXPECT_EQ(sliderText(&tab, "Night darkness"), "45%");
     EXPECT_EQ(sliderText(&tab, "Greyline glow"), "10%");
     EXPECT_EQ(map.options().nightIntensity, 0.45);
-    EXPECT_EQ(storedText("auroraOpacity"), "0.2");
 }

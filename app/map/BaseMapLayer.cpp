@@ -64,46 +64,53 @@ QString latitudeLabel(int lat)
     return QString::number(std::abs(lat)) + QStringLiteral("°") + (lat > 0 ? u'N' : u'S');
 }
 
-// The last full picture of the layer, reused while nothing it shows has
-// changed (a repaint for a blinking spot or a clock). One entry: a new
-// picture replaces the old one.
-struct RenderCache {
-    BaseMapLayer layer;
-    double ratio = 0;
-    QImage image;
-};
-
-RenderCache& renderCache()
+// Bands of one picture are drawn on several threads at once, and nothing
+// draws the shared outlines themselves. Drawing a path makes the paint
+// engine build a form of it that Qt keeps inside the path's data, and
+// every copy of a path shares that data: two threads drawing one outline,
+// or two copies of it, could build that form at the same moment. So each
+// drawing adds the pieces it needs to paths of its own (an empty path
+// given room for the elements and then the elements holds data of its
+// own, shared with nobody), and the shared outlines are only read: their
+// elements and fill rule, with their bounds taken when they were built.
+QPainterPath ownCopy(const QPainterPath& shared)
 {
-    static RenderCache cache;
-    return cache;
+    QPainterPath own;
+    own.reserve(shared.elementCount());
+    own.addPath(shared);
+    own.setFillRule(shared.fillRule());
+    return own;
 }
 
-// A path keeps the form the paint engine draws from in a cache of its own,
-// made on its first drawing. The shared outlines are drawn by several
-// threads at once, so that cache is made here, once, by drawing every path
-// (filled, and stroked with both kinds of cosmetic pen) into a single
-// pixel; from then on drawing only reads the paths.
-void prepareForSharing(const BaseMapPaths& paths)
-{
-    QImage pixel(1, 1, QImage::Format_RGB32);
-    QPainter painter(&pixel);
-    painter.setRenderHint(QPainter::Antialiasing, true);
-    QPen thin(Qt::black, 0.5);
-    thin.setCosmetic(true);
-    QPen wide(Qt::black, 2);
-    wide.setCosmetic(true);
-    for (const QPainterPath* path : { &paths.land, &paths.lakes }) {
-        painter.strokePath(*path, thin);
-        painter.strokePath(*path, wide);
-    }
-    for (const auto* pieces : { &paths.countryPieces, &paths.lakePieces })
-        for (const BaseMapPiece& piece : *pieces) {
-            painter.setRenderHint(QPainter::Antialiasing, false);
-            painter.fillPath(piece.path, Qt::black);
-            painter.setRenderHint(QPainter::Antialiasing, true);
-            painter.fillPath(piece.path, Qt::black);
+// The pieces of a kind (countries or lakes) that reach into the area being
+// drawn (`reach`, degree space), copied, and all their rings together for
+// the one stroke of their outlines.
+struct ShownPieces {
+    std::vector<std::pair<const BaseMapPiece*, QPainterPath>> pieces;
+    QPainterPath rings;
+
+    ShownPieces(const std::vector<BaseMapPiece>& all, const QRectF& reach)
+    {
+        for (const BaseMapPiece& piece : all) {
+            if (!piece.bounds.intersects(reach))
+                continue;
+            QPainterPath own = ownCopy(piece.path);
+            rings.addPath(own);
+            pieces.emplace_back(&piece, std::move(own));
         }
+    }
+};
+
+// The part of the world (degree space) whose outlines can show in what the
+// painter draws: the view, or the part of it being drawn, widened by the
+// reach of a border line past its piece (half its width and a pixel of
+// smoothing).
+QRectF reachedDegrees(const QPainter& painter, const MapProjection& projection, double borderWidth)
+{
+    const QRectF view(QPointF(0, 0), projection.size);
+    const QRectF drawn = painter.hasClipping() ? view.intersected(painter.clipBoundingRect()) : view;
+    const double margin = (std::isfinite(borderWidth) && borderWidth > 0 ? borderWidth : 0) + 2;
+    return projection.worldTransform().inverted().mapRect(drawn.adjusted(-margin, -margin, margin, margin));
 }
 
 // Detail levels of the shared outlines, coarsest first, as the largest
@@ -118,10 +125,8 @@ const std::array<BaseMapPaths, 5>& detailLevels()
         const QList<CountryShape> countries = MapData::countries();
         const QList<Lake> lakes = MapData::lakes();
         std::array<BaseMapPaths, 5> built;
-        for (std::size_t i = 0; i < detailTolerances.size(); ++i) {
+        for (std::size_t i = 0; i < detailTolerances.size(); ++i)
             built[i] = BaseMapPaths::build(countries, lakes, detailTolerances[i]);
-            prepareForSharing(built[i]);
-        }
         return built;
     }();
     return levels;
@@ -286,18 +291,20 @@ void BaseMapPaths::finish()
     lakes.setFillRule(Qt::WindingFill);
 }
 
-void BaseMapLayer::paint(QPainter& painter) const
+void BaseMapLayer::paint(QPainter& painter, Picture& picture) const
 {
     const double ratio = devicePixelRatioOf(painter);
-    RenderCache& cache = renderCache();
-    if (cache.image.isNull() || cache.ratio != ratio || !(cache.layer == *this)) {
+    if (picture.m_image.isNull() || picture.m_ratio != ratio || !(picture.m_layer == *this)) {
         const QSize pixels(int(std::ceil(projection.size.width() * ratio)),
                            int(std::ceil(projection.size.height() * ratio)));
         if (pixels.isEmpty())
             return;
         // The ocean covers every pixel with opaque colour, so the picture
-        // needs no alpha channel and copies to the screen without blending.
-        QImage image(pixels, QImage::Format_RGB32);
+        // needs no alpha channel and copies to the screen without blending;
+        // and the previous picture's memory serves again when the size holds.
+        QImage image = std::move(picture.m_image); // the picture holds none until done
+        if (image.size() != pixels)
+            image = QImage(pixels, QImage::Format_RGB32);
         if (image.isNull()) {
             draw(painter, paths(projection, ratio));
             return;
@@ -305,9 +312,12 @@ void BaseMapLayer::paint(QPainter& painter) const
         image.setDevicePixelRatio(ratio);
         const BaseMapPaths& outlines = paths(projection, ratio);
         renderInBands(image, [&](QPainter& band) { draw(band, outlines); });
-        cache = { *this, ratio, std::move(image) };
+        picture.m_layer = *this;
+        picture.m_ratio = ratio;
+        picture.m_image = std::move(image);
+        ++picture.m_renders;
     }
-    painter.drawImage(QPointF(0, 0), cache.image);
+    painter.drawImage(QPointF(0, 0), picture.m_image);
 }
 
 void BaseMapLayer::draw(QPainter& painter, const BaseMapPaths& outlines) const
@@ -325,18 +335,16 @@ void BaseMapLayer::draw(QPainter& painter, const BaseMapPaths& outlines) const
     ocean.setColorAt(1, MapStyles::oceanBottom(style));
     painter.fillRect(view, ocean);
 
-    // Only pieces that reach into the view (or the part of it being
-    // drawn) are filled.
+    // Only pieces that reach into the view (or the part of it being drawn)
+    // are drawn.
     const QTransform world = projection.worldTransform();
-    const QRectF drawn = painter.hasClipping() ? view.intersected(painter.clipBoundingRect()) : view;
-    const QRectF visible = world.inverted().mapRect(drawn);
-    auto fillPieces = [&](const std::vector<BaseMapPiece>& pieces, auto colorOf) {
-        for (const BaseMapPiece& piece : pieces) {
-            if (!piece.bounds.intersects(visible))
-                continue;
-            if (const std::optional<QColor> color = colorOf(piece))
-                painter.fillPath(piece.path, *color);
-        }
+    const QRectF reach = reachedDegrees(painter, projection, borders.width);
+    const ShownPieces countries(outlines.countryPieces, reach);
+    const ShownPieces lakes(outlines.lakePieces, reach);
+    auto fill = [&](const ShownPieces& shown, auto colorOf) {
+        for (const auto& [piece, path] : shown.pieces)
+            if (const std::optional<QColor> color = colorOf(*piece))
+                painter.fillPath(path, *color);
     };
 
     painter.save();
@@ -350,26 +358,26 @@ void BaseMapLayer::draw(QPainter& painter, const BaseMapPaths& outlines) const
     if (style == MapStyle::political) {
         // Countries outside groups 1...7 get no fill and show the ocean.
         const auto& palette = MapStyles::politicalPalette();
-        fillPieces(outlines.countryPieces, [&](const BaseMapPiece& piece) -> std::optional<QColor> {
+        fill(countries, [&](const BaseMapPiece& piece) -> std::optional<QColor> {
             if (piece.group < 1 || piece.group > 7)
                 return std::nullopt;
             return palette[std::size_t(piece.group - 1) % palette.size()];
         });
     } else if (style != MapStyle::outline) {
         const QColor land = MapStyles::land(style);
-        fillPieces(outlines.countryPieces, [&](const BaseMapPiece&) { return std::optional(land); });
+        fill(countries, [&](const BaseMapPiece&) { return std::optional(land); });
     }
     painter.setRenderHint(QPainter::Antialiasing, true);
-    painter.strokePath(outlines.land, outlinePen(borders.color, borders.width, ratio));
+    painter.strokePath(countries.rings, outlinePen(borders.color, borders.width, ratio));
 
     // Lakes cover the borders that run through them, then get their shore.
     if (style != MapStyle::outline) {
         const QColor lake = MapStyles::oceanTop(style);
         painter.setRenderHint(QPainter::Antialiasing, false);
-        fillPieces(outlines.lakePieces, [&](const BaseMapPiece&) { return std::optional(lake); });
+        fill(lakes, [&](const BaseMapPiece&) { return std::optional(lake); });
         painter.setRenderHint(QPainter::Antialiasing, true);
     }
-    painter.strokePath(outlines.lakes, outlinePen(borders.color, 0.7 * borders.width, ratio));
+    painter.strokePath(lakes.rings, outlinePen(borders.color, 0.7 * borders.width, ratio));
     painter.restore();
 
     if (showGrid)
@@ -444,10 +452,13 @@ void BorderOverlayLayer::paint(QPainter& painter) const
 void BorderOverlayLayer::draw(QPainter& painter, const BaseMapPaths& outlines) const
 {
     const double ratio = devicePixelRatioOf(painter);
+    const QRectF reach = reachedDegrees(painter, projection, borders.width);
+    const ShownPieces countries(outlines.countryPieces, reach);
+    const ShownPieces lakes(outlines.lakePieces, reach);
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setTransform(projection.worldTransform(), true);
-    painter.strokePath(outlines.land, outlinePen(borders.color, borders.width, ratio));
-    painter.strokePath(outlines.lakes, outlinePen(borders.color, 0.7 * borders.width, ratio));
+    painter.strokePath(countries.rings, outlinePen(borders.color, borders.width, ratio));
+    painter.strokePath(lakes.rings, outlinePen(borders.color, 0.7 * borders.width, ratio));
     painter.restore();
 }

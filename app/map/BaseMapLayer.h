@@ -5,6 +5,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QImage>
 #include <QPainterPath>
 #include <QString>
 
@@ -53,7 +54,9 @@ struct BaseMapPiece {
 
 // The static outlines of the base map in degree space (x = longitude + 180,
 // y = 90 − latitude), built once and drawn through the projection's world
-// transform. Land fills even-odd, lakes non-zero.
+// transform. Land fills even-odd, lakes non-zero. Once built they are only
+// read, never drawn as they are: several threads draw from them at once,
+// each from copies of its own.
 //
 // Every polygon is also kept as a piece of its own: the rasteriser fills a
 // thousand small paths far faster than one huge one, and pieces outside
@@ -120,11 +123,17 @@ struct BaseMapLayer {
     // drawn line are dropped).
     static const BaseMapPaths& paths(const MapProjection& projection, double pixelRatio);
 
-    // Draws the layer, reusing the previous picture when nothing it depends
-    // on (projection, style, settings, device pixel ratio) has changed.
-    void paint(QPainter& painter) const;
+    // The finished picture a view keeps between repaints (below).
+    struct Picture;
 
-    // Draws everything from scratch with the given outlines.
+    // Draws the layer, reusing the view's picture when nothing it depends on
+    // (projection, style, settings, device pixel ratio) has changed, and
+    // drawing it anew (in bands of rows, on several threads) otherwise.
+    void paint(QPainter& painter, Picture& picture) const;
+
+    // Draws everything from scratch with the given outlines. Safe to run
+    // on several threads at once over the same outlines: it never draws
+    // them directly (see BaseMapLayer.cpp).
     void draw(QPainter& painter, const BaseMapPaths& outlines) const;
 
     friend bool operator==(const BaseMapLayer&, const BaseMapLayer&) = default;
@@ -133,8 +142,24 @@ private:
     void drawGrid(QPainter& painter) const;
 };
 
+// One view's last finished base map with what it was drawn for. Every map
+// view owns one, so windows of different sizes never evict each other's
+// picture; a new picture replaces the old one (reusing its memory when the
+// size holds).
+struct BaseMapLayer::Picture {
+    // How often the picture was drawn from scratch.
+    int renders() const { return m_renders; }
+
+private:
+    friend struct BaseMapLayer;
+    BaseMapLayer m_layer;
+    double m_ratio = 0;
+    QImage m_image;
+    int m_renders = 0;
+};
+
 // Only the borders and lake outlines, redrawn above the MUF shading so
-// they stay visible through it.
+// they stay visible through it (from copies, like the base map).
 struct BorderOverlayLayer {
     MapProjection projection;
     MapBorders borders;

@@ -38,15 +38,6 @@ std::uint8_t toByte(double share)
 
 double finiteOrZero(double value) { return std::isfinite(value) ? value : 0; }
 
-// The greyline as last stretched over the view. One entry: a new raster,
-// projection or pixel ratio replaces it.
-struct ViewCache {
-    qint64 raster = 0; // the world raster's cache key
-    MapProjection projection;
-    double ratio = 0;
-    QImage image;
-};
-
 } // namespace
 
 std::array<std::uint8_t, 4> GreylineLayer::cell(double elevation, double nightIntensity, double glow, NightTint tint)
@@ -97,24 +88,23 @@ std::optional<QImage> GreylineLayer::makeImage(const QDateTime& date, double nig
     return RasterImage::make(rasterWidth, rasterHeight, rgba);
 }
 
-QImage GreylineLayer::image() const
+QImage GreylineLayer::image(Picture& picture) const
 {
-    return GreylineCache::shared().image(date, nightIntensity, glow, nightColor, &GreylineLayer::makeImage);
+    return picture.raster.image(date, nightIntensity, glow, nightColor, &GreylineLayer::makeImage);
 }
 
-void GreylineLayer::paint(QPainter& painter) const
+void GreylineLayer::paint(QPainter& painter, Picture& picture) const
 {
-    const QImage raster = image();
+    const QImage raster = image(picture);
     if (raster.isNull())
         return;
     // Stretching the world raster over the view costs far more than the
     // rest of a repaint; the stretched picture is kept while the raster,
     // the projection and the pixel ratio stay the same.
-    static ViewCache cache;
     const double ratio = devicePixelRatioOf(painter);
-    if (cache.image.isNull() || cache.raster != raster.cacheKey() || !(cache.projection == projection)
-        || cache.ratio != ratio) {
-        cache = {};
+    if (picture.m_image.isNull() || picture.m_rasterKey != raster.cacheKey() || !(picture.m_projection == projection)
+        || picture.m_ratio != ratio) {
+        picture.m_image = {};
         const QSize pixels(int(std::ceil(projection.size.width() * ratio)),
                            int(std::ceil(projection.size.height() * ratio)));
         QImage view = pixels.isEmpty() ? QImage() : QImage(pixels, QImage::Format_ARGB32_Premultiplied);
@@ -128,15 +118,13 @@ void GreylineLayer::paint(QPainter& painter) const
         stretch.setRenderHints(painter.renderHints());
         WorldRaster { raster, projection }.paint(stretch);
         stretch.end();
-        cache = { raster.cacheKey(), projection, ratio, std::move(view) };
+        picture.m_rasterKey = raster.cacheKey();
+        picture.m_projection = projection;
+        picture.m_ratio = ratio;
+        picture.m_image = std::move(view);
+        ++picture.m_stretches;
     }
-    painter.drawImage(QPointF(0, 0), cache.image);
-}
-
-GreylineCache& GreylineCache::shared()
-{
-    static GreylineCache cache;
-    return cache;
+    painter.drawImage(QPointF(0, 0), picture.m_image);
 }
 
 QImage GreylineCache::image(const QDateTime& date, double nightIntensity, double glow, NightTint tint,

@@ -40,15 +40,18 @@ struct GreylineLayer {
     static std::optional<QImage> makeImage(const QDateTime& date, double nightIntensity, double glowStrength,
                                            NightTint tint);
 
-    // The raster for this layer's values: the cached one while the time is
-    // within a second of the cached time and the settings are the same,
-    // else a fresh one (which replaces the cached one). Null when none
-    // could be made.
-    QImage image() const;
+    // What a view keeps between repaints (below).
+    struct Picture;
+
+    // The raster for this layer's values from the view's picture: the
+    // cached one while the time is within a second of the cached time and
+    // the settings are the same, else a fresh one (which replaces the
+    // cached one). Null when none could be made.
+    QImage image(Picture& picture) const;
 
     // Draws the raster over the view, reusing the picture stretched last
     // time while the raster, projection and pixel ratio are unchanged.
-    void paint(QPainter& painter) const;
+    void paint(QPainter& painter, Picture& picture) const;
 };
 
 // One remembered greyline raster with the values it was made for. The map
@@ -57,9 +60,6 @@ struct GreylineLayer {
 class GreylineCache {
 public:
     using Maker = std::function<std::optional<QImage>(const QDateTime&, double, double, NightTint)>;
-
-    // The process-wide cache the layer uses (main thread only).
-    static GreylineCache& shared();
 
     // The cached image when it fits, else `make`'s; a made image replaces
     // the entry, a failed one leaves it as it was.
@@ -74,4 +74,23 @@ private:
         QImage image;
     };
     std::optional<Entry> m_entry;
+};
+
+// One view's greyline between repaints: the raster of the last date and
+// settings, and that raster as last stretched over the view. Every map view
+// owns one, so windows of different sizes, or whose slow layers follow
+// different dates, never evict each other's pictures.
+struct GreylineLayer::Picture {
+    GreylineCache raster;
+
+    // How often the raster was stretched over the view anew.
+    int stretches() const { return m_stretches; }
+
+private:
+    friend struct GreylineLayer;
+    qint64 m_rasterKey = 0; // the stretched raster's cache key
+    MapProjection m_projection;
+    double m_ratio = 0;
+    QImage m_image;
+    int m_stretches = 0;
 };

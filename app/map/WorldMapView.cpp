@@ -122,7 +122,7 @@ void WorldMapView::render(QPainter& painter)
     // 1: the base map.
     const MapBorders borders { colourOr(o.borderColor, MapStyles::border(o.mapStyle)), o.borderWidth };
     const GridLabels gridLabels { gridLabelFont(o.gridFont, o.gridSize), gridLabelColor(o.gridColor, o.mapStyle) };
-    BaseMapLayer { proj, o.mapStyle, o.showGrid, borders, gridLabels }.paint(painter);
+    BaseMapLayer { proj, o.mapStyle, o.showGrid, borders, gridLabels }.paint(painter, m_pictures.base);
 
     // 2: the aurora forecast goes here.
 
@@ -130,17 +130,17 @@ void WorldMapView::render(QPainter& painter)
     const QDateTime now = m_slowDate;
     if (o.showGreyline)
         GreylineLayer { proj, now, o.nightIntensity, o.greylineGlow, light ? NightTint::light : NightTint::dark }
-            .paint(painter);
+            .paint(painter, m_pictures.greyline);
     // 3b coverage and 3c the MUF shading with borders over it and contours
     // go here.
     const QColor haloColour = halo(o.mapStyle);
     const QFont zoneFont = labelFont(o.zoneFont, o.zoneSize, o.zoneBold);
     if (o.showITUZones)
-        ZoneLayer { proj, ZoneKind::itu, Color::fromHex(o.ituColor), o.zoneLineOpacity, zoneFont, haloColour }.paint(
-            painter);
+        ZoneLayer { proj, ZoneKind::itu, Color::fromHex(o.ituColor), o.zoneLineOpacity, zoneFont, haloColour }
+            .paint(painter, m_pictures.ituLines);
     if (o.showCQZones)
-        ZoneLayer { proj, ZoneKind::cq, Color::fromHex(o.cqColor), o.zoneLineOpacity, zoneFont, haloColour }.paint(
-            painter);
+        ZoneLayer { proj, ZoneKind::cq, Color::fromHex(o.cqColor), o.zoneLineOpacity, zoneFont, haloColour }
+            .paint(painter, m_pictures.cqLines);
     if (o.showPrefixes)
         PrefixLayer { proj, prefixes(), labelFont(o.prefixFont, o.prefixSize, o.prefixBold),
                       Color::fromHex(o.prefixColor), haloColour }

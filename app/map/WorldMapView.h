@@ -2,9 +2,12 @@
 
 #include "cluster/SpotGroup.h"
 #include "geo/MapData.h"
+#include "map/BaseMapLayer.h"
+#include "map/GreylineLayer.h"
 #include "map/MapOptions.h"
 #include "map/MapProjection.h"
 #include "map/MapStyle.h"
+#include "map/ZoneLayer.h"
 #include "prediction/PropagationPredictor.h"
 #include "shell/AppStores.h"
 #include "shell/MapFit.h"
@@ -84,6 +87,16 @@ public:
     // Draws every layer into a painter the size of the view.
     void render(QPainter& painter);
 
+    // The pictures the layers keep between repaints. Each view has its own,
+    // so windows of different sizes never evict each other's.
+    struct Pictures {
+        BaseMapLayer::Picture base;
+        GreylineLayer::Picture greyline;
+        ZoneLayer::Picture ituLines;
+        ZoneLayer::Picture cqLines;
+    };
+    const Pictures& pictures() const { return m_pictures; }
+
     // The badges and legends above the layers, each a child widget pinned to
     // a side or corner of the map. Added in stack order (the order of this
     // list), so later ones sit above earlier ones.
@@ -129,6 +142,7 @@ private:
 
     AppStores m_stores;
     MapOptions m_options;
+    Pictures m_pictures;
     MapInput* m_input = nullptr;
     QTimer m_slowTimer;
     QDateTime m_slowDate;

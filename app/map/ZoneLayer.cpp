@@ -55,22 +55,6 @@ HaloTextCache& numberCache(ZoneKind kind)
     return caches[slot(kind)];
 }
 
-// The lines of each kind as last drawn, for repaints that change nothing
-// they show (a blinking spot, a clock). One entry per kind.
-struct LineCache {
-    MapProjection projection;
-    QColor color;
-    double lineOpacity = 0;
-    double ratio = 0;
-    QImage image;
-};
-
-LineCache& lineCache(ZoneKind kind)
-{
-    static std::array<LineCache, 2> caches;
-    return caches[slot(kind)];
-}
-
 } // namespace
 
 ZoneLayer::Outlines ZoneLayer::buildOutlines(const QList<RadioZone>& zones)
@@ -101,26 +85,29 @@ ZoneLayer::LineStyle ZoneLayer::lineStyle(ZoneKind kind)
     return kind == ZoneKind::cq ? LineStyle { 1.2, 0, 0 } : LineStyle { 1.0, 5, 3 };
 }
 
-void ZoneLayer::paint(QPainter& painter) const
+void ZoneLayer::paint(QPainter& painter, Picture& picture) const
 {
     const QList<RadioZone>& zones = Zones::zones(kind);
     if (zones.isEmpty())
         return;
     const double ratio = devicePixelRatioOf(painter);
-    LineCache& cache = lineCache(kind);
-    if (cache.image.isNull() || cache.ratio != ratio || !(cache.projection == projection) || cache.color != color
-        || cache.lineOpacity != lineOpacity) {
-        // The previous picture's memory serves again when the size holds.
-        QImage reuse = std::move(cache.image);
-        cache = {};
-        QImage lines = drawLines(outlines(kind), ratio, std::move(reuse));
+    if (picture.m_image.isNull() || picture.m_ratio != ratio || !(picture.m_projection == projection)
+        || picture.m_color != color || picture.m_lineOpacity != lineOpacity) {
+        // The previous picture's memory serves again when the size holds;
+        // meanwhile the picture holds none.
+        QImage lines = drawLines(outlines(kind), ratio, std::move(picture.m_image));
         if (lines.isNull()) {
             draw(painter, outlines(kind), zones);
             return;
         }
-        cache = { projection, color, lineOpacity, ratio, std::move(lines) };
+        picture.m_projection = projection;
+        picture.m_color = color;
+        picture.m_lineOpacity = lineOpacity;
+        picture.m_ratio = ratio;
+        picture.m_image = std::move(lines);
+        ++picture.m_renders;
     }
-    painter.drawImage(QPointF(0, 0), cache.image);
+    painter.drawImage(QPointF(0, 0), picture.m_image);
     drawNumbers(painter, zones);
 }
 

@@ -51,10 +51,13 @@ struct ZoneLayer {
     };
     static LineStyle lineStyle(ZoneKind kind);
 
+    // The lines a view keeps between repaints (below).
+    struct Picture;
+
     // Draws the process-wide outlines and zones of the kind, reusing the
-    // lines drawn last time while the projection, colour, opacity and
-    // pixel ratio are unchanged.
-    void paint(QPainter& painter) const;
+    // view's lines drawn last time while the projection, colour, opacity
+    // and pixel ratio are unchanged.
+    void paint(QPainter& painter, Picture& picture) const;
     // Draws the given outlines and zones from scratch.
     void draw(QPainter& painter, const Outlines& outlines, const QList<RadioZone>& zones) const;
 
@@ -63,4 +66,21 @@ struct ZoneLayer {
     QImage drawLines(const Outlines& outlines, double ratio, QImage image = {}) const;
     // The numbers with their halo.
     void drawNumbers(QPainter& painter, const QList<RadioZone>& zones) const;
+};
+
+// One view's lines of one zone kind as last drawn, for repaints that change
+// nothing they show (a blinking spot, a clock). Every map view owns one per
+// kind, so windows of different sizes never evict each other's.
+struct ZoneLayer::Picture {
+    // How often the lines were drawn anew.
+    int renders() const { return m_renders; }
+
+private:
+    friend struct ZoneLayer;
+    MapProjection m_projection;
+    QColor m_color;
+    double m_lineOpacity = 0;
+    double m_ratio = 0;
+    QImage m_image;
+    int m_renders = 0;
 };

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <latch>
+#include <thread>
 
 namespace {
 
@@ -296,20 +298,23 @@ TEST(BaseMapLayer, RepaintsFromItsPictureUntilSomethingChanges)
     EXPECT_GT(coarse.countryPieces.size(), 100u);
 
     BaseMapLayer l = layer(MapStyle::dark, true);
-    auto paintOnce = [](const BaseMapLayer& layer, double ratio) {
+    BaseMapLayer::Picture picture;
+    auto paintOnce = [&](const BaseMapLayer& layer, double ratio) {
         QImage out(QSize(int(360 * ratio), int(180 * ratio)), QImage::Format_ARGB32_Premultiplied);
         out.setDevicePixelRatio(ratio);
         out.fill(Qt::transparent);
         QPainter painter(&out);
-        layer.paint(painter);
+        layer.paint(painter, picture);
         return out;
     };
     const QImage first = paintOnce(l, 1);
     EXPECT_EQ(paintOnce(l, 1), first);
+    EXPECT_EQ(picture.renders(), 1);
     EXPECT_LT(differingShare(first, render(l, BaseMapLayer::paths(l.projection, 1))), 0.0005);
 
     l.style = MapStyle::atlas;
     const QImage atlas = paintOnce(l, 1);
+    EXPECT_EQ(picture.renders(), 2);
     EXPECT_GT(differingShare(atlas, first), 0.5);
     EXPECT_TRUE(near(atlas.pixelColor(200, 1), MapStyles::oceanTop(MapStyle::atlas), 4));
 
@@ -321,4 +326,29 @@ TEST(BaseMapLayer, RepaintsFromItsPictureUntilSomethingChanges)
     EXPECT_LT(differingShare(sharp, render(l, BaseMapLayer::paths(l.projection, 2), 2)), 0.0005);
     QImage upscaled = first.scaled(720, 360, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     EXPECT_GT(differingShare(upscaled, sharp), 0.01);
+}
+
+TEST(BaseMapLayer, DrawsFromTheSameOutlinesOnManyThreadsAtOnce)
+{
+    // Outlines never drawn before, drawn by eight threads that start
+    // together, as the bands of a picture are: every picture comes out as
+    // one drawn alone.
+    const BaseMapLayer l = layer(MapStyle::political, true);
+    const QImage alone = render(l, fixture());
+    constexpr int threads = 8;
+    for (int round = 0; round < 25; ++round) {
+        const BaseMapPaths shared = fixture();
+        std::vector<QImage> pictures(threads);
+        std::latch start(threads);
+        std::vector<std::thread> drawing;
+        for (int i = 0; i < threads; ++i)
+            drawing.emplace_back([&, i] {
+                start.arrive_and_wait();
+                pictures[std::size_t(i)] = render(l, shared);
+            });
+        for (std::thread& t : drawing)
+            t.join();
+        for (const QImage& picture : pictures)
+            ASSERT_EQ(picture, alone) << "round " << round;
+    }
 }

@@ -156,7 +156,8 @@ TEST(GreylineLayer, PaintsTheNightOverTheProjectedWorld)
     QImage canvas(size.toSize(), QImage::Format_ARGB32_Premultiplied);
     canvas.fill(Qt::white);
     QPainter painter(&canvas);
-    layer.paint(painter);
+    GreylineLayer::Picture picture;
+    layer.paint(painter, picture);
     painter.end();
 
     EXPECT_EQ(canvas.pixel(projection.point(0, 0).toPoint()), qRgb(255, 255, 255));

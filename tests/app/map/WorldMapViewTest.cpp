@@ -210,3 +210,41 @@ TEST(WorldMapView, PredictsWithTheEngineOnlyWhenAskedAndInstalled)
     ASSERT_TRUE(waitUntil([&] { return ask().has_value(); }, 10000));
     EXPECT_EQ(installed.started(), 2);
 }
+
+TEST(WorldMapView, EachViewKeepsItsOwnPictures)
+{
+    // Two windows of different sizes over one viewport, painted in turn as
+    // the spot layer's blink would: after each view's first paint, every
+    // repaint reuses that view's own pictures.
+    clearSettings();
+    Settings::standard().setValue("showCQZones", true);
+    Settings::standard().setValue("showITUZones", true);
+    MapViewportModel model;
+    const AppStores stores { nullptr, &model, nullptr, nullptr, nullptr };
+    WorldMapView small(stores);
+    WorldMapView large(stores);
+    small.resize(800, 400);
+    large.resize(1100, 700);
+
+    const QImage smallFirst = renderMap(small);
+    const QImage largeFirst = renderMap(large);
+    for (int beat = 0; beat < 3; ++beat) {
+        EXPECT_EQ(renderMap(small), smallFirst);
+        EXPECT_EQ(renderMap(large), largeFirst);
+    }
+    for (const WorldMapView* view : { &small, &large }) {
+        const WorldMapView::Pictures& pictures = view->pictures();
+        EXPECT_EQ(pictures.base.renders(), 1);
+        EXPECT_EQ(pictures.greyline.stretches(), 1);
+        EXPECT_EQ(pictures.cqLines.renders(), 1);
+        EXPECT_EQ(pictures.ituLines.renders(), 1);
+    }
+
+    // A change one view shows is drawn anew in each view, once.
+    Settings::standard().setValue("mapStyle", "atlas");
+    renderMap(small);
+    renderMap(large);
+    renderMap(small);
+    EXPECT_EQ(small.pictures().base.renders(), 2);
+    EXPECT_EQ(large.pictures().base.renders(), 2);
+}

@@ -16,6 +16,8 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 namespace {
 
 void clearSettings()
@@ -32,6 +34,21 @@ QImage renderMap(WorldMapView& view)
     QPainter painter(&image);
     view.render(painter);
     return image;
+}
+
+// How many pixels of two pictures of one size differ by more than a
+// rounding step in any channel.
+int differingPixels(const QImage& a, const QImage& b)
+{
+    int differing = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            if (std::abs(qRed(p) - qRed(q)) > 8 || std::abs(qGreen(p) - qGreen(q)) > 8
+                || std::abs(qBlue(p) - qBlue(q)) > 8)
+                ++differing;
+        }
+    return differing;
 }
 
 } // namespace
@@ -247,4 +264,35 @@ TEST(WorldMapView, EachViewKeepsItsOwnPictures)
     renderMap(small);
     EXPECT_EQ(small.pictures().base.renders(), 2);
     EXPECT_EQ(large.pictures().base.renders(), 2);
+}
+
+TEST(WorldMapView, HugeStoredFontSizesDrawAtTheLargestTheSettingsOffer)
+{
+    // A hand-edited settings file asks for labels thousands of points high;
+    // the map draws them at the largest size its settings controls offer
+    // (prefixes and grid 24, zones 40) instead of rendering giant labels.
+    clearSettings();
+    Settings& settings = Settings::standard();
+    settings.setValue("showCQZones", true);
+    settings.setValue("showGrid", true);
+    MapViewportModel model;
+    WorldMapView view(AppStores { nullptr, &model, nullptr, nullptr, nullptr });
+    view.resize(900, 450);
+    const QImage ordinary = renderMap(view);
+
+    settings.setValue("prefixFontSize", "2000");
+    settings.setValue("zoneFontSize", 5000);
+    settings.setValue("gridFontSize", "1e6");
+    const QImage huge = renderMap(view);
+    EXPECT_EQ(view.options().prefixSize, 24);
+    EXPECT_EQ(view.options().zoneSize, 40);
+    EXPECT_EQ(view.options().gridSize, 24);
+
+    settings.setValue("prefixFontSize", 24);
+    settings.setValue("zoneFontSize", 40);
+    settings.setValue("gridFontSize", 24);
+    // The same picture, but for the Sun marker, which moves on with the
+    // clock by a fraction of a pixel.
+    EXPECT_EQ(differingPixels(renderMap(view), huge), 0);
+    EXPECT_GT(differingPixels(huge, ordinary), 1000);
 }

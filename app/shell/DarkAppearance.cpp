@@ -3,6 +3,7 @@
 #include "map/MapStyle.h"
 
 #include <QMenu>
+#include <QToolTip>
 #include <QWidget>
 
 namespace DarkAppearance {
@@ -55,6 +56,9 @@ void apply(QWidget* window)
         menu->setAttribute(Qt::WA_WindowPropagation);
         menu->setPalette(dark);
     }
+    // Tooltips take no palette from the widget they explain, only Qt's one
+    // tooltip palette, which every window shares.
+    QToolTip::setPalette(dark);
 }
 
 QString toolBarStyleSheet()
@@ -93,6 +97,11 @@ QToolBar#mainToolBar QToolButton::menu-indicator {
     subcontrol-origin: padding;
     subcontrol-position: center right;
     right: 5px;
+}
+QToolBar#mainToolBar QToolButton#qt_toolbar_ext_button {
+    padding: 0px;
+    border: none;
+    border-radius: 4px;
 }
 QToolBar#mainToolBar::separator {
     background: rgba(255, 255, 255, 0.12);

@@ -17,8 +17,8 @@ QColor dimmedText(); // disabled controls
 QColor accent();     // pressed toggles, selections
 QColor toolBar();    // toolbar background
 
-// Gives the window and the menus it holds so far the dark palette. Call
-// again after adding menus.
+// Gives the window, the menus it holds so far and every tooltip the dark
+// palette. Call again after adding menus.
 void apply(QWidget* window);
 
 // The style sheet of the main toolbar's buttons.

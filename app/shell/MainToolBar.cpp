@@ -17,6 +17,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QLabel>
+#include <QLayout>
 #include <QMenu>
 #include <QToolButton>
 
@@ -77,6 +78,13 @@ MainToolBar::MainToolBar(const AppStores& stores, QWidget* parent)
     addStyleMenu();
     addWidget(spacer());
     addTrailingItems();
+
+    // Qt's own button for what does not fit: the buttons' style would pad
+    // away its narrow icon, so it gets a style and a light icon of its own.
+    if (QToolButton* more = overflowButton()) {
+        more->setIcon(SymbolIcons::icon(QStringLiteral("chevron.right.2")));
+        more->setIconSize(QSize(12, 18));
+    }
 
     connect(&Settings::standard(), &Settings::changed, this, &MainToolBar::onSettingChanged);
     syncCoverage();
@@ -211,18 +219,42 @@ void MainToolBar::addTrailingItems()
     connect(m_settings, &QAction::triggered, this, &MainToolBar::settingsRequested);
 }
 
+QToolButton* MainToolBar::overflowButton() const
+{
+    return findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button"), Qt::FindDirectChildrenOnly);
+}
+
+bool MainToolBar::event(QEvent* event)
+{
+    const bool handled = QToolBar::event(event);
+    // A button whose text changed asks for a new layout.
+    if (event->type() == QEvent::LayoutRequest || event->type() == QEvent::Show)
+        updateFit();
+    return handled;
+}
+
 void MainToolBar::resizeEvent(QResizeEvent* event)
 {
     QToolBar::resizeEvent(event);
-    if (!m_compact)
-        m_fullWidth = sizeHint().width();
-    setCompact(width() < m_fullWidth);
+    updateFit();
+}
+
+void MainToolBar::updateFit()
+{
+    if (!isVisible())
+        return; // decided when shown
+    // The width the bar needs with titles: its size hint while it shows
+    // them, else the hint plus what the titles add. The titled buttons'
+    // texts never change, so what they add stays as measured.
+    const int titled = sizeHint().width() + (m_compact ? m_titlesWidth : 0);
+    setCompact(width() < titled);
 }
 
 void MainToolBar::setCompact(bool compact)
 {
     if (m_compact == compact)
         return;
+    const int before = sizeHint().width();
     m_compact = compact;
     // Narrow windows show the toggles and buttons by their icons alone, with
     // their help texts as tooltips; the menus keep showing their choice.
@@ -233,6 +265,11 @@ void MainToolBar::setCompact(bool compact)
         if (auto* button = qobject_cast<QToolButton*>(widgetForAction(action)))
             button->setToolButtonStyle(style);
     m_refresh->setToolButtonStyle(style);
+    // Buttons moved into the overflow do not tell the layout that they
+    // changed; the hint must count them all.
+    layout()->invalidate();
+    if (compact)
+        m_titlesWidth = before - sizeHint().width();
 }
 
 void MainToolBar::onSettingChanged(const QString& key)
@@ -259,6 +296,7 @@ void MainToolBar::syncCoverage()
             chosen = action;
     }
     m_coverageButton->setText(chosen ? chosen->text() : QStringLiteral("Coverage"));
+    refit();
 }
 
 void MainToolBar::syncStyle()
@@ -267,6 +305,15 @@ void MainToolBar::syncStyle()
     for (QAction* action : m_style->actions())
         action->setChecked(action->data().toString() == MapStyles::rawValue(style));
     m_styleButton->setText(MapStyles::title(style));
+    refit();
+}
+
+void MainToolBar::refit()
+{
+    // A button in the overflow does not tell the layout that it changed; a
+    // visible one does, but only on the next turn of the event loop.
+    layout()->invalidate();
+    updateFit();
 }
 
 void MainToolBar::syncClusterHelp()
@@ -291,11 +338,7 @@ void MainToolBar::syncSpaceWeather()
     m_warning->setToolTip(error.value_or(QString()));
     if (m_warningAction->isVisible() != error.has_value()) {
         m_warningAction->setVisible(error.has_value());
-        // The warning takes room of its own: measure again whether the
-        // titles fit, with the titles shown.
-        setCompact(false);
-        m_fullWidth = sizeHint().width();
-        setCompact(width() < m_fullWidth);
+        refit(); // the warning takes room of its own
     }
     m_refresh->setBusy(store && store->isLoading());
 }

@@ -52,15 +52,23 @@ public:
 
     // True while the window is too narrow for titles beside the icons.
     bool isCompact() const { return m_compact; }
+    // The button that shows what the bar has no room for.
+    QToolButton* overflowButton() const;
 
 Q_SIGNALS:
     void settingsRequested();
 
 protected:
+    bool event(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // Titles beside the icons when the bar has room for them, else icons
+    // alone; checked on every resize and whenever a button's text changes.
+    void updateFit();
     void setCompact(bool compact);
+    // A menu's text or the warning changed the room the items need.
+    void refit();
     void addLayerToggles();
     void addCoverageMenu();
     void addStyleMenu();
@@ -87,5 +95,5 @@ private:
     RefreshButton* m_refresh = nullptr;
     QAction* m_settings = nullptr;
     bool m_compact = false;
-    int m_fullWidth = 0; // the width the toolbar needs with titles
+    int m_titlesWidth = 0; // how much wider the bar is with titles than without
 };

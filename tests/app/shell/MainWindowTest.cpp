@@ -7,12 +7,14 @@
 #include "shell/RefreshButton.h"
 #include "spaceweather/SpaceWeatherStore.h"
 #include "support/Settings.h"
+#include "support/WaitUntil.h"
 
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
 #include <QLabel>
 #include <QToolButton>
+#include <QToolTip>
 #include <gtest/gtest.h>
 
 namespace {
@@ -62,6 +64,42 @@ struct Fixture {
         return nullptr;
     }
 };
+
+// The toolbar items shown (the warning only while a feed failed) whose
+// button is not on the bar: hidden by the layout, or outside the bar.
+QStringList offTheBar(const MainToolBar* bar)
+{
+    QStringList missing;
+    for (QAction* action : bar->actions()) {
+        QWidget* widget = bar->widgetForAction(action);
+        if (!action->isVisible() || !widget)
+            continue;
+        if (!widget->isVisible() || !bar->rect().contains(widget->geometry()))
+            missing << (action->text().isEmpty() ? widget->toolTip().left(24) : action->text());
+    }
+    return missing;
+}
+
+// How many pixels of a widget are drawn light (text, icons) on the dark
+// look, and how light it is on average.
+struct Look {
+    int lightPixels = 0;
+    double meanLightness = 0;
+};
+Look lookOf(QWidget* widget)
+{
+    const QImage image = widget->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+    Look look;
+    double sum = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            sum += c.lightness() * c.alphaF();
+            look.lightPixels += c.alpha() > 128 && c.lightness() > 160 ? 1 : 0;
+        }
+    look.meanLightness = image.isNull() ? 0 : sum / (double(image.width()) * image.height());
+    return look;
+}
 
 } // namespace
 
@@ -241,6 +279,19 @@ TEST(MainWindow, SettingsButtonOpensOneSettingsWindowAndTheWindowIsDark)
     EXPECT_EQ(open, 1);
     EXPECT_LT(window->palette().color(QPalette::Window).lightness(), 60);
     EXPECT_GT(window->palette().color(QPalette::WindowText).lightness(), 200);
+
+    // Tooltips too: the settings button's help, light text on dark.
+    QWidget* button = window->contentView()->toolBar()->widgetForAction(settings);
+    QToolTip::showText(button->mapToGlobal(QPoint(4, 4)), settings->toolTip(), button);
+    QWidget* tip = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->inherits("QTipLabel") && w->isVisible())
+            tip = w;
+    ASSERT_NE(tip, nullptr);
+    const Look look = lookOf(tip);
+    EXPECT_LT(look.meanLightness, 90);
+    EXPECT_GT(look.lightPixels, 20);
+    QToolTip::hideText();
     window->close();
     app.showSettings()->close();
 }
@@ -272,4 +323,81 @@ TEST(MainToolBar, NarrowWindowsShowIconsAlone)
     EXPECT_TRUE(bar->isCompact());
     f.spaceWeather.setLastError(std::nullopt);
     EXPECT_FALSE(bar->isCompact());
+}
+
+TEST(MainToolBar, EveryButtonStaysOnTheBarThroughEveryStyleAndCoverage)
+{
+    CorvantaApp app;
+    MainWindow* window = app.openMainWindow();
+    window->show();
+    MainToolBar* bar = window->contentView()->toolBar();
+    QActionGroup* styles = bar->styleGroup();
+    QActionGroup* coverage = bar->coverageGroup();
+    const QSize standard(MainWindow::defaultWidth, MainWindow::defaultHeight);
+    // Every style beside the longest coverage title, then every coverage
+    // entry beside the longest style title.
+    std::vector<std::pair<QAction*, QAction*>> choices;
+    QAction* longestStyle = styles->actions().first();
+    for (QAction* style : styles->actions()) {
+        choices.emplace_back(style, coverage->actions().last()); // Coverage on 160 m
+        if (style->text().size() > longestStyle->text().size())
+            longestStyle = style;
+    }
+    for (QAction* band : coverage->actions())
+        choices.emplace_back(longestStyle, band);
+    for (const QSize size : { standard, QSize(1, 1) }) { // the default, then the smallest the window allows
+        window->resize(size);
+        QApplication::processEvents();
+        for (const auto& [style, band] : choices) {
+            style->trigger();
+            band->trigger();
+            // Lay out what changed; the map's repaints have nothing to say here.
+            QApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+            const QStringList missing = offTheBar(bar);
+            ASSERT_TRUE(missing.isEmpty())
+                << missing.join(", ").toStdString() << " off the bar at " << window->width() << " wide, "
+                << style->text().toStdString() << ", " << band->text().toStdString();
+            ASSERT_FALSE(bar->overflowButton()->isVisible());
+        }
+    }
+    EXPECT_EQ(window->width(), window->minimumSizeHint().width());
+
+    // Back to the shortest texts at the default size: titles beside the
+    // icons again, without waiting for a resize.
+    window->resize(standard);
+    QApplication::processEvents();
+    EXPECT_TRUE(bar->isCompact());
+    styles->actions().first()->trigger();   // Dark
+    coverage->actions().first()->trigger(); // No coverage
+    QApplication::processEvents();
+    EXPECT_FALSE(bar->isCompact());
+    EXPECT_TRUE(offTheBar(bar).isEmpty());
+    window->close();
+}
+
+TEST(MainToolBar, WhatDoesNotFitWaitsBehindAVisibleOverflowButton)
+{
+    // Narrower than even the icons alone need (as a large desktop font or
+    // many rotator badges would make the bar at the window's smallest size).
+    CorvantaApp app;
+    MainWindow* window = app.openMainWindow();
+    window->contentView()->setMinimumSize(0, 0);
+    window->show();
+    QApplication::processEvents(); // the window learns its new smallest size
+    window->resize(560, 500);
+    QApplication::processEvents();
+    MainToolBar* bar = window->contentView()->toolBar();
+    EXPECT_TRUE(bar->isCompact());
+    EXPECT_TRUE(offTheBar(bar).contains("Settings"));
+
+    QToolButton* more = bar->overflowButton();
+    ASSERT_NE(more, nullptr);
+    ASSERT_TRUE(more->isVisible());
+    EXPECT_TRUE(bar->rect().contains(more->geometry()));
+    EXPECT_GT(lookOf(more).lightPixels, 8); // its icon shows, light on the dark bar
+
+    // It opens a second row with the rest.
+    more->click();
+    EXPECT_TRUE(waitUntil([&] { return offTheBar(bar).isEmpty(); }, 3000)) << offTheBar(bar).join(", ").toStdString();
+    window->close();
 }

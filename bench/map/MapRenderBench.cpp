@@ -168,12 +168,13 @@ void BM_FullRenderWith300Spots(benchmark::State& state)
     QImage image = target();
     const Frame frames[] = { Frame::make(MapViewport::world()), Frame::make(MapViewport { 1.001, { 0.5, 0.5 } }) };
     const DXSpotLayer spots[] = { spotLayer(frames[0].base.projection), spotLayer(frames[1].base.projection) };
-    frames[0].paint(image);
+    Frame::Pictures pictures;
+    frames[0].paint(image, pictures);
     QDateTime beat = QDateTime(QDate(2026, 12, 7), QTime(9, 0), Qt::UTC);
     int i = 0;
     for (auto _ : state) {
         const int k = ++i % 2;
-        frames[k].paint(image);
+        frames[k].paint(image, pictures);
         QPainter painter(&image);
         spots[k].paint(painter, beat = beat.addMSecs(DXSpotLayer::beatMs));
         benchmark::ClobberMemory();
@@ -186,10 +187,11 @@ void BM_SpotBlinkRepaint(benchmark::State& state)
     QImage image = target();
     const Frame frame = Frame::make(MapViewport::world());
     const DXSpotLayer spots = spotLayer(frame.base.projection);
-    frame.paint(image);
+    Frame::Pictures pictures;
+    frame.paint(image, pictures);
     QDateTime beat = QDateTime(QDate(2026, 12, 7), QTime(9, 0), Qt::UTC);
     for (auto _ : state) {
-        frame.paint(image);
+        frame.paint(image, pictures);
         QPainter painter(&image);
         spots.paint(painter, beat = beat.addMSecs(DXSpotLayer::beatMs));
         benchmark::ClobberMemory();

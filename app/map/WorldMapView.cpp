@@ -9,8 +9,11 @@
 #include "map/MapViewportModel.h"
 #include "map/MarkersLayer.h"
 #include "map/PrefixLayer.h"
+#include "map/RotatorLayer.h"
+#include "map/RotatorLegend.h"
 #include "map/ZoneLayer.h"
 #include "prediction/PredictionStore.h"
+#include "rotator/RotatorManager.h"
 #include "shell/Color.h"
 #include "shell/LabelFonts.h"
 #include "support/Settings.h"
@@ -81,6 +84,14 @@ WorldMapView::WorldMapView(const AppStores& stores, QWidget* parent)
     column->setSpacing(8);
     column->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
     addOverlay(Overlay::legendColumn, m_legendColumn);
+
+    // The rotators' beams follow each published heading; their legend
+    // heads the column.
+    if (m_stores.rotors) {
+        connect(m_stores.rotors, &RotatorManager::rotatorsChanged, this, qOverload<>(&WorldMapView::update));
+        connect(m_stores.rotors, &RotatorManager::statusChanged, this, qOverload<>(&WorldMapView::update));
+        column->insertWidget(0, new RotatorLegend(m_stores.rotors, m_legendColumn));
+    }
 }
 
 WorldMapView::~WorldMapView() = default;
@@ -148,7 +159,10 @@ void WorldMapView::render(QPainter& painter)
     // 3g the ionosonde dots go here.
     MarkersLayer { proj, o.home, o.callsign, SolarCalculator::position(now).subsolarPoint }.paint(painter);
 
-    // 4 rotator beams go here.
+    // 4: the rotators' beams.
+    if (m_stores.rotors && !m_stores.rotors->rotators().isEmpty())
+        RotatorLayer { proj, o.home, m_stores.rotors->rotators(), m_stores.rotors->status(), haloColour }.paint(
+            painter);
 
     // 5: the spotted countries, blinking on their own beat.
     if (o.clusterEnabled && !m_spotGroups.isEmpty())

@@ -6,6 +6,7 @@
 #include "map/MapViewportModel.h"
 #include "map/WorldMapView.h"
 #include "prediction/PropagationPredictor.h"
+#include "rotator/RotatorBadges.h"
 #include "shell/DarkAppearance.h"
 #include "shell/RefreshButton.h"
 #include "shell/SymbolIcons.h"
@@ -175,7 +176,8 @@ void MainToolBar::addStyleMenu()
 
 void MainToolBar::addTrailingItems()
 {
-    // The rotator badges go here, first in the trailing group.
+    // The rotator badges, first in the trailing group.
+    m_rotatorBadges = RotatorBadges::addTo(*this, m_stores.rotors);
 
     m_zoomOut = addAction(SymbolIcons::icon(QStringLiteral("minus.magnifyingglass")), QStringLiteral("Zoom out"));
     m_zoomOut->setToolTip(QStringLiteral("Zoom out (Ctrl -)"));

@@ -12,6 +12,7 @@ class QActionGroup;
 class QLabel;
 class QToolButton;
 class RefreshButton;
+class RotatorBadges;
 
 // The main window's toolbar. In the centre: the map layer and DX cluster
 // toggles, the coverage band menu and the map style menu; at the trailing
@@ -43,6 +44,7 @@ public:
     QActionGroup* styleGroup() const { return m_style; }
     QToolButton* coverageButton() const { return m_coverageButton; }
     QToolButton* styleButton() const { return m_styleButton; }
+    RotatorBadges* rotatorBadges() const { return m_rotatorBadges; }
     QAction* zoomOutAction() const { return m_zoomOut; }
     QAction* zoomInAction() const { return m_zoomIn; }
     QLabel* warningLabel() const { return m_warning; }
@@ -88,6 +90,7 @@ private:
     QActionGroup* m_style = nullptr;
     QToolButton* m_coverageButton = nullptr;
     QToolButton* m_styleButton = nullptr;
+    RotatorBadges* m_rotatorBadges = nullptr;
     QAction* m_zoomOut = nullptr;
     QAction* m_zoomIn = nullptr;
     QLabel* m_warning = nullptr;

@@ -23,5 +23,9 @@ struct RotatorStatus {
     static QString waitingText() { return QStringLiteral("Waiting for the controller to answer\u2026"); }
     static QString connectedText() { return QStringLiteral("Connected"); }
 
+    // A heading or bearing as every rotator view shows it: three digits and
+    // a degree sign, rounded by the format alone (359.6 shows as "360°").
+    static QString degreesText(double degrees) { return QString::asprintf("%03.0f", degrees) + QChar(0x00B0); }
+
     friend bool operator==(const RotatorStatus&, const RotatorStatus&) = default;
 };

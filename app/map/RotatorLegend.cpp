@@ -1,0 +1,168 @@
+#include "map/RotatorLegend.h"
+
+#include "rotator/RotatorManager.h"
+#include "shell/Color.h"
+#include "shell/DarkAppearance.h"
+
+#include <QFontDatabase>
+#include <QFontMetricsF>
+#include <QPainter>
+
+#include <algorithm>
+
+namespace {
+
+constexpr double padding = 8;
+constexpr double rowSpacing = 3;
+constexpr double itemSpacing = 6;
+constexpr QSizeF swatchSize(14, 8);
+
+QFont captionFont(QFont::Weight weight)
+{
+    QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    font.setPixelSize(11);
+    font.setWeight(weight);
+    return font;
+}
+
+QColor secondary()
+{
+    QColor c = DarkAppearance::text();
+    c.setAlphaF(0.55f);
+    return c;
+}
+
+QColor orange() { return QColor(0xFF, 0x9F, 0x0A); }
+
+// One thing the card draws: a text, or a swatch when the text is empty.
+struct Piece {
+    QRectF rect;
+    QString text;
+    QFont font;
+    QColor color;
+};
+
+struct Layout {
+    QSizeF size;
+    QList<Piece> pieces;
+};
+
+Layout layOut(const QList<RotatorLegend::Row>& rows)
+{
+    const QFont regular = captionFont(QFont::Normal);
+    const QFont semibold = captionFont(QFont::DemiBold);
+    Layout layout;
+    double y = padding;
+    double width = 0;
+
+    const QFontMetricsF titleMetrics(semibold);
+    const QString title = QStringLiteral("Antennas");
+    const QSizeF titleSize(titleMetrics.horizontalAdvance(title), titleMetrics.height());
+    layout.pieces.append({ QRectF(QPointF(padding, y), titleSize), title, semibold, DarkAppearance::text() });
+    width = titleSize.width();
+    y += titleSize.height();
+
+    const double rowHeight = std::max(QFontMetricsF(regular).height(), QFontMetricsF(semibold).height());
+    for (const RotatorLegend::Row& row : rows) {
+        y += rowSpacing;
+        double x = padding;
+        auto place = [&](QSizeF size, const QString& text, const QFont& font, const QColor& color) {
+            if (x > padding)
+                x += itemSpacing;
+            layout.pieces.append({ QRectF(QPointF(x, y + (rowHeight - size.height()) / 2), size), text, font, color });
+            x += size.width();
+        };
+        auto text = [&](const QString& text, const QFont& font, const QColor& color) {
+            const QFontMetricsF metrics(font);
+            place(QSizeF(metrics.horizontalAdvance(text), metrics.height()), text, font, color);
+        };
+        place(swatchSize, QString(), regular, row.color);
+        text(row.name, semibold, DarkAppearance::text());
+        text(row.heading, regular, DarkAppearance::text());
+        if (row.target)
+            text(*row.target, regular, secondary());
+        if (row.notConnected)
+            text(QStringLiteral("not connected"), regular, orange());
+        width = std::max(width, x - padding);
+        y += rowHeight;
+    }
+    layout.size = QSizeF(width + 2 * padding, y + padding);
+    return layout;
+}
+
+} // namespace
+
+QList<RotatorLegend::Row> RotatorLegend::rows(const QList<RotatorConfig>& rotators,
+                                              const QHash<QUuid, RotatorStatus>& status)
+{
+    QList<Row> rows;
+    for (const RotatorConfig& rotator : rotators) {
+        const auto s = status.constFind(rotator.id);
+        const bool known = s != status.cend();
+        Row row;
+        row.color = Color::fromHex(rotator.color);
+        row.name = rotator.name;
+        row.heading = known && s->heading ? RotatorStatus::degreesText(*s->heading) : QStringLiteral("\u2013");
+        if (known && s->target)
+            row.target = QStringLiteral("\u2192 ") + RotatorStatus::degreesText(*s->target);
+        row.notConnected = !known || !s->connected;
+        rows.append(row);
+    }
+    return rows;
+}
+
+RotatorLegend::RotatorLegend(RotatorManager* rotors, QWidget* parent)
+    : QWidget(parent)
+    , m_rotors(rotors)
+{
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    if (m_rotors) {
+        connect(m_rotors, &RotatorManager::rotatorsChanged, this, &RotatorLegend::sync);
+        connect(m_rotors, &RotatorManager::statusChanged, this, &RotatorLegend::sync);
+    }
+    sync();
+}
+
+void RotatorLegend::sync()
+{
+    const QList<Row> rows = m_rotors ? RotatorLegend::rows(m_rotors->rotators(), m_rotors->status()) : QList<Row> {};
+    // Shown only inside the map: a widget without a parent would show as a
+    // window of its own.
+    if (rows.isEmpty())
+        hide();
+    else if (parentWidget())
+        show();
+    if (rows == m_rows)
+        return;
+    const bool resized = layOut(rows).size != layOut(m_rows).size;
+    m_rows = rows;
+    if (resized)
+        updateGeometry();
+    update();
+}
+
+QSize RotatorLegend::sizeHint() const { return layOut(m_rows).size.toSize() + QSize(1, 1); }
+
+void RotatorLegend::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    // A dim, see-through card, like the map's other legends.
+    const QRectF card = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    painter.setPen(QPen(QColor(255, 255, 255, 24), 1));
+    painter.setBrush(QColor(0x14, 0x19, 0x22, 170));
+    painter.drawRoundedRect(card, 8, 8);
+
+    for (const Piece& piece : layOut(m_rows).pieces) {
+        if (piece.text.isEmpty()) {
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(piece.color);
+            painter.drawRoundedRect(piece.rect, 2, 2);
+            continue;
+        }
+        painter.setFont(piece.font);
+        painter.setPen(piece.color);
+        painter.drawText(piece.rect, Qt::AlignLeft | Qt::AlignVCenter, piece.text);
+    }
+}

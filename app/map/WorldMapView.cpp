@@ -2,20 +2,26 @@
 
 #include "cluster/DXClusterClient.h"
 #include "geo/SolarCalculator.h"
+#include "map/AuroraLegend.h"
 #include "map/BaseMapLayer.h"
+#include "map/ClusterBadge.h"
 #include "map/DXSpotLayer.h"
 #include "map/GreylineLayer.h"
+#include "map/MUFLegend.h"
 #include "map/MapInput.h"
 #include "map/MapViewportModel.h"
 #include "map/MarkersLayer.h"
 #include "map/PrefixLayer.h"
 #include "map/RotatorLayer.h"
 #include "map/RotatorLegend.h"
+#include "map/SpaceWeatherLayers.h"
 #include "map/ZoneLayer.h"
+#include "map/ZoomBadge.h"
 #include "prediction/PredictionStore.h"
 #include "rotator/RotatorManager.h"
 #include "shell/Color.h"
 #include "shell/LabelFonts.h"
+#include "spaceweather/SpaceWeatherStore.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
 
@@ -83,6 +89,26 @@ WorldMapView::WorldMapView(const AppStores& stores, QWidget* parent)
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(8);
     column->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+
+    // Space weather: the aurora and MUF layers build their pictures away
+    // from the paint and ask for one when they are ready.
+    m_spaceWeather = new SpaceWeatherLayers(m_stores.spaceWeather, this);
+    connect(m_spaceWeather, &SpaceWeatherLayers::picturesChanged, this, qOverload<>(&QWidget::update));
+    if (m_stores.spaceWeather)
+        connect(m_stores.spaceWeather, &SpaceWeatherStore::snapshotChanged, this, &WorldMapView::rebuild);
+    if (m_stores.cluster)
+        connect(m_stores.cluster, &DXClusterClient::statusChanged, this, &WorldMapView::updateOverlays);
+    m_clusterBadge = new ClusterBadge;
+    addOverlay(Overlay::clusterBadge, m_clusterBadge);
+    m_mufLegend = new MUFLegend;
+    addOverlay(Overlay::mufLegend, m_mufLegend);
+    m_zoomBadge = new ZoomBadge([this] {
+        if (m_stores.viewport)
+            m_stores.viewport->setViewport(MapViewport::world());
+    });
+    addOverlay(Overlay::zoomBadge, m_zoomBadge);
+    m_auroraLegend = new AuroraLegend;
+    column->addWidget(m_auroraLegend);
     addOverlay(Overlay::legendColumn, m_legendColumn);
 
     // The rotators' beams follow each published heading; their legend
@@ -92,6 +118,7 @@ WorldMapView::WorldMapView(const AppStores& stores, QWidget* parent)
         connect(m_stores.rotors, &RotatorManager::statusChanged, this, qOverload<>(&WorldMapView::update));
         column->insertWidget(0, new RotatorLegend(m_stores.rotors, m_legendColumn));
     }
+    updateOverlays();
 }
 
 WorldMapView::~WorldMapView() = default;
@@ -135,15 +162,19 @@ void WorldMapView::render(QPainter& painter)
     const GridLabels gridLabels { gridLabelFont(o.gridFont, o.gridSize), gridLabelColor(o.gridColor, o.mapStyle) };
     BaseMapLayer { proj, o.mapStyle, o.showGrid, borders, gridLabels }.paint(painter, m_pictures.base);
 
-    // 2: the aurora forecast goes here.
+    // 2: the aurora forecast. The space weather layers are asked here for
+    // what this paint shows; they build it away from the paint.
+    m_spaceWeather->prepare(o, m_slowDate);
+    m_spaceWeather->paintAurora(painter, proj, o);
 
     // 3: the slow layers, for the timeline's date.
     const QDateTime now = m_slowDate;
     if (o.showGreyline)
         GreylineLayer { proj, now, o.nightIntensity, o.greylineGlow, light ? NightTint::light : NightTint::dark }
             .paint(painter, m_pictures.greyline);
-    // 3b coverage and 3c the MUF shading with borders over it and contours
-    // go here.
+    // 3b coverage goes here.
+    // 3c: the MUF shading with the borders over it and the contours.
+    m_spaceWeather->paintMUF(painter, proj, o, borders, halo(o.mapStyle));
     const QColor haloColour = halo(o.mapStyle);
     const QFont zoneFont = labelFont(o.zoneFont, o.zoneSize, o.zoneBold);
     if (o.showITUZones)
@@ -156,7 +187,8 @@ void WorldMapView::render(QPainter& painter)
         PrefixLayer { proj, prefixes(), labelFont(o.prefixFont, o.prefixSize, o.prefixBold),
                       Color::fromHex(o.prefixColor), haloColour }
             .paint(painter);
-    // 3g the ionosonde dots go here.
+    // 3g: the ionosonde dots.
+    m_spaceWeather->paintIonosondes(painter, proj, o, haloColour);
     MarkersLayer { proj, o.home, o.callsign, SolarCalculator::position(now).subsolarPoint }.paint(painter);
 
     // 4: the rotators' beams.
@@ -193,6 +225,7 @@ void WorldMapView::refreshSpots()
     if (m_stores.cluster && m_options.clusterEnabled)
         m_spotGroups = m_stores.cluster->activeSpots(displayOptions()).values();
     scheduleSpotBlink();
+    updateOverlays();
     update();
 }
 
@@ -317,5 +350,33 @@ void WorldMapView::rebuild()
 {
     m_slowDate = QDateTime::currentDateTimeUtc();
     m_slowTimer.start();
+    updateOverlays();
     update();
+}
+
+void WorldMapView::updateOverlays()
+{
+    if (!m_clusterBadge)
+        return; // still being built
+    const MapOptions& o = m_options;
+    const SpaceWeatherSnapshot& snapshot = m_spaceWeather->snapshot();
+
+    if (o.clusterEnabled && m_stores.cluster)
+        m_clusterBadge->set(m_stores.cluster->status(), ClusterBadge::count(m_spotGroups), Color::fromHex(o.spotColor),
+                            Color::fromHex(o.neededColor));
+    m_clusterBadge->setVisible(o.clusterEnabled && m_stores.cluster);
+
+    const bool mufLegend = o.showMUF && !snapshot.ionosondes.isEmpty();
+    if (mufLegend)
+        m_mufLegend->setColours(MUFPalette::fromHex(o.mufColors));
+    m_mufLegend->setVisible(mufLegend);
+
+    const double zoom = m_stores.viewport ? m_stores.viewport->viewport().zoom : 1;
+    m_zoomBadge->setZoom(zoom);
+    m_zoomBadge->setVisible(zoom > 1.001);
+
+    const bool aurora = o.showAurora && snapshot.aurora;
+    if (aurora)
+        m_auroraLegend->setObservationTime(snapshot.aurora->observationTime);
+    m_auroraLegend->setVisible(aurora);
 }

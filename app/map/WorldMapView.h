@@ -16,8 +16,13 @@
 #include <QTimer>
 #include <QWidget>
 
+class AuroraLegend;
+class ClusterBadge;
 class MapInput;
+class MUFLegend;
 class QPainter;
+class SpaceWeatherLayers;
+class ZoomBadge;
 
 // The world map of the main window. It keeps the map's settings as one
 // MapOptions value, read again when one of its keys changes; every paint
@@ -139,6 +144,9 @@ private:
     // Wakes the map when the spot layer next looks different; sleeps
     // while there are no spots.
     void scheduleSpotBlink();
+    // Shows, hides and fills the badges and legends of the space weather
+    // layers, the zoom and the cluster.
+    void updateOverlays();
 
     AppStores m_stores;
     MapOptions m_options;
@@ -151,4 +159,9 @@ private:
     QList<SpotGroup> m_spotGroups;
     QTimer m_spotTimer;
     QWidget* m_legendColumn = nullptr;
+    SpaceWeatherLayers* m_spaceWeather = nullptr;
+    AuroraLegend* m_auroraLegend = nullptr;
+    ClusterBadge* m_clusterBadge = nullptr;
+    MUFLegend* m_mufLegend = nullptr;
+    ZoomBadge* m_zoomBadge = nullptr;
 };

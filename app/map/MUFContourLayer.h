@@ -1,0 +1,34 @@
+#pragma once
+
+#include "map/MUFModel.h"
+#include "map/MapProjection.h"
+#include "shell/MUFPalette.h"
+
+#include <QColor>
+#include <QFont>
+#include <QList>
+#include <QString>
+
+class QPainter;
+
+// The MUF contour lines, each in its level's palette colour over a darker
+// (or, on light styles, lighter) halo line, with the level in MHz written
+// on a small plate where MUFModel put its labels. One copy of the world;
+// every line is drawn before any label.
+struct MUFContourLayer {
+    MapProjection projection;
+    QList<MUFModel::Contour> contours;
+    QColor halo;
+    MUFPalette palette;
+
+    // A level as its labels and the MUF legend write it: no decimals for a
+    // whole number, one otherwise ("3.5", "14", "24.9").
+    static QString label(double level);
+
+    // The labels' font: the system font, 10 points, bold.
+    static QFont labelFont();
+
+    // Draws what reaches into the painter's clip (the whole view without
+    // one); safe to run for several bands of one picture at once.
+    void draw(QPainter& painter) const;
+};

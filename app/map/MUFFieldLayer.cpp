@@ -1,0 +1,105 @@
+#include "map/MUFFieldLayer.h"
+
+#include "map/CacheKey.h"
+#include "map/RasterImage.h"
+#include "map/WorldRaster.h"
+
+#include <QMutex>
+#include <QMutexLocker>
+#include <QPainter>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <vector>
+
+namespace {
+
+struct ImageCache {
+    QMutex mutex;
+    std::uint64_t key = 0;
+    QImage image;
+};
+
+ImageCache& imageCache()
+{
+    static ImageCache cache;
+    return cache;
+}
+
+// The bytes of a colour, sRGB, its own alpha ignored.
+std::array<std::uint8_t, 3> bytesOf(const QColor& colour)
+{
+    QColor rgb = colour.toRgb();
+    if (!rgb.isValid())
+        rgb = QColor(Qt::gray);
+    auto byte = [](float c) { return std::uint8_t(std::clamp(double(c), 0.0, 1.0) * 255); };
+    return { byte(rgb.redF()), byte(rgb.greenF()), byte(rgb.blueF()) };
+}
+
+} // namespace
+
+std::optional<QImage> MUFFieldLayer::makeImage(const MUFGrid& grid, bool banded, const MUFPalette& palette)
+{
+    // In banded mode only ten colours occur: each is converted once.
+    std::array<std::optional<std::array<std::uint8_t, 3>>, MUFGrid::levels.size()> bandColours;
+    std::vector<std::uint8_t> rgba(std::size_t(imageWidth) * imageHeight * 4);
+    auto* out = rgba.data();
+    for (int y = 0; y < imageHeight; ++y) {
+        for (int x = 0; x < imageWidth; ++x, out += 4) {
+            const double v
+                = (grid.value(x, y) + grid.value(x + 1, y) + grid.value(x, y + 1) + grid.value(x + 1, y + 1)) * 0.25;
+            std::array<std::uint8_t, 3> c;
+            if (banded) {
+                const std::size_t i = std::size_t(std::max(MUFGrid::levelIndex(v), 0));
+                if (!bandColours[i])
+                    bandColours[i] = bytesOf(i < std::size_t(palette.colors.size()) ? palette.colors[qsizetype(i)]
+                                                                                    : palette.color(v));
+                c = *bandColours[i];
+            } else {
+                c = bytesOf(palette.color(v));
+            }
+            out[0] = c[0];
+            out[1] = c[1];
+            out[2] = c[2];
+            out[3] = 255;
+        }
+    }
+    return RasterImage::make(imageWidth, imageHeight, rgba);
+}
+
+std::uint64_t MUFFieldLayer::imageKey(std::uint64_t modelKey, bool banded, const MUFPalette& palette)
+{
+    CacheKey key;
+    key.add(modelKey).add(banded).add(std::uint64_t(palette.hex.size()));
+    for (const QString& text : palette.hex)
+        key.add(text);
+    return key.value();
+}
+
+QImage MUFFieldLayer::cachedImage(std::uint64_t key, const MUFGrid& grid, bool banded, const MUFPalette& palette)
+{
+    ImageCache& cache = imageCache();
+    {
+        QMutexLocker lock(&cache.mutex);
+        if (!cache.image.isNull() && cache.key == key)
+            return cache.image;
+    }
+    std::optional<QImage> made = makeImage(grid, banded, palette);
+    if (!made || made->isNull())
+        return {};
+    // Opaque: kept in the form the map stretches fastest.
+    QImage image = made->convertToFormat(QImage::Format_RGB32);
+    QMutexLocker lock(&cache.mutex);
+    cache.key = key;
+    cache.image = image;
+    return image;
+}
+
+void MUFFieldLayer::draw(QPainter& painter) const
+{
+    painter.save();
+    painter.setOpacity(painter.opacity() * (std::isfinite(opacity) ? std::clamp(opacity, 0.0, 1.0) : 1.0));
+    WorldRaster { image, projection }.paint(painter);
+    painter.restore();
+}

@@ -1,0 +1,67 @@
+#include "map/OverlayPanel.h"
+
+#include "map/MapStyle.h"
+#include "shell/DarkAppearance.h"
+
+#include <QFontDatabase>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+
+namespace {
+
+QFont systemFont(int pixels, bool semibold)
+{
+    QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    font.setPixelSize(pixels);
+    if (semibold)
+        font.setWeight(QFont::DemiBold);
+    return font;
+}
+
+} // namespace
+
+OverlayPanel::OverlayPanel(Shape shape, QWidget* parent)
+    : QWidget(parent)
+    , m_shape(shape)
+{
+    setPalette(DarkAppearance::palette());
+    setAttribute(Qt::WA_TranslucentBackground);
+}
+
+QFont OverlayPanel::captionFont(bool semibold) { return systemFont(11, semibold); }
+
+QFont OverlayPanel::smallCaptionFont(bool semibold) { return systemFont(10, semibold); }
+
+QColor OverlayPanel::textColor() { return DarkAppearance::text(); }
+
+QColor OverlayPanel::secondaryTextColor()
+{
+    QColor colour = DarkAppearance::text();
+    colour.setAlphaF(0.62f);
+    return colour;
+}
+
+QLabel* OverlayPanel::label(const QFont& font, const QColor& colour, QWidget* parent)
+{
+    auto* text = new QLabel(parent);
+    text->setTextFormat(Qt::PlainText);
+    text->setFont(font);
+    QPalette palette = text->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    text->setPalette(palette);
+    return text;
+}
+
+void OverlayPanel::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    const QRectF box = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    const double radius = m_shape == Shape::capsule ? box.height() / 2 : 8;
+    QPainterPath shape;
+    shape.addRoundedRect(box, radius, radius);
+    painter.fillPath(shape, QColor(0x14, 0x18, 0x20, 0xB4));
+    painter.setPen(QPen(MapTheme::panelStroke(), 1));
+    painter.drawPath(shape);
+}

@@ -1,0 +1,224 @@
+#include "map/SpaceWeatherLayers.h"
+
+#include "map/AuroraLayer.h"
+#include "map/BaseMapLayer.h"
+#include "map/CacheKey.h"
+#include "map/MUFContourLayer.h"
+#include "map/MUFFieldLayer.h"
+#include "map/MapOptions.h"
+#include "map/PainterPixelRatio.h"
+#include "spaceweather/SpaceWeatherStore.h"
+
+#include <QFutureWatcher>
+#include <QPainter>
+#include <QPromise>
+#include <QThreadPool>
+
+#include <cmath>
+#include <memory>
+
+namespace {
+
+const SpaceWeatherSnapshot& emptySnapshot()
+{
+    static const SpaceWeatherSnapshot empty;
+    return empty;
+}
+
+CacheKey& addColour(CacheKey& key, const QColor& colour) { return key.add(std::uint64_t(colour.rgba64())); }
+
+} // namespace
+
+SpaceWeatherLayers::SpaceWeatherLayers(SpaceWeatherStore* store, QObject* parent)
+    : QObject(parent)
+    , m_store(store)
+{
+    if (m_store)
+        connect(m_store, &SpaceWeatherStore::snapshotChanged, this, &SpaceWeatherLayers::snapshotChanged);
+}
+
+SpaceWeatherLayers::~SpaceWeatherLayers() = default;
+
+const SpaceWeatherSnapshot& SpaceWeatherLayers::snapshot() const
+{
+    return m_store ? m_store->snapshot() : emptySnapshot();
+}
+
+void SpaceWeatherLayers::snapshotChanged() { ++m_generation; }
+
+const MUFPalette& SpaceWeatherLayers::palette(const QString& text)
+{
+    if (m_palette.colors.isEmpty() || text != m_paletteText) {
+        m_paletteText = text;
+        m_palette = MUFPalette::fromHex(text);
+    }
+    return m_palette;
+}
+
+void SpaceWeatherLayers::prepare(const MapOptions& options, const QDateTime& date)
+{
+    Ask ask;
+    if (options.showAurora && snapshot().aurora)
+        ask.aurora = AuroraAsk { m_generation, AuroraLayer::boost(options.auroraOpacity) };
+    if (options.showMUF)
+        ask.muf
+            = MUFAsk { m_generation, MUFModel::slot(date), date, options.mufBanded, palette(options.mufColors).hex };
+
+    // A layer switched off lets go of everything it showed.
+    if (!ask.aurora) {
+        m_aurora = {};
+        m_auroraPictures.clear();
+    }
+    if (!ask.muf) {
+        m_muf = {};
+        m_mufPicture.clear();
+        m_dots.clear();
+    }
+    m_asked = ask;
+    if (!m_running && stale())
+        startBuild();
+}
+
+bool SpaceWeatherLayers::stale() const
+{
+    return (m_asked.aurora && m_asked.aurora != m_aurora.ask) || (m_asked.muf && m_asked.muf != m_muf.ask);
+}
+
+void SpaceWeatherLayers::startBuild()
+{
+    // Everything the build reads is copied now; the pool never touches
+    // this object or the store.
+    const SpaceWeatherSnapshot& now = snapshot();
+    std::optional<AuroraAsk> aurora = m_asked.aurora != m_aurora.ask ? m_asked.aurora : std::nullopt;
+    std::optional<MUFAsk> muf = m_asked.muf != m_muf.ask ? m_asked.muf : std::nullopt;
+    std::optional<AuroraGrid> grid = aurora ? now.aurora : std::nullopt;
+    const QList<IonosondeReading> readings = now.ionosondes;
+    const std::optional<double> ssn = now.sunspotNumber;
+    const MUFPalette colours = m_palette;
+
+    m_running = true;
+    auto promise = std::make_shared<QPromise<Built>>();
+    auto* watcher = new QFutureWatcher<Built>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
+        const QFuture<Built> future = watcher->future();
+        watcher->deleteLater();
+        take(future.resultCount() > 0 ? future.result() : Built());
+    });
+    watcher->setFuture(promise->future());
+    promise->start();
+    QThreadPool::globalInstance()->start([promise, aurora, muf, grid = std::move(grid), readings, ssn, colours] {
+        Built built;
+        if (aurora) {
+            AuroraBuilt a { aurora, 0, {}, {} };
+            if (grid) {
+                a.key = AuroraLayer::cacheKey(*grid, aurora->boost);
+                a.image = AuroraLayer::cachedImage(a.key, *grid, aurora->boost);
+                a.rows = AuroraLayer::visibleRows(a.image);
+            }
+            built.aurora = std::move(a);
+        }
+        if (muf) {
+            MUFBuilt m;
+            m.ask = muf;
+            m.key = MUFModel::key(readings, ssn, muf->date);
+            const MUFGrid mufGrid = MUFModel::grid(readings, ssn, muf->date);
+            m.contours = MUFModel::contours(readings, ssn, muf->date);
+            m.imageKey = MUFFieldLayer::imageKey(m.key, muf->banded, colours);
+            m.image = MUFFieldLayer::cachedImage(m.imageKey, mufGrid, muf->banded, colours);
+            built.muf = std::move(m);
+        }
+        promise->addResult(std::move(built));
+        promise->finish();
+    });
+}
+
+void SpaceWeatherLayers::take(Built built)
+{
+    m_running = false;
+    // What was switched off while the build ran stays off.
+    if (built.aurora && m_asked.aurora)
+        m_aurora = std::move(*built.aurora);
+    if (built.muf && m_asked.muf)
+        m_muf = std::move(*built.muf);
+    if (stale())
+        startBuild();
+    Q_EMIT picturesChanged();
+}
+
+void SpaceWeatherLayers::paintAurora(QPainter& painter, const MapProjection& projection, const MapOptions& options)
+{
+    if (!options.showAurora || m_aurora.image.isNull())
+        return;
+    const AuroraLayer layer { projection, m_aurora.image, options.auroraOpacity };
+    CacheKey key;
+    key.add(m_aurora.key).add(AuroraLayer::viewOpacity(options.auroraOpacity));
+
+    // One picture per band of visible rows, a row of the image's margin
+    // above and below for the smoothing.
+    const QRectF world = projection.worldRect();
+    const double rowHeight = world.height() / m_aurora.image.height();
+    m_auroraPictures.resize(std::size_t(m_aurora.rows.size()));
+    for (qsizetype i = 0; i < m_aurora.rows.size(); ++i) {
+        const auto [first, last] = m_aurora.rows[i];
+        const int top = int(std::floor(world.top() + (first - 1) * rowHeight));
+        const int bottom = int(std::ceil(world.top() + (last + 1) * rowHeight));
+        const QRect area(0, top, int(std::ceil(projection.size.width())), bottom - top);
+        m_auroraPictures[std::size_t(i)].paint(painter, projection, key.value(), area,
+                                               [&layer](QPainter& band) { layer.draw(band); });
+    }
+}
+
+void SpaceWeatherLayers::paintMUF(QPainter& painter, const MapProjection& projection, const MapOptions& options,
+                                  const MapBorders& borders, const QColor& halo)
+{
+    if (!options.showMUF || m_muf.image.isNull())
+        return;
+    const MUFPalette& colours = palette(options.mufColors);
+    const MUFFieldLayer field { projection, m_muf.image, options.mufOpacity };
+    const std::optional<BorderOverlayLayer> overBorders
+        = options.bordersOverMUF ? std::optional(BorderOverlayLayer { projection, borders }) : std::nullopt;
+    const std::optional<MUFContourLayer> lines = options.mufContours
+        ? std::optional(MUFContourLayer { projection, m_muf.contours, halo, colours })
+        : std::nullopt;
+    const BaseMapPaths& outlines = BaseMapLayer::paths(projection, devicePixelRatioOf(painter));
+
+    CacheKey key;
+    key.add(m_muf.imageKey).add(m_muf.key).add(options.mufOpacity);
+    key.add(options.bordersOverMUF).add(borders.width);
+    addColour(key, borders.color);
+    key.add(options.mufContours);
+    addColour(key, halo);
+
+    const QRect area = projection.worldRect().toAlignedRect();
+    m_mufPicture.paint(painter, projection, key.value(), area, [&](QPainter& band) {
+        field.draw(band);
+        if (overBorders)
+            overBorders->draw(band, outlines);
+        if (lines)
+            lines->draw(band);
+    });
+}
+
+void SpaceWeatherLayers::paintIonosondes(QPainter& painter, const MapProjection& projection, const MapOptions& options,
+                                         const QColor& halo)
+{
+    if (!options.showMUF)
+        return;
+    MUFLayer { projection, snapshot().ionosondes, halo, palette(options.mufColors) }.paint(painter, m_dots);
+}
+
+qsizetype SpaceWeatherLayers::viewPictureBytes() const
+{
+    qsizetype bytes = m_mufPicture.bytes();
+    for (const ViewPicture& picture : m_auroraPictures)
+        bytes += picture.bytes();
+    return bytes;
+}
+
+int SpaceWeatherLayers::pictureRenders() const
+{
+    int renders = m_mufPicture.renders();
+    for (const ViewPicture& picture : m_auroraPictures)
+        renders += picture.renders();
+    return renders;
+}

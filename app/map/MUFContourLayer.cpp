@@ -1,11 +1,129 @@
 #include "map/MUFContourLayer.h"
 
+#include "map/LineRaster.h"
+#include "map/PainterPixelRatio.h"
+#include "support/RowBands.h"
+
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPolygonF>
 
+#include <algorithm>
 #include <cmath>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// The polylines of a contour in the pixels of `toPixels`, keeping only
+// the runs of segments that touch the area; a run starts and ends outside
+// it, so no end of a piece is ever seen.
+void visibleRuns(const QList<QList<QPointF>>& lines, const QTransform& toPixels, const QRectF& area,
+                 std::vector<QPolygonF>& runs)
+{
+    for (const QList<QPointF>& line : lines) {
+        QPolygonF run;
+        QPointF previous;
+        for (qsizetype i = 0; i < line.size(); ++i) {
+            const QPointF p = toPixels.map(line[i]);
+            if (i > 0) {
+                const bool touches = std::max(previous.x(), p.x()) >= area.left()
+                    && std::min(previous.x(), p.x()) <= area.right() && std::max(previous.y(), p.y()) >= area.top()
+                    && std::min(previous.y(), p.y()) <= area.bottom();
+                if (touches) {
+                    if (run.isEmpty())
+                        run.append(previous);
+                    run.append(p);
+                } else if (!run.isEmpty()) {
+                    runs.push_back(std::move(run));
+                    run = QPolygonF();
+                }
+            }
+            previous = p;
+        }
+        if (!run.isEmpty())
+            runs.push_back(std::move(run));
+    }
+}
+
+// Douglas-Peucker over points [first, last] of a line: marks the points
+// farther than the tolerance from the chord of their kept neighbours.
+void markFarPoints(const QList<QPointF>& line, qsizetype first, qsizetype last, double tolerance,
+                   std::vector<char>& keep)
+{
+    std::vector<std::pair<qsizetype, qsizetype>> spans { { first, last } };
+    while (!spans.empty()) {
+        const auto [a, b] = spans.back();
+        spans.pop_back();
+        if (b <= a + 1)
+            continue;
+        const QPointF start = line[a];
+        const QPointF chord = line[b] - start;
+        const double length = std::hypot(chord.x(), chord.y());
+        qsizetype farthest = -1;
+        double distance = -1;
+        for (qsizetype i = a + 1; i < b; ++i) {
+            const QPointF d = line[i] - start;
+            const double away
+                = length > 0 ? std::abs(d.x() * chord.y() - d.y() * chord.x()) / length : std::hypot(d.x(), d.y());
+            if (away > distance) {
+                distance = away;
+                farthest = i;
+            }
+        }
+        if (distance > tolerance) {
+            keep[std::size_t(farthest)] = 1;
+            spans.push_back({ a, farthest });
+            spans.push_back({ farthest, b });
+        }
+    }
+}
+
+QList<QPointF> simplifiedLine(const QList<QPointF>& line, double tolerance)
+{
+    const qsizetype n = line.size();
+    if (n < 3)
+        return line;
+    std::vector<char> keep(std::size_t(n), 0);
+    keep.front() = keep.back() = 1;
+    // A closed line starts and ends at one point: anchor it also at the
+    // point farthest from there, so both halves have a chord.
+    qsizetype far = n - 1;
+    if (line.front() == line.back()) {
+        double farDistance = -1;
+        for (qsizetype i = 1; i < n - 1; ++i) {
+            const QPointF d = line[i] - line.front();
+            if (const double away = std::hypot(d.x(), d.y()); away > farDistance) {
+                farDistance = away;
+                far = i;
+            }
+        }
+        keep[std::size_t(far)] = 1;
+        markFarPoints(line, 0, far, tolerance, keep);
+    }
+    markFarPoints(line, far == n - 1 ? 0 : far, n - 1, tolerance, keep);
+    QList<QPointF> kept;
+    for (qsizetype i = 0; i < n; ++i)
+        if (keep[std::size_t(i)])
+            kept.append(line[i]);
+    return kept;
+}
+
+} // namespace
+
+QList<MUFModel::Contour> MUFContourLayer::simplified(const QList<MUFModel::Contour>& contours, double tolerance)
+{
+    // The levels are independent: a part of the pool each.
+    std::vector<MUFModel::Contour> thinned(contours.begin(), contours.end());
+    RowBands::deal(int(thinned.size()), [&](int part, int parts) {
+        for (std::size_t i = std::size_t(part); i < thinned.size(); i += std::size_t(parts))
+            for (QList<QPointF>& line : thinned[i].lines)
+                line = simplifiedLine(line, tolerance);
+    });
+    return QList<MUFModel::Contour>(thinned.begin(), thinned.end());
+}
 
 QString MUFContourLayer::label(double level)
 {
@@ -27,25 +145,49 @@ void MUFContourLayer::draw(QPainter& painter) const
     const QRectF drawn = painter.hasClipping() ? view.intersected(painter.clipBoundingRect()) : view;
     const QTransform world = projection.worldTransform();
 
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing, true);
-    painter.setBrush(Qt::NoBrush);
-    QColor haloLine = halo;
-    haloLine.setAlphaF(halo.alphaF() * 0.7f);
-    for (const MUFModel::Contour& contour : contours) {
-        if (contour.lines.isEmpty())
-            continue;
-        // The path is made in view points here, by each drawing thread for
-        // itself, and the pens are plain widths in view points.
-        const QPainterPath path = world.map(contour.path());
-        if (!path.controlPointRect().adjusted(-2, -2, 2, 2).intersects(drawn))
-            continue;
-        painter.setPen(QPen(haloLine, 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        painter.drawPath(path);
-        painter.setPen(QPen(palette.color(contour.level), 1.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        painter.drawPath(path);
+    // The lines go through the map's own line raster rather than the
+    // general stroker, which takes far too long over tens of thousands of
+    // points: first every halo line, then every coloured line, each set
+    // drawn into a clear picture of the drawn area and laid over the map.
+    const double ratio = devicePixelRatioOf(painter);
+    const QRect pixels = QRectF(drawn.topLeft() * ratio, drawn.size() * ratio).toAlignedRect();
+    if (pixels.isEmpty())
+        return;
+    const QTransform toPixels
+        = world * QTransform::fromScale(ratio, ratio) * QTransform::fromTranslate(-pixels.left(), -pixels.top());
+    const QRectF reach
+        = QRectF(QPointF(0, 0), QSizeF(pixels.size())).adjusted(-3 * ratio, -3 * ratio, 3 * ratio, 3 * ratio);
+    std::vector<std::vector<QPolygonF>> runs(std::size_t(contours.size()));
+    bool any = false;
+    for (qsizetype i = 0; i < contours.size(); ++i) {
+        visibleRuns(contours[i].lines, toPixels, reach, runs[std::size_t(i)]);
+        any = any || !runs[std::size_t(i)].empty();
+    }
+    if (any) {
+        QImage lines(pixels.size(), QImage::Format_ARGB32_Premultiplied);
+        if (lines.isNull())
+            return;
+        lines.setDevicePixelRatio(ratio);
+        const QRectF target(QPointF(pixels.topLeft()) / ratio, QSizeF(pixels.size()) / ratio);
+        QColor haloLine = halo;
+        haloLine.setAlphaF(halo.alphaF() * 0.7f);
+        lines.fill(Qt::transparent);
+        LineRaster haloRaster(lines, haloLine, 3 * ratio);
+        for (const auto& levelRuns : runs)
+            for (const QPolygonF& run : levelRuns)
+                haloRaster.polyline(run.constData(), run.size());
+        painter.drawImage(target, lines);
+        lines.fill(Qt::transparent);
+        for (qsizetype i = 0; i < contours.size(); ++i) {
+            LineRaster raster(lines, palette.color(contours[i].level), 1.4 * ratio);
+            for (const QPolygonF& run : runs[std::size_t(i)])
+                raster.polyline(run.constData(), run.size());
+        }
+        painter.drawImage(target, lines);
     }
 
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
     const QFont font = labelFont();
     const QFontMetricsF metrics(font);
     painter.setFont(font);

@@ -28,6 +28,12 @@ struct MUFContourLayer {
     // The labels' font: the system font, 10 points, bold.
     static QFont labelFont();
 
+    // The contours with their lines thinned for drawing: points that lie
+    // less than `tolerance` (degrees) from the line through the points kept
+    // around them are dropped (Douglas-Peucker). Ends, closed lines and the
+    // labels stay as they are. The map asks for a quarter of a pixel.
+    static QList<MUFModel::Contour> simplified(const QList<MUFModel::Contour>& contours, double tolerance);
+
     // Draws what reaches into the painter's clip (the whole view without
     // one); safe to run for several bands of one picture at once.
     void draw(QPainter& painter) const;

@@ -73,6 +73,8 @@ void SpaceWeatherLayers::prepare(const MapOptions& options, const QDateTime& dat
         m_muf = {};
         m_mufPicture.clear();
         m_dots.clear();
+        m_thinned.clear();
+        m_thinnedKey = 0;
     }
     m_asked = ask;
     if (!m_running && stale())
@@ -177,10 +179,21 @@ void SpaceWeatherLayers::paintMUF(QPainter& painter, const MapProjection& projec
     const MUFFieldLayer field { projection, m_muf.image, options.mufOpacity };
     const std::optional<BorderOverlayLayer> overBorders
         = options.bordersOverMUF ? std::optional(BorderOverlayLayer { projection, borders }) : std::nullopt;
-    const std::optional<MUFContourLayer> lines = options.mufContours
-        ? std::optional(MUFContourLayer { projection, m_muf.contours, halo, colours })
-        : std::nullopt;
-    const BaseMapPaths& outlines = BaseMapLayer::paths(projection, devicePixelRatioOf(painter));
+    const double ratio = devicePixelRatioOf(painter);
+    std::optional<MUFContourLayer> lines;
+    if (options.mufContours) {
+        // Thinned to a quarter of a device pixel, for scales in steps of
+        // about 9 %, so that a small change of zoom reuses the lines.
+        const double pixelsPerDegree = projection.worldWidth() * ratio / 360;
+        const double step = std::round(std::log2(std::max(pixelsPerDegree, 1e-3)) * 8);
+        const std::uint64_t thinnedKey = CacheKey().add(m_muf.key).add(step).value();
+        if (thinnedKey != m_thinnedKey || m_thinned.size() != m_muf.contours.size()) {
+            m_thinned = MUFContourLayer::simplified(m_muf.contours, 0.25 / std::exp2(step / 8));
+            m_thinnedKey = thinnedKey;
+        }
+        lines = MUFContourLayer { projection, m_thinned, halo, colours };
+    }
+    const BaseMapPaths& outlines = BaseMapLayer::paths(projection, ratio);
 
     CacheKey key;
     key.add(m_muf.imageKey).add(m_muf.key).add(options.mufOpacity);

@@ -135,5 +135,8 @@ private:
 
     std::vector<ViewPicture> m_auroraPictures; // one per band of rows
     ViewPicture m_mufPicture;
+    // The contours thinned for the scale last drawn, and that scale's key.
+    QList<MUFModel::Contour> m_thinned;
+    std::uint64_t m_thinnedKey = 0;
     MUFLayer::Sprites m_dots;
 };

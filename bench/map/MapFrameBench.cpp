@@ -1,0 +1,175 @@
+// A whole map frame as the main window paints it, through the map view
+// itself: base map, aurora forecast, greyline, MUF shading with the borders
+// over it and its labelled contours, ITU and CQ zones, prefixes, 60
+// ionosonde dots and the markers. The space weather store reads the
+// services' answers (their real shapes) from a local peer, as the
+// application does.
+//
+// The wall time ("Time") includes the pool threads that draw pictures in
+// bands; "CPU" is the main thread's own time, and the counter "allCPU" the
+// whole process's CPU time per frame (main thread and pool). The memory case
+// reports the process's resident size with every layer on, and what the
+// view's space weather pictures hold before and after the aurora and MUF
+// layers are switched off.
+
+#include "map/MapViewportModel.h"
+#include "map/SpaceWeatherLayers.h"
+#include "map/WorldMapView.h"
+#include "spaceweather/Ionosonde.h"
+#include "spaceweather/SpaceWeatherStore.h"
+#include "support/BenchReadings.h"
+#include "support/HttpPeer.h"
+#include "support/Settings.h"
+#include "support/SettingsCatalogue.h"
+#include "support/SpaceWeatherFeeds.h"
+#include "support/WaitUntil.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <memory>
+#include <time.h>
+#include <unistd.h>
+
+namespace {
+
+// The 60 benchmark stations as the ionosonde service writes them.
+QByteArray sixtyStations()
+{
+    const QByteArray time
+        = QDateTime::currentDateTimeUtc().addSecs(-600).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toLatin1();
+    QByteArray body = "[";
+    for (const IonosondeReading& r : BenchReadings::sixty()) {
+        if (body.size() > 1)
+            body += ',';
+        const double east = r.coordinate.longitude < 0 ? r.coordinate.longitude + 360 : r.coordinate.longitude;
+        body += "{\"cs\": " + (r.confidence ? QByteArray::number(*r.confidence) : QByteArray("null"))
+            + ", \"fof2\": 6.0, \"mufd\": " + QByteArray::number(r.mufd) + ", \"time\": \"" + time
+            + "\", \"station\": {\"code\": \"" + r.code.toLatin1() + "\", \"name\": \"" + r.name.toLatin1()
+            + "\", \"latitude\": \"" + QByteArray::number(r.coordinate.latitude) + "\", \"longitude\": \""
+            + QByteArray::number(east) + "\"}}";
+    }
+    return body + ']';
+}
+
+double processCpuMs()
+{
+    timespec now {};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
+}
+
+double residentMB()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toDouble() * double(sysconf(_SC_PAGESIZE)) / (1024 * 1024) : 0;
+}
+
+// One shown map view of a size with every layer on, its store refreshed
+// from the peer and its space weather pictures built.
+struct Map {
+    HttpPeer peer;
+    std::unique_ptr<SpaceWeatherStore> store;
+    MapViewportModel viewport;
+    std::unique_ptr<WorldMapView> view;
+    QImage target;
+
+    explicit Map(QSize size)
+    {
+        // The benchmark's own settings, never the user's.
+        static QTemporaryDir config;
+        qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+        Settings& settings = Settings::standard();
+        for (const BoolKey& key : { SettingKeys::showAurora, SettingKeys::showGreyline, SettingKeys::showMUF,
+                                    SettingKeys::showPrefixes, SettingKeys::showGrid, SettingKeys::showCQZones,
+                                    SettingKeys::showITUZones, SettingKeys::mufContours, SettingKeys::bordersOverMUF })
+            settings.set(key, true);
+
+        peer.listen();
+        qputenv("CORVANTA_FEEDS_BASE", peer.base().toLatin1());
+        SpaceWeatherFeeds::serveAll(peer);
+        peer.serve(SpaceWeatherFeeds::path(Zelq::stationsURL()), 200, sixtyStations());
+        SpaceWeatherStore::Options options;
+        options.startLoop = false;
+        store = std::make_unique<SpaceWeatherStore>(options);
+        store->refresh();
+        waitUntil([&] { return !store->isLoading(); }, 20000);
+
+        view = std::make_unique<WorldMapView>(AppStores { store.get(), &viewport, nullptr, nullptr, nullptr });
+        view->resize(size);
+        view->show();
+        QCoreApplication::processEvents();
+        target = QImage(size, QImage::Format_ARGB32_Premultiplied);
+        paint();
+        waitUntil([&] { return !layers().building(); }, 20000);
+        paint();
+    }
+
+    SpaceWeatherLayers& layers() { return *view->findChild<SpaceWeatherLayers*>(); }
+
+    void paint()
+    {
+        QPainter painter(&target);
+        painter.setRenderHint(QPainter::Antialiasing);
+        view->render(painter);
+    }
+};
+
+// Two viewports a pixel apart: every frame draws every picture anew.
+void BM_FullFrame(benchmark::State& state)
+{
+    Map map(QSize(int(state.range(0)), int(state.range(1))));
+    state.counters["readings"] = double(map.store->snapshot().ionosondes.size());
+    const MapViewport views[] = { MapViewport::world(), MapViewport { 1.001, { 0.5, 0.5 } } };
+    int i = 0;
+    const double cpu = processCpuMs();
+    for (auto _ : state) {
+        map.viewport.setViewport(views[++i % 2]);
+        map.paint();
+        benchmark::ClobberMemory();
+    }
+    state.counters["allCPU"] = (processCpuMs() - cpu) / double(state.iterations());
+}
+BENCHMARK(BM_FullFrame)->Args({ 1440, 900 })->Args({ 3840, 2160 })->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Nothing changed (a blinking spot, a clock): the pictures are copied.
+void BM_Repaint(benchmark::State& state)
+{
+    Map map(QSize(int(state.range(0)), int(state.range(1))));
+    const double cpu = processCpuMs();
+    for (auto _ : state) {
+        map.paint();
+        benchmark::ClobberMemory();
+    }
+    state.counters["allCPU"] = (processCpuMs() - cpu) / double(state.iterations());
+}
+BENCHMARK(BM_Repaint)->Args({ 1440, 900 })->Args({ 3840, 2160 })->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The process's resident size with every layer on, and with the aurora and
+// MUF layers switched off again (their pictures of the view freed).
+void BM_ResidentMemory(benchmark::State& state)
+{
+    Map map(QSize(int(state.range(0)), int(state.range(1))));
+    for (auto _ : state)
+        map.paint();
+    state.counters["residentMB"] = residentMB();
+    state.counters["viewPicturesMB"] = double(map.layers().viewPictureBytes()) / (1024 * 1024);
+    Settings::standard().set(SettingKeys::showMUF, false);
+    Settings::standard().set(SettingKeys::showAurora, false);
+    map.paint();
+    state.counters["offViewPicturesMB"] = double(map.layers().viewPictureBytes()) / (1024 * 1024);
+    Settings::standard().set(SettingKeys::showMUF, true);
+    Settings::standard().set(SettingKeys::showAurora, true);
+}
+BENCHMARK(BM_ResidentMemory)->Args({ 1440, 900 })->Args({ 3840, 2160 })->Unit(benchmark::kMillisecond)->Iterations(3);
+
+} // namespace

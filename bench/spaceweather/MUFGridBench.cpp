@@ -10,12 +10,12 @@
 #include "spaceweather/MUFGrid.h"
 #include "support/BenchReadings.h"
 
-#include <QFuture>
-#include <QPromise>
 #include <QThreadPool>
 #include <QTimeZone>
 
 #include <benchmark/benchmark.h>
+
+#include <future>
 
 namespace {
 
@@ -88,19 +88,17 @@ void BM_MUFLayersRebuild(benchmark::State& state)
     int i = 0;
     for (auto _ : state) {
         readings[0].mufd = 10 + (++i % 1000) * 0.01;
-        QPromise<qsizetype> promise;
-        QFuture<qsizetype> done = promise.future();
-        promise.start();
+        std::promise<qsizetype> promise;
+        std::future<qsizetype> done = promise.get_future();
         QThreadPool::globalInstance()->start([&] {
             const MUFGrid grid = MUFModel::grid(readings, 120.0, slotCentre);
             const QList<MUFModel::Contour> contours = MUFModel::contours(readings, 120.0, slotCentre);
             const std::uint64_t key
                 = MUFFieldLayer::imageKey(MUFModel::key(readings, 120.0, slotCentre), true, palette);
             const QImage image = MUFFieldLayer::cachedImage(key, grid, true, palette);
-            promise.addResult(contours.size() + image.width());
-            promise.finish();
+            promise.set_value(contours.size() + image.width());
         });
-        benchmark::DoNotOptimize(done.result());
+        benchmark::DoNotOptimize(done.get());
     }
     state.SetLabel("60 stations: field, grid, 10 contour levels, shading image");
 }

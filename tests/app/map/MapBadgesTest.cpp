@@ -1,6 +1,7 @@
 // The map's cluster badge over a real cluster client talking to a node on
 // 127.0.0.1, and the MUF legend as it is drawn.
 #include "cluster/DXClusterClient.h"
+#include "cluster/Logbook.h"
 #include "map/ClusterBadge.h"
 #include "map/MUFLegend.h"
 #include "map/MapViewportModel.h"
@@ -11,8 +12,10 @@
 #include "support/SettingsCatalogue.h"
 #include "support/WaitUntil.h"
 
+#include <QFile>
 #include <QImage>
 #include <QLabel>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace std::chrono_literals;
@@ -28,7 +31,7 @@ void clearSettings()
 
 } // namespace
 
-TEST(ClusterBadge, FollowsTheClientsStatusWhileTheClusterIsOn)
+TEST(ClusterBadge, CountsTheSpottedLabelsAndFollowsTheClientsStatus)
 {
     clearSettings();
     AppLog::start();
@@ -39,9 +42,22 @@ TEST(ClusterBadge, FollowsTheClientsStatusWhileTheClusterIsOn)
     settings.set(SettingKeys::clusterCustomAddress, node.address());
     settings.set(SettingKeys::callsign, "LY2ABC");
     settings.set(SettingKeys::clusterSpotColor, "#00FF00");
+    settings.set(SettingKeys::clusterNeededColor, "#FFC400");
+    // The real country file and a logbook with Germany worked.
+    QTemporaryDir dir;
+    QFile::copy("/usr/share/hamradio-files/cty.dat", dir.filePath("cty.dat"));
+    QFile log(dir.filePath("logbook.json"));
+    ASSERT_TRUE(log.open(QIODevice::WriteOnly));
+    log.write(LogbookQSO::encode({ { "DL1XX", Band::m20, true } }));
+    log.close();
+    const QDateTime now(QDate(2026, 12, 7), QTime(9, 20), Qt::UTC);
     DXClusterClient::Timing timing = DXClusterClient::Timing {}.scaled(0.01);
     timing.connectTimeout = 2s;
-    DXClusterClient client(settings, timing);
+    timing.now = [now] { return now; };
+    DXClusterClient::Services services;
+    services.supportFolder = dir.path();
+    services.labels = WorldMapView::prefixes();
+    DXClusterClient client(settings, timing, services);
     MapViewportModel viewport;
     WorldMapView view(AppStores { nullptr, &viewport, &client, nullptr, nullptr });
     view.resize(1000, 500);
@@ -57,9 +73,20 @@ TEST(ClusterBadge, FollowsTheClientsStatusWhileTheClusterIsOn)
     EXPECT_EQ(badge->neededText(), QString());
     EXPECT_EQ(badge->dotColour(), QColor(0, 255, 0));
     // Bottom centre, 10 points up.
-    const QRect place = badge->geometry();
-    EXPECT_EQ(place.bottom(), 489);
-    EXPECT_LE(std::abs(place.center().x() - 500), 1);
+    EXPECT_EQ(badge->geometry().bottom(), 489);
+    EXPECT_LE(std::abs(badge->geometry().center().x() - 500), 1);
+
+    // Germany (worked) once, Japan (needed) twice on two bands: three spots
+    // at two labels, one of them needed.
+    ASSERT_TRUE(waitUntil([&] { return node.receivedLines(0).size() >= 1; }));
+    node.send("Hello LY2ABC\r\n" + ClusterNodePeer::liveSpot("W3LPL", 14025, "DL2ABC", "cw", now.time())
+              + ClusterNodePeer::liveSpot("W3LPL", 14026, "JA1ABC", "cw", now.time())
+              + ClusterNodePeer::liveSpot("W3LPL", 7025, "JA2XYZ", "cw", now.time()));
+    ASSERT_TRUE(waitUntil([&] { return view.spotGroups().size() == 2; }));
+    EXPECT_EQ(badge->text(), QString::fromUtf8("DX cluster · 3 spots · 2 countries"));
+    EXPECT_EQ(badge->neededText(), QString::fromUtf8("· 1 needed"));
+    const QLabel* needed = badge->findChildren<QLabel*>().last();
+    EXPECT_EQ(needed->palette().color(QPalette::WindowText), QColor(0xFF, 0xC4, 0x00));
 
     // The node goes away: the failure in one line, an orange dot, and the
     // same words as the tool tip.
@@ -69,29 +96,11 @@ TEST(ClusterBadge, FollowsTheClientsStatusWhileTheClusterIsOn)
     EXPECT_EQ(badge->text(), client.status().text());
     EXPECT_FALSE(badge->text().contains('\n'));
     EXPECT_EQ(badge->dotColour(), QColor(0xFF, 0x95, 0x00));
+    EXPECT_EQ(badge->neededText(), QString());
     EXPECT_TRUE(badge->toolTip().contains(client.status().text().toHtmlEscaped()));
 
     settings.set(SettingKeys::clusterEnabled, false);
     EXPECT_FALSE(badge->isVisibleTo(&view));
-}
-
-TEST(ClusterBadge, CountsSpotsLabelsAndNeededLabels)
-{
-    struct Group {
-        QList<int> spots;
-        QSet<QString> neededIDs;
-    };
-    const QList<Group> groups { { { 1, 2, 3 }, {} }, { { 4 }, { "K1ABC|20" } }, { { 5, 6 }, {} } };
-    EXPECT_EQ(ClusterBadge::count(groups), (ClusterBadge::Counts { 6, 3, 1 }));
-
-    ClusterBadge badge;
-    badge.set(ClusterStatus::connected("TEST-1"), { 6, 3, 1 }, Qt::green, QColor(0xFF, 0xC4, 0x00));
-    EXPECT_EQ(badge.text(), QString::fromUtf8("DX cluster · 6 spots · 3 countries"));
-    EXPECT_EQ(badge.neededText(), QString::fromUtf8("· 1 needed"));
-    const QLabel* needed = badge.findChildren<QLabel*>().last();
-    EXPECT_EQ(needed->palette().color(QPalette::WindowText), QColor(0xFF, 0xC4, 0x00));
-    badge.set(ClusterStatus::connected("TEST-1"), { 6, 3, 0 }, Qt::green, Qt::yellow);
-    EXPECT_EQ(badge.neededText(), QString());
 }
 
 TEST(MUFLegend, SwatchesInThePalettesColoursWithTheLevels)

@@ -3,6 +3,7 @@
 // pictures from the published snapshot, and the rendered pixels are read at
 // known places.
 #include "map/SpaceWeatherLayers.h"
+#include "geo/SolarCalculator.h"
 #include "map/AuroraLegend.h"
 #include "map/MUFContourLayer.h"
 #include "map/MUFLayer.h"
@@ -26,6 +27,7 @@
 #include <QSet>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -126,9 +128,9 @@ TEST_F(MapWithFeeds, AuroraOvalIsShadedNearThePoleWithItsLegend)
     EXPECT_LT(qGreen(oval), 0.7 * qRed(oval));
     EXPECT_LT(qBlue(oval), 50);
     EXPECT_LT(qRed(before.pixel(at(67, 0))), 80);
-    // The south has its oval too; the tropics have none.
+    // The south has its oval too; the mid-latitudes have none.
     EXPECT_GT(qRed(shaded.pixel(at(-67, 100))), 215);
-    EXPECT_EQ(shaded.pixel(at(10, 20)), before.pixel(at(10, 20)));
+    EXPECT_EQ(shaded.pixel(at(-40, 20)), before.pixel(at(-40, 20)));
 
     auto* legend = view->findChild<AuroraLegend*>();
     EXPECT_TRUE(legend->isVisibleTo(view.get()));
@@ -175,10 +177,27 @@ TEST_F(MapWithFeeds, MUFShadingDotsAndLegendFollowTheReadings)
     EXPECT_EQ(legend->geometry().bottomRight(), QPoint(1429, 709)); // bottom trailing, 10 points in
 
     // Opaque shading shows the cell's colour: one pixel of the image per
-    // degree, stretched over the map.
+    // degree, stretched over the map. Checked at an open-sea cell inside a
+    // band of one colour, away from the Sun's marker.
     const QImage& field = layers().mufImage();
-    const QColor cell = field.pixelColor(160, 100); // 10° S, 20° W, mid-Atlantic
-    EXPECT_LE(distance(map.pixel(at(-10.5, -19.5)), cell.rgb()), 3);
+    const GeoCoordinate sun = SolarCalculator::position(view->slowLayerDate()).subsolarPoint;
+    auto pixelOf = [](const GeoCoordinate& c) { return QPoint(int(c.longitude + 180), int(90 - c.latitude)); };
+    auto suits = [&](const GeoCoordinate& c) {
+        if (GeoMath::distanceKm(sun, c) < 3000)
+            return false;
+        for (int dy = -1; dy <= 1; ++dy)
+            for (int dx = -1; dx <= 1; ++dx)
+                if (field.pixel(pixelOf(c) + QPoint(dx, dy)) != field.pixel(pixelOf(c)))
+                    return false;
+        return true;
+    };
+    const QList<GeoCoordinate> seas { { -10.5, -19.5 }, { 40.5, -150.5 }, { -30.5, -100.5 },
+                                      { -45.5, 60.5 },  { 10.5, -140.5 }, { -20.5, 80.5 } };
+    const auto sea = std::ranges::find_if(seas, suits);
+    ASSERT_NE(sea, seas.end());
+    const GeoCoordinate cell = *sea;
+    const QPoint cellPixel = pixelOf(cell);
+    EXPECT_LE(distance(map.pixel(at(cell.latitude, cell.longitude)), field.pixel(cellPixel)), 3);
 
     // Juliusruh measured 24.3 MHz: its dot carries "24" in the palette's
     // colour for 24.3, nearly opaque (scored 90).
@@ -199,7 +218,7 @@ TEST_F(MapWithFeeds, MUFShadingDotsAndLegendFollowTheReadings)
     settings.set(SettingKeys::mufBanded, false);
     const QImage smooth = render();
     EXPECT_GT(colours(layers().mufImage()), 100);
-    EXPECT_LE(distance(smooth.pixel(at(-10.5, -19.5)), layers().mufImage().pixel(160, 100)), 3);
+    EXPECT_LE(distance(smooth.pixel(at(cell.latitude, cell.longitude)), layers().mufImage().pixel(cellPixel)), 3);
 
     // Contour labels sit on dark plates (the halo colour of the dark style)
     // over the shading.
@@ -207,16 +226,29 @@ TEST_F(MapWithFeeds, MUFShadingDotsAndLegendFollowTheReadings)
     const QImage lined = render();
     const QList<MUFModel::Contour>& contours = layers().contours();
     ASSERT_EQ(contours.size(), 10);
+    // Labels near a dot, the Sun's marker or another label may be covered;
+    // the others show their plate beside the text.
+    QList<QPoint> labels;
+    for (const MUFModel::Contour& contour : contours)
+        for (const QPointF& label : contour.labels)
+            labels.append(QPoint(int(label.x() * 4), int(label.y() * 4)));
+    auto crowded = [&](QPoint p) {
+        if ((at(sun.latitude, sun.longitude) - p).manhattanLength() < 50)
+            return true;
+        for (const IonosondeReading& reading : store->snapshot().ionosondes)
+            if ((at(reading.coordinate.latitude, reading.coordinate.longitude) - p).manhattanLength() < 50)
+                return true;
+        return std::ranges::count_if(labels, [&](QPoint q) { return (q - p).manhattanLength() < 50; }) > 1;
+    };
     int plates = 0;
     for (const MUFModel::Contour& contour : contours)
         for (const QPointF& label : contour.labels) {
             const QPoint p(int(label.x() * 4), int(label.y() * 4));
-            if (!QRect(30, 30, 1380, 660).contains(p))
+            if (!QRect(30, 30, 1380, 660).contains(p) || crowded(p))
                 continue;
-            // Beside the text, inside the plate.
             const int w = int(
                 QFontMetricsF(MUFContourLayer::labelFont()).horizontalAdvance(MUFContourLayer::label(contour.level)));
-            const QPoint beside = p - QPoint(w / 2 + 1, 0);
+            const QPoint beside = p - QPoint(w / 2 + 2, 0);
             auto brightness = [&](const QImage& image) {
                 const QRgb px = image.pixel(beside);
                 return qRed(px) + qGreen(px) + qBlue(px);

@@ -7,6 +7,7 @@ QString text()
     return QStringLiteral(
         "#!/bin/sh\n"
         "# Corvanta updater: $1 = pid of the running program, $2 = new folder, $3 = folder to replace\n"
+        "case \"$1\" in ''|0|*[!0-9]*) exit 1 ;; esac\n"
         "while kill -0 \"$1\" 2>/dev/null; do sleep 0.2; done\n"
         "OLD=\"$3\"; BACKUP=\"$3.updating\"\n"
         "rm -rf \"$BACKUP\"\n"

@@ -46,3 +46,21 @@ TEST(ReplacementScript, PutsTheOldFolderBackAndStartsItWhenTheNewOneCannotMoveIn
     EXPECT_EQ(QDir(root.filePath("apps")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
               QStringList { "Corvanta" });
 }
+
+TEST(ReplacementScript, RefusesAProcessIdThatNamesNoSingleProcess)
+{
+    // "kill -0 0" asks about the whole process group and always succeeds:
+    // the script would wait forever and never put anything in place.
+    QTemporaryDir root;
+    const QString old = root.filePath("apps/Corvanta");
+    const QString script = root.filePath("corvanta-update-1.sh");
+    makeAppFolder(old, "org.corvanta.Corvanta", "0.9.0", markerProgram(root.filePath("started"), "0.9.0"));
+    writeFile(script, ReplacementScript::text().toUtf8());
+    for (const QString& pid : { QString("0"), QString(""), QString("12x") }) {
+        QProcess shell;
+        shell.start("/bin/sh", { script, pid, root.filePath("new/Corvanta"), old });
+        ASSERT_TRUE(shell.waitForFinished(5000)) << pid.toStdString();
+        EXPECT_NE(shell.exitCode(), 0);
+        EXPECT_TRUE(QFile::exists(old + "/corvanta.json"));
+    }
+}

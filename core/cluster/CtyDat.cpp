@@ -181,6 +181,7 @@ QString CtyDatabase::stripOverrides(QStringView alias)
 CtyDatabase CtyDatabase::builtIn(const QList<PrefixEntity>& labels)
 {
     CtyDatabase db;
+    db.m_builtIn = true;
     for (const PrefixEntity& label : labels) {
         // Labels such as "3D2/c" mark parts of a country that only a real
         // country file can tell apart by call.

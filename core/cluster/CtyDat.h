@@ -78,8 +78,9 @@ public:
     // Number of country records taken in.
     int entityCount() const { return m_entityCount; }
     // A real country file has over 300 countries; anything smaller is not
-    // trusted to replace what is in use.
-    bool isFullCountryFile() const { return m_entityCount >= 301; }
+    // trusted to replace what is in use. The built-in table never counts as
+    // one, however many labels it was made from.
+    bool isFullCountryFile() const { return !m_builtIn && m_entityCount >= 301; }
 
 private:
     // Keys whose entry belongs to a "*" country, with what they give when
@@ -102,4 +103,5 @@ private:
     QSet<CtyEntity> m_nonDxcc;
     int m_longestPrefix = 1;
     int m_entityCount = 0;
+    bool m_builtIn = false;
 };

@@ -35,9 +35,11 @@ public:
     QColor color() const { return m_binding.read(); }
     // The open dialog, if any.
     QColorDialog* dialog() const;
+    // Shows the colour the binding reads now: for a binding that follows
+    // something other than settings keys.
+    void reload();
 
 private:
-    void reload();
     void choose();
 
     Binding m_binding;

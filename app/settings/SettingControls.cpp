@@ -87,12 +87,23 @@ void SettingComboBox::showUnknownAsDefault()
     reload();
 }
 
+void SettingComboBox::insertDivider(int index)
+{
+    {
+        const QSignalBlocker quiet(this);
+        insertSeparator(index);
+    }
+    reload();
+}
+
 void SettingComboBox::reload()
 {
     const Settings& settings = Settings::standard();
     const auto indexOf = [this](const QVariant& value) {
         for (int i = 0; i < count(); ++i) {
             const QVariant stored = itemData(i);
+            if (!stored.isValid()) // a divider
+                continue;
             if (std::holds_alternative<TextKey>(m_key) ? stored.toString() == value.toString()
                                                        : stored.toDouble() == value.toDouble())
                 return i;
@@ -150,16 +161,40 @@ FontPicker::FontPicker(const TextKey& key, QWidget* parent)
 
 // SettingLineEdit
 
-SettingLineEdit::SettingLineEdit(const TextKey& key, QWidget* parent)
+SettingLineEdit::SettingLineEdit(const TextKey& key, Commit commit, QWidget* parent)
     : QLineEdit(parent)
     , m_key(key)
+    , m_commit(commit)
 {
     reload();
-    connect(this, &QLineEdit::textChanged, this, [this](const QString& text) {
-        if (!m_loading)
-            Settings::standard().set(m_key, text);
-    });
+    if (m_commit == Commit::eachEdit) {
+        connect(this, &QLineEdit::textChanged, this, [this] {
+            if (!m_loading)
+                store();
+        });
+    } else {
+        connect(this, &QLineEdit::editingFinished, this, [this] { store(); });
+    }
     SettingBinding::follow(this, key.name, [this] { reload(); });
+}
+
+void SettingLineEdit::hideEvent(QHideEvent* event)
+{
+    // Closing the window or leaving the tab ends the edit too.
+    if (m_commit == Commit::whenFinished && !m_loading)
+        store();
+    QLineEdit::hideEvent(event);
+}
+
+void SettingLineEdit::store()
+{
+    Settings& settings = Settings::standard();
+    // Leaving a field unchanged writes nothing, so an untouched absent key
+    // stays absent.
+    if (settings.get(m_key) == text())
+        return;
+    settings.set(m_key, text());
+    setModified(false);
 }
 
 void SettingLineEdit::reload()
@@ -167,6 +202,9 @@ void SettingLineEdit::reload()
     const QString stored = Settings::standard().get(m_key);
     if (stored == text())
         return; // our own write: keep the cursor where the user is typing
+    // Text typed and not yet stored stays until its edit ends.
+    if (m_commit == Commit::whenFinished && isModified() && hasFocus())
+        return;
     m_loading = true;
     setText(stored);
     m_loading = false;

@@ -49,6 +49,9 @@ public:
     // (an enumeration's raw text): the picker then shows the default's row
     // too. It still writes nothing until the user picks.
     void showUnknownAsDefault();
+    // A divider line before the row at `index`; it stores nothing and is
+    // never shown as the choice.
+    void insertDivider(int index);
 
 private:
     void addChoice(const QString& title, const QVariant& stored);
@@ -69,16 +72,25 @@ public:
     explicit FontPicker(const TextKey& key, QWidget* parent = nullptr);
 };
 
-// A text field that stores its text as typed, on every edit: no trimming,
-// no change of case.
+// A text field that stores its text as typed: no trimming, no change of
+// case. It stores on every edit, or, for a key whose reader acts on each
+// change (an address the cluster client connects to), once editing is done:
+// on Return, when the field loses focus and when it is hidden.
 class SettingLineEdit : public QLineEdit {
     Q_OBJECT
 public:
-    explicit SettingLineEdit(const TextKey& key, QWidget* parent = nullptr);
+    enum class Commit { eachEdit, whenFinished };
+
+    explicit SettingLineEdit(const TextKey& key, Commit commit = Commit::eachEdit, QWidget* parent = nullptr);
+
+protected:
+    void hideEvent(QHideEvent* event) override;
 
 private:
     void reload();
+    void store();
 
     TextKey m_key;
+    Commit m_commit;
     bool m_loading = false;
 };

@@ -99,8 +99,7 @@ SettingsColumns::SettingsColumns(const QList<SettingsSectionItem>& sections, QWi
     : QWidget(parent)
     , m_sections(sections)
 {
-    for (const SettingsSectionItem& item : sections)
-        m_weights.append(item.weight);
+    m_shown.fill(true, sections.size());
 
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
@@ -139,10 +138,31 @@ void SettingsColumns::resizeEvent(QResizeEvent* event)
     arrange(columnCount(event->size().width()));
 }
 
-void SettingsColumns::arrange(int columns)
+void SettingsColumns::setSectionShown(int index, bool shown)
 {
-    const QList<QList<int>> runs = split(m_weights, columns);
-    if (runs == m_runs && m_columnCount != 0)
+    if (index < 0 || index >= m_sections.size() || m_shown[index] == shown)
+        return;
+    m_shown[index] = shown;
+    arrange(columnCount(width()), true);
+    if (shown)
+        m_sections[index].view->show();
+}
+
+void SettingsColumns::arrange(int columns, bool force)
+{
+    QList<int> shown;
+    QList<double> weights;
+    for (int i = 0; i < m_sections.size(); ++i) {
+        if (m_shown[i]) {
+            shown.append(i);
+            weights.append(m_sections[i].weight);
+        }
+    }
+    QList<QList<int>> runs = split(weights, columns);
+    for (QList<int>& run : runs)
+        for (int& index : run)
+            index = shown[index];
+    if (runs == m_runs && m_columnCount != 0 && !force)
         return;
     m_columnCount = columns;
     m_runs = runs;
@@ -167,5 +187,9 @@ void SettingsColumns::arrange(int columns)
             layout->addStretch(1);
         }
         m_columns[c]->setVisible(c < runs.size());
+    }
+    for (int i = 0; i < m_sections.size(); ++i) {
+        if (!m_shown[i])
+            m_sections[i].view->hide();
     }
 }

@@ -40,7 +40,12 @@ public:
     // no runs; fewer sections than columns give one run per section.
     static QList<QList<int>> split(const QList<double>& weights, int columns);
 
-    // The runs on screen now, one per column.
+    // Takes a section out of the layout or puts it back: only the sections
+    // shown are divided among the columns (a tab whose later sections
+    // depend on a choice). Every section is shown to begin with.
+    void setSectionShown(int index, bool shown);
+
+    // The runs on screen now, one per column, as indices into sections().
     const QList<QList<int>>& runs() const { return m_runs; }
     const QList<SettingsSectionItem>& sections() const { return m_sections; }
 
@@ -48,10 +53,10 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void arrange(int columns);
+    void arrange(int columns, bool force = false);
 
     QList<SettingsSectionItem> m_sections;
-    QList<double> m_weights;
+    QList<bool> m_shown;
     QScrollArea* m_scroll = nullptr;
     QHBoxLayout* m_row = nullptr;
     QList<QWidget*> m_columns;

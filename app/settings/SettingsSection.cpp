@@ -107,6 +107,14 @@ void SettingsSection::addRow(QWidget* wide, Qt::Alignment alignment)
     m_rows->addWidget(wide, m_rows->rowCount(), 0, 1, 2, alignment);
 }
 
+void SettingsSection::setRowVisible(QWidget* control, bool visible)
+{
+    control->setVisible(visible);
+    for (QLabel* label : m_panel->findChildren<QLabel*>())
+        if (label->buddy() == control)
+            label->setVisible(visible);
+}
+
 void SettingsSection::setFooter(const QStringList& paragraphs)
 {
     while (QLayoutItem* item = m_footerLayout->takeAt(0)) {

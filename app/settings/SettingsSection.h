@@ -26,6 +26,8 @@ public:
     // A row across the whole panel; aligned, the widget keeps its own width
     // (a button).
     void addRow(QWidget* wide, Qt::Alignment alignment = {});
+    // Shows or hides a row: the control and the label beside it.
+    void setRowVisible(QWidget* control, bool visible);
     // Paragraphs under the panel, 6 points apart.
     void setFooter(const QStringList& paragraphs);
 

@@ -140,8 +140,9 @@ public:
 
     // Downloads the country file; only a full one (status 200, 301 countries
     // or more) replaces the one in use and is written to "cty.dat". Every
-    // failure is logged and changes nothing.
-    void updateCountryFile();
+    // failure is logged and changes nothing. `ended`, when given, is called
+    // once this download is over, whatever came of it.
+    void updateCountryFile(std::function<void()> ended = {});
     // Replaces the logbook with the contacts of an ADIF file, works out the
     // progress, stores them in "logbook.json" and notes the file's name and
     // the time. A file that cannot be read or holds no contact changes

@@ -98,19 +98,24 @@ void DXClusterClient::useCountries(CtyDatabase countries, QDateTime date)
     Q_EMIT countriesChanged();
 }
 
-void DXClusterClient::updateCountryFile()
+void DXClusterClient::updateCountryFile(std::function<void()> ended)
 {
-    if (m_services.countryFileURL.isEmpty())
+    if (m_services.countryFileURL.isEmpty()) {
+        if (ended)
+            ended();
         return;
+    }
     if (!m_network)
         m_network = new QNetworkAccessManager(this);
     QNetworkRequest request { QUrl(m_services.countryFileURL) };
     request.setHeader(QNetworkRequest::UserAgentHeader, QByteArray(Endpoints::userAgent));
     request.setTransferTimeout(int(m_timing.countryFileTimeout.count()));
     QNetworkReply* reply = m_network->get(request);
-    connect(reply, &QNetworkReply::finished, this, [this, reply] {
+    connect(reply, &QNetworkReply::finished, this, [this, reply, ended = std::move(ended)] {
         reply->deleteLater();
         countryFileArrived(reply);
+        if (ended)
+            ended();
     });
 }
 

@@ -7,9 +7,12 @@
 
 #include "support/Settings.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QColorDialog>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QObject>
 #include <QSettings>
 #include <QSlider>
@@ -73,6 +76,22 @@ inline QSlider* slider(QWidget* area, const QString& title) { return sliderRow(a
 inline QString sliderText(QWidget* area, const QString& title)
 {
     return sliderRow(area, title)->findChildren<QLabel*>().last()->text();
+}
+
+// One key pressed and released on a widget.
+inline void press(QWidget* widget, int key, const QString& text = {})
+{
+    QKeyEvent down(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QApplication::sendEvent(widget, &down);
+    QKeyEvent up(QEvent::KeyRelease, key, Qt::NoModifier, text);
+    QApplication::sendEvent(widget, &up);
+}
+
+// ASCII text typed key by key at the field's cursor.
+inline void type(QLineEdit* field, const QString& text)
+{
+    for (const QChar c : text)
+        press(field, c.toUpper().unicode(), QString(c));
 }
 
 inline QCheckBox* checkBox(QWidget* area, const QString& text)

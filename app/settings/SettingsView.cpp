@@ -1,14 +1,14 @@
 #include "settings/SettingsView.h"
 
+#include "settings/ClusterSettings.h"
 #include "settings/DataSettings.h"
 #include "settings/LabelSettings.h"
 #include "settings/MapSettings.h"
-#include "settings/SettingsSection.h"
+#include "settings/RotatorSettings.h"
 #include "settings/StationSettings.h"
 #include "shell/DarkAppearance.h"
 #include "shell/SymbolIcons.h"
 
-#include <QLabel>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -22,7 +22,7 @@ struct TabEntry {
     SettingsView::Tab tab;
     const char* label;
     const char* symbol;
-    MakeTab make; // nullptr: not built yet, the page shows the tab's name
+    MakeTab make;
 };
 
 // The tabs in their order. A tab's page is built by its own class; the
@@ -35,19 +35,11 @@ constexpr std::array<TabEntry, 6> tabEntries { {
       [](const AppStores&) -> QWidget* { return new LabelSettings; } },
     { SettingsView::Tab::data, "Data", "arrow.down.circle",
       [](const AppStores& stores) -> QWidget* { return new DataSettings(stores.spaceWeather); } },
-    { SettingsView::Tab::cluster, "Cluster", "dot.radiowaves.left.and.right", nullptr },
-    { SettingsView::Tab::rotators, "Rotators", "location.north.line", nullptr },
+    { SettingsView::Tab::cluster, "Cluster", "dot.radiowaves.left.and.right",
+      [](const AppStores& stores) -> QWidget* { return new ClusterSettings(stores.cluster); } },
+    { SettingsView::Tab::rotators, "Rotators", "location.north.line",
+      [](const AppStores& stores) -> QWidget* { return new RotatorSettings(stores.rotors); } },
 } };
-
-QWidget* placeholder(const QString& name)
-{
-    auto* page = new QWidget;
-    auto* layout = new QVBoxLayout(page);
-    QLabel* label = SettingsText::plain(name);
-    label->setAlignment(Qt::AlignCenter);
-    layout->addWidget(label);
-    return page;
-}
 
 } // namespace
 
@@ -63,8 +55,7 @@ SettingsView::SettingsView(const AppStores& stores, QWidget* parent)
     m_tabs->setDocumentMode(true);
     for (const TabEntry& entry : tabEntries) {
         const QString label = QString::fromLatin1(entry.label);
-        QWidget* page = entry.make ? entry.make(m_stores) : placeholder(label);
-        m_tabs->addTab(page, SymbolIcons::bundled(QString::fromLatin1(entry.symbol)), label);
+        m_tabs->addTab(entry.make(m_stores), SymbolIcons::bundled(QString::fromLatin1(entry.symbol)), label);
     }
     layout->addWidget(m_tabs);
     // After the pages: their menus are windows of their own and take the

@@ -130,6 +130,11 @@ QList<RotatorConfig> RotatorConfig::decode(const QString& text)
     return JsonList::decode<RotatorConfig>(text.toUtf8(), fromJson).value_or(QList<RotatorConfig>());
 }
 
+bool RotatorConfig::decodes(const QString& text)
+{
+    return JsonList::decode<RotatorConfig>(text.toUtf8(), fromJson).has_value();
+}
+
 QString RotatorConfig::encode(const QList<RotatorConfig>& list)
 {
     QJsonArray array;

@@ -50,6 +50,9 @@ struct RotatorConfig {
     // The list from its stored text. Anything that does not decode as a
     // whole gives an empty list (one bad entry loses the list).
     static QList<RotatorConfig> decode(const QString& text);
+    // Whether the text decodes as a whole ("[]" does; "", "{}" and a list
+    // with one bad entry do not).
+    static bool decodes(const QString& text);
     // The stored text of a list: a compact JSON array.
     static QString encode(const QList<RotatorConfig>& list);
 

@@ -1,0 +1,570 @@
+#include "settings/RotatorSettings.h"
+
+#include "rotator/RotatorManager.h"
+#include "rotator/SerialPortListing.h"
+#include "settings/ColorButton.h"
+#include "settings/NumberField.h"
+#include "settings/SettingsColumns.h"
+#include "settings/SettingsSection.h"
+#include "settings/StatusDot.h"
+#include "shell/AppLog.h"
+#include "shell/Color.h"
+#include "shell/SymbolIcons.h"
+#include "support/Settings.h"
+#include "support/SettingsCatalogue.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr int beamStep = 5;
+constexpr int beamValueWidth = 44;
+constexpr int offsetFieldWidth = 60;
+constexpr double offsetLimit = 180;
+
+enum SectionIndex { rotatorsIndex, connectionIndex, antennaIndex };
+
+QString heading(double degrees) { return QString::asprintf("%03.0f", degrees) + QStringLiteral("°"); }
+
+// A whole number for the TCP port field, as near as an int holds it.
+int wholeNumber(double value)
+{
+    const double rounded = std::round(value);
+    return int(std::clamp(rounded, double(std::numeric_limits<int>::min()), double(std::numeric_limits<int>::max())));
+}
+
+// The warning triangle in the warning colour.
+QPixmap warningSign(int size)
+{
+    QPixmap sign = SymbolIcons::bundled(QStringLiteral("exclamationmark.triangle.fill")).pixmap(size, size);
+    QPainter painter(&sign);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+    painter.fillRect(sign.rect(), SettingsText::warning());
+    return sign;
+}
+
+QToolButton* stepButton(Qt::ArrowType arrow)
+{
+    auto* button = new QToolButton;
+    button->setArrowType(arrow);
+    button->setAutoRepeat(true);
+    button->setFixedSize(18, 12);
+    return button;
+}
+
+} // namespace
+
+RotatorSettings::PortSource RotatorSettings::PortSource::machine()
+{
+    return { &SerialPortListing::availablePorts, &SerialPortListing::usbDescriptions };
+}
+
+QString RotatorSettings::colorFor(qsizetype existing)
+{
+    static const char* const colors[] = { "#FFD24AFF", "#4FD1E8FF", "#FF7A7AFF", "#9CFF7AFF" };
+    return QString::fromLatin1(colors[existing % 4]);
+}
+
+RotatorSettings::RotatorSettings(RotatorManager* rotors, PortSource source, QWidget* parent)
+    : QWidget(parent)
+    , m_rotors(rotors)
+    , m_source(std::move(source))
+{
+    m_list = RotatorConfig::load(Settings::standard());
+    m_ports = m_source.ports();
+    m_usb = m_source.descriptions();
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_columns = new SettingsColumns(
+        {
+            { rotatorsSection(), 3 },
+            { connectionSection(), 3 },
+            { antennaSection(), 3 },
+        },
+        this);
+    layout->addWidget(m_columns);
+
+    keepUnreadable();
+    select(m_list.isEmpty() ? std::nullopt : std::optional(m_list.first().id));
+
+    m_portCheck.setObjectName(QStringLiteral("portCheck"));
+    m_portCheck.setInterval(portCheckMilliseconds);
+    connect(&m_portCheck, &QTimer::timeout, this, [this] { refreshPorts(); });
+    if (m_rotors)
+        connect(m_rotors, &RotatorManager::statusChanged, this, [this](const QUuid& id) {
+            if (id == m_selected)
+                refreshStatus();
+        });
+}
+
+void RotatorSettings::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    m_portCheck.start();
+}
+
+void RotatorSettings::hideEvent(QHideEvent* event)
+{
+    m_portCheck.stop();
+    QWidget::hideEvent(event);
+}
+
+// Rotators
+
+QWidget* RotatorSettings::rotatorsSection()
+{
+    auto* section = new SettingsSection(QStringLiteral("Rotators"));
+    m_unreadable
+        = SettingsText::caption(QStringLiteral("The stored rotator list could not be read; a copy is kept as \"%1\".")
+                                                   .arg(QLatin1String(SettingKeys::rotatorsUnreadable.name)),
+                                               SettingsText::warning());
+    m_unreadable->hide();
+    section->addRow(m_unreadable);
+
+    m_emptyHint = SettingsText::plain(QStringLiteral(
+        "No rotator yet. Add one to see your antenna's direction on the map and turn it from Corvanta."));
+    QPalette dimmed = m_emptyHint->palette();
+    dimmed.setColor(QPalette::WindowText, SettingsText::secondary());
+    m_emptyHint->setPalette(dimmed);
+    section->addRow(m_emptyHint);
+
+    m_picker = new QComboBox;
+    connect(m_picker, &QComboBox::currentIndexChanged, this, [this](int row) {
+        if (!m_loading && row >= 0)
+            select(m_picker->itemData(row).toUuid());
+    });
+    section->addRow(QStringLiteral("Rotator"), m_picker);
+
+    m_add = new QPushButton(QStringLiteral("Add rotator"));
+    m_remove = new QPushButton;
+    connect(m_add, &QPushButton::clicked, this, [this] { addRotator(); });
+    connect(m_remove, &QPushButton::clicked, this, [this] { removeSelected(); });
+    auto* buttons = new QWidget;
+    auto* buttonRow = new QHBoxLayout(buttons);
+    buttonRow->setContentsMargins(0, 0, 0, 0);
+    buttonRow->addWidget(m_add);
+    buttonRow->addWidget(m_remove);
+    buttonRow->addStretch(1);
+    section->addRow(buttons);
+
+    section->setFooter({ QStringLiteral("Right-click the map or a country to turn a rotator there. The toolbar shows "
+                                        "each rotator's heading, and Stop while it turns.") });
+    return section;
+}
+
+void RotatorSettings::addRotator()
+{
+    RotatorConfig rotator;
+    rotator.name = QStringLiteral("Antenna %1").arg(m_list.size() + 1);
+    rotator.color = colorFor(m_list.size());
+    m_list.append(rotator);
+    save();
+    select(rotator.id);
+}
+
+void RotatorSettings::removeSelected()
+{
+    const std::optional<qsizetype> at = index();
+    if (!at)
+        return;
+    m_list.removeAt(*at);
+    save();
+    select(m_list.isEmpty() ? std::nullopt : std::optional(m_list.first().id));
+}
+
+void RotatorSettings::refreshPicker()
+{
+    m_loading = true;
+    m_picker->clear();
+    for (const RotatorConfig& rotator : std::as_const(m_list))
+        m_picker->addItem(rotator.name, rotator.id);
+    const std::optional<qsizetype> at = index();
+    m_picker->setCurrentIndex(at ? int(*at) : -1);
+    m_loading = false;
+
+    auto* section = static_cast<SettingsSection*>(m_columns->sections()[rotatorsIndex].view);
+    m_emptyHint->setVisible(m_list.isEmpty());
+    section->setRowVisible(m_picker, !m_list.isEmpty());
+    m_remove->setVisible(at.has_value());
+    if (const RotatorConfig* rotator = current())
+        m_remove->setText(QStringLiteral("Remove ") + rotator->name);
+}
+
+// The working list
+
+std::optional<qsizetype> RotatorSettings::index() const
+{
+    if (!m_selected)
+        return std::nullopt;
+    for (qsizetype i = 0; i < m_list.size(); ++i)
+        if (m_list[i].id == *m_selected)
+            return i;
+    return std::nullopt;
+}
+
+const RotatorConfig* RotatorSettings::current() const
+{
+    const std::optional<qsizetype> at = index();
+    return at ? &m_list[*at] : nullptr;
+}
+
+void RotatorSettings::edit(const std::function<void(RotatorConfig&)>& change)
+{
+    const std::optional<qsizetype> at = index();
+    if (!at || m_loading)
+        return;
+    RotatorConfig changed = m_list[*at];
+    change(changed);
+    if (changed == m_list[*at])
+        return;
+    m_list[*at] = changed;
+    save();
+    refreshEditors();
+}
+
+void RotatorSettings::select(const std::optional<QUuid>& id)
+{
+    m_selected = id;
+    const bool open = index().has_value();
+    m_columns->setSectionShown(connectionIndex, open);
+    m_columns->setSectionShown(antennaIndex, open);
+    refreshEditors();
+}
+
+void RotatorSettings::save()
+{
+    keepUnreadable();
+    RotatorConfig::save(Settings::standard(), m_list);
+}
+
+void RotatorSettings::keepUnreadable()
+{
+    Settings& settings = Settings::standard();
+    const QString stored = settings.get(SettingKeys::rotators);
+    if (stored.isEmpty() || stored == QLatin1String("[]") || RotatorConfig::decodes(stored))
+        return;
+    m_unreadable->show();
+    if (settings.get(SettingKeys::rotatorsUnreadable) == stored)
+        return; // kept already
+    settings.set(SettingKeys::rotatorsUnreadable, stored);
+    AppLog::file().write(QStringLiteral("Settings: the stored rotator list could not be read; kept as %1") .arg(
+        QLatin1String(SettingKeys::rotatorsUnreadable.name)));
+}
+
+// Connection
+
+QWidget* RotatorSettings::connectionSection()
+{
+    auto* section = new SettingsSection(QStringLiteral("Connection"));
+    m_connection = section;
+
+    m_name = new QLineEdit;
+    m_name->setPlaceholderText(QStringLiteral("for example Yagi, Quad, 40 m beam"));
+    connect(m_name, &QLineEdit::textEdited, this,
+            [this](const QString& text) { edit([&](RotatorConfig& r) { r.name = text; }); });
+    section->addRow(QStringLiteral("Antenna name"), m_name);
+
+    m_protocol = new QComboBox;
+    for (const RotatorProtocol proto : RotatorProtocols::allCases)
+        m_protocol->addItem(title(proto), rawValue(proto));
+    connect(m_protocol, &QComboBox::currentIndexChanged, this, [this](int row) {
+        if (const auto proto = RotatorProtocols::fromRaw(m_protocol->itemData(row).toString()))
+            edit([&](RotatorConfig& r) { r.proto = *proto; });
+    });
+    section->addRow(QStringLiteral("Protocol"), m_protocol);
+
+    m_host = new QLineEdit;
+    connect(m_host, &QLineEdit::textEdited, this,
+            [this](const QString& text) { edit([&](RotatorConfig& r) { r.host = text; }); });
+    section->addRow(QStringLiteral("rotctld host"), m_host);
+    m_tcpPort = new NumberField(0);
+    connect(m_tcpPort, &NumberField::committed, this,
+            [this](double value) { edit([&](RotatorConfig& r) { r.tcpPort = wholeNumber(value); }); });
+    section->addRow(QStringLiteral("rotctld port"), m_tcpPort);
+
+    m_port = new QComboBox;
+    m_port->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_port->setMinimumContentsLength(12);
+    connect(m_port, &QComboBox::currentIndexChanged, this, [this](int row) {
+        if (row >= 0)
+            edit([&, path = m_port->itemData(row).toString()](RotatorConfig& r) { r.port = path; });
+    });
+    m_refresh = new QPushButton(QStringLiteral("Refresh"));
+    connect(m_refresh, &QPushButton::clicked, this, [this] { refreshPorts(); });
+    m_portRow = new QWidget;
+    auto* portLayout = new QHBoxLayout(m_portRow);
+    portLayout->setContentsMargins(0, 0, 0, 0);
+    portLayout->addWidget(m_port, 1);
+    portLayout->addWidget(m_refresh);
+    section->addRow(QStringLiteral("Serial port"), m_portRow);
+
+    m_clash = SettingsText::plain(QString());
+    QPalette orange = m_clash->palette();
+    orange.setColor(QPalette::WindowText, SettingsText::warning());
+    m_clash->setPalette(orange);
+    m_clashRow = new QWidget;
+    auto* clashLayout = new QHBoxLayout(m_clashRow);
+    clashLayout->setContentsMargins(0, 0, 0, 0);
+    auto* triangle = new QLabel;
+    triangle->setPixmap(warningSign(m_clash->fontMetrics().height()));
+    clashLayout->addWidget(triangle, 0, Qt::AlignTop);
+    clashLayout->addWidget(m_clash, 1);
+    section->addRow(m_clashRow);
+
+    m_speed = new QComboBox;
+    for (const int baud : speeds)
+        m_speed->addItem(QStringLiteral("%1 baud").arg(baud), baud);
+    connect(m_speed, &QComboBox::currentIndexChanged, this, [this](int row) {
+        if (row >= 0)
+            edit([&, baud = m_speed->itemData(row).toInt()](RotatorConfig& r) { r.baud = baud; });
+    });
+    section->addRow(QStringLiteral("Speed"), m_speed);
+
+    m_dot = new StatusDot;
+    m_status = SettingsText::plain(QString());
+    auto* statusRow = new QWidget;
+    auto* statusLayout = new QHBoxLayout(statusRow);
+    statusLayout->setContentsMargins(0, 0, 0, 0);
+    statusLayout->addWidget(m_dot, 0, Qt::AlignVCenter);
+    statusLayout->addWidget(m_status, 1, Qt::AlignVCenter);
+    section->addRow(statusRow);
+    return section;
+}
+
+void RotatorSettings::refreshProtocolRows()
+{
+    const RotatorConfig* rotator = current();
+    const bool network = rotator && usesNetwork(rotator->proto);
+    m_connection->setRowVisible(m_host, network);
+    m_connection->setRowVisible(m_tcpPort, network);
+    m_connection->setRowVisible(m_portRow, !network);
+    m_connection->setRowVisible(m_speed, !network);
+    const bool speedControl = rotator && supportsSpeed(rotator->proto);
+    m_softStart->setVisible(speedControl);
+    m_softStartText->setVisible(speedControl);
+    m_prosistelText->setVisible(rotator && rotator->proto == RotatorProtocol::prosistel);
+}
+
+QStringList RotatorSettings::portChoices(const QString& current) const
+{
+    if (!current.isEmpty() && !m_ports.contains(current))
+        return QStringList { current } + m_ports;
+    return m_ports;
+}
+
+QString RotatorSettings::portLabel(const QString& path, const RotatorConfig& rotator) const
+{
+    const QString base = m_usb.value(path).label(path);
+    RotatorConfig there = rotator;
+    there.port = path;
+    QStringList users;
+    for (const RotatorConfig& other : there.portClashes(m_list))
+        users << other.name;
+    return users.isEmpty() ? base : base + QStringLiteral(" · used by ") + users.join(QStringLiteral(", "));
+}
+
+void RotatorSettings::refreshPortPicker()
+{
+    const RotatorConfig* rotator = current();
+    if (!rotator)
+        return;
+    QList<std::pair<QString, QString>> rows { { QStringLiteral("Choose…"), QString() } };
+    for (const QString& path : portChoices(rotator->port))
+        rows.append({ portLabel(path, *rotator), path });
+
+    bool same = m_port->count() == rows.size();
+    for (int i = 0; same && i < rows.size(); ++i)
+        same = m_port->itemText(i) == rows[i].first && m_port->itemData(i).toString() == rows[i].second;
+    const QSignalBlocker quiet(m_port);
+    if (!same) {
+        m_port->clear();
+        for (const auto& [label, path] : rows)
+            m_port->addItem(label, path);
+    }
+    m_port->setCurrentIndex(m_port->findData(rotator->port));
+}
+
+void RotatorSettings::refreshPorts()
+{
+    const QStringList ports = m_source.ports();
+    if (ports == m_ports)
+        return;
+    m_ports = ports;
+    m_usb = m_source.descriptions();
+    refreshPortPicker();
+}
+
+void RotatorSettings::refreshClash()
+{
+    const RotatorConfig* rotator = current();
+    QStringList names;
+    if (rotator)
+        for (const RotatorConfig& other : rotator->portClashes(m_list))
+            names << other.name;
+    m_clash->setText(
+        names.join(QStringLiteral(", "))
+                   + QStringLiteral(" uses the same port. Each rotator needs its own port: choose the other cable "
+                                      "here."));
+    m_clashRow->setVisible(!names.isEmpty() && rotator && !usesNetwork(rotator->proto));
+}
+
+void RotatorSettings::refreshStatus()
+{
+    const RotatorConfig* rotator = current();
+    const std::optional<RotatorManager::Status> status
+        = rotator && m_rotors ? m_rotors->status(rotator->id) : std::nullopt;
+    const bool connected = status && status->connected;
+    m_dot->setConnected(connected);
+    QPalette palette = m_status->palette();
+    if (connected && status->heading) {
+        m_status->setText(QStringLiteral("Connected · heading ") + heading(*status->heading));
+        m_status->setPalette(QPalette());
+    } else {
+        m_status->setText(status ? status->message : RotatorManager::Status::notConnectedText());
+        palette.setColor(QPalette::WindowText, SettingsText::secondary());
+        m_status->setPalette(palette);
+    }
+}
+
+// Antenna
+
+QWidget* RotatorSettings::antennaSection()
+{
+    auto* section = new SettingsSection(QStringLiteral("Antenna"));
+    m_antenna = section;
+
+    m_beam = new QSlider(Qt::Horizontal);
+    m_beam->setRange(10 / beamStep, 180 / beamStep);
+    m_beam->setPageStep(2);
+    m_beamText = SettingsText::plain(QString());
+    m_beamText->setWordWrap(false);
+    m_beamText->setFixedWidth(beamValueWidth);
+    m_beamText->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    connect(m_beam, &QSlider::valueChanged, this,
+            [this](int step) { edit([&](RotatorConfig& r) { r.beamWidth = double(step * beamStep); }); });
+    auto* beam = new QHBoxLayout;
+    beam->addWidget(m_beam, 1);
+    beam->addWidget(m_beamText);
+    section->addRow(QStringLiteral("Beam width"), beam);
+
+    m_range = new QComboBox;
+    m_range->addItem(QStringLiteral("0–360°"), 360);
+    m_range->addItem(QStringLiteral("0–450° (overlap)"), 450);
+    connect(m_range, &QComboBox::currentIndexChanged, this, [this](int row) {
+        if (row >= 0)
+            edit([&, range = m_range->itemData(row).toInt()](RotatorConfig& r) { r.range = range; });
+    });
+    section->addRow(QStringLiteral("Rotation range"), m_range);
+
+    // Typed offsets are stored as typed; the stepper stays within ±180°.
+    m_offset = new NumberField(1);
+    m_offset->setFixedWidth(offsetFieldWidth);
+    m_offset->setAlignment(Qt::AlignRight);
+    connect(m_offset, &NumberField::committed, this,
+            [this](double value) { edit([&](RotatorConfig& r) { r.offset = value; }); });
+    m_offsetUp = stepButton(Qt::UpArrow);
+    m_offsetDown = stepButton(Qt::DownArrow);
+    connect(m_offsetUp, &QToolButton::clicked, this,
+            [this] { edit([](RotatorConfig& r) { r.offset = std::min(r.offset + 1, offsetLimit); }); });
+    connect(m_offsetDown, &QToolButton::clicked, this,
+            [this] { edit([](RotatorConfig& r) { r.offset = std::max(r.offset - 1, -offsetLimit); }); });
+    auto* stepper = new QVBoxLayout;
+    stepper->setSpacing(0);
+    stepper->addWidget(m_offsetUp);
+    stepper->addWidget(m_offsetDown);
+    auto* offset = new QHBoxLayout;
+    offset->addStretch(1);
+    offset->addWidget(m_offset);
+    offset->addLayout(stepper);
+    offset->addWidget(SettingsText::plain(QStringLiteral("°")));
+    section->addRow(QStringLiteral("Calibration offset"), offset);
+
+    const ColorButton::Binding color {
+        [this] {
+            const RotatorConfig* rotator = current();
+            return Color::fromHex(rotator ? rotator->color : QString());
+        },
+        [this](const QColor& picked) { edit([&](RotatorConfig& r) { r.color = Color::hexString(picked); }); },
+        {},
+    };
+    m_color = new ColorButton(color, ColorButton::Opacity::none);
+    section->addRow(QStringLiteral("Colour"), m_color, Qt::AlignRight);
+
+    m_longPath = new QCheckBox(QStringLiteral("Show long path"));
+    connect(m_longPath, &QCheckBox::toggled, this,
+            [this](bool on) { edit([&](RotatorConfig& r) { r.showLongPath = on; }); });
+    section->addRow(m_longPath);
+
+    m_softStart = new QCheckBox(QStringLiteral("Soft start and stop"));
+    connect(m_softStart, &QCheckBox::toggled, this,
+            [this](bool on) { edit([&](RotatorConfig& r) { r.softStart = on; }); });
+    section->addRow(m_softStart);
+    m_softStartText = SettingsText::caption(
+        QStringLiteral("Starts slowly, speeds up, and slows down before it stops, to spare the rotator and the mast. "
+                       "Needs a Yaesu controller with speed control (DXA and DXC models)."));
+    section->addRow(m_softStartText);
+    m_prosistelText = SettingsText::caption(QStringLiteral(
+        "Prosistel controllers start and stop gently by themselves; the ramp is set in the controller's own menu."));
+    section->addRow(m_prosistelText);
+    section->addRow(SettingsText::caption(QStringLiteral(
+        "Calibration offset is added to what the controller reports, if your antenna points a little off.")));
+    return section;
+}
+
+void RotatorSettings::refreshBeam()
+{
+    const RotatorConfig* rotator = current();
+    if (!rotator)
+        return;
+    const QSignalBlocker quiet(m_beam);
+    m_beam->setValue(int(std::lround(rotator->beamWidth / beamStep)));
+    m_beamText->setText(QString::asprintf("%.0f", rotator->beamWidth) + QStringLiteral("°"));
+}
+
+// Showing the open rotator
+
+void RotatorSettings::refreshEditors()
+{
+    m_loading = true;
+    if (const RotatorConfig* rotator = current()) {
+        if (m_name->text() != rotator->name) // keeps the cursor while typing
+            m_name->setText(rotator->name);
+        m_protocol->setCurrentIndex(m_protocol->findData(rawValue(rotator->proto)));
+        if (m_host->text() != rotator->host)
+            m_host->setText(rotator->host);
+        m_tcpPort->setValue(rotator->tcpPort);
+        m_speed->setCurrentIndex(m_speed->findData(rotator->baud));
+        m_range->setCurrentIndex(m_range->findData(rotator->range));
+        m_offset->setValue(rotator->offset);
+        m_longPath->setChecked(rotator->showLongPath);
+        m_softStart->setChecked(rotator->softStart);
+    }
+    m_loading = false;
+    refreshAll();
+}
+
+void RotatorSettings::refreshAll()
+{
+    refreshPicker();
+    refreshProtocolRows();
+    refreshPortPicker();
+    refreshClash();
+    refreshStatus();
+    refreshBeam();
+    m_color->reload();
+}

@@ -8,33 +8,24 @@
 #include "settings/SettingsColumns.h"
 #include "settings/SettingsSection.h"
 #include "settings/StatusDot.h"
-#include "support/Endpoints.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
 
 #include <QCheckBox>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLocale>
 #include <QPlainTextEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QToolButton>
-#include <QUrl>
 #include <QVBoxLayout>
 
 namespace {
 
 constexpr int nodeLogHeight = 140;
 constexpr int bandColumns = 4;
-
-// Logs exported by logging programs: ".adi", ".adif", or plain text.
-const QString adifFilter = QStringLiteral("ADIF logs (*.adi *.adif *.ADI *.ADIF *.txt *.TXT)");
 
 void setTextColor(QLabel* label, const QColor& color)
 {
@@ -43,23 +34,14 @@ void setTextColor(QLabel* label, const QColor& color)
     label->setPalette(palette);
 }
 
-// Pickers with long rows (node addresses) take the column's width instead
-// of widening the column to their longest row.
-SettingComboBox* compact(SettingComboBox* picker)
+} // namespace
+
+SettingComboBox* ClusterSettings::compact(SettingComboBox* picker)
 {
     picker->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     picker->setMinimumContentsLength(12);
     return picker;
 }
-
-QFont captionFont(const QWidget* widget)
-{
-    QFont font = widget->font();
-    font.setPointSizeF(font.pointSizeF() * 0.85);
-    return font;
-}
-
-} // namespace
 
 QString ClusterSettings::nodeTitle(const ClusterNode& node)
 {
@@ -139,7 +121,7 @@ QWidget* ClusterSettings::connectionSection()
 
     m_dot = new StatusDot;
     m_status = SettingsText::plain(QString());
-    m_status->setFont(captionFont(m_status));
+    m_status->setFont(SettingsText::captionFont(m_status->font()));
     m_status->setMaximumHeight(2 * m_status->fontMetrics().lineSpacing() + 2); // two lines at most
     m_reconnect = new QPushButton(QStringLiteral("Reconnect"));
     connect(m_reconnect, &QPushButton::clicked, this, [this] {
@@ -166,7 +148,7 @@ QWidget* ClusterSettings::connectionSection()
     m_log->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_log->setFixedHeight(nodeLogHeight);
     QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    fixed.setPointSizeF(captionFont(this).pointSizeF());
+    fixed.setPointSizeF(SettingsText::captionFont(font()).pointSizeF());
     m_log->setFont(fixed);
     m_log->hide();
     connect(m_logToggle, &QToolButton::clicked, this, [this] {
@@ -174,7 +156,7 @@ QWidget* ClusterSettings::connectionSection()
         m_logToggle->setArrowType(open ? Qt::DownArrow : Qt::RightArrow);
         m_log->setVisible(open);
         if (open)
-            m_log->moveCursor(QTextCursor::End); // the newest lines
+            showNewestLines();
     });
     section->addRow(m_logToggle, Qt::AlignLeft);
     section->addRow(m_log);
@@ -223,9 +205,16 @@ void ClusterSettings::refreshNodeLog()
     const int kept = bar->value();
     m_log->setPlainText(text);
     if (atEnd)
-        m_log->moveCursor(QTextCursor::End);
+        showNewestLines();
     else
         bar->setValue(kept);
+}
+
+void ClusterSettings::showNewestLines()
+{
+    // The start of the last line: scrolled down, not sideways.
+    m_log->moveCursor(QTextCursor::End);
+    m_log->moveCursor(QTextCursor::StartOfLine);
 }
 
 // What to show
@@ -269,7 +258,7 @@ QWidget* ClusterSettings::displaySection()
     auto* hf = new QPushButton(QStringLiteral("HF + 6 m"));
     auto* all = new QPushButton(QStringLiteral("All"));
     for (QPushButton* button : { hf, all })
-        button->setFont(captionFont(this));
+        button->setFont(SettingsText::captionFont(font()));
     connect(hf, &QPushButton::clicked, this,
             [] { Settings::standard().set(SettingKeys::clusterBands, encodeBands(defaultBandSelection())); });
     connect(all, &QPushButton::clicked, this, [] {
@@ -287,7 +276,8 @@ QWidget* ClusterSettings::displaySection()
         minutes.append({ QStringLiteral("%1 minutes").arg(m), m });
     section->addRow(QStringLiteral("Show a spot for"),
                                    compact(new SettingComboBox(SettingKeys::clusterSpotMinutes, minutes)));
-    section->addRow(QStringLiteral("Blink colour"), new ColorButton(SettingKeys::clusterSpotColor, ColorButton::Opacity::none), Qt::AlignRight);
+    auto* spotColor = new ColorButton(SettingKeys::clusterSpotColor, ColorButton::Opacity::none);
+    section->addRow(QStringLiteral("Blink colour"), spotColor, Qt::AlignRight);
 
     section->setFooter({ QStringLiteral(
         "A country blinks while one of its stations has been spotted within this time; each new spot of the same "
@@ -331,195 +321,4 @@ void ClusterSettings::refreshNeededNote()
 {
     const bool needed = Settings::standard().get(SettingKeys::clusterShow) == QLatin1String("needed");
     m_neededNote->setVisible(needed && !(m_cluster && m_cluster->progress()));
-}
-
-// My DXCC
-
-QWidget* ClusterSettings::dxccSection()
-{
-    auto* section = new SettingsSection(QStringLiteral("My DXCC"));
-
-    m_summary = SettingsText::caption(QString());
-    m_summary->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    m_import = new QPushButton(QStringLiteral("Import ADIF…"));
-    m_remove = new QPushButton(QStringLiteral("Remove"));
-    connect(m_import, &QPushButton::clicked, this, [this] { chooseADIF(); });
-    connect(m_remove, &QPushButton::clicked, this, [this] {
-        if (m_cluster)
-            m_cluster->clearLogbook();
-        showImportMessage(std::nullopt);
-    });
-    auto* log = new QVBoxLayout;
-    log->setSpacing(4);
-    log->addWidget(m_summary);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(m_import);
-    buttons->addWidget(m_remove);
-    log->addLayout(buttons);
-    section->addRow(QStringLiteral("Log"), log);
-
-    m_importMessage = SettingsText::caption(QString());
-    m_importMessage->hide();
-    section->addRow(m_importMessage);
-
-    QList<std::pair<QString, QString>> scopes;
-    for (const NeedScope scope : allNeedScopes)
-        scopes.append({ title(scope), rawValue(scope) });
-    section->addRow(QStringLiteral("Needed means"),
-                                   compact(new SettingComboBox(SettingKeys::clusterNeedScope, scopes)));
-    section->addRow(new SettingCheckBox(SettingKeys::clusterConfirmedOnly,
-                                        QStringLiteral("Count only confirmed QSOs (QSL card or LoTW)")));
-    section->addRow(QStringLiteral("Needed colour"), new ColorButton(SettingKeys::clusterNeededColor, ColorButton::Opacity::none), Qt::AlignRight);
-
-    section->setFooter({ QStringLiteral(
-        "Export your log as ADIF (.adi) from your logging program (CQRLOG, KLog, Log4OM, N1MM+, Club Log, QRZ "
-        "Logbook, LoTW…) and import it here. Needed countries blink fast in their own colour with a pulsing ring. "
-        "Import again whenever your log grows.") });
-    return section;
-}
-
-QString ClusterSettings::logSummary() const
-{
-    if (!m_cluster || !m_cluster->progress())
-        return QStringLiteral("No log imported");
-    const DXCCProgress& progress = *m_cluster->progress();
-    QString name = Settings::standard().get(SettingKeys::logbookFileName);
-    if (name.isEmpty())
-        name = QStringLiteral("Log");
-    QString text = name
-        + QStringLiteral(": %1 QSOs, %2 countries worked, %3 confirmed")
-                             .arg(progress.qsoCount)
-                             .arg(progress.worked.size())
-                             .arg(progress.confirmed.size());
-    if (!m_cluster->countries().isFullCountryFile())
-        text += QStringLiteral(" (rough until the country file is downloaded)");
-    return text;
-}
-
-void ClusterSettings::refreshLogbook()
-{
-    m_summary->setText(logSummary());
-    m_remove->setVisible(m_cluster && m_cluster->progress());
-}
-
-void ClusterSettings::chooseADIF()
-{
-    if (findChild<QFileDialog*>())
-        return;
-    auto* dialog = new QFileDialog(this, QStringLiteral("Import ADIF"));
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setOption(QFileDialog::DontUseNativeDialog);
-    dialog->setFileMode(QFileDialog::ExistingFile);
-    dialog->setAcceptMode(QFileDialog::AcceptOpen);
-    dialog->setNameFilter(adifFilter);
-    dialog->setPalette(palette());
-    connect(dialog, &QFileDialog::fileSelected, this, [this](const QString& path) { importFrom(path); });
-    dialog->open();
-}
-
-void ClusterSettings::importFrom(const QString& path)
-{
-    if (!m_cluster)
-        return;
-    const std::expected<int, LogbookError> read = m_cluster->importADIF(path);
-    if (read)
-        showImportMessage(QStringLiteral("Read %1 QSOs from %2.").arg(*read).arg(QFileInfo(path).fileName()));
-    else
-        showImportMessage(read.error().message);
-}
-
-void ClusterSettings::showImportMessage(const std::optional<QString>& message)
-{
-    m_importMessage->setText(message.value_or(QString()));
-    m_importMessage->setVisible(message.has_value());
-}
-
-// Watch for callsigns
-
-QWidget* ClusterSettings::watchSection()
-{
-    auto* section = new SettingsSection(QStringLiteral("Watch for callsigns"));
-    auto* calls = new SettingLineEdit(SettingKeys::clusterWatchCalls);
-    calls->setPlaceholderText(QStringLiteral("e.g. 3Y0K, VP8PJ, FT8*"));
-    section->addRow(QStringLiteral("Callsigns"), calls);
-    section->addRow(QStringLiteral("Watched colour"), new ColorButton(SettingKeys::clusterWatchColor, ColorButton::Opacity::none), Qt::AlignRight);
-    section->setFooter({ QStringLiteral(
-        "Separate calls with commas. * is a wildcard, and a call also matches its portable forms (3Y0K/P). Watched "
-        "calls appear in a blinking strip above the clocks and on the map on any band and mode, whatever the filters "
-        "above say.") });
-    return section;
-}
-
-// Alerts
-
-QWidget* ClusterSettings::alertsSection()
-{
-    auto* section = new SettingsSection(QStringLiteral("Alerts"));
-    section->addRow(
-        new SettingCheckBox(SettingKeys::alertNeeded, QStringLiteral("Alert when a needed country is spotted")));
-    section->addRow(
-        new SettingCheckBox(SettingKeys::alertWatched, QStringLiteral("Alert when a watched callsign is spotted")));
-    section->addRow(new SettingCheckBox(SettingKeys::alertSound, QStringLiteral("Play a sound")));
-    // Desktop notifications need no permission here: the notification
-    // service shows what is posted, and the client asks whether one runs.
-    section->addRow(new SettingCheckBox(SettingKeys::alertNotify, QStringLiteral("Show a desktop notification")));
-    section->setFooter({ QStringLiteral("Each country or call alerts once, and again only after it has been gone from "
-                                        "the cluster for the spot time above.") });
-    return section;
-}
-
-// Advanced
-
-QWidget* ClusterSettings::advancedSection()
-{
-    auto* section = new SettingsSection(QStringLiteral("Advanced"));
-    auto* commands = new SettingLineEdit(SettingKeys::clusterCommands, SettingLineEdit::Commit::whenFinished);
-    commands->setPlaceholderText(QStringLiteral("optional, e.g. set/skimmer; set/ft8"));
-    section->addRow(QStringLiteral("Commands after login"), commands);
-
-    m_countryFile = SettingsText::caption(QString());
-    m_update = new QPushButton;
-    connect(m_update, &QPushButton::clicked, this, [this] { updateCountries(); });
-    auto* row = new QHBoxLayout;
-    row->addWidget(m_countryFile, 1, Qt::AlignVCenter);
-    row->addWidget(m_update, 0, Qt::AlignVCenter);
-    section->addRow(QStringLiteral("Country file"), row);
-
-    section->setFooter(
-        { QStringLiteral("Callsigns are matched to countries with the cty.dat country file by AD1C (")
-                         + QUrl(Endpoints::ctyBase()).host()
-                         + QStringLiteral("), downloaded once a week. Separate several commands with a semicolon.") });
-    return section;
-}
-
-QString ClusterSettings::countryFileText() const
-{
-    if (!m_cluster || !m_cluster->countryFileDate() || !m_cluster->countries().isFullCountryFile())
-        return QStringLiteral("Not downloaded yet (using a built-in list)");
-    const QDate date = m_cluster->countryFileDate()->toLocalTime().date();
-    return QStringLiteral("%1 entities, ").arg(m_cluster->countries().entityCount())
-                          + QLocale().toString(date, QStringLiteral("d MMM yyyy"));
-}
-
-void ClusterSettings::refreshCountryFile()
-{
-    m_countryFile->setText(countryFileText());
-    m_update->setText(m_updatingCountries ? QStringLiteral("Updating…") : QStringLiteral("Update now"));
-    m_update->setEnabled(!m_updatingCountries);
-}
-
-void ClusterSettings::updateCountries()
-{
-    if (!m_cluster || m_updatingCountries)
-        return;
-    m_updatingCountries = true;
-    refreshCountryFile();
-    // The download runs to its end when the tab has gone.
-    m_cluster->updateCountryFile([tab = QPointer(this)] {
-        if (!tab)
-            return;
-        tab->m_updatingCountries = false;
-        tab->refreshCountryFile();
-    });
 }

@@ -12,6 +12,7 @@ class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 class QToolButton;
+class SettingComboBox;
 class SettingsColumns;
 class SettingsSection;
 class StatusDot;
@@ -71,6 +72,10 @@ public:
     QPushButton* updateButton() const { return m_update; }
 
 private:
+    // Pickers with long rows (node addresses) take the column's width
+    // instead of widening the column to their longest row.
+    static SettingComboBox* compact(SettingComboBox* picker);
+
     QWidget* connectionSection();
     QWidget* displaySection();
     QWidget* dxccSection();
@@ -82,6 +87,7 @@ private:
     void refreshLoginAs();
     void refreshStatus();
     void refreshNodeLog();
+    void showNewestLines();
     void refreshBands();
     void refreshNeededNote();
     void refreshLogbook();

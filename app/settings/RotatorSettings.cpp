@@ -9,7 +9,6 @@
 #include "settings/StatusDot.h"
 #include "shell/AppLog.h"
 #include "shell/Color.h"
-#include "shell/SymbolIcons.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
 
@@ -17,8 +16,6 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineEdit>
-#include <QPainter>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSlider>
@@ -27,7 +24,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 namespace {
 
@@ -37,25 +33,6 @@ constexpr int offsetFieldWidth = 60;
 constexpr double offsetLimit = 180;
 
 enum SectionIndex { rotatorsIndex, connectionIndex, antennaIndex };
-
-QString heading(double degrees) { return QString::asprintf("%03.0f", degrees) + QStringLiteral("°"); }
-
-// A whole number for the TCP port field, as near as an int holds it.
-int wholeNumber(double value)
-{
-    const double rounded = std::round(value);
-    return int(std::clamp(rounded, double(std::numeric_limits<int>::min()), double(std::numeric_limits<int>::max())));
-}
-
-// The warning triangle in the warning colour.
-QPixmap warningSign(int size)
-{
-    QPixmap sign = SymbolIcons::bundled(QStringLiteral("exclamationmark.triangle.fill")).pixmap(size, size);
-    QPainter painter(&sign);
-    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
-    painter.fillRect(sign.rect(), SettingsText::warning());
-    return sign;
-}
 
 QToolButton* stepButton(Qt::ArrowType arrow)
 {
@@ -190,9 +167,14 @@ void RotatorSettings::removeSelected()
 void RotatorSettings::refreshPicker()
 {
     m_loading = true;
-    m_picker->clear();
-    for (const RotatorConfig& rotator : std::as_const(m_list))
-        m_picker->addItem(rotator.name, rotator.id);
+    bool same = m_picker->count() == m_list.size();
+    for (int i = 0; same && i < m_picker->count(); ++i)
+        same = m_picker->itemText(i) == m_list[i].name && m_picker->itemData(i).toUuid() == m_list[i].id;
+    if (!same) {
+        m_picker->clear();
+        for (const RotatorConfig& rotator : std::as_const(m_list))
+            m_picker->addItem(rotator.name, rotator.id);
+    }
     const std::optional<qsizetype> at = index();
     m_picker->setCurrentIndex(at ? int(*at) : -1);
     m_loading = false;
@@ -266,187 +248,11 @@ void RotatorSettings::keepUnreadable()
         QLatin1String(SettingKeys::rotatorsUnreadable.name)));
 }
 
-// Connection
-
-QWidget* RotatorSettings::connectionSection()
-{
-    auto* section = new SettingsSection(QStringLiteral("Connection"));
-    m_connection = section;
-
-    m_name = new QLineEdit;
-    m_name->setPlaceholderText(QStringLiteral("for example Yagi, Quad, 40 m beam"));
-    connect(m_name, &QLineEdit::textEdited, this,
-            [this](const QString& text) { edit([&](RotatorConfig& r) { r.name = text; }); });
-    section->addRow(QStringLiteral("Antenna name"), m_name);
-
-    m_protocol = new QComboBox;
-    for (const RotatorProtocol proto : RotatorProtocols::allCases)
-        m_protocol->addItem(title(proto), rawValue(proto));
-    connect(m_protocol, &QComboBox::currentIndexChanged, this, [this](int row) {
-        if (const auto proto = RotatorProtocols::fromRaw(m_protocol->itemData(row).toString()))
-            edit([&](RotatorConfig& r) { r.proto = *proto; });
-    });
-    section->addRow(QStringLiteral("Protocol"), m_protocol);
-
-    m_host = new QLineEdit;
-    connect(m_host, &QLineEdit::textEdited, this,
-            [this](const QString& text) { edit([&](RotatorConfig& r) { r.host = text; }); });
-    section->addRow(QStringLiteral("rotctld host"), m_host);
-    m_tcpPort = new NumberField(0);
-    connect(m_tcpPort, &NumberField::committed, this,
-            [this](double value) { edit([&](RotatorConfig& r) { r.tcpPort = wholeNumber(value); }); });
-    section->addRow(QStringLiteral("rotctld port"), m_tcpPort);
-
-    m_port = new QComboBox;
-    m_port->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    m_port->setMinimumContentsLength(12);
-    connect(m_port, &QComboBox::currentIndexChanged, this, [this](int row) {
-        if (row >= 0)
-            edit([&, path = m_port->itemData(row).toString()](RotatorConfig& r) { r.port = path; });
-    });
-    m_refresh = new QPushButton(QStringLiteral("Refresh"));
-    connect(m_refresh, &QPushButton::clicked, this, [this] { refreshPorts(); });
-    m_portRow = new QWidget;
-    auto* portLayout = new QHBoxLayout(m_portRow);
-    portLayout->setContentsMargins(0, 0, 0, 0);
-    portLayout->addWidget(m_port, 1);
-    portLayout->addWidget(m_refresh);
-    section->addRow(QStringLiteral("Serial port"), m_portRow);
-
-    m_clash = SettingsText::plain(QString());
-    QPalette orange = m_clash->palette();
-    orange.setColor(QPalette::WindowText, SettingsText::warning());
-    m_clash->setPalette(orange);
-    m_clashRow = new QWidget;
-    auto* clashLayout = new QHBoxLayout(m_clashRow);
-    clashLayout->setContentsMargins(0, 0, 0, 0);
-    auto* triangle = new QLabel;
-    triangle->setPixmap(warningSign(m_clash->fontMetrics().height()));
-    clashLayout->addWidget(triangle, 0, Qt::AlignTop);
-    clashLayout->addWidget(m_clash, 1);
-    section->addRow(m_clashRow);
-
-    m_speed = new QComboBox;
-    for (const int baud : speeds)
-        m_speed->addItem(QStringLiteral("%1 baud").arg(baud), baud);
-    connect(m_speed, &QComboBox::currentIndexChanged, this, [this](int row) {
-        if (row >= 0)
-            edit([&, baud = m_speed->itemData(row).toInt()](RotatorConfig& r) { r.baud = baud; });
-    });
-    section->addRow(QStringLiteral("Speed"), m_speed);
-
-    m_dot = new StatusDot;
-    m_status = SettingsText::plain(QString());
-    auto* statusRow = new QWidget;
-    auto* statusLayout = new QHBoxLayout(statusRow);
-    statusLayout->setContentsMargins(0, 0, 0, 0);
-    statusLayout->addWidget(m_dot, 0, Qt::AlignVCenter);
-    statusLayout->addWidget(m_status, 1, Qt::AlignVCenter);
-    section->addRow(statusRow);
-    return section;
-}
-
-void RotatorSettings::refreshProtocolRows()
-{
-    const RotatorConfig* rotator = current();
-    const bool network = rotator && usesNetwork(rotator->proto);
-    m_connection->setRowVisible(m_host, network);
-    m_connection->setRowVisible(m_tcpPort, network);
-    m_connection->setRowVisible(m_portRow, !network);
-    m_connection->setRowVisible(m_speed, !network);
-    const bool speedControl = rotator && supportsSpeed(rotator->proto);
-    m_softStart->setVisible(speedControl);
-    m_softStartText->setVisible(speedControl);
-    m_prosistelText->setVisible(rotator && rotator->proto == RotatorProtocol::prosistel);
-}
-
-QStringList RotatorSettings::portChoices(const QString& current) const
-{
-    if (!current.isEmpty() && !m_ports.contains(current))
-        return QStringList { current } + m_ports;
-    return m_ports;
-}
-
-QString RotatorSettings::portLabel(const QString& path, const RotatorConfig& rotator) const
-{
-    const QString base = m_usb.value(path).label(path);
-    RotatorConfig there = rotator;
-    there.port = path;
-    QStringList users;
-    for (const RotatorConfig& other : there.portClashes(m_list))
-        users << other.name;
-    return users.isEmpty() ? base : base + QStringLiteral(" · used by ") + users.join(QStringLiteral(", "));
-}
-
-void RotatorSettings::refreshPortPicker()
-{
-    const RotatorConfig* rotator = current();
-    if (!rotator)
-        return;
-    QList<std::pair<QString, QString>> rows { { QStringLiteral("Choose…"), QString() } };
-    for (const QString& path : portChoices(rotator->port))
-        rows.append({ portLabel(path, *rotator), path });
-
-    bool same = m_port->count() == rows.size();
-    for (int i = 0; same && i < rows.size(); ++i)
-        same = m_port->itemText(i) == rows[i].first && m_port->itemData(i).toString() == rows[i].second;
-    const QSignalBlocker quiet(m_port);
-    if (!same) {
-        m_port->clear();
-        for (const auto& [label, path] : rows)
-            m_port->addItem(label, path);
-    }
-    m_port->setCurrentIndex(m_port->findData(rotator->port));
-}
-
-void RotatorSettings::refreshPorts()
-{
-    const QStringList ports = m_source.ports();
-    if (ports == m_ports)
-        return;
-    m_ports = ports;
-    m_usb = m_source.descriptions();
-    refreshPortPicker();
-}
-
-void RotatorSettings::refreshClash()
-{
-    const RotatorConfig* rotator = current();
-    QStringList names;
-    if (rotator)
-        for (const RotatorConfig& other : rotator->portClashes(m_list))
-            names << other.name;
-    m_clash->setText(
-        names.join(QStringLiteral(", "))
-                   + QStringLiteral(" uses the same port. Each rotator needs its own port: choose the other cable "
-                                      "here."));
-    m_clashRow->setVisible(!names.isEmpty() && rotator && !usesNetwork(rotator->proto));
-}
-
-void RotatorSettings::refreshStatus()
-{
-    const RotatorConfig* rotator = current();
-    const std::optional<RotatorManager::Status> status
-        = rotator && m_rotors ? m_rotors->status(rotator->id) : std::nullopt;
-    const bool connected = status && status->connected;
-    m_dot->setConnected(connected);
-    QPalette palette = m_status->palette();
-    if (connected && status->heading) {
-        m_status->setText(QStringLiteral("Connected · heading ") + heading(*status->heading));
-        m_status->setPalette(QPalette());
-    } else {
-        m_status->setText(status ? status->message : RotatorManager::Status::notConnectedText());
-        palette.setColor(QPalette::WindowText, SettingsText::secondary());
-        m_status->setPalette(palette);
-    }
-}
-
 // Antenna
 
 QWidget* RotatorSettings::antennaSection()
 {
     auto* section = new SettingsSection(QStringLiteral("Antenna"));
-    m_antenna = section;
 
     m_beam = new QSlider(Qt::Horizontal);
     m_beam->setRange(10 / beamStep, 180 / beamStep);

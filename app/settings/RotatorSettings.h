@@ -146,7 +146,6 @@ private:
 
     SettingsColumns* m_columns = nullptr;
     SettingsSection* m_connection = nullptr;
-    SettingsSection* m_antenna = nullptr;
     QLabel* m_unreadable = nullptr;
     QLabel* m_emptyHint = nullptr;
     QComboBox* m_picker = nullptr;

@@ -40,12 +40,17 @@ QLabel* plain(const QString& text)
     return label;
 }
 
+QFont captionFont(const QFont& font)
+{
+    QFont caption = font;
+    caption.setPointSizeF(font.pointSizeF() * 0.85);
+    return caption;
+}
+
 QLabel* caption(const QString& text, const QColor& color)
 {
     QLabel* label = plain(text);
-    QFont font = label->font();
-    font.setPointSizeF(font.pointSizeF() * 0.85);
-    label->setFont(font);
+    label->setFont(captionFont(label->font()));
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, color);
     label->setPalette(palette);

@@ -53,6 +53,8 @@ QColor secondary(); // footers, captions
 QColor error();     // "That is not a valid Maidenhead locator."
 QColor warning();   // notes that something is missing or was kept aside
 
+// The caption size of a widget's font.
+QFont captionFont(const QFont& font);
 QLabel* caption(const QString& text, const QColor& color = secondary());
 // A plain-text label for text that came from outside (node lines, server
 // errors), never read as rich text.

@@ -1,37 +1,16 @@
 #include "spaceweather/SWPCFeeds.h"
+#include "support/SpaceWeatherFeeds.h"
 
 #include <benchmark/benchmark.h>
 
-#include <cmath>
 
 namespace {
 
-// A full OVATION answer as the service writes it: every whole-degree node,
-// longitude 0...359 outermost, latitude -90...90, about 1 MB.
-QByteArray fullOvationAnswer()
-{
-    QByteArray body = R"({"Observation Time": "2026-08-18T11:50:00Z", "Forecast Time": "2026-08-18T12:35:00Z", )"
-                      R"("Data Format": "[Longitude, Latitude, Aurora]", "coordinates": [)";
-    body.reserve(1100000);
-    bool first = true;
-    for (int lon = 0; lon < 360; ++lon) {
-        for (int lat = -90; lat <= 90; ++lat) {
-            const int oval = std::abs(std::abs(lat) - 67);
-            const int value = oval < 8 ? (8 - oval) * 9 + lon % 7 : 0;
-            if (!first)
-                body += ", ";
-            first = false;
-            body += '[' + QByteArray::number(lon) + ", " + QByteArray::number(lat) + ", " + QByteArray::number(value)
-                + ']';
-        }
-    }
-    body += "]}";
-    return body;
-}
-
 void BM_ParseOvationAurora(benchmark::State& state)
 {
-    const QByteArray body = fullOvationAnswer();
+    // A full OVATION answer as the service writes it: every whole-degree
+    // node, about 1 MB.
+    const QByteArray body = SpaceWeatherFeeds::ovationAurora();
     for (auto _ : state) {
         auto grid = SWPCParser::aurora(body);
         if (!grid || grid->maxValue() == 0)

@@ -7,6 +7,7 @@
 #include "map/WorldMapView.h"
 #include "rotator/RotatorManager.h"
 #include "shell/MainToolBar.h"
+#include "support/FastRotatorTimings.h"
 #include "support/RotctldPeer.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
@@ -25,18 +26,6 @@
 static void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
 namespace {
-
-RotatorTimings fast()
-{
-    RotatorTimings t;
-    t.connectTimeout = 1.0;
-    t.retryPause = 0.2;
-    t.readTimeout = 0.3;
-    t.idlePoll = 0.15;
-    t.turningPoll = 0.1;
-    t.stopRampPause = 0.3;
-    return t;
-}
 
 RotatorConfig rotctld(const QString& name, int port, const QString& color)
 {
@@ -100,7 +89,7 @@ TEST(RotatorBadges, FollowATurnOfRotctldWithTheMapAndLegendUntilArrivalAndStop)
     const RotatorConfig nowhere = rotctld("Nowhere", nobody, "#FF0000");
     RotatorConfig::save(Settings::standard(), { tower, nowhere });
 
-    RotatorManager rotors(Settings::standard(), fast());
+    RotatorManager rotors(Settings::standard(), fastRotatorTimings());
     MapViewportModel viewport;
     const AppStores stores { nullptr, &viewport, nullptr, nullptr, &rotors };
     MainToolBar bar(stores);

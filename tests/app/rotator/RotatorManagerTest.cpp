@@ -6,6 +6,7 @@
 #include "rotator/SerialLink.h"
 #include "shell/AppLog.h"
 #include "support/FakeRotatorController.h"
+#include "support/FastRotatorTimings.h"
 #include "support/LoopbackListener.h"
 #include "support/RotctldPeer.h"
 #include "support/Settings.h"
@@ -40,19 +41,6 @@ static void PrintTo(const QString& text, std::ostream* out) { *out << '"' << tex
 
 namespace {
 
-// Every pause short, so no test sleeps through the real ones.
-RotatorTimings fast()
-{
-    RotatorTimings t;
-    t.connectTimeout = 1.0;
-    t.retryPause = 0.2;
-    t.readTimeout = 0.3;
-    t.idlePoll = 0.15;
-    t.turningPoll = 0.1;
-    t.stopRampPause = 0.3;
-    return t;
-}
-
 RotatorConfig rotator(const QString& name, RotatorProtocol proto, const QString& port, bool softStart = false)
 {
     RotatorConfig config;
@@ -69,7 +57,7 @@ struct Station {
     Settings settings { dir.filePath("settings.ini") };
     std::unique_ptr<RotatorManager> rotors;
 
-    explicit Station(const QList<RotatorConfig>& list, const RotatorTimings& timings = fast())
+    explicit Station(const QList<RotatorConfig>& list, const RotatorTimings& timings = fastRotatorTimings())
     {
         RotatorConfig::save(settings, list);
         rotors = std::make_unique<RotatorManager>(settings, timings);
@@ -180,7 +168,7 @@ TEST(RotatorManager, SoftStartRampsUpAndDownAndSlowsDownBeforeAStop)
     FakeRotatorController fake(Dialect::GS232B);
     fake.setDegreesPerSecond(40); // 10, 20, 30 and 40 degrees a second at levels 1 to 4
     const RotatorConfig config = rotator("Ramp Mast", RotatorProtocol::gs232b, fake.portPath(), true);
-    RotatorTimings timings = fast();
+    RotatorTimings timings = fastRotatorTimings();
     timings.rampClockRate = 4; // full speed after 1.125 s instead of 4.5 s
     Station station({ config }, timings);
     ASSERT_TRUE(waitUntil([&] { return station.connectedAt(config.id, 0); }));

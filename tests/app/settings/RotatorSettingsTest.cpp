@@ -9,6 +9,7 @@
 #include "settings/SettingsColumns.h"
 #include "settings/StatusDot.h"
 #include "shell/AppLog.h"
+#include "support/FastRotatorTimings.h"
 #include "support/RotctldPeer.h"
 #include "support/SettingsCatalogue.h"
 #include "support/SettingsTabs.h"
@@ -27,17 +28,6 @@ using namespace SettingsTabs;
 static void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
 namespace {
-
-RotatorTimings fast()
-{
-    RotatorTimings t;
-    t.connectTimeout = 1.0;
-    t.retryPause = 0.2;
-    t.readTimeout = 0.3;
-    t.idlePoll = 0.15;
-    t.turningPoll = 0.1;
-    return t;
-}
 
 QList<RotatorConfig> stored() { return RotatorConfig::decode(storedText("rotators")); }
 
@@ -114,7 +104,7 @@ TEST_F(RotatorTab, ARotctldRotatorAddedHereIsRunByTheManager)
 {
     RotctldPeer rotctld;
     ASSERT_TRUE(rotctld.isRunning()) << "rotctld (Debian libhamlib-utils) is needed";
-    RotatorManager rotors(Settings::standard(), fast());
+    RotatorManager rotors(Settings::standard(), fastRotatorTimings());
     Ports ports;
     RotatorSettings tab(&rotors, ports.source());
     tab.resize(1100, 800);

@@ -5,9 +5,11 @@
 #include "map/AuroraLegend.h"
 #include "map/BaseMapLayer.h"
 #include "map/ClusterBadge.h"
+#include "map/CoverageLegend.h"
 #include "map/DXSpotLayer.h"
 #include "map/GreylineLayer.h"
 #include "map/MUFLegend.h"
+#include "map/MapCoverage.h"
 #include "map/MapInput.h"
 #include "map/MapViewportModel.h"
 #include "map/MarkersLayer.h"
@@ -98,6 +100,12 @@ WorldMapView::WorldMapView(const AppStores& stores, QWidget* parent)
         connect(m_stores.spaceWeather, &SpaceWeatherStore::snapshotChanged, this, &WorldMapView::rebuild);
     if (m_stores.cluster)
         connect(m_stores.cluster, &DXClusterClient::statusChanged, this, &WorldMapView::updateOverlays);
+    // Coverage: the quick model's image is made away from the paint too;
+    // its legend sits above the cluster badge.
+    m_coverage = new MapCoverage(m_stores.spaceWeather, m_stores.predictions, this);
+    connect(m_coverage, &MapCoverage::picturesChanged, this, qOverload<>(&QWidget::update));
+    m_coverageLegend = new CoverageLegend;
+    addOverlay(Overlay::coverageLegend, m_coverageLegend);
     m_clusterBadge = new ClusterBadge;
     addOverlay(Overlay::clusterBadge, m_clusterBadge);
     m_mufLegend = new MUFLegend;
@@ -172,7 +180,9 @@ void WorldMapView::render(QPainter& painter)
     if (o.showGreyline)
         GreylineLayer { proj, now, o.nightIntensity, o.greylineGlow, light ? NightTint::light : NightTint::dark }
             .paint(painter, m_pictures.greyline);
-    // 3b coverage goes here.
+    // 3b: the coverage of the chosen band.
+    m_coverage->prepare(o, now, useITU());
+    m_coverage->paint(painter, proj);
     // 3c: the MUF shading with the borders over it and the contours.
     m_spaceWeather->paintMUF(painter, proj, o, borders, halo(o.mapStyle));
     const QColor haloColour = halo(o.mapStyle);
@@ -365,6 +375,14 @@ void WorldMapView::updateOverlays()
         m_clusterBadge->set(m_stores.cluster->status(), ClusterBadge::count(m_spotGroups), Color::fromHex(o.spotColor),
                             Color::fromHex(o.neededColor));
     m_clusterBadge->setVisible(o.clusterEnabled && m_stores.cluster);
+
+    const std::optional<Band> coverageBand = MapCoverage::band(o);
+    if (coverageBand) {
+        const bool engine = useITU();
+        m_coverageLegend->set(*coverageBand, o.station.mode, CoverageLegend::engineName(engine),
+                              engine && m_stores.predictions->busy());
+    }
+    m_coverageLegend->setVisible(coverageBand.has_value());
 
     const bool mufLegend = o.showMUF && !snapshot.ionosondes.isEmpty();
     if (mufLegend)

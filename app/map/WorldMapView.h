@@ -18,6 +18,8 @@
 
 class AuroraLegend;
 class ClusterBadge;
+class CoverageLegend;
+class MapCoverage;
 class MapInput;
 class MUFLegend;
 class QPainter;
@@ -160,6 +162,8 @@ private:
     QTimer m_spotTimer;
     QWidget* m_legendColumn = nullptr;
     SpaceWeatherLayers* m_spaceWeather = nullptr;
+    MapCoverage* m_coverage = nullptr;
+    CoverageLegend* m_coverageLegend = nullptr;
     AuroraLegend* m_auroraLegend = nullptr;
     ClusterBadge* m_clusterBadge = nullptr;
     MUFLegend* m_mufLegend = nullptr;

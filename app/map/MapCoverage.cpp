@@ -1,0 +1,139 @@
+#include "map/MapCoverage.h"
+
+#include "map/CacheKey.h"
+#include "map/CoverageLayer.h"
+#include "map/MapOptions.h"
+#include "prediction/PredictionStore.h"
+#include "spaceweather/SpaceWeatherStore.h"
+
+#include <QFutureWatcher>
+#include <QPainter>
+#include <QPromise>
+#include <QThreadPool>
+
+#include <cmath>
+#include <memory>
+
+MapCoverage::MapCoverage(SpaceWeatherStore* weather, PredictionStore* predictions, QObject* parent)
+    : QObject(parent)
+    , m_weather(weather)
+    , m_predictions(predictions)
+{
+}
+
+MapCoverage::~MapCoverage() = default;
+
+std::optional<Band> MapCoverage::band(const MapOptions& options) { return bandFromRaw(options.coverageBand); }
+
+void MapCoverage::prepare(const MapOptions& options, const QDateTime& date, bool useITU)
+{
+    const std::optional<Band> chosen = band(options);
+    if (!chosen || !PropagationPredictor::mhz(*chosen)) {
+        m_asked.reset();
+        m_built = false;
+        clear();
+        return;
+    }
+    static const SpaceWeatherSnapshot noWeather;
+    const SpaceWeatherSnapshot& weather = m_weather ? m_weather->snapshot() : noWeather;
+
+    if (useITU && m_predictions) {
+        // The store answers from its cache (or with its last image while
+        // the engine computes) and starts a job on a miss.
+        m_asked.reset();
+        m_built = false;
+        const std::optional<QImage> image
+            = m_predictions->coverageImage(options.home, *chosen, options.station, weather.sunspotNumber, date);
+        if (image)
+            show(*image);
+        else
+            clear();
+        return;
+    }
+
+    const std::uint64_t key = CoverageLayer::cacheKey(options.home, *chosen, weather.ionosondes, weather.sunspotNumber,
+                                                      date, weather.kpNow, options.station);
+    if (m_built && key == m_builtKey) {
+        m_asked.reset();
+        return;
+    }
+    m_asked = Ask { key,  options.home,  *chosen,        weather.ionosondes, weather.sunspotNumber,
+                    date, weather.kpNow, options.station };
+    if (!m_running)
+        startBuild();
+}
+
+void MapCoverage::startBuild()
+{
+    // The job works on its own copy of the ask; the pool never touches
+    // this object or the stores.
+    const Ask ask = *m_asked;
+    m_running = true;
+    auto promise = std::make_shared<QPromise<QImage>>();
+    auto* watcher = new QFutureWatcher<QImage>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, key = ask.key] {
+        const QFuture<QImage> future = watcher->future();
+        watcher->deleteLater();
+        take(key, future.resultCount() > 0 ? future.result() : QImage());
+    });
+    watcher->setFuture(promise->future());
+    promise->start();
+    QThreadPool::globalInstance()->start([promise, ask] {
+        const std::optional<QImage> image
+            = CoverageLayer::image(ask.home, ask.band, ask.readings, ask.ssn, ask.date, ask.kp, ask.setup);
+        promise->addResult(image.value_or(QImage()));
+        promise->finish();
+    });
+}
+
+void MapCoverage::take(std::uint64_t key, const QImage& image)
+{
+    m_running = false;
+    // What was switched off, or over to the engine, while the job ran
+    // stays so.
+    if (!m_asked)
+        return;
+    m_builtKey = key;
+    m_built = true;
+    if (image.isNull())
+        clear();
+    else
+        show(image);
+    if (m_asked->key != key)
+        startBuild();
+    else
+        m_asked.reset();
+    Q_EMIT picturesChanged();
+}
+
+void MapCoverage::show(const QImage& image)
+{
+    if (image.cacheKey() == m_image.cacheKey() && !m_image.isNull())
+        return;
+    m_image = image;
+    m_rows = CoverageLayer::visibleRows(image);
+}
+
+void MapCoverage::clear()
+{
+    m_image = QImage();
+    m_rows.reset();
+    m_picture.clear();
+}
+
+void MapCoverage::paint(QPainter& painter, const MapProjection& projection)
+{
+    if (m_image.isNull() || !m_rows)
+        return;
+    const CoverageLayer layer { projection, m_image, CoverageLayer::mapOpacity };
+    // Only the band of rows that holds colour, a row of the image's margin
+    // above and below for the smoothing.
+    const QRectF world = projection.worldRect();
+    const double rowHeight = world.height() / m_image.height();
+    const auto [first, last] = *m_rows;
+    const int top = int(std::floor(world.top() + (first - 1) * rowHeight));
+    const int bottom = int(std::ceil(world.top() + (last + 1) * rowHeight));
+    const QRect area(0, top, int(std::ceil(projection.size.width())), bottom - top);
+    const std::uint64_t key = CacheKey().add(std::int64_t(m_image.cacheKey())).add(layer.opacity).value();
+    m_picture.paint(painter, projection, key, area, [&layer](QPainter& band) { layer.draw(band); });
+}

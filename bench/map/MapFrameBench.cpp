@@ -1,7 +1,8 @@
 // A whole map frame as the main window paints it, through the map view
 // itself: base map, aurora forecast, greyline, MUF shading with the borders
 // over it and its labelled contours, ITU and CQ zones, prefixes, 60
-// ionosonde dots and the markers. The space weather store reads the
+// ionosonde dots and the markers; and the same with the coverage layer of
+// one band (the quick model) on. The space weather store reads the
 // services' answers (their real shapes) from a local peer, as the
 // application does.
 //
@@ -12,6 +13,7 @@
 // view's space weather pictures hold before and after the aurora and MUF
 // layers are switched off.
 
+#include "map/MapCoverage.h"
 #include "map/MapViewportModel.h"
 #include "map/SpaceWeatherLayers.h"
 #include "map/WorldMapView.h"
@@ -74,8 +76,9 @@ double residentMB()
     return fields.size() > 1 ? fields[1].toDouble() * double(sysconf(_SC_PAGESIZE)) / (1024 * 1024) : 0;
 }
 
-// One shown map view of a size with every layer on, its store refreshed
-// from the peer and its space weather pictures built.
+// One shown map view of a size with every layer on (the coverage of 20 m
+// when asked for), its store refreshed from the peer and its space weather
+// and coverage pictures built.
 struct Map {
     HttpPeer peer;
     std::unique_ptr<SpaceWeatherStore> store;
@@ -83,7 +86,7 @@ struct Map {
     std::unique_ptr<WorldMapView> view;
     QImage target;
 
-    explicit Map(QSize size)
+    explicit Map(QSize size, int coverageBand = 0)
     {
         // The benchmark's own settings, never the user's.
         static QTemporaryDir config;
@@ -93,6 +96,8 @@ struct Map {
                                     SettingKeys::showPrefixes, SettingKeys::showGrid, SettingKeys::showCQZones,
                                     SettingKeys::showITUZones, SettingKeys::mufContours, SettingKeys::bordersOverMUF })
             settings.set(key, true);
+        settings.set(SettingKeys::coverageBand, coverageBand);
+        settings.set(SettingKeys::predictionEngine, "quick");
 
         peer.listen();
         qputenv("CORVANTA_FEEDS_BASE", peer.base().toLatin1());
@@ -110,11 +115,12 @@ struct Map {
         QCoreApplication::processEvents();
         target = QImage(size, QImage::Format_ARGB32_Premultiplied);
         paint();
-        waitUntil([&] { return !layers().building(); }, 20000);
+        waitUntil([&] { return !layers().building() && !coverage().building(); }, 20000);
         paint();
     }
 
     SpaceWeatherLayers& layers() { return *view->findChild<SpaceWeatherLayers*>(); }
+    MapCoverage& coverage() { return *view->findChild<MapCoverage*>(); }
 
     void paint()
     {
@@ -141,18 +147,41 @@ void BM_FullFrame(benchmark::State& state)
 }
 BENCHMARK(BM_FullFrame)->Args({ 1440, 900 })->Args({ 3840, 2160 })->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Nothing changed (a blinking spot, a clock): the pictures are copied.
-void BM_Repaint(benchmark::State& state)
+// The same with the coverage of 20 m over the map: its picture is drawn
+// anew with the others at every frame.
+void BM_FullFrameWithCoverage(benchmark::State& state)
 {
-    Map map(QSize(int(state.range(0)), int(state.range(1))));
+    Map map(QSize(int(state.range(0)), int(state.range(1))), 20);
+    state.counters["coverageRows"] = map.coverage().image().isNull() ? 0 : map.coverage().image().height();
+    const MapViewport views[] = { MapViewport::world(), MapViewport { 1.001, { 0.5, 0.5 } } };
+    int i = 0;
+    const double cpu = processCpuMs();
+    for (auto _ : state) {
+        map.viewport.setViewport(views[++i % 2]);
+        map.paint();
+        benchmark::ClobberMemory();
+    }
+    state.counters["allCPU"] = (processCpuMs() - cpu) / double(state.iterations());
+    Settings::standard().set(SettingKeys::coverageBand, 0);
+}
+BENCHMARK(BM_FullFrameWithCoverage)->Args({ 1440, 900 })->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Nothing changed (a blinking spot, a clock): the pictures are copied.
+void repaint(benchmark::State& state, int coverageBand)
+{
+    Map map(QSize(int(state.range(0)), int(state.range(1))), coverageBand);
     const double cpu = processCpuMs();
     for (auto _ : state) {
         map.paint();
         benchmark::ClobberMemory();
     }
     state.counters["allCPU"] = (processCpuMs() - cpu) / double(state.iterations());
+    Settings::standard().set(SettingKeys::coverageBand, 0);
 }
+void BM_Repaint(benchmark::State& state) { repaint(state, 0); }
 BENCHMARK(BM_Repaint)->Args({ 1440, 900 })->Args({ 3840, 2160 })->Unit(benchmark::kMillisecond)->UseRealTime();
+void BM_RepaintWithCoverage(benchmark::State& state) { repaint(state, 20); }
+BENCHMARK(BM_RepaintWithCoverage)->Args({ 1440, 900 })->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The process's resident size with every layer on, and with the aurora and
 // MUF layers switched off again (their pictures of the view freed).

@@ -112,6 +112,8 @@ void MapCoverage::show(const QImage& image)
         return;
     m_image = image;
     m_rows = CoverageLayer::visibleRows(image);
+    if (!m_rows)
+        m_picture.clear(); // nothing to draw
 }
 
 void MapCoverage::clear()

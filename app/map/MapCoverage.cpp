@@ -39,12 +39,15 @@ void MapCoverage::prepare(const MapOptions& options, const QDateTime& date, bool
 
     if (useITU && m_predictions) {
         // The store answers from its cache (or with its last image while
-        // the engine computes) and starts a job on a miss.
+        // the engine computes) and starts a job on a miss. The last image
+        // of another band would be shown under this band's legend: the map
+        // shows nothing until this band's own image arrives.
         m_asked.reset();
         m_built = false;
         const std::optional<QImage> image
             = m_predictions->coverageImage(options.home, *chosen, options.station, weather.sunspotNumber, date);
-        if (image)
+        const auto& stored = m_predictions->coverage();
+        if (image && stored && stored->band == *chosen)
             show(*image);
         else
             clear();

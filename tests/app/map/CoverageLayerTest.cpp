@@ -325,9 +325,19 @@ TEST(CoverageLayer, WithTheEngineTheImageComesFromThePredictionStore)
     renderMap(map);
     EXPECT_EQ(coverage->pictureRenders(), renders);
 
+    // Another band: the store still holds the 20 m map, which must not be
+    // shown under the 40 m legend while the engine computes.
+    settings.set(SettingKeys::coverageBand, 40);
+    renderMap(map);
+    EXPECT_TRUE(coverage->image().isNull());
+    EXPECT_EQ(predictions.coverage()->band, Band::m20);
+    ASSERT_TRUE(waitUntil([&] { return predictions.coverage()->band == Band::m40 && !predictions.busy(); }, 20000));
+    renderMap(map);
+    EXPECT_EQ(coverage->image().cacheKey(), predictions.coverage()->image.cacheKey());
+
     // The quick model again: its own image, and the legend says so.
     settings.set(SettingKeys::predictionEngine, "quick");
-    EXPECT_EQ(legend->title(), "Predicted coverage on 20 m, SSB, this hour (% chance) · quick model");
+    EXPECT_EQ(legend->title(), "Predicted coverage on 40 m, SSB, this hour (% chance) · quick model");
     renderMap(map);
     EXPECT_TRUE(waitUntil([&] { return !coverage->building(); }, 10000));
     EXPECT_NE(coverage->image().cacheKey(), predictions.coverage()->image.cacheKey());

@@ -61,7 +61,7 @@ void OverlayPanel::paintEvent(QPaintEvent*)
     const double radius = m_shape == Shape::capsule ? box.height() / 2 : 8;
     QPainterPath shape;
     shape.addRoundedRect(box, radius, radius);
-    painter.fillPath(shape, QColor(0x14, 0x18, 0x20, 0xB4));
+    painter.fillPath(shape, QColor(0x14, 0x18, 0x20, m_fillAlpha));
     painter.setPen(QPen(MapTheme::panelStroke(), 1));
     painter.drawPath(shape);
 }

@@ -28,7 +28,10 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    // Panels with much to read over a busy map hide more of it.
+    void setFillOpacity(int alpha) { m_fillAlpha = alpha; }
 
 private:
     Shape m_shape;
+    int m_fillAlpha = 0xB4;
 };

@@ -8,6 +8,7 @@
 #include "map/CoverageLegend.h"
 #include "map/DXSpotLayer.h"
 #include "map/GreylineLayer.h"
+#include "map/HoverPanel.h"
 #include "map/MUFLegend.h"
 #include "map/MapCoverage.h"
 #include "map/MapInput.h"
@@ -55,6 +56,7 @@ WorldMapView::WorldMapView(const AppStores& stores, QWidget* parent)
     m_slowTimer.setInterval(slowLayerIntervalMs);
     connect(&m_slowTimer, &QTimer::timeout, this, [this] {
         m_slowDate = QDateTime::currentDateTimeUtc();
+        refreshHover(); // its Sun, spot ages and wheel hour follow the clock too
         update();
     });
 
@@ -63,8 +65,13 @@ WorldMapView::WorldMapView(const AppStores& stores, QWidget* parent)
         connect(m_stores.viewport, &MapViewportModel::viewportChanged, this, &WorldMapView::rebuild);
         m_input = new MapInput(*m_stores.viewport, m_stores.rotors, prefixes(), this);
         m_input->attach(this);
-        connect(m_input, &MapInput::hoverChanged, this, &WorldMapView::rebuild);
+        m_input->setLabelFinder(
+            [this](QPointF point, const MapProjection& projection) { return labelUnderPointer(point, projection); });
+        connect(m_input, &MapInput::hoverChanged, this, &WorldMapView::refreshHover);
     }
+    // 6: the hover panel, below every badge and legend added later.
+    m_hoverPanel = new HoverPanel(this);
+    m_use24Hour = Settings::standard().get(SettingKeys::use24Hour);
     // The stores' changes (snapshot, spots, rotators, predictions) come in
     // here as the layers that show them are added.
     if (m_stores.predictions) {
@@ -72,6 +79,7 @@ WorldMapView::WorldMapView(const AppStores& stores, QWidget* parent)
         connect(m_stores.predictions, &PredictionStore::chartsChanged, this, &WorldMapView::rebuild);
         connect(m_stores.predictions, &PredictionStore::coverageChanged, this, &WorldMapView::rebuild);
         connect(m_stores.predictions, &PredictionStore::busyChanged, this, &WorldMapView::rebuild);
+        connect(m_stores.predictions, &PredictionStore::lastErrorChanged, this, &WorldMapView::refreshHover);
     }
     m_spotTimer.setSingleShot(true);
     m_spotTimer.setTimerType(Qt::PreciseTimer);
@@ -217,9 +225,31 @@ void WorldMapView::render(QPainter& painter)
                       haloColour }
             .paint(painter, QDateTime::currentDateTimeUtc());
 
-    // 6 the hover panel, and the badges and legends (coverage legend,
-    // cluster badge, MUF legend, zoom badge, legend column) go above, in
-    // this order.
+    // 6 the hover panel is a child widget, and the badges and legends
+    // (coverage legend, cluster badge, MUF legend, zoom badge, legend
+    // column) are children above it, in this order.
+}
+
+std::optional<PrefixEntity> WorldMapView::labelUnderPointer(QPointF point, const MapProjection& projection) const
+{
+    return HoverPanel::labelUnderPointer(point, projection, m_spotGroups, prefixes(), m_options.showPrefixes,
+                                         m_options.prefixSize);
+}
+
+void WorldMapView::refreshHover()
+{
+    if (!m_hoverPanel || !m_spaceWeather)
+        return; // still being built
+    std::optional<PrefixEntity> entity;
+    if (m_input && m_input->hoverPoint()) {
+        entity = labelUnderPointer(*m_input->hoverPoint(), projection());
+        if (!entity)
+            entity = m_input->restedCell();
+    }
+    m_hoverPanel->showFor(entity,
+                          HoverPanel::Inputs { m_options, m_spaceWeather->snapshot(), m_spotGroups,
+                                               QDateTime::currentDateTimeUtc(), m_use24Hour,
+                                               useITU() ? m_stores.predictions : nullptr });
 }
 
 SpotDisplayOptions WorldMapView::displayOptions() const
@@ -236,6 +266,7 @@ void WorldMapView::refreshSpots()
         m_spotGroups = m_stores.cluster->activeSpots(displayOptions()).values();
     scheduleSpotBlink();
     updateOverlays();
+    refreshHover();
     update();
 }
 
@@ -338,6 +369,10 @@ void WorldMapView::showEvent(QShowEvent* event)
 
 void WorldMapView::onSettingChanged(const QString& key)
 {
+    if (isKey(key, SettingKeys::use24Hour)) {
+        m_use24Hour = Settings::standard().get(SettingKeys::use24Hour);
+        refreshHover();
+    }
     if (!MapOptions::isMapKey(key))
         return;
     const MapOptions before = m_options;
@@ -361,6 +396,7 @@ void WorldMapView::rebuild()
     m_slowDate = QDateTime::currentDateTimeUtc();
     m_slowTimer.start();
     updateOverlays();
+    refreshHover();
     update();
 }
 

@@ -19,6 +19,7 @@
 class AuroraLegend;
 class ClusterBadge;
 class CoverageLegend;
+class HoverPanel;
 class MapCoverage;
 class MapInput;
 class MUFLegend;
@@ -39,12 +40,13 @@ class ZoomBadge;
 //        h home and Sun markers
 //   4  rotator beams
 //   5  DX spots
-//   6  hover panel
+//   6  hover panel (a child widget in the top-leading corner)
 //   7… badges and legends
 //
 // The slow layers follow the clock in steps of 30 s: their date is set when
 // anything the map shows changes (a setting, a store, the size, the
-// viewport, the pointer) and then every 30 s after that.
+// viewport) and then every 30 s after that. The pointer moving over the map
+// changes only the hover panel, never the layers' pictures.
 //
 // The view keeps the shared viewport model in step with its own size and
 // fit mode; pointer input goes through MapInput.
@@ -83,6 +85,12 @@ public:
     // The "now" of the slow layers.
     QDateTime slowLayerDate() const { return m_slowDate; }
     MapInput* input() const { return m_input; }
+    // The panel for the place under the pointer (slot 6).
+    HoverPanel* hoverPanel() const { return m_hoverPanel; }
+
+    // The label near a view point, spotted labels first (the hover panel's
+    // and the context menu's rule).
+    std::optional<PrefixEntity> labelUnderPointer(QPointF point, const MapProjection& projection) const;
 
     // What the map shows of the cluster, from its settings.
     SpotDisplayOptions displayOptions() const;
@@ -149,6 +157,9 @@ private:
     // Shows, hides and fills the badges and legends of the space weather
     // layers, the zoom and the cluster.
     void updateOverlays();
+    // Shows the hover panel for the label under the pointer, else the
+    // rested cell; hides it while the pointer is off the map.
+    void refreshHover();
 
     AppStores m_stores;
     MapOptions m_options;
@@ -168,4 +179,6 @@ private:
     ClusterBadge* m_clusterBadge = nullptr;
     MUFLegend* m_mufLegend = nullptr;
     ZoomBadge* m_zoomBadge = nullptr;
+    HoverPanel* m_hoverPanel = nullptr;
+    bool m_use24Hour = true;
 };

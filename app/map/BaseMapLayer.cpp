@@ -4,6 +4,7 @@
 #include "map/HaloText.h"
 #include "map/PainterPixelRatio.h"
 #include "shell/Color.h"
+#include "shell/DigitCells.h"
 #include "shell/LabelFonts.h"
 #include "support/RowBands.h"
 
@@ -174,6 +175,8 @@ const BaseMapPaths& BaseMapLayer::paths(const MapProjection& projection, double 
 }
 
 QFont gridLabelFont(const QString& family, double size) { return labelFont(family, size, false); }
+
+bool gridLabelEqualDigits(const QString& family) { return isSystemFontFamily(family); }
 
 QColor gridLabelColor(const QString& stored, MapStyle style)
 {
@@ -438,10 +441,16 @@ void BaseMapLayer::drawGrid(QPainter& painter) const
     painter.setFont(gridLabels.font);
     painter.setPen(gridLabels.color);
     const double descent = QFontMetricsF(gridLabels.font, painter.device()).descent();
+    const auto label = [&](const QPointF& at, const QString& text) {
+        if (gridLabels.equalDigits)
+            DigitCells::draw(painter, at, text);
+        else
+            painter.drawText(at, text);
+    };
     for (int lon = -150; lon <= 150; lon += 30)
-        painter.drawText(QPointF(x(lon) + 3, size.height() - 3 - descent), longitudeLabel(lon));
+        label(QPointF(x(lon) + 3, size.height() - 3 - descent), longitudeLabel(lon));
     for (int lat = -60; lat <= 60; lat += 30)
-        painter.drawText(QPointF(3, y(lat) - 2 - descent), latitudeLabel(lat));
+        label(QPointF(3, y(lat) - 2 - descent), latitudeLabel(lat));
 }
 
 void BorderOverlayLayer::paint(QPainter& painter) const

@@ -24,10 +24,12 @@ struct MapBorders {
     friend bool operator==(const MapBorders&, const MapBorders&) = default;
 };
 
-// Font and colour of the graticule labels.
+// Font and colour of the graticule labels; with the system font their
+// digits stand in cells of equal width (gridLabelEqualDigits).
 struct GridLabels {
     QFont font;
     QColor color;
+    bool equalDigits = false;
 
     friend bool operator==(const GridLabels&, const GridLabels&) = default;
 };
@@ -37,6 +39,9 @@ struct GridLabels {
 // is used as named). Sizes are in view points, like every other size on the
 // map.
 QFont gridLabelFont(const QString& family, double size);
+// True when the labels' digits get cells of equal width: with the system
+// font only; a named family is drawn as it comes.
+bool gridLabelEqualDigits(const QString& family);
 
 // The graticule numbers' colour from its colour text: an empty text means
 // black on light styles and white on the others, both at 0.55 opacity. The

@@ -175,7 +175,8 @@ void WorldMapView::render(QPainter& painter)
 
     // 1: the base map.
     const MapBorders borders { colourOr(o.borderColor, MapStyles::border(o.mapStyle)), o.borderWidth };
-    const GridLabels gridLabels { gridLabelFont(o.gridFont, o.gridSize), gridLabelColor(o.gridColor, o.mapStyle) };
+    const GridLabels gridLabels { gridLabelFont(o.gridFont, o.gridSize), gridLabelColor(o.gridColor, o.mapStyle),
+                                  gridLabelEqualDigits(o.gridFont) };
     BaseMapLayer { proj, o.mapStyle, o.showGrid, borders, gridLabels }.paint(painter, m_pictures.base);
 
     // 2: the aurora forecast. The space weather layers are asked here for

@@ -3,6 +3,7 @@
 #include "map/HaloText.h"
 #include "map/MapStyle.h"
 #include "settings/SettingControls.h"
+#include "shell/DigitCells.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -52,7 +53,9 @@ QSize LabelPreview::sizeHint() const
 {
     const QFontMetricsF metrics(m_look.font);
     const int textHeight = int(std::ceil(metrics.height())) + 8;
-    return { int(std::ceil(metrics.horizontalAdvance(m_text))) + 16, std::max(leastHeight(m_kind), textHeight) };
+    const double textWidth
+        = m_kind == Kind::clock ? DigitCells::width(metrics, m_text) : metrics.horizontalAdvance(m_text);
+    return { int(std::ceil(textWidth)) + 16, std::max(leastHeight(m_kind), textHeight) };
 }
 
 QSize LabelPreview::minimumSizeHint() const { return { 0, sizeHint().height() }; }
@@ -63,9 +66,13 @@ void LabelPreview::paintEvent(QPaintEvent*)
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF area = rect();
     if (m_kind == Kind::clock) {
+        // Digits in equal cells, as the clocks draw them.
         painter.setFont(m_look.font);
         painter.setPen(textColor());
-        painter.drawText(area, Qt::AlignCenter, m_text);
+        const QFontMetricsF metrics(m_look.font, this);
+        const double width = DigitCells::width(metrics, m_text);
+        const double baseline = area.center().y() - metrics.height() / 2 + metrics.ascent();
+        DigitCells::draw(painter, QPointF(area.center().x() - width / 2, baseline), m_text);
         return;
     }
     painter.setPen(Qt::NoPen);

@@ -2,6 +2,7 @@
 
 #include "map/MapShape.h"
 #include "map/WorldMapView.h"
+#include "shell/InfoBar.h"
 #include "shell/MainToolBar.h"
 #include "shell/WelcomeView.h"
 #include "support/Settings.h"
@@ -35,7 +36,19 @@ ContentView::ContentView(const AppStores& stores, QWidget* parent)
     m_mapShape->setContent(map);
     connect(map, &WorldMapView::keepProportionsChanged, m_mapShape, &MapShape::setKeepProportions);
     column->addWidget(m_mapShape, 1);
-    // The info bar goes below the map, inset by 12 points on the panel colour.
+    // The info bar below the map, inset by 12 points on the panel colour.
+    // It never makes the window wider than the map asks for.
+    auto* barBand = new QWidget(this);
+    barBand->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Maximum);
+    barBand->setAutoFillBackground(true);
+    QPalette panel = barBand->palette();
+    panel.setColor(QPalette::Window, MapTheme::panel());
+    barBand->setPalette(panel);
+    auto* band = new QVBoxLayout(barBand);
+    band->setContentsMargins(12, 12, 12, 12);
+    m_infoBar = new InfoBar(stores, barBand);
+    band->addWidget(m_infoBar);
+    column->addWidget(barBand, 0);
 
     updateMapBackdrop();
     connect(m_toolBar, &MainToolBar::settingsRequested, this, &ContentView::settingsRequested);

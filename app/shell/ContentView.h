@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QWidget>
 
+class InfoBar;
 class MainToolBar;
 class MapShape;
 class WorldMapView;
@@ -33,6 +34,8 @@ public:
     // The map's area: holds the map view and keeps its proportions.
     MapShape* mapShape() const { return m_mapShape; }
     WorldMapView* mapView() const;
+    // The band under the map: space weather, watched calls, clocks, the Sun.
+    InfoBar* infoBar() const { return m_infoBar; }
 
     // The colour text the prefix labels get with a map style.
     static QString prefixColor(MapStyle style);
@@ -59,6 +62,7 @@ private:
     AppStores m_stores;
     MainToolBar* m_toolBar = nullptr;
     MapShape* m_mapShape = nullptr;
+    InfoBar* m_infoBar = nullptr;
     MapStyle m_style = MapStyle::dark;
     bool m_showWelcome = false;
     QPointer<WelcomeView> m_welcome;

@@ -7,8 +7,6 @@
 
 namespace {
 
-bool isSystem(const QString& family) { return family.isEmpty() || family == QLatin1String("System"); }
-
 void setViewPointSize(QFont& font, double size)
 {
     // Map sizes are view points (logical pixels), not typographic points.
@@ -21,7 +19,7 @@ void setViewPointSize(QFont& font, double size)
 QFont labelFont(const QString& family, double size, bool bold)
 {
     QFont font;
-    if (isSystem(family)) {
+    if (isSystemFontFamily(family)) {
         font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
         font.setWeight(bold ? QFont::Bold : QFont::Medium);
     } else {
@@ -32,7 +30,15 @@ QFont labelFont(const QString& family, double size, bool bold)
     return font;
 }
 
-QFont clockDisplayFont(const QString& family, double size, bool bold) { return labelFont(family, size, bold); }
+bool isSystemFontFamily(const QString& family) { return family.isEmpty() || family == QLatin1String("System"); }
+
+QFont clockDisplayFont(const QString& family, double size, bool bold)
+{
+    QFont font = labelFont(family, size, bold);
+    if (std::isfinite(size) && size > 0)
+        font.setPointSizeF(size * 72.0 / 96.0);
+    return font;
+}
 
 const QStringList& installedFontFamilies()
 {

@@ -41,7 +41,7 @@ QString makerBase()
 
 QString swpcBase() { return orOverride("CORVANTA_FEEDS_BASE", "https://services.swpc.noaa.gov"); }
 QString gfzBase() { return orOverride("CORVANTA_FEEDS_BASE", "https://kp.gfz-potsdam.de"); }
-QString zelqBase() { return orOverride("CORVANTA_FEEDS_BASE", "https://prop.kc2g.com"); }
+QString zelqBase() { return orOverride("CORVANTA_FEEDS_BASE", zelqSite); }
 QString ctyBase() { return orOverride("CORVANTA_FEEDS_BASE", "https://www.country-files.com"); }
 
 QString ituDataFolder()

@@ -29,6 +29,9 @@ QString swpcBase(); // https://services.swpc.noaa.gov
 QString gfzBase();  // https://kp.gfz-potsdam.de
 QString zelqBase(); // https://prop.kc2g.com
 
+// The Zelq service's public site as the help names it; never overridden.
+inline constexpr const char* zelqSite = "https://prop.kc2g.com";
+
 // The country file's publisher (https://www.country-files.com), or the
 // CORVANTA_FEEDS_BASE override.
 QString ctyBase();

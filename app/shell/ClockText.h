@@ -1,0 +1,69 @@
+#pragma once
+
+#include "geo/SolarCalculator.h"
+
+#include <QColor>
+#include <QDateTime>
+#include <QFont>
+#include <QString>
+#include <QTimeZone>
+
+#include <optional>
+
+class Settings;
+
+// How the clocks and the sun card draw their times, from the clock settings
+// and the 24-hour switch.
+struct ClockLook {
+    QString family = QStringLiteral("System");
+    double size = 40; // the clocks' size, view points; sun times take 3/4
+    bool bold = false;
+    QString colour; // a colour text; empty: the card's own colour
+    bool seconds = true;
+    bool use24Hour = true;
+
+    static ClockLook fromSettings(const Settings& settings);
+    // True for the keys the look is read from.
+    static bool followsKey(const QString& changed);
+
+    QFont clockFont() const;
+    QFont sunFont() const;
+    // White unless a colour is set.
+    QColor clockColour() const;
+    // The primary text colour unless a colour is set.
+    QColor sunColour() const;
+
+    friend bool operator==(const ClockLook&, const ClockLook&) = default;
+};
+
+// The texts of the clocks and the sun card. Times and numbers are written
+// the same under every locale; only the date line and the zone's name
+// follow the user's.
+namespace ClockText {
+
+// "HH:mm", "HH:mm:ss", "h:mm AP" or "h:mm:ss AP" (Qt's forms of the clock
+// patterns).
+QString timePattern(bool use24Hour, bool seconds);
+// "14:05:09", "14:05", "2:05:09 PM" or "2:05 PM" in the zone, through the
+// shared formatter cache.
+QString time(const QDateTime& instant, const QTimeZone& zone, bool use24Hour, bool seconds);
+// "Sun 6 Dec 2026": weekday and month named in the user's current locale.
+QString date(const QDateTime& instant, const QTimeZone& zone);
+// "Local · " and the zone's long name in the user's locale, its summer form
+// while daylight-saving time is in force at the instant; the zone's
+// identifier when the zone has no name.
+QString localTitle(const QTimeZone& zone, const QDateTime& instant);
+
+// "06:42" or "6:42 AM": sun times never show seconds.
+QString sunTime(const QDateTime& instant, const QTimeZone& zone, bool use24Hour);
+// "3h 07m": whole hours and the minutes left; negative counts as 0.
+QString duration(double seconds);
+// "Elevation 23.4°", with a point whatever the locale.
+QString elevation(double degrees);
+// The polar texts, "Sunrise in 1h 05m" / "Sunset in …", or an empty text.
+QString eventLine(const SolarCalculator::SunTimes& times, const std::optional<SolarCalculator::SunEvent>& next,
+                  const QDateTime& now);
+// "Day 7h 31m" when both sunrise and sunset exist, else an empty text.
+QString dayLength(const SolarCalculator::SunTimes& times);
+
+} // namespace ClockText

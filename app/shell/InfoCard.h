@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QSizeF>
+#include <QString>
+#include <QWidget>
+
+class QPainter;
+
+// The frame the info bar's cards share: the title, upper-cased in the small
+// caption style with spaced letters, above the card's content, 12 points in
+// from a rounded rectangle of white at 4 % with the panel stroke. Cards
+// stretch to the room they get; the content sits at the top leading corner.
+// A card never makes the window wider: what does not fit is cut.
+class InfoCard : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr double padding = 12;
+    static constexpr double titleGap = 6;
+    static constexpr double cornerRadius = 12;
+
+    explicit InfoCard(QWidget* parent = nullptr);
+
+    // As given; drawn upper-cased.
+    const QString& title() const { return m_title; }
+    void setTitle(const QString& title);
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    // The content's natural size. A card gets less width when the window
+    // has no more room: its content shrinks as far as it can and is cut.
+    virtual QSizeF contentSize() const = 0;
+    virtual void paintContent(QPainter& painter, const QRectF& area) = 0;
+    // The area the content gets in the card as it stands.
+    QRectF contentArea() const;
+
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    double titleHeight() const;
+
+    QString m_title;
+};

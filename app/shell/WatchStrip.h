@@ -1,0 +1,96 @@
+#pragma once
+
+#include "cluster/DXSpot.h"
+
+#include <QColor>
+#include <QDateTime>
+#include <QList>
+#include <QPointer>
+#include <QRectF>
+#include <QTimer>
+#include <QWidget>
+
+#include <chrono>
+#include <functional>
+
+class DXClusterClient;
+
+// The watched calls on the cluster, above the clocks: one chip per spot of
+// a watched call (the first twelve the client gives), blinking with the
+// strip's border every half second; while none is spotted, a line naming
+// the watched patterns and a steady border. Shown only while the cluster is
+// on and the watch list holds a pattern; otherwise it takes no room.
+//
+// The spots and the watch colour are worked out when the client publishes a
+// change or one of the strip's settings changes; a blink only repaints the
+// strip with the new phase and ages. The blink runs only while there are
+// chips.
+class WatchStrip : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int maxChips = 12;
+
+    struct Options {
+        std::function<QDateTime()> now;          // the blink's clock; UTC now when empty
+        std::chrono::milliseconds blink { 500 }; // between blinks
+    };
+
+    // The texts of one chip, as drawn.
+    struct ChipTexts {
+        QString call;
+        QString frequency; // "14025.0", a point whatever the locale
+        QString mode;      // "CW", "SSB", "DIGI" or empty
+        QString age;       // "now" or "12 min"
+        QString toolTip;   // the comment and its spotter, or "Spotted by " and the spotter
+
+        friend bool operator==(const ChipTexts&, const ChipTexts&) = default;
+    };
+    static ChipTexts chipTexts(const DXSpot& spot, const QDateTime& now);
+
+    explicit WatchStrip(DXClusterClient* cluster, QWidget* parent = nullptr);
+    WatchStrip(DXClusterClient* cluster, Options options, QWidget* parent = nullptr);
+
+    // The spots shown as chips, in the client's order.
+    const QList<DXSpot>& spots() const { return m_spots; }
+    // "Watching K1ABC, DL*: not spotted yet" while nothing is spotted; empty
+    // with chips.
+    const QString& waitingText() const { return m_waiting; }
+    QColor tint() const { return m_tint; }
+    // The blink phase of the last tick: filled chips and a full border when on.
+    bool phase() const { return m_on; }
+    // The instant of the last tick, from which the chips' ages are counted.
+    const QDateTime& tickInstant() const { return m_tick; }
+    bool isBlinking() const { return m_blink.isActive(); }
+    // A chip's place in the strip, as drawn.
+    QRectF chipRect(int index) const;
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    bool event(QEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    void rebuild();
+    void tick();
+    void startBlinking();
+    QDateTime now() const;
+    double chipWidth(const ChipTexts& texts) const;
+    QRectF contentRect() const;
+
+    QPointer<DXClusterClient> m_cluster;
+    Options m_options;
+    bool m_wanted = false; // the cluster is on and a call is watched
+    QList<DXSpot> m_spots;
+    QList<ChipTexts> m_texts;
+    QString m_waiting;
+    QColor m_tint;
+    QTimer m_blink;
+    QDateTime m_tick;
+    bool m_on = true;
+    double m_scroll = 0; // the chips' horizontal scroll, points
+};

@@ -48,10 +48,19 @@ QRectF InfoCard::contentArea() const
 
 void InfoCard::paintEvent(QPaintEvent*)
 {
+    const double ratio = devicePixelRatioF();
+    const QSize pixels = (QSizeF(size()) * ratio).toSize();
+    if (m_frame.size() != pixels || m_frame.devicePixelRatio() != ratio) {
+        m_frame = QPixmap(pixels);
+        m_frame.setDevicePixelRatio(ratio);
+        m_frame.fill(Qt::transparent);
+        QPainter frame(&m_frame);
+        PanelStyle::drawFrame(frame, rect(), cornerRadius, 0.04);
+    }
     QPainter painter(this);
+    painter.drawPixmap(0, 0, m_frame);
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setRenderHint(QPainter::TextAntialiasing, true);
-    PanelStyle::drawFrame(painter, rect(), cornerRadius, 0.04);
     const QFont font = titleFont();
     const QFontMetricsF metrics(font, this);
     painter.setFont(font);

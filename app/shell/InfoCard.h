@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPixmap>
 #include <QSizeF>
 #include <QString>
 #include <QWidget>
@@ -41,4 +42,7 @@ private:
     double titleHeight() const;
 
     QString m_title;
+    // The frame as last drawn: filling and stroking a rounded rectangle
+    // costs far more than copying it, and the cards are drawn every second.
+    QPixmap m_frame;
 };

@@ -80,7 +80,8 @@ void SpaceWeatherHelp::item(QVBoxLayout* column, const QString& title, const QSt
 
 void SpaceWeatherHelp::popUp(QWidget* anchor)
 {
-    adjustSize();
+    // As tall as its wrapped texts need at its width.
+    resize(popoverWidth, heightForWidth(popoverWidth));
     const QRect bounds(anchor->mapToGlobal(QPoint(0, 0)), anchor->size());
     QRect frame(QPoint(0, 0), size());
     frame.moveTop(bounds.bottom() + 6);
@@ -94,12 +95,6 @@ void SpaceWeatherHelp::popUp(QWidget* anchor)
     }
     move(frame.topLeft());
     show();
-}
-
-void SpaceWeatherHelp::hideEvent(QHideEvent* event)
-{
-    QFrame::hideEvent(event);
-    Q_EMIT closed();
 }
 
 void SpaceWeatherHelp::paintEvent(QPaintEvent* event)

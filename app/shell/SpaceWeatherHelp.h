@@ -17,11 +17,7 @@ public:
     // Shows it under the anchor's bounds, centred on it, kept on the screen.
     void popUp(QWidget* anchor);
 
-Q_SIGNALS:
-    void closed();
-
 protected:
-    void hideEvent(QHideEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:

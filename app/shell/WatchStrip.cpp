@@ -121,10 +121,17 @@ void WatchStrip::rebuild()
     m_spots = spots;
     m_tint = tint;
     m_waiting = waiting;
-    m_texts.clear();
+    QList<ChipTexts> texts;
     for (const DXSpot& spot : m_spots)
-        m_texts << chipTexts(spot, m_tick);
-    setVisible(m_wanted);
+        texts << chipTexts(spot, m_tick);
+    if (texts != m_texts) {
+        m_texts = texts;
+        m_looks = {};
+    }
+    // Inside the bar it comes and goes with the setting; a strip of its own
+    // is shown by whoever made it.
+    if (parentWidget() || !m_wanted)
+        setVisible(m_wanted);
     if (m_spots.isEmpty()) {
         m_blink.stop();
         m_on = true;
@@ -132,8 +139,10 @@ void WatchStrip::rebuild()
     } else if (isVisible() && !m_blink.isActive()) {
         startBlinking();
     }
-    if (changed)
+    if (changed) {
+        m_looks = {};
         update();
+    }
 }
 
 void WatchStrip::startBlinking()
@@ -154,8 +163,13 @@ void WatchStrip::tick()
     // The whole number of half seconds since the reference date, even or odd.
     const double halfSeconds = std::floor(double(referenceDate.msecsTo(m_tick)) / 500.0);
     m_on = std::fmod(halfSeconds, 2.0) == 0;
-    for (qsizetype i = 0; i < m_spots.size(); ++i)
-        m_texts[i] = chipTexts(m_spots[i], m_tick);
+    for (qsizetype i = 0; i < m_spots.size(); ++i) {
+        const ChipTexts texts = chipTexts(m_spots[i], m_tick);
+        if (texts != m_texts[i]) { // an age moved on
+            m_texts[i] = texts;
+            m_looks = {};
+        }
+    }
     update();
 }
 
@@ -213,7 +227,23 @@ QRectF WatchStrip::chipRect(int index) const
 
 void WatchStrip::paintEvent(QPaintEvent*)
 {
-    QPainter painter(this);
+    // Each phase is drawn once and copied at every blink that shows it,
+    // until the chips, their ages, the colour, the scroll or the size change.
+    const double ratio = devicePixelRatioF();
+    const QSize pixels = (QSizeF(size()) * ratio).toSize();
+    QPixmap& look = m_looks[m_on ? 1 : 0];
+    if (look.size() != pixels || look.devicePixelRatio() != ratio) {
+        look = QPixmap(pixels);
+        look.setDevicePixelRatio(ratio);
+        look.fill(Qt::transparent);
+        QPainter painter(&look);
+        paintStrip(painter);
+    }
+    QPainter(this).drawPixmap(0, 0, look);
+}
+
+void WatchStrip::paintStrip(QPainter& painter) const
+{
     painter.setRenderHint(QPainter::Antialiasing, true);
     const bool spotted = !m_spots.isEmpty();
     const QRectF box = QRectF(rect()).adjusted(1, 1, -1, -1);
@@ -311,6 +341,7 @@ void WatchStrip::wheelEvent(QWheelEvent* event)
     const double scroll = std::clamp(m_scroll - step, 0.0, overflow);
     if (scroll != m_scroll) {
         m_scroll = scroll;
+        m_looks = {};
         update();
     }
     event->accept();

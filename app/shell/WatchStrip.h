@@ -5,15 +5,18 @@
 #include <QColor>
 #include <QDateTime>
 #include <QList>
+#include <QPixmap>
 #include <QPointer>
 #include <QRectF>
 #include <QTimer>
 #include <QWidget>
 
+#include <array>
 #include <chrono>
 #include <functional>
 
 class DXClusterClient;
+class QPainter;
 
 // The watched calls on the cluster, above the clocks: one chip per spot of
 // a watched call (the first twelve the client gives), blinking with the
@@ -64,6 +67,10 @@ public:
     // A chip's place in the strip, as drawn.
     QRectF chipRect(int index) const;
 
+    // One blink: the phase and the chips' ages for now, and a repaint. The
+    // blink timer calls it.
+    void tick();
+
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
@@ -76,9 +83,9 @@ protected:
 
 private:
     void rebuild();
-    void tick();
     void startBlinking();
     QDateTime now() const;
+    void paintStrip(QPainter& painter) const;
     double chipWidth(const ChipTexts& texts) const;
     QRectF contentRect() const;
 
@@ -92,5 +99,6 @@ private:
     QTimer m_blink;
     QDateTime m_tick;
     bool m_on = true;
-    double m_scroll = 0; // the chips' horizontal scroll, points
+    double m_scroll = 0;            // the chips' horizontal scroll, points
+    std::array<QPixmap, 2> m_looks; // the strip as drawn, off and on
 };

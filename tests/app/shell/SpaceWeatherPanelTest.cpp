@@ -202,6 +202,8 @@ TEST_F(PanelTest, HelpButtonOpensAndClosesThePopover)
     for (const QLabel* label : help->findChildren<QLabel*>()) {
         texts << label->text();
         EXPECT_EQ(label->textFormat(), Qt::PlainText);
+        // Every wrapped text has the lines it needs.
+        EXPECT_GE(label->height(), label->heightForWidth(label->width())) << label->text().toStdString();
     }
     EXPECT_EQ(texts.first(), "Reading the space weather panel");
     EXPECT_TRUE(texts.contains("Sunspots (SSN)"));

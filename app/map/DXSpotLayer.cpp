@@ -187,3 +187,19 @@ void DXSpotLayer::paint(QPainter& painter, const QDateTime& now) const
     }
     painter.restore();
 }
+
+QRegion DXSpotLayer::blinkArea() const
+{
+    const QFontMetricsF metrics(font);
+    // The widest look: the lit plate's margin and its ring at full spread,
+    // plus a point for antialiasing and rounding to whole pixels.
+    const double reach = 6 + ringSpread(3) + 3;
+    QRegion area;
+    for (const SpotGroup& group : groups) {
+        const QPointF at = projection.point(group.label.lat, group.label.lon);
+        const double halfWidth = metrics.horizontalAdvance(group.label.prefix) / 2 + reach;
+        const double halfHeight = metrics.height() / 2 + 1 + reach;
+        area += QRectF(at.x() - halfWidth, at.y() - halfHeight, 2 * halfWidth, 2 * halfHeight).toAlignedRect();
+    }
+    return area;
+}

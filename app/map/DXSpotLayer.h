@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QFont>
 #include <QList>
+#include <QRegion>
 
 class QPainter;
 
@@ -52,4 +53,8 @@ struct DXSpotLayer {
     static QDateTime nextChange(const QDateTime& now, bool anyHighlighted);
 
     void paint(QPainter& painter, const QDateTime& now) const;
+
+    // Everything a blink can change: each plate with its widest ring, in
+    // view points. A blink repaints only this, not the whole map.
+    QRegion blinkArea() const;
 };

@@ -84,7 +84,8 @@ WorldMapView::WorldMapView(const AppStores& stores, QWidget* parent)
     m_spotTimer.setSingleShot(true);
     m_spotTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_spotTimer, &QTimer::timeout, this, [this] {
-        update();
+        // Only the plates change at a beat; the rest of the map stays.
+        update(spotLayer(projection()).blinkArea());
         scheduleSpotBlink();
     });
     if (m_stores.cluster) {
@@ -217,18 +218,23 @@ void WorldMapView::render(QPainter& painter)
 
     // 5: the spotted countries, blinking on their own beat.
     if (o.clusterEnabled && !m_spotGroups.isEmpty())
-        DXSpotLayer { proj,
-                      m_spotGroups,
-                      labelFont(o.prefixFont, o.prefixSize, true),
-                      Color::fromHex(o.spotColor),
-                      Color::fromHex(o.neededColor),
-                      Color::fromHex(o.watchColor),
-                      haloColour }
-            .paint(painter, QDateTime::currentDateTimeUtc());
+        spotLayer(proj).paint(painter, QDateTime::currentDateTimeUtc());
 
     // 6 the hover panel is a child widget, and the badges and legends
     // (coverage legend, cluster badge, MUF legend, zoom badge, legend
     // column) are children above it, in this order.
+}
+
+DXSpotLayer WorldMapView::spotLayer(const MapProjection& projection) const
+{
+    const MapOptions& o = m_options;
+    return DXSpotLayer { projection,
+                         m_spotGroups,
+                         labelFont(o.prefixFont, o.prefixSize, true),
+                         Color::fromHex(o.spotColor),
+                         Color::fromHex(o.neededColor),
+                         Color::fromHex(o.watchColor),
+                         halo(o.mapStyle) };
 }
 
 std::optional<PrefixEntity> WorldMapView::labelUnderPointer(QPointF point, const MapProjection& projection) const

@@ -4,6 +4,7 @@
 #include "geo/MapData.h"
 #include "map/BaseMapLayer.h"
 #include "map/GreylineLayer.h"
+#include "map/DXSpotLayer.h"
 #include "map/MapOptions.h"
 #include "map/MapProjection.h"
 #include "map/MapStyle.h"
@@ -154,6 +155,7 @@ private:
     // Wakes the map when the spot layer next looks different; sleeps
     // while there are no spots.
     void scheduleSpotBlink();
+    DXSpotLayer spotLayer(const MapProjection& projection) const;
     // Shows, hides and fills the badges and legends of the space weather
     // layers, the zoom and the cluster.
     void updateOverlays();

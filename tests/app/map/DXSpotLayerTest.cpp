@@ -130,6 +130,22 @@ TEST(DXSpotLayer, DrawsRankedPlatesWithRingsAndCullsOutsideTheMargin)
     EXPECT_EQ(draw(layer({ group(wide, 0, -220, false, false) }), reference), blank);
 }
 
+TEST(DXSpotLayer, ABlinkChangesNothingOutsideItsArea)
+{
+    // The map repaints only this area at a beat: whatever any look of any
+    // plate (rings at full spread included) draws must lie inside it.
+    const DXSpotLayer spots = layer({ group("DL", 51, 10, false, false), group("VP2V", 18.4, -64.6, true, false),
+                                      group("JA", 36, 138, false, true) });
+    const QRegion area = spots.blinkArea();
+    for (int beat = 0; beat < 8; ++beat) {
+        const QImage image = draw(spots, reference.addMSecs(beat * DXSpotLayer::beatMs));
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (image.pixel(x, y) != qRgb(0, 0, 0))
+                    ASSERT_TRUE(area.contains(QPoint(x, y))) << beat << " at " << x << ',' << y;
+    }
+}
+
 TEST(WorldMapView, ShowsTheClustersSpotsAndBlinksOnlyWhileThereAreAny)
 {
     Settings& settings = Settings::standard();

@@ -24,8 +24,4 @@ struct SpotPlacer {
     // strictly closer than 700 km, the first of equally near ones; else a
     // label made from the country itself.
     PrefixEntity label(const CtyEntity& entity) const;
-
-    // Great-circle distance by the haversine formula on a sphere of 12742 km
-    // diameter.
-    static double distanceKm(double lat1, double lon1, double lat2, double lon2);
 };

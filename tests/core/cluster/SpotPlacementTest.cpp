@@ -2,6 +2,7 @@
 #include "cluster/SpotAlerts.h"
 #include "cluster/SpotGroup.h"
 #include "cluster/SpotLocator.h"
+#include "geo/GeoMath.h"
 #include <gtest/gtest.h>
 
 namespace {
@@ -50,7 +51,7 @@ TEST(SpotPlacer, OwnLabelElseNearestWithin700KmElseTheCountryItself)
     EXPECT_EQ(placer.label(japan).prefix, "JD1");
 
     // 699.9 km away counts, 700 km does not.
-    const double kmPerDegree = SpotPlacer::distanceKm(0, 0, 1, 0);
+    const double kmPerDegree = GeoMath::distanceKm({ 0, 0 }, { 1, 0 });
     const CtyEntity near { "Near", 0, 0, "AF", -40 + 699.9 / kmPerDegree, 10, "ZZ" };
     const QList<PrefixEntity> rock { { "R1", "Rock", -40, 10, "AF" }, { "R2", "Rock too", -40, 10, "AF" } };
     EXPECT_EQ(SpotPlacer(rock).label(near).prefix, "R1"); // of equally near labels the first

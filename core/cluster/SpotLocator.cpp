@@ -16,9 +16,11 @@ void SpotLocator::setCountries(CtyDatabase countries)
 const SpotLocator::CallCountry& SpotLocator::country(const QString& call)
 {
     auto found = m_calls.find(call);
-    if (found == m_calls.end())
-        found = m_calls.insert(call, { m_countries.entity(call), m_countries.dxccEntity(call) });
-    return *found;
+    if (found != m_calls.end())
+        return *found;
+    if (m_calls.size() >= maxCachedCalls)
+        m_calls.clear();
+    return *m_calls.insert(call, { m_countries.entity(call), m_countries.dxccEntity(call) });
 }
 
 const PrefixEntity& SpotLocator::label(const CtyEntity& place)

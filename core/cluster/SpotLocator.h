@@ -14,6 +14,11 @@
 // per spot. Replacing the database forgets everything remembered.
 class SpotLocator {
 public:
+    // The calls remembered at most. A node may send any number of distinct
+    // calls over a long session; past this the memory starts afresh rather
+    // than growing without end. Far more than a spot book holds.
+    static constexpr qsizetype maxCachedCalls = 20000;
+
     // What a call stands for: the place it is drawn at, and the DXCC country
     // it counts as for need and alerts (Sicily is drawn at its own label
     // but counts as Italy). Either may be missing.

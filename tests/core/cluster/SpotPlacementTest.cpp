@@ -94,6 +94,13 @@ TEST(SpotGroups, PlacesFiltersAndMarksSpots)
     locator.setCountries(CtyDatabase(u"Japan: 25: 45: AS: 36.40: -139.00: -9.0: JA:\n JA;\n"));
     EXPECT_EQ(locator.cachedCalls(), 0);
     EXPECT_EQ(SpotGroups::active(book, options(), nullptr, locator).keys(), QStringList { "JD1" });
+
+    // A flood of distinct calls never grows the memory past its bound, and
+    // every call is still placed.
+    for (int i = 0; i < SpotLocator::maxCachedCalls + 10; ++i)
+        ASSERT_TRUE(locator.country(QStringLiteral("JA%1").arg(i)).place.has_value());
+    EXPECT_LE(locator.cachedCalls(), SpotLocator::maxCachedCalls);
+    EXPECT_EQ(locator.country("JA1AAA").place->name, "Japan");
 }
 
 TEST(SpotAlerts, EachKeyAlertsOnceUntilItWasQuietForASpotWindow)

@@ -1,5 +1,7 @@
 #include "cluster/LineSplitter.h"
 
+#include "support/TextTrim.h"
+
 namespace {
 
 bool isLineBreak(QChar c)
@@ -22,14 +24,9 @@ bool isTrimmed(QChar c) { return c == u' ' || c == u'\t' || c.category() == QCha
 
 void addLine(QStringList& lines, QStringView line)
 {
-    qsizetype begin = 0;
-    qsizetype end = line.size();
-    while (begin < end && isTrimmed(line[begin]))
-        ++begin;
-    while (end > begin && isTrimmed(line[end - 1]))
-        --end;
-    if (end > begin)
-        lines.append(line.sliced(begin, end - begin).toString());
+    line = trimWhere(line, isTrimmed);
+    if (!line.isEmpty())
+        lines.append(line.toString());
 }
 
 // Where a UTF-8 character cut off by the end of `bytes` begins, or the size

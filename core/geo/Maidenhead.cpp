@@ -1,24 +1,13 @@
 #include "geo/Maidenhead.h"
 
+#include "support/TextTrim.h"
+
 #include <algorithm>
 #include <cmath>
 
 namespace Maidenhead {
 
 namespace {
-
-// Blanks are spaces, tabs and the other Unicode space separators; line
-// breaks deliberately stay, so "JO65\n" is no locator.
-bool isBlank(QChar c) { return c == u'\t' || c.category() == QChar::Separator_Space; }
-
-QStringView trimmedBlanks(QStringView text)
-{
-    while (!text.isEmpty() && isBlank(text.front()))
-        text = text.sliced(1);
-    while (!text.isEmpty() && isBlank(text.back()))
-        text.chop(1);
-    return text;
-}
 
 struct PairRule {
     char first;     // '0' or 'A'
@@ -37,7 +26,8 @@ constexpr PairRule pairRules[] = {
 
 std::optional<GeoCoordinate> coordinate(QStringView text)
 {
-    text = trimmedBlanks(text);
+    // Line breaks are no blanks: "JO65\n" is no locator.
+    text = trimBlanks(text);
     const qsizetype length = text.size();
     if (length != 2 && length != 4 && length != 6 && length != 8)
         return std::nullopt;

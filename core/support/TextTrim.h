@@ -2,17 +2,25 @@
 
 #include <QStringView>
 
+// The text without the characters for which `trimmed(c)` holds at either
+// end. The readers below each name their own blanks with it.
+template <typename Trimmed>
+QStringView trimWhere(QStringView text, Trimmed trimmed)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && trimmed(text[begin]))
+        ++begin;
+    while (end > begin && trimmed(text[end - 1]))
+        --end;
+    return text.sliced(begin, end - begin);
+}
+
 // Files such as cty.dat and ADIF pad their fields with blanks and tabs only;
 // any other character, line breaks included, belongs to the value.
 inline QStringView trimSpacesAndTabs(QStringView text)
 {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && (text[begin] == u' ' || text[begin] == u'\t'))
-        ++begin;
-    while (end > begin && (text[end - 1] == u' ' || text[end - 1] == u'\t'))
-        --end;
-    return text.sliced(begin, end - begin);
+    return trimWhere(text, [](QChar c) { return c == u' ' || c == u'\t'; });
 }
 
 // What a user typed, without the blanks around it: spaces, tabs and the
@@ -20,12 +28,5 @@ inline QStringView trimSpacesAndTabs(QStringView text)
 // stay.
 inline QStringView trimBlanks(QStringView text)
 {
-    const auto blank = [](QChar c) { return c == u'\t' || c.category() == QChar::Separator_Space; };
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && blank(text[begin]))
-        ++begin;
-    while (end > begin && blank(text[end - 1]))
-        --end;
-    return text.sliced(begin, end - begin);
+    return trimWhere(text, [](QChar c) { return c == u'\t' || c.category() == QChar::Separator_Space; });
 }

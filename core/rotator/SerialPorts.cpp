@@ -1,7 +1,10 @@
 #include "rotator/SerialPorts.h"
 
+#include "rotator/SerialLink.h"
+
 #include <QFileInfo>
-#include <QSet>
+
+#include <algorithm>
 
 namespace {
 
@@ -17,8 +20,7 @@ bool said(const std::optional<QString>& text) { return text && !text->isEmpty();
 
 QString SerialPortDescription::label(const QString& path) const
 {
-    QString name = path;
-    name.remove(QStringLiteral("/dev/"));
+    const QString name = SerialLink::shortName(path);
 
     QStringList kept;
     for (const std::optional<QString>& candidate : { product, vendor }) {
@@ -61,14 +63,12 @@ bool isCandidate(QStringView name)
 Listing collect(const QList<Device>& devices, const QList<Alias>& aliases)
 {
     Listing listing;
-    QHash<QString, SerialPortDescription> byDevice;
     for (const Device& device : devices) {
         if (!isCandidate(device.name))
             continue;
         const QString path = QStringLiteral("/dev/") + device.name;
         listing.paths.append(path);
         listing.descriptions.insert(path, device.description);
-        byDevice.insert(path, device.description);
     }
     for (const Alias& alias : aliases) {
         if (alias.name.isEmpty() || alias.name.contains(u'/'))
@@ -78,7 +78,7 @@ Listing collect(const QList<Device>& devices, const QList<Alias>& aliases)
             continue;
         const QString path = byIdFolder.toString() + u'/' + alias.name;
         listing.paths.append(path);
-        listing.descriptions.insert(path, byDevice.value(alias.target));
+        listing.descriptions.insert(path, listing.descriptions.value(alias.target));
     }
     listing.paths.sort(Qt::CaseSensitive);
     listing.paths.removeDuplicates();

@@ -10,11 +10,13 @@ namespace Endpoints {
 
 namespace {
 
-QString orOverride(const char* variable, const char* base)
+QString orOverride(const char* variable, const QString& base)
 {
     const QString local = localOverride(variable);
-    return local.isEmpty() ? QString::fromLatin1(base) : local;
+    return local.isEmpty() ? base : local;
 }
+
+QString orFeedsOverride(const char* base) { return orOverride("CORVANTA_FEEDS_BASE", QString::fromLatin1(base)); }
 
 } // namespace
 
@@ -33,20 +35,16 @@ QString localOverride(const char* variable)
 
 QString makerHost() { return QStringLiteral(CORVANTA_MAKER_HOST); }
 
-QString makerBase()
-{
-    const QString local = localOverride("CORVANTA_MAKER_BASE");
-    return local.isEmpty() ? QStringLiteral("https://") + makerHost() : local;
-}
+QString makerBase() { return orOverride("CORVANTA_MAKER_BASE", QStringLiteral("https://") + makerHost()); }
 
-QString swpcBase() { return orOverride("CORVANTA_FEEDS_BASE", "https://services.swpc.noaa.gov"); }
-QString gfzBase() { return orOverride("CORVANTA_FEEDS_BASE", "https://kp.gfz-potsdam.de"); }
-QString zelqBase() { return orOverride("CORVANTA_FEEDS_BASE", zelqSite); }
-QString ctyBase() { return orOverride("CORVANTA_FEEDS_BASE", "https://www.country-files.com"); }
+QString swpcBase() { return orFeedsOverride("https://services.swpc.noaa.gov"); }
+QString gfzBase() { return orFeedsOverride("https://kp.gfz-potsdam.de"); }
+QString zelqBase() { return orFeedsOverride(zelqSite); }
+QString ctyBase() { return orFeedsOverride("https://www.country-files.com"); }
 
 QString ituDataFolder()
 {
-    return orOverride("CORVANTA_FEEDS_BASE", "https://raw.githubusercontent.com")
+    return orFeedsOverride("https://raw.githubusercontent.com")
         + QStringLiteral("/ITU-R-Study-Group-3/ITU-R-HF/master/P533/Data/");
 }
 

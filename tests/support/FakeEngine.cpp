@@ -1,15 +1,11 @@
 #include "support/FakeEngine.h"
 
+#include "prediction/ITUDataFiles.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
-
-namespace {
-
-constexpr qint64 monthFileBytes = 11197844;
-
-} // namespace
 
 FakeEngine::FakeEngine(bool withData)
 {
@@ -20,7 +16,7 @@ FakeEngine::FakeEngine(bool withData)
     QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     if (withData)
         for (int month = 1; month <= 12; ++month)
-            writeMonthFile(dataFolder() + QString::asprintf("/ionos%02d.bin", month), monthFileBytes);
+            writeMonthFile(dataFolder() + u'/' + ITUDataFiles::fileName(month), ITUDataFiles::monthFileBytes);
 }
 
 bool FakeEngine::writeMonthFile(const QString& path, qint64 bytes)

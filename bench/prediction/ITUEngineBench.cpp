@@ -7,12 +7,10 @@
 
 #include "prediction/ITUEngine.h"
 #include "prediction/P533.h"
+#include "support/FakeEngine.h"
 
-#include <QCoreApplication>
-#include <QDir>
 #include <QEventLoop>
 #include <QFile>
-#include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
@@ -49,23 +47,12 @@ BENCHMARK(BM_ParseReport)->Unit(benchmark::kMillisecond);
 
 void BM_RunnerRoundTrip(benchmark::State& state)
 {
-    QTemporaryDir root;
-    const ITUEngine::Folders folders { root.path() + "/ITU", root.path() + "/data", root.path() + "/ITUData",
-                                       root.path() + "/work" };
-    for (const QString& folder : { folders.engine, folders.data, folders.work })
-        QDir().mkpath(folder);
-    const QString program = folders.engine + "/ITURHFProp";
-    if (!QFile::copy(QCoreApplication::applicationDirPath() + "/fake_iturhfprop", program)) {
+    const FakeEngine fake;
+    if (!QFile::exists(fake.engineFolder() + "/ITURHFProp")) {
         state.SkipWithError("the stand-in engine fake_iturhfprop is not built");
         return;
     }
-    QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QFile month(folders.data + "/ionos06.bin");
-    month.open(QIODevice::WriteOnly);
-    month.resize(11197844);
-    month.close();
-
-    ITUEngine engine(folders);
+    ITUEngine engine({ fake.engineFolder(), fake.dataFolder(), fake.bundledDataFolder(), fake.workParent() });
     StationAntennas antennas;
     antennas.set(Band::m20, BandAntenna { AntennaPreset::yagi3, 15, 0 });
     const P533::Request request({ 51.5, -0.12 },

@@ -1,5 +1,7 @@
 #include "geo/SolarCalculator.h"
 
+#include "support/UtcTime.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,11 +10,6 @@
 using namespace SolarCalculator;
 
 namespace {
-
-QDateTime utc(int y, int mo, int d, int h = 0, int mi = 0, int s = 0)
-{
-    return QDateTime(QDate(y, mo, d), QTime(h, mi, s), QTimeZone::utc());
-}
 
 // Within a second of the expected UTC time.
 void expectTime(const std::optional<QDateTime>& actual, const QDateTime& expected)

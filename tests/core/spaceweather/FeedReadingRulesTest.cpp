@@ -1,9 +1,10 @@
 #include "spaceweather/FeedReadingRules.h"
 
+#include "support/UtcTime.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTimeZone>
 #include <gtest/gtest.h>
 
 #include <limits>
@@ -13,11 +14,6 @@ using SWPCParser::number;
 using SWPCParser::records;
 
 namespace {
-
-QDateTime utc(int y, int mo, int d, int h, int mi, int s = 0, int ms = 0)
-{
-    return QDateTime(QDate(y, mo, d), QTime(h, mi, s, ms), QTimeZone::utc());
-}
 
 QJsonValue text(const char* s) { return QJsonValue(QString::fromUtf8(s)); }
 

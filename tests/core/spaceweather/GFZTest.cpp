@@ -1,5 +1,7 @@
 #include "spaceweather/GFZ.h"
 
+#include "support/UtcTime.h"
+
 #include <QTimeZone>
 #include <QUrlQuery>
 #include <gtest/gtest.h>
@@ -8,11 +10,6 @@ using GFZ::Index;
 using SWPCParser::ParseError;
 
 namespace {
-
-QDateTime utc(int y, int mo, int d, int h, int mi, int s = 0, int ms = 0)
-{
-    return QDateTime(QDate(y, mo, d), QTime(h, mi, s, ms), QTimeZone::utc());
-}
 
 // What the service answers for a Kp query over a few intervals.
 const char* const kpAnswer = R"({

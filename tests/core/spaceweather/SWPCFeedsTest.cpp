@@ -1,16 +1,12 @@
 #include "spaceweather/SWPCFeeds.h"
 
-#include <QTimeZone>
+#include "support/UtcTime.h"
+
 #include <gtest/gtest.h>
 
 using namespace SWPCParser;
 
 namespace {
-
-QDateTime utc(int y, int mo, int d, int h, int mi = 0)
-{
-    return QDateTime(QDate(y, mo, d), QTime(h, mi), QTimeZone::utc());
-}
 
 ParseError format(const char* label) { return ParseError::unexpectedFormat(label); }
 

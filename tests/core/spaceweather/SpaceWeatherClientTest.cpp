@@ -3,10 +3,10 @@
 #include "spaceweather/SWPCFeeds.h"
 #include "support/HttpPeer.h"
 #include "support/SpaceWeatherFeeds.h"
+#include "support/UtcTime.h"
 #include "support/WaitUntil.h"
 
 #include <QMutex>
-#include <QTimeZone>
 #include <QUrlQuery>
 #include <gtest/gtest.h>
 
@@ -14,11 +14,6 @@ using namespace std::chrono_literals;
 namespace Feeds = SpaceWeatherFeeds;
 
 namespace {
-
-QDateTime utc(int y, int mo, int d, int h, int mi = 0)
-{
-    return QDateTime(QDate(y, mo, d), QTime(h, mi), QTimeZone::utc());
-}
 
 QByteArray path(const QUrl& url) { return Feeds::path(url); }
 

@@ -49,51 +49,40 @@ double bearing(const GeoCoordinate& from, const GeoCoordinate& to)
     return wrap360(degrees(std::atan2(y, x)));
 }
 
-namespace {
+Course::Course(const GeoCoordinate& from, double bearing)
+    : m_lambda1(radians(from.longitude))
+    , m_sinPhi1(std::sin(radians(from.latitude)))
+    , m_cosPhi1(std::cos(radians(from.latitude)))
+    , m_sinTheta(std::sin(radians(bearing)))
+    , m_cosTheta(std::cos(radians(bearing)))
+{
+}
 
-// The start's trigonometry, shared by every point of a path.
-struct Start {
-    double lambda1;
-    double sinPhi1;
-    double cosPhi1;
-    double sinTheta;
-    double cosTheta;
-
-    Start(const GeoCoordinate& from, double bearing)
-        : lambda1(radians(from.longitude))
-        , sinPhi1(std::sin(radians(from.latitude)))
-        , cosPhi1(std::cos(radians(from.latitude)))
-        , sinTheta(std::sin(radians(bearing)))
-        , cosTheta(std::cos(radians(bearing)))
-    {
-    }
-
-    GeoCoordinate at(double delta) const
-    {
-        const double sinDelta = std::sin(delta);
-        const double cosDelta = std::cos(delta);
-        const double phi2 = std::asin(cosPhi1 * sinDelta * cosTheta + sinPhi1 * cosDelta);
-        const double lambda2 = lambda1 + std::atan2(sinTheta * sinDelta * cosPhi1, cosDelta - sinPhi1 * std::sin(phi2));
-        return GeoCoordinate { degrees(phi2), wrap180(degrees(lambda2)) };
-    }
-};
-
-} // namespace
+GeoCoordinate Course::at(double distanceKm) const
+{
+    const double delta = distanceKm / earthRadiusKm;
+    const double sinDelta = std::sin(delta);
+    const double cosDelta = std::cos(delta);
+    const double phi2 = std::asin(m_cosPhi1 * sinDelta * m_cosTheta + m_sinPhi1 * cosDelta);
+    const double lambda2
+        = m_lambda1 + std::atan2(m_sinTheta * sinDelta * m_cosPhi1, cosDelta - m_sinPhi1 * std::sin(phi2));
+    return GeoCoordinate { degrees(phi2), wrap180(degrees(lambda2)) };
+}
 
 GeoCoordinate destination(const GeoCoordinate& from, double bearing, double distanceKm)
 {
-    return Start(from, bearing).at(distanceKm / earthRadiusKm);
+    return Course(from, bearing).at(distanceKm);
 }
 
 QList<GeoCoordinate> greatCirclePath(const GeoCoordinate& from, double bearing, double lengthKm, int steps)
 {
-    const Start start(from, bearing);
+    const Course course(from, bearing);
     if (steps <= 0)
-        return { start.at(0.0) };
+        return { course.at(0.0) };
     QList<GeoCoordinate> points;
     points.reserve(qsizetype(steps) + 1);
     for (int i = 0; i <= steps; ++i)
-        points.append(start.at(double(i) * lengthKm / double(steps) / earthRadiusKm));
+        points.append(course.at(double(i) * lengthKm / double(steps)));
     return points;
 }
 

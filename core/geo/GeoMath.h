@@ -78,6 +78,21 @@ double bearing(const GeoCoordinate& from, const GeoCoordinate& to);
 // distance; its longitude is wrapped into (−180, 180].
 GeoCoordinate destination(const GeoCoordinate& from, double bearing, double distanceKm);
 
+// Points along one initial bearing from a start, the start's trigonometry
+// worked out once for all of them: at(km) is destination(from, bearing, km).
+class Course {
+public:
+    Course(const GeoCoordinate& from, double bearing);
+    GeoCoordinate at(double distanceKm) const;
+
+private:
+    double m_lambda1;
+    double m_sinPhi1;
+    double m_cosPhi1;
+    double m_sinTheta;
+    double m_cosTheta;
+};
+
 // steps + 1 points evenly spaced along the great circle, the first at the
 // start and the last lengthKm away. A count of 0 or below gives the start
 // point alone.

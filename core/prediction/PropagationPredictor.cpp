@@ -30,38 +30,6 @@ double initialBearing(const GeoCoordinate& from, const GeoCoordinate& to, bool l
     return longPath ? wrap360(b + 180.0) : b;
 }
 
-// Points along one bearing from the station, the start's trigonometry
-// computed once; each point is what GeoMath::destination gives.
-class Course {
-public:
-    Course(const GeoCoordinate& from, double bearing)
-        : m_lambda1(radians(from.longitude))
-        , m_sinPhi1(std::sin(radians(from.latitude)))
-        , m_cosPhi1(std::cos(radians(from.latitude)))
-        , m_sinTheta(std::sin(radians(bearing)))
-        , m_cosTheta(std::cos(radians(bearing)))
-    {
-    }
-
-    GeoCoordinate at(double km) const
-    {
-        const double delta = km / GeoMath::earthRadiusKm;
-        const double sinDelta = std::sin(delta);
-        const double cosDelta = std::cos(delta);
-        const double phi2 = std::asin(m_cosPhi1 * sinDelta * m_cosTheta + m_sinPhi1 * cosDelta);
-        const double lambda2
-            = m_lambda1 + std::atan2(m_sinTheta * sinDelta * m_cosPhi1, cosDelta - m_sinPhi1 * std::sin(phi2));
-        return GeoCoordinate { degrees(phi2), wrap180(degrees(lambda2)) };
-    }
-
-private:
-    double m_lambda1;
-    double m_sinPhi1;
-    double m_cosPhi1;
-    double m_sinTheta;
-    double m_cosTheta;
-};
-
 // The D-layer crossings of a path, walked from the station along one
 // bearing. A coverage pass visits some 150000 crossings, so the sun's
 // elevation and the geomagnetic latitude come from the point's
@@ -194,7 +162,7 @@ PropagationPredictor::Geometry PropagationPredictor::geometry(const GeoCoordinat
     // hop, and its NaN length never opens.
     g.hops = std::isfinite(g.distanceKm) ? std::max(1, int(std::ceil(g.distanceKm / longestHopKm))) : 1;
     g.hopKm = g.distanceKm / g.hops;
-    const Course course(from, b);
+    const GeoMath::Course course(from, b);
     g.points.reserve(g.hops);
     for (int i = 0; i < g.hops; ++i)
         g.points.append(course.at((i + 0.5) * g.hopKm));

@@ -226,14 +226,17 @@ TEST_F(MapWithFeeds, MUFShadingDotsAndLegendFollowTheReadings)
     const QImage lined = render();
     const QList<MUFModel::Contour>& contours = layers().contours();
     ASSERT_EQ(contours.size(), 10);
-    // Labels near a dot, the Sun's marker or another label may be covered;
-    // the others show their plate beside the text.
+    // Labels near a dot, the Sun's or the station's marker or another label
+    // may be covered; the others show their plate beside the text. Where
+    // the labels fall depends on the hour.
     QList<QPoint> labels;
     for (const MUFModel::Contour& contour : contours)
         for (const QPointF& label : contour.labels)
             labels.append(QPoint(int(label.x() * 4), int(label.y() * 4)));
+    const GeoCoordinate home = view->options().home;
     auto crowded = [&](QPoint p) {
-        if ((at(sun.latitude, sun.longitude) - p).manhattanLength() < 50)
+        if ((at(sun.latitude, sun.longitude) - p).manhattanLength() < 50
+            || (at(home.latitude, home.longitude) - p).manhattanLength() < 50)
             return true;
         for (const IonosondeReading& reading : store->snapshot().ionosondes)
             if ((at(reading.coordinate.latitude, reading.coordinate.longitude) - p).manhattanLength() < 50)

@@ -1,11 +1,10 @@
 #include "map/AuroraLayer.h"
 
 #include "map/CacheKey.h"
+#include "map/OneEntryCache.h"
 #include "map/RasterImage.h"
 #include "map/WorldRaster.h"
 
-#include <QMutex>
-#include <QMutexLocker>
 #include <QPainter>
 
 #include <algorithm>
@@ -14,15 +13,9 @@
 
 namespace {
 
-struct ImageCache {
-    QMutex mutex;
-    std::uint64_t key = 0;
-    QImage image;
-};
-
-ImageCache& imageCache()
+OneEntryCache<QImage>& imageCache()
 {
-    static ImageCache cache;
+    static OneEntryCache<QImage> cache;
     return cache;
 }
 
@@ -79,21 +72,16 @@ std::uint64_t AuroraLayer::cacheKey(const AuroraGrid& grid, double boost)
 
 QImage AuroraLayer::cachedImage(std::uint64_t key, const AuroraGrid& grid, double boost)
 {
-    ImageCache& cache = imageCache();
-    {
-        QMutexLocker lock(&cache.mutex);
-        if (!cache.image.isNull() && cache.key == key)
-            return cache.image;
-    }
-    std::optional<QImage> made = makeImage(grid, boost);
-    if (!made || made->isNull())
-        return {};
-    // Kept in the form the map stretches fastest.
-    QImage image = made->convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    QMutexLocker lock(&cache.mutex);
-    cache.key = key;
-    cache.image = image;
-    return image;
+    return imageCache()
+        .get(key,
+             [&]() -> std::optional<QImage> {
+                 std::optional<QImage> made = makeImage(grid, boost);
+                 if (!made || made->isNull())
+                     return std::nullopt;
+                 // Kept in the form the map stretches fastest.
+                 return made->convertToFormat(QImage::Format_ARGB32_Premultiplied);
+             })
+        .value_or(QImage());
 }
 
 QList<std::pair<int, int>> AuroraLayer::visibleRows(const QImage& image)

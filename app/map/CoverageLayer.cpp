@@ -2,27 +2,20 @@
 
 #include "map/CacheKey.h"
 #include "map/MUFModel.h"
+#include "map/OneEntryCache.h"
 #include "map/WorldRaster.h"
 #include "prediction/ReliabilityColor.h"
 #include "support/RowBands.h"
 
-#include <QMutex>
-#include <QMutexLocker>
 #include <QPainter>
 
 #include <cmath>
 
 namespace {
 
-struct Cache {
-    QMutex mutex;
-    std::optional<std::pair<std::uint64_t, QImage>> entry;
-    int builds = 0;
-};
-
-Cache& cache()
+OneEntryCache<QImage>& cache()
 {
-    static Cache instance;
+    static OneEntryCache<QImage> instance;
     return instance;
 }
 
@@ -84,35 +77,23 @@ std::optional<QImage> CoverageLayer::image(const GeoCoordinate& home, Band band,
     const auto mhz = PropagationPredictor::mhz(band);
     if (!mhz)
         return std::nullopt;
-    const std::uint64_t key = cacheKey(home, band, readings, ssn, date, kp, setup);
-    Cache& c = cache();
-    {
-        QMutexLocker lock(&c.mutex);
-        if (c.entry && c.entry->first == key)
-            return c.entry->second;
-    }
-
-    const Sky sky(readings, ssn, date, kp, *mhz);
-    const PropagationPredictor predictor(setup);
-    QList<double> values(rows * columns, 0.0);
-    double* const cells = values.data();
-    // The cost of a cell grows with its distance (hops), so rows are dealt
-    // out in turn rather than cut into blocks.
-    RowBands::deal(rows, [&](int part, int parts) {
-        for (int r = part; r < rows; r += parts) {
-            const double latitude = 89.0 - 2.0 * r;
-            for (int column = 0; column < columns; ++column)
-                cells[r * columns + column]
-                    = sky.reliability(predictor, home, GeoCoordinate { latitude, -179.0 + 2.0 * column });
-        }
+    return cache().get(cacheKey(home, band, readings, ssn, date, kp, setup), [&] {
+        const Sky sky(readings, ssn, date, kp, *mhz);
+        const PropagationPredictor predictor(setup);
+        QList<double> values(rows * columns, 0.0);
+        double* const cells = values.data();
+        // The cost of a cell grows with its distance (hops), so rows are
+        // dealt out in turn rather than cut into blocks.
+        RowBands::deal(rows, [&](int part, int parts) {
+            for (int r = part; r < rows; r += parts) {
+                const double latitude = 89.0 - 2.0 * r;
+                for (int column = 0; column < columns; ++column)
+                    cells[r * columns + column]
+                        = sky.reliability(predictor, home, GeoCoordinate { latitude, -179.0 + 2.0 * column });
+            }
+        });
+        return coverageImage(values, columns, rows);
     });
-    std::optional<QImage> made = coverageImage(values, columns, rows);
-    if (!made)
-        return std::nullopt;
-    QMutexLocker lock(&c.mutex);
-    c.entry = { key, *made };
-    ++c.builds;
-    return made;
 }
 
 std::optional<double> CoverageLayer::quickValue(const GeoCoordinate& at, const GeoCoordinate& home, Band band,
@@ -126,11 +107,7 @@ std::optional<double> CoverageLayer::quickValue(const GeoCoordinate& at, const G
     return Sky(readings, ssn, date, kp, *mhz).reliability(PropagationPredictor(setup), home, at);
 }
 
-int CoverageLayer::imageBuilds()
-{
-    QMutexLocker lock(&cache().mutex);
-    return cache().builds;
-}
+int CoverageLayer::imageBuilds() { return cache().builds(); }
 
 std::optional<std::pair<int, int>> CoverageLayer::visibleRows(const QImage& image)
 {

@@ -1,11 +1,10 @@
 #include "map/MUFFieldLayer.h"
 
 #include "map/CacheKey.h"
+#include "map/OneEntryCache.h"
 #include "map/RasterImage.h"
 #include "map/WorldRaster.h"
 
-#include <QMutex>
-#include <QMutexLocker>
 #include <QPainter>
 
 #include <algorithm>
@@ -15,15 +14,9 @@
 
 namespace {
 
-struct ImageCache {
-    QMutex mutex;
-    std::uint64_t key = 0;
-    QImage image;
-};
-
-ImageCache& imageCache()
+OneEntryCache<QImage>& imageCache()
 {
-    static ImageCache cache;
+    static OneEntryCache<QImage> cache;
     return cache;
 }
 
@@ -79,21 +72,16 @@ std::uint64_t MUFFieldLayer::imageKey(std::uint64_t modelKey, bool banded, const
 
 QImage MUFFieldLayer::cachedImage(std::uint64_t key, const MUFGrid& grid, bool banded, const MUFPalette& palette)
 {
-    ImageCache& cache = imageCache();
-    {
-        QMutexLocker lock(&cache.mutex);
-        if (!cache.image.isNull() && cache.key == key)
-            return cache.image;
-    }
-    std::optional<QImage> made = makeImage(grid, banded, palette);
-    if (!made || made->isNull())
-        return {};
-    // Opaque: kept in the form the map stretches fastest.
-    QImage image = made->convertToFormat(QImage::Format_RGB32);
-    QMutexLocker lock(&cache.mutex);
-    cache.key = key;
-    cache.image = image;
-    return image;
+    return imageCache()
+        .get(key,
+             [&]() -> std::optional<QImage> {
+                 std::optional<QImage> made = makeImage(grid, banded, palette);
+                 if (!made || made->isNull())
+                     return std::nullopt;
+                 // Opaque: kept in the form the map stretches fastest.
+                 return made->convertToFormat(QImage::Format_RGB32);
+             })
+        .value_or(QImage());
 }
 
 void MUFFieldLayer::draw(QPainter& painter) const

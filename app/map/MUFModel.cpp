@@ -1,10 +1,9 @@
 #include "map/MUFModel.h"
 
 #include "map/CacheKey.h"
+#include "map/OneEntryCache.h"
 #include "support/RowBands.h"
 
-#include <QMutex>
-#include <QMutexLocker>
 #include <QTimeZone>
 
 #include <cmath>
@@ -16,34 +15,18 @@ namespace MUFModel {
 
 namespace {
 
-template <typename T>
-struct Entry {
-    std::uint64_t key = 0;
-    T value;
-};
-
-// The three caches and their counters, behind one lock that is never held
-// while something is built.
+// The three caches, each behind its own lock that is never held while
+// something is built.
 struct Caches {
-    QMutex mutex;
-    std::optional<Entry<MUFField>> field;
-    std::optional<Entry<MUFGrid>> grid;
-    std::optional<Entry<QList<Contour>>> contours;
-    BuildCounts counts;
+    OneEntryCache<MUFField> field;
+    OneEntryCache<MUFGrid> grid;
+    OneEntryCache<QList<Contour>> contours;
 };
 
 Caches& caches()
 {
     static Caches instance;
     return instance;
-}
-
-template <typename T>
-std::optional<T> lookup(const std::optional<Entry<T>>& entry, std::uint64_t key)
-{
-    if (entry && entry->key == key)
-        return entry->value;
-    return std::nullopt;
 }
 
 } // namespace
@@ -86,69 +69,38 @@ std::uint64_t key(const QList<IonosondeReading>& readings, std::optional<double>
 
 MUFField field(const QList<IonosondeReading>& readings, std::optional<double> ssn, const QDateTime& date)
 {
-    const std::uint64_t k = key(readings, ssn, date);
-    Caches& c = caches();
-    {
-        QMutexLocker lock(&c.mutex);
-        if (auto cached = lookup(c.field, k))
-            return std::move(*cached);
-    }
-    MUFField built(readings, ssn, slotCentre(date));
-    QMutexLocker lock(&c.mutex);
-    c.field = Entry<MUFField> { k, built };
-    ++c.counts.fields;
-    return built;
+    return caches().field.get(key(readings, ssn, date), [&] { return MUFField(readings, ssn, slotCentre(date)); });
 }
 
 MUFGrid grid(const QList<IonosondeReading>& readings, std::optional<double> ssn, const QDateTime& date)
 {
-    const std::uint64_t k = key(readings, ssn, date);
-    Caches& c = caches();
-    {
-        QMutexLocker lock(&c.mutex);
-        if (auto cached = lookup(c.grid, k))
-            return std::move(*cached);
-    }
-    MUFGrid built(field(readings, ssn, date));
-    QMutexLocker lock(&c.mutex);
-    c.grid = Entry<MUFGrid> { k, built };
-    ++c.counts.grids;
-    return built;
+    return caches().grid.get(key(readings, ssn, date), [&] { return MUFGrid(field(readings, ssn, date)); });
 }
 
 QList<Contour> contours(const QList<IonosondeReading>& readings, std::optional<double> ssn, const QDateTime& date)
 {
-    const std::uint64_t k = key(readings, ssn, date);
-    Caches& c = caches();
-    {
-        QMutexLocker lock(&c.mutex);
-        if (auto cached = lookup(c.contours, k))
-            return std::move(*cached);
-    }
-    const MUFGrid g = grid(readings, ssn, date);
-    // The levels are traced independently of each other, a part of the
-    // pool each; the grid is only read.
-    constexpr int levelCount = int(MUFGrid::levels.size());
-    std::vector<Contour> traced(levelCount);
-    RowBands::deal(levelCount, [&](int part, int parts) {
-        for (int i = part; i < levelCount; i += parts) {
-            Contour& contour = traced[std::size_t(i)];
-            contour.level = MUFGrid::levels[std::size_t(i)];
-            contour.lines = g.contour(contour.level);
-            contour.labels = MUFGrid::labelPositions(contour.lines, 160, 24);
-        }
+    return caches().contours.get(key(readings, ssn, date), [&] {
+        const MUFGrid g = grid(readings, ssn, date);
+        // The levels are traced independently of each other, a part of the
+        // pool each; the grid is only read.
+        constexpr int levelCount = int(MUFGrid::levels.size());
+        std::vector<Contour> traced(levelCount);
+        RowBands::deal(levelCount, [&](int part, int parts) {
+            for (int i = part; i < levelCount; i += parts) {
+                Contour& contour = traced[std::size_t(i)];
+                contour.level = MUFGrid::levels[std::size_t(i)];
+                contour.lines = g.contour(contour.level);
+                contour.labels = MUFGrid::labelPositions(contour.lines, 160, 24);
+            }
+        });
+        return QList<Contour>(traced.begin(), traced.end());
     });
-    const QList<Contour> built(traced.begin(), traced.end());
-    QMutexLocker lock(&c.mutex);
-    c.contours = Entry<QList<Contour>> { k, built };
-    ++c.counts.contours;
-    return built;
 }
 
 BuildCounts buildCounts()
 {
-    QMutexLocker lock(&caches().mutex);
-    return caches().counts;
+    Caches& c = caches();
+    return { c.field.builds(), c.grid.builds(), c.contours.builds() };
 }
 
 } // namespace MUFModel

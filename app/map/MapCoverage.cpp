@@ -5,14 +5,11 @@
 #include "map/MapOptions.h"
 #include "prediction/PredictionStore.h"
 #include "spaceweather/SpaceWeatherStore.h"
+#include "support/PoolJob.h"
 
-#include <QFutureWatcher>
 #include <QPainter>
-#include <QPromise>
-#include <QThreadPool>
 
 #include <cmath>
-#include <memory>
 
 MapCoverage::MapCoverage(SpaceWeatherStore* weather, PredictionStore* predictions, QObject* parent)
     : QObject(parent)
@@ -72,21 +69,13 @@ void MapCoverage::startBuild()
     // this object or the stores.
     const Ask ask = *m_asked;
     m_running = true;
-    auto promise = std::make_shared<QPromise<QImage>>();
-    auto* watcher = new QFutureWatcher<QImage>(this);
-    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, key = ask.key] {
-        const QFuture<QImage> future = watcher->future();
-        watcher->deleteLater();
-        take(key, future.resultCount() > 0 ? future.result() : QImage());
-    });
-    watcher->setFuture(promise->future());
-    promise->start();
-    QThreadPool::globalInstance()->start([promise, ask] {
-        const std::optional<QImage> image
-            = CoverageLayer::image(ask.home, ask.band, ask.readings, ask.ssn, ask.date, ask.kp, ask.setup);
-        promise->addResult(image.value_or(QImage()));
-        promise->finish();
-    });
+    PoolJob::run(
+        this,
+        [ask] {
+            return CoverageLayer::image(ask.home, ask.band, ask.readings, ask.ssn, ask.date, ask.kp, ask.setup)
+                .value_or(QImage());
+        },
+        [this, key = ask.key](const QImage& image) { take(key, image); });
 }
 
 void MapCoverage::take(std::uint64_t key, const QImage& image)

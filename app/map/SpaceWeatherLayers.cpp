@@ -8,14 +8,11 @@
 #include "map/MapOptions.h"
 #include "map/PainterPixelRatio.h"
 #include "spaceweather/SpaceWeatherStore.h"
+#include "support/PoolJob.h"
 
-#include <QFutureWatcher>
 #include <QPainter>
-#include <QPromise>
-#include <QThreadPool>
 
 #include <cmath>
-#include <memory>
 
 namespace {
 
@@ -99,39 +96,32 @@ void SpaceWeatherLayers::startBuild()
     const MUFPalette colours = m_palette;
 
     m_running = true;
-    auto promise = std::make_shared<QPromise<Built>>();
-    auto* watcher = new QFutureWatcher<Built>(this);
-    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
-        const QFuture<Built> future = watcher->future();
-        watcher->deleteLater();
-        take(future.resultCount() > 0 ? future.result() : Built());
-    });
-    watcher->setFuture(promise->future());
-    promise->start();
-    QThreadPool::globalInstance()->start([promise, aurora, muf, grid = std::move(grid), readings, ssn, colours] {
-        Built built;
-        if (aurora) {
-            AuroraBuilt a { aurora, 0, {}, {} };
-            if (grid) {
-                a.key = AuroraLayer::cacheKey(*grid, aurora->boost);
-                a.image = AuroraLayer::cachedImage(a.key, *grid, aurora->boost);
-                a.rows = AuroraLayer::visibleRows(a.image);
+    PoolJob::run(
+        this,
+        [aurora, muf, grid = std::move(grid), readings, ssn, colours] {
+            Built built;
+            if (aurora) {
+                AuroraBuilt a { aurora, 0, {}, {} };
+                if (grid) {
+                    a.key = AuroraLayer::cacheKey(*grid, aurora->boost);
+                    a.image = AuroraLayer::cachedImage(a.key, *grid, aurora->boost);
+                    a.rows = AuroraLayer::visibleRows(a.image);
+                }
+                built.aurora = std::move(a);
             }
-            built.aurora = std::move(a);
-        }
-        if (muf) {
-            MUFBuilt m;
-            m.ask = muf;
-            m.key = MUFModel::key(readings, ssn, muf->date);
-            const MUFGrid mufGrid = MUFModel::grid(readings, ssn, muf->date);
-            m.contours = MUFModel::contours(readings, ssn, muf->date);
-            m.imageKey = MUFFieldLayer::imageKey(m.key, muf->banded, colours);
-            m.image = MUFFieldLayer::cachedImage(m.imageKey, mufGrid, muf->banded, colours);
-            built.muf = std::move(m);
-        }
-        promise->addResult(std::move(built));
-        promise->finish();
-    });
+            if (muf) {
+                MUFBuilt m;
+                m.ask = muf;
+                m.key = MUFModel::key(readings, ssn, muf->date);
+                const MUFGrid mufGrid = MUFModel::grid(readings, ssn, muf->date);
+                m.contours = MUFModel::contours(readings, ssn, muf->date);
+                m.imageKey = MUFFieldLayer::imageKey(m.key, muf->banded, colours);
+                m.image = MUFFieldLayer::cachedImage(m.imageKey, mufGrid, muf->banded, colours);
+                built.muf = std::move(m);
+            }
+            return built;
+        },
+        [this](Built built) { take(std::move(built)); });
 }
 
 void SpaceWeatherLayers::take(Built built)

@@ -49,70 +49,26 @@ WorldMapView::WorldMapView(const AppStores& stores, QWidget* parent)
     , m_stores(stores)
     , m_options(MapOptions::read(Settings::standard()))
     , m_slowDate(QDateTime::currentDateTimeUtc())
+    , m_use24Hour(Settings::standard().get(SettingKeys::use24Hour))
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 
-    m_slowTimer.setInterval(slowLayerIntervalMs);
-    connect(&m_slowTimer, &QTimer::timeout, this, [this] {
-        m_slowDate = QDateTime::currentDateTimeUtc();
-        refreshHover(); // its Sun, spot ages and wheel hour follow the clock too
-        update();
-    });
+    // What builds pictures away from the paint: the aurora and MUF layers,
+    // and the coverage layer.
+    m_spaceWeather = new SpaceWeatherLayers(m_stores.spaceWeather, this);
+    m_coverage = new MapCoverage(m_stores.spaceWeather, m_stores.predictions, this);
 
-    connect(&Settings::standard(), &Settings::changed, this, &WorldMapView::onSettingChanged);
+    // Pointer input changes the shared viewport and the hover state.
     if (m_stores.viewport) {
-        connect(m_stores.viewport, &MapViewportModel::viewportChanged, this, &WorldMapView::rebuild);
         m_input = new MapInput(*m_stores.viewport, m_stores.rotors, prefixes(), this);
         m_input->attach(this);
         m_input->setLabelFinder(
             [this](QPointF point, const MapProjection& projection) { return labelUnderPointer(point, projection); });
-        connect(m_input, &MapInput::hoverChanged, this, &WorldMapView::refreshHover);
     }
-    // 6: the hover panel, below every badge and legend added later.
+
+    // 6 and above: the child widgets, each above the ones before it.
     m_hoverPanel = new HoverPanel(this);
-    m_use24Hour = Settings::standard().get(SettingKeys::use24Hour);
-    // The stores' changes (snapshot, spots, rotators, predictions) come in
-    // here as the layers that show them are added.
-    if (m_stores.predictions) {
-        // A finished chart or coverage map: the views ask again.
-        connect(m_stores.predictions, &PredictionStore::chartsChanged, this, &WorldMapView::rebuild);
-        connect(m_stores.predictions, &PredictionStore::coverageChanged, this, &WorldMapView::rebuild);
-        connect(m_stores.predictions, &PredictionStore::busyChanged, this, &WorldMapView::rebuild);
-        connect(m_stores.predictions, &PredictionStore::lastErrorChanged, this, &WorldMapView::refreshHover);
-    }
-    m_spotTimer.setSingleShot(true);
-    m_spotTimer.setTimerType(Qt::PreciseTimer);
-    connect(&m_spotTimer, &QTimer::timeout, this, [this] {
-        // Only the plates change at a beat; the rest of the map stays.
-        update(spotLayer(projection()).blinkArea());
-        scheduleSpotBlink();
-    });
-    if (m_stores.cluster) {
-        for (auto changed :
-             { &DXClusterClient::bookChanged, &DXClusterClient::countriesChanged, &DXClusterClient::logbookChanged })
-            connect(m_stores.cluster, changed, this, &WorldMapView::refreshSpots);
-        refreshSpots();
-    }
-
-    m_legendColumn = new QWidget;
-    auto* column = new QVBoxLayout(m_legendColumn);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(8);
-    column->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
-
-    // Space weather: the aurora and MUF layers build their pictures away
-    // from the paint and ask for one when they are ready.
-    m_spaceWeather = new SpaceWeatherLayers(m_stores.spaceWeather, this);
-    connect(m_spaceWeather, &SpaceWeatherLayers::picturesChanged, this, qOverload<>(&QWidget::update));
-    if (m_stores.spaceWeather)
-        connect(m_stores.spaceWeather, &SpaceWeatherStore::snapshotChanged, this, &WorldMapView::rebuild);
-    if (m_stores.cluster)
-        connect(m_stores.cluster, &DXClusterClient::statusChanged, this, &WorldMapView::updateOverlays);
-    // Coverage: the quick model's image is made away from the paint too;
-    // its legend sits above the cluster badge.
-    m_coverage = new MapCoverage(m_stores.spaceWeather, m_stores.predictions, this);
-    connect(m_coverage, &MapCoverage::picturesChanged, this, qOverload<>(&QWidget::update));
     m_coverageLegend = new CoverageLegend;
     addOverlay(Overlay::coverageLegend, m_coverageLegend);
     m_clusterBadge = new ClusterBadge;
@@ -124,17 +80,65 @@ WorldMapView::WorldMapView(const AppStores& stores, QWidget* parent)
             m_stores.viewport->setViewport(MapViewport::world());
     });
     addOverlay(Overlay::zoomBadge, m_zoomBadge);
+    // The bottom-leading column: the rotators' legend, then the aurora's.
+    m_legendColumn = new QWidget;
+    auto* column = new QVBoxLayout(m_legendColumn);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(8);
+    column->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+    if (m_stores.rotors)
+        column->addWidget(new RotatorLegend(m_stores.rotors, m_legendColumn));
     m_auroraLegend = new AuroraLegend;
     column->addWidget(m_auroraLegend);
     addOverlay(Overlay::legendColumn, m_legendColumn);
 
-    // The rotators' beams follow each published heading; their legend
-    // heads the column.
+    // The slow layers follow the clock in steps; the hover panel's Sun,
+    // spot ages and wheel hour with them.
+    m_slowTimer.setInterval(slowLayerIntervalMs);
+    connect(&m_slowTimer, &QTimer::timeout, this, [this] {
+        m_slowDate = QDateTime::currentDateTimeUtc();
+        refreshHover();
+        update();
+    });
+    // The spots blink on their own beat, and a beat changes only the plates.
+    m_spotTimer.setSingleShot(true);
+    m_spotTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_spotTimer, &QTimer::timeout, this, [this] {
+        update(spotLayer(projection()).blinkArea());
+        scheduleSpotBlink();
+    });
+
+    // What the map shows changed: its settings, the viewport or a store.
+    connect(&Settings::standard(), &Settings::changed, this, &WorldMapView::onSettingChanged);
+    if (m_stores.viewport)
+        connect(m_stores.viewport, &MapViewportModel::viewportChanged, this, &WorldMapView::rebuild);
+    if (m_stores.spaceWeather)
+        connect(m_stores.spaceWeather, &SpaceWeatherStore::snapshotChanged, this, &WorldMapView::rebuild);
+    if (m_stores.predictions) {
+        // A finished chart or coverage map: the views ask again.
+        connect(m_stores.predictions, &PredictionStore::chartsChanged, this, &WorldMapView::rebuild);
+        connect(m_stores.predictions, &PredictionStore::coverageChanged, this, &WorldMapView::rebuild);
+        connect(m_stores.predictions, &PredictionStore::busyChanged, this, &WorldMapView::rebuild);
+        connect(m_stores.predictions, &PredictionStore::lastErrorChanged, this, &WorldMapView::refreshHover);
+    }
+    if (m_stores.cluster) {
+        for (auto changed :
+             { &DXClusterClient::bookChanged, &DXClusterClient::countriesChanged, &DXClusterClient::logbookChanged })
+            connect(m_stores.cluster, changed, this, &WorldMapView::refreshSpots);
+        connect(m_stores.cluster, &DXClusterClient::statusChanged, this, &WorldMapView::updateOverlays);
+    }
+    // The rotators' beams follow each published heading.
     if (m_stores.rotors) {
         connect(m_stores.rotors, &RotatorManager::rotatorsChanged, this, qOverload<>(&WorldMapView::update));
         connect(m_stores.rotors, &RotatorManager::statusChanged, this, qOverload<>(&WorldMapView::update));
-        column->insertWidget(0, new RotatorLegend(m_stores.rotors, m_legendColumn));
     }
+    // Finished pictures and the pointer's moves.
+    connect(m_spaceWeather, &SpaceWeatherLayers::picturesChanged, this, qOverload<>(&QWidget::update));
+    connect(m_coverage, &MapCoverage::picturesChanged, this, qOverload<>(&QWidget::update));
+    if (m_input)
+        connect(m_input, &MapInput::hoverChanged, this, &WorldMapView::refreshHover);
+
+    takeSpots();
     updateOverlays();
 }
 
@@ -171,8 +175,9 @@ MapProjection WorldMapView::projection() const
 void WorldMapView::render(QPainter& painter)
 {
     const MapOptions& o = m_options;
-    const bool light = MapStyles::isLight(o.mapStyle);
     const MapProjection proj = projection();
+    const QDateTime& now = m_slowDate;
+    const QColor haloColour = halo(o.mapStyle);
 
     // 1: the base map.
     const MapBorders borders { colourOr(o.borderColor, MapStyles::border(o.mapStyle)), o.borderWidth };
@@ -180,22 +185,20 @@ void WorldMapView::render(QPainter& painter)
                                   gridLabelEqualDigits(o.gridFont) };
     BaseMapLayer { proj, o.mapStyle, o.showGrid, borders, gridLabels }.paint(painter, m_pictures.base);
 
-    // 2: the aurora forecast. The space weather layers are asked here for
-    // what this paint shows; they build it away from the paint.
-    m_spaceWeather->prepare(o, m_slowDate);
+    // 2: the aurora forecast. The space weather and coverage layers are
+    // asked here for what this paint shows; they build it away from the
+    // paint.
+    m_spaceWeather->prepare(o, now);
+    m_coverage->prepare(o, now, useITU());
     m_spaceWeather->paintAurora(painter, proj, o);
 
     // 3: the slow layers, for the timeline's date.
-    const QDateTime now = m_slowDate;
     if (o.showGreyline)
-        GreylineLayer { proj, now, o.nightIntensity, o.greylineGlow, light ? NightTint::light : NightTint::dark }
+        GreylineLayer { proj, now, o.nightIntensity, o.greylineGlow,
+                        MapStyles::isLight(o.mapStyle) ? NightTint::light : NightTint::dark }
             .paint(painter, m_pictures.greyline);
-    // 3b: the coverage of the chosen band.
-    m_coverage->prepare(o, now, useITU());
     m_coverage->paint(painter, proj);
-    // 3c: the MUF shading with the borders over it and the contours.
-    m_spaceWeather->paintMUF(painter, proj, o, borders, halo(o.mapStyle));
-    const QColor haloColour = halo(o.mapStyle);
+    m_spaceWeather->paintMUF(painter, proj, o, borders, haloColour);
     const QFont zoneFont = labelFont(o.zoneFont, o.zoneSize, o.zoneBold);
     if (o.showITUZones)
         ZoneLayer { proj, ZoneKind::itu, Color::fromHex(o.ituColor), o.zoneLineOpacity, zoneFont, haloColour }
@@ -207,7 +210,6 @@ void WorldMapView::render(QPainter& painter)
         PrefixLayer { proj, prefixes(), labelFont(o.prefixFont, o.prefixSize, o.prefixBold),
                       Color::fromHex(o.prefixColor), haloColour }
             .paint(painter);
-    // 3g: the ionosonde dots.
     m_spaceWeather->paintIonosondes(painter, proj, o, haloColour);
     MarkersLayer { proj, o.home, o.callsign, SolarCalculator::position(now).subsolarPoint }.paint(painter);
 
@@ -220,9 +222,8 @@ void WorldMapView::render(QPainter& painter)
     if (o.clusterEnabled && !m_spotGroups.isEmpty())
         spotLayer(proj).paint(painter, QDateTime::currentDateTimeUtc());
 
-    // 6 the hover panel is a child widget, and the badges and legends
-    // (coverage legend, cluster badge, MUF legend, zoom badge, legend
-    // column) are children above it, in this order.
+    // 6 and above are child widgets: the hover panel, then the badges and
+    // legends in the order of Overlay.
 }
 
 DXSpotLayer WorldMapView::spotLayer(const MapProjection& projection) const
@@ -245,8 +246,6 @@ std::optional<PrefixEntity> WorldMapView::labelUnderPointer(QPointF point, const
 
 void WorldMapView::refreshHover()
 {
-    if (!m_hoverPanel || !m_spaceWeather)
-        return; // still being built
     std::optional<PrefixEntity> entity;
     if (m_input && m_input->hoverPoint()) {
         entity = labelUnderPointer(*m_input->hoverPoint(), projection());
@@ -259,19 +258,25 @@ void WorldMapView::refreshHover()
                                                useITU() ? m_stores.predictions : nullptr });
 }
 
-SpotDisplayOptions WorldMapView::displayOptions() const
+SpotDisplayOptions WorldMapView::displayOptions() const { return displayOptions(m_options); }
+
+SpotDisplayOptions WorldMapView::displayOptions(const MapOptions& o)
 {
-    const MapOptions& o = m_options;
     return SpotDisplayOptions::fromTexts(o.clusterMode, o.clusterBands, o.clusterShow, o.needScope, o.confirmedOnly,
                                          o.watchCalls);
 }
 
-void WorldMapView::refreshSpots()
+void WorldMapView::takeSpots()
 {
     m_spotGroups.clear();
     if (m_stores.cluster && m_options.clusterEnabled)
         m_spotGroups = m_stores.cluster->activeSpots(displayOptions()).values();
     scheduleSpotBlink();
+}
+
+void WorldMapView::refreshSpots()
+{
+    takeSpots();
     updateOverlays();
     refreshHover();
     update();
@@ -394,7 +399,8 @@ void WorldMapView::onSettingChanged(const QString& key)
     }
     if (m_options.clusterEnabled != before.clusterEnabled)
         placeOverlays(); // the coverage legend moves above the cluster badge
-    refreshSpots();
+    if (m_options.clusterEnabled != before.clusterEnabled || displayOptions() != displayOptions(before))
+        takeSpots();
     rebuild();
 }
 
@@ -409,8 +415,6 @@ void WorldMapView::rebuild()
 
 void WorldMapView::updateOverlays()
 {
-    if (!m_clusterBadge)
-        return; // still being built
     const MapOptions& o = m_options;
     const SpaceWeatherSnapshot& snapshot = m_spaceWeather->snapshot();
 

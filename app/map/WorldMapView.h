@@ -3,8 +3,8 @@
 #include "cluster/SpotGroup.h"
 #include "geo/MapData.h"
 #include "map/BaseMapLayer.h"
-#include "map/GreylineLayer.h"
 #include "map/DXSpotLayer.h"
+#include "map/GreylineLayer.h"
 #include "map/MapOptions.h"
 #include "map/MapProjection.h"
 #include "map/MapStyle.h"
@@ -95,6 +95,7 @@ public:
 
     // What the map shows of the cluster, from its settings.
     SpotDisplayOptions displayOptions() const;
+    static SpotDisplayOptions displayOptions(const MapOptions& options);
     // The spotted labels as last taken from the cluster: none while the
     // cluster is off. The spot layer blinks while there are any.
     const QList<SpotGroup>& spotGroups() const { return m_spotGroups; }
@@ -150,7 +151,9 @@ private:
     // and redraw.
     void rebuild();
     void placeOverlays();
-    // The cluster's spots or the map's cluster settings changed.
+    // Takes the spotted labels from the cluster for the map's settings.
+    void takeSpots();
+    // The cluster's spots changed.
     void refreshSpots();
     // Wakes the map when the spot layer next looks different; sleeps
     // while there are no spots.
@@ -166,21 +169,22 @@ private:
     AppStores m_stores;
     MapOptions m_options;
     Pictures m_pictures;
-    MapInput* m_input = nullptr;
-    QTimer m_slowTimer;
     QDateTime m_slowDate;
+    bool m_use24Hour = true;
     bool m_shown = false;
-    QList<QPair<Overlay, QWidget*>> m_overlays;
+    QTimer m_slowTimer;
     QList<SpotGroup> m_spotGroups;
     QTimer m_spotTimer;
-    QWidget* m_legendColumn = nullptr;
+
     SpaceWeatherLayers* m_spaceWeather = nullptr;
     MapCoverage* m_coverage = nullptr;
+    MapInput* m_input = nullptr;
+    HoverPanel* m_hoverPanel = nullptr;
+    QList<QPair<Overlay, QWidget*>> m_overlays;
     CoverageLegend* m_coverageLegend = nullptr;
-    AuroraLegend* m_auroraLegend = nullptr;
     ClusterBadge* m_clusterBadge = nullptr;
     MUFLegend* m_mufLegend = nullptr;
     ZoomBadge* m_zoomBadge = nullptr;
-    HoverPanel* m_hoverPanel = nullptr;
-    bool m_use24Hour = true;
+    QWidget* m_legendColumn = nullptr;
+    AuroraLegend* m_auroraLegend = nullptr;
 };

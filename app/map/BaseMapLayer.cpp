@@ -453,11 +453,6 @@ void BaseMapLayer::drawGrid(QPainter& painter) const
         label(QPointF(3, y(lat) - 2 - descent), latitudeLabel(lat));
 }
 
-void BorderOverlayLayer::paint(QPainter& painter) const
-{
-    draw(painter, BaseMapLayer::paths(projection, devicePixelRatioOf(painter)));
-}
-
 void BorderOverlayLayer::draw(QPainter& painter, const BaseMapPaths& outlines) const
 {
     const double ratio = devicePixelRatioOf(painter);

@@ -169,6 +169,5 @@ struct BorderOverlayLayer {
     MapProjection projection;
     MapBorders borders;
 
-    void paint(QPainter& painter) const;
     void draw(QPainter& painter, const BaseMapPaths& outlines) const;
 };

@@ -31,19 +31,6 @@ Caches& caches()
 
 } // namespace
 
-QPainterPath Contour::path() const
-{
-    QPainterPath path;
-    for (const QList<QPointF>& line : lines) {
-        if (line.isEmpty())
-            continue;
-        path.moveTo(line.front());
-        for (qsizetype i = 1; i < line.size(); ++i)
-            path.lineTo(line[i]);
-    }
-    return path;
-}
-
 qint64 slot(const QDateTime& date)
 {
     // Whole slots towards minus infinity, so a date before 1970 falls in

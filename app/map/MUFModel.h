@@ -6,7 +6,6 @@
 
 #include <QDateTime>
 #include <QList>
-#include <QPainterPath>
 #include <QPointF>
 
 #include <cstdint>
@@ -33,11 +32,6 @@ struct Contour {
     double level = 0;
     QList<QList<QPointF>> lines;
     QList<QPointF> labels;
-
-    // All polylines as one path: each moves to its first point and runs
-    // straight through the rest. Built on request, so threads drawing the
-    // same contour never share a path's lazily made data.
-    QPainterPath path() const;
 
     friend bool operator==(const Contour&, const Contour&) = default;
 };

@@ -27,13 +27,6 @@ namespace {
 constexpr int nodeLogHeight = 140;
 constexpr int bandColumns = 4;
 
-void setTextColor(QLabel* label, const QColor& color)
-{
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, color);
-    label->setPalette(palette);
-}
-
 } // namespace
 
 SettingComboBox* ClusterSettings::compact(SettingComboBox* picker)
@@ -128,12 +121,10 @@ QWidget* ClusterSettings::connectionSection()
         if (m_cluster)
             m_cluster->reconnect();
     });
-    auto* statusRow = new QWidget;
-    auto* statusLayout = new QHBoxLayout(statusRow);
-    statusLayout->setContentsMargins(0, 0, 0, 0);
-    statusLayout->addWidget(m_dot, 0, Qt::AlignVCenter);
-    statusLayout->addWidget(m_status, 1, Qt::AlignVCenter);
-    statusLayout->addWidget(m_reconnect, 0, Qt::AlignVCenter);
+    auto* statusRow = new QHBoxLayout;
+    statusRow->addWidget(m_dot, 0, Qt::AlignVCenter);
+    statusRow->addWidget(m_status, 1, Qt::AlignVCenter);
+    statusRow->addWidget(m_reconnect, 0, Qt::AlignVCenter);
     section->addRow(statusRow);
 
     // A disclosure of the node's last lines, shut at first.
@@ -178,7 +169,7 @@ void ClusterSettings::refreshLoginAs()
     const QString callsign = Settings::standard().get(SettingKeys::callsign);
     if (callsign.isEmpty()) {
         m_loginAs->setText(QStringLiteral("No callsign: set it on the Station tab"));
-        setTextColor(m_loginAs, SettingsText::warning());
+        SettingsText::setColor(m_loginAs, SettingsText::warning());
     } else {
         m_loginAs->setText(callsign.toUpper());
         m_loginAs->setPalette(QPalette()); // the window's own text colour again

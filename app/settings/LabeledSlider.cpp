@@ -43,9 +43,7 @@ LabeledSlider::LabeledSlider(const QString& title, const DoubleKey& key, double 
     m_value->setWordWrap(false);
     m_value->setFixedWidth(valueWidth);
     m_value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    QPalette dimmed = m_value->palette();
-    dimmed.setColor(QPalette::WindowText, SettingsText::secondary());
-    m_value->setPalette(dimmed);
+    SettingsText::setColor(m_value, SettingsText::secondary());
     row->addWidget(m_value);
 
     reload();

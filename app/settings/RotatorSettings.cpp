@@ -115,9 +115,7 @@ QWidget* RotatorSettings::rotatorsSection()
 
     m_emptyHint = SettingsText::plain(QStringLiteral(
         "No rotator yet. Add one to see your antenna's direction on the map and turn it from Corvanta."));
-    QPalette dimmed = m_emptyHint->palette();
-    dimmed.setColor(QPalette::WindowText, SettingsText::secondary());
-    m_emptyHint->setPalette(dimmed);
+    SettingsText::setColor(m_emptyHint, SettingsText::secondary());
     section->addRow(m_emptyHint);
 
     m_picker = new QComboBox;
@@ -131,13 +129,11 @@ QWidget* RotatorSettings::rotatorsSection()
     m_remove = new QPushButton;
     connect(m_add, &QPushButton::clicked, this, [this] { addRotator(); });
     connect(m_remove, &QPushButton::clicked, this, [this] { removeSelected(); });
-    auto* buttons = new QWidget;
-    auto* buttonRow = new QHBoxLayout(buttons);
-    buttonRow->setContentsMargins(0, 0, 0, 0);
+    auto* buttonRow = new QHBoxLayout;
     buttonRow->addWidget(m_add);
     buttonRow->addWidget(m_remove);
     buttonRow->addStretch(1);
-    section->addRow(buttons);
+    section->addRow(buttonRow);
 
     section->setFooter({ QStringLiteral("Right-click the map or a country to turn a rotator there. The toolbar shows "
                                         "each rotator's heading, and Stop while it turns.") });

@@ -85,25 +85,19 @@ QWidget* RotatorSettings::connectionSection()
     });
     m_refresh = new QPushButton(QStringLiteral("Refresh"));
     connect(m_refresh, &QPushButton::clicked, this, [this] { refreshPorts(); });
-    m_portRow = new QWidget;
-    auto* portLayout = new QHBoxLayout(m_portRow);
-    portLayout->setContentsMargins(0, 0, 0, 0);
-    portLayout->addWidget(m_port, 1);
-    portLayout->addWidget(m_refresh);
-    section->addRow(QStringLiteral("Serial port"), m_portRow);
+    auto* portRow = new QHBoxLayout;
+    portRow->addWidget(m_port, 1);
+    portRow->addWidget(m_refresh);
+    m_portRow = section->addRow(QStringLiteral("Serial port"), portRow);
 
     m_clash = SettingsText::plain(QString());
-    QPalette orange = m_clash->palette();
-    orange.setColor(QPalette::WindowText, SettingsText::warning());
-    m_clash->setPalette(orange);
-    m_clashRow = new QWidget;
-    auto* clashLayout = new QHBoxLayout(m_clashRow);
-    clashLayout->setContentsMargins(0, 0, 0, 0);
+    SettingsText::setColor(m_clash, SettingsText::warning());
     auto* triangle = new QLabel;
     triangle->setPixmap(warningSign(m_clash->fontMetrics().height()));
-    clashLayout->addWidget(triangle, 0, Qt::AlignTop);
-    clashLayout->addWidget(m_clash, 1);
-    section->addRow(m_clashRow);
+    auto* clashRow = new QHBoxLayout;
+    clashRow->addWidget(triangle, 0, Qt::AlignTop);
+    clashRow->addWidget(m_clash, 1);
+    m_clashRow = section->addRow(clashRow);
 
     m_speed = new QComboBox;
     for (const int baud : speeds)
@@ -116,11 +110,9 @@ QWidget* RotatorSettings::connectionSection()
 
     m_dot = new StatusDot;
     m_status = SettingsText::plain(QString());
-    auto* statusRow = new QWidget;
-    auto* statusLayout = new QHBoxLayout(statusRow);
-    statusLayout->setContentsMargins(0, 0, 0, 0);
-    statusLayout->addWidget(m_dot, 0, Qt::AlignVCenter);
-    statusLayout->addWidget(m_status, 1, Qt::AlignVCenter);
+    auto* statusRow = new QHBoxLayout;
+    statusRow->addWidget(m_dot, 0, Qt::AlignVCenter);
+    statusRow->addWidget(m_status, 1, Qt::AlignVCenter);
     section->addRow(statusRow);
     return section;
 }
@@ -209,13 +201,11 @@ void RotatorSettings::refreshStatus()
         = rotator && m_rotors ? m_rotors->status(rotator->id) : std::nullopt;
     const bool connected = status && status->connected;
     m_dot->setConnected(connected);
-    QPalette palette = m_status->palette();
     if (connected && status->heading) {
         m_status->setText(QStringLiteral("Connected · heading ") + heading(*status->heading));
         m_status->setPalette(QPalette());
     } else {
         m_status->setText(status ? status->message : RotatorManager::Status::notConnectedText());
-        palette.setColor(QPalette::WindowText, SettingsText::secondary());
-        m_status->setPalette(palette);
+        SettingsText::setColor(m_status, SettingsText::secondary());
     }
 }

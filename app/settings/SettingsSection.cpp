@@ -24,6 +24,15 @@ protected:
     }
 };
 
+// Controls laid out side by side, as one widget of a row.
+QWidget* holding(QLayout* controls)
+{
+    auto* holder = new QWidget;
+    controls->setContentsMargins(0, 0, 0, 0);
+    holder->setLayout(controls);
+    return holder;
+}
+
 } // namespace
 
 namespace SettingsText {
@@ -47,13 +56,18 @@ QFont captionFont(const QFont& font)
     return caption;
 }
 
+void setColor(QLabel* label, const QColor& color)
+{
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, color);
+    label->setPalette(palette);
+}
+
 QLabel* caption(const QString& text, const QColor& color)
 {
     QLabel* label = plain(text);
     label->setFont(captionFont(label->font()));
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, color);
-    label->setPalette(palette);
+    setColor(label, color);
     return label;
 }
 
@@ -99,17 +113,23 @@ void SettingsSection::addRow(const QString& label, QWidget* control, Qt::Alignme
     m_rows->addWidget(control, row, 1, alignment);
 }
 
-void SettingsSection::addRow(const QString& label, QLayout* controls)
+QWidget* SettingsSection::addRow(const QString& label, QLayout* controls)
 {
-    auto* holder = new QWidget;
-    controls->setContentsMargins(0, 0, 0, 0);
-    holder->setLayout(controls);
+    QWidget* holder = holding(controls);
     addRow(label, holder);
+    return holder;
 }
 
 void SettingsSection::addRow(QWidget* wide, Qt::Alignment alignment)
 {
     m_rows->addWidget(wide, m_rows->rowCount(), 0, 1, 2, alignment);
+}
+
+QWidget* SettingsSection::addRow(QLayout* wide)
+{
+    QWidget* holder = holding(wide);
+    addRow(holder);
+    return holder;
 }
 
 void SettingsSection::setRowVisible(QWidget* control, bool visible)

@@ -22,10 +22,13 @@ public:
     // filling the rest of the row unless aligned (a colour well at the
     // trailing edge).
     void addRow(const QString& label, QWidget* control, Qt::Alignment alignment = {});
-    void addRow(const QString& label, QLayout* controls);
+    // Several controls side by side; the widget holding them is returned,
+    // for setRowVisible.
+    QWidget* addRow(const QString& label, QLayout* controls);
     // A row across the whole panel; aligned, the widget keeps its own width
     // (a button).
     void addRow(QWidget* wide, Qt::Alignment alignment = {});
+    QWidget* addRow(QLayout* wide);
     // Shows or hides a row: the control and the label beside it.
     void setRowVisible(QWidget* control, bool visible);
     // Paragraphs under the panel, 6 points apart.
@@ -55,6 +58,8 @@ QColor warning();   // notes that something is missing or was kept aside
 
 // The caption size of a widget's font.
 QFont captionFont(const QFont& font);
+// Draws the label's text in the colour.
+void setColor(QLabel* label, const QColor& color);
 QLabel* caption(const QString& text, const QColor& color = secondary());
 // A plain-text label for text that came from outside (node lines, server
 // errors), never read as rich text.

@@ -224,10 +224,8 @@ QWidget* ClusterSettings::displaySection()
                                                SettingsText::warning());
     section->addRow(m_neededNote);
 
-    QList<std::pair<QString, QString>> modes;
-    for (const ModeFilter filter : allModeFilters)
-        modes.append({ title(filter), rawValue(filter) });
-    section->addRow(QStringLiteral("Modes"), compact(new SettingComboBox(SettingKeys::clusterModeFilter, modes)));
+    section->addRow(QStringLiteral("Modes"),
+        compact(new SettingComboBox(SettingKeys::clusterModeFilter, SettingChoices::ofCases(allModeFilters))));
 
     auto* bands = new QWidget;
     auto* bandsLayout = new QVBoxLayout(bands);
@@ -262,11 +260,8 @@ QWidget* ClusterSettings::displaySection()
     bandsLayout->addLayout(buttons);
     section->addRow(bands);
 
-    QList<std::pair<QString, qint64>> minutes;
-    for (const qint64 m : { 10, 20, 30, 60 })
-        minutes.append({ QStringLiteral("%1 minutes").arg(m), m });
     section->addRow(QStringLiteral("Show a spot for"),
-                                   compact(new SettingComboBox(SettingKeys::clusterSpotMinutes, minutes)));
+        compact(new SettingComboBox(SettingKeys::clusterSpotMinutes, SettingChoices::minutes({ 10, 20, 30, 60 }))));
     auto* spotColor = new ColorButton(SettingKeys::clusterSpotColor, ColorButton::Opacity::none);
     section->addRow(QStringLiteral("Blink colour"), spotColor, Qt::AlignRight);
 

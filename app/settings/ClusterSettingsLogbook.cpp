@@ -57,11 +57,8 @@ QWidget* ClusterSettings::dxccSection()
     m_importMessage->hide();
     section->addRow(m_importMessage);
 
-    QList<std::pair<QString, QString>> scopes;
-    for (const NeedScope scope : allNeedScopes)
-        scopes.append({ title(scope), rawValue(scope) });
     section->addRow(QStringLiteral("Needed means"),
-                                   compact(new SettingComboBox(SettingKeys::clusterNeedScope, scopes)));
+        compact(new SettingComboBox(SettingKeys::clusterNeedScope, SettingChoices::ofCases(allNeedScopes))));
     section->addRow(new SettingCheckBox(SettingKeys::clusterConfirmedOnly,
                                         QStringLiteral("Count only confirmed QSOs (QSL card or LoTW)")));
     auto* neededColor = new ColorButton(SettingKeys::clusterNeededColor, ColorButton::Opacity::none);

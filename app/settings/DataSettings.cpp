@@ -71,10 +71,7 @@ QWidget* DataSettings::sourceSection()
         };
     section->addRow(QStringLiteral("MUF"), new SettingComboBox(SettingKeys::mufSource, muf));
 
-    QList<std::pair<QString, qint64>> periods;
-    for (const qint64 minutes : { 5, 10, 15, 30 })
-        periods.append({ QStringLiteral("%1 minutes").arg(minutes), minutes });
-    section->addRow(QStringLiteral("Refresh every"), new SettingComboBox(SettingKeys::refreshMinutes, periods));
+    section->addRow(QStringLiteral("Refresh every"), new SettingComboBox(SettingKeys::refreshMinutes, SettingChoices::minutes({ 5, 10, 15, 30 })));
 
     // The feeds' names come from the store; shown as they stand.
     m_error = SettingsText::caption(QString(), SettingsText::warning());

@@ -28,42 +28,22 @@ constexpr double largestClockPreview = 48;
 // holds: it shows the font, not the zone colours.
 QColor zonePreviewColor() { return Color::fromHex(QString::fromUtf8(SettingKeys::cqZoneColor.fallback)); }
 
-template <typename Key>
-void writeDefault(Settings& settings, const Key& key)
-{
-    if constexpr (std::is_same_v<Key, TextKey>)
-        settings.set(key, QString::fromUtf8(key.fallback));
-    else
-        settings.set(key, key.fallback);
-}
-
 } // namespace
-
-void LabelSettings::resetLabels()
-{
-    Settings& settings = Settings::standard();
-    writeDefault(settings, SettingKeys::gridFontFamily);
-    writeDefault(settings, SettingKeys::gridFontSize);
-    writeDefault(settings, SettingKeys::gridLabelColor);
-    writeDefault(settings, SettingKeys::prefixFontFamily);
-    writeDefault(settings, SettingKeys::prefixFontSize);
-    writeDefault(settings, SettingKeys::prefixFontBold);
-    writeDefault(settings, SettingKeys::prefixColor);
-    writeDefault(settings, SettingKeys::zoneFontFamily);
-    writeDefault(settings, SettingKeys::zoneFontSize);
-    writeDefault(settings, SettingKeys::zoneFontBold);
-    writeDefault(settings, SettingKeys::clockFontFamily);
-    writeDefault(settings, SettingKeys::clockFontSize);
-    writeDefault(settings, SettingKeys::clockFontBold);
-    writeDefault(settings, SettingKeys::clockShowSeconds);
-    writeDefault(settings, SettingKeys::clockFontColor);
-}
 
 LabelSettings::LabelSettings(QWidget* parent)
     : QWidget(parent)
 {
-    m_reset = new QPushButton(QStringLiteral("Reset labels"));
-    connect(m_reset, &QPushButton::clicked, this, [] { resetLabels(); });
+    // Grid numbers first, then prefixes, zones and clocks; the map style
+    // stays.
+    const QString title = QStringLiteral("Reset labels");
+    m_reset
+        = SettingBinding::resetButton(title, SettingKeys::gridFontFamily, SettingKeys::gridFontSize,
+                                      SettingKeys::gridLabelColor, SettingKeys::prefixFontFamily,
+                                      SettingKeys::prefixFontSize, SettingKeys::prefixFontBold,
+                                      SettingKeys::prefixColor, SettingKeys::zoneFontFamily, SettingKeys::zoneFontSize,
+                                      SettingKeys::zoneFontBold, SettingKeys::clockFontFamily,
+                                      SettingKeys::clockFontSize, SettingKeys::clockFontBold,
+                                      SettingKeys::clockShowSeconds, SettingKeys::clockFontColor);
     auto* resetItem = new QWidget;
     auto* resetRow = new QHBoxLayout(resetItem);
     resetRow->setContentsMargins(0, 0, 0, 0);

@@ -17,10 +17,6 @@ class LabelSettings : public QWidget {
 public:
     explicit LabelSettings(QWidget* parent = nullptr);
 
-    // Writes every key of the tab back to its default, grid numbers first,
-    // then prefixes, zones and clocks; the map style stays.
-    static void resetLabels();
-
     LabelPreview* clockPreview() const { return m_clockPreview; }
     LabelPreview* prefixPreview() const { return m_prefixPreview; }
     LabelPreview* zonePreview() const { return m_zonePreview; }

@@ -86,17 +86,14 @@ QWidget* MapSettings::mapSection()
 {
     auto* section = new SettingsSection(QStringLiteral("Map"));
 
-    QList<std::pair<QString, QString>> styles;
-    for (const MapStyle style : MapStyles::allCases())
-        styles.append({ MapStyles::title(style), MapStyles::rawValue(style) });
-    auto* style = new SettingComboBox(SettingKeys::mapStyle, styles);
+    auto* style
+        = new SettingComboBox(SettingKeys::mapStyle,
+                              SettingChoices::ofCases(MapStyles::allCases(), &MapStyles::title, &MapStyles::rawValue));
     style->showUnknownAsDefault();
     section->addRow(QStringLiteral("Style"), style);
 
-    QList<std::pair<QString, QString>> fits;
-    for (const MapFit fit : MapFits::allCases())
-        fits.append({ fitTitle(fit), MapFits::rawValue(fit) });
-    auto* fit = new SettingComboBox(SettingKeys::mapFit, fits);
+    auto* fit = new SettingComboBox(SettingKeys::mapFit,
+                                    SettingChoices::ofCases(MapFits::allCases(), &fitTitle, &MapFits::rawValue));
     fit->showUnknownAsDefault();
     section->addRow(QStringLiteral("Map size"), fit);
 
@@ -122,13 +119,9 @@ QWidget* MapSettings::mapSection()
                                                      QStringLiteral("%.1f pt")));
     section->addRow(new SettingCheckBox(SettingKeys::bordersOverMUF, QStringLiteral("Draw borders over the MUF map")));
 
-    auto* reset = new QPushButton(QStringLiteral("Reset borders"));
-    connect(reset, &QPushButton::clicked, this, [] {
-        Settings& settings = Settings::standard();
-        settings.set(SettingKeys::borderColor, QString::fromUtf8(SettingKeys::borderColor.fallback));
-        settings.set(SettingKeys::borderWidth, SettingKeys::borderWidth.fallback);
-        settings.set(SettingKeys::bordersOverMUF, SettingKeys::bordersOverMUF.fallback);
-    });
+    const QString resetTitle = QStringLiteral("Reset borders");
+    QPushButton* reset = SettingBinding::resetButton(resetTitle, SettingKeys::borderColor, SettingKeys::borderWidth,
+                                                     SettingKeys::bordersOverMUF);
     section->addRow(reset, Qt::AlignLeft);
     section->addRow(SettingsText::caption(
         QStringLiteral("Coastlines and country borders. \"Outline (borders only)\" is a grey map with no land colour, "
@@ -143,12 +136,9 @@ QWidget* MapSettings::dayNightSection()
                                                      QStringLiteral("%.0f%%")));
     section->addRow(new LabeledSlider(QStringLiteral("Greyline glow"), SettingKeys::greylineGlow, 0, 0.5,
                                                      QStringLiteral("%.0f%%")));
-    auto* reset = new QPushButton(QStringLiteral("Reset day/night"));
-    connect(reset, &QPushButton::clicked, this, [] {
-        Settings& settings = Settings::standard();
-        settings.set(SettingKeys::nightIntensity, SettingKeys::nightIntensity.fallback);
-        settings.set(SettingKeys::greylineGlow, SettingKeys::greylineGlow.fallback);
-    });
+    const QString resetTitle = QStringLiteral("Reset day/night");
+    QPushButton* reset
+        = SettingBinding::resetButton(resetTitle, SettingKeys::nightIntensity, SettingKeys::greylineGlow);
     section->addRow(reset, Qt::AlignLeft);
     section->setFooter({
         QStringLiteral("The day/night shading is calculated on this computer from the Sun's position (NOAA solar "
@@ -188,10 +178,7 @@ QWidget* MapSettings::mufColorSection()
         section->addRow(levelLabel(MUFGrid::levels[size_t(index)])
                         + QStringLiteral(" MHz"), new ColorButton(level, ColorButton::Opacity::none), Qt::AlignRight);
     }
-    auto* reset = new QPushButton(QStringLiteral("Reset MUF colours"));
-    connect(reset, &QPushButton::clicked, this, [] {
-        Settings::standard().set(SettingKeys::mufColors, QString::fromUtf8(SettingKeys::mufColors.fallback));
-    });
+    QPushButton* reset = SettingBinding::resetButton(QStringLiteral("Reset MUF colours"), SettingKeys::mufColors);
     section->addRow(reset, Qt::AlignLeft);
     return section;
 }

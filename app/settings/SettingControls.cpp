@@ -19,7 +19,24 @@ void follow(QObject* receiver, const char* key, std::function<void()> refresh)
                      });
 }
 
+void writeDefault(const BoolKey& key) { Settings::standard().set(key, key.fallback); }
+void writeDefault(const IntKey& key) { Settings::standard().set(key, key.fallback); }
+void writeDefault(const DoubleKey& key) { Settings::standard().set(key, key.fallback); }
+void writeDefault(const TextKey& key) { Settings::standard().set(key, QString::fromUtf8(key.fallback)); }
+
 } // namespace SettingBinding
+
+namespace SettingChoices {
+
+QList<std::pair<QString, qint64>> minutes(std::initializer_list<qint64> choices)
+{
+    QList<std::pair<QString, qint64>> rows;
+    for (const qint64 m : choices)
+        rows.append({ QStringLiteral("%1 minutes").arg(m), m });
+    return rows;
+}
+
+} // namespace SettingChoices
 
 // SettingCheckBox
 

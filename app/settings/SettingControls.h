@@ -5,9 +5,11 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QVariant>
 
 #include <functional>
+#include <initializer_list>
 #include <utility>
 #include <variant>
 
@@ -21,7 +23,48 @@ namespace SettingBinding {
 // Calls `refresh` on every change of the named key while `receiver` lives.
 void follow(QObject* receiver, const char* key, std::function<void()> refresh);
 
+// Writes the key's reader default (never removes the key).
+void writeDefault(const BoolKey& key);
+void writeDefault(const IntKey& key);
+void writeDefault(const DoubleKey& key);
+void writeDefault(const TextKey& key);
+
+// A button that writes the keys' reader defaults, in the order given.
+template <SettingKeyType... Keys>
+QPushButton* resetButton(const QString& title, const Keys&... keys)
+{
+    auto* button = new QPushButton(title);
+    QObject::connect(button, &QPushButton::clicked, button, [keys...] { (writeDefault(keys), ...); });
+    return button;
+}
+
 } // namespace SettingBinding
+
+// The rows of the pickers below: a title and the value stored for it.
+namespace SettingChoices {
+
+// Every case of a raw-text enumeration, titled and stored by the given
+// functions; without them, by the enumeration's own title() and rawValue().
+template <typename Cases, typename Title, typename Raw>
+QList<std::pair<QString, QString>> ofCases(const Cases& cases, Title title, Raw raw)
+{
+    QList<std::pair<QString, QString>> choices;
+    for (const auto c : cases)
+        choices.append({ title(c), raw(c) });
+    return choices;
+}
+
+template <typename Cases>
+QList<std::pair<QString, QString>> ofCases(const Cases& cases)
+{
+    return ofCases(
+        cases, [](auto c) { return title(c); }, [](auto c) { return rawValue(c); });
+}
+
+// "10 minutes" and so on, storing the number.
+QList<std::pair<QString, qint64>> minutes(std::initializer_list<qint64> choices);
+
+} // namespace SettingChoices
 
 // A switch: a check box with its title beside it.
 class SettingCheckBox : public QCheckBox {

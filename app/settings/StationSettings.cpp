@@ -103,15 +103,10 @@ QWidget* StationSettings::predictionSection()
         power.append({ QStringLiteral("%1 W").arg(qint64(watts)), watts });
     section->addRow(QStringLiteral("Power"), new SettingComboBox(SettingKeys::stationPowerW, power));
 
-    QList<std::pair<QString, QString>> modes;
-    for (const PredictionMode mode : PredictionModes::allCases)
-        modes.append({ title(mode), rawValue(mode) });
-    section->addRow(QStringLiteral("Mode"), new SettingComboBox(SettingKeys::predictionMode, modes));
-
-    QList<std::pair<QString, QString>> noise;
-    for (const NoiseEnvironment environment : NoiseEnvironments::allCases)
-        noise.append({ title(environment), rawValue(environment) });
-    section->addRow(QStringLiteral("Noise at your QTH"), new SettingComboBox(SettingKeys::noiseEnvironment, noise));
+    section->addRow(QStringLiteral("Mode"), new SettingComboBox(SettingKeys::predictionMode, SettingChoices::ofCases(PredictionModes::allCases)));
+    section->addRow(QStringLiteral("Noise at your QTH"),
+                                   new SettingComboBox(SettingKeys::noiseEnvironment,
+                                                       SettingChoices::ofCases(NoiseEnvironments::allCases)));
 
     section->addRow(
         new SettingCheckBox(SettingKeys::showPredictionWheel,

@@ -3,7 +3,6 @@
 #include "settings/NumberField.h"
 #include "settings/SettingControls.h"
 #include "settings/SettingsSection.h"
-#include "shell/AppLog.h"
 #include "shell/SettingsDefault.h"
 #include "shell/SymbolIcons.h"
 #include "support/Settings.h"
@@ -28,6 +27,8 @@ constexpr int gainFieldWidth = 56;
 
 QLabel* headerText(const QString& text) { return SettingsText::caption(text); }
 
+const QString what = QStringLiteral("antenna table");
+
 } // namespace
 
 double BandAntennaTable::clampedHeight(double metres)
@@ -44,11 +45,7 @@ BandAntennaTable::BandAntennaTable(QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(8);
 
-    m_unreadable
-        = SettingsText::caption(QStringLiteral("The stored antenna table could not be read; a copy is kept as \"%1\".")
-                                                   .arg(QLatin1String(SettingKeys::stationBandAntennasUnreadable.name)),
-                                               SettingsText::warning());
-    m_unreadable->hide();
+    m_unreadable = SettingBinding::unreadableNote(what, SettingKeys::stationBandAntennasUnreadable);
     layout->addWidget(m_unreadable);
 
     auto* grid = new QGridLayout;
@@ -198,16 +195,9 @@ void BandAntennaTable::write(const StationAntennas& table)
 
 void BandAntennaTable::keepUnreadable()
 {
-    Settings& settings = Settings::standard();
-    const QString stored = settings.get(SettingKeys::stationBandAntennas);
-    if (stored.isEmpty() || StationAntennas::decodes(stored))
-        return;
-    m_unreadable->show();
-    if (settings.get(SettingKeys::stationBandAntennasUnreadable) == stored)
-        return; // kept already
-    settings.set(SettingKeys::stationBandAntennasUnreadable, stored);
-    AppLog::file().write(QStringLiteral("Settings: the stored antenna table could not be read; kept as %1") .arg(
-        QLatin1String(SettingKeys::stationBandAntennasUnreadable.name)));
+    if (SettingBinding::keepUnreadable(SettingKeys::stationBandAntennas, SettingKeys::stationBandAntennasUnreadable,
+                                       what, &StationAntennas::decodes))
+        m_unreadable->show();
 }
 
 void BandAntennaTable::reload()

@@ -4,10 +4,10 @@
 #include "rotator/SerialPortListing.h"
 #include "settings/ColorButton.h"
 #include "settings/NumberField.h"
+#include "settings/SettingControls.h"
 #include "settings/SettingsColumns.h"
 #include "settings/SettingsSection.h"
 #include "settings/StatusDot.h"
-#include "shell/AppLog.h"
 #include "shell/Color.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
@@ -33,6 +33,8 @@ constexpr int offsetFieldWidth = 60;
 constexpr double offsetLimit = 180;
 
 enum SectionIndex { rotatorsIndex, connectionIndex, antennaIndex };
+
+const QString what = QStringLiteral("rotator list");
 
 QToolButton* stepButton(Qt::ArrowType arrow)
 {
@@ -106,11 +108,7 @@ void RotatorSettings::hideEvent(QHideEvent* event)
 QWidget* RotatorSettings::rotatorsSection()
 {
     auto* section = new SettingsSection(QStringLiteral("Rotators"));
-    m_unreadable
-        = SettingsText::caption(QStringLiteral("The stored rotator list could not be read; a copy is kept as \"%1\".")
-                                                   .arg(QLatin1String(SettingKeys::rotatorsUnreadable.name)),
-                                               SettingsText::warning());
-    m_unreadable->hide();
+    m_unreadable = SettingBinding::unreadableNote(what, SettingKeys::rotatorsUnreadable);
     section->addRow(m_unreadable);
 
     m_emptyHint = SettingsText::plain(QStringLiteral(
@@ -232,16 +230,10 @@ void RotatorSettings::save()
 
 void RotatorSettings::keepUnreadable()
 {
-    Settings& settings = Settings::standard();
-    const QString stored = settings.get(SettingKeys::rotators);
-    if (stored.isEmpty() || stored == QLatin1String("[]") || RotatorConfig::decodes(stored))
-        return;
-    m_unreadable->show();
-    if (settings.get(SettingKeys::rotatorsUnreadable) == stored)
-        return; // kept already
-    settings.set(SettingKeys::rotatorsUnreadable, stored);
-    AppLog::file().write(QStringLiteral("Settings: the stored rotator list could not be read; kept as %1") .arg(
-        QLatin1String(SettingKeys::rotatorsUnreadable.name)));
+    const auto readable
+        = [](const QString& stored) { return stored == QLatin1String("[]") || RotatorConfig::decodes(stored); };
+    if (SettingBinding::keepUnreadable(SettingKeys::rotators, SettingKeys::rotatorsUnreadable, what, readable))
+        m_unreadable->show();
 }
 
 // Antenna

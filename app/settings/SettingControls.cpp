@@ -1,5 +1,7 @@
 #include "settings/SettingControls.h"
 
+#include "settings/SettingsSection.h"
+#include "shell/AppLog.h"
 #include "shell/LabelFonts.h"
 #include "support/Settings.h"
 
@@ -23,6 +25,29 @@ void writeDefault(const BoolKey& key) { Settings::standard().set(key, key.fallba
 void writeDefault(const IntKey& key) { Settings::standard().set(key, key.fallback); }
 void writeDefault(const DoubleKey& key) { Settings::standard().set(key, key.fallback); }
 void writeDefault(const TextKey& key) { Settings::standard().set(key, QString::fromUtf8(key.fallback)); }
+
+bool keepUnreadable(const TextKey& key, const TextKey& aside, const QString& what,
+                    const std::function<bool(const QString&)>& readable)
+{
+    Settings& settings = Settings::standard();
+    const QString stored = settings.get(key);
+    if (stored.isEmpty() || readable(stored))
+        return false;
+    if (settings.get(aside) == stored)
+        return true; // kept already
+    settings.set(aside, stored);
+    AppLog::file().write(
+        QStringLiteral("Settings: the stored %1 could not be read; kept as %2").arg(what, QLatin1String(aside.name)));
+    return true;
+}
+
+QLabel* unreadableNote(const QString& what, const TextKey& aside)
+{
+    QLabel* note = SettingsText::caption(QStringLiteral("The stored %1 could not be read; a copy is kept as \"%2\".").arg(what, QLatin1String(aside.name)),
+        SettingsText::warning());
+    note->hide();
+    return note;
+}
 
 } // namespace SettingBinding
 

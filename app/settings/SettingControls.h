@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVariant>
@@ -37,6 +38,17 @@ QPushButton* resetButton(const QString& title, const Keys&... keys)
     QObject::connect(button, &QPushButton::clicked, button, [keys...] { (writeDefault(keys), ...); });
     return button;
 }
+
+// A stored text that its reader cannot decode reads as nothing, and the
+// first write would replace it. So before anything is written the text is
+// copied to `aside` (once for each text) and "Settings: the stored WHAT
+// could not be read; kept as ASIDE" is logged. An empty text is nothing
+// stored. True when the stored text is unreadable.
+bool keepUnreadable(const TextKey& key, const TextKey& aside, const QString& what,
+                    const std::function<bool(const QString&)>& readable);
+// The warning that says so, hidden: "The stored WHAT could not be read; a
+// copy is kept as "ASIDE"."
+QLabel* unreadableNote(const QString& what, const TextKey& aside);
 
 } // namespace SettingBinding
 

@@ -45,19 +45,15 @@ ClusterSettings::ClusterSettings(DXClusterClient* cluster, QWidget* parent)
     : QWidget(parent)
     , m_cluster(cluster)
 {
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    m_columns = new SettingsColumns(
-        {
-            { connectionSection(), 3 },
-            { displaySection(), 3 },
-            { dxccSection(), 3 },
-            { watchSection(), 3 },
-            { alertsSection(), 3 },
-            { advancedSection(), 3 },
-        },
-        this);
-    layout->addWidget(m_columns);
+    m_columns = SettingsColumns::fill(this,
+                                      {
+                                          { connectionSection(), 3 },
+                                          { displaySection(), 3 },
+                                          { dxccSection(), 3 },
+                                          { watchSection(), 3 },
+                                          { alertsSection(), 3 },
+                                          { advancedSection(), 3 },
+                                      });
 
     refreshNodeRows();
     refreshLoginAs();

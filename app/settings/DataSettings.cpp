@@ -11,7 +11,6 @@
 
 #include <QLabel>
 #include <QUrl>
-#include <QVBoxLayout>
 
 namespace {
 
@@ -39,10 +38,7 @@ DataSettings::DataSettings(SpaceWeatherStore* spaceWeather, QWidget* parent)
     m_mufSource = settings.get(SettingKeys::mufSource);
     m_refreshMinutes = storedMinutes();
 
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    m_columns = new SettingsColumns({ { sourceSection(), 3 } }, this);
-    layout->addWidget(m_columns);
+    m_columns = SettingsColumns::fill(this, { { sourceSection(), 3 } });
 
     // A picker's key is stored before the change is announced, so the
     // store's refresh reads the new value.

@@ -15,7 +15,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 #include <algorithm>
 
@@ -50,18 +49,14 @@ LabelSettings::LabelSettings(QWidget* parent)
     resetRow->addWidget(m_reset);
     resetRow->addStretch(1);
 
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    m_columns = new SettingsColumns(
-        {
-            { clockSection(), 3 },
-            { prefixSection(), 3 },
-            { zoneSection(), 3 },
-            { gridSection(), 3 },
-            { resetItem, 3 },
-        },
-        this);
-    layout->addWidget(m_columns);
+    m_columns = SettingsColumns::fill(this,
+                                      {
+                                          { clockSection(), 3 },
+                                          { prefixSection(), 3 },
+                                          { zoneSection(), 3 },
+                                          { gridSection(), 3 },
+                                          { resetItem, 3 },
+                                      });
 }
 
 QWidget* LabelSettings::clockSection()

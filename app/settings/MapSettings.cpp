@@ -12,10 +12,8 @@
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
 
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 #include <cmath>
 
@@ -68,18 +66,14 @@ QString MapSettings::levelLabel(double mhz)
 MapSettings::MapSettings(QWidget* parent)
     : QWidget(parent)
 {
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    m_columns = new SettingsColumns(
-        {
-            { mapSection(), 3 },
-            { dayNightSection(), 3 },
-            { overlaySection(), 3 },
-            { mufColorSection(), 3 },
-            { zoneSection(), 3 },
-        },
-        this);
-    layout->addWidget(m_columns);
+    m_columns = SettingsColumns::fill(this,
+                                      {
+                                          { mapSection(), 3 },
+                                          { dayNightSection(), 3 },
+                                          { overlaySection(), 3 },
+                                          { mufColorSection(), 3 },
+                                          { zoneSection(), 3 },
+                                      });
 }
 
 QWidget* MapSettings::mapSection()

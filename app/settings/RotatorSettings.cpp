@@ -67,16 +67,12 @@ RotatorSettings::RotatorSettings(RotatorManager* rotors, PortSource source, QWid
     m_ports = m_source.ports();
     m_usb = m_source.descriptions();
 
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    m_columns = new SettingsColumns(
-        {
-            { rotatorsSection(), 3 },
-            { connectionSection(), 3 },
-            { antennaSection(), 3 },
-        },
-        this);
-    layout->addWidget(m_columns);
+    m_columns = SettingsColumns::fill(this,
+                                      {
+                                          { rotatorsSection(), 3 },
+                                          { connectionSection(), 3 },
+                                          { antennaSection(), 3 },
+                                      });
 
     keepUnreadable();
     select(m_list.isEmpty() ? std::nullopt : std::optional(m_list.first().id));

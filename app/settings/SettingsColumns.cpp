@@ -132,6 +132,15 @@ SettingsColumns::SettingsColumns(const QList<SettingsSectionItem>& sections, QWi
     arrange(columnCount(width()));
 }
 
+SettingsColumns* SettingsColumns::fill(QWidget* tab, const QList<SettingsSectionItem>& sections)
+{
+    auto* layout = new QVBoxLayout(tab);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* columns = new SettingsColumns(sections, tab);
+    layout->addWidget(columns);
+    return columns;
+}
+
 void SettingsColumns::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);

@@ -29,6 +29,8 @@ public:
 
     // Takes ownership of the sections' widgets.
     explicit SettingsColumns(const QList<SettingsSectionItem>& sections, QWidget* parent = nullptr);
+    // The columns as the whole page of a settings tab, edge to edge.
+    static SettingsColumns* fill(QWidget* tab, const QList<SettingsSectionItem>& sections);
 
     // 3 at 1040 and wider, 2 at 720 and wider, else (NaN too) 1.
     static int columnCount(double width);

@@ -16,7 +16,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 #include <cmath>
 
@@ -47,17 +46,13 @@ double StationSettings::roundedDegrees(double degrees) { return std::round(degre
 StationSettings::StationSettings(QWidget* parent)
     : QWidget(parent)
 {
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    m_columns = new SettingsColumns(
-        {
-            { stationSection(), 6 },
-            { predictionSection(), 12 },
-            { antennaSection(), 14 },
-            { clockSection(), 1.5 },
-        },
-        this);
-    layout->addWidget(m_columns);
+    m_columns = SettingsColumns::fill(this,
+                                      {
+                                          { stationSection(), 6 },
+                                          { predictionSection(), 12 },
+                                          { antennaSection(), 14 },
+                                          { clockSection(), 1.5 },
+                                      });
 
     refreshSummary();
     SettingBinding::follow(this, SettingKeys::homeLatitude.name, [this] { refreshSummary(); });

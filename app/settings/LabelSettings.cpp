@@ -73,8 +73,7 @@ QWidget* LabelSettings::clockSection()
         { SettingKeys::clockFontColor.name },
     };
     section->addRow(QStringLiteral("Colour"), new ColorButton(colour, ColorButton::Opacity::none), Qt::AlignRight);
-    section->addRow(
-        new LabeledSlider(QStringLiteral("Size"), SettingKeys::clockFontSize, 20, 96, QStringLiteral("%.0f pt")));
+    section->addRow(new LabeledSlider(QStringLiteral("Size"), SettingKeys::clockFontSize, QStringLiteral("%.0f pt")));
     section->addRow(new SettingCheckBox(SettingKeys::clockFontBold, QStringLiteral("Bold")));
     section->addRow(new SettingCheckBox(SettingKeys::clockShowSeconds, QStringLiteral("Show seconds")));
 
@@ -106,8 +105,7 @@ QWidget* LabelSettings::prefixSection()
 {
     auto* section = new SettingsSection(QStringLiteral("Callsign prefixes"));
     section->addRow(QStringLiteral("Font"), new FontPicker(SettingKeys::prefixFontFamily));
-    section->addRow(
-        new LabeledSlider(QStringLiteral("Size"), SettingKeys::prefixFontSize, 6, 24, QStringLiteral("%.0f pt")));
+    section->addRow(new LabeledSlider(QStringLiteral("Size"), SettingKeys::prefixFontSize, QStringLiteral("%.0f pt")));
     section->addRow(new SettingCheckBox(SettingKeys::prefixFontBold, QStringLiteral("Bold")));
     section->addRow(QStringLiteral("Colour"), new ColorButton(SettingKeys::prefixColor, ColorButton::Opacity::offered),
                                    Qt::AlignRight);
@@ -133,8 +131,7 @@ QWidget* LabelSettings::zoneSection()
 {
     auto* section = new SettingsSection(QStringLiteral("Zone numbers"));
     section->addRow(QStringLiteral("Font"), new FontPicker(SettingKeys::zoneFontFamily));
-    section->addRow(
-        new LabeledSlider(QStringLiteral("Size"), SettingKeys::zoneFontSize, 8, 40, QStringLiteral("%.0f pt")));
+    section->addRow(new LabeledSlider(QStringLiteral("Size"), SettingKeys::zoneFontSize, QStringLiteral("%.0f pt")));
     section->addRow(new SettingCheckBox(SettingKeys::zoneFontBold, QStringLiteral("Bold")));
     section->addRow(SettingsText::caption(QStringLiteral("Zone colours are under Map.")));
     m_zonePreview = new LabelPreview(LabelPreview::Kind::mapLabel,
@@ -158,8 +155,7 @@ QWidget* LabelSettings::gridSection()
 {
     auto* section = new SettingsSection(QStringLiteral("Lat/long numbers"));
     section->addRow(QStringLiteral("Font"), new FontPicker(SettingKeys::gridFontFamily));
-    section->addRow(
-        new LabeledSlider(QStringLiteral("Size"), SettingKeys::gridFontSize, 6, 24, QStringLiteral("%.0f pt")));
+    section->addRow(new LabeledSlider(QStringLiteral("Size"), SettingKeys::gridFontSize, QStringLiteral("%.0f pt")));
     // An empty text is the map's own choice for the style: the well and
     // the preview show that, and follow a style changed elsewhere.
     const auto shown = [] {

@@ -54,6 +54,11 @@ LabeledSlider::LabeledSlider(const QString& title, const DoubleKey& key, double 
     SettingBinding::follow(this, key.name, [this] { reload(); });
 }
 
+LabeledSlider::LabeledSlider(const QString& title, const DoubleKey& key, const QString& format, QWidget* parent)
+    : LabeledSlider(title, key, key.min, key.max, format, parent)
+{
+}
+
 double LabeledSlider::valueAt(int position) const { return m_minimum + (m_maximum - m_minimum) * position / steps; }
 
 void LabeledSlider::reload()

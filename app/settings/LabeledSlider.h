@@ -18,6 +18,8 @@ public:
 
     LabeledSlider(const QString& title, const DoubleKey& key, double minimum, double maximum, const QString& format,
                   QWidget* parent = nullptr);
+    // Over the range the key's readers clamp to.
+    LabeledSlider(const QString& title, const DoubleKey& key, const QString& format, QWidget* parent = nullptr);
 
     // The value as the row prints it: the format with one floating-point
     // conversion, always with a decimal point. A format that ends in "%%"

@@ -3,13 +3,13 @@
 #include "rotator/RotatorManager.h"
 #include "shell/Color.h"
 #include "shell/DarkAppearance.h"
+#include "shell/ToolTipText.h"
 
 #include <QAction>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
-#include <QTextDocument>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -23,15 +23,6 @@ QColor secondary()
     QColor c = DarkAppearance::text();
     c.setAlphaF(0.55f);
     return c;
-}
-
-// Tooltips are shown as rich text when they look like it; a status message
-// comes from the controller or the system and must read as it stands.
-QString plainToolTip(const QString& text)
-{
-    if (!Qt::mightBeRichText(text))
-        return text;
-    return QStringLiteral("<p style='white-space:pre'>") + text.toHtmlEscaped() + QStringLiteral("</p>");
 }
 
 } // namespace
@@ -188,7 +179,8 @@ void RotatorBadge::display(const RotatorConfig& rotator, const RotatorStatus& st
     m_arrow->setArrow(status.heading.value_or(0), status.connected ? Color::fromHex(rotator.color) : secondary());
     m_label->setText(text(rotator, status));
     m_help = helpText(rotator, status);
-    setToolTip(plainToolTip(m_help));
+    // A status message comes from the controller or the system.
+    setToolTip(ToolTipText::plain(m_help));
     m_turning = status.target.has_value();
     m_spinner->setVisible(m_turning);
     m_stop->setVisible(m_turning);

@@ -10,6 +10,7 @@
 #include "shell/DarkAppearance.h"
 #include "shell/RefreshButton.h"
 #include "shell/SymbolIcons.h"
+#include "shell/ToolTipText.h"
 #include "spaceweather/SpaceWeatherStore.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
@@ -23,7 +24,6 @@
 #include <QToolButton>
 
 namespace {
-
 
 QToolButton* menuButton(QToolBar* bar, const QString& symbol, const QString& help, QMenu* menu)
 {
@@ -324,7 +324,9 @@ void MainToolBar::syncClusterHelp()
     if (!cluster)
         return;
     const bool on = Settings::standard().get(SettingKeys::clusterEnabled);
-    cluster->setToolTip(on && m_stores.cluster ? m_stores.cluster->status().text() : clusterOffHelp());
+    // The status names the node's address and the network's own words.
+    cluster->setToolTip(on && m_stores.cluster ? ToolTipText::plain(m_stores.cluster->status().text())
+                                               : clusterOffHelp());
 }
 
 void MainToolBar::syncZoom()

@@ -5,6 +5,7 @@
 #include "shell/Color.h"
 #include "shell/DigitCells.h"
 #include "shell/PanelStyle.h"
+#include "shell/ToolTipText.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
 
@@ -48,13 +49,6 @@ QString modeText(const std::optional<SpotMode>& mode)
         return QStringLiteral("DIGI");
     }
     return {};
-}
-
-// Tool tips are shown as rich text when they look like it; a comment comes
-// from the node and must read as it stands.
-QString plainToolTip(const QString& text)
-{
-    return QStringLiteral("<p style='white-space:pre'>") + text.toHtmlEscaped() + QStringLiteral("</p>");
 }
 
 QColor withOpacity(QColor colour, double factor)
@@ -315,7 +309,7 @@ bool WatchStrip::event(QEvent* event)
         for (int i = 0; i < m_texts.size(); ++i) {
             const QRectF chip = chipRect(i);
             if (chip.contains(help->pos()) && contentRect().contains(help->pos())) {
-                QToolTip::showText(help->globalPos(), plainToolTip(m_texts[i].toolTip), this, chip.toRect());
+                QToolTip::showText(help->globalPos(), ToolTipText::plain(m_texts[i].toolTip), this, chip.toRect());
                 return true;
             }
         }

@@ -230,6 +230,9 @@ TEST(MainToolBar, ClusterHelpWarningAndRefreshFollowTheStores)
     EXPECT_EQ(cluster->toolTip(), "Connected to ve7cc");
     f.cluster.setStatus(DXClusterClient::Status::connecting("dxc.example"));
     EXPECT_EQ(cluster->toolTip(), QString::fromUtf8("Connecting to dxc.example…"));
+    // The network's words are shown as they stand, never as markup.
+    f.cluster.setStatus(DXClusterClient::Status::failed("<b>refused</b>"));
+    EXPECT_TRUE(cluster->toolTip().contains("&lt;b&gt;refused&lt;/b&gt;"));
     EXPECT_EQ(DXClusterClient::Status::off().text(), "DX cluster is off");
 
     EXPECT_FALSE(f.bar()->warningAction()->isVisible());

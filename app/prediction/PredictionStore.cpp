@@ -28,18 +28,6 @@ QList<double> bandCentres()
     return centres;
 }
 
-// The grid index of a coordinate, halves rounded away from zero.
-std::optional<int> gridIndex(double latitude, double longitude)
-{
-    if (!std::isfinite(latitude) || !std::isfinite(longitude))
-        return std::nullopt;
-    const double row = std::round((89.0 - latitude) / 2.0);
-    const double column = std::round((longitude + 179.0) / 2.0);
-    if (row < 0 || row >= PredictionStore::coverageRows || column < 0 || column >= PredictionStore::coverageColumns)
-        return std::nullopt;
-    return int(row) * PredictionStore::coverageColumns + int(column);
-}
-
 } // namespace
 
 PredictionStore::PredictionStore(QObject* parent)
@@ -194,7 +182,7 @@ std::optional<QImage> PredictionStore::coverageImage(const GeoCoordinate& home, 
                     return finishJob(key, result.error().description(), "coverage map");
                 QList<double> values(coverageRows * coverageColumns, 0.0);
                 for (const P533::Row& row : *result)
-                    if (const auto index = gridIndex(row.latitude, row.longitude))
+                    if (const auto index = PrefixEntity::coverageIndex({ row.latitude, row.longitude }))
                         values[*index] = std::max(values[*index], row.reliability);
                 const auto image = ::coverageImage(values, coverageColumns, coverageRows);
                 if (image)

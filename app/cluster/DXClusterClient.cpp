@@ -136,20 +136,21 @@ void DXClusterClient::applySettings()
 
 // --- Prune loop -----------------------------------------------------------
 
-QDateTime DXClusterClient::cutoff() const
+QDateTime DXClusterClient::cutoff(const QDateTime& now) const
 {
-    return m_timing.now().addSecs(-60 * m_settings.get(SettingKeys::clusterSpotMinutes));
+    return now.addSecs(-60 * m_settings.get(SettingKeys::clusterSpotMinutes));
 }
 
 void DXClusterClient::prune()
 {
+    const QDateTime windowStart = cutoff(m_timing.now());
     const qsizetype before = m_book.spots().size();
-    m_book.prune(cutoff());
+    m_book.prune(windowStart);
     if ((!m_config || !m_config->enabled) && !m_book.spots().isEmpty())
         m_book.removeAll();
     if (m_book.spots().size() != before)
         Q_EMIT bookChanged();
-    pruneAlertMemory(cutoff());
+    pruneAlertMemory(windowStart);
 }
 
 // --- Connection -----------------------------------------------------------
@@ -278,7 +279,7 @@ void DXClusterClient::ingest(QByteArrayView chunk)
     m_alertContext.reset(); // the alert settings are read again for this chunk
     // The clock and the spot window are read once per chunk.
     const QDateTime now = m_timing.now();
-    const QDateTime windowStart = now.addSecs(-60 * m_settings.get(SettingKeys::clusterSpotMinutes));
+    const QDateTime windowStart = cutoff(now);
     const QStringList lines = m_lines.append(m_telnet.filter(chunk));
     bool bookTouched = false;
     for (const QString& line : lines)

@@ -171,8 +171,8 @@ public:
     // One step of the prune loop: drops the spots older than the spot window,
     // and empties the book while the cluster is off.
     void prune();
-    // The start of the spot window: now minus "clusterSpotMinutes".
-    QDateTime cutoff() const;
+    // The start of the spot window: `now` minus "clusterSpotMinutes".
+    QDateTime cutoff(const QDateTime& now) const;
 
     // Handles one chunk of bytes as received from the node: telnet commands
     // out, lines out, each line recorded and, when it is a spot inside the

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "geo/SolarCalculator.h"
+#include "support/SettingsCatalogue.h"
 
 #include <QColor>
 #include <QDateTime>
@@ -13,14 +14,14 @@
 class Settings;
 
 // How the clocks and the sun card draw their times, from the clock settings
-// and the 24-hour switch.
+// and the 24-hour switch; the defaults are the keys' reader defaults.
 struct ClockLook {
-    QString family = QStringLiteral("System");
-    double size = 40; // the clocks' size, view points; sun times take 3/4
-    bool bold = false;
-    QString colour; // a colour text; empty: the card's own colour
-    bool seconds = true;
-    bool use24Hour = true;
+    QString family = QString::fromUtf8(SettingKeys::clockFontFamily.fallback);
+    double size = SettingKeys::clockFontSize.fallback; // the clocks' size, view points; sun times take 3/4
+    bool bold = SettingKeys::clockFontBold.fallback;
+    QString colour = QString::fromUtf8(SettingKeys::clockFontColor.fallback); // empty: the card's own colour
+    bool seconds = SettingKeys::clockShowSeconds.fallback;
+    bool use24Hour = SettingKeys::use24Hour.fallback;
 
     static ClockLook fromSettings(const Settings& settings);
     // True for the keys the look is read from.

@@ -173,8 +173,9 @@ void RotatorSettings::refreshPicker()
     m_emptyHint->setVisible(m_list.isEmpty());
     section->setRowVisible(m_picker, !m_list.isEmpty());
     m_remove->setVisible(at.has_value());
+    // The name as typed: an ampersand in it marks no shortcut.
     if (const RotatorConfig* rotator = current())
-        m_remove->setText(QStringLiteral("Remove ") + rotator->name);
+        m_remove->setText(QStringLiteral("Remove ") + QString(rotator->name).replace(u'&', QStringLiteral("&&")));
 }
 
 // The working list

@@ -166,6 +166,10 @@ TEST_F(RotatorTab, ARotctldRotatorAddedHereIsRunByTheManager)
     EXPECT_EQ(stored().first().name, "Tower");
     EXPECT_EQ(tab.rotatorPicker()->currentText(), "Tower");
     EXPECT_EQ(tab.removeButton()->text(), "Remove Tower");
+    // An ampersand in the name is shown, not taken as the button's shortcut.
+    type(tab.nameField(), " & mast");
+    EXPECT_EQ(stored().first().name, "Tower & mast");
+    EXPECT_EQ(tab.removeButton()->text(), "Remove Tower && mast");
 
     tab.removeButton()->click();
     EXPECT_EQ(storedText("rotators"), "[]");

@@ -84,7 +84,6 @@ void Updater::start()
         return;
     m_started = true;
     QTimer::singleShot(m_platform.firstCheckMs, this, [this] { check(false); });
-    delete m_timer;
     m_timer = new QTimer(this);
     m_timer->setInterval(m_platform.repeatMs);
     connect(m_timer, &QTimer::timeout, this, [this] { check(false); });

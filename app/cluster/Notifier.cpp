@@ -2,6 +2,8 @@
 
 #include <QDBusMessage>
 #include <QDBusPendingCall>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 #include <QStringList>
 #include <QVariantMap>
 
@@ -9,6 +11,14 @@ namespace {
 
 // A notification daemon that does not answer this quickly is taken as absent.
 constexpr int ownerQueryTimeoutMs = 1000;
+
+// A call of the notification service's method.
+QDBusMessage serviceCall(const char* method)
+{
+    const QString service = QString::fromLatin1(DesktopNotifier::service);
+    return QDBusMessage::createMethodCall(service, QString::fromLatin1(DesktopNotifier::path), service,
+                                          QString::fromLatin1(method));
+}
 
 } // namespace
 
@@ -34,10 +44,18 @@ void DesktopNotifier::post(const QString& title, const QString& body)
 {
     if (!canNotify())
         return;
-    QDBusMessage notify = QDBusMessage::createMethodCall(QString::fromLatin1(service), QString::fromLatin1(path),
-                                                         QString::fromLatin1(service), QStringLiteral("Notify"));
-    // app_name, replaces_id, app_icon, summary, body, actions, hints, expire_timeout
-    notify << QString::fromLatin1(appName) << uint(0) << QString::fromLatin1(iconName) << title << body << QStringList()
-           << QVariantMap() << int(-1);
-    m_bus.asyncCall(notify);
+    auto* answer = new QDBusPendingCallWatcher(m_bus.asyncCall(serviceCall("GetCapabilities"), ownerQueryTimeoutMs));
+    QObject::connect(answer, &QDBusPendingCallWatcher::finished,
+                     [bus = m_bus, title, body](QDBusPendingCallWatcher* watcher) mutable {
+                         watcher->deleteLater();
+                         // No answer counts as no markup.
+                         const QDBusPendingReply<QStringList> capabilities = *watcher;
+                         const bool markup
+                             = !capabilities.isError() && capabilities.value().contains(QStringLiteral("body-markup"));
+                         QDBusMessage notify = serviceCall("Notify");
+                         // app_name, replaces_id, app_icon, summary, body, actions, hints, expire_timeout
+                         notify << QString::fromLatin1(appName) << uint(0) << QString::fromLatin1(iconName) << title
+                                << (markup ? body.toHtmlEscaped() : body) << QStringList() << QVariantMap() << int(-1);
+                         bus.asyncCall(notify);
+                     });
 }

@@ -16,9 +16,11 @@ public:
 
 // The freedesktop notification service on a D-Bus session bus
 // (org.freedesktop.Notifications.Notify): app name "Corvanta", the
-// application's icon, no actions, the server's own expiry. The call is
-// sent without waiting for its answer, so a slow or hung notification
-// daemon never holds up the window.
+// application's icon, no actions, the server's own expiry. The body carries
+// what a node sent (calls, spotters), so a server that reads markup in
+// bodies ("body-markup" among its capabilities) gets it escaped, and shows
+// it as it stands. Both calls are sent without waiting for their answers,
+// so a slow or hung notification daemon never holds up the window.
 class DesktopNotifier : public Notifier {
 public:
     static constexpr const char* service = "org.freedesktop.Notifications";

@@ -153,8 +153,11 @@ class FakeNotificationService : public QObject {
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
 public:
     QList<QVariantList> calls;
+    QStringList capabilities;
 
 public Q_SLOTS:
+    QStringList GetCapabilities() { return capabilities; }
+
     uint Notify(const QString& appName, uint replacesId, const QString& appIcon, const QString& summary,
                 const QString& body, const QStringList& actions, const QVariantMap& hints, int expireTimeout)
     {
@@ -214,6 +217,12 @@ TEST(ClusterAlerts, NotificationReachesTheDesktopService)
     EXPECT_TRUE(call[5].toStringList().isEmpty());
     EXPECT_EQ(call[7].toInt(), -1);
     EXPECT_EQ(s.sound->played, QStringList { "complete" });
+
+    // A desktop that reads markup in bodies gets the node's text escaped.
+    service.capabilities = QStringList { "body", "body-markup" };
+    desktop->post("Watched call on the cluster", "K1<I>X & W3LPL");
+    ASSERT_TRUE(waitUntil([&] { return service.calls.size() == 2; }));
+    EXPECT_EQ(service.calls[1][4].toString(), "K1&lt;I&gt;X &amp; W3LPL");
 }
 
 #include "ClusterAlertsTest.moc"

@@ -36,21 +36,6 @@ const QDateTime referenceDate(QDate(2001, 1, 1), QTime(0, 0), QTimeZone::utc());
 QFont textFont() { return PanelStyle::callout(); }
 QFont callFont() { return PanelStyle::callout(QFont::Bold); }
 
-QString modeText(const std::optional<SpotMode>& mode)
-{
-    if (!mode)
-        return {};
-    switch (*mode) {
-    case SpotMode::cw:
-        return QStringLiteral("CW");
-    case SpotMode::ssb:
-        return QStringLiteral("SSB");
-    case SpotMode::digital:
-        return QStringLiteral("DIGI");
-    }
-    return {};
-}
-
 QColor withOpacity(QColor colour, double factor)
 {
     colour.setAlphaF(float(colour.alphaF() * factor));
@@ -64,7 +49,7 @@ WatchStrip::ChipTexts WatchStrip::chipTexts(const DXSpot& spot, const QDateTime&
     ChipTexts texts;
     texts.call = spot.call;
     texts.frequency = QString::number(spot.frequencyKHz, 'f', 1);
-    texts.mode = modeText(spot.mode);
+    texts.mode = spot.mode ? rawValue(*spot.mode) : QString();
     const qint64 minutes = spot.time.isValid() ? spot.time.secsTo(now) / 60 : 0;
     texts.age = minutes > 0 ? QStringLiteral("%1 min").arg(minutes) : QStringLiteral("now");
     texts.toolTip = spot.comment.isEmpty()                          ? QStringLiteral("Spotted by ") + spot.spotter

@@ -94,6 +94,13 @@ inline void type(QLineEdit* field, const QString& text)
         press(field, c.toUpper().unicode(), QString(c));
 }
 
+// What a user's edit does: new text, then Return or leaving the field.
+inline void typeAndCommit(QLineEdit* field, const QString& text)
+{
+    field->setText(text);
+    Q_EMIT field->editingFinished();
+}
+
 inline QCheckBox* checkBox(QWidget* area, const QString& text)
 {
     for (QCheckBox* box : area->findChildren<QCheckBox*>())

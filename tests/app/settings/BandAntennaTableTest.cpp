@@ -3,6 +3,7 @@
 #include "shell/AppLog.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
+#include "support/SettingsTabs.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -14,14 +15,9 @@
 #include <QSettings>
 #include <gtest/gtest.h>
 
-namespace {
+using namespace SettingsTabs;
 
-void clearSettings()
-{
-    Settings& settings = Settings::standard();
-    for (const QString& key : settings.allKeys())
-        settings.remove(key);
-}
+namespace {
 
 // The stored table as a later run reads it from the INI file.
 QJsonObject storedTable()
@@ -36,12 +32,6 @@ QJsonObject storedTable()
 QJsonObject antenna(const char* type, double height, double gain)
 {
     return { { "type", type }, { "height", height }, { "gain", gain } };
-}
-
-void typeAndCommit(QLineEdit* field, const QString& text)
-{
-    field->setText(text);
-    Q_EMIT field->editingFinished();
 }
 
 void choose(QComboBox* box, AntennaPreset preset)

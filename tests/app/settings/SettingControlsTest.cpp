@@ -4,31 +4,19 @@
 #include "settings/NumberField.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
+#include "support/SettingsTabs.h"
 
 #include <QColorDialog>
 #include <QLabel>
 #include <QLocale>
-#include <QSettings>
 #include <QSlider>
 #include <gtest/gtest.h>
 
 #include <limits>
 
+using namespace SettingsTabs;
+
 namespace {
-
-void clearSettings()
-{
-    Settings& settings = Settings::standard();
-    for (const QString& key : settings.allKeys())
-        settings.remove(key);
-}
-
-// What the INI file on disk holds for a key, read as a later run would.
-QString storedText(const char* key)
-{
-    Settings::standard().sync();
-    return QSettings(Settings::standard().fileName(), QSettings::IniFormat).value(key).toString();
-}
 
 // Counts the writes of one key.
 struct Writes {
@@ -42,13 +30,6 @@ struct Writes {
     QObject context;
     int count = 0;
 };
-
-// What a user's edit does: new text, then Return or leaving the field.
-void typeAndCommit(QLineEdit* field, const QString& text)
-{
-    field->setText(text);
-    Q_EMIT field->editingFinished();
-}
 
 } // namespace
 

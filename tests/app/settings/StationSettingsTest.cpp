@@ -10,6 +10,7 @@
 #include "shell/CorvantaApp.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
+#include "support/SettingsTabs.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -19,48 +20,12 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
-#include <QSettings>
 #include <QTabWidget>
 #include <gtest/gtest.h>
 
+using namespace SettingsTabs;
+
 namespace {
-
-void clearSettings()
-{
-    Settings& settings = Settings::standard();
-    for (const QString& key : settings.allKeys())
-        settings.remove(key);
-}
-
-QString storedText(const char* key)
-{
-    Settings::standard().sync();
-    return QSettings(Settings::standard().fileName(), QSettings::IniFormat).value(key).toString();
-}
-
-// The control in the row with this label.
-template <typename Control>
-Control* control(QWidget& tab, const QString& label)
-{
-    for (QLabel* title : tab.findChildren<QLabel*>())
-        if (title->text() == label)
-            return qobject_cast<Control*>(title->buddy());
-    return nullptr;
-}
-
-QCheckBox* checkBox(QWidget& tab, const QString& text)
-{
-    for (QCheckBox* box : tab.findChildren<QCheckBox*>())
-        if (box->text() == text)
-            return box;
-    return nullptr;
-}
-
-void typeAndCommit(QLineEdit* field, const QString& text)
-{
-    field->setText(text);
-    Q_EMIT field->editingFinished();
-}
 
 QImage render(WorldMapView& map)
 {
@@ -78,17 +43,18 @@ TEST(StationSettings, ShowsTheDefaultsAndWritesNothingUntilEdited)
     StationSettings tab;
     tab.resize(640, 900);
     tab.show();
-    EXPECT_TRUE(control<QLineEdit>(tab, "Callsign")->text().isEmpty());
-    EXPECT_EQ(control<QLineEdit>(tab, "Latitude (° N, negative for S)")->text(), "54.687");
-    EXPECT_EQ(control<QLineEdit>(tab, "Longitude (° E, negative for W)")->text(), "25.28");
-    EXPECT_EQ(control<QComboBox>(tab, "Power")->currentText(), "100 W");
-    EXPECT_EQ(control<QComboBox>(tab, "Power")->count(), 11);
-    EXPECT_EQ(control<QComboBox>(tab, "Power")->itemText(10), "1500 W");
-    EXPECT_EQ(control<QComboBox>(tab, "Mode")->currentText(), "SSB");
-    EXPECT_EQ(control<QComboBox>(tab, "Noise at your QTH")->currentText(), "Residential (suburbs)");
-    EXPECT_EQ(control<QComboBox>(tab, "Prediction model")->currentText(), "ITU-R P.533 (accurate, monthly prediction)");
-    EXPECT_TRUE(checkBox(tab, "Show the 24-hour prediction wheel when pointing at a country")->isChecked());
-    EXPECT_TRUE(checkBox(tab, "24-hour clock")->isChecked());
+    EXPECT_TRUE(control<QLineEdit>(&tab, "Callsign")->text().isEmpty());
+    EXPECT_EQ(control<QLineEdit>(&tab, "Latitude (° N, negative for S)")->text(), "54.687");
+    EXPECT_EQ(control<QLineEdit>(&tab, "Longitude (° E, negative for W)")->text(), "25.28");
+    EXPECT_EQ(control<QComboBox>(&tab, "Power")->currentText(), "100 W");
+    EXPECT_EQ(control<QComboBox>(&tab, "Power")->count(), 11);
+    EXPECT_EQ(control<QComboBox>(&tab, "Power")->itemText(10), "1500 W");
+    EXPECT_EQ(control<QComboBox>(&tab, "Mode")->currentText(), "SSB");
+    EXPECT_EQ(control<QComboBox>(&tab, "Noise at your QTH")->currentText(), "Residential (suburbs)");
+    EXPECT_EQ(control<QComboBox>(&tab, "Prediction model")->currentText(),
+              "ITU-R P.533 (accurate, monthly prediction)");
+    EXPECT_TRUE(checkBox(&tab, "Show the 24-hour prediction wheel when pointing at a country")->isChecked());
+    EXPECT_TRUE(checkBox(&tab, "24-hour clock")->isChecked());
     EXPECT_EQ(tab.locatorField()->text(), "KO24pq");
     EXPECT_EQ(tab.summary()->text(), "Locator KO24pq · CQ zone 15 · ITU zone 29");
     EXPECT_FALSE(tab.locatorError()->isVisible());
@@ -98,14 +64,14 @@ TEST(StationSettings, ShowsTheDefaultsAndWritesNothingUntilEdited)
     // still be chosen.
     EXPECT_TRUE(tab.engineNote()->isVisible());
     EXPECT_TRUE(tab.engineNote()->text().contains("ITURHFProp"));
-    auto* engine = control<QComboBox>(tab, "Prediction model");
+    auto* engine = control<QComboBox>(&tab, "Prediction model");
     engine->setCurrentIndex(1);
     EXPECT_EQ(storedText("predictionEngine"), "quick");
     engine->setCurrentIndex(0);
     EXPECT_EQ(storedText("predictionEngine"), "itu");
-    control<QComboBox>(tab, "Noise at your QTH")->setCurrentIndex(0);
+    control<QComboBox>(&tab, "Noise at your QTH")->setCurrentIndex(0);
     EXPECT_EQ(storedText("noiseEnvironment"), "quietRural");
-    control<QComboBox>(tab, "Mode")->setCurrentIndex(2);
+    control<QComboBox>(&tab, "Mode")->setCurrentIndex(2);
     EXPECT_EQ(storedText("predictionMode"), "ft8");
 }
 
@@ -146,7 +112,7 @@ TEST(StationSettings, LocatorAndCoordinates)
     EXPECT_FALSE(tab.locatorError()->isVisible());
 
     // A typed latitude changes the caption at once, not the locator field.
-    auto* latitude = control<QLineEdit>(tab, "Latitude (° N, negative for S)");
+    auto* latitude = control<QLineEdit>(&tab, "Latitude (° N, negative for S)");
     typeAndCommit(latitude, "200");
     EXPECT_EQ(storedText("homeLatitude"), "200");
     const QString clamped = Maidenhead::locator({ 200, -73 }, 6);
@@ -154,7 +120,7 @@ TEST(StationSettings, LocatorAndCoordinates)
     EXPECT_EQ(locator->text(), "FN31");
     // Numbers that are not finite never reach the stored position.
     typeAndCommit(latitude, "nan");
-    typeAndCommit(control<QLineEdit>(tab, "Longitude (° E, negative for W)"), "-inf");
+    typeAndCommit(control<QLineEdit>(&tab, "Longitude (° E, negative for W)"), "-inf");
     EXPECT_EQ(storedText("homeLatitude"), "200");
     EXPECT_EQ(storedText("homeLongitude"), "-73");
 
@@ -177,7 +143,7 @@ TEST(StationSettings, TheMapFollowsCallsignAndHomeAtOnce)
     tab.show();
     const QImage before = render(map);
 
-    control<QLineEdit>(tab, "Callsign")->setText("ly2abc");
+    control<QLineEdit>(&tab, "Callsign")->setText("ly2abc");
     EXPECT_EQ(map.options().callsign, "ly2abc");
     tab.locatorField()->setText("FN31pr");
     tab.useLocatorButton()->click();

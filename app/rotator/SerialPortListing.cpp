@@ -46,8 +46,4 @@ namespace SerialPortListing {
 
 SerialPorts::Listing read() { return SerialPorts::collect(devices(), aliases()); }
 
-QStringList availablePorts() { return read().paths; }
-
-QHash<QString, SerialPortDescription> usbDescriptions() { return read().descriptions; }
-
 } // namespace SerialPortListing

@@ -12,13 +12,8 @@
 // no state; any thread. Failures give fewer ports or fewer descriptions.
 namespace SerialPortListing {
 
-// The ports and their descriptions in one reading.
+// The ports, sorted, and what their USB devices report, by device path,
+// aliases included: one reading.
 SerialPorts::Listing read();
-
-// The device paths, sorted.
-QStringList availablePorts();
-
-// Device path to what its USB device reports, aliases included.
-QHash<QString, SerialPortDescription> usbDescriptions();
 
 } // namespace SerialPortListing

@@ -24,6 +24,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 namespace {
 
@@ -49,7 +50,17 @@ QToolButton* stepButton(Qt::ArrowType arrow)
 
 RotatorSettings::PortSource RotatorSettings::PortSource::machine()
 {
-    return { &SerialPortListing::availablePorts, &SerialPortListing::usbDescriptions };
+    // One reading of the machine gives the paths and their descriptions:
+    // the descriptions asked for after a changed list are those of the
+    // reading that found the change, not a second reading.
+    auto last = std::make_shared<SerialPorts::Listing>();
+    return {
+        [last] {
+            *last = SerialPortListing::read();
+            return last->paths;
+        },
+        [last] { return last->descriptions; },
+    };
 }
 
 QString RotatorSettings::colorFor(qsizetype existing)

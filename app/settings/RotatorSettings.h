@@ -40,8 +40,9 @@ class StatusDot;
 // is written the text is copied aside (SettingKeys::rotatorsUnreadable), a
 // line is logged and a note says so.
 //
-// While the tab is shown the serial ports are listed again every 2 s; what
-// their USB devices report is read again only when the list changed.
+// While the tab is shown the serial ports are listed again every 2 s; the
+// port picker takes what their USB devices report again only when the list
+// changed.
 class RotatorSettings : public QWidget {
     Q_OBJECT
 public:

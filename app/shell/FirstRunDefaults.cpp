@@ -1,5 +1,6 @@
 #include "shell/FirstRunDefaults.h"
 
+#include "shell/MapFit.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
 
@@ -43,7 +44,7 @@ void apply(Settings& defaults)
         // Older versions only had the proportion switch; a user who never
         // set it had the map stretched.
         if (!defaults.contains(mapFit))
-            defaults.set(mapFit, defaults.get(keepMapProportions) ? QStringLiteral("fill") : QStringLiteral("stretch"));
+            defaults.set(mapFit, MapFits::rawValue(defaults.get(keepMapProportions) ? MapFit::fill : MapFit::stretch));
     } else {
         // The callsign and home position are left to the welcome sheet.
         for (const AnyKey& key : firstRunKeys)

@@ -3,6 +3,7 @@
 #include "rotator/RotatorManager.h"
 #include "shell/Color.h"
 #include "shell/DarkAppearance.h"
+#include "shell/PanelStyle.h"
 #include "shell/ToolTipText.h"
 
 #include <QAction>
@@ -13,8 +14,6 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
-
-#include <cmath>
 
 namespace {
 
@@ -100,19 +99,8 @@ protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        const QPointF centre = QRectF(rect()).center();
-        const double outer = width() / 2.0 - 0.5;
-        const double inner = outer * 0.45;
-        for (int i = 0; i < spokes; ++i) {
-            const int age = (m_step - i + spokes) % spokes;
-            QColor c = DarkAppearance::text();
-            c.setAlphaF(float(1.0 - 0.75 * age / double(spokes - 1)));
-            painter.setPen(QPen(c, 1.5, Qt::SolidLine, Qt::RoundCap));
-            const double a = 2 * M_PI * i / spokes - M_PI / 2;
-            const QPointF d(std::cos(a), std::sin(a));
-            painter.drawLine(centre + d * inner, centre + d * outer);
-        }
+        PanelStyle::drawSpinner(painter, QRectF(rect()).center(), width() / 2.0 - 0.5, spokes, m_step,
+                                DarkAppearance::text(), 0.75, 1.5);
     }
 
 private:

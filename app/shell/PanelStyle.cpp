@@ -12,6 +12,8 @@
 #include <QPainterPath>
 #include <QSvgRenderer>
 
+#include <cmath>
+
 namespace PanelStyle {
 
 QFont systemFont(double size, QFont::Weight weight)
@@ -98,6 +100,24 @@ void drawSymbol(QPainter& painter, const QString& symbol, const QRectF& rect, co
     QRectF target(QPointF(0, 0), size);
     target.moveCenter(rect.center());
     (*renderer)->render(&painter, target);
+}
+
+void drawSpinner(QPainter& painter, const QPointF& centre, double outer, int spokes, int step, const QColor& colour,
+                 double fade, double penWidth)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    const double inner = outer * 0.45;
+    for (int i = 0; i < spokes; ++i) {
+        const int age = (step - i + spokes) % spokes;
+        QColor c = colour;
+        c.setAlphaF(float(1.0 - fade * age / double(spokes - 1)));
+        painter.setPen(QPen(c, penWidth, Qt::SolidLine, Qt::RoundCap));
+        const double a = 2 * M_PI * i / spokes - M_PI / 2;
+        const QPointF direction(std::cos(a), std::sin(a));
+        painter.drawLine(centre + direction * inner, centre + direction * outer);
+    }
+    painter.restore();
 }
 
 QLabel* label(const QFont& font, const QColor& colour, QWidget* parent)

@@ -43,6 +43,13 @@ void drawFrame(QPainter& painter, const QRectF& rect, double radius, double fill
 // drawing with colours of its own keeps them.
 void drawSymbol(QPainter& painter, const QString& symbol, const QRectF& rect, const QColor& tint);
 
+// A busy wheel turning clockwise: `spokes` round-capped spokes from 0.45 ×
+// `outer` to `outer` around the centre, the one at `step` (0 at the top) in
+// the full colour and those behind it fading, the last by `fade` of its
+// opacity.
+void drawSpinner(QPainter& painter, const QPointF& centre, double outer, int spokes, int step, const QColor& colour,
+                 double fade, double penWidth);
+
 // A plain-text label in a font and colour.
 QLabel* label(const QFont& font, const QColor& colour, QWidget* parent = nullptr);
 

@@ -1,11 +1,13 @@
 #include "shell/RefreshButton.h"
 
+#include "shell/PanelStyle.h"
+
 #include <QPainter>
 #include <QStyleOptionToolButton>
 #include <QStylePainter>
 #include <QTimer>
 
-#include <cmath>
+#include <algorithm>
 
 namespace {
 constexpr int spokes = 12;
@@ -48,18 +50,7 @@ void RefreshButton::paintEvent(QPaintEvent* event)
     painter.drawComplexControl(QStyle::CC_ToolButton, option);
 
     // Twelve spokes, the leading one brightest, turning clockwise.
-    painter.setRenderHint(QPainter::Antialiasing);
-    const QPointF centre = QRectF(rect()).center();
     const double outer = std::min(iconSize().height(), height() - 8) / 2.0;
-    const double inner = outer * 0.45;
-    const QColor colour = palette().color(QPalette::ButtonText);
-    for (int i = 0; i < spokes; ++i) {
-        const int age = (m_step - i + spokes) % spokes;
-        QColor c = colour;
-        c.setAlphaF(float(1.0 - 0.8 * age / double(spokes - 1)));
-        painter.setPen(QPen(c, std::max(1.5, outer / 6.0), Qt::SolidLine, Qt::RoundCap));
-        const double a = 2 * M_PI * i / spokes - M_PI / 2;
-        painter.drawLine(centre + QPointF(std::cos(a), std::sin(a)) * inner,
-                         centre + QPointF(std::cos(a), std::sin(a)) * outer);
-    }
+    PanelStyle::drawSpinner(painter, QRectF(rect()).center(), outer, spokes, m_step,
+                            palette().color(QPalette::ButtonText), 0.8, std::max(1.5, outer / 6.0));
 }

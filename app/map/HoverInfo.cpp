@@ -23,21 +23,6 @@ QString zoneText(ZoneKind kind, const GeoCoordinate& at)
 // "005°": whole degrees, at least three digits.
 QString bearingText(double bearing) { return QString::asprintf("%03.0f", bearing) + degree; }
 
-QString modeText(const std::optional<SpotMode>& mode)
-{
-    if (!mode)
-        return {};
-    switch (*mode) {
-    case SpotMode::cw:
-        return QStringLiteral("CW");
-    case SpotMode::ssb:
-        return QStringLiteral("SSB");
-    case SpotMode::digital:
-        return QStringLiteral("DIGI");
-    }
-    return {};
-}
-
 HoverLine textLine(QString text, HoverText::Font font, QColor colour, int gapAbove = 3)
 {
     return HoverLine { HoverLine::Kind::text, { HoverText { std::move(text), font, std::move(colour) } }, gapAbove };
@@ -135,7 +120,7 @@ QList<HoverLine> HoverInfo::lines(const QDateTime& now) const
             out << HoverLine {
                 HoverLine::Kind::grid,
                 { HoverText { QString::asprintf("%.1f", spot.frequencyKHz), Font::captionSemibold, primary },
-                  HoverText { modeText(spot.mode), Font::caption, primary },
+                  HoverText { spot.mode ? rawValue(*spot.mode) : QString(), Font::caption, primary },
                   HoverText { spot.call, Font::caption, colour },
                   HoverText { age(spot.time, now), Font::caption, secondary },
                   HoverText { tag(spot), Font::tag, colour }, HoverText { said, Font::caption, secondary, 260 } },

@@ -94,8 +94,9 @@ TEST(CoverageLayer, EachCellIsThePointsQuickValueInTheReliabilityColours)
             const QImage expected = *coverageImage({ *value }, 1, 1);
             EXPECT_EQ(cellPixel(*made, row, column), expected.pixel(0, 0)) << row << ' ' << column;
             (*value >= 0.05 ? open : closed) += 1;
-            if (*value < 0.05)
+            if (*value < 0.05) {
                 EXPECT_EQ(cellPixel(*made, row, column), 0u);
+            }
         }
     // A 20 m noon picture from Europe reaches some of the world, not all.
     EXPECT_GT(open, 50);
@@ -263,8 +264,9 @@ TEST(CoverageLayer, ChosenInTheToolbarItIsDrawnWithItsLegendAndFollowsTheStation
     EXPECT_TRUE(coverage->image().isNull());
     for (int row = 0; row < 90; row += 9)
         for (int column = 0; column < 180; column += 9)
-            if (comparable(at(row, column)))
+            if (comparable(at(row, column))) {
                 EXPECT_EQ(sixMetres.pixel(at(row, column)), plain.pixel(at(row, column)));
+            }
 
     // "No coverage" takes layer and legend away.
     choose("Coverage on 20 m");
@@ -278,8 +280,9 @@ TEST(CoverageLayer, ChosenInTheToolbarItIsDrawnWithItsLegendAndFollowsTheStation
     EXPECT_EQ(coverage->viewPictureBytes(), 0);
     for (int row = 0; row < 90; row += 3)
         for (int column = 0; column < 180; column += 3)
-            if (comparable(at(row, column)))
+            if (comparable(at(row, column))) {
                 EXPECT_EQ(none.pixel(at(row, column)), plain.pixel(at(row, column)));
+            }
 }
 
 TEST(CoverageLayer, WithTheEngineTheImageComesFromThePredictionStore)

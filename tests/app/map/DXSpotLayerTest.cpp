@@ -141,8 +141,9 @@ TEST(DXSpotLayer, ABlinkChangesNothingOutsideItsArea)
         const QImage image = draw(spots, reference.addMSecs(beat * DXSpotLayer::beatMs));
         for (int y = 0; y < image.height(); ++y)
             for (int x = 0; x < image.width(); ++x)
-                if (image.pixel(x, y) != qRgb(0, 0, 0))
+                if (image.pixel(x, y) != qRgb(0, 0, 0)) {
                     ASSERT_TRUE(area.contains(QPoint(x, y))) << beat << " at " << x << ',' << y;
+                }
     }
 }
 

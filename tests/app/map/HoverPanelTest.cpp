@@ -392,8 +392,9 @@ TEST(HoverInfo, LinesOfThePlaceAndItsSpots)
     EXPECT_TRUE(lines.contains("14000.0|CW|K0AB|now|WATCHED|de DL1ABC"));
     EXPECT_TRUE(lines.contains("14001.0|CW|K1AB|1 min|NEW ONE|<b>up 2</b>  de DL1ABC"));
     for (const HoverLine& line : all)
-        if (!line.cells.isEmpty() && line.cells.first().text == "14000.0")
+        if (!line.cells.isEmpty() && line.cells.first().text == "14000.0") {
             EXPECT_EQ(line.cells[2].colour, QColor(Qt::green));
+        }
     info.group->spots.resize(8);
     EXPECT_NE(texts(info.lines(now)).last(), "+ 1 more");
     info.group->spots.clear();

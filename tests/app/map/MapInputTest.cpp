@@ -91,8 +91,9 @@ TEST(ScrollWheelZoom, TurnsVerticalStepsIntoFactors)
         const ScrollWheelZoom::Decision d = decide(c.dy, c.inverted, c.precise, c.inGesture);
         EXPECT_EQ(d.consumed, c.consumed) << c.dy;
         ASSERT_EQ(d.factor.has_value(), c.factor.has_value()) << c.dy;
-        if (c.factor)
+        if (c.factor) {
             EXPECT_NEAR(*d.factor, *c.factor, 1e-12) << c.dy;
+        }
     }
     // Steps of opposite sign cancel.
     EXPECT_NEAR(*decide(3, false, false, false).factor * *decide(-3, false, false, false).factor, 1.0, 1e-12);

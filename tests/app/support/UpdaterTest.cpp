@@ -72,9 +72,12 @@ protected:
     Updater::Release serveRelease(const QString& version, const QByteArray& archive)
     {
         const QString path = "/Corvanta-Linux-" + version + ".zip";
-        peer.serve(path.toUtf8(), { 200, archive, "application/zip" });
+        HttpPeer::Response zip;
+        zip.body = archive;
+        zip.contentType = "application/zip";
+        peer.serve(path.toUtf8(), zip);
         serveFeed(version, peer.base() + path, sha256Hex(archive));
-        return { version, peer.base() + path, sha256Hex(archive) };
+        return { version, peer.base() + path, sha256Hex(archive), std::nullopt };
     }
     void check(Updater& updater, bool userAsked)
     {
@@ -165,7 +168,9 @@ TEST_F(UpdaterTest, ChecksAfterTheFirstDelayThenAtEachIntervalAndNeverTwiceAtOnc
     EXPECT_GE(clock.elapsed(), 450); // coarse timers may fire a little early
     EXPECT_TRUE(alerts.isEmpty());
 
-    peer.serve("/latest.json", { .stall = true });
+    HttpPeer::Response stalled;
+    stalled.stall = true;
+    peer.serve("/latest.json", stalled);
     updater.check(false);
     ASSERT_TRUE(waitUntil([&] { return peer.count("/latest.json") == 4; }));
     updater.check(true);
@@ -179,11 +184,11 @@ TEST_F(UpdaterTest, RefusesDownloadsFromElsewhereDamagedOrForeignAndLeavesNothin
     Updater updater(platform);
     const QByteArray good = appArchive(AppManifest::appId(), newer, "#!/bin/sh\n");
     ASSERT_FALSE(good.isEmpty());
-    for (const QString& url : { "https://evil.example/a.zip", "http://corvanta.example/a.zip" })
-        install(updater, { newer, url, sha256Hex(good) });
+    for (const char* url : { "https://evil.example/a.zip", "http://corvanta.example/a.zip" })
+        install(updater, { newer, url, sha256Hex(good), std::nullopt });
     Updater::Release release = serveRelease(newer, good);
-    install(updater, { newer, release.url, sha256Hex("something else") });
-    install(updater, { newer, release.url, " " + release.sha256 }); // no trimming
+    install(updater, { newer, release.url, sha256Hex("something else"), std::nullopt });
+    install(updater, { newer, release.url, " " + release.sha256, std::nullopt }); // no trimming
     install(updater, serveRelease(newer, appArchive("org.other.App", newer, "#!/bin/sh\n")));
     install(updater, serveRelease(newer, appArchive(AppManifest::appId(), newer + ".0", "#!/bin/sh\n")));
     install(updater, serveRelease(newer, appArchive(AppManifest::appId(), newer, {})));

@@ -2,6 +2,7 @@
 
 #include "map/MapStyle.h"
 #include "shell/DarkAppearance.h"
+#include "shell/PanelStyle.h"
 
 #include <QFontDatabase>
 #include <QLabel>
@@ -44,13 +45,7 @@ QColor OverlayPanel::secondaryTextColor()
 
 QLabel* OverlayPanel::label(const QFont& font, const QColor& colour, QWidget* parent)
 {
-    auto* text = new QLabel(parent);
-    text->setTextFormat(Qt::PlainText);
-    text->setFont(font);
-    QPalette palette = text->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    text->setPalette(palette);
-    return text;
+    return PanelStyle::label(font, colour, parent);
 }
 
 void OverlayPanel::paintEvent(QPaintEvent*)

@@ -3,6 +3,7 @@
 #include "geo/MapData.h"
 #include "map/HaloText.h"
 #include "map/PainterPixelRatio.h"
+#include "map/PolylineSimplifier.h"
 #include "shell/Color.h"
 #include "shell/DigitCells.h"
 #include "shell/LabelFonts.h"
@@ -185,41 +186,6 @@ QColor gridLabelColor(const QString& stored, MapStyle style)
     return MapStyles::isLight(style) ? QColor::fromRgbF(0, 0, 0, 0.55f) : QColor::fromRgbF(1, 1, 1, 0.55f);
 }
 
-namespace {
-
-// Douglas-Peucker over ring points [first, last]: marks the points that lie
-// farther than the tolerance from the line through the kept neighbours.
-void markFarPoints(const double* ring, qsizetype first, qsizetype last, double tolerance, std::vector<char>& keep)
-{
-    std::vector<std::pair<qsizetype, qsizetype>> spans { { first, last } };
-    while (!spans.empty()) {
-        const auto [a, b] = spans.back();
-        spans.pop_back();
-        if (b <= a + 1)
-            continue;
-        const double ax = ring[2 * a], ay = ring[2 * a + 1];
-        const double dx = ring[2 * b] - ax, dy = ring[2 * b + 1] - ay;
-        const double length = std::hypot(dx, dy);
-        qsizetype farthest = -1;
-        double distance = -1;
-        for (qsizetype i = a + 1; i < b; ++i) {
-            const double px = ring[2 * i] - ax, py = ring[2 * i + 1] - ay;
-            const double d = length > 0 ? std::abs(px * dy - py * dx) / length : std::hypot(px, py);
-            if (d > distance) {
-                distance = d;
-                farthest = i;
-            }
-        }
-        if (distance > tolerance) {
-            keep[std::size_t(farthest)] = 1;
-            spans.push_back({ a, farthest });
-            spans.push_back({ farthest, b });
-        }
-    }
-}
-
-} // namespace
-
 void BaseMapPaths::addRing(QPainterPath& path, const double* ring, qsizetype count, double tolerance)
 {
     if (count < 6)
@@ -252,8 +218,9 @@ void BaseMapPaths::addRing(QPainterPath& path, const double* ring, qsizetype cou
             }
         }
         keep[0] = keep[std::size_t(far)] = keep[std::size_t(points - 1)] = 1;
-        markFarPoints(ring, 0, far, tolerance, keep);
-        markFarPoints(ring, far, points - 1, tolerance, keep);
+        const auto point = [ring](qsizetype i) { return QPointF(ring[2 * i], ring[2 * i + 1]); };
+        PolylineSimplifier::markFarPoints(point, 0, far, tolerance, keep);
+        PolylineSimplifier::markFarPoints(point, far, points - 1, tolerance, keep);
         if (std::count(keep.begin(), keep.end(), 1) < 3)
             return; // a sliver thinner than the tolerance
     }

@@ -2,6 +2,7 @@
 
 #include "map/LineRaster.h"
 #include "map/PainterPixelRatio.h"
+#include "map/PolylineSimplifier.h"
 #include "support/RowBands.h"
 
 #include <QFontDatabase>
@@ -48,39 +49,6 @@ void visibleRuns(const QList<QList<QPointF>>& lines, const QTransform& toPixels,
     }
 }
 
-// Douglas-Peucker over points [first, last] of a line: marks the points
-// farther than the tolerance from the chord of their kept neighbours.
-void markFarPoints(const QList<QPointF>& line, qsizetype first, qsizetype last, double tolerance,
-                   std::vector<char>& keep)
-{
-    std::vector<std::pair<qsizetype, qsizetype>> spans { { first, last } };
-    while (!spans.empty()) {
-        const auto [a, b] = spans.back();
-        spans.pop_back();
-        if (b <= a + 1)
-            continue;
-        const QPointF start = line[a];
-        const QPointF chord = line[b] - start;
-        const double length = std::hypot(chord.x(), chord.y());
-        qsizetype farthest = -1;
-        double distance = -1;
-        for (qsizetype i = a + 1; i < b; ++i) {
-            const QPointF d = line[i] - start;
-            const double away
-                = length > 0 ? std::abs(d.x() * chord.y() - d.y() * chord.x()) / length : std::hypot(d.x(), d.y());
-            if (away > distance) {
-                distance = away;
-                farthest = i;
-            }
-        }
-        if (distance > tolerance) {
-            keep[std::size_t(farthest)] = 1;
-            spans.push_back({ a, farthest });
-            spans.push_back({ farthest, b });
-        }
-    }
-}
-
 QList<QPointF> simplifiedLine(const QList<QPointF>& line, double tolerance)
 {
     const qsizetype n = line.size();
@@ -88,6 +56,7 @@ QList<QPointF> simplifiedLine(const QList<QPointF>& line, double tolerance)
         return line;
     std::vector<char> keep(std::size_t(n), 0);
     keep.front() = keep.back() = 1;
+    const auto point = [&line](qsizetype i) { return line[i]; };
     // A closed line starts and ends at one point: anchor it also at the
     // point farthest from there, so both halves have a chord.
     qsizetype far = n - 1;
@@ -101,9 +70,9 @@ QList<QPointF> simplifiedLine(const QList<QPointF>& line, double tolerance)
             }
         }
         keep[std::size_t(far)] = 1;
-        markFarPoints(line, 0, far, tolerance, keep);
+        PolylineSimplifier::markFarPoints(point, 0, far, tolerance, keep);
     }
-    markFarPoints(line, far == n - 1 ? 0 : far, n - 1, tolerance, keep);
+    PolylineSimplifier::markFarPoints(point, far == n - 1 ? 0 : far, n - 1, tolerance, keep);
     QList<QPointF> kept;
     for (qsizetype i = 0; i < n; ++i)
         if (keep[std::size_t(i)])

@@ -16,10 +16,11 @@ DXSpot::DXSpot(double frequencyKHz, QString call, QString spotter, QString comme
 {
 }
 
-std::optional<qint64> DXSpot::wholeKHz() const
+std::optional<qint64> DXSpot::wholeKHz(double frequencyKHz)
 {
-    // Parsed spots are always finite; a hand-made spot with a huge or
-    // non-finite frequency still gets a key instead of undefined behaviour.
+    // The parser refuses frequencies without one; a hand-made spot with a
+    // huge or non-finite frequency still gets a key instead of undefined
+    // behaviour.
     if (std::isfinite(frequencyKHz) && std::fabs(frequencyKHz) < 9.0e15)
         return static_cast<qint64>(std::trunc(frequencyKHz));
     return std::nullopt;

@@ -29,7 +29,8 @@ struct DXSpot {
 
     // The frequency's whole kHz, toward zero, as the id() writes it; nothing
     // for a frequency no integer holds (only hand-made spots have one).
-    std::optional<qint64> wholeKHz() const;
+    std::optional<qint64> wholeKHz() const { return wholeKHz(frequencyKHz); }
+    static std::optional<qint64> wholeKHz(double frequencyKHz);
 
     // Same as comparing id()s, without building the texts.
     bool sameIdentity(const DXSpot& other) const;

@@ -91,11 +91,12 @@ struct FrequencyAndCall {
 
 // The two tokens both kinds of spot line begin with: a kHz frequency, a
 // finite decimal number of at least 1000 (a spot written in MHz, "7.074", is
-// refused rather than misplaced), then a plausible call.
+// refused rather than misplaced) whose whole kHz a spot's id can write, then
+// a plausible call.
 std::optional<FrequencyAndCall> frequencyAndCall(const Tokens& tokens)
 {
     const std::optional<double> kHz = StrictNumber::parseDouble(tokens[0]);
-    if (!kHz || !(*kHz >= 1000.0))
+    if (!kHz || !(*kHz >= 1000.0) || !DXSpot::wholeKHz(*kHz))
         return std::nullopt;
     QString call = trimmedCall(tokens[1]);
     if (!isPlausibleCall(call))

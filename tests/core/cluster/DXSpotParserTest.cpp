@@ -112,6 +112,7 @@ TEST(DXSpotParser, LiveRulesForCaseCommentAndTimeToken)
              "DX de W1XYZ: inf K1ABC cw", // not finite
              "DX de W1XYZ: 1e999 K1ABC cw",
              "DX de W1XYZ: nan K1ABC cw",
+             "DX de W1XYZ: 9999999999681003 K1ABC cw", // no whole kHz for the spot's id
              "DX de W1XYZ: 0x1p20 K1ABC cw",
              "DX de W1XYZ: 14074.0 AB cw",
              "DX de W1XYZ: 14074.0 K1ABC/P/QRP/XX/YY cw",
@@ -163,6 +164,7 @@ TEST(DXSpotParser, ReadsHistoryListings)
              "14074.0 K1ABC 5-Dec-2026 1230Z", // four tokens
              "inf K1ABC 5-Dec-2026 1230Z <W1XYZ>",
              "7.074 K1ABC 5-Dec-2026 1230Z <W1XYZ>",
+             "1e16 K1ABC 5-Dec-2026 1230Z <W1XYZ>",
              // Other answers of a node.
              "7-Dec-2026   1200   150   5   1 No Storms -> No Storms  <VE7CC>",
              "WWV de VE7CC <21Z>:   SFI=150, A=5, K=1, No Storms -> No Storms",

@@ -141,7 +141,8 @@ std::optional<Row> dataRow(QStringView line)
     const auto latitude = number<double>(pieces[3]);
     const auto longitude = number<double>(pieces[4]);
     const auto percent = number<double>(pieces[5]);
-    if (!month || !hour || !mhz || !latitude || !longitude || !percent)
+    // The engine writes hours 1 … 24; a negative one is no hour of the day.
+    if (!month || !hour || *hour < 0 || !mhz || !latitude || !longitude || !percent)
         return std::nullopt;
     const double reliability = std::min(*percent / 100.0, 1.0);
     return Row { *month, *hour % 24, *mhz, *latitude, *longitude, reliability < 0 ? 0.0 : reliability };

@@ -88,8 +88,8 @@ std::expected<QString, QString> inputFile(const Request& request, const QString&
 
 // The rows of a report, in the order of its lines: the comma-separated lines
 // between a line holding "Calculated Parameters" and one holding that and
-// "End". Lines that do not read as six numbers are skipped; a text with no
-// such block gives no rows.
+// "End". Lines that do not read as six numbers, or whose hour is negative,
+// are skipped; a text with no such block gives no rows.
 QList<Row> parse(QStringView report);
 
 } // namespace P533

@@ -190,10 +190,10 @@ TEST(P533, ReportRowsBetweenTheMarkers)
                            "\r\n"
                            "02,13,7.1,-5,5,120,extra,columns\n"
                            "03,+1,7.1,-5,5,-3\v"
-                           "04,-25,1e1,0,0,50\u2028"
-                           "05,,06,3.5,4,5,60\n" // an empty field shifts the rest forward
-                           "06,07,3.5,4,5\n"     // five pieces: skipped
-                           "07,07,3.5,4, ,5\n"   // a blank piece is a piece, and no number
+                           "04,-25,1e1,0,0,50\u2028" // no hour of the day: skipped
+                           "05,,06,3.5,4,5,60\n"     // an empty field shifts the rest forward
+                           "06,07,3.5,4,5\n"         // five pieces: skipped
+                           "07,07,3.5,4, ,5\n"       // a blank piece is a piece, and no number
                            "08,07,3.5,4,x5,5\n"
                            "09,07,nan,4,5,5\n"
                            "******** End Calculated Parameters ********\n"
@@ -202,8 +202,9 @@ TEST(P533, ReportRowsBetweenTheMarkers)
                            "11,08,3.5,4,5,25";
     const QList<P533::Row> rows = P533::parse(report);
     const QList<P533::Row> expected {
-        { 1, 0, 14.15, 10.0, -20.0, 0.955 }, { 2, 13, 7.1, -5, 5, 1.0 }, { 3, 1, 7.1, -5, 5, 0.0 },
-        { 4, -1, 10.0, 0, 0, 0.5 },          { 5, 6, 3.5, 4, 5, 0.6 },   { 11, 8, 3.5, 4, 5, 0.25 },
+        { 1, 0, 14.15, 10.0, -20.0, 0.955 }, { 2, 13, 7.1, -5, 5, 1.0 },
+        { 3, 1, 7.1, -5, 5, 0.0 },           { 5, 6, 3.5, 4, 5, 0.6 },
+        { 11, 8, 3.5, 4, 5, 0.25 },
     };
     ASSERT_EQ(rows.size(), expected.size());
     for (qsizetype i = 0; i < rows.size(); ++i) {

@@ -4,6 +4,7 @@
 #include "support/RawValue.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 QString rawValue(ZoneKind kind) { return kind == ZoneKind::cq ? QStringLiteral("cq") : QStringLiteral("itu"); }
@@ -27,7 +28,14 @@ bool crossesOddly(const Ring& ring, double x, double phi)
     for (qsizetype i = 0, j = n - 1; i < n; j = i++) {
         const double xi = p[2 * i], yi = p[2 * i + 1];
         const double xj = p[2 * j], yj = p[2 * j + 1];
-        if ((yi > phi) != (yj > phi) && x < (phi - yi) * (xj - xi) / (yj - yi) + xi)
+        if ((yi > phi) == (yj > phi))
+            continue;
+        // Where the edge meets the latitude, never past the edge's ends:
+        // the plain formula can land beyond them by rounding (far beyond,
+        // with huge coordinates), and a ring's bounding box would then no
+        // longer tell which rings cannot hold the point.
+        const double along = (phi - yi) / (yj - yi);
+        if (x < std::lerp(xi, xj, along >= 0 ? std::min(along, 1.0) : 0.0))
             odd = !odd;
     }
     return odd;

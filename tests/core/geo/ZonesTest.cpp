@@ -99,6 +99,20 @@ TEST(ZoneIndex, AgreesWithThePlainTestOnTheShippedZones)
     }
 }
 
+TEST(ZoneIndex, AgreesWithThePlainTestWhenAnEdgeHasAHugeLongitude)
+{
+    // Where the edge from 200° W to a vertex at 1.8e46° W meets 50° N, the
+    // plain formula rounded the crossing far east of the ring's box, so the
+    // box skipped a ring that the plain test counted.
+    const RadioZone wild = zone(2,
+                                { { -141.004, 80, -140.999, 58.008, -130.781, 48.575, -12170, 50, -200, 50,
+                                    -1.8444444444444444e46, 60, -168.961, 65.745, -170, 80 } });
+    const ZoneIndex index({ wild });
+    for (const GeoCoordinate at : { GeoCoordinate { 50, -200 }, GeoCoordinate { 50, 160 }, GeoCoordinate { 55, 160 },
+                                    GeoCoordinate { 55, -200 }, GeoCoordinate { 59, -300 } })
+        EXPECT_EQ(index.zone(at).has_value(), wild.contains(at)) << at.latitude << "," << at.longitude;
+}
+
 TEST(ZoneKind, RawTextsAndTitles)
 {
     EXPECT_EQ(zoneKindFromRaw(u"cq"), ZoneKind::cq);

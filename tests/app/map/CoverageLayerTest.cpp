@@ -14,6 +14,7 @@
 #include "shell/ContentView.h"
 #include "shell/MainToolBar.h"
 #include "support/FakeEngine.h"
+#include "support/MapRendering.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
 #include "support/WaitUntil.h"
@@ -53,15 +54,6 @@ StationSetup station(double watts = 100)
 }
 
 QRgb cellPixel(const QImage& image, int row, int column) { return image.pixel(column, row); }
-
-QImage renderMap(WorldMapView& view)
-{
-    QImage image(view.size(), QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::magenta);
-    QPainter painter(&image);
-    view.render(painter);
-    return image;
-}
 
 int colouredCells(const QImage& image)
 {

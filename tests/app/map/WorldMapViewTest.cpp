@@ -6,6 +6,7 @@
 #include "shell/ContentView.h"
 #include "shell/MainToolBar.h"
 #include "support/FakeEngine.h"
+#include "support/MapRendering.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
 #include "support/WaitUntil.h"
@@ -25,15 +26,6 @@ void clearSettings()
     Settings& settings = Settings::standard();
     for (const QString& key : settings.allKeys())
         settings.remove(key);
-}
-
-QImage renderMap(WorldMapView& view)
-{
-    QImage image(view.size(), QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::magenta);
-    QPainter painter(&image);
-    view.render(painter);
-    return image;
 }
 
 // How many pixels of two pictures of one size differ by more than a

@@ -8,6 +8,7 @@
 #include "rotator/RotatorManager.h"
 #include "shell/MainToolBar.h"
 #include "support/FastRotatorTimings.h"
+#include "support/MapRendering.h"
 #include "support/RotctldPeer.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
@@ -50,15 +51,6 @@ struct PaintCounter : QObject {
         return false;
     }
 };
-
-QImage renderMap(WorldMapView& view)
-{
-    QImage image(view.size(), QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::black);
-    QPainter painter(&image);
-    view.render(painter);
-    return image;
-}
 
 // Whether the map shows the rotator's pure green near a place along a
 // bearing from the station.
@@ -115,7 +107,7 @@ TEST(RotatorBadges, FollowATurnOfRotctldWithTheMapAndLegendUntilArrivalAndStop)
     EXPECT_EQ(badge->text(), QString::fromUtf8("Tower \u2013"));
     EXPECT_EQ(badge->arrowAngle(), 0);
     EXPECT_NE(badge->arrowColor(), QColor(0, 255, 0));
-    EXPECT_FALSE(greenAt(renderMap(map), map, 0, 2000));
+    EXPECT_FALSE(greenAt(renderMap(map, Qt::black), map, 0, 2000));
 
     ASSERT_TRUE(waitUntil([&] { return badge->helpText() == "Tower: connected"; }));
     EXPECT_EQ(badge->text(), QString::fromUtf8("Tower 000°"));
@@ -123,7 +115,7 @@ TEST(RotatorBadges, FollowATurnOfRotctldWithTheMapAndLegendUntilArrivalAndStop)
     EXPECT_FALSE(badge->isTurning());
     EXPECT_EQ(rows()[0].heading, QString::fromUtf8("000°"));
     EXPECT_FALSE(rows()[0].notConnected);
-    EXPECT_TRUE(greenAt(renderMap(map), map, 0, 2000));
+    EXPECT_TRUE(greenAt(renderMap(map, Qt::black), map, 0, 2000));
 
     // The one nobody answers: its message in the tooltip, never on the map.
     const QString refused = "Nowhere: Can't connect to rotctld at 127.0.0.1:" + QString::number(nobody);
@@ -154,7 +146,7 @@ TEST(RotatorBadges, FollowATurnOfRotctldWithTheMapAndLegendUntilArrivalAndStop)
     EXPECT_FALSE(badge->stopButton()->isVisibleTo(badge));
     EXPECT_FALSE(rows()[0].target);
     EXPECT_GT(counter.paints, paintsBefore + 1);
-    QImage image = renderMap(map);
+    QImage image = renderMap(map, Qt::black);
     EXPECT_TRUE(greenAt(image, map, arrived, 3000));
     EXPECT_FALSE(greenAt(image, map, 0, 3000)); // the old heading is 10° outside the 4° beam
 
@@ -172,7 +164,7 @@ TEST(RotatorBadges, FollowATurnOfRotctldWithTheMapAndLegendUntilArrivalAndStop)
     EXPECT_TRUE(badges->badges().isEmpty());
     EXPECT_TRUE(waitUntil([&] { return !badges->isVisibleTo(&bar); }, 1000));
     EXPECT_FALSE(legend->isVisibleTo(&map));
-    image = renderMap(map);
+    image = renderMap(map, Qt::black);
     EXPECT_FALSE(greenAt(image, map, arrived, 3000));
 }
 

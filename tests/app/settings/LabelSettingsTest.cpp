@@ -5,6 +5,7 @@
 #include "settings/ColorButton.h"
 #include "settings/LabelPreview.h"
 #include "shell/LabelFonts.h"
+#include "support/MapRendering.h"
 #include "support/SettingsCatalogue.h"
 #include "support/SettingsTabs.h"
 
@@ -19,14 +20,6 @@ using namespace SettingsTabs;
 static void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
 namespace {
-
-QImage render(WorldMapView& map)
-{
-    QImage image(map.size(), QImage::Format_ARGB32_Premultiplied);
-    QPainter painter(&image);
-    map.render(painter);
-    return image;
-}
 
 QImage grab(QWidget* widget) { return widget->grab().toImage(); }
 
@@ -84,7 +77,7 @@ TEST(LabelSettings, PreviewsAndTheMapFollowEveryEditAtOnce)
     EXPECT_EQ(control<QComboBox>(prefixes, "Font")->currentText(), "System font");
 
     // Prefix size and colour: the preview and the map change with the edit.
-    const QImage mapBefore = render(map);
+    const QImage mapBefore = renderMap(map);
     const QImage previewBefore = grab(tab.prefixPreview());
     slider(prefixes, "Size")->setValue(1000);
     EXPECT_EQ(sliderText(prefixes, "Size"), "24 pt");
@@ -94,7 +87,7 @@ TEST(LabelSettings, PreviewsAndTheMapFollowEveryEditAtOnce)
     EXPECT_EQ(storedText("prefixColor"), "#FF3030C0");
     EXPECT_EQ(tab.prefixPreview()->textColor(), QColor(0xFF, 0x30, 0x30, 0xC0));
     EXPECT_NE(grab(tab.prefixPreview()), previewBefore);
-    EXPECT_NE(render(map), mapBefore);
+    EXPECT_NE(renderMap(map), mapBefore);
 
     // Zone numbers: a new font size shows; the colour stays the default CQ
     // colour whatever the Map tab holds.

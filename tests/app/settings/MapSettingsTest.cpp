@@ -5,6 +5,7 @@
 #include "map/WorldMapView.h"
 #include "settings/ColorButton.h"
 #include "shell/MUFPalette.h"
+#include "support/MapRendering.h"
 #include "support/SettingsCatalogue.h"
 #include "support/SettingsTabs.h"
 
@@ -37,14 +38,6 @@ QPushButton* button(QWidget& tab, const QString& text)
         if (b->text() == text)
             return b;
     return nullptr;
-}
-
-QImage render(WorldMapView& map)
-{
-    QImage image(map.size(), QImage::Format_ARGB32_Premultiplied);
-    QPainter painter(&image);
-    map.render(painter);
-    return image;
 }
 
 } // namespace
@@ -148,7 +141,7 @@ TEST(MapSettings, BordersAndNightResetToTheirDefaultsAndTheMapFollowsAtOnce)
     map.show();
     MapSettings tab;
     tab.show();
-    const QImage before = render(map);
+    const QImage before = renderMap(map);
 
     // A picked border colour keeps its opacity and no longer follows the
     // style.
@@ -156,7 +149,7 @@ TEST(MapSettings, BordersAndNightResetToTheirDefaultsAndTheMapFollowsAtOnce)
     EXPECT_TRUE(pickColor(border, QColor(0xFF, 0x00, 0xFF, 0x99)));
     EXPECT_EQ(storedText("borderColor"), "#FF00FF99");
     EXPECT_EQ(map.options().borderColor, "#FF00FF99");
-    const QImage magenta = render(map);
+    const QImage magenta = renderMap(map);
     EXPECT_NE(magenta, before);
     Settings::standard().set(SettingKeys::mapStyle, "atlas");
     EXPECT_EQ(border->color(), QColor(0xFF, 0x00, 0xFF, 0x99));

@@ -8,6 +8,7 @@
 #include "settings/SettingsColumns.h"
 #include "settings/SettingsView.h"
 #include "shell/CorvantaApp.h"
+#include "support/MapRendering.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
 #include "support/SettingsTabs.h"
@@ -24,18 +25,6 @@
 #include <gtest/gtest.h>
 
 using namespace SettingsTabs;
-
-namespace {
-
-QImage render(WorldMapView& map)
-{
-    QImage image(map.size(), QImage::Format_ARGB32_Premultiplied);
-    QPainter painter(&image);
-    map.render(painter);
-    return image;
-}
-
-} // namespace
 
 TEST(StationSettings, ShowsTheDefaultsAndWritesNothingUntilEdited)
 {
@@ -141,14 +130,14 @@ TEST(StationSettings, TheMapFollowsCallsignAndHomeAtOnce)
     map.show();
     StationSettings tab;
     tab.show();
-    const QImage before = render(map);
+    const QImage before = renderMap(map);
 
     control<QLineEdit>(&tab, "Callsign")->setText("ly2abc");
     EXPECT_EQ(map.options().callsign, "ly2abc");
     tab.locatorField()->setText("FN31pr");
     tab.useLocatorButton()->click();
     EXPECT_EQ(map.options().home, (GeoCoordinate { 41.7292, -72.7083 }));
-    EXPECT_NE(render(map), before);
+    EXPECT_NE(renderMap(map), before);
 }
 
 TEST(SettingsView, SixTabsOpeningOnStationAndNothingKeptBetweenOpenings)

@@ -1,5 +1,5 @@
+#include "maintenance/Updater.h"
 #include "shell/CorvantaApp.h"
-#include "support/Updater.h"
 
 #include <QApplication>
 

@@ -4,7 +4,7 @@
 #include "cluster/ClusterLogin.h"
 #include "cluster/DXSpotParser.h"
 #include "cluster/Notifier.h"
-#include "shell/AppLog.h"
+#include "kit/AppLog.h"
 #include "support/Endpoints.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"

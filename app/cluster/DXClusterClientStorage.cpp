@@ -3,7 +3,7 @@
 // progress worked out from them.
 #include "cluster/DXClusterClient.h"
 
-#include "shell/AppLog.h"
+#include "kit/AppLog.h"
 #include "support/Endpoints.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"

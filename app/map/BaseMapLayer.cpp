@@ -1,12 +1,12 @@
 #include "map/BaseMapLayer.h"
 
 #include "geo/MapData.h"
+#include "kit/Color.h"
+#include "kit/DigitCells.h"
+#include "kit/LabelFonts.h"
 #include "map/HaloText.h"
 #include "map/PainterPixelRatio.h"
 #include "map/PolylineSimplifier.h"
-#include "shell/Color.h"
-#include "shell/DigitCells.h"
-#include "shell/LabelFonts.h"
 #include "support/RowBands.h"
 
 #include <QFontMetricsF>

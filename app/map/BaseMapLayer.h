@@ -1,7 +1,7 @@
 #pragma once
 
+#include "kit/MapStyle.h"
 #include "map/MapProjection.h"
-#include "map/MapStyle.h"
 
 #include <QColor>
 #include <QFont>

@@ -1,10 +1,10 @@
 #include "map/CoverageLayer.h"
 
-#include "map/CacheKey.h"
-#include "map/MUFModel.h"
-#include "map/OneEntryCache.h"
 #include "map/WorldRaster.h"
 #include "prediction/ReliabilityColor.h"
+#include "spaceweather/MUFModel.h"
+#include "support/CacheKey.h"
+#include "support/OneEntryCache.h"
 #include "support/RowBands.h"
 
 #include <QPainter>

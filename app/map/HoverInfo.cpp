@@ -3,8 +3,8 @@
 #include "geo/Maidenhead.h"
 #include "geo/SolarCalculator.h"
 #include "geo/Zones.h"
+#include "kit/TimeFormat.h"
 #include "map/OverlayPanel.h"
-#include "shell/TimeFormat.h"
 
 #include <QTimeZone>
 

@@ -1,12 +1,12 @@
 #include "map/HoverPanel.h"
 
 #include "geo/Maidenhead.h"
+#include "kit/Color.h"
 #include "map/CoverageLine.h"
 #include "map/HoverInfoView.h"
-#include "map/MUFModel.h"
 #include "map/MapOptions.h"
 #include "prediction/PredictionStore.h"
-#include "shell/Color.h"
+#include "spaceweather/MUFModel.h"
 #include "spaceweather/SpaceWeather.h"
 
 #include <cmath>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "map/MUFModel.h"
+#include "kit/MUFPalette.h"
 #include "map/MapProjection.h"
-#include "shell/MUFPalette.h"
+#include "spaceweather/MUFModel.h"
 
 #include <QColor>
 #include <QFont>

@@ -1,9 +1,9 @@
 #include "map/MUFFieldLayer.h"
 
-#include "map/CacheKey.h"
-#include "map/OneEntryCache.h"
 #include "map/RasterImage.h"
 #include "map/WorldRaster.h"
+#include "support/CacheKey.h"
+#include "support/OneEntryCache.h"
 
 #include <QPainter>
 

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "kit/MUFPalette.h"
 #include "map/MapProjection.h"
-#include "shell/MUFPalette.h"
 #include "spaceweather/MUFGrid.h"
 
 #include <QImage>

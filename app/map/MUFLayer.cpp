@@ -1,7 +1,7 @@
 #include "map/MUFLayer.h"
 
-#include "map/CacheKey.h"
 #include "map/PainterPixelRatio.h"
+#include "support/CacheKey.h"
 
 #include <QFontDatabase>
 #include <QFontMetricsF>

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "kit/MUFPalette.h"
 #include "map/OverlayPanel.h"
-#include "shell/MUFPalette.h"
 
 class QLabel;
 

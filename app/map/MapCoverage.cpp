@@ -1,10 +1,10 @@
 #include "map/MapCoverage.h"
 
-#include "map/CacheKey.h"
 #include "map/CoverageLayer.h"
 #include "map/MapOptions.h"
 #include "prediction/PredictionStore.h"
 #include "spaceweather/SpaceWeatherStore.h"
+#include "support/CacheKey.h"
 #include "support/PoolJob.h"
 
 #include <QPainter>

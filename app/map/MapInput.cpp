@@ -1,10 +1,10 @@
 #include "map/MapInput.h"
 
 #include "geo/Maidenhead.h"
+#include "kit/DarkAppearance.h"
 #include "map/MapViewportModel.h"
 #include "map/ScrollWheelZoom.h"
 #include "rotator/RotatorManager.h"
-#include "shell/DarkAppearance.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
 

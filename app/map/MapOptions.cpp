@@ -1,6 +1,6 @@
 #include "map/MapOptions.h"
 
-#include "shell/SettingsDefault.h"
+#include "prediction/SavedStationAntennas.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
 

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "geo/GeoMath.h"
-#include "map/MapStyle.h"
+#include "kit/MapStyle.h"
+#include "map/MapFit.h"
 #include "prediction/PropagationPredictor.h"
-#include "shell/MapFit.h"
 
 #include <QString>
 

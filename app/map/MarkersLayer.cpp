@@ -1,7 +1,7 @@
 #include "map/MarkersLayer.h"
 
+#include "kit/MapStyle.h"
 #include "map/HaloText.h"
-#include "map/MapStyle.h"
 #include "map/PainterPixelRatio.h"
 
 #include <QFontDatabase>

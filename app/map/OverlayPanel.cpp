@@ -1,8 +1,8 @@
 #include "map/OverlayPanel.h"
 
-#include "map/MapStyle.h"
-#include "shell/DarkAppearance.h"
-#include "shell/PanelStyle.h"
+#include "kit/DarkAppearance.h"
+#include "kit/MapStyle.h"
+#include "kit/PanelStyle.h"
 
 #include <QFontDatabase>
 #include <QLabel>

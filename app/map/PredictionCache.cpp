@@ -1,6 +1,6 @@
 #include "map/PredictionCache.h"
 
-#include "map/CacheKey.h"
+#include "support/CacheKey.h"
 
 #include <cmath>
 

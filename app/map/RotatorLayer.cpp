@@ -1,6 +1,6 @@
 #include "map/RotatorLayer.h"
 
-#include "shell/Color.h"
+#include "kit/Color.h"
 
 #include <QFontDatabase>
 #include <QFontMetricsF>

@@ -1,8 +1,8 @@
 #include "map/RotatorLegend.h"
 
+#include "kit/Color.h"
+#include "kit/DarkAppearance.h"
 #include "rotator/RotatorManager.h"
-#include "shell/Color.h"
-#include "shell/DarkAppearance.h"
 
 #include <QFontDatabase>
 #include <QFontMetricsF>

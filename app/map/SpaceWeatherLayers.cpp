@@ -2,12 +2,12 @@
 
 #include "map/AuroraLayer.h"
 #include "map/BaseMapLayer.h"
-#include "map/CacheKey.h"
 #include "map/MUFContourLayer.h"
 #include "map/MUFFieldLayer.h"
 #include "map/MapOptions.h"
 #include "map/PainterPixelRatio.h"
 #include "spaceweather/SpaceWeatherStore.h"
+#include "support/CacheKey.h"
 #include "support/PoolJob.h"
 
 #include <QPainter>

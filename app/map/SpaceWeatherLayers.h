@@ -1,10 +1,10 @@
 #pragma once
 
+#include "kit/MUFPalette.h"
 #include "map/MUFLayer.h"
-#include "map/MUFModel.h"
 #include "map/MapProjection.h"
 #include "map/ViewPicture.h"
-#include "shell/MUFPalette.h"
+#include "spaceweather/MUFModel.h"
 #include "spaceweather/SpaceWeather.h"
 
 #include <QDateTime>

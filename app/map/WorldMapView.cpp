@@ -2,6 +2,8 @@
 
 #include "cluster/DXClusterClient.h"
 #include "geo/SolarCalculator.h"
+#include "kit/Color.h"
+#include "kit/LabelFonts.h"
 #include "map/AuroraLegend.h"
 #include "map/BaseMapLayer.h"
 #include "map/ClusterBadge.h"
@@ -22,8 +24,6 @@
 #include "map/ZoomBadge.h"
 #include "prediction/PredictionStore.h"
 #include "rotator/RotatorManager.h"
-#include "shell/Color.h"
-#include "shell/LabelFonts.h"
 #include "spaceweather/SpaceWeatherStore.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"

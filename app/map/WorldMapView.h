@@ -2,16 +2,16 @@
 
 #include "cluster/SpotGroup.h"
 #include "geo/MapData.h"
+#include "kit/AppStores.h"
+#include "kit/MapStyle.h"
 #include "map/BaseMapLayer.h"
 #include "map/DXSpotLayer.h"
 #include "map/GreylineLayer.h"
+#include "map/MapFit.h"
 #include "map/MapOptions.h"
 #include "map/MapProjection.h"
-#include "map/MapStyle.h"
 #include "map/ZoneLayer.h"
 #include "prediction/PropagationPredictor.h"
-#include "shell/AppStores.h"
-#include "shell/MapFit.h"
 
 #include <QDateTime>
 #include <QTimer>

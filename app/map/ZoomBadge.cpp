@@ -1,6 +1,6 @@
 #include "map/ZoomBadge.h"
 
-#include "shell/DarkAppearance.h"
+#include "kit/DarkAppearance.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

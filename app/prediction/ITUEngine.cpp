@@ -1,8 +1,8 @@
 #include "prediction/ITUEngine.h"
 
+#include "kit/AppLog.h"
 #include "prediction/EngineRun.h"
 #include "prediction/ITUDataFiles.h"
-#include "shell/AppLog.h"
 
 #include <QCoreApplication>
 #include <QDir>

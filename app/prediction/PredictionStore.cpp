@@ -1,8 +1,8 @@
 #include "prediction/PredictionStore.h"
 
+#include "kit/AppLog.h"
 #include "prediction/ITUEngine.h"
 #include "prediction/ReliabilityColor.h"
-#include "shell/AppLog.h"
 
 #include <QThread>
 #include <QTimeZone>

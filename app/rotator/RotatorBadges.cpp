@@ -1,10 +1,10 @@
 #include "rotator/RotatorBadges.h"
 
+#include "kit/Color.h"
+#include "kit/DarkAppearance.h"
+#include "kit/PanelStyle.h"
+#include "kit/ToolTipText.h"
 #include "rotator/RotatorManager.h"
-#include "shell/Color.h"
-#include "shell/DarkAppearance.h"
-#include "shell/PanelStyle.h"
-#include "shell/ToolTipText.h"
 
 #include <QAction>
 #include <QHBoxLayout>

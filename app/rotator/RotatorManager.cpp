@@ -1,7 +1,7 @@
 #include "rotator/RotatorManager.h"
 
 #include "geo/GeoMath.h"
-#include "shell/AppLog.h"
+#include "kit/AppLog.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
 

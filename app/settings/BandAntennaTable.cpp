@@ -1,10 +1,10 @@
 #include "settings/BandAntennaTable.h"
 
+#include "kit/SymbolIcons.h"
+#include "prediction/SavedStationAntennas.h"
 #include "settings/NumberField.h"
 #include "settings/SettingControls.h"
 #include "settings/SettingsSection.h"
-#include "shell/SettingsDefault.h"
-#include "shell/SymbolIcons.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
 

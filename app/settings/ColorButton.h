@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/Color.h"
+#include "kit/Color.h"
 
 #include <QList>
 #include <QPushButton>

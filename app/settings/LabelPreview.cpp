@@ -1,9 +1,9 @@
 #include "settings/LabelPreview.h"
 
+#include "kit/DigitCells.h"
+#include "kit/MapStyle.h"
 #include "map/HaloText.h"
-#include "map/MapStyle.h"
 #include "settings/SettingControls.h"
-#include "shell/DigitCells.h"
 
 #include <QFontMetricsF>
 #include <QPainter>

@@ -1,5 +1,6 @@
 #include "settings/LabelSettings.h"
 
+#include "kit/LabelFonts.h"
 #include "map/BaseMapLayer.h"
 #include "map/MapOptions.h"
 #include "settings/ColorButton.h"
@@ -8,7 +9,6 @@
 #include "settings/SettingControls.h"
 #include "settings/SettingsColumns.h"
 #include "settings/SettingsSection.h"
-#include "shell/LabelFonts.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
 

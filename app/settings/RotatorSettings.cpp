@@ -1,5 +1,6 @@
 #include "settings/RotatorSettings.h"
 
+#include "kit/Color.h"
 #include "rotator/RotatorManager.h"
 #include "rotator/SerialPortListing.h"
 #include "settings/ColorButton.h"
@@ -8,7 +9,6 @@
 #include "settings/SettingsColumns.h"
 #include "settings/SettingsSection.h"
 #include "settings/StatusDot.h"
-#include "shell/Color.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
 

@@ -3,11 +3,11 @@
 // and the live status.
 #include "settings/RotatorSettings.h"
 
+#include "kit/SymbolIcons.h"
 #include "rotator/RotatorManager.h"
 #include "settings/NumberField.h"
 #include "settings/SettingsSection.h"
 #include "settings/StatusDot.h"
-#include "shell/SymbolIcons.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,8 +1,8 @@
 #include "settings/SettingControls.h"
 
+#include "kit/AppLog.h"
+#include "kit/LabelFonts.h"
 #include "settings/SettingsSection.h"
-#include "shell/AppLog.h"
-#include "shell/LabelFonts.h"
 #include "support/Settings.h"
 
 #include <QSignalBlocker>

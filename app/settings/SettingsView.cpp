@@ -1,13 +1,13 @@
 #include "settings/SettingsView.h"
 
+#include "kit/DarkAppearance.h"
+#include "kit/SymbolIcons.h"
 #include "settings/ClusterSettings.h"
 #include "settings/DataSettings.h"
 #include "settings/LabelSettings.h"
 #include "settings/MapSettings.h"
 #include "settings/RotatorSettings.h"
 #include "settings/StationSettings.h"
-#include "shell/DarkAppearance.h"
-#include "shell/SymbolIcons.h"
 
 #include <QTabWidget>
 #include <QVBoxLayout>

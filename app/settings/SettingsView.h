@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/AppStores.h"
+#include "kit/AppStores.h"
 
 #include <QWidget>
 

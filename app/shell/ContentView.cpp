@@ -1,13 +1,13 @@
 #include "shell/ContentView.h"
 
+#include "infobar/InfoBar.h"
+#include "maintenance/Updater.h"
 #include "map/MapShape.h"
 #include "map/WorldMapView.h"
-#include "shell/InfoBar.h"
 #include "shell/MainToolBar.h"
 #include "shell/WelcomeView.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
-#include "support/Updater.h"
 
 #include <QShowEvent>
 #include <QTimer>

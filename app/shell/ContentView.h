@@ -1,7 +1,7 @@
 #pragma once
 
-#include "map/MapStyle.h"
-#include "shell/AppStores.h"
+#include "kit/AppStores.h"
+#include "kit/MapStyle.h"
 #include "shell/WelcomeView.h"
 
 #include <QPointer>

@@ -1,21 +1,21 @@
 #include "shell/CorvantaApp.h"
 
 #include "cluster/DXClusterClient.h"
+#include "kit/AppLog.h"
+#include "kit/DarkAppearance.h"
+#include "maintenance/ReportProblemView.h"
+#include "maintenance/Updater.h"
 #include "map/MapViewportModel.h"
 #include "prediction/PredictionStore.h"
 #include "rotator/RotatorManager.h"
 #include "settings/SettingsView.h"
 #include "shell/AppDelegate.h"
-#include "shell/AppLog.h"
 #include "shell/ContentView.h"
-#include "shell/DarkAppearance.h"
 #include "shell/FirstRunDefaults.h"
 #include "shell/HelpView.h"
 #include "shell/MainWindow.h"
 #include "spaceweather/SpaceWeatherStore.h"
-#include "support/ReportProblemView.h"
 #include "support/Settings.h"
-#include "support/Updater.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "shell/FirstRunDefaults.h"
 
-#include "shell/MapFit.h"
+#include "map/MapFit.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
 

@@ -1,9 +1,9 @@
 #include "shell/FirstStart.h"
 
-#include "shell/AppLog.h"
+#include "kit/AppLog.h"
+#include "maintenance/FirstStartState.h"
+#include "maintenance/Updater.h"
 #include "support/Endpoints.h"
-#include "support/FirstStartState.h"
-#include "support/Updater.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>

@@ -1,7 +1,7 @@
 #include "shell/HelpView.h"
 
 #include "geo/MapData.h"
-#include "shell/DarkAppearance.h"
+#include "kit/DarkAppearance.h"
 #include "shell/HelpLine.h"
 
 #include <QEvent>

@@ -2,7 +2,7 @@
 
 #include "support/SettingKey.h"
 
-#include "shell/AppStores.h"
+#include "kit/AppStores.h"
 
 #include <QToolBar>
 

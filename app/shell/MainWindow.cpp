@@ -1,7 +1,7 @@
 #include "shell/MainWindow.h"
 
+#include "kit/DarkAppearance.h"
 #include "shell/ContentView.h"
-#include "shell/DarkAppearance.h"
 #include "shell/MainToolBar.h"
 
 #include <QGuiApplication>

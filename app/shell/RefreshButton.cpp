@@ -1,6 +1,6 @@
 #include "shell/RefreshButton.h"
 
-#include "shell/PanelStyle.h"
+#include "kit/PanelStyle.h"
 
 #include <QPainter>
 #include <QStyleOptionToolButton>

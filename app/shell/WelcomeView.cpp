@@ -1,7 +1,7 @@
 #include "shell/WelcomeView.h"
 
 #include "geo/Maidenhead.h"
-#include "shell/DarkAppearance.h"
+#include "kit/DarkAppearance.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
 #include "support/TextTrim.h"

@@ -1,6 +1,6 @@
 #include "spaceweather/SpaceWeatherStore.h"
 
-#include "shell/AppLog.h"
+#include "kit/AppLog.h"
 #include "spaceweather/SpaceWeatherClient.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"

@@ -7,10 +7,10 @@
 // place under 2 ms; an event with its repaint within a 16 ms frame.
 
 #include "map/HoverPanel.h"
-#include "map/MUFModel.h"
 #include "map/MapOptions.h"
 #include "map/MapViewportModel.h"
 #include "map/WorldMapView.h"
+#include "spaceweather/MUFModel.h"
 #include "spaceweather/SpaceWeather.h"
 #include "spaceweather/SpaceWeatherStore.h"
 #include "support/BenchReadings.h"

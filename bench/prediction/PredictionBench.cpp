@@ -7,10 +7,10 @@
 
 #include "geo/SolarCalculator.h"
 #include "map/CoverageLayer.h"
-#include "map/MUFModel.h"
 #include "prediction/PropagationPredictor.h"
 #include "spaceweather/MUFField.h"
 #include "spaceweather/MUFGrid.h"
+#include "spaceweather/MUFModel.h"
 #include "support/BenchReadings.h"
 
 #include <QTimeZone>

@@ -1,5 +1,5 @@
+#include "kit/DarkAppearance.h"
 #include "settings/SettingsView.h"
-#include "shell/DarkAppearance.h"
 
 #include <QApplication>
 #include <QVBoxLayout>

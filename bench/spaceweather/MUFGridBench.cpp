@@ -5,9 +5,9 @@
 // rebuild after a new snapshot under 40 ms.
 
 #include "map/MUFFieldLayer.h"
-#include "map/MUFModel.h"
 #include "spaceweather/MUFField.h"
 #include "spaceweather/MUFGrid.h"
+#include "spaceweather/MUFModel.h"
 #include "support/BenchReadings.h"
 
 #include <QThreadPool>

@@ -2,7 +2,7 @@
 
 #include "FuzzSupport.h"
 
-#include "support/FirstStartState.h"
+#include "maintenance/FirstStartState.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

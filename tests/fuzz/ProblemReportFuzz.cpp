@@ -3,7 +3,7 @@
 
 #include "FuzzSupport.h"
 
-#include "support/ProblemReport.h"
+#include "maintenance/ProblemReport.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

@@ -4,9 +4,9 @@
 
 #include "FuzzSupport.h"
 
-#include "support/AppManifest.h"
+#include "maintenance/AppManifest.h"
+#include "maintenance/ReleaseFeed.h"
 #include "support/Endpoints.h"
-#include "support/ReleaseFeed.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,7 +3,7 @@
 
 #include "FuzzSupport.h"
 
-#include "support/VersionCheck.h"
+#include "maintenance/VersionCheck.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

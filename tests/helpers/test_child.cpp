@@ -1,6 +1,6 @@
 // A small program tests start as a child process: it starts the
 // application log and then ends in the way its argument names.
-#include "shell/AppLog.h"
+#include "kit/AppLog.h"
 #include "support/Settings.h"
 
 #include <QCoreApplication>

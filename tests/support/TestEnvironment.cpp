@@ -1,6 +1,6 @@
 #include "support/TestEnvironment.h"
 
-#include "support/FirstStartState.h"
+#include "maintenance/FirstStartState.h"
 
 #include <QDir>
 #include <QTemporaryDir>

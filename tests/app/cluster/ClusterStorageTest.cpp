@@ -2,7 +2,7 @@
 // server, the cached copy and its age, the ADIF import and its storage.
 #include "cluster/DXClusterClient.h"
 #include "geo/MapData.h"
-#include "shell/AppLog.h"
+#include "kit/AppLog.h"
 #include "support/ClusterNodePeer.h"
 #include "support/HttpPeer.h"
 #include "support/Settings.h"

@@ -1,6 +1,6 @@
 // The cluster client against a node on 127.0.0.1, with its waits shortened.
 #include "cluster/DXClusterClient.h"
-#include "shell/AppLog.h"
+#include "kit/AppLog.h"
 #include "support/ClusterNodePeer.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"

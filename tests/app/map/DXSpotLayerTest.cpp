@@ -1,10 +1,10 @@
 // The spotted countries on the map: the layer's beat and drawing, and the
 // map view that feeds it from the cluster client.
 #include "cluster/DXClusterClient.h"
+#include "kit/LabelFonts.h"
 #include "map/DXSpotLayer.h"
 #include "map/MapViewportModel.h"
 #include "map/WorldMapView.h"
-#include "shell/LabelFonts.h"
 #include "support/ClusterNodePeer.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"

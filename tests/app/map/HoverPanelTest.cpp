@@ -2,11 +2,11 @@
 // input, the view finds the label or the rested cell under the pointer and
 // the panel shows its information and band wheel, with the space weather
 // store reading the services' answers from a local peer.
-#include "map/HoverPanel.h"
 #include "geo/Maidenhead.h"
+#include "kit/Color.h"
 #include "map/CoverageLayer.h"
 #include "map/HoverInfoView.h"
-#include "map/MUFModel.h"
+#include "map/HoverPanel.h"
 #include "map/MapInput.h"
 #include "map/MapOptions.h"
 #include "map/MapViewportModel.h"
@@ -14,7 +14,7 @@
 #include "prediction/ITUEngine.h"
 #include "prediction/PredictionStore.h"
 #include "prediction/ReliabilityColor.h"
-#include "shell/Color.h"
+#include "spaceweather/MUFModel.h"
 #include "spaceweather/SpaceWeatherStore.h"
 #include "support/FakeEngine.h"
 #include "support/HttpPeer.h"

@@ -2,11 +2,11 @@
 // 127.0.0.1, and the MUF legend as it is drawn.
 #include "cluster/DXClusterClient.h"
 #include "cluster/Logbook.h"
+#include "kit/AppLog.h"
 #include "map/ClusterBadge.h"
 #include "map/MUFLegend.h"
 #include "map/MapViewportModel.h"
 #include "map/WorldMapView.h"
-#include "shell/AppLog.h"
 #include "support/ClusterNodePeer.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"

@@ -1,6 +1,6 @@
+#include "kit/MapStyle.h"
 #include "map/HaloText.h"
 #include "map/LineRaster.h"
-#include "map/MapStyle.h"
 #include "map/MarkersLayer.h"
 #include "map/PrefixLayer.h"
 #include "map/ZoneLayer.h"

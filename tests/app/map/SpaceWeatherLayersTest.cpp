@@ -2,16 +2,16 @@
 // fetches the services' answers from a local peer, the map view builds its
 // pictures from the published snapshot, and the rendered pixels are read at
 // known places.
-#include "map/SpaceWeatherLayers.h"
 #include "geo/SolarCalculator.h"
+#include "kit/MUFPalette.h"
 #include "map/AuroraLegend.h"
 #include "map/MUFContourLayer.h"
 #include "map/MUFLayer.h"
 #include "map/MUFLegend.h"
 #include "map/MapViewportModel.h"
+#include "map/SpaceWeatherLayers.h"
 #include "map/WorldMapView.h"
 #include "map/ZoomBadge.h"
-#include "shell/MUFPalette.h"
 #include "spaceweather/Ionosonde.h"
 #include "spaceweather/SpaceWeatherStore.h"
 #include "support/HttpPeer.h"

@@ -1,8 +1,8 @@
 // The prediction store against the stand-in engine program.
-#include "prediction/PredictionStore.h"
+#include "kit/AppLog.h"
 #include "prediction/ITUEngine.h"
+#include "prediction/PredictionStore.h"
 #include "prediction/ReliabilityColor.h"
-#include "shell/AppLog.h"
 #include "support/FakeEngine.h"
 #include "support/WaitUntil.h"
 

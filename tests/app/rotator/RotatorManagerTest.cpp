@@ -1,10 +1,10 @@
 #include "rotator/RotatorManager.h"
 
 #include "geo/GeoMath.h"
+#include "kit/AppLog.h"
 #include "map/MapInput.h"
 #include "map/MapViewportModel.h"
 #include "rotator/SerialLink.h"
-#include "shell/AppLog.h"
 #include "support/FakeRotatorController.h"
 #include "support/FastRotatorTimings.h"
 #include "support/LoopbackListener.h"

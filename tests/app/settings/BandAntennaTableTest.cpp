@@ -1,6 +1,6 @@
+#include "kit/AppLog.h"
 #include "settings/BandAntennaTable.h"
 #include "settings/NumberField.h"
-#include "shell/AppLog.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
 #include "support/SettingsTabs.h"

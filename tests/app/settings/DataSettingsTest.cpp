@@ -1,6 +1,6 @@
 #include "settings/DataSettings.h"
 
-#include "shell/AppLog.h"
+#include "kit/AppLog.h"
 #include "spaceweather/GFZ.h"
 #include "spaceweather/Ionosonde.h"
 #include "spaceweather/SWPCFeeds.h"

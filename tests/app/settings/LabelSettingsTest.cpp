@@ -1,10 +1,10 @@
 #include "settings/LabelSettings.h"
 
+#include "kit/LabelFonts.h"
 #include "map/MapViewportModel.h"
 #include "map/WorldMapView.h"
 #include "settings/ColorButton.h"
 #include "settings/LabelPreview.h"
-#include "shell/LabelFonts.h"
 #include "support/MapRendering.h"
 #include "support/SettingsCatalogue.h"
 #include "support/SettingsTabs.h"

@@ -1,10 +1,10 @@
 #include "settings/MapSettings.h"
 
-#include "map/MapStyle.h"
+#include "kit/MUFPalette.h"
+#include "kit/MapStyle.h"
 #include "map/MapViewportModel.h"
 #include "map/WorldMapView.h"
 #include "settings/ColorButton.h"
-#include "shell/MUFPalette.h"
 #include "support/MapRendering.h"
 #include "support/SettingsCatalogue.h"
 #include "support/SettingsTabs.h"

@@ -3,12 +3,12 @@
 // over a listing of its own.
 #include "settings/RotatorSettings.h"
 
+#include "kit/AppLog.h"
 #include "rotator/RotatorManager.h"
 #include "settings/ColorButton.h"
 #include "settings/NumberField.h"
 #include "settings/SettingsColumns.h"
 #include "settings/StatusDot.h"
-#include "shell/AppLog.h"
 #include "support/FastRotatorTimings.h"
 #include "support/RotctldPeer.h"
 #include "support/SettingsCatalogue.h"

@@ -1,8 +1,8 @@
 // The install report against a local site: it is sent once per
 // installation, tried on at most three launches, and a launch that cannot
 // finish its attempt still counts it.
+#include "maintenance/FirstStartState.h"
 #include "shell/FirstStart.h"
-#include "support/FirstStartState.h"
 #include "support/HttpPeer.h"
 #include "support/WaitUntil.h"
 

@@ -1,11 +1,12 @@
+#include "cluster/Band.h"
+#include "kit/LabelFonts.h"
+#include "kit/TimeFormat.h"
+#include "map/MapFit.h"
+#include "prediction/SavedStationAntennas.h"
 #include "prediction/StationAntennas.h"
 #include "shell/FirstRunDefaults.h"
-#include "shell/LabelFonts.h"
-#include "shell/MapFit.h"
-#include "cluster/Band.h"
-#include "shell/SettingsDefault.h"
-#include "shell/TimeFormat.h"
 #include "support/Settings.h"
+#include "support/SettingsCatalogue.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -141,7 +142,7 @@ TEST(SettingsDefaults, TimeFormattersAreCachedPerFormatAndZone)
 TEST(SettingsDefault, ClusterBandsIsTheDefaultSelection)
 {
     // The catalogue spells the default out; it must stay the band list's own.
-    EXPECT_EQ(SettingsDefault::clusterBands(), encodeBands(defaultBandSelection()));
+    EXPECT_EQ(QString::fromUtf8(SettingKeys::clusterBands.fallback), encodeBands(defaultBandSelection()));
 }
 
 TEST(SettingsDefault, SavedStationAntennasFallBackToTheTwoAntennaKeys)

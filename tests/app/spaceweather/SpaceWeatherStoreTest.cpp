@@ -1,6 +1,6 @@
 #include "spaceweather/SpaceWeatherStore.h"
 
-#include "shell/AppLog.h"
+#include "kit/AppLog.h"
 #include "spaceweather/GFZ.h"
 #include "spaceweather/SWPCFeeds.h"
 #include "support/HttpPeer.h"

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "infobar/ClockText.h"
+#include "infobar/InfoCard.h"
+
+#include <QDateTime>
+#include <QTimeZone>
+
+// A clock in the info bar: the time in the clock font, the date below it in
+// the callout style. The local clock follows the computer's time zone as it
+// is at each tick (a change of zone or the start of summer time shows at
+// the next tick) and is titled with the zone's name; the UTC clock is
+// titled "UTC".
+class ClockCard : public InfoCard {
+    Q_OBJECT
+public:
+    enum class Zone { local, utc };
+
+    explicit ClockCard(Zone zone, const ClockLook& look = {}, QWidget* parent = nullptr);
+
+    void setLook(const ClockLook& look);
+    // Shows the instant; repaints only when a text changed.
+    void show(const QDateTime& instant);
+    using QWidget::show;
+
+    const QTimeZone& zone() const { return m_zone; }
+    const QString& timeText() const { return m_time; }
+    const QString& dateText() const { return m_date; }
+    // The size the time is drawn at, after shrinking to fit (at least half).
+    double timeScale() const;
+
+protected:
+    QSizeF contentSize() const override;
+    void paintContent(QPainter& painter, const QRectF& area) override;
+
+private:
+    double timeWidth(const QFont& font) const;
+
+    Zone m_kind;
+    ClockLook m_look;
+    QTimeZone m_zone;
+    QDateTime m_instant;
+    QString m_time;
+    QString m_date;
+};

@@ -1,0 +1,120 @@
+#include "infobar/IndexTile.h"
+
+#include "kit/DigitCells.h"
+#include "kit/PanelStyle.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr double padding = 8;
+constexpr double lineGap = 2;
+constexpr double cornerRadius = 8;
+constexpr double valueSize = 30;
+// The number shrinks to this share of its size before it is cut.
+constexpr double leastScale = 0.6;
+constexpr double capsulePaddingX = 6;
+constexpr double capsulePaddingY = 1;
+
+QFont titleFont() { return PanelStyle::caption(QFont::DemiBold); }
+QFont subtitleFont() { return PanelStyle::smallCaption(); }
+QFont valueFont(double scale = 1) { return PanelStyle::systemFont(valueSize * scale, QFont::DemiBold); }
+QFont ratingFont() { return PanelStyle::caption(QFont::Medium); }
+
+} // namespace
+
+IndexTile::IndexTile(QWidget* parent)
+    : QWidget(parent)
+{
+    // The five tiles share the panel's row equally, whatever their texts.
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    setMinimumWidth(72);
+}
+
+void IndexTile::setContent(const Content& content)
+{
+    if (content == m_content)
+        return;
+    const bool help = content.help != m_content.help;
+    m_content = content;
+    if (help)
+        setToolTip(m_content.help);
+    update();
+}
+
+QString IndexTile::valueText() const { return m_content.value.value_or(QStringLiteral("–")); }
+
+QColor IndexTile::valueColor() const { return m_content.color.value_or(PanelStyle::primaryText()); }
+
+QSize IndexTile::sizeHint() const
+{
+    const QFontMetricsF title(titleFont()), subtitle(subtitleFont()), value(valueFont()), rating(ratingFont());
+    const double width
+        = std::max({ title.horizontalAdvance(m_content.title), subtitle.horizontalAdvance(m_content.subtitle),
+                     DigitCells::width(value, valueText()),
+                     rating.horizontalAdvance(m_content.rating.value_or(QString())) + 2 * capsulePaddingX });
+    const double height = title.height() + lineGap + subtitle.height() + lineGap + value.height() + lineGap
+        + rating.height() + 2 * capsulePaddingY;
+    return { int(std::ceil(width + 2 * padding)), int(std::ceil(height + 2 * padding)) };
+}
+
+QSize IndexTile::minimumSizeHint() const { return { minimumWidth(), sizeHint().height() }; }
+
+void IndexTile::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    QPainterPath shape;
+    shape.addRoundedRect(QRectF(rect()), cornerRadius, cornerRadius);
+    painter.fillPath(shape, QColor::fromRgbF(1, 1, 1, 0.03f));
+
+    const double left = padding;
+    const double room = width() - 2 * padding;
+    double top = padding;
+    const auto line = [&](const QFont& font, const QColor& colour, const QString& text) {
+        const QFontMetricsF metrics(font, this);
+        painter.setFont(font);
+        painter.setPen(colour);
+        painter.drawText(QPointF(left, top + metrics.ascent()), metrics.elidedText(text, Qt::ElideRight, room));
+        top += metrics.height() + lineGap;
+    };
+    line(titleFont(), PanelStyle::primaryText(), m_content.title);
+    line(subtitleFont(), PanelStyle::secondaryText(), m_content.subtitle);
+
+    // The number, shrunk to fit when the tile is narrow, then cut.
+    const QFontMetricsF fullMetrics(valueFont(), this);
+    const QString value = valueText();
+    const double natural = DigitCells::width(fullMetrics, value);
+    const double scale = natural > room && natural > 0 ? std::max(leastScale, room / natural) : 1.0;
+    const QFont font = valueFont(scale);
+    painter.setFont(font);
+    painter.setPen(valueColor());
+    painter.save();
+    painter.setClipRect(QRectF(left, top, room, fullMetrics.height()));
+    DigitCells::draw(painter, QPointF(left, top + fullMetrics.ascent()), value);
+    painter.restore();
+    top += fullMetrics.height() + lineGap;
+
+    // The rating in its capsule; a blank line when unknown.
+    const QFontMetricsF ratingMetrics(ratingFont(), this);
+    if (m_content.rating) {
+        const QString rating = ratingMetrics.elidedText(*m_content.rating, Qt::ElideRight, room - 2 * capsulePaddingX);
+        const QRectF capsule(left, top, ratingMetrics.horizontalAdvance(rating) + 2 * capsulePaddingX,
+                             ratingMetrics.height() + 2 * capsulePaddingY);
+        QColor fill = m_content.color.value_or(Qt::transparent);
+        fill.setAlphaF(m_content.color ? 0.18f : 0.0f);
+        QPainterPath pill;
+        pill.addRoundedRect(capsule, capsule.height() / 2, capsule.height() / 2);
+        painter.fillPath(pill, fill);
+        painter.setFont(ratingFont());
+        painter.setPen(m_content.color.value_or(PanelStyle::secondaryText()));
+        painter.drawText(QPointF(capsule.left() + capsulePaddingX,
+                                 capsule.top() + capsulePaddingY + ratingMetrics.ascent()),
+                         rating);
+    }
+}

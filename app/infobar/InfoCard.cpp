@@ -1,0 +1,76 @@
+#include "infobar/InfoCard.h"
+
+#include "kit/PanelStyle.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+QFont titleFont() { return PanelStyle::tracked(PanelStyle::smallCaption(QFont::DemiBold)); }
+
+} // namespace
+
+InfoCard::InfoCard(QWidget* parent)
+    : QWidget(parent)
+{
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+}
+
+void InfoCard::setTitle(const QString& title)
+{
+    if (title == m_title)
+        return;
+    m_title = title;
+    update();
+}
+
+double InfoCard::titleHeight() const { return QFontMetricsF(titleFont()).height(); }
+
+QSize InfoCard::sizeHint() const
+{
+    const QSizeF content = contentSize();
+    const double width = std::max(content.width(), QFontMetricsF(titleFont()).horizontalAdvance(m_title.toUpper()));
+    return { int(std::ceil(width + 2 * padding)),
+             int(std::ceil(content.height() + titleHeight() + titleGap + 2 * padding)) };
+}
+
+QSize InfoCard::minimumSizeHint() const { return { int(2 * padding) + 40, sizeHint().height() }; }
+
+QRectF InfoCard::contentArea() const
+{
+    const double top = padding + titleHeight() + titleGap;
+    return QRectF(padding, top, width() - 2 * padding, height() - top - padding);
+}
+
+void InfoCard::paintEvent(QPaintEvent*)
+{
+    const double ratio = devicePixelRatioF();
+    const QSize pixels = (QSizeF(size()) * ratio).toSize();
+    if (m_frame.size() != pixels || m_frame.devicePixelRatio() != ratio) {
+        m_frame = QPixmap(pixels);
+        m_frame.setDevicePixelRatio(ratio);
+        m_frame.fill(Qt::transparent);
+        QPainter frame(&m_frame);
+        PanelStyle::drawFrame(frame, rect(), cornerRadius, 0.04);
+    }
+    QPainter painter(this);
+    painter.drawPixmap(0, 0, m_frame);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setRenderHint(QPainter::TextAntialiasing, true);
+    const QFont font = titleFont();
+    const QFontMetricsF metrics(font, this);
+    painter.setFont(font);
+    painter.setPen(PanelStyle::secondaryText());
+    const double room = width() - 2 * padding;
+    painter.drawText(QPointF(padding, padding + metrics.ascent()),
+                     metrics.elidedText(m_title.toUpper(), Qt::ElideRight, room));
+    const QRectF area = contentArea();
+    painter.save();
+    painter.setClipRect(area.adjusted(-1, -1, 1, 1));
+    paintContent(painter, area);
+    painter.restore();
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "maintenance/ProblemReport.h"
+
+#include <QObject>
+#include <QString>
+
+#include <expected>
+#include <functional>
+
+class QNetworkAccessManager;
+
+// Posts problem reports to the maker's web site. Any HTTP answer, an error
+// status or an unreadable body included, becomes an outcome; only a transfer
+// that got no answer (no connection, time-out) is a failure, carrying the
+// network's own message for the log. Main thread.
+class ProblemReportSender : public QObject {
+    Q_OBJECT
+public:
+    using Result = std::expected<ProblemReport::Outcome, QString>;
+
+    static constexpr int defaultTimeoutMs = 30000;
+
+    explicit ProblemReportSender(QObject* parent = nullptr);
+
+    // How long the transfer may go without progress before it is given up.
+    void setTimeout(int milliseconds) { m_timeoutMs = milliseconds; }
+    int timeout() const { return m_timeoutMs; }
+
+    // Starts the POST and returns at once; `done` runs exactly once, on this
+    // thread, unless the sender is destroyed first.
+    void send(const ProblemReport& report, std::function<void(const Result&)> done);
+
+private:
+    QNetworkAccessManager* m_network = nullptr;
+    int m_timeoutMs = defaultTimeoutMs;
+};

@@ -1,0 +1,222 @@
+// The space weather panel over a real store fetching from a local server:
+// the tiles, the caption and the header follow the snapshot, the settings
+// and the shared MUF field; the help button opens and closes its popover.
+#include "infobar/SpaceWeatherPanel.h"
+
+#include "geo/Maidenhead.h"
+#include "infobar/SpaceWeatherColors.h"
+#include "kit/AppLog.h"
+#include "kit/PanelStyle.h"
+#include "spaceweather/MUFModel.h"
+#include "spaceweather/SpaceWeatherStore.h"
+#include "support/HttpPeer.h"
+#include "support/Settings.h"
+#include "support/SettingsCatalogue.h"
+#include "support/SpaceWeatherFeeds.h"
+#include "support/WaitUntil.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLocale>
+#include <QRegularExpression>
+#include <QTimeZone>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+using namespace std::chrono_literals;
+
+static void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+
+namespace {
+
+struct PanelTest : testing::Test {
+    HttpPeer peer;
+    Settings& settings = Settings::standard();
+    QDateTime clock = QDateTime::currentDateTimeUtc();
+    std::unique_ptr<SpaceWeatherStore> store;
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(peer.listen());
+        setenv("CORVANTA_FEEDS_BASE", qPrintable(peer.base()), 1);
+        SpaceWeatherFeeds::serveAll(peer);
+        for (const QString& key : settings.allKeys())
+            settings.remove(key);
+        AppLog::start();
+        SpaceWeatherStore::Options options;
+        options.startLoop = false;
+        options.requestTimeout = 2s;
+        options.now = [this] { return clock; };
+        store = std::make_unique<SpaceWeatherStore>(options);
+    }
+
+    void TearDown() override
+    {
+        QLocale::setDefault(QLocale::c());
+        setenv("CORVANTA_FEEDS_BASE", "http://127.0.0.1:9", 1);
+    }
+
+    std::unique_ptr<SpaceWeatherPanel> makePanel()
+    {
+        auto panel
+            = std::make_unique<SpaceWeatherPanel>(store.get(), SpaceWeatherPanel::Options { [this] { return clock; } });
+        panel->resize(700, 200);
+        panel->show();
+        return panel;
+    }
+
+    void refresh()
+    {
+        store->refresh();
+        ASSERT_TRUE(waitUntil([&] { return !store->isLoading(); }, 10000));
+    }
+
+    static QStringList values(const SpaceWeatherPanel& panel)
+    {
+        QStringList texts;
+        for (int i = 0; i < 5; ++i)
+            texts << panel.tile(i)->valueText();
+        return texts;
+    }
+};
+
+} // namespace
+
+TEST_F(PanelTest, TilesCaptionAndHeaderFollowTheStoresSnapshot)
+{
+    // A German user: decimals are still written with a point.
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    const auto panel = makePanel();
+    // Before the first refresh: four unknown indices, the model's MUF.
+    EXPECT_EQ(values(*panel).mid(0, 4), QStringList({ "–", "–", "–", "–" }));
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_FALSE(panel->tile(i)->content().rating);
+        EXPECT_EQ(panel->tile(i)->valueColor(), PanelStyle::primaryText());
+    }
+    EXPECT_TRUE(panel->tile(4)->content().rating->startsWith("Up to "));
+    EXPECT_EQ(panel->statusText(), "");
+    EXPECT_EQ(panel->captionText(),
+              "MUF at KO24pq is a model estimate from the Sun's position and the sunspot "
+              "number: no ionosonde within 3000 km.");
+    EXPECT_EQ(panel->tile(4)->content().subtitle, "MHz, KO24pq");
+
+    store->refresh();
+    EXPECT_EQ(panel->statusText(), "Downloading…");
+    ASSERT_TRUE(waitUntil([&] { return !store->isLoading(); }, 10000));
+    const SpaceWeatherSnapshot& s = store->snapshot();
+    ASSERT_TRUE(s.fetchedAt);
+    EXPECT_EQ(panel->statusText(),
+              "Updated "
+                  + QLocale().toString(s.fetchedAt->toTimeZone(QTimeZone::systemTimeZone()).time(),
+                                       QLocale::ShortFormat));
+    EXPECT_EQ(SpaceWeatherPanel::sourcesText(s), "NOAA · Zelq");
+
+    // Kp 3 (the last minute has no estimate), flux 148, running A 27, 118
+    // sunspots; the MUF of the shared field at the station.
+    const GeoCoordinate home { 54.687, 25.28 };
+    const double muf = MUFModel::field(s.ionosondes, s.sunspotNumber, clock).muf(home);
+    EXPECT_EQ(values(*panel), QStringList({ "3.0", "148", "27", "118", QString::asprintf("%.1f", muf) }));
+    EXPECT_EQ(panel->tile(0)->content().rating, "Unsettled");
+    EXPECT_EQ(panel->tile(0)->valueColor(), SpaceWeatherColors::yellowGreen());
+    EXPECT_EQ(panel->tile(1)->content().rating, "Very good");
+    EXPECT_EQ(panel->tile(1)->valueColor(), SpaceWeatherColors::goodGreen());
+    EXPECT_EQ(panel->tile(2)->content().rating, "Active");
+    EXPECT_EQ(panel->tile(2)->valueColor(), PanelStyle::yellow());
+    EXPECT_EQ(panel->tile(3)->content().rating, "High");
+    EXPECT_EQ(panel->tile(4)->content().rating, "Up to " + Zelq::highestOpenBand(muf));
+    EXPECT_EQ(panel->tile(4)->valueColor(), MUFPalette::fromHex("").color(muf));
+    EXPECT_TRUE(panel->tile(0)->toolTip().startsWith("Planetary K index."));
+
+    // Juliusruh is the station within 3000 km; the feed measured it ten
+    // minutes ago.
+    static const QRegularExpression caption(
+        "^MUF at KO24pq from the ionosondes, filled in by a day/night model between them\\. Nearest: Juliusruh, "
+        "(\\d+) km away, MUF 24\\.3 MHz, foF2 (\\d+\\.\\d MHz|–), measured 10 min ago\\.$");
+    const QRegularExpressionMatch match = caption.match(panel->captionText());
+    EXPECT_TRUE(match.hasMatch()) << panel->captionText().toStdString();
+    EXPECT_NEAR(match.captured(1).toInt(), 763, 20);
+
+    // Another palette recolours the MUF; another station moves it and its
+    // locator, the field being shared.
+    const QString palette = "#102030,#203040,#304050,#405060,#506070,#607080,#708090,#8090A0,#90A0B0,#FF0000";
+    settings.set(SettingKeys::mufColors, palette);
+    EXPECT_EQ(panel->tile(4)->valueColor(), MUFPalette::fromHex(palette).color(muf));
+    const int built = MUFModel::buildCounts().fields;
+    settings.set(SettingKeys::homeLatitude, -33.9);
+    settings.set(SettingKeys::homeLongitude, 151.2);
+    EXPECT_EQ(MUFModel::buildCounts().fields, built) << "the same slot's field is reused";
+    EXPECT_EQ(panel->tile(4)->content().subtitle, "MHz, " + Maidenhead::locator({ -33.9, 151.2 }, 6));
+    EXPECT_TRUE(panel->captionText().endsWith("no ionosonde within 3000 km."));
+
+    // The next slot builds its own field.
+    clock = MUFModel::slotCentre(clock).addSecs(300);
+    settings.set(SettingKeys::homeLatitude, 54.687);
+    EXPECT_EQ(MUFModel::buildCounts().fields, built + 1);
+
+    // The GFZ source: its Kp and its own A.
+    settings.set(SettingKeys::indexSource, "gfz");
+    refresh();
+    EXPECT_EQ(SpaceWeatherPanel::sourcesText(store->snapshot()), "GFZ · NOAA · Zelq");
+    EXPECT_EQ(values(*panel).mid(0, 3), QStringList({ "3.3", "148", "18" }));
+    EXPECT_EQ(panel->tile(2)->valueColor(), PanelStyle::yellow());
+}
+
+TEST_F(PanelTest, RatingsAtTheirEdges)
+{
+    SpaceWeatherSnapshot s;
+    const auto at = [&](int tile) { return SpaceWeatherPanel::tiles(s, 10, "KO24pq", MUFPalette::fromHex(""))[tile]; };
+    s.kpNow = 3;
+    EXPECT_EQ(at(0).rating, "Unsettled");
+    EXPECT_EQ(at(0).color, SpaceWeatherColors::yellowGreen());
+    s.kpNow = 2.99;
+    EXPECT_EQ(at(0).color, SpaceWeatherColors::goodGreen());
+    s.kpNow = 7;
+    EXPECT_EQ(at(0).color, PanelStyle::red());
+    s.solarFlux = 150;
+    EXPECT_EQ(at(1).rating, "Excellent");
+    s.solarFlux = 69.9;
+    EXPECT_EQ(at(1).rating, "Poor");
+    EXPECT_EQ(at(1).value, "70");
+    EXPECT_EQ(at(1).color, PanelStyle::red());
+    s.aIndexValue = 30;
+    EXPECT_EQ(at(2).color, PanelStyle::orange());
+    s.sunspotNumber = 0;
+    EXPECT_EQ(at(3).rating, "Very low");
+    EXPECT_EQ(at(3).color, PanelStyle::red());
+    EXPECT_EQ(SpaceWeatherPanel::ageText(QDateTime(), QDateTime::currentDateTimeUtc()), "");
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    EXPECT_EQ(SpaceWeatherPanel::ageText(now.addSecs(-119), now), ", measured 1 min ago");
+    EXPECT_EQ(SpaceWeatherPanel::ageText(now.addSecs(300), now), ", measured 0 min ago");
+}
+
+TEST_F(PanelTest, HelpButtonOpensAndClosesThePopover)
+{
+    const auto panel = makePanel();
+    EXPECT_FALSE(panel->showHelp());
+    panel->helpButton()->click();
+    ASSERT_TRUE(panel->showHelp());
+    SpaceWeatherHelp* help = panel->help();
+    EXPECT_EQ(help->width(), SpaceWeatherHelp::popoverWidth);
+    QStringList texts;
+    for (const QLabel* label : help->findChildren<QLabel*>()) {
+        texts << label->text();
+        EXPECT_EQ(label->textFormat(), Qt::PlainText);
+        // Every wrapped text has the lines it needs.
+        EXPECT_GE(label->height(), label->heightForWidth(label->width())) << label->text().toStdString();
+    }
+    EXPECT_EQ(texts.first(), "Reading the space weather panel");
+    EXPECT_TRUE(texts.contains("Sunspots (SSN)"));
+    EXPECT_TRUE(texts.filter("Data: https://prop.kc2g.com (GIRO network)").size() == 1);
+    // Below the button.
+    EXPECT_GE(help->geometry().top(), panel->helpButton()->mapToGlobal(QPoint(0, 0)).y());
+
+    // Escape closes it; the button opens it again, and a second press closes it.
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(help, &escape);
+    ASSERT_TRUE(waitUntil([&] { return !panel->showHelp(); }));
+    panel->toggleHelp();
+    EXPECT_TRUE(panel->showHelp());
+    panel->toggleHelp();
+    EXPECT_FALSE(panel->showHelp());
+}

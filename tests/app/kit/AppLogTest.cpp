@@ -1,0 +1,147 @@
+#include "kit/AppLog.h"
+#include "kit/CrashLog.h"
+#include "maintenance/Updater.h"
+#include "support/TestChild.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+
+static void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+
+namespace {
+
+TestChild::End runChild(const QString& mode, const QString& dataHome)
+{
+    return TestChild::run(mode, { "XDG_DATA_HOME=" + dataHome });
+}
+
+QStringList logLines(const QString& dataHome, const QString& name = "log.txt")
+{
+    QFile file(dataHome + "/Corvanta/" + name);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+}
+
+// "2024-03-01T12:00:00Z " and the rest of a log line.
+QString message(const QString& line) { return line.mid(21); }
+
+} // namespace
+
+TEST(CrashLog, SignalLineCarriesTheUtcTimeAndTheNumber)
+{
+    char buffer[CrashLog::bufferSize];
+    auto text
+        = [&](std::time_t t, int signal) { return std::string(buffer, CrashLog::formatSignalLine(buffer, t, signal)); };
+    EXPECT_EQ(text(0, 6), "1970-01-01T00:00:00Z Crash: fatal signal 6\n");
+    EXPECT_EQ(text(951868799, 11), "2000-02-29T23:59:59Z Crash: fatal signal 11\n");
+    EXPECT_EQ(text(4107542400, 5), "2100-03-01T00:00:00Z Crash: fatal signal 5\n");
+    EXPECT_EQ(text(1709294400, 7), "2024-03-01T12:00:00Z Crash: fatal signal 7\n");
+    // Same stamp as an ordinary log line.
+    const QDateTime when = QDateTime::fromSecsSinceEpoch(1735689599, Qt::UTC);
+    EXPECT_EQ(QString::fromStdString(text(1735689599, 8)).left(20), LogFile::line("", when).left(20));
+}
+
+TEST(AppLog, StartLineAndSystemDescriptionNameLinux)
+{
+    EXPECT_EQ(Updater::currentVersion(), "0.9.0");
+    const QString line = AppLog::startLine();
+    EXPECT_TRUE(line.startsWith(QString::fromUtf8("Corvanta 0.9.0 started \u00B7 Linux "))) << line.toStdString();
+    EXPECT_TRUE(line.endsWith(" GB RAM"));
+    EXPECT_EQ(AppLog::describeSystem("Debian GNU/Linux 12 (bookworm)", "ThinkPad X1", "x86_64", 16ull << 30),
+              "Linux Debian GNU/Linux 12 (bookworm), ThinkPad X1 x86_64, 16 GB RAM");
+    EXPECT_TRUE(AppLog::describeSystem("os", "m", "a", 7ull << 29).endsWith(", 4 GB RAM"));
+    EXPECT_TRUE(AppLog::describeSystem("os", "m", "a", (5ull << 29) - 1).endsWith(", 2 GB RAM"));
+    EXPECT_EQ(CrashLog::exceptionLine("int", ""), "Crash: uncaught exception int: ");
+}
+
+TEST(AppLog, FatalSignalLeavesItsLineAfterTheStartLineAndEndsTheProcessBySignal)
+{
+    QTemporaryDir home;
+    const TestChild::End end = runChild("segv", home.path());
+    ASSERT_TRUE(end.finished);
+    EXPECT_TRUE(end.signalled);
+    EXPECT_EQ(end.code, SIGSEGV);
+    const QStringList lines = logLines(home.path());
+    ASSERT_EQ(lines.size(), 2) << lines.join('\n').toStdString();
+    EXPECT_TRUE(message(lines[0]).startsWith("Corvanta 0.9.0 started"));
+    EXPECT_EQ(message(lines[1]), "Crash: fatal signal 11");
+
+    QTemporaryDir abortHome;
+    const TestChild::End aborted = runChild("abort", abortHome.path());
+    EXPECT_TRUE(aborted.signalled);
+    EXPECT_EQ(aborted.code, SIGABRT);
+    EXPECT_EQ(message(logLines(abortHome.path()).value(1)), "Crash: fatal signal 6");
+}
+
+TEST(AppLog, UncaughtExceptionsLeaveTheirLine)
+{
+    QTemporaryDir home;
+    const TestChild::End end = runChild("throw", home.path());
+    ASSERT_TRUE(end.finished);
+    EXPECT_TRUE(end.signalled);
+    const QStringList lines = logLines(home.path());
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_EQ(message(lines[1]), "Crash: uncaught exception std::runtime_error: feed table corrupt");
+
+    QTemporaryDir intHome;
+    runChild("throw-int", intHome.path());
+    EXPECT_EQ(message(logLines(intHome.path()).value(1)), "Crash: uncaught exception int: ");
+}
+
+TEST(AppLog, ExceptionOnTheLogQueueEndsTheProcessInsteadOfHanging)
+{
+    QTemporaryDir home;
+    const TestChild::End end = runChild("throw-on-queue", home.path());
+    ASSERT_TRUE(end.finished) << "the child hung";
+    EXPECT_TRUE(end.signalled);
+    const QStringList lines = logLines(home.path());
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const QString& l) {
+        return message(l) == "Crash: uncaught exception std::logic_error: failed on the log queue";
+    })) << lines.join('\n').toStdString();
+}
+
+TEST(AppLog, CrashLineLandsInTheCurrentLogAfterTwoRotations)
+{
+    QTemporaryDir home;
+    const TestChild::End end = runChild("rotate-segv", home.path());
+    ASSERT_TRUE(end.finished);
+    EXPECT_EQ(end.code, SIGSEGV);
+    EXPECT_EQ(QDir(home.path() + "/Corvanta").entryList(QDir::Files), (QStringList { "log.txt", "log.txt.old" }));
+    const QStringList lines = logLines(home.path());
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_EQ(message(lines[lines.size() - 2]), "last line before the crash");
+    EXPECT_EQ(message(lines.back()), "Crash: fatal signal 11");
+    EXPECT_FALSE(logLines(home.path(), "log.txt.old").join('\n').contains("Crash"));
+}
+
+TEST(AppLog, StartWritesTheStartLineFirstOnlyOnce)
+{
+    AppLog::start();
+    AppLog::start();
+    AppLog::file().flush();
+    const QStringList lines = logLines(AppLog::folder().section('/', 0, -2));
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_EQ(message(lines[0]), AppLog::startLine());
+    EXPECT_EQ(AppLog::file().maxBytes(), 500000);
+    EXPECT_GE(CrashLog::descriptor(), 0);
+}
+
+TEST(AppLog, AMissingCoreResourceFolderLeavesOneLine)
+{
+    const QString present = QCoreApplication::applicationDirPath() + "/CorvantaCore";
+    ASSERT_TRUE(QFileInfo(present).isDir());
+    AppLog::noteMissingMapData(ResourceFolders { QString(), present });
+    AppLog::noteMissingMapData(ResourceFolders { QString(), "/nonexistent/CorvantaCore" });
+    AppLog::file().flush();
+    const QStringList lines = logLines(AppLog::folder().section('/', 0, -2));
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_EQ(message(lines[0]), "Map data: core resource folder not found: /nonexistent/CorvantaCore");
+}

@@ -1,0 +1,254 @@
+// The self-update against a local release server: what is offered, what is
+// reported, what is refused, and where an update lands when the application
+// cannot replace itself.
+#include "kit/AppLog.h"
+#include "maintenance/AppManifest.h"
+#include "maintenance/Updater.h"
+#include "maintenance/VersionCheck.h"
+#include "support/HttpPeer.h"
+#include "support/Settings.h"
+#include "support/SettingsCatalogue.h"
+#include "support/UpdateFixture.h"
+#include "support/WaitUntil.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+using namespace UpdateFixture;
+
+namespace {
+
+const QString current = Updater::currentVersion();
+const QString newer = current + ".1";
+
+class UpdaterTest : public ::testing::Test {
+protected:
+    QTemporaryDir root;
+    HttpPeer peer;
+    QString apps = root.filePath("apps");
+    QString app = apps + "/Corvanta";
+    QString temp = root.filePath("tmp");
+    QString downloads = root.filePath("Downloads");
+    QStringList alerts; // "title | text"
+    QList<Updater::Release> offers;
+    QStringList revealed;
+    int quits = 0;
+    Updater::Platform platform;
+
+    void SetUp() override
+    {
+        // Others may pass down to the application's folder: the read-only
+        // test asks as another user.
+        QFile::setPermissions(root.path(), QFile::permissions(root.path()) | QFile::ReadOther | QFile::ExeOther);
+        ASSERT_TRUE(peer.listen());
+        QDir().mkpath(temp);
+        makeAppFolder(app, AppManifest::appId(), current, "#!/bin/sh\n");
+        Settings::standard().set(SettingKeys::updateFeedURL, peer.base() + "/latest.json");
+        platform.programDir = app + "/bin";
+        platform.processId = 999999999; // no such process; nothing here gets as far as the script
+        platform.tempFolder = temp;
+        platform.downloadsFolder = downloads;
+        platform.alert = [this](const QString& title, const QString& text) { alerts << title + " | " + text; };
+        platform.offer = [this](const Updater::Release& release, const QString&) {
+            offers << release;
+            return false; // "Later"
+        };
+        platform.reveal = [this](const QString& path) { revealed << path; };
+        platform.quit = [this] { ++quits; };
+    }
+    void TearDown() override { Settings::standard().remove(SettingKeys::updateFeedURL); }
+
+    void serveFeed(const QString& version, const QString& url, const QString& sha256)
+    {
+        peer.serve("/latest.json", 200,
+                   QStringLiteral(R"({"version": "%1", "url": "%2", "sha256": "%3", "notes": "Faster."})")
+                                      .arg(version, url, sha256)
+                                      .toUtf8());
+    }
+    Updater::Release serveRelease(const QString& version, const QByteArray& archive)
+    {
+        const QString path = "/Corvanta-Linux-" + version + ".zip";
+        HttpPeer::Response zip;
+        zip.body = archive;
+        zip.contentType = "application/zip";
+        peer.serve(path.toUtf8(), zip);
+        serveFeed(version, peer.base() + path, sha256Hex(archive));
+        return { version, peer.base() + path, sha256Hex(archive), std::nullopt };
+    }
+    void check(Updater& updater, bool userAsked)
+    {
+        updater.check(userAsked);
+        ASSERT_TRUE(waitUntil([&] { return !updater.busy(); }));
+    }
+    void install(Updater& updater, const Updater::Release& release)
+    {
+        bool done = false;
+        updater.install(release, [&] { done = true; });
+        ASSERT_TRUE(waitUntil([&] { return done; }));
+    }
+    QStringList entries(const QString& folder)
+    {
+        return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    }
+};
+
+// Root may write anywhere, so a read-only folder is read-only only to
+// another user. The writability test asks for the real user (access(2)):
+// this takes an unprivileged real id, keeping root's effective one, and
+// gives it back. For other users it does nothing.
+struct AsOrdinaryUser {
+    const bool wasRoot = getuid() == 0;
+    AsOrdinaryUser() { EXPECT_TRUE(!wasRoot || setresuid(65534, 0, 0) == 0); }
+    ~AsOrdinaryUser() { EXPECT_TRUE(!wasRoot || setresuid(0, 0, 0) == 0); }
+};
+
+} // namespace
+
+TEST_F(UpdaterTest, OffersANewerVersionAndReportsTheRestOnlyWhenAsked)
+{
+    Updater updater(platform);
+    serveFeed(newer, "https://x/a.zip", "00");
+    check(updater, false);
+    check(updater, true); // "Later" stored nothing: offered again
+    ASSERT_EQ(offers.size(), 2);
+    EXPECT_EQ(offers[1], (Updater::Release { newer, "https://x/a.zip", "00", QString("Faster.") }));
+
+    for (const QString& version : { current, QString("0.1"), current + "b7" }) {
+        serveFeed(version, "https://x/a.zip", "00");
+        check(updater, false);
+        check(updater, true);
+    }
+    const QString upToDate = "Corvanta is up to date | You have version " + current + ", the latest.";
+    EXPECT_EQ(alerts, QStringList({ upToDate, upToDate, upToDate }));
+
+    alerts.clear();
+    for (int status : { 404, 500, 304 }) {
+        peer.serve("/latest.json", status, R"({"version": "99", "url": "u", "sha256": "s"})");
+        check(updater, true);
+        check(updater, false); // leaves only its log line
+    }
+    EXPECT_EQ(alerts, QStringList(3, "Couldn't check for updates | The update server didn't answer."));
+    EXPECT_EQ(AppLog::file().tail(50, 100000).count("Update check failed: The update server didn't answer."), 6);
+
+    peer.serve("/latest.json", 200, "<html>maintenance</html>");
+    check(updater, true);
+    EXPECT_TRUE(alerts.last().startsWith("Couldn't check for updates | The release feed couldn't be read: "));
+    {
+        HttpPeer gone;
+        ASSERT_TRUE(gone.listen());
+        Settings::standard().set(SettingKeys::updateFeedURL, gone.base() + "/latest.json");
+    }
+    check(updater, true);
+    EXPECT_TRUE(alerts.last().startsWith("Couldn't check for updates | Connection refused"));
+    EXPECT_EQ(offers.size(), 2);
+
+    QString status;
+    updater.installLatestNow([&](const QString& s) { status = s; });
+    ASSERT_TRUE(waitUntil([&] { return !status.isEmpty(); }));
+    EXPECT_EQ(status, "check failed: Connection refused");
+}
+
+TEST_F(UpdaterTest, ChecksAfterTheFirstDelayThenAtEachIntervalAndNeverTwiceAtOnce)
+{
+    platform.firstCheckMs = 20;
+    platform.repeatMs = 250;
+    Updater updater(platform);
+    serveFeed(current, "https://x/a.zip", "00");
+    QElapsedTimer clock;
+    clock.start();
+    updater.start();
+    updater.start(); // a second main window arms nothing more
+    ASSERT_TRUE(waitUntil([&] { return peer.count("/latest.json") == 1; }));
+    EXPECT_LT(clock.elapsed(), 240);
+    ASSERT_TRUE(waitUntil([&] { return peer.count("/latest.json") == 3; }));
+    EXPECT_GE(clock.elapsed(), 450); // coarse timers may fire a little early
+    EXPECT_TRUE(alerts.isEmpty());
+
+    HttpPeer::Response stalled;
+    stalled.stall = true;
+    peer.serve("/latest.json", stalled);
+    updater.check(false);
+    ASSERT_TRUE(waitUntil([&] { return peer.count("/latest.json") == 4; }));
+    updater.check(true);
+    EXPECT_FALSE(waitUntil([&] { return peer.count("/latest.json") > 4; }, 200));
+    EXPECT_TRUE(updater.busy());
+    EXPECT_TRUE(alerts.isEmpty());
+}
+
+TEST_F(UpdaterTest, RefusesDownloadsFromElsewhereDamagedOrForeignAndLeavesNothingBehind)
+{
+    Updater updater(platform);
+    const QByteArray good = appArchive(AppManifest::appId(), newer, "#!/bin/sh\n");
+    ASSERT_FALSE(good.isEmpty());
+    for (const char* url : { "https://evil.example/a.zip", "http://corvanta.example/a.zip" })
+        install(updater, { newer, url, sha256Hex(good), std::nullopt });
+    Updater::Release release = serveRelease(newer, good);
+    install(updater, { newer, release.url, sha256Hex("something else"), std::nullopt });
+    install(updater, { newer, release.url, " " + release.sha256, std::nullopt }); // no trimming
+    install(updater, serveRelease(newer, appArchive("org.other.App", newer, "#!/bin/sh\n")));
+    install(updater, serveRelease(newer, appArchive(AppManifest::appId(), newer + ".0", "#!/bin/sh\n")));
+    install(updater, serveRelease(newer, appArchive(AppManifest::appId(), newer, {})));
+    install(updater, serveRelease(newer, "this is no zip file"));
+    // A local archive while the maker's own feed is in force.
+    Settings::standard().remove(SettingKeys::updateFeedURL);
+    install(updater, release);
+
+    const QString prefix = "The update didn't work | ";
+    const QString elsewhere = prefix + "The update address is not on the Corvanta website.";
+    const QString damaged = prefix + "The download is damaged (its checksum doesn't match). Please try again later.";
+    const QString foreign = prefix + "The download is not the expected Corvanta version.";
+    EXPECT_EQ(alerts,
+              QStringList({ elsewhere, elsewhere, damaged, damaged, foreign, foreign, foreign,
+                            prefix + "The download couldn't be unpacked.", elsewhere }));
+    EXPECT_EQ(AppLog::file().tail(50, 100000).count("Update to " + newer + " failed: "), 9);
+    // Six downloads; nothing was fetched from a refused address.
+    EXPECT_EQ(peer.requests().size() - peer.count("/latest.json"), 6);
+    EXPECT_EQ(quits, 0);
+    EXPECT_EQ(entries(temp), QStringList());
+    EXPECT_EQ(entries(apps), QStringList({ "Corvanta" }));
+    EXPECT_EQ(AppManifest::read(app)->version, current);
+}
+
+TEST_F(UpdaterTest, WhereItCannotReplaceItselfTheArchiveGoesToDownloads)
+{
+    Updater updater(platform);
+    const QByteArray archive = appArchive(AppManifest::appId(), newer, "#!/bin/sh\n");
+    Updater::Release release = serveRelease(newer, archive);
+    release.sha256 = release.sha256.toUpper(); // either case matches
+    const QString target = downloads + "/Corvanta-Linux-" + newer + ".zip";
+    writeFile(target, "an older download of the same name");
+    const QString told = "Please install the update yourself | Corvanta can't replace itself in %1. The new version "
+                         "is in your Downloads folder: unzip it and replace the Corvanta folder.";
+
+    // The folder that holds the application, or the application folder, is read-only.
+    const auto readOnly = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther;
+    const auto writable = readOnly | QFile::WriteOwner | QFile::WriteOther;
+    for (const QString& locked : { apps, app }) {
+        QFile::setPermissions(apps, locked == apps ? readOnly : writable);
+        QFile::setPermissions(app, locked == app ? readOnly : writable);
+        {
+            AsOrdinaryUser user;
+            install(updater, release);
+        }
+        EXPECT_EQ(readFile(target), archive);
+        EXPECT_EQ(revealed.takeLast(), target);
+        EXPECT_EQ(alerts.takeLast(), told.arg(apps));
+    }
+    QFile::setPermissions(apps, writable);
+    EXPECT_EQ(entries(apps), QStringList({ "Corvanta" }));
+
+    // A program that runs from the build tree, with no manifest above it.
+    Updater::Platform unpacked = platform;
+    unpacked.programDir = root.filePath("build/bin");
+    Updater fromBuild(unpacked);
+    install(fromBuild, release);
+    EXPECT_EQ(readFile(target), archive);
+    EXPECT_EQ(alerts.takeLast(), told.arg(unpacked.programDir));
+    EXPECT_TRUE(alerts.isEmpty());
+    EXPECT_EQ(quits, 0);
+    EXPECT_EQ(entries(temp), QStringList());
+}

@@ -1,0 +1,66 @@
+// The replacement script runs after the application has ended; whatever
+// happens, the user must be left with a working application. (The usual
+// swap is driven end to end by UpdaterEndToEndTest.)
+#include "maintenance/ReplacementScript.h"
+#include "support/UpdateFixture.h"
+#include "support/WaitUntil.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace UpdateFixture;
+
+TEST(ReplacementScript, PutsTheOldFolderBackAndStartsItWhenTheNewOneCannotMoveIn)
+{
+    QTemporaryDir root;
+    const QString old = root.filePath("apps/Corvanta");
+    const QString unpack = root.filePath("apps/.corvanta-update-1");
+    const QString marker = root.filePath("started");
+    const QString script = root.filePath("corvanta-update-1.sh");
+    makeAppFolder(old, "org.corvanta.Corvanta", "0.9.0", markerProgram(marker, "0.9.0"));
+    writeFile(old + ".updating/stale", "left by an interrupted update");
+    writeFile(script, ReplacementScript::text().toUtf8());
+    QDir().mkpath(unpack); // but no new folder in it: moving it in fails
+
+    QProcess ended; // the old process, already gone
+    ended.start("sleep", { "60" });
+    ASSERT_TRUE(ended.waitForStarted());
+    const qint64 pid = ended.processId();
+    ended.kill();
+    ended.waitForFinished();
+
+    // Detached, and with no hold on the output the test runner waits on.
+    QProcess shell;
+    shell.setProgram("/bin/sh");
+    shell.setArguments(ReplacementScript::arguments(script, pid, unpack + "/Corvanta", old));
+    shell.setStandardOutputFile(QProcess::nullDevice());
+    shell.setStandardErrorFile(QProcess::nullDevice());
+    ASSERT_TRUE(shell.startDetached());
+
+    ASSERT_TRUE(waitUntil([&] { return readFile(marker).trimmed() == "0.9.0"; }));
+    EXPECT_EQ(readFile(old + "/corvanta.json").trimmed(), R"({"id": "org.corvanta.Corvanta", "version": "0.9.0"})");
+    EXPECT_TRUE(QFileInfo(old + "/bin/corvanta").isExecutable());
+    EXPECT_TRUE(waitUntil([&] { return !QFile::exists(script); }));
+    EXPECT_EQ(QDir(root.filePath("apps")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList { "Corvanta" });
+}
+
+TEST(ReplacementScript, RefusesAProcessIdThatNamesNoSingleProcess)
+{
+    // "kill -0 0" asks about the whole process group and always succeeds:
+    // the script would wait forever and never put anything in place.
+    QTemporaryDir root;
+    const QString old = root.filePath("apps/Corvanta");
+    const QString script = root.filePath("corvanta-update-1.sh");
+    makeAppFolder(old, "org.corvanta.Corvanta", "0.9.0", markerProgram(root.filePath("started"), "0.9.0"));
+    writeFile(script, ReplacementScript::text().toUtf8());
+    for (const QString& pid : { QString("0"), QString(""), QString("12x") }) {
+        QProcess shell;
+        shell.start("/bin/sh", { script, pid, root.filePath("new/Corvanta"), old });
+        ASSERT_TRUE(shell.waitForFinished(5000)) << pid.toStdString();
+        EXPECT_NE(shell.exitCode(), 0);
+        EXPECT_TRUE(QFile::exists(old + "/corvanta.json"));
+    }
+}

@@ -148,9 +148,14 @@ void EngineRun::onFinished(int exitCode, bool crashed)
     QFile output(m_workFolder + QStringLiteral("/out.txt"));
     if (output.open(QIODevice::ReadOnly))
         report = QString::fromUtf8(output.readAll());
-    QList<P533::Row> rows = P533::parse(report);
-    if (!crashed && exitCode == 0 && !rows.isEmpty())
-        return end(std::move(rows));
+    auto rows = P533::parse(report);
+    if (crashed || exitCode != 0)
+        return fail(ITUEngineError::failed(failureDetail(m_standardError, m_standardOutput, exitCode)));
+    // A report of a layout that cannot be read is refused, never misread.
+    if (!rows)
+        return fail(ITUEngineError::failed(rows.error()));
+    if (!rows->isEmpty())
+        return end(std::move(*rows));
     fail(ITUEngineError::failed(failureDetail(m_standardError, m_standardOutput, exitCode)));
 }
 

@@ -19,6 +19,9 @@ namespace {
 QString report(int rows)
 {
     QString text = "ITURHFProp report\n Path name : Corvanta\n\n"
+                   " Column 1: Month\n Column 2: Hour\n Column 3: Freq - Frequency (MHz)\n"
+                   " Column 4: Rx Lat - Receive latitude (deg)\n Column 5: Rx Lng - Receive longitude (deg)\n"
+                   " Column 6: BCR - Basic circuit reliability (%)\n Column 7: SNR - Median signal-to-noise ratio\n"
                    "**************************************************\n"
                    "              Calculated Parameters\n"
                    "**************************************************\n"
@@ -36,12 +39,12 @@ void BM_ParseReport(benchmark::State& state)
 {
     const QString text = report(20000);
     for (auto _ : state) {
-        const QList<P533::Row> rows = P533::parse(text);
-        benchmark::DoNotOptimize(rows.constData());
-        if (rows.size() != 20000)
+        const auto rows = P533::parse(text);
+        benchmark::DoNotOptimize(rows->constData());
+        if (!rows || rows->size() != 20000)
             state.SkipWithError("wrong row count");
     }
-    state.SetLabel("20,000 rows of seven columns");
+    state.SetLabel("20,000 rows of seven columns, read by the report's column legend");
 }
 BENCHMARK(BM_ParseReport)->Unit(benchmark::kMillisecond);
 

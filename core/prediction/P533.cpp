@@ -2,8 +2,10 @@
 
 #include <QTimeZone>
 
+#include <algorithm>
 #include <array>
 #include <charconv>
+#include <optional>
 
 #include <cmath>
 
@@ -47,7 +49,7 @@ QString hoursText(const QList<int>& hours)
     QStringList parts;
     parts.reserve(hours.size());
     for (const int hour : hours)
-        parts.append(QString::number(hour == 0 ? 24 : hour));
+        parts.append(QString::number(engineHour(hour)));
     return parts.join(QLatin1Char(','));
 }
 
@@ -75,27 +77,33 @@ QString noiseWord(NoiseEnvironment noise)
     return QStringLiteral("RESIDENTIAL");
 }
 
-// dB relative to 1 kW; below a milliwatt (or no number) counts as one.
-double transmitPowerDBkW(double watts) { return 10.0 * std::log10((watts > 0.001 ? watts : 0.001) / 1000.0); }
-
-// Up to six non-empty comma-separated pieces of a line, trimmed. Fewer
-// than six gives false.
-bool sixPieces(QStringView line, std::array<QStringView, 6>& pieces)
+// dB relative to 1 kW; below the engine's least power (or no number)
+// counts as that.
+double transmitPowerDBkW(double watts)
 {
-    int count = 0;
+    return 10.0 * std::log10((watts > minimumPowerW ? watts : minimumPowerW) / 1000.0);
+}
+
+// The most columns a report's rows are read to.
+constexpr int maxColumns = 64;
+
+// The first `count` non-empty comma-separated pieces of a line, trimmed.
+// Fewer gives false.
+bool splitPieces(QStringView line, std::array<QStringView, maxColumns>& out, int count)
+{
+    int found = 0;
     qsizetype start = 0;
-    while (count < 6 && start <= line.size()) {
+    while (found < count && start <= line.size()) {
         qsizetype comma = line.indexOf(u',', start);
         if (comma < 0)
             comma = line.size();
-        const QStringView piece = trimmed(line.sliced(start, comma - start));
         // Only the piece between two commas is dropped when empty; one of
         // blanks alone is a piece that fails to read as a number.
         if (comma > start)
-            pieces[count++] = piece;
+            out[found++] = trimmed(line.sliced(start, comma - start));
         start = comma + 1;
     }
-    return count == 6;
+    return found == count;
 }
 
 // The report's numbers, read without allocating: a report holds tens of
@@ -130,22 +138,142 @@ std::optional<T> number(QStringView text)
     return value;
 }
 
-std::optional<Row> dataRow(QStringView line)
+// What a row is read from: the piece of each value, 0-based.
+enum class Field { month, hour, frequency, latitude, longitude, reliability };
+constexpr std::size_t fieldCount = 6;
+
+struct Layout {
+    std::array<int, fieldCount> column { 0, 1, 2, 3, 4, 5 }; // the positions without a legend
+    int pieces = 6;                                          // how many a line must have
+
+    int operator[](Field f) const { return column[std::size_t(f)]; }
+};
+
+// The column legend the engine writes above its rows, one "Column N: name"
+// line per column. Other report layouts put other columns in between, so
+// the legend, when there is one, says where each value is.
+class Legend {
+public:
+    // Takes the line when it is a legend line; false otherwise.
+    bool read(QStringView line)
+    {
+        static const QString word = QStringLiteral("Column");
+        const qsizetype at = line.indexOf(word);
+        if (at < 0)
+            return false;
+        qsizetype i = at + word.size();
+        const auto skipBlanks = [&] {
+            while (i < line.size() && line[i].isSpace())
+                ++i;
+        };
+        skipBlanks();
+        int number = 0;
+        const qsizetype digits = i;
+        while (i < line.size() && line[i].isDigit() && number <= maxColumns)
+            number = number * 10 + line[i++].digitValue();
+        if (i == digits)
+            return false;
+        skipBlanks();
+        if (i >= line.size() || line[i] != u':')
+            return false;
+        m_seen = true;
+        if (number < 1 || number > maxColumns)
+            return true; // a column this reader never reaches
+        const std::optional<Field> field = fieldOf(trimmed(line.sliced(i + 1)));
+        if (field && m_column[std::size_t(*field)] < 0)
+            m_column[std::size_t(*field)] = number - 1;
+        return true;
+    }
+
+    bool seen() const { return m_seen; }
+
+    // The values a legend must name; the others keep their usual places
+    // when it does not name them.
+    QStringList missing() const
+    {
+        QStringList names;
+        const std::pair<Field, const char*> required[] = {
+            { Field::month, "month" }, { Field::hour, "hour" }, { Field::frequency, "frequency" },
+            { Field::reliability, "BCR" }
+        };
+        for (const auto& [field, name] : required)
+            if (m_column[std::size_t(field)] < 0)
+                names << QLatin1String(name);
+        return names;
+    }
+
+    Layout layout() const
+    {
+        Layout layout;
+        for (std::size_t f = 0; f < fieldCount; ++f)
+            if (m_column[f] >= 0)
+                layout.column[f] = m_column[f];
+        layout.pieces = *std::ranges::max_element(layout.column) + 1;
+        return layout;
+    }
+
+private:
+    // The legend's names: "Month", "Hour", "Freq…", "BCR - …" by their first
+    // word; the receive point by a word "lat"/"latitude" or
+    // "lng"/"lon"/"longitude" anywhere in the name.
+    static std::optional<Field> fieldOf(QStringView name)
+    {
+        QList<QStringView> words;
+        qsizetype start = -1;
+        for (qsizetype i = 0; i <= name.size(); ++i) {
+            const bool letter = i < name.size() && name[i].isLetter();
+            if (letter && start < 0)
+                start = i;
+            if (!letter && start >= 0) {
+                words.append(name.sliced(start, i - start));
+                start = -1;
+            }
+        }
+        if (words.isEmpty())
+            return std::nullopt;
+        const auto is = [](QStringView w, const char* text) {
+            return w.compare(QLatin1String(text), Qt::CaseInsensitive) == 0;
+        };
+        const QStringView first = words.first();
+        if (is(first, "month"))
+            return Field::month;
+        if (is(first, "hour"))
+            return Field::hour;
+        if (first.startsWith(QLatin1String("freq"), Qt::CaseInsensitive))
+            return Field::frequency;
+        if (is(first, "BCR"))
+            return Field::reliability;
+        for (const QStringView w : words) {
+            if (is(w, "lat") || is(w, "latitude"))
+                return Field::latitude;
+            if (is(w, "lng") || is(w, "lon") || is(w, "longitude"))
+                return Field::longitude;
+        }
+        return std::nullopt;
+    }
+
+    bool m_seen = false;
+    std::array<int, fieldCount> m_column { -1, -1, -1, -1, -1, -1 };
+};
+
+using Pieces = std::array<QStringView, maxColumns>;
+
+std::optional<Row> dataRow(QStringView line, const Layout& layout, Pieces& piece)
 {
-    std::array<QStringView, 6> pieces;
-    if (!sixPieces(line, pieces))
+    if (!splitPieces(line, piece, layout.pieces))
         return std::nullopt;
-    const auto month = number<int>(pieces[0]);
-    const auto hour = number<int>(pieces[1]);
-    const auto mhz = number<double>(pieces[2]);
-    const auto latitude = number<double>(pieces[3]);
-    const auto longitude = number<double>(pieces[4]);
-    const auto percent = number<double>(pieces[5]);
-    // The engine writes hours 1 … 24; a negative one is no hour of the day.
-    if (!month || !hour || *hour < 0 || !mhz || !latitude || !longitude || !percent)
+    const auto at = [&](Field f) { return piece[std::size_t(layout[f])]; };
+    const auto monthNumber = number<int>(at(Field::month));
+    const auto hourNumber = number<int>(at(Field::hour));
+    const auto mhz = number<double>(at(Field::frequency));
+    const auto lat = number<double>(at(Field::latitude));
+    const auto lng = number<double>(at(Field::longitude));
+    const auto percent = number<double>(at(Field::reliability));
+    // The engine's hours are 1 … 24; anything else is no hour of the day.
+    if (!monthNumber || !hourNumber || *hourNumber < 1 || *hourNumber > 24 || !mhz || !lat || !lng || !percent)
         return std::nullopt;
-    const double reliability = std::min(*percent / 100.0, 1.0);
-    return Row { *month, *hour % 24, *mhz, *latitude, *longitude, reliability < 0 ? 0.0 : reliability };
+    const double value = std::min(*percent / 100.0, 1.0);
+    return Row { *monthNumber, *hourNumber - 1, *mhz, *lat, *lng, value < 0 ? 0.0 : value };
 }
 
 } // namespace
@@ -197,6 +325,8 @@ int sentSunspotNumber(double sunspotNumber)
     return int(rounded);
 }
 
+int engineHour(int hourUTC) { return (hourUTC % 24 + 24) % 24 + 1; }
+
 QString fmt(double value, int decimals) { return QString::number(value, 'f', decimals); }
 
 std::expected<QString, QString> inputFile(const Request& r, const QString& dataPath, const QString& antennaPath)
@@ -242,15 +372,18 @@ std::expected<QString, QString> inputFile(const Request& r, const QString& dataP
     return text;
 }
 
-QList<Row> parse(QStringView report)
+std::expected<QList<Row>, QString> parse(QStringView report)
 {
     QList<Row> rows;
+    Legend legend;
+    Pieces pieces; // one for every line: rows are many
+    std::optional<Layout> layout = Layout(); // none while the legend lacks a value
     bool inData = false;
     qsizetype start = 0;
     const qsizetype size = report.size();
     while (start < size) {
         qsizetype end = start;
-        bool capitalC = false; // only then can the line be a marker
+        bool capitalC = false; // only then can the line be a marker or a legend line
         while (end < size && !isLineBreak(report[end])) {
             capitalC = capitalC || report[end] == u'C';
             ++end;
@@ -259,15 +392,25 @@ QList<Row> parse(QStringView report)
         start = end + 1;
         if (line.isEmpty())
             continue;
-        if (capitalC && line.contains(calculatedMarker)) {
-            inData = !line.contains(QLatin1String("End"));
-            continue;
+        if (capitalC) {
+            if (line.contains(calculatedMarker)) {
+                inData = !line.contains(QLatin1String("End"));
+                continue;
+            }
+            if (legend.read(line)) {
+                layout = legend.missing().isEmpty() ? std::optional<Layout>(legend.layout()) : std::nullopt;
+                continue;
+            }
         }
-        if (!inData)
+        if (!inData || !layout)
             continue;
-        if (const auto row = dataRow(line))
+        if (const auto row = dataRow(line, *layout, pieces))
             rows.append(*row);
     }
+    if (legend.seen() && !legend.missing().isEmpty())
+        return std::unexpected(QStringLiteral("the report's column legend names no %1 column, so its rows cannot be "
+                                              "read")
+                                   .arg(legend.missing().join(QStringLiteral(", "))));
     return rows;
 }
 

@@ -53,7 +53,7 @@ struct Request {
 // One result of the engine.
 struct Row {
     int month = 0;
-    int hourUTC = 0; // 0 … 23: the report's hour modulo 24 (its 24 is 0)
+    int hourUTC = 0; // 0 … 23: the report's hour h (1 … 24) stands for h − 1
     double frequencyMHz = 0;
     double latitude = 0;
     double longitude = 0;
@@ -76,6 +76,14 @@ YearMonth yearMonth(const QDateTime& date);
 // key their results by this value, since it is all the engine sees.
 int sentSunspotNumber(double sunspotNumber);
 
+// The engine refuses a transmit power under 1 W; requests below it are
+// sent with 1 W.
+inline constexpr double minimumPowerW = 1.0;
+
+// The engine's hour for a UTC hour: its hour h covers h − 1:00 to h − 1:59
+// UTC, so UTC hour 0 is its 1 and UTC hour 23 its 24.
+int engineHour(int hourUTC);
+
 // A number with a fixed count of decimals and a point, whatever the locale.
 QString fmt(double value, int decimals);
 
@@ -88,8 +96,13 @@ std::expected<QString, QString> inputFile(const Request& request, const QString&
 
 // The rows of a report, in the order of its lines: the comma-separated lines
 // between a line holding "Calculated Parameters" and one holding that and
-// "End". Lines that do not read as six numbers, or whose hour is negative,
-// are skipped; a text with no such block gives no rows.
-QList<Row> parse(QStringView report);
+// "End". Which column holds what comes from the report's column legend
+// ("Column 6: BCR - …" lines) when it has one, and is month, hour,
+// frequency, latitude, longitude and reliability otherwise. A legend without
+// a month, hour, frequency or BCR column gives an error: such a report
+// cannot be read without misreading it. Lines that do not read as numbers
+// there, or whose hour is not 1 … 24, are skipped; a text with no such block
+// gives no rows.
+std::expected<QList<Row>, QString> parse(QStringView report);
 
 } // namespace P533

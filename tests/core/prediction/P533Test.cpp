@@ -14,7 +14,7 @@ const StationSetup setup100W { 100, StationAntennas(), PredictionMode::ssb, Nois
 P533::Request pointRequest()
 {
     return P533::Request::path({ 54.687, 25.28 }, { 40.0, -75.5 }, setup100W, 3.0,
-                               QDateTime(QDate(2026, 12, 6), QTime(23, 30), Qt::UTC), { 0, 12 }, { 14.15, 7.1 }, 80.5);
+                               QDateTime(QDate(2026, 12, 6), QTime(23, 30), Qt::UTC), { 11, 0 }, { 14.15, 7.1 }, 80.5);
 }
 
 QStringList linesOf(const P533::Request& request, const QString& data = "/data/ITU",
@@ -58,7 +58,7 @@ TEST(P533, InputFileOfAPointRequest)
         "AntennaOrientation \"TX2RX\"",
         "Path.year 2026",
         "Path.month 12",
-        "Path.hour 24,12",
+        "Path.hour 12,1", // the engine's hour h is the UTC hour h - 1
         "Path.SSN 81",
         "Path.frequency 14.150,7.100",
         "Path.txpower -10.00",
@@ -106,9 +106,11 @@ TEST(P533, InputFileValuesAtTheirEdges)
         EXPECT_EQ(valueOf(linesOf(r), "Path.SSN"), written) << ssn;
     }
 
-    // Power in dB over 1 kW, floored at a milliwatt.
-    const std::pair<double, QString> powers[]
-        = { { 1000, "0.00" }, { 5, "-23.01" }, { 0, "-60.00" }, { -3, "-60.00" }, { std::nan(""), "-60.00" } };
+    // Power in dB over 1 kW; the engine refuses less than 1 W, so that is
+    // the least sent.
+    const std::pair<double, QString> powers[] = { { 1000, "0.00" }, { 5, "-23.01" },         { 1, "-30.00" },
+                                                  { 0.5, "-30.00" }, { 0, "-30.00" },         { -3, "-30.00" },
+                                                  { std::nan(""), "-30.00" } };
     for (const auto& [watts, written] : powers) {
         r.setup.powerW = watts;
         EXPECT_EQ(valueOf(linesOf(r), "Path.txpower"), written) << watts;
@@ -121,7 +123,7 @@ TEST(P533, InputFileValuesAtTheirEdges)
     EXPECT_EQ(valueOf(lines, "Path.BW"), "2500.0");
     EXPECT_EQ(valueOf(lines, "Path.SNRr"), "-20.0");
     EXPECT_EQ(valueOf(lines, "Path.ManMadeNoise"), "\"QUIETRURAL\"");
-    EXPECT_EQ(valueOf(lines, "Path.hour"), "24,1,23");
+    EXPECT_EQ(valueOf(lines, "Path.hour"), "1,2,24");
     EXPECT_EQ(lines.last(), "DataFilePath \"/data/ITU/\""); // one slash, given or not
 
     r.hoursUTC = {};
@@ -190,41 +192,47 @@ TEST(P533, ReportRowsBetweenTheMarkers)
                            "\r\n"
                            "02,13,7.1,-5,5,120,extra,columns\n"
                            "03,+1,7.1,-5,5,-3\v"
-                           "04,-25,1e1,0,0,50\u2028" // no hour of the day: skipped
-                           "05,,06,3.5,4,5,60\n"     // an empty field shifts the rest forward
-                           "06,07,3.5,4,5\n"         // five pieces: skipped
-                           "07,07,3.5,4, ,5\n"       // a blank piece is a piece, and no number
+                           "04,-25,1e1,0,0,50\u2028" // no hour of the engine's: skipped
+                           "04,0,1e1,0,0,50\n"       // nor is 0 or 25
+                           "04,25,1e1,0,0,50\n"
+                           "05,,06,3.5,4,5,60\n" // an empty field shifts the rest forward
+                           "06,07,3.5,4,5\n"     // five pieces: skipped
+                           "07,07,3.5,4, ,5\n"   // a blank piece is a piece, and no number
                            "08,07,3.5,4,x5,5\n"
                            "09,07,nan,4,5,5\n"
                            "******** End Calculated Parameters ********\n"
                            "10,07,3.5,4,5,5\n" // after the block: ignored
                            "Calculated Parameters again\n"
                            "11,08,3.5,4,5,25";
-    const QList<P533::Row> rows = P533::parse(report);
+    const auto rows = P533::parse(report);
+    ASSERT_TRUE(rows.has_value());
+    // The engine's hour h is the UTC hour h - 1.
     const QList<P533::Row> expected {
-        { 1, 0, 14.15, 10.0, -20.0, 0.955 }, { 2, 13, 7.1, -5, 5, 1.0 },
-        { 3, 1, 7.1, -5, 5, 0.0 },           { 5, 6, 3.5, 4, 5, 0.6 },
-        { 11, 8, 3.5, 4, 5, 0.25 },
+        { 1, 23, 14.15, 10.0, -20.0, 0.955 }, { 2, 12, 7.1, -5, 5, 1.0 },
+        { 3, 0, 7.1, -5, 5, 0.0 },            { 5, 5, 3.5, 4, 5, 0.6 },
+        { 11, 7, 3.5, 4, 5, 0.25 },
     };
-    ASSERT_EQ(rows.size(), expected.size());
-    for (qsizetype i = 0; i < rows.size(); ++i) {
-        EXPECT_EQ(rows[i].month, expected[i].month) << i;
-        EXPECT_EQ(rows[i].hourUTC, expected[i].hourUTC) << i;
-        EXPECT_DOUBLE_EQ(rows[i].frequencyMHz, expected[i].frequencyMHz) << i;
-        EXPECT_DOUBLE_EQ(rows[i].latitude, expected[i].latitude) << i;
-        EXPECT_DOUBLE_EQ(rows[i].longitude, expected[i].longitude) << i;
-        EXPECT_DOUBLE_EQ(rows[i].reliability, expected[i].reliability) << i;
+    ASSERT_EQ(rows->size(), expected.size());
+    for (qsizetype i = 0; i < rows->size(); ++i) {
+        const P533::Row& row = (*rows)[i];
+        EXPECT_EQ(row.month, expected[i].month) << i;
+        EXPECT_EQ(row.hourUTC, expected[i].hourUTC) << i;
+        EXPECT_DOUBLE_EQ(row.frequencyMHz, expected[i].frequencyMHz) << i;
+        EXPECT_DOUBLE_EQ(row.latitude, expected[i].latitude) << i;
+        EXPECT_DOUBLE_EQ(row.longitude, expected[i].longitude) << i;
+        EXPECT_DOUBLE_EQ(row.reliability, expected[i].reliability) << i;
     }
 
-    EXPECT_TRUE(P533::parse(u"01, 01, 14.150, 10.0, -20.0, 95.5\n").isEmpty()); // no marker
-    EXPECT_TRUE(P533::parse(u"").isEmpty());
+    EXPECT_EQ(P533::parse(u"01, 01, 14.150, 10.0, -20.0, 95.5\n"), QList<P533::Row>()); // no marker
+    EXPECT_EQ(P533::parse(u""), QList<P533::Row>());
 }
 
-// The column order is the engine's contract: month, hour, frequency,
-// latitude, longitude, reliability, then whatever else it reports. Rows may
+// Without a legend the columns are month, hour, frequency, latitude,
+// longitude, reliability, then whatever else the engine reports. Rows may
 // come in any order; a layout that reports more after the reliability, or
-// pads its columns differently, reads the same.
-TEST(P533, ReportLayoutsReadAlike)
+// pads its columns differently, reads the same. With a legend, each value
+// is read from the column it names, wherever the legend stands.
+TEST(P533, ReportLayoutsAreReadByTheirLegend)
 {
     const QString hourMajor = "Calculated Parameters\n"
                               "12, 24, 14.150, 50.000, 10.000, 40.00\n"
@@ -236,7 +244,24 @@ TEST(P533, ReportLayoutsReadAlike)
                                          "   12,   24,   14.15,   50,   10,   40,  -1.0,  0.8\n"
                                          "12,\t24,\t7.1,\t50,\t10,\t60,\t2.0,\t0.7\n"
                                          "***  End Calculated Parameters  ***\n";
-    auto sorted = [](QList<P533::Row> rows) {
+    // Another layout, its distance where the reliability usually is; the
+    // legend stands inside the block this time.
+    const QString withDistance = "Calculated Parameters\n"
+                                 "\tColumn 1: Month\n"
+                                 "\tColumn 2: Hour\n"
+                                 "\tColumn 3: Freq - Frequency (MHz)\n"
+                                 "\tColumn 4: Rx latitude\n"
+                                 "\tColumn 5: Rx longitude\n"
+                                 "\tColumn 6: Dist - Great circle distance (km)\n"
+                                 "\tColumn 7: SNR - Signal-to-noise ratio (dB)\n"
+                                 "\tColumn 8: BCR - Basic circuit reliability (%)\n"
+                                 "12, 24, 7.100, 50.000, 10.000, 7300.0, 12.0, 60.00\n"
+                                 "12, 01, 14.150, 50.000, 10.000, 7300.0, 9.0, 45.00\n"
+                                 "12, 24, 14.150, 50.000, 10.000, 7300.0, 3.0, 40.00\n"
+                                 "End Calculated Parameters\n";
+    auto sorted = [](const std::expected<QList<P533::Row>, QString>& parsed) {
+        EXPECT_TRUE(parsed.has_value()) << parsed.error().toStdString();
+        QList<P533::Row> rows = parsed.value_or(QList<P533::Row>());
         std::ranges::sort(rows, [](const P533::Row& a, const P533::Row& b) {
             return std::tie(a.hourUTC, a.frequencyMHz) < std::tie(b.hourUTC, b.frequencyMHz);
         });
@@ -245,5 +270,19 @@ TEST(P533, ReportLayoutsReadAlike)
     const QList<P533::Row> a = sorted(P533::parse(hourMajor));
     ASSERT_EQ(a.size(), 3);
     EXPECT_EQ(a, sorted(P533::parse(frequencyMajorPadded)));
-    EXPECT_EQ(a[0], (P533::Row { 12, 0, 7.1, 50, 10, 0.6 }));
+    EXPECT_EQ(a, sorted(P533::parse(withDistance)));
+    EXPECT_EQ(a[0], (P533::Row { 12, 0, 14.15, 50, 10, 0.45 }));
+    EXPECT_EQ(a[1], (P533::Row { 12, 23, 7.1, 50, 10, 0.6 }));
+
+    // A report without a BCR column is refused, never read from the
+    // distance; so is one whose legend lacks the hour.
+    QString noReliability = withDistance;
+    noReliability.replace("Column 8: BCR", "Column 8: MUFday");
+    const auto refused = P533::parse(noReliability);
+    ASSERT_FALSE(refused.has_value());
+    EXPECT_EQ(refused.error(), "the report's column legend names no BCR column, so its rows cannot be read");
+    QString noHour = withDistance;
+    noHour.replace("Column 2: Hour", "Column 2: UT");
+    ASSERT_FALSE(P533::parse(noHour).has_value());
+    EXPECT_TRUE(P533::parse(noHour).error().contains("no hour column"));
 }

@@ -30,10 +30,13 @@ bool copyItem(const QFileInfo& source, const QString& target)
     return all;
 }
 
+// The month file is the one whose size is known exactly.
+bool isMonthFile(const QString& name) { return name.startsWith(QLatin1String("ionos")); }
+
 } // namespace
 
-// One month's download: the reply, and the month's file being written
-// beside its final place while the body arrives.
+// One file's download: the reply, and the file being written beside its
+// final place while the body arrives.
 struct ITUDataFiles::Download {
     QPointer<QNetworkReply> reply;
     std::unique_ptr<QSaveFile> file;
@@ -61,29 +64,76 @@ ITUDataFiles::~ITUDataFiles()
 
 QString ITUDataFiles::fileName(int month) { return QString::asprintf("ionos%02d.bin", month); }
 
+QString ITUDataFiles::noiseFileName(int month) { return QString::asprintf("COEFF%02dW.txt", month); }
+
+QString ITUDataFiles::decileFileName() { return QStringLiteral("P1239-3 Decile Factors.txt"); }
+
+QStringList ITUDataFiles::fileNames(int month) { return { fileName(month), noiseFileName(month), decileFileName() }; }
+
 QString ITUDataFiles::folder() const
 {
     QDir().mkpath(m_folder);
     return m_folder;
 }
 
+bool ITUDataFiles::hasFile(const QString& name) const
+{
+    const QFileInfo file(folder() + QLatin1Char('/') + name);
+    if (!file.isFile())
+        return false;
+    return isMonthFile(name) ? file.size() == monthFileBytes : file.size() > 0;
+}
+
 bool ITUDataFiles::hasData(int month) const
 {
-    const QFileInfo file(folder() + QLatin1Char('/') + fileName(month));
-    return file.isFile() && file.size() == monthFileBytes;
+    for (const QString& name : fileNames(month))
+        if (!hasFile(name))
+            return false;
+    return true;
 }
 
 void ITUDataFiles::prepare(int month, const Done& done)
 {
     copyBundledFiles();
-    if (hasData(month)) {
+    QStringList missing;
+    for (const QString& name : fileNames(month))
+        if (!hasFile(name))
+            missing << name;
+    if (missing.isEmpty()) {
         done(std::nullopt);
         return;
     }
-    if (!m_downloads.contains(month))
-        startDownload(month);
-    if (const auto download = m_downloads.value(month))
-        download->waiting.append(done);
+
+    // One answer once every missing file has its outcome: the first
+    // failure in the order of the files, or none.
+    struct Join {
+        qsizetype remaining;
+        QList<std::optional<ITUEngineError>> outcomes;
+        Done done;
+        void take(qsizetype index, const std::optional<ITUEngineError>& outcome)
+        {
+            outcomes[index] = outcome;
+            if (--remaining > 0)
+                return;
+            for (const auto& failure : std::as_const(outcomes))
+                if (failure)
+                    return done(failure);
+            done(std::nullopt);
+        }
+    };
+    auto join = std::make_shared<Join>(Join { missing.size(), QList<std::optional<ITUEngineError>>(missing.size()), done });
+    for (qsizetype i = 0; i < missing.size(); ++i) {
+        const QString& name = missing[i];
+        if (!m_downloads.contains(name)) {
+            if (const auto failure = m_failures.waiting(name)) {
+                join->take(i, failure);
+                continue;
+            }
+            startDownload(name);
+        }
+        m_downloads.value(name)->waiting.append(
+            [join, i](const std::optional<ITUEngineError>& outcome) { join->take(i, outcome); });
+    }
 }
 
 void ITUDataFiles::copyBundledFiles() const
@@ -101,15 +151,16 @@ void ITUDataFiles::copyBundledFiles() const
     }
 }
 
-void ITUDataFiles::startDownload(int month)
+void ITUDataFiles::startDownload(const QString& name)
 {
-    const QUrl url(Endpoints::ituDataFolder() + fileName(month), QUrl::StrictMode);
+    // The shared file's name holds blanks.
+    const QUrl url(Endpoints::ituDataFolder() + QString::fromLatin1(QUrl::toPercentEncoding(name)), QUrl::StrictMode);
     auto download = std::make_shared<Download>();
-    m_downloads.insert(month, download);
+    m_downloads.insert(name, download);
     if (!url.isValid() || url.scheme().isEmpty()) {
         // Reported once the caller has joined, like every other outcome.
         QMetaObject::invokeMethod(
-            this, [this, month] { finish(month, ITUEngineError::download(QStringLiteral("bad address"))); },
+            this, [this, name] { finish(name, ITUEngineError::download(QStringLiteral("bad address"))); },
             Qt::QueuedConnection);
         return;
     }
@@ -119,54 +170,61 @@ void ITUDataFiles::startDownload(int month)
     QNetworkReply* reply = m_network->get(request);
     download->reply = reply;
 
-    connect(reply, &QNetworkReply::readyRead, this, [this, download, month] {
+    connect(reply, &QNetworkReply::readyRead, this, [this, download, name] {
         QNetworkReply* r = download->reply;
         const QByteArray chunk = r->readAll();
         download->bytes += chunk.size();
         if (r->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() != 200)
             return; // an error page: only its size is of interest
         if (!download->file) {
-            download->file = std::make_unique<QSaveFile>(folder() + QLatin1Char('/') + fileName(month));
+            download->file = std::make_unique<QSaveFile>(folder() + QLatin1Char('/') + name);
             download->file->open(QIODevice::WriteOnly);
         }
-        // Past the expected size the file is wrong anyway; counting is enough.
+        // No file of the engine's is larger than the month file: past its
+        // size the body is wrong anyway, and counting is enough.
         if (download->bytes <= monthFileBytes && download->file->isOpen())
             download->file->write(chunk);
     });
-    connect(reply, &QNetworkReply::finished, this, [this, download, month] {
+    connect(reply, &QNetworkReply::finished, this, [this, download, name] {
         QNetworkReply* r = download->reply;
         r->deleteLater();
         const QVariant statusAttribute = r->attribute(QNetworkRequest::HttpStatusCodeAttribute);
         const int status = statusAttribute.isValid() ? statusAttribute.toInt() : 0;
         if (status != 0 && status != 200)
-            return finish(month, ITUEngineError::download(QStringLiteral("server answered %1").arg(status)));
+            return finish(name, ITUEngineError::download(QStringLiteral("server answered %1").arg(status)));
         // Only the transfer time-out cancels a reply that is still connected.
         if (r->error() == QNetworkReply::OperationCanceledError || r->error() == QNetworkReply::TimeoutError)
-            return finish(month, ITUEngineError::other(QStringLiteral("The request timed out.")));
+            return finish(name, ITUEngineError::other(QStringLiteral("The request timed out.")));
         if (r->error() != QNetworkReply::NoError)
-            return finish(month, ITUEngineError::other(r->errorString()));
+            return finish(name, ITUEngineError::other(r->errorString()));
         if (status != 200)
-            return finish(month, ITUEngineError::download(QStringLiteral("server answered 0")));
-        if (download->bytes != monthFileBytes)
-            return finish(month,
+            return finish(name, ITUEngineError::download(QStringLiteral("server answered 0")));
+        const bool sizeRight
+            = isMonthFile(name) ? download->bytes == monthFileBytes : download->bytes > 0 && download->bytes <= monthFileBytes;
+        if (!sizeRight)
+            return finish(name,
                           ITUEngineError::download(QStringLiteral("unexpected file size %1").arg(download->bytes)));
         QSaveFile* file = download->file.get();
         if (!file || !file->commit()) {
-            const QString path = folder() + QLatin1Char('/') + fileName(month);
-            return finish(month,
-                          ITUEngineError::other(QStringLiteral("Could not write %1: %2") .arg(path, file ? file->errorString() : QString())));
+            const QString path = folder() + QLatin1Char('/') + name;
+            return finish(name, ITUEngineError::other(QStringLiteral("Could not write %1: %2")
+                                                          .arg(path, file ? file->errorString() : QString())));
         }
-        finish(month, std::nullopt);
+        finish(name, std::nullopt);
     });
 }
 
-void ITUDataFiles::finish(int month, const std::optional<ITUEngineError>& outcome)
+void ITUDataFiles::finish(const QString& name, const std::optional<ITUEngineError>& outcome)
 {
-    const std::shared_ptr<Download> download = m_downloads.take(month);
+    const std::shared_ptr<Download> download = m_downloads.take(name);
     if (!download)
         return;
     // An uncommitted file is thrown away here, before anyone is told.
     download->file.reset();
+    if (outcome)
+        m_failures.failed(name, *outcome);
+    else
+        m_failures.succeeded(name);
     for (const Done& done : std::as_const(download->waiting))
         done(outcome);
 }

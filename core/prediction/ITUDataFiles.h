@@ -1,10 +1,12 @@
 #pragma once
 
 #include "prediction/ITUEngineError.h"
+#include "support/RetryBackoff.h"
 
 #include <QHash>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -12,13 +14,17 @@
 
 class QNetworkAccessManager;
 
-// The P.533 engine's monthly ionosphere files ("ionos01.bin" … "ionos12.bin")
-// in the engine's data folder. Before a run the month's file must be there
-// at its exact size: files that come with the application are copied in
-// first, and a month still missing is downloaded from the ITU-R HF data
-// repository, once however many callers ask for it at the same time.
-// Files are never deleted; a good download replaces the month's file in one
-// step, and a failed or wrong one leaves the folder as it was.
+// The data files the P.533 engine reads from its data folder for a month:
+// the month's ionosphere file ("ionos07.bin"), its noise coefficients
+// ("COEFF07W.txt") and the decile factors every month shares
+// ("P1239-3 Decile Factors.txt"). Before a run all three must be there:
+// files that come with the application are copied in first, and a file
+// still missing is downloaded from the ITU-R HF data repository, once
+// however many callers ask for it at the same time. A failed download is
+// not tried again before its back-off has passed (RetryBackoff); until
+// then its failure is the answer. Files are never deleted; a good download
+// replaces its file in one step, and a failed or wrong one leaves the
+// folder as it was.
 //
 // Lives on the thread that created it (the main thread); callbacks run there.
 class ITUDataFiles : public QObject {
@@ -28,8 +34,9 @@ public:
     // What a download may take between two pieces of data.
     static constexpr int downloadTimeoutMs = 120000;
 
-    // No error: the month's file is there.
+    // No error: the month's files are there.
     using Done = std::function<void(const std::optional<ITUEngineError>&)>;
+    using Backoff = RetryBackoff<ITUEngineError>;
 
     // `folder` is the data folder; `bundleFolder` holds the files that come
     // with the application (it may be missing or empty).
@@ -39,34 +46,47 @@ public:
 
     // "ionos%02d.bin".
     static QString fileName(int month);
+    // "COEFF%02dW.txt".
+    static QString noiseFileName(int month);
+    static QString decileFileName();
+    // The three files of a month, in the order they are fetched.
+    static QStringList fileNames(int month);
 
     // The data folder, created with its parents on every call; a failure to
     // create it shows up in the next file operation.
     QString folder() const;
-    // The month's file is there with exactly monthFileBytes bytes.
+    // The file is there: the month file with exactly monthFileBytes bytes,
+    // the others with any bytes at all.
+    bool hasFile(const QString& name) const;
+    // All three files of the month are there.
     bool hasData(int month) const;
-    bool isDownloading(int month) const { return m_downloads.contains(month); }
+    bool isDownloading(const QString& name) const { return m_downloads.contains(name); }
 
     // Copies the bundled files that the data folder lacks, then calls `done`:
-    // at once when the month's file is there, else when its download ends.
-    // A caller that arrives during a download of that month waits for it and
-    // gets the same outcome. A failure is not remembered: the next call
-    // tries again.
+    // at once when the month's files are there (or a missing one still waits
+    // out a failed download), else when the downloads end, with the first
+    // file's failure. A caller that arrives during a download waits for it
+    // and gets the same outcome.
     void prepare(int month, const Done& done);
 
-    // Tests stand in for a server that stops answering.
+    // Forgets the failed downloads: the next prepare() tries again.
+    void forgetFailures() { m_failures.clear(); }
+    // Tests move the back-off's time along and stand in for a server that
+    // stops answering.
+    void setClock(Backoff::Clock clock) { m_failures.setClock(std::move(clock)); }
     void setTimeoutMs(int ms) { m_timeoutMs = ms; }
 
 private:
     struct Download;
 
     void copyBundledFiles() const;
-    void startDownload(int month);
-    void finish(int month, const std::optional<ITUEngineError>& outcome);
+    void startDownload(const QString& name);
+    void finish(const QString& name, const std::optional<ITUEngineError>& outcome);
 
     QString m_folder;
     QString m_bundleFolder;
     int m_timeoutMs = downloadTimeoutMs;
     QNetworkAccessManager* m_network = nullptr;
-    QHash<int, std::shared_ptr<Download>> m_downloads;
+    QHash<QString, std::shared_ptr<Download>> m_downloads;
+    Backoff m_failures;
 };

@@ -1,14 +1,15 @@
 // A stand-in for the ITU-R P.533 engine program "ITURHFProp", for tests.
 // Called as the real one is, "ITURHFProp -s IN OUT", it reads the input
 // file, checks what the application promised (working folder and library
-// path are its own folder, the month's data file and the antenna file are
-// there) and writes a report of the engine's layout: some lines of text,
+// path are its own folder, the data files the engine reads for the month
+// and the antenna file are there) and writes a report of the engine's
+// layout: some lines of text with a column legend ("Column 6: BCR - …"),
 // then the comma-separated rows between a "Calculated Parameters" line and
 // an "End Calculated Parameters" line. Like the real engine it complains on
-// standard output.
+// standard output, and its hour h (1 … 24) is the UTC hour h − 1.
 //
-// Each row's reliability in percent, for hour h as written in the input
-// (24 for midnight), frequency f, receive point (lat, lng):
+// Each row's reliability in percent, for hour h as written in the input,
+// frequency f, receive point (lat, lng):
 //     base = fmod(4h + 2f + 0.1|lat| + 0.05|lng|, 80) + 10
 //     short path: base; long path: base + 5 for even h, base − 5 for odd h
 //
@@ -21,13 +22,19 @@
 //                   (no end marker), none (no file), reversed (rows last
 //                   to first)
 //     delay_ms N    wait before writing anything
+//     columns LIST  the report's columns, from Month, Hour, Freq, Lat, Lng,
+//                   BCR, SNR, Dist (default Month,Hour,Freq,Lat,Lng,BCR,SNR)
+//     legend none   no column legend
 //     only_if TEXT  the switches after it, up to the next only_if, apply
 //                   only when the input holds TEXT
-// Every run appends "start PID IN" and "end PID" to "fake-engine.log" in
-// the program's folder.
+// Every run appends "start PID IN", "request HASH" and "end PID" to
+// "fake-engine.log" in the program's folder; HASH stands for the input
+// without its antenna path (which names the run's work folder), so equal
+// requests have equal hashes.
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -141,6 +148,51 @@ int complain(const std::string& text)
     return 1;
 }
 
+// FNV-1a of the input's lines but the antenna path's, in hexadecimal.
+std::string requestHash(const std::string& input)
+{
+    std::uint64_t hash = 14695981039346656037ull;
+    std::istringstream lines(input);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (line.rfind("TXAntFilePath ", 0) == 0)
+            continue;
+        for (const char c : line + "\n")
+            hash = (hash ^ std::uint8_t(c)) * 1099511628211ull;
+    }
+    char text[24];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+    return text;
+}
+
+std::vector<std::string> names(const std::string& list)
+{
+    std::vector<std::string> out;
+    std::istringstream parts(list);
+    std::string part;
+    while (std::getline(parts, part, ','))
+        if (!part.empty())
+            out.push_back(part);
+    return out;
+}
+
+// The legend's wording of a column.
+std::string legendName(const std::string& column)
+{
+    static const std::map<std::string, std::string> words {
+        { "Month", "Month" },
+        { "Hour", "Hour" },
+        { "Freq", "Freq - Frequency (MHz)" },
+        { "Lat", "Rx Lat - Receive latitude (deg)" },
+        { "Lng", "Rx Lng - Receive longitude (deg)" },
+        { "BCR", "BCR - Basic circuit reliability (%)" },
+        { "SNR", "SNR - Median signal-to-noise ratio (dB)" },
+        { "Dist", "Dist - Great circle distance (km)" },
+    };
+    const auto found = words.find(column);
+    return found == words.end() ? column : found->second;
+}
+
 int lineCount(const std::string& text)
 {
     int lines = 0;
@@ -168,6 +220,7 @@ int main(int argc, char** argv)
     const std::string input = readFile(inPath, &readable);
     if (!readable)
         return complain("cannot read " + inPath);
+    appendLine(folder + "/fake-engine.log", "request " + requestHash(input));
     auto control = switches(readFile(folder + "/fake-engine.conf"), input);
 
     if (control.count("delay_ms"))
@@ -183,10 +236,14 @@ int main(int argc, char** argv)
 
     auto in = keyValues(input);
     const int month = std::atoi(in["Path.month"].c_str());
-    char dataFile[64];
-    std::snprintf(dataFile, sizeof dataFile, "ionos%02d.bin", month);
-    if (!std::ifstream(in["DataFilePath"] + dataFile))
-        return complain("Error: cannot open the data file " + in["DataFilePath"] + dataFile);
+    // The month's ionosphere and noise files and the shared decile factors.
+    char ionosphere[64];
+    char noise[64];
+    std::snprintf(ionosphere, sizeof ionosphere, "ionos%02d.bin", month);
+    std::snprintf(noise, sizeof noise, "COEFF%02dW.txt", month);
+    for (const std::string& file : { std::string(ionosphere), std::string(noise), std::string("P1239-3 Decile Factors.txt") })
+        if (!std::ifstream(in["DataFilePath"] + file))
+            return complain("Error: cannot open the data file " + in["DataFilePath"] + file);
     bool antennaReadable = false;
     const std::string antenna = readFile(in["TXAntFilePath"], &antennaReadable);
     if (!antennaReadable || lineCount(antenna) != 305)
@@ -202,6 +259,8 @@ int main(int argc, char** argv)
         return exitStatus;
 
     const bool longPath = in["Path.SorL"] == "LONGPATH";
+    const std::vector<std::string> columns
+        = names(control.count("columns") ? control["columns"] : "Month,Hour,Freq,Lat,Lng,BCR,SNR");
     std::vector<std::string> rows;
     if (reportKind != "empty") {
         const double north = std::atof(in["UL.lat"].c_str());
@@ -224,9 +283,27 @@ int main(int argc, char** argv)
                             + 10.0;
                         if (longPath)
                             percent += h % 2 == 0 ? 5.0 : -5.0;
-                        char row[160];
-                        std::snprintf(row, sizeof row, "%02d, %02d, %7.3f, %8.3f, %9.3f, %7.2f, %6.1f", month, h, mhz,
-                                      lat, lng, percent, 12.5);
+                        std::string row;
+                        for (const std::string& column : columns) {
+                            char cell[40] = "";
+                            if (column == "Month")
+                                std::snprintf(cell, sizeof cell, "%02d", month);
+                            else if (column == "Hour")
+                                std::snprintf(cell, sizeof cell, "%02d", h);
+                            else if (column == "Freq")
+                                std::snprintf(cell, sizeof cell, "%7.3f", mhz);
+                            else if (column == "Lat")
+                                std::snprintf(cell, sizeof cell, "%8.3f", lat);
+                            else if (column == "Lng")
+                                std::snprintf(cell, sizeof cell, "%9.3f", lng);
+                            else if (column == "BCR")
+                                std::snprintf(cell, sizeof cell, "%7.2f", percent);
+                            else if (column == "SNR")
+                                std::snprintf(cell, sizeof cell, "%6.1f", 12.5);
+                            else if (column == "Dist")
+                                std::snprintf(cell, sizeof cell, "%8.1f", 5000.0 + 10.0 * std::fabs(lat));
+                            row += (row.empty() ? "" : ", ") + std::string(cell);
+                        }
                         rows.push_back(row);
                     }
     }
@@ -238,11 +315,16 @@ int main(int argc, char** argv)
         << " Path name          : " << in["PathName"] << "\n"
         << " Sunspot number     : " << in["Path.SSN"] << "\n"
         << " Path               : " << in["Path.SorL"] << "\n"
-        << "\n"
-        << "**************************************************\n"
+        << "\n";
+    if (control["legend"] != "none")
+        for (std::size_t i = 0; i < columns.size(); ++i)
+            out << " Column " << i + 1 << ": " << legendName(columns[i]) << "\n";
+    out << "**************************************************\n"
         << "              Calculated Parameters\n"
-        << "**************************************************\n"
-        << "Month, Hour, Freq, Lat, Lng, BCR, SNR\n";
+        << "**************************************************\n";
+    for (std::size_t i = 0; i < columns.size(); ++i)
+        out << (i ? ", " : "") << columns[i];
+    out << "\n";
     for (const std::string& row : rows)
         out << row << "\n";
     if (reportKind != "unterminated")

@@ -16,7 +16,18 @@ FakeEngine::FakeEngine(bool withData)
     QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     if (withData)
         for (int month = 1; month <= 12; ++month)
-            writeMonthFile(dataFolder() + u'/' + ITUDataFiles::fileName(month), ITUDataFiles::monthFileBytes);
+            writeDataFiles(dataFolder(), month);
+}
+
+bool FakeEngine::writeDataFiles(const QString& folder, int month)
+{
+    QDir().mkpath(folder);
+    bool written = writeMonthFile(folder + u'/' + ITUDataFiles::fileName(month), ITUDataFiles::monthFileBytes);
+    for (const QString& name : { ITUDataFiles::noiseFileName(month), ITUDataFiles::decileFileName() }) {
+        QFile file(folder + u'/' + name);
+        written = file.open(QIODevice::WriteOnly) && file.write("stand-in coefficients\n") > 0 && written;
+    }
+    return written;
 }
 
 bool FakeEngine::writeMonthFile(const QString& path, qint64 bytes)
@@ -43,6 +54,15 @@ QStringList FakeEngine::log() const
 }
 
 int FakeEngine::started() const { return int(log().filter(QRegularExpression("^start ")).size()); }
+
+QHash<QString, int> FakeEngine::requests() const
+{
+    QHash<QString, int> counts;
+    for (const QString& line : log())
+        if (line.startsWith("request "))
+            ++counts[line.mid(8)];
+    return counts;
+}
 
 int FakeEngine::ended() const { return int(log().filter(QRegularExpression("^end ")).size()); }
 

@@ -1,13 +1,15 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 
 // A temporary installation of the stand-in P.533 engine ("fake_iturhfprop",
 // built next to the tests, copied in as "ITURHFProp") with its folders:
-// the engine folder, a data folder that holds a file of the exact size for
-// every month, an empty bundled-data folder and a work parent where the
+// the engine folder, a data folder that holds every month's data files
+// (the ionosphere file at its exact size, the noise coefficients and the
+// decile factors), an empty bundled-data folder and a work parent where the
 // runs make their work folders.
 class FakeEngine {
 public:
@@ -28,11 +30,15 @@ public:
     QStringList log() const;
     int started() const;
     int ended() const;
+    // How often each request (the input without its antenna path) was run.
+    QHash<QString, int> requests() const;
     // The runs' work folders still in the work parent.
     QStringList leftoverWorkFolders() const;
 
     // A file of exactly the engine's data size (sparse).
     static bool writeMonthFile(const QString& path, qint64 bytes);
+    // The data files the engine reads for a month, into `folder`.
+    static bool writeDataFiles(const QString& folder, int month);
 
 private:
     QTemporaryDir m_root;

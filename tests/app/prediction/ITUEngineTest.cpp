@@ -203,22 +203,35 @@ TEST(ITUEngine, AJobReportsItsFirstFailureAfterEveryEngineEnded)
     EXPECT_TRUE(fake.leftoverWorkFolders().isEmpty());
 }
 
-TEST(ITUEngine, AMissingMonthIsFetchedBeforeTheEngineIsLookedFor)
+TEST(ITUEngine, EveryDataFileTheEngineReadsIsFetchedBeforeTheEngineIsLookedFor)
 {
     FakeEngine fake(false);
     HttpPeer peer;
     ASSERT_TRUE(peer.listen());
     setenv("CORVANTA_FEEDS_BASE", qPrintable(peer.base()), 1);
-    peer.serve("/ITU-R-Study-Group-3/ITU-R-HF/master/P533/Data/ionos06.bin", 404, "");
-    fake.uninstall();
+    const QByteArray data = "/ITU-R-Study-Group-3/ITU-R-HF/master/P533/Data/";
+    peer.serve(data + "ionos06.bin", 404, "");
+    const QString engineFolder = fake.engineFolder();
+    const QString program = engineFolder + "/ITURHFProp";
+    const QString spare = fake.workParent() + "/ITURHFProp";
+    ASSERT_TRUE(QFile::rename(program, spare));
     ITUEngine engine(foldersOf(fake));
     // The job's preparation comes first: its download fails before the
     // missing engine is noticed.
     EXPECT_EQ(failureOf(engine), "Could not download the ITU ionosphere data: server answered 404");
-    peer.serve("/ITU-R-Study-Group-3/ITU-R-HF/master/P533/Data/ionos06.bin", 200, QByteArray(11197844, 'x'));
+    peer.serve(data + "ionos06.bin", 200, QByteArray(11197844, 'x'));
+    peer.serve(data + "COEFF06W.txt", 200, "noise coefficients");
+    peer.serve(data + "P1239-3%20Decile%20Factors.txt", 200, "decile factors");
+    engine.dataFiles().forgetFailures();
     EXPECT_EQ(failureOf(engine), ITUEngineError::notInstalledText(fake.engineFolder()));
     EXPECT_TRUE(engine.dataFiles().hasData(6));
-    EXPECT_TRUE(QDir(fake.workParent()).isEmpty());
+    EXPECT_TRUE(QDir(fake.workParent()).entryList({ "Corvanta-ITU-*" }, QDir::AllEntries).isEmpty());
+
+    // With all three there the engine runs: the stand-in, like the engine,
+    // refuses to without any of them.
+    ASSERT_TRUE(QFile::rename(spare, program));
+    EXPECT_EQ(failureOf(engine), "");
+    EXPECT_EQ(peer.requests().size(), 6); // all three failed the first time
     unsetenv("CORVANTA_FEEDS_BASE");
 }
 

@@ -1,5 +1,5 @@
-// The engine's monthly data files against a local server standing in for
-// the ITU-R HF data repository.
+// The engine's data files against a local server standing in for the
+// ITU-R HF data repository.
 #include "prediction/ITUDataFiles.h"
 #include "support/HttpPeer.h"
 #include "support/WaitUntil.h"
@@ -10,7 +10,10 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
+
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -47,6 +50,11 @@ protected:
     }
 
     static QByteArray body(qint64 bytes, char fill) { return QByteArray(bytes, fill); }
+    static void write(const QString& path, const QByteArray& bytes)
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size());
+    }
     static QByteArray contents(const QString& path)
     {
         QFile file(path);
@@ -56,23 +64,27 @@ protected:
     HttpPeer peer;
     QTemporaryDir root;
     std::list<Outcome> outcomes;
+    std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now();
 };
+
+const QByteArray decilePath = dataPath + "P1239-3%20Decile%20Factors.txt";
 
 } // namespace
 
 TEST_F(ITUDataFilesTest, ADownloadReplacesAFileOfTheWrongSizeOnceForAllCallers)
 {
     ITUDataFiles files(data(), bundle());
-    EXPECT_EQ(ITUDataFiles::fileName(7), "ionos07.bin");
+    EXPECT_EQ(ITUDataFiles::fileNames(7),
+              (QStringList { "ionos07.bin", "COEFF07W.txt", "P1239-3 Decile Factors.txt" }));
     EXPECT_EQ(ITUDataFiles::fileName(13), "ionos13.bin");
     EXPECT_TRUE(QFileInfo(files.folder()).isDir()); // made on the way
 
-    // One byte short or long is no file at all.
+    // One byte short or long is no month file at all.
     for (const qint64 wrong : { size - 1, size + 1 }) {
         QFile file(month(7));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.resize(wrong));
         file.close();
-        EXPECT_FALSE(files.hasData(7));
+        EXPECT_FALSE(files.hasFile("ionos07.bin"));
     }
 
     HttpPeer::Response good;
@@ -80,37 +92,49 @@ TEST_F(ITUDataFilesTest, ADownloadReplacesAFileOfTheWrongSizeOnceForAllCallers)
     good.delayMs = 100;
     peer.serve(dataPath + "ionos07.bin", good);
     peer.serve(dataPath + "ionos08.bin", 200, body(size, 'A'));
+    peer.serve(dataPath + "COEFF07W.txt", 200, "july noise");
+    peer.serve(dataPath + "COEFF08W.txt", 200, "august noise");
+    peer.serve(decilePath, 200, "deciles");
     Outcome* first = prepare(files, 7);
     Outcome* second = prepare(files, 7);
     Outcome* august = prepare(files, 8);
-    EXPECT_TRUE(files.isDownloading(7));
-    EXPECT_TRUE(files.isDownloading(8));
+    EXPECT_TRUE(files.isDownloading("ionos07.bin"));
+    EXPECT_TRUE(files.isDownloading("ionos08.bin"));
+    EXPECT_TRUE(files.isDownloading("P1239-3 Decile Factors.txt"));
     ASSERT_TRUE(waitUntil([&] { return first->done && second->done && august->done; }, 10000));
     EXPECT_FALSE(first->error.has_value());
     EXPECT_FALSE(second->error.has_value());
     EXPECT_FALSE(august->error.has_value());
-    EXPECT_EQ(peer.count(dataPath + "ionos07.bin"), 1);
-    EXPECT_EQ(peer.count(dataPath + "ionos08.bin"), 1);
-    EXPECT_FALSE(files.isDownloading(7));
+    // Each file once, the decile factors shared by both months too.
+    for (const QByteArray& path : { dataPath + "ionos07.bin", dataPath + "ionos08.bin", dataPath + "COEFF07W.txt",
+                                   dataPath + "COEFF08W.txt", decilePath })
+        EXPECT_EQ(peer.count(path), 1) << path.constData();
+    EXPECT_FALSE(files.isDownloading("ionos07.bin"));
     EXPECT_TRUE(files.hasData(7));
+    EXPECT_TRUE(files.hasData(8));
     EXPECT_EQ(contents(month(7)), body(size, 'J'));
-    // Nothing but the month files is left in the folder.
-    EXPECT_EQ(QDir(data()).entryList(QDir::Files | QDir::Hidden), (QStringList { "ionos07.bin", "ionos08.bin" }));
+    EXPECT_EQ(contents(data() + "/P1239-3 Decile Factors.txt"), "deciles");
+    // Nothing but the data files is left in the folder.
+    EXPECT_EQ(QDir(data()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+              (QStringList { "COEFF07W.txt", "COEFF08W.txt", "P1239-3 Decile Factors.txt", "ionos07.bin",
+                             "ionos08.bin" }));
 
     // Present: answered at once, no request.
     Outcome* again = prepare(files, 7);
     EXPECT_TRUE(again->done);
     EXPECT_FALSE(again->error.has_value());
-    EXPECT_EQ(peer.count(dataPath + "ionos07.bin"), 1);
+    EXPECT_EQ(peer.requests().size(), 5);
 }
 
-TEST_F(ITUDataFilesTest, AFailedDownloadLeavesTheFolderAsItWasAndIsTriedAgain)
+TEST_F(ITUDataFilesTest, AFailedDownloadLeavesTheFolderAsItWasAndWaitsBeforeTheNextTry)
 {
     ITUDataFiles files(data(), bundle());
+    files.setClock([this] { return now; });
     files.folder();
-    QFile old(month(3));
-    ASSERT_TRUE(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
-    old.close();
+    write(month(3), "old");
+    write(data() + "/P1239-3 Decile Factors.txt", "deciles");
+    const QByteArray noise = dataPath + "COEFF03W.txt";
+    peer.serve(noise, 200, "noise");
 
     peer.serve(dataPath + "ionos03.bin", 404, "Not Found");
     Outcome* notFound = prepare(files, 3);
@@ -120,15 +144,31 @@ TEST_F(ITUDataFilesTest, AFailedDownloadLeavesTheFolderAsItWasAndIsTriedAgain)
     EXPECT_EQ(notFound->error->description(), "Could not download the ITU ionosphere data: server answered 404");
     EXPECT_EQ(joined->error, notFound->error);
     EXPECT_EQ(contents(month(3)), "old");
+    // The other missing file came in meanwhile.
+    EXPECT_EQ(contents(data() + "/COEFF03W.txt"), "noise");
 
+    // Asked again at once, or 29 s later: the same failure, no request.
+    Outcome* atOnce = prepare(files, 3);
+    EXPECT_TRUE(atOnce->done);
+    EXPECT_EQ(atOnce->error, notFound->error);
+    now += 29s;
+    EXPECT_EQ(prepare(files, 3)->error, notFound->error);
+    EXPECT_EQ(peer.count(dataPath + "ionos03.bin"), 1);
+
+    // After 30 s it is tried again; then the wait doubles.
+    now += 1s;
     peer.serve(dataPath + "ionos03.bin", 200, "<html>error</html>"); // 18 bytes
     Outcome* wrongSize = prepare(files, 3);
     ASSERT_TRUE(waitUntil([&] { return wrongSize->done; }));
     ASSERT_TRUE(wrongSize->error.has_value());
     EXPECT_EQ(wrongSize->error->description(), "Could not download the ITU ionosphere data: unexpected file size 18");
     EXPECT_EQ(contents(month(3)), "old");
+    now += 59s;
+    EXPECT_EQ(prepare(files, 3)->error, wrongSize->error);
+    EXPECT_EQ(peer.count(dataPath + "ionos03.bin"), 2);
 
     // A body that goes on past the expected size is not kept either.
+    now += 1s;
     peer.serve(dataPath + "ionos03.bin", 200, body(size + 5, 'x'));
     Outcome* tooLong = prepare(files, 3);
     ASSERT_TRUE(waitUntil([&] { return tooLong->done; }, 10000));
@@ -136,7 +176,9 @@ TEST_F(ITUDataFilesTest, AFailedDownloadLeavesTheFolderAsItWasAndIsTriedAgain)
     EXPECT_EQ(tooLong->error->detail, QString("unexpected file size %1").arg(size + 5));
     EXPECT_EQ(contents(month(3)), "old");
 
-    // A server that stops answering: the transport's own message.
+    // A server that stops answering: the transport's own message. Once
+    // forgotten, a failure is tried again at once.
+    files.forgetFailures();
     files.setTimeoutMs(200);
     HttpPeer::Response stall;
     stall.stall = true;
@@ -146,18 +188,37 @@ TEST_F(ITUDataFilesTest, AFailedDownloadLeavesTheFolderAsItWasAndIsTriedAgain)
     ASSERT_TRUE(timedOut->error.has_value());
     EXPECT_EQ(timedOut->error->kind, ITUEngineError::Kind::other);
     EXPECT_EQ(timedOut->error->description(), "The request timed out.");
-
-    EXPECT_EQ(QDir(data()).entryList(QDir::Files | QDir::Hidden), QStringList { "ionos03.bin" });
     EXPECT_EQ(peer.count(dataPath + "ionos03.bin"), 4);
+
+    // The waits are per file: an empty noise file for another month is
+    // refused, and its month waits while March's file comes in.
+    files.setTimeoutMs(ITUDataFiles::downloadTimeoutMs);
+    files.forgetFailures();
+    peer.serve(dataPath + "COEFF04W.txt", 200, "");
+    peer.serve(dataPath + "ionos04.bin", 200, body(size, 'D'));
+    Outcome* april = prepare(files, 4);
+    ASSERT_TRUE(waitUntil([&] { return april->done; }, 10000));
+    ASSERT_TRUE(april->error.has_value());
+    EXPECT_EQ(april->error->detail, "unexpected file size 0");
+    EXPECT_TRUE(files.hasFile("ionos04.bin"));
+    EXPECT_FALSE(QFile::exists(data() + "/COEFF04W.txt"));
+    peer.serve(dataPath + "ionos03.bin", 200, body(size, 'M'));
+    Outcome* march = prepare(files, 3);
+    ASSERT_TRUE(waitUntil([&] { return march->done; }, 10000));
+    EXPECT_FALSE(march->error.has_value());
+    EXPECT_EQ(prepare(files, 4)->error, april->error);
+    EXPECT_EQ(peer.count(dataPath + "COEFF04W.txt"), 1);
 }
 
 TEST_F(ITUDataFilesTest, BundledFilesAreCopiedInButNeverOverwrite)
 {
-    // The bundle has the month at the right size and a file the data folder
-    // already holds in another version.
+    // The bundle has the month's files and a file the data folder already
+    // holds in another version.
     {
         QFile file(bundle() + "/ionos05.bin");
         ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.resize(size));
+        write(bundle() + "/COEFF05W.txt", "may noise");
+        write(bundle() + "/P1239-3 Decile Factors.txt", "deciles");
         QFile notes(bundle() + "/.notes");
         ASSERT_TRUE(notes.open(QIODevice::WriteOnly) && notes.write("bundled") > 0);
         QDir().mkpath(bundle() + "/extra");
@@ -181,6 +242,7 @@ TEST_F(ITUDataFilesTest, BundledFilesAreCopiedInButNeverOverwrite)
     // No bundle folder at all: nothing to copy, and the month is fetched.
     ITUDataFiles noBundle(data(), root.path() + "/missing");
     peer.serve(dataPath + "ionos06.bin", 200, body(size, 'B'));
+    peer.serve(dataPath + "COEFF06W.txt", 200, "june noise");
     Outcome* june = prepare(noBundle, 6);
     ASSERT_TRUE(waitUntil([&] { return june->done; }, 10000));
     EXPECT_FALSE(june->error.has_value());

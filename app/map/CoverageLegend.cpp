@@ -100,19 +100,32 @@ CoverageLegend::CoverageLegend(QWidget* parent)
     first->addStretch(1);
     layout->addLayout(first);
 
+    // The engine's own words: plain text, wrapped to the scale's width.
     m_scale = new Scale(this);
+    m_failure = label(smallCaptionFont(), secondaryTextColor(), this);
+    m_failure->setWordWrap(true);
+    m_failure->setFixedWidth(m_scale->width());
+    m_failure->hide();
+    layout->addWidget(m_failure, 0, Qt::AlignLeft);
     layout->addWidget(m_scale, 0, Qt::AlignLeft);
     layout->setSizeConstraint(QLayout::SetFixedSize);
     set(Band::m20, PredictionMode::ssb, engineName(false), false);
 }
 
-void CoverageLegend::set(Band band, PredictionMode mode, const QString& engine, bool working)
+void CoverageLegend::set(Band band, PredictionMode mode, const QString& engine, bool working,
+                         const std::optional<QString>& failure)
 {
     const QString text = titleText(band, mode, engine);
     if (text != m_title->text())
         m_title->setText(text);
-    m_spinner->setVisible(working);
+    m_spinner->setVisible(working && !failure);
+    const QString failureText = failure.value_or(QString());
+    if (failureText != m_failure->text())
+        m_failure->setText(failureText);
+    m_failure->setVisible(failure.has_value());
 }
+
+QString CoverageLegend::failure() const { return m_failure->isVisibleTo(this) ? m_failure->text() : QString(); }
 
 QString CoverageLegend::title() const { return m_title->text(); }
 

@@ -6,13 +6,16 @@
 
 #include <QRect>
 
+#include <optional>
+
 class QLabel;
 
 // Explains the coverage layer: which band, mode and engine it shows (with
-// a small spinning indicator while the engine computes) and the colour
-// scale, ten cells for 10 … 100 % chance in the reliability colours. The
-// map shows it at its bottom centre whenever a coverage band is chosen,
-// before any image exists too.
+// a small spinning indicator while the engine computes, or the failure the
+// engine's map waits out before it is tried again) and the colour scale,
+// ten cells for 10 … 100 % chance in the reliability colours. The map
+// shows it at its bottom centre whenever a coverage band is chosen, before
+// any image exists too.
 class CoverageLegend : public OverlayPanel {
     Q_OBJECT
 public:
@@ -25,10 +28,14 @@ public:
 
     explicit CoverageLegend(QWidget* parent = nullptr);
 
-    void set(Band band, PredictionMode mode, const QString& engine, bool working);
+    // A failure hides the spinner: nothing is computed while it is shown.
+    void set(Band band, PredictionMode mode, const QString& engine, bool working,
+             const std::optional<QString>& failure = std::nullopt);
 
     QString title() const;
     bool working() const;
+    // The failure shown, empty when none.
+    QString failure() const;
     // Where the cell of the reliability (index + 1) / 10 sits, in the
     // legend's coordinates.
     QRect cellRect(int index) const;
@@ -39,5 +46,6 @@ private:
 
     QLabel* m_title;
     Spinner* m_spinner;
+    QLabel* m_failure;
     Scale* m_scale;
 };

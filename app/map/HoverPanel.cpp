@@ -72,7 +72,11 @@ HoverPanel::Content HoverPanel::content(const PrefixEntity& entity, const Inputs
     wheel.now = inputs.now;
     if (inputs.engine) {
         wheel.chart = inputs.engine->chart(entity, o.home, o.station, snapshot.sunspotNumber, inputs.now);
-        wheel.error = inputs.engine->lastError();
+        // A chart that waits out a failure shows that failure, not a spinner.
+        if (!wheel.chart)
+            wheel.error = inputs.engine->chartFailure(entity, o.home, o.station, snapshot.sunspotNumber, inputs.now);
+        if (!wheel.error)
+            wheel.error = inputs.engine->lastError();
     } else {
         const std::uint64_t key
             = PredictionCache::key(MUFModel::key(snapshot.ionosondes, snapshot.sunspotNumber, inputs.now), o.home,

@@ -426,8 +426,11 @@ void WorldMapView::updateOverlays()
     const std::optional<Band> coverageBand = MapCoverage::band(o);
     if (coverageBand) {
         const bool engine = useITU();
+        const std::optional<QString> failure = engine
+            ? m_stores.predictions->coverageFailure(o.home, *coverageBand, o.station, snapshot.sunspotNumber, m_slowDate)
+            : std::nullopt;
         m_coverageLegend->set(*coverageBand, o.station.mode, CoverageLegend::engineName(engine),
-                              engine && m_stores.predictions->busy());
+                              engine && m_stores.predictions->busy(), failure);
     }
     m_coverageLegend->setVisible(coverageBand.has_value());
 

@@ -1,6 +1,7 @@
 #include "prediction/PredictionStore.h"
 
 #include "kit/AppLog.h"
+#include "prediction/ITUDataFiles.h"
 #include "prediction/ITUEngine.h"
 #include "prediction/ReliabilityColor.h"
 
@@ -18,6 +19,23 @@ QString homeKey(const GeoCoordinate& home) { return number(home.latitude) + QLat
 QString sunspotKey(std::optional<double> sunspotNumber)
 {
     return QString::number(P533::sentSunspotNumber(sunspotNumber.value_or(PredictionStore::assumedSunspotNumber)));
+}
+
+QString chartKeyWith(const PrefixEntity& target, const GeoCoordinate& home, const QString& setupKey,
+                     std::optional<double> sunspotNumber, const QDateTime& date)
+{
+    return QStringList { target.prefix, homeKey(home), setupKey, PredictionStore::dayKey(date),
+                         sunspotKey(sunspotNumber) }
+        .join(QLatin1Char('|'));
+}
+
+QString coverageKeyWith(Band band, const GeoCoordinate& home, const QString& setupKey,
+                        std::optional<double> sunspotNumber, const QDateTime& date)
+{
+    const int hour = date.isValid() ? date.toUTC().time().hour() : 0;
+    return QStringList { QString::number(rawValue(band)), homeKey(home), setupKey, PredictionStore::dayKey(date),
+                         QString::number(hour), sunspotKey(sunspotNumber) }
+        .join(QLatin1Char('|'));
 }
 
 QList<double> bandCentres()
@@ -70,19 +88,13 @@ QString PredictionStore::dayKey(const QDateTime& date)
 QString PredictionStore::chartKey(const PrefixEntity& target, const GeoCoordinate& home, const StationSetup& setup,
                                   std::optional<double> sunspotNumber, const QDateTime& date)
 {
-    return QStringList { target.prefix, homeKey(home), setupKey(setup), dayKey(date), sunspotKey(sunspotNumber) }.join(
-        QLatin1Char('|'));
+    return chartKeyWith(target, home, setupKey(setup), sunspotNumber, date);
 }
 
 QString PredictionStore::coverageKey(Band band, const GeoCoordinate& home, const StationSetup& setup,
                                      std::optional<double> sunspotNumber, const QDateTime& date)
 {
-    const int hour = date.isValid() ? date.toUTC().time().hour() : 0;
-    return QStringList {
-        QString::number(rawValue(band)), homeKey(home), setupKey(setup), dayKey(date), QString::number(hour),
-        sunspotKey(sunspotNumber)
-    }
-        .join(QLatin1Char('|'));
+    return coverageKeyWith(band, home, setupKey(setup), sunspotNumber, date);
 }
 
 QList<std::pair<int, int>> PredictionStore::coverageChunks(int processors)
@@ -99,12 +111,15 @@ std::optional<DayChart> PredictionStore::chart(const PrefixEntity& target, const
                                                const StationSetup& setup, std::optional<double> sunspotNumber,
                                                const QDateTime& date)
 {
-    const QString key = chartKey(target, home, setup, sunspotNumber, date);
+    const QString setupText = setupKey(setup);
+    const QString key = chartKeyWith(target, home, setupText, sunspotNumber, date);
     if (const auto found = m_charts.constFind(key); found != m_charts.constEnd())
         return *found;
-    if (m_pending.contains(key))
+    noteConditions(setupText, date);
+    if (m_pending.contains(key) || m_waits.waiting(key))
         return std::nullopt;
     m_pending.insert(key);
+    notePower(setup.powerW);
 
     QList<int> hours;
     for (int hour = 0; hour < 24; ++hour)
@@ -151,15 +166,18 @@ std::optional<QImage> PredictionStore::coverageImage(const GeoCoordinate& home, 
     const auto mhz = PropagationPredictor::mhz(band);
     if (!mhz)
         return std::nullopt;
-    const QString key = coverageKey(band, home, setup, sunspotNumber, date);
+    const QString setupText = setupKey(setup);
+    const QString key = coverageKeyWith(band, home, setupText, sunspotNumber, date);
     const auto stored = [this]() -> std::optional<QImage> {
         return m_coverage ? std::optional<QImage>(m_coverage->image) : std::nullopt;
     };
     if (m_coverage && m_coverage->key == key)
         return m_coverage->image;
-    if (m_pending.contains(key))
+    noteConditions(setupText, date);
+    if (m_pending.contains(key) || m_waits.waiting(key))
         return stored();
     m_pending.insert(key);
+    notePower(setup.powerW);
 
     const P533::YearMonth ym = P533::yearMonth(date);
     const int hour = date.isValid() ? date.toUTC().time().hour() : 0;
@@ -206,10 +224,60 @@ std::optional<double> PredictionStore::coverageValue(Band band, const GeoCoordin
     return m_coverage->values[*index];
 }
 
+std::optional<QString> PredictionStore::chartFailure(const PrefixEntity& target, const GeoCoordinate& home,
+                                                     const StationSetup& setup, std::optional<double> sunspotNumber,
+                                                     const QDateTime& date) const
+{
+    return m_waits.waiting(chartKey(target, home, setup, sunspotNumber, date));
+}
+
+std::optional<QString> PredictionStore::coverageFailure(const GeoCoordinate& home, Band band,
+                                                        const StationSetup& setup,
+                                                        std::optional<double> sunspotNumber,
+                                                        const QDateTime& date) const
+{
+    return m_waits.waiting(coverageKey(band, home, setup, sunspotNumber, date));
+}
+
+void PredictionStore::setClock(const RetryBackoff<QString>::Clock& clock)
+{
+    m_waits.setClock(clock);
+    m_engine->dataFiles().setClock(clock);
+}
+
+void PredictionStore::noteConditions(const QString& setupKey, const QDateTime& date)
+{
+    const P533::YearMonth ym = P533::yearMonth(date);
+    const QString conditions = setupKey + QStringLiteral("|%1-%2").arg(ym.year).arg(ym.month);
+    if (conditions == m_conditions)
+        return;
+    // What failed under other conditions may work now.
+    m_conditions = conditions;
+    m_waits.clear();
+    m_engine->dataFiles().forgetFailures();
+}
+
+void PredictionStore::notePower(double powerW)
+{
+    const bool same = m_loggedPower && (*m_loggedPower == powerW || (std::isnan(*m_loggedPower) && std::isnan(powerW)));
+    if (powerW >= P533::minimumPowerW || same)
+        return;
+    m_loggedPower = powerW;
+    AppLog::file().write(QStringLiteral("ITU engine: the engine takes no power under %1 W; predicting with %1 W "
+                                        "instead of the station's %2 W")
+                             .arg(P533::fmt(P533::minimumPowerW, 0),
+                                  QString::number(powerW, 'g', QLocale::FloatingPointShortest)));
+}
+
 void PredictionStore::finishJob(const QString& key, const std::optional<QString>& error, const char* logArea)
 {
-    if (error)
+    // The back-off first: the signals below make the views ask again.
+    if (error) {
+        m_waits.failed(key, *error);
         AppLog::file().write(QStringLiteral("ITU engine (%1): %2").arg(QLatin1String(logArea), *error));
+    } else {
+        m_waits.clear();
+    }
     setLastError(error);
     m_pending.remove(key);
     setBusy(!m_pending.isEmpty());

@@ -4,6 +4,7 @@
 #include "geo/MapData.h"
 #include "prediction/P533.h"
 #include "prediction/PropagationPredictor.h"
+#include "support/RetryBackoff.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -23,7 +24,11 @@ class ITUEngine;
 // one engine job for it and answers with nothing (a chart) or with the last
 // image it has (coverage); when the job ends the result is published and
 // the views ask again. At most one job runs per key. Callers may ask on
-// every redraw.
+// every redraw: a key whose job failed is not tried again before its
+// back-off has passed (30 s, doubling up to 30 minutes; RetryBackoff), so
+// an engine that keeps failing is not restarted at every repaint. A change
+// of the station setup or of the month, or any successful job, ends every
+// back-off, the data files' included.
 //
 // Owned by CorvantaApp, on the main thread; it starts nothing by itself.
 // Destroying it stops the engines still running.
@@ -52,8 +57,10 @@ public:
     ~PredictionStore() override;
 
     ITUEngine& engine() const { return *m_engine; }
-    // Tests fill a smaller cache than maxCharts.
+    // Tests fill a smaller cache than maxCharts, and move the back-offs'
+    // time along (the store's and the data files').
     void setMaxCharts(qsizetype count) { m_maxCharts = count; }
+    void setClock(const RetryBackoff<QString>::Clock& clock);
 
     // Whether the map predicts with the engine: the stored
     // SettingKeys::predictionEngine asks for it (anything but "quick") and
@@ -74,6 +81,15 @@ public:
     // The stored coverage value of the cell holding the point, when the
     // stored coverage is of this band (whatever its hour, station or setup).
     std::optional<double> coverageValue(Band band, const GeoCoordinate& at) const;
+
+    // The failure the chart or the coverage map waits out before it is
+    // tried again; none while it may be asked for. The views show it in
+    // place of a spinner.
+    std::optional<QString> chartFailure(const PrefixEntity& target, const GeoCoordinate& home,
+                                        const StationSetup& setup, std::optional<double> sunspotNumber,
+                                        const QDateTime& date) const;
+    std::optional<QString> coverageFailure(const GeoCoordinate& home, Band band, const StationSetup& setup,
+                                           std::optional<double> sunspotNumber, const QDateTime& date) const;
 
     bool busy() const { return m_busy; }
     // The message of the last failed job, until a job succeeds.
@@ -102,6 +118,11 @@ Q_SIGNALS:
     void coverageChanged();
 
 private:
+    // Ends every back-off when the setup or the month differs from the last
+    // request's.
+    void noteConditions(const QString& setupKey, const QDateTime& date);
+    // Says once per power in the log that the engine is given 1 W instead.
+    void notePower(double powerW);
     void finishJob(const QString& key, const std::optional<QString>& error, const char* logArea);
     void setBusy(bool busy);
     void setLastError(const std::optional<QString>& error);
@@ -113,4 +134,7 @@ private:
     QSet<QString> m_pending;
     bool m_busy = false;
     std::optional<QString> m_lastError;
+    RetryBackoff<QString> m_waits; // failed keys
+    QString m_conditions;          // setup key and month of the last request
+    std::optional<double> m_loggedPower;
 };

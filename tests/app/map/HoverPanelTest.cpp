@@ -5,6 +5,7 @@
 #include "geo/Maidenhead.h"
 #include "kit/Color.h"
 #include "map/CoverageLayer.h"
+#include "map/CoverageLegend.h"
 #include "map/HoverInfoView.h"
 #include "map/HoverPanel.h"
 #include "map/MapInput.h"
@@ -118,7 +119,50 @@ struct HoverMap : testing::Test {
     }
 
     HoverPanel& panel() { return *view->hoverPanel(); }
+
+    // The view again, now predicting with the engine of `predictions`, the
+    // 20 m coverage layer on. The store's and its data files' back-off
+    // follow `now`.
+    void predictWith(PredictionStore& predictions)
+    {
+        settings.set(SettingKeys::predictionEngine, "itu");
+        settings.set(SettingKeys::coverageBand, 20);
+        predictions.setClock([this] { return now; });
+        view = std::make_unique<WorldMapView>(AppStores { store.get(), &viewport, nullptr, &predictions, nullptr });
+        view->resize(1440, 720);
+        view->show();
+        ASSERT_TRUE(view->useITU());
+    }
+
+    // A minute of the pointer going from place to place with a repaint at
+    // each step, the clock moved on by half a second a step and the
+    // engine's runs let end, while `tooMany` does not hold.
+    void aMinuteOfPointerMoves(PredictionStore& predictions, const std::function<bool()>& tooMany)
+    {
+        const QList<PrefixEntity> places { label("JA"), label("VK"), label("ZS"), label("PY"), label("K") };
+        for (int step = 0; step < 120 && !tooMany(); ++step) {
+            now += 500ms;
+            const PrefixEntity& place = places[step % places.size()];
+            move(at(place.lat, place.lon) + QPointF(step % 3, 0));
+            view->grab();
+            // A job begins a few turns of the event loop after it is asked for.
+            for (int turn = 0; turn < 5; ++turn)
+                QCoreApplication::processEvents();
+            waitUntil([&] { return !predictions.busy() && predictions.engine().running() == 0; }, 500);
+        }
+        waitUntil([&] { return !predictions.busy() && predictions.engine().running() == 0; }, 10000);
+    }
+
+    std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now();
 };
+
+int mostRunsOfOneRequest(const FakeEngine& fake)
+{
+    int most = 0;
+    for (const int runs : fake.requests())
+        most = std::max(most, runs);
+    return most;
+}
 
 } // namespace
 
@@ -200,6 +244,60 @@ TEST_F(HoverMap, LabelAtOnceCellAfterRestChartOncePerPlaceAndSetup)
     leave();
     EXPECT_FALSE(panel().isVisible());
     EXPECT_FALSE(panel().shownContent());
+}
+
+// Every failure makes the map repaint and the hover panel ask again; a
+// failed request must not be run again at once, nor a missing data file
+// asked for again.
+TEST_F(HoverMap, AFailingEngineOrDataServerIsNotAskedAgainAtEveryRepaint)
+{
+    {
+        // The engine crashes on every run.
+        FakeEngine fake;
+        fake.setControl("exit 139\nstderr Segmentation fault\n");
+        PredictionStore predictions(new ITUEngine({ fake.engineFolder(), fake.dataFolder(), fake.bundledDataFolder(),
+                                                    fake.workParent() }),
+                                    nullptr);
+        predictWith(predictions);
+        aMinuteOfPointerMoves(predictions, [&] { return mostRunsOfOneRequest(fake) > 3; });
+        EXPECT_GT(fake.requests().size(), 10); // every place's chart and the coverage map were tried
+        EXPECT_LE(mostRunsOfOneRequest(fake), 3);
+
+        // Meanwhile the wheel and the coverage legend show the failure, not
+        // a spinner.
+        ASSERT_TRUE(panel().wheel()->isVisible());
+        EXPECT_EQ(panel().wheel()->face(), PropagationWheel::Face::error);
+        EXPECT_EQ(panel().wheel()->content().error, "ITU-R P.533 calculation failed: Segmentation fault");
+        const auto* legend = view->findChild<CoverageLegend*>();
+        ASSERT_TRUE(legend);
+        EXPECT_FALSE(legend->working());
+        EXPECT_EQ(legend->failure(), "ITU-R P.533 calculation failed: Segmentation fault");
+        EXPECT_TRUE(fake.leftoverWorkFolders().isEmpty());
+        view.reset();
+    }
+    {
+        // The data files are missing and the server has none of them.
+        FakeEngine fake(false);
+        PredictionStore predictions(new ITUEngine({ fake.engineFolder(), fake.dataFolder(), fake.bundledDataFolder(),
+                                                    fake.workParent() }),
+                                    nullptr);
+        predictWith(predictions);
+        int mostAsked = 0;
+        const auto dataRequests = [&] {
+            QHash<QByteArray, int> counts;
+            for (const HttpPeer::Request& request : peer.requests())
+                if (request.path.contains("/P533/Data/"))
+                    mostAsked = std::max(mostAsked, ++counts[request.path]);
+            return counts.size();
+        };
+        aMinuteOfPointerMoves(predictions, [&] { return dataRequests(), mostAsked > 3; });
+        EXPECT_EQ(dataRequests(), 3); // the month's ionosphere and noise files, the decile factors
+        EXPECT_LE(mostAsked, 3);
+        EXPECT_EQ(fake.started(), 0);
+        EXPECT_EQ(panel().wheel()->face(), PropagationWheel::Face::error);
+        EXPECT_TRUE(panel().wheel()->content().error->endsWith("server answered 404"));
+        view.reset();
+    }
 }
 
 TEST(HoverPanel, LabelUnderThePointer)

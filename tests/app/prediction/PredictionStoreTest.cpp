@@ -11,6 +11,7 @@
 #include <QTimeZone>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 
 namespace {
@@ -21,7 +22,7 @@ const QDateTime date(QDate(2026, 6, 15), QTime(13, 20), Qt::UTC);
 const PrefixEntity target { "K", "United States", 40.0, -75.0, "NA" };
 
 // The stand-in's reliability (see fake_iturhfprop.cpp): `hour` as the
-// engine is given it (24 for midnight).
+// engine is given it (UTC hour + 1).
 double fakeReliability(int hour, double mhz, double lat, double lng, bool longPath)
 {
     double percent = std::fmod(4.0 * hour + 2.0 * mhz + 0.1 * std::fabs(lat) + 0.05 * std::fabs(lng), 80.0) + 10.0;
@@ -61,7 +62,7 @@ TEST(PredictionStore, AChartComesFromTheEngineOncePerKey)
     ASSERT_EQ(chart->size(), 24);
     for (int hour = 0; hour < 24; ++hour) {
         ASSERT_EQ((*chart)[hour].size(), 10);
-        const int sent = hour == 0 ? 24 : hour;
+        const int sent = hour + 1;
         for (std::size_t b = 0; b < PropagationPredictor::bands.size(); ++b) {
             const double mhz = PropagationPredictor::bands[b].mhz;
             // The better of the two paths.
@@ -75,44 +76,74 @@ TEST(PredictionStore, AChartComesFromTheEngineOncePerKey)
     EXPECT_TRUE(fake.leftoverWorkFolders().isEmpty());
 }
 
-TEST(PredictionStore, AFailedJobIsShownLoggedAndTriedAgain)
+TEST(PredictionStore, AFailedJobIsShownLoggedAndWaitsBeforeItIsTriedAgain)
 {
     FakeEngine fake;
     std::unique_ptr<PredictionStore> store(makeStore(fake));
+    auto now = std::chrono::steady_clock::now();
+    store->setClock([&] { return now; });
     int errors = 0;
     QObject::connect(store.get(), &PredictionStore::lastErrorChanged, [&] { ++errors; });
 
     fake.setControl("exit 2\nstderr no luck\n");
     EXPECT_FALSE(store->chart(target, home, setup, std::nullopt, date).has_value());
     ASSERT_TRUE(waitUntil([&] { return store->lastError().has_value(); }, 10000));
-    EXPECT_EQ(*store->lastError(), "ITU-R P.533 calculation failed: no luck");
+    const QString failure = "ITU-R P.533 calculation failed: no luck";
+    EXPECT_EQ(*store->lastError(), failure);
     EXPECT_TRUE(waitUntil([&] { return !store->busy(); }));
     EXPECT_TRUE(store->charts().isEmpty());
     AppLog::file().flush();
-    EXPECT_TRUE(
-        AppLog::file().tail(5, 10000).contains("ITU engine (band wheel): ITU-R P.533 calculation failed: no luck"));
+    EXPECT_TRUE(AppLog::file().tail(5, 10000).contains("ITU engine (band wheel): " + failure));
 
-    // The same key starts a new job; a success of any key clears the error.
-    fake.setControl("");
+    // Asked again within 30 s the key starts nothing and shows its failure.
+    now += std::chrono::seconds(29);
     EXPECT_FALSE(store->chart(target, home, setup, std::nullopt, date).has_value());
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(store->busy());
+    EXPECT_EQ(fake.started(), 2);
+    EXPECT_EQ(store->chartFailure(target, home, setup, std::nullopt, date), failure);
+
+    // After its wait the key is tried again (and fails again: the next wait
+    // is 60 s); a success of any key ends every wait and clears the error.
+    now += std::chrono::seconds(1);
+    EXPECT_FALSE(store->chartFailure(target, home, setup, std::nullopt, date).has_value());
+    store->chart(target, home, setup, std::nullopt, date);
+    ASSERT_TRUE(waitUntil([&] { return fake.ended() == 4 && !store->busy(); }, 10000));
+    now += std::chrono::seconds(59);
+    EXPECT_TRUE(store->chartFailure(target, home, setup, std::nullopt, date).has_value());
+    fake.setControl("");
+    const PrefixEntity japan { "JA", "Japan", 36, 138, "AS" };
+    store->chart(japan, home, setup, std::nullopt, date);
     ASSERT_TRUE(waitUntil([&] { return !store->charts().isEmpty(); }, 10000));
-    EXPECT_EQ(fake.started(), 4);
     EXPECT_FALSE(store->lastError().has_value());
+    EXPECT_FALSE(store->chartFailure(target, home, setup, std::nullopt, date).has_value());
     EXPECT_EQ(errors, 2);
 
+    // So does a new station setup; a power under the engine's 1 W is sent
+    // as 1 W and said once in the log.
     fake.setControl("report empty\n");
     EXPECT_FALSE(store->coverageImage(home, Band::m20, setup, 100.0, date).has_value());
-    ASSERT_TRUE(waitUntil([&] { return store->lastError().has_value(); }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return store->lastError().has_value() && !store->busy(); }, 10000));
     EXPECT_EQ(*store->lastError(), "ITU-R P.533 calculation failed: exit code 0");
+    EXPECT_EQ(store->coverageFailure(home, Band::m20, setup, 100.0, date), *store->lastError());
     EXPECT_FALSE(store->coverage().has_value());
     AppLog::file().flush();
     EXPECT_TRUE(AppLog::file().tail(5, 10000).contains("ITU engine (coverage map): "));
-    ASSERT_TRUE(waitUntil([&] { return !store->busy(); }));
+    StationSetup qrp = setup;
+    qrp.powerW = 0.5;
+    fake.setControl("");
+    store->coverageImage(home, Band::m20, qrp, 100.0, date);
+    EXPECT_FALSE(store->coverageFailure(home, Band::m20, setup, 100.0, date).has_value());
+    ASSERT_TRUE(waitUntil([&] { return store->coverage().has_value() && !store->busy(); }, 20000));
+    store->chart(japan, home, qrp, 100.0, date);
+    ASSERT_TRUE(waitUntil([&] { return store->charts().size() == 2 && !store->busy(); }, 10000));
+    AppLog::file().flush();
+    EXPECT_EQ(AppLog::file().tail(20, 100000).count("predicting with 1 W instead of the station's 0.5 W"), 1);
     EXPECT_TRUE(fake.leftoverWorkFolders().isEmpty());
 
     // Without an engine nothing runs, and the message says where it goes.
     fake.uninstall();
-    store->chart(PrefixEntity { "JA", "Japan", 36, 138, "AS" }, home, setup, std::nullopt, date);
+    store->chart(PrefixEntity { "VK", "Australia", -25, 135, "OC" }, home, setup, std::nullopt, date);
     ASSERT_TRUE(waitUntil([&] { return store->lastError() && store->lastError()->contains("not installed"); }));
 }
 
@@ -189,14 +220,15 @@ TEST(PredictionStore, CoverageOfOneBandForTheHour)
     EXPECT_EQ(image->size(), QSize(180, 90));
     EXPECT_EQ(fake.started(), 2 * chunks);
 
-    // Every cell holds the better path at its centre, for the hour 13 UTC.
+    // Every cell holds the better path at its centre, for the hour 13 UTC
+    // (the engine's 14).
     const auto& values = store->coverage()->values;
     ASSERT_EQ(values.size(), 90 * 180);
     for (const auto& [row, column] : { std::pair { 0, 0 }, { 44, 90 }, { 89, 179 }, { 30, 17 } }) {
         const double lat = 89 - 2 * row;
         const double lng = -179 + 2 * column;
         const double expected
-            = std::max(fakeReliability(13, 14.15, lat, lng, false), fakeReliability(13, 14.15, lat, lng, true));
+            = std::max(fakeReliability(14, 14.15, lat, lng, false), fakeReliability(14, 14.15, lat, lng, true));
         EXPECT_NEAR(values[row * 180 + column], expected, 1e-4) << row << " " << column;
         const auto value = store->coverageValue(Band::m20, { lat, lng });
         ASSERT_TRUE(value.has_value());

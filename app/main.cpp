@@ -1,3 +1,5 @@
+#include "kit/AppLog.h"
+#include "kit/QuitSignals.h"
 #include "maintenance/Updater.h"
 #include "shell/CorvantaApp.h"
 
@@ -10,6 +12,13 @@ int main(int argc, char** argv)
     QApplication::setApplicationVersion(Updater::currentVersion());
 
     CorvantaApp corvanta;
+    // Ended from outside (a logout, kill, Ctrl+C): the Quit command's way,
+    // so the stores are destroyed and the settings written.
+    QuitSignals::install(&app, [](int signal) {
+        AppLog::file().write(QStringLiteral("Quit on ") + QuitSignals::name(signal));
+        QApplication::closeAllWindows();
+        QApplication::quit();
+    });
     corvanta.openMainWindow();
     return app.exec();
 }

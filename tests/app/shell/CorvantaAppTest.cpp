@@ -1,14 +1,25 @@
 #include "shell/CorvantaApp.h"
+#include "kit/AppLog.h"
 #include "map/MapViewportModel.h"
 #include "shell/ContentView.h"
 #include "shell/MainWindow.h"
+#include "support/FakeEngine.h"
 #include "support/Settings.h"
+#include "support/SettingsCatalogue.h"
+#include "support/WaitUntil.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProcess>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
+
+#include <cerrno>
+#include <csignal>
 
 namespace {
 
@@ -128,4 +139,49 @@ TEST(CorvantaApp, StartUpAppliesTheFirstRunDefaultsBeforeTheStores)
     CorvantaApp app;
     EXPECT_EQ(Settings::standard().intValue("defaultsVersion", 0), 1);
     EXPECT_EQ(Settings::standard().stringValue("mapStyle"), "classic");
+}
+
+// The program itself, started beside a stand-in engine that works slowly,
+// with the 20 m coverage map to compute: SIGTERM ends it the way Quit does,
+// so the engines are stopped and their work folders removed.
+TEST(CorvantaApp, SIGTERMEndsTheApplicationThroughItsQuit)
+{
+    FakeEngine fake;
+    fake.setControl("delay_ms 60000\n");
+    const QString folder = QFileInfo(fake.engineFolder()).path();
+    const QString program = folder + "/corvanta";
+    ASSERT_TRUE(QFile::copy(QCoreApplication::applicationDirPath() + "/corvanta", program));
+    const QString temp = folder + "/tmp";
+    QDir().mkpath(temp);
+    const int month = QDateTime::currentDateTimeUtc().date().month();
+    ASSERT_TRUE(FakeEngine::writeDataFiles(AppLog::folder() + "/ITU", month));
+    Settings& settings = Settings::standard();
+    settings.set(SettingKeys::defaultsVersion, 1);
+    settings.set(SettingKeys::predictionEngine, "itu");
+    settings.set(SettingKeys::coverageBand, 20);
+    settings.sync();
+
+    QProcess app;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("TMPDIR", temp);
+    app.setProcessEnvironment(environment);
+    app.setProgram(program);
+    app.start();
+    ASSERT_TRUE(app.waitForStarted());
+    ASSERT_TRUE(waitUntil([&] { return fake.started() >= 2; }, 30000)) << fake.log().join('\n').toStdString();
+    EXPECT_FALSE(QDir(temp).entryList({ "Corvanta-ITU-*" }, QDir::Dirs).isEmpty());
+
+    ::kill(pid_t(app.processId()), SIGTERM);
+    ASSERT_TRUE(app.waitForFinished(20000));
+    EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(app.exitCode(), 0);
+    EXPECT_TRUE(QDir(temp).entryList({ "Corvanta-ITU-*" }, QDir::Dirs).isEmpty())
+        << QDir(temp).entryList().join(' ').toStdString();
+    for (const QString& start : fake.log().filter(QRegularExpression("^start "))) {
+        const pid_t engine = pid_t(start.section(' ', 1, 1).toInt());
+        EXPECT_TRUE(::kill(engine, 0) == -1 && errno == ESRCH) << "engine " << engine << " still runs";
+    }
+    QFile log(AppLog::folder() + "/log.txt");
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(log.readAll().contains(" Quit on SIGTERM\n"));
 }

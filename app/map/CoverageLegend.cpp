@@ -8,6 +8,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 // A small busy indicator: an arc turning while it is shown.
 class CoverageLegend::Spinner : public QWidget {
 public:
@@ -100,11 +102,10 @@ CoverageLegend::CoverageLegend(QWidget* parent)
     first->addStretch(1);
     layout->addLayout(first);
 
-    // The engine's own words: plain text, wrapped to the scale's width.
+    // The engine's own words: plain text, wrapped to the legend's width.
     m_scale = new Scale(this);
     m_failure = label(smallCaptionFont(), secondaryTextColor(), this);
     m_failure->setWordWrap(true);
-    m_failure->setFixedWidth(m_scale->width());
     m_failure->hide();
     layout->addWidget(m_failure, 0, Qt::AlignLeft);
     layout->addWidget(m_scale, 0, Qt::AlignLeft);
@@ -119,9 +120,15 @@ void CoverageLegend::set(Band band, PredictionMode mode, const QString& engine, 
     if (text != m_title->text())
         m_title->setText(text);
     m_spinner->setVisible(working && !failure);
-    const QString failureText = failure.value_or(QString());
-    if (failureText != m_failure->text())
+    // On one paragraph, and no more of it than a few lines over the map.
+    QString failureText = failure.value_or(QString()).simplified();
+    if (failureText.size() > failureCharacters)
+        failureText = failureText.left(failureCharacters - 1) + QChar(0x2026);
+    if (failureText != m_failure->text()) {
         m_failure->setText(failureText);
+        const int width = std::max(m_scale->width(), m_title->sizeHint().width());
+        m_failure->setFixedSize(width, m_failure->heightForWidth(width));
+    }
     m_failure->setVisible(failure.has_value());
 }
 

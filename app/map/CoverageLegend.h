@@ -20,6 +20,8 @@ class CoverageLegend : public OverlayPanel {
     Q_OBJECT
 public:
     static constexpr QSize cellSize { 24, 15 };
+    // The most of a failure's text shown, on one paragraph.
+    static constexpr qsizetype failureCharacters = 160;
 
     // The engines as the legend names them.
     static QString engineName(bool p533);
@@ -34,7 +36,8 @@ public:
 
     QString title() const;
     bool working() const;
-    // The failure shown, empty when none.
+    // The failure shown (its blanks and line breaks made single blanks),
+    // empty when none.
     QString failure() const;
     // Where the cell of the reliability (index + 1) / 10 sits, in the
     // legend's coordinates.

@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QPromise>
 #include <QThreadPool>
+#include <QTimer>
 
 #include <memory>
 #include <utility>
@@ -40,29 +41,123 @@ void reportFailure(const QString& label, const QString& message)
         hook(label, message);
 }
 
-// What a finished reply amounts to: its body, or why there is none.
-SpaceWeatherClient::Body outcome(QNetworkReply& reply, bool tooLarge, std::chrono::milliseconds timeout)
-{
-    if (tooLarge)
-        return std::unexpected(
-            QStringLiteral("Response larger than %1 MB").arg(SpaceWeatherClient::maxBodyBytes >> 20));
-    // A status outside 2xx is the failure, whatever else went wrong with it.
-    const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (status.isValid()) {
-        const int code = status.toInt();
-        if (code < 200 || code > 299)
-            return std::unexpected(QStringLiteral("HTTP %1").arg(code));
+QString seconds(std::chrono::milliseconds span) { return QString::number(double(span.count()) / 1000.0, 'g', 3); }
+
+// One GET as the client sees it: the request with its one resend, the size
+// guard, the idle time-out and the overall limit, and one report of how it
+// ended. It hands its outcome over once and is gone afterwards.
+class Download : public QObject {
+public:
+    struct Limits {
+        std::chrono::milliseconds idle;
+        std::chrono::milliseconds overall;
+    };
+
+    Download(QObject* parent, QNetworkAccessManager* network, const QUrl& url, Limits limits,
+             std::function<void(SpaceWeatherClient::Body)> done)
+        : QObject(parent)
+        , m_network(network)
+        , m_url(url)
+        , m_limits(limits)
+        , m_done(std::move(done))
+    {
+        m_limit.setSingleShot(true);
+        connect(&m_limit, &QTimer::timeout, this, [this] {
+            m_overLimit = true;
+            if (m_reply)
+                m_reply->abort();
+        });
+        m_limit.start(m_limits.overall);
+        send();
     }
-    if (reply.error() == QNetworkReply::OperationCanceledError) {
-        // The client cancels nothing itself (the size guard aside, handled
-        // above), so a cancelled request is one whose time-out ran out.
-        return std::unexpected(QStringLiteral("No data for %1 s; gave up") .arg(
-            QString::number(double(timeout.count()) / 1000.0, 'g', 3)));
+
+private:
+    void send()
+    {
+        QNetworkRequest request(m_url);
+        request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+        request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+        request.setTransferTimeout(int(m_limits.idle.count()));
+        request.setHeader(QNetworkRequest::UserAgentHeader, QByteArray(Endpoints::userAgent));
+
+        m_answered = false;
+        m_tooLarge = false;
+        QNetworkReply* reply = m_network->get(request);
+        m_reply = reply;
+        connect(reply, &QNetworkReply::metaDataChanged, this, [this] { m_answered = true; });
+        connect(reply, &QNetworkReply::downloadProgress, this, [this, reply](qint64 received, qint64 total) {
+            if (received > 0)
+                m_answered = true;
+            if (!m_tooLarge
+                && (received > SpaceWeatherClient::maxBodyBytes || total > SpaceWeatherClient::maxBodyBytes)) {
+                m_tooLarge = true;
+                reply->abort();
+            }
+        });
+        connect(reply, &QNetworkReply::finished, this, [this, reply] { ended(*reply); });
     }
-    if (reply.error() != QNetworkReply::NoError)
-        return std::unexpected(reply.errorString());
-    return reply.readAll();
-}
+
+    void ended(QNetworkReply& reply)
+    {
+        m_reply = nullptr;
+        reply.deleteLater();
+        // Qt fails requests still queued for a connection when another
+        // request's connection to the host breaks: nothing of theirs was
+        // answered, so asking again is safe. A server that stayed silent
+        // until the time-out is not asked twice.
+        const QNetworkReply::NetworkError error = reply.error();
+        if (!m_answered && !m_resent && !m_overLimit && error != QNetworkReply::NoError
+            && error != QNetworkReply::OperationCanceledError) {
+            m_resent = true;
+            send();
+            return;
+        }
+        m_limit.stop();
+        SpaceWeatherClient::Body body = outcome(reply);
+        if (!body)
+            reportFailure(SpaceWeatherClient::label(m_url), body.error());
+        const auto done = std::move(m_done);
+        deleteLater();
+        done(std::move(body));
+    }
+
+    // What a finished reply amounts to: its body, or why there is none.
+    SpaceWeatherClient::Body outcome(QNetworkReply& reply) const
+    {
+        if (m_tooLarge)
+            return std::unexpected(
+                QStringLiteral("Response larger than %1 MB").arg(SpaceWeatherClient::maxBodyBytes >> 20));
+        if (m_overLimit)
+            return std::unexpected(
+                QStringLiteral("No complete answer in %1 s; gave up").arg(seconds(m_limits.overall)));
+        // A status outside 2xx is the failure, whatever else went wrong with it.
+        const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
+        if (status.isValid()) {
+            const int code = status.toInt();
+            if (code < 200 || code > 299)
+                return std::unexpected(QStringLiteral("HTTP %1").arg(code));
+        }
+        if (reply.error() == QNetworkReply::OperationCanceledError) {
+            // Nothing else cancels a request (the size guard and the limit
+            // are handled above), so it is the idle time-out that ran out.
+            return std::unexpected(QStringLiteral("No data for %1 s; gave up").arg(seconds(m_limits.idle)));
+        }
+        if (reply.error() != QNetworkReply::NoError)
+            return std::unexpected(reply.errorString());
+        return reply.readAll();
+    }
+
+    QNetworkAccessManager* m_network;
+    QUrl m_url;
+    Limits m_limits;
+    std::function<void(SpaceWeatherClient::Body)> m_done;
+    QTimer m_limit;
+    QNetworkReply* m_reply = nullptr; // the try under way
+    bool m_answered = false;          // some of its answer has arrived
+    bool m_tooLarge = false;
+    bool m_resent = false;
+    bool m_overLimit = false;
+};
 
 // Runs `parse` over a body on the global thread pool and hands its value (or
 // none, when it refused the body) to `done` on the context's thread. Nothing
@@ -133,10 +228,12 @@ private:
 
 } // namespace
 
-SpaceWeatherClient::SpaceWeatherClient(QObject* parent, std::chrono::milliseconds timeout)
+SpaceWeatherClient::SpaceWeatherClient(QObject* parent, std::chrono::milliseconds timeout,
+                                       std::chrono::milliseconds limit)
     : QObject(parent)
     , m_network(new QNetworkAccessManager(this))
     , m_timeout(timeout)
+    , m_limit(limit)
 {
 }
 
@@ -163,28 +260,7 @@ QString SpaceWeatherClient::label(const QUrl& url) { return url.host() + url.pat
 
 void SpaceWeatherClient::get(const QUrl& url, std::function<void(Body)> done)
 {
-    QNetworkRequest request(url);
-    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
-    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
-    request.setTransferTimeout(int(m_timeout.count()));
-    request.setHeader(QNetworkRequest::UserAgentHeader, QByteArray(Endpoints::userAgent));
-
-    QNetworkReply* reply = m_network->get(request);
-    auto tooLarge = std::make_shared<bool>(false);
-    connect(reply, &QNetworkReply::downloadProgress, reply, [reply, tooLarge](qint64 received, qint64 total) {
-        if (!*tooLarge && (received > maxBodyBytes || total > maxBodyBytes)) {
-            *tooLarge = true;
-            reply->abort();
-        }
-    });
-    connect(reply, &QNetworkReply::finished, this,
-            [reply, tooLarge, timeout = m_timeout, label = label(url), done = std::move(done)] {
-                reply->deleteLater();
-                Body body = outcome(*reply, *tooLarge, timeout);
-                if (!body)
-                    reportFailure(label, body.error());
-                done(std::move(body));
-            });
+    new Download(this, m_network, url, { m_timeout, m_limit }, std::move(done));
 }
 
 template <typename T, typename Parse>

@@ -34,11 +34,15 @@ class SpaceWeatherClient : public QObject {
 public:
     // Idle time after which a request is given up.
     static constexpr std::chrono::milliseconds defaultTimeout { 30000 };
+    // Time after which a request is given up however much it has received,
+    // so a feed that trickles its answer ends too.
+    static constexpr std::chrono::milliseconds defaultLimit { 60000 };
     // A body larger than this is refused; the largest feed, the aurora
     // forecast, is about 1 MB.
     static constexpr qint64 maxBodyBytes = 16 * 1024 * 1024;
 
-    explicit SpaceWeatherClient(QObject* parent = nullptr, std::chrono::milliseconds timeout = defaultTimeout);
+    explicit SpaceWeatherClient(QObject* parent = nullptr, std::chrono::milliseconds timeout = defaultTimeout,
+                                std::chrono::milliseconds limit = defaultLimit);
     ~SpaceWeatherClient() override;
 
     // Called once for every failed request, with the address's host and path
@@ -52,7 +56,11 @@ public:
     static QString label(const QUrl& url);
 
     // The body of one GET without any cache, or the failure's message after
-    // the hook has heard of it.
+    // the hook has heard of it. A request that failed before any byte of its
+    // answer arrived (a connection closed under it while it waited for one,
+    // say) is sent once more before it counts as failed; the idle time-out
+    // and the overall limit end it for good, the limit counting from the
+    // first try.
     using Body = std::expected<QByteArray, QString>;
     void get(const QUrl& url, std::function<void(Body)> done);
 
@@ -72,4 +80,5 @@ private:
 
     QNetworkAccessManager* m_network;
     std::chrono::milliseconds m_timeout;
+    std::chrono::milliseconds m_limit;
 };

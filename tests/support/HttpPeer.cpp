@@ -86,22 +86,39 @@ private:
             m_socket->disconnectFromHost();
             return;
         }
-        QByteArray answer = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + reasonPhrase(response.status)
+        QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + reasonPhrase(response.status)
             + "\r\nContent-Type: " + response.contentType
             + "\r\nContent-Length: " + QByteArray::number(response.body.size()) + "\r\nConnection: close\r\n";
         for (const auto& [name, value] : response.headers)
-            answer += name + ": " + value + "\r\n";
-        answer += "\r\n" + response.body;
-        const auto send = [socket = QPointer<QTcpSocket>(m_socket), answer] {
+            head += name + ": " + value + "\r\n";
+        head += "\r\n";
+        const QByteArray body = response.cutAfter >= 0 ? response.body.left(response.cutAfter) : response.body;
+        const auto send = [this, socket = QPointer<QTcpSocket>(m_socket), head, body, trickleMs = response.trickleMs] {
             if (!socket)
                 return;
-            socket->write(answer);
+            if (trickleMs > 0) {
+                socket->write(head);
+                trickle(body, trickleMs);
+                return;
+            }
+            socket->write(head + body);
             socket->disconnectFromHost();
         };
         if (response.delayMs > 0)
             QTimer::singleShot(response.delayMs, m_socket, send);
         else
             send();
+    }
+
+    // One byte now, the rest later; the connection closes after the last.
+    void trickle(QByteArray rest, int intervalMs)
+    {
+        if (rest.isEmpty()) {
+            m_socket->disconnectFromHost();
+            return;
+        }
+        m_socket->write(rest.left(1));
+        QTimer::singleShot(intervalMs, this, [this, rest = rest.mid(1), intervalMs] { trickle(rest, intervalMs); });
     }
 
     QTcpSocket* m_socket;

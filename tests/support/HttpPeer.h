@@ -14,7 +14,8 @@ class QTcpServer;
 class QThread;
 
 // A small HTTP/1.1 server on 127.0.0.1 for tests: serves given bodies and
-// status codes by path, can answer late, never, or hang up, and records
+// status codes by path, can answer late, never, a byte at a time, hang up,
+// or cut the connection in the middle of the body, and records
 // every request it receives. One request per connection (it always answers
 // with "Connection: close").
 //
@@ -33,6 +34,8 @@ public:
         int delayMs = 0;                              // answer this late
         bool stall = false;                           // read the request, then never answer
         bool hangUp = false;                          // read the request, then close without a word
+        int cutAfter = -1;   // send the head and this many body bytes, then close (-1: the whole body)
+        int trickleMs = 0;   // send the body one byte every this many ms (0: at once)
     };
     struct Request {
         QByteArray method;

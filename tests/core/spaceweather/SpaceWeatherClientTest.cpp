@@ -269,3 +269,35 @@ TEST_F(ClientTest, AClientDestroyedMidFetchCallsNothing)
     EXPECT_FALSE(called);
     EXPECT_TRUE(hookCalls().isEmpty());
 }
+
+TEST_F(ClientTest, OneFeedCutMidBodyFailsOnlyThatFeed)
+{
+    // Six feeds hold the six connections Qt opens to one host; the seventh,
+    // the daily sunspots, waits for one of them. The aurora's connection is
+    // cut in the middle of its body while the others still answer.
+    HttpPeer::Response cut;
+    cut.body = Feeds::ovationAurora();
+    cut.cutAfter = 1000;
+    peer.serve(path(SWPCEndpoint::ovationAurora()), cut);
+    const QList<QPair<QUrl, QByteArray>> slow { { SWPCEndpoint::kp1Minute(), Feeds::kp1Minute() },
+                                                { SWPCEndpoint::kp3Hour(), Feeds::kp3HourTable() },
+                                                { SWPCEndpoint::f107(), Feeds::f107() },
+                                                { SWPCEndpoint::magSummary(), Feeds::magSummary() },
+                                                { SWPCEndpoint::windSummary(), Feeds::windSummary() } };
+    for (const auto& [url, body] : slow)
+        peer.serve(path(url), late(250, body));
+    client = std::make_unique<SpaceWeatherClient>(nullptr, 5s);
+
+    const SpaceWeatherSnapshot s = fetch(IndexSource::noaa);
+    EXPECT_EQ(s.errors, QStringList { "aurora" });
+    EXPECT_EQ(s.sunspotNumber, 118);
+    EXPECT_EQ(s.sunspotTime, utc(2026, 8, 17, 0));
+    // The queued request was sent once it had a connection; the cut one,
+    // which had its answer begun, is not asked again.
+    EXPECT_EQ(peer.count(path(SWPCEndpoint::sunspotsDaily())), 1);
+    EXPECT_EQ(peer.count(path(SWPCEndpoint::sunspotsMonthly())), 0);
+    EXPECT_EQ(peer.count(path(SWPCEndpoint::ovationAurora())), 1);
+    const QList<QPair<QString, QString>> calls = hookCalls();
+    ASSERT_EQ(calls.size(), 1);
+    EXPECT_EQ(calls[0].first, labelOf(SWPCEndpoint::ovationAurora()));
+}

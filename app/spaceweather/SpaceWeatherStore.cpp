@@ -53,7 +53,7 @@ SpaceWeatherStore::SpaceWeatherStore(QObject* parent)
 SpaceWeatherStore::SpaceWeatherStore(Options options, QObject* parent)
     : QObject(parent)
     , m_options(std::move(options))
-    , m_client(new SpaceWeatherClient(this, m_options.requestTimeout))
+    , m_client(new SpaceWeatherClient(this, m_options.requestTimeout, m_options.requestLimit))
     , m_loop(new QTimer(this))
 {
     m_loop->setSingleShot(true);

@@ -29,10 +29,11 @@ public:
 
     // What tests set; the application takes the defaults.
     struct Options {
-        bool startLoop = true;                      // start the refresh loop at construction
-        std::chrono::milliseconds minute { 60000 }; // the loop's minute
-        std::chrono::milliseconds requestTimeout { 30000 };
-        std::function<QDateTime()> now; // the clock of the ionosonde age; UTC now when empty
+        bool startLoop = true;                              // start the refresh loop at construction
+        std::chrono::milliseconds minute { 60000 };         // the loop's minute
+        std::chrono::milliseconds requestTimeout { 30000 }; // a request's idle time-out
+        std::chrono::milliseconds requestLimit { 60000 };   // a request's overall limit
+        std::function<QDateTime()> now;                     // the clock of the ionosonde age; UTC now when empty
     };
 
     explicit SpaceWeatherStore(QObject* parent = nullptr);

@@ -50,12 +50,14 @@ struct StoreTest : testing::Test {
 
     void TearDown() override { setenv("CORVANTA_FEEDS_BASE", "http://127.0.0.1:9", 1); }
 
-    std::unique_ptr<SpaceWeatherStore> makeStore(bool loop = false, std::chrono::milliseconds minute = 60s)
+    std::unique_ptr<SpaceWeatherStore> makeStore(bool loop = false, std::chrono::milliseconds minute = 60s,
+                                                 std::chrono::milliseconds requestLimit = 10s)
     {
         SpaceWeatherStore::Options options;
         options.startLoop = loop;
         options.minute = minute;
         options.requestTimeout = 2s;
+        options.requestLimit = requestLimit;
         options.now = [this] { return clock; };
         return std::make_unique<SpaceWeatherStore>(options);
     }
@@ -276,4 +278,26 @@ TEST_F(StoreTest, TheLoopSleepsTheSetMinutesAfterEachRefreshEnds)
     EXPECT_EQ(peer.count(aurora), 3);
     EXPECT_EQ(store->lastError(), std::nullopt);
     EXPECT_EQ(loopTimer(*store)->intervalAsDuration(), 140ms);
+}
+
+TEST_F(StoreTest, AFeedTricklingItsAnswerEndsAtTheLimitAndTheLoopGoesOn)
+{
+    // A byte every 20 ms never lets the idle time-out run out; the whole
+    // forecast would take hours.
+    settings.set(SettingKeys::refreshMinutes, 5);
+    const QByteArray aurora = path(SWPCEndpoint::ovationAurora());
+    HttpPeer::Response trickle;
+    trickle.body = Feeds::ovationAurora();
+    trickle.trickleMs = 20;
+    peer.serve(aurora, trickle);
+    const auto store = makeStore(true, 20ms, 1s);
+
+    ASSERT_TRUE(waitUntil([&] { return store->isLoading(); }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return !store->isLoading(); }, 5000)) << "the refresh never ended";
+    EXPECT_EQ(store->lastError(), "Could not load: aurora");
+    EXPECT_TRUE(store->snapshot().kpNow.has_value());
+    EXPECT_TRUE(logMessages().contains("Data feed failed: 127.0.0.1" + aurora + ": No complete answer in 1 s; gave up"))
+        << logMessages().join('\n').toStdString();
+    // The loop sleeps its 100 ms and asks again.
+    ASSERT_TRUE(waitUntil([&] { return peer.count(aurora) == 2; }, 5000));
 }

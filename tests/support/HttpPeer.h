@@ -34,8 +34,8 @@ public:
         int delayMs = 0;                              // answer this late
         bool stall = false;                           // read the request, then never answer
         bool hangUp = false;                          // read the request, then close without a word
-        int cutAfter = -1; // send the head and this many body bytes, then close (-1: the whole body)
-        int trickleMs = 0; // send the body one byte every this many ms (0: at once)
+        int cutAfter = -1;                            // send the head and this many body bytes, then close
+        int trickleMs = 0;                            // send the body a byte at a time, this many ms apart
     };
     struct Request {
         QByteArray method;

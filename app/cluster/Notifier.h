@@ -8,19 +8,28 @@
 class Notifier {
 public:
     virtual ~Notifier() = default;
-    // Whether a posted notification can reach the desktop at all.
+    // Whether posting is worth trying at all.
     virtual bool canNotify() = 0;
-    // Posts one notification at once; does nothing when canNotify() is false.
+    // Posts one notification; does nothing when canNotify() is false. Never
+    // waits for the desktop.
     virtual void post(const QString& title, const QString& body) = 0;
 };
 
 // The freedesktop notification service on a D-Bus session bus
 // (org.freedesktop.Notifications.Notify): app name "Corvanta", the
-// application's icon, no actions, the server's own expiry. The body carries
-// what a node sent (calls, spotters), so a server that reads markup in
-// bodies ("body-markup" among its capabilities) gets it escaped, and shows
-// it as it stands. Both calls are sent without waiting for their answers,
-// so a slow or hung notification daemon never holds up the window.
+// application's icon, no actions, the server's own expiry.
+//
+// A desktop may leave the service to the bus, which starts it when a call
+// first asks for it, so a service that nobody owns yet counts when the bus
+// can start it. Every step is a call sent without waiting for its answer:
+// whether the service is there, its capabilities, the notification itself;
+// a slow or hung bus or daemon never holds up the window, and an error
+// answer at any step means the desktop cannot be notified this time (the
+// sound plays all the same).
+//
+// The body carries what a node sent (calls, spotters), so a server that
+// reads markup in bodies ("body-markup" among its capabilities) gets it
+// escaped, and shows it as it stands.
 class DesktopNotifier : public Notifier {
 public:
     static constexpr const char* service = "org.freedesktop.Notifications";
@@ -31,7 +40,8 @@ public:
 
     explicit DesktopNotifier(QDBusConnection bus = QDBusConnection::sessionBus());
 
-    // The bus is up and some program owns the notification service.
+    // The session bus is up; whether a notification service answers there
+    // is found out by post() without waiting.
     bool canNotify() override;
     void post(const QString& title, const QString& body) override;
 

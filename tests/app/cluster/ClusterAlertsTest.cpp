@@ -9,14 +9,18 @@
 #include "support/SettingsCatalogue.h"
 #include "support/WaitUntil.h"
 
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <memory>
+
+#include <csignal>
 
 static void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
@@ -166,14 +170,32 @@ public Q_SLOTS:
     }
 };
 
-// A session bus of the test's own.
+// A session bus of the test's own. It starts no service on demand, unless
+// it is given a file to record notifications in: then it starts the fake
+// notification service, writing there, when a call first asks for it.
 struct PrivateBus {
+    QTemporaryDir dir;
     QProcess daemon;
     QString address;
 
-    PrivateBus()
+    explicit PrivateBus(const QString& notificationRecord = {})
     {
-        daemon.start("dbus-daemon", { "--session", "--nofork", "--print-address=1" });
+        const QString services = dir.filePath("services");
+        QDir().mkpath(services);
+        if (!notificationRecord.isEmpty())
+            write(services + "/org.freedesktop.Notifications.service",
+                  "[D-BUS Service]\nName=org.freedesktop.Notifications\nExec=" + QCoreApplication::applicationDirPath()
+                      + "/fake_notification_service " + notificationRecord + "\n");
+        const QString config = dir.filePath("bus.conf");
+        write(config,
+              "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+              " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+              "<busconfig><type>session</type><listen>unix:tmpdir=/tmp</listen><auth>EXTERNAL</auth>"
+              "<servicedir>"
+                  + services
+                  + "</servicedir><policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
+                    "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n");
+        daemon.start("dbus-daemon", { "--config-file=" + config, "--nofork", "--print-address=1" });
         if (!daemon.waitForStarted(5000))
             return;
         waitUntil([&] { return daemon.canReadLine(); }, 5000);
@@ -183,10 +205,29 @@ struct PrivateBus {
     {
         QDBusConnection::disconnectFromBus("service");
         QDBusConnection::disconnectFromBus("application");
+        resume();
         daemon.kill();
         daemon.waitForFinished(5000);
     }
+
+    // Stops and continues the daemon, so that nothing on the bus is answered
+    // meanwhile.
+    void pause() { ::kill(pid_t(daemon.processId()), SIGSTOP); }
+    void resume() { ::kill(pid_t(daemon.processId()), SIGCONT); }
+
+    static void write(const QString& path, const QString& text)
+    {
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly))
+            file.write(text.toUtf8());
+    }
 };
+
+QByteArray contents(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 } // namespace
 
@@ -197,13 +238,11 @@ TEST(ClusterAlerts, NotificationReachesTheDesktopService)
     QDBusConnection application = QDBusConnection::connectToBus(bus.address, "application");
     ASSERT_TRUE(application.isConnected());
     auto desktop = std::make_shared<DesktopNotifier>(application);
-    EXPECT_FALSE(desktop->canNotify()); // nobody owns the service yet
 
     QDBusConnection serviceBus = QDBusConnection::connectToBus(bus.address, "service");
     FakeNotificationService service;
     ASSERT_TRUE(serviceBus.registerObject("/org/freedesktop/Notifications", &service, QDBusConnection::ExportAllSlots));
     ASSERT_TRUE(serviceBus.registerService("org.freedesktop.Notifications"));
-    EXPECT_TRUE(desktop->canNotify());
 
     Session s(desktop);
     s.send(14025, "K1ABC");
@@ -223,6 +262,39 @@ TEST(ClusterAlerts, NotificationReachesTheDesktopService)
     desktop->post("Watched call on the cluster", "K1<I>X & W3LPL");
     ASSERT_TRUE(waitUntil([&] { return service.calls.size() == 2; }));
     EXPECT_EQ(service.calls[1][4].toString(), "K1&lt;I&gt;X &amp; W3LPL");
+}
+
+TEST(ClusterAlerts, NotificationStartsTheServiceTheBusActivatesAndNeverHoldsUpTheWindow)
+{
+    QTemporaryDir dir;
+    const QString record = dir.filePath("notifications.txt");
+    PrivateBus bus(record);
+    ASSERT_FALSE(bus.address.isEmpty()) << "dbus-daemon did not start";
+    QDBusConnection application = QDBusConnection::connectToBus(bus.address, "application");
+    ASSERT_TRUE(application.isConnected());
+    auto desktop = std::make_shared<DesktopNotifier>(application);
+
+    // Nobody owns the service name until the first notification asks for it.
+    Session s(desktop);
+    s.send(14025, "K1ABC");
+    const QByteArray first = "Watched call on the cluster\tK1ABC is on 14025.0 CW (spotted by W3LPL)\n";
+    ASSERT_TRUE(waitUntil([&] { return contents(record) == first; }, 10000));
+    EXPECT_EQ(s.sound->played, QStringList { "complete" });
+
+    // A bus that answers nothing holds up nothing: posting returns at once,
+    // and the notification follows when the bus answers again.
+    bus.pause();
+    QElapsedTimer posting;
+    posting.start();
+    desktop->post("Watched call on the cluster", "K1ABC is on 7025.0 CW (spotted by W3LPL)");
+    EXPECT_LT(posting.elapsed(), 500);
+    bus.resume();
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return contents(record)
+                == first + "Watched call on the cluster\tK1ABC is on 7025.0 CW (spotted by W3LPL)\n";
+        },
+        10000));
 }
 
 #include "ClusterAlertsTest.moc"

@@ -123,6 +123,11 @@ void DXClusterClient::applySettings()
     }
     // Desktop notifications need no permission on this platform: nothing is
     // asked for before connecting.
+    connectWhenComplete();
+}
+
+void DXClusterClient::connectWhenComplete()
+{
     if (m_config->callsign.isEmpty()) {
         setStatus(Status::needsCallsign());
         return;
@@ -170,7 +175,7 @@ void DXClusterClient::reconnect()
 {
     disconnectFromNode();
     if (m_config && m_config->enabled)
-        connectToNode();
+        connectWhenComplete();
 }
 
 void DXClusterClient::disconnectFromNode()

@@ -165,7 +165,9 @@ public:
     // connection. The status is left as it is.
     void disconnectFromNode();
     // Drops the connection and, when the cluster is on, opens a new one with
-    // the settings in force (the settings window's reconnect button).
+    // the settings in force (the settings window's reconnect button); without
+    // a callsign or an address it shows what is missing instead, as applying
+    // the settings does.
     void reconnect();
 
     // One step of the prune loop: drops the spots older than the spot window,
@@ -194,6 +196,10 @@ protected:
     void setStatus(const Status& status);
 
 private:
+    // Connects with the settings in force, or shows the callsign or the
+    // address they lack; the cluster is on.
+    void connectWhenComplete();
+
     // The session.
     void startSession();
     void linkUp(quint64 generation);

@@ -250,6 +250,30 @@ TEST(DXClusterClient, SettingsApplyAfterTheLastChangeAndOnlyConnectionSettingsRe
     EXPECT_EQ(logText().count("DX cluster: " + noAddress), 1);
 }
 
+TEST(DXClusterClient, ReconnectWithoutACallsignOrAnAddressShowsWhatIsMissing)
+{
+    Session s;
+    s.start();
+    ASSERT_TRUE(s.waitForStatus(connected));
+    ASSERT_TRUE(s.waitForLines(0, 1));
+
+    // The callsign cleared: the node would refuse an empty login and the
+    // client would try again every 30 s.
+    const QString needsCallsign = "Enter your callsign in Settings → Station to log in to the cluster";
+    s.settings.set(SettingKeys::callsign, "");
+    ASSERT_TRUE(s.waitForStatus(needsCallsign));
+    s.client->reconnect();
+    EXPECT_FALSE(waitUntil([&] { return s.node.connectionCount() > 1 || s.status() != needsCallsign; }, 500));
+
+    const QString noAddress = "Enter the cluster address in Settings → Cluster";
+    s.settings.set(SettingKeys::callsign, "dl1abc");
+    s.settings.set(SettingKeys::clusterCustomAddress, "");
+    ASSERT_TRUE(s.waitForStatus(noAddress));
+    s.client->reconnect();
+    EXPECT_FALSE(waitUntil([&] { return s.node.connectionCount() > 1 || s.status() != noAddress; }, 500));
+    EXPECT_EQ(s.node.receivedLines(0), QStringList { "DL1ABC" });
+}
+
 // The ingest path without a socket: lines, the node log, the spot window and
 // the prune step.
 TEST(DXClusterClient, IngestKeepsFortyLinesAndTheSpotsInsideTheWindow)

@@ -12,14 +12,17 @@ class QNetworkAccessManager;
 
 // Posts problem reports to the maker's web site. Any HTTP answer, an error
 // status or an unreadable body included, becomes an outcome; only a transfer
-// that got no answer (no connection, time-out) is a failure, carrying the
-// network's own message for the log. Main thread.
+// that got no answer (no connection, time-out, an answer too large, a
+// redirect off the site) is a failure, carrying what happened for the log.
+// Main thread.
 class ProblemReportSender : public QObject {
     Q_OBJECT
 public:
     using Result = std::expected<ProblemReport::Outcome, QString>;
 
     static constexpr int defaultTimeoutMs = 30000;
+    // The site answers with a line of JSON; a larger answer is no answer.
+    static constexpr qint64 maxAnswerBytes = 1 << 20;
 
     explicit ProblemReportSender(QObject* parent = nullptr);
 

@@ -13,6 +13,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QTextLayout>
 #include <QVBoxLayout>
 
 namespace {
@@ -25,6 +26,8 @@ constexpr int margin = 20;
 constexpr int previewLines = 40;
 constexpr int reportLines = 4000;
 constexpr qint64 logBytes = 350000;
+// The most lines the result under the form takes.
+constexpr int resultLines = 4;
 
 QColor secondary() { return QColor(0x9A, 0xA3, 0xB0); }
 // Red and green that stay readable on the dark window.
@@ -68,6 +71,36 @@ QLabel* plainLabel(const QString& text, QWidget* parent)
     auto* label = new QLabel(text, parent);
     label->setTextFormat(Qt::PlainText);
     return label;
+}
+
+// `text` as at most `lines` lines of `width` pixels, the last one cut with
+// "…" when more would follow. An answer of the site can be any size; the
+// log keeps it whole.
+QString fewLines(const QString& text, const QFont& font, int width, int lines)
+{
+    QTextLayout layout(text, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    QStringList kept;
+    bool cut = false;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        if (kept.size() == lines) {
+            cut = true;
+            break;
+        }
+        kept << text.mid(line.textStart(), line.textLength()).trimmed();
+    }
+    layout.endLayout();
+    if (cut) {
+        const QFontMetrics metrics(font);
+        kept.last() = metrics.elidedText(kept.last() + QStringLiteral(" …"), Qt::ElideRight, width);
+        if (!kept.last().endsWith(u'…'))
+            kept.last() += u'…';
+    }
+    return kept.join(u'\n');
 }
 
 void setTextColor(QWidget* widget, const QColor& color)
@@ -242,7 +275,9 @@ void ReportProblemView::finish(const ProblemReportSender::Result& result)
         m_message->clear();
     } else {
         AppLog::file().write(QStringLiteral("Problem report refused: ") + result->text);
-        showResult(QStringLiteral("The report was not accepted: ") + result->text + QStringLiteral("."), true);
+        showResult(fewLines(QStringLiteral("The report was not accepted: ") + result->text + QStringLiteral("."),
+                            m_result->font(), columnWidth, resultLines),
+                   true);
     }
     m_sending = false;
     updateState();

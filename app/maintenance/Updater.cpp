@@ -2,7 +2,10 @@
 
 #include "kit/AppLog.h"
 #include "kit/FileManager.h"
+#include "maintenance/ReplacementScript.h"
+#include "maintenance/ReplyGuard.h"
 #include "maintenance/UpdateDialogs.h"
+#include "maintenance/UpdateProgressDialog.h"
 #include "maintenance/VersionCheck.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
@@ -13,6 +16,9 @@
 #include <QNetworkRequest>
 #include <QStandardPaths>
 #include <QTimer>
+#include <QWindow>
+
+using namespace std::chrono_literals;
 
 Updater::Platform Updater::Platform::standard()
 {
@@ -23,10 +29,15 @@ Updater::Platform Updater::Platform::standard()
     platform.downloadsFolder = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
     if (platform.downloadsFolder.isEmpty())
         platform.downloadsFolder = QDir::homePath();
+    platform.outcomeFile = AppLog::folder() + QStringLiteral("/update-outcome.txt");
     platform.alert
         = [](const QString& title, const QString& text) { UpdateDialogs::run(UpdateDialogs::alert(title, text)); };
     platform.offer = [](const Release& release, const QString& current) {
         return UpdateDialogs::run(UpdateDialogs::offer(release, current));
+    };
+    platform.modalOpen = [] { return QApplication::activeModalWidget() || QGuiApplication::modalWindow(); };
+    platform.showProgress = [](Updater& updater, const Release& release) {
+        (new UpdateProgressDialog(updater, release, QApplication::activeWindow()))->show();
     };
     platform.reveal = [](const QString& path) { FileManager::reveal(path); };
     platform.quit = [] { QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection); };
@@ -56,6 +67,8 @@ QString Updater::currentVersion() { return currentAppVersion(); }
 
 QUrl Updater::feed() const { return ReleaseFeed::effectiveFeed(Settings::standard().get(SettingKeys::updateFeedURL)); }
 
+bool Updater::isAllowedAddress(const QUrl& url) const { return ReleaseFeed::isAllowedArchiveAddress(url, feed()); }
+
 void Updater::setBusy(bool busy)
 {
     if (m_busy == busy)
@@ -75,6 +88,7 @@ void Updater::start()
     if (m_started)
         return;
     m_started = true;
+    reportLastReplacement();
     QTimer::singleShot(m_platform.firstCheckMs, this, [this] { check(false); });
     m_timer = new QTimer(this);
     m_timer->setInterval(m_platform.repeatMs);
@@ -82,15 +96,38 @@ void Updater::start()
     m_timer->start();
 }
 
+void Updater::reportLastReplacement()
+{
+    if (m_platform.outcomeFile.isEmpty())
+        return;
+    const std::optional<ReplacementScript::Outcome> outcome = ReplacementScript::takeOutcome(m_platform.outcomeFile);
+    if (!outcome)
+        return;
+    AppLog::file().write(outcome->text);
+    // After the window it belongs to has come up.
+    if (!outcome->updated)
+        QTimer::singleShot(0, this, [this, text = outcome->text] { alert(QStringLiteral("The update didn't work"), text); });
+}
+
 void Updater::fetchRelease(std::function<void(Result<Release>)> done)
 {
     QNetworkRequest request(feed());
-    request.setTransferTimeout(20 * 1000);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+    ReplyGuard::prepare(request);
     QNetworkReply* reply = m_network.get(request);
-    connect(reply, &QNetworkReply::finished, this, [reply, done = std::move(done)] {
+    ReplyGuard::Limits limits;
+    limits.idle = std::chrono::milliseconds(m_platform.feedIdleMs);
+    limits.overall = std::chrono::milliseconds(m_platform.feedLimitMs);
+    limits.maxBytes = maxFeedBytes;
+    limits.hopAllowed = [this](const QUrl& url) { return isAllowedAddress(url); };
+    limits.refusedHop = QStringLiteral("The update server sent the request to an address that is not on the Corvanta "
+                                       "website.");
+    auto guard = QPointer<ReplyGuard>(ReplyGuard::watch(reply, limits));
+    connect(reply, &QNetworkReply::finished, this, [reply, guard, done = std::move(done)] {
         reply->deleteLater();
+        if (guard && !guard->reason().isEmpty())
+            return done(std::unexpected(UpdateError { guard->reason() }));
         const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
         if (!status.isValid() && reply->error() != QNetworkReply::NoError)
             return done(std::unexpected(UpdateError { reply->errorString() }));
@@ -113,13 +150,30 @@ void Updater::check(bool userAsked)
             if (userAsked)
                 alert(QStringLiteral("Couldn't check for updates"), release.error().message);
         } else if (isNewerVersion(release->version, currentVersion())) {
-            offer(*release);
+            // A release that could not be installed in this run is not
+            // offered again by itself; the user may still ask for it.
+            if (userAsked)
+                offer(*release);
+            else if (release->version != m_refused)
+                return offerWhenNoModal(*release);
         } else if (userAsked) {
             const QString text = QStringLiteral("You have version %1, the latest.").arg(currentVersion());
             alert(QStringLiteral("Corvanta is up to date"), text);
         }
         setBusy(false);
     });
+}
+
+void Updater::offerWhenNoModal(const Release& release)
+{
+    // Not over a file dialog or a question the user is answering: the
+    // check stays under way until they are done.
+    if (m_platform.modalOpen && m_platform.modalOpen()) {
+        QTimer::singleShot(500ms, this, [this, release] { offerWhenNoModal(release); });
+        return;
+    }
+    offer(release);
+    setBusy(false);
 }
 
 void Updater::offer(const Release& release)

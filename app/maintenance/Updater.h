@@ -4,6 +4,7 @@
 
 #include <QNetworkAccessManager>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QUrl>
 
@@ -11,16 +12,23 @@
 #include <functional>
 
 class QTimer;
+class ReplyGuard;
+namespace ReleaseUnpacker {
+struct Outcome;
+}
 
 // The self-update, one per application (owned by CorvantaApp), on the main
 // thread. It reads the maker's release feed 20 seconds after start() and
 // every 12 hours, and when asked from the menu; offers a newer version;
-// downloads it, checks its SHA-256 and then either unpacks it beside the
-// installed application folder and has a script put it in place once this
-// process has ended, or, when the program runs from no installed folder or
-// from one it cannot write, leaves the archive in the Downloads folder for
-// the user. Every failure ends in one log line and, where the user is
-// waiting for an answer, one alert.
+// downloads it with a progress dialog; then, on the thread pool, checks its
+// SHA-256 and either unpacks it beside the installed application folder and
+// has a script put it in place once this process has ended, or, when the
+// program runs from no installed folder, from one it cannot write or from
+// one that holds more than Corvanta (a shared prefix such as ~/.local),
+// leaves the archive in the Downloads folder for the user. Every failure
+// ends in one log line and, where the user is waiting for an answer, one
+// alert; the script's outcome is logged (and a failure shown) at the next
+// start.
 class Updater : public QObject {
     Q_OBJECT
 public:
@@ -28,22 +36,35 @@ public:
 
     // What the updater needs of the world around it. standard() is the
     // running application's; tests give their own folders, a stand-in
-    // process and recorders instead of message boxes.
+    // process, short limits and recorders instead of message boxes.
     struct Platform {
         QString programDir;      // folder of bin/corvanta
         qint64 processId = 0;    // the process the replacement waits for
         QString tempFolder;      // downloads and the replacement script
         QString downloadsFolder; // the hand-install copy
+        QString outcomeFile;     // where the replacement script says how it went
         int firstCheckMs = 20 * 1000;
         int repeatMs = 12 * 60 * 60 * 1000;
+        int feedIdleMs = 20 * 1000;
+        int feedLimitMs = 60 * 1000;
+        int downloadIdleMs = 60 * 1000;
+        int downloadLimitMs = 30 * 60 * 1000;
+        qint64 maxUnpackedBytes = qint64(1) << 30;
         std::function<void(const QString& title, const QString& text)> alert;
         // Shows the offer; true for "Update now".
         std::function<bool(const Release& release, const QString& currentVersion)> offer;
+        // Whether a modal window is open; a quiet offer waits until none is.
+        std::function<bool()> modalOpen;
+        // Shows the download's progress for `release` (UpdateProgressDialog).
+        std::function<void(Updater& updater, const Release& release)> showProgress;
         std::function<void(const QString& path)> reveal;
         std::function<void()> quit;
 
         static Platform standard();
     };
+
+    // The largest release feed read; real ones are a few hundred bytes.
+    static constexpr qint64 maxFeedBytes = 1 << 20;
 
     explicit Updater(QObject* parent = nullptr);
     explicit Updater(Platform platform, QObject* parent = nullptr);
@@ -57,11 +78,14 @@ public:
     // address on 127.0.0.1, the maker's feed otherwise.
     QUrl feed() const;
 
-    // Arms the periodic check; only the first call in a process does anything.
+    // Logs (and, after a failure, shows) what the last replacement left in
+    // its outcome file, then arms the periodic check; only the first call
+    // in a process does anything.
     void start();
     // Reads the feed and offers a newer version. `userAsked` also reports
     // "up to date" and failures in an alert; otherwise a failure leaves only
-    // its log line. Does nothing while a check or an installation runs.
+    // its log line, and the offer waits until no modal window is open.
+    // Does nothing while a check or an installation runs.
     void check(bool userAsked);
     // Downloads, verifies and installs `release` (see the class comment).
     // `done` runs when the installation has ended without restarting the
@@ -73,8 +97,16 @@ public:
     // installation returned, "update failed".
     void installLatestNow(std::function<void(const QString& status)> done);
 
+public Q_SLOTS:
+    // Ends a download under way; the installation ends without an alert.
+    void cancelDownload();
+
 Q_SIGNALS:
     void busyChanged(bool busy);
+    // Bytes of the archive received and announced (-1 when not announced).
+    void downloadProgress(qint64 received, qint64 total);
+    // The download is complete; checking and unpacking follow.
+    void unpacking();
 
 private:
     template <typename T>
@@ -84,17 +116,20 @@ private:
     void alert(const QString& title, const QString& text);
     void fetchRelease(std::function<void(Result<Release>)> done);
     void offer(const Release& release);
+    void offerWhenNoModal(const Release& release);
+    void reportLastReplacement();
+    bool isAllowedAddress(const QUrl& url) const;
 
     void download(const Release& release, std::function<void(Result<QString>)> done);
-    // True when the replacement was started and the application asked to quit.
-    Result<bool> placeArchive(const Release& release, const QString& archive);
-    Result<QString> unpack(const QString& archive, const QString& version, const QString& appFolder);
-    Result<void> relaunch(const QString& appFolder, const QString& newFolder);
-    Result<void> handInstall(const Release& release, const QString& archive, const QString& folder);
+    void placed(const Release& release, const ReleaseUnpacker::Outcome& outcome, const std::function<void()>& done);
+    Result<void> relaunch(const Release& release, const QString& appFolder, const QString& newFolder);
 
     Platform m_platform;
     QNetworkAccessManager m_network;
     QTimer* m_timer = nullptr;
+    QPointer<ReplyGuard> m_download;
+    QString m_cancelled; // the reason the user's cancel gave
+    QString m_refused;   // a version that cannot be installed in this run
     bool m_busy = false;
     bool m_started = false;
 };

@@ -4,6 +4,7 @@
 #include "maintenance/FirstStartState.h"
 #include "maintenance/Updater.h"
 #include "support/Endpoints.h"
+#include "maintenance/ReplyGuard.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -57,9 +58,13 @@ void FirstStart::send(const QString& version)
         m_network = new QNetworkAccessManager(this);
     QNetworkRequest request(endpoint());
     request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
-    request.setHeader(QNetworkRequest::UserAgentHeader, QByteArray(Endpoints::userAgent));
-    request.setTransferTimeout(m_timeoutMs);
+    ReplyGuard::prepare(request);
     QNetworkReply* reply = m_network->post(request, state.body(version));
+    ReplyGuard::Limits limits;
+    limits.idle = std::chrono::milliseconds(m_timeoutMs);
+    limits.maxBytes = maxAnswerBytes;
+    limits.hopAllowed = ReplyGuard::sameSite(request.url());
+    ReplyGuard::watch(reply, limits);
     connect(reply, &QNetworkReply::finished, this, [this, reply, state]() mutable {
         reply->deleteLater();
         const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);

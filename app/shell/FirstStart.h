@@ -20,6 +20,9 @@ class FirstStart : public QObject {
 public:
     static constexpr std::chrono::milliseconds delay { 20000 };
     static constexpr int timeoutMs = 15000;
+    // The answer is not read, only its status: a larger one is ended as it
+    // comes rather than held in memory.
+    static constexpr qint64 maxAnswerBytes = 64 * 1024;
 
     explicit FirstStart(QObject* parent = nullptr);
 

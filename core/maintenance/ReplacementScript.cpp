@@ -1,32 +1,77 @@
 #include "maintenance/ReplacementScript.h"
 
+#include <QFile>
+
 namespace ReplacementScript {
 
 QString text()
 {
     return QStringLiteral(
         "#!/bin/sh\n"
-        "# Corvanta updater: $1 = pid of the running program, $2 = new folder, $3 = folder to replace\n"
+        "# Corvanta updater: $1 = pid of the running program, $2 = new folder, $3 = folder to replace,\n"
+        "# $4 = outcome file, $5 = new version\n"
         "case \"$1\" in ''|0|*[!0-9]*) exit 1 ;; esac\n"
         "while kill -0 \"$1\" 2>/dev/null; do sleep 0.2; done\n"
-        "OLD=\"$3\"; BACKUP=\"$3.updating\"\n"
-        "rm -rf \"$BACKUP\"\n"
-        "if [ ! -e \"$BACKUP\" ] && mv \"$OLD\" \"$BACKUP\"; then\n"
-        "  if mv \"$2\" \"$OLD\"; then\n"
-        "    rm -rf \"$BACKUP\"\n"
+        "NEW=\"$2\"; OLD=\"$3\"; BACKUP=\"$3.updating\"; START=\"$3\"\n"
+        "say() { printf '%s\\n%s\\n' \"$1\" \"$2\" >\"$4\" 2>/dev/null; }\n"
+        "rm -rf \"$BACKUP\" 2>/dev/null\n"
+        "if [ -e \"$BACKUP\" ] || [ -L \"$BACKUP\" ]; then\n"
+        "  say failed \"Corvanta $5 was not installed: $BACKUP, left by an earlier update, cannot be deleted. \"\\\n"
+        "\"Please delete it; Corvanta will then offer the update again.\"\n"
+        "elif ! err=$(mv -T \"$OLD\" \"$BACKUP\" 2>&1); then\n"
+        "  say failed \"Corvanta $5 was not installed: $OLD could not be moved aside ($err).\"\n"
+        "elif err=$(mv -T \"$NEW\" \"$OLD\" 2>&1); then\n"
+        "  rm -rf \"$BACKUP\" 2>/dev/null\n"
+        "  if [ -e \"$BACKUP\" ]; then\n"
+        "    say updated \"Corvanta was updated to $5; the old version in $BACKUP could not be deleted.\"\n"
         "  else\n"
-        "    rm -rf \"$OLD\"\n"
-        "    [ -e \"$OLD\" ] || mv \"$BACKUP\" \"$OLD\"\n"
+        "    say updated \"Corvanta was updated to $5.\"\n"
         "  fi\n"
+        "elif mv -T \"$BACKUP\" \"$OLD\" 2>/dev/null; then\n"
+        "  say failed \"Corvanta $5 was not installed: it could not be moved into $OLD ($err). \"\\\n"
+        "\"The previous version was put back.\"\n"
+        "elif mkdir -p \"$OLD\" && cp -a \"$BACKUP/.\" \"$OLD/\"; then\n"
+        "  rm -rf \"$BACKUP\" 2>/dev/null\n"
+        "  say failed \"Corvanta $5 was not installed: it could not be moved into $OLD ($err). \"\\\n"
+        "\"The previous version could not be moved back either and was copied back.\"\n"
+        "else\n"
+        "  START=\"$BACKUP\"\n"
+        "  say failed \"Corvanta $5 was not installed, and the previous version could not be put back into $OLD: \"\\\n"
+        "\"it is in $BACKUP. Please move it back by hand.\"\n"
         "fi\n"
-        "rm -rf \"$(dirname \"$2\")\"\n"
-        "(cd / && exec \"$OLD/bin/corvanta\" </dev/null >/dev/null 2>&1 &)\n"
+        "rm -rf \"$(dirname \"$NEW\")\"\n"
+        "(cd / && exec \"$START/bin/corvanta\" </dev/null >/dev/null 2>&1 &)\n"
         "rm -f \"$0\"");
 }
 
-QStringList arguments(const QString& scriptPath, qint64 processId, const QString& newFolder, const QString& oldFolder)
+QStringList arguments(const QString& scriptPath, qint64 processId, const QString& newFolder, const QString& oldFolder,
+                      const QString& outcomeFile, const QString& version)
 {
-    return { scriptPath, QString::number(processId), newFolder, oldFolder };
+    return { scriptPath, QString::number(processId), newFolder, oldFolder, outcomeFile, version };
+}
+
+std::optional<Outcome> takeOutcome(const QString& outcomeFile)
+{
+    QFile file(outcomeFile);
+    if (!file.exists())
+        return std::nullopt;
+    constexpr qint64 maxBytes = 4096;
+    const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.read(maxBytes) : QByteArray();
+    file.close();
+    file.remove();
+
+    const QString content = QString::fromUtf8(bytes);
+    const qsizetype lineEnd = content.indexOf(u'\n');
+    const QString status = content.left(lineEnd < 0 ? content.size() : lineEnd);
+    const QString rest = lineEnd < 0 ? QString() : content.mid(lineEnd + 1).trimmed();
+    if (status == QLatin1String("updated") && !rest.isEmpty())
+        return Outcome { true, rest };
+    if (status == QLatin1String("failed") && !rest.isEmpty())
+        return Outcome { false, rest };
+    const QString said = content.trimmed();
+    return Outcome { false,
+                     said.isEmpty() ? QStringLiteral("An update ended without saying how.")
+                                    : QStringLiteral("An update ended with: ") + said };
 }
 
 } // namespace ReplacementScript

@@ -1,0 +1,267 @@
+#include "maintenance/ReleaseUnpacker.h"
+
+#include "maintenance/AppManifest.h"
+#include "maintenance/ArchiveListing.h"
+#include "maintenance/VersionCheck.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace ReleaseUnpacker {
+
+namespace {
+
+using Kind = Outcome::Kind;
+
+Outcome failed(const QString& message, bool lasting = false) { return { Kind::failed, message, lasting, {}, {}, {}, {} }; }
+
+const QString notUnpacked = QStringLiteral("The download couldn't be unpacked.");
+QString notUnpackedBecause(const QString& why) { return QStringLiteral("The download couldn't be unpacked: ") + why + u'.'; }
+const QString notExpected = QStringLiteral("The download is not the expected Corvanta version.");
+
+// Whether the user may write `path`: access(2), which asks for the real
+// user as the shell's `test -w` does.
+bool isWritable(const QString& path) { return ::access(QFile::encodeName(path).constData(), W_OK) == 0; }
+
+struct Run {
+    bool ok = false;
+    QByteArray output;
+    QString error; // the tool's own complaint, or why it did not run
+};
+
+// Runs a tool to its end; `maxFileBytes` (when set) caps every file it
+// writes, so an archive that lies about its sizes cannot fill the disk.
+Run runTool(const QString& program, const QStringList& arguments, qint64 maxFileBytes = -1)
+{
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(arguments);
+    process.setStandardInputFile(QProcess::nullDevice());
+    if (maxFileBytes >= 0) {
+        process.setChildProcessModifier([maxFileBytes] {
+            const rlimit limit { rlim_t(maxFileBytes), rlim_t(maxFileBytes) };
+            setrlimit(RLIMIT_FSIZE, &limit);
+        });
+    }
+    process.start();
+    if (!process.waitForStarted(-1))
+        return { false, {}, process.errorString() };
+    process.waitForFinished(-1);
+    Run run;
+    run.output = process.readAllStandardOutput();
+    run.error = QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
+    run.ok = process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    return run;
+}
+
+std::optional<QString> checksumOf(const QString& path, QString* error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = file.errorString();
+        return std::nullopt;
+    }
+    if (file.size() == 0)
+        return sha256Hex({});
+    // Hashed straight from the mapped file, not a copy in memory.
+    const uchar* bytes = file.map(0, file.size());
+    if (!bytes) {
+        *error = file.errorString();
+        return std::nullopt;
+    }
+    const QString checksum = sha256Hex(QByteArrayView(bytes, file.size()));
+    file.unmap(const_cast<uchar*>(bytes));
+    return checksum;
+}
+
+// Why the program cannot replace its installed folder; empty when it can.
+QString whyNotInPlace(const QString& app, const QString& folder, const QString& programDir)
+{
+    if (app.isEmpty())
+        return QStringLiteral("%1 is not in an installed Corvanta folder").arg(programDir);
+    if (!isWritable(folder))
+        return QStringLiteral("%1 is not writable").arg(folder);
+    if (!isWritable(app))
+        return QStringLiteral("%1 is not writable").arg(app);
+    const std::optional<AppManifest> manifest = AppManifest::read(app);
+    if (!manifest)
+        return QStringLiteral("the manifest of %1 can't be read").arg(app);
+    const QStringList foreign = manifest->foreignEntries(app);
+    if (foreign.isEmpty())
+        return {};
+    constexpr qsizetype named = 5;
+    QString list = foreign.mid(0, named).join(QStringLiteral(", "));
+    if (foreign.size() > named)
+        list += QStringLiteral(" and %1 more").arg(foreign.size() - named);
+    return QStringLiteral("%1 holds more than Corvanta (%2)").arg(app, list);
+}
+
+Outcome toDownloads(const Job& job, const QString& archive, const QString& folder, const QString& why)
+{
+    QDir().mkpath(job.downloadsFolder);
+    const QString name
+        = QStringLiteral("Corvanta-Linux-%1.zip").arg(ReleaseFeed::fileNameVersion(job.release.version));
+    const QString target = QDir(job.downloadsFolder).filePath(name);
+    QFile::remove(target);
+    QFile file(archive);
+    if (!file.rename(target))
+        return failed(file.errorString());
+    return { Kind::handInstall, {}, false, folder, why, target, {} };
+}
+
+// The first link below `folder` that leads out of it (by its own words or
+// once every link on the way is followed); empty when there is none.
+QString linkLeadingOut(const QString& folder)
+{
+    const QString inside = QDir(folder).absolutePath() + u'/';
+    const QString canonicalInside = QFileInfo(folder).canonicalFilePath() + u'/';
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo entry(it.next());
+        if (!entry.isSymLink())
+            continue;
+        const QString target = entry.symLinkTarget();
+        const QString resolved = entry.canonicalFilePath();
+        const bool out = !(target + u'/').startsWith(inside)
+            || (!resolved.isEmpty() && !(resolved + u'/').startsWith(canonicalInside));
+        if (out)
+            return entry.filePath().mid(inside.size());
+    }
+    return {};
+}
+
+// Copies the user's engine folder into the new application folder.
+QString carryEngine(const QString& app, const QString& newApp)
+{
+    const QString from = app + QStringLiteral("/bin/ITU");
+    const QString to = newApp + QStringLiteral("/bin/ITU");
+    const QFileInfo engine(from);
+    Run copy { true, {}, {} };
+    if (engine.isSymLink()) {
+        // The user keeps the engine elsewhere: the link comes along.
+        QDir(to).removeRecursively();
+        QFile::remove(to);
+        copy = runTool(QStringLiteral("cp"), { QStringLiteral("-a"), from, to });
+    } else if (engine.isDir() && !QDir(from).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
+        QDir().mkpath(to);
+        copy = runTool(QStringLiteral("cp"), { QStringLiteral("-a"), from + QStringLiteral("/."), to + u'/' });
+    }
+    if (copy.ok)
+        return {};
+    return QStringLiteral("The P.533 engine in %1 could not be carried into the new version: %2").arg(from, copy.error);
+}
+
+Outcome unpack(const Job& job, const QString& archive, const QString& app)
+{
+    const Run listing = runTool(QStringLiteral("unzip"), { QStringLiteral("-Z"), QStringLiteral("-T"), QStringLiteral("-s"), archive });
+    const std::optional<QList<ArchiveListing::Entry>> entries
+        = listing.ok ? ArchiveListing::read(listing.output) : std::nullopt;
+    if (!entries)
+        return failed(notUnpacked);
+    if (const QString problem = ArchiveListing::problem(*entries, job.maxUnpackedBytes); !problem.isEmpty())
+        return failed(notUnpackedBecause(problem));
+    qint64 largest = 0;
+    for (const ArchiveListing::Entry& entry : *entries)
+        largest = std::max(largest, entry.size);
+
+    // Beside the application folder, so the script's moves stay on one file
+    // system and each is a single rename. Removed again unless the update
+    // is handed to the script.
+    QTemporaryDir dir(QFileInfo(app).absolutePath() + QStringLiteral("/.corvanta-update-XXXXXX"));
+    if (!dir.isValid())
+        return failed(dir.errorString());
+    // -o: an archive naming a file twice must not stop at a question.
+    const Run unzip = runTool(QStringLiteral("unzip"),
+                              { QStringLiteral("-q"), QStringLiteral("-o"), archive, QStringLiteral("-d"), dir.path() },
+                              largest + 1);
+    if (!unzip.ok)
+        return failed(notUnpacked);
+
+    // The archive holds one folder, "Corvanta": this application, at the
+    // announced version, with a program to start.
+    const QString newApp = dir.path() + QStringLiteral("/Corvanta");
+    if (QFileInfo(newApp).isSymLink())
+        return failed(notExpected);
+    const std::optional<AppManifest> manifest = AppManifest::read(newApp);
+    if (!manifest || manifest->id != AppManifest::appId() || manifest->version != job.release.version)
+        return failed(notExpected);
+    const QFileInfo program(newApp + QStringLiteral("/bin/corvanta"));
+    if (program.isSymLink() || !program.isFile() || !program.isExecutable())
+        return failed(notExpected);
+    if (const QString link = linkLeadingOut(newApp); !link.isEmpty())
+        return failed(notUnpackedBecause(QStringLiteral("it holds a link that points outside its folder (%1)").arg(link)));
+
+    if (const QString problem = carryEngine(app, newApp); !problem.isEmpty())
+        return failed(problem);
+    dir.setAutoRemove(false);
+    return { Kind::replace, {}, false, app, {}, {}, newApp };
+}
+
+} // namespace
+
+Outcome run(const Job& job)
+{
+    QString error;
+    const std::optional<QString> checksum = checksumOf(job.download, &error);
+    if (!checksum) {
+        QFile::remove(job.download);
+        return failed(error);
+    }
+    if (*checksum != job.release.sha256.toLower()) {
+        QFile::remove(job.download);
+        return failed(QStringLiteral("The download is damaged (its checksum doesn't match). Please try again later."));
+    }
+    const QString archive = QDir(job.tempFolder)
+                                .filePath(QStringLiteral("Corvanta-update-%1.zip")
+                                              .arg(ReleaseFeed::fileNameVersion(job.release.version)));
+    QFile::remove(archive);
+    if (QFile file(job.download); !file.rename(archive)) {
+        const QString message = file.errorString();
+        QFile::remove(job.download);
+        return failed(message);
+    }
+
+    const QString app = AppManifest::installFolder(job.programDir);
+    const QString folder = app.isEmpty() ? job.programDir : QFileInfo(app).absolutePath();
+    if (const QString why = whyNotInPlace(app, folder, job.programDir); !why.isEmpty()) {
+        // Named in the text the user reads: the folder it would have
+        // replaced when that is what holds more than Corvanta.
+        const bool shared = !app.isEmpty() && isWritable(folder) && isWritable(app);
+        Outcome outcome = toDownloads(job, archive, shared ? app : folder, why);
+        if (outcome.kind == Kind::failed)
+            QFile::remove(archive);
+        return outcome;
+    }
+
+    // A backup an earlier update could not delete would stop the script
+    // after this program has quit; find out now, while the user can be told.
+    const QString backup = app + QStringLiteral(".updating");
+    const QFileInfo stale(backup);
+    if (stale.exists() || stale.isSymLink()) {
+        if (stale.isDir() && !stale.isSymLink())
+            QDir(backup).removeRecursively();
+        else
+            QFile::remove(backup);
+        if (QFileInfo(backup).exists() || QFileInfo(backup).isSymLink()) {
+            QFile::remove(archive);
+            return failed(QStringLiteral("Corvanta can't replace itself: %1, left by an earlier update, cannot be "
+                                         "deleted. Please delete it and check for updates again.")
+                              .arg(backup),
+                          true);
+        }
+    }
+
+    Outcome outcome = unpack(job, archive, app);
+    QFile::remove(archive);
+    return outcome;
+}
+
+} // namespace ReleaseUnpacker

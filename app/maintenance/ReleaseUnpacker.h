@@ -1,0 +1,49 @@
+#pragma once
+
+#include "maintenance/ReleaseFeed.h"
+
+#include <QString>
+
+// The self-update's file work between the download and the restart, run
+// as one job on the thread pool (it blocks for as long as hashing,
+// listing, unpacking and copying take, so never on the main thread):
+//
+//   1. checks the download's SHA-256 and gives it its temporary name;
+//   2. decides where the release goes: in place of the installed folder
+//      only when the program runs from one, the folder and the folder that
+//      holds it are writable, and it holds nothing but what the install put
+//      there (AppManifest); otherwise the archive goes to the Downloads
+//      folder for the user to install by hand;
+//   3. deletes a backup left by an earlier update, and stops when it can't;
+//   4. reads the archive's listing and refuses it when it would unpack to
+//      more than the limit, names paths outside its folder or puts entries
+//      inside a link; unpacks it with `unzip` beside the installed folder;
+//   5. checks that it is this application at the announced version, with a
+//      program to start and no link pointing out of its folder;
+//   6. carries the user's P.533 engine folder bin/ITU into the new folder
+//      (modes, times and links kept), since the release brings none.
+namespace ReleaseUnpacker {
+
+struct Job {
+    QString download;    // the downloaded file in the temporary folder
+    ReleaseFeed::Release release;
+    QString programDir;  // folder of the running bin/corvanta
+    QString tempFolder;
+    QString downloadsFolder;
+    qint64 maxUnpackedBytes = qint64(1) << 30;
+};
+
+struct Outcome {
+    enum class Kind { failed, handInstall, replace };
+    Kind kind = Kind::failed;
+    QString message;      // failed: what the user reads
+    bool lasting = false; // failed: the same release would fail again in this run
+    QString folder;       // handInstall: the folder it can't replace itself in; replace: the installed folder
+    QString why;          // handInstall: why, for the log
+    QString archive;      // handInstall: the archive in the Downloads folder
+    QString newFolder;    // replace: the unpacked application folder
+};
+
+Outcome run(const Job& job);
+
+} // namespace ReleaseUnpacker

@@ -1,0 +1,67 @@
+#include "maintenance/ArchiveListing.h"
+
+#include "support/ByteSize.h"
+
+#include <QRegularExpression>
+#include <QSet>
+
+namespace ArchiveListing {
+
+std::optional<QList<Entry>> read(const QByteArray& text)
+{
+    static const QRegularExpression entryLine(
+        QStringLiteral("^(\\S+)\\s+\\S+\\s+\\S+\\s+(\\d{1,19})\\s+\\S+\\s+\\S+\\s+\\d{8}\\.\\d{6} (.+)$"));
+    static const QRegularExpression header(QStringLiteral("^Zip file size: \\d+ bytes, number of entries: (\\d+)$"));
+    static const QRegularExpression totals(QStringLiteral("^\\d+ files?, \\d+ bytes? uncompressed"));
+
+    QList<Entry> entries;
+    qint64 announced = -1;
+    const QList<QByteArray> lines = text.split('\n');
+    for (const QByteArray& raw : lines) {
+        const QString line = QString::fromUtf8(raw).remove(u'\r');
+        if (line.isEmpty() || line.startsWith(QLatin1String("Archive:")) || totals.match(line).hasMatch())
+            continue;
+        if (const QRegularExpressionMatch match = header.match(line); match.hasMatch()) {
+            announced = match.captured(1).toLongLong();
+            continue;
+        }
+        const QRegularExpressionMatch match = entryLine.match(line);
+        bool ok = false;
+        const qint64 size = match.hasMatch() ? match.captured(2).toLongLong(&ok) : 0;
+        if (!ok)
+            return std::nullopt;
+        entries << Entry { match.captured(3), size, match.captured(1).startsWith(u'l') };
+    }
+    if (announced != entries.size())
+        return std::nullopt;
+    return entries;
+}
+
+QString problem(const QList<Entry>& entries, qint64 maxBytes)
+{
+    qint64 total = 0;
+    QSet<QString> names;
+    QList<QString> links;
+    for (const Entry& entry : entries) {
+        const QString name = entry.name.endsWith(u'/') ? entry.name.chopped(1) : entry.name;
+        if (name.isEmpty() || name.startsWith(u'/') || name.split(u'/').contains(QLatin1String("..")))
+            return QStringLiteral("it names a path outside its folder (%1)").arg(entry.name);
+        if (names.contains(name))
+            return QStringLiteral("it names %1 twice").arg(name);
+        names.insert(name);
+        if (entry.isLink)
+            links << name;
+        if (entry.size > maxBytes - total)
+            return QStringLiteral("it unpacks to more than %1").arg(ByteSize::text(maxBytes));
+        total += entry.size;
+    }
+    for (const QString& link : std::as_const(links)) {
+        for (const Entry& entry : entries) {
+            if (entry.name.startsWith(link + u'/'))
+                return QStringLiteral("it puts %1 inside the link %2").arg(entry.name, link);
+        }
+    }
+    return {};
+}
+
+} // namespace ArchiveListing

@@ -51,15 +51,25 @@ ReplyGuard::ReplyGuard(QNetworkReply* reply, const Limits& limits)
     if (m_limits.overall.count() > 0)
         m_overall.start(m_limits.overall);
 
-    connect(reply, &QNetworkReply::metaDataChanged, this, &ReplyGuard::arrived);
+    connect(reply, &QNetworkReply::metaDataChanged, this, [this] {
+        arrived();
+        const QVariant announced = m_reply->header(QNetworkRequest::ContentLengthHeader);
+        if (announced.isValid())
+            checkSize(announced.toLongLong());
+    });
+    // The network layer's progress signal comes at most every 100 ms; the
+    // bytes themselves count at once.
+    connect(reply, &QNetworkReply::readyRead, this, [this] {
+        arrived();
+        checkSize(m_reply->bytesAvailable());
+    });
     connect(reply, &QNetworkReply::uploadProgress, this, [this](qint64 sent, qint64) {
         if (sent > 0 && m_idle.isActive())
             m_idle.start();
     });
     connect(reply, &QNetworkReply::downloadProgress, this, [this](qint64 received, qint64 total) {
         arrived();
-        if (m_limits.maxBytes >= 0 && (received > m_limits.maxBytes || total > m_limits.maxBytes))
-            cancel(QStringLiteral("The answer is larger than %1.").arg(ByteSize::text(m_limits.maxBytes)));
+        checkSize(std::max(received, total));
     });
     connect(reply, &QNetworkReply::redirected, this, [this](const QUrl& to) {
         arrived();
@@ -84,6 +94,12 @@ void ReplyGuard::arrived()
     m_anything = true;
     if (m_idle.isActive())
         m_idle.start();
+}
+
+void ReplyGuard::checkSize(qint64 bytes)
+{
+    if (m_limits.maxBytes >= 0 && bytes > m_limits.maxBytes)
+        cancel(QStringLiteral("The answer is larger than %1.").arg(ByteSize::text(m_limits.maxBytes)));
 }
 
 void ReplyGuard::cancel(const QString& reason)

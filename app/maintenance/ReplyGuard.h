@@ -60,6 +60,7 @@ public:
 private:
     ReplyGuard(QNetworkReply* reply, const Limits& limits);
     void arrived();
+    void checkSize(qint64 bytes);
 
     QNetworkReply* m_reply;
     Limits m_limits;

@@ -84,14 +84,19 @@ void Updater::download(const Release& release, std::function<void(Result<QString
 
     // The archive goes to disk as it arrives, never whole into memory.
     auto writeFailure = std::make_shared<QString>();
-    connect(reply, &QNetworkReply::readyRead, this, [reply, file, writeFailure] {
+    // Progress is told as the bytes are written: the network layer's own
+    // progress signal comes at most every 100 ms and not at all for the
+    // last bytes before a stall.
+    connect(reply, &QNetworkReply::readyRead, this, [this, reply, file, writeFailure] {
         const QByteArray chunk = reply->readAll();
         if (writeFailure->isEmpty() && file->write(chunk) != chunk.size()) {
             *writeFailure = file->errorString();
             reply->abort();
+            return;
         }
+        const QVariant announced = reply->header(QNetworkRequest::ContentLengthHeader);
+        Q_EMIT downloadProgress(file->pos(), announced.isValid() ? announced.toLongLong() : -1);
     });
-    connect(reply, &QNetworkReply::downloadProgress, this, &Updater::downloadProgress);
     connect(reply, &QNetworkReply::finished, this, [reply, file, writeFailure, guard, done] {
         reply->deleteLater();
         const auto fail = [&](const QString& message) {

@@ -86,24 +86,30 @@ private:
             m_socket->disconnectFromHost();
             return;
         }
+        const qint64 announced = response.announcedLength >= 0 ? response.announcedLength : response.body.size();
         QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + reasonPhrase(response.status)
-            + "\r\nContent-Type: " + response.contentType
-            + "\r\nContent-Length: " + QByteArray::number(response.body.size()) + "\r\nConnection: close\r\n";
+            + "\r\nContent-Type: " + response.contentType + "\r\nContent-Length: " + QByteArray::number(announced)
+            + "\r\nConnection: close\r\n";
         for (const auto& [name, value] : response.headers)
             head += name + ": " + value + "\r\n";
         head += "\r\n";
-        const QByteArray body = response.cutAfter >= 0 ? response.body.left(response.cutAfter) : response.body;
-        const auto send = [this, socket = QPointer<QTcpSocket>(m_socket), head, body, trickleMs = response.trickleMs] {
-            if (!socket)
-                return;
-            if (trickleMs > 0) {
-                socket->write(head);
-                trickle(body, trickleMs);
-                return;
-            }
-            socket->write(head + body);
-            socket->disconnectFromHost();
-        };
+        const bool stalls = response.stallAfter >= 0;
+        const QByteArray body = response.cutAfter >= 0 ? response.body.left(response.cutAfter)
+            : stalls                                   ? response.body.left(response.stallAfter)
+                                                       : response.body;
+        const auto send
+            = [this, socket = QPointer<QTcpSocket>(m_socket), head, body, trickleMs = response.trickleMs, stalls] {
+                  if (!socket)
+                      return;
+                  if (trickleMs > 0) {
+                      socket->write(head);
+                      trickle(body, trickleMs);
+                      return;
+                  }
+                  socket->write(head + body);
+                  if (!stalls)
+                      socket->disconnectFromHost();
+              };
         if (response.delayMs > 0)
             QTimer::singleShot(response.delayMs, m_socket, send);
         else

@@ -36,6 +36,8 @@ public:
         bool hangUp = false;                          // read the request, then close without a word
         int cutAfter = -1;                            // send the head and this many body bytes, then close
         int trickleMs = 0;                            // send the body a byte at a time, this many ms apart
+        qint64 stallAfter = -1;                       // send this many bytes of the body, then go silent
+        qint64 announcedLength = -1;                  // Content-Length to send instead of the body's size
     };
     struct Request {
         QByteArray method;

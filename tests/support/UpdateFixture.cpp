@@ -43,6 +43,88 @@ QByteArray appArchive(const QString& id, const QString& version, const QByteArra
     return zipFolder(dir.filePath("Corvanta"));
 }
 
+namespace {
+
+quint32 crc32(const QByteArray& data)
+{
+    quint32 crc = 0xFFFFFFFFu;
+    for (const char byte : data) {
+        crc ^= quint8(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+void put16(QByteArray& out, quint32 value)
+{
+    out += char(value & 0xFF);
+    out += char((value >> 8) & 0xFF);
+}
+
+void put32(QByteArray& out, quint32 value)
+{
+    put16(out, value & 0xFFFF);
+    put16(out, value >> 16);
+}
+
+} // namespace
+
+QByteArray storedZip(const QList<ZipEntry>& entries)
+{
+    QByteArray out;
+    QByteArray directory;
+    for (const ZipEntry& entry : entries) {
+        const QByteArray name = entry.name.toUtf8();
+        const quint32 crc = crc32(entry.data);
+        const quint32 size = quint32(entry.data.size());
+        const quint32 offset = quint32(out.size());
+        // Local header: version 1.0, no flags, stored, a fixed time.
+        put32(out, 0x04034b50);
+        put16(out, 10);
+        put16(out, 0);
+        put16(out, 0);
+        put32(out, 0x58210000);
+        put32(out, crc);
+        put32(out, size);
+        put32(out, size);
+        put16(out, quint32(name.size()));
+        put16(out, 0);
+        out += name + entry.data;
+
+        // Central record, made on Unix, with the mode in the external attributes.
+        const quint32 mode = entry.kind == ZipEntry::Kind::link ? 0120777 : entry.kind == ZipEntry::Kind::folder ? 040755 : 0100644;
+        put32(directory, 0x02014b50);
+        put16(directory, (3 << 8) | 30);
+        put16(directory, 10);
+        put16(directory, 0);
+        put16(directory, 0);
+        put32(directory, 0x58210000);
+        put32(directory, crc);
+        put32(directory, size);
+        put32(directory, size);
+        put16(directory, quint32(name.size()));
+        put16(directory, 0);
+        put16(directory, 0);
+        put16(directory, 0);
+        put16(directory, 0);
+        put32(directory, mode << 16);
+        put32(directory, offset);
+        directory += name;
+    }
+    const quint32 start = quint32(out.size());
+    out += directory;
+    put32(out, 0x06054b50);
+    put16(out, 0);
+    put16(out, 0);
+    put16(out, quint32(entries.size()));
+    put16(out, quint32(entries.size()));
+    put32(out, quint32(directory.size()));
+    put32(out, start);
+    put16(out, 0);
+    return out;
+}
+
 QByteArray readFile(const QString& path)
 {
     QFile file(path);

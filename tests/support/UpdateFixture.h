@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 // Application folders and update archives made at test time, the way a
@@ -22,6 +23,19 @@ QByteArray zipFolder(const QString& folder);
 
 // An archive with one folder "Corvanta" made by makeAppFolder.
 QByteArray appArchive(const QString& id, const QString& version, const QByteArray& program);
+
+// One entry of a zip archive written by storedZip(): a file, a folder (its
+// name ends in "/") or a link (its data is the target).
+struct ZipEntry {
+    QString name;
+    QByteArray data;
+    enum class Kind { file, folder, link } kind = Kind::file;
+};
+
+// A zip archive of `entries`, uncompressed, written byte by byte: it can hold
+// what the zip tool would not write (links with files inside them, names
+// that climb out, one name twice).
+QByteArray storedZip(const QList<ZipEntry>& entries);
 
 QByteArray readFile(const QString& path);
 void writeFile(const QString& path, const QByteArray& bytes);

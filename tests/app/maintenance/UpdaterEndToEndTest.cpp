@@ -1,87 +1,440 @@
-// A real installed tree (this build, put in place by `cmake --install`)
-// updated to 0.9.1 from the local release server through the real archive
-// tool and the real replacement script.
+// Real installed trees (this build, put in place by `cmake --install`)
+// updated from the local release server through the real archive tool and
+// the real replacement script, one test per way an update can end. The
+// installed program is swapped for one that only says it was started, so
+// that whatever the script starts at the end can be seen and ends at once.
+#include "prediction/ITUEngine.h"
+#include "kit/AppLog.h"
 #include "maintenance/AppManifest.h"
-#include "maintenance/Updater.h"
-#include "maintenance/VersionCheck.h"
+#include "support/ByteSize.h"
+#include "support/FakeEngine.h"
 #include "support/HttpPeer.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
 #include "support/UpdateFixture.h"
+#include "maintenance/UpdateProgressDialog.h"
+#include "maintenance/Updater.h"
+#include "maintenance/VersionCheck.h"
 #include "support/WaitUntil.h"
 
+#include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QPointer>
 #include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
 using namespace UpdateFixture;
 
-TEST(UpdaterEndToEnd, AnInstalledTreeIsReplacedOnceTheOldProcessEndsAndTheNewOneStarts)
+namespace {
+
+const QString current = Updater::currentVersion();
+const QString newer = current + ".1";
+
+QString logTail() { return AppLog::file().tail(60, 200000); }
+
+// Every entry below `folder` with its mode, link target and content hash:
+// what "untouched" is checked against.
+QStringList snapshot(const QString& folder)
 {
-    ASSERT_TRUE(isNewerVersion("0.9.1", Updater::currentVersion()));
+    QStringList lines;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo entry(it.next());
+        QString line = entry.filePath().mid(folder.size()) + ' ' + QString::number(int(entry.permissions()), 16);
+        if (entry.isSymLink())
+            line += " -> " + entry.symLinkTarget();
+        else if (entry.isFile())
+            line += ' ' + QCryptographicHash::hash(readFile(entry.filePath()), QCryptographicHash::Sha1).toHex();
+        lines << line;
+    }
+    lines.sort();
+    return lines;
+}
+
+class UpdaterEndToEnd : public ::testing::Test {
+protected:
     QTemporaryDir root;
+    QString temp = root.filePath("tmp");
+    QString downloads = root.filePath("Downloads");
+    QString outcomeFile = root.filePath("state/update-outcome.txt");
+    QString marker = root.filePath("started");
+    HttpPeer peer;
+    QByteArray archive;
+    QProcess running;   // the installed program's process, as far as the script can tell
+    QStringList alerts; // "title | text"
+    QStringList revealed;
+    int offers = 0;
+    bool acceptOffer = true;
+    int quits = 0;
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(isNewerVersion(newer, current));
+        QDir().mkpath(temp);
+        ASSERT_TRUE(peer.listen());
+        Settings::standard().set(SettingKeys::updateFeedURL, peer.base() + "/latest.json");
+        running.start("sleep", { "60" });
+        ASSERT_TRUE(running.waitForStarted());
+    }
+    void TearDown() override
+    {
+        running.kill();
+        running.waitForFinished();
+        Settings::standard().remove(SettingKeys::updateFeedURL);
+    }
+
+    // Installs this build into `prefix`; its program only writes its version
+    // into the marker file.
+    void install(const QString& prefix)
+    {
+        QProcess cmake;
+        cmake.start(CORVANTA_CMAKE, { "--install", CORVANTA_BUILD_TREE, "--prefix", prefix });
+        ASSERT_TRUE(cmake.waitForFinished(60000));
+        ASSERT_EQ(cmake.exitCode(), 0) << cmake.readAllStandardError().constData();
+        ASSERT_EQ(AppManifest::installFolder(prefix + "/bin"), prefix);
+        writeFile(prefix + "/bin/corvanta", markerProgram(marker, current.toUtf8()));
+    }
+
+    // A release made as one is made: this build installed into a folder of
+    // its own, the manifest's version raised; served with the feed.
+    void serveRelease()
+    {
+        QTemporaryDir staging;
+        const QString folder = staging.filePath("Corvanta");
+        install(folder);
+        QJsonObject manifest = QJsonDocument::fromJson(readFile(folder + "/corvanta.json")).object();
+        manifest["version"] = newer;
+        writeFile(folder + "/corvanta.json", QJsonDocument(manifest).toJson());
+        writeFile(folder + "/bin/corvanta", markerProgram(marker, newer.toUtf8()));
+        archive = zipFolder(folder);
+        ASSERT_FALSE(archive.isEmpty());
+        HttpPeer::Response zip;
+        zip.body = archive;
+        zip.contentType = "application/zip";
+        peer.serve("/Corvanta-Linux.zip", zip);
+        peer.serve("/latest.json", 200,
+                   QStringLiteral(R"({"version": "%1", "url": "%2/Corvanta-Linux.zip", "sha256": "%3"})")
+                       .arg(newer, peer.base(), sha256Hex(archive))
+                       .toUtf8());
+    }
+
+    Updater::Platform platform(const QString& app)
+    {
+        Updater::Platform p;
+        p.programDir = app + "/bin";
+        p.processId = running.processId();
+        p.tempFolder = temp;
+        p.downloadsFolder = downloads;
+        p.outcomeFile = outcomeFile;
+        p.alert = [this](const QString& title, const QString& text) { alerts << title + " | " + text; };
+        p.offer = [this](const Updater::Release&, const QString&) {
+            ++offers;
+            return acceptOffer;
+        };
+        p.reveal = [this](const QString& path) { revealed << path; };
+        p.quit = [this] { ++quits; };
+        return p;
+    }
+
+    // Asks for updates as the menu does, answers the offer and waits until
+    // the installation has ended or the application was asked to quit.
+    void update(Updater& updater)
+    {
+        const int offered = offers;
+        updater.check(true);
+        ASSERT_TRUE(waitUntil([&] { return quits > 0 || (offers > offered && !updater.busy()); }, 30000));
+    }
+
+    void expectStartable(const QString& app, const QString& version)
+    {
+        EXPECT_TRUE(QFileInfo(app + "/bin/corvanta").isExecutable());
+        EXPECT_EQ(AppManifest::read(app)->version, version);
+    }
+
+    QStringList entries(const QString& folder)
+    {
+        return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    }
+};
+
+} // namespace
+
+TEST_F(UpdaterEndToEnd, ADedicatedFolderIsReplacedInPlaceAndKeepsTheUsersEngine)
+{
     const QString opt = root.filePath("opt");
     const QString app = opt + "/Corvanta";
-    const QString temp = root.filePath("tmp");
-    QDir().mkpath(temp);
-
-    QProcess install;
-    install.start(CORVANTA_CMAKE, { "--install", CORVANTA_BUILD_TREE, "--prefix", app });
-    ASSERT_TRUE(install.waitForFinished(60000));
-    ASSERT_EQ(install.exitCode(), 0) << install.readAllStandardError().constData();
-    ASSERT_EQ(AppManifest::read(app), (AppManifest { AppManifest::appId(), Updater::currentVersion() }));
-    ASSERT_EQ(AppManifest::installFolder(app + "/bin"), app);
-    ASSERT_TRUE(QFileInfo(app + "/bin/corvanta").isExecutable());
+    install(app);
+    EXPECT_EQ(AppManifest::read(app)->installed,
+              QStringList({ "bin/CorvantaCore/", "bin/ITU/", "bin/Resources/", "bin/corvanta", "corvanta.json" }));
     writeFile(app + ".updating/stale", "left by an interrupted update");
 
-    // The new version's program only says that it was started.
-    const QString marker = root.filePath("started");
-    const QByteArray archive = appArchive(AppManifest::appId(), "0.9.1", markerProgram(marker, "0.9.1"));
-    HttpPeer peer;
-    ASSERT_TRUE(peer.listen());
-    peer.serve("/Corvanta-Linux-0.9.1.zip", { 200, archive, "application/zip" });
-    peer.serve("/latest.json", 200,
-               QStringLiteral(R"({"version": "0.9.1", "url": "%1/Corvanta-Linux-0.9.1.zip", "sha256": "%2"})")
-                                  .arg(peer.base(), sha256Hex(archive))
-                                  .toUtf8());
-    Settings::standard().set(SettingKeys::updateFeedURL, peer.base() + "/latest.json");
+    // The user's engine: the program, a link to it as its library would be,
+    // and a data file of their own beside them, each with its own mode.
+    const QString engine = app + "/bin/ITU";
+    ASSERT_TRUE(QFile::copy(QCoreApplication::applicationDirPath() + "/fake_iturhfprop", engine + "/ITURHFProp"));
+    QFile::setPermissions(engine + "/ITURHFProp",
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup);
+    ASSERT_TRUE(QFile::link("ITURHFProp", engine + "/libp533.so"));
+    writeFile(engine + "/Data/antennas/beam.ant", "my own antenna");
+    QFile::setPermissions(engine + "/Data/antennas/beam.ant", QFile::ReadOwner | QFile::ReadGroup);
+    const QStringList engineBefore = snapshot(engine);
 
-    // The installed program's process, as far as the script can tell.
-    QProcess running;
-    running.start("sleep", { "60" });
-    ASSERT_TRUE(running.waitForStarted());
-
-    QStringList alerts;
-    bool quitAsked = false;
-    Updater::Platform platform;
-    platform.programDir = app + "/bin";
-    platform.processId = running.processId();
-    platform.tempFolder = temp;
-    platform.downloadsFolder = root.filePath("Downloads");
-    platform.alert = [&](const QString& title, const QString& text) { alerts << title + " | " + text; };
-    platform.offer = [](const Updater::Release&, const QString&) { return true; }; // "Update now"
-    platform.quit = [&] { quitAsked = true; };
-    Updater updater(platform);
-    updater.check(true);
-    ASSERT_TRUE(waitUntil([&] { return quitAsked; }, 20000)) << alerts.join('\n').toStdString();
+    serveRelease();
+    Updater updater(platform(app));
+    update(updater);
+    ASSERT_EQ(quits, 1) << alerts.join('\n').toStdString();
     EXPECT_TRUE(alerts.isEmpty()) << alerts.join('\n').toStdString();
 
     // Unpacked beside the installed folder; nothing replaced while the old process runs.
     const QStringList unpacked = QDir(opt).entryList({ ".corvanta-update-*" }, QDir::Dirs | QDir::Hidden);
     ASSERT_EQ(unpacked.size(), 1);
-    EXPECT_EQ(AppManifest::read(opt + "/" + unpacked[0] + "/Corvanta")->version, "0.9.1");
-    EXPECT_EQ(AppManifest::read(app)->version, Updater::currentVersion());
+    EXPECT_EQ(AppManifest::read(app)->version, current);
     EXPECT_FALSE(QFile::exists(marker));
-    EXPECT_TRUE(QFile::exists(app + ".updating/stale"));
 
     running.kill();
     running.waitForFinished();
-    ASSERT_TRUE(waitUntil([&] { return readFile(marker).trimmed() == "0.9.1"; }, 20000));
-    EXPECT_EQ(AppManifest::read(app), (AppManifest { AppManifest::appId(), "0.9.1" }));
-    EXPECT_TRUE(waitUntil([&] { return QDir(temp).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot); }))
-        << QDir(temp).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).join(' ').toStdString();
-    EXPECT_EQ(QDir(opt).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList { "Corvanta" });
-    Settings::standard().remove(SettingKeys::updateFeedURL);
+    ASSERT_TRUE(waitUntil([&] { return readFile(marker).trimmed() == newer; }, 20000));
+    expectStartable(app, newer);
+    EXPECT_EQ(snapshot(engine), engineBefore);
+    EXPECT_TRUE(waitUntil([&] { return entries(temp).isEmpty(); })) << entries(temp).join(' ').toStdString();
+    EXPECT_EQ(entries(opt), QStringList { "Corvanta" });
+
+    // The engine carried over runs a prediction.
+    FakeEngine data;
+    ITUEngine predictions({ engine, data.dataFolder(), data.bundledDataFolder(), data.workParent() });
+    const StationSetup setup { 100, StationAntennas(), PredictionMode::cw, NoiseEnvironment::rural };
+    std::optional<ITUEngine::Result> result;
+    predictions.run(P533::Request({ 54.687, 25.28 }, setup, 3.0, 2026, 6, { 0, 13 }, { 14.15 }, 120, 40, 40, -75, -75,
+                                  1, 1),
+                    [&](const ITUEngine::Result& r) { result = r; });
+    ASSERT_TRUE(waitUntil([&] { return result.has_value(); }, 10000));
+    ASSERT_TRUE(result->has_value()) << result->error().description().toStdString();
+    EXPECT_FALSE((*result)->isEmpty());
+
+    // The next start logs how the replacement went, and shows nothing.
+    Updater next(platform(app));
+    next.start();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(logTail().contains("Corvanta was updated to " + newer + ".")) << logTail().toStdString();
+    EXPECT_TRUE(alerts.isEmpty());
+    EXPECT_FALSE(QFile::exists(outcomeFile));
+}
+
+TEST_F(UpdaterEndToEnd, APrefixSharedWithOtherProgramsTakesTheHandInstallPathAndStaysUntouched)
+{
+    // ~/.local as many users have it: other programs and Corvanta's own data.
+    const QString local = root.filePath("home/.local");
+    writeFile(local + "/bin/othertool", "#!/bin/sh\n");
+    QFile::setPermissions(local + "/bin/othertool", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    writeFile(local + "/share/otherapp/data.db", "another program's data");
+    writeFile(local + "/share/Corvanta/logbook.json", "[]");
+    writeFile(local + "/share/Corvanta/cty.dat", "country file");
+    writeFile(local + "/lib/python3/site-packages/x.py", "pass\n");
+    install(local);
+    const QStringList before = snapshot(local);
+
+    serveRelease();
+    Updater updater(platform(local));
+    update(updater);
+    EXPECT_EQ(quits, 0);
+    EXPECT_EQ(alerts, QStringList("Please install the update yourself | Corvanta can't replace itself in " + local
+                                  + ". The new version is in your Downloads folder: unzip it and replace the "
+                                    "Corvanta folder."));
+    const QString copy = downloads + "/Corvanta-Linux-" + newer + ".zip";
+    EXPECT_EQ(readFile(copy), archive);
+    EXPECT_EQ(revealed, QStringList { copy });
+    EXPECT_TRUE(logTail().contains("Update to " + newer + " left in " + copy + ": " + local
+                                   + " holds more than Corvanta (bin/othertool, lib/, share/)."))
+        << logTail().toStdString();
+
+    EXPECT_EQ(snapshot(local), before);
+    EXPECT_EQ(entries(root.filePath("home")), QStringList { ".local" });
+    EXPECT_EQ(entries(temp), QStringList());
+    EXPECT_FALSE(QFile::exists(marker));
+}
+
+TEST_F(UpdaterEndToEnd, AStalledDownloadEndsWithAMessageAndTheNextCheckRuns)
+{
+    const QString app = root.filePath("opt/Corvanta");
+    install(app);
+    const QStringList before = snapshot(app);
+    serveRelease();
+    // Half the archive arrives, then nothing.
+    HttpPeer::Response halfway;
+    halfway.body = archive;
+    halfway.contentType = "application/zip";
+    halfway.stallAfter = archive.size() / 2;
+    peer.serve("/Corvanta-Linux.zip", halfway);
+
+    // The real progress dialog, kept in sight.
+    QPointer<UpdateProgressDialog> dialog;
+    const auto withDialog = [&](Updater::Platform p) {
+        p.showProgress = [&](Updater& updater, const Updater::Release& release) {
+            dialog = new UpdateProgressDialog(updater, release);
+            dialog->show();
+        };
+        return p;
+    };
+    const QString half = ByteSize::text(archive.size() / 2) + " of " + ByteSize::text(archive.size());
+    const auto bytesShown = [&] { return dialog ? dialog->findChild<QLabel*>("bytes")->text() : QString(); };
+
+    // Nothing arrives for the inactivity limit.
+    Updater::Platform idle = withDialog(platform(app));
+    idle.downloadIdleMs = 400;
+    Updater updater(idle);
+    updater.check(true);
+    ASSERT_TRUE(waitUntil([&] { return bytesShown() == half; })) << bytesShown().toStdString();
+    EXPECT_GT(dialog->findChild<QProgressBar*>("bar")->value(), 0);
+    ASSERT_TRUE(waitUntil([&] { return !updater.busy(); }, 5000));
+    const QString stalled = "Nothing arrived for 0.4 s; the server stopped sending.";
+    EXPECT_EQ(alerts, QStringList("The update didn't work | " + stalled));
+    EXPECT_TRUE(logTail().contains("Update to " + newer + " failed: " + stalled)) << logTail().toStdString();
+    EXPECT_TRUE(waitUntil([&] { return dialog.isNull(); }));
+
+    // The overall limit ends it before the inactivity limit would.
+    Updater::Platform slow = withDialog(platform(app));
+    slow.downloadIdleMs = 60000;
+    slow.downloadLimitMs = 600;
+    Updater slowUpdater(slow);
+    update(slowUpdater);
+    EXPECT_EQ(alerts.last(), "The update didn't work | The answer did not come in whole within 0.6 s.");
+
+    // The user gives up: the dialog's Cancel ends it without an alert.
+    Updater::Platform patient = withDialog(platform(app));
+    patient.downloadIdleMs = 60000;
+    Updater cancelled(patient);
+    cancelled.check(true);
+    ASSERT_TRUE(waitUntil([&] { return bytesShown() == half; }));
+    dialog->findChild<QPushButton*>("cancel")->click();
+    ASSERT_TRUE(waitUntil([&] { return !cancelled.busy(); }));
+    EXPECT_TRUE(logTail().contains("Update to " + newer + " failed: The download was cancelled."));
+    EXPECT_EQ(alerts.size(), 2);
+
+    // "Check for Updates…" works again and finds the release.
+    const int feedRequests = peer.count("/latest.json");
+    acceptOffer = false;
+    update(updater);
+    EXPECT_EQ(peer.count("/latest.json"), feedRequests + 1);
+    EXPECT_EQ(offers, 4);
+
+    EXPECT_EQ(quits, 0);
+    EXPECT_EQ(snapshot(app), before);
+    EXPECT_EQ(entries(temp), QStringList());
+    EXPECT_EQ(entries(root.filePath("opt")), QStringList { "Corvanta" });
+}
+
+TEST_F(UpdaterEndToEnd, WhenTheSwapAndTheRestoreFailTheOldVersionIsCopiedBackStartedAndReported)
+{
+    const QString opt = root.filePath("opt");
+    const QString app = opt + "/Corvanta";
+    install(app);
+    serveRelease();
+    // A file system that refuses every rename onto the application's path:
+    // moving the new version in fails, and so does moving the old one back.
+    const QString tools = root.filePath("tools");
+    writeFile(tools + "/mv", QStringLiteral("#!/bin/sh\n"
+                                            "for last; do :; done\n"
+                                            "if [ \"$last\" = '%1' ]; then\n"
+                                            "  echo \"mv: cannot move to '$last': Input/output error\" >&2; exit 1\n"
+                                            "fi\n"
+                                            "exec /bin/mv \"$@\"\n")
+                                 .arg(app)
+                                 .toUtf8());
+    QFile::setPermissions(tools + "/mv", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", tools.toUtf8() + ':' + path);
+
+    Updater updater(platform(app));
+    update(updater);
+    qputenv("PATH", path);
+    ASSERT_EQ(quits, 1) << alerts.join('\n').toStdString();
+    running.kill();
+    running.waitForFinished();
+
+    // The old version is back where it was, and is started.
+    ASSERT_TRUE(waitUntil([&] { return readFile(marker).trimmed() == current; }, 20000));
+    expectStartable(app, current);
+    EXPECT_TRUE(waitUntil([&] { return entries(opt) == QStringList { "Corvanta" }; }))
+        << entries(opt).join(' ').toStdString();
+
+    // The next start tells the user what happened.
+    ASSERT_TRUE(QFile::exists(outcomeFile));
+    Updater next(platform(app));
+    next.start();
+    ASSERT_TRUE(waitUntil([&] { return !alerts.isEmpty(); }));
+    const QString told = "Corvanta " + newer + " was not installed: it could not be moved into " + app
+        + " (mv: cannot move to '" + app
+        + "': Input/output error). The previous version could not be moved back either and was copied back.";
+    EXPECT_EQ(alerts, QStringList("The update didn't work | " + told));
+    EXPECT_TRUE(logTail().contains(told)) << logTail().toStdString();
+    EXPECT_FALSE(QFile::exists(outcomeFile));
+}
+
+TEST_F(UpdaterEndToEnd, ABackupThatCannotBeDeletedStopsTheUpdateBeforeQuittingAndItIsNotOfferedAgain)
+{
+    const QString app = root.filePath("opt/Corvanta");
+    install(app);
+    // A backup of an earlier update that this user cannot delete: a folder
+    // they may not change (for root, one marked immutable).
+    const QString backup = app + ".updating";
+    writeFile(backup + "/bin/corvanta", "old");
+    const QByteArray locked = QFile::encodeName(backup + "/bin");
+    const int fd = ::open(locked.constData(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(fd, 0);
+    int flags = 0;
+    bool immutable = false;
+    if (geteuid() == 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
+        flags |= FS_IMMUTABLE_FL;
+        immutable = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    }
+    const auto unlock = [&] {
+        flags &= ~FS_IMMUTABLE_FL;
+        if (immutable)
+            ::ioctl(fd, FS_IOC_SETFLAGS, &flags);
+        ::close(fd);
+        QFile::setPermissions(backup + "/bin", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    };
+    if (!immutable) {
+        if (geteuid() == 0) {
+            unlock();
+            GTEST_SKIP() << "this file system marks nothing immutable, and root may delete anything else";
+        }
+        QFile::setPermissions(backup + "/bin", QFile::ReadOwner | QFile::ExeOwner);
+    }
+    const QStringList before = snapshot(app);
+
+    serveRelease();
+    Updater updater(platform(app));
+    update(updater);
+    const QString why = "Corvanta can't replace itself: " + backup
+        + ", left by an earlier update, cannot be deleted. Please delete it and check for updates again.";
+    EXPECT_EQ(alerts, QStringList("The update didn't work | " + why));
+    EXPECT_TRUE(logTail().contains("Update to " + newer + " failed: " + why)) << logTail().toStdString();
+    EXPECT_EQ(quits, 0);
+    EXPECT_EQ(snapshot(app), before);
+    EXPECT_TRUE(QDir(root.filePath("opt")).entryList({ ".corvanta-update-*" }, QDir::Dirs | QDir::Hidden).isEmpty());
+    EXPECT_EQ(entries(temp), QStringList());
+
+    // The scheduled checks stay quiet about it for the rest of the run.
+    const int feedRequests = peer.count("/latest.json");
+    updater.check(false);
+    ASSERT_TRUE(waitUntil([&] { return peer.count("/latest.json") > feedRequests && !updater.busy(); }));
+    EXPECT_EQ(offers, 1);
+    EXPECT_EQ(alerts.size(), 1);
+    unlock();
 }

@@ -1,6 +1,7 @@
 // The replacement script runs after the application has ended; whatever
-// happens, the user must be left with a working application. (The usual
-// swap is driven end to end by UpdaterEndToEndTest.)
+// happens, the user must be left with a working application and the next
+// start must learn how it went. (The usual swap and a failed restore are
+// driven end to end by UpdaterEndToEndTest.)
 #include "maintenance/ReplacementScript.h"
 #include "support/UpdateFixture.h"
 #include "support/WaitUntil.h"
@@ -34,7 +35,8 @@ TEST(ReplacementScript, PutsTheOldFolderBackAndStartsItWhenTheNewOneCannotMoveIn
     // Detached, and with no hold on the output the test runner waits on.
     QProcess shell;
     shell.setProgram("/bin/sh");
-    shell.setArguments(ReplacementScript::arguments(script, pid, unpack + "/Corvanta", old));
+    const QString outcome = root.filePath("update-outcome.txt");
+    shell.setArguments(ReplacementScript::arguments(script, pid, unpack + "/Corvanta", old, outcome, "0.9.1"));
     shell.setStandardOutputFile(QProcess::nullDevice());
     shell.setStandardErrorFile(QProcess::nullDevice());
     ASSERT_TRUE(shell.startDetached());
@@ -45,6 +47,14 @@ TEST(ReplacementScript, PutsTheOldFolderBackAndStartsItWhenTheNewOneCannotMoveIn
     EXPECT_TRUE(waitUntil([&] { return !QFile::exists(script); }));
     EXPECT_EQ(QDir(root.filePath("apps")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
               QStringList { "Corvanta" });
+    const auto told = ReplacementScript::takeOutcome(outcome);
+    ASSERT_TRUE(told.has_value());
+    EXPECT_FALSE(told->updated);
+    EXPECT_TRUE(told->text.startsWith("Corvanta 0.9.1 was not installed: it could not be moved into " + old + " (mv: "))
+        << told->text.toStdString();
+    EXPECT_TRUE(told->text.endsWith("The previous version was put back.")) << told->text.toStdString();
+    EXPECT_FALSE(QFile::exists(outcome));
+    EXPECT_FALSE(ReplacementScript::takeOutcome(outcome).has_value());
 }
 
 TEST(ReplacementScript, RefusesAProcessIdThatNamesNoSingleProcess)
@@ -58,7 +68,7 @@ TEST(ReplacementScript, RefusesAProcessIdThatNamesNoSingleProcess)
     writeFile(script, ReplacementScript::text().toUtf8());
     for (const QString& pid : { QString("0"), QString(""), QString("12x") }) {
         QProcess shell;
-        shell.start("/bin/sh", { script, pid, root.filePath("new/Corvanta"), old });
+        shell.start("/bin/sh", { script, pid, root.filePath("new/Corvanta"), old, root.filePath("outcome"), "0.9.1" });
         ASSERT_TRUE(shell.waitForFinished(5000)) << pid.toStdString();
         EXPECT_NE(shell.exitCode(), 0);
         EXPECT_TRUE(QFile::exists(old + "/corvanta.json"));

@@ -93,7 +93,10 @@ QByteArray storedZip(const QList<ZipEntry>& entries)
         out += name + entry.data;
 
         // Central record, made on Unix, with the mode in the external attributes.
-        const quint32 mode = entry.kind == ZipEntry::Kind::link ? 0120777 : entry.kind == ZipEntry::Kind::folder ? 040755 : 0100644;
+        const quint32 mode = entry.kind == ZipEntry::Kind::link ? 0120777
+            : entry.kind == ZipEntry::Kind::folder              ? 040755
+            : entry.kind == ZipEntry::Kind::program             ? 0100755
+                                                                : 0100644;
         put32(directory, 0x02014b50);
         put16(directory, (3 << 8) | 30);
         put16(directory, 10);

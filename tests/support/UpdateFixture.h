@@ -24,12 +24,13 @@ QByteArray zipFolder(const QString& folder);
 // An archive with one folder "Corvanta" made by makeAppFolder.
 QByteArray appArchive(const QString& id, const QString& version, const QByteArray& program);
 
-// One entry of a zip archive written by storedZip(): a file, a folder (its
-// name ends in "/") or a link (its data is the target).
+// One entry of a zip archive written by storedZip(): a file, a program (an
+// executable file), a folder (its name ends in "/") or a link (its data is
+// the target).
 struct ZipEntry {
     QString name;
     QByteArray data;
-    enum class Kind { file, folder, link } kind = Kind::file;
+    enum class Kind { file, program, folder, link } kind = Kind::file;
 };
 
 // A zip archive of `entries`, uncompressed, written byte by byte: it can hold

@@ -11,8 +11,10 @@
 #include "support/UpdateFixture.h"
 #include "support/WaitUntil.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileDialog>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -251,4 +253,144 @@ TEST_F(UpdaterTest, WhereItCannotReplaceItselfTheArchiveGoesToDownloads)
     EXPECT_TRUE(alerts.isEmpty());
     EXPECT_EQ(quits, 0);
     EXPECT_EQ(entries(temp), QStringList());
+}
+
+TEST_F(UpdaterTest, FeedAnswersThatNeverEndOrNeverStopAreEndedLoggedAndTheNextCheckRuns)
+{
+    // The feed stalls: not its 20 s inactivity limit but the overall one ends it.
+    platform.feedLimitMs = 300;
+    Updater updater(platform);
+    HttpPeer::Response stalled;
+    stalled.stall = true;
+    peer.serve("/latest.json", stalled);
+    check(updater, false);
+    EXPECT_TRUE(AppLog::file().tail(5, 10000).contains(
+        "Update check failed: The answer did not come in whole within 0.3 s."));
+
+    // A feed that announces 100 MB is ended at its header, not when the
+    // bytes are in.
+    HttpPeer::Response huge;
+    huge.body = R"({"version": ")";
+    huge.announcedLength = 100 << 20;
+    huge.stallAfter = huge.body.size();
+    peer.serve("/latest.json", huge);
+    QElapsedTimer clock;
+    clock.start();
+    check(updater, true);
+    EXPECT_LT(clock.elapsed(), 250);
+    EXPECT_EQ(alerts, QStringList("Couldn't check for updates | The answer is larger than 1 MiB."));
+
+    // The next check runs and offers.
+    serveFeed(newer, "https://x/a.zip", "00");
+    check(updater, false);
+    EXPECT_EQ(offers.size(), 1);
+}
+
+TEST_F(UpdaterTest, RedirectsAreFollowedOnlyToAllowedAddressesAndRequestsNameTheApplication)
+{
+    // Another server on this machine, reached by another host name.
+    HttpPeer elsewhere;
+    ASSERT_TRUE(elsewhere.listen());
+    HttpPeer::Response other;
+    other.body = R"({"version": "99", "url": "u", "sha256": "s"})";
+    elsewhere.serveOthers(other);
+    const auto redirect = [](const QString& to) {
+        HttpPeer::Response response;
+        response.status = 302;
+        response.headers = { { "Location", to.toUtf8() } };
+        return response;
+    };
+    Updater updater(platform);
+
+    peer.serve("/latest.json", redirect(QString("http://localhost:%1/latest.json").arg(elsewhere.port())));
+    check(updater, true);
+    EXPECT_EQ(alerts.takeLast(), "Couldn't check for updates | The update server sent the request to an address that "
+                                 "is not on the Corvanta website.");
+
+    // A hop within the allowed addresses is followed.
+    peer.serve("/latest.json", redirect(peer.base() + "/feeds/latest.json"));
+    const QByteArray archive = appArchive(AppManifest::appId(), newer, "#!/bin/sh\n");
+    peer.serve("/feeds/latest.json", 200,
+               QStringLiteral(R"({"version": "%1", "url": "%2/moved.zip", "sha256": "%3"})")
+                   .arg(newer, peer.base(), sha256Hex(archive))
+                   .toUtf8());
+    check(updater, false);
+    ASSERT_EQ(offers.size(), 1);
+
+    peer.serve("/moved.zip", redirect(QString("http://localhost:%1/a.zip").arg(elsewhere.port())));
+    install(updater, offers[0]);
+    EXPECT_EQ(alerts.takeLast(), "The update didn't work | The update address is not on the Corvanta website.");
+    EXPECT_EQ(elsewhere.requests().size(), 0);
+
+    for (const HttpPeer::Request& request : peer.requests())
+        EXPECT_EQ(request.headers.value("user-agent"), "Corvanta/0.9 (Linux)") << request.target.constData();
+}
+
+TEST_F(UpdaterTest, RefusesArchivesThatWouldUnpackTooLargeOrLeadOutOfTheirFolder)
+{
+    using Kind = ZipEntry::Kind;
+    platform.maxUnpackedBytes = 64 * 1024;
+    Updater updater(platform);
+    const QByteArray manifest
+        = QStringLiteral(R"({"id": "%1", "version": "%2"})").arg(AppManifest::appId(), newer).toUtf8();
+    const auto release = [&](QList<ZipEntry> extra) {
+        QList<ZipEntry> entries { { "Corvanta/", {}, Kind::folder },
+                                  { "Corvanta/corvanta.json", manifest },
+                                  { "Corvanta/bin/corvanta", "#!/bin/sh\n", Kind::program } };
+        return serveRelease(newer, storedZip(entries + extra));
+    };
+    const QString unpackable = "The update didn't work | The download couldn't be unpacked: ";
+
+    // A small archive of a large file.
+    QTemporaryDir packed;
+    makeAppFolder(packed.filePath("Corvanta"), AppManifest::appId(), newer, "#!/bin/sh\n");
+    writeFile(packed.filePath("Corvanta/bin/Resources/map.bin"), QByteArray(1 << 20, '\0'));
+    const QByteArray bomb = zipFolder(packed.filePath("Corvanta"));
+    ASSERT_LT(bomb.size(), 16 * 1024);
+    install(updater, serveRelease(newer, bomb));
+    EXPECT_EQ(alerts.takeLast(), unpackable + "it unpacks to more than 64 KiB.");
+    install(updater, release({ { "Corvanta/bin/ITU", "/home", Kind::link },
+                               { "Corvanta/bin/ITU/.bashrc", "rm -rf ~" } }));
+    EXPECT_EQ(alerts.takeLast(), unpackable + "it puts Corvanta/bin/ITU/.bashrc inside the link Corvanta/bin/ITU.");
+    install(updater, release({ { "Corvanta/../../escaped", "x" } }));
+    EXPECT_EQ(alerts.takeLast(), unpackable + "it names a path outside its folder (Corvanta/../../escaped).");
+    install(updater, release({ { "Corvanta/bin/data", "/etc", Kind::link } }));
+    EXPECT_EQ(alerts.takeLast(), unpackable + "it holds a link that points outside its folder (bin/data).");
+    // Links that each stay inside but together climb out.
+    install(updater, release({ { "Corvanta/here", ".", Kind::link },
+                               { "Corvanta/up", "here/..", Kind::link },
+                               { "Corvanta/bin/share", "../up/..", Kind::link } }));
+    EXPECT_TRUE(alerts.takeLast().startsWith(unpackable + "it holds a link that points outside its folder ("));
+
+    EXPECT_EQ(quits, 0);
+    EXPECT_EQ(entries(apps), QStringList({ "Corvanta" }));
+    EXPECT_EQ(entries(temp), QStringList());
+
+    // Within the limit and with its links inside, the same release goes in.
+    updater.install(release({ { "Corvanta/bin/Resources/map.bin", QByteArray(60 * 1024, '\0') },
+                              { "Corvanta/bin/help", "Resources", Kind::link } }));
+    ASSERT_TRUE(waitUntil([&] { return quits == 1; })) << alerts.join('\n').toStdString();
+    EXPECT_TRUE(alerts.isEmpty()) << alerts.join('\n').toStdString();
+    // The script finds no process to wait for and replaces the folder at once.
+    EXPECT_TRUE(waitUntil([&] { return AppManifest::read(app) && AppManifest::read(app)->version == newer; }));
+    EXPECT_EQ(QFileInfo(app + "/bin/help").symLinkTarget(), app + "/bin/Resources");
+}
+
+TEST_F(UpdaterTest, AQuietOfferWaitsUntilNoDialogIsOpen)
+{
+    platform.modalOpen = [] { return QApplication::activeModalWidget() != nullptr; };
+    Updater updater(platform);
+    serveFeed(newer, "https://x/a.zip", "00");
+    QFileDialog files(nullptr, "Import ADIF");
+    files.setOption(QFileDialog::DontUseNativeDialog);
+    files.setModal(true);
+    files.show();
+    updater.check(false);
+    EXPECT_FALSE(waitUntil([&] { return !offers.isEmpty(); }, 1200));
+    EXPECT_TRUE(updater.busy()); // a second check meanwhile does nothing
+    files.reject();
+    ASSERT_TRUE(waitUntil([&] { return !offers.isEmpty(); }));
+    EXPECT_TRUE(waitUntil([&] { return !updater.busy(); }));
+    EXPECT_EQ(offers.size(), 1);
+    EXPECT_EQ(peer.count("/latest.json"), 1);
 }

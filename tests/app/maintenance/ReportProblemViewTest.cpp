@@ -160,7 +160,7 @@ TEST_F(ReportProblemViewTest, RefusalsAndLostAnswersShowARedLineAndKeepTheMessag
         { answer(200, "Thanks! Report #12 stored.", "text/plain"),
           "The report was not accepted: the web site answered HTTP 200.",
           "Problem report refused: the web site answered HTTP 200" },
-        { stall, offline, "Problem report failed: " },
+        { stall, offline, "Problem report failed: No answer within 0.3 s." },
         { hangUp, offline, "Problem report failed: " },
     };
 
@@ -192,6 +192,37 @@ TEST_F(ReportProblemViewTest, RefusalsAndLostAnswersShowARedLineAndKeepTheMessag
         EXPECT_TRUE(form.send->isEnabled());
         EXPECT_TRUE(logTail().contains(c.logged)) << logTail().toStdString();
     }
+
+    // A redirect off the site is not followed.
+    HttpPeer elsewhere;
+    ASSERT_TRUE(elsewhere.listen());
+    HttpPeer::Response moved;
+    moved.status = 307;
+    moved.headers = { { "Location", QString("http://localhost:%1/x").arg(elsewhere.port()).toUtf8() } };
+    peer.serve(path, moved);
+    form.send->click();
+    ASSERT_TRUE(waitUntil([&] { return !view.isSending(); }, 5000));
+    EXPECT_EQ(form.result->text(), offline);
+    EXPECT_TRUE(logTail().contains(QString("Problem report failed: The server sent the request on to "
+                                           "http://localhost:%1, which is not allowed.")
+                                       .arg(elsewhere.port())))
+        << logTail().toStdString();
+    EXPECT_TRUE(elsewhere.requests().isEmpty());
+
+    // A site that answers with a book: a few lines in the window, all of it in the log.
+    QString book;
+    for (int i = 0; book.size() < 200000; ++i)
+        book += QString("Error %1 in module ").arg(i) + QString(i % 50 == 0 ? 300 : 3, 'x') + ' ';
+    peer.serve(path, answer(400, QJsonDocument(QJsonObject { { "ok", false }, { "error", book } }).toJson()));
+    const int height = view.sizeHint().height();
+    form.send->click();
+    ASSERT_TRUE(waitUntil([&] { return !view.isSending(); }, 5000));
+    const QString shown = form.result->text();
+    EXPECT_TRUE(shown.startsWith("The report was not accepted: Error 0 in module\nxxx")) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith(QChar(0x2026))) << shown.toStdString();
+    EXPECT_LE(shown.count('\n'), 3);
+    EXPECT_LT(view.sizeHint().height(), height + 6 * form.result->fontMetrics().lineSpacing());
+    EXPECT_TRUE(AppLog::file().tail(2, 400000).contains("Problem report refused: " + book));
 }
 
 TEST(ReportProblemWindow, HelpMenuOpensTheDarkForm)

@@ -7,6 +7,7 @@
 #include "support/WaitUntil.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -107,6 +108,22 @@ TEST_F(FirstStartTest, ThreeFailedLaunchesEndIt)
     ASSERT_TRUE(launch());
     EXPECT_EQ(peer.count(path), requests);
     EXPECT_EQ(state(), (FirstStartState { id, 3, false }));
+}
+
+TEST_F(FirstStartTest, AnAnswerTooLargeIsEndedAsItArrives)
+{
+    // 100 MB announced, a few bytes sent, then nothing: the attempt ends at
+    // the announcement, long before its inactivity limit.
+    HttpPeer::Response flood;
+    flood.body = "{\"ok\":true}";
+    flood.announcedLength = 100 << 20;
+    flood.stallAfter = flood.body.size();
+    peer.serve(path, flood);
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(launch(10000));
+    EXPECT_LT(clock.elapsed(), 2000);
+    EXPECT_EQ(state().tries, 1);
 }
 
 TEST_F(FirstStartTest, AnUnreadableStateStartsOverAndAnyTwoHundredCounts)

@@ -59,6 +59,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             FUZZ_CHECK(body.size() <= 64 * 1024);
             FUZZ_CHECK(manifest->id == object.value(QStringLiteral("id")).toString());
             FUZZ_CHECK(manifest->version == object.value(QStringLiteral("version")).toString());
+            // No listed entry reaches outside the folder.
+            for (const QString& entry : manifest->installed) {
+                FUZZ_CHECK(!entry.isEmpty() && !entry.startsWith(u'/'));
+                FUZZ_CHECK(!entry.split(u'/').contains(QStringLiteral("..")));
+            }
+            // The manifest itself is never foreign to it.
+            FUZZ_CHECK(!manifest->foreignEntries(folder.path()).contains(QLatin1String(AppManifest::fileName))
+                       || !manifest->installed.contains(QLatin1String(AppManifest::fileName)));
         }
         const bool ours = manifest && manifest->id == AppManifest::appId();
         FUZZ_CHECK(AppManifest::installFolder(folder.filePath(QStringLiteral("bin")))

@@ -1,0 +1,44 @@
+// The listing `unzip -Z -T -s` prints of an update archive, which names
+// whatever the archive's maker chose, and the rules an archive must keep to
+// be unpacked. The first byte sets the size limit.
+
+#include "FuzzSupport.h"
+
+#include "maintenance/ArchiveListing.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    Fuzz::Input input(data, size);
+    const qint64 maxBytes = qint64(input.byte()) << 10;
+    const auto entries = ArchiveListing::read(input.rest());
+    if (!entries)
+        return 0;
+
+    // Written back as unzip writes it, it reads the same.
+    QByteArray listing = "Archive:  a.zip\nZip file size: 1 bytes, number of entries: "
+        + QByteArray::number(entries->size()) + "\n";
+    for (const ArchiveListing::Entry& entry : *entries) {
+        FUZZ_CHECK(!entry.name.isEmpty());
+        FUZZ_CHECK(entry.size >= 0);
+        listing += (entry.isLink ? "lrwxrwxrwx" : "-rw-r--r--") + QByteArray("  3.0 unx ")
+            + QByteArray::number(entry.size) + " bx stor 20240101.120000 " + entry.name.toUtf8() + "\n";
+    }
+    listing += QByteArray::number(entries->size()) + " files, 0 bytes uncompressed, 0 bytes compressed:  0.0%\n";
+    FUZZ_CHECK(ArchiveListing::read(listing) == entries);
+
+    // What may be unpacked stays within its folder and its size.
+    if (!ArchiveListing::problem(*entries, maxBytes).isEmpty())
+        return 0;
+    qint64 total = 0;
+    for (const ArchiveListing::Entry& entry : *entries) {
+        total += entry.size;
+        FUZZ_CHECK(!entry.name.startsWith(u'/'));
+        FUZZ_CHECK(!entry.name.split(u'/').contains(QStringLiteral("..")));
+        for (const ArchiveListing::Entry& link : *entries) {
+            if (link.isLink)
+                FUZZ_CHECK(!entry.name.startsWith(link.name + u'/'));
+        }
+    }
+    FUZZ_CHECK(total <= maxBytes);
+    return 0;
+}

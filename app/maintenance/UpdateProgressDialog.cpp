@@ -1,8 +1,8 @@
 #include "maintenance/UpdateProgressDialog.h"
 
 #include "kit/DarkAppearance.h"
-#include "support/ByteSize.h"
 #include "maintenance/Updater.h"
+#include "support/ByteSize.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

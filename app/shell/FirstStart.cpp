@@ -2,9 +2,9 @@
 
 #include "kit/AppLog.h"
 #include "maintenance/FirstStartState.h"
+#include "maintenance/ReplyGuard.h"
 #include "maintenance/Updater.h"
 #include "support/Endpoints.h"
-#include "maintenance/ReplyGuard.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>

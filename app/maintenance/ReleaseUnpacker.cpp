@@ -20,10 +20,16 @@ namespace {
 
 using Kind = Outcome::Kind;
 
-Outcome failed(const QString& message, bool lasting = false) { return { Kind::failed, message, lasting, {}, {}, {}, {} }; }
+Outcome failed(const QString& message, bool lasting = false)
+{
+    return { Kind::failed, message, lasting, {}, {}, {}, {} };
+}
 
 const QString notUnpacked = QStringLiteral("The download couldn't be unpacked.");
-QString notUnpackedBecause(const QString& why) { return QStringLiteral("The download couldn't be unpacked: ") + why + u'.'; }
+QString notUnpackedBecause(const QString& why)
+{
+    return QStringLiteral("The download couldn't be unpacked: ") + why + u'.';
+}
 const QString notExpected = QStringLiteral("The download is not the expected Corvanta version.");
 
 // Whether the user may write `path`: access(2), which asks for the real
@@ -106,8 +112,7 @@ QString whyNotInPlace(const QString& app, const QString& folder, const QString& 
 Outcome toDownloads(const Job& job, const QString& archive, const QString& folder, const QString& why)
 {
     QDir().mkpath(job.downloadsFolder);
-    const QString name
-        = QStringLiteral("Corvanta-Linux-%1.zip").arg(ReleaseFeed::fileNameVersion(job.release.version));
+    const QString name = QStringLiteral("Corvanta-Linux-%1.zip").arg(ReleaseFeed::fileNameVersion(job.release.version));
     const QString target = QDir(job.downloadsFolder).filePath(name);
     QFile::remove(target);
     QFile file(archive);
@@ -150,7 +155,8 @@ QString carryEngine(const QString& app, const QString& newApp)
         QDir(to).removeRecursively();
         QFile::remove(to);
         copy = runTool(QStringLiteral("cp"), { QStringLiteral("-a"), from, to });
-    } else if (engine.isDir() && !QDir(from).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
+    } else if (engine.isDir()
+               && !QDir(from).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
         QDir().mkpath(to);
         copy = runTool(QStringLiteral("cp"), { QStringLiteral("-a"), from + QStringLiteral("/."), to + u'/' });
     }
@@ -161,7 +167,9 @@ QString carryEngine(const QString& app, const QString& newApp)
 
 Outcome unpack(const Job& job, const QString& archive, const QString& app)
 {
-    const Run listing = runTool(QStringLiteral("unzip"), { QStringLiteral("-Z"), QStringLiteral("-T"), QStringLiteral("-s"), archive });
+    const Run listing
+        = runTool(QStringLiteral("unzip"),
+                                 { QStringLiteral("-Z"), QStringLiteral("-T"), QStringLiteral("-s"), archive });
     const std::optional<QList<ArchiveListing::Entry>> entries
         = listing.ok ? ArchiveListing::read(listing.output) : std::nullopt;
     if (!entries)
@@ -180,8 +188,7 @@ Outcome unpack(const Job& job, const QString& archive, const QString& app)
         return failed(dir.errorString());
     // -o: an archive naming a file twice must not stop at a question.
     const Run unzip = runTool(QStringLiteral("unzip"),
-                              { QStringLiteral("-q"), QStringLiteral("-o"), archive, QStringLiteral("-d"), dir.path() },
-                              largest + 1);
+        { QStringLiteral("-q"), QStringLiteral("-o"), archive, QStringLiteral("-d"), dir.path() }, largest + 1);
     if (!unzip.ok)
         return failed(notUnpacked);
 
@@ -197,7 +204,8 @@ Outcome unpack(const Job& job, const QString& archive, const QString& app)
     if (program.isSymLink() || !program.isFile() || !program.isExecutable())
         return failed(notExpected);
     if (const QString link = linkLeadingOut(newApp); !link.isEmpty())
-        return failed(notUnpackedBecause(QStringLiteral("it holds a link that points outside its folder (%1)").arg(link)));
+        return failed(
+            notUnpackedBecause(QStringLiteral("it holds a link that points outside its folder (%1)").arg(link)));
 
     if (const QString problem = carryEngine(app, newApp); !problem.isEmpty())
         return failed(problem);
@@ -220,8 +228,8 @@ Outcome run(const Job& job)
         return failed(QStringLiteral("The download is damaged (its checksum doesn't match). Please try again later."));
     }
     const QString archive = QDir(job.tempFolder)
-                                .filePath(QStringLiteral("Corvanta-update-%1.zip")
-                                              .arg(ReleaseFeed::fileNameVersion(job.release.version)));
+                                .filePath(QStringLiteral("Corvanta-update-%1.zip") .arg(
+                                    ReleaseFeed::fileNameVersion(job.release.version)));
     QFile::remove(archive);
     if (QFile file(job.download); !file.rename(archive)) {
         const QString message = file.errorString();
@@ -254,8 +262,8 @@ Outcome run(const Job& job)
             QFile::remove(archive);
             return failed(QStringLiteral("Corvanta can't replace itself: %1, left by an earlier update, cannot be "
                                          "deleted. Please delete it and check for updates again.")
-                              .arg(backup),
-                          true);
+                                             .arg(backup),
+                                         true);
         }
     }
 

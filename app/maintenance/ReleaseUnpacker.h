@@ -25,9 +25,9 @@
 namespace ReleaseUnpacker {
 
 struct Job {
-    QString download;    // the downloaded file in the temporary folder
+    QString download; // the downloaded file in the temporary folder
     ReleaseFeed::Release release;
-    QString programDir;  // folder of the running bin/corvanta
+    QString programDir; // folder of the running bin/corvanta
     QString tempFolder;
     QString downloadsFolder;
     qint64 maxUnpackedBytes = qint64(1) << 30;

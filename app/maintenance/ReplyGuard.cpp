@@ -80,8 +80,8 @@ ReplyGuard::ReplyGuard(QNetworkReply* reply, const Limits& limits)
         }
         cancel(!m_limits.refusedHop.isEmpty()
                    ? m_limits.refusedHop
-                   : QStringLiteral("The server sent the request on to %1, which is not allowed.")
-                         .arg(next.toDisplayString(QUrl::RemoveUserInfo | QUrl::RemovePath | QUrl::RemoveQuery)));
+                   : QStringLiteral("The server sent the request on to %1, which is not allowed.") .arg(
+                       next.toDisplayString(QUrl::RemoveUserInfo | QUrl::RemovePath | QUrl::RemoveQuery)));
     });
     connect(reply, &QNetworkReply::finished, this, [this] {
         m_idle.stop();

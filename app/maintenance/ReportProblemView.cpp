@@ -275,9 +275,9 @@ void ReportProblemView::finish(const ProblemReportSender::Result& result)
         m_message->clear();
     } else {
         AppLog::file().write(QStringLiteral("Problem report refused: ") + result->text);
-        showResult(fewLines(QStringLiteral("The report was not accepted: ") + result->text + QStringLiteral("."),
-                            m_result->font(), columnWidth, resultLines),
-                   true);
+        showResult(fewLines(QStringLiteral("The report was not accepted: ") + result->text
+                                           + QStringLiteral("."), m_result->font(), columnWidth, resultLines),
+                            true);
     }
     m_sending = false;
     updateState();

@@ -106,7 +106,8 @@ void Updater::reportLastReplacement()
     AppLog::file().write(outcome->text);
     // After the window it belongs to has come up.
     if (!outcome->updated)
-        QTimer::singleShot(0, this, [this, text = outcome->text] { alert(QStringLiteral("The update didn't work"), text); });
+        QTimer::singleShot(0, this,
+                           [this, text = outcome->text] { alert(QStringLiteral("The update didn't work"), text); });
 }
 
 void Updater::fetchRelease(std::function<void(Result<Release>)> done)

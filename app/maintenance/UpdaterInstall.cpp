@@ -127,7 +127,8 @@ void Updater::placed(const Release& release, const ReleaseUnpacker::Outcome& out
     using Kind = ReleaseUnpacker::Outcome::Kind;
     QString failure = outcome.message;
     if (outcome.kind == Kind::handInstall) {
-        AppLog::file().write(QStringLiteral("Update to %1 left in %2: %3.").arg(release.version, outcome.archive, outcome.why));
+        AppLog::file().write(
+            QStringLiteral("Update to %1 left in %2: %3.").arg(release.version, outcome.archive, outcome.why));
         if (m_platform.reveal)
             m_platform.reveal(outcome.archive);
         const QString text = QStringLiteral("Corvanta can't replace itself in %1. The new version is in your Downloads "

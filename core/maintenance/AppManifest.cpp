@@ -33,8 +33,10 @@ QString AppManifest::appId() { return QStringLiteral(CORVANTA_APP_ID); }
 
 QStringList AppManifest::legacyInstalled()
 {
-    return { QStringLiteral("bin/CorvantaCore/"), QStringLiteral("bin/ITU/"), QStringLiteral("bin/Resources/"),
-             QStringLiteral("bin/corvanta"), QLatin1String(fileName) };
+    return { QStringLiteral("bin/CorvantaCore/"),
+                            QStringLiteral("bin/ITU/"),
+                                           QStringLiteral("bin/Resources/"),
+                                                          QStringLiteral("bin/corvanta"), QLatin1String(fileName) };
 }
 
 std::optional<AppManifest> AppManifest::read(const QString& folder)

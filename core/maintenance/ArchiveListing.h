@@ -12,8 +12,8 @@
 namespace ArchiveListing {
 
 struct Entry {
-    QString name;     // as stored; a folder's ends in "/"
-    qint64 size = 0;  // unpacked bytes, as the archive announces them
+    QString name;    // as stored; a folder's ends in "/"
+    qint64 size = 0; // unpacked bytes, as the archive announces them
     bool isLink = false;
 
     bool operator==(const Entry&) const = default;

@@ -15,8 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
 
     // Written back as unzip writes it, it reads the same.
-    QByteArray listing = "Archive:  a.zip\nZip file size: 1 bytes, number of entries: "
-        + QByteArray::number(entries->size()) + "\n";
+    QByteArray listing
+        = "Archive:  a.zip\nZip file size: 1 bytes, number of entries: " + QByteArray::number(entries->size()) + "\n";
     for (const ArchiveListing::Entry& entry : *entries) {
         FUZZ_CHECK(!entry.name.isEmpty());
         FUZZ_CHECK(entry.size >= 0);

@@ -129,8 +129,8 @@ protected:
         peer.serve("/Corvanta-Linux.zip", zip);
         peer.serve("/latest.json", 200,
                    QStringLiteral(R"({"version": "%1", "url": "%2/Corvanta-Linux.zip", "sha256": "%3"})")
-                       .arg(newer, peer.base(), sha256Hex(archive))
-                       .toUtf8());
+                                      .arg(newer, peer.base(), sha256Hex(archive))
+                                      .toUtf8());
     }
 
     Updater::Platform platform(const QString& app)
@@ -257,9 +257,10 @@ TEST_F(UpdaterEndToEnd, APrefixSharedWithOtherProgramsTakesTheHandInstallPathAnd
     Updater updater(platform(local));
     update(updater);
     EXPECT_EQ(quits, 0);
-    EXPECT_EQ(alerts, QStringList("Please install the update yourself | Corvanta can't replace itself in " + local
-                                  + ". The new version is in your Downloads folder: unzip it and replace the "
-                                    "Corvanta folder."));
+    EXPECT_EQ(alerts,
+              QStringList("Please install the update yourself | Corvanta can't replace itself in " + local
+                          + ". The new version is in your Downloads folder: unzip it and replace the "
+                            "Corvanta folder."));
     const QString copy = downloads + "/Corvanta-Linux-" + newer + ".zip";
     EXPECT_EQ(readFile(copy), archive);
     EXPECT_EQ(revealed, QStringList { copy });
@@ -353,7 +354,8 @@ TEST_F(UpdaterEndToEnd, WhenTheSwapAndTheRestoreFailTheOldVersionIsCopiedBackSta
     // A file system that refuses every rename onto the application's path:
     // moving the new version in fails, and so does moving the old one back.
     const QString tools = root.filePath("tools");
-    writeFile(tools + "/mv", QStringLiteral("#!/bin/sh\n"
+    writeFile(tools + "/mv",
+              QStringLiteral("#!/bin/sh\n"
                                             "for last; do :; done\n"
                                             "if [ \"$last\" = '%1' ]; then\n"
                                             "  echo \"mv: cannot move to '$last': Input/output error\" >&2; exit 1\n"

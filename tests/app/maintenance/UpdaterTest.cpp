@@ -1,9 +1,9 @@
 // The self-update against a local release server: what is offered, what is
 // reported, what is refused, and where an update lands when the application
 // cannot replace itself.
+#include "maintenance/Updater.h"
 #include "kit/AppLog.h"
 #include "maintenance/AppManifest.h"
-#include "maintenance/Updater.h"
 #include "maintenance/VersionCheck.h"
 #include "support/HttpPeer.h"
 #include "support/Settings.h"
@@ -266,8 +266,8 @@ TEST_F(UpdaterTest, FeedAnswersThatNeverEndOrNeverStopAreEndedLoggedAndTheNextCh
     stalled.stall = true;
     peer.serve("/latest.json", stalled);
     check(updater, false);
-    EXPECT_TRUE(AppLog::file().tail(5, 10000).contains(
-        "Update check failed: The answer did not come in whole within 0.3 s."));
+    EXPECT_TRUE(
+        AppLog::file().tail(5, 10000).contains("Update check failed: The answer did not come in whole within 0.3 s."));
 
     // A feed that announces 100 MB is ended at its header, not when the
     // bytes are in.
@@ -306,16 +306,17 @@ TEST_F(UpdaterTest, RedirectsAreFollowedOnlyToAllowedAddressesAndRequestsNameThe
 
     peer.serve("/latest.json", redirect(QString("http://localhost:%1/latest.json").arg(elsewhere.port())));
     check(updater, true);
-    EXPECT_EQ(takeAlert(), "Couldn't check for updates | The update server sent the request to an address that "
-                                 "is not on the Corvanta website.");
+    EXPECT_EQ(takeAlert(),
+              "Couldn't check for updates | The update server sent the request to an address that "
+              "is not on the Corvanta website.");
 
     // A hop within the allowed addresses is followed.
     peer.serve("/latest.json", redirect(peer.base() + "/feeds/latest.json"));
     const QByteArray archive = appArchive(AppManifest::appId(), newer, "#!/bin/sh\n");
     peer.serve("/feeds/latest.json", 200,
                QStringLiteral(R"({"version": "%1", "url": "%2/moved.zip", "sha256": "%3"})")
-                   .arg(newer, peer.base(), sha256Hex(archive))
-                   .toUtf8());
+                                  .arg(newer, peer.base(), sha256Hex(archive))
+                                  .toUtf8());
     check(updater, false);
     ASSERT_EQ(offers.size(), 1);
 
@@ -351,17 +352,18 @@ TEST_F(UpdaterTest, RefusesArchivesThatWouldUnpackTooLargeOrLeadOutOfTheirFolder
     ASSERT_LT(bomb.size(), 16 * 1024);
     install(updater, serveRelease(newer, bomb));
     EXPECT_EQ(takeAlert(), unpackable + "it unpacks to more than 64 KiB.");
-    install(updater, release({ { "Corvanta/bin/ITU", "/home", Kind::link },
-                               { "Corvanta/bin/ITU/.bashrc", "rm -rf ~" } }));
+    install(updater,
+            release({ { "Corvanta/bin/ITU", "/home", Kind::link }, { "Corvanta/bin/ITU/.bashrc", "rm -rf ~" } }));
     EXPECT_EQ(takeAlert(), unpackable + "it puts Corvanta/bin/ITU/.bashrc inside the link Corvanta/bin/ITU.");
     install(updater, release({ { "Corvanta/../../escaped", "x" } }));
     EXPECT_EQ(takeAlert(), unpackable + "it names a path outside its folder (Corvanta/../../escaped).");
     install(updater, release({ { "Corvanta/bin/data", "/etc", Kind::link } }));
     EXPECT_EQ(takeAlert(), unpackable + "it holds a link that points outside its folder (bin/data).");
     // Links that each stay inside but together climb out.
-    install(updater, release({ { "Corvanta/here", ".", Kind::link },
-                               { "Corvanta/up", "here/..", Kind::link },
-                               { "Corvanta/bin/share", "../up/..", Kind::link } }));
+    install(updater,
+            release({ { "Corvanta/here", ".", Kind::link },
+                      { "Corvanta/up", "here/..", Kind::link },
+                      { "Corvanta/bin/share", "../up/..", Kind::link } }));
     EXPECT_TRUE(takeAlert().startsWith(unpackable + "it holds a link that points outside its folder ("));
 
     EXPECT_EQ(quits, 0);

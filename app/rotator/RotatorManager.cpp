@@ -73,12 +73,14 @@ void RotatorManager::reload()
         if (unchanged)
             continue;
         m_workers[id].mailbox->cancel();
-        m_retiring.insert(id, m_workers[id].mailbox);
+        m_retiring[id].append(m_workers[id].mailbox);
         m_workers.remove(id);
         m_status.remove(id);
         Q_EMIT statusChanged(id);
     }
-    m_retiring.removeIf([](const auto& retiring) { return retiring.value()->hasEnded(); });
+    for (auto& retiring : m_retiring)
+        retiring.removeIf([](const auto& mailbox) { return mailbox->hasEnded(); });
+    m_retiring.removeIf([](const auto& retiring) { return retiring.value().isEmpty(); });
     // A repeated id gets no second worker.
     for (const RotatorConfig& config : list) {
         if (m_workers.contains(config.id))
@@ -96,7 +98,7 @@ void RotatorManager::start(const RotatorConfig& config)
 {
     const quint64 serial = m_nextSerial++;
     auto mailbox = std::make_shared<RotatorMailbox>();
-    auto* worker = new RotatorWorker(config, m_timings, mailbox, m_retiring.take(config.id));
+    auto* worker = new RotatorWorker(config, m_timings, mailbox, m_retiring.value(config.id));
     // The worker lives and dies on its thread; the manager keeps only the
     // mailbox and the thread to join.
     QThread* thread = QThread::create([worker, mailbox] {

@@ -79,9 +79,9 @@ private:
     QList<RotatorConfig> m_rotators;
     QHash<QUuid, Status> m_status;
     QHash<QUuid, Running> m_workers;
-    // The mailboxes of cancelled workers, by rotator, until a successor
-    // has taken note of them.
-    QHash<QUuid, std::shared_ptr<RotatorMailbox>> m_retiring;
+    // The mailboxes of cancelled workers, by rotator, until they have ended:
+    // every new worker of that rotator waits for all of them.
+    QHash<QUuid, QList<std::shared_ptr<const RotatorMailbox>>> m_retiring;
     // Every worker thread not yet joined: running ones and cancelled ones
     // that are still finishing their pass.
     QList<QThread*> m_threads;

@@ -100,11 +100,11 @@ void RotatorMailbox::waitEnded(Clock::time_point deadline) const
 }
 
 RotatorWorker::RotatorWorker(RotatorConfig config, RotatorTimings timings, std::shared_ptr<RotatorMailbox> mailbox,
-                             std::shared_ptr<const RotatorMailbox> predecessor)
+                             QList<std::shared_ptr<const RotatorMailbox>> predecessors)
     : m_config(std::move(config))
     , m_timings(timings)
     , m_mailbox(std::move(mailbox))
-    , m_predecessor(std::move(predecessor))
+    , m_predecessors(std::move(predecessors))
     , m_geometry(m_config.geometry())
     , m_ramp(m_config.softStart && supportsSpeed(m_config.proto))
 {
@@ -141,13 +141,13 @@ RotatorLinkResult<std::unique_ptr<RotatorSession>> RotatorWorker::openSession() 
 
 void RotatorWorker::run()
 {
-    // The worker this one replaces lets go of the port within its current
+    // The workers this one replaces let go of the port within their current
     // pass; opened before that, the port would be "in use".
-    if (m_predecessor) {
-        while (!m_predecessor->hasEnded() && !m_mailbox->isCancelled())
-            m_predecessor->waitEnded(Clock::now() + span(predecessorSlice));
-        m_predecessor.reset();
+    for (const auto& predecessor : std::as_const(m_predecessors)) {
+        while (!predecessor->hasEnded() && !m_mailbox->isCancelled())
+            predecessor->waitEnded(Clock::now() + span(predecessorSlice));
     }
+    m_predecessors.clear();
     if (m_mailbox->isCancelled())
         return;
     for (;;) {

@@ -4,6 +4,7 @@
 #include "rotator/RotatorLink.h"
 #include "rotator/RotatorStatus.h"
 
+#include <QList>
 #include <QMutex>
 #include <QObject>
 #include <QWaitCondition>
@@ -81,12 +82,13 @@ public:
     static constexpr double arrivalTolerance = 2.0; // degrees
     static constexpr int errorsBeforeShown = 3;     // misses in a row before the user sees one
 
-    // `predecessor`: the mailbox of the cancelled worker this one replaces,
-    // if that may still be running; its connection is left to close before
-    // this worker opens its own, so a restart never finds its own port in
-    // use.
+    // `predecessors`: the mailboxes of every cancelled worker of this
+    // rotator that may still be running. Their connections are left to close
+    // before this worker opens its own, so a restart never finds its own
+    // port in use. All of them, not only the newest: a cancelled worker
+    // stops waiting for the ones before it.
     RotatorWorker(RotatorConfig config, RotatorTimings timings, std::shared_ptr<RotatorMailbox> mailbox,
-                  std::shared_ptr<const RotatorMailbox> predecessor = {});
+                  QList<std::shared_ptr<const RotatorMailbox>> predecessors = {});
     ~RotatorWorker() override;
 
     const RotatorConfig& config() const { return m_config; }
@@ -112,7 +114,7 @@ private:
     const RotatorConfig m_config;
     const RotatorTimings m_timings;
     const std::shared_ptr<RotatorMailbox> m_mailbox;
-    std::shared_ptr<const RotatorMailbox> m_predecessor;
+    QList<std::shared_ptr<const RotatorMailbox>> m_predecessors;
     const RotatorGeometry m_geometry;
     // Soft start: only controllers with a speed command, when asked for.
     const bool m_ramp;

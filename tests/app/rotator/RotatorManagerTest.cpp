@@ -406,6 +406,30 @@ TEST(RotatorManager, RestartsExactlyTheRotatorsWhoseConfigurationChanged)
     EXPECT_TRUE(rotors.status().isEmpty());
 }
 
+TEST(RotatorManager, ABurstOfEditsReopensThePortOnlyOnceEveryEarlierWorkerHasLetGo)
+{
+    // A controller that never answers keeps each worker in a long read,
+    // holding the port. A name typed letter by letter restarts the worker
+    // three times in a row: the newest one must wait for all of them, not
+    // only for the one just before it, which gives up its own wait as soon
+    // as it is cancelled.
+    FakeRotatorController fake(Dialect::GS232B);
+    fake.setAnswers(Answers::Silent);
+    RotatorTimings slowReads = fastRotatorTimings();
+    slowReads.readTimeout = 0.8;
+    RotatorConfig config = rotator("Burst", RotatorProtocol::gs232b, fake.portPath());
+    Station station({ config }, slowReads);
+    ASSERT_TRUE(waitUntil([&] { return station.status(config.id).message == waiting; }));
+    ASSERT_TRUE(fake.waitForCommands(1, 2)); // in its read now
+    for (const char* name : { "Burst M", "Burst Ma", "Burst Mas" }) {
+        config.name = name;
+        RotatorConfig::save(station.settings, { config });
+    }
+    ASSERT_TRUE(waitUntil([&] { return station.status(config.id).message == waiting; }));
+    waitUntil([] { return false; }, 300);
+    EXPECT_EQ(logOf("Burst Mas"), QStringList { waiting });
+}
+
 TEST(RotatorManager, QuitTellsTheControllersNothingAndLeavesNoThreadBehind)
 {
     auto threads = [] { return QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(); };

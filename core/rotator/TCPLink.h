@@ -9,6 +9,7 @@ class TCPLink : public FDLink {
 public:
     // Connects to `host` at `port`, trying each address the name resolves
     // to. `timeout` (seconds) bounds each connection attempt and each write.
+    // A port outside 1...65535 is refused with a message that says so.
     static RotatorLinkResult<std::unique_ptr<TCPLink>> connect(const QString& host, int port, double timeout);
 
 private:

@@ -236,6 +236,15 @@ TEST(TCPLink, ConnectingFailsWithAMessage)
     ASSERT_FALSE(refusedByName.has_value());
     EXPECT_EQ(refusedByName.error(),
               RotatorLinkError::open("Can't connect to rotctld at localhost:" + QString::number(port)));
+
+    // A port number that TCP has no room for is refused as such, before the
+    // resolver could wrap it (70000 would become 4464) or blame the host.
+    for (const int outside : { 0, -1, 65536, 70000 }) {
+        auto wrong = TCPLink::connect("127.0.0.1", outside, 1);
+        ASSERT_FALSE(wrong.has_value()) << outside;
+        EXPECT_EQ(wrong.error(), RotatorLinkError::open("The rotctld port must be from 1 to 65535, not "
+                                                        + QString::number(outside)));
+    }
 }
 
 TEST(TCPLink, APeerThatHangsUpOrStopsReadingShowsAsClosed)

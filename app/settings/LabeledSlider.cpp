@@ -25,12 +25,11 @@ QString LabeledSlider::display(const QString& format, double value)
     return QString::asprintf(format.toUtf8().constData(), shown);
 }
 
-LabeledSlider::LabeledSlider(const QString& title, const DoubleKey& key, double minimum, double maximum,
-                             const QString& format, QWidget* parent)
+LabeledSlider::LabeledSlider(const QString& title, const DoubleKey& key, const QString& format, QWidget* parent)
     : QWidget(parent)
     , m_key(key)
-    , m_minimum(minimum)
-    , m_maximum(maximum)
+    , m_minimum(key.min)
+    , m_maximum(key.max)
     , m_format(format)
 {
     auto* row = new QHBoxLayout(this);
@@ -52,11 +51,6 @@ LabeledSlider::LabeledSlider(const QString& title, const DoubleKey& key, double 
             Settings::standard().set(m_key, valueAt(position));
     });
     SettingBinding::follow(this, key.name, [this] { reload(); });
-}
-
-LabeledSlider::LabeledSlider(const QString& title, const DoubleKey& key, const QString& format, QWidget* parent)
-    : LabeledSlider(title, key, key.min, key.max, format, parent)
-{
 }
 
 double LabeledSlider::valueAt(int position) const { return m_minimum + (m_maximum - m_minimum) * position / steps; }

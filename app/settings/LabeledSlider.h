@@ -16,9 +16,8 @@ class LabeledSlider : public QWidget {
 public:
     static constexpr int valueWidth = 48;
 
-    LabeledSlider(const QString& title, const DoubleKey& key, double minimum, double maximum, const QString& format,
-                  QWidget* parent = nullptr);
-    // Over the range the key's readers clamp to.
+    // Over the range the key's readers clamp to, so the slider can show
+    // whatever a reader makes of the stored value.
     LabeledSlider(const QString& title, const DoubleKey& key, const QString& format, QWidget* parent = nullptr);
 
     // The value as the row prints it: the format with one floating-point

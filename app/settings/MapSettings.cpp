@@ -109,8 +109,8 @@ QWidget* MapSettings::mapSection()
     };
     section->addRow(QStringLiteral("Border colour"), new ColorButton(border, ColorButton::Opacity::offered),
                                    Qt::AlignRight);
-    section->addRow(new LabeledSlider(QStringLiteral("Border strength"), SettingKeys::borderWidth, 0.3, 3.0,
-                                                     QStringLiteral("%.1f pt")));
+    section->addRow(
+        new LabeledSlider(QStringLiteral("Border strength"), SettingKeys::borderWidth, QStringLiteral("%.1f pt")));
     section->addRow(new SettingCheckBox(SettingKeys::bordersOverMUF, QStringLiteral("Draw borders over the MUF map")));
 
     const QString resetTitle = QStringLiteral("Reset borders");
@@ -126,10 +126,10 @@ QWidget* MapSettings::mapSection()
 QWidget* MapSettings::dayNightSection()
 {
     auto* section = new SettingsSection(QStringLiteral("Day and night"));
-    section->addRow(new LabeledSlider(QStringLiteral("Night darkness"), SettingKeys::nightIntensity, 0, 0.95,
-                                                     QStringLiteral("%.0f%%")));
-    section->addRow(new LabeledSlider(QStringLiteral("Greyline glow"), SettingKeys::greylineGlow, 0, 0.5,
-                                                     QStringLiteral("%.0f%%")));
+    section->addRow(
+        new LabeledSlider(QStringLiteral("Night darkness"), SettingKeys::nightIntensity, QStringLiteral("%.0f%%")));
+    section->addRow(
+        new LabeledSlider(QStringLiteral("Greyline glow"), SettingKeys::greylineGlow, QStringLiteral("%.0f%%")));
     const QString resetTitle = QStringLiteral("Reset day/night");
     QPushButton* reset
         = SettingBinding::resetButton(resetTitle, SettingKeys::nightIntensity, SettingKeys::greylineGlow);
@@ -145,12 +145,12 @@ QWidget* MapSettings::dayNightSection()
 QWidget* MapSettings::overlaySection()
 {
     auto* section = new SettingsSection(QStringLiteral("Overlays"));
-    section->addRow(new LabeledSlider(QStringLiteral("Aurora intensity"), SettingKeys::auroraOpacity, 0.2, 2.5,
-                                                     QStringLiteral("%.0f%%")));
+    section->addRow(
+        new LabeledSlider(QStringLiteral("Aurora intensity"), SettingKeys::auroraOpacity, QStringLiteral("%.0f%%")));
     section->addRow(SettingsText::caption(
         QStringLiteral("Above 100% the aurora colours get stronger and fainter areas show more clearly.")));
     section->addRow(
-        new LabeledSlider(QStringLiteral("MUF shading"), SettingKeys::mufOpacity, 0.1, 0.9, QStringLiteral("%.0f%%")));
+        new LabeledSlider(QStringLiteral("MUF shading"), SettingKeys::mufOpacity, QStringLiteral("%.0f%%")));
     section->addRow(new SettingCheckBox(SettingKeys::mufContours, QStringLiteral("MUF contour lines with labels")));
     section->addRow(new SettingCheckBox(SettingKeys::mufBanded,
                                         QStringLiteral("MUF shading in flat bands (one colour per band range)")));
@@ -182,8 +182,8 @@ QWidget* MapSettings::zoneSection()
     auto* section = new SettingsSection(QStringLiteral("CQ and ITU zones"));
     section->addRow(QStringLiteral("CQ zone colour"), new ColorButton(SettingKeys::cqZoneColor, ColorButton::Opacity::none), Qt::AlignRight);
     section->addRow(QStringLiteral("ITU zone colour"), new ColorButton(SettingKeys::ituZoneColor, ColorButton::Opacity::none), Qt::AlignRight);
-    section->addRow(new LabeledSlider(QStringLiteral("Boundary lines"), SettingKeys::zoneLineOpacity, 0.1, 1.0,
-                                                     QStringLiteral("%.0f%%")));
+    section->addRow(
+        new LabeledSlider(QStringLiteral("Boundary lines"), SettingKeys::zoneLineOpacity, QStringLiteral("%.0f%%")));
     return section;
 }
 

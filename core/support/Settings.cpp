@@ -158,7 +158,14 @@ bool Settings::get(const BoolKey& key) const { return boolValue(QLatin1String(ke
 
 qint64 Settings::get(const IntKey& key) const
 {
-    return std::clamp(intValue(QLatin1String(key.name), key.fallback), key.min, key.max);
+    const QString name = QLatin1String(key.name);
+    if (const std::optional<qint64> whole = optionalInt(name))
+        return std::clamp(*whole, key.min, key.max);
+    // A finite number that 64 bits cannot hold lies past one end of the
+    // range all the same.
+    if (const std::optional<double> number = optionalDouble(name))
+        return *number > 0 ? key.max : key.min;
+    return key.fallback;
 }
 
 double Settings::get(const DoubleKey& key) const

@@ -52,7 +52,8 @@ public:
     std::optional<QString> optionalString(const QString& key) const;
 
     // Typed access to a catalogued key: the reader's default when the key is
-    // absent or unreadable; numbers clamped into the key's range.
+    // absent, unreadable or no finite number; numbers clamped into the key's
+    // range (a whole-number key clamps a number too large for 64 bits too).
     bool get(const BoolKey& key) const;
     qint64 get(const IntKey& key) const;
     double get(const DoubleKey& key) const;

@@ -15,8 +15,10 @@
 // default ("showGrid", "showCQZones", "mapStyle", "clusterEnabled").
 //
 // Ranges are those of the settings controls that edit the key; readers clamp
-// into them (a hand-edited file cannot ask for a 2000-point font), while the
-// store keeps what was written.
+// into them (a hand-edited file cannot ask for a 2000-point font, a latitude
+// of 546 degrees or a border a mile wide), while the store keeps what was
+// written. Every number key of type double has a range: a reader never meets
+// a value its control could not show.
 namespace SettingKeys {
 
 // --- Application shell --------------------------------------------------
@@ -26,8 +28,8 @@ inline constexpr IntKey defaultsVersion { .name = "defaultsVersion", .fallback =
 inline constexpr BoolKey keepMapProportions { .name = "keepMapProportions", .fallback = false };
 inline constexpr BoolKey welcomeShown { .name = "welcomeShown", .fallback = false };
 inline constexpr TextKey callsign { .name = "callsign" };
-inline constexpr DoubleKey homeLatitude { .name = "homeLatitude", .fallback = 54.687 };
-inline constexpr DoubleKey homeLongitude { .name = "homeLongitude", .fallback = 25.28 };
+inline constexpr DoubleKey homeLatitude { .name = "homeLatitude", .fallback = 54.687, .min = -90, .max = 90 };
+inline constexpr DoubleKey homeLongitude { .name = "homeLongitude", .fallback = 25.28, .min = -180, .max = 180 };
 inline constexpr BoolKey use24Hour { .name = "use24Hour", .fallback = true };
 inline constexpr TextKey clockFontFamily { .name = "clockFontFamily", .fallback = "System" };
 inline constexpr DoubleKey clockFontSize { .name = "clockFontSize", .fallback = 40, .min = 20, .max = 96 };
@@ -55,18 +57,18 @@ inline constexpr DoubleKey zoneFontSize { .name = "zoneFontSize", .fallback = 16
 inline constexpr BoolKey zoneFontBold { .name = "zoneFontBold", .fallback = true };
 inline constexpr TextKey cqZoneColor { .name = "cqZoneColor", .fallback = "#FF9F43" };
 inline constexpr TextKey ituZoneColor { .name = "ituZoneColor", .fallback = "#4FD1E8" };
-inline constexpr DoubleKey zoneLineOpacity { .name = "zoneLineOpacity", .fallback = 0.6 };
+inline constexpr DoubleKey zoneLineOpacity { .name = "zoneLineOpacity", .fallback = 0.6, .min = 0.1, .max = 1.0 };
 inline constexpr TextKey borderColor { .name = "borderColor" }; // empty: the style's border colour
-inline constexpr DoubleKey borderWidth { .name = "borderWidth", .fallback = 0.6 };
+inline constexpr DoubleKey borderWidth { .name = "borderWidth", .fallback = 0.6, .min = 0.3, .max = 3.0 };
 inline constexpr BoolKey bordersOverMUF { .name = "bordersOverMUF", .fallback = true };
 inline constexpr TextKey gridFontFamily { .name = "gridFontFamily", .fallback = "System" };
 inline constexpr DoubleKey gridFontSize { .name = "gridFontSize", .fallback = 9, .min = 6, .max = 24 };
 inline constexpr TextKey gridLabelColor { .name = "gridLabelColor" }; // empty: derived from the style
-inline constexpr DoubleKey nightIntensity { .name = "nightIntensity2", .fallback = 0.45 };
-inline constexpr DoubleKey greylineGlow { .name = "greylineGlow2", .fallback = 0.1 };
-inline constexpr DoubleKey auroraOpacity { .name = "auroraOpacity", .fallback = 0.85 };
+inline constexpr DoubleKey nightIntensity { .name = "nightIntensity2", .fallback = 0.45, .min = 0, .max = 0.95 };
+inline constexpr DoubleKey greylineGlow { .name = "greylineGlow2", .fallback = 0.1, .min = 0, .max = 0.5 };
+inline constexpr DoubleKey auroraOpacity { .name = "auroraOpacity", .fallback = 0.85, .min = 0.2, .max = 2.5 };
 inline constexpr TextKey mufColors { .name = "mufColors" }; // ten colour texts; anything else: the default palette
-inline constexpr DoubleKey mufOpacity { .name = "mufOpacity", .fallback = 0.55 };
+inline constexpr DoubleKey mufOpacity { .name = "mufOpacity", .fallback = 0.55, .min = 0.1, .max = 0.9 };
 inline constexpr BoolKey mufContours { .name = "mufContours", .fallback = true };
 inline constexpr BoolKey mufBanded { .name = "mufBanded", .fallback = true };
 
@@ -109,14 +111,19 @@ inline constexpr IntKey coverageBand { .name = "coverageBand", .fallback = 0, .f
 inline constexpr TextKey predictionEngine { .name = "predictionEngine", .fallback = "itu" };
 inline constexpr TextKey predictionMode { .name = "predictionMode", .fallback = "ssb" };
 inline constexpr TextKey noiseEnvironment { .name = "noiseEnvironment", .fallback = "residential" };
-inline constexpr DoubleKey stationPowerW { .name = "stationPowerW", .fallback = 100 };
+// From the power picker's least choice to its greatest.
+inline constexpr DoubleKey stationPowerW { .name = "stationPowerW", .fallback = 100, .min = 5, .max = 1500 };
 inline constexpr TextKey stationBandAntennas { .name = "stationBandAntennas" }; // JSON object by band
 // A stored table that did not decode, kept before the first edit replaces it.
 inline constexpr TextKey stationBandAntennasUnreadable { .name = "stationBandAntennasUnreadable" };
 inline constexpr BoolKey showPredictionWheel { .name = "showPredictionWheel", .fallback = true };
 // The fallback antenna on bands the table lacks; read only, nothing writes them.
+// No control edits the gain; its range is that of the antenna gains the
+// predictions work with (they floor every gain at -30 dBi).
 inline constexpr TextKey stationAntenna { .name = "stationAntenna", .fallback = "dipole" };
-inline constexpr DoubleKey stationCustomGainDBi { .name = "stationCustomGainDBi", .fallback = 3.0 };
+inline constexpr DoubleKey stationCustomGainDBi {
+    .name = "stationCustomGainDBi", .fallback = 3.0, .min = -30, .max = 30
+};
 
 // --- Rotator control ----------------------------------------------------
 

@@ -131,13 +131,13 @@ TEST(SettingControls, SliderPrintsItsFormatAndWritesOnMovement)
     QLocale::setDefault(QLocale::c());
 
     clearSettings();
-    LabeledSlider night("Night", SettingKeys::nightIntensity, 0, 0.9, "%.0f%%");
+    LabeledSlider night("Night", SettingKeys::nightIntensity, "%.0f%%");
     EXPECT_EQ(night.valueLabel()->text(), "45%");
     EXPECT_EQ(night.valueLabel()->width(), LabeledSlider::valueWidth);
     EXPECT_FALSE(Settings::standard().contains(SettingKeys::nightIntensity));
     night.slider()->setValue(night.slider()->maximum());
-    EXPECT_DOUBLE_EQ(Settings::standard().get(SettingKeys::nightIntensity), 0.9);
-    EXPECT_EQ(night.valueLabel()->text(), "90%");
+    EXPECT_DOUBLE_EQ(Settings::standard().get(SettingKeys::nightIntensity), 0.95);
+    EXPECT_EQ(night.valueLabel()->text(), "95%");
     Settings::standard().set(SettingKeys::nightIntensity, 0.0);
     EXPECT_EQ(night.slider()->value(), 0);
     EXPECT_EQ(night.valueLabel()->text(), "0%");

@@ -1,5 +1,7 @@
 #include "settings/SettingsColumns.h"
 
+#include "settings/WheelGuard.h"
+
 #include <QBoxLayout>
 #include <QResizeEvent>
 #include <QScrollArea>
@@ -128,6 +130,8 @@ SettingsColumns::SettingsColumns(const QList<SettingsSectionItem>& sections, QWi
     // The scroll area's viewport draws the window colour under the columns.
     m_scroll->viewport()->setAutoFillBackground(false);
     body->setAutoFillBackground(false);
+    // Scrolling the page never changes a setting on the way.
+    WheelGuard::protect(body, m_scroll);
 
     arrange(columnCount(width()));
 }

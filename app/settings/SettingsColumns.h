@@ -20,7 +20,8 @@ struct SettingsSectionItem {
 // sections keep their order. The division is worked out again whenever the
 // width crosses a threshold; the sections move between columns, they are
 // never rebuilt. Scrolls vertically when the columns are taller than the
-// tab.
+// tab; the wheel scrolls it over every control the user has not clicked or
+// tabbed into (WheelGuard).
 class SettingsColumns : public QWidget {
     Q_OBJECT
 public:

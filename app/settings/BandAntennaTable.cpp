@@ -68,7 +68,7 @@ BandAntennaTable::BandAntennaTable(QWidget* parent)
         row.title->setWordWrap(false);
         grid->addWidget(row.title, gridRow, 0);
 
-        row.antenna = new QComboBox(this);
+        row.antenna = new FittingComboBox(this);
         row.antenna->setAccessibleName(QStringLiteral("Antenna on ") + band);
         row.antenna->setMinimumWidth(90);
         row.antenna->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);

@@ -9,6 +9,7 @@
 #include "settings/SettingsColumns.h"
 #include "settings/SettingsSection.h"
 #include "settings/StatusDot.h"
+#include "settings/WrappingCheckBox.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
 
@@ -123,7 +124,7 @@ QWidget* RotatorSettings::rotatorsSection()
     SettingsText::setColor(m_emptyHint, SettingsText::secondary());
     section->addRow(m_emptyHint);
 
-    m_picker = new QComboBox;
+    m_picker = new FittingComboBox;
     connect(m_picker, &QComboBox::currentIndexChanged, this, [this](int row) {
         if (!m_loading && row >= 0)
             select(m_picker->itemData(row).toUuid());
@@ -307,12 +308,12 @@ QWidget* RotatorSettings::antennaSection()
     m_color = new ColorButton(color, ColorButton::Opacity::none);
     section->addRow(QStringLiteral("Colour"), m_color, Qt::AlignRight);
 
-    m_longPath = new QCheckBox(QStringLiteral("Show long path"));
+    m_longPath = new WrappingCheckBox(QStringLiteral("Show long path"));
     connect(m_longPath, &QCheckBox::toggled, this,
             [this](bool on) { edit([&](RotatorConfig& r) { r.showLongPath = on; }); });
     section->addRow(m_longPath);
 
-    m_softStart = new QCheckBox(QStringLiteral("Soft start and stop"));
+    m_softStart = new WrappingCheckBox(QStringLiteral("Soft start and stop"));
     connect(m_softStart, &QCheckBox::toggled, this,
             [this](bool on) { edit([&](RotatorConfig& r) { r.softStart = on; }); });
     section->addRow(m_softStart);

@@ -6,6 +6,7 @@
 #include "kit/SymbolIcons.h"
 #include "rotator/RotatorManager.h"
 #include "settings/NumberField.h"
+#include "settings/SettingControls.h"
 #include "settings/SettingsSection.h"
 #include "settings/StatusDot.h"
 
@@ -76,7 +77,7 @@ QWidget* RotatorSettings::connectionSection()
             [this](double value) { edit([&](RotatorConfig& r) { r.tcpPort = wholeNumber(value); }); });
     section->addRow(QStringLiteral("rotctld port"), m_tcpPort);
 
-    m_port = new QComboBox;
+    m_port = new FittingComboBox;
     m_port->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     m_port->setMinimumContentsLength(12);
     connect(m_port, &QComboBox::currentIndexChanged, this, [this](int row) {

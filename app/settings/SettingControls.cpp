@@ -6,6 +6,7 @@
 #include "support/Settings.h"
 
 #include <QSignalBlocker>
+#include <QStyleOptionComboBox>
 
 #include <type_traits>
 
@@ -66,7 +67,7 @@ QList<std::pair<QString, qint64>> minutes(std::initializer_list<qint64> choices)
 // SettingCheckBox
 
 SettingCheckBox::SettingCheckBox(const BoolKey& key, const QString& title, QWidget* parent)
-    : QCheckBox(title, parent)
+    : WrappingCheckBox(title, parent)
     , m_key(key)
 {
     reload();
@@ -80,10 +81,41 @@ void SettingCheckBox::reload()
     setChecked(Settings::standard().get(m_key));
 }
 
+// FittingComboBox
+
+FittingComboBox::FittingComboBox(QWidget* parent)
+    : QComboBox(parent)
+{
+    connect(this, &QComboBox::currentIndexChanged, this, [this] { updateGeometry(); });
+    connect(this, &QComboBox::currentTextChanged, this, [this] { updateGeometry(); });
+}
+
+int FittingComboBox::currentRowWidth() const
+{
+    QStyleOptionComboBox option;
+    initStyleOption(&option);
+    const QSize text(fontMetrics().horizontalAdvance(currentText()), fontMetrics().height());
+    return style()->sizeFromContents(QStyle::CT_ComboBox, &option, text, this).width();
+}
+
+QSize FittingComboBox::minimumSizeHint() const
+{
+    QSize least = QComboBox::minimumSizeHint();
+    least.setWidth(std::max(least.width(), currentRowWidth()));
+    return least;
+}
+
+QSize FittingComboBox::sizeHint() const
+{
+    QSize hint = QComboBox::sizeHint();
+    hint.setWidth(std::max(hint.width(), currentRowWidth()));
+    return hint;
+}
+
 // SettingComboBox
 
 SettingComboBox::SettingComboBox(const TextKey& key, const QList<std::pair<QString, QString>>& choices, QWidget* parent)
-    : QComboBox(parent)
+    : FittingComboBox(parent)
     , m_key(key)
 {
     for (const auto& [title, stored] : choices)
@@ -93,7 +125,7 @@ SettingComboBox::SettingComboBox(const TextKey& key, const QList<std::pair<QStri
 
 SettingComboBox::SettingComboBox(const DoubleKey& key, const QList<std::pair<QString, double>>& choices,
                                  QWidget* parent)
-    : QComboBox(parent)
+    : FittingComboBox(parent)
     , m_key(key)
 {
     for (const auto& [title, stored] : choices)
@@ -102,7 +134,7 @@ SettingComboBox::SettingComboBox(const DoubleKey& key, const QList<std::pair<QSt
 }
 
 SettingComboBox::SettingComboBox(const IntKey& key, const QList<std::pair<QString, qint64>>& choices, QWidget* parent)
-    : QComboBox(parent)
+    : FittingComboBox(parent)
     , m_key(key)
 {
     for (const auto& [title, stored] : choices)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "settings/WrappingCheckBox.h"
 #include "support/SettingKey.h"
 
 #include <QCheckBox>
@@ -78,8 +79,9 @@ QList<std::pair<QString, qint64>> minutes(std::initializer_list<qint64> choices)
 
 } // namespace SettingChoices
 
-// A switch: a check box with its title beside it.
-class SettingCheckBox : public QCheckBox {
+// A switch: a check box with its title beside it, wrapping in a narrow
+// column.
+class SettingCheckBox : public WrappingCheckBox {
     Q_OBJECT
 public:
     SettingCheckBox(const BoolKey& key, const QString& title, QWidget* parent = nullptr);
@@ -90,10 +92,25 @@ private:
     BoolKey m_key;
 };
 
+// A picker that is never narrower than its current row, however short the
+// contents length it is set to keep: a long row makes the layout give it
+// room rather than being cut off.
+class FittingComboBox : public QComboBox {
+    Q_OBJECT
+public:
+    explicit FittingComboBox(QWidget* parent = nullptr);
+
+    QSize minimumSizeHint() const override;
+    QSize sizeHint() const override;
+
+private:
+    int currentRowWidth() const;
+};
+
 // A picker over fixed choices, each a title and the value it stores. A
 // stored value that is none of the choices is left as it is; the picker
 // then shows no row until the user picks one.
-class SettingComboBox : public QComboBox {
+class SettingComboBox : public FittingComboBox {
     Q_OBJECT
 public:
     SettingComboBox(const TextKey& key, const QList<std::pair<QString, QString>>& choices, QWidget* parent = nullptr);

@@ -5,6 +5,7 @@
 #include <QBoxLayout>
 #include <QResizeEvent>
 #include <QScrollArea>
+#include <QScrollBar>
 
 #include <algorithm>
 #include <limits>
@@ -133,7 +134,8 @@ SettingsColumns::SettingsColumns(const QList<SettingsSectionItem>& sections, QWi
     // Scrolling the page never changes a setting on the way.
     WheelGuard::protect(body, m_scroll);
 
-    arrange(columnCount(width()));
+    body->installEventFilter(this);
+    arrange(fittingColumns(width()));
 }
 
 SettingsColumns* SettingsColumns::fill(QWidget* tab, const QList<SettingsSectionItem>& sections)
@@ -148,7 +150,53 @@ SettingsColumns* SettingsColumns::fill(QWidget* tab, const QList<SettingsSection
 void SettingsColumns::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
-    arrange(columnCount(event->size().width()));
+    arrange(fittingColumns(event->size().width()));
+}
+
+bool SettingsColumns::eventFilter(QObject* watched, QEvent* event)
+{
+    // A section whose least width changed (a row shown, a longer text) may
+    // no longer fit beside the others, or may fit again.
+    if (watched == m_scroll->widget() && event->type() == QEvent::LayoutRequest)
+        arrange(fittingColumns(width()));
+    return QWidget::eventFilter(watched, event);
+}
+
+int SettingsColumns::leastWidth(const QList<int>& run) const
+{
+    int widest = 0;
+    for (const int index : run) {
+        const QWidget* view = m_sections[index].view;
+        widest = std::max({ widest, view->minimumSizeHint().width(), view->minimumWidth() });
+    }
+    const QMargins margins = m_columnLayouts.first()->contentsMargins();
+    return widest + margins.left() + margins.right();
+}
+
+int SettingsColumns::fittingColumns(double width) const
+{
+    QList<double> weights;
+    QList<int> shown;
+    for (int i = 0; i < m_sections.size(); ++i) {
+        if (m_shown[i]) {
+            shown.append(i);
+            weights.append(m_sections[i].weight);
+        }
+    }
+    // The room the columns have once the page scrolls.
+    const double room = width - m_scroll->verticalScrollBar()->sizeHint().width();
+    for (int columns = columnCount(width); columns > 1; --columns) {
+        int needed = 0;
+        for (const QList<int>& run : split(weights, columns)) {
+            QList<int> sections;
+            for (const int index : run)
+                sections.append(shown[index]);
+            needed += leastWidth(sections);
+        }
+        if (needed <= room)
+            return columns;
+    }
+    return 1;
 }
 
 void SettingsColumns::setSectionShown(int index, bool shown)
@@ -156,7 +204,7 @@ void SettingsColumns::setSectionShown(int index, bool shown)
     if (index < 0 || index >= m_sections.size() || m_shown[index] == shown)
         return;
     m_shown[index] = shown;
-    arrange(columnCount(width()), true);
+    arrange(fittingColumns(width()), true);
     if (shown)
         m_sections[index].view->show();
 }

@@ -17,7 +17,9 @@ struct SettingsSectionItem {
 
 // A settings tab's sections in one, two or three columns, chosen from the
 // tab's width, divided so the columns come out about equally tall while the
-// sections keep their order. The division is worked out again whenever the
+// sections keep their order. A column is never narrower than the least width
+// of its sections: when they do not fit side by side, there are fewer
+// columns. The division is worked out again whenever the
 // width crosses a threshold; the sections move between columns, they are
 // never rebuilt. Scrolls vertically when the columns are taller than the
 // tab; the wheel scrolls it over every control the user has not clicked or
@@ -33,7 +35,8 @@ public:
     // The columns as the whole page of a settings tab, edge to edge.
     static SettingsColumns* fill(QWidget* tab, const QList<SettingsSectionItem>& sections);
 
-    // 3 at 1040 and wider, 2 at 720 and wider, else (NaN too) 1.
+    // 3 at 1040 and wider, 2 at 720 and wider, else (NaN too) 1: the most
+    // columns a width gives, as long as the sections fit.
     static int columnCount(double width);
 
     // The ordered sections cut into at most `columns` contiguous, non-empty
@@ -54,8 +57,13 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The most columns, up to columnCount(width), whose sections fit their
+    // least widths into the width.
+    int fittingColumns(double width) const;
+    int leastWidth(const QList<int>& run) const;
     void arrange(int columns, bool force = false);
 
     QList<SettingsSectionItem> m_sections;

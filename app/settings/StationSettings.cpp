@@ -66,6 +66,8 @@ QWidget* StationSettings::stationSection()
 
     m_locator = new QLineEdit;
     m_locator->setPlaceholderText(QStringLiteral("e.g. KO24pq"));
+    // Room for the longest locator, eight characters, whole.
+    m_locator->setMinimumWidth(m_locator->fontMetrics().horizontalAdvance(QStringLiteral("MM00MM00")) + 16);
     m_useLocator = new QPushButton(QStringLiteral("Use locator"));
     connect(m_locator, &QLineEdit::returnPressed, this, [this] { applyLocator(); });
     connect(m_useLocator, &QPushButton::clicked, this, [this] { applyLocator(); });

@@ -148,7 +148,7 @@ TEST_F(ClusterTab, ConnectsToATypedNodeOnlyOnceTheAddressIsDoneShowsTheNodesLine
 {
     start();
     ClusterSettings tab(client.get());
-    tab.resize(1100, 900);
+    tab.resize(1400, 900);
     tab.show();
     auto* enabled = checkBox(&tab, "Connect to a DX cluster");
     auto* picker = control<QComboBox>(&tab, "Node");

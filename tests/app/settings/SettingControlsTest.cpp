@@ -105,12 +105,14 @@ TEST(SettingControls, NumberFieldStoresFiniteNumbersAndShowsTheLastGoodOneOtherw
     typeAndCommit(&latitude, " 48.1234 ");
     EXPECT_EQ(storedText("homeLatitude"), "48.1234");
     EXPECT_EQ(latitude.text(), "48.1234");
+    // Stored as typed; shown as every reader takes it.
     typeAndCommit(&latitude, "200");
-    EXPECT_EQ(storedText("homeLatitude"), "200"); // no range check
+    EXPECT_EQ(storedText("homeLatitude"), "200");
+    EXPECT_EQ(latitude.text(), "90");
 
     for (const char* bad : { "abc", "inf", "nan", "1e999", "", "48,5" }) {
         typeAndCommit(&latitude, bad);
-        EXPECT_EQ(latitude.text(), "200") << bad;
+        EXPECT_EQ(latitude.text(), "90") << bad;
     }
     EXPECT_EQ(writes.count, 2);
     EXPECT_EQ(storedText("homeLatitude"), "200");

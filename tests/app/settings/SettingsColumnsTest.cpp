@@ -1,5 +1,6 @@
 #include "settings/SettingsColumns.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QRandomGenerator>
 #include <gtest/gtest.h>
@@ -128,6 +129,26 @@ TEST(SettingsColumns, SectionsMoveBetweenColumnsAsTheWidthCrossesAThreshold)
     columns.resize(600, 600);
     EXPECT_EQ(columns.runs(), (Runs { { 0, 1, 2, 3 } }));
     EXPECT_TRUE(items[3].view->isVisible());
+
+    // Sections that do not fit side by side stand in fewer columns, and
+    // fewer still when one of them needs more room later.
+    QList<SettingsSectionItem> wide;
+    for (int i = 0; i < 3; ++i) {
+        auto* section = new QLabel("wide");
+        section->setMinimumWidth(450);
+        wide << SettingsSectionItem { section, 3 };
+    }
+    SettingsColumns narrow(wide);
+    narrow.resize(1100, 600);
+    narrow.show();
+    EXPECT_EQ(narrow.runs(), (Runs { { 0 }, { 1, 2 } }));
+    narrow.resize(1600, 600);
+    EXPECT_EQ(narrow.runs(), (Runs { { 0 }, { 1 }, { 2 } }));
+    wide[1].view->setMinimumWidth(800);
+    QApplication::processEvents();
+    QApplication::processEvents();
+    EXPECT_EQ(narrow.runs(), (Runs { { 0 }, { 1, 2 } }));
+    EXPECT_GE(wide[1].view->width(), 800);
 
     // No sections, no columns.
     SettingsColumns empty({});

@@ -3,8 +3,43 @@
 #include "kit/MapStyle.h"
 
 #include <QMenu>
+#include <QPainter>
+#include <QProxyStyle>
+#include <QStyleOption>
 #include <QToolTip>
 #include <QWidget>
+
+namespace {
+
+// Fusion frames a check box's box in a shade of the window colour, which on
+// the dark palette all but vanishes: an unchecked box showed as nothing at
+// all beside its text.
+class DarkStyle : public QProxyStyle {
+public:
+    DarkStyle()
+        : QProxyStyle(QStringLiteral("Fusion"))
+    {
+    }
+
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                       const QWidget* widget) const override
+    {
+        QProxyStyle::drawPrimitive(element, option, painter, widget);
+        if (element != PE_IndicatorCheckBox)
+            return;
+        const bool enabled = option->state & State_Enabled;
+        QColor frame = option->palette.color(enabled ? QPalette::Active : QPalette::Disabled, QPalette::WindowText);
+        frame.setAlphaF(enabled ? 0.6 : 0.45);
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->setPen(QPen(frame, 1));
+        painter->setBrush(Qt::NoBrush);
+        painter->drawRoundedRect(QRectF(option->rect).adjusted(0.5, 0.5, -0.5, -0.5), 2, 2);
+        painter->restore();
+    }
+};
+
+} // namespace
 
 namespace DarkAppearance {
 
@@ -60,6 +95,8 @@ void apply(QWidget* window)
     // tooltip palette, which every window shares.
     QToolTip::setPalette(dark);
 }
+
+QStyle* style() { return new DarkStyle; }
 
 QString toolBarStyleSheet()
 {

@@ -59,7 +59,7 @@ CorvantaApp::CorvantaApp(QObject* parent)
     AppLog::start();
     // One style on every desktop; it draws from the palettes, so the main
     // window's dark palette takes full effect.
-    QApplication::setStyle(QStringLiteral("Fusion"));
+    QApplication::setStyle(DarkAppearance::style());
     // Popups that take no palette from their window (a combo box's list
     // takes the menus' palette) are dark too.
     QApplication::setPalette(DarkAppearance::palette());

@@ -28,10 +28,7 @@ bool chosenByTheUser(Qt::FocusReason reason)
 
 // Focus that leaves and comes back with the window or a popup (a picker's
 // own list): the control stays as chosen as it was.
-bool passing(Qt::FocusReason reason)
-{
-    return reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason;
-}
+bool passing(Qt::FocusReason reason) { return reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason; }
 
 } // namespace
 

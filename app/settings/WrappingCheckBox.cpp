@@ -48,8 +48,8 @@ QRect WrappingCheckBox::textRect(int width) const
     QRect line = style()->subElementRect(QStyle::SE_CheckBoxContents, &option, this);
     // The first line sits where the one line of a plain check box sits.
     const int top = line.top() + (line.height() - fontMetrics().height()) / 2;
-    const QRect wrapped = fontMetrics().boundingRect(QRect(line.left(), top, line.width(), INT_MAX / 2), textFlags,
-                                                     text());
+    const QRect wrapped
+        = fontMetrics().boundingRect(QRect(line.left(), top, line.width(), INT_MAX / 2), textFlags, text());
     return QRect(line.left(), top, line.width(), wrapped.height());
 }
 

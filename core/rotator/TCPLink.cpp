@@ -37,7 +37,7 @@ RotatorLinkResult<std::unique_ptr<TCPLink>> TCPLink::connect(const QString& host
     // The resolver takes any number as a service and keeps its low 16 bits.
     if (port < 1 || port > 65535)
         return std::unexpected(RotatorLinkError::open(QStringLiteral("The rotctld port must be from 1 to 65535, not ")
-                                                      + QString::number(port)));
+                                                                     + QString::number(port)));
     addrinfo hints {};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;

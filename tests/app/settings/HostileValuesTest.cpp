@@ -2,12 +2,12 @@
 // hand-edited file, a file from another program): every reader takes them as
 // the nearest end of the control's range, or the default when they are no
 // finite number, and the windows draw exactly that.
+#include "infobar/InfoBar.h"
+#include "infobar/SunCard.h"
 #include "settings/SettingsView.h"
 #include "shell/ContentView.h"
 #include "shell/CorvantaApp.h"
-#include "infobar/InfoBar.h"
 #include "shell/MainWindow.h"
-#include "infobar/SunCard.h"
 #include "support/MapRendering.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
@@ -30,12 +30,12 @@ namespace {
 using NumericKey = std::variant<IntKey, DoubleKey>;
 
 const QList<NumericKey> numericKeys {
-    SettingKeys::defaultsVersion,  SettingKeys::homeLatitude,       SettingKeys::homeLongitude,
-    SettingKeys::clockFontSize,    SettingKeys::prefixFontSize,     SettingKeys::zoneFontSize,
-    SettingKeys::zoneLineOpacity,  SettingKeys::borderWidth,        SettingKeys::gridFontSize,
-    SettingKeys::nightIntensity,   SettingKeys::greylineGlow,       SettingKeys::auroraOpacity,
-    SettingKeys::mufOpacity,       SettingKeys::clusterSpotMinutes, SettingKeys::refreshMinutes,
-    SettingKeys::coverageBand,     SettingKeys::stationPowerW,      SettingKeys::stationCustomGainDBi,
+    SettingKeys::defaultsVersion, SettingKeys::homeLatitude,       SettingKeys::homeLongitude,
+    SettingKeys::clockFontSize,   SettingKeys::prefixFontSize,     SettingKeys::zoneFontSize,
+    SettingKeys::zoneLineOpacity, SettingKeys::borderWidth,        SettingKeys::gridFontSize,
+    SettingKeys::nightIntensity,  SettingKeys::greylineGlow,       SettingKeys::auroraOpacity,
+    SettingKeys::mufOpacity,      SettingKeys::clusterSpotMinutes, SettingKeys::refreshMinutes,
+    SettingKeys::coverageBand,    SettingKeys::stationPowerW,      SettingKeys::stationCustomGainDBi,
 };
 
 const char* nameOf(const NumericKey& key)
@@ -92,9 +92,10 @@ TEST(HostileValues, EveryNumberKeyReadsWithinItsRangeOrAsItsDefault)
                 EXPECT_EQ(settings.get(*real), number ? std::clamp(value, real->min, real->max) : real->fallback)
                     << what;
             else if (const auto* whole = std::get_if<IntKey>(&key))
-                EXPECT_EQ(settings.get(*whole), !number                ? whole->fallback
-                                                : std::abs(value) > 9e18 ? (value > 0 ? whole->max : whole->min)
-                                                                         : std::clamp(qint64(value), whole->min, whole->max))
+                EXPECT_EQ(settings.get(*whole),
+                          !number                      ? whole->fallback
+                              : std::abs(value) > 9e18 ? (value > 0 ? whole->max : whole->min)
+                                                       : std::clamp(qint64(value), whole->min, whole->max))
                     << what;
         }
         settings.remove(name);

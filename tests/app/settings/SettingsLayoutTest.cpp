@@ -73,8 +73,8 @@ QStringList clipped(QWidget* page)
             found << what + " is smaller than it can be";
         if (w->hasHeightForWidth() && w->height() < w->heightForWidth(w->width()))
             found << what + " is cut off below";
-        if (const auto* label = qobject_cast<QLabel*>(w); label && !label->wordWrap()
-            && label->width() < label->sizeHint().width())
+        if (const auto* label = qobject_cast<QLabel*>(w);
+            label && !label->wordWrap() && label->width() < label->sizeHint().width())
             found << what + " is cut off";
         if (const auto* button = qobject_cast<QAbstractButton*>(w); button && !button->text().isEmpty()
             && !w->hasHeightForWidth() && button->width() < button->sizeHint().width())
@@ -112,8 +112,7 @@ TEST(SettingsLayout, EveryTabFitsAtEveryWidth)
                 QApplication::processEvents();
             const QStringList found = clipped(view->tabs()->currentWidget());
             EXPECT_TRUE(found.isEmpty()) << width << " px, " << view->tabs()->tabText(tab).toStdString() << " at "
-                                         << window->devicePixelRatio() << "×: "
-                                         << found.join("; ").toStdString();
+                                         << window->devicePixelRatio() << "×: " << found.join("; ").toStdString();
         }
     }
     window->close();

@@ -29,8 +29,8 @@ namespace {
 // the windowing system hands it: the window finds the widget under it.
 void notch(QWidget* window, QPoint at, int direction)
 {
-    QWheelEvent wheel(at, window->mapToGlobal(at), QPoint(), QPoint(0, 120 * direction), Qt::NoButton,
-                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QWheelEvent wheel(at, window->mapToGlobal(at), QPoint(), QPoint(0, 120 * direction), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
     QCoreApplication::sendEvent(window->windowHandle(), &wheel);
 }
 

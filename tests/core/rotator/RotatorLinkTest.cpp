@@ -242,8 +242,8 @@ TEST(TCPLink, ConnectingFailsWithAMessage)
     for (const int outside : { 0, -1, 65536, 70000 }) {
         auto wrong = TCPLink::connect("127.0.0.1", outside, 1);
         ASSERT_FALSE(wrong.has_value()) << outside;
-        EXPECT_EQ(wrong.error(), RotatorLinkError::open("The rotctld port must be from 1 to 65535, not "
-                                                        + QString::number(outside)));
+        EXPECT_EQ(wrong.error(),
+                  RotatorLinkError::open("The rotctld port must be from 1 to 65535, not " + QString::number(outside)));
     }
 }
 

@@ -135,11 +135,10 @@ QToolBar#mainToolBar QToolButton::menu-indicator {
     subcontrol-position: center right;
     right: 5px;
 }
-QToolBar#mainToolBar QToolButton#qt_toolbar_ext_button {
-    padding: 0px;
-    border: none;
-    border-radius: 4px;
+QToolBar#mainToolBar QToolButton#toolBarOverflow {
+    padding: 4px 4px;
 }
+QToolBar#mainToolBar QToolButton#toolBarOverflow::menu-indicator { image: none; width: 0px; }
 QToolBar#mainToolBar::separator {
     background: rgba(255, 255, 255, 0.12);
     width: 1px;

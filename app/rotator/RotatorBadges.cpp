@@ -12,7 +12,6 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QTimer>
-#include <QToolBar>
 #include <QToolButton>
 
 namespace {
@@ -158,13 +157,34 @@ RotatorBadge::RotatorBadge(RotatorManager* rotors, const QUuid& id, QWidget* par
     row->addWidget(m_label);
     row->addWidget(m_spinner);
     row->addWidget(m_stop);
-    m_spinner->hide();
-    m_stop->hide();
+    // The spinner and "Stop" keep their room while the rotator rests, so
+    // a turn starting or ending moves nothing beside the badge.
+    for (QWidget* part : std::initializer_list<QWidget*> { m_spinner, m_stop }) {
+        QSizePolicy keep = part->sizePolicy();
+        keep.setRetainSizeWhenHidden(true);
+        part->setSizePolicy(keep);
+        part->hide();
+    }
 }
 
 void RotatorBadge::display(const RotatorConfig& rotator, const RotatorStatus& status)
 {
     m_arrow->setArrow(status.heading.value_or(0), status.connected ? Color::fromHex(rotator.color) : secondary());
+    // As wide as the name with the widest heading, so that the heading's
+    // digits changing leave the badge's width alone.
+    const QFontMetrics metrics = m_label->fontMetrics();
+    QChar widest = u'0';
+    for (char16_t digit = u'1'; digit <= u'9'; ++digit)
+        if (metrics.horizontalAdvance(QChar(digit)) > metrics.horizontalAdvance(widest))
+            widest = QChar(digit);
+    RotatorStatus widestHeading;
+    widestHeading.heading = widest.digitValue() * 111.0;
+    int width = 0;
+    for (const QString& candidate : { text(rotator, widestHeading), text(rotator, RotatorStatus {}) }) {
+        m_label->setText(candidate);
+        width = std::max(width, m_label->sizeHint().width());
+    }
+    m_label->setFixedWidth(width);
     m_label->setText(text(rotator, status));
     m_help = helpText(rotator, status);
     // A status message comes from the controller or the system.
@@ -192,14 +212,6 @@ RotatorBadges::RotatorBadges(RotatorManager* rotors, QWidget* parent)
     rebuild();
 }
 
-RotatorBadges* RotatorBadges::addTo(QToolBar& toolBar, RotatorManager* rotors)
-{
-    auto* badges = new RotatorBadges(rotors, &toolBar);
-    badges->m_action = toolBar.addWidget(badges);
-    badges->syncVisibility();
-    return badges;
-}
-
 void RotatorBadges::rebuild()
 {
     qDeleteAll(m_badges);
@@ -225,8 +237,4 @@ void RotatorBadges::refresh(const QUuid& id)
     }
 }
 
-void RotatorBadges::syncVisibility()
-{
-    if (m_action)
-        m_action->setVisible(!m_badges.isEmpty());
-}
+void RotatorBadges::syncVisibility() { setVisible(!m_badges.isEmpty()); }

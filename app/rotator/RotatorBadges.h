@@ -11,7 +11,6 @@
 
 class QAction;
 class QLabel;
-class QToolBar;
 class QToolButton;
 class RotatorManager;
 
@@ -58,16 +57,12 @@ private:
 };
 
 // The badges of every configured rotator, in list order, as one toolbar
-// item that is hidden while no rotator is configured. A rotator the
+// item that hides itself while no rotator is configured. A rotator the
 // manager has no status for shows as not connected.
 class RotatorBadges : public QWidget {
     Q_OBJECT
 public:
     explicit RotatorBadges(RotatorManager* rotors, QWidget* parent = nullptr);
-
-    // Adds the badges to the toolbar at its current end and keeps the item
-    // hidden while there are none.
-    static RotatorBadges* addTo(QToolBar& toolBar, RotatorManager* rotors);
 
     const QList<RotatorBadge*>& badges() const { return m_badges; }
 
@@ -78,5 +73,4 @@ private:
 
     RotatorManager* m_rotors = nullptr;
     QList<RotatorBadge*> m_badges;
-    QAction* m_action = nullptr;
 };

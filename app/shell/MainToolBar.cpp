@@ -11,6 +11,7 @@
 #include "prediction/PropagationPredictor.h"
 #include "rotator/RotatorBadges.h"
 #include "shell/RefreshButton.h"
+#include "shell/ToolBarStrip.h"
 #include "spaceweather/SpaceWeatherStore.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
@@ -19,21 +20,19 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QLabel>
-#include <QLayout>
 #include <QMenu>
 #include <QToolButton>
 
 namespace {
 
-QToolButton* menuButton(QToolBar* bar, const QString& symbol, const QString& help, QMenu* menu)
+constexpr QSize buttonIconSize(18, 18);
+
+QToolButton* toolButton(QWidget* parent)
 {
-    auto* button = new QToolButton(bar);
-    button->setIcon(SymbolIcons::icon(symbol));
+    auto* button = new QToolButton(parent);
+    button->setIconSize(buttonIconSize);
+    button->setAutoRaise(true);
     button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    button->setPopupMode(QToolButton::InstantPopup);
-    button->setMenu(menu);
-    button->setToolTip(help);
-    bar->addWidget(button);
     return button;
 }
 
@@ -47,8 +46,8 @@ const std::array<MainToolBar::LayerToggle, 8>& MainToolBar::layerToggles()
         { "Aurora", "sparkles", &SettingKeys::showAurora, "Show NOAA aurora forecast" },
         { "MUF", "dot.radiowaves.up.forward", &SettingKeys::showMUF, "Show MUF measured by ionosondes (Zelq)" },
         { "CQ zones", "square.dashed", &SettingKeys::showCQZones, "Show CQ zones" },
-        { "ITU zones", "square.grid.3x3", &SettingKeys::showITUZones, "Show ITU zones" },
-        { "Grid", "grid", &SettingKeys::showGrid, "Show latitude/longitude lines" },
+        { "ITU zones", "map.zones", &SettingKeys::showITUZones, "Show ITU zones" },
+        { "Grid", "square.grid.3x3", &SettingKeys::showGrid, "Show latitude/longitude lines" },
         { "DX cluster", "antenna.radiowaves.left.and.right", &SettingKeys::clusterEnabled, "" },
     } };
     return toggles;
@@ -62,30 +61,40 @@ QString MainToolBar::clusterOffHelp()
 
 MainToolBar::MainToolBar(const AppStores& stores, QWidget* parent)
     : QToolBar(QStringLiteral("Toolbar"), parent)
-               , m_stores(stores)
+    , m_stores(stores)
 {
     setObjectName(QStringLiteral("mainToolBar"));
     setMovable(false);
     setFloatable(false);
     setContextMenuPolicy(Qt::PreventContextMenu);
-    setIconSize(QSize(18, 18));
-    setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    setIconSize(buttonIconSize);
     setStyleSheet(DarkAppearance::toolBarStyleSheet());
 
-    addWidget(spacer());
+    // One strip of items does the toolbar's layout: fixed slots, titles
+    // dropped one by one, then an overflow menu of its own.
+    m_strip = new ToolBarStrip(this);
     addLayerToggles();
-    addSeparator();
+    m_strip->addSeparator(ToolBarStrip::Group::centre);
     addCoverageMenu();
     addStyleMenu();
-    addWidget(spacer());
     addTrailingItems();
+    addWidget(m_strip);
 
-    // Qt's own button for what does not fit: the buttons' style would pad
-    // away its narrow icon, so it gets a style and a light icon of its own.
-    if (QToolButton* more = overflowButton()) {
-        more->setIcon(SymbolIcons::icon(QStringLiteral("chevron.right.2")));
-        more->setIconSize(QSize(12, 18));
-    }
+    // Titles go first where the icon says enough or a menu command does the
+    // same; the layer toggles then from the least used end; the menus,
+    // which show the current choice, last.
+    QList<QToolButton*> titles { button(m_settings), m_refresh };
+    for (const char* key : { "showGrid", "showITUZones", "showCQZones", "showMUF", "showAurora", "showGreyline",
+                             "showPrefixes", "clusterEnabled" })
+        titles << button(toggle(QLatin1String(key)));
+    titles << m_styleButton << m_coverageButton;
+    m_strip->setTitleOrder(titles);
+    // Into the overflow menu first go the buttons the menu bar and the
+    // keyboard also reach.
+    QList<QWidget*> overflow { button(m_settings), m_refresh, button(m_zoomIn), button(m_zoomOut) };
+    for (qsizetype i = 2; i < titles.size(); ++i)
+        overflow << titles[i];
+    m_strip->setOverflowOrder(overflow);
 
     connect(&Settings::standard(), &Settings::changed, this, &MainToolBar::onSettingChanged);
     syncCoverage();
@@ -95,17 +104,26 @@ MainToolBar::MainToolBar(const AppStores& stores, QWidget* parent)
     syncSpaceWeather();
 }
 
-QWidget* MainToolBar::spacer()
+QToolButton* MainToolBar::button(const QAction* action) const
 {
-    auto* widget = new QWidget(this);
-    widget->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-    return widget;
+    for (QToolButton* b : m_strip->findChildren<QToolButton*>(Qt::FindDirectChildrenOnly))
+        if (b->defaultAction() == action)
+            return b;
+    return nullptr;
+}
+
+QToolButton* MainToolBar::addActionButton(QAction* action, ToolBarStrip::Group group)
+{
+    QToolButton* b = toolButton(m_strip);
+    b->setDefaultAction(action);
+    m_strip->addButton(b, group, action);
+    return b;
 }
 
 void MainToolBar::addLayerToggles()
 {
     for (const LayerToggle& t : layerToggles()) {
-        QAction* action = addAction(SymbolIcons::icon(QLatin1String(t.symbol)), QLatin1String(t.title));
+        auto* action = new QAction(SymbolIcons::icon(QLatin1String(t.symbol)), QLatin1String(t.title), this);
         action->setCheckable(true);
         action->setToolTip(QString::fromUtf8(t.help));
         action->setData(QLatin1String(t.key->name));
@@ -114,6 +132,7 @@ void MainToolBar::addLayerToggles()
         // which does not trigger.
         connect(action, &QAction::triggered, this, [key = t.key](bool on) { Settings::standard().set(*key, on); });
         m_toggles << action;
+        addActionButton(action, ToolBarStrip::Group::centre);
     }
     if (m_stores.cluster)
         connect(m_stores.cluster, &DXClusterClient::statusChanged, this, &MainToolBar::syncClusterHelp);
@@ -127,17 +146,35 @@ QAction* MainToolBar::toggle(const QString& key) const
     return nullptr;
 }
 
+QToolButton* MainToolBar::addMenuButton(const QString& title, const QString& symbol, const QString& help,
+                                        QMenu* menu, const QStringList& titles)
+{
+    QToolButton* b = toolButton(m_strip);
+    b->setIcon(SymbolIcons::icon(symbol));
+    b->setPopupMode(QToolButton::InstantPopup);
+    b->setMenu(menu);
+    b->setToolTip(help);
+    // In the overflow menu it is a submenu under its own name.
+    menu->setTitle(title);
+    menu->setIcon(b->icon());
+    menu->menuAction()->setToolTip(help);
+    m_strip->addButton(b, ToolBarStrip::Group::centre, menu->menuAction(), titles);
+    return b;
+}
+
 void MainToolBar::addCoverageMenu()
 {
     auto* menu = new QMenu(this);
     m_coverage = new QActionGroup(this);
     // A stored value that is no menu entry leaves every entry unchecked.
     m_coverage->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
-    auto entry = [this, menu](const QString& title, int metres) {
+    QStringList titles { QStringLiteral("Coverage") };
+    auto entry = [this, menu, &titles](const QString& title, int metres) {
         QAction* action = menu->addAction(title);
         action->setCheckable(true);
         action->setData(metres);
         m_coverage->addAction(action);
+        titles << title;
         connect(action, &QAction::triggered, this, [this, metres] {
             Settings::standard().set(SettingKeys::coverageBand, metres);
             syncCoverage(); // a click on the checked entry must not uncheck it
@@ -147,12 +184,10 @@ void MainToolBar::addCoverageMenu()
     menu->addSeparator();
     for (const auto& predicted : PropagationPredictor::bands)
         entry(QStringLiteral("Coverage on ") + title(predicted.band), rawValue(predicted.band));
-    m_coverageButton
-        = menuButton(this,
-                     QStringLiteral("scope"),
-                                    QStringLiteral("Show where your station should reach right now on one band "
-                                                 "(set power and antenna in Settings › Station)"),
-                                                   menu);
+    m_coverageButton = addMenuButton(QStringLiteral("Coverage"), QStringLiteral("scope"),
+                                     QStringLiteral("Show where your station should reach right now on one band "
+                                                    "(set power and antenna in Settings › Station)"),
+                                     menu, titles);
 }
 
 void MainToolBar::addStyleMenu()
@@ -160,48 +195,60 @@ void MainToolBar::addStyleMenu()
     auto* menu = new QMenu(this);
     m_style = new QActionGroup(this);
     m_style->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
+    QStringList titles;
     for (MapStyle style : MapStyles::allCases()) {
         QAction* action = menu->addAction(MapStyles::title(style));
         action->setCheckable(true);
         action->setData(MapStyles::rawValue(style));
         m_style->addAction(action);
+        titles << action->text();
         connect(action, &QAction::triggered, this, [style] {
             // Choosing the style already shown writes nothing.
             if (WorldMapView::style() != style)
                 Settings::standard().set(SettingKeys::mapStyle, MapStyles::rawValue(style));
         });
     }
-    m_styleButton = menuButton(this, QStringLiteral("paintpalette"), QStringLiteral("Map style"), menu);
+    m_styleButton = addMenuButton(QStringLiteral("Map style"), QStringLiteral("paintpalette"),
+                                  QStringLiteral("Map style"), menu, titles);
 }
 
 void MainToolBar::addTrailingItems()
 {
+    using Group = ToolBarStrip::Group;
     // The rotator badges, first in the trailing group.
-    m_rotatorBadges = RotatorBadges::addTo(*this, m_stores.rotors);
+    m_rotatorBadges = new RotatorBadges(m_stores.rotors, m_strip);
+    m_strip->addWidget(m_rotatorBadges, Group::trailing);
 
-    m_zoomOut = addAction(SymbolIcons::icon(QStringLiteral("minus.magnifyingglass")), QStringLiteral("Zoom out"));
+    m_zoomOut = new QAction(SymbolIcons::icon(QStringLiteral("minus.magnifyingglass")), QStringLiteral("Zoom out"),
+                            this);
     m_zoomOut->setToolTip(QStringLiteral("Zoom out (Ctrl -)"));
     connect(m_zoomOut, &QAction::triggered, this, [this] { m_stores.viewport->zoom(2.0 / 3.0); });
-
-    m_zoomIn = addAction(SymbolIcons::icon(QStringLiteral("plus.magnifyingglass")), QStringLiteral("Zoom in"));
+    m_zoomIn = new QAction(SymbolIcons::icon(QStringLiteral("plus.magnifyingglass")), QStringLiteral("Zoom in"), this);
     m_zoomIn->setToolTip(QStringLiteral("Zoom in (Ctrl =). You can also use the mouse wheel or pinch over the map, "
                                         "or double-click a spot. Drag to move around."));
     connect(m_zoomIn, &QAction::triggered, this, [this] { m_stores.viewport->zoom(1.5); });
     // The magnifying glasses say it all; their titles serve the overflow
     // menu and screen readers.
     for (QAction* zoom : { m_zoomOut, m_zoomIn })
-        if (auto* button = qobject_cast<QToolButton*>(widgetForAction(zoom)))
-            button->setToolButtonStyle(Qt::ToolButtonIconOnly);
+        addActionButton(zoom, Group::trailing)->setToolButtonStyle(Qt::ToolButtonIconOnly);
     if (m_stores.viewport)
         connect(m_stores.viewport, &MapViewportModel::viewportChanged, this, &MainToolBar::syncZoom);
 
-    m_warning = new QLabel(this);
-    m_warning->setPixmap(SymbolIcons::icon(
-        QStringLiteral("exclamationmark.triangle.fill")).pixmap(iconSize(), qApp->devicePixelRatio()));
+    // Its slot is kept while no feed failed, so its coming and going moves
+    // no other button.
+    m_warning = new QLabel(m_strip);
+    m_warning->setPixmap(SymbolIcons::icon(QStringLiteral("exclamationmark.triangle.fill"))
+                             .pixmap(buttonIconSize, qApp->devicePixelRatio()));
     m_warning->setContentsMargins(6, 0, 6, 0);
-    m_warningAction = addWidget(m_warning);
+    QSizePolicy keep = m_warning->sizePolicy();
+    keep.setRetainSizeWhenHidden(true);
+    m_warning->setSizePolicy(keep);
+    m_warning->hide();
+    m_strip->addWidget(m_warning, Group::trailing);
 
-    m_refresh = new RefreshButton(this);
+    m_refresh = new RefreshButton(m_strip);
+    m_refresh->setIconSize(buttonIconSize);
+    m_refresh->setAutoRaise(true);
     auto* refresh = new QAction(SymbolIcons::icon(QStringLiteral("arrow.clockwise")), QStringLiteral("Refresh"), this);
     refresh->setToolTip(QStringLiteral("Download the latest NOAA space weather data (Ctrl-R)"));
     // Stays clickable while busy: the store itself ignores a request while
@@ -209,70 +256,19 @@ void MainToolBar::addTrailingItems()
     connect(refresh, &QAction::triggered, this, [this] { m_stores.spaceWeather->refresh(); });
     m_refresh->setDefaultAction(refresh);
     m_refresh->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    m_refresh->setIconSize(iconSize());
-    addWidget(m_refresh);
+    m_strip->addButton(m_refresh, Group::trailing, refresh);
     if (m_stores.spaceWeather) {
         connect(m_stores.spaceWeather, &SpaceWeatherStore::isLoadingChanged, this, &MainToolBar::syncSpaceWeather);
         connect(m_stores.spaceWeather, &SpaceWeatherStore::lastErrorChanged, this, &MainToolBar::syncSpaceWeather);
     }
 
-    m_settings = addAction(SymbolIcons::icon(QStringLiteral("gearshape")), QStringLiteral("Settings"));
+    m_settings = new QAction(SymbolIcons::icon(QStringLiteral("gearshape")), QStringLiteral("Settings"), this);
     m_settings->setToolTip(QStringLiteral("Set your location and callsign"));
     connect(m_settings, &QAction::triggered, this, &MainToolBar::settingsRequested);
+    addActionButton(m_settings, Group::trailing);
 }
 
-QToolButton* MainToolBar::overflowButton() const
-{
-    return findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button"), Qt::FindDirectChildrenOnly);
-}
-
-bool MainToolBar::event(QEvent* event)
-{
-    const bool handled = QToolBar::event(event);
-    // A button whose text changed asks for a new layout.
-    if (event->type() == QEvent::LayoutRequest || event->type() == QEvent::Show)
-        updateFit();
-    return handled;
-}
-
-void MainToolBar::resizeEvent(QResizeEvent* event)
-{
-    QToolBar::resizeEvent(event);
-    updateFit();
-}
-
-void MainToolBar::updateFit()
-{
-    if (!isVisible())
-        return; // decided when shown
-    // The width the bar needs with titles: its size hint while it shows
-    // them, else the hint plus what the titles add. The titled buttons'
-    // texts never change, so what they add stays as measured.
-    const int titled = sizeHint().width() + (m_compact ? m_titlesWidth : 0);
-    setCompact(width() < titled);
-}
-
-void MainToolBar::setCompact(bool compact)
-{
-    if (m_compact == compact)
-        return;
-    const int before = sizeHint().width();
-    m_compact = compact;
-    // Narrow windows show the toggles and buttons by their icons alone, with
-    // their help texts as tooltips; the menus keep showing their choice.
-    const Qt::ToolButtonStyle style = compact ? Qt::ToolButtonIconOnly : Qt::ToolButtonTextBesideIcon;
-    QList<QAction*> titled = m_toggles;
-    titled << m_settings;
-    for (QAction* action : titled)
-        if (auto* button = qobject_cast<QToolButton*>(widgetForAction(action)))
-            button->setToolButtonStyle(style);
-    m_refresh->setToolButtonStyle(style);
-    // Buttons moved into the overflow do not tell the layout that they
-    // changed; the hint must count them all.
-    layout()->invalidate();
-    if (compact)
-        m_titlesWidth = before - sizeHint().width();
-}
+QToolButton* MainToolBar::overflowButton() const { return m_strip->overflowButton(); }
 
 void MainToolBar::onSettingChanged(const QString& key)
 {
@@ -298,7 +294,6 @@ void MainToolBar::syncCoverage()
             chosen = action;
     }
     m_coverageButton->setText(chosen ? chosen->text() : QStringLiteral("Coverage"));
-    refit();
 }
 
 void MainToolBar::syncStyle()
@@ -307,15 +302,6 @@ void MainToolBar::syncStyle()
     for (QAction* action : m_style->actions())
         action->setChecked(action->data().toString() == MapStyles::rawValue(style));
     m_styleButton->setText(MapStyles::title(style));
-    refit();
-}
-
-void MainToolBar::refit()
-{
-    // A button in the overflow does not tell the layout that it changed; a
-    // visible one does, but only on the next turn of the event loop.
-    layout()->invalidate();
-    updateFit();
 }
 
 void MainToolBar::syncClusterHelp()
@@ -340,9 +326,6 @@ void MainToolBar::syncSpaceWeather()
     const SpaceWeatherStore* store = m_stores.spaceWeather;
     const std::optional<QString> error = store ? store->lastError() : std::nullopt;
     m_warning->setToolTip(error.value_or(QString()));
-    if (m_warningAction->isVisible() != error.has_value()) {
-        m_warningAction->setVisible(error.has_value());
-        refit(); // the warning takes room of its own
-    }
+    m_warning->setVisible(error.has_value());
     m_refresh->setBusy(store && store->isLoading());
 }

@@ -3,6 +3,7 @@
 #include "support/SettingKey.h"
 
 #include "kit/AppStores.h"
+#include "shell/ToolBarStrip.h"
 
 #include <QToolBar>
 
@@ -10,6 +11,7 @@
 
 class QActionGroup;
 class QLabel;
+class QMenu;
 class QToolButton;
 class RefreshButton;
 class RotatorBadges;
@@ -22,6 +24,11 @@ class RotatorBadges;
 // Toggles and menus are bound two-way to their settings keys: choosing
 // writes the key, and a key written anywhere else (settings window, another
 // main window) updates the toolbar.
+//
+// Every item keeps its place while texts change (see ToolBarStrip); a
+// narrow window first loses the titles of the settings and refresh
+// buttons, then those of the layer toggles from the least used end, and
+// only then moves items into an overflow menu.
 class MainToolBar : public QToolBar {
     Q_OBJECT
 public:
@@ -47,35 +54,28 @@ public:
     RotatorBadges* rotatorBadges() const { return m_rotatorBadges; }
     QAction* zoomOutAction() const { return m_zoomOut; }
     QAction* zoomInAction() const { return m_zoomIn; }
+    // Shown while a space weather feed failed, its text as the tooltip.
     QLabel* warningLabel() const { return m_warning; }
-    QAction* warningAction() const { return m_warningAction; }
     RefreshButton* refreshButton() const { return m_refresh; }
     QAction* settingsAction() const { return m_settings; }
 
-    // True while the window is too narrow for titles beside the icons.
-    bool isCompact() const { return m_compact; }
+    // The button on the bar for one of the actions above.
+    QToolButton* button(const QAction* action) const;
+    ToolBarStrip* strip() const { return m_strip; }
     // The button that shows what the bar has no room for.
     QToolButton* overflowButton() const;
 
 Q_SIGNALS:
     void settingsRequested();
 
-protected:
-    bool event(QEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-
 private:
-    // Titles beside the icons when the bar has room for them, else icons
-    // alone; checked on every resize and whenever a button's text changes.
-    void updateFit();
-    void setCompact(bool compact);
-    // A menu's text or the warning changed the room the items need.
-    void refit();
+    QToolButton* addActionButton(QAction* action, ToolBarStrip::Group group);
+    QToolButton* addMenuButton(const QString& title, const QString& symbol, const QString& help, QMenu* menu,
+                               const QStringList& titles);
     void addLayerToggles();
     void addCoverageMenu();
     void addStyleMenu();
     void addTrailingItems();
-    QWidget* spacer();
 
     void onSettingChanged(const QString& key);
     void syncCoverage();
@@ -85,6 +85,7 @@ private:
     void syncSpaceWeather();
 
     AppStores m_stores;
+    ToolBarStrip* m_strip = nullptr;
     QList<QAction*> m_toggles;
     QActionGroup* m_coverage = nullptr;
     QActionGroup* m_style = nullptr;
@@ -94,9 +95,6 @@ private:
     QAction* m_zoomOut = nullptr;
     QAction* m_zoomIn = nullptr;
     QLabel* m_warning = nullptr;
-    QAction* m_warningAction = nullptr;
     RefreshButton* m_refresh = nullptr;
     QAction* m_settings = nullptr;
-    bool m_compact = false;
-    int m_titlesWidth = 0; // how much wider the bar is with titles than without
 };

@@ -1,11 +1,16 @@
 #include "shell/MainWindow.h"
 #include "cluster/DXClusterClient.h"
 #include "map/MapViewportModel.h"
+#include "rotator/RotatorBadges.h"
+#include "rotator/RotatorManager.h"
 #include "shell/ContentView.h"
 #include "shell/CorvantaApp.h"
 #include "shell/MainToolBar.h"
 #include "shell/RefreshButton.h"
+#include "shell/ToolBarStrip.h"
 #include "spaceweather/SpaceWeatherStore.h"
+#include "support/FastRotatorTimings.h"
+#include "support/RotctldPeer.h"
 #include "support/Settings.h"
 #include "support/WaitUntil.h"
 
@@ -13,6 +18,8 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QLabel>
+#include <QMenu>
+#include <QTimer>
 #include <QToolButton>
 #include <QToolTip>
 #include <gtest/gtest.h>
@@ -46,12 +53,12 @@ struct Fixture {
     std::unique_ptr<ContentView> view;
     QStringList written;
 
-    Fixture()
+    explicit Fixture(RotatorManager* rotors = nullptr)
     {
         Settings& settings = Settings::standard();
         for (const QString& key : settings.allKeys())
             settings.remove(key);
-        view = std::make_unique<ContentView>(AppStores { &spaceWeather, &viewport, &cluster, nullptr, nullptr });
+        view = std::make_unique<ContentView>(AppStores { &spaceWeather, &viewport, &cluster, nullptr, rotors });
         QObject::connect(&settings, &Settings::changed, view.get(), [this](const QString& key) { written << key; });
     }
 
@@ -65,19 +72,63 @@ struct Fixture {
     }
 };
 
-// The toolbar items shown (the warning only while a feed failed) whose
-// button is not on the bar: hidden by the layout, or outside the bar.
-QStringList offTheBar(const MainToolBar* bar)
+// The toolbar's buttons, each with a name to report it by.
+QList<std::pair<QString, QToolButton*>> buttonsOf(const MainToolBar* bar)
 {
-    QStringList missing;
-    for (QAction* action : bar->actions()) {
-        QWidget* widget = bar->widgetForAction(action);
-        if (!action->isVisible() || !widget)
+    QList<std::pair<QString, QToolButton*>> buttons;
+    for (const auto& t : MainToolBar::layerToggles())
+        buttons.append({ QLatin1String(t.title), bar->button(bar->toggle(QLatin1String(t.key->name))) });
+    buttons.append({ "Coverage", bar->coverageButton() });
+    buttons.append({ "Map style", bar->styleButton() });
+    buttons.append({ "Zoom out", bar->button(bar->zoomOutAction()) });
+    buttons.append({ "Zoom in", bar->button(bar->zoomInAction()) });
+    buttons.append({ "Refresh", bar->refreshButton() });
+    buttons.append({ "Settings", bar->button(bar->settingsAction()) });
+    return buttons;
+}
+
+// Every item of the bar where it stands, in the bar's coordinates.
+QMap<QString, QRect> placesOf(const MainToolBar* bar)
+{
+    QMap<QString, QRect> places;
+    for (const auto& [name, button] : buttonsOf(bar))
+        places[name] = QRect(button->mapTo(bar, QPoint(0, 0)), button->size());
+    places["Rotators"] = QRect(bar->rotatorBadges()->mapTo(bar, QPoint(0, 0)), bar->rotatorBadges()->size());
+    places["Warning"] = QRect(bar->warningLabel()->mapTo(bar, QPoint(0, 0)), bar->warningLabel()->size());
+    return places;
+}
+
+// The buttons that are neither whole on the bar, clear of the others, nor
+// waiting in the overflow menu.
+QStringList lostButtons(const MainToolBar* bar)
+{
+    QStringList lost;
+    QList<QRect> taken;
+    for (const auto& [name, button] : buttonsOf(bar)) {
+        if (bar->strip()->isOverflowed(button) && !button->isVisible())
             continue;
-        if (!widget->isVisible() || !bar->rect().contains(widget->geometry()))
-            missing << (action->text().isEmpty() ? widget->toolTip().left(24) : action->text());
+        const QRect place(button->mapTo(bar, QPoint(0, 0)), button->size());
+        const bool clear
+            = std::none_of(taken.begin(), taken.end(), [&](const QRect& r) { return r.intersects(place); });
+        if (!button->isVisible() || !bar->rect().contains(place) || !clear)
+            lost << name;
+        taken << place;
     }
-    return missing;
+    return lost;
+}
+
+// What the overflow menu offers when opened.
+QStringList overflowMenu(MainToolBar* bar)
+{
+    QStringList entries;
+    QMenu* menu = bar->overflowButton()->menu();
+    QTimer::singleShot(0, menu, [&] {
+        for (QAction* action : menu->actions())
+            entries << action->text();
+        menu->close();
+    });
+    bar->overflowButton()->showMenu();
+    return entries;
 }
 
 // How many pixels of a widget are drawn light (text, icons) on the dark
@@ -235,12 +286,12 @@ TEST(MainToolBar, ClusterHelpWarningAndRefreshFollowTheStores)
     EXPECT_TRUE(cluster->toolTip().contains("&lt;b&gt;refused&lt;/b&gt;"));
     EXPECT_EQ(DXClusterClient::Status::off().text(), "DX cluster is off");
 
-    EXPECT_FALSE(f.bar()->warningAction()->isVisible());
+    EXPECT_TRUE(f.bar()->warningLabel()->isHidden());
     f.spaceWeather.setLastError(QStringLiteral("Could not load: aurora"));
-    EXPECT_TRUE(f.bar()->warningAction()->isVisible());
+    EXPECT_FALSE(f.bar()->warningLabel()->isHidden());
     EXPECT_EQ(f.bar()->warningLabel()->toolTip(), "Could not load: aurora");
     f.spaceWeather.setLastError(std::nullopt);
-    EXPECT_FALSE(f.bar()->warningAction()->isVisible());
+    EXPECT_TRUE(f.bar()->warningLabel()->isHidden());
 
     EXPECT_FALSE(f.bar()->refreshButton()->isBusy());
     f.spaceWeather.setLoading(true);
@@ -284,7 +335,7 @@ TEST(MainWindow, SettingsButtonOpensOneSettingsWindowAndTheWindowIsDark)
     EXPECT_GT(window->palette().color(QPalette::WindowText).lightness(), 200);
 
     // Tooltips too: the settings button's help, light text on dark.
-    QWidget* button = window->contentView()->toolBar()->widgetForAction(settings);
+    QWidget* button = window->contentView()->toolBar()->button(settings);
     QToolTip::showText(button->mapToGlobal(QPoint(4, 4)), settings->toolTip(), button);
     QWidget* tip = nullptr;
     for (QWidget* w : QApplication::topLevelWidgets())
@@ -299,33 +350,138 @@ TEST(MainWindow, SettingsButtonOpensOneSettingsWindowAndTheWindowIsDark)
     app.showSettings()->close();
 }
 
-TEST(MainToolBar, NarrowWindowsShowIconsAlone)
+TEST(MainToolBar, AtTheDefaultWidthABadgeAndTheWarningKeepTheMainTitlesAndNoButtonMoves)
 {
-    Fixture f;
+    RotctldPeer daemon;
+    ASSERT_TRUE(daemon.isRunning()) << "rotctld (Debian libhamlib-utils) is needed";
+    Settings::standard().remove(QStringLiteral("rotators"));
+    RotatorManager rotors(Settings::standard(), fastRotatorTimings());
+    Fixture f(&rotors);
     MainToolBar* bar = f.bar();
     QWidget window; // a plain parent, so resizing is immediate
     bar->setParent(&window);
     window.show();
-    bar->resize(2000, 44);
-    EXPECT_FALSE(bar->isCompact());
-    auto* prefixes = qobject_cast<QToolButton*>(bar->widgetForAction(bar->toggle("showPrefixes")));
-    ASSERT_NE(prefixes, nullptr);
-    EXPECT_EQ(prefixes->toolButtonStyle(), Qt::ToolButtonTextBesideIcon);
-    bar->resize(900, 44);
-    EXPECT_TRUE(bar->isCompact());
-    EXPECT_EQ(prefixes->toolButtonStyle(), Qt::ToolButtonIconOnly);
-    EXPECT_EQ(f.bar()->refreshButton()->toolButtonStyle(), Qt::ToolButtonIconOnly);
-    bar->resize(2000, 44);
-    EXPECT_FALSE(bar->isCompact());
-    EXPECT_EQ(prefixes->toolButtonStyle(), Qt::ToolButtonTextBesideIcon);
+    bar->resize(MainWindow::defaultWidth, bar->sizeHint().height());
+    QApplication::processEvents();
+    EXPECT_TRUE(lostButtons(bar).isEmpty()) << lostButtons(bar).join(", ").toStdString();
 
-    // Just wide enough for the titles until the warning takes its room.
-    bar->resize(bar->sizeHint().width(), 44);
-    EXPECT_FALSE(bar->isCompact());
+    // A rotator and a failed feed take room of their own.
+    RotatorConfig tower;
+    tower.name = "Tower";
+    tower.proto = RotatorProtocol::rotctld;
+    tower.host = "127.0.0.1";
+    tower.tcpPort = daemon.port();
+    tower.softStart = false;
+    RotatorConfig::save(Settings::standard(), { tower });
+    ASSERT_TRUE(waitUntil([&] { return bar->rotatorBadges()->badges().size() == 1; }));
+    RotatorBadge* badge = bar->rotatorBadges()->badges().first();
     f.spaceWeather.setLastError(QStringLiteral("Could not load: aurora"));
-    EXPECT_TRUE(bar->isCompact());
+    QApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    ASSERT_TRUE(bar->rotatorBadges()->isVisible());
+    ASSERT_TRUE(bar->warningLabel()->isVisible());
+    EXPECT_TRUE(lostButtons(bar).isEmpty()) << lostButtons(bar).join(", ").toStdString();
+
+    // Titles go from the least important end: the menus' choices, the
+    // cluster and the first layers keep theirs.
+    const auto titled = [&](QToolButton* b) { return bar->strip()->showsTitle(b); };
+    for (const char* key : { "clusterEnabled", "showPrefixes", "showGreyline" })
+        EXPECT_TRUE(titled(bar->button(bar->toggle(key)))) << key;
+    EXPECT_TRUE(titled(bar->coverageButton()));
+    EXPECT_TRUE(titled(bar->styleButton()));
+    EXPECT_FALSE(titled(bar->button(bar->settingsAction())));
+    EXPECT_FALSE(bar->overflowButton()->isVisible());
+
+    // Menus showing other choices, the rotator turning with its Stop
+    // button, the warning going: no item moves.
+    const QMap<QString, QRect> before = placesOf(bar);
+    const auto unmoved = [&](const char* after) {
+        QApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        const QMap<QString, QRect> now = placesOf(bar);
+        for (auto it = before.begin(); it != before.end(); ++it)
+            EXPECT_EQ(now[it.key()], it.value()) << it.key().toStdString() << " moved after " << after;
+    };
+    f.entry(f.bar()->coverageGroup(), "Coverage on 160 m")->trigger();
+    unmoved("Coverage on 160 m");
+    f.entry(f.bar()->coverageGroup(), "Coverage on 20 m")->trigger();
+    unmoved("Coverage on 20 m");
+    for (QAction* style : f.bar()->styleGroup()->actions()) {
+        style->trigger();
+        unmoved(qPrintable(style->text()));
+    }
+    ASSERT_TRUE(waitUntil([&] { return badge->helpText() == "Tower: connected"; }));
+    unmoved("the first heading");
+    rotors.turn(tower.id, 270);
+    ASSERT_TRUE(waitUntil([&] { return badge->stopButton()->isVisible(); }));
+    unmoved("a turn began");
+    badge->stopButton()->click();
+    ASSERT_TRUE(waitUntil([&] { return !badge->isTurning(); }));
+    unmoved("the rotator stopped");
     f.spaceWeather.setLastError(std::nullopt);
-    EXPECT_FALSE(bar->isCompact());
+    unmoved("the feeds recovered");
+    RotatorConfig::save(Settings::standard(), {});
+}
+
+TEST(MainToolBar, NarrowingGivesUpTitlesInOrderThenMovesItemsIntoTheOverflowMenu)
+{
+    Fixture f;
+    MainToolBar* bar = f.bar();
+    QWidget window;
+    bar->setParent(&window);
+    window.show();
+    const int height = bar->sizeHint().height();
+    bar->resize(bar->sizeHint().width(), height);
+    QApplication::processEvents();
+    EXPECT_EQ(bar->strip()->step(), 0);
+
+    // The order titles go in, least important first.
+    QList<QToolButton*> order { bar->button(bar->settingsAction()), bar->refreshButton() };
+    for (const char* key : { "showGrid", "showITUZones", "showCQZones", "showMUF", "showAurora", "showGreyline",
+                             "showPrefixes", "clusterEnabled" })
+        order << bar->button(bar->toggle(key));
+    order << bar->styleButton() << bar->coverageButton();
+
+    bool overflowSeen = false;
+    for (int width = bar->sizeHint().width(); width >= 200; width -= 7) {
+        bar->resize(width, height);
+        QApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        ASSERT_TRUE(lostButtons(bar).isEmpty()) << lostButtons(bar).join(", ").toStdString() << " at " << width;
+        // A title is given up only after every less important one.
+        for (qsizetype i = 1; i < order.size(); ++i) {
+            if (bar->strip()->showsTitle(order[i - 1])) {
+                ASSERT_TRUE(bar->strip()->showsTitle(order[i]) || bar->strip()->isOverflowed(order[i]))
+                    << order[i]->text().toStdString() << " lost its title before " << order[i - 1]->text().toStdString()
+                    << " at " << width;
+            }
+        }
+        QStringList overflowed;
+        for (const auto& [name, button] : buttonsOf(bar))
+            if (bar->strip()->isOverflowed(button))
+                overflowed << name;
+        ASSERT_EQ(bar->overflowButton()->isVisible(), !overflowed.isEmpty()) << width;
+        if (overflowed.isEmpty())
+            continue;
+        // Items move out only once no title is left, and the overflow
+        // menu offers exactly them.
+        for (const auto& [name, button] : buttonsOf(bar))
+            ASSERT_FALSE(bar->strip()->showsTitle(button)) << name.toStdString() << " at " << width;
+        ASSERT_TRUE(bar->rect().contains(
+            QRect(bar->overflowButton()->mapTo(bar, QPoint(0, 0)), bar->overflowButton()->size())));
+        if (!overflowSeen || overflowed.size() == buttonsOf(bar).size()) {
+            QStringList expected;
+            for (const auto& [name, button] : buttonsOf(bar))
+                if (overflowed.contains(name))
+                    expected << (button->defaultAction() ? button->defaultAction()->text() : name);
+            EXPECT_EQ(overflowMenu(bar), expected) << width;
+        }
+        overflowSeen = true;
+    }
+    EXPECT_TRUE(overflowSeen);
+    EXPECT_GT(lookOf(bar->overflowButton()).lightPixels, 8); // its icon shows, light on the dark bar
+
+    // A toggle chosen from the overflow menu writes its key.
+    f.written.clear();
+    bar->toggle("showMUF")->trigger();
+    EXPECT_EQ(f.written, QStringList { "showMUF" });
 }
 
 TEST(MainToolBar, EveryButtonStaysOnTheBarThroughEveryStyleAndCoverage)
@@ -356,51 +512,13 @@ TEST(MainToolBar, EveryButtonStaysOnTheBarThroughEveryStyleAndCoverage)
             band->trigger();
             // Lay out what changed; the map's repaints have nothing to say here.
             QApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-            const QStringList missing = offTheBar(bar);
-            ASSERT_TRUE(missing.isEmpty())
-                << missing.join(", ").toStdString() << " off the bar at " << window->width() << " wide, "
-                << style->text().toStdString() << ", " << band->text().toStdString();
+            const QStringList lost = lostButtons(bar);
+            ASSERT_TRUE(lost.isEmpty()) << lost.join(", ").toStdString() << " off the bar at " << window->width()
+                                        << " wide, " << style->text().toStdString() << ", "
+                                        << band->text().toStdString();
             ASSERT_FALSE(bar->overflowButton()->isVisible());
         }
     }
     EXPECT_EQ(window->width(), window->minimumSizeHint().width());
-
-    // Back to the shortest texts at the default size: titles beside the
-    // icons again, without waiting for a resize.
-    window->resize(standard);
-    QApplication::processEvents();
-    EXPECT_TRUE(bar->isCompact());
-    styles->actions().first()->trigger();   // Dark
-    coverage->actions().first()->trigger(); // No coverage
-    QApplication::processEvents();
-    EXPECT_FALSE(bar->isCompact());
-    EXPECT_TRUE(offTheBar(bar).isEmpty());
-    window->close();
-}
-
-TEST(MainToolBar, WhatDoesNotFitWaitsBehindAVisibleOverflowButton)
-{
-    // Narrower than even the icons alone need (as a large desktop font or
-    // many rotator badges would make the bar at the window's smallest size).
-    CorvantaApp app;
-    MainWindow* window = app.openMainWindow();
-    window->contentView()->setMinimumSize(0, 0);
-    window->show();
-    QApplication::processEvents(); // the window learns its new smallest size
-    window->resize(560, 500);
-    QApplication::processEvents();
-    MainToolBar* bar = window->contentView()->toolBar();
-    EXPECT_TRUE(bar->isCompact());
-    EXPECT_TRUE(offTheBar(bar).contains("Settings"));
-
-    QToolButton* more = bar->overflowButton();
-    ASSERT_NE(more, nullptr);
-    ASSERT_TRUE(more->isVisible());
-    EXPECT_TRUE(bar->rect().contains(more->geometry()));
-    EXPECT_GT(lookOf(more).lightPixels, 8); // its icon shows, light on the dark bar
-
-    // It opens a second row with the rest.
-    more->click();
-    EXPECT_TRUE(waitUntil([&] { return offTheBar(bar).isEmpty(); }, 3000)) << offTheBar(bar).join(", ").toStdString();
     window->close();
 }

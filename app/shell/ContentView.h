@@ -22,8 +22,11 @@ class WorldMapView;
 class ContentView : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int minimumWidth = 1060;
-    static constexpr int minimumHeight = 680;
+    // Small enough that the window, with its menu and toolbar, a title bar
+    // and a desktop panel, fits a 1366 × 768 screen (and a 2560 × 1440 one
+    // at twice the scale); the info bar and the legends shrink with it.
+    static constexpr int minimumWidth = 960;
+    static constexpr int minimumHeight = 520;
 
     explicit ContentView(const AppStores& stores, QWidget* parent = nullptr);
 

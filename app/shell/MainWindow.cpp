@@ -3,13 +3,58 @@
 #include "kit/DarkAppearance.h"
 #include "shell/ContentView.h"
 #include "shell/MainToolBar.h"
+#include "support/Settings.h"
+#include "support/SettingsCatalogue.h"
 
+#include <QCloseEvent>
+#include <QCursor>
+#include <QDataStream>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTimer>
+#include <QWindow>
+
+#include <algorithm>
+#include <optional>
+
+namespace {
+
+// How long after the first show the window system may still frame the
+// window (reparenting, then the frame's size).
+constexpr int settlingMs = 2000;
+
+// Changes of size or place are stored once they have rested this long.
+constexpr int saveDelayMs = 500;
+
+struct SavedGeometry {
+    QRect frame;  // the window with its frame, maximised or not
+    QRect normal; // the window without frame when not maximised
+};
+
+// The two rectangles QWidget::saveGeometry() writes first, after its mark
+// and format version (1 to 3 so far); none when the bytes are no such
+// description.
+std::optional<SavedGeometry> readSavedGeometry(const QByteArray& bytes)
+{
+    QDataStream stream(bytes);
+    stream.setVersion(QDataStream::Qt_4_0);
+    quint32 mark = 0;
+    quint16 major = 0;
+    quint16 minor = 0;
+    SavedGeometry saved;
+    stream >> mark >> major >> minor >> saved.frame >> saved.normal;
+    if (stream.status() != QDataStream::Ok || mark != 0x1D9D0CB || major < 1 || major > 3 || !saved.frame.isValid()
+        || !saved.normal.isValid())
+        return std::nullopt;
+    return saved;
+}
+
+} // namespace
 
 MainWindow::MainWindow(const AppStores& stores, QWidget* parent)
     : QMainWindow(parent)
     , m_content(new ContentView(stores, this))
+    , m_saveTimer(new QTimer(this))
 {
     setWindowTitle(QStringLiteral("Corvanta"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -17,10 +62,149 @@ MainWindow::MainWindow(const AppStores& stores, QWidget* parent)
     DarkAppearance::apply(this);
     setCentralWidget(m_content);
     addToolBar(Qt::TopToolBarArea, m_content->toolBar());
-    resize(defaultWidth, defaultHeight);
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame(QPoint(0, 0), size());
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
+    m_saveTimer->setSingleShot(true);
+    m_saveTimer->setInterval(saveDelayMs);
+    connect(m_saveTimer, &QTimer::timeout, this, &MainWindow::saveGeometryNow);
+    placeOnScreen();
+}
+
+QRect MainWindow::frameIn(const QRect& available, const QMargins& frame, const QSize& preferred, const QSize& minimum)
+{
+    const QSize room = available.size().shrunkBy(frame);
+    const QSize client = preferred.boundedTo(room).expandedTo(minimum);
+    QRect outer(QPoint(0, 0), client.grownBy(frame));
+    outer.moveCenter(available.center());
+    // Too large for the area: the title bar's corner stays inside, so the
+    // window can still be moved and resized.
+    if (outer.right() > available.right())
+        outer.moveRight(available.right());
+    if (outer.bottom() > available.bottom())
+        outer.moveBottom(available.bottom());
+    if (outer.left() < available.left())
+        outer.moveLeft(available.left());
+    if (outer.top() < available.top())
+        outer.moveTop(available.top());
+    return outer;
+}
+
+QMargins MainWindow::knownFrameMargins() const
+{
+    const QWindow* window = windowHandle();
+    return window ? window->frameMargins() : QMargins();
+}
+
+QMargins MainWindow::frameMargins() const
+{
+    const QMargins known = knownFrameMargins();
+    return known.isNull() ? guessedFrame : known;
+}
+
+void MainWindow::placeOnScreen()
+{
+    QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen) {
+        resize(defaultWidth, defaultHeight);
+        return;
     }
+    setScreen(screen);
+    const QMargins frame = frameMargins();
+    const QRect outer
+        = frameIn(screen->availableGeometry(), frame, QSize(defaultWidth, defaultHeight), minimumSizeHint());
+    resize(outer.size().shrunkBy(frame));
+    move(outer.topLeft()); // a window's position is its frame's
+}
+
+bool MainWindow::restoreSavedGeometry()
+{
+    const QByteArray saved
+        = QByteArray::fromBase64(Settings::standard().get(SettingKeys::mainWindowGeometry).toLatin1());
+    const std::optional<SavedGeometry> rects = readSavedGeometry(saved);
+    if (!rects)
+        return false;
+    // Qt would move and shrink a window that no longer fits; such a window
+    // starts as on a first start instead. The frame as it was (maximised
+    // or not) must lie in the free area of a screen present now, and the
+    // size must still be one the window can take.
+    const QSize minimum = minimumSizeHint();
+    if (rects->normal.width() < minimum.width() || rects->normal.height() < minimum.height())
+        return false;
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    if (std::none_of(screens.begin(), screens.end(),
+                     [&](const QScreen* s) { return s->availableGeometry().contains(rects->frame); }))
+        return false;
+    return restoreGeometry(saved);
+}
+
+bool MainWindow::event(QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::Show:
+        if (!m_shown) {
+            m_shown = true;
+            m_settling.setRemainingTime(settlingMs);
+            m_knownFrame = knownFrameMargins();
+            // Where the window system knew the frame already; unless the
+            // window was given another size or place meanwhile.
+            QTimer::singleShot(0, this, [this, shown = geometry()] {
+                if (geometry() == shown)
+                    keepFrameOnScreen();
+            });
+        }
+        break;
+    case QEvent::Move:
+    case QEvent::Resize:
+    case QEvent::WindowStateChange:
+        if (!m_shown)
+            break;
+        // The window system framed the window: does the frame fit?
+        if (!m_settling.hasExpired() && knownFrameMargins() != m_knownFrame) {
+            m_knownFrame = knownFrameMargins();
+            QTimer::singleShot(0, this, &MainWindow::keepFrameOnScreen);
+        }
+        m_saveTimer->start();
+        break;
+    default:
+        break;
+    }
+    return QMainWindow::event(event);
+}
+
+void MainWindow::keepFrameOnScreen()
+{
+    if (isMaximized() || isFullScreen() || !isVisible())
+        return;
+    const QScreen* screen = this->screen();
+    if (!screen)
+        return;
+    const QRect available = screen->availableGeometry();
+    const QRect outer = frameGeometry();
+    if (available.contains(outer))
+        return;
+    const QMargins frame = frameMargins();
+    QRect fitted = frameIn(available, frame, size(), minimumSizeHint());
+    // Where the frame fits as it is, only its place changes.
+    if (fitted.size() == outer.size())
+        fitted.moveTopLeft(QPoint(std::clamp(outer.left(), available.left(), available.right() - outer.width() + 1),
+                                  std::clamp(outer.top(), available.top(), available.bottom() - outer.height() + 1)));
+    resize(fitted.size().shrunkBy(frame));
+    move(fitted.topLeft());
+}
+
+void MainWindow::saveGeometryNow()
+{
+    m_saveTimer->stop();
+    const QString geometry = QString::fromLatin1(saveGeometry().toBase64());
+    Settings& settings = Settings::standard();
+    if (settings.get(SettingKeys::mainWindowGeometry) != geometry)
+        settings.set(SettingKeys::mainWindowGeometry, geometry);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    // A change still waiting to be stored is stored now.
+    if (m_saveTimer->isActive())
+        saveGeometryNow();
+    QMainWindow::closeEvent(event);
 }

@@ -2,22 +2,67 @@
 
 #include "kit/AppStores.h"
 
+#include <QDeadlineTimer>
 #include <QMainWindow>
 
 class ContentView;
+class QTimer;
 
 // One main window "Corvanta": the content view as its central widget. The
 // user may open several; all show the same stores and the same viewport.
+//
+// A window starts at 1440 × 900, made smaller where the free area of its
+// screen (the desktop's panels left out) is smaller, frame included, and
+// centred in that area. Its size, place and maximised state are stored
+// whenever they change, and the first window of a run takes them back
+// when they still fit a screen.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
     static constexpr int defaultWidth = 1440;
     static constexpr int defaultHeight = 900;
+    // What the window system adds around a window, as most window managers
+    // draw it (a title bar, thin borders), until it says otherwise.
+    static constexpr QMargins guessedFrame { 4, 36, 4, 4 };
 
     explicit MainWindow(const AppStores& stores, QWidget* parent = nullptr);
 
     ContentView* contentView() const { return m_content; }
 
+    // Takes back the stored size, place and maximised state when they fit
+    // the free area of a screen present now; otherwise, or when none are
+    // stored, leaves the window as it is and answers false. Call before
+    // the window is shown.
+    bool restoreSavedGeometry();
+
+    // The frame of a window in a screen's free area: the preferred size
+    // made smaller where the area is, never below the minimum (the
+    // window's own), centred, and with the title bar's corner inside the
+    // area when even the minimum is too large. `frame` is what the window
+    // system adds around the window.
+    static QRect frameIn(const QRect& available, const QMargins& frame, const QSize& preferred, const QSize& minimum);
+
+protected:
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
 private:
+    // The default size and place on the screen under the pointer.
+    void placeOnScreen();
+    // Once the window system has framed the window, its frame must still
+    // be on the screen: a frame larger than the guess is moved or shrunk.
+    // Only then: sizes and places given later are the user's.
+    void keepFrameOnScreen();
+    // The frame as the window system says it is; none while it has not.
+    QMargins knownFrameMargins() const;
+    // What the window system adds around the window: its own answer once
+    // it framed the window, else a title bar's guess.
+    QMargins frameMargins() const;
+    void saveGeometryNow();
+
     ContentView* m_content = nullptr;
+    QTimer* m_saveTimer = nullptr;
+    QDeadlineTimer m_settling; // the first moments after the first show
+    QMargins m_knownFrame;
+    bool m_shown = false;
 };

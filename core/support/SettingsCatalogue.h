@@ -27,6 +27,9 @@ inline constexpr IntKey defaultsVersion { .name = "defaultsVersion", .fallback =
 // Read once to migrate a store from before "mapFit"; nothing writes it.
 inline constexpr BoolKey keepMapProportions { .name = "keepMapProportions", .fallback = false };
 inline constexpr BoolKey welcomeShown { .name = "welcomeShown", .fallback = false };
+// The main window's size, place and maximised state as QWidget::saveGeometry
+// gives them, in Base64; empty until a main window was shown.
+inline constexpr TextKey mainWindowGeometry { .name = "mainWindowGeometry" };
 inline constexpr TextKey callsign { .name = "callsign" };
 inline constexpr DoubleKey homeLatitude { .name = "homeLatitude", .fallback = 54.687, .min = -90, .max = 90 };
 inline constexpr DoubleKey homeLongitude { .name = "homeLongitude", .fallback = 25.28, .min = -180, .max = 180 };

@@ -10,6 +10,8 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Corvanta"));
     QApplication::setApplicationVersion(Updater::currentVersion());
+    // Ties the windows to the installed desktop entry (its name and icon).
+    QGuiApplication::setDesktopFileName(QStringLiteral(CORVANTA_APP_ID));
 
     CorvantaApp corvanta;
     // Ended from outside (a logout, kill, Ctrl+C): the Quit command's way,

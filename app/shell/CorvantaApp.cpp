@@ -9,7 +9,9 @@
 #include "prediction/PredictionStore.h"
 #include "rotator/RotatorManager.h"
 #include "settings/SettingsView.h"
+#include "shell/AboutBox.h"
 #include "shell/AppDelegate.h"
+#include "shell/AppIcon.h"
 #include "shell/ContentView.h"
 #include "shell/FirstRunDefaults.h"
 #include "shell/HelpView.h"
@@ -19,16 +21,19 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCursor>
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMessageBox>
+#include <QScreen>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace {
 
 // A top-level window around one content view, kept (hidden) when closed so
-// that asking again shows the same window.
+// that asking again shows the same window. Ctrl+W and Escape close it, as
+// in other Linux applications.
 QWidget* makeWindow(const QString& title, QWidget* content)
 {
     auto* window = new QWidget(nullptr, Qt::Window);
@@ -36,6 +41,10 @@ QWidget* makeWindow(const QString& title, QWidget* content)
     auto* layout = new QVBoxLayout(window);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(content);
+    for (const QKeySequence& keys : { QKeySequence(QStringLiteral("Ctrl+W")), QKeySequence(Qt::Key_Escape) }) {
+        auto* shortcut = new QShortcut(keys, window);
+        QObject::connect(shortcut, &QShortcut::activated, window, &QWidget::close);
+    }
     return window;
 }
 
@@ -49,6 +58,23 @@ void giveUsableSize(QWidget* window)
         window->resize(480, 360);
 }
 
+// A window's first size: the size wanted, made smaller where the free area
+// of the screen it opens on is (frame included), never below the window's
+// minimum.
+void giveSize(QWidget* window, const QSize& wanted)
+{
+    const QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    QSize size = wanted;
+    if (screen)
+        size = MainWindow::frameIn(screen->availableGeometry(), MainWindow::guessedFrame, wanted,
+                                   window->minimumSizeHint())
+                   .size()
+                   .shrunkBy(MainWindow::guessedFrame);
+    window->resize(size);
+}
+
 } // namespace
 
 CorvantaApp::CorvantaApp(QObject* parent)
@@ -57,6 +83,8 @@ CorvantaApp::CorvantaApp(QObject* parent)
 {
     // The start line must be on disk before anything else runs.
     AppLog::start();
+    // Every window's icon; the desktop entry names the same drawing.
+    QApplication::setWindowIcon(AppIcon::icon());
     // One style on every desktop; it draws from the palettes, so the main
     // window's dark palette takes full effect.
     QApplication::setStyle(DarkAppearance::style());
@@ -86,6 +114,7 @@ CorvantaApp::~CorvantaApp()
     delete m_helpWindow;
     delete m_reportWindow;
     delete m_settingsWindow;
+    delete m_aboutBox;
     delete m_stores.updater;
     delete m_stores.rotors;
     delete m_stores.predictions;
@@ -105,15 +134,13 @@ void CorvantaApp::createActions()
         return a;
     };
 
-    m_about = action(QStringLiteral("About Corvanta"), {}, [] {
-        QMessageBox::about(QApplication::activeWindow(),
-                           QStringLiteral("About Corvanta"), QStringLiteral("Corvanta ") + Updater::currentVersion());
-    });
+    m_about = action(QStringLiteral("About Corvanta"), {}, [this] { showAbout(); });
     m_checkForUpdates = action(QStringLiteral("Check for Updates…"), {}, [this] { m_stores.updater->check(true); });
     m_settings
         = action(QStringLiteral("Settings…"), QKeySequence(QStringLiteral("Ctrl+,")), [this] { showSettings(); });
-    m_quit = action(QStringLiteral("Quit Corvanta"),
-                                   QKeySequence(QStringLiteral("Ctrl+Q")), [] { QApplication::closeAllWindows(); });
+    m_quit = action(QStringLiteral("Quit"), QKeySequence(QStringLiteral("Ctrl+Q")), [] {
+        QApplication::closeAllWindows();
+    });
     m_newWindow
         = action(QStringLiteral("New Window"), QKeySequence(QStringLiteral("Ctrl+N")), [this] { openMainWindow(); });
     m_refreshSpaceWeather
@@ -127,44 +154,53 @@ void CorvantaApp::createActions()
     m_showWholeWorld = action(QStringLiteral("Show Whole World"), QKeySequence(QStringLiteral("Ctrl+0")), [this] {
         m_stores.viewport->setViewport(MapViewport { 1.0, QPointF(0.5, 0.5) });
     });
-    m_help = action(QStringLiteral("Corvanta Help"), QKeySequence(QStringLiteral("Ctrl+?")), [this] { showHelp(); });
+    m_help = action(QStringLiteral("Corvanta Help"), QKeySequence(Qt::Key_F1), [this] { showHelp(); });
+    m_help->setShortcuts({ QKeySequence(Qt::Key_F1), QKeySequence(QStringLiteral("Ctrl+?")) });
     m_report = action(QStringLiteral("Report a Problem…"), {}, [this] { showReport(); });
     m_openLogFolder = action(QStringLiteral("Open Log Folder"), {}, [] { AppLog::openFolder(); });
 }
 
 void CorvantaApp::installMenus(QMenuBar* menuBar)
 {
-    QMenu* app = menuBar->addMenu(QStringLiteral("Corvanta"));
-    app->addAction(m_about);
-    app->addAction(m_checkForUpdates);
-    app->addSeparator();
-    app->addAction(m_settings);
-    app->addSeparator();
-    app->addAction(m_quit);
-
-    QMenu* file = menuBar->addMenu(QStringLiteral("File"));
+    // Where Linux desktops keep them: Quit at the end of File, Settings in
+    // Edit, About at the end of Help.
+    QMenu* file = menuBar->addMenu(QStringLiteral("&File"));
     file->addAction(m_newWindow);
+    file->addSeparator();
+    file->addAction(m_quit);
 
-    QMenu* view = menuBar->addMenu(QStringLiteral("View"));
+    QMenu* edit = menuBar->addMenu(QStringLiteral("&Edit"));
+    edit->addAction(m_settings);
+
+    QMenu* view = menuBar->addMenu(QStringLiteral("&View"));
     view->addAction(m_refreshSpaceWeather);
     view->addSeparator();
     view->addAction(m_zoomIn);
     view->addAction(m_zoomOut);
     view->addAction(m_showWholeWorld);
 
-    QMenu* help = menuBar->addMenu(QStringLiteral("Help"));
+    QMenu* help = menuBar->addMenu(QStringLiteral("&Help"));
     help->addAction(m_help);
     help->addSeparator();
     help->addAction(m_report);
     help->addAction(m_openLogFolder);
+    help->addSeparator();
+    help->addAction(m_checkForUpdates);
+    help->addAction(m_about);
 }
 
 MainWindow* CorvantaApp::openMainWindow()
 {
     auto* window = new MainWindow(m_stores);
+    installMenus(window->menuBar());
+    // The first window of a run comes back as the last one was left;
+    // later ones open at the default size.
+    if (!m_restoredMainWindow) {
+        m_restoredMainWindow = true;
+        window->restoreSavedGeometry();
+    }
     m_mainWindows.removeAll(nullptr);
     m_mainWindows.append(window);
-    installMenus(window->menuBar());
     DarkAppearance::apply(window);
     connect(window->contentView(), &ContentView::settingsRequested, this, [this] { showSettings(); });
     window->show();
@@ -175,10 +211,21 @@ QWidget* CorvantaApp::showSingleWindow(QPointer<QWidget>& slot, const std::funct
 {
     if (!slot)
         slot = make();
+    // An open window comes to the front, from the taskbar too.
+    slot->setWindowState(slot->windowState() & ~Qt::WindowMinimized);
     slot->show();
     slot->raise();
     slot->activateWindow();
     return slot;
+}
+
+QWidget* CorvantaApp::showAbout()
+{
+    return showSingleWindow(m_aboutBox, [] {
+        auto* box = new AboutBox;
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        return box;
+    });
 }
 
 QWidget* CorvantaApp::showHelp()
@@ -210,7 +257,7 @@ QWidget* CorvantaApp::showSettings()
         // Made anew at each opening: the tabs' view state goes with the window.
         window->setAttribute(Qt::WA_DeleteOnClose);
         DarkAppearance::apply(window);
-        giveUsableSize(window);
+        giveSize(window, SettingsView::idealWindowSize);
         return window;
     });
 }

@@ -34,6 +34,7 @@ public:
     QWidget* showHelp();
     QWidget* showReport();
     QWidget* showSettings();
+    QWidget* showAbout();
 
     // Fills a main window's menu bar with the application's commands. The
     // actions are shared by every main window.
@@ -47,6 +48,10 @@ public:
     QAction* showWholeWorldAction() const { return m_showWholeWorld; }
     QAction* helpAction() const { return m_help; }
     QAction* reportAction() const { return m_report; }
+    QAction* settingsAction() const { return m_settings; }
+    QAction* quitAction() const { return m_quit; }
+    QAction* aboutAction() const { return m_about; }
+    QAction* openLogFolderAction() const { return m_openLogFolder; }
 
 private:
     void createActions();
@@ -59,6 +64,8 @@ private:
     QPointer<QWidget> m_helpWindow;
     QPointer<QWidget> m_reportWindow;
     QPointer<QWidget> m_settingsWindow;
+    QPointer<QWidget> m_aboutBox;
+    bool m_restoredMainWindow = false;
 
     QAction* m_about = nullptr;
     QAction* m_checkForUpdates = nullptr;

@@ -34,14 +34,17 @@ WelcomeView::WelcomeView(std::function<void()> done, QWidget* parent)
                           , m_save(new QPushButton(QStringLiteral("Save"), this))
 {
     setWindowTitle(QStringLiteral("Corvanta"));
+    // A sheet over the main window: a dialog bound to it, with nothing to
+    // minimise or maximise, that keeps the window's input until it is done.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setWindowModality(Qt::WindowModal);
     DarkAppearance::apply(this);
 
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(22, 22, 22, 22);
     column->setSpacing(12);
-    // 440 points wide (the text's width and the margins); as high as the
-    // message needs.
+    // 440 points wide (the text's width and the margins), and as high with
+    // the locator's message as without it: the message's line is kept.
     column->setSizeConstraint(QLayout::SetFixedSize);
 
     auto* title = new QLabel(QStringLiteral("Welcome to Corvanta"), this);
@@ -65,6 +68,9 @@ WelcomeView::WelcomeView(std::function<void()> done, QWidget* parent)
     QPalette red = m_message->palette();
     red.setColor(QPalette::WindowText, QColor(0xFF, 0x45, 0x3A));
     m_message->setPalette(red);
+    QSizePolicy keep = m_message->sizePolicy();
+    keep.setRetainSizeWhenHidden(true);
+    m_message->setSizePolicy(keep);
     column->addWidget(m_message);
 
     auto* buttons = new QHBoxLayout;

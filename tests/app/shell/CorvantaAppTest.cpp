@@ -1,7 +1,11 @@
 #include "shell/CorvantaApp.h"
 #include "kit/AppLog.h"
+#include "maintenance/Updater.h"
 #include "map/MapViewportModel.h"
+#include "settings/SettingsView.h"
+#include "shell/AboutBox.h"
 #include "shell/ContentView.h"
+#include "shell/MainToolBar.h"
 #include "shell/MainWindow.h"
 #include "support/FakeEngine.h"
 #include "support/Settings.h"
@@ -12,6 +16,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
@@ -21,18 +27,37 @@
 #include <cerrno>
 #include <csignal>
 
+// The entry QTest uses to offer a key to the shortcuts; exported by QtGui.
+Q_GUI_EXPORT bool qt_sendShortcutOverrideEvent(QObject*, ulong, int, Qt::KeyboardModifiers, const QString&, bool,
+                                               ushort);
+
 namespace {
 
 QStringList menuTitles(QMenuBar* bar)
 {
     QStringList titles;
     for (QAction* menu : bar->actions()) {
-        titles << menu->text();
+        titles << QString(menu->text()).remove('&');
         if (menu->menu())
             for (QAction* item : menu->menu()->actions())
                 titles << "  " + (item->isSeparator() ? QStringLiteral("---") : item->text());
     }
     return titles;
+}
+
+// A key pressed as the keyboard would: window shortcuts first, then the
+// widget with the focus.
+void pressKey(QWidget* window, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    window->activateWindow();
+    waitUntil([&] { return QApplication::activeWindow() == window; }, 1000);
+    QWidget* target = QApplication::focusWidget() && QApplication::focusWidget()->window() == window
+        ? QApplication::focusWidget()
+        : window;
+    if (qt_sendShortcutOverrideEvent(target, 0, key, modifiers, QString(), false, 1))
+        return;
+    QKeyEvent press(QEvent::KeyPress, key, modifiers);
+    QApplication::sendEvent(target, &press);
 }
 
 } // namespace
@@ -42,10 +67,12 @@ TEST(CorvantaApp, MainWindowHasTitleSizesAndContent)
     CorvantaApp app;
     MainWindow* window = app.openMainWindow();
     EXPECT_EQ(window->windowTitle(), "Corvanta");
-    EXPECT_EQ(window->size(), QSize(1440, 900));
     ASSERT_NE(window->contentView(), nullptr);
     EXPECT_EQ(window->centralWidget(), window->contentView());
-    EXPECT_EQ(window->contentView()->minimumSize(), QSize(1060, 680));
+    EXPECT_EQ(window->contentView()->minimumSize(), QSize(960, 520));
+    // Every window carries the application's own icon.
+    EXPECT_FALSE(window->windowIcon().isNull());
+    EXPECT_FALSE(window->windowIcon().pixmap(16, 16).isNull());
     EXPECT_EQ(window->contentView()->stores().viewport, app.stores().viewport);
     EXPECT_TRUE(QGuiApplication::quitOnLastWindowClosed());
     window->close();
@@ -55,15 +82,34 @@ TEST(CorvantaApp, MenusHoldTheCommandsInOrderWithTheirShortcuts)
 {
     CorvantaApp app;
     MainWindow* window = app.openMainWindow();
+    // As on Linux desktops: Quit ends File, Settings is in Edit, About
+    // ends Help.
     const QStringList titles = menuTitles(window->menuBar());
-    const QStringList view {
-        "View", "  Refresh Space Weather", "  ---", "  Zoom In", "  Zoom Out", "  Show Whole World"
-    };
-    const QStringList help { "Help", "  Corvanta Help", "  ---", "  Report a Problem…", "  Open Log Folder" };
-    EXPECT_TRUE(titles.join('\n').contains(view.join('\n'))) << titles.join('\n').toStdString();
-    EXPECT_TRUE(titles.join('\n').contains(help.join('\n'))) << titles.join('\n').toStdString();
-    EXPECT_TRUE(titles.contains("  Check for Updates…"));
+    const QStringList expected { "File",
+                                 "  New Window",
+                                 "  ---",
+                                 "  Quit",
+                                 "Edit",
+                                 "  Settings…",
+                                 "View",
+                                 "  Refresh Space Weather",
+                                 "  ---",
+                                 "  Zoom In",
+                                 "  Zoom Out",
+                                 "  Show Whole World",
+                                 "Help",
+                                 "  Corvanta Help",
+                                 "  ---",
+                                 "  Report a Problem…",
+                                 "  Open Log Folder",
+                                 "  ---",
+                                 "  Check for Updates…",
+                                 "  About Corvanta" };
+    EXPECT_EQ(titles, expected) << titles.join('\n').toStdString();
 
+    EXPECT_EQ(app.settingsAction()->shortcut(), QKeySequence("Ctrl+,"));
+    EXPECT_EQ(app.quitAction()->shortcut(), QKeySequence("Ctrl+Q"));
+    EXPECT_EQ(app.helpAction()->shortcuts(), (QList<QKeySequence> { QKeySequence("F1"), QKeySequence("Ctrl+?") }));
     EXPECT_EQ(app.refreshSpaceWeatherAction()->shortcut(), QKeySequence("Ctrl+R"));
     EXPECT_EQ(app.zoomInAction()->shortcut(), QKeySequence("Ctrl+="));
     EXPECT_EQ(app.zoomOutAction()->shortcut(), QKeySequence("Ctrl+-"));
@@ -132,6 +178,87 @@ TEST(CorvantaApp, SingleWindowsExistOnceAndComeBackWhenAskedAgain)
     help->close();
     report->close();
     settings->close();
+}
+
+TEST(CorvantaApp, KeysOpenAndCloseTheWindowsAsOnLinux)
+{
+    Settings::standard().setValue("welcomeShown", true); // no sheet over the window
+    CorvantaApp app;
+    MainWindow* window = app.openMainWindow();
+    window->show();
+    const auto open = [](const QString& title) {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->isVisible() && w->windowTitle() == title)
+                return w;
+        return static_cast<QWidget*>(nullptr);
+    };
+    // F1 opens the help; Ctrl+W and Escape close it, and the settings and
+    // problem report windows alike.
+    pressKey(window, Qt::Key_F1);
+    ASSERT_NE(open("Corvanta Help"), nullptr);
+    pressKey(open("Corvanta Help"), Qt::Key_W, Qt::ControlModifier);
+    EXPECT_EQ(open("Corvanta Help"), nullptr);
+    pressKey(window, Qt::Key_Comma, Qt::ControlModifier);
+    ASSERT_NE(open("Corvanta Settings"), nullptr);
+    pressKey(open("Corvanta Settings"), Qt::Key_Escape);
+    EXPECT_EQ(open("Corvanta Settings"), nullptr);
+    app.reportAction()->trigger();
+    ASSERT_NE(open("Report a Problem"), nullptr);
+    pressKey(open("Report a Problem"), Qt::Key_Escape);
+    EXPECT_EQ(open("Report a Problem"), nullptr);
+    app.showHelp();
+    pressKey(open("Corvanta Help"), Qt::Key_Escape);
+    EXPECT_EQ(open("Corvanta Help"), nullptr);
+    window->close();
+}
+
+TEST(CorvantaApp, SettingsOpenAtTheirIdealSizeAndComeToTheFrontWhenAskedAgain)
+{
+    CorvantaApp app;
+    MainWindow* window = app.openMainWindow();
+    window->show();
+    QWidget* settings = app.showSettings();
+    EXPECT_EQ(settings->size(), SettingsView::idealWindowSize);
+
+    // Left behind the main window, even minimised: the toolbar's button
+    // brings the same window back to the front.
+    settings->showMinimized();
+    window->activateWindow();
+    QApplication::processEvents();
+    ASSERT_TRUE(settings->isMinimized());
+    window->contentView()->toolBar()->settingsAction()->trigger();
+    EXPECT_EQ(app.showSettings(), settings);
+    EXPECT_FALSE(settings->isMinimized());
+    EXPECT_TRUE(settings->isVisible());
+    EXPECT_TRUE(waitUntil([&] { return QApplication::activeWindow() == settings; }, 2000));
+    settings->close();
+    window->close();
+}
+
+TEST(CorvantaApp, AboutBoxShowsWhatCorvantaIsOnTheDarkPaletteWithItsTitleWhole)
+{
+    CorvantaApp app;
+    app.aboutAction()->trigger();
+    auto* about = qobject_cast<AboutBox*>(app.showAbout());
+    ASSERT_NE(about, nullptr);
+    EXPECT_EQ(about->windowTitle(), "About Corvanta");
+    EXPECT_EQ(about->nameLabel()->text(), "Corvanta");
+    EXPECT_EQ(about->versionLabel()->text(), "Version " + Updater::currentVersion());
+    EXPECT_EQ(about->summaryLabel()->text(), AboutBox::summary());
+    EXPECT_TRUE(about->addressLabel()->text().contains("https://corvanta.example"));
+    ASSERT_FALSE(about->iconLabel()->pixmap().isNull());
+    // The icon as drawn: not an empty picture.
+    const QImage icon = about->iconLabel()->pixmap().toImage();
+    EXPECT_GT(qAlpha(icon.pixel(icon.width() / 2, icon.height() / 2)), 200);
+    EXPECT_LT(about->palette().color(QPalette::Window).lightness(), 60);
+    EXPECT_GT(about->palette().color(QPalette::WindowText).lightness(), 200);
+    // Room for the title bar's text beside its buttons; nothing to
+    // minimise or maximise.
+    EXPECT_GE(about->width(), about->fontMetrics().horizontalAdvance(about->windowTitle()) + 160);
+    EXPECT_FALSE(about->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+    for (QLabel* label : { about->nameLabel(), about->versionLabel(), about->summaryLabel() })
+        EXPECT_GE(label->width(), label->minimumSizeHint().width()) << label->text().toStdString();
+    about->close();
 }
 
 TEST(CorvantaApp, StartUpAppliesTheFirstRunDefaultsBeforeTheStores)

@@ -143,6 +143,21 @@ TEST(WelcomeView, TheMainWindowOffersItOnceAndTheMapFollows)
     EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
     EXPECT_TRUE(sheet->isVisible());
     EXPECT_EQ(sheet->width(), WelcomeView::sheetWidth);
+    // A dialog of the main window that asks the window manager for no
+    // minimise or maximise button.
+    EXPECT_EQ(sheet->parentWidget(), content->window());
+    EXPECT_EQ(sheet->windowType(), Qt::Dialog);
+    EXPECT_TRUE(sheet->windowFlags() & Qt::CustomizeWindowHint);
+    EXPECT_FALSE(sheet->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+    // The locator's message comes and goes; the sheet keeps its size.
+    const QSize size = sheet->size();
+    type(sheet->locatorField(), "KM6");
+    QApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    EXPECT_FALSE(sheet->locatorMessage()->isHidden());
+    EXPECT_EQ(sheet->size(), size);
+    erase(sheet->locatorField());
+    QApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    EXPECT_EQ(sheet->size(), size);
 
     type(sheet->callField(), "qz9xyz");
     type(sheet->locatorField(), "JO62qm");

@@ -5,7 +5,6 @@
 #include "maintenance/VersionCheck.h"
 #include "spaceweather/SpaceWeatherClient.h"
 
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -133,7 +132,7 @@ void openFolder()
     if (QFileInfo::exists(log))
         FileManager::reveal(log);
     else
-        QDesktopServices::openUrl(QUrl::fromLocalFile(folder()));
+        FileManager::openFolder(folder());
 }
 
 void noteMissingMapData(const ResourceFolders& folders)

@@ -1,9 +1,17 @@
 #include "kit/FileManager.h"
 
+#include "kit/DarkAppearance.h"
+
+#include <QApplication>
+#include <QClipboard>
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QDesktopServices>
+#include <QDir>
 #include <QFileInfo>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
 #include <QUrl>
 
 namespace FileManager {
@@ -11,13 +19,63 @@ namespace FileManager {
 void reveal(const QString& path)
 {
     QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.FileManager1"),
-        QStringLiteral("/org/freedesktop/FileManager1"),
-                       QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
+                                                       QStringLiteral("/org/freedesktop/FileManager1"),
+                                                       QStringLiteral("org.freedesktop.FileManager1"),
+                                                       QStringLiteral("ShowItems"));
     call << QStringList { QUrl::fromLocalFile(path).toString() } << QString();
     const QDBusMessage reply = QDBusConnection::sessionBus().call(call, QDBus::Block, 3000);
     if (reply.type() == QDBusMessage::ReplyMessage)
         return;
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
+    openFolder(QFileInfo(path).absolutePath());
+}
+
+void openFolder(const QString& folder)
+{
+    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (opener.isEmpty()) {
+        tellFolder(folder);
+        return;
+    }
+    // Its exit status says whether anything could open the folder; it is
+    // waited for without blocking.
+    auto* process = new QProcess(qApp);
+    process->setStandardOutputFile(QProcess::nullDevice());
+    process->setStandardErrorFile(QProcess::nullDevice());
+    QObject::connect(process, &QProcess::errorOccurred, process, [process, folder](QProcess::ProcessError error) {
+        if (error != QProcess::FailedToStart)
+            return;
+        tellFolder(folder);
+        process->deleteLater();
+    });
+    QObject::connect(process, &QProcess::finished, process, [process, folder](int code, QProcess::ExitStatus status) {
+        if (status != QProcess::NormalExit || code != 0)
+            tellFolder(folder);
+        process->deleteLater();
+    });
+    process->start(opener, { folder });
+}
+
+QMessageBox* tellFolder(const QString& folder)
+{
+    const QString path = QDir::toNativeSeparators(folder);
+    auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Open Folder"),
+                                QStringLiteral("No file manager could be started to show this folder:"),
+                                QMessageBox::Ok, QApplication::activeWindow());
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    // The path on its own line, selectable, and a button that copies it.
+    box->setInformativeText(path);
+    box->setTextFormat(Qt::PlainText);
+    box->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    QPushButton* copy = box->addButton(QStringLiteral("Copy Path"), QMessageBox::ActionRole);
+    // Copying leaves the message open.
+    QObject::disconnect(copy, &QPushButton::clicked, nullptr, nullptr);
+    // Escape and the window's close button close it.
+    box->setEscapeButton(QMessageBox::Ok);
+    box->setDefaultButton(QMessageBox::Ok);
+    QObject::connect(copy, &QPushButton::clicked, box, [path] { QGuiApplication::clipboard()->setText(path); });
+    DarkAppearance::apply(box);
+    box->open();
+    return box;
 }
 
 } // namespace FileManager

@@ -2,11 +2,17 @@
 #include "kit/CrashLog.h"
 #include "maintenance/Updater.h"
 #include "support/TestChild.h"
+#include "support/WaitUntil.h"
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QClipboard>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMessageBox>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -144,4 +150,69 @@ TEST(AppLog, AMissingCoreResourceFolderLeavesOneLine)
     const QStringList lines = logLines(AppLog::folder().section('/', 0, -2));
     ASSERT_EQ(lines.size(), 1);
     EXPECT_EQ(message(lines[0]), "Map data: core resource folder not found: /nonexistent/CorvantaCore");
+}
+
+TEST(AppLog, OpenLogFolderWithoutAWorkingOpenerShowsThePathToCopy)
+{
+    // No session bus in tests, so no file manager answers; the opener is
+    // whatever "xdg-open" the search path holds.
+    QTemporaryDir bin;
+    const QByteArray path = qgetenv("PATH");
+    const QString folder = QDir::toNativeSeparators(AppLog::folder());
+    const auto shownPaths = [] {
+        QStringList paths;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible())
+                paths << box->informativeText();
+        return paths;
+    };
+    const auto opener = [&](const QString& script) {
+        QFile file(bin.path() + "/xdg-open");
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(("#!/bin/sh\n" + script + "\n").toUtf8());
+        file.close();
+        file.setPermissions(file.permissions() | QFile::ExeOwner);
+    };
+    qputenv("PATH", bin.path().toLocal8Bit());
+
+    // None installed: the message at once, its path ready to copy.
+    AppLog::openFolder();
+    ASSERT_EQ(shownPaths(), QStringList { folder });
+    QMessageBox* box = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* b = qobject_cast<QMessageBox*>(w); b && b->isVisible())
+            box = b;
+    EXPECT_TRUE(box->textInteractionFlags() & Qt::TextSelectableByMouse);
+    QAbstractButton* copy = nullptr;
+    for (QAbstractButton* b : box->buttons())
+        if (b->text() == "Copy Path")
+            copy = b;
+    ASSERT_NE(copy, nullptr);
+    copy->click();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), folder);
+    EXPECT_TRUE(box->isVisible()) << "copying leaves the message open";
+    box->close();
+    QApplication::processEvents();
+    EXPECT_TRUE(shownPaths().isEmpty());
+
+    // One that finds nothing to open the folder with (xdg-open's 3).
+    opener("exit 3");
+    AppLog::openFolder();
+    EXPECT_TRUE(waitUntil([&] { return shownPaths() == QStringList { folder }; }));
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (qobject_cast<QMessageBox*>(w))
+            w->close();
+    QApplication::processEvents();
+
+    // One that works: it is given the folder, and nothing is shown.
+    opener("echo \"$1\" > \"" + bin.path() + "/opened\"");
+    AppLog::openFolder();
+    EXPECT_TRUE(waitUntil([&] { return QFileInfo(bin.path() + "/opened").size() > 0; }));
+    QFile opened(bin.path() + "/opened");
+    ASSERT_TRUE(opened.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(opened.readAll()).trimmed(), AppLog::folder());
+    // Once the opener has ended.
+    EXPECT_TRUE(waitUntil([] { return qApp->findChildren<QProcess*>().isEmpty(); }));
+    EXPECT_TRUE(shownPaths().isEmpty()) << shownPaths().join(", ").toStdString();
+    qputenv("PATH", path);
 }

@@ -185,7 +185,9 @@ TEST_F(UpdaterEndToEnd, ADedicatedFolderIsReplacedInPlaceAndKeepsTheUsersEngine)
     const QString app = opt + "/Corvanta";
     install(app);
     EXPECT_EQ(AppManifest::read(app)->installed,
-              QStringList({ "bin/CorvantaCore/", "bin/ITU/", "bin/Resources/", "bin/corvanta", "corvanta.json" }));
+              QStringList({ "bin/CorvantaCore/", "bin/ITU/", "bin/Resources/", "bin/corvanta", "corvanta.json",
+                            "share/applications/org.corvanta.Corvanta.desktop",
+                            "share/icons/hicolor/scalable/apps/org.corvanta.Corvanta.svg" }));
     writeFile(app + ".updating/stale", "left by an interrupted update");
 
     // The user's engine: the program, a link to it as its library would be,
@@ -265,7 +267,7 @@ TEST_F(UpdaterEndToEnd, APrefixSharedWithOtherProgramsTakesTheHandInstallPathAnd
     EXPECT_EQ(readFile(copy), archive);
     EXPECT_EQ(revealed, QStringList { copy });
     EXPECT_TRUE(logTail().contains("Update to " + newer + " left in " + copy + ": " + local
-                                   + " holds more than Corvanta (bin/othertool, lib/, share/)."))
+                                   + " holds more than Corvanta (bin/othertool, lib/, share/Corvanta/, share/otherapp/)."))
         << logTail().toStdString();
 
     EXPECT_EQ(snapshot(local), before);

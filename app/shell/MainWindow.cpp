@@ -143,6 +143,7 @@ bool MainWindow::event(QEvent* event)
     case QEvent::Show:
         if (!m_shown) {
             m_shown = true;
+            m_shownAs = { geometry(), windowState() };
             m_settling.setRemainingTime(settlingMs);
             m_knownFrame = knownFrameMargins();
             // Where the window system knew the frame already; unless the
@@ -163,7 +164,10 @@ bool MainWindow::event(QEvent* event)
             m_knownFrame = knownFrameMargins();
             QTimer::singleShot(0, this, &MainWindow::keepFrameOnScreen);
         }
-        m_saveTimer->start();
+        // Stored once it differs from how the window came up: a start
+        // that changes nothing writes nothing.
+        if (std::pair(geometry(), windowState()) != m_shownAs)
+            m_saveTimer->start();
         break;
     default:
         break;

@@ -5,6 +5,8 @@
 #include <QDeadlineTimer>
 #include <QMainWindow>
 
+#include <utility>
+
 class ContentView;
 class QTimer;
 
@@ -64,5 +66,6 @@ private:
     QTimer* m_saveTimer = nullptr;
     QDeadlineTimer m_settling; // the first moments after the first show
     QMargins m_knownFrame;
+    std::pair<QRect, Qt::WindowStates> m_shownAs; // at the first show
     bool m_shown = false;
 };

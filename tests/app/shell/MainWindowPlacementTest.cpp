@@ -122,6 +122,13 @@ TEST(MainWindowPlacement, LaterStartsComeBackAsLeftWhileThatFitsAScreen)
     ASSERT_TRUE(wide && laptop);
     pointAt(laptop);
 
+    // A start that changes nothing stores nothing.
+    {
+        CorvantaApp app;
+        start(app)->close();
+    }
+    EXPECT_TRUE(Settings::standard().get(SettingKeys::mainWindowGeometry).isEmpty());
+
     // Moved to the wide screen and made smaller.
     QRect left;
     {

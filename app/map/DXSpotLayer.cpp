@@ -1,5 +1,6 @@
 #include "map/DXSpotLayer.h"
 
+#include "map/MapContrast.h"
 #include "map/PainterPixelRatio.h"
 
 #include <QFontMetricsF>
@@ -85,9 +86,12 @@ private:
         QPainter painter(&image);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.translate(-extent.topLeft());
+        // What stands on the map itself (the ring, the outlined look) takes
+        // the colour's partner on a light style; the solid plate keeps it.
+        const QColor onMap = MapContrast::onHalo(plateColor, m_halo);
         if (key.lit) {
             // The ring first: the plate covers its inner edge.
-            QColor ring = plateColor;
+            QColor ring = onMap;
             ring.setAlphaF(ring.alphaF() * float(DXSpotLayer::ringOpacity(key.look)));
             painter.setPen(QPen(ring, 2));
             painter.setBrush(Qt::NoBrush);
@@ -100,12 +104,12 @@ private:
         } else {
             QColor back = m_halo;
             back.setAlphaF(back.alphaF() * 0.6f);
-            painter.setPen(QPen(plateColor, key.lit ? 2 : 1.5));
+            painter.setPen(QPen(onMap, key.lit ? 2 : 1.5));
             painter.setBrush(back);
         }
         painter.drawRoundedRect(capsule, radius, radius);
         painter.setFont(m_font);
-        painter.setPen(solid ? QColor(Qt::black) : plateColor);
+        painter.setPen(solid ? QColor(Qt::black) : onMap);
         painter.drawText(QRectF(-textWidth / 2, -textHeight / 2, textWidth, textHeight),
                          Qt::AlignCenter | Qt::TextDontClip, key.text);
         return { image, extent };

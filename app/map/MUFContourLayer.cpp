@@ -1,6 +1,7 @@
 #include "map/MUFContourLayer.h"
 
 #include "map/LineRaster.h"
+#include "map/MapContrast.h"
 #include "map/PainterPixelRatio.h"
 #include "map/PolylineSimplifier.h"
 #include "support/RowBands.h"
@@ -170,7 +171,7 @@ void MUFContourLayer::draw(QPainter& painter) const
         const QString text = label(contour.level);
         const double w = metrics.horizontalAdvance(text);
         const double h = metrics.height();
-        const QColor colour = palette.color(contour.level);
+        const QColor colour = MapContrast::onHalo(palette.color(contour.level), halo);
         for (const QPointF& at : contour.labels) {
             const QPointF p = world.map(at);
             if (!(p.x() > -20 && p.x() < width + 20 && p.y() > -20 && p.y() < height + 20))

@@ -2,6 +2,7 @@
 
 #include "kit/MapStyle.h"
 #include "map/HaloText.h"
+#include "map/MapContrast.h"
 #include "map/PainterPixelRatio.h"
 
 #include <QFontDatabase>
@@ -64,10 +65,12 @@ void MarkersLayer::paint(QPainter& painter) const
     painter.setPen(QPen(Qt::white, 1));
     painter.drawEllipse(h, 4, 4);
 
-    // Right of and slightly above the dot, with a dark shadow of its own.
+    // Right of and slightly above the dot, with a shadow of its own.
     if (!callsign.isEmpty()) {
-        const QList<HaloText>& text = callsignCache().texts({ shownCallsign(callsign) }, callsignFont(), Qt::white,
-                                                            Qt::black, 1.5, devicePixelRatioOf(painter));
+        const QColor glow = MapContrast::isLightHalo(halo) ? halo : QColor(Qt::black);
+        const QList<HaloText>& text
+            = callsignCache().texts({ shownCallsign(callsign) }, callsignFont(), MapContrast::onHalo(Qt::white, halo),
+                                    glow, 1.5, devicePixelRatioOf(painter));
         text.first().drawLeading(painter, h + QPointF(12, -10));
     }
     painter.restore();

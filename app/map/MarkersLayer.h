@@ -3,6 +3,7 @@
 #include "geo/GeoMath.h"
 #include "map/MapProjection.h"
 
+#include <QColor>
 #include <QString>
 
 class QPainter;
@@ -10,12 +11,14 @@ class QPainter;
 // The operator's station (a dot with a ring and the callsign beside it)
 // and the subsolar point (a glowing sun disc). Drawn in that order from the
 // bottom: sun glow, sun disc, home ring, home dot, callsign, so a station
-// under the Sun shows over it.
+// under the Sun shows over it. The callsign is white on a dark glow, or on
+// a light style its dark partner on the style's light halo.
 struct MarkersLayer {
     MapProjection projection;
     GeoCoordinate home;
     QString callsign; // may be empty: no text then
     GeoCoordinate subsolar;
+    QColor halo = Qt::black; // the map's label halo: the callsign's glow on a light style
 
     void paint(QPainter& painter) const;
 

@@ -1,6 +1,7 @@
 #include "map/RotatorLayer.h"
 
 #include "kit/Color.h"
+#include "map/MapContrast.h"
 
 #include <QFontDatabase>
 #include <QFontMetricsF>
@@ -178,6 +179,7 @@ void RotatorLayer::paintRotator(QPainter& painter, const RotatorConfig& rotator,
     // Like the wedge, a label past the map's edge shows at the other edge.
     const QRectF view(QPointF(0, 0), projection.size);
     painter.setFont(labelFont());
+    const QColor textColour = MapContrast::onHalo(color, halo);
     for (const double shift : { -projection.worldWidth(), 0.0, projection.worldWidth() }) {
         const QRectF at = textRect.translated(shift, 0);
         const QRectF plate = at.adjusted(-4, -1, 4, 1);
@@ -186,7 +188,7 @@ void RotatorLayer::paintRotator(QPainter& painter, const RotatorConfig& rotator,
         painter.setPen(Qt::NoPen);
         painter.setBrush(withOpacity(halo, 0.75));
         painter.drawRoundedRect(plate, 4, 4);
-        painter.setPen(color);
+        painter.setPen(textColour);
         painter.drawText(at, Qt::AlignCenter, text);
     }
 }

@@ -211,7 +211,7 @@ void WorldMapView::render(QPainter& painter)
                       Color::fromHex(o.prefixColor), haloColour }
             .paint(painter);
     m_spaceWeather->paintIonosondes(painter, proj, o, haloColour);
-    MarkersLayer { proj, o.home, o.callsign, SolarCalculator::position(now).subsolarPoint }.paint(painter);
+    MarkersLayer { proj, o.home, o.callsign, SolarCalculator::position(now).subsolarPoint, haloColour }.paint(painter);
 
     // 4: the rotators' beams.
     if (m_stores.rotors && !m_stores.rotors->rotators().isEmpty())

@@ -2,6 +2,7 @@
 
 #include "map/HaloText.h"
 #include "map/LineRaster.h"
+#include "map/MapContrast.h"
 #include "map/PainterPixelRatio.h"
 #include "support/RowBands.h"
 
@@ -175,8 +176,8 @@ void ZoneLayer::drawNumbers(QPainter& painter, const QList<RadioZone>& zones) co
     numbers.reserve(zones.size());
     for (const RadioZone& zone : zones)
         numbers.append(QString::number(zone.number));
-    const QList<HaloText>& labels
-        = numberCache(kind).texts(numbers, font, color, halo, haloRadius, devicePixelRatioOf(painter));
+    const QList<HaloText>& labels = numberCache(kind).texts(numbers, font, MapContrast::onHalo(color, halo), halo,
+                                                            haloRadius, devicePixelRatioOf(painter));
     painter.save();
     painter.setClipRect(QRectF(QPointF(0, 0), projection.size), Qt::IntersectClip);
     for (qsizetype i = 0; i < zones.size(); ++i)

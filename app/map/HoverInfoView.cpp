@@ -100,7 +100,7 @@ HoverInfoView::HoverInfoView(QWidget* parent)
     : OverlayPanel(Shape::roundedRectangle, parent)
 {
     setAttribute(Qt::WA_TransparentForMouseEvents);
-    setFillOpacity(0xE6);
+    setFillOpacity(opaqueFill);
 }
 
 QFont HoverInfoView::font(HoverText::Font font)

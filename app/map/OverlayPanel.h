@@ -28,7 +28,9 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    // Panels with much to read over a busy map hide more of it.
+    // Panels with much to read over a busy map hide it wholly: even a few
+    // per cent of it let the labels under them show through.
+    static constexpr int opaqueFill = 0xFF;
     void setFillOpacity(int alpha) { m_fillAlpha = alpha; }
 
 private:

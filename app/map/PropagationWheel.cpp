@@ -16,6 +16,8 @@ namespace {
 constexpr int bandCount = int(PropagationPredictor::bands.size());
 constexpr int legendCellWidth = 24;
 constexpr int legendCellHeight = 13;
+// The map's label plates: its dark halo (black at 0.9) at 0.75.
+const QColor bandPlate = QColor::fromRgbF(0, 0, 0, 0.675f);
 
 QFont systemFont(int pixels, QFont::Weight weight)
 {
@@ -67,7 +69,7 @@ PropagationWheel::PropagationWheel(QWidget* parent)
     : OverlayPanel(Shape::roundedRectangle, parent)
 {
     setAttribute(Qt::WA_TransparentForMouseEvents);
-    setFillOpacity(0xE6);
+    setFillOpacity(opaqueFill);
     m_spin.setInterval(100);
     connect(&m_spin, &QTimer::timeout, this, [this] {
         m_spinStep = (m_spinStep + 1) % 8;
@@ -126,8 +128,24 @@ void PropagationWheel::paintWheel(QPainter& painter, double side, const DayChart
         drawCentred(painter, c + QPointF(std::cos(a), std::sin(a)) * (radius + 9), QString::number(h));
     }
 
-    painter.setFont(systemFont(8, QFont::DemiBold));
-    painter.setPen(QColor::fromRgbF(0, 0, 0, 0.75f));
+    // The band numbers stand on closed rings as on every colour of the
+    // ramp: light on dark plates, as the map's MUF labels stand on theirs.
+    // The plates are filled as one shape, so where two meet the column
+    // stays one shade.
+    const QFont bandFont = systemFont(8, QFont::DemiBold);
+    const QFontMetricsF bandMetrics(bandFont);
+    QPainterPath plates;
+    plates.setFillRule(Qt::WindingFill);
+    for (int i = 0; i < bandCount; ++i) {
+        const QString text = QString::number(rawValue(PropagationPredictor::bands[std::size_t(i)].band));
+        const QPointF at(c.x(), c.y() - (radius - (i + 0.5) * ring));
+        const double w = bandMetrics.horizontalAdvance(text) + 6;
+        const double h = bandMetrics.height();
+        plates.addRoundedRect(QRectF(at.x() - w / 2, at.y() - h / 2, w, h), 3, 3);
+    }
+    painter.fillPath(plates, bandPlate);
+    painter.setFont(bandFont);
+    painter.setPen(Qt::white);
     for (int i = 0; i < bandCount; ++i)
         drawCentred(painter, QPointF(c.x(), c.y() - (radius - (i + 0.5) * ring)),
                     QString::number(rawValue(PropagationPredictor::bands[std::size_t(i)].band)));

@@ -61,6 +61,8 @@ public:
 
     // How often the wheel canvas was drawn (for tests).
     int canvasRenders() const { return m_canvasRenders; }
+    // Where the wheel canvas sits in the panel.
+    QRectF canvasRect() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -68,7 +70,6 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    QRectF canvasRect() const;
     void followFace();
 
     Content m_content;

@@ -8,9 +8,11 @@
 #include "map/CoverageLegend.h"
 #include "map/HoverInfoView.h"
 #include "map/HoverPanel.h"
+#include "map/MapContrast.h"
 #include "map/MapInput.h"
 #include "map/MapOptions.h"
 #include "map/MapViewportModel.h"
+#include "map/SpaceWeatherLayers.h"
 #include "map/WorldMapView.h"
 #include "prediction/ITUEngine.h"
 #include "prediction/PredictionStore.h"
@@ -25,12 +27,15 @@
 #include "support/WaitUntil.h"
 
 #include <QApplication>
+#include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimeZone>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -297,6 +302,61 @@ TEST_F(HoverMap, AFailingEngineOrDataServerIsNotAskedAgainAtEveryRepaint)
         EXPECT_EQ(panel().wheel()->face(), PropagationWheel::Face::error);
         EXPECT_TRUE(panel().wheel()->content().error->endsWith("server answered 404"));
         view.reset();
+    }
+}
+
+TEST_F(HoverMap, PanelsHideTheMapAndTheBandNumbersReadOnEveryRing)
+{
+    settings.set(SettingKeys::showCQZones, true);
+    settings.set(SettingKeys::showITUZones, true);
+    settings.set(SettingKeys::showMUF, true);
+    const PrefixEntity ja = label("JA");
+    move(at(ja.lat, ja.lon));
+    ASSERT_TRUE(panel().isVisible() && panel().wheel()->isVisible());
+
+    // The panels over a dark and over a light map: nothing under them
+    // shows through.
+    const auto grab = [&](MapStyle style) {
+        settings.set(SettingKeys::mapStyle, MapStyles::rawValue(style));
+        view->grab();
+        waitUntil([&] { return !view->findChild<SpaceWeatherLayers*>()->building(); }, 10000);
+        return view->grab().toImage();
+    };
+    const QImage dark = grab(MapStyle::midnight);
+    const QImage light = grab(MapStyle::arctic);
+    for (QWidget* shown : { static_cast<QWidget*>(panel().infoView()), static_cast<QWidget*>(panel().wheel()) }) {
+        // The rounded corners' edge pixels are left out.
+        const QRect area = QRect(shown->mapTo(view.get(), QPoint(0, 0)), shown->size()).adjusted(3, 3, -3, -3);
+        EXPECT_EQ(dark.copy(area), light.copy(area)) << shown->metaObject()->className();
+    }
+
+    // The band numbers over closed rings and over each colour of the ramp:
+    // the lightest and the darkest pixel of each number's box, the text and
+    // its ground, stand 4.5 : 1 apart.
+    PropagationWheel& wheel = *panel().wheel();
+    const QDateTime noon(QDate(2026, 3, 20), QTime(12, 0), QTimeZone::utc());
+    const QPointF centre = wheel.canvasRect().center();
+    const double radius = PropagationWheel::canvasSide / 2.0 - 16;
+    const double ring = 0.7 * radius / 10;
+    QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    font.setPixelSize(8);
+    font.setWeight(QFont::DemiBold);
+    const QFontMetricsF metrics(font);
+    for (const double value : { 0.0, 0.1, 0.3, 0.5, 0.7, 0.9, 1.0 }) {
+        wheel.setContent({ DayChart(24, QList<double>(10, value)), "Prediction", "100 W", noon, std::nullopt });
+        const QImage face = wheel.grab().toImage();
+        for (int band = 0; band < 10; ++band) {
+            const QString text = QString::number(rawValue(PropagationPredictor::bands[std::size_t(band)].band));
+            const QPointF at(centre.x(), centre.y() - (radius - (band + 0.5) * ring));
+            const QSizeF size(metrics.horizontalAdvance(text), metrics.height());
+            const QRect box = QRectF(at - QPointF(size.width() / 2, size.height() / 2), size).toAlignedRect();
+            QList<double> shades;
+            for (int y = box.top(); y <= box.bottom(); ++y)
+                for (int x = box.left(); x <= box.right(); ++x)
+                    shades.append(MapContrast::luminance(face.pixelColor(x, y)));
+            const auto [darkest, lightest] = std::ranges::minmax(shades);
+            EXPECT_GE(MapContrast::ratio(darkest, lightest), 4.5) << text.toStdString() << " over " << value;
+        }
     }
 }
 

@@ -34,13 +34,23 @@ SpaceWeatherSnapshot mergedOver(SpaceWeatherSnapshot fresh, const SpaceWeatherSn
     if (!fresh.windSpeed)
         fresh.windSpeed = current.windSpeed;
     // An A index given by one source says nothing under the other.
-    if (!fresh.aIndexValue && fresh.indexSource == current.indexSource)
+    if (!fresh.aIndexValue && fresh.indexSource == current.indexSource) {
         fresh.aIndexValue = current.aIndexValue;
+        fresh.aIndexTime = current.aIndexTime;
+    }
     if (!fresh.sunspotNumber) {
         fresh.sunspotNumber = current.sunspotNumber;
         fresh.sunspotTime = current.sunspotTime;
     }
     return fresh;
+}
+
+// Whether a fetch brought any value of its own: an index, the aurora, the
+// solar wind or new ionosonde readings.
+bool broughtAnything(const SpaceWeatherSnapshot& fresh, bool newIonosondes)
+{
+    return newIonosondes || fresh.aurora || fresh.kpNow || !fresh.kpHistory.isEmpty() || fresh.solarFlux || fresh.bz
+        || fresh.bt || fresh.windSpeed || fresh.sunspotNumber || fresh.aIndexValue;
 }
 
 } // namespace
@@ -102,6 +112,7 @@ void SpaceWeatherStore::refresh()
     if (m_snapshot.fetchedAt && m_snapshot.indexSource != source) {
         m_snapshot.kpNow.reset();
         m_snapshot.aIndexValue.reset();
+        m_snapshot.aIndexTime.reset();
         m_snapshot.solarFlux.reset();
         m_snapshot.sunspotNumber.reset();
         m_snapshot.kpHistory.clear();
@@ -118,14 +129,14 @@ void SpaceWeatherStore::takeIonosondes(SpaceWeatherSnapshot fresh, bool ionosond
     if (!ionosondesOn) {
         fresh.ionosondes.clear();
         fresh.ionosondesFetchedAt.reset();
-        finishRefresh(std::move(fresh), false);
+        finishRefresh(std::move(fresh), false, false);
         return;
     }
     const std::optional<QDateTime>& fetchedAt = m_snapshot.ionosondesFetchedAt;
     if (fetchedAt && fetchedAt->msecsTo(now()) <= ionosondeMaxAgeSeconds * 1000) {
         fresh.ionosondes = m_snapshot.ionosondes;
         fresh.ionosondesFetchedAt = fetchedAt;
-        finishRefresh(std::move(fresh), false);
+        finishRefresh(std::move(fresh), false, false);
         return;
     }
     m_client->fetchIonosondes(
@@ -140,12 +151,20 @@ void SpaceWeatherStore::takeIonosondes(SpaceWeatherSnapshot fresh, bool ionosond
                 fresh.ionosondes = std::move(*readings);
                 fresh.ionosondesFetchedAt = now();
             }
-            finishRefresh(std::move(fresh), failed);
+            finishRefresh(std::move(fresh), failed, !failed);
         });
 }
 
-void SpaceWeatherStore::finishRefresh(SpaceWeatherSnapshot fresh, bool ionosondesFailed)
+void SpaceWeatherStore::finishRefresh(SpaceWeatherSnapshot fresh, bool ionosondesFailed, bool newIonosondes)
 {
+    // A refresh that brought nothing is no update: the snapshot keeps the
+    // time of the last one that did.
+    if (broughtAnything(fresh, newIonosondes)) {
+        m_failedAt.reset();
+    } else {
+        fresh.fetchedAt = m_snapshot.fetchedAt;
+        m_failedAt = now();
+    }
     m_snapshot = mergedOver(std::move(fresh), m_snapshot);
     Q_EMIT snapshotChanged();
 

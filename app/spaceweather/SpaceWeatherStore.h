@@ -54,6 +54,11 @@ public:
     // "Could not load: " and the failed feeds, or none after a refresh
     // without failure.
     const std::optional<QString>& lastError() const { return m_lastError; }
+    // When the last refresh ended, if it brought no value at all (every
+    // feed failed, or the computer is offline); none once a refresh brings
+    // one. The snapshot's `fetchedAt` stays the time of the last refresh
+    // that brought something. Set before the snapshot is published.
+    const std::optional<QDateTime>& failedAt() const { return m_failedAt; }
 
 Q_SIGNALS:
     void snapshotChanged();
@@ -68,7 +73,7 @@ protected:
 private:
     void loopPass();
     void takeIonosondes(SpaceWeatherSnapshot fresh, bool ionosondesOn);
-    void finishRefresh(SpaceWeatherSnapshot fresh, bool ionosondesFailed);
+    void finishRefresh(SpaceWeatherSnapshot fresh, bool ionosondesFailed, bool newIonosondes);
     QDateTime now() const;
 
     Options m_options;
@@ -80,4 +85,5 @@ private:
     SpaceWeatherSnapshot m_snapshot;
     bool m_isLoading = false;
     std::optional<QString> m_lastError;
+    std::optional<QDateTime> m_failedAt;
 };

@@ -61,8 +61,9 @@ struct SpaceWeatherSnapshot {
     QList<IonosondeReading> ionosondes;
     std::optional<QDateTime> ionosondesFetchedAt;
     std::optional<QDateTime> fetchedAt;
-    QStringList errors;                // labels of the feeds that failed in this fetch
-    std::optional<double> aIndexValue; // A given directly by the index source
+    QStringList errors;                  // labels of the feeds that failed in this fetch
+    std::optional<double> aIndexValue;   // A given directly by the index source
+    std::optional<QDateTime> aIndexTime; // time of aIndexValue
     IndexSource indexSource = IndexSource::noaa;
 
     // The A index: the one given directly, else the running A of the latest

@@ -400,9 +400,10 @@ void SpaceWeatherClient::fetchGFZ(std::function<void(SpaceWeatherSnapshot)> done
         } else {
             s.errors << QStringLiteral("Kp (GFZ)");
         }
-        if (f.ap)
+        if (f.ap) {
             s.aIndexValue = f.ap->value;
-        else
+            s.aIndexTime = f.ap->time;
+        } else
             s.errors << QStringLiteral("Ap (GFZ)");
         if (f.sunspots) {
             s.sunspotNumber = f.sunspots->value;

@@ -161,6 +161,44 @@ TEST_F(StoreTest, LastGoodValuesSurviveAFailedFetchAndTheFailureIsPublishedAndLo
     EXPECT_EQ(logMessages().size(), linesBefore + 4);
 }
 
+TEST_F(StoreTest, ARefreshThatBringsNothingLeavesTheTimeOfTheLastOneThatDid)
+{
+    const auto store = makeStore();
+    // Offline at the first start: nothing was updated, the failure has its
+    // own time.
+    setenv("CORVANTA_FEEDS_BASE", "http://127.0.0.1:9", 1);
+    refreshAndWait(*store);
+    EXPECT_FALSE(store->snapshot().fetchedAt);
+    EXPECT_EQ(store->failedAt(), clock);
+    EXPECT_TRUE(store->lastError());
+
+    setenv("CORVANTA_FEEDS_BASE", qPrintable(peer.base()), 1);
+    refreshAndWait(*store);
+    const std::optional<QDateTime> updated = store->snapshot().fetchedAt;
+    ASSERT_TRUE(updated);
+    EXPECT_FALSE(store->failedAt());
+
+    // Every feed refused, the ionosondes' included: the old values stay
+    // with the time they came at.
+    HttpPeer refusing;
+    ASSERT_TRUE(refusing.listen());
+    setenv("CORVANTA_FEEDS_BASE", qPrintable(refusing.base()), 1);
+    clock = clock.addSecs(900);
+    refreshAndWait(*store);
+    EXPECT_GT(refusing.count(path(Zelq::stationsURL())), 0);
+    EXPECT_EQ(store->snapshot().fetchedAt, updated);
+    EXPECT_EQ(store->snapshot().kpNow, 3);
+    EXPECT_EQ(store->failedAt(), clock);
+    EXPECT_EQ(store->lastError(), "Could not load: aurora, Kp, solar flux, sunspots, MUF (Zelq)");
+
+    // One feed back is an update again.
+    refusing.serve(path(SWPCEndpoint::kp1Minute()), 200, Feeds::kp1Minute());
+    clock = clock.addSecs(60);
+    refreshAndWait(*store);
+    EXPECT_GT(store->snapshot().fetchedAt, updated);
+    EXPECT_FALSE(store->failedAt());
+}
+
 TEST_F(StoreTest, IonosondesAreAskedForOnlyWhenOlderThan840Seconds)
 {
     const QByteArray stations = path(Zelq::stationsURL());

@@ -5,6 +5,8 @@
 #include "infobar/SpaceWeatherHelp.h"
 #include "kit/PanelStyle.h"
 #include "kit/SymbolIcons.h"
+#include "kit/TimeFormat.h"
+#include "kit/ToolTipText.h"
 #include "spaceweather/MUFModel.h"
 #include "spaceweather/SpaceWeatherStore.h"
 #include "support/Settings.h"
@@ -12,9 +14,7 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLocale>
 #include <QPainter>
-#include <QTimeZone>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -38,6 +38,32 @@ const QString mufHelp = QStringLiteral(
     "Maximum usable frequency for a 3000 km hop starting at your QTH, estimated from the nearest ionosondes (data: "
     "Zelq / GIRO network). Bands below the MUF can reach DX; bands above it pass through the ionosphere. Turn on "
     "the MUF layer to see the map.");
+
+// An index value older than this is stale; the ionosonde readings have a
+// shorter rule of their own (Zelq::maxAge).
+constexpr qint64 indexFreshSeconds = 2 * 24 * 3600;
+
+// "12 min", "5 h" or "3 days".
+QString ageWords(qint64 seconds)
+{
+    const qint64 minutes = seconds / 60;
+    if (minutes < 120)
+        return QStringLiteral("%1 min").arg(minutes);
+    if (minutes < 48 * 60)
+        return QStringLiteral("%1 h").arg(minutes / 60);
+    return QStringLiteral("%1 days").arg(minutes / (24 * 60));
+}
+
+// What a tile's tool tip adds about a value older than its freshness
+// limit: its age and when it was measured. Empty for a fresh value or one
+// without a time.
+QString staleNote(const std::optional<QDateTime>& time, qint64 limit, const QDateTime& now)
+{
+    if (!time || !time->isValid() || time->secsTo(now) <= limit)
+        return {};
+    return QStringLiteral("\n\nLast measured ") + ageWords(time->secsTo(now))
+                          + QStringLiteral(" ago, ") + TimeFormat::localTimeOfDay(*time, now) + QLatin1Char('.');
+}
 
 // A tile of a value that may be missing: number, rating and colour, or none
 // of them.
@@ -118,6 +144,7 @@ SpaceWeatherPanel::SpaceWeatherPanel(SpaceWeatherStore* store, Options options, 
     if (m_store) {
         connect(m_store, &SpaceWeatherStore::snapshotChanged, this, &SpaceWeatherPanel::refresh);
         connect(m_store, &SpaceWeatherStore::isLoadingChanged, this, &SpaceWeatherPanel::refresh);
+        connect(m_store, &SpaceWeatherStore::lastErrorChanged, this, &SpaceWeatherPanel::refresh);
     }
     connect(&Settings::standard(), &Settings::changed, this, [this](const QString& key) {
         if (isKey(key, SettingKeys::mufColors) || isKey(key, SettingKeys::homeLatitude)
@@ -130,12 +157,13 @@ SpaceWeatherPanel::SpaceWeatherPanel(SpaceWeatherStore* store, Options options, 
 QDateTime SpaceWeatherPanel::now() const { return m_options.now ? m_options.now() : QDateTime::currentDateTimeUtc(); }
 
 QList<IndexTile::Content> SpaceWeatherPanel::tiles(const SpaceWeatherSnapshot& snapshot, double mufAtHome,
-                                                   const QString& locator, const MUFPalette& palette)
+                                                   const QString& locator, const MUFPalette& palette,
+                                                   const QDateTime& now)
 {
     const std::function<QString(double)> mufRating
         = [](double muf) { return QStringLiteral("Up to ") + Zelq::highestOpenBand(muf); };
     const std::function<QColor(double)> mufColour = [&palette](double muf) { return palette.color(muf); };
-    return {
+    QList<IndexTile::Content> made {
         tileOf(QStringLiteral("Kp index"),
                               QStringLiteral("Geomagnetic, 0–9"), snapshot.kpNow, "%.1f",
                                              &SpaceWeatherSnapshot::stormLevel, &kpColor, kpHelp),
@@ -153,6 +181,22 @@ QList<IndexTile::Content> SpaceWeatherPanel::tiles(const SpaceWeatherSnapshot& s
                                                           QStringLiteral("MHz, ") + locator, mufAtHome, "%.1f",
                                                                          mufRating, mufColour, mufHelp),
                              };
+
+    // The times the values were measured; the MUF's is that of the newest
+    // ionosonde reading it stands on.
+    std::optional<QDateTime> aTime = snapshot.aIndexValue ? snapshot.aIndexTime : std::nullopt;
+    if (!snapshot.aIndexValue && !snapshot.kpHistory.isEmpty())
+        aTime = snapshot.kpHistory.last().time;
+    std::optional<QDateTime> readings;
+    for (const IonosondeReading& reading : snapshot.ionosondes)
+        if (reading.time && (!readings || *reading.time > *readings))
+            readings = reading.time;
+    made[0].help += staleNote(snapshot.kpNowTime, indexFreshSeconds, now);
+    made[1].help += staleNote(snapshot.solarFluxTime, indexFreshSeconds, now);
+    made[2].help += staleNote(aTime, indexFreshSeconds, now);
+    made[3].help += staleNote(snapshot.sunspotTime, indexFreshSeconds, now);
+    made[4].help += staleNote(readings, Zelq::maxAge, now);
+    return made;
 }
 
 double SpaceWeatherPanel::mufAtHome(const SpaceWeatherSnapshot& snapshot, const GeoCoordinate& home,
@@ -207,18 +251,24 @@ void SpaceWeatherPanel::refresh()
     const MUFPalette palette = MUFPalette::fromHex(Settings::standard().get(SettingKeys::mufColors));
 
     m_sources->setText(sourcesText(snapshot));
-    if (snapshot.fetchedAt)
-        m_status->setText(
-            QStringLiteral("Updated ")
-                           + QLocale().toString(snapshot.fetchedAt->toTimeZone(QTimeZone::systemTimeZone()).time(),
-                                                QLocale::ShortFormat));
-    else if (m_store && m_store->isLoading())
-        m_status->setText(QStringLiteral("Downloading…"));
-    else
-        m_status->clear();
+    // A refresh that brought nothing is said as such, in the warning colour
+    // with the failed feeds in its tool tip, until one brings something.
+    const std::optional<QDateTime> failed = m_store ? m_store->failedAt() : std::nullopt;
+    QString status;
+    if (!snapshot.fetchedAt && m_store && m_store->isLoading())
+        status = QStringLiteral("Downloading…");
+    else if (failed)
+        status = QStringLiteral("Update failed ") + TimeFormat::localTimeOfDay(*failed, instant);
+    else if (snapshot.fetchedAt)
+        status = QStringLiteral("Updated ") + TimeFormat::localTimeOfDay(*snapshot.fetchedAt, instant);
+    m_status->setText(status);
+    QPalette statusColours = m_status->palette();
+    statusColours.setColor(QPalette::WindowText, failed ? PanelStyle::yellow() : PanelStyle::secondaryText());
+    m_status->setPalette(statusColours);
+    m_status->setToolTip(failed ? ToolTipText::plain(m_store->lastError().value_or(QString())) : QString());
 
     const QList<IndexTile::Content> contents
-        = tiles(snapshot, mufAtHome(snapshot, station, instant), Maidenhead::locator(station, 6), palette);
+        = tiles(snapshot, mufAtHome(snapshot, station, instant), Maidenhead::locator(station, 6), palette, instant);
     for (qsizetype i = 0; i < contents.size(); ++i)
         m_tiles[i]->setContent(contents[i]);
     m_caption->setText(mufCaption(snapshot, station, instant));

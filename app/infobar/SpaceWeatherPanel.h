@@ -42,9 +42,11 @@ public:
     explicit SpaceWeatherPanel(SpaceWeatherStore* store, QWidget* parent = nullptr);
     SpaceWeatherPanel(SpaceWeatherStore* store, Options options, QWidget* parent = nullptr);
 
-    // The five tiles' contents for a snapshot: Kp, SFI, A, SSN, MUF.
+    // The five tiles' contents for a snapshot: Kp, SFI, A, SSN, MUF. A
+    // value measured more than two days before `now` (the MUF's ionosonde
+    // readings: more than three hours) has its age in its tool tip.
     static QList<IndexTile::Content> tiles(const SpaceWeatherSnapshot& snapshot, double mufAtHome,
-                                           const QString& locator, const MUFPalette& palette);
+                                           const QString& locator, const MUFPalette& palette, const QDateTime& now);
     // The MUF at the station from the shared field of the date's slot.
     static double mufAtHome(const SpaceWeatherSnapshot& snapshot, const GeoCoordinate& home, const QDateTime& now);
     // The line under the tiles: the nearest ionosonde within 3000 km, or the
@@ -57,6 +59,8 @@ public:
 
     IndexTile* tile(int index) const { return m_tiles.value(index); }
     QString statusText() const;
+    // The header's status line: its text, colour and tool tip as shown.
+    QLabel* statusLabel() const { return m_status; }
     QString captionText() const;
     QToolButton* helpButton() const { return m_helpButton; }
     // The help popover while it is open.

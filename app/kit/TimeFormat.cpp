@@ -1,6 +1,7 @@
 #include "kit/TimeFormat.h"
 
 #include <QLocale>
+#include <QRegularExpression>
 
 DateFormatter::DateFormatter(QString format, QTimeZone zone)
     : m_format(std::move(format))
@@ -42,5 +43,17 @@ const DateFormatter& formatter(const QString& format, const QTimeZone& zone)
 }
 
 const std::map<QString, DateFormatter>& cache() { return entries(); }
+
+QString localTimeOfDay(const QDateTime& instant, const QDateTime& now)
+{
+    const QTimeZone zone = QTimeZone::systemTimeZone();
+    const QDateTime local = instant.toTimeZone(zone);
+    const QLocale locale;
+    static const QRegularExpression seconds(QStringLiteral("[:.]ss?"));
+    const QString time = locale.toString(local.time(), locale.timeFormat(QLocale::ShortFormat).remove(seconds));
+    if (local.date() == now.toTimeZone(zone).date())
+        return time;
+    return locale.toString(local.date(), QStringLiteral("d MMM yyyy")) + QLatin1Char(' ') + time;
+}
 
 } // namespace TimeFormat

@@ -36,4 +36,10 @@ const DateFormatter& formatter(const QString& format, const QTimeZone& zone);
 // The whole cache, for inspection.
 const std::map<QString, DateFormatter>& cache();
 
+// An instant as the user's locale writes a short time of day (hours and
+// minutes; seconds a locale's short form carries are left out) in the
+// computer's time zone, with the date in front when the instant is on
+// another day there than `now`: "15:07", or "3 Mar 2024 15:07".
+QString localTimeOfDay(const QDateTime& instant, const QDateTime& now);
+
 } // namespace TimeFormat

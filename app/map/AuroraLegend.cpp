@@ -1,13 +1,12 @@
 #include "map/AuroraLegend.h"
 
+#include "kit/TimeFormat.h"
 #include "map/AuroraLayer.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLocale>
 #include <QPainter>
 #include <QPainterPath>
-#include <QRegularExpression>
 #include <QTimeZone>
 #include <QVBoxLayout>
 
@@ -75,25 +74,24 @@ const QGradientStops& AuroraLegend::stops()
     return list;
 }
 
-QString AuroraLegend::sourceText(const QDateTime& observationTime)
+QString AuroraLegend::sourceText(const QDateTime& observationTime, const QDateTime& now)
 {
-    const QDateTime local = observationTime.toLocalTime();
-    const QLocale locale;
     // Hour and minutes as the locale writes them (a 12-hour locale with its
-    // AM/PM marker); some locales' short form carries seconds, dropped here.
-    static const QRegularExpression seconds(QStringLiteral("[:.]ss?"));
-    const QString format = locale.timeFormat(QLocale::ShortFormat).remove(seconds);
-    return QStringLiteral("NOAA OVATION, ") + locale.toString(local.time(), format) + QLatin1Char(' ')
-                          + local.timeZoneAbbreviation() + QLatin1Char(' ');
+    // AM/PM marker), the date too when the run was not today.
+    return QStringLiteral("NOAA OVATION, ") + TimeFormat::localTimeOfDay(observationTime, now) + QLatin1Char(' ')
+                          + observationTime.toTimeZone(QTimeZone::systemTimeZone()).timeZoneAbbreviation()
+                          + QLatin1Char(' ');
 }
 
 void AuroraLegend::setObservationTime(const std::optional<QDateTime>& time)
 {
-    if (time == m_time && m_source->isVisibleTo(this) == time.has_value())
+    // Worked out again at every call: a run of yesterday gets its date
+    // once the day has turned.
+    const QString text = time ? sourceText(*time, QDateTime::currentDateTimeUtc()) : QString();
+    if (time == m_time && text == m_source->text() && m_source->isVisibleTo(this) == time.has_value())
         return;
     m_time = time;
-    if (time)
-        m_source->setText(sourceText(*time));
+    m_source->setText(text);
     m_source->setVisible(time.has_value());
 }
 

@@ -7,6 +7,7 @@
 #include "infobar/SpaceWeatherColors.h"
 #include "kit/AppLog.h"
 #include "kit/PanelStyle.h"
+#include "map/AuroraLegend.h"
 #include "spaceweather/MUFModel.h"
 #include "spaceweather/SpaceWeatherStore.h"
 #include "support/HttpPeer.h"
@@ -101,15 +102,21 @@ TEST_F(PanelTest, TilesCaptionAndHeaderFollowTheStoresSnapshot)
               "number: no ionosonde within 3000 km.");
     EXPECT_EQ(panel->tile(4)->content().subtitle, "MHz, KO24pq");
 
+    // Offline, a refresh brings nothing and the header says so.
+    setenv("CORVANTA_FEEDS_BASE", "http://127.0.0.1:9", 1);
+    refresh();
+    EXPECT_EQ(panel->statusText(), "Update failed " + clock.toTimeZone(QTimeZone::systemTimeZone()).toString("HH:mm"));
+    EXPECT_EQ(panel->statusLabel()->palette().color(QPalette::WindowText), PanelStyle::yellow());
+    EXPECT_EQ(panel->statusLabel()->toolTip(), store->lastError());
+    setenv("CORVANTA_FEEDS_BASE", qPrintable(peer.base()), 1);
+
     store->refresh();
     EXPECT_EQ(panel->statusText(), "Downloading…");
     ASSERT_TRUE(waitUntil([&] { return !store->isLoading(); }, 10000));
     const SpaceWeatherSnapshot& s = store->snapshot();
     ASSERT_TRUE(s.fetchedAt);
-    EXPECT_EQ(panel->statusText(),
-              "Updated "
-                  + QLocale().toString(s.fetchedAt->toTimeZone(QTimeZone::systemTimeZone()).time(),
-                                       QLocale::ShortFormat));
+    EXPECT_EQ(panel->statusText(), "Updated " + s.fetchedAt->toTimeZone(QTimeZone::systemTimeZone()).toString("HH:mm"));
+    EXPECT_EQ(panel->statusLabel()->palette().color(QPalette::WindowText), PanelStyle::secondaryText());
     EXPECT_EQ(SpaceWeatherPanel::sourcesText(s), "NOAA · Zelq");
 
     // Kp 3 (the last minute has no estimate), flux 148, running A 27, 118
@@ -165,7 +172,10 @@ TEST_F(PanelTest, TilesCaptionAndHeaderFollowTheStoresSnapshot)
 TEST_F(PanelTest, RatingsAtTheirEdges)
 {
     SpaceWeatherSnapshot s;
-    const auto at = [&](int tile) { return SpaceWeatherPanel::tiles(s, 10, "KO24pq", MUFPalette::fromHex(""))[tile]; };
+    const auto at = [&](int tile) {
+        return SpaceWeatherPanel::tiles(s, 10, "KO24pq", MUFPalette::fromHex(""),
+                                        QDateTime::currentDateTimeUtc())[tile];
+    };
     s.kpNow = 3;
     EXPECT_EQ(at(0).rating, "Unsettled");
     EXPECT_EQ(at(0).color, SpaceWeatherColors::yellowGreen());
@@ -188,6 +198,31 @@ TEST_F(PanelTest, RatingsAtTheirEdges)
     const QDateTime now = QDateTime::currentDateTimeUtc();
     EXPECT_EQ(SpaceWeatherPanel::ageText(now.addSecs(-119), now), ", measured 1 min ago");
     EXPECT_EQ(SpaceWeatherPanel::ageText(now.addSecs(300), now), ", measured 0 min ago");
+}
+
+TEST_F(PanelTest, OldValuesShowTheirAgeAndOldTimesTheirDate)
+{
+    setenv("TZ", "UTC", 1);
+    const QDateTime now(QDate(2024, 3, 5), QTime(12, 0), QTimeZone::utc());
+    SpaceWeatherSnapshot s;
+    s.kpNow = 2;
+    s.kpNowTime = now.addDays(-1); // within two days
+    s.solarFlux = 150;
+    s.solarFluxTime = QDateTime(QDate(2024, 3, 2), QTime(20, 0), QTimeZone::utc());
+    IonosondeReading reading;
+    reading.time = now.addSecs(-4 * 3600); // past the readings' three hours
+    s.ionosondes = { reading };
+    const QList<IndexTile::Content> tiles = SpaceWeatherPanel::tiles(s, 10, "KO24pq", MUFPalette::fromHex(""), now);
+    EXPECT_FALSE(tiles[0].help.contains("Last measured"));
+    EXPECT_TRUE(tiles[1].help.endsWith("\n\nLast measured 2 days ago, 2 Mar 2024 20:00."))
+        << tiles[1].help.toStdString();
+    EXPECT_TRUE(tiles[4].help.endsWith("\n\nLast measured 4 h ago, 08:00.")) << tiles[4].help.toStdString();
+
+    // The aurora forecast of another day names that day.
+    const QDateTime run(QDate(2024, 3, 3), QTime(15, 7), QTimeZone::utc());
+    EXPECT_EQ(AuroraLegend::sourceText(run, run.addSecs(3600)), "NOAA OVATION, 15:07 UTC ");
+    EXPECT_EQ(AuroraLegend::sourceText(run, now), "NOAA OVATION, 3 Mar 2024 15:07 UTC ");
+    unsetenv("TZ");
 }
 
 TEST_F(PanelTest, HelpButtonOpensAndClosesThePopover)

@@ -12,14 +12,6 @@
 namespace {
 
 constexpr double lineGap = 2;
-// The time shrinks down to half its size before it is cut.
-constexpr double leastScale = 0.5;
-
-QFont scaled(QFont font, double scale)
-{
-    font.setPointSizeF(font.pointSizeF() * scale);
-    return font;
-}
 
 } // namespace
 
@@ -50,7 +42,10 @@ void ClockCard::show(const QDateTime& instant)
     if (m_kind == Zone::local) {
         // Looked up afresh: the user may move the computer to another zone.
         m_zone = QTimeZone::systemTimeZone();
-        setTitle(ClockText::localTitle(m_zone, instant));
+        // The short name is looked up only when the long one changed.
+        const QString title = ClockText::localTitle(m_zone, instant);
+        if (title != this->title())
+            setTitle(title, ClockText::localTitle(m_zone, instant, QTimeZone::ShortName));
     }
     const QString time = ClockText::time(instant, m_zone, m_look.use24Hour, m_look.seconds);
     const QString date = ClockText::date(instant, m_zone);
@@ -61,15 +56,9 @@ void ClockCard::show(const QDateTime& instant)
     update();
 }
 
-double ClockCard::timeWidth(const QFont& font) const { return DigitCells::width(QFontMetricsF(font, this), m_time); }
-
-double ClockCard::timeScale() const
+QFont ClockCard::timeFont() const
 {
-    const double natural = timeWidth(m_look.clockFont());
-    const double room = contentArea().width();
-    if (natural <= room || natural <= 0)
-        return 1;
-    return std::max(leastScale, room / natural);
+    return DigitCells::fitting(m_look.clockFont(), m_time, contentArea().width(), this);
 }
 
 QSizeF ClockCard::contentSize() const
@@ -90,12 +79,8 @@ QSizeF ClockCard::contentSize() const
 
 void ClockCard::paintContent(QPainter& painter, const QRectF& area)
 {
-    const QFont full = m_look.clockFont();
-    const QFontMetricsF fullMetrics(full, this);
-    const double scale = timeScale();
-    const QFont font = scale < 1 ? scaled(full, scale) : full;
-    const QFontMetricsF metrics(font, this);
-    painter.setFont(font);
+    const QFontMetricsF fullMetrics(m_look.clockFont(), this);
+    painter.setFont(timeFont());
     painter.setPen(m_look.clockColour());
     // The time keeps its line's height when it shrinks, sitting on the same
     // baseline.
@@ -106,5 +91,5 @@ void ClockCard::paintContent(QPainter& painter, const QRectF& area)
     painter.setPen(PanelStyle::secondaryText());
     const double dateTop = area.top() + fullMetrics.height() + lineGap;
     painter.drawText(QPointF(area.left(), dateTop + dateMetrics.ascent()),
-                     dateMetrics.elidedText(m_date, Qt::ElideRight, area.width()));
+                     DigitCells::fitted(dateMetrics, m_date, area.width()));
 }

@@ -26,16 +26,15 @@ public:
     const QTimeZone& zone() const { return m_zone; }
     const QString& timeText() const { return m_time; }
     const QString& dateText() const { return m_date; }
-    // The size the time is drawn at, after shrinking to fit (at least half).
-    double timeScale() const;
+    // The font the time is drawn in: the clock font, made smaller as far as
+    // the card needs to show every digit.
+    QFont timeFont() const;
 
 protected:
     QSizeF contentSize() const override;
     void paintContent(QPainter& painter, const QRectF& area) override;
 
 private:
-    double timeWidth(const QFont& font) const;
-
     Zone m_kind;
     ClockLook m_look;
     QTimeZone m_zone;

@@ -54,10 +54,10 @@ QString date(const QDateTime& instant, const QTimeZone& zone)
     return QLocale().toString(instant.toTimeZone(zone), QStringLiteral("ddd d MMM yyyy"));
 }
 
-QString localTitle(const QTimeZone& zone, const QDateTime& instant)
+QString localTitle(const QTimeZone& zone, const QDateTime& instant, QTimeZone::NameType nameType)
 {
     const QTimeZone::TimeType type = zone.isDaylightTime(instant) ? QTimeZone::DaylightTime : QTimeZone::StandardTime;
-    QString name = zone.displayName(type, QTimeZone::LongName, QLocale());
+    QString name = zone.displayName(type, nameType, QLocale());
     if (name.isEmpty())
         name = QString::fromUtf8(zone.id());
     return QStringLiteral("Local · ") + name;

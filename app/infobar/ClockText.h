@@ -52,8 +52,9 @@ QString time(const QDateTime& instant, const QTimeZone& zone, bool use24Hour, bo
 QString date(const QDateTime& instant, const QTimeZone& zone);
 // "Local · " and the zone's long name in the user's locale, its summer form
 // while daylight-saving time is in force at the instant; the zone's
-// identifier when the zone has no name.
-QString localTitle(const QTimeZone& zone, const QDateTime& instant);
+// identifier when the zone has no name. With the short name ("CEST") for
+// a card too narrow for the long one.
+QString localTitle(const QTimeZone& zone, const QDateTime& instant, QTimeZone::NameType name = QTimeZone::LongName);
 
 // "06:42" or "6:42 AM": sun times never show seconds.
 QString sunTime(const QDateTime& instant, const QTimeZone& zone, bool use24Hour);

@@ -16,14 +16,12 @@ constexpr double padding = 8;
 constexpr double lineGap = 2;
 constexpr double cornerRadius = 8;
 constexpr double valueSize = 30;
-// The number shrinks to this share of its size before it is cut.
-constexpr double leastScale = 0.6;
 constexpr double capsulePaddingX = 6;
 constexpr double capsulePaddingY = 1;
 
 QFont titleFont() { return PanelStyle::caption(QFont::DemiBold); }
 QFont subtitleFont() { return PanelStyle::smallCaption(); }
-QFont valueFont(double scale = 1) { return PanelStyle::systemFont(valueSize * scale, QFont::DemiBold); }
+QFont valueFont() { return PanelStyle::systemFont(valueSize, QFont::DemiBold); }
 QFont ratingFont() { return PanelStyle::caption(QFont::Medium); }
 
 } // namespace
@@ -80,30 +78,25 @@ void IndexTile::paintEvent(QPaintEvent*)
         const QFontMetricsF metrics(font, this);
         painter.setFont(font);
         painter.setPen(colour);
-        painter.drawText(QPointF(left, top + metrics.ascent()), metrics.elidedText(text, Qt::ElideRight, room));
+        painter.drawText(QPointF(left, top + metrics.ascent()), DigitCells::fitted(metrics, text, room));
         top += metrics.height() + lineGap;
     };
     line(titleFont(), PanelStyle::primaryText(), m_content.title);
     line(subtitleFont(), PanelStyle::secondaryText(), m_content.subtitle);
 
-    // The number, shrunk to fit when the tile is narrow, then cut.
+    // The number, shrunk as far as a narrow tile needs, never cut; it keeps
+    // its line's height and baseline.
     const QFontMetricsF fullMetrics(valueFont(), this);
     const QString value = valueText();
-    const double natural = DigitCells::width(fullMetrics, value);
-    const double scale = natural > room && natural > 0 ? std::max(leastScale, room / natural) : 1.0;
-    const QFont font = valueFont(scale);
-    painter.setFont(font);
+    painter.setFont(DigitCells::fitting(valueFont(), value, room, this));
     painter.setPen(valueColor());
-    painter.save();
-    painter.setClipRect(QRectF(left, top, room, fullMetrics.height()));
     DigitCells::draw(painter, QPointF(left, top + fullMetrics.ascent()), value);
-    painter.restore();
     top += fullMetrics.height() + lineGap;
 
     // The rating in its capsule; a blank line when unknown.
     const QFontMetricsF ratingMetrics(ratingFont(), this);
     if (m_content.rating) {
-        const QString rating = ratingMetrics.elidedText(*m_content.rating, Qt::ElideRight, room - 2 * capsulePaddingX);
+        const QString rating = DigitCells::fitted(ratingMetrics, *m_content.rating, room - 2 * capsulePaddingX);
         const QRectF capsule(left, top, ratingMetrics.horizontalAdvance(rating) + 2 * capsulePaddingX,
                              ratingMetrics.height() + 2 * capsulePaddingY);
         QColor fill = m_content.color.value_or(Qt::transparent);

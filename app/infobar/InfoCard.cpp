@@ -1,5 +1,6 @@
 #include "infobar/InfoCard.h"
 
+#include "kit/DigitCells.h"
 #include "kit/PanelStyle.h"
 
 #include <QFontMetricsF>
@@ -20,12 +21,23 @@ InfoCard::InfoCard(QWidget* parent)
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
 }
 
-void InfoCard::setTitle(const QString& title)
+void InfoCard::setTitle(const QString& title, const QString& shortTitle)
 {
-    if (title == m_title)
+    if (title == m_title && shortTitle == m_shortTitle)
         return;
     m_title = title;
+    m_shortTitle = shortTitle;
     update();
+}
+
+QString InfoCard::shownTitle() const
+{
+    const QFontMetricsF metrics(titleFont(), this);
+    const double room = width() - 2 * padding;
+    const QString title = m_title.toUpper();
+    if (m_shortTitle.isEmpty() || metrics.horizontalAdvance(title) <= room)
+        return DigitCells::fitted(metrics, title, room);
+    return DigitCells::fitted(metrics, m_shortTitle.toUpper(), room);
 }
 
 double InfoCard::titleHeight() const { return QFontMetricsF(titleFont()).height(); }
@@ -65,9 +77,7 @@ void InfoCard::paintEvent(QPaintEvent*)
     const QFontMetricsF metrics(font, this);
     painter.setFont(font);
     painter.setPen(PanelStyle::secondaryText());
-    const double room = width() - 2 * padding;
-    painter.drawText(QPointF(padding, padding + metrics.ascent()),
-                     metrics.elidedText(m_title.toUpper(), Qt::ElideRight, room));
+    painter.drawText(QPointF(padding, padding + metrics.ascent()), shownTitle());
     const QRectF area = contentArea();
     painter.save();
     painter.setClipRect(area.adjusted(-1, -1, 1, 1));

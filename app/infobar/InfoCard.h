@@ -11,7 +11,8 @@ class QPainter;
 // caption style with spaced letters, above the card's content, 12 points in
 // from a rounded rectangle of white at 4 % with the panel stroke. Cards
 // stretch to the room they get; the content sits at the top leading corner.
-// A card never makes the window wider: what does not fit is cut.
+// A card never makes the window wider: what does not fit shrinks or is
+// elided with "…", never cut through a number.
 class InfoCard : public QWidget {
     Q_OBJECT
 public:
@@ -21,9 +22,12 @@ public:
 
     explicit InfoCard(QWidget* parent = nullptr);
 
-    // As given; drawn upper-cased.
+    // As given; drawn upper-cased. The short title, when there is one,
+    // takes its place while the title does not fit the card.
     const QString& title() const { return m_title; }
-    void setTitle(const QString& title);
+    void setTitle(const QString& title, const QString& shortTitle = {});
+    // The title as the card draws it at its width, upper-cased.
+    QString shownTitle() const;
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -42,6 +46,7 @@ private:
     double titleHeight() const;
 
     QString m_title;
+    QString m_shortTitle;
     // The frame as last drawn: filling and stroking a rounded rectangle
     // costs far more than copying it, and the cards are drawn every second.
     QPixmap m_frame;

@@ -17,15 +17,8 @@ constexpr double valueGap = 18;  // between the rise and set values
 constexpr double labelGap = 2;   // between a value's label and its time
 constexpr double rowGap = 4;     // between the card's rows
 constexpr double footerGap = 12; // between day length and elevation
-constexpr double leastScale = 0.5;
 
 const QString noTime = QStringLiteral("--:--");
-
-QFont scaled(QFont font, double scale)
-{
-    font.setPointSizeF(font.pointSizeF() * scale);
-    return font;
-}
 
 // The symbol and its word: "Rise" with the rising sun, "Set" with the
 // setting one.
@@ -131,9 +124,16 @@ void SunCard::paintContent(QPainter& painter, const QRectF& area)
     const QFontMetricsF captionMetrics(caption, this);
     const QFont full = m_look.sunFont();
     const QFontMetricsF fullMetrics(full, this);
-    const double natural = timesWidth(full);
-    const double scale = natural > area.width() && natural > 0 ? std::max(leastScale, area.width() / natural) : 1.0;
-    const QFont timeFont = scale < 1 ? scaled(full, scale) : full;
+    // Both times shrink alike until the pair fits, each digit whole, or
+    // until they are no wider than their labels, which keep their size.
+    const double labels = labelWidth(captionMetrics, riseLabel) + valueGap + labelWidth(captionMetrics, setLabel);
+    QFont timeFont = full;
+    for (int step = 0; step < 6; ++step) {
+        const double width = timesWidth(timeFont);
+        if (width <= area.width() || width <= labels + 0.5 || timeFont.pointSizeF() <= 1)
+            break;
+        timeFont.setPointSizeF(std::max(1.0, timeFont.pointSizeF() * std::min(0.99, area.width() / width)));
+    }
     const QFontMetricsF timeMetrics(timeFont, this);
 
     // Rise and set: each a label over its time.
@@ -159,17 +159,33 @@ void SunCard::paintContent(QPainter& painter, const QRectF& area)
         painter.setFont(PanelStyle::callout());
         painter.setPen(MapTheme::accent());
         painter.drawText(QPointF(area.left(), eventTop + callout.ascent()),
-                         callout.elidedText(m_event, Qt::ElideRight, area.width()));
+                         DigitCells::fitted(callout, m_event, area.width()));
     }
 
-    // Day length and elevation.
+    // Day length and elevation; where they do not both fit, the elevation's
+    // word gives way first, then the day length.
     const double footerBaseline = eventTop + callout.height() + rowGap + captionMetrics.ascent();
     painter.setFont(caption);
     painter.setPen(PanelStyle::secondaryText());
+    const auto [day, elevation] = footer(captionMetrics, area.width());
     double footerX = area.left();
-    if (!m_day.isEmpty()) {
-        DigitCells::draw(painter, QPointF(footerX, footerBaseline), m_day);
-        footerX += DigitCells::width(captionMetrics, m_day) + footerGap;
+    if (!day.isEmpty()) {
+        DigitCells::draw(painter, QPointF(footerX, footerBaseline), day);
+        footerX += DigitCells::width(captionMetrics, day) + footerGap;
     }
-    DigitCells::draw(painter, QPointF(footerX, footerBaseline), m_elevation);
+    DigitCells::draw(painter, QPointF(footerX, footerBaseline), elevation);
+}
+
+std::pair<QString, QString> SunCard::footer(const QFontMetricsF& caption, double room) const
+{
+    const double day = m_day.isEmpty() ? 0 : DigitCells::width(caption, m_day) + footerGap;
+    const QString elevation = DigitCells::fitted(caption, m_elevation, std::max(0.0, room - day));
+    if (DigitCells::width(caption, elevation) <= room - day)
+        return { m_day, elevation };
+    return { QString(), DigitCells::fitted(caption, m_elevation, room) };
+}
+
+std::pair<QString, QString> SunCard::shownFooter() const
+{
+    return footer(QFontMetricsF(PanelStyle::caption(), this), contentArea().width());
 }

@@ -5,6 +5,9 @@
 #include "infobar/InfoCard.h"
 
 #include <QDateTime>
+#include <QFontMetricsF>
+
+#include <utility>
 
 // The Sun at the operator's station, titled "Sun at " and the station's
 // six-character locator: sunrise and sunset in the computer's time zone (in
@@ -30,6 +33,10 @@ public:
     // "Day 7h 31m", or empty when sunrise or sunset is missing.
     const QString& dayText() const { return m_day; }
     const QString& elevationText() const { return m_elevation; }
+    // The day length and the elevation as drawn at the card's width: the
+    // elevation's word elided, or the day length left out, when both do
+    // not fit.
+    std::pair<QString, QString> shownFooter() const;
 
 protected:
     QSizeF contentSize() const override;
@@ -39,6 +46,7 @@ private:
     void recompute();
     double timesWidth(const QFont& font) const;
     double footerWidth() const;
+    std::pair<QString, QString> footer(const QFontMetricsF& caption, double room) const;
 
     ClockLook m_look;
     GeoCoordinate m_home { 54.687, 25.28 };

@@ -15,7 +15,6 @@
 #include <QPainterPath>
 #include <QTimeZone>
 #include <QToolTip>
-#include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
@@ -114,7 +113,6 @@ void WatchStrip::rebuild()
     if (m_spots.isEmpty()) {
         m_blink.stop();
         m_on = true;
-        m_scroll = 0;
     } else if (isVisible() && !m_blink.isActive()) {
         startBlinking();
     }
@@ -192,22 +190,45 @@ double WatchStrip::chipWidth(const ChipTexts& texts) const
     return width + 2 * chipPaddingX;
 }
 
-QRectF WatchStrip::chipRect(int index) const
+WatchStrip::ChipLayout WatchStrip::chipLayout() const
 {
-    if (index < 0 || index >= m_texts.size())
-        return {};
+    ChipLayout layout;
     const QRectF content = contentRect();
+    const QFontMetricsF bold(callFont(), this);
     const double chipHeight = QFontMetricsF(textFont(), this).height() + 2 * chipPaddingY;
-    double x = content.left() - m_scroll;
-    for (int i = 0; i < index; ++i)
-        x += chipWidth(m_texts[i]) + chipGap;
-    return QRectF(x, content.center().y() - chipHeight / 2, chipWidth(m_texts[index]), chipHeight);
+    const auto moreWidth = [&](qsizetype hidden) { return bold.horizontalAdvance(QStringLiteral("+%1").arg(hidden)); };
+    const qsizetype count = m_texts.size();
+    double x = content.left();
+    for (qsizetype i = 0; i < count; ++i) {
+        const double width = chipWidth(m_texts[i]);
+        // The last chip needs only itself; any other leaves room for "+N".
+        const double needed = i + 1 == count ? width : width + chipGap + moreWidth(count - i - 1);
+        if (x + needed > content.right()) {
+            layout.more = QRectF(x, content.top(), moreWidth(count - i), content.height());
+            break;
+        }
+        layout.chips << QRectF(x, content.center().y() - chipHeight / 2, width, chipHeight);
+        x += width + chipGap;
+    }
+    return layout;
 }
+
+int WatchStrip::shownChips() const { return int(chipLayout().chips.size()); }
+
+QString WatchStrip::moreText() const
+{
+    const qsizetype hidden = m_texts.size() - chipLayout().chips.size();
+    return hidden > 0 ? QStringLiteral("+%1").arg(hidden) : QString();
+}
+
+QRectF WatchStrip::chipRect(int index) const { return chipLayout().chips.value(index); }
+
+QRectF WatchStrip::moreRect() const { return chipLayout().more; }
 
 void WatchStrip::paintEvent(QPaintEvent*)
 {
     // Each phase is drawn once and copied at every blink that shows it,
-    // until the chips, their ages, the colour, the scroll or the size change.
+    // until the chips, their ages, the colour or the size change.
     const double ratio = devicePixelRatioF();
     const QSize pixels = (QSizeF(size()) * ratio).toSize();
     QPixmap& look = m_looks[m_on ? 1 : 0];
@@ -253,13 +274,11 @@ void WatchStrip::paintStrip(QPainter& painter) const
         return;
     }
 
-    painter.setClipRect(content.adjusted(0, -paddingY, 0, paddingY));
     const QFontMetricsF bold(callFont(), this);
     const QColor text = m_on ? QColor(Qt::black) : m_tint;
-    for (int i = 0; i < m_texts.size(); ++i) {
-        const QRectF chip = chipRect(i);
-        if (chip.left() > content.right())
-            break;
+    const ChipLayout layout = chipLayout();
+    for (qsizetype i = 0; i < layout.chips.size(); ++i) {
+        const QRectF chip = layout.chips[i];
         const ChipTexts& texts = m_texts[i];
         const QRectF capsule = chip.adjusted(0.75, 0.75, -0.75, -0.75);
         QPainterPath outline;
@@ -285,43 +304,42 @@ void WatchStrip::paintStrip(QPainter& painter) const
         painter.setPen(withOpacity(text, 0.75));
         DigitCells::draw(painter, QPointF(x, baseline), texts.age);
     }
+    if (!layout.more.isNull()) {
+        painter.setFont(callFont());
+        painter.setPen(m_tint);
+        painter.drawText(QPointF(layout.more.left(), baseline), moreText());
+    }
 }
 
 bool WatchStrip::event(QEvent* event)
 {
     if (event->type() == QEvent::ToolTip) {
         const auto* help = static_cast<QHelpEvent*>(event);
-        for (int i = 0; i < m_texts.size(); ++i) {
-            const QRectF chip = chipRect(i);
-            if (chip.contains(help->pos()) && contentRect().contains(help->pos())) {
+        const ChipLayout layout = chipLayout();
+        const qsizetype shown = layout.chips.size();
+        for (qsizetype i = 0; i < shown; ++i) {
+            const QRectF chip = layout.chips[i];
+            if (chip.contains(help->pos())) {
                 QToolTip::showText(help->globalPos(), ToolTipText::plain(m_texts[i].toolTip), this, chip.toRect());
                 return true;
             }
+        }
+        // "+N" names the chips it stands for, one a line.
+        if (layout.more.contains(help->pos())) {
+            QStringList hidden;
+            for (qsizetype i = shown; i < m_texts.size(); ++i) {
+                const ChipTexts& texts = m_texts[i];
+                hidden << texts.call + QLatin1Char(' ') + texts.frequency
+                        + (texts.mode.isEmpty() ? QString() : QLatin1Char(' ') + texts.mode) + QLatin1Char(' ')
+                        + texts.age;
+            }
+            QToolTip::showText(help->globalPos(), ToolTipText::plain(hidden.join(QLatin1Char('\n'))), this,
+                               layout.more.toRect());
+            return true;
         }
         QToolTip::hideText();
         event->ignore();
         return true;
     }
     return QWidget::event(event);
-}
-
-void WatchStrip::wheelEvent(QWheelEvent* event)
-{
-    if (m_texts.isEmpty()) {
-        QWidget::wheelEvent(event);
-        return;
-    }
-    double total = 0;
-    for (const ChipTexts& texts : m_texts)
-        total += chipWidth(texts) + chipGap;
-    const double overflow = std::max(0.0, total - chipGap - contentRect().width());
-    const QPoint delta = event->pixelDelta().isNull() ? event->angleDelta() / 4 : event->pixelDelta();
-    const int step = delta.x() != 0 ? delta.x() : delta.y();
-    const double scroll = std::clamp(m_scroll - step, 0.0, overflow);
-    if (scroll != m_scroll) {
-        m_scroll = scroll;
-        m_looks = {};
-        update();
-    }
-    event->accept();
 }

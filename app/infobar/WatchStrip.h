@@ -27,7 +27,8 @@ class QPainter;
 // The spots and the watch colour are worked out when the client publishes a
 // change or one of the strip's settings changes; a blink only repaints the
 // strip with the new phase and ages. The blink runs only while there are
-// chips.
+// chips. Chips that do not fit the strip's width are not cut: a "+N" after
+// the last whole chip counts them, and its tool tip names them.
 class WatchStrip : public QWidget {
     Q_OBJECT
 public:
@@ -64,8 +65,14 @@ public:
     // The instant of the last tick, from which the chips' ages are counted.
     const QDateTime& tickInstant() const { return m_tick; }
     bool isBlinking() const { return m_blink.isActive(); }
-    // A chip's place in the strip, as drawn.
+    // A chip's place in the strip, as drawn; empty for a chip that does
+    // not fit.
     QRectF chipRect(int index) const;
+    // How many chips fit whole, and the "+N" for the rest (empty when all
+    // fit) with its place.
+    int shownChips() const;
+    QString moreText() const;
+    QRectF moreRect() const;
 
     // One blink: the phase and the chips' ages for now, and a repaint. The
     // blink timer calls it.
@@ -77,7 +84,6 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     bool event(QEvent* event) override;
-    void wheelEvent(QWheelEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
@@ -87,6 +93,13 @@ private:
     QDateTime now() const;
     void paintStrip(QPainter& painter) const;
     double chipWidth(const ChipTexts& texts) const;
+    // Where the chips that fit whole go, and the "+N" for the rest (an
+    // empty rectangle when every chip fits).
+    struct ChipLayout {
+        QList<QRectF> chips;
+        QRectF more;
+    };
+    ChipLayout chipLayout() const;
     QRectF contentRect() const;
 
     QPointer<DXClusterClient> m_cluster;
@@ -99,6 +112,5 @@ private:
     QTimer m_blink;
     QDateTime m_tick;
     bool m_on = true;
-    double m_scroll = 0;            // the chips' horizontal scroll, points
     std::array<QPixmap, 2> m_looks; // the strip as drawn, off and on
 };

@@ -3,6 +3,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cmath>
 
 namespace DigitCells {
 
@@ -53,7 +54,27 @@ QList<double> edges(const QFontMetricsF& metrics, const QString& text)
     return result;
 }
 
-double width(const QFontMetricsF& metrics, const QString& text) { return edges(metrics, text).back(); }
+double width(const QFontMetricsF& metrics, const QString& text)
+{
+    // As the last of the edges, without measuring every prefix of a run.
+    const double cell = cellWidth(metrics);
+    double total = 0;
+    qsizetype runStart = -1;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (isDigit(text[i])) {
+            if (runStart >= 0) {
+                total += metrics.horizontalAdvance(text.mid(runStart, i - runStart));
+                runStart = -1;
+            }
+            total += cell;
+        } else if (runStart < 0) {
+            runStart = i;
+        }
+    }
+    if (runStart >= 0)
+        total += metrics.horizontalAdvance(text.mid(runStart));
+    return total;
+}
 
 void draw(QPainter& painter, const QPointF& origin, const QString& text)
 {
@@ -76,6 +97,49 @@ void draw(QPainter& painter, const QPointF& origin, const QString& text)
             runStart = i;
         }
     }
+}
+
+QFont fitting(const QFont& font, const QString& text, double width, const QPaintDevice* device)
+{
+    QFont fitted = font;
+    const double natural = font.pointSizeF();
+    double size = natural;
+    // Each step measures the text at the size it tried; a font's width
+    // follows its size closely, so two or three steps settle it.
+    for (int step = 0; step < 6; ++step) {
+        const double measured = DigitCells::width(QFontMetricsF(fitted, device), text);
+        if (measured <= width || size <= 1)
+            break;
+        size = std::max(1.0, size * std::min(0.99, width / measured));
+        fitted.setPointSizeF(size);
+    }
+    return fitted;
+}
+
+QString fitted(const QFontMetricsF& metrics, const QString& text, double width)
+{
+    if (DigitCells::width(metrics, text) <= width)
+        return text;
+    // The first word that holds a digit starts the numbers.
+    qsizetype start = -1;
+    for (qsizetype i = 0; i < text.size() && start < 0; ++i)
+        if (isDigit(text[i]))
+            start = text.lastIndexOf(QLatin1Char(' '), i) + 1;
+    if (start > 0) {
+        const QString numbers = text.mid(start);
+        const QString words = text.left(start).trimmed();
+        const double room = width - DigitCells::width(metrics, numbers) - metrics.horizontalAdvance(QLatin1Char(' '));
+        const QString ellipsis = QStringLiteral("…");
+        if (room >= metrics.horizontalAdvance(ellipsis)) {
+            QString cut = metrics.elidedText(words, Qt::ElideRight, room);
+            if (cut.isEmpty())
+                cut = ellipsis;
+            return cut + QLatin1Char(' ') + numbers;
+        }
+        if (DigitCells::width(metrics, numbers) <= width)
+            return numbers;
+    }
+    return metrics.elidedText(text, Qt::ElideRight, width);
 }
 
 } // namespace DigitCells

@@ -7,6 +7,7 @@
 #include "infobar/SpaceWeatherPanel.h"
 #include "infobar/SunCard.h"
 #include "infobar/WatchStrip.h"
+#include "kit/DarkAppearance.h"
 #include "kit/DigitCells.h"
 #include "kit/LabelFonts.h"
 #include "map/MapViewportModel.h"
@@ -17,6 +18,7 @@
 
 #include <QEvent>
 #include <QFontDatabase>
+#include <QLayout>
 #include <QLocale>
 #include <QRegularExpression>
 #include <QTimeZone>
@@ -181,6 +183,41 @@ TEST_F(BarTest, DigitsStandInEqualCellsAndSizesStayFractional)
     const QFont sun = clockDisplayFont(family, 25 * 0.75, false);
     EXPECT_DOUBLE_EQ(sun.pointSizeF() * 96 / 72, 18.75);
     EXPECT_EQ(sun.pixelSize(), -1);
+}
+
+TEST_F(BarTest, CardsShrinkOrElideTheirTextsButNeverCutThem)
+{
+    // The largest clocks, in the bar of the smallest window (1060 points
+    // less the bar's insets), at 1440 and at 1600 points.
+    settings.set(SettingKeys::clockFontSize, 96);
+    makeBar(utc(2026, 1, 5, 19, 5, 9));
+    bar->setPalette(DarkAppearance::palette()); // as in the window
+    bar->show();
+    const QString longTitle = bar->localClock()->title().toUpper();
+    for (const int width : { 1036, 1416, 1576 }) {
+        bar->resize(width, bar->sizeHint().height());
+        bar->layout()->activate();
+        bar->tick();
+        // Nothing reaches the right edge of a card's content, where the
+        // card would cut it: what did not fit shrank or was elided.
+        for (InfoCard* card : std::initializer_list<InfoCard*> { bar->localClock(), bar->utcClock(), bar->sunCard() }) {
+            const QImage image = card->grab().toImage();
+            const int edge = card->width() - int(InfoCard::padding) - 1;
+            double brightest = 0;
+            for (int y = int(InfoCard::padding); y < card->height() - int(InfoCard::padding); ++y)
+                for (int x = edge; x < card->width() - 2; ++x)
+                    brightest = std::max(brightest, double(image.pixelColor(x, y).lightnessF()));
+            EXPECT_LT(brightest, 0.3) << card->title().toStdString() << " at " << width;
+        }
+        const QString title = bar->localClock()->shownTitle();
+        EXPECT_TRUE(title == longTitle || title == "LOCAL · EST") << title.toStdString() << " at " << width;
+        const QString elevation = bar->sunCard()->elevationText().section(' ', 1);
+        EXPECT_TRUE(bar->sunCard()->shownFooter().second.endsWith(elevation)) << width;
+    }
+    EXPECT_EQ(bar->localClock()->shownTitle(), longTitle) << "the long name where it fits";
+    bar->resize(1036, bar->height());
+    bar->layout()->activate();
+    EXPECT_EQ(bar->localClock()->shownTitle(), "LOCAL · EST");
 }
 
 TEST_F(BarTest, ATickRepaintsTheCardsAloneAndTheStripBlinksOnItsOwn)

@@ -117,6 +117,14 @@ TEST(WatchStrip, WatchedSpotsFromTheNodeBlinkAsChips)
     ASSERT_TRUE(waitUntil([&] { return strip->spots().size() == WatchStrip::maxChips; }));
     EXPECT_EQ(strip->spots(), client.watchedSpots(CallWatchList(u"dl1abc; vp8*")).mid(0, 12));
     EXPECT_EQ(WatchStrip::chipTexts(strip->spots()[0], clock).toolTip, "Spotted by W3LPL");
+    // Those that do not fit whole are counted after the last that does.
+    const int shown = strip->shownChips();
+    ASSERT_GT(shown, 0);
+    ASSERT_LT(shown, WatchStrip::maxChips);
+    EXPECT_EQ(strip->moreText(), QStringLiteral("+%1").arg(WatchStrip::maxChips - shown));
+    EXPECT_LT(strip->chipRect(shown - 1).right(), strip->moreRect().left());
+    EXPECT_LE(strip->moreRect().right(), strip->width() - 12);
+    EXPECT_TRUE(strip->chipRect(shown).isNull());
 
     // Off again: it takes no room and stops blinking.
     settings.set(SettingKeys::clusterEnabled, false);

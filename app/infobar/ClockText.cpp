@@ -4,6 +4,7 @@
 #include "kit/LabelFonts.h"
 #include "kit/PanelStyle.h"
 #include "kit/TimeFormat.h"
+#include "support/NumberText.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
 
@@ -77,7 +78,7 @@ QString duration(double seconds)
 
 QString elevation(double degrees)
 {
-    return QStringLiteral("Elevation ") + QString::asprintf("%.1f", degrees) + QStringLiteral("°");
+    return QStringLiteral("Elevation ") + NumberText::printf("%.1f", degrees) + QStringLiteral("°");
 }
 
 QString eventLine(const SolarCalculator::SunTimes& times, const std::optional<SolarCalculator::SunEvent>& next,

@@ -9,6 +9,7 @@
 #include "kit/ToolTipText.h"
 #include "spaceweather/MUFModel.h"
 #include "spaceweather/SpaceWeatherStore.h"
+#include "support/NumberText.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
 
@@ -73,7 +74,7 @@ IndexTile::Content tileOf(QString title, QString subtitle, const std::optional<d
 {
     IndexTile::Content content { std::move(title), std::move(subtitle), {}, {}, {}, std::move(help) };
     if (value) {
-        content.value = QString::asprintf(format, *value);
+        content.value = NumberText::printf(format, *value);
         content.rating = rating(*value);
         content.color = colour(*value);
     }
@@ -223,11 +224,11 @@ QString SpaceWeatherPanel::mufCaption(const SpaceWeatherSnapshot& snapshot, cons
             + QStringLiteral(" is a model estimate from the Sun's position and the sunspot number: no ionosonde "
                              "within 3000 km.");
     const IonosondeReading& reading = nearest->reading;
-    const QString fof2 = reading.fof2 ? QString::asprintf("%.1f MHz", *reading.fof2) : QStringLiteral("–");
+    const QString fof2 = reading.fof2 ? NumberText::printf("%.1f MHz", *reading.fof2) : QStringLiteral("–");
     return QStringLiteral("MUF at ") + locator
         + QStringLiteral(" from the ionosondes, filled in by a day/night model between them. Nearest: ") + reading.name
                          + QStringLiteral(", ") + QString::number(qint64(std::trunc(nearest->distanceKm)))
-                                          + QStringLiteral(" km away, MUF ") + QString::asprintf("%.1f", reading.mufd)
+                                          + QStringLiteral(" km away, MUF ") + NumberText::printf("%.1f", reading.mufd)
                                                            + QStringLiteral(" MHz, foF2 ") + fof2
                                                                             + ageText(reading.time, now)
                                                                             + QStringLiteral(".");

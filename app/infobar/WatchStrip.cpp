@@ -6,6 +6,7 @@
 #include "kit/MapStyle.h"
 #include "kit/PanelStyle.h"
 #include "kit/ToolTipText.h"
+#include "support/NumberText.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
 
@@ -47,7 +48,7 @@ WatchStrip::ChipTexts WatchStrip::chipTexts(const DXSpot& spot, const QDateTime&
 {
     ChipTexts texts;
     texts.call = spot.call;
-    texts.frequency = QString::number(spot.frequencyKHz, 'f', 1);
+    texts.frequency = NumberText::fixed(spot.frequencyKHz, 1);
     texts.mode = spot.mode ? rawValue(*spot.mode) : QString();
     const qint64 minutes = spot.time.isValid() ? spot.time.secsTo(now) / 60 : 0;
     texts.age = minutes > 0 ? QStringLiteral("%1 min").arg(minutes) : QStringLiteral("now");

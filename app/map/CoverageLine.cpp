@@ -5,12 +5,13 @@
 #include "map/MapOptions.h"
 #include "prediction/PredictionStore.h"
 #include "spaceweather/SpaceWeather.h"
+#include "support/NumberText.h"
 
 namespace CoverageLine {
 
 QString text(Band band, double value)
 {
-    return QStringLiteral("Coverage on ") + title(band) + QString::asprintf(" here, this hour: %.0f%%", value * 100);
+    return QStringLiteral("Coverage on ") + title(band) + NumberText::printf(" here, this hour: %.0f%%", value * 100);
 }
 
 std::optional<QString> at(const GeoCoordinate& place, const MapOptions& options, const SpaceWeatherSnapshot& snapshot,

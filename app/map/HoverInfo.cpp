@@ -5,6 +5,7 @@
 #include "geo/Zones.h"
 #include "kit/TimeFormat.h"
 #include "map/OverlayPanel.h"
+#include "support/NumberText.h"
 
 #include <QTimeZone>
 
@@ -21,7 +22,7 @@ QString zoneText(ZoneKind kind, const GeoCoordinate& at)
 }
 
 // "005°": whole degrees, at least three digits.
-QString bearingText(double bearing) { return QString::asprintf("%03.0f", bearing) + degree; }
+QString bearingText(double bearing) { return NumberText::printf("%03.0f", bearing) + degree; }
 
 HoverLine textLine(QString text, HoverText::Font font, QColor colour, int gapAbove = 3)
 {
@@ -70,12 +71,12 @@ QList<HoverLine> HoverInfo::lines(const QDateTime& now) const
         break;
     }
     const double elevation = SolarCalculator::elevation(coordinate, SolarCalculator::position(now).subsolarPoint);
-    out << textLine(QString::asprintf("Sun elevation now %.0f", elevation) + degree, Font::caption, secondary);
+    out << textLine(NumberText::printf("Sun elevation now %.0f", elevation) + degree, Font::caption, secondary);
     out << divider();
 
-    out << textLine(QString::asprintf("%.2f", std::abs(coordinate.latitude)) + degree
+    out << textLine(NumberText::printf("%.2f", std::abs(coordinate.latitude)) + degree
                     + (coordinate.latitude < 0 ? QStringLiteral("S") : QStringLiteral("N"))
-                       + QStringLiteral("  ") + QString::asprintf("%.2f", std::abs(coordinate.longitude)) + degree
+                       + QStringLiteral("  ") + NumberText::printf("%.2f", std::abs(coordinate.longitude)) + degree
                                         + (coordinate.longitude < 0 ? QStringLiteral("W") : QStringLiteral("E"))
                                            + QStringLiteral("   Grid ") + Maidenhead::locator(coordinate, 6),
                                                             Font::caption, primary);
@@ -119,7 +120,7 @@ QList<HoverLine> HoverInfo::lines(const QDateTime& now) const
                                                         : spot.comment + QStringLiteral("  de ") + spot.spotter;
             out << HoverLine {
                 HoverLine::Kind::grid,
-                { HoverText { QString::asprintf("%.1f", spot.frequencyKHz), Font::captionSemibold, primary },
+                { HoverText { NumberText::printf("%.1f", spot.frequencyKHz), Font::captionSemibold, primary },
                   HoverText { spot.mode ? rawValue(*spot.mode) : QString(), Font::caption, primary },
                   HoverText { spot.call, Font::caption, colour },
                   HoverText { age(spot.time, now), Font::caption, secondary },
@@ -153,10 +154,10 @@ QString HoverInfo::localTime(const std::optional<QDateTime>& date) const
 
 QString HoverInfo::mufLine() const
 {
-    QString line = QString::asprintf("MUF here \u2248 %.0f MHz", mufHere);
+    QString line = NumberText::printf("MUF here \u2248 %.0f MHz", mufHere);
     if (nearestIonosonde)
         line += QStringLiteral(" (nearest ionosonde ") + nearestIonosonde->reading.name
-                               + QString::asprintf(", %.0f km)", nearestIonosonde->distanceKm);
+                               + NumberText::printf(", %.0f km)", nearestIonosonde->distanceKm);
     if (measuredShare < 0.3)
         line += QStringLiteral(", modelled estimate");
     return line;
@@ -167,11 +168,11 @@ QString HoverInfo::pathLine(const MUFField::PathMUF& path)
     const QString hops
         = path.hops == 1 ? QStringLiteral("1 hop") : QString::number(path.hops) + QStringLiteral(" hops");
     const GeoCoordinate& at = path.limitingPoint;
-    const QString place = QString::asprintf("%.0f", std::abs(at.latitude)) + degree
+    const QString place = NumberText::printf("%.0f", std::abs(at.latitude)) + degree
         + (at.latitude < 0 ? QStringLiteral("S ") : QStringLiteral("N "))
-           + QString::asprintf("%.0f", std::abs(at.longitude)) + degree
+           + NumberText::printf("%.0f", std::abs(at.longitude)) + degree
            + (at.longitude < 0 ? QStringLiteral("W") : QStringLiteral("E"));
-    QString line = QString::asprintf("Path MUF (short path) \u2248 %.0f MHz, up to ", path.muf)
+    QString line = NumberText::printf("Path MUF (short path) \u2248 %.0f MHz, up to ", path.muf)
         + Zelq::highestOpenBand(path.muf)
         + QStringLiteral(" \u00B7 ") + hops + QStringLiteral(", lowest near ") + place;
     if (path.measuredShare < 0.3)
@@ -183,7 +184,7 @@ QString HoverInfo::km(double distance)
 {
     const double rounded = std::round(distance);
     if (!std::isfinite(rounded) || std::abs(rounded) >= 1e15)
-        return QString::asprintf("%.0f km", distance);
+        return NumberText::printf("%.0f km", distance);
     const qint64 whole = qint64(rounded);
     QString digits = QString::number(whole < 0 ? -whole : whole);
     for (qsizetype at = digits.size() - 3; at > 0; at -= 3)

@@ -8,6 +8,7 @@
 #include "prediction/PredictionStore.h"
 #include "spaceweather/MUFModel.h"
 #include "spaceweather/SpaceWeather.h"
+#include "support/NumberText.h"
 
 #include <cmath>
 
@@ -88,7 +89,7 @@ HoverPanel::Content HoverPanel::content(const PrefixEntity& entity, const Inputs
     }
     wheel.title = QStringLiteral("Prediction to ") + (entity.isCell() ? Maidenhead::locator(place, 4) : entity.prefix)
                                  + QStringLiteral(", today UTC");
-    wheel.subtitle = QString::asprintf("%.0f W", o.station.powerW)
+    wheel.subtitle = NumberText::printf("%.0f W", o.station.powerW)
         + QStringLiteral(" \u00B7 ") + ::title(o.station.mode)
                          + QStringLiteral(" \u00B7 ")
                                           + (inputs.engine ? QStringLiteral("ITU-R P.533")

@@ -4,6 +4,7 @@
 #include "map/MapContrast.h"
 #include "map/PainterPixelRatio.h"
 #include "map/PolylineSimplifier.h"
+#include "support/NumberText.h"
 #include "support/RowBands.h"
 
 #include <QFontDatabase>
@@ -95,11 +96,7 @@ QList<MUFModel::Contour> MUFContourLayer::simplified(const QList<MUFModel::Conto
     return QList<MUFModel::Contour>(thinned.begin(), thinned.end());
 }
 
-QString MUFContourLayer::label(double level)
-{
-    // QString::number writes the same digits in every locale.
-    return QString::number(level, 'f', level == std::round(level) ? 0 : 1);
-}
+QString MUFContourLayer::label(double level) { return NumberText::fixed(level, level == std::round(level) ? 0 : 1); }
 
 QFont MUFContourLayer::labelFont()
 {

@@ -2,6 +2,7 @@
 
 #include "map/PainterPixelRatio.h"
 #include "support/CacheKey.h"
+#include "support/NumberText.h"
 
 #include <QFontDatabase>
 #include <QFontMetricsF>
@@ -15,11 +16,7 @@ double MUFLayer::dotRadius(double mapWidth)
     return std::isfinite(mapWidth) ? std::clamp(mapWidth / 120, 9.0, 14.0) : 9.0;
 }
 
-QString MUFLayer::label(double mufd)
-{
-    // nearbyint rounds as printf's "%.0f" does: halves to even.
-    return QString::number(std::nearbyint(mufd), 'f', 0);
-}
+QString MUFLayer::label(double mufd) { return NumberText::fixed(mufd, 0); }
 
 double MUFLayer::fillOpacity(std::optional<double> confidence) { return confidence && *confidence < 25 ? 0.45 : 0.95; }
 

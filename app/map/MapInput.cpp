@@ -5,6 +5,7 @@
 #include "map/MapViewportModel.h"
 #include "map/ScrollWheelZoom.h"
 #include "rotator/RotatorManager.h"
+#include "support/NumberText.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
 
@@ -21,7 +22,7 @@ namespace {
 
 // Bearings to the nearest whole degree with at least three digits, as a
 // compass reads ("005°", "360°").
-QString bearingText(double bearing) { return QString::asprintf("%03.0f", bearing) + QChar(0x00B0); }
+QString bearingText(double bearing) { return NumberText::printf("%03.0f", bearing) + QChar(0x00B0); }
 
 } // namespace
 

@@ -1,6 +1,7 @@
 #include "map/ZoomBadge.h"
 
 #include "kit/DarkAppearance.h"
+#include "support/NumberText.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -33,7 +34,7 @@ ZoomBadge::ZoomBadge(std::function<void()> reset, QWidget* parent)
     setZoom(1);
 }
 
-QString ZoomBadge::zoomText(double zoom) { return QString::number(zoom, 'f', 1) + QChar(0x00D7); }
+QString ZoomBadge::zoomText(double zoom) { return NumberText::fixed(zoom, 1) + QChar(0x00D7); }
 
 void ZoomBadge::setZoom(double zoom) { m_zoom->setText(zoomText(zoom)); }
 

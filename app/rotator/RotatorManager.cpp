@@ -2,6 +2,7 @@
 
 #include "geo/GeoMath.h"
 #include "kit/AppLog.h"
+#include "support/NumberText.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
 
@@ -158,7 +159,7 @@ void RotatorManager::turn(const QUuid& id, double bearing)
     if (config == m_rotators.cend() || !std::isfinite(bearing))
         return;
     log(QStringLiteral("Rotator ") + config->name
-                       + QStringLiteral(": turn to ") + QString::asprintf("%.0f", bearing) + QChar(0x00B0));
+                       + QStringLiteral(": turn to ") + NumberText::fixed(bearing, 0) + QChar(0x00B0));
     if (const auto running = m_workers.constFind(id); running != m_workers.cend())
         running->mailbox->postTarget(wrap360(bearing));
 }

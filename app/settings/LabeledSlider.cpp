@@ -2,6 +2,7 @@
 
 #include "settings/SettingControls.h"
 #include "settings/SettingsSection.h"
+#include "support/NumberText.h"
 #include "support/Settings.h"
 
 #include <QHBoxLayout>
@@ -21,8 +22,7 @@ constexpr int steps = 1000;
 QString LabeledSlider::display(const QString& format, double value)
 {
     const double shown = format.endsWith(QLatin1String("%%")) ? value * 100 : value;
-    // Qt's own printf, which ignores the C library's locale.
-    return QString::asprintf(format.toUtf8().constData(), shown);
+    return NumberText::printf(format.toUtf8().constData(), shown);
 }
 
 LabeledSlider::LabeledSlider(const QString& title, const DoubleKey& key, const QString& format, QWidget* parent)

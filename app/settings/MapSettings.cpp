@@ -9,6 +9,7 @@
 #include "settings/SettingsColumns.h"
 #include "settings/SettingsSection.h"
 #include "spaceweather/MUFGrid.h"
+#include "support/NumberText.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
 
@@ -57,11 +58,7 @@ QString MapSettings::mufColorsWith(const QString& stored, int index, const QColo
     return texts.join(QLatin1Char(','));
 }
 
-QString MapSettings::levelLabel(double mhz)
-{
-    // Qt's own printf: a point whatever the locale.
-    return QString::asprintf(std::round(mhz) == mhz ? "%.0f" : "%.1f", mhz);
-}
+QString MapSettings::levelLabel(double mhz) { return NumberText::fixed(mhz, std::round(mhz) == mhz ? 0 : 1); }
 
 MapSettings::MapSettings(QWidget* parent)
     : QWidget(parent)

@@ -10,6 +10,7 @@
 #include "settings/SettingsSection.h"
 #include "settings/StatusDot.h"
 #include "settings/WrappingCheckBox.h"
+#include "support/NumberText.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
 
@@ -336,7 +337,7 @@ void RotatorSettings::refreshBeam()
         return;
     const QSignalBlocker quiet(m_beam);
     m_beam->setValue(int(std::lround(rotator->beamWidth / beamStep)));
-    m_beamText->setText(QString::asprintf("%.0f", rotator->beamWidth) + QStringLiteral("°"));
+    m_beamText->setText(NumberText::fixed(rotator->beamWidth, 0) + QStringLiteral("°"));
 }
 
 // Showing the open rotator

@@ -9,6 +9,7 @@
 #include "settings/SettingControls.h"
 #include "settings/SettingsSection.h"
 #include "settings/StatusDot.h"
+#include "support/NumberText.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -25,7 +26,7 @@
 
 namespace {
 
-QString heading(double degrees) { return QString::asprintf("%03.0f", degrees) + QStringLiteral("°"); }
+QString heading(double degrees) { return NumberText::fixed(degrees, 0, 3) + QStringLiteral("°"); }
 
 // A whole number for the TCP port field, as near as an int holds it.
 int wholeNumber(double value)

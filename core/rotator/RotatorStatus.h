@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/NumberText.h"
+
 #include <QString>
 
 #include <optional>
@@ -25,7 +27,7 @@ struct RotatorStatus {
 
     // A heading or bearing as every rotator view shows it: three digits and
     // a degree sign, rounded by the format alone (359.6 shows as "360°").
-    static QString degreesText(double degrees) { return QString::asprintf("%03.0f", degrees) + QChar(0x00B0); }
+    static QString degreesText(double degrees) { return NumberText::fixed(degrees, 0, 3) + QChar(0x00B0); }
 
     friend bool operator==(const RotatorStatus&, const RotatorStatus&) = default;
 };

@@ -189,6 +189,8 @@ TEST_F(PanelTest, RatingsAtTheirEdges)
     EXPECT_EQ(at(1).rating, "Poor");
     EXPECT_EQ(at(1).value, "70");
     EXPECT_EQ(at(1).color, PanelStyle::red());
+    s.solarFlux = 152.5; // an exact half reads as the map's dots and printf write it
+    EXPECT_EQ(at(1).value, "152");
     s.aIndexValue = 30;
     EXPECT_EQ(at(2).color, PanelStyle::orange());
     s.sunspotNumber = 0;

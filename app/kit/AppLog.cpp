@@ -4,6 +4,7 @@
 #include "kit/FileManager.h"
 #include "maintenance/VersionCheck.h"
 #include "spaceweather/SpaceWeatherClient.h"
+#include "support/Settings.h"
 
 #include <QDir>
 #include <QFile>
@@ -102,6 +103,8 @@ void start()
     // Every failed feed request leaves its own line; the hook is called from
     // whatever thread the request ended on, and writing a line is safe there.
     SpaceWeatherClient::setOnFailure(&dataFeedFailed);
+    // The settings file's troubles: unreadable at start, or not saved.
+    Settings::setLog([](const QString& line) { file().write(line); });
 }
 
 QString startLine()

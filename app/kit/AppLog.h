@@ -22,7 +22,8 @@ LogFile& file();
 
 // Once per process, before the first-run defaults and the stores: writes and
 // flushes the start line, opens the crash log and installs its handlers,
-// and points the space weather client's failure hook at dataFeedFailed().
+// and points the space weather client's failure hook at dataFeedFailed()
+// and the settings store's lines at the log.
 // Later calls do nothing.
 void start();
 

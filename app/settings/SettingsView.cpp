@@ -1,6 +1,7 @@
 #include "settings/SettingsView.h"
 
 #include "kit/DarkAppearance.h"
+#include "kit/SettingsNote.h"
 #include "kit/SymbolIcons.h"
 #include "settings/ClusterSettings.h"
 #include "settings/DataSettings.h"
@@ -8,6 +9,7 @@
 #include "settings/MapSettings.h"
 #include "settings/RotatorSettings.h"
 #include "settings/StationSettings.h"
+#include "support/Settings.h"
 
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -58,6 +60,10 @@ SettingsView::SettingsView(const AppStores& stores, QWidget* parent)
         m_tabs->addTab(entry.make(m_stores), SymbolIcons::bundled(QString::fromLatin1(entry.symbol)), label);
     }
     layout->addWidget(m_tabs);
+    // Settings that cannot be saved, or a settings file that was unreadable.
+    m_note = new SettingsNote(Settings::standard(), this);
+    m_note->setContentsMargins(6, 2, 6, 0);
+    layout->addWidget(m_note);
     // After the pages: their menus are windows of their own and take the
     // palette only from here.
     DarkAppearance::apply(this);

@@ -5,6 +5,7 @@
 #include <QWidget>
 
 class QTabWidget;
+class SettingsNote;
 
 // The settings window's content: one tab per area of settings, in a fixed
 // order, each a column layout of sections whose controls are bound to the
@@ -26,10 +27,13 @@ public:
     // The page of a tab.
     QWidget* page(Tab tab) const;
     QTabWidget* tabs() const { return m_tabs; }
+    // The line under the tabs about a settings file that cannot be saved.
+    SettingsNote* note() const { return m_note; }
 
     QSize sizeHint() const override { return idealWindowSize; }
 
 private:
     AppStores m_stores;
     QTabWidget* m_tabs = nullptr;
+    SettingsNote* m_note = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "shell/MainWindow.h"
 
 #include "kit/DarkAppearance.h"
+#include "kit/SettingsNote.h"
 #include "shell/ContentView.h"
 #include "shell/MainToolBar.h"
 #include "support/Settings.h"
@@ -62,6 +63,8 @@ MainWindow::MainWindow(const AppStores& stores, QWidget* parent)
     DarkAppearance::apply(this);
     setCentralWidget(m_content);
     addToolBar(Qt::TopToolBarArea, m_content->toolBar());
+    // Settings that cannot be saved, or a settings file that was unreadable.
+    SettingsNote::addTo(this, Settings::standard());
     m_saveTimer->setSingleShot(true);
     m_saveTimer->setInterval(saveDelayMs);
     connect(m_saveTimer, &QTimer::timeout, this, &MainWindow::saveGeometryNow);

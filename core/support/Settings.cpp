@@ -3,6 +3,10 @@
 #include "support/StrictNumber.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMutex>
 #include <QStandardPaths>
 
 #include <algorithm>
@@ -41,7 +45,64 @@ std::optional<double> numberFrom(const QVariant& v)
     }
 }
 
+struct LogSlot {
+    QMutex mutex;
+    Settings::LogHook hook;
+    QStringList waiting; // lines written before there was a hook
+};
+
+LogSlot& logSlot()
+{
+    static LogSlot slot;
+    return slot;
+}
+
+void log(const QString& line)
+{
+    Settings::LogHook hook;
+    {
+        QMutexLocker lock(&logSlot().mutex);
+        if (!logSlot().hook) {
+            logSlot().waiting.append(line);
+            return;
+        }
+        hook = logSlot().hook;
+    }
+    hook(line);
+}
+
+// Lines a person would read as "key=value": neither blank, nor a comment,
+// nor a section header. A file that QSettings read whole has at least as
+// many keys; fewer means a quote or bracket swallowed the lines after it.
+qsizetype keyLines(const QByteArray& bytes)
+{
+    qsizetype count = 0;
+    for (const QByteArray& raw : bytes.split('\n')) {
+        const QByteArray line = raw.trimmed();
+        if (line.isEmpty() || line.front() == ';' || line.front() == '#' || line.front() == '[')
+            continue;
+        if (line.indexOf('=') > 0)
+            ++count;
+    }
+    return count;
+}
+
+QString fileNameOf(const QString& path) { return QFileInfo(path).fileName(); }
+
 } // namespace
+
+void Settings::setLog(LogHook hook)
+{
+    QStringList waiting;
+    {
+        QMutexLocker lock(&logSlot().mutex);
+        logSlot().hook = hook;
+        if (hook)
+            waiting = std::exchange(logSlot().waiting, {});
+    }
+    for (const QString& line : std::as_const(waiting))
+        hook(line);
+}
 
 Settings& Settings::standard()
 {
@@ -59,6 +120,12 @@ Settings::Settings(const QString& iniPath, QObject* parent)
     : QObject(parent)
     , m_store(std::make_unique<QSettings>(iniPath, QSettings::IniFormat))
 {
+    AtomicFile::removeLeftovers(m_store->fileName(), AtomicFile::leftoverAge);
+    AtomicFile::removeLeftovers(unreadableCopyPath(), AtomicFile::leftoverAge);
+    m_saveTimer.setSingleShot(true);
+    m_saveTimer.setInterval(0);
+    connect(&m_saveTimer, &QTimer::timeout, this, [this] { sync(); });
+    keepUnreadableFile();
 }
 
 Settings::~Settings() = default;
@@ -189,17 +256,103 @@ void Settings::set(const TextKey& key, const QString& value) { setValue(QLatin1S
 void Settings::setValue(const QString& key, const QVariant& value)
 {
     m_store->setValue(key, value);
+    written();
     Q_EMIT changed(key);
 }
 
 void Settings::remove(const QString& key)
 {
     m_store->remove(key);
+    written();
     Q_EMIT changed(key);
+}
+
+void Settings::written()
+{
+    // One save for a burst of writes.
+    if (!m_saveTimer.isActive())
+        m_saveTimer.start();
 }
 
 QStringList Settings::allKeys() const { return m_store->allKeys(); }
 
-void Settings::sync() { m_store->sync(); }
+void Settings::sync()
+{
+    m_saveTimer.stop();
+    // QSettings keeps the first error it met for good; after a failure a
+    // fresh object over the same file (which shares its unsaved values)
+    // tells whether this attempt worked.
+    if (m_unsaved)
+        reopen();
+    m_store->sync();
+    if (m_store->status() != QSettings::AccessError) {
+        if (m_unsaved) {
+            m_unsaved.reset();
+            log(QStringLiteral("Settings: saved to ") + fileNameOf(fileName()) + QStringLiteral(" again"));
+            Q_EMIT noteChanged();
+        }
+        return;
+    }
+    const SaveError why = AtomicFile::whyNotSaved(QFileInfo(fileName()).absolutePath());
+    if (!m_loggedCauses.contains(why.message)) {
+        m_loggedCauses.insert(why.message);
+        log(QStringLiteral("Settings: could not save ") + fileName() + QStringLiteral(": ") + why.message
+            + QStringLiteral("; changes last until Corvanta quits"));
+    }
+    if (m_unsaved != why) {
+        m_unsaved = why;
+        Q_EMIT noteChanged();
+    }
+}
+
+void Settings::reopen()
+{
+    // The new object is made while the old one still holds the file, so
+    // both see the same values, pending ones included; making it syncs.
+    auto fresh = std::make_unique<QSettings>(m_store->fileName(), QSettings::IniFormat);
+    m_store = std::move(fresh);
+}
 
 QString Settings::fileName() const { return m_store->fileName(); }
+
+QString Settings::note() const
+{
+    QString text = m_unreadableNote;
+    if (m_unsaved) {
+        if (!text.isEmpty())
+            text += u' ';
+        text += QStringLiteral("Settings cannot be saved (%1): changes last until Corvanta quits.")
+                    .arg(m_unsaved->message);
+    }
+    return text;
+}
+
+void Settings::keepUnreadableFile()
+{
+    QFile file(fileName());
+    if (!file.open(QIODevice::ReadOnly))
+        return; // nothing yet, or nothing we could lose by writing
+    const QByteArray bytes = file.readAll();
+    if (m_store->status() != QSettings::FormatError && keyLines(bytes) <= m_store->allKeys().size())
+        return;
+
+    // Kept once: a copy from an earlier start that is the same file stays.
+    const QString copy = unreadableCopyPath();
+    QFile earlier(copy);
+    const bool kept = earlier.open(QIODevice::ReadOnly) && earlier.readAll() == bytes;
+    earlier.close();
+    const auto saved = kept ? std::expected<void, SaveError> {} : AtomicFile::write(copy, bytes);
+    if (saved) {
+        log(QStringLiteral("Settings: ") + fileName() + QStringLiteral(" could not be read whole; a copy is kept as ")
+            + fileNameOf(copy));
+        m_unreadableNote = QStringLiteral("The settings file could not be read whole; the old one is kept as %1.")
+                               .arg(fileNameOf(copy));
+    } else {
+        log(QStringLiteral("Settings: ") + fileName()
+            + QStringLiteral(" could not be read whole, and no copy could be kept: ") + saved.error().message);
+        m_unreadableNote = QStringLiteral("The settings file could not be read whole; some settings are back to "
+                                          "their defaults.");
+    }
+    // The read's error is no save's: start the next save with a clean slate.
+    reopen();
+}

@@ -1,12 +1,16 @@
 #pragma once
 
+#include "support/AtomicFile.h"
 #include "support/SettingKey.h"
 
 #include <QObject>
+#include <QSet>
 #include <QSettings>
 #include <QString>
+#include <QTimer>
 #include <QVariant>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -21,13 +25,23 @@
 // Every write and removal in the application goes through this object, and
 // each one emits `changed(key)`; views and stores that follow a setting
 // listen to that signal. Lives on the main thread.
+//
+// Nothing is lost in silence. Writes reach the file on the next turn of the
+// event loop; when that fails (a read-only folder, a full disk) the values
+// stay in memory for the run, the cause is logged once and `note()` says so
+// until a later save works. A file that does not read back cleanly at
+// start (a syntax error, or fewer keys than lines that look like keys, as
+// after an unclosed quote) is copied aside as "<file>.unreadable" before
+// anything can write over it.
 class Settings : public QObject {
     Q_OBJECT
 public:
     // The process-wide store ("Corvanta" in the user's config folder).
     static Settings& standard();
 
-    // A store over a given INI file (tests, tools).
+    // A store over a given INI file (tests, tools). Removes the temporary
+    // copies that saves cut short by a kill left beside it, and keeps a copy
+    // of the file when it does not read back cleanly.
     explicit Settings(const QString& iniPath, QObject* parent = nullptr);
     ~Settings() override;
 
@@ -77,13 +91,36 @@ public:
     void remove(const QString& key);
 
     QStringList allKeys() const;
-    // Writes pending changes to disk now (also done by Qt on its own).
+    // Writes pending changes to disk now (otherwise done on the next turn of
+    // the event loop) and checks that they arrived.
     void sync();
     QString fileName() const;
+    // "<file>.unreadable": the copy of a file that did not read back cleanly.
+    QString unreadableCopyPath() const { return fileName() + QStringLiteral(".unreadable"); }
+
+    // One line for the user about the file, empty while all is well.
+    QString note() const;
+    // Why the last save failed; none once a save worked.
+    const std::optional<SaveError>& unsaved() const { return m_unsaved; }
+
+    // Where every store's log lines ("Settings: …") go. Process-wide; lines
+    // written before a hook is set are handed to it when it is.
+    using LogHook = std::function<void(const QString& line)>;
+    static void setLog(LogHook hook);
 
 Q_SIGNALS:
     void changed(const QString& key);
+    // note() changed.
+    void noteChanged();
 
 private:
+    void keepUnreadableFile();
+    void reopen();
+    void written();
+
     std::unique_ptr<QSettings> m_store;
+    QTimer m_saveTimer;
+    std::optional<SaveError> m_unsaved;
+    QSet<QString> m_loggedCauses; // each cause of a failed save is logged once
+    QString m_unreadableNote;
 };

@@ -1,7 +1,9 @@
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
 #include "support/TestChild.h"
+#include "support/WaitUntil.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -28,6 +30,28 @@ protected:
         return std::make_unique<Settings>(copy);
     }
     int runs = 0;
+};
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+// The store's log lines, for as long as the test runs.
+struct LogLines : QStringList {
+    LogLines()
+    {
+        Settings::setLog([this](const QString& line) { append(line); });
+    }
+    ~LogLines() { Settings::setLog({}); }
 };
 
 } // namespace
@@ -157,4 +181,117 @@ TEST_F(SettingsTest, CataloguedKeysReadTheirDefaultsAndClampHandEditedValues)
     store = restart(store);
     EXPECT_EQ(store->get(SettingKeys::prefixFontSize), 12.5);
     EXPECT_EQ(store->get(SettingKeys::mapStyle), "atlas");
+}
+
+TEST_F(SettingsTest, ChangesThatCannotBeSavedStayInMemoryAreLoggedOnceAndNotedUntilASaveWorks)
+{
+    // The folder would have to be inside a file: nothing can be written
+    // there (a read-only folder would not stop a test run as root).
+    const QString folder = dir.filePath("blocker");
+    writeFile(folder, "not a folder");
+    const QString file = folder + "/Corvanta.ini";
+    LogLines log;
+    Settings store(file);
+    int notes = 0;
+    QObject::connect(&store, &Settings::noteChanged, [&] { ++notes; });
+    EXPECT_EQ(store.note(), "");
+
+    // Saved on the next turn of the event loop, which finds the failure.
+    store.set(SettingKeys::callsign, "LY2ABC");
+    store.set(SettingKeys::homeLatitude, 54.687);
+    ASSERT_TRUE(waitUntil([&] { return store.unsaved().has_value(); }));
+    const QString cause = "the folder " + folder + " could not be made";
+    EXPECT_EQ(store.unsaved()->message, cause);
+    EXPECT_EQ(store.note(), "Settings cannot be saved (" + cause + "): changes last until Corvanta quits.");
+    EXPECT_EQ(log, QStringList { "Settings: could not save " + file + ": " + cause
+                                 + "; changes last until Corvanta quits" });
+    EXPECT_EQ(notes, 1);
+
+    // More failures of the same cause: no more lines, the values in memory.
+    store.set(SettingKeys::mapStyle, "atlas");
+    store.sync();
+    store.remove(SettingKeys::homeLatitude);
+    store.sync();
+    EXPECT_EQ(log.size(), 1);
+    EXPECT_EQ(notes, 1);
+    EXPECT_EQ(store.get(SettingKeys::callsign), "LY2ABC");
+    EXPECT_EQ(store.get(SettingKeys::mapStyle), "atlas");
+    EXPECT_FALSE(store.contains(SettingKeys::homeLatitude));
+
+    // The folder is back: the next save writes all that was kept.
+    ASSERT_TRUE(QFile::remove(folder));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    store.set(SettingKeys::stationPowerW, 400);
+    ASSERT_TRUE(waitUntil([&] { return !store.unsaved(); }));
+    EXPECT_EQ(store.note(), "");
+    EXPECT_EQ(notes, 2);
+    EXPECT_EQ(log.last(), "Settings: saved to Corvanta.ini again");
+    const QByteArray saved = readFile(file);
+    EXPECT_TRUE(saved.contains("callsign=LY2ABC")) << saved.toStdString();
+    EXPECT_TRUE(saved.contains("mapStyle=atlas"));
+    EXPECT_TRUE(saved.contains("stationPowerW=400"));
+    EXPECT_FALSE(saved.contains("homeLatitude"));
+}
+
+TEST_F(SettingsTest, AFileThatDoesNotReadBackCleanlyIsCopiedAsideBeforeAnythingWritesOverIt)
+{
+    // A hand edit left a quote open: every later line became part of its
+    // value. A section without its bracket is a syntax error.
+    const QByteArray unclosedQuote = "[General]\ncallsign=LY2ABC\nclusterCommands=\"set/skimmer\n"
+                                     "homeLatitude=54.687\nhomeLongitude=25.28\nstationPower=400\nmapStyle=atlas\n";
+    const QByteArray openSection = "[General\ncallsign=LY2ABC\nhomeLatitude=54.687\n";
+    int run = 0;
+    for (const QByteArray& damaged : { unclosedQuote, openSection }) {
+        SCOPED_TRACE(damaged.toStdString());
+        // A name of its own each time: QSettings keeps what it read per file.
+        const QString file = dir.filePath(QString("damaged%1/Corvanta.ini").arg(++run));
+        QDir().mkpath(QFileInfo(file).path());
+        writeFile(file, damaged);
+        LogLines log;
+        {
+            Settings store(file);
+            EXPECT_EQ(readFile(store.unreadableCopyPath()), damaged);
+            EXPECT_EQ(store.note(), "The settings file could not be read whole; the old one is kept as "
+                                    "Corvanta.ini.unreadable.");
+            EXPECT_EQ(log, QStringList { "Settings: " + file + " could not be read whole; a copy is kept as "
+                                         "Corvanta.ini.unreadable" });
+            // The start writes its defaults; the copy keeps what was there.
+            store.set(SettingKeys::defaultsVersion, 1);
+            store.sync();
+            EXPECT_FALSE(store.unsaved());
+            EXPECT_TRUE(readFile(file).contains("defaultsVersion=1"));
+        }
+        EXPECT_EQ(readFile(file + ".unreadable"), damaged);
+
+        // A file that reads cleanly, the rewritten one, is taken as it is.
+        log.clear();
+        const QString next = dir.filePath(QString("clean%1.ini").arg(run));
+        ASSERT_TRUE(QFile::copy(file, next));
+        Settings again(next);
+        EXPECT_EQ(again.note(), "");
+        EXPECT_TRUE(log.isEmpty());
+        EXPECT_FALSE(QFile::exists(next + ".unreadable"));
+    }
+}
+
+TEST_F(SettingsTest, TemporaryCopiesOfSavesCutShortAreRemovedAtStartOnceAMinuteOld)
+{
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const auto leave = [&](const QString& name, qint64 ageSeconds) {
+        writeFile(dir.filePath(name), "part of a save");
+        QFile file(dir.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.setFileTime(now.addSecs(-ageSeconds), QFileDevice::FileModificationTime));
+    };
+    leave("Corvanta.ini.aB3xYz", 120);  // a kill during a save
+    leave("Corvanta.ini.QfwRei", 3600); // an older one
+    leave("Corvanta.ini.kALOpq", 5);    // a save under way in another instance
+    leave("Corvanta.ini.lock", 120);    // QSettings' lock: not a copy
+    leave("Corvanta.ini.backup", 120);  // the user's own
+    leave("Other.ini.aB3xYz", 120);
+    Settings store(path());
+    QStringList names = QDir(dir.path()).entryList(QDir::Files);
+    names.sort();
+    EXPECT_EQ(names, QStringList({ "Corvanta.ini.backup", "Corvanta.ini.kALOpq", "Corvanta.ini.lock",
+                                   "Other.ini.aB3xYz" }));
 }

@@ -1,0 +1,44 @@
+#include "kit/SettingsNote.h"
+
+#include "kit/PanelStyle.h"
+#include "kit/ToolTipText.h"
+#include "support/Settings.h"
+
+#include <QMainWindow>
+#include <QStatusBar>
+
+SettingsNote::SettingsNote(Settings& settings, QWidget* parent)
+    : QLabel(parent)
+    , m_settings(settings)
+{
+    setTextFormat(Qt::PlainText);
+    QPalette warning = palette();
+    warning.setColor(QPalette::WindowText, PanelStyle::orange());
+    setPalette(warning);
+    // One line: a narrow window cuts it, the tool tip keeps it whole.
+    setWordWrap(false);
+    setMinimumWidth(0);
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    connect(&m_settings, &Settings::noteChanged, this, &SettingsNote::follow);
+    follow();
+}
+
+void SettingsNote::follow()
+{
+    const QString note = m_settings.note();
+    setText(note);
+    setToolTip(note.isEmpty() ? QString() : ToolTipText::plain(note));
+    setVisible(!note.isEmpty());
+}
+
+SettingsNote* SettingsNote::addTo(QMainWindow* window, Settings& settings)
+{
+    QStatusBar* bar = window->statusBar();
+    bar->setSizeGripEnabled(false);
+    auto* note = new SettingsNote(settings, bar);
+    bar->addWidget(note, 1);
+    const auto fit = [bar, &settings] { bar->setVisible(!settings.note().isEmpty()); };
+    connect(&settings, &Settings::noteChanged, bar, fit);
+    fit();
+    return note;
+}

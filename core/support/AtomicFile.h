@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+#include <chrono>
+#include <expected>
+
+// Why a file could not be saved, in words for the user: the disk is full,
+// the folder is not writable, or the system's own reason.
+struct SaveError {
+    QString message;
+
+    friend bool operator==(const SaveError&, const SaveError&) = default;
+};
+
+// Files written whole or not at all: the bytes go to a temporary sibling
+// ("name.XXXXXX") that replaces the file only once it is complete, so a
+// crash or a full disk never leaves a torn file behind.
+namespace AtomicFile {
+
+// Writes the bytes to `path`, making its folder first. On failure the old
+// file, if any, is left as it was.
+std::expected<void, SaveError> write(const QString& path, const QByteArray& bytes);
+
+// Why nothing can be saved in `folder` when the writer itself gave no
+// reason (QSettings does not): the folder cannot be made, the disk is full,
+// or else the folder is not writable.
+SaveError whyNotSaved(const QString& folder);
+
+// Removes the temporary siblings of `path` that a save cut short by a kill
+// or a crash left behind ("path.XXXXXX", six letters, not all of them lower
+// case, so a copy the user named "path.backup" stays), when they
+// were last written more than `age` before `now`; a younger one may belong
+// to a save under way in another instance. Returns how many went.
+int removeLeftovers(const QString& path, std::chrono::seconds age,
+                    const QDateTime& now = QDateTime::currentDateTimeUtc());
+
+// The usual age for removeLeftovers(): no save takes a minute.
+inline constexpr std::chrono::seconds leftoverAge { 60 };
+
+} // namespace AtomicFile

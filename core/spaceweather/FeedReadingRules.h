@@ -88,4 +88,28 @@ private:
 // of arrays whose first row names the columns. Any other shape gives none.
 QList<Record> records(const QJsonValue& value);
 
+// What the Sun and the Earth's field can give. A value outside its range is
+// a broken feed's (Kp 1e308 is no storm) and counts as missing, as a value
+// that is no number does.
+struct Range {
+    double low;
+    double high;
+
+    // The value when it lies in the range, bounds included.
+    std::optional<double> operator()(std::optional<double> value) const
+    {
+        return value && *value >= low && *value <= high ? value : std::nullopt;
+    }
+};
+
+namespace Ranges {
+inline constexpr Range kp { 0, 9 };
+inline constexpr Range aIndex { 0, 400 };
+inline constexpr Range solarFlux { 0, 1000 };    // sfu
+inline constexpr Range sunspots { 0, 1000 };
+inline constexpr Range windSpeed { 0, 5000 };    // km/s
+inline constexpr Range magField { -500, 500 };   // nT, Bt and Bz
+inline constexpr Range aurora { 0, 100 };        // per cent
+} // namespace Ranges
+
 } // namespace SWPCParser

@@ -57,6 +57,25 @@ QUrl url(Index index, int days, const QDateTime& now)
                                  + QStringLiteral("&end=") + stamp(now) + QStringLiteral("&index=") + rawValue(index));
 }
 
+namespace {
+
+SWPCParser::Range range(Index index)
+{
+    switch (index) {
+    case Index::kp:
+        return SWPCParser::Ranges::kp;
+    case Index::ap:
+        return SWPCParser::Ranges::aIndex;
+    case Index::sunspots:
+        return SWPCParser::Ranges::sunspots;
+    case Index::flux:
+        return SWPCParser::Ranges::solarFlux;
+    }
+    return SWPCParser::Ranges::kp;
+}
+
+} // namespace
+
 SWPCParser::Result<Value> latest(const QByteArray& data, Index index)
 {
     const auto json = SWPCParser::parseJson(data);
@@ -72,8 +91,9 @@ SWPCParser::Result<Value> latest(const QByteArray& data, Index index)
     const QJsonValue timesMember = top.value(QStringLiteral("datetime"));
     const QJsonArray times = timesMember.isArray() ? timesMember.toArray() : QJsonArray();
     for (qsizetype i = values.size() - 1; i >= 0; --i) {
-        const std::optional<double> value = SWPCParser::number(values.at(i));
-        if (!value || *value < 0)
+        // The service writes -1 where it has no value.
+        const std::optional<double> value = range(index)(SWPCParser::number(values.at(i)));
+        if (!value)
             continue;
         std::optional<QDateTime> time;
         if (i < times.size())

@@ -98,11 +98,7 @@ std::optional<qsizetype> auroraCell(double longitude, double latitude)
     return qsizetype(row) * AuroraGrid::width + column;
 }
 
-std::uint8_t auroraByte(double value)
-{
-    const double clamped = value < 100 ? std::max(value, 0.0) : 100.0;
-    return std::uint8_t(clamped);
-}
+std::uint8_t auroraByte(double value) { return std::uint8_t(value); }
 
 } // namespace
 
@@ -131,7 +127,7 @@ Result<AuroraGrid> aurora(const QByteArray& data)
             continue;
         const std::optional<double> longitude = number(point.at(0));
         const std::optional<double> latitude = number(point.at(1));
-        const std::optional<double> value = number(point.at(2));
+        const std::optional<double> value = Ranges::aurora(number(point.at(2)));
         if (!longitude || !latitude || !value)
             continue;
         if (const auto cell = auroraCell(*longitude, *latitude))
@@ -149,9 +145,9 @@ Result<KpNow> kpNow(const QByteArray& data)
         return std::unexpected(json.error());
     const QList<Record> list = records(*json);
     for (auto it = list.crbegin(); it != list.crend(); ++it) {
-        std::optional<double> kp = number(member(*it, "estimated_kp"));
+        std::optional<double> kp = Ranges::kp(number(member(*it, "estimated_kp")));
         if (!kp)
-            kp = number(member(*it, "kp_index"));
+            kp = Ranges::kp(number(member(*it, "kp_index")));
         if (kp)
             return KpNow { *kp, date(member(*it, "time_tag")) };
     }
@@ -168,10 +164,10 @@ Result<QList<KpSample>> kpHistory(const QByteArray& data)
         const std::optional<QDateTime> time = date(member(record, "time_tag"));
         if (!time)
             continue;
-        const std::optional<double> kp = number(firstPresent(record, { "Kp", "kp" }));
+        const std::optional<double> kp = Ranges::kp(number(firstPresent(record, { "Kp", "kp" })));
         if (!kp)
             continue;
-        samples.append(KpSample { *time, *kp, number(member(record, "a_running")) });
+        samples.append(KpSample { *time, *kp, Ranges::aIndex(number(member(record, "a_running"))) });
     }
     if (samples.isEmpty())
         return refuse("Kp 3-hour");
@@ -187,12 +183,12 @@ Result<SolarFlux> solarFlux(const QByteArray& data)
         return std::unexpected(json.error());
     if (json->isObject()) {
         const QJsonObject summary = json->toObject();
-        if (const auto flux = number(firstPresent(summary, { "Flux", "flux" })))
+        if (const auto flux = Ranges::solarFlux(number(firstPresent(summary, { "Flux", "flux" }))))
             return SolarFlux { *flux, date(firstPresent(summary, { "TimeStamp", "time_tag" })) };
     }
     QList<Timed<double>> candidates;
     for (const Record& record : records(*json))
-        if (const auto flux = number(member(record, "flux")))
+        if (const auto flux = Ranges::solarFlux(number(member(record, "flux"))))
             candidates.append({ *flux, date(member(record, "time_tag")) });
     const auto best = latest(candidates);
     if (!best)
@@ -207,9 +203,9 @@ Result<Sunspots> sunspots(const QByteArray& data)
         return std::unexpected(json.error());
     QList<Timed<double>> candidates;
     for (const Record& record : records(*json)) {
-        const auto ssn = number(firstPresent(record, { "swpc_ssn", "ssn", "observed_swpc_ssn" }));
         // The products write -1 where they have no number.
-        if (!ssn || *ssn < 0)
+        const auto ssn = Ranges::sunspots(number(firstPresent(record, { "swpc_ssn", "ssn", "observed_swpc_ssn" })));
+        if (!ssn)
             continue;
         std::optional<QDateTime> time = date(firstPresent(record, { "Obsdate", "obsdate", "time_tag" }));
         const QJsonValue month = member(record, "time-tag");
@@ -231,12 +227,14 @@ Result<MagField> magField(const QByteArray& data)
         return std::unexpected(json.error());
     if (json->isObject()) {
         const QJsonObject summary = json->toObject();
-        return MagField { number(member(summary, "Bt")), number(member(summary, "Bz")) };
+        return MagField { Ranges::magField(number(member(summary, "Bt"))),
+                          Ranges::magField(number(member(summary, "Bz"))) };
     }
     // The same summary as a list of timed records with lower-case keys.
     QList<Timed<MagField>> candidates;
     for (const Record& record : records(*json)) {
-        const MagField field { number(member(record, "bt")), number(member(record, "bz_gsm")) };
+        const MagField field { Ranges::magField(number(member(record, "bt"))),
+                               Ranges::magField(number(member(record, "bz_gsm"))) };
         if (field.bt || field.bz)
             candidates.append({ field, date(member(record, "time_tag")) });
     }
@@ -253,14 +251,14 @@ Result<double> windSpeed(const QByteArray& data)
     if (!json)
         return std::unexpected(json.error());
     if (json->isObject()) {
-        if (const auto speed = number(member(json->toObject(), "WindSpeed")))
+        if (const auto speed = Ranges::windSpeed(number(member(json->toObject(), "WindSpeed"))))
             return *speed;
         return refuse(label);
     }
     // The same summary as a list of timed records with lower-case keys.
     QList<Timed<double>> candidates;
     for (const Record& record : records(*json))
-        if (const auto speed = number(member(record, "proton_speed")))
+        if (const auto speed = Ranges::windSpeed(number(member(record, "proton_speed"))))
             candidates.append({ *speed, date(member(record, "time_tag")) });
     const auto best = latest(candidates);
     if (!best)

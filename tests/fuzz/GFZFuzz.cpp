@@ -9,6 +9,26 @@
 
 #include <cmath>
 
+namespace {
+
+// What each index can be; a value outside is no value.
+SWPCParser::Range rangeOf(GFZ::Index index)
+{
+    switch (index) {
+    case GFZ::Index::kp:
+        return SWPCParser::Ranges::kp;
+    case GFZ::Index::ap:
+        return SWPCParser::Ranges::aIndex;
+    case GFZ::Index::sunspots:
+        return SWPCParser::Ranges::sunspots;
+    case GFZ::Index::flux:
+        return SWPCParser::Ranges::solarFlux;
+    }
+    return SWPCParser::Ranges::kp;
+}
+
+} // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const QByteArray body(reinterpret_cast<const char*>(data), qsizetype(size));
@@ -29,11 +49,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             continue;
         }
         FUZZ_CHECK(json->isObject() && values.isArray());
-        FUZZ_CHECK(std::isfinite(latest->value) && latest->value >= 0);
+        const SWPCParser::Range range = rangeOf(index);
+        FUZZ_CHECK(std::isfinite(latest->value) && latest->value >= range.low && latest->value <= range.high);
         // The last value that reads counts.
         const QJsonArray list = values.toArray();
-        const auto last = SWPCParser::number(list.last());
-        if (last && *last >= 0)
+        if (const auto last = range(SWPCParser::number(list.last())))
             FUZZ_CHECK(latest->value == *last);
         FUZZ_CHECK(!latest->time || latest->time->offsetFromUtc() == 0);
     }

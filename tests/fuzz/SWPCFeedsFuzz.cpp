@@ -16,6 +16,10 @@ using namespace SWPCParser;
 
 bool finite(std::optional<double> value) { return !value || std::isfinite(*value); }
 
+// A value the readers hand on lies in its quantity's range.
+bool in(double value, Range range) { return value >= range.low && value <= range.high; }
+bool in(std::optional<double> value, Range range) { return !value || in(*value, range); }
+
 // A failure is the JSON reader's exactly when the body is not JSON of the
 // right kind; otherwise it names the product.
 template <typename T>
@@ -111,7 +115,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const auto kp = kpNow(body);
     checkRefusal(kp, json.has_value(), "Kp 1-minute");
-    FUZZ_CHECK(!kp || std::isfinite(kp->kp));
+    FUZZ_CHECK(!kp || in(kp->kp, Ranges::kp));
 
     const auto history = kpHistory(body);
     checkRefusal(history, json.has_value(), "Kp 3-hour");
@@ -119,25 +123,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(!history->isEmpty());
         for (qsizetype i = 0; i < history->size(); ++i) {
             const KpSample& sample = history->at(i);
-            FUZZ_CHECK(std::isfinite(sample.kp) && finite(sample.aRunning) && sample.time.isValid());
+            FUZZ_CHECK(in(sample.kp, Ranges::kp) && in(sample.aRunning, Ranges::aIndex) && sample.time.isValid());
             FUZZ_CHECK(i == 0 || history->at(i - 1).time <= sample.time);
         }
     }
 
     const auto flux = solarFlux(body);
     checkRefusal(flux, json.has_value(), "F10.7");
-    FUZZ_CHECK(!flux || std::isfinite(flux->flux));
+    FUZZ_CHECK(!flux || in(flux->flux, Ranges::solarFlux));
 
     const auto ssn = sunspots(body);
     checkRefusal(ssn, json.has_value(), "sunspots");
-    FUZZ_CHECK(!ssn || (std::isfinite(ssn->ssn) && ssn->ssn >= 0));
+    FUZZ_CHECK(!ssn || in(ssn->ssn, Ranges::sunspots));
 
     const auto mag = magField(body);
     checkRefusal(mag, json.has_value(), "solar wind mag");
-    FUZZ_CHECK(!mag || (finite(mag->bt) && finite(mag->bz)));
+    FUZZ_CHECK(!mag || (in(mag->bt, Ranges::magField) && in(mag->bz, Ranges::magField)));
 
     const auto wind = windSpeed(body);
     checkRefusal(wind, json.has_value(), "solar wind speed");
-    FUZZ_CHECK(!wind || std::isfinite(*wind));
+    FUZZ_CHECK(!wind || in(*wind, Ranges::windSpeed));
     return 0;
 }

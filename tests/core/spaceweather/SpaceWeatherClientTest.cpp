@@ -112,6 +112,49 @@ TEST_F(ClientTest, NOAAFetchFillsEveryFieldFromTheRealProductShapes)
     EXPECT_EQ(peer.count(path(SWPCEndpoint::sunspotsMonthly())), 0);
 }
 
+TEST_F(ClientTest, ImpossibleValuesCountAsMissingAndTheEarlierOrSecondChoiceServes)
+{
+    // Values no Sun gives, in the products' own shapes.
+    peer.serve(path(SWPCEndpoint::ovationAurora()), 200,
+               R"({"Observation Time": "2026-08-18T11:50:00Z", "coordinates": [[0, 67, 1e308], [10, 67, 50],
+                   [20, 67, 130], [30, 67, -3]]})");
+    peer.serve(path(SWPCEndpoint::kp1Minute()), 200,
+               R"([{"time_tag": "2026-08-18T11:39:00", "kp_index": 3, "estimated_kp": 3.33},
+                   {"time_tag": "2026-08-18T11:40:00", "kp_index": 1e308, "estimated_kp": "1e308"}])");
+    peer.serve(path(SWPCEndpoint::kp3Hour()), 200,
+               R"([{"time_tag": "2026-08-18T00:00:00", "Kp": 4.0, "a_running": 1e308},
+                   {"time_tag": "2026-08-18T03:00:00", "Kp": 12, "a_running": 27}])");
+    peer.serve(path(SWPCEndpoint::f107()), 200, R"([{"time_tag": "2026-08-17T20:00:00", "flux": 1e308}])");
+    peer.serve(path(SWPCEndpoint::magSummary()), 200, R"({"Bt": 1e308, "Bz": -900})");
+    peer.serve(path(SWPCEndpoint::windSummary()), 200, R"({"WindSpeed": 1000000})");
+    peer.serve(path(SWPCEndpoint::sunspotsDaily()), 200, R"([{"Obsdate": "2026-08-17T00:00:00", "swpc_ssn": 5000}])");
+
+    const SpaceWeatherSnapshot s = fetch(IndexSource::noaa);
+    ASSERT_TRUE(s.aurora.has_value());
+    EXPECT_EQ(s.aurora->value(GeoCoordinate { 67, 0 }), 0);
+    EXPECT_EQ(s.aurora->value(GeoCoordinate { 67, 10 }), 50);
+    EXPECT_EQ(s.aurora->value(GeoCoordinate { 67, 20 }), 0);
+    EXPECT_EQ(s.kpNow, 3.33);
+    EXPECT_EQ(s.kpNowTime, utc(2026, 8, 18, 11, 39));
+    EXPECT_EQ(s.kpHistory, (QList<KpSample> { { utc(2026, 8, 18, 0), 4.0, std::nullopt } }));
+    EXPECT_EQ(s.aIndex(), std::nullopt);
+    EXPECT_EQ(s.solarFlux, 150); // the summary, the second choice
+    EXPECT_EQ(s.sunspotNumber, 170.2); // the monthly product
+    EXPECT_FALSE(s.bt || s.bz || s.windSpeed);
+    EXPECT_TRUE(s.errors.isEmpty()) << s.errors.join(", ").toStdString();
+
+    // The GFZ service's newest values impossible: the ones before them.
+    peer.serve(path(QUrl(GFZ::base())), 200, R"({
+      "datetime": ["2026-08-17T18:00:00Z", "2026-08-17T21:00:00Z"],
+      "Kp": [2.0, 1e308], "Ap": [12, 401], "SN": [101, 1001], "Fobs": [139.5, 1e9]})");
+    const SpaceWeatherSnapshot g = fetch(IndexSource::gfz);
+    EXPECT_EQ(g.kpNow, 2.0);
+    EXPECT_EQ(g.kpNowTime, utc(2026, 8, 17, 18));
+    EXPECT_EQ(g.aIndexValue, 12);
+    EXPECT_EQ(g.sunspotNumber, 101);
+    EXPECT_EQ(g.solarFlux, 139.5);
+}
+
 TEST_F(ClientTest, FailedFeedsAreNamedInTheFixedOrderWhateverFinishesFirst)
 {
     // Every kind of failure, the first feeds of the table answering last.

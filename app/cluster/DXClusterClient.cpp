@@ -33,8 +33,9 @@ std::chrono::milliseconds scaledBy(std::chrono::milliseconds wait, double factor
 DXClusterClient::Timing DXClusterClient::Timing::scaled(double factor) const
 {
     Timing t = *this;
-    for (std::chrono::milliseconds* wait : { &t.connectTimeout, &t.login, &t.commands, &t.reconnect,
-                                             &t.settingsDebounce, &t.prune, &t.alertBatch, &t.countryFileTimeout })
+    for (std::chrono::milliseconds* wait :
+         { &t.connectTimeout, &t.login, &t.commands, &t.reconnect, &t.settingsDebounce, &t.prune, &t.alertBatch,
+           &t.countryFileTimeout, &t.countryFileLimit, &t.countryFileRetry, &t.countryFileStaleRetry })
         *wait = scaledBy(*wait, factor);
     return t;
 }
@@ -81,6 +82,8 @@ DXClusterClient::DXClusterClient(Settings& settings, Timing timing, Services ser
     setUp(m_applyTimer, m_timing.settingsDebounce, true, [this] { applySettings(); });
     setUp(m_pruneTimer, m_timing.prune, false, [this] { prune(); });
     setUp(m_alertTimer, m_timing.alertBatch, true, [this] { flushAlerts(); });
+    m_countryFileRetryTimer.setSingleShot(true);
+    connect(&m_countryFileRetryTimer, &QTimer::timeout, this, [this] { updateCountryFile(); });
 
     loadCountriesAndLogbook();
     connect(&m_settings, &Settings::changed, this, [this] { scheduleApply(); });
@@ -207,6 +210,7 @@ void DXClusterClient::startSession()
     m_pendingLoss.reset();
 
     m_socket = new QTcpSocket(this);
+    m_socket->setReadBufferSize(maxReadAhead);
     connect(m_socket, &QTcpSocket::connected, this, [this, generation] { linkUp(generation); });
     // Reading and losing run as events of their own, never inside the
     // socket's signals, so dropping the socket there is always safe.

@@ -10,6 +10,7 @@
 #include "cluster/SpotGroup.h"
 #include "cluster/SpotLocator.h"
 #include "cluster/TelnetFilter.h"
+#include "support/AtomicFile.h"
 
 #include <QAbstractSocket>
 #include <QByteArrayView>
@@ -71,7 +72,10 @@ public:
         std::chrono::milliseconds settingsDebounce { 800 }; // last settings change → apply
         std::chrono::milliseconds prune { 30000 };          // between prune steps
         std::chrono::milliseconds alertBatch { 2000 };      // first alert → notification
-        std::chrono::milliseconds countryFileTimeout { 30000 };
+        std::chrono::milliseconds countryFileTimeout { 30000 };     // without a byte → the download fails
+        std::chrono::milliseconds countryFileLimit { 120000 };      // the whole download, however it trickles
+        std::chrono::milliseconds countryFileRetry { 3600000 };     // failed, built-in list in use → next try
+        std::chrono::milliseconds countryFileStaleRetry { 21600000 }; // failed, a week-old file in use → next try
         std::function<QDateTime()> now = &QDateTime::currentDateTimeUtc;
 
         // Every wait multiplied by `factor`; the clock is kept.
@@ -94,20 +98,29 @@ public:
 
     // A cached country file older than this is downloaded again at start.
     static constexpr qint64 countryFileMaxAgeSeconds = 7 * 24 * 3600;
+    // A country file larger than this is refused, downloaded or cached: real
+    // ones are 44–333 KB, and a huge one would hold the memory for a week.
+    static constexpr qint64 maxCountryFileBytes = 4 * 1024 * 1024;
 
     // The most bytes handled in one go; more waits for the next turn of the
     // event loop, so a burst from the node never holds up the window.
     static constexpr qint64 maxChunk = 16384;
     // The most lines kept for the node log.
     static constexpr qsizetype maxRecentLines = 40;
+    // The most bytes the socket reads ahead of the line splitter; beyond
+    // them the node waits (TCP holds it back), so a node that pushes faster
+    // than the client handles never grows memory.
+    static constexpr qint64 maxReadAhead = 256 * 1024;
 
     // Over the application's settings and services, with the real waits.
     explicit DXClusterClient(QObject* parent = nullptr);
     // Builds the store: the fallback country table from the labels, the
-    // cached country file (downloaded anew in the background when missing or
-    // a week old), the stored logbook; then follows `settings` and applies
+    // cached country file (read and parsed on the thread pool, in use once
+    // parsed; downloaded anew in the background when missing, damaged or a
+    // week old), the stored logbook; then follows `settings` and applies
     // them at once, which connects when the cluster is on and a callsign and
-    // an address are set.
+    // an address are set. Temporary copies of saves cut short by a kill are
+    // removed from the support folder first.
     DXClusterClient(Settings& settings, Timing timing, Services services, QObject* parent = nullptr);
     ~DXClusterClient() override;
 
@@ -125,6 +138,10 @@ public:
     // The cached file's modification time, or the time of the last download;
     // none while the fallback is in use.
     const std::optional<QDateTime>& countryFileDate() const { return m_countryFileDate; }
+    // When the country file is tried again after a failed download: while
+    // the built-in list is in use an hour later, while a week-old file is
+    // six hours later; none when no try is due.
+    const std::optional<QDateTime>& nextCountryFileTry() const { return m_nextCountryFileTry; }
     // The imported logbook, and what it says is worked; none without contacts.
     const QList<LogbookQSO>& qsos() const { return m_qsos; }
     const std::optional<DXCCProgress>& progress() const { return m_progress; }
@@ -138,16 +155,20 @@ public:
     // The book's spots of watched calls, newest first.
     QList<DXSpot> watchedSpots(const CallWatchList& list) const;
 
-    // Downloads the country file; only a full one (status 200, 301 countries
-    // or more) replaces the one in use and is written to "cty.dat". Every
-    // failure is logged and changes nothing. `ended`, when given, is called
-    // once this download is over, whatever came of it.
+    // Downloads the country file and parses it on the thread pool; only a
+    // full one (status 200, at most 4 MB, 301 countries or more) replaces
+    // the one in use and is written to "cty.dat". Every failure is logged,
+    // changes nothing and, while no fresh file is in use, sets the next try.
+    // The download gives up after 30 s without a byte or 120 s in all.
+    // `ended`, when given, is called once this download is over, whatever
+    // came of it.
     void updateCountryFile(std::function<void()> ended = {});
     // Replaces the logbook with the contacts of an ADIF file, works out the
-    // progress, stores them in "logbook.json" and notes the file's name and
-    // the time. A file that cannot be read or holds no contact changes
+    // progress, stores them in "logbook.json" and then notes the file's name
+    // and the time. A file that cannot be read or holds no contact changes
     // nothing. When "logbook.json" cannot be written the import stays in use
-    // for this run, and the error says so.
+    // for this run, the name and time of the stored logbook stay as they
+    // were, and the error says why (a full disk, a folder not writable).
     std::expected<int, LogbookError> importADIF(const QString& path);
     // Forgets the logbook: no contacts, no progress, no "logbook.json", no
     // file name and date in the settings.
@@ -187,6 +208,8 @@ Q_SIGNALS:
     void recentLinesChanged();
     // The country database or its date.
     void countriesChanged();
+    // nextCountryFileTry() changed.
+    void countryFileRetryChanged();
     // The contacts or the progress.
     void logbookChanged();
 
@@ -217,12 +240,15 @@ private:
     void loadCountriesAndLogbook();
     void loadCountryFile();
     void readStoredLogbook();
-    void countryFileArrived(QNetworkReply* reply);
+    void renewCountryFileIfOld();
+    void countryFileArrived(QNetworkReply* reply, bool tooLarge, bool overLimit, std::function<void()> ended);
+    void countryFileFailed(const QString& message);
     void useCountries(CtyDatabase countries, QDateTime date);
     void recomputeProgress();
     QString supportFile(const QString& name) const;
-    // Writes the bytes to a file of the support folder, whole or not at all.
-    std::optional<QString> save(const QString& name, const QByteArray& bytes) const;
+    // Writes the bytes to a file of the support folder, whole or not at all;
+    // without a support folder, nothing is written and nothing fails.
+    std::expected<void, SaveError> save(const QString& name, const QByteArray& bytes) const;
 
     // Alerts.
     void checkAlerts(const DXSpot& spot);
@@ -241,6 +267,9 @@ private:
 
     SpotLocator m_locator; // the country database with its two caches
     std::optional<QDateTime> m_countryFileDate;
+    quint64 m_countriesSerial = 0; // one more with each database put in use
+    std::optional<QDateTime> m_nextCountryFileTry;
+    QTimer m_countryFileRetryTimer;
     QList<LogbookQSO> m_qsos;
     std::optional<DXCCProgress> m_progress;
     QNetworkAccessManager* m_network = nullptr; // made at the first download

@@ -4,7 +4,9 @@
 #include "cluster/DXClusterClient.h"
 
 #include "kit/AppLog.h"
+#include "support/AtomicFile.h"
 #include "support/Endpoints.h"
+#include "support/PoolJob.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
 
@@ -14,7 +16,6 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QSaveFile>
 #include <QTimer>
 
 namespace {
@@ -22,13 +23,29 @@ namespace {
 const QString countryFileName = QStringLiteral("cty.dat");
 const QString logbookName = QStringLiteral("logbook.json");
 
-void countryFileFailed(const QString& message) { AppLog::dataFeedFailed(countryFileName, message); }
+QString seconds(std::chrono::milliseconds wait) { return QString::number(double(wait.count()) / 1000.0, 'g', 3); }
+
+// The cached country file as the pool reads it; none when it cannot be
+// read or is larger than a real one.
+std::optional<CtyDatabase> readCountryFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray bytes = file.read(DXClusterClient::maxCountryFileBytes + 1);
+    if (bytes.size() > DXClusterClient::maxCountryFileBytes)
+        return std::nullopt;
+    return CtyDatabase(QString::fromLatin1(bytes));
+}
 
 } // namespace
 
 void DXClusterClient::loadCountriesAndLogbook()
 {
     m_locator = SpotLocator(SpotPlacer(m_services.labels), CtyDatabase::builtIn(m_services.labels));
+    for (const QString& name : { countryFileName, logbookName })
+        if (const QString path = supportFile(name); !path.isEmpty())
+            AtomicFile::removeLeftovers(path, AtomicFile::leftoverAge);
     loadCountryFile();
     readStoredLogbook();
 }
@@ -38,31 +55,38 @@ QString DXClusterClient::supportFile(const QString& name) const
     return m_services.supportFolder.isEmpty() ? QString() : m_services.supportFolder + u'/' + name;
 }
 
-std::optional<QString> DXClusterClient::save(const QString& name, const QByteArray& bytes) const
+std::expected<void, SaveError> DXClusterClient::save(const QString& name, const QByteArray& bytes) const
 {
     const QString path = supportFile(name);
     if (path.isEmpty())
-        return std::nullopt;
-    QDir().mkpath(m_services.supportFolder); // a failure shows in the write
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        return file.errorString();
-    return std::nullopt;
+        return {};
+    return AtomicFile::write(path, bytes);
 }
 
 void DXClusterClient::loadCountryFile()
 {
     const QString path = supportFile(countryFileName);
-    if (!path.isEmpty()) {
-        QFile file(path);
-        if (file.open(QIODevice::ReadOnly)) {
-            CtyDatabase cached(QString::fromLatin1(file.readAll()));
-            if (cached.isFullCountryFile()) {
-                const QDateTime modified = QFileInfo(file).fileTime(QFileDevice::FileModificationTime);
-                useCountries(std::move(cached), modified.isValid() ? modified.toUTC() : QDateTime());
-            }
-        }
+    const QFileInfo info(path);
+    // Missing, or larger than any real one: taken as damaged, so the
+    // built-in list stays and a download is started.
+    if (path.isEmpty() || !info.isFile() || info.size() > maxCountryFileBytes) {
+        renewCountryFileIfOld();
+        return;
     }
+    // Parsed away from the window; the built-in list serves meanwhile.
+    const QDateTime modified = info.fileTime(QFileDevice::FileModificationTime);
+    PoolJob::run(
+        this, [path] { return readCountryFile(path); },
+        [this, serial = m_countriesSerial, modified](std::optional<CtyDatabase> cached) {
+            // A download that came first is newer than the cached file.
+            if (cached && cached->isFullCountryFile() && serial == m_countriesSerial)
+                useCountries(std::move(*cached), modified.isValid() ? modified.toUTC() : QDateTime());
+            renewCountryFileIfOld();
+        });
+}
+
+void DXClusterClient::renewCountryFileIfOld()
+{
     // A file dated in the future is taken as old: a clock that was wrong
     // once must not keep the country file from ever being renewed.
     const QDateTime now = m_timing.now();
@@ -92,6 +116,7 @@ void DXClusterClient::readStoredLogbook()
 
 void DXClusterClient::useCountries(CtyDatabase countries, QDateTime date)
 {
+    ++m_countriesSerial;
     m_locator.setCountries(std::move(countries));
     m_countryFileDate = date.isValid() ? std::optional(date) : std::nullopt;
     recomputeProgress();
@@ -107,42 +132,87 @@ void DXClusterClient::updateCountryFile(std::function<void()> ended)
     }
     if (!m_network)
         m_network = new QNetworkAccessManager(this);
+    // A try is under way: the next one is set again only if it fails.
+    m_countryFileRetryTimer.stop();
+    if (std::exchange(m_nextCountryFileTry, std::nullopt))
+        Q_EMIT countryFileRetryChanged();
+
     QNetworkRequest request { QUrl(m_services.countryFileURL) };
     request.setHeader(QNetworkRequest::UserAgentHeader, QByteArray(Endpoints::userAgent));
     request.setTransferTimeout(int(m_timing.countryFileTimeout.count()));
     QNetworkReply* reply = m_network->get(request);
-    connect(reply, &QNetworkReply::finished, this, [this, reply, ended = std::move(ended)] {
+    // Both guards act while the body arrives, before Qt has buffered it all.
+    auto tooLarge = std::make_shared<bool>(false);
+    auto overLimit = std::make_shared<bool>(false);
+    connect(reply, &QNetworkReply::downloadProgress, reply, [reply, tooLarge](qint64 received, qint64 total) {
+        if (!*tooLarge && (received > maxCountryFileBytes || total > maxCountryFileBytes)) {
+            *tooLarge = true;
+            reply->abort();
+        }
+    });
+    QTimer::singleShot(m_timing.countryFileLimit, reply, [reply, overLimit] {
+        *overLimit = true;
+        reply->abort();
+    });
+    connect(reply, &QNetworkReply::finished, this, [this, reply, tooLarge, overLimit, ended = std::move(ended)] {
         reply->deleteLater();
-        countryFileArrived(reply);
-        if (ended)
-            ended();
+        countryFileArrived(reply, *tooLarge, *overLimit, std::move(ended));
     });
 }
 
-void DXClusterClient::countryFileArrived(QNetworkReply* reply)
+void DXClusterClient::countryFileArrived(QNetworkReply* reply, bool tooLarge, bool overLimit,
+                                         std::function<void()> ended)
 {
+    const auto fail = [this, &ended](const QString& message) {
+        countryFileFailed(message);
+        if (ended)
+            ended();
+    };
+    if (tooLarge)
+        return fail(QStringLiteral("Response larger than %1 MB").arg(maxCountryFileBytes >> 20));
+    if (overLimit)
+        return fail(QStringLiteral("Not complete after %1 s; gave up").arg(seconds(m_timing.countryFileLimit)));
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (!status.isValid()) {
-        countryFileFailed(reply->errorString());
+    if (!status.isValid())
+        return fail(reply->errorString());
+    if (status.toInt() != 200)
+        return fail(QStringLiteral("HTTP ") + QString::number(status.toInt()));
+    QByteArray bytes = reply->readAll();
+    if (reply->error() != QNetworkReply::NoError)
+        return fail(reply->errorString());
+
+    // Parsed away from the window, then put in use here.
+    PoolJob::run(
+        this, [bytes] { return CtyDatabase(QString::fromUtf8(bytes)); },
+        [this, bytes, ended = std::move(ended)](CtyDatabase downloaded) {
+            if (!downloaded.isFullCountryFile()) {
+                countryFileFailed(
+                    QStringLiteral("not a full country file (%1 countries)").arg(downloaded.entityCount()));
+            } else {
+                useCountries(std::move(downloaded), m_timing.now());
+                if (const auto saved = save(countryFileName, bytes); !saved)
+                    AppLog::dataFeedFailed(countryFileName, QStringLiteral("could not save it: ") + saved.error().message);
+            }
+            if (ended)
+                ended();
+        });
+}
+
+void DXClusterClient::countryFileFailed(const QString& message)
+{
+    AppLog::dataFeedFailed(countryFileName, message);
+    // Tried again for as long as no fresh file is in use: hourly while the
+    // built-in list places the spots, six-hourly while a week-old file does.
+    // A failed "Update now" beside a fresh file waits for the next start.
+    const QDateTime now = m_timing.now();
+    const bool fresh
+        = m_countryFileDate && *m_countryFileDate <= now && m_countryFileDate->secsTo(now) <= countryFileMaxAgeSeconds;
+    if (fresh)
         return;
-    }
-    if (status.toInt() != 200) {
-        countryFileFailed(QStringLiteral("HTTP ") + QString::number(status.toInt()));
-        return;
-    }
-    const QByteArray bytes = reply->readAll();
-    if (reply->error() != QNetworkReply::NoError) {
-        countryFileFailed(reply->errorString());
-        return;
-    }
-    CtyDatabase downloaded(QString::fromUtf8(bytes));
-    if (!downloaded.isFullCountryFile()) {
-        countryFileFailed(QStringLiteral("not a full country file (%1 countries)").arg(downloaded.entityCount()));
-        return;
-    }
-    useCountries(std::move(downloaded), m_timing.now());
-    if (const auto error = save(countryFileName, bytes))
-        countryFileFailed(QStringLiteral("could not save it: ") + *error);
+    const std::chrono::milliseconds wait = m_countryFileDate ? m_timing.countryFileStaleRetry : m_timing.countryFileRetry;
+    m_countryFileRetryTimer.start(wait);
+    m_nextCountryFileTry = now.addMSecs(wait.count());
+    Q_EMIT countryFileRetryChanged();
 }
 
 void DXClusterClient::recomputeProgress()
@@ -171,18 +241,20 @@ std::expected<int, LogbookError> DXClusterClient::importADIF(const QString& path
     m_qsos = std::move(qsos);
     recomputeProgress();
     const int count = int(m_qsos.size());
-    const std::optional<QString> unsaved = save(logbookName, LogbookQSO::encode(m_qsos));
-    m_settings.set(SettingKeys::logbookFileName, QFileInfo(path).fileName());
-    m_settings.set(SettingKeys::logbookImportDate, m_timing.now().toUTC().toString(Qt::ISODate));
-    if (unsaved) {
-        AppLog::file().write(QStringLiteral("Logbook: could not save ") + logbookName
-                                            + QStringLiteral(": ") + *unsaved);
+    const std::expected<void, SaveError> saved = save(logbookName, LogbookQSO::encode(m_qsos));
+    if (!saved) {
+        // The name and date stay those of the logbook still on disk, which
+        // the next start reads.
+        AppLog::file().write(QStringLiteral("Logbook: could not save ") + logbookName + QStringLiteral(": ")
+                             + saved.error().message);
         return std::unexpected(
             LogbookError { QStringLiteral("The logbook was imported (%1 QSOs) but could not be saved: %2. "
-                           "It is in use until Corvanta quits; import it again to keep it.")
-                                              .arg(count)
-                                              .arg(*unsaved) });
+                                          "It is in use until Corvanta quits; import it again to keep it.")
+                               .arg(count)
+                               .arg(saved.error().message) });
     }
+    m_settings.set(SettingKeys::logbookFileName, QFileInfo(path).fileName());
+    m_settings.set(SettingKeys::logbookImportDate, m_timing.now().toUTC().toString(Qt::ISODate));
     return count;
 }
 

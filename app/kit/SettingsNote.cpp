@@ -15,10 +15,10 @@ SettingsNote::SettingsNote(Settings& settings, QWidget* parent)
     QPalette warning = palette();
     warning.setColor(QPalette::WindowText, PanelStyle::orange());
     setPalette(warning);
-    // One line: a narrow window cuts it, the tool tip keeps it whole.
-    setWordWrap(false);
-    setMinimumWidth(0);
-    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    // One line in a window of usual width; a narrow one wraps it rather
+    // than cut the folder's name.
+    setWordWrap(true);
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Minimum);
     connect(&m_settings, &Settings::noteChanged, this, &SettingsNote::follow);
     follow();
 }

@@ -81,6 +81,7 @@ ClusterSettings::ClusterSettings(DXClusterClient* cluster, QWidget* parent)
             refreshLogbook();
             refreshCountryFile();
         });
+        connect(m_cluster, &DXClusterClient::countryFileRetryChanged, this, [this] { refreshCountryFile(); });
     }
 }
 

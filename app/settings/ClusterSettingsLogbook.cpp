@@ -188,11 +188,19 @@ QWidget* ClusterSettings::advancedSection()
 
 QString ClusterSettings::countryFileText() const
 {
-    if (!m_cluster || !m_cluster->countryFileDate() || !m_cluster->countries().isFullCountryFile())
-        return QStringLiteral("Not downloaded yet (using a built-in list)");
-    const QDate date = m_cluster->countryFileDate()->toLocalTime().date();
-    return QStringLiteral("%1 entities, ").arg(m_cluster->countries().entityCount())
-                          + QLocale().toString(date, QStringLiteral("d MMM yyyy"));
+    QString text;
+    if (!m_cluster || !m_cluster->countryFileDate() || !m_cluster->countries().isFullCountryFile()) {
+        text = QStringLiteral("Not downloaded yet (using a built-in list)");
+    } else {
+        const QDate date = m_cluster->countryFileDate()->toLocalTime().date();
+        text = QStringLiteral("%1 entities, ").arg(m_cluster->countries().entityCount())
+            + QLocale().toString(date, QStringLiteral("d MMM yyyy"));
+    }
+    // After a failed download: at most six hours ahead, so the time of day says it.
+    if (m_cluster && m_cluster->nextCountryFileTry())
+        text += QStringLiteral(" \u00B7 next try at ")
+            + m_cluster->nextCountryFileTry()->toLocalTime().time().toString(QStringLiteral("HH:mm"));
+    return text;
 }
 
 void ClusterSettings::refreshCountryFile()

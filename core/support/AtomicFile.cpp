@@ -51,10 +51,8 @@ std::expected<void, SaveError> write(const QString& path, const QByteArray& byte
     // Unbuffered, so a write the disk cut short is seen here as short, not
     // as an "Unknown error" when the buffer is flushed at commit.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        if (QFileInfo(folder).isDir() && QStorageInfo(folder).isValid()
-            && QStorageInfo(folder).bytesAvailable() < nearlyFull)
-            return std::unexpected(diskFull());
-        return std::unexpected(notWritable(folder, file.errorString()));
+        const SaveError why = whyNotSaved(folder);
+        return std::unexpected(why == notWritable(folder, {}) ? notWritable(folder, file.errorString()) : why);
     }
     const qint64 written = file.write(bytes);
     if (written != bytes.size()) {

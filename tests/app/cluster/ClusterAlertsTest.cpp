@@ -81,6 +81,7 @@ struct Session {
         services.sound = sound;
         services.labels = MapData::prefixes();
         client = std::make_unique<DXClusterClient>(settings, timing, services);
+        EXPECT_TRUE(waitUntil([&] { return client->countries().isFullCountryFile(); })); // parsed on the pool
         EXPECT_TRUE(waitUntil([&] { return node.receivedLines(0).size() >= 1; }));
         node.send("Hello DL1ABC\r\n"); // ends the prompt's line
     }

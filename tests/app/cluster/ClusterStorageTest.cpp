@@ -9,11 +9,17 @@
 #include "support/SettingsCatalogue.h"
 #include "support/WaitUntil.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <memory>
+
+#include <sys/resource.h>
+
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -46,6 +52,12 @@ void writeFile(const QString& path, const QByteArray& bytes)
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(bytes);
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 void setModified(const QString& path, const QDateTime& time)
@@ -137,7 +149,7 @@ TEST(CountryFile, CachedCopyIsRenewedWhenAWeekOldOrDatedInTheFuture)
         const QDateTime modified = clock0.addDays(-c.ageDays);
         f.cacheCountryFile(modified);
         auto client = f.start();
-        EXPECT_TRUE(client->countries().isFullCountryFile());
+        ASSERT_TRUE(waitUntil([&] { return client->countries().isFullCountryFile(); }));
         EXPECT_EQ(client->countryFileDate(), modified);
         EXPECT_EQ(client->entity("JA1ABC")->name, "Japan");
         expected += c.downloads;
@@ -224,5 +236,136 @@ TEST(Logbook, ImportThatCannotBeSavedStaysInUseAndSaysSo)
         << imported.error().message.toStdString();
     EXPECT_EQ(client->qsos().size(), 1);
     EXPECT_TRUE(client->progress());
-    EXPECT_TRUE(logText().contains("Logbook: could not save logbook.json: "));
+    EXPECT_TRUE(logText().contains("Logbook: could not save logbook.json: the folder " + f.dir.filePath("blocker/Corvanta")
+                                   + " could not be made"));
+    // Nothing names a logbook that the next start will not find.
+    EXPECT_FALSE(f.settings.contains(SettingKeys::logbookFileName));
+    EXPECT_FALSE(f.settings.contains(SettingKeys::logbookImportDate));
+}
+
+TEST(CountryFile, AFileLargerThanARealOneIsRefusedAndARealOneIsParsedAwayFromTheWindow)
+{
+    Fixture f;
+    // Well-formed, 90,000 countries, over 4 MB: downloading it stops once
+    // the announced length is known; nothing is parsed or cached.
+    const QByteArray huge = madeUpCountryFile(90000);
+    ASSERT_GT(huge.size(), DXClusterClient::maxCountryFileBytes);
+    f.server.serve("/cty/cty.dat", 200, huge);
+    auto client = f.start();
+    const int builtIn = client->countries().entityCount();
+    ASSERT_TRUE(waitUntil([&] { return logText().contains("Data feed failed: cty.dat: Response larger than 4 MB"); }));
+    EXPECT_EQ(client->countries().entityCount(), builtIn);
+    EXPECT_FALSE(client->countryFileDate());
+    EXPECT_FALSE(QFile::exists(f.folder + "/cty.dat"));
+
+    // The same file in the cache, dated today, is taken as damaged: the
+    // built-in list stays and a download is started.
+    client.reset();
+    f.server.serve("/cty/cty.dat", 304, {});
+    f.server.clearRequests();
+    QDir().mkpath(f.folder);
+    writeFile(f.folder + "/cty.dat", huge);
+    setModified(f.folder + "/cty.dat", clock0);
+    client = f.start();
+    ASSERT_TRUE(waitUntil([&] { return f.server.requests().size() == 1; }));
+    Fixture::settle();
+    EXPECT_EQ(client->countries().entityCount(), builtIn);
+    EXPECT_FALSE(client->countryFileDate());
+
+    // A real file is read and parsed on the pool: the client starts with the
+    // built-in list and takes the file when it is ready.
+    client.reset();
+    f.server.clearRequests();
+    f.cacheCountryFile(clock0);
+    client = f.start();
+    EXPECT_FALSE(client->countries().isFullCountryFile());
+    int changes = 0;
+    QObject::connect(client.get(), &DXClusterClient::countriesChanged, [&] { ++changes; });
+    ASSERT_TRUE(waitUntil([&] { return client->countries().isFullCountryFile(); }));
+    EXPECT_EQ(changes, 1);
+    EXPECT_EQ(client->countryFileDate(), clock0);
+    EXPECT_EQ(client->entity("JA1ABC")->name, "Japan");
+    Fixture::settle();
+    EXPECT_TRUE(f.server.requests().isEmpty()) << "a file of today is not renewed";
+}
+
+TEST(CountryFile, ADownloadThatNeverCompletesIsGivenUpAtItsOverallLimit)
+{
+    Fixture f;
+    // No byte for long, but less long than the idle time-out: only the
+    // overall limit ends it.
+    f.timing.countryFileTimeout = 20s;
+    f.timing.countryFileLimit = 300ms;
+    HttpPeer::Response silent;
+    silent.stall = true;
+    f.server.serve("/cty/cty.dat", silent);
+    auto client = f.start();
+    ASSERT_TRUE(waitUntil(
+        [&] { return logText().contains("Data feed failed: cty.dat: Not complete after 0.3 s; gave up"); }, 5000));
+    EXPECT_FALSE(client->countryFileDate());
+}
+
+TEST(Logbook, AnImportCutShortByAFullDiskSaysSoAndTheStoredLogbookKeepsItsName)
+{
+    Fixture f;
+    QDateTime now = clock0;
+    f.timing.now = [&] { return now; };
+    auto client = f.start();
+    const QString first = f.dir.filePath("first.adi");
+    writeFile(first, "<CALL:6>DL1ABC <BAND:3>20m <EOR>\n<CALL:5>K1ABC <BAND:3>40m <EOR>\n");
+    ASSERT_TRUE(client->importADIF(first).has_value());
+    const QByteArray stored = readFile(f.folder + "/logbook.json");
+
+    // A log of 5,000 contacts on a disk with 64 KB left: the file limit
+    // cuts the write short as a full disk does (only the stored logbook
+    // and the settings are written meanwhile, both smaller).
+    QByteArray big;
+    for (int i = 0; i < 5000; ++i)
+        big += QString("<CALL:7>JA%1 <BAND:3>15m <EOR>\n").arg(10000 + i, 5, 10, QChar('0')).toLatin1();
+    const QString second = f.dir.filePath("second.adi");
+    writeFile(second, big);
+    now = clock0.addDays(1);
+    rlimit was {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &was), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = was;
+    small.rlim_cur = 64 * 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const auto imported = client->importADIF(second);
+    setrlimit(RLIMIT_FSIZE, &was);
+    std::signal(SIGXFSZ, previousHandler);
+
+    ASSERT_FALSE(imported.has_value());
+    EXPECT_EQ(imported.error().message, "The logbook was imported (5000 QSOs) but could not be saved: the disk is "
+                                        "full. It is in use until Corvanta quits; import it again to keep it.");
+    EXPECT_TRUE(logText().contains("Logbook: could not save logbook.json: the disk is full"));
+    EXPECT_EQ(client->qsos().size(), 5000);
+    // On disk and in the settings: the first logbook, whole, with its name and date.
+    EXPECT_EQ(readFile(f.folder + "/logbook.json"), stored);
+    EXPECT_EQ(QDir(f.folder).entryList(QDir::Files), QStringList { "logbook.json" });
+    EXPECT_EQ(f.settings.get(SettingKeys::logbookFileName), "first.adi");
+    EXPECT_EQ(f.settings.get(SettingKeys::logbookImportDate), "2026-12-07T09:20:00Z");
+
+    client.reset();
+    client = f.start();
+    EXPECT_EQ(client->qsos().size(), 2);
+}
+
+TEST(Logbook, TemporaryCopiesOfSavesCutShortAreRemovedFromTheSupportFolderAtStart)
+{
+    Fixture f;
+    QDir().mkpath(f.folder);
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const auto leave = [&](const QString& name, qint64 ageSeconds) {
+        writeFile(f.folder + "/" + name, "part of a save");
+        setModified(f.folder + "/" + name, now.addSecs(-ageSeconds));
+    };
+    leave("cty.dat.KqWbZe", 300);     // a kill during a save
+    leave("logbook.json.hTzQaP", 90); // another
+    leave("logbook.json.RmXvYc", 10); // a save under way in another instance
+    leave("logbook.json.old", 300);   // not one of ours
+    auto client = f.start();
+    QStringList left = QDir(f.folder).entryList(QDir::Files);
+    left.sort();
+    EXPECT_EQ(left, (QStringList { "logbook.json.RmXvYc", "logbook.json.old" }));
 }

@@ -8,6 +8,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -39,9 +40,11 @@ struct Session {
     std::unique_ptr<DXClusterClient> client;
     QStringList statuses;
 
-    Session()
+    // The node runs on the test's thread, or on one of its own so it can
+    // push while the client is busy.
+    explicit Session(bool nodeThread = false)
     {
-        EXPECT_TRUE(node.listen());
+        EXPECT_TRUE(node.listen(nodeThread));
         settings.set(SettingKeys::clusterEnabled, true);
         settings.set(SettingKeys::clusterNode, "custom");
         settings.set(SettingKeys::clusterCustomAddress, node.address());
@@ -317,4 +320,30 @@ TEST(DXClusterClient, IngestKeepsFortyLinesAndTheSpotsInsideTheWindow)
     s.clock = at.addSecs(59);
     client.prune();
     EXPECT_EQ(bookSignals, 2);
+}
+
+TEST(DXClusterClient, ANodePushingFasterThanTheClientReadsIsHeldBackNotBuffered)
+{
+    Session s(true);
+    s.node.setGreeting("");
+    s.start();
+    ASSERT_TRUE(s.waitForStatus(connected));
+    auto* socket = s.client->findChild<QTcpSocket*>();
+    ASSERT_NE(socket, nullptr);
+
+    // One line of 32 MB, then a spot: the line splitter hands the line on in
+    // pieces; what waits ahead of it stays within the socket's read-ahead.
+    const qsizetype lineBytes = 32 * 1024 * 1024;
+    s.node.send(QByteArray(lineBytes, 'x') + "\r\n"
+                + ClusterNodePeer::liveSpot("W3LPL", 14025, "K1ABC", "cw", s.clock.time()));
+    qint64 mostWaiting = 0;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            mostWaiting = std::max(mostWaiting, socket->bytesAvailable());
+            return s.bookCalls() == QStringList { "K1ABC" };
+        },
+        60000));
+    EXPECT_LE(mostWaiting, DXClusterClient::maxReadAhead);
+    EXPECT_GT(mostWaiting, 0);
+    EXPECT_EQ(s.status(), connected);
 }

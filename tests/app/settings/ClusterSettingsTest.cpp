@@ -27,6 +27,7 @@
 #include <gtest/gtest.h>
 
 using namespace SettingsTabs;
+using namespace std::chrono_literals;
 
 static void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
@@ -124,21 +125,31 @@ struct ClusterTab : testing::Test {
         countryFiles.serve("/cty.dat", 404, "");
     }
 
-    void start(const QString& supportFolder = {})
+    void start(const QString& supportFolder = {}, const std::function<void(DXClusterClient::Timing&)>& adjust = {})
     {
         DXClusterClient::Timing timing = DXClusterClient::Timing {}.scaled(0.01);
         timing.now = [] { return clock0; };
         timing.countryFileTimeout = std::chrono::seconds(5);
+        timing.countryFileLimit = std::chrono::seconds(10);
+        timing.countryFileRetry = std::chrono::hours(1);
+        timing.countryFileStaleRetry = std::chrono::hours(6);
+        if (adjust)
+            adjust(timing);
         DXClusterClient::Services services;
         services.supportFolder = supportFolder.isEmpty() ? dir.filePath("Corvanta") : supportFolder;
         services.countryFileURL = countryFiles.base() + "/cty.dat";
         services.labels = MapData::prefixes();
         client = std::make_unique<DXClusterClient>(Settings::standard(), timing, services);
     }
-    void cacheCountryFile()
+    void cacheCountryFile(const QDateTime& modified = {})
     {
         QDir().mkpath(dir.filePath("Corvanta"));
         writeFile(dir.filePath("Corvanta/cty.dat"), realCountryFile());
+        if (modified.isValid()) {
+            QFile file(dir.filePath("Corvanta/cty.dat"));
+            ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+            ASSERT_TRUE(file.setFileTime(modified, QFileDevice::FileModificationTime));
+        }
     }
 };
 
@@ -299,6 +310,7 @@ TEST_F(ClusterTab, AnImportedLogbookMakesCountriesNeededAndCanBeRemoved)
     cacheCountryFile();
     node.setGreeting("");
     start();
+    ASSERT_TRUE(waitUntil([&] { return client->countries().isFullCountryFile(); })); // parsed on the pool
     Settings::standard().set(SettingKeys::callsign, "LY2ABC");
     Settings::standard().set(SettingKeys::clusterEnabled, true);
     Settings::standard().set(SettingKeys::clusterNode, "custom");
@@ -360,9 +372,10 @@ TEST_F(ClusterTab, AnImportWhoseLogbookCannotBeSavedSaysSo)
     importThroughDialog(tab, path);
     EXPECT_TRUE(tab.importMessage()->text().startsWith("The logbook was imported (5 QSOs) but could not be saved: "))
         << tab.importMessage()->text().toStdString();
-    // Still in use for this run, matched with the built-in list.
+    // Still in use for this run, matched with the built-in list; its name is
+    // not stored, since the next start will not find its contacts.
     EXPECT_EQ(tab.summary()->text(),
-              "log.adi: 5 QSOs, 4 countries worked, 2 confirmed (rough until the country file is downloaded)");
+              "Log: 5 QSOs, 4 countries worked, 2 confirmed (rough until the country file is downloaded)");
 }
 
 TEST_F(ClusterTab, UpdateNowIsBusyForTheWholeDownloadAndShowsTheNewFile)
@@ -370,16 +383,19 @@ TEST_F(ClusterTab, UpdateNowIsBusyForTheWholeDownloadAndShowsTheNewFile)
     start();
     ClusterSettings tab(client.get());
     tab.show();
-    ASSERT_TRUE(waitUntil([&] { return countryFiles.count("/cty.dat") == 1; })); // the start's own try
-    EXPECT_EQ(tab.countryFileLabel()->text(), "Not downloaded yet (using a built-in list)");
+    const QString notYet = "Not downloaded yet (using a built-in list)";
+    const QString nextTry = QString::fromUtf8(" · next try at ") + clock0.addSecs(3600).toLocalTime().toString("HH:mm");
+    ASSERT_TRUE(waitUntil([&] { return tab.countryFileLabel()->text() == notYet + nextTry; })); // the start's own try
+    EXPECT_EQ(countryFiles.count("/cty.dat"), 1);
     EXPECT_EQ(tab.updateButton()->text(), "Update now");
 
     // A failed download leaves the text; the button comes back.
     tab.updateButton()->click();
     EXPECT_EQ(tab.updateButton()->text(), "Updating…");
+    EXPECT_EQ(tab.countryFileLabel()->text(), notYet);
     EXPECT_FALSE(tab.updateButton()->isEnabled());
     ASSERT_TRUE(waitUntil([&] { return tab.updateButton()->isEnabled(); }));
-    EXPECT_EQ(tab.countryFileLabel()->text(), "Not downloaded yet (using a built-in list)");
+    EXPECT_EQ(tab.countryFileLabel()->text(), notYet + nextTry);
 
     HttpPeer::Response slow;
     slow.body = realCountryFile();
@@ -393,4 +409,48 @@ TEST_F(ClusterTab, UpdateNowIsBusyForTheWholeDownloadAndShowsTheNewFile)
     const int entities = CtyDatabase(QString::fromLatin1(realCountryFile())).entityCount();
     EXPECT_GT(entities, 300);
     EXPECT_EQ(tab.countryFileLabel()->text(), QString::number(entities) + " entities, 7 Dec 2026");
+}
+
+TEST_F(ClusterTab, AFailedCountryFileDownloadIsTriedAgainAndTheDateLineSaysWhen)
+{
+    const auto nextTry = [](std::chrono::milliseconds wait) {
+        return QString::fromUtf8(" · next try at ") + clock0.addMSecs(wait.count()).toLocalTime().toString("HH:mm");
+    };
+    const int entities = CtyDatabase(QString::fromLatin1(realCountryFile())).entityCount();
+
+    // An offline first start: the built-in list, and the next try soon (an
+    // hour in the real program) without anyone pressing a button.
+    start({}, [](DXClusterClient::Timing& t) { t.countryFileRetry = 500ms; });
+    ClusterSettings tab(client.get());
+    tab.show();
+    ASSERT_TRUE(waitUntil([&] { return client->nextCountryFileTry().has_value(); }));
+    EXPECT_EQ(*client->nextCountryFileTry(), clock0.addMSecs(500));
+    EXPECT_EQ(tab.countryFileLabel()->text(), "Not downloaded yet (using a built-in list)" + nextTry(500ms));
+    countryFiles.serve("/cty.dat", 200, realCountryFile());
+    ASSERT_TRUE(waitUntil([&] { return client->countries().isFullCountryFile(); }));
+    EXPECT_EQ(countryFiles.count("/cty.dat"), 2);
+    EXPECT_EQ(tab.countryFileLabel()->text(), QString::number(entities) + " entities, 7 Dec 2026");
+    EXPECT_FALSE(client->nextCountryFileTry());
+
+    // A week-old file in use: tried again six hours later.
+    countryFiles.serve("/cty.dat", 404, "");
+    client.reset();
+    cacheCountryFile(clock0.addDays(-8));
+    start({}, [](DXClusterClient::Timing& t) { t.countryFileRetry = 500ms; });
+    ClusterSettings stale(client.get());
+    ASSERT_TRUE(waitUntil([&] { return client->nextCountryFileTry().has_value(); }));
+    EXPECT_EQ(*client->nextCountryFileTry(), clock0.addSecs(6 * 3600));
+    EXPECT_EQ(stale.countryFileLabel()->text(), QString::number(entities) + " entities, 29 Nov 2026" + nextTry(6h));
+
+    // A fresh file in use: a failed "Update now" sets no next try.
+    client.reset();
+    cacheCountryFile(clock0);
+    start();
+    ASSERT_TRUE(waitUntil([&] { return client->countries().isFullCountryFile(); }));
+    ClusterSettings fresh(client.get());
+    fresh.updateButton()->click();
+    ASSERT_TRUE(waitUntil([&] { return fresh.updateButton()->isEnabled(); }));
+    EXPECT_EQ(countryFiles.count("/cty.dat"), 4);
+    EXPECT_FALSE(client->nextCountryFileTry());
+    EXPECT_EQ(fresh.countryFileLabel()->text(), QString::number(entities) + " entities, 7 Dec 2026");
 }

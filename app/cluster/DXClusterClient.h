@@ -72,9 +72,9 @@ public:
         std::chrono::milliseconds settingsDebounce { 800 }; // last settings change → apply
         std::chrono::milliseconds prune { 30000 };          // between prune steps
         std::chrono::milliseconds alertBatch { 2000 };      // first alert → notification
-        std::chrono::milliseconds countryFileTimeout { 30000 };     // without a byte → the download fails
-        std::chrono::milliseconds countryFileLimit { 120000 };      // the whole download, however it trickles
-        std::chrono::milliseconds countryFileRetry { 3600000 };     // failed, built-in list in use → next try
+        std::chrono::milliseconds countryFileTimeout { 30000 };       // without a byte → the download fails
+        std::chrono::milliseconds countryFileLimit { 120000 };        // the whole download, however it trickles
+        std::chrono::milliseconds countryFileRetry { 3600000 };       // failed, built-in list in use → next try
         std::chrono::milliseconds countryFileStaleRetry { 21600000 }; // failed, a week-old file in use → next try
         std::function<QDateTime()> now = &QDateTime::currentDateTimeUtc;
 
@@ -240,6 +240,8 @@ private:
     void loadCountriesAndLogbook();
     void loadCountryFile();
     void readStoredLogbook();
+    // In use and at most a week old (a date in the future counts as old).
+    bool countryFileIsFresh() const;
     void renewCountryFileIfOld();
     void countryFileArrived(QNetworkReply* reply, bool tooLarge, bool overLimit, std::function<void()> ended);
     void countryFileFailed(const QString& message);

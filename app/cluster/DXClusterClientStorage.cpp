@@ -85,14 +85,18 @@ void DXClusterClient::loadCountryFile()
         });
 }
 
-void DXClusterClient::renewCountryFileIfOld()
+bool DXClusterClient::countryFileIsFresh() const
 {
     // A file dated in the future is taken as old: a clock that was wrong
     // once must not keep the country file from ever being renewed.
     const QDateTime now = m_timing.now();
-    const bool fresh
-        = m_countryFileDate && *m_countryFileDate <= now && m_countryFileDate->secsTo(now) <= countryFileMaxAgeSeconds;
-    if (!fresh)
+    return m_countryFileDate && *m_countryFileDate <= now
+        && m_countryFileDate->secsTo(now) <= countryFileMaxAgeSeconds;
+}
+
+void DXClusterClient::renewCountryFileIfOld()
+{
+    if (!countryFileIsFresh())
         QTimer::singleShot(0, this, [this] { updateCountryFile(); });
 }
 
@@ -191,7 +195,8 @@ void DXClusterClient::countryFileArrived(QNetworkReply* reply, bool tooLarge, bo
             } else {
                 useCountries(std::move(downloaded), m_timing.now());
                 if (const auto saved = save(countryFileName, bytes); !saved)
-                    AppLog::dataFeedFailed(countryFileName, QStringLiteral("could not save it: ") + saved.error().message);
+                    AppLog::dataFeedFailed(countryFileName,
+                                           QStringLiteral("could not save it: ") + saved.error().message);
             }
             if (ended)
                 ended();
@@ -204,14 +209,12 @@ void DXClusterClient::countryFileFailed(const QString& message)
     // Tried again for as long as no fresh file is in use: hourly while the
     // built-in list places the spots, six-hourly while a week-old file does.
     // A failed "Update now" beside a fresh file waits for the next start.
-    const QDateTime now = m_timing.now();
-    const bool fresh
-        = m_countryFileDate && *m_countryFileDate <= now && m_countryFileDate->secsTo(now) <= countryFileMaxAgeSeconds;
-    if (fresh)
+    if (countryFileIsFresh())
         return;
-    const std::chrono::milliseconds wait = m_countryFileDate ? m_timing.countryFileStaleRetry : m_timing.countryFileRetry;
+    const std::chrono::milliseconds wait
+        = m_countryFileDate ? m_timing.countryFileStaleRetry : m_timing.countryFileRetry;
     m_countryFileRetryTimer.start(wait);
-    m_nextCountryFileTry = now.addMSecs(wait.count());
+    m_nextCountryFileTry = m_timing.now().addMSecs(wait.count());
     Q_EMIT countryFileRetryChanged();
 }
 

@@ -105,11 +105,11 @@ struct Range {
 namespace Ranges {
 inline constexpr Range kp { 0, 9 };
 inline constexpr Range aIndex { 0, 400 };
-inline constexpr Range solarFlux { 0, 1000 };    // sfu
+inline constexpr Range solarFlux { 0, 1000 }; // sfu
 inline constexpr Range sunspots { 0, 1000 };
-inline constexpr Range windSpeed { 0, 5000 };    // km/s
-inline constexpr Range magField { -500, 500 };   // nT, Bt and Bz
-inline constexpr Range aurora { 0, 100 };        // per cent
+inline constexpr Range windSpeed { 0, 5000 };  // km/s
+inline constexpr Range magField { -500, 500 }; // nT, Bt and Bz
+inline constexpr Range aurora { 0, 100 };      // per cent
 } // namespace Ranges
 
 } // namespace SWPCParser

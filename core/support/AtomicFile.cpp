@@ -85,7 +85,8 @@ int removeLeftovers(const QString& path, std::chrono::seconds age, const QDateTi
     QDir folder = target.absoluteDir();
     int removed = 0;
     const QFileInfoList candidates
-        = folder.entryInfoList({ prefix + QStringLiteral("??????") }, QDir::Files | QDir::Hidden | QDir::System | QDir::CaseSensitive);
+        = folder.entryInfoList({ prefix + QStringLiteral("??????") },
+                               QDir::Files | QDir::Hidden | QDir::System | QDir::CaseSensitive);
     for (const QFileInfo& file : candidates) {
         if (!isLeftoverSuffix(QStringView(file.fileName()).sliced(prefix.size())))
             continue;

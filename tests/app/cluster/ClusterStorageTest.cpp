@@ -238,8 +238,8 @@ TEST(Logbook, ImportThatCannotBeSavedStaysInUseAndSaysSo)
         << imported.error().message.toStdString();
     EXPECT_EQ(client->qsos().size(), 1);
     EXPECT_TRUE(client->progress());
-    EXPECT_TRUE(logText().contains("Logbook: could not save logbook.json: the folder " + f.dir.filePath("blocker/Corvanta")
-                                   + " could not be made"));
+    EXPECT_TRUE(logText().contains("Logbook: could not save logbook.json: the folder "
+                                   + f.dir.filePath("blocker/Corvanta") + " could not be made"));
     // Nothing names a logbook that the next start will not find.
     EXPECT_FALSE(f.settings.contains(SettingKeys::logbookFileName));
     EXPECT_FALSE(f.settings.contains(SettingKeys::logbookImportDate));

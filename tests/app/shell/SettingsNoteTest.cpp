@@ -1,10 +1,10 @@
 // The settings store's note in the windows: the main window's status bar
 // and the settings window show it while changes cannot be saved.
+#include "kit/AppLog.h"
+#include "kit/SettingsNote.h"
 #include "settings/SettingsView.h"
-#include "shell/AppLog.h"
 #include "shell/CorvantaApp.h"
 #include "shell/MainWindow.h"
-#include "shell/SettingsNote.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
 #include "support/WaitUntil.h"

@@ -36,6 +36,10 @@ SettingsNote* SettingsNote::addTo(QMainWindow* window, Settings& settings)
     QStatusBar* bar = window->statusBar();
     bar->setSizeGripEnabled(false);
     auto* note = new SettingsNote(settings, bar);
+    // The status bar keeps to one line: a narrow window cuts the note, and
+    // its tool tip holds it whole.
+    note->setWordWrap(false);
+    note->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     bar->addWidget(note, 1);
     const auto fit = [bar, &settings] { bar->setVisible(!settings.note().isEmpty()); };
     connect(&settings, &Settings::noteChanged, bar, fit);

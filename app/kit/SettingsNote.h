@@ -8,6 +8,7 @@ class Settings;
 // The settings store's one-line note (the file could not be read whole at
 // start, or changes cannot be saved), in the warning colour; hidden while
 // there is nothing to say. Follows the store as the note comes and goes.
+// It wraps where it stands in a column (the settings window).
 class SettingsNote : public QLabel {
     Q_OBJECT
 public:

@@ -53,6 +53,7 @@ TEST(SettingsNote, ChangesThatCannotBeSavedAreNotedInTheMainWindowAndTheSettings
     const QString note = "Settings cannot be saved (the folder " + folder
         + " could not be made): changes last until Corvanta quits.";
     EXPECT_EQ(barNote->text(), note);
+    EXPECT_LT(bar->height(), 2 * barNote->fontMetrics().height()) << "one line under the window";
     EXPECT_TRUE(view->note()->isVisible());
     EXPECT_EQ(view->note()->text(), note);
     EXPECT_EQ(settings.get(SettingKeys::callsign), "LY2ABC");

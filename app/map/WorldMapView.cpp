@@ -96,7 +96,7 @@ WorldMapView::WorldMapView(const AppStores& stores, QWidget* parent)
     // spot ages and wheel hour with them.
     m_slowTimer.setInterval(slowLayerIntervalMs);
     connect(&m_slowTimer, &QTimer::timeout, this, [this] {
-        m_slowDate = QDateTime::currentDateTimeUtc();
+        m_slowDate = now();
         refreshHover();
         update();
     });
@@ -143,6 +143,13 @@ WorldMapView::WorldMapView(const AppStores& stores, QWidget* parent)
 }
 
 WorldMapView::~WorldMapView() = default;
+
+void WorldMapView::setClock(Clock clock)
+{
+    m_clock = std::move(clock);
+    takeSpots();
+    rebuild();
+}
 
 const QList<PrefixEntity>& WorldMapView::prefixes()
 {
@@ -220,7 +227,7 @@ void WorldMapView::render(QPainter& painter)
 
     // 5: the spotted countries, blinking on their own beat.
     if (o.clusterEnabled && !m_spotGroups.isEmpty())
-        spotLayer(proj).paint(painter, QDateTime::currentDateTimeUtc());
+        spotLayer(proj).paint(painter, this->now());
 
     // 6 and above are child widgets: the hover panel, then the badges and
     // legends in the order of Overlay.
@@ -254,7 +261,7 @@ void WorldMapView::refreshHover()
     }
     m_hoverPanel->showFor(entity,
                           HoverPanel::Inputs { m_options, m_spaceWeather->snapshot(), m_spotGroups,
-                                               QDateTime::currentDateTimeUtc(), m_use24Hour,
+                                               now(), m_use24Hour,
                                                useITU() ? m_stores.predictions : nullptr });
 }
 
@@ -289,7 +296,7 @@ void WorldMapView::scheduleSpotBlink()
         return;
     }
     const bool anyHighlighted = std::ranges::any_of(m_spotGroups, &DXSpotLayer::highlighted);
-    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const QDateTime now = this->now();
     // A millisecond past the change, so the paint falls in the new beat.
     const qint64 wait = now.msecsTo(DXSpotLayer::nextChange(now, anyHighlighted)) + 1;
     m_spotTimer.start(int(std::max<qint64>(1, wait)));
@@ -406,7 +413,7 @@ void WorldMapView::onSettingChanged(const QString& key)
 
 void WorldMapView::rebuild()
 {
-    m_slowDate = QDateTime::currentDateTimeUtc();
+    m_slowDate = now();
     m_slowTimer.start();
     updateOverlays();
     refreshHover();

@@ -17,6 +17,8 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <functional>
+
 class AuroraLegend;
 class ClusterBadge;
 class CoverageLegend;
@@ -85,6 +87,10 @@ public:
     const MapOptions& options() const { return m_options; }
     // The "now" of the slow layers.
     QDateTime slowLayerDate() const { return m_slowDate; }
+    // The clock of the slow layers, the spots' blink and the hover panel:
+    // the system's UTC clock unless a test or benchmark fixes it.
+    using Clock = std::function<QDateTime()>;
+    void setClock(Clock clock);
     MapInput* input() const { return m_input; }
     // The panel for the place under the pointer (slot 6).
     HoverPanel* hoverPanel() const { return m_hoverPanel; }
@@ -166,7 +172,10 @@ private:
     // rested cell; hides it while the pointer is off the map.
     void refreshHover();
 
+    QDateTime now() const { return m_clock ? m_clock() : QDateTime::currentDateTimeUtc(); }
+
     AppStores m_stores;
+    Clock m_clock;
     MapOptions m_options;
     Pictures m_pictures;
     QDateTime m_slowDate;

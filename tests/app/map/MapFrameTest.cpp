@@ -1,0 +1,215 @@
+// The whole map frame with every layer on, pixel for pixel: base map with
+// graticule, aurora, greyline, the quick model's coverage, MUF shading with
+// borders over it and labelled contours, ITU and CQ zones, prefixes,
+// ionosonde dots, markers, a rotator's beam and blinking spots, for a fixed
+// clock and fixed data (the space weather feeds from a local peer, spots
+// fed to the cluster client, a rotator on a local rotctld). The ionosonde
+// readings carry the real time, since their reader drops old ones; nothing
+// drawn depends on it. Each frame is
+// compared with the reference picture kept beside this file, at one and two
+// device pixels per point, for the whole world and for a zoomed-in view;
+// then the same frames must come out of every shortcut the view takes
+// (a repaint, a pan or a zoom gesture that has come to rest).
+//
+// A deliberate change of what the map draws is recorded by running this
+// test once with CORVANTA_UPDATE_FRAMES=1, which writes the pictures anew.
+
+#include "cluster/DXClusterClient.h"
+#include "map/MapInput.h"
+#include "map/MapViewportModel.h"
+#include "map/WorldMapView.h"
+#include "rotator/RotatorManager.h"
+#include "spaceweather/Ionosonde.h"
+#include "spaceweather/SpaceWeatherStore.h"
+#include "support/ClusterNodePeer.h"
+#include "support/FastRotatorTimings.h"
+#include "support/HttpPeer.h"
+#include "support/RotctldPeer.h"
+#include "support/Settings.h"
+#include "support/SettingsCatalogue.h"
+#include "support/SpaceWeatherFeeds.h"
+#include "support/WaitUntil.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QImage>
+#include <QPainter>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const QDateTime clock(QDate(2026, 8, 18), QTime(12, 4, 30), Qt::UTC);
+
+QString referenceFolder() { return qEnvironmentVariable("CORVANTA_SOURCE_DIR") + "/tests/app/map/frames/"; }
+
+// The map painted into an image at a pixel ratio, over magenta so that a
+// pixel the map leaves alone shows.
+QImage frame(WorldMapView& view, double ratio)
+{
+    QImage image(view.size() * ratio, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::magenta);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    view.render(painter);
+    return image;
+}
+
+// How many pixels differ; the first difference is named in `where`.
+int differing(const QImage& a, const QImage& b, QString& where)
+{
+    if (a.size() != b.size()) {
+        where = "sizes differ";
+        return a.width() * a.height();
+    }
+    int count = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        const auto* p = reinterpret_cast<const QRgb*>(a.constScanLine(y));
+        const auto* q = reinterpret_cast<const QRgb*>(b.constScanLine(y));
+        for (int x = 0; x < a.width(); ++x)
+            if (p[x] != q[x] && count++ == 0)
+                where = QStringLiteral("%1,%2: %3 instead of %4")
+                            .arg(x)
+                            .arg(y)
+                            .arg(p[x], 8, 16, QChar('0'))
+                            .arg(q[x], 8, 16, QChar('0'));
+    }
+    return count;
+}
+
+struct MapFrame : testing::Test {
+    HttpPeer feeds;
+    RotctldPeer daemon;
+    Settings& settings = Settings::standard();
+    std::unique_ptr<SpaceWeatherStore> weather;
+    std::unique_ptr<DXClusterClient> cluster;
+    std::unique_ptr<RotatorManager> rotors;
+    MapViewportModel viewport;
+    std::unique_ptr<WorldMapView> view;
+
+    void SetUp() override
+    {
+        for (const QString& key : settings.allKeys())
+            settings.remove(key);
+        for (const BoolKey& key : { SettingKeys::showAurora, SettingKeys::showGreyline, SettingKeys::showMUF,
+                                    SettingKeys::showPrefixes, SettingKeys::showGrid, SettingKeys::showCQZones,
+                                    SettingKeys::showITUZones, SettingKeys::mufContours, SettingKeys::bordersOverMUF,
+                                    SettingKeys::clusterEnabled })
+            settings.set(key, true);
+        settings.set(SettingKeys::coverageBand, 20);
+        settings.set(SettingKeys::predictionEngine, "quick");
+        settings.set(SettingKeys::callsign, "LY2ABC");
+        settings.set(SettingKeys::clusterWatchCalls, "VK2ABC");
+
+        ASSERT_TRUE(feeds.listen());
+        setenv("CORVANTA_FEEDS_BASE", qPrintable(feeds.base()), 1);
+        SpaceWeatherFeeds::serveAll(feeds);
+        SpaceWeatherStore::Options options;
+        options.startLoop = false;
+        options.requestTimeout = 5s;
+        weather = std::make_unique<SpaceWeatherStore>(options);
+        weather->refresh();
+        ASSERT_TRUE(waitUntil([&] { return !weather->isLoading(); }, 20000));
+        ASSERT_TRUE(weather->snapshot().aurora);
+        ASSERT_FALSE(weather->snapshot().ionosondes.isEmpty());
+
+        DXClusterClient::Timing timing;
+        timing.now = [] { return clock; };
+        DXClusterClient::Services services;
+        services.labels = WorldMapView::prefixes();
+        cluster = std::make_unique<DXClusterClient>(settings, timing, services);
+        cluster->ingest(ClusterNodePeer::liveSpot("W3LPL", 14025, "JA1ABC", "cw", clock.time())
+                        + ClusterNodePeer::liveSpot("DL1XX", 7025, "PY2XYZ", "cw", clock.time())
+                        + ClusterNodePeer::liveSpot("K1TTT", 21025, "VK2ABC", "ssb", clock.time()));
+
+        ASSERT_TRUE(daemon.isRunning()) << "rotctld (Debian libhamlib-utils) is needed";
+        RotatorConfig tower;
+        tower.name = "Tower";
+        tower.proto = RotatorProtocol::rotctld;
+        tower.host = "127.0.0.1";
+        tower.tcpPort = daemon.port();
+        tower.color = "#00FF00";
+        tower.beamWidth = 30;
+        RotatorConfig::save(settings, { tower });
+        rotors = std::make_unique<RotatorManager>(settings, fastRotatorTimings());
+        ASSERT_TRUE(waitUntil([&] {
+            const auto status = rotors->status();
+            return !status.isEmpty() && status.begin()->heading.has_value();
+        }));
+
+        view = std::make_unique<WorldMapView>(
+            AppStores { weather.get(), &viewport, cluster.get(), nullptr, rotors.get() });
+        view->setClock([] { return clock; });
+        view->resize(640, 320);
+        view->show();
+        ASSERT_EQ(view->spotGroups().size(), 3);
+    }
+
+    void TearDown() override
+    {
+        view.reset();
+        rotors.reset();
+        setenv("CORVANTA_FEEDS_BASE", "http://127.0.0.1:9", 1);
+    }
+
+    // Paints until the pictures built away from the paint (aurora, MUF,
+    // coverage) have arrived and a paint asks for nothing new.
+    QImage settled(double ratio)
+    {
+        QImage last = frame(*view, ratio);
+        for (int i = 0; i < 200; ++i) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            QImage next = frame(*view, ratio);
+            if (next == last && i > 10)
+                return next;
+            last = std::move(next);
+        }
+        return last;
+    }
+
+    // The reference picture of a name, written anew when asked to.
+    void expectReference(const QImage& image, const QString& name)
+    {
+        const QString file = referenceFolder() + name + ".png";
+        if (qEnvironmentVariableIntValue("CORVANTA_UPDATE_FRAMES") == 1) {
+            QDir().mkpath(referenceFolder());
+            ASSERT_TRUE(image.save(file));
+            return;
+        }
+        QImage reference(file);
+        ASSERT_FALSE(reference.isNull()) << "no reference picture " << file.toStdString();
+        reference = reference.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        QString where;
+        const int count = differing(image, reference, where);
+        if (count > 0) {
+            const QString saved = QDir::tempPath() + "/" + name + "-drawn.png";
+            image.save(saved);
+            ADD_FAILURE() << name.toStdString() << ": " << count << " pixels differ, first at " << where.toStdString()
+                          << "; drawn picture in " << saved.toStdString();
+        }
+    }
+};
+
+const MapViewport europe { 3, QPointF(0.56, 0.22) };
+
+TEST_F(MapFrame, EveryLayerAtOneAndTwoPixelsPerPointAsTheReferencePictures)
+{
+    for (const double ratio : { 1.0, 2.0 }) {
+        const QString suffix = ratio == 1 ? "-1x" : "-2x";
+        viewport.setViewport(MapViewport::world());
+        expectReference(settled(ratio), "world" + suffix);
+        // A repaint with nothing changed shows the same.
+        expectReference(frame(*view, ratio), "world" + suffix);
+
+        viewport.setViewport(europe);
+        expectReference(settled(ratio), "europe" + suffix);
+        expectReference(frame(*view, ratio), "europe" + suffix);
+    }
+}
+
+} // namespace

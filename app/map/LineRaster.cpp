@@ -32,6 +32,16 @@ void LineRaster::limitRows(int firstRow, int lastRow)
     m_lastRow = std::clamp(lastRow, m_firstRow, m_height);
 }
 
+void LineRaster::limitRows(int firstRow, int lastRow, uchar* bits, qsizetype bytesPerLine)
+{
+    limitRows(firstRow, lastRow);
+    m_bits = bits;
+    m_bitsRow = m_firstRow;
+    m_stride = bytesPerLine;
+    if (m_firstRow != firstRow)
+        m_bits = nullptr; // a band that starts outside the image: nothing to draw
+}
+
 void LineRaster::plot(uchar* line, int x, double coverage)
 {
     const int alpha = int(std::min(coverage, 1.0) * 255 + 0.5);
@@ -100,9 +110,9 @@ void LineRaster::segment(QPointF a, QPointF b, bool buttA, bool buttB)
             if (coverage <= 0)
                 continue;
             if (alongX)
-                plot(m_bits + qsizetype(n) * m_stride, m, coverage);
+                plot(m_bits + qsizetype(n - m_bitsRow) * m_stride, m, coverage);
             else
-                plot(m_bits + qsizetype(m) * m_stride, n, coverage);
+                plot(m_bits + qsizetype(m - m_bitsRow) * m_stride, n, coverage);
         }
     }
 }

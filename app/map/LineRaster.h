@@ -26,6 +26,11 @@ public:
     // that several rasters on their own threads can share one image, each
     // with its own band of rows (each made from the same pixels).
     void limitRows(int firstRow, int lastRow);
+    // The same for a band that has memory of its own: `bits` holds rows
+    // firstRow up to lastRow (exclusive) of the image, `bytesPerLine`
+    // apart. The lines land on exactly the pixels they would in the whole
+    // image.
+    void limitRows(int firstRow, int lastRow, uchar* bits, qsizetype bytesPerLine);
 
     // One polyline; the dash pattern starts afresh at its first point.
     void polyline(const QPointF* points, qsizetype count);
@@ -43,6 +48,7 @@ private:
     double m_half;                  // half the width
     double m_on;
     double m_off;
-    uchar* m_bits; // the image's pixels, detached once
+    uchar* m_bits; // the pixels of row m_bitsRow
+    int m_bitsRow = 0;
     qsizetype m_stride;
 };

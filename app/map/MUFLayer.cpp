@@ -87,7 +87,14 @@ void MUFLayer::paint(QPainter& painter, Sprites& sprites) const
         return;
     const double ratio = devicePixelRatioOf(painter);
     const double radius = dotRadius(projection.size.width());
-    const QList<QImage>& images = sprites.images(*this, radius, ratio);
+    draw(painter, sprites.images(*this, radius, ratio));
+}
+
+void MUFLayer::draw(QPainter& painter, const QList<QImage>& images) const
+{
+    if (readings.isEmpty() || images.isEmpty())
+        return;
+    const double ratio = images.first().devicePixelRatio();
     const QRectF view(QPointF(0, 0), projection.size);
     painter.save();
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);

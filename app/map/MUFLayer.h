@@ -56,4 +56,7 @@ struct MUFLayer {
     };
 
     void paint(QPainter& painter, Sprites& sprites) const;
+    // The dots from sprites made beforehand (Sprites::images, main thread);
+    // bands may do this at once.
+    void draw(QPainter& painter, const QList<QImage>& images) const;
 };

@@ -104,30 +104,19 @@ void MapCoverage::show(const QImage& image)
         return;
     m_image = image;
     m_rows = CoverageLayer::visibleRows(image);
-    if (!m_rows)
-        m_picture.clear(); // nothing to draw
 }
 
 void MapCoverage::clear()
 {
     m_image = QImage();
     m_rows.reset();
-    m_picture.clear();
 }
 
-void MapCoverage::paint(QPainter& painter, const MapProjection& projection)
+std::function<void(QPainter&)> MapCoverage::layer(const MapProjection& projection) const
 {
     if (m_image.isNull() || !m_rows)
-        return;
-    const CoverageLayer layer { projection, m_image, CoverageLayer::mapOpacity };
-    // Only the band of rows that holds colour, a row of the image's margin
-    // above and below for the smoothing.
-    const QRectF world = projection.worldRect();
-    const double rowHeight = world.height() / m_image.height();
-    const auto [first, last] = *m_rows;
-    const int top = int(std::floor(world.top() + (first - 1) * rowHeight));
-    const int bottom = int(std::ceil(world.top() + (last + 1) * rowHeight));
-    const QRect area(0, top, int(std::ceil(projection.size.width())), bottom - top);
-    const std::uint64_t key = CacheKey().add(std::int64_t(m_image.cacheKey())).add(layer.opacity).value();
-    m_picture.paint(painter, projection, key, area, [&layer](QPainter& band) { layer.draw(band); });
+        return {};
+    return [layer = CoverageLayer { projection, m_image, CoverageLayer::mapOpacity }](QPainter& band) {
+        layer.draw(band);
+    };
 }

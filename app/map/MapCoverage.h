@@ -3,7 +3,6 @@
 #include "cluster/Band.h"
 #include "geo/GeoMath.h"
 #include "map/MapProjection.h"
-#include "map/ViewPicture.h"
 #include "prediction/PropagationPredictor.h"
 #include "spaceweather/Ionosonde.h"
 
@@ -12,6 +11,7 @@
 #include <QObject>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <utility>
 
@@ -29,9 +29,9 @@ struct MapOptions;
 // changes, one pool job makes it through CoverageLayer's process-wide
 // cache and hands it back here; until then the map keeps the image it has.
 // The store's image is asked for at each paint; the store answers from its
-// cache and computes in the background. A paint only stretches the
-// finished image into a picture of this view, once per image and
-// projection, and copies that picture. No band frees everything at once.
+// cache and computes in the background. The view's frame only stretches
+// the finished image when it is drawn anew. No band frees everything at
+// once.
 class MapCoverage : public QObject {
     Q_OBJECT
 public:
@@ -46,15 +46,14 @@ public:
     // Asks for the image these options, engine and the slow layers' date
     // need. Cheap; the map calls it at every paint.
     void prepare(const MapOptions& options, const QDateTime& date, bool useITU);
-    // Draws the image in use over the map, at the layer's opacity.
-    void paint(QPainter& painter, const MapProjection& projection);
+    // The image in use over the map at the layer's opacity, as the bands of
+    // the view's frame draw it (only reading; empty when there is none).
+    std::function<void(QPainter&)> layer(const MapProjection& projection) const;
 
     // The finished image in use (null when none).
     const QImage& image() const { return m_image; }
     // True while a quick-model image is being made.
     bool building() const { return m_running; }
-    qsizetype viewPictureBytes() const { return m_picture.bytes(); }
-    int pictureRenders() const { return m_picture.renders(); }
 
 Q_SIGNALS:
     // A new image arrived: the map should paint again.
@@ -87,5 +86,4 @@ private:
 
     QImage m_image;
     std::optional<std::pair<int, int>> m_rows; // the image's rows with a visible pixel
-    ViewPicture m_picture;
 };

@@ -125,18 +125,26 @@ MapViewport MapInput::gestureStartOrNow()
 void MapInput::dragChanged(QSizeF translation)
 {
     const MapViewport start = gestureStartOrNow();
+    Q_EMIT gestureStepped();
     m_viewport.pan(translation, start);
 }
 
 void MapInput::magnifyChanged(double magnification, QPointF startLocation)
 {
     const MapViewport start = gestureStartOrNow();
+    Q_EMIT gestureStepped();
     m_viewport.zoom(magnification, startLocation, start);
 }
 
 void MapInput::gestureEnded() { m_gestureStart.reset(); }
 
 void MapInput::doubleClicked(QPointF point) { m_viewport.zoom(2.0, point); }
+
+void MapInput::wheelZoomed(double factor, QPointF point)
+{
+    Q_EMIT gestureStepped();
+    m_viewport.zoom(factor, point);
+}
 
 void MapInput::hoverMoved(QPointF location)
 {
@@ -239,7 +247,7 @@ bool MapInput::eventFilter(QObject* watched, QEvent* event)
             return false;
         const ScrollWheelZoom::Decision decision = ScrollWheelZoom::decide(*wheel);
         if (decision.factor)
-            m_viewport.zoom(*decision.factor, p);
+            wheelZoomed(*decision.factor, p);
         if (decision.consumed)
             wheel->accept();
         return decision.consumed;

@@ -98,6 +98,8 @@ public:
     void magnifyChanged(double magnification, QPointF startLocation);
     void gestureEnded();
     void doubleClicked(QPointF point);
+    // A scroll-wheel step: zoom by the factor about the point.
+    void wheelZoomed(double factor, QPointF point);
     void hoverMoved(QPointF location);
     void hoverEnded();
 
@@ -107,6 +109,8 @@ public:
 Q_SIGNALS:
     // The hover point or the rested cell changed.
     void hoverChanged();
+    // A step of a drag, pinch or scroll-wheel zoom; more may follow at once.
+    void gestureStepped();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -37,7 +37,19 @@ HaloTextCache& callsignCache()
 
 } // namespace
 
-void MarkersLayer::paint(QPainter& painter) const
+void MarkersLayer::paint(QPainter& painter) const { paint(painter, callsignText(devicePixelRatioOf(painter))); }
+
+const HaloText* MarkersLayer::callsignText(double ratio) const
+{
+    if (callsign.isEmpty())
+        return nullptr;
+    const QColor glow = MapContrast::isLightHalo(halo) ? halo : QColor(Qt::black);
+    return &callsignCache()
+                .texts({ shownCallsign(callsign) }, callsignFont(), MapContrast::onHalo(Qt::white, halo), glow, 1.5, ratio)
+                .first();
+}
+
+void MarkersLayer::paint(QPainter& painter, const HaloText* callsignText) const
 {
     const QPointF s = projection.point(subsolar);
     const QPointF h = projection.point(home);
@@ -66,12 +78,7 @@ void MarkersLayer::paint(QPainter& painter) const
     painter.drawEllipse(h, 4, 4);
 
     // Right of and slightly above the dot, with a shadow of its own.
-    if (!callsign.isEmpty()) {
-        const QColor glow = MapContrast::isLightHalo(halo) ? halo : QColor(Qt::black);
-        const QList<HaloText>& text
-            = callsignCache().texts({ shownCallsign(callsign) }, callsignFont(), MapContrast::onHalo(Qt::white, halo),
-                                    glow, 1.5, devicePixelRatioOf(painter));
-        text.first().drawLeading(painter, h + QPointF(12, -10));
-    }
+    if (callsignText)
+        callsignText->drawLeading(painter, h + QPointF(12, -10));
     painter.restore();
 }

@@ -7,6 +7,7 @@
 #include <QString>
 
 class QPainter;
+struct HaloText;
 
 // The operator's station (a dot with a ring and the callsign beside it)
 // and the subsolar point (a glowing sun disc). Drawn in that order from the
@@ -21,6 +22,12 @@ struct MarkersLayer {
     QColor halo = Qt::black; // the map's label halo: the callsign's glow on a light style
 
     void paint(QPainter& painter) const;
+
+    // The callsign rendered for a pixel ratio (main thread: the cache is
+    // shared; none without a callsign), and the drawing with it, which
+    // bands may do at once.
+    const HaloText* callsignText(double ratio) const;
+    void paint(QPainter& painter, const HaloText* callsignText) const;
 
     // The callsign as shown: upper case.
     static QString shownCallsign(const QString& callsign) { return callsign.toUpper(); }

@@ -8,6 +8,7 @@
 #include <QList>
 
 class QPainter;
+struct HaloText;
 
 // The callsign prefix of each prefix area written at its label position,
 // with a soft halo behind the glyphs so the text stays readable on any base
@@ -23,6 +24,11 @@ struct PrefixLayer {
     static constexpr double haloRadius = 1.2;
 
     void paint(QPainter& painter) const;
+
+    // The rendered labels for a pixel ratio (main thread: the cache is
+    // shared), and the drawing of them, which bands may do at once.
+    const QList<HaloText>& labels(double ratio) const;
+    void draw(QPainter& painter, const QList<HaloText>& labels) const;
 
     // How often a label set has been rendered in this process; a repaint
     // with the same labels, font and colours renders nothing.

@@ -62,13 +62,10 @@ void SpaceWeatherLayers::prepare(const MapOptions& options, const QDateTime& dat
             = MUFAsk { m_generation, MUFModel::slot(date), date, options.mufBanded, palette(options.mufColors).hex };
 
     // A layer switched off lets go of everything it showed.
-    if (!ask.aurora) {
+    if (!ask.aurora)
         m_aurora = {};
-        m_auroraPictures.clear();
-    }
     if (!ask.muf) {
         m_muf = {};
-        m_mufPicture.clear();
         m_dots.clear();
         m_thinned.clear();
         m_thinnedKey = 0;
@@ -137,39 +134,24 @@ void SpaceWeatherLayers::take(Built built)
     Q_EMIT picturesChanged();
 }
 
-void SpaceWeatherLayers::paintAurora(QPainter& painter, const MapProjection& projection, const MapOptions& options)
+SpaceWeatherLayers::Draw SpaceWeatherLayers::aurora(const MapProjection& projection, const MapOptions& options) const
 {
-    if (!options.showAurora || m_aurora.image.isNull())
-        return;
-    const AuroraLayer layer { projection, m_aurora.image, options.auroraOpacity };
-    CacheKey key;
-    key.add(m_aurora.key).add(AuroraLayer::viewOpacity(options.auroraOpacity));
-
-    // One picture per band of visible rows, a row of the image's margin
-    // above and below for the smoothing.
-    const QRectF world = projection.worldRect();
-    const double rowHeight = world.height() / m_aurora.image.height();
-    m_auroraPictures.resize(std::size_t(m_aurora.rows.size()));
-    for (qsizetype i = 0; i < m_aurora.rows.size(); ++i) {
-        const auto [first, last] = m_aurora.rows[i];
-        const int top = int(std::floor(world.top() + (first - 1) * rowHeight));
-        const int bottom = int(std::ceil(world.top() + (last + 1) * rowHeight));
-        const QRect area(0, top, int(std::ceil(projection.size.width())), bottom - top);
-        m_auroraPictures[std::size_t(i)].paint(painter, projection, key.value(), area,
-                                               [&layer](QPainter& band) { layer.draw(band); });
-    }
+    if (!options.showAurora || m_aurora.image.isNull() || m_aurora.rows.isEmpty())
+        return {};
+    return [layer = AuroraLayer { projection, m_aurora.image, options.auroraOpacity }](QPainter& band) {
+        layer.draw(band);
+    };
 }
 
-void SpaceWeatherLayers::paintMUF(QPainter& painter, const MapProjection& projection, const MapOptions& options,
-                                  const MapBorders& borders, const QColor& halo)
+SpaceWeatherLayers::Draw SpaceWeatherLayers::muf(const MapProjection& projection, const MapOptions& options,
+                                                 const MapBorders& borders, const QColor& halo, double ratio)
 {
     if (!options.showMUF || m_muf.image.isNull())
-        return;
+        return {};
     const MUFPalette& colours = palette(options.mufColors);
     const MUFFieldLayer field { projection, m_muf.image, options.mufOpacity };
     const std::optional<BorderOverlayLayer> overBorders
         = options.bordersOverMUF ? std::optional(BorderOverlayLayer { projection, borders }) : std::nullopt;
-    const double ratio = devicePixelRatioOf(painter);
     std::optional<MUFContourLayer> lines;
     if (options.mufContours) {
         // Thinned to a quarter of a device pixel, for scales in steps of
@@ -183,45 +165,48 @@ void SpaceWeatherLayers::paintMUF(QPainter& painter, const MapProjection& projec
         }
         lines = MUFContourLayer { projection, m_thinned, halo, colours };
     }
-    const BaseMapPaths& outlines = BaseMapLayer::paths(projection, ratio);
+    const BaseMapPaths* outlines = &BaseMapLayer::paths(projection, ratio);
+    const QRect area = projection.worldRect().toAlignedRect() & QRect(QPoint(0, 0), projection.size.toSize());
 
-    CacheKey key;
-    key.add(m_muf.imageKey).add(m_muf.key).add(options.mufOpacity);
-    key.add(options.bordersOverMUF).add(borders.width);
-    addColour(key, borders.color);
-    key.add(options.mufContours);
-    addColour(key, halo);
-
-    const QRect area = projection.worldRect().toAlignedRect();
-    m_mufPicture.paint(painter, projection, key.value(), area, [&](QPainter& band) {
-        field.draw(band);
-        if (overBorders)
-            overBorders->draw(band, outlines);
-        if (lines)
-            lines->draw(band);
-    });
+    // The shading, the borders and the lines are laid over one another in
+    // a clear picture of the part being drawn, which then goes over the map
+    // as one.
+    return [field, overBorders, lines, outlines, area](QPainter& band) {
+        const double ratio = devicePixelRatioOf(band);
+        QRectF drawn(area);
+        if (band.hasClipping())
+            drawn &= band.clipBoundingRect();
+        const QRect pixels = QRectF(drawn.topLeft() * ratio, drawn.size() * ratio).toAlignedRect()
+            & QRect(area.topLeft() * ratio, area.size() * ratio);
+        if (pixels.isEmpty())
+            return;
+        QImage picture(pixels.size(), QImage::Format_ARGB32_Premultiplied);
+        if (picture.isNull())
+            return;
+        picture.setDevicePixelRatio(ratio);
+        picture.fill(Qt::transparent);
+        const QPointF at = QPointF(pixels.topLeft()) / ratio;
+        {
+            QPainter group(&picture);
+            group.setRenderHints(band.renderHints());
+            group.translate(-at);
+            group.setClipRect(QRectF(at, QSizeF(pixels.size()) / ratio));
+            field.draw(group);
+            if (overBorders)
+                overBorders->draw(group, *outlines);
+            if (lines)
+                lines->draw(group);
+        }
+        band.drawImage(at, picture);
+    };
 }
 
-void SpaceWeatherLayers::paintIonosondes(QPainter& painter, const MapProjection& projection, const MapOptions& options,
-                                         const QColor& halo)
+SpaceWeatherLayers::Draw SpaceWeatherLayers::ionosondes(const MapProjection& projection, const MapOptions& options,
+                                                        const QColor& halo, double ratio)
 {
-    if (!options.showMUF)
-        return;
-    MUFLayer { projection, snapshot().ionosondes, halo, palette(options.mufColors) }.paint(painter, m_dots);
-}
-
-qsizetype SpaceWeatherLayers::viewPictureBytes() const
-{
-    qsizetype bytes = m_mufPicture.bytes();
-    for (const ViewPicture& picture : m_auroraPictures)
-        bytes += picture.bytes();
-    return bytes;
-}
-
-int SpaceWeatherLayers::pictureRenders() const
-{
-    int renders = m_mufPicture.renders();
-    for (const ViewPicture& picture : m_auroraPictures)
-        renders += picture.renders();
-    return renders;
+    if (!options.showMUF || snapshot().ionosondes.isEmpty())
+        return {};
+    const MUFLayer layer { projection, snapshot().ionosondes, halo, palette(options.mufColors) };
+    const QList<QImage> images = m_dots.images(layer, MUFLayer::dotRadius(projection.size.width()), ratio);
+    return [layer, images](QPainter& band) { layer.draw(band, images); };
 }

@@ -3,7 +3,6 @@
 #include "kit/MUFPalette.h"
 #include "map/MUFLayer.h"
 #include "map/MapProjection.h"
-#include "map/ViewPicture.h"
 #include "spaceweather/MUFModel.h"
 #include "spaceweather/SpaceWeather.h"
 
@@ -14,6 +13,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -32,10 +32,9 @@ struct MapOptions;
 // the MUF grid, its contours and the shading image are built on the thread
 // pool (through the process-wide one-entry caches of AuroraLayer, MUFModel
 // and MUFFieldLayer, which other views and panels share) and handed back
-// here; until then the map keeps showing what it had. A paint then only
-// stretches finished images into pictures of this view, once per
-// projection, and copies those pictures. A layer switched off frees its
-// pictures of the view at once.
+// here; until then the map keeps showing what it had. The view's frame then
+// only stretches the finished images when it is drawn anew. A layer
+// switched off lets go of its images at once.
 class SpaceWeatherLayers : public QObject {
     Q_OBJECT
 public:
@@ -51,15 +50,20 @@ public:
     // if there is one. Cheap; the map calls it at every paint.
     void prepare(const MapOptions& options, const QDateTime& date);
 
+    // The layers as the bands of the view's frame draw them: each draws in
+    // view points over the painter's clip and only reads what it was given
+    // (an empty function when the layer shows nothing). Made on the main
+    // thread for one projection and pixel ratio.
+    using Draw = std::function<void(QPainter&)>;
     // 2: the aurora forecast, while it is on and the snapshot has a grid.
-    void paintAurora(QPainter& painter, const MapProjection& projection, const MapOptions& options);
+    Draw aurora(const MapProjection& projection, const MapOptions& options) const;
     // 3c: the MUF shading, the borders over it and the contours, each as
-    // the options say.
-    void paintMUF(QPainter& painter, const MapProjection& projection, const MapOptions& options,
-                  const MapBorders& borders, const QColor& halo);
+    // the options say, composed over one another before they go onto the
+    // map.
+    Draw muf(const MapProjection& projection, const MapOptions& options, const MapBorders& borders,
+             const QColor& halo, double ratio);
     // 3g: the ionosonde dots of the snapshot.
-    void paintIonosondes(QPainter& painter, const MapProjection& projection, const MapOptions& options,
-                         const QColor& halo);
+    Draw ionosondes(const MapProjection& projection, const MapOptions& options, const QColor& halo, double ratio);
 
     // True while a build runs or one is waiting for it.
     bool building() const { return m_running; }
@@ -67,10 +71,6 @@ public:
     const QImage& auroraImage() const { return m_aurora.image; }
     const QImage& mufImage() const { return m_muf.image; }
     const QList<MUFModel::Contour>& contours() const { return m_muf.contours; }
-    // The memory held in pictures of this view, bytes.
-    qsizetype viewPictureBytes() const;
-    // How often this view's pictures were drawn (for tests and benchmarks).
-    int pictureRenders() const;
 
 Q_SIGNALS:
     // New world images arrived: the map should paint again.
@@ -133,8 +133,6 @@ private:
     QString m_paletteText;
     MUFPalette m_palette;
 
-    std::vector<ViewPicture> m_auroraPictures; // one per band of rows
-    ViewPicture m_mufPicture;
     // The contours thinned for the scale last drawn, and that scale's key.
     QList<MUFModel::Contour> m_thinned;
     std::uint64_t m_thinnedKey = 0;

@@ -15,11 +15,14 @@
 #include "map/MapCoverage.h"
 #include "map/MapInput.h"
 #include "map/MapViewportModel.h"
+#include "map/HaloText.h"
 #include "map/MarkersLayer.h"
+#include "map/PainterPixelRatio.h"
 #include "map/PrefixLayer.h"
 #include "map/RotatorLayer.h"
 #include "map/RotatorLegend.h"
 #include "map/SpaceWeatherLayers.h"
+#include "map/WorldRaster.h"
 #include "map/ZoneLayer.h"
 #include "map/ZoomBadge.h"
 #include "prediction/PredictionStore.h"
@@ -28,11 +31,15 @@
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
 
+#include <QFontMetricsF>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <memory>
+#include <tuple>
+#include <vector>
 
 namespace {
 
@@ -111,7 +118,8 @@ WorldMapView::WorldMapView(const AppStores& stores, QWidget* parent)
     // What the map shows changed: its settings, the viewport or a store.
     connect(&Settings::standard(), &Settings::changed, this, &WorldMapView::onSettingChanged);
     if (m_stores.viewport)
-        connect(m_stores.viewport, &MapViewportModel::viewportChanged, this, &WorldMapView::rebuild);
+        // A new viewport only moves the world: the frame follows it.
+        connect(m_stores.viewport, &MapViewportModel::viewportChanged, this, &WorldMapView::rebuildTimeline);
     if (m_stores.spaceWeather)
         connect(m_stores.spaceWeather, &SpaceWeatherStore::snapshotChanged, this, &WorldMapView::rebuild);
     if (m_stores.predictions) {
@@ -129,14 +137,16 @@ WorldMapView::WorldMapView(const AppStores& stores, QWidget* parent)
     }
     // The rotators' beams follow each published heading.
     if (m_stores.rotors) {
-        connect(m_stores.rotors, &RotatorManager::rotatorsChanged, this, qOverload<>(&WorldMapView::update));
-        connect(m_stores.rotors, &RotatorManager::statusChanged, this, qOverload<>(&WorldMapView::update));
+        connect(m_stores.rotors, &RotatorManager::rotatorsChanged, this, &WorldMapView::invalidateFrame);
+        connect(m_stores.rotors, &RotatorManager::statusChanged, this, &WorldMapView::invalidateFrame);
     }
     // Finished pictures and the pointer's moves.
-    connect(m_spaceWeather, &SpaceWeatherLayers::picturesChanged, this, qOverload<>(&QWidget::update));
-    connect(m_coverage, &MapCoverage::picturesChanged, this, qOverload<>(&QWidget::update));
-    if (m_input)
+    connect(m_spaceWeather, &SpaceWeatherLayers::picturesChanged, this, &WorldMapView::invalidateFrame);
+    connect(m_coverage, &MapCoverage::picturesChanged, this, &WorldMapView::invalidateFrame);
+    if (m_input) {
         connect(m_input, &MapInput::hoverChanged, this, &WorldMapView::refreshHover);
+        connect(m_input, &MapInput::gestureStepped, this, &WorldMapView::gestureStep);
+    }
 
     takeSpots();
     updateOverlays();
@@ -181,54 +191,123 @@ MapProjection WorldMapView::projection() const
 
 void WorldMapView::render(QPainter& painter)
 {
+    composeFrame(devicePixelRatioOf(painter));
+    m_frame.paint(painter, rect());
+    paintSpots(painter);
+}
+
+void WorldMapView::composeFrame(double ratio)
+{
+    // The space weather and coverage layers are asked here for what this
+    // paint shows; they build it away from the paint and say when it is
+    // ready.
     const MapOptions& o = m_options;
+    m_spaceWeather->prepare(o, m_slowDate);
+    m_coverage->prepare(o, m_slowDate, useITU());
+
     const MapProjection proj = projection();
+    const MapFrame::Shows shows { proj, ratio, m_generation };
+    if (m_frame.holds(shows) && (m_frame.isCrisp() || inGesture()))
+        return;
+    if (inGesture() && m_frame.follow(shows, pinnedAreas(proj), layerStack(proj, ratio)))
+        return;
+    m_frame.render(shows, layerStack(proj, ratio));
+}
+
+MapFrame::Layers WorldMapView::layerStack(const MapProjection& proj, double ratio)
+{
+    // Everything that is kept between paints (rendered texts, sprites,
+    // rasters, thinned lines) is taken here on the main thread; the bands
+    // then only read it.
+    const MapOptions& o = m_options;
     const QDateTime& now = m_slowDate;
     const QColor haloColour = halo(o.mapStyle);
+    std::vector<MapFrame::Draw> layers;
+    const auto add = [&layers](MapFrame::Draw draw) {
+        if (draw)
+            layers.push_back(std::move(draw));
+    };
 
     // 1: the base map.
     const MapBorders borders { colourOr(o.borderColor, MapStyles::border(o.mapStyle)), o.borderWidth };
     const GridLabels gridLabels { gridLabelFont(o.gridFont, o.gridSize), gridLabelColor(o.gridColor, o.mapStyle),
                                   gridLabelEqualDigits(o.gridFont) };
-    BaseMapLayer { proj, o.mapStyle, o.showGrid, borders, gridLabels }.paint(painter, m_pictures.base);
+    add([base = BaseMapLayer { proj, o.mapStyle, o.showGrid, borders, gridLabels },
+         outlines = &BaseMapLayer::paths(proj, ratio)](QPainter& band) { base.draw(band, *outlines); });
 
-    // 2: the aurora forecast. The space weather and coverage layers are
-    // asked here for what this paint shows; they build it away from the
-    // paint.
-    m_spaceWeather->prepare(o, now);
-    m_coverage->prepare(o, now, useITU());
-    m_spaceWeather->paintAurora(painter, proj, o);
+    // 2: the aurora forecast.
+    add(m_spaceWeather->aurora(proj, o));
 
     // 3: the slow layers, for the timeline's date.
-    if (o.showGreyline)
-        GreylineLayer { proj, now, o.nightIntensity, o.greylineGlow,
-                        MapStyles::isLight(o.mapStyle) ? NightTint::light : NightTint::dark }
-            .paint(painter, m_pictures.greyline);
-    m_coverage->paint(painter, proj);
-    m_spaceWeather->paintMUF(painter, proj, o, borders, haloColour);
+    if (o.showGreyline) {
+        const QImage raster = m_greyline.image(now, o.nightIntensity, o.greylineGlow,
+                                               MapStyles::isLight(o.mapStyle) ? NightTint::light : NightTint::dark,
+                                               &GreylineLayer::makeImage);
+        if (!raster.isNull())
+            add([layer = WorldRaster { raster, proj }](QPainter& band) { layer.paint(band); });
+    }
+    add(m_coverage->layer(proj));
+    add(m_spaceWeather->muf(proj, o, borders, haloColour, ratio));
     const QFont zoneFont = labelFont(o.zoneFont, o.zoneSize, o.zoneBold);
-    if (o.showITUZones)
-        ZoneLayer { proj, ZoneKind::itu, Color::fromHex(o.ituColor), o.zoneLineOpacity, zoneFont, haloColour }
-            .paint(painter, m_pictures.ituLines);
-    if (o.showCQZones)
-        ZoneLayer { proj, ZoneKind::cq, Color::fromHex(o.cqColor), o.zoneLineOpacity, zoneFont, haloColour }
-            .paint(painter, m_pictures.cqLines);
-    if (o.showPrefixes)
-        PrefixLayer { proj, prefixes(), labelFont(o.prefixFont, o.prefixSize, o.prefixBold),
-                      Color::fromHex(o.prefixColor), haloColour }
-            .paint(painter);
-    m_spaceWeather->paintIonosondes(painter, proj, o, haloColour);
-    MarkersLayer { proj, o.home, o.callsign, SolarCalculator::position(now).subsolarPoint, haloColour }.paint(painter);
+    for (const auto& [kind, shown, colour] : { std::tuple { ZoneKind::itu, o.showITUZones, o.ituColor },
+                                               std::tuple { ZoneKind::cq, o.showCQZones, o.cqColor } }) {
+        const QList<RadioZone>& zones = Zones::zones(kind);
+        if (!shown || zones.isEmpty())
+            continue;
+        const ZoneLayer layer { proj, kind, Color::fromHex(colour), o.zoneLineOpacity, zoneFont, haloColour };
+        add([layer, &zones, lines = std::make_shared<const ZoneLayer::Lines>(layer.lines(ZoneLayer::outlines(kind), ratio)),
+             numbers = layer.numbers(zones, ratio)](QPainter& band) {
+            ZoneLayer::drawLines(band, *lines);
+            layer.drawNumbers(band, zones, numbers);
+        });
+    }
+    if (o.showPrefixes) {
+        const PrefixLayer layer { proj, prefixes(), labelFont(o.prefixFont, o.prefixSize, o.prefixBold),
+                                  Color::fromHex(o.prefixColor), haloColour };
+        add([layer, labels = layer.labels(ratio)](QPainter& band) { layer.draw(band, labels); });
+    }
+    add(m_spaceWeather->ionosondes(proj, o, haloColour, ratio));
+    const MarkersLayer markers { proj, o.home, o.callsign, SolarCalculator::position(now).subsolarPoint, haloColour };
+    const HaloText* callsign = markers.callsignText(ratio);
+    add([markers, callsign = callsign ? std::optional(*callsign) : std::nullopt](QPainter& band) {
+        markers.paint(band, callsign ? &*callsign : nullptr);
+    });
 
-    // 4: the rotators' beams.
+    MapFrame::Layers stack;
+    stack.bands = [layers = std::move(layers)](QPainter& band) {
+        for (const MapFrame::Draw& layer : layers)
+            layer(band);
+    };
+    // 4: the rotators' beams, in one piece: their dashed lines would start
+    // their dashes afresh at every band's edge.
     if (m_stores.rotors && !m_stores.rotors->rotators().isEmpty())
-        RotatorLayer { proj, o.home, m_stores.rotors->rotators(), m_stores.rotors->status(), haloColour }.paint(
-            painter);
+        stack.whole = [layer = RotatorLayer { proj, o.home, m_stores.rotors->rotators(), m_stores.rotors->status(),
+                                              haloColour }](QPainter& painter) { layer.paint(painter); };
+    return stack;
+}
 
-    // 5: the spotted countries, blinking on their own beat.
-    if (o.clusterEnabled && !m_spotGroups.isEmpty())
-        spotLayer(proj).paint(painter, this->now());
+QList<QRectF> WorldMapView::pinnedAreas(const MapProjection& proj) const
+{
+    if (!m_options.showGrid)
+        return {};
+    // The graticule's numbers run along the bottom and the left edge of the
+    // view (see BaseMapLayer), whatever the world does.
+    const QFontMetricsF metrics(gridLabelFont(m_options.gridFont, m_options.gridSize));
+    double widest = 0;
+    for (const char* text : { "60\u00B0S", "30\u00B0S", "0\u00B0", "30\u00B0N", "60\u00B0N" })
+        widest = std::max(widest, metrics.horizontalAdvance(QString::fromUtf8(text)));
+    const double margin = 4;
+    const double height = metrics.ascent() + metrics.descent();
+    const QSizeF size = proj.size;
+    return { QRectF(0, size.height() - 3 - height - margin, size.width(), height + 3 + margin),
+             QRectF(0, 0, 3 + 1.5 * widest + margin, size.height()) };
+}
 
+void WorldMapView::paintSpots(QPainter& painter)
+{
+    // 5: the spotted countries, blinking on their own beat, over the frame.
+    if (m_options.clusterEnabled && !m_spotGroups.isEmpty())
+        spotLayer(projection()).paint(painter, this->now());
     // 6 and above are child widgets: the hover panel, then the badges and
     // legends in the order of Overlay.
 }
@@ -357,11 +436,14 @@ bool WorldMapView::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-void WorldMapView::paintEvent(QPaintEvent*)
+void WorldMapView::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    render(painter);
+    composeFrame(devicePixelRatioOf(painter));
+    for (const QRect& area : event->region())
+        m_frame.paint(painter, area);
+    paintSpots(painter);
 }
 
 void WorldMapView::resizeEvent(QResizeEvent* event)
@@ -411,7 +493,21 @@ void WorldMapView::onSettingChanged(const QString& key)
     rebuild();
 }
 
+void WorldMapView::invalidateFrame()
+{
+    ++m_generation;
+    update();
+}
+
+void WorldMapView::gestureStep() { m_settleTimer.start(); }
+
 void WorldMapView::rebuild()
+{
+    invalidateFrame();
+    rebuildTimeline();
+}
+
+void WorldMapView::rebuildTimeline()
 {
     m_slowDate = now();
     m_slowTimer.start();

@@ -8,6 +8,7 @@
 #include "map/DXSpotLayer.h"
 #include "map/GreylineLayer.h"
 #include "map/MapFit.h"
+#include "map/MapFrame.h"
 #include "map/MapOptions.h"
 #include "map/MapProjection.h"
 #include "map/ZoneLayer.h"
@@ -51,12 +52,20 @@ class ZoomBadge;
 // viewport) and then every 30 s after that. The pointer moving over the map
 // changes only the hover panel, never the layers' pictures.
 //
+// Layers 1 to 4 are composed into one picture, the frame (MapFrame), drawn
+// anew only when something they show changes; any other repaint copies it
+// and lays the spots over it. During a drag or zoom the frame follows the
+// viewport by moving or scaling its pixels, and is drawn crisp once the
+// gesture has rested for settleMs.
+//
 // The view keeps the shared viewport model in step with its own size and
 // fit mode; pointer input goes through MapInput.
 class WorldMapView : public QWidget {
     Q_OBJECT
 public:
     static constexpr int slowLayerIntervalMs = 30000;
+    // How long a gesture rests before the frame is drawn crisp again.
+    static constexpr int settleMs = 150;
 
     explicit WorldMapView(const AppStores& stores, QWidget* parent = nullptr);
     ~WorldMapView() override;
@@ -110,15 +119,11 @@ public:
     // Draws every layer into a painter the size of the view.
     void render(QPainter& painter);
 
-    // The pictures the layers keep between repaints. Each view has its own,
-    // so windows of different sizes never evict each other's.
-    struct Pictures {
-        BaseMapLayer::Picture base;
-        GreylineLayer::Picture greyline;
-        ZoneLayer::Picture ituLines;
-        ZoneLayer::Picture cqLines;
-    };
-    const Pictures& pictures() const { return m_pictures; }
+    // The composed picture of layers 1 to 4. Each view has its own, so
+    // windows of different sizes never evict each other's.
+    const MapFrame& frame() const { return m_frame; }
+    // True from a gesture's step until it has rested for settleMs.
+    bool inGesture() const { return m_settleTimer.isActive(); }
 
     // The badges and legends above the layers, each a child widget pinned to
     // a side or corner of the map. Added in stack order (the order of this
@@ -156,6 +161,20 @@ private:
     // Something the map shows changed: restart the slow layers' timeline
     // and redraw.
     void rebuild();
+    // The viewport changed: the slow layers' timeline starts again.
+    void rebuildTimeline();
+    // What layers 1 to 4 show changed: the frame must be drawn anew.
+    void invalidateFrame();
+    // A step of a drag or zoom: the frame may follow it until it rests.
+    void gestureStep();
+    // Brings the frame up to date for a pixel ratio.
+    void composeFrame(double ratio);
+    // Layers 1 to 4 for the bands of the frame.
+    MapFrame::Layers layerStack(const MapProjection& projection, double ratio);
+    // What is pinned to the view rather than the world (the graticule's
+    // labels), in view points.
+    QList<QRectF> pinnedAreas(const MapProjection& projection) const;
+    void paintSpots(QPainter& painter);
     void placeOverlays();
     // Takes the spotted labels from the cluster for the map's settings.
     void takeSpots();
@@ -177,7 +196,10 @@ private:
     AppStores m_stores;
     Clock m_clock;
     MapOptions m_options;
-    Pictures m_pictures;
+    MapFrame m_frame;
+    quint64 m_generation = 1;
+    QTimer m_settleTimer;
+    GreylineCache m_greyline;
     QDateTime m_slowDate;
     bool m_use24Hour = true;
     bool m_shown = false;

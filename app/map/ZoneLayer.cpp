@@ -120,6 +120,58 @@ void ZoneLayer::draw(QPainter& painter, const Outlines& outlines, const QList<Ra
     drawNumbers(painter, zones);
 }
 
+ZoneLayer::Lines ZoneLayer::lines(const Outlines& outlines, double ratio) const
+{
+    Lines result;
+    result.ratio = ratio;
+    result.style = lineStyle(kind);
+    result.pixels = QSize(int(std::ceil(projection.size.width() * ratio)),
+                          int(std::ceil(projection.size.height() * ratio)));
+    // Where two zones share a border, or a line crosses another, the
+    // larger coverage wins: no line is darker than another.
+    result.color = color;
+    result.color.setAlphaF(
+        float(color.alphaF() * std::clamp(std::isfinite(lineOpacity) ? lineOpacity : 1.0, 0.0, 1.0)));
+    if (projection.worldWidth() <= 0 || projection.worldHeight() <= 0 || outlines.rings.isEmpty()
+        || result.pixels.isEmpty())
+        return result;
+    const QTransform world = projection.worldTransform();
+    const QRectF view = QRectF(QPointF(0, 0), projection.size).adjusted(-4, -4, 4, 4);
+    const QTransform device = world * QTransform::fromScale(ratio, ratio);
+    for (qsizetype i = 0; i < outlines.rings.size(); ++i) {
+        if (!world.mapRect(outlines.bounds[i]).intersects(view))
+            continue;
+        result.polylines.emplace_back();
+        screenRing(outlines.rings[i], device, 1.0, result.polylines.back());
+    }
+    return result;
+}
+
+void ZoneLayer::drawLines(QPainter& painter, const Lines& lines)
+{
+    if (lines.polylines.empty())
+        return;
+    // The rows of the view this painter draws, as a picture of their own.
+    const double ratio = lines.ratio;
+    const QRectF view(QPointF(0, 0), QSizeF(lines.pixels) / ratio);
+    const QRectF drawn = painter.hasClipping() ? view.intersected(painter.clipBoundingRect()) : view;
+    const int first = std::max(0, int(std::floor(drawn.top() * ratio)));
+    const int last = std::min(lines.pixels.height(), int(std::ceil(drawn.bottom() * ratio)));
+    if (last <= first)
+        return;
+    QImage band(lines.pixels.width(), last - first, QImage::Format_ARGB32_Premultiplied);
+    if (band.isNull())
+        return;
+    band.setDevicePixelRatio(ratio);
+    band.fill(Qt::transparent);
+    LineRaster raster(band.bits(), lines.pixels.width(), lines.pixels.height(), band.bytesPerLine(), lines.color,
+                      lines.style.width * ratio, lines.style.dashOn * ratio, lines.style.dashOff * ratio);
+    raster.limitRows(first, last, band.bits(), band.bytesPerLine());
+    for (const QPolygonF& points : lines.polylines)
+        raster.polyline(points.constData(), points.size());
+    painter.drawImage(QPointF(0, first / ratio), band);
+}
+
 QImage ZoneLayer::drawLines(const Outlines& outlines, double ratio, QImage image) const
 {
     const QSize pixels(int(std::ceil(projection.size.width() * ratio)),
@@ -132,55 +184,46 @@ QImage ZoneLayer::drawLines(const Outlines& outlines, double ratio, QImage image
         return {};
     image.setDevicePixelRatio(ratio);
     image.fill(Qt::transparent);
-
-    const double w = projection.worldWidth();
-    const double h = projection.worldHeight();
-    if (w <= 0 || h <= 0 || outlines.rings.isEmpty())
+    const Lines prepared = lines(outlines, ratio);
+    if (prepared.polylines.empty())
         return image;
-    const QTransform world = projection.worldTransform();
-    // Where two zones share a border, or a line crosses another, the
-    // larger coverage wins: no line is darker than another.
-    QColor line = color;
-    line.setAlphaF(float(color.alphaF() * std::clamp(std::isfinite(lineOpacity) ? lineOpacity : 1.0, 0.0, 1.0)));
-    const QRectF view = QRectF(QPointF(0, 0), projection.size).adjusted(-4, -4, 4, 4);
-
-    const QTransform device = world * QTransform::fromScale(ratio, ratio);
-    std::vector<QPolygonF> polylines;
-    for (qsizetype i = 0; i < outlines.rings.size(); ++i) {
-        if (!world.mapRect(outlines.bounds[i]).intersects(view))
-            continue;
-        polylines.emplace_back();
-        screenRing(outlines.rings[i], device, 1.0, polylines.back());
-    }
 
     // Bands of rows on threads of their own, each writing only its rows.
-    const LineStyle style = lineStyle(kind);
     uchar* const bits = image.bits();
     RowBands::run(image.height(), [&](int firstRow, int lastRow) {
-        LineRaster raster(bits, image.width(), image.height(), image.bytesPerLine(), line, style.width * ratio,
-                          style.dashOn * ratio, style.dashOff * ratio);
+        LineRaster raster(bits, image.width(), image.height(), image.bytesPerLine(), prepared.color,
+                          prepared.style.width * ratio, prepared.style.dashOn * ratio,
+                          prepared.style.dashOff * ratio);
         raster.limitRows(firstRow, lastRow);
-        for (const QPolygonF& points : polylines)
+        for (const QPolygonF& points : prepared.polylines)
             raster.polyline(points.constData(), points.size());
     });
     return image;
+}
+
+const QList<HaloText>& ZoneLayer::numbers(const QList<RadioZone>& zones, double ratio) const
+{
+    QStringList texts;
+    texts.reserve(zones.size());
+    for (const RadioZone& zone : zones)
+        texts.append(QString::number(zone.number));
+    return numberCache(kind).texts(texts, font, MapContrast::onHalo(color, halo), halo, haloRadius, ratio);
 }
 
 void ZoneLayer::drawNumbers(QPainter& painter, const QList<RadioZone>& zones) const
 {
     if (zones.isEmpty())
         return;
+    drawNumbers(painter, zones, numbers(zones, devicePixelRatioOf(painter)));
+}
+
+void ZoneLayer::drawNumbers(QPainter& painter, const QList<RadioZone>& zones, const QList<HaloText>& labels) const
+{
     // The numbers sit on the glow of the halo; the lines were drawn
     // without it. Drawn once each, with no copies east or west.
-    QStringList numbers;
-    numbers.reserve(zones.size());
-    for (const RadioZone& zone : zones)
-        numbers.append(QString::number(zone.number));
-    const QList<HaloText>& labels = numberCache(kind).texts(numbers, font, MapContrast::onHalo(color, halo), halo,
-                                                            haloRadius, devicePixelRatioOf(painter));
     painter.save();
     painter.setClipRect(QRectF(QPointF(0, 0), projection.size), Qt::IntersectClip);
-    for (qsizetype i = 0; i < zones.size(); ++i)
+    for (qsizetype i = 0; i < zones.size() && i < labels.size(); ++i)
         labels[i].drawCentered(painter, projection.point(zones[i].labelLat, zones[i].labelLon));
     painter.restore();
 }

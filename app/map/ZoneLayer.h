@@ -8,7 +8,12 @@
 #include <QImage>
 #include <QList>
 #include <QPainterPath>
+#include <QPolygonF>
 #include <QRectF>
+
+#include <vector>
+
+struct HaloText;
 
 class QPainter;
 
@@ -66,6 +71,23 @@ struct ZoneLayer {
     QImage drawLines(const Outlines& outlines, double ratio, QImage image = {}) const;
     // The numbers with their halo.
     void drawNumbers(QPainter& painter, const QList<RadioZone>& zones) const;
+
+    // The lines as the view's device pixels place them, ready to be drawn
+    // by several bands of one picture at once.
+    struct Lines {
+        std::vector<QPolygonF> polylines; // device pixels of the whole view
+        QColor color;                     // at the line opacity
+        LineStyle style;
+        double ratio = 1;
+        QSize pixels;
+    };
+    Lines lines(const Outlines& outlines, double ratio) const;
+    // The lines over the painter's clip, through a picture of that part of
+    // the view, as drawLines draws them.
+    static void drawLines(QPainter& painter, const Lines& lines);
+    // The numbers, rendered once on the main thread, then drawn by bands.
+    const QList<HaloText>& numbers(const QList<RadioZone>& zones, double ratio) const;
+    void drawNumbers(QPainter& painter, const QList<RadioZone>& zones, const QList<HaloText>& labels) const;
 };
 
 // One view's lines of one zone kind as last drawn, for repaints that change

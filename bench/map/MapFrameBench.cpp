@@ -188,13 +188,7 @@ void BM_ResidentMemory(benchmark::State& state)
     for (auto _ : state)
         map.paint();
     state.counters["residentMB"] = residentMB();
-    state.counters["viewPicturesMB"] = double(map.layers().viewPictureBytes()) / (1024 * 1024);
-    Settings::standard().set(SettingKeys::showMUF, false);
-    Settings::standard().set(SettingKeys::showAurora, false);
-    map.paint();
-    state.counters["offViewPicturesMB"] = double(map.layers().viewPictureBytes()) / (1024 * 1024);
-    Settings::standard().set(SettingKeys::showMUF, true);
-    Settings::standard().set(SettingKeys::showAurora, true);
+    state.counters["frameMB"] = double(map.view->frame().bytes()) / (1024 * 1024);
 }
 BENCHMARK(BM_ResidentMemory)->Args({ 1440, 900 })->Args({ 3840, 2160 })->Unit(benchmark::kMillisecond)->Iterations(3);
 

@@ -269,7 +269,6 @@ TEST(CoverageLayer, ChosenInTheToolbarItIsDrawnWithItsLegendAndFollowsTheStation
     EXPECT_FALSE(legend->isVisibleTo(&map));
     const QImage none = renderMap(map);
     EXPECT_TRUE(coverage->image().isNull());
-    EXPECT_EQ(coverage->viewPictureBytes(), 0);
     for (int row = 0; row < 90; row += 3)
         for (int column = 0; column < 180; column += 3)
             if (comparable(at(row, column))) {
@@ -317,10 +316,10 @@ TEST(CoverageLayer, WithTheEngineTheImageComesFromThePredictionStore)
     EXPECT_EQ(coverage->image().cacheKey(), predictions.coverage()->image.cacheKey());
     for (const QPoint place : { QPoint(100, 100), QPoint(720, 360), QPoint(1300, 650) })
         EXPECT_NE(shown.pixel(place), plain.pixel(place));
-    // Repaints copy the view's picture.
-    const int renders = coverage->pictureRenders();
+    // Repaints copy the view's frame.
+    const int renders = map.frame().renders();
     renderMap(map);
-    EXPECT_EQ(coverage->pictureRenders(), renders);
+    EXPECT_EQ(map.frame().renders(), renders);
 
     // Another band: the store still holds the 20 m map, which must not be
     // shown under the 40 m legend while the engine computes.

@@ -149,11 +149,9 @@ TEST_F(MapWithFeeds, AuroraOvalIsShadedNearThePoleWithItsLegend)
     const QRgb half = render().pixel(at(67, 0));
     EXPECT_LT(qRed(half), qRed(oval) - 60);
 
-    // Off: the pictures go, and so does the legend.
-    EXPECT_GT(layers().viewPictureBytes(), 0);
+    // Off: the image goes, and so does the legend.
     settings.set(SettingKeys::showAurora, false);
     EXPECT_EQ(render().pixel(at(67, 0)), before.pixel(at(67, 0)));
-    EXPECT_EQ(layers().viewPictureBytes(), 0);
     EXPECT_TRUE(layers().auroraImage().isNull());
     EXPECT_FALSE(legend->isVisibleTo(view.get()));
 }
@@ -275,12 +273,11 @@ TEST_F(MapWithFeeds, MUFShadingDotsAndLegendFollowTheReadings)
         }
     EXPECT_GT(plates, 0);
 
-    // Off: shading, dots and legend go, and the view's pictures are freed.
+    // Off: shading, dots and legend go, and their images are freed.
     settings.set(SettingKeys::showMUF, false);
     const QImage off = render();
     EXPECT_NE(off.pixel(dot + QPoint(0, 9)), lined.pixel(dot + QPoint(0, 9)));
     EXPECT_FALSE(legend->isVisibleTo(view.get()));
-    EXPECT_EQ(layers().viewPictureBytes(), 0);
     EXPECT_TRUE(layers().mufImage().isNull());
 }
 
@@ -290,10 +287,10 @@ TEST_F(MapWithFeeds, RepaintCopiesThePicturesUntilTheViewChangesAndTheZoomBadgeR
     settings.set(SettingKeys::showMUF, true);
     refresh();
     const QImage first = render();
-    const int renders = layers().pictureRenders();
+    const int renders = view->frame().renders();
     EXPECT_GT(renders, 0);
     EXPECT_EQ(render(), first);
-    EXPECT_EQ(layers().pictureRenders(), renders);
+    EXPECT_EQ(view->frame().renders(), renders);
 
     auto* badge = view->findChild<ZoomBadge*>();
     EXPECT_FALSE(badge->isVisibleTo(view.get()));
@@ -304,7 +301,7 @@ TEST_F(MapWithFeeds, RepaintCopiesThePicturesUntilTheViewChangesAndTheZoomBadgeR
     EXPECT_EQ(badge->text(), QString::fromUtf8("2.5×"));
     EXPECT_EQ(badge->geometry().topRight(), QPoint(1429, 10));
     render();
-    EXPECT_GT(layers().pictureRenders(), renders);
+    EXPECT_GT(view->frame().renders(), renders);
 
     badge->resetButton()->click();
     EXPECT_EQ(viewport.viewport(), MapViewport::world());

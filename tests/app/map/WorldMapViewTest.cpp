@@ -224,7 +224,7 @@ TEST(WorldMapView, EachViewKeepsItsOwnPictures)
 {
     // Two windows of different sizes over one viewport, painted in turn as
     // the spot layer's blink would: after each view's first paint, every
-    // repaint reuses that view's own pictures.
+    // repaint copies that view's own frame.
     clearSettings();
     Settings::standard().setValue("showCQZones", true);
     Settings::standard().setValue("showITUZones", true);
@@ -241,21 +241,16 @@ TEST(WorldMapView, EachViewKeepsItsOwnPictures)
         EXPECT_EQ(renderMap(small), smallFirst);
         EXPECT_EQ(renderMap(large), largeFirst);
     }
-    for (const WorldMapView* view : { &small, &large }) {
-        const WorldMapView::Pictures& pictures = view->pictures();
-        EXPECT_EQ(pictures.base.renders(), 1);
-        EXPECT_EQ(pictures.greyline.stretches(), 1);
-        EXPECT_EQ(pictures.cqLines.renders(), 1);
-        EXPECT_EQ(pictures.ituLines.renders(), 1);
-    }
+    for (const WorldMapView* view : { &small, &large })
+        EXPECT_EQ(view->frame().renders(), 1);
 
     // A change one view shows is drawn anew in each view, once.
     Settings::standard().setValue("mapStyle", "atlas");
     renderMap(small);
     renderMap(large);
     renderMap(small);
-    EXPECT_EQ(small.pictures().base.renders(), 2);
-    EXPECT_EQ(large.pictures().base.renders(), 2);
+    EXPECT_EQ(small.frame().renders(), 2);
+    EXPECT_EQ(large.frame().renders(), 2);
 }
 
 TEST(WorldMapView, HugeStoredFontSizesDrawAtTheLargestTheSettingsOffer)

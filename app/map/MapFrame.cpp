@@ -1,0 +1,214 @@
+#include "map/MapFrame.h"
+
+#include "support/RowBands.h"
+
+#include <QPainter>
+#include <QRegion>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+QSize pixelsOf(const MapProjection& projection, double ratio)
+{
+    return QSize(int(std::ceil(projection.size.width() * ratio)), int(std::ceil(projection.size.height() * ratio)));
+}
+
+QRect toPixels(const QRectF& area, double ratio)
+{
+    return QRectF(area.topLeft() * ratio, area.size() * ratio).toAlignedRect();
+}
+
+} // namespace
+
+bool MapFrame::canFollow(const Shows& shows) const
+{
+    return !m_image.isNull() && m_shows.ratio == shows.ratio && m_shows.generation == shows.generation
+        && m_shows.projection.size == shows.projection.size && m_shows.projection.base == shows.projection.base;
+}
+
+bool MapFrame::render(const Shows& shows, const Layers& layers)
+{
+    const QSize pixels = pixelsOf(shows.projection, shows.ratio);
+    m_gestureStart = QImage();
+    if (pixels.isEmpty()) {
+        clear();
+        return false;
+    }
+    // The previous frame's memory serves again when the size holds.
+    if (m_image.size() != pixels || m_image.format() != QImage::Format_RGB32)
+        m_image = QImage(pixels, QImage::Format_RGB32);
+    if (m_image.isNull()) {
+        clear();
+        return false;
+    }
+    m_image.setDevicePixelRatio(shows.ratio);
+    drawAreas(m_image, { m_image.rect() }, layers);
+    m_shows = shows;
+    m_crisp = true;
+    ++m_renders;
+    return true;
+}
+
+bool MapFrame::follow(const Shows& shows, const QList<QRectF>& pinned, const Layers& layers)
+{
+    if (!canFollow(shows))
+        return false;
+    const double ratio = shows.ratio;
+    const MapProjection& from = m_shows.projection;
+    const MapProjection& to = shows.projection;
+    const QRect all = m_image.rect();
+
+    if (from.viewport.zoom == to.viewport.zoom) {
+        // The world only moved: so do the pixels, by whole device pixels.
+        const QPointF moved = (to.origin() - from.origin()) * ratio;
+        const QPoint shift(int(std::lround(moved.x())), int(std::lround(moved.y())));
+        if (std::abs(shift.x()) >= all.width() || std::abs(shift.y()) >= all.height())
+            return false;
+        this->shift(shift);
+        QList<QRect> fresh;
+        if (shift.x() > 0)
+            fresh.append(QRect(0, 0, shift.x(), all.height()));
+        else if (shift.x() < 0)
+            fresh.append(QRect(all.width() + shift.x(), 0, -shift.x(), all.height()));
+        if (shift.y() > 0)
+            fresh.append(QRect(0, 0, all.width(), shift.y()));
+        else if (shift.y() < 0)
+            fresh.append(QRect(0, all.height() + shift.y(), all.width(), -shift.y()));
+        // What is pinned to the view moved with the rest: drawn again where
+        // it was taken and where it belongs.
+        for (const QRectF& area : pinned) {
+            fresh.append(toPixels(area, ratio) & all);
+            fresh.append(toPixels(area, ratio).translated(shift) & all);
+        }
+        fresh.removeIf([](const QRect& r) { return r.isEmpty(); });
+        drawAreas(m_image, fresh, layers);
+    } else {
+        // A zoom: the frame the gesture started from, scaled. What it does
+        // not cover is drawn afresh.
+        if (m_gestureStart.isNull()) {
+            m_gestureStart = std::move(m_image);
+            m_gestureShows = m_shows;
+            m_image = QImage(m_gestureStart.size(), QImage::Format_RGB32);
+            if (m_image.isNull()) {
+                m_image = std::move(m_gestureStart);
+                return false;
+            }
+            m_image.setDevicePixelRatio(ratio);
+        }
+        const MapProjection& start = m_gestureShows.projection;
+        const double sx = to.worldWidth() / start.worldWidth();
+        const double sy = to.worldHeight() / start.worldHeight();
+        if (!(std::isfinite(sx) && std::isfinite(sy) && sx > 0 && sy > 0))
+            return false;
+        // Where the start frame lands, in view points.
+        const QPointF topLeft = to.origin() - QPointF(start.origin().x() * sx, start.origin().y() * sy);
+        const QRectF target(topLeft, QSizeF(start.size.width() * sx, start.size.height() * sy));
+        const QImage& source = m_gestureStart;
+        uchar* const bits = m_image.bits();
+        const qsizetype bytesPerLine = m_image.bytesPerLine();
+        RowBands::run(m_image.height(), [&](int top, int bottom) {
+            QImage slice(bits + top * bytesPerLine, m_image.width(), bottom - top, bytesPerLine, m_image.format());
+            slice.setDevicePixelRatio(ratio);
+            QPainter band(&slice);
+            band.translate(0, -top / ratio);
+            band.setRenderHint(QPainter::SmoothPixmapTransform, true);
+            band.drawImage(target, source);
+        });
+        // The uncovered margins, a pixel into the scaled frame for its
+        // smoothed edge.
+        const QRect covered = toPixels(target, ratio).adjusted(1, 1, -1, -1) & all;
+        QList<QRect> fresh;
+        if (covered.isEmpty()) {
+            fresh.append(all);
+        } else {
+            fresh.append(QRect(0, 0, all.width(), covered.top()));
+            fresh.append(QRect(0, covered.bottom() + 1, all.width(), all.height() - covered.bottom() - 1));
+            fresh.append(QRect(0, covered.top(), covered.left(), covered.height()));
+            fresh.append(
+                QRect(covered.right() + 1, covered.top(), all.width() - covered.right() - 1, covered.height()));
+        }
+        fresh.removeIf([](const QRect& r) { return r.isEmpty(); });
+        drawAreas(m_image, fresh, layers);
+    }
+    m_shows = shows;
+    m_crisp = false;
+    ++m_follows;
+    return true;
+}
+
+void MapFrame::drawAreas(QImage& image, const QList<QRect>& pixels, const Layers& layers) const
+{
+    // Each band paints through its own image header over the frame's
+    // memory, clipped to its rows of the area.
+    uchar* const bits = image.bits();
+    const qsizetype bytesPerLine = image.bytesPerLine();
+    const double ratio = image.devicePixelRatio();
+    for (const QRect& area : pixels)
+        RowBands::run(area.height(), [&](int top, int bottom) {
+            const int first = area.top() + top;
+            const int rows = bottom - top;
+            QImage slice(bits + first * bytesPerLine, image.width(), rows, bytesPerLine, image.format());
+            slice.setDevicePixelRatio(ratio);
+            QPainter band(&slice);
+            band.setRenderHint(QPainter::Antialiasing, true);
+            band.translate(0, -first / ratio);
+            band.setClipRect(QRectF(area.left() / ratio, first / ratio, area.width() / ratio, rows / ratio));
+            layers.bands(band);
+        });
+    if (!layers.whole || pixels.isEmpty())
+        return;
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    if (pixels.size() > 1 || pixels.front() != image.rect()) {
+        QRegion region;
+        for (const QRect& area : pixels)
+            region += QRectF(QPointF(area.topLeft()) / ratio, QSizeF(area.size()) / ratio).toAlignedRect();
+        painter.setClipRegion(region);
+    }
+    layers.whole(painter);
+}
+
+void MapFrame::shift(QPoint pixels)
+{
+    const int width = m_image.width();
+    const int height = m_image.height();
+    const int dx = pixels.x();
+    const int dy = pixels.y();
+    const std::size_t count = std::size_t(width - std::abs(dx)) * sizeof(QRgb);
+    uchar* const bits = m_image.bits();
+    const qsizetype stride = m_image.bytesPerLine();
+    auto moveRow = [&](int to) {
+        const uchar* source = bits + (to - dy) * stride + std::max(0, -dx) * sizeof(QRgb);
+        uchar* target = bits + to * stride + std::max(0, dx) * sizeof(QRgb);
+        std::memmove(target, source, count);
+    };
+    // Rows are moved in the order that reads each before it is written.
+    if (dy > 0)
+        for (int y = height - 1; y >= dy; --y)
+            moveRow(y);
+    else
+        for (int y = 0; y < height + dy; ++y)
+            moveRow(y);
+}
+
+void MapFrame::paint(QPainter& painter, const QRect& area) const
+{
+    if (m_image.isNull())
+        return;
+    const QRect view(QPoint(0, 0), m_shows.projection.size.toSize());
+    const QRect shown = area & view;
+    if (shown.isEmpty())
+        return;
+    painter.drawImage(QPointF(shown.topLeft()), m_image, QRectF(toPixels(QRectF(shown), m_shows.ratio)));
+}
+
+void MapFrame::clear()
+{
+    m_image = QImage();
+    m_gestureStart = QImage();
+    m_shows = {};
+    m_crisp = false;
+}

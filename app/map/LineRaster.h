@@ -3,8 +3,29 @@
 #include <QColor>
 #include <QImage>
 #include <QPointF>
+#include <QPolygonF>
+#include <QRect>
+#include <QRectF>
 
 #include <array>
+#include <vector>
+
+// Polylines in device pixels with their bounds, made once (on the main
+// thread) and then drawn by several bands of one picture at once, each
+// skipping the lines that cannot reach it.
+struct PixelPolylines {
+    std::vector<QPolygonF> lines;
+    std::vector<QRectF> bounds;
+
+    void add(QPolygonF line)
+    {
+        if (line.size() < 2)
+            return;
+        bounds.push_back(line.boundingRect());
+        lines.push_back(std::move(line));
+    }
+    bool empty() const { return lines.empty(); }
+};
 
 // Thin antialiased lines drawn straight into a premultiplied image, for
 // outlines of tens of thousands of points that the general stroker takes
@@ -31,24 +52,27 @@ public:
     // apart. The lines land on exactly the pixels they would in the whole
     // image.
     void limitRows(int firstRow, int lastRow, uchar* bits, qsizetype bytesPerLine);
+    // The same for any part of the image: `bits` holds its top-left pixel.
+    void limitTo(const QRect& part, uchar* bits, qsizetype bytesPerLine);
 
     // One polyline; the dash pattern starts afresh at its first point.
     void polyline(const QPointF* points, qsizetype count);
+    // Every line that can reach the part drawn.
+    void polylines(const PixelPolylines& lines);
 
 private:
     // Butt ends are cut square; other ends are round, for joins.
     void segment(QPointF a, QPointF b, bool buttA, bool buttB);
-    void plot(uchar* line, int x, double coverage);
+    bool reaches(const QRectF& bounds) const;
 
     int m_width;
     int m_height;
-    int m_firstRow;
-    int m_lastRow;                  // exclusive
+    QRect m_part;                   // the pixels drawn
     std::array<QRgb, 256> m_shades; // the colour at each coverage, premultiplied
     double m_half;                  // half the width
     double m_on;
     double m_off;
-    uchar* m_bits; // the pixels of row m_bitsRow
-    int m_bitsRow = 0;
+    uchar* m_bits; // the pixel m_origin
+    QPoint m_origin;
     qsizetype m_stride;
 };

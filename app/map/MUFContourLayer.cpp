@@ -24,7 +24,7 @@ namespace {
 // the runs of segments that touch the area; a run starts and ends outside
 // it, so no end of a piece is ever seen.
 void visibleRuns(const QList<QList<QPointF>>& lines, const QTransform& toPixels, const QRectF& area,
-                 std::vector<QPolygonF>& runs)
+                 PixelPolylines& runs)
 {
     for (const QList<QPointF>& line : lines) {
         QPolygonF run;
@@ -40,14 +40,14 @@ void visibleRuns(const QList<QList<QPointF>>& lines, const QTransform& toPixels,
                         run.append(previous);
                     run.append(p);
                 } else if (!run.isEmpty()) {
-                    runs.push_back(std::move(run));
+                    runs.add(std::move(run));
                     run = QPolygonF();
                 }
             }
             previous = p;
         }
         if (!run.isEmpty())
-            runs.push_back(std::move(run));
+            runs.add(std::move(run));
     }
 }
 
@@ -106,7 +106,20 @@ QFont MUFContourLayer::labelFont()
     return font;
 }
 
-void MUFContourLayer::draw(QPainter& painter) const
+std::vector<PixelPolylines> MUFContourLayer::pixelRuns(double ratio) const
+{
+    // The view and a margin for the width of the halo line.
+    const QTransform toPixels = projection.worldTransform() * QTransform::fromScale(ratio, ratio);
+    const QRectF reach = QRectF(QPointF(0, 0), projection.size * ratio).adjusted(-3 * ratio, -3 * ratio, 3 * ratio, 3 * ratio);
+    std::vector<PixelPolylines> runs(std::size_t(contours.size()));
+    for (qsizetype i = 0; i < contours.size(); ++i)
+        visibleRuns(contours[i].lines, toPixels, reach, runs[std::size_t(i)]);
+    return runs;
+}
+
+void MUFContourLayer::draw(QPainter& painter) const { draw(painter, pixelRuns(devicePixelRatioOf(painter))); }
+
+void MUFContourLayer::draw(QPainter& painter, const std::vector<PixelPolylines>& runs) const
 {
     const QRectF view(QPointF(0, 0), projection.size);
     const QRectF drawn = painter.hasClipping() ? view.intersected(painter.clipBoundingRect()) : view;
@@ -120,35 +133,33 @@ void MUFContourLayer::draw(QPainter& painter) const
     const QRect pixels = QRectF(drawn.topLeft() * ratio, drawn.size() * ratio).toAlignedRect();
     if (pixels.isEmpty())
         return;
-    const QTransform toPixels
-        = world * QTransform::fromScale(ratio, ratio) * QTransform::fromTranslate(-pixels.left(), -pixels.top());
-    const QRectF reach
-        = QRectF(QPointF(0, 0), QSizeF(pixels.size())).adjusted(-3 * ratio, -3 * ratio, 3 * ratio, 3 * ratio);
-    std::vector<std::vector<QPolygonF>> runs(std::size_t(contours.size()));
-    bool any = false;
-    for (qsizetype i = 0; i < contours.size(); ++i) {
-        visibleRuns(contours[i].lines, toPixels, reach, runs[std::size_t(i)]);
-        any = any || !runs[std::size_t(i)].empty();
-    }
-    if (any) {
-        QImage lines(pixels.size(), QImage::Format_ARGB32_Premultiplied);
+    const QSize viewPixels(int(std::ceil(projection.size.width() * ratio)),
+                           int(std::ceil(projection.size.height() * ratio)));
+    const QRect part = pixels & QRect(QPoint(0, 0), viewPixels);
+    const bool any = !part.isEmpty() && std::any_of(runs.begin(), runs.end(), [](const PixelPolylines& level) {
+        return !level.empty();
+    });
+    if (any && runs.size() == std::size_t(contours.size())) {
+        QImage lines(part.size(), QImage::Format_ARGB32_Premultiplied);
         if (lines.isNull())
             return;
         lines.setDevicePixelRatio(ratio);
-        const QRectF target(QPointF(pixels.topLeft()) / ratio, QSizeF(pixels.size()) / ratio);
+        const QPointF target = QPointF(part.topLeft()) / ratio;
         QColor haloLine = halo;
         haloLine.setAlphaF(halo.alphaF() * 0.7f);
         lines.fill(Qt::transparent);
-        LineRaster haloRaster(lines, haloLine, 3 * ratio);
-        for (const auto& levelRuns : runs)
-            for (const QPolygonF& run : levelRuns)
-                haloRaster.polyline(run.constData(), run.size());
+        LineRaster haloRaster(lines.bits(), viewPixels.width(), viewPixels.height(), lines.bytesPerLine(), haloLine,
+                              3 * ratio);
+        haloRaster.limitTo(part, lines.bits(), lines.bytesPerLine());
+        for (const PixelPolylines& level : runs)
+            haloRaster.polylines(level);
         painter.drawImage(target, lines);
         lines.fill(Qt::transparent);
         for (qsizetype i = 0; i < contours.size(); ++i) {
-            LineRaster raster(lines, palette.color(contours[i].level), 1.4 * ratio);
-            for (const QPolygonF& run : runs[std::size_t(i)])
-                raster.polyline(run.constData(), run.size());
+            LineRaster raster(lines.bits(), viewPixels.width(), viewPixels.height(), lines.bytesPerLine(),
+                              palette.color(contours[i].level), 1.4 * ratio);
+            raster.limitTo(part, lines.bits(), lines.bytesPerLine());
+            raster.polylines(runs[std::size_t(i)]);
         }
         painter.drawImage(target, lines);
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "kit/MUFPalette.h"
+#include "map/LineRaster.h"
 #include "map/MapProjection.h"
 #include "spaceweather/MUFModel.h"
 
@@ -8,6 +9,8 @@
 #include <QFont>
 #include <QList>
 #include <QString>
+
+#include <vector>
 
 class QPainter;
 
@@ -37,4 +40,10 @@ struct MUFContourLayer {
     // Draws what reaches into the painter's clip (the whole view without
     // one); safe to run for several bands of one picture at once.
     void draw(QPainter& painter) const;
+
+    // The lines of each level in the view's device pixels, the runs of
+    // segments that reach the view: made once for a picture and then drawn
+    // by all its bands.
+    std::vector<PixelPolylines> pixelRuns(double ratio) const;
+    void draw(QPainter& painter, const std::vector<PixelPolylines>& runs) const;
 };

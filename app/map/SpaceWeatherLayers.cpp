@@ -13,6 +13,7 @@
 #include <QPainter>
 
 #include <cmath>
+#include <memory>
 
 namespace {
 
@@ -166,12 +167,14 @@ SpaceWeatherLayers::Draw SpaceWeatherLayers::muf(const MapProjection& projection
         lines = MUFContourLayer { projection, m_thinned, halo, colours };
     }
     const BaseMapPaths* outlines = &BaseMapLayer::paths(projection, ratio);
+    // The contour lines in the view's pixels, made once for all bands.
+    const auto runs = lines ? std::make_shared<const std::vector<PixelPolylines>>(lines->pixelRuns(ratio)) : nullptr;
     const QRect area = projection.worldRect().toAlignedRect() & QRect(QPoint(0, 0), projection.size.toSize());
 
     // The shading, the borders and the lines are laid over one another in
     // a clear picture of the part being drawn, which then goes over the map
     // as one.
-    return [field, overBorders, lines, outlines, area](QPainter& band) {
+    return [field, overBorders, lines, runs, outlines, area](QPainter& band) {
         const double ratio = devicePixelRatioOf(band);
         QRectF drawn(area);
         if (band.hasClipping())
@@ -195,7 +198,7 @@ SpaceWeatherLayers::Draw SpaceWeatherLayers::muf(const MapProjection& projection
             if (overBorders)
                 overBorders->draw(group, *outlines);
             if (lines)
-                lines->draw(group);
+                lines->draw(group, *runs);
         }
         band.drawImage(at, picture);
     };

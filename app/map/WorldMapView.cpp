@@ -501,6 +501,12 @@ void WorldMapView::invalidateFrame()
 
 void WorldMapView::gestureStep() { m_settleTimer.start(); }
 
+void WorldMapView::settle()
+{
+    m_settleTimer.stop();
+    update();
+}
+
 void WorldMapView::rebuild()
 {
     invalidateFrame();

@@ -124,6 +124,8 @@ public:
     const MapFrame& frame() const { return m_frame; }
     // True from a gesture's step until it has rested for settleMs.
     bool inGesture() const { return m_settleTimer.isActive(); }
+    // Lets the gesture rest at once: the next paint draws the crisp frame.
+    void settle();
 
     // The badges and legends above the layers, each a child widget pinned to
     // a side or corner of the map. Added in stack order (the order of this

@@ -141,8 +141,9 @@ ZoneLayer::Lines ZoneLayer::lines(const Outlines& outlines, double ratio) const
     for (qsizetype i = 0; i < outlines.rings.size(); ++i) {
         if (!world.mapRect(outlines.bounds[i]).intersects(view))
             continue;
-        result.polylines.emplace_back();
-        screenRing(outlines.rings[i], device, 1.0, result.polylines.back());
+        QPolygonF points;
+        screenRing(outlines.rings[i], device, 1.0, points);
+        result.polylines.add(std::move(points));
     }
     return result;
 }
@@ -151,25 +152,25 @@ void ZoneLayer::drawLines(QPainter& painter, const Lines& lines)
 {
     if (lines.polylines.empty())
         return;
-    // The rows of the view this painter draws, as a picture of their own.
+    // The part of the view this painter draws, as a picture of its own.
     const double ratio = lines.ratio;
     const QRectF view(QPointF(0, 0), QSizeF(lines.pixels) / ratio);
     const QRectF drawn = painter.hasClipping() ? view.intersected(painter.clipBoundingRect()) : view;
-    const int first = std::max(0, int(std::floor(drawn.top() * ratio)));
-    const int last = std::min(lines.pixels.height(), int(std::ceil(drawn.bottom() * ratio)));
-    if (last <= first)
+    const QRect part = QRectF(drawn.topLeft() * ratio, drawn.size() * ratio).toAlignedRect()
+        & QRect(QPoint(0, 0), lines.pixels);
+    if (part.isEmpty())
         return;
-    QImage band(lines.pixels.width(), last - first, QImage::Format_ARGB32_Premultiplied);
-    if (band.isNull())
+    QImage picture(part.size(), QImage::Format_ARGB32_Premultiplied);
+    if (picture.isNull())
         return;
-    band.setDevicePixelRatio(ratio);
-    band.fill(Qt::transparent);
-    LineRaster raster(band.bits(), lines.pixels.width(), lines.pixels.height(), band.bytesPerLine(), lines.color,
-                      lines.style.width * ratio, lines.style.dashOn * ratio, lines.style.dashOff * ratio);
-    raster.limitRows(first, last, band.bits(), band.bytesPerLine());
-    for (const QPolygonF& points : lines.polylines)
-        raster.polyline(points.constData(), points.size());
-    painter.drawImage(QPointF(0, first / ratio), band);
+    picture.setDevicePixelRatio(ratio);
+    picture.fill(Qt::transparent);
+    LineRaster raster(picture.bits(), lines.pixels.width(), lines.pixels.height(), picture.bytesPerLine(),
+                      lines.color, lines.style.width * ratio, lines.style.dashOn * ratio,
+                      lines.style.dashOff * ratio);
+    raster.limitTo(part, picture.bits(), picture.bytesPerLine());
+    raster.polylines(lines.polylines);
+    painter.drawImage(QPointF(part.topLeft()) / ratio, picture);
 }
 
 QImage ZoneLayer::drawLines(const Outlines& outlines, double ratio, QImage image) const
@@ -188,6 +189,7 @@ QImage ZoneLayer::drawLines(const Outlines& outlines, double ratio, QImage image
     if (prepared.polylines.empty())
         return image;
 
+
     // Bands of rows on threads of their own, each writing only its rows.
     uchar* const bits = image.bits();
     RowBands::run(image.height(), [&](int firstRow, int lastRow) {
@@ -195,8 +197,7 @@ QImage ZoneLayer::drawLines(const Outlines& outlines, double ratio, QImage image
                           prepared.style.width * ratio, prepared.style.dashOn * ratio,
                           prepared.style.dashOff * ratio);
         raster.limitRows(firstRow, lastRow);
-        for (const QPolygonF& points : prepared.polylines)
-            raster.polyline(points.constData(), points.size());
+        raster.polylines(prepared.polylines);
     });
     return image;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "geo/Zones.h"
+#include "map/LineRaster.h"
 #include "map/MapProjection.h"
 
 #include <QColor>
@@ -75,7 +76,7 @@ struct ZoneLayer {
     // The lines as the view's device pixels place them, ready to be drawn
     // by several bands of one picture at once.
     struct Lines {
-        std::vector<QPolygonF> polylines; // device pixels of the whole view
+        PixelPolylines polylines; // device pixels of the whole view
         QColor color;                     // at the line opacity
         LineStyle style;
         double ratio = 1;

@@ -8,18 +8,24 @@
 //
 // The wall time ("Time") includes the pool threads that draw pictures in
 // bands; "CPU" is the main thread's own time, and the counter "allCPU" the
-// whole process's CPU time per frame (main thread and pool). The memory case
-// reports the process's resident size with every layer on, and what the
-// view's space weather pictures hold before and after the aurora and MUF
-// layers are switched off.
+// whole process's CPU time per frame (main thread and pool). The gesture
+// cases time the steps of a drag and of scroll-wheel zooming, each step
+// with its paint, and report as "settleMs" the crisp frame drawn once the
+// gesture rests. The memory case reports the process's resident size with
+// every layer on (run each size in a process of its own).
+//
+// Under `valgrind --tool=callgrind` every timed loop writes a dump of its
+// own (see CallgrindMarks.h).
 
 #include "map/MapCoverage.h"
+#include "map/MapInput.h"
 #include "map/MapViewportModel.h"
 #include "map/SpaceWeatherLayers.h"
 #include "map/WorldMapView.h"
 #include "spaceweather/Ionosonde.h"
 #include "spaceweather/SpaceWeatherStore.h"
 #include "support/BenchReadings.h"
+#include "support/CallgrindMarks.h"
 #include "support/HttpPeer.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
@@ -27,6 +33,7 @@
 #include "support/WaitUntil.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QPainter>
@@ -34,8 +41,10 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <memory>
+#include <string>
 #include <time.h>
 #include <unistd.h>
 
@@ -130,17 +139,25 @@ struct Map {
     }
 };
 
+// The case's size for its callgrind dump.
+std::string caseName(benchmark::State& state)
+{
+    return std::to_string(state.range(0)) + "x" + std::to_string(state.range(1));
+}
+
 // Two viewports a pixel apart: every frame draws every picture anew.
 void paintAlternatingViewports(benchmark::State& state, Map& map)
 {
     const MapViewport views[] = { MapViewport::world(), MapViewport { 1.001, { 0.5, 0.5 } } };
     int i = 0;
     const double cpu = processCpuMs();
+    CallgrindMarks::loopStarts();
     for (auto _ : state) {
         map.viewport.setViewport(views[++i % 2]);
         map.paint();
         benchmark::ClobberMemory();
     }
+    CallgrindMarks::loopEnded(caseName(state), state.iterations());
     state.counters["allCPU"] = (processCpuMs() - cpu) / double(state.iterations());
 }
 
@@ -168,10 +185,12 @@ void repaint(benchmark::State& state, int coverageBand)
 {
     Map map(QSize(int(state.range(0)), int(state.range(1))), coverageBand);
     const double cpu = processCpuMs();
+    CallgrindMarks::loopStarts();
     for (auto _ : state) {
         map.paint();
         benchmark::ClobberMemory();
     }
+    CallgrindMarks::loopEnded(caseName(state), state.iterations());
     state.counters["allCPU"] = (processCpuMs() - cpu) / double(state.iterations());
     Settings::standard().set(SettingKeys::coverageBand, 0);
 }
@@ -179,6 +198,74 @@ void BM_Repaint(benchmark::State& state) { repaint(state, 0); }
 BENCHMARK(BM_Repaint)->Args({ 1440, 900 })->Args({ 3840, 2160 })->Unit(benchmark::kMillisecond)->UseRealTime();
 void BM_RepaintWithCoverage(benchmark::State& state) { repaint(state, 20); }
 BENCHMARK(BM_RepaintWithCoverage)->Args({ 1440, 900 })->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The steps of one gesture, each timed with its paint; between gestures
+// (untimed) the gesture rests and the crisp frame is drawn, which
+// "settleMs" reports. `step(k)` makes the k-th step of a gesture of
+// `steps`; `start` is the viewport each gesture starts from.
+template <typename Step>
+void gesture(benchmark::State& state, Map& map, const MapViewport& start, int steps, Step step)
+{
+    double settleMs = 0;
+    int settles = 0;
+    auto rest = [&] {
+        map.view->input()->gestureEnded();
+        map.view->settle();
+        QElapsedTimer timer;
+        timer.start();
+        map.paint();
+        settleMs += double(timer.nsecsElapsed()) / 1e6;
+        ++settles;
+        map.viewport.setViewport(start);
+        map.paint();
+    };
+    map.viewport.setViewport(start);
+    map.paint();
+    int k = 0;
+    const double cpu = processCpuMs();
+    double restCpu = 0;
+    CallgrindMarks::loopStarts();
+    for (auto _ : state) {
+        if (k == steps) {
+            state.PauseTiming();
+            const double before = processCpuMs();
+            rest();
+            restCpu += processCpuMs() - before;
+            k = 0;
+            state.ResumeTiming();
+        }
+        step(k++);
+        map.paint();
+        benchmark::ClobberMemory();
+    }
+    CallgrindMarks::loopEnded(caseName(state), state.iterations());
+    state.counters["allCPU"] = (processCpuMs() - cpu - restCpu) / double(state.iterations());
+    if (settles > 0)
+        state.counters["settleMs"] = settleMs / settles;
+}
+
+// A drag of 30 steps of 40 px (32 px west and 24 px north each) over the
+// map zoomed in 4 times, every layer on.
+void BM_PanStep(benchmark::State& state)
+{
+    Map map(QSize(int(state.range(0)), int(state.range(1))));
+    const MapViewport start { 4, { 0.55, 0.4 } };
+    gesture(state, map, start, 30,
+            [&](int k) { map.view->input()->dragChanged(QSizeF(-32.0 * (k + 1), -24.0 * (k + 1))); });
+}
+BENCHMARK(BM_PanStep)->Args({ 1440, 900 })->Args({ 3840, 2160 })->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Scroll-wheel notches (a factor of e^0.15 each) at a point west of the
+// centre: eight in, then eight out, every layer on.
+void BM_WheelZoomStep(benchmark::State& state)
+{
+    Map map(QSize(int(state.range(0)), int(state.range(1))));
+    const QPointF pointer(state.range(0) * 0.4, state.range(1) * 0.45);
+    const double notch = std::exp(0.15);
+    gesture(state, map, MapViewport { 2, { 0.5, 0.45 } }, 16,
+            [&](int k) { map.view->input()->wheelZoomed(k < 8 ? notch : 1 / notch, pointer); });
+}
+BENCHMARK(BM_WheelZoomStep)->Args({ 1440, 900 })->Args({ 3840, 2160 })->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The process's resident size with every layer on, and with the aurora and
 // MUF layers switched off again (their pictures of the view freed).

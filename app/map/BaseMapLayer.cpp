@@ -9,6 +9,7 @@
 #include "map/PolylineSimplifier.h"
 #include "support/RowBands.h"
 
+#include <QFontInfo>
 #include <QFontMetricsF>
 #include <QLinearGradient>
 #include <QPainter>
@@ -408,7 +409,14 @@ void BaseMapLayer::drawGrid(QPainter& painter) const
     painter.setFont(gridLabels.font);
     painter.setPen(gridLabels.color);
     const double descent = QFontMetricsF(gridLabels.font, painter.device()).descent();
+    // Labels that cannot reach the part being drawn are skipped before
+    // their text is laid out (none is wider than a dozen font sizes).
+    const QRectF view(QPointF(0, 0), size);
+    const QRectF drawn = painter.hasClipping() ? view.intersected(painter.clipBoundingRect()) : view;
+    const double reach = 12 * QFontInfo(gridLabels.font).pixelSize() + 4;
     const auto label = [&](const QPointF& at, const QString& text) {
+        if (!drawn.intersects(QRectF(at.x() - 4, at.y() - reach, reach, 2 * reach)))
+            return;
         if (gridLabels.equalDigits)
             DigitCells::draw(painter, at, text);
         else

@@ -21,6 +21,34 @@ QRect toPixels(const QRectF& area, double ratio)
     return QRectF(area.topLeft() * ratio, area.size() * ratio).toAlignedRect();
 }
 
+qint64 pixelCount(const QRect& r) { return qint64(r.width()) * r.height(); }
+
+// Fewer, larger areas: two that overlap or touch become their bounding
+// rectangle where that adds little, since every area drawn costs the
+// stack's fixed work once more.
+QList<QRect> merged(QList<QRect> areas)
+{
+    areas.removeIf([](const QRect& r) { return r.isEmpty(); });
+    for (bool again = true; again;) {
+        again = false;
+        for (qsizetype i = 0; i < areas.size() && !again; ++i)
+            for (qsizetype j = i + 1; j < areas.size() && !again; ++j) {
+                const QRect both = areas[i] | areas[j];
+                const bool near = areas[i].adjusted(-1, -1, 1, 1).intersects(areas[j]);
+                if (near && pixelCount(both) <= (pixelCount(areas[i]) + pixelCount(areas[j])) * 5 / 4) {
+                    areas[i] = both;
+                    areas.removeAt(j);
+                    again = true;
+                }
+            }
+    }
+    return areas;
+}
+
+// Below this many pixels an area is drawn in one piece on the calling
+// thread: handing it out in bands would cost more than it saves.
+constexpr qint64 smallArea = 150000;
+
 } // namespace
 
 bool MapFrame::canFollow(const Shows& shows) const
@@ -52,7 +80,7 @@ bool MapFrame::render(const Shows& shows, const Layers& layers)
     return true;
 }
 
-bool MapFrame::follow(const Shows& shows, const QList<QRectF>& pinned, const Layers& layers)
+bool MapFrame::follow(const Shows& shows, const QList<QRectF>& pinned, const std::function<Layers()>& layers)
 {
     if (!canFollow(shows))
         return false;
@@ -83,8 +111,8 @@ bool MapFrame::follow(const Shows& shows, const QList<QRectF>& pinned, const Lay
             fresh.append(toPixels(area, ratio) & all);
             fresh.append(toPixels(area, ratio).translated(shift) & all);
         }
-        fresh.removeIf([](const QRect& r) { return r.isEmpty(); });
-        drawAreas(m_image, fresh, layers);
+        if (const QList<QRect> areas = merged(fresh); !areas.isEmpty())
+            drawAreas(m_image, areas, layers());
     } else {
         // A zoom: the frame the gesture started from, scaled. What it does
         // not cover is drawn afresh.
@@ -130,8 +158,8 @@ bool MapFrame::follow(const Shows& shows, const QList<QRectF>& pinned, const Lay
             fresh.append(
                 QRect(covered.right() + 1, covered.top(), all.width() - covered.right() - 1, covered.height()));
         }
-        fresh.removeIf([](const QRect& r) { return r.isEmpty(); });
-        drawAreas(m_image, fresh, layers);
+        if (const QList<QRect> areas = merged(fresh); !areas.isEmpty())
+            drawAreas(m_image, areas, layers());
     }
     m_shows = shows;
     m_crisp = false;
@@ -146,8 +174,8 @@ void MapFrame::drawAreas(QImage& image, const QList<QRect>& pixels, const Layers
     uchar* const bits = image.bits();
     const qsizetype bytesPerLine = image.bytesPerLine();
     const double ratio = image.devicePixelRatio();
-    for (const QRect& area : pixels)
-        RowBands::run(area.height(), [&](int top, int bottom) {
+    for (const QRect& area : pixels) {
+        const auto drawRows = [&](int top, int bottom) {
             const int first = area.top() + top;
             const int rows = bottom - top;
             QImage slice(bits + first * bytesPerLine, image.width(), rows, bytesPerLine, image.format());
@@ -157,7 +185,12 @@ void MapFrame::drawAreas(QImage& image, const QList<QRect>& pixels, const Layers
             band.translate(0, -first / ratio);
             band.setClipRect(QRectF(area.left() / ratio, first / ratio, area.width() / ratio, rows / ratio));
             layers.bands(band);
-        });
+        };
+        if (pixelCount(area) < smallArea)
+            drawRows(0, area.height());
+        else
+            RowBands::run(area.height(), drawRows);
+    }
     if (!layers.whole || pixels.isEmpty())
         return;
     QPainter painter(&image);

@@ -60,7 +60,8 @@ public:
     // the pixels when only the world's place changed, drawing what that
     // uncovers and the view-pinned `redraw` areas (view points) afresh;
     // otherwise scales the last crisp frame. False when neither works.
-    bool follow(const Shows& shows, const QList<QRectF>& pinned, const Layers& layers);
+    // The layers are made only when something has to be drawn.
+    bool follow(const Shows& shows, const QList<QRectF>& pinned, const std::function<Layers()>& layers);
 
     // Copies the part of the frame under `area` (view points) to the painter.
     void paint(QPainter& painter, const QRect& area) const;

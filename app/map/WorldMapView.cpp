@@ -105,8 +105,13 @@ WorldMapView::WorldMapView(const AppStores& stores, QWidget* parent)
     connect(&m_slowTimer, &QTimer::timeout, this, [this] {
         m_slowDate = now();
         refreshHover();
-        update();
+        invalidateFrame();
     });
+    // A gesture that has rested: the frame is drawn crisp again, for the
+    // clock's date.
+    m_settleTimer.setSingleShot(true);
+    m_settleTimer.setInterval(settleMs);
+    connect(&m_settleTimer, &QTimer::timeout, this, &WorldMapView::rebuild);
     // The spots blink on their own beat, and a beat changes only the plates.
     m_spotTimer.setSingleShot(true);
     m_spotTimer.setTimerType(Qt::PreciseTimer);
@@ -209,7 +214,7 @@ void WorldMapView::composeFrame(double ratio)
     const MapFrame::Shows shows { proj, ratio, m_generation };
     if (m_frame.holds(shows) && (m_frame.isCrisp() || inGesture()))
         return;
-    if (inGesture() && m_frame.follow(shows, pinnedAreas(proj), layerStack(proj, ratio)))
+    if (inGesture() && m_frame.follow(shows, pinnedAreas(proj), [&] { return layerStack(proj, ratio); }))
         return;
     m_frame.render(shows, layerStack(proj, ratio));
 }
@@ -286,21 +291,26 @@ MapFrame::Layers WorldMapView::layerStack(const MapProjection& proj, double rati
     return stack;
 }
 
-QList<QRectF> WorldMapView::pinnedAreas(const MapProjection& proj) const
+QList<QRectF> WorldMapView::pinnedAreas(const MapProjection& proj)
 {
     if (!m_options.showGrid)
         return {};
+    const QFont font = gridLabelFont(m_options.gridFont, m_options.gridSize);
+    if (m_pinned && m_pinned->size == proj.size && m_pinned->font == font)
+        return m_pinned->areas;
     // The graticule's numbers run along the bottom and the left edge of the
     // view (see BaseMapLayer), whatever the world does.
-    const QFontMetricsF metrics(gridLabelFont(m_options.gridFont, m_options.gridSize));
+    const QFontMetricsF metrics(font);
     double widest = 0;
     for (const char* text : { "60\u00B0S", "30\u00B0S", "0\u00B0", "30\u00B0N", "60\u00B0N" })
         widest = std::max(widest, metrics.horizontalAdvance(QString::fromUtf8(text)));
     const double margin = 4;
     const double height = metrics.ascent() + metrics.descent();
     const QSizeF size = proj.size;
-    return { QRectF(0, size.height() - 3 - height - margin, size.width(), height + 3 + margin),
-             QRectF(0, 0, 3 + 1.5 * widest + margin, size.height()) };
+    m_pinned = Pinned { size, font,
+                        { QRectF(0, size.height() - 3 - height - margin, size.width(), height + 3 + margin),
+                          QRectF(0, 0, 3 + 1.5 * widest + margin, size.height()) } };
+    return m_pinned->areas;
 }
 
 void WorldMapView::paintSpots(QPainter& painter)
@@ -503,8 +513,10 @@ void WorldMapView::gestureStep() { m_settleTimer.start(); }
 
 void WorldMapView::settle()
 {
+    if (!m_settleTimer.isActive())
+        return;
     m_settleTimer.stop();
-    update();
+    rebuild();
 }
 
 void WorldMapView::rebuild()
@@ -515,8 +527,12 @@ void WorldMapView::rebuild()
 
 void WorldMapView::rebuildTimeline()
 {
-    m_slowDate = now();
-    m_slowTimer.start();
+    // While a gesture moves the frame, the slow layers keep their date;
+    // the crisp frame at its end takes the clock's.
+    if (!inGesture()) {
+        m_slowDate = now();
+        m_slowTimer.start();
+    }
     updateOverlays();
     refreshHover();
     update();

@@ -19,6 +19,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 
 class AuroraLegend;
 class ClusterBadge;
@@ -175,7 +176,7 @@ private:
     MapFrame::Layers layerStack(const MapProjection& projection, double ratio);
     // What is pinned to the view rather than the world (the graticule's
     // labels), in view points.
-    QList<QRectF> pinnedAreas(const MapProjection& projection) const;
+    QList<QRectF> pinnedAreas(const MapProjection& projection);
     void paintSpots(QPainter& painter);
     void placeOverlays();
     // Takes the spotted labels from the cluster for the map's settings.
@@ -202,6 +203,14 @@ private:
     quint64 m_generation = 1;
     QTimer m_settleTimer;
     GreylineCache m_greyline;
+    // The areas pinned to the view, for the size and grid font they were
+    // measured for.
+    struct Pinned {
+        QSizeF size;
+        QFont font;
+        QList<QRectF> areas;
+    };
+    std::optional<Pinned> m_pinned;
     QDateTime m_slowDate;
     bool m_use24Hour = true;
     bool m_shown = false;

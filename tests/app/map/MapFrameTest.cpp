@@ -212,4 +212,73 @@ TEST_F(MapFrame, EveryLayerAtOneAndTwoPixelsPerPointAsTheReferencePictures)
     }
 }
 
+// A drag that comes back to where it started, then rests: while it runs
+// the frame is the finished one moved (nearly right: only what is pinned to
+// the view rather than the world, the ocean's gradient and the dashes of
+// the tropics, may be off); once it rests, the crisp frame is exactly the
+// reference again.
+TEST_F(MapFrame, ADragMovesTheFrameAndTheRestedFrameIsTheReference)
+{
+    for (const double ratio : { 1.0, 2.0 }) {
+        const QString name = ratio == 1 ? "europe-1x" : "europe-2x";
+        viewport.setViewport(europe);
+        settled(ratio);
+        const int renders = view->frame().renders();
+        MapInput& input = *view->input();
+        for (const QSizeF step : { QSizeF(40, 20), QSizeF(80, 40), QSizeF(40, 20), QSizeF(0, 0) }) {
+            input.dragChanged(step);
+            frame(*view, ratio);
+            EXPECT_TRUE(view->inGesture());
+        }
+        input.gestureEnded();
+        EXPECT_EQ(viewport.viewport(), europe);
+        EXPECT_EQ(view->frame().renders(), renders); // moved, never drawn whole
+        QImage reference(referenceFolder() + name + ".png");
+        reference = reference.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        QString where;
+        const QImage moving = frame(*view, ratio);
+        EXPECT_LT(differing(moving, reference, where), moving.width() * moving.height() / 20);
+
+        // At rest (the view's own 150 ms), the crisp frame.
+        ASSERT_TRUE(waitUntil([&] { return !view->inGesture(); }, 2000));
+        expectReference(frame(*view, ratio), name);
+        EXPECT_GT(view->frame().renders(), renders);
+    }
+}
+
+// Scroll-wheel zooming scales the frame it started from; at rest the view
+// draws what a view that never zoomed draws at the same viewport.
+TEST_F(MapFrame, AWheelZoomScalesTheFrameAndTheRestedFrameIsDrawnAnew)
+{
+    MapViewportModel otherViewport;
+    WorldMapView other(AppStores { weather.get(), &otherViewport, cluster.get(), nullptr, rotors.get() });
+    other.setClock([] { return clock; });
+    other.resize(view->size());
+    for (const double ratio : { 1.0, 2.0 }) {
+        viewport.setViewport(europe);
+        settled(ratio);
+        const int renders = view->frame().renders();
+        const QPointF pointer(250, 120);
+        // In, and out past the start: the last step uncovers the margins.
+        for (const double factor : { 1.16, 1.16, 1 / 1.16, 1 / 1.16, 1 / 1.16 }) {
+            view->input()->wheelZoomed(factor, pointer);
+            frame(*view, ratio);
+        }
+        EXPECT_EQ(view->frame().renders(), renders);
+        EXPECT_GT(view->frame().follows(), 0);
+        view->settle();
+        const QImage rested = frame(*view, ratio);
+        EXPECT_EQ(view->frame().renders(), renders + 1);
+
+        otherViewport.setViewport(viewport.viewport());
+        QImage fresh = frame(other, ratio);
+        for (int i = 0; i < 50 && !(fresh == rested); ++i) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            fresh = frame(other, ratio);
+        }
+        QString where;
+        EXPECT_EQ(differing(rested, fresh, where), 0) << where.toStdString();
+    }
+}
+
 } // namespace

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -45,8 +46,8 @@ QList<QRect> merged(QList<QRect> areas)
     return areas;
 }
 
-// Below this many pixels an area is drawn in one piece on the calling
-// thread: handing it out in bands would cost more than it saves.
+// Below this many pixels an area is drawn in one piece: cutting it into
+// bands would cost more than it saves.
 constexpr qint64 smallArea = 150000;
 
 } // namespace
@@ -169,37 +170,52 @@ bool MapFrame::follow(const Shows& shows, const QList<QRectF>& pinned, const std
 
 void MapFrame::drawAreas(QImage& image, const QList<QRect>& pixels, const Layers& layers) const
 {
-    // Each band paints through its own image header over the frame's
-    // memory, clipped to its rows of the area.
+    // The areas as rectangles that do not overlap (two threads must never
+    // paint one pixel), large ones cut into bands of rows; the pieces are
+    // dealt out over the pool.
+    QRegion region;
+    for (const QRect& area : pixels)
+        region += area & image.rect();
+    std::vector<QRect> pieces;
+    for (const QRect& area : region) {
+        const int bands = pixelCount(area) < smallArea ? 1 : std::clamp(area.height() / 64, 1, 8);
+        for (int k = 0; k < bands; ++k) {
+            const int top = area.top() + area.height() * k / bands;
+            const int bottom = area.top() + area.height() * (k + 1) / bands;
+            pieces.emplace_back(area.left(), top, area.width(), bottom - top);
+        }
+    }
+    // Each piece paints through its own image header over the frame's
+    // memory, clipped to its rectangle.
     uchar* const bits = image.bits();
     const qsizetype bytesPerLine = image.bytesPerLine();
     const double ratio = image.devicePixelRatio();
-    for (const QRect& area : pixels) {
-        const auto drawRows = [&](int top, int bottom) {
-            const int first = area.top() + top;
-            const int rows = bottom - top;
-            QImage slice(bits + first * bytesPerLine, image.width(), rows, bytesPerLine, image.format());
-            slice.setDevicePixelRatio(ratio);
-            QPainter band(&slice);
-            band.setRenderHint(QPainter::Antialiasing, true);
-            band.translate(0, -first / ratio);
-            band.setClipRect(QRectF(area.left() / ratio, first / ratio, area.width() / ratio, rows / ratio));
-            layers.bands(band);
-        };
-        if (pixelCount(area) < smallArea)
-            drawRows(0, area.height());
-        else
-            RowBands::run(area.height(), drawRows);
+    const auto drawPiece = [&](const QRect& piece) {
+        QImage slice(bits + piece.top() * bytesPerLine, image.width(), piece.height(), bytesPerLine, image.format());
+        slice.setDevicePixelRatio(ratio);
+        QPainter band(&slice);
+        band.setRenderHint(QPainter::Antialiasing, true);
+        band.translate(0, -piece.top() / ratio);
+        band.setClipRect(QRectF(piece.left() / ratio, piece.top() / ratio, piece.width() / ratio, piece.height() / ratio));
+        layers.bands(band);
+    };
+    if (pieces.size() == 1) {
+        drawPiece(pieces.front());
+    } else {
+        RowBands::deal(int(pieces.size()), [&](int part, int parts) {
+            for (std::size_t i = std::size_t(part); i < pieces.size(); i += std::size_t(parts))
+                drawPiece(pieces[i]);
+        });
     }
-    if (!layers.whole || pixels.isEmpty())
+    if (!layers.whole || pieces.empty())
         return;
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing, true);
-    if (pixels.size() > 1 || pixels.front() != image.rect()) {
-        QRegion region;
-        for (const QRect& area : pixels)
-            region += QRectF(QPointF(area.topLeft()) / ratio, QSizeF(area.size()) / ratio).toAlignedRect();
-        painter.setClipRegion(region);
+    if (region != QRegion(image.rect())) {
+        QRegion points;
+        for (const QRect& area : region)
+            points += QRectF(QPointF(area.topLeft()) / ratio, QSizeF(area.size()) / ratio).toAlignedRect();
+        painter.setClipRegion(points);
     }
     layers.whole(painter);
 }

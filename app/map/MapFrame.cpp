@@ -62,6 +62,7 @@ bool MapFrame::render(const Shows& shows, const Layers& layers)
 {
     const QSize pixels = pixelsOf(shows.projection, shows.ratio);
     m_gestureStart = QImage();
+    m_spare = QImage();
     if (pixels.isEmpty()) {
         clear();
         return false;
@@ -222,6 +223,35 @@ void MapFrame::drawAreas(QImage& image, const QList<QRect>& pixels, const Layers
 
 void MapFrame::shift(QPoint pixels)
 {
+    // Moved into a second picture, in bands on the pool (in place, rows
+    // would be read by one band after another had written them); the two
+    // then trade places, and the second is kept for the gesture's next step.
+    if (m_spare.size() != m_image.size() || m_spare.format() != m_image.format()) {
+        m_spare = QImage(m_image.size(), m_image.format());
+        if (m_spare.isNull()) {
+            shiftInPlace(pixels);
+            return;
+        }
+    }
+    m_spare.setDevicePixelRatio(m_image.devicePixelRatio());
+    const int width = m_image.width();
+    const int height = m_image.height();
+    const int dx = pixels.x();
+    const int dy = pixels.y();
+    const std::size_t count = std::size_t(width - std::abs(dx)) * sizeof(QRgb);
+    const uchar* const from = m_image.constBits();
+    uchar* const to = m_spare.bits();
+    const qsizetype stride = m_image.bytesPerLine();
+    RowBands::run(height, [&](int top, int bottom) {
+        for (int y = std::max(top, dy); y < std::min(bottom, height + dy); ++y)
+            std::memcpy(to + y * stride + std::max(0, dx) * sizeof(QRgb),
+                        from + (y - dy) * stride + std::max(0, -dx) * sizeof(QRgb), count);
+    });
+    std::swap(m_image, m_spare);
+}
+
+void MapFrame::shiftInPlace(QPoint pixels)
+{
     const int width = m_image.width();
     const int height = m_image.height();
     const int dx = pixels.x();
@@ -258,6 +288,7 @@ void MapFrame::clear()
 {
     m_image = QImage();
     m_gestureStart = QImage();
+    m_spare = QImage();
     m_shows = {};
     m_crisp = false;
 }

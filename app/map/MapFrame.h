@@ -70,7 +70,7 @@ public:
 
     const Shows& shows() const { return m_shows; }
     bool isEmpty() const { return m_image.isNull(); }
-    qsizetype bytes() const { return m_image.sizeInBytes() + m_gestureStart.sizeInBytes(); }
+    qsizetype bytes() const { return m_image.sizeInBytes() + m_gestureStart.sizeInBytes() + m_spare.sizeInBytes(); }
     // How often the frame was drawn from scratch, and moved or scaled.
     int renders() const { return m_renders; }
     int follows() const { return m_follows; }
@@ -79,6 +79,7 @@ private:
     // Draws the stack over device-pixel rectangles of the image.
     void drawAreas(QImage& image, const QList<QRect>& pixels, const Layers& layers) const;
     void shift(QPoint pixels);
+    void shiftInPlace(QPoint pixels);
 
     QImage m_image; // opaque: the base map covers every pixel
     Shows m_shows;
@@ -87,6 +88,8 @@ private:
     // anew.
     QImage m_gestureStart;
     Shows m_gestureShows;
+    // What a pan moves the pixels into, kept while the gesture runs.
+    QImage m_spare;
     int m_renders = 0;
     int m_follows = 0;
 };

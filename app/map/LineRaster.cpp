@@ -146,10 +146,10 @@ void LineRaster::segment(QPointF a, QPointF b, bool buttA, bool buttB)
                 for (int n = from; n <= to; ++n) {
                     const double cover = s.coverage(centre, n + 0.5);
                     auto* pixel = reinterpret_cast<QRgb*>(column + qsizetype(n - m_origin.y()) * m_stride);
-                    const int alpha = int(std::min(cover, 1.0) * 255 + 0.5);
-                    // The larger coverage wins; none leaves the pixel.
-                    if (cover > 0 && alpha > int(qAlpha(*pixel)))
-                        *pixel = m_shades[std::size_t(alpha)];
+                    // The larger coverage wins; none (alpha 0) leaves the pixel.
+                    const int alpha = std::max(0, int(std::min(cover, 1.0) * 255 + 0.5));
+                    const QRgb was = *pixel;
+                    *pixel = alpha > int(qAlpha(was)) ? m_shades[std::size_t(alpha)] : was;
                 }
             } else {
                 auto* const row = reinterpret_cast<QRgb*>(m_bits + qsizetype(m - m_origin.y()) * m_stride)
@@ -157,9 +157,9 @@ void LineRaster::segment(QPointF a, QPointF b, bool buttA, bool buttB)
                 for (int n = from; n <= to; ++n) {
                     const double cover = s.coverage(n + 0.5, centre);
                     QRgb& pixel = row[n];
-                    const int alpha = int(std::min(cover, 1.0) * 255 + 0.5);
-                    if (cover > 0 && alpha > int(qAlpha(pixel)))
-                        pixel = m_shades[std::size_t(alpha)];
+                    const int alpha = std::max(0, int(std::min(cover, 1.0) * 255 + 0.5));
+                    const QRgb was = pixel;
+                    pixel = alpha > int(qAlpha(was)) ? m_shades[std::size_t(alpha)] : was;
                 }
             }
         }

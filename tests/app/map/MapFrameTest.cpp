@@ -15,8 +15,10 @@
 // test once with CORVANTA_UPDATE_FRAMES=1, which writes the pictures anew.
 
 #include "cluster/DXClusterClient.h"
+#include "map/MapCoverage.h"
 #include "map/MapInput.h"
 #include "map/MapViewportModel.h"
+#include "map/SpaceWeatherLayers.h"
 #include "map/WorldMapView.h"
 #include "rotator/RotatorManager.h"
 #include "spaceweather/Ionosonde.h"
@@ -31,6 +33,7 @@
 #include "support/WaitUntil.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QImage>
 #include <QPainter>
@@ -159,16 +162,25 @@ struct MapFrame : testing::Test {
 
     // Paints until the pictures built away from the paint (aurora, MUF,
     // coverage) have arrived and a paint asks for nothing new.
-    QImage settled(double ratio)
+    QImage settled(double ratio) { return settledFrame(*view, ratio); }
+
+    static QImage settledFrame(WorldMapView& map, double ratio)
     {
-        QImage last = frame(*view, ratio);
-        for (int i = 0; i < 200; ++i) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-            QImage next = frame(*view, ratio);
-            if (next == last && i > 10)
+        const auto building = [&] {
+            return map.findChild<SpaceWeatherLayers*>()->building() || map.findChild<MapCoverage*>()->building();
+        };
+        QImage last = frame(map, ratio);
+        const QDeadlineTimer deadline(30000);
+        while (!deadline.hasExpired()) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+            if (building())
+                continue;
+            QImage next = frame(map, ratio);
+            if (next == last && !building())
                 return next;
             last = std::move(next);
         }
+        ADD_FAILURE() << "the map's pictures never settled";
         return last;
     }
 
@@ -271,11 +283,7 @@ TEST_F(MapFrame, AWheelZoomScalesTheFrameAndTheRestedFrameIsDrawnAnew)
         EXPECT_EQ(view->frame().renders(), renders + 1);
 
         otherViewport.setViewport(viewport.viewport());
-        QImage fresh = frame(other, ratio);
-        for (int i = 0; i < 50 && !(fresh == rested); ++i) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-            fresh = frame(other, ratio);
-        }
+        const QImage fresh = settledFrame(other, ratio);
         QString where;
         EXPECT_EQ(differing(rested, fresh, where), 0) << where.toStdString();
     }

@@ -2,6 +2,7 @@
 
 #include "support/RowBands.h"
 
+#include <QPaintEngine>
 #include <QPainter>
 #include <QRegion>
 
@@ -281,7 +282,70 @@ void MapFrame::paint(QPainter& painter, const QRect& area) const
     const QRect shown = area & view;
     if (shown.isEmpty())
         return;
-    painter.drawImage(QPointF(shown.topLeft()), m_image, QRectF(toPixels(QRectF(shown), m_shows.ratio)));
+    const QRect source = toPixels(QRectF(shown), m_shows.ratio);
+    if (!copyInBands(painter, QPointF(shown.topLeft()), source))
+        painter.drawImage(QPointF(shown.topLeft()), m_image, QRectF(source));
+}
+
+bool MapFrame::copyInBands(QPainter& painter, QPointF at, const QRect& source) const
+{
+    // Only where the painter writes straight into an image's pixels, one
+    // frame pixel onto one device pixel with nothing to blend: there the
+    // raster engine's own copy of an opaque picture is a copy of its bytes
+    // (a window's back buffer is such an image; a pixmap or a printer is
+    // not, and gets the painter's copy).
+    QPaintEngine* const engine = painter.paintEngine();
+    if (!engine || engine->type() != QPaintEngine::Raster || painter.hasClipping() || painter.opacity() != 1
+        || (painter.compositionMode() != QPainter::CompositionMode_SourceOver
+            && painter.compositionMode() != QPainter::CompositionMode_Source))
+        return false;
+    QPaintDevice* const device = engine->paintDevice();
+    if (!device || device->devType() != QInternal::Image)
+        return false;
+    auto* const target = static_cast<QImage*>(device);
+    if (target->format() != QImage::Format_RGB32 && target->format() != QImage::Format_ARGB32_Premultiplied)
+        return false;
+    const QTransform transform = painter.deviceTransform();
+    const double ratio = m_image.devicePixelRatio();
+    if (transform.type() > QTransform::TxScale || transform.m11() != ratio || transform.m22() != ratio)
+        return false;
+    const QPointF corner = transform.map(at);
+    if (corner.x() != std::floor(corner.x()) || corner.y() != std::floor(corner.y())
+        || std::abs(corner.x()) > 1e6 || std::abs(corner.y()) > 1e6)
+        return false;
+    const QPoint offset = corner.toPoint() - source.topLeft();
+    // What may be written: the target's pixels, within the clip the
+    // window system set for this paint.
+    QRegion allowed(source.translated(offset) & target->rect());
+    if (const QRegion system = engine->systemClip(); !system.isEmpty())
+        allowed &= system;
+    if (allowed.isEmpty())
+        return true;
+
+    // The painter's engine writes through the same pointer; the bytes are
+    // taken without detaching, as it does.
+    uchar* const to = const_cast<uchar*>(target->constBits());
+    const qsizetype toStride = target->bytesPerLine();
+    const uchar* const from = m_image.constBits();
+    const qsizetype fromStride = m_image.bytesPerLine();
+    const QRect bounds = allowed.boundingRect();
+    const auto copyRows = [&](int first, int last) {
+        const QRect rows(bounds.left(), bounds.top() + first, bounds.width(), last - first);
+        for (const QRect& part : allowed) {
+            const QRect piece = part & rows;
+            for (int y = piece.top(); y <= piece.bottom(); ++y)
+                std::memcpy(to + y * toStride + piece.left() * qsizetype(sizeof(QRgb)),
+                            from + (y - offset.y()) * fromStride + (piece.left() - offset.x()) * qsizetype(sizeof(QRgb)),
+                            std::size_t(piece.width()) * sizeof(QRgb));
+        }
+    };
+    // Up to about a full-HD frame the copy is done at once: it stays in
+    // the caches, and handing it to the pool would cost more than it saves.
+    if (pixelCount(bounds) < 2'000'000)
+        copyRows(0, bounds.height());
+    else
+        RowBands::run(bounds.height(), copyRows);
+    return true;
 }
 
 void MapFrame::clear()

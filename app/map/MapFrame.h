@@ -80,6 +80,10 @@ private:
     void drawAreas(QImage& image, const QList<QRect>& pixels, const Layers& layers) const;
     void shift(QPoint pixels);
     void shiftInPlace(QPoint pixels);
+    // Copies the frame's `source` pixels to the painter at `at` (view
+    // points) in bands of rows on the pool, where the painter's device is
+    // an image the copy can write straight into; false where it is not.
+    bool copyInBands(QPainter& painter, QPointF at, const QRect& source) const;
 
     QImage m_image; // opaque: the base map covers every pixel
     Shows m_shows;

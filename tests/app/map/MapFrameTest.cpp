@@ -35,6 +35,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QBackingStore>
 #include <QImage>
 #include <QPainter>
 #include <gtest/gtest.h>
@@ -222,6 +223,35 @@ TEST_F(MapFrame, EveryLayerAtOneAndTwoPixelsPerPointAsTheReferencePictures)
         expectReference(settled(ratio), "europe" + suffix);
         expectReference(frame(*view, ratio), "europe" + suffix);
     }
+}
+
+// In a window the frame is copied straight into the window's back buffer,
+// at the view's place in it, for the part the window system asks for.
+TEST_F(MapFrame, AWindowShowsTheFrameAtTheViewsPlace)
+{
+    QWidget window;
+    window.resize(700, 380);
+    view->setParent(&window);
+    view->move(33, 21);
+    window.show();
+    viewport.setViewport(europe);
+    const QImage alone = settled(1);
+    window.repaint();
+    auto* buffer = dynamic_cast<QImage*>(window.backingStore()->paintDevice());
+    ASSERT_NE(buffer, nullptr);
+    // The middle of the map, clear of the legends, badges and hover panel.
+    const QRect middle(120, 60, 400, 150);
+    QString where;
+    EXPECT_EQ(differing(buffer->copy(middle.translated(33, 21)), alone.copy(middle), where), 0) << where.toStdString();
+
+    // Only the part asked for is painted.
+    buffer->fill(Qt::magenta);
+    view->repaint(QRect(200, 100, 50, 40));
+    EXPECT_EQ(buffer->pixel(33 + 199, 21 + 120), QColor(Qt::magenta).rgb());
+    EXPECT_EQ(buffer->pixel(33 + 200, 21 + 120), alone.pixel(200, 120));
+    EXPECT_EQ(buffer->pixel(33 + 249, 21 + 139), alone.pixel(249, 139));
+    EXPECT_EQ(buffer->pixel(33 + 250, 21 + 139), QColor(Qt::magenta).rgb());
+    view->setParent(nullptr);
 }
 
 // A drag that comes back to where it started, then rests: while it runs

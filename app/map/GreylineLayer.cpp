@@ -85,7 +85,10 @@ std::optional<QImage> GreylineLayer::makeImage(const QDateTime& date, double nig
             std::copy(px.begin(), px.end(), out);
         }
     }
-    return RasterImage::make(rasterWidth, rasterHeight, rgba);
+    std::optional<QImage> made = RasterImage::make(rasterWidth, rasterHeight, rgba);
+    if (!made)
+        return made;
+    return made->convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 
 QImage GreylineLayer::image(Picture& picture) const

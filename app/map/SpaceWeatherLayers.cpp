@@ -12,6 +12,7 @@
 
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -139,7 +140,22 @@ SpaceWeatherLayers::Draw SpaceWeatherLayers::aurora(const MapProjection& project
 {
     if (!options.showAurora || m_aurora.image.isNull() || m_aurora.rows.isEmpty())
         return {};
-    return [layer = AuroraLayer { projection, m_aurora.image, options.auroraOpacity }](QPainter& band) {
+    // Where the image's visible rows land in the view, with two rows and
+    // two points to spare for the smoothing filter: a band of the frame
+    // that meets none of them would only be handed clear pixels.
+    const QRectF world = projection.worldRect();
+    const double rowHeight = world.height() / m_aurora.image.height();
+    QList<std::pair<double, double>> spans;
+    for (const auto& [first, last] : m_aurora.rows)
+        spans.append({ world.top() + (first - 2) * rowHeight - 2, world.top() + (last + 2) * rowHeight + 2 });
+    return [layer = AuroraLayer { projection, m_aurora.image, options.auroraOpacity }, spans](QPainter& band) {
+        if (band.hasClipping()) {
+            const QRectF drawn = band.clipBoundingRect();
+            if (std::none_of(spans.begin(), spans.end(), [&](const std::pair<double, double>& span) {
+                    return span.first <= drawn.bottom() && span.second >= drawn.top();
+                }))
+                return;
+        }
         layer.draw(band);
     };
 }

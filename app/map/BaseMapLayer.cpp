@@ -86,21 +86,27 @@ QPainterPath ownCopy(const QPainterPath& shared)
 }
 
 // The pieces of a kind (countries or lakes) that reach into the area being
-// drawn (`reach`, degree space), copied, and all their rings together for
-// the one stroke of their outlines.
+// drawn (`reach`, degree space), and all their rings together for the one
+// stroke of their outlines. A piece with holes is filled from a copy of its
+// own; single rings are filled from their points.
 struct ShownPieces {
-    std::vector<std::pair<const BaseMapPiece*, QPainterPath>> pieces;
+    std::vector<const BaseMapPiece*> pieces;
+    std::vector<QPainterPath> holed; // copies of the pieces with holes, in order
     QPainterPath rings;
 
-    ShownPieces(const std::vector<BaseMapPiece>& all, const QRectF& reach)
+    ShownPieces(const std::vector<BaseMapPiece>& all, const QRectF& reach, bool filled)
     {
-        for (const BaseMapPiece& piece : all) {
-            if (!piece.bounds.intersects(reach))
-                continue;
-            QPainterPath own = ownCopy(piece.path);
-            rings.addPath(own);
-            pieces.emplace_back(&piece, std::move(own));
-        }
+        int elements = 0;
+        for (const BaseMapPiece& piece : all)
+            if (piece.bounds.intersects(reach)) {
+                pieces.push_back(&piece);
+                elements += piece.path.elementCount();
+                if (filled && piece.ring.isEmpty())
+                    holed.push_back(ownCopy(piece.path));
+            }
+        rings.reserve(elements);
+        for (const BaseMapPiece* piece : pieces)
+            rings.addPath(piece->path);
     }
 };
 
@@ -245,7 +251,17 @@ void BaseMapPaths::addPiece(std::vector<BaseMapPiece>& pieces, QPainterPath path
     if (path.isEmpty())
         return;
     const QRectF bounds = path.boundingRect();
-    pieces.push_back({ std::move(path), bounds, group });
+    QPolygonF ring;
+    const int count = path.elementCount();
+    bool single = true;
+    for (int i = 1; i < count && single; ++i)
+        single = path.elementAt(i).isLineTo();
+    if (single) {
+        ring.reserve(count);
+        for (int i = 0; i < count; ++i)
+            ring.append(QPointF(path.elementAt(i).x, path.elementAt(i).y));
+    }
+    pieces.push_back({ std::move(path), bounds, group, std::move(ring) });
 }
 
 void BaseMapPaths::finish()
@@ -310,12 +326,22 @@ void BaseMapLayer::draw(QPainter& painter, const BaseMapPaths& outlines) const
     // are drawn.
     const QTransform world = projection.worldTransform();
     const QRectF reach = reachedDegrees(painter, projection, borders.width);
-    const ShownPieces countries(outlines.countryPieces, reach);
-    const ShownPieces lakes(outlines.lakePieces, reach);
+    const bool filled = style != MapStyle::outline;
+    const ShownPieces countries(outlines.countryPieces, reach, filled);
+    const ShownPieces lakes(outlines.lakePieces, reach, filled);
     auto fill = [&](const ShownPieces& shown, auto colorOf) {
-        for (const auto& [piece, path] : shown.pieces)
-            if (const std::optional<QColor> color = colorOf(*piece))
-                painter.fillPath(path, *color);
+        std::size_t holed = 0;
+        for (const BaseMapPiece* piece : shown.pieces) {
+            const std::optional<QColor> color = colorOf(*piece);
+            if (piece->ring.isEmpty()) {
+                const QPainterPath& path = shown.holed[holed++];
+                if (color)
+                    painter.fillPath(path, *color);
+            } else if (color) {
+                painter.setBrush(*color);
+                painter.drawPolygon(piece->ring.constData(), int(piece->ring.size()), piece->path.fillRule());
+            }
+        }
     };
 
     painter.save();
@@ -432,8 +458,8 @@ void BorderOverlayLayer::draw(QPainter& painter, const BaseMapPaths& outlines) c
 {
     const double ratio = devicePixelRatioOf(painter);
     const QRectF reach = reachedDegrees(painter, projection, borders.width);
-    const ShownPieces countries(outlines.countryPieces, reach);
-    const ShownPieces lakes(outlines.lakePieces, reach);
+    const ShownPieces countries(outlines.countryPieces, reach, false);
+    const ShownPieces lakes(outlines.lakePieces, reach, false);
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setTransform(projection.worldTransform(), true);

@@ -7,6 +7,7 @@
 #include <QFont>
 #include <QImage>
 #include <QPainterPath>
+#include <QPolygonF>
 #include <QString>
 
 #include <array>
@@ -55,6 +56,9 @@ struct BaseMapPiece {
     QPainterPath path;
     QRectF bounds;
     int group = 0; // the country's colour group; 0 for lakes
+    // The piece's points when it is a single ring (no holes), closed: such
+    // a piece is filled from these, which no drawing ever writes to.
+    QPolygonF ring;
 };
 
 // The static outlines of the base map in degree space (x = longitude + 180,

@@ -28,14 +28,21 @@ QPainterPath ringPath(const Ring& ring, double shift)
 
 // A ring in view points, closed, without the vertices that lie closer
 // than minStep (Manhattan) to the one kept before them: detail finer than
-// about a device pixel only costs drawing time.
-void screenRing(const QPainterPath& ring, const QTransform& world, double minStep, QPolygonF& points)
+// about a device pixel only costs drawing time. A transform that only
+// scales and moves is applied as QTransform::map applies it, inline.
+void screenRing(const QPolygonF& ring, const QTransform& world, double minStep, QPolygonF& points)
 {
     points.clear();
-    const int count = ring.elementCount();
-    for (int i = 0; i < count; ++i) {
-        const QPainterPath::Element e = ring.elementAt(i);
-        const QPointF p = world.map(QPointF(e.x, e.y));
+    points.reserve(ring.size() + 1);
+    const qsizetype count = ring.size();
+    const bool scaled = world.type() <= QTransform::TxScale;
+    const double sx = world.m11();
+    const double sy = world.m22();
+    const double tx = world.dx();
+    const double ty = world.dy();
+    for (qsizetype i = 0; i < count; ++i) {
+        const QPointF e = ring[i];
+        const QPointF p = scaled ? QPointF(sx * e.x() + tx, sy * e.y() + ty) : world.map(e);
         if (!points.isEmpty() && i + 1 < count) {
             const QPointF d = p - points.constLast();
             if (std::abs(d.x()) + std::abs(d.y()) < minStep)
@@ -68,6 +75,11 @@ ZoneLayer::Outlines ZoneLayer::buildOutlines(const QList<RadioZone>& zones)
             for (const double shift : { -360.0, 0.0, 360.0 }) {
                 QPainterPath path = ringPath(ring, shift);
                 outlines.bounds.append(path.boundingRect());
+                QPolygonF points;
+                points.reserve(path.elementCount());
+                for (int k = 0; k < path.elementCount(); ++k)
+                    points.append(QPointF(path.elementAt(k).x, path.elementAt(k).y));
+                outlines.points.append(std::move(points));
                 outlines.rings.append(std::move(path));
             }
         }
@@ -132,17 +144,17 @@ ZoneLayer::Lines ZoneLayer::lines(const Outlines& outlines, double ratio) const
     result.color = color;
     result.color.setAlphaF(
         float(color.alphaF() * std::clamp(std::isfinite(lineOpacity) ? lineOpacity : 1.0, 0.0, 1.0)));
-    if (projection.worldWidth() <= 0 || projection.worldHeight() <= 0 || outlines.rings.isEmpty()
+    if (projection.worldWidth() <= 0 || projection.worldHeight() <= 0 || outlines.points.isEmpty()
         || result.pixels.isEmpty())
         return result;
     const QTransform world = projection.worldTransform();
     const QRectF view = QRectF(QPointF(0, 0), projection.size).adjusted(-4, -4, 4, 4);
     const QTransform device = world * QTransform::fromScale(ratio, ratio);
-    for (qsizetype i = 0; i < outlines.rings.size(); ++i) {
+    for (qsizetype i = 0; i < outlines.points.size(); ++i) {
         if (!world.mapRect(outlines.bounds[i]).intersects(view))
             continue;
         QPolygonF points;
-        screenRing(outlines.rings[i], device, 1.0, points);
+        screenRing(outlines.points[i], device, 1.0, points);
         result.polylines.add(std::move(points));
     }
     return result;

@@ -41,6 +41,7 @@ struct ZoneLayer {
     struct Outlines {
         QList<QPainterPath> rings;
         QList<QRectF> bounds;
+        QList<QPolygonF> points; // each ring's path points, for laying it out fast
     };
     static Outlines buildOutlines(const QList<RadioZone>& zones);
 

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -59,7 +60,7 @@ bool MapFrame::canFollow(const Shows& shows) const
         && m_shows.projection.size == shows.projection.size && m_shows.projection.base == shows.projection.base;
 }
 
-bool MapFrame::render(const Shows& shows, const Layers& layers)
+bool MapFrame::render(const Shows& shows, const Layers& layers, Delivery* delivery)
 {
     const QSize pixels = pixelsOf(shows.projection, shows.ratio);
     m_gestureStart = QImage();
@@ -76,7 +77,20 @@ bool MapFrame::render(const Shows& shows, const Layers& layers)
         return false;
     }
     m_image.setDevicePixelRatio(shows.ratio);
-    drawAreas(m_image, { m_image.rect() }, layers);
+    // Without a layer drawn over the whole frame at the end, each band is
+    // final once drawn: its thread copies it on to the painter at once,
+    // while the others still draw.
+    std::optional<CopyTarget> target;
+    if (delivery && delivery->painter && !layers.whole) {
+        const QRegion area = delivery->area & QRect(QPoint(0, 0), shows.projection.size.toSize());
+        target = copyTarget(*delivery->painter, area, shows.ratio);
+    }
+    const std::function<void(const QRect&)> drawn = [&](const QRect& piece) {
+        copyRows(*target, piece.top(), piece.bottom() + 1);
+    };
+    drawAreas(m_image, { m_image.rect() }, layers, target ? &drawn : nullptr);
+    if (delivery)
+        delivery->delivered = target.has_value();
     m_shows = shows;
     m_crisp = true;
     ++m_renders;
@@ -170,7 +184,8 @@ bool MapFrame::follow(const Shows& shows, const QList<QRectF>& pinned, const std
     return true;
 }
 
-void MapFrame::drawAreas(QImage& image, const QList<QRect>& pixels, const Layers& layers) const
+void MapFrame::drawAreas(QImage& image, const QList<QRect>& pixels, const Layers& layers,
+                         const std::function<void(const QRect&)>* drawn) const
 {
     // The areas as rectangles that do not overlap (two threads must never
     // paint one pixel), large ones cut into bands of rows; the pieces are
@@ -195,11 +210,16 @@ void MapFrame::drawAreas(QImage& image, const QList<QRect>& pixels, const Layers
     const auto drawPiece = [&](const QRect& piece) {
         QImage slice(bits + piece.top() * bytesPerLine, image.width(), piece.height(), bytesPerLine, image.format());
         slice.setDevicePixelRatio(ratio);
-        QPainter band(&slice);
-        band.setRenderHint(QPainter::Antialiasing, true);
-        band.translate(0, -piece.top() / ratio);
-        band.setClipRect(QRectF(piece.left() / ratio, piece.top() / ratio, piece.width() / ratio, piece.height() / ratio));
-        layers.bands(band);
+        {
+            QPainter band(&slice);
+            band.setRenderHint(QPainter::Antialiasing, true);
+            band.translate(0, -piece.top() / ratio);
+            band.setClipRect(
+                QRectF(piece.left() / ratio, piece.top() / ratio, piece.width() / ratio, piece.height() / ratio));
+            layers.bands(band);
+        }
+        if (drawn)
+            (*drawn)(piece);
     };
     if (pieces.size() == 1) {
         drawPiece(pieces.front());
@@ -282,12 +302,23 @@ void MapFrame::paint(QPainter& painter, const QRect& area) const
     const QRect shown = area & view;
     if (shown.isEmpty())
         return;
-    const QRect source = toPixels(QRectF(shown), m_shows.ratio);
-    if (!copyInBands(painter, QPointF(shown.topLeft()), source))
-        painter.drawImage(QPointF(shown.topLeft()), m_image, QRectF(source));
+    if (const std::optional<CopyTarget> target = copyTarget(painter, QRegion(shown), m_shows.ratio)) {
+        // Up to about a full-HD frame the copy is done at once: it stays in
+        // the caches, and handing it to the pool would cost more than it
+        // saves.
+        const QRect bounds = target->allowed.boundingRect().translated(-target->offset);
+        if (pixelCount(bounds) < 2'000'000)
+            copyRows(*target, bounds.top(), bounds.bottom() + 1);
+        else
+            RowBands::run(bounds.height(), [&](int first, int last) {
+                copyRows(*target, bounds.top() + first, bounds.top() + last);
+            });
+        return;
+    }
+    painter.drawImage(QPointF(shown.topLeft()), m_image, QRectF(toPixels(QRectF(shown), m_shows.ratio)));
 }
 
-bool MapFrame::copyInBands(QPainter& painter, QPointF at, const QRect& source) const
+std::optional<MapFrame::CopyTarget> MapFrame::copyTarget(QPainter& painter, const QRegion& area, double ratio) const
 {
     // Only where the painter writes straight into an image's pixels, one
     // frame pixel onto one device pixel with nothing to blend: there the
@@ -298,54 +329,56 @@ bool MapFrame::copyInBands(QPainter& painter, QPointF at, const QRect& source) c
     if (!engine || engine->type() != QPaintEngine::Raster || painter.hasClipping() || painter.opacity() != 1
         || (painter.compositionMode() != QPainter::CompositionMode_SourceOver
             && painter.compositionMode() != QPainter::CompositionMode_Source))
-        return false;
+        return std::nullopt;
     QPaintDevice* const device = engine->paintDevice();
     if (!device || device->devType() != QInternal::Image)
-        return false;
-    auto* const target = static_cast<QImage*>(device);
-    if (target->format() != QImage::Format_RGB32 && target->format() != QImage::Format_ARGB32_Premultiplied)
-        return false;
+        return std::nullopt;
+    auto* const image = static_cast<QImage*>(device);
+    if (image->format() != QImage::Format_RGB32 && image->format() != QImage::Format_ARGB32_Premultiplied)
+        return std::nullopt;
     const QTransform transform = painter.deviceTransform();
-    const double ratio = m_image.devicePixelRatio();
     if (transform.type() > QTransform::TxScale || transform.m11() != ratio || transform.m22() != ratio)
-        return false;
-    const QPointF corner = transform.map(at);
-    if (corner.x() != std::floor(corner.x()) || corner.y() != std::floor(corner.y())
-        || std::abs(corner.x()) > 1e6 || std::abs(corner.y()) > 1e6)
-        return false;
-    const QPoint offset = corner.toPoint() - source.topLeft();
-    // What may be written: the target's pixels, within the clip the
-    // window system set for this paint.
-    QRegion allowed(source.translated(offset) & target->rect());
+        return std::nullopt;
+    // The frame's top-left corner, and that of every part asked for, on a
+    // whole device pixel.
+    const auto whole = [](double v) { return v == std::floor(v) && std::abs(v) < 1e6; };
+    const QPointF corner = transform.map(QPointF(0, 0));
+    if (!whole(corner.x()) || !whole(corner.y()))
+        return std::nullopt;
+    CopyTarget target;
+    target.offset = corner.toPoint();
+    for (const QRect& part : area) {
+        const QPointF at = QPointF(part.topLeft()) * ratio;
+        if (!whole(at.x()) || !whole(at.y()))
+            return std::nullopt;
+        target.allowed += toPixels(QRectF(part), ratio).translated(target.offset);
+    }
+    // What may be written: the image's pixels, within the clip the window
+    // system set for this paint.
+    target.allowed &= image->rect();
     if (const QRegion system = engine->systemClip(); !system.isEmpty())
-        allowed &= system;
-    if (allowed.isEmpty())
-        return true;
-
+        target.allowed &= system;
     // The painter's engine writes through the same pointer; the bytes are
     // taken without detaching, as it does.
-    uchar* const to = const_cast<uchar*>(target->constBits());
-    const qsizetype toStride = target->bytesPerLine();
+    target.bits = const_cast<uchar*>(image->constBits());
+    target.stride = image->bytesPerLine();
+    return target;
+}
+
+void MapFrame::copyRows(const CopyTarget& target, int firstRow, int lastRow) const
+{
+    const QRect rows(QPoint(target.allowed.boundingRect().left(), firstRow + target.offset.y()),
+                     QPoint(target.allowed.boundingRect().right(), lastRow - 1 + target.offset.y()));
     const uchar* const from = m_image.constBits();
     const qsizetype fromStride = m_image.bytesPerLine();
-    const QRect bounds = allowed.boundingRect();
-    const auto copyRows = [&](int first, int last) {
-        const QRect rows(bounds.left(), bounds.top() + first, bounds.width(), last - first);
-        for (const QRect& part : allowed) {
-            const QRect piece = part & rows;
-            for (int y = piece.top(); y <= piece.bottom(); ++y)
-                std::memcpy(to + y * toStride + piece.left() * qsizetype(sizeof(QRgb)),
-                            from + (y - offset.y()) * fromStride + (piece.left() - offset.x()) * qsizetype(sizeof(QRgb)),
-                            std::size_t(piece.width()) * sizeof(QRgb));
-        }
-    };
-    // Up to about a full-HD frame the copy is done at once: it stays in
-    // the caches, and handing it to the pool would cost more than it saves.
-    if (pixelCount(bounds) < 2'000'000)
-        copyRows(0, bounds.height());
-    else
-        RowBands::run(bounds.height(), copyRows);
-    return true;
+    for (const QRect& part : target.allowed) {
+        const QRect piece = part & rows;
+        for (int y = piece.top(); y <= piece.bottom(); ++y)
+            std::memcpy(target.bits + y * target.stride + piece.left() * qsizetype(sizeof(QRgb)),
+                        from + (y - target.offset.y()) * fromStride
+                            + (piece.left() - target.offset.x()) * qsizetype(sizeof(QRgb)),
+                        std::size_t(piece.width()) * sizeof(QRgb));
+    }
 }
 
 void MapFrame::clear()

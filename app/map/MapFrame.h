@@ -5,9 +5,11 @@
 #include <QImage>
 #include <QList>
 #include <QRect>
+#include <QRegion>
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 class QPainter;
 
@@ -53,8 +55,19 @@ public:
     // gesture may move or scale it).
     bool canFollow(const Shows& shows) const;
 
-    // Draws the whole frame anew. False when no picture could be made.
-    bool render(const Shows& shows, const Layers& layers);
+    // Where a frame drawn anew goes on to: the painter, over `area` (view
+    // points). Where the painter writes straight into an image (see
+    // paint), each band of the frame is copied there as soon as it is
+    // final; `delivered` then says that the painter has the frame.
+    struct Delivery {
+        QPainter* painter = nullptr;
+        QRegion area;
+        bool delivered = false;
+    };
+
+    // Draws the whole frame anew, and hands it on as it goes when asked.
+    // False when no picture could be made.
+    bool render(const Shows& shows, const Layers& layers, Delivery* delivery = nullptr);
 
     // Follows a gesture to another projection of the same content: moves
     // the pixels when only the world's place changed, drawing what that
@@ -63,7 +76,10 @@ public:
     // The layers are made only when something has to be drawn.
     bool follow(const Shows& shows, const QList<QRectF>& pinned, const std::function<Layers()>& layers);
 
-    // Copies the part of the frame under `area` (view points) to the painter.
+    // Copies the part of the frame under `area` (view points) to the
+    // painter: where the painter writes straight into an image's pixels
+    // with nothing to blend or scale (a window's back buffer), by copying
+    // the bytes, in bands on the pool for frames larger than full HD.
     void paint(QPainter& painter, const QRect& area) const;
 
     void clear();
@@ -76,14 +92,24 @@ public:
     int follows() const { return m_follows; }
 
 private:
-    // Draws the stack over device-pixel rectangles of the image.
-    void drawAreas(QImage& image, const QList<QRect>& pixels, const Layers& layers) const;
+    // Draws the stack over device-pixel rectangles of the image; `drawn`,
+    // when given, is called on the drawing thread with each finished piece.
+    void drawAreas(QImage& image, const QList<QRect>& pixels, const Layers& layers,
+                   const std::function<void(const QRect&)>* drawn = nullptr) const;
     void shift(QPoint pixels);
     void shiftInPlace(QPoint pixels);
-    // Copies the frame's `source` pixels to the painter at `at` (view
-    // points) in bands of rows on the pool, where the painter's device is
-    // an image the copy can write straight into; false where it is not.
-    bool copyInBands(QPainter& painter, QPointF at, const QRect& source) const;
+    // A painter's image that the frame's pixels can be copied straight
+    // into: its pixels, where the frame's pixel (0, 0) lands and which of
+    // its pixels may be written.
+    struct CopyTarget {
+        uchar* bits = nullptr;
+        qsizetype stride = 0;
+        QPoint offset;
+        QRegion allowed;
+    };
+    std::optional<CopyTarget> copyTarget(QPainter& painter, const QRegion& area, double ratio) const;
+    // Copies the frame's rows firstRow up to lastRow (exclusive) there.
+    void copyRows(const CopyTarget& target, int firstRow, int lastRow) const;
 
     QImage m_image; // opaque: the base map covers every pixel
     Shows m_shows;

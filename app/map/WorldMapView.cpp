@@ -196,12 +196,14 @@ MapProjection WorldMapView::projection() const
 
 void WorldMapView::render(QPainter& painter)
 {
-    composeFrame(devicePixelRatioOf(painter));
-    m_frame.paint(painter, rect());
+    MapFrame::Delivery delivery { &painter, QRegion(rect()) };
+    composeFrame(devicePixelRatioOf(painter), &delivery);
+    if (!delivery.delivered)
+        m_frame.paint(painter, rect());
     paintSpots(painter);
 }
 
-void WorldMapView::composeFrame(double ratio)
+void WorldMapView::composeFrame(double ratio, MapFrame::Delivery* delivery)
 {
     // The space weather and coverage layers are asked here for what this
     // paint shows; they build it away from the paint and say when it is
@@ -216,7 +218,7 @@ void WorldMapView::composeFrame(double ratio)
         return;
     if (inGesture() && m_frame.follow(shows, pinnedAreas(proj), [&] { return layerStack(proj, ratio); }))
         return;
-    m_frame.render(shows, layerStack(proj, ratio));
+    m_frame.render(shows, layerStack(proj, ratio), delivery);
 }
 
 MapFrame::Layers WorldMapView::layerStack(const MapProjection& proj, double ratio)
@@ -450,9 +452,11 @@ void WorldMapView::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    composeFrame(devicePixelRatioOf(painter));
-    for (const QRect& area : event->region())
-        m_frame.paint(painter, area);
+    MapFrame::Delivery delivery { &painter, event->region() };
+    composeFrame(devicePixelRatioOf(painter), &delivery);
+    if (!delivery.delivered)
+        for (const QRect& area : event->region())
+            m_frame.paint(painter, area);
     paintSpots(painter);
 }
 

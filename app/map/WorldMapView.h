@@ -170,8 +170,9 @@ private:
     void invalidateFrame();
     // A step of a drag or zoom: the frame may follow it until it rests.
     void gestureStep();
-    // Brings the frame up to date for a pixel ratio.
-    void composeFrame(double ratio);
+    // Brings the frame up to date for a pixel ratio; a frame drawn anew is
+    // handed on to the delivery's painter as it is drawn, where it can be.
+    void composeFrame(double ratio, MapFrame::Delivery* delivery = nullptr);
     // Layers 1 to 4 for the bands of the frame.
     MapFrame::Layers layerStack(const MapProjection& projection, double ratio);
     // What is pinned to the view rather than the world (the graticule's

@@ -225,33 +225,45 @@ TEST_F(MapFrame, EveryLayerAtOneAndTwoPixelsPerPointAsTheReferencePictures)
     }
 }
 
-// In a window the frame is copied straight into the window's back buffer,
-// at the view's place in it, for the part the window system asks for.
+// A frame goes straight into the image a painter writes to, at the view's
+// place in it: band by band as it is drawn (here nothing is drawn over the
+// whole frame at the end: no rotator), and as one copy when the view only
+// repaints; in a window only the part the window system asks for.
 TEST_F(MapFrame, AWindowShowsTheFrameAtTheViewsPlace)
 {
     QWidget window;
     window.resize(700, 380);
-    view->setParent(&window);
-    view->move(33, 21);
+    MapViewportModel mapViewport;
+    auto* map = new WorldMapView(AppStores { weather.get(), &mapViewport, cluster.get(), nullptr, nullptr }, &window);
+    map->setClock([] { return clock; });
+    map->resize(640, 320);
+    map->move(33, 21);
     window.show();
-    viewport.setViewport(europe);
-    const QImage alone = settled(1);
+    settledFrame(*map, 1);
+    const int renders = map->frame().renders();
+    mapViewport.setViewport(europe);
     window.repaint();
+    EXPECT_EQ(map->frame().renders(), renders + 1);
     auto* buffer = dynamic_cast<QImage*>(window.backingStore()->paintDevice());
     ASSERT_NE(buffer, nullptr);
+    const QImage copied = frame(*map, 1);
+    EXPECT_EQ(map->frame().renders(), renders + 1);
     // The middle of the map, clear of the legends, badges and hover panel.
     const QRect middle(120, 60, 400, 150);
     QString where;
-    EXPECT_EQ(differing(buffer->copy(middle.translated(33, 21)), alone.copy(middle), where), 0) << where.toStdString();
+    EXPECT_EQ(differing(buffer->copy(middle.translated(33, 21)), copied.copy(middle), where), 0) << where.toStdString();
 
-    // Only the part asked for is painted.
     buffer->fill(Qt::magenta);
-    view->repaint(QRect(200, 100, 50, 40));
+    map->repaint(QRect(200, 100, 50, 40));
     EXPECT_EQ(buffer->pixel(33 + 199, 21 + 120), QColor(Qt::magenta).rgb());
-    EXPECT_EQ(buffer->pixel(33 + 200, 21 + 120), alone.pixel(200, 120));
-    EXPECT_EQ(buffer->pixel(33 + 249, 21 + 139), alone.pixel(249, 139));
+    EXPECT_EQ(buffer->pixel(33 + 200, 21 + 120), copied.pixel(200, 120));
+    EXPECT_EQ(buffer->pixel(33 + 249, 21 + 139), copied.pixel(249, 139));
     EXPECT_EQ(buffer->pixel(33 + 250, 21 + 139), QColor(Qt::magenta).rgb());
-    view->setParent(nullptr);
+
+    // Into an image of two pixels per point, drawn anew and then copied.
+    const QImage drawn = frame(*map, 2);
+    EXPECT_EQ(map->frame().renders(), renders + 2);
+    EXPECT_EQ(differing(drawn, frame(*map, 2), where), 0) << where.toStdString();
 }
 
 // A drag that comes back to where it started, then rests: while it runs

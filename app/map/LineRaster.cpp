@@ -41,7 +41,7 @@ struct Segment {
     // The alpha (0...255) of two pixel centres from their coverage: by the
     // distance from the line, rounded beyond an end where segments join,
     // cut square at a dash's end; nothing at all from the reach on.
-    void alphas(__m128d px, __m128d py, int& first, int& second) const
+    __attribute__((always_inline)) void alphas(__m128d px, __m128d py, int& first, int& second) const
     {
         const __m128d zero = _mm_setzero_pd();
         const __m128d qx = _mm_sub_pd(px, ax);
@@ -129,7 +129,9 @@ bool LineRaster::reaches(const QRectF& bounds) const
         && bounds.left() - reach <= m_part.right() + 1;
 }
 
-void LineRaster::segment(QPointF a, QPointF b, bool buttA, bool buttB)
+// Built twice like polyline, which calls it.
+__attribute__((target_clones("avx2", "default"))) void LineRaster::segment(QPointF a, QPointF b, bool buttA,
+                                                                            bool buttB)
 {
     const double reach = m_half + 0.5; // beyond it a pixel gets nothing
     // Segments that cannot reach the part drawn are dropped first.
@@ -144,7 +146,7 @@ void LineRaster::segment(QPointF a, QPointF b, bool buttA, bool buttB)
     // Walk the major axis; across it, visit only the pixel centres the
     // line can reach. The axis is fixed for the whole segment, so each
     // walk is its own loop with no test of it per pixel.
-    const auto walk = [&]<bool alongX>() {
+    const auto walk = [&]<bool alongX>() __attribute__((always_inline)) {
         const double major0 = alongX ? std::min(a.x(), b.x()) : std::min(a.y(), b.y());
         const double major1 = alongX ? std::max(a.x(), b.x()) : std::max(a.y(), b.y());
         const double slope = alongX ? (dx != 0 ? dy / dx : 0) : (dy != 0 ? dx / dy : 0);
@@ -201,14 +203,12 @@ void LineRaster::segment(QPointF a, QPointF b, bool buttA, bool buttB)
         walk.template operator()<false>();
 }
 
-void LineRaster::polylines(const PixelPolylines& lines)
-{
-    for (std::size_t i = 0; i < lines.lines.size(); ++i)
-        if (reaches(lines.bounds[i]))
-            polyline(lines.lines[i].constData(), lines.lines[i].size());
-}
-
-void LineRaster::polyline(const QPointF* points, qsizetype count)
+// Built twice, as is segment, for processors with AVX2 (whose
+// rounding instructions and encodings make the walk markedly faster) and
+// for the rest, the one to run chosen as the program loads. AVX2 alone
+// brings no fused multiply-add, so both round every step alike and draw
+// the same pixels.
+__attribute__((target_clones("avx2", "default"))) void LineRaster::polyline(const QPointF* points, qsizetype count)
 {
     if (!m_bits || count < 2 || m_part.isEmpty())
         return;
@@ -240,4 +240,11 @@ void LineRaster::polyline(const QPointF* points, qsizetype count)
             }
         }
     }
+}
+
+void LineRaster::polylines(const PixelPolylines& lines)
+{
+    for (std::size_t i = 0; i < lines.lines.size(); ++i)
+        if (reaches(lines.bounds[i]))
+            polyline(lines.lines[i].constData(), lines.lines[i].size());
 }

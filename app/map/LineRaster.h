@@ -25,6 +25,16 @@ struct PixelPolylines {
         lines.push_back(std::move(line));
     }
     bool empty() const { return lines.empty(); }
+    // The points of the lines that reach into an area: a measure of the
+    // work of drawing it.
+    qint64 pointsReaching(const QRectF& area) const
+    {
+        qint64 points = 0;
+        for (std::size_t i = 0; i < lines.size(); ++i)
+            if (bounds[i].intersects(area))
+                points += lines[i].size();
+        return points;
+    }
 };
 
 // Thin antialiased lines drawn straight into a premultiplied image, for

@@ -3,6 +3,7 @@
 #include "map/LineRaster.h"
 #include "map/MapContrast.h"
 #include "map/PainterPixelRatio.h"
+#include "map/PieceWork.h"
 #include "map/PolylineSimplifier.h"
 #include "support/NumberText.h"
 #include "support/RowBands.h"
@@ -96,6 +97,53 @@ QList<MUFModel::Contour> MUFContourLayer::simplified(const QList<MUFModel::Conto
     return QList<MUFModel::Contour>(thinned.begin(), thinned.end());
 }
 
+QSize MUFContourLayer::viewPixels(double ratio) const
+{
+    return QSize(int(std::ceil(projection.size.width() * ratio)), int(std::ceil(projection.size.height() * ratio)));
+}
+
+QList<QImage> MUFContourLayer::linePictures(const std::vector<PixelPolylines>& runs, const QRect& part,
+                                            double ratio) const
+{
+    const QSize pixels = viewPixels(ratio);
+    const bool any = !part.isEmpty() && std::any_of(runs.begin(), runs.end(), [](const PixelPolylines& level) {
+        return !level.empty();
+    });
+    if (!any || runs.size() != std::size_t(contours.size()) || part != (part & QRect(QPoint(0, 0), pixels)))
+        return {};
+    QImage haloLines(part.size(), QImage::Format_ARGB32_Premultiplied);
+    QImage lines(part.size(), QImage::Format_ARGB32_Premultiplied);
+    if (haloLines.isNull() || lines.isNull())
+        return {};
+    QColor haloLine = halo;
+    haloLine.setAlphaF(halo.alphaF() * 0.7f);
+    haloLines.setDevicePixelRatio(ratio);
+    haloLines.fill(Qt::transparent);
+    LineRaster haloRaster(haloLines.bits(), pixels.width(), pixels.height(), haloLines.bytesPerLine(), haloLine,
+                          3 * ratio);
+    haloRaster.limitTo(part, haloLines.bits(), haloLines.bytesPerLine());
+    for (const PixelPolylines& level : runs)
+        haloRaster.polylines(level);
+    lines.setDevicePixelRatio(ratio);
+    lines.fill(Qt::transparent);
+    for (qsizetype i = 0; i < contours.size(); ++i) {
+        LineRaster raster(lines.bits(), pixels.width(), pixels.height(), lines.bytesPerLine(),
+                          palette.color(contours[i].level), 1.4 * ratio);
+        raster.limitTo(part, lines.bits(), lines.bytesPerLine());
+        raster.polylines(runs[std::size_t(i)]);
+    }
+    return { haloLines, lines };
+}
+
+qint64 MUFContourLayer::lineWeight(const std::vector<PixelPolylines>& runs, const QRect& part, double ratio)
+{
+    const QRectF reach = QRectF(part).adjusted(-2 * ratio, -2 * ratio, 2 * ratio, 2 * ratio);
+    qint64 points = 0;
+    for (const PixelPolylines& level : runs)
+        points += level.pointsReaching(reach);
+    return points;
+}
+
 QString MUFContourLayer::label(double level) { return NumberText::fixed(level, level == std::round(level) ? 0 : 1); }
 
 QFont MUFContourLayer::labelFont()
@@ -119,7 +167,7 @@ std::vector<PixelPolylines> MUFContourLayer::pixelRuns(double ratio) const
 
 void MUFContourLayer::draw(QPainter& painter) const { draw(painter, pixelRuns(devicePixelRatioOf(painter))); }
 
-void MUFContourLayer::draw(QPainter& painter, const std::vector<PixelPolylines>& runs) const
+void MUFContourLayer::draw(QPainter& painter, const std::vector<PixelPolylines>& runs, PieceWork* ahead) const
 {
     const QRectF view(QPointF(0, 0), projection.size);
     const QRectF drawn = painter.hasClipping() ? view.intersected(painter.clipBoundingRect()) : view;
@@ -133,36 +181,11 @@ void MUFContourLayer::draw(QPainter& painter, const std::vector<PixelPolylines>&
     const QRect pixels = QRectF(drawn.topLeft() * ratio, drawn.size() * ratio).toAlignedRect();
     if (pixels.isEmpty())
         return;
-    const QSize viewPixels(int(std::ceil(projection.size.width() * ratio)),
-                           int(std::ceil(projection.size.height() * ratio)));
-    const QRect part = pixels & QRect(QPoint(0, 0), viewPixels);
-    const bool any = !part.isEmpty() && std::any_of(runs.begin(), runs.end(), [](const PixelPolylines& level) {
-        return !level.empty();
-    });
-    if (any && runs.size() == std::size_t(contours.size())) {
-        QImage lines(part.size(), QImage::Format_ARGB32_Premultiplied);
-        if (lines.isNull())
-            return;
-        lines.setDevicePixelRatio(ratio);
-        const QPointF target = QPointF(part.topLeft()) / ratio;
-        QColor haloLine = halo;
-        haloLine.setAlphaF(halo.alphaF() * 0.7f);
-        lines.fill(Qt::transparent);
-        LineRaster haloRaster(lines.bits(), viewPixels.width(), viewPixels.height(), lines.bytesPerLine(), haloLine,
-                              3 * ratio);
-        haloRaster.limitTo(part, lines.bits(), lines.bytesPerLine());
-        for (const PixelPolylines& level : runs)
-            haloRaster.polylines(level);
-        painter.drawImage(target, lines);
-        lines.fill(Qt::transparent);
-        for (qsizetype i = 0; i < contours.size(); ++i) {
-            LineRaster raster(lines.bits(), viewPixels.width(), viewPixels.height(), lines.bytesPerLine(),
-                              palette.color(contours[i].level), 1.4 * ratio);
-            raster.limitTo(part, lines.bits(), lines.bytesPerLine());
-            raster.polylines(runs[std::size_t(i)]);
-        }
-        painter.drawImage(target, lines);
-    }
+    const QRect part = pixels & QRect(QPoint(0, 0), viewPixels(ratio));
+    const QList<QImage> lines = ahead ? ahead->take(part) : linePictures(runs, part, ratio);
+    const QPointF target = QPointF(part.topLeft()) / ratio;
+    for (const QImage& picture : lines)
+        painter.drawImage(target, picture);
 
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, true);

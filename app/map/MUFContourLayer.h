@@ -7,11 +7,13 @@
 
 #include <QColor>
 #include <QFont>
+#include <QImage>
 #include <QList>
 #include <QString>
 
 #include <vector>
 
+class PieceWork;
 class QPainter;
 
 // The MUF contour lines, each in its level's palette colour over a darker
@@ -45,5 +47,15 @@ struct MUFContourLayer {
     // segments that reach the view: made once for a picture and then drawn
     // by all its bands.
     std::vector<PixelPolylines> pixelRuns(double ratio) const;
-    void draw(QPainter& painter, const std::vector<PixelPolylines>& runs) const;
+    // The lines of the runs, then the labels; the lines' pictures taken
+    // from `ahead` when given.
+    void draw(QPainter& painter, const std::vector<PixelPolylines>& runs, PieceWork* ahead = nullptr) const;
+    // The pictures of the lines over a part of the view (device pixels):
+    // the halo lines, then the coloured lines, each laid over the map in
+    // turn; none when no line reaches the part.
+    QList<QImage> linePictures(const std::vector<PixelPolylines>& runs, const QRect& part, double ratio) const;
+    // How much of the lines a part of the view holds.
+    static qint64 lineWeight(const std::vector<PixelPolylines>& runs, const QRect& part, double ratio);
+    // The view's size in device pixels.
+    QSize viewPixels(double ratio) const;
 };

@@ -52,6 +52,10 @@ QList<QRect> merged(QList<QRect> areas)
 // bands would cost more than it saves.
 constexpr qint64 smallArea = 150000;
 
+// How many parts' pictures of a kind may wait, made ahead, to be taken: a
+// few bands' worth of memory at most.
+constexpr int aheadPictures = 2;
+
 } // namespace
 
 bool MapFrame::canFollow(const Shows& shows) const
@@ -224,10 +228,23 @@ void MapFrame::drawAreas(QImage& image, const QList<QRect>& pixels, const Layers
     if (pieces.size() == 1) {
         drawPiece(pieces.front());
     } else {
-        RowBands::deal(int(pieces.size()), [&](int part, int parts) {
-            for (std::size_t i = std::size_t(part); i < pieces.size(); i += std::size_t(parts))
-                drawPiece(pieces[i]);
-        });
+        // While the bands draw, the thread that waits for them, and each
+        // band done with its own piece, make the pictures the others will
+        // take, a few at a time.
+        for (const std::shared_ptr<PieceWork>& work : layers.ahead)
+            work->plan(pieces);
+        const auto help = [&] {
+            for (const std::shared_ptr<PieceWork>& work : layers.ahead)
+                work->help(aheadPictures);
+        };
+        RowBands::deal(
+            int(pieces.size()),
+            [&](int part, int parts) {
+                for (std::size_t i = std::size_t(part); i < pieces.size(); i += std::size_t(parts))
+                    drawPiece(pieces[i]);
+                help();
+            },
+            help);
     }
     if (!layers.whole || pieces.empty())
         return;

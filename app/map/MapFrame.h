@@ -1,6 +1,7 @@
 #pragma once
 
 #include "map/MapProjection.h"
+#include "map/PieceWork.h"
 
 #include <QImage>
 #include <QList>
@@ -9,7 +10,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
+#include <vector>
 
 class QPainter;
 
@@ -35,6 +38,9 @@ public:
     struct Layers {
         Draw bands;
         Draw whole;
+        // Pictures the bands take from ahead (in the order the bands need
+        // them), made while the bands draw what lies below them.
+        std::vector<std::shared_ptr<PieceWork>> ahead;
     };
 
     // What the frame shows: the projection, the pixel ratio and the

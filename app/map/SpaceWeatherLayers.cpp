@@ -6,6 +6,7 @@
 #include "map/MUFFieldLayer.h"
 #include "map/MapOptions.h"
 #include "map/PainterPixelRatio.h"
+#include "map/PieceWork.h"
 #include "spaceweather/SpaceWeatherStore.h"
 #include "support/CacheKey.h"
 #include "support/PoolJob.h"
@@ -161,7 +162,8 @@ SpaceWeatherLayers::Draw SpaceWeatherLayers::aurora(const MapProjection& project
 }
 
 SpaceWeatherLayers::Draw SpaceWeatherLayers::muf(const MapProjection& projection, const MapOptions& options,
-                                                 const MapBorders& borders, const QColor& halo, double ratio)
+                                                 const MapBorders& borders, const QColor& halo, double ratio,
+                                                 std::shared_ptr<PieceWork>* ahead)
 {
     if (!options.showMUF || m_muf.image.isNull())
         return {};
@@ -183,14 +185,26 @@ SpaceWeatherLayers::Draw SpaceWeatherLayers::muf(const MapProjection& projection
         lines = MUFContourLayer { projection, m_thinned, halo, colours };
     }
     const BaseMapPaths* outlines = &BaseMapLayer::paths(projection, ratio);
-    // The contour lines in the view's pixels, made once for all bands.
+    // The contour lines in the view's pixels, made once for all bands; their
+    // pictures may be made ahead, while the bands draw the layers below.
     const auto runs = lines ? std::make_shared<const std::vector<PixelPolylines>>(lines->pixelRuns(ratio)) : nullptr;
     const QRect area = projection.worldRect().toAlignedRect() & QRect(QPoint(0, 0), projection.size.toSize());
+    std::shared_ptr<PieceWork> pictures;
+    if (lines) {
+        const QRect areaPixels = QRect(area.topLeft() * ratio, area.size() * ratio)
+            & QRect(QPoint(0, 0), lines->viewPixels(ratio));
+        pictures = std::make_shared<PieceWork>(
+            [lines = *lines, runs, ratio](const QRect& part) { return lines.linePictures(*runs, part, ratio); },
+            [runs, ratio](const QRect& part) { return MUFContourLayer::lineWeight(*runs, part, ratio); },
+            [areaPixels](const QRect& piece) { return piece & areaPixels; });
+        if (ahead)
+            *ahead = pictures;
+    }
 
     // The shading, the borders and the lines are laid over one another in
     // a clear picture of the part being drawn, which then goes over the map
     // as one.
-    return [field, overBorders, lines, runs, outlines, area](QPainter& band) {
+    return [field, overBorders, lines, runs, pictures, outlines, area](QPainter& band) {
         const double ratio = devicePixelRatioOf(band);
         QRectF drawn(area);
         if (band.hasClipping())
@@ -214,7 +228,7 @@ SpaceWeatherLayers::Draw SpaceWeatherLayers::muf(const MapProjection& projection
             if (overBorders)
                 overBorders->draw(group, *outlines);
             if (lines)
-                lines->draw(group, *runs);
+                lines->draw(group, *runs, pictures.get());
         }
         band.drawImage(at, picture);
     };

@@ -14,10 +14,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
 
+class PieceWork;
 class QPainter;
 class SpaceWeatherStore;
 struct MapBorders;
@@ -59,9 +61,10 @@ public:
     Draw aurora(const MapProjection& projection, const MapOptions& options) const;
     // 3c: the MUF shading, the borders over it and the contours, each as
     // the options say, composed over one another before they go onto the
-    // map.
+    // map. The contour lines' pictures, which may be made ahead of the
+    // bands, go to `ahead` when asked for.
     Draw muf(const MapProjection& projection, const MapOptions& options, const MapBorders& borders,
-             const QColor& halo, double ratio);
+             const QColor& halo, double ratio, std::shared_ptr<PieceWork>* ahead = nullptr);
     // 3g: the ionosonde dots of the snapshot.
     Draw ionosondes(const MapProjection& projection, const MapOptions& options, const QColor& halo, double ratio);
 

@@ -18,6 +18,7 @@
 #include "map/HaloText.h"
 #include "map/MarkersLayer.h"
 #include "map/PainterPixelRatio.h"
+#include "map/PieceWork.h"
 #include "map/PrefixLayer.h"
 #include "map/RotatorLayer.h"
 #include "map/RotatorLegend.h"
@@ -254,7 +255,13 @@ MapFrame::Layers WorldMapView::layerStack(const MapProjection& proj, double rati
             add([layer = WorldRaster { raster, proj }](QPainter& band) { layer.paint(band); });
     }
     add(m_coverage->layer(proj));
-    add(m_spaceWeather->muf(proj, o, borders, haloColour, ratio));
+    // The line pictures of the contours and zones, which the bands may have
+    // made ahead, in the order the bands take them.
+    std::vector<std::shared_ptr<PieceWork>> ahead;
+    std::shared_ptr<PieceWork> contours;
+    add(m_spaceWeather->muf(proj, o, borders, haloColour, ratio, &contours));
+    if (contours)
+        ahead.push_back(contours);
     const QFont zoneFont = labelFont(o.zoneFont, o.zoneSize, o.zoneBold);
     for (const auto& [kind, shown, colour] : { std::tuple { ZoneKind::itu, o.showITUZones, o.ituColor },
                                                std::tuple { ZoneKind::cq, o.showCQZones, o.cqColor } }) {
@@ -262,9 +269,14 @@ MapFrame::Layers WorldMapView::layerStack(const MapProjection& proj, double rati
         if (!shown || zones.isEmpty())
             continue;
         const ZoneLayer layer { proj, kind, Color::fromHex(colour), o.zoneLineOpacity, zoneFont, haloColour };
-        add([layer, &zones, lines = std::make_shared<const ZoneLayer::Lines>(layer.lines(ZoneLayer::outlines(kind), ratio)),
-             numbers = layer.numbers(zones, ratio)](QPainter& band) {
-            ZoneLayer::drawLines(band, *lines);
+        const auto lines = std::make_shared<const ZoneLayer::Lines>(layer.lines(ZoneLayer::outlines(kind), ratio));
+        const auto pictures = std::make_shared<PieceWork>(
+            [lines](const QRect& part) { return QList<QImage> { ZoneLayer::linesPicture(*lines, part) }; },
+            [lines](const QRect& part) { return ZoneLayer::linesWeight(*lines, part); },
+            [lines](const QRect& piece) { return ZoneLayer::linesPart(*lines, piece); });
+        ahead.push_back(pictures);
+        add([layer, &zones, lines, pictures, numbers = layer.numbers(zones, ratio)](QPainter& band) {
+            ZoneLayer::drawLines(band, *lines, pictures.get());
             layer.drawNumbers(band, zones, numbers);
         });
     }
@@ -285,6 +297,7 @@ MapFrame::Layers WorldMapView::layerStack(const MapProjection& proj, double rati
         for (const MapFrame::Draw& layer : layers)
             layer(band);
     };
+    stack.ahead = std::move(ahead);
     // 4: the rotators' beams, in one piece: their dashed lines would start
     // their dashes afresh at every band's edge.
     if (m_stores.rotors && !m_stores.rotors->rotators().isEmpty())

@@ -4,6 +4,7 @@
 #include "map/LineRaster.h"
 #include "map/MapContrast.h"
 #include "map/PainterPixelRatio.h"
+#include "map/PieceWork.h"
 #include "support/RowBands.h"
 
 #include <QPainter>
@@ -160,7 +161,7 @@ ZoneLayer::Lines ZoneLayer::lines(const Outlines& outlines, double ratio) const
     return result;
 }
 
-void ZoneLayer::drawLines(QPainter& painter, const Lines& lines)
+void ZoneLayer::drawLines(QPainter& painter, const Lines& lines, PieceWork* ahead)
 {
     if (lines.polylines.empty())
         return;
@@ -172,9 +173,17 @@ void ZoneLayer::drawLines(QPainter& painter, const Lines& lines)
         & QRect(QPoint(0, 0), lines.pixels);
     if (part.isEmpty())
         return;
+    const QList<QImage> made = ahead ? ahead->take(part) : QList<QImage> { linesPicture(lines, part) };
+    if (!made.isEmpty() && !made.first().isNull())
+        painter.drawImage(QPointF(part.topLeft()) / ratio, made.first());
+}
+
+QImage ZoneLayer::linesPicture(const Lines& lines, const QRect& part)
+{
     QImage picture(part.size(), QImage::Format_ARGB32_Premultiplied);
     if (picture.isNull())
-        return;
+        return {};
+    const double ratio = lines.ratio;
     picture.setDevicePixelRatio(ratio);
     picture.fill(Qt::transparent);
     LineRaster raster(picture.bits(), lines.pixels.width(), lines.pixels.height(), picture.bytesPerLine(),
@@ -182,8 +191,16 @@ void ZoneLayer::drawLines(QPainter& painter, const Lines& lines)
                       lines.style.dashOff * ratio);
     raster.limitTo(part, picture.bits(), picture.bytesPerLine());
     raster.polylines(lines.polylines);
-    painter.drawImage(QPointF(part.topLeft()) / ratio, picture);
+    return picture;
 }
+
+qint64 ZoneLayer::linesWeight(const Lines& lines, const QRect& part)
+{
+    const double reach = lines.style.width * lines.ratio;
+    return lines.polylines.pointsReaching(QRectF(part).adjusted(-reach, -reach, reach, reach));
+}
+
+QRect ZoneLayer::linesPart(const Lines& lines, const QRect& piece) { return piece & QRect(QPoint(0, 0), lines.pixels); }
 
 QImage ZoneLayer::drawLines(const Outlines& outlines, double ratio, QImage image) const
 {

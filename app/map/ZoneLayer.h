@@ -16,6 +16,7 @@
 
 struct HaloText;
 
+class PieceWork;
 class QPainter;
 
 // The outlines of the CQ or the ITU zones with each zone's number at its
@@ -85,8 +86,16 @@ struct ZoneLayer {
     };
     Lines lines(const Outlines& outlines, double ratio) const;
     // The lines over the painter's clip, through a picture of that part of
-    // the view, as drawLines draws them.
-    static void drawLines(QPainter& painter, const Lines& lines);
+    // the view, as drawLines draws them; the picture is taken from `ahead`
+    // when given.
+    static void drawLines(QPainter& painter, const Lines& lines, PieceWork* ahead = nullptr);
+    // The picture of a part of the view (device pixels) that drawLines lays
+    // over it.
+    static QImage linesPicture(const Lines& lines, const QRect& part);
+    // How much of the lines a part of the view holds, and the part of the
+    // view a piece of a picture (device pixels) draws.
+    static qint64 linesWeight(const Lines& lines, const QRect& part);
+    static QRect linesPart(const Lines& lines, const QRect& piece);
     // The numbers, rendered once on the main thread, then drawn by bands.
     const QList<HaloText>& numbers(const QList<RadioZone>& zones, double ratio) const;
     void drawNumbers(QPainter& painter, const QList<RadioZone>& zones, const QList<HaloText>& labels) const;

@@ -11,8 +11,9 @@ namespace RowBands {
 
 namespace {
 
-// Runs part(0 … parts − 1) on the global pool and waits for every part.
-void runParts(int parts, const std::function<void(int)>& part)
+// Runs part(0 … parts − 1) on the global pool and waits for every part;
+// the calling thread runs `meanwhile` (when given) before it waits.
+void runParts(int parts, const std::function<void(int)>& part, const std::function<void()>& meanwhile = {})
 {
     QSemaphore done;
     int started = 0;
@@ -28,6 +29,8 @@ void runParts(int parts, const std::function<void(int)>& part)
     }
     for (const int k : leftover)
         part(k);
+    if (meanwhile)
+        meanwhile();
     done.acquire(started);
 }
 
@@ -41,8 +44,13 @@ void run(int height, const std::function<void(int firstRow, int lastRow)>& draw)
 
 void deal(int maxParts, const std::function<void(int part, int parts)>& work)
 {
+    deal(maxParts, work, {});
+}
+
+void deal(int maxParts, const std::function<void(int part, int parts)>& work, const std::function<void()>& meanwhile)
+{
     const int parts = std::clamp(QThread::idealThreadCount(), 1, std::max(1, maxParts));
-    runParts(parts, [&](int part) { work(part, parts); });
+    runParts(parts, [&](int part) { work(part, parts); }, meanwhile);
 }
 
 } // namespace RowBands

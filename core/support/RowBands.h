@@ -19,5 +19,9 @@ void run(int height, const std::function<void(int firstRow, int lastRow)>& draw)
 // work(k, n), for up to `maxParts` parts (at least 1). Returns when every
 // part is done.
 void deal(int maxParts, const std::function<void(int part, int parts)>& work);
+// The same, with `meanwhile` run on the calling thread once every part has
+// been handed out, before it waits for them.
+void deal(int maxParts, const std::function<void(int part, int parts)>& work,
+          const std::function<void()>& meanwhile);
 
 } // namespace RowBands

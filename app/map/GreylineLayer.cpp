@@ -5,6 +5,7 @@
 #include "map/PainterPixelRatio.h"
 #include "map/RasterImage.h"
 #include "map/WorldRaster.h"
+#include "support/RowBands.h"
 
 #include <QPainter>
 
@@ -68,23 +69,27 @@ std::optional<QImage> GreylineLayer::makeImage(const QDateTime& date, double nig
     for (int i = 0; i < rasterWidth; ++i)
         columnCos[i] = std::cos(((i + 0.5) / 2 - 180 - sun.longitude) * rad);
 
+    // Rows in bands on the pool: the map waits for the raster whenever
+    // its date moves on by a second.
     std::vector<std::uint8_t> rgba(std::size_t(rasterWidth) * rasterHeight * 4, 0);
-    auto* out = rgba.data();
-    for (int j = 0; j < rasterHeight; ++j) {
-        const double lat = (90 - (j + 0.5) / 2) * rad;
-        const double a = std::sin(lat) * sinDec;
-        const double b = std::cos(lat) * cosDec;
-        for (int i = 0; i < rasterWidth; ++i, out += 4) {
-            const double s = std::clamp(a + b * columnCos[i], -1.0, 1.0);
-            if (s > clearAbove)
-                continue; // daylight: no need for the arcsine
-            const double e = std::asin(s) / rad;
-            if (e >= 0.5)
-                continue; // already transparent
-            const auto px = cell(e, nightIntensity, glowStrength, tint);
-            std::copy(px.begin(), px.end(), out);
+    RowBands::run(rasterHeight, [&](int firstRow, int lastRow) {
+        auto* out = rgba.data() + std::size_t(firstRow) * rasterWidth * 4;
+        for (int j = firstRow; j < lastRow; ++j) {
+            const double lat = (90 - (j + 0.5) / 2) * rad;
+            const double a = std::sin(lat) * sinDec;
+            const double b = std::cos(lat) * cosDec;
+            for (int i = 0; i < rasterWidth; ++i, out += 4) {
+                const double s = std::clamp(a + b * columnCos[i], -1.0, 1.0);
+                if (s > clearAbove)
+                    continue; // daylight: no need for the arcsine
+                const double e = std::asin(s) / rad;
+                if (e >= 0.5)
+                    continue; // already transparent
+                const auto px = cell(e, nightIntensity, glowStrength, tint);
+                std::copy(px.begin(), px.end(), out);
+            }
         }
-    }
+    });
     std::optional<QImage> made = RasterImage::make(rasterWidth, rasterHeight, rgba);
     if (!made)
         return made;

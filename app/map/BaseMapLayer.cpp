@@ -40,7 +40,11 @@ QPen outlinePen(const QColor& color, double widthPoints, double ratio)
 // starting with a dash at `from`. Spelled out rather than left to a dashed
 // pen, so a picture drawn in bands has its dashes exactly where a picture
 // drawn whole has them.
-void addDashes(QPainterPath& path, QPointF from, QPointF to, double on, double off)
+//
+// Only the dashes that reach the rows [top, bottom] (view points) are
+// added: each dash is a line of its own, so those that cannot show in the
+// part being drawn change nothing there.
+void addDashes(QPainterPath& path, QPointF from, QPointF to, double on, double off, double top, double bottom)
 {
     const QPointF step = to - from;
     const double length = std::hypot(step.x(), step.y());
@@ -48,8 +52,12 @@ void addDashes(QPainterPath& path, QPointF from, QPointF to, double on, double o
         return;
     const QPointF unit = step / length;
     for (double t = 0; t < length; t += on + off) {
-        path.moveTo(from + unit * t);
-        path.lineTo(from + unit * std::min(t + on, length));
+        const QPointF start = from + unit * t;
+        const QPointF end = from + unit * std::min(t + on, length);
+        if (std::max(start.y(), end.y()) < top || std::min(start.y(), end.y()) > bottom)
+            continue;
+        path.moveTo(start);
+        path.lineTo(end);
     }
 }
 
@@ -396,14 +404,21 @@ void BaseMapLayer::drawGrid(QPainter& painter) const
     const QColor minorColor = light ? QColor::fromRgbF(0, 0, 0, 0.15) : QColor::fromRgbF(1, 1, 1, 0.09);
     const QColor majorColor = light ? QColor::fromRgbF(0, 0, 0, 0.3) : QColor::fromRgbF(1, 1, 1, 0.2);
 
+    // Lines and dashes that cannot reach the part being drawn (with room
+    // for the width of their pens and their smoothing) are left out.
+    const QRectF view(QPointF(0, 0), size);
+    const QRectF drawn = painter.hasClipping() ? view.intersected(painter.clipBoundingRect()) : view;
+    const double top = drawn.top() - 4;
+    const double bottom = drawn.bottom() + 4;
+
     // Light styles dash the minor lines 3 on, 3 off; dark styles draw them
     // solid. The prime meridian and the equator are solid and stronger.
     QPainterPath minor;
     QPainterPath major;
     auto addLine = [&](QPainterPath& path, QPointF from, QPointF to, bool dashed) {
         if (dashed) {
-            addDashes(path, from, to, 3, 3);
-        } else {
+            addDashes(path, from, to, 3, 3, top, bottom);
+        } else if (std::max(from.y(), to.y()) >= top && std::min(from.y(), to.y()) <= bottom) {
             path.moveTo(from);
             path.lineTo(to);
         }
@@ -427,7 +442,7 @@ void BaseMapLayer::drawGrid(QPainter& painter) const
     // 4 on, 4 off on every style.
     QPainterPath circles;
     for (double f : { 0.3697778, 0.6302222, 0.1302222, 0.8697778 })
-        addDashes(circles, QPointF(0, o.y() + f * h), QPointF(size.width(), o.y() + f * h), 4, 4);
+        addDashes(circles, QPointF(0, o.y() + f * h), QPointF(size.width(), o.y() + f * h), 4, 4, top, bottom);
     painter.strokePath(circles, outlinePen(minorColor, 0.6, ratio));
 
     // Labels sit with their bottom-leading corner at the anchor: the
@@ -437,8 +452,6 @@ void BaseMapLayer::drawGrid(QPainter& painter) const
     const double descent = QFontMetricsF(gridLabels.font, painter.device()).descent();
     // Labels that cannot reach the part being drawn are skipped before
     // their text is laid out (none is wider than a dozen font sizes).
-    const QRectF view(QPointF(0, 0), size);
-    const QRectF drawn = painter.hasClipping() ? view.intersected(painter.clipBoundingRect()) : view;
     const double reach = 12 * QFontInfo(gridLabels.font).pixelSize() + 4;
     const auto label = [&](const QPointF& at, const QString& text) {
         if (!drawn.intersects(QRectF(at.x() - 4, at.y() - reach, reach, 2 * reach)))

@@ -54,7 +54,7 @@ constexpr qint64 smallArea = 150000;
 
 // How many parts' pictures of a kind may wait, made ahead, to be taken: a
 // few bands' worth of memory at most.
-constexpr int aheadPictures = 2;
+constexpr int aheadPictures = 3;
 
 } // namespace
 

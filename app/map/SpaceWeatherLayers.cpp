@@ -25,8 +25,6 @@ const SpaceWeatherSnapshot& emptySnapshot()
     return empty;
 }
 
-CacheKey& addColour(CacheKey& key, const QColor& colour) { return key.add(std::uint64_t(colour.rgba64())); }
-
 } // namespace
 
 SpaceWeatherLayers::SpaceWeatherLayers(SpaceWeatherStore* store, QObject* parent)

@@ -88,15 +88,16 @@ TEST(HostileValues, EveryNumberKeyReadsWithinItsRangeOrAsItsDefault)
             settings.setValue(name, stored);
             const std::string what = (name + " = " + stored.toString()).toStdString();
             const double value = stored.toDouble();
-            if (const auto* real = std::get_if<DoubleKey>(&key))
+            if (const auto* real = std::get_if<DoubleKey>(&key)) {
                 EXPECT_EQ(settings.get(*real), number ? std::clamp(value, real->min, real->max) : real->fallback)
                     << what;
-            else if (const auto* whole = std::get_if<IntKey>(&key))
+            } else if (const auto* whole = std::get_if<IntKey>(&key)) {
                 EXPECT_EQ(settings.get(*whole),
                           !number                      ? whole->fallback
                               : std::abs(value) > 9e18 ? (value > 0 ? whole->max : whole->min)
                                                        : std::clamp(qint64(value), whole->min, whole->max))
                     << what;
+            }
         }
         settings.remove(name);
     }

@@ -9,6 +9,7 @@
 #include <QToolButton>
 
 #include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -294,6 +295,9 @@ void ToolBarStrip::relayout()
         const int h = std::min(height, widget->sizeHint().height());
         widget->setGeometry(x, (height - h) / 2, w, h);
     };
+    // A separator's visibility is set once a pass, to what it ends as:
+    // hiding and showing it again would ask for another layout each time.
+    std::vector<QWidget*> linesShown;
     auto placeGroup = [&](Group group, int x) {
         int count = 0;
         bool separatorPending = false;
@@ -302,7 +306,6 @@ void ToolBarStrip::relayout()
             if (item.group != group)
                 continue;
             if (item.separator) {
-                item.widget->hide();
                 separatorPending = count > 0;
                 pendingLine = item.widget;
                 continue;
@@ -315,7 +318,7 @@ void ToolBarStrip::relayout()
             if (separatorPending) {
                 x += spacing;
                 pendingLine->setGeometry(x + separatorWidth / 2, height / 5, 1, height - 2 * (height / 5));
-                pendingLine->show();
+                linesShown.push_back(pendingLine);
                 x += separatorWidth;
             }
             separatorPending = false;
@@ -345,6 +348,9 @@ void ToolBarStrip::relayout()
     const int centre = groupWidth(Group::centre, step);
     const int x = std::max(0, std::min((width() - centre) / 2, trailingStart - groupGap - centre));
     placeGroup(Group::centre, x);
+    for (const Item& item : std::as_const(m_items))
+        if (item.separator)
+            item.widget->setVisible(std::find(linesShown.begin(), linesShown.end(), item.widget) != linesShown.end());
 }
 
 void ToolBarStrip::fillOverflowMenu()

@@ -522,3 +522,36 @@ TEST(MainToolBar, EveryButtonStaysOnTheBarThroughEveryStyleAndCoverage)
     EXPECT_EQ(window->width(), window->minimumSizeHint().width());
     window->close();
 }
+
+// Once laid out, the bar asks for no more layouts: a strip that hid and
+// showed its separators on every pass kept the main thread busy for good.
+TEST(MainToolBar, TheBarComesToRestAtEveryWidth)
+{
+    Fixture f;
+    MainToolBar* bar = f.bar();
+    QWidget window;
+    bar->setParent(&window);
+    window.show();
+    const int height = bar->sizeHint().height();
+    for (const int width : { MainWindow::defaultWidth, 1100, 700, 420 }) {
+        bar->resize(width, height);
+        waitUntil([] { return false; }, 100); // the layouts the new width asks for
+        int requests = 0;
+        struct Counter : QObject {
+            int& count;
+            explicit Counter(int& count)
+                : count(count)
+            {
+            }
+            bool eventFilter(QObject*, QEvent* event) override
+            {
+                count += event->type() == QEvent::LayoutRequest;
+                return false;
+            }
+        } counter(requests);
+        qApp->installEventFilter(&counter);
+        waitUntil([] { return false; }, 200);
+        qApp->removeEventFilter(&counter);
+        EXPECT_EQ(requests, 0) << "at " << width << " px";
+    }
+}

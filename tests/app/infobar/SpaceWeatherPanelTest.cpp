@@ -42,6 +42,9 @@ struct PanelTest : testing::Test {
         ASSERT_TRUE(peer.listen());
         setenv("CORVANTA_FEEDS_BASE", qPrintable(peer.base()), 1);
         SpaceWeatherFeeds::serveAll(peer);
+        // The stations measured ten minutes before the test's own clock,
+        // not before the moment the feeds were set up a little later.
+        peer.serve(SpaceWeatherFeeds::path(Zelq::stationsURL()), 200, SpaceWeatherFeeds::zelqStations(clock));
         for (const QString& key : settings.allKeys())
             settings.remove(key);
         AppLog::start();

@@ -50,6 +50,7 @@ public:
         int downloadIdleMs = 60 * 1000;
         int downloadLimitMs = 30 * 60 * 1000;
         qint64 maxUnpackedBytes = qint64(1) << 30;
+        int fileStepLimitMs = 10 * 60 * 1000; // for unpacking, and for copying the user's engine
         std::function<void(const QString& title, const QString& text)> alert;
         // Shows the offer; true for "Update now".
         std::function<bool(const Release& release, const QString& currentVersion)> offer;

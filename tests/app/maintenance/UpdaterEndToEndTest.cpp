@@ -93,9 +93,21 @@ protected:
     }
     void TearDown() override
     {
+        qputenv("PATH", path);
         running.kill();
         running.waitForFinished();
         Settings::standard().remove(SettingKeys::updateFeedURL);
+    }
+
+    // A stand-in for a command-line tool, found before the real one (also
+    // by the replacement script) until fakeTools.removeRecursively().
+    const QByteArray path = qgetenv("PATH");
+    QDir fakeTools { root.filePath("tools") };
+    void fakeTool(const QString& name, const QString& script)
+    {
+        writeFile(fakeTools.filePath(name), "#!/bin/sh\n" + script.toUtf8());
+        QFile::setPermissions(fakeTools.filePath(name), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("PATH", fakeTools.path().toUtf8() + ':' + path);
     }
 
     // Installs this build into `prefix`; its program only writes its version
@@ -203,6 +215,20 @@ TEST_F(UpdaterEndToEnd, ADedicatedFolderIsReplacedInPlaceAndKeepsTheUsersEngine)
 
     serveRelease();
     Updater updater(platform(app));
+    // A copy of the engine that fails is told in a few lines, and whole in the log.
+    for (const QString reason : { "Permission denied", "No space left on device" }) {
+        fakeTool("cp", "for i in $(seq 300); do echo \"cp: cannot create '$i': " + reason + "\" >&2; done; exit 1\n");
+        update(updater);
+        EXPECT_TRUE(logTail().contains("cp: cannot create '300': " + reason)) << logTail().toStdString();
+    }
+    const QString notCarried = "The update didn't work | The P.533 engine in " + engine
+        + " could not be carried into the new version: ";
+    EXPECT_EQ(alerts,
+              QStringList({ notCarried + "cp: cannot create '1': Permission denied\ncp: cannot create '2': "
+                                         "Permission denied\ncp: cannot create '3': Permission denied\n…",
+                            notCarried + "the disk is full." }));
+    alerts.clear();
+    qputenv("PATH", path);
     update(updater);
     ASSERT_EQ(quits, 1) << alerts.join('\n').toStdString();
     EXPECT_TRUE(alerts.isEmpty()) << alerts.join('\n').toStdString();
@@ -276,7 +302,7 @@ TEST_F(UpdaterEndToEnd, APrefixSharedWithOtherProgramsTakesTheHandInstallPathAnd
     EXPECT_FALSE(QFile::exists(marker));
 }
 
-TEST_F(UpdaterEndToEnd, AStalledDownloadEndsWithAMessageAndTheNextCheckRuns)
+TEST_F(UpdaterEndToEnd, AStalledDownloadOrUnpackEndsWithAMessageAndTheNextCheckRuns)
 {
     const QString app = root.filePath("opt/Corvanta");
     install(app);
@@ -334,12 +360,26 @@ TEST_F(UpdaterEndToEnd, AStalledDownloadEndsWithAMessageAndTheNextCheckRuns)
     EXPECT_TRUE(logTail().contains("Update to " + newer + " failed: The download was cancelled."));
     EXPECT_EQ(alerts.size(), 2);
 
+    // The download is whole, but unpacking never ends (a disk that stopped
+    // answering): it ends at its limit.
+    HttpPeer::Response whole;
+    whole.body = archive;
+    peer.serve("/Corvanta-Linux.zip", whole);
+    fakeTool("unzip", "[ \"$1\" = -Z ] && exec /usr/bin/unzip \"$@\"; exec sleep 60\n");
+    Updater::Platform hung = platform(app);
+    hung.fileStepLimitMs = 300;
+    Updater hungUpdater(hung);
+    update(hungUpdater);
+    EXPECT_EQ(alerts.last(), "The update didn't work | The download couldn't be unpacked: unpacking took too long; "
+                             "the disk may be failing.");
+    qputenv("PATH", path);
+
     // "Check for Updates…" works again and finds the release.
     const int feedRequests = peer.count("/latest.json");
     acceptOffer = false;
     update(updater);
     EXPECT_EQ(peer.count("/latest.json"), feedRequests + 1);
-    EXPECT_EQ(offers, 4);
+    EXPECT_EQ(offers, 5);
 
     EXPECT_EQ(quits, 0);
     EXPECT_EQ(snapshot(app), before);

@@ -24,6 +24,7 @@ Updater::Platform Updater::Platform::standard()
 {
     Platform platform;
     platform.programDir = QCoreApplication::applicationDirPath();
+    platform.program = QCoreApplication::applicationFilePath();
     platform.processId = QCoreApplication::applicationPid();
     platform.tempFolder = QDir::tempPath();
     platform.downloadsFolder = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);

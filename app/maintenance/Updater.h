@@ -39,6 +39,7 @@ public:
     // process, short limits and recorders instead of message boxes.
     struct Platform {
         QString programDir;      // folder of bin/corvanta
+        QString program;         // the program that swaps the folders for the replacement script (this one)
         qint64 processId = 0;    // the process the replacement waits for
         QString tempFolder;      // downloads and the replacement script
         QString downloadsFolder; // the hand-install copy

@@ -174,7 +174,7 @@ Updater::Result<void> Updater::relaunch(const Release& release, const QString& a
     QProcess shell;
     shell.setProgram(QStringLiteral("/bin/sh"));
     shell.setArguments(ReplacementScript::arguments(script, m_platform.processId, newFolder, appFolder,
-                                                    m_platform.outcomeFile, release.version));
+                                                    m_platform.outcomeFile, release.version, m_platform.program));
     shell.setStandardInputFile(QProcess::nullDevice());
     shell.setStandardOutputFile(QProcess::nullDevice());
     shell.setStandardErrorFile(QProcess::nullDevice());

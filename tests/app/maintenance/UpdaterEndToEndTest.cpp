@@ -149,6 +149,7 @@ protected:
     {
         Updater::Platform p;
         p.programDir = app + "/bin";
+        p.program = CORVANTA_BUILD_TREE "/bin/corvanta"; // the installed one only leaves its marker
         p.processId = running.processId();
         p.tempFolder = temp;
         p.downloadsFolder = downloads;
@@ -228,8 +229,11 @@ TEST_F(UpdaterEndToEnd, ADedicatedFolderIsReplacedInPlaceAndKeepsTheUsersEngine)
                                          "Permission denied\ncp: cannot create '3': Permission denied\n…",
                             notCarried + "the disk is full." }));
     alerts.clear();
-    qputenv("PATH", path);
+    // The folders are exchanged in one step: no rename leaves a moment with no Corvanta at its path.
+    fakeTool("cp", "exec /bin/cp \"$@\"\n");
+    fakeTool("mv", "echo \"mv: no rename on this file system\" >&2; exit 1\n");
     update(updater);
+    qputenv("PATH", path);
     ASSERT_EQ(quits, 1) << alerts.join('\n').toStdString();
     EXPECT_TRUE(alerts.isEmpty()) << alerts.join('\n').toStdString();
 
@@ -393,25 +397,19 @@ TEST_F(UpdaterEndToEnd, WhenTheSwapAndTheRestoreFailTheOldVersionIsCopiedBackSta
     const QString app = opt + "/Corvanta";
     install(app);
     serveRelease();
-    // A file system that refuses every rename onto the application's path:
+    // A file system that cannot exchange two folders, and whose renames of
+    // the new version and of the backup onto the application's path fail:
     // moving the new version in fails, and so does moving the old one back.
-    const QString tools = root.filePath("tools");
-    writeFile(tools + "/mv",
-              QStringLiteral("#!/bin/sh\n"
-                                            "for last; do :; done\n"
-                                            "if [ \"$last\" = '%1' ]; then\n"
-                                            "  echo \"mv: cannot move to '$last': Input/output error\" >&2; exit 1\n"
-                                            "fi\n"
-                                            "exec /bin/mv \"$@\"\n")
-                                 .arg(app)
-                                 .toUtf8());
-    QFile::setPermissions(tools + "/mv", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    const QByteArray path = qgetenv("PATH");
-    qputenv("PATH", tools.toUtf8() + ':' + path);
-
-    Updater updater(platform(app));
+    fakeTool("mv", QStringLiteral("for last; do :; done\n"
+                                  "case \"$last:$2\" in '%1':*/Corvanta|'%1':*.updating)\n"
+                                  "  echo \"mv: cannot move to '$last': Input/output error\" >&2; exit 1 ;;\n"
+                                  "esac\n"
+                                  "exec /bin/mv \"$@\"\n")
+                       .arg(app));
+    Updater::Platform noExchange = platform(app);
+    noExchange.program = "false";
+    Updater updater(noExchange);
     update(updater);
-    qputenv("PATH", path);
     ASSERT_EQ(quits, 1) << alerts.join('\n').toStdString();
     running.kill();
     running.waitForFinished();
@@ -433,6 +431,26 @@ TEST_F(UpdaterEndToEnd, WhenTheSwapAndTheRestoreFailTheOldVersionIsCopiedBackSta
     EXPECT_EQ(alerts, QStringList("The update didn't work | " + told));
     EXPECT_TRUE(logTail().contains(told)) << logTail().toStdString();
     EXPECT_FALSE(QFile::exists(outcomeFile));
+
+    // Once more, and the disk fills while copying back: no half copy stands
+    // at the application's path; the old version starts from the backup.
+    fakeTool("cp", "for last; do :; done; mkdir -p \"$last/bin\"; : >\"$last/bin/corvanta\"\n"
+                   "echo 'cp: error writing: No space left on device' >&2; exit 1\n");
+    QFile::remove(marker);
+    quits = 0;
+    running.start("sleep", { "60" });
+    ASSERT_TRUE(running.waitForStarted());
+    Updater again(noExchange);
+    update(again);
+    qputenv("PATH", path);
+    ASSERT_EQ(quits, 1) << alerts.join('\n').toStdString();
+    running.kill();
+    running.waitForFinished();
+    ASSERT_TRUE(waitUntil([&] { return readFile(marker).trimmed() == current; }, 20000));
+    EXPECT_FALSE(QFileInfo::exists(app));
+    expectStartable(app + ".updating", current);
+    EXPECT_TRUE(waitUntil([&] { return entries(opt) == QStringList { "Corvanta.updating" }; }))
+        << entries(opt).join(' ').toStdString();
 }
 
 TEST_F(UpdaterEndToEnd, ABackupThatCannotBeDeletedStopsTheUpdateBeforeQuittingAndItIsNotOfferedAgain)

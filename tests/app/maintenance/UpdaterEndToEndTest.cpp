@@ -263,13 +263,25 @@ TEST_F(UpdaterEndToEnd, ADedicatedFolderIsReplacedInPlaceAndKeepsTheUsersEngine)
     ASSERT_TRUE(result->has_value()) << result->error().description().toStdString();
     EXPECT_FALSE((*result)->isEmpty());
 
-    // The next start logs how the replacement went, and shows nothing.
-    Updater next(platform(app));
+    // The next start logs how the replacement went, and shows nothing. What
+    // interrupted updates left beside the folder goes once it is old; what is
+    // not certainly theirs stays.
+    makeAppFolder(opt + "/.corvanta-update-AbCdEf/Corvanta", AppManifest::appId(), newer, "#!/bin/sh\n");
+    makeAppFolder(app + ".updating", AppManifest::appId(), current, "#!/bin/sh\n");
+    writeFile(opt + "/.corvanta-update-GhIjKl/notes.txt", "the user's");
+    writeFile(opt + "/.corvanta-update-mine/Corvanta/notes.txt", "the user's");
+    Updater::Platform later = platform(app);
+    later.leftoverAgeMs = 0;
+    Updater next(later);
     next.start();
     QCoreApplication::processEvents();
     EXPECT_TRUE(logTail().contains("Corvanta was updated to " + newer + ".")) << logTail().toStdString();
     EXPECT_TRUE(alerts.isEmpty());
     EXPECT_FALSE(QFile::exists(outcomeFile));
+    const QString removed = "Removed what an interrupted update left: " + opt + "/.corvanta-update-AbCdEf, " + app
+        + ".updating";
+    EXPECT_TRUE(waitUntil([&] { return logTail().contains(removed); })) << logTail().toStdString();
+    EXPECT_EQ(entries(opt), QStringList({ ".corvanta-update-GhIjKl", ".corvanta-update-mine", "Corvanta" }));
 }
 
 TEST_F(UpdaterEndToEnd, APrefixSharedWithOtherProgramsTakesTheHandInstallPathAndStaysUntouched)

@@ -1,12 +1,20 @@
 #include "kit/AppLog.h"
 #include "kit/QuitSignals.h"
+#include "maintenance/ReplacementScript.h"
 #include "maintenance/Updater.h"
 #include "shell/CorvantaApp.h"
 
 #include <QApplication>
 
+#include <cstring>
+
 int main(int argc, char** argv)
 {
+    // The update's replacement script swapping two folders: no window, no
+    // log, nothing but the swap.
+    if (argc == 4 && std::strcmp(argv[1], ReplacementScript::exchangeOption) == 0)
+        return ReplacementScript::exchangeFolders(argv[2], argv[3]);
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Corvanta"));
     QApplication::setApplicationVersion(Updater::currentVersion());

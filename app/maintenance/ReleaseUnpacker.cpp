@@ -2,16 +2,16 @@
 
 #include "maintenance/AppManifest.h"
 #include "maintenance/ArchiveListing.h"
+#include "maintenance/ToolRun.h"
 #include "maintenance/VersionCheck.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QTemporaryDir>
 
-#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace ReleaseUnpacker {
@@ -22,50 +22,40 @@ using Kind = Outcome::Kind;
 
 Outcome failed(const QString& message, bool lasting = false)
 {
-    return { Kind::failed, message, lasting, {}, {}, {}, {} };
+    return { Kind::failed, message, {}, lasting, {}, {}, {}, {} };
 }
 
 const QString notUnpacked = QStringLiteral("The download couldn't be unpacked.");
-QString notUnpackedBecause(const QString& why)
-{
-    return QStringLiteral("The download couldn't be unpacked: ") + why + u'.';
-}
+const QString notUnpackedLead = QStringLiteral("The download couldn't be unpacked: ");
+QString notUnpackedBecause(const QString& why) { return notUnpackedLead + why + u'.'; }
+const QString tooLong = QStringLiteral("took too long; the disk may be failing");
 const QString notExpected = QStringLiteral("The download is not the expected Corvanta version.");
+
+// A tool's failure: `lead`, then what it said, cut for the user and whole
+// for the log.
+Outcome toolFailed(const QString& lead, const QString& said)
+{
+    const QString reason = said.isEmpty() ? QStringLiteral("it gave no reason") : said;
+    QString message = lead + ToolRun::brief(reason);
+    if (!message.endsWith(u'.') && !message.endsWith(u'…'))
+        message += u'.';
+    return { Kind::failed, message, lead + reason, false, {}, {}, {}, {} };
+}
+
+// unzip's failure, without the lines that only name the archive.
+Outcome unzipFailed(const ToolRun::Result& unzip, const QString& archive)
+{
+    QStringList said = unzip.said.split(u'\n');
+    said.removeIf([&](const QString& line) {
+        const QString text = line.trimmed();
+        return text == u'[' + archive + u']' || text.startsWith(QLatin1String("Archive:"));
+    });
+    return toolFailed(notUnpackedLead, said.join(u'\n').trimmed());
+}
 
 // Whether the user may write `path`: access(2), which asks for the real
 // user as the shell's `test -w` does.
 bool isWritable(const QString& path) { return ::access(QFile::encodeName(path).constData(), W_OK) == 0; }
-
-struct Run {
-    bool ok = false;
-    QByteArray output;
-    QString error; // the tool's own complaint, or why it did not run
-};
-
-// Runs a tool to its end; `maxFileBytes` (when set) caps every file it
-// writes, so an archive that lies about its sizes cannot fill the disk.
-Run runTool(const QString& program, const QStringList& arguments, qint64 maxFileBytes = -1)
-{
-    QProcess process;
-    process.setProgram(program);
-    process.setArguments(arguments);
-    process.setStandardInputFile(QProcess::nullDevice());
-    if (maxFileBytes >= 0) {
-        process.setChildProcessModifier([maxFileBytes] {
-            const rlimit limit { rlim_t(maxFileBytes), rlim_t(maxFileBytes) };
-            setrlimit(RLIMIT_FSIZE, &limit);
-        });
-    }
-    process.start();
-    if (!process.waitForStarted(-1))
-        return { false, {}, process.errorString() };
-    process.waitForFinished(-1);
-    Run run;
-    run.output = process.readAllStandardOutput();
-    run.error = QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
-    run.ok = process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-    return run;
-}
 
 std::optional<QString> checksumOf(const QString& path, QString* error)
 {
@@ -118,7 +108,7 @@ Outcome toDownloads(const Job& job, const QString& archive, const QString& folde
     QFile file(archive);
     if (!file.rename(target))
         return failed(file.errorString());
-    return { Kind::handInstall, {}, false, folder, why, target, {} };
+    return { Kind::handInstall, {}, {}, false, folder, why, target, {} };
 }
 
 // The first link below `folder` that leads out of it (by its own words or
@@ -143,42 +133,95 @@ QString linkLeadingOut(const QString& folder)
     return {};
 }
 
-// Copies the user's engine folder into the new application folder.
-QString carryEngine(const QString& app, const QString& newApp)
+// Copies the user's engine folder into the new application folder; none
+// when it went well.
+std::optional<Outcome> carryEngine(const Job& job, const QString& app, const QString& newApp)
 {
     const QString from = app + QStringLiteral("/bin/ITU");
     const QString to = newApp + QStringLiteral("/bin/ITU");
     const QFileInfo engine(from);
-    Run copy { true, {}, {} };
+    const QDeadlineTimer deadline(job.stepLimit);
+    ToolRun::Result copy { true, false, {}, {} };
     if (engine.isSymLink()) {
         // The user keeps the engine elsewhere: the link comes along.
         QDir(to).removeRecursively();
         QFile::remove(to);
-        copy = runTool(QStringLiteral("cp"), { QStringLiteral("-a"), from, to });
+        copy = ToolRun::run(QStringLiteral("cp"), { QStringLiteral("-a"), from, to }, deadline);
     } else if (engine.isDir()
                && !QDir(from).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
         QDir().mkpath(to);
-        copy = runTool(QStringLiteral("cp"), { QStringLiteral("-a"), from + QStringLiteral("/."), to + u'/' });
+        copy = ToolRun::run(QStringLiteral("cp"), { QStringLiteral("-a"), from + QStringLiteral("/."), to + u'/' },
+                            deadline);
     }
     if (copy.ok)
-        return {};
-    return QStringLiteral("The P.533 engine in %1 could not be carried into the new version: %2").arg(from, copy.error);
+        return std::nullopt;
+    const QString lead = QStringLiteral("The P.533 engine in %1 could not be carried into the new version: ").arg(from);
+    if (copy.timedOut)
+        return failed(lead + QStringLiteral("copying ") + tooLong + u'.');
+    return toolFailed(lead, copy.said);
+}
+
+// The size of what `entry` left on disk below `dir` (a link's by its
+// target's length), -1 when nothing is there.
+qint64 sizeOnDisk(const QString& dir, const ArchiveListing::Entry& entry)
+{
+    struct stat status {};
+    if (::lstat(QFile::encodeName(dir + u'/' + entry.name).constData(), &status) != 0)
+        return -1;
+    return S_ISREG(status.st_mode) || S_ISLNK(status.st_mode) ? qint64(status.st_size) : -1;
+}
+
+// Unpacks the entries into `dir`, a run of `unzip` for each batch of one
+// listed size, whose files may grow no larger than that size and one byte:
+// a file found larger than its listed size was cut there and is refused,
+// and so is one that came out smaller.
+std::optional<Outcome> unpackEntries(const QString& archive, const QList<ArchiveListing::Entry>& entries,
+                                     const QString& dir, const QDeadlineTimer& deadline)
+{
+    const auto wrongSize = [](const ArchiveListing::Entry& entry) {
+        return failed(notUnpackedBecause(
+            QStringLiteral("%1 is not the %2 bytes the archive lists for it").arg(entry.name).arg(entry.size)));
+    };
+    for (const QList<ArchiveListing::Entry>& batch : ArchiveListing::batches(entries)) {
+        // -o: an archive naming a file twice must not stop at a question.
+        QStringList arguments { QStringLiteral("-q"), QStringLiteral("-o"), archive };
+        for (const ArchiveListing::Entry& entry : batch)
+            arguments << ArchiveListing::pattern(entry.name);
+        arguments << QStringLiteral("-d") << dir;
+        const ToolRun::Result unzip
+            = ToolRun::run(QStringLiteral("unzip"), arguments, deadline, batch.first().size + 1);
+        if (unzip.timedOut)
+            return failed(notUnpackedBecause(QStringLiteral("unpacking ") + tooLong));
+        const bool folders = batch.first().name.endsWith(u'/');
+        for (const ArchiveListing::Entry& entry : batch) {
+            if (!folders && sizeOnDisk(dir, entry) > entry.size)
+                return wrongSize(entry);
+        }
+        if (!unzip.ok)
+            return unzipFailed(unzip, archive);
+        for (const ArchiveListing::Entry& entry : batch) {
+            if (!folders && sizeOnDisk(dir, entry) != entry.size)
+                return wrongSize(entry);
+        }
+    }
+    return std::nullopt;
 }
 
 Outcome unpack(const Job& job, const QString& archive, const QString& app)
 {
-    const Run listing
-        = runTool(QStringLiteral("unzip"),
-                                 { QStringLiteral("-Z"), QStringLiteral("-T"), QStringLiteral("-s"), archive });
+    const QDeadlineTimer deadline(job.stepLimit);
+    const QStringList listArguments { QStringLiteral("-Z"), QStringLiteral("-T"), QStringLiteral("-s"), archive };
+    const ToolRun::Result listing = ToolRun::run(QStringLiteral("unzip"), listArguments, deadline);
+    if (listing.timedOut)
+        return failed(notUnpackedBecause(QStringLiteral("unpacking ") + tooLong));
     const std::optional<QList<ArchiveListing::Entry>> entries
         = listing.ok ? ArchiveListing::read(listing.output) : std::nullopt;
+    if (!entries && !listing.ok)
+        return unzipFailed(listing, archive);
     if (!entries)
         return failed(notUnpacked);
     if (const QString problem = ArchiveListing::problem(*entries, job.maxUnpackedBytes); !problem.isEmpty())
         return failed(notUnpackedBecause(problem));
-    qint64 largest = 0;
-    for (const ArchiveListing::Entry& entry : *entries)
-        largest = std::max(largest, entry.size);
 
     // Beside the application folder, so the script's moves stay on one file
     // system and each is a single rename. Removed again unless the update
@@ -186,11 +229,8 @@ Outcome unpack(const Job& job, const QString& archive, const QString& app)
     QTemporaryDir dir(QFileInfo(app).absolutePath() + QStringLiteral("/.corvanta-update-XXXXXX"));
     if (!dir.isValid())
         return failed(dir.errorString());
-    // -o: an archive naming a file twice must not stop at a question.
-    const Run unzip = runTool(QStringLiteral("unzip"),
-        { QStringLiteral("-q"), QStringLiteral("-o"), archive, QStringLiteral("-d"), dir.path() }, largest + 1);
-    if (!unzip.ok)
-        return failed(notUnpacked);
+    if (std::optional<Outcome> failure = unpackEntries(archive, *entries, dir.path(), deadline))
+        return *failure;
 
     // The archive holds one folder, "Corvanta": this application, at the
     // announced version, with a program to start.
@@ -207,10 +247,10 @@ Outcome unpack(const Job& job, const QString& archive, const QString& app)
         return failed(
             notUnpackedBecause(QStringLiteral("it holds a link that points outside its folder (%1)").arg(link)));
 
-    if (const QString problem = carryEngine(app, newApp); !problem.isEmpty())
-        return failed(problem);
+    if (std::optional<Outcome> failure = carryEngine(job, app, newApp))
+        return *failure;
     dir.setAutoRemove(false);
-    return { Kind::replace, {}, false, app, {}, {}, newApp };
+    return { Kind::replace, {}, {}, false, app, {}, {}, newApp };
 }
 
 } // namespace

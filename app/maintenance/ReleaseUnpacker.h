@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <chrono>
+
 // The self-update's file work between the download and the restart, run
 // as one job on the thread pool (it blocks for as long as hashing,
 // listing, unpacking and copying take, so never on the main thread):
@@ -17,11 +19,17 @@
 //   3. deletes a backup left by an earlier update, and stops when it can't;
 //   4. reads the archive's listing and refuses it when it would unpack to
 //      more than the limit, names paths outside its folder or puts entries
-//      inside a link; unpacks it with `unzip` beside the installed folder;
+//      inside a link; unpacks it with `unzip` beside the installed folder,
+//      no file larger than its listed size, and refuses it when a file's
+//      size on disk is not the listed one;
 //   5. checks that it is this application at the announced version, with a
 //      program to start and no link pointing out of its folder;
 //   6. carries the user's P.533 engine folder bin/ITU into the new folder
 //      (modes, times and links kept), since the release brings none.
+//
+// Unpacking and copying each have a time limit, so a disk that stops
+// answering ends the update with a message. A tool's complaint reaches the
+// user cut to a few lines, the log in full.
 namespace ReleaseUnpacker {
 
 struct Job {
@@ -31,12 +39,14 @@ struct Job {
     QString tempFolder;
     QString downloadsFolder;
     qint64 maxUnpackedBytes = qint64(1) << 30;
+    std::chrono::milliseconds stepLimit { 10 * 60 * 1000 }; // for unpacking, and for copying the engine
 };
 
 struct Outcome {
     enum class Kind { failed, handInstall, replace };
     Kind kind = Kind::failed;
     QString message;      // failed: what the user reads
+    QString logText;      // failed: what the log keeps, when more than the message
     bool lasting = false; // failed: the same release would fail again in this run
     QString folder;       // handInstall: the folder it can't replace itself in; replace: the installed folder
     QString why;          // handInstall: why, for the log

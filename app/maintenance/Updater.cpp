@@ -2,11 +2,14 @@
 
 #include "kit/AppLog.h"
 #include "kit/FileManager.h"
+#include "maintenance/AppManifest.h"
 #include "maintenance/ReplacementScript.h"
 #include "maintenance/ReplyGuard.h"
 #include "maintenance/UpdateDialogs.h"
+#include "maintenance/UpdateLeftovers.h"
 #include "maintenance/UpdateProgressDialog.h"
 #include "maintenance/VersionCheck.h"
+#include "support/PoolJob.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
 
@@ -24,6 +27,7 @@ Updater::Platform Updater::Platform::standard()
 {
     Platform platform;
     platform.programDir = QCoreApplication::applicationDirPath();
+    platform.program = QCoreApplication::applicationFilePath();
     platform.processId = QCoreApplication::applicationPid();
     platform.tempFolder = QDir::tempPath();
     platform.downloadsFolder = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
@@ -89,6 +93,7 @@ void Updater::start()
         return;
     m_started = true;
     reportLastReplacement();
+    removeLeftovers();
     QTimer::singleShot(m_platform.firstCheckMs, this, [this] { check(false); });
     m_timer = new QTimer(this);
     m_timer->setInterval(m_platform.repeatMs);
@@ -108,6 +113,21 @@ void Updater::reportLastReplacement()
     if (!outcome->updated)
         QTimer::singleShot(0, this,
                            [this, text = outcome->text] { alert(QStringLiteral("The update didn't work"), text); });
+}
+
+void Updater::removeLeftovers()
+{
+    const QString app = AppManifest::installFolder(m_platform.programDir);
+    if (app.isEmpty())
+        return;
+    const std::chrono::milliseconds age(m_platform.leftoverAgeMs);
+    PoolJob::run(
+        this, [app, age] { return UpdateLeftovers::remove(app, age); },
+        [](const QStringList& removed) {
+            if (!removed.isEmpty())
+                AppLog::file().write(QStringLiteral("Removed what an interrupted update left: ")
+                                     + removed.join(QStringLiteral(", ")));
+        });
 }
 
 void Updater::fetchRelease(std::function<void(Result<Release>)> done)

@@ -39,6 +39,7 @@ public:
     // process, short limits and recorders instead of message boxes.
     struct Platform {
         QString programDir;      // folder of bin/corvanta
+        QString program;         // the program that swaps the folders for the replacement script (this one)
         qint64 processId = 0;    // the process the replacement waits for
         QString tempFolder;      // downloads and the replacement script
         QString downloadsFolder; // the hand-install copy
@@ -50,6 +51,8 @@ public:
         int downloadIdleMs = 60 * 1000;
         int downloadLimitMs = 30 * 60 * 1000;
         qint64 maxUnpackedBytes = qint64(1) << 30;
+        int fileStepLimitMs = 10 * 60 * 1000; // for unpacking, and for copying the user's engine
+        int leftoverAgeMs = 5 * 60 * 1000;    // what an interrupted update left goes at start once this old
         std::function<void(const QString& title, const QString& text)> alert;
         // Shows the offer; true for "Update now".
         std::function<bool(const Release& release, const QString& currentVersion)> offer;
@@ -79,8 +82,9 @@ public:
     QUrl feed() const;
 
     // Logs (and, after a failure, shows) what the last replacement left in
-    // its outcome file, then arms the periodic check; only the first call
-    // in a process does anything.
+    // its outcome file, removes in the background what an interrupted update
+    // left beside the installed folder (UpdateLeftovers), then arms the
+    // periodic check; only the first call in a process does anything.
     void start();
     // Reads the feed and offers a newer version. `userAsked` also reports
     // "up to date" and failures in an alert; otherwise a failure leaves only
@@ -118,6 +122,7 @@ private:
     void offer(const Release& release);
     void offerWhenNoModal(const Release& release);
     void reportLastReplacement();
+    void removeLeftovers();
     bool isAllowedAddress(const QUrl& url) const;
 
     void download(const Release& release, std::function<void(Result<QString>)> done);

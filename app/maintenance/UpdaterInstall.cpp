@@ -43,7 +43,8 @@ void Updater::install(const Release& release, std::function<void()> done)
                                    m_platform.programDir,
                                    m_platform.tempFolder,
                                    m_platform.downloadsFolder,
-                                   m_platform.maxUnpackedBytes };
+                                   m_platform.maxUnpackedBytes,
+                                   std::chrono::milliseconds(m_platform.fileStepLimitMs) };
         PoolJob::run(
             this, [job] { return ReleaseUnpacker::run(job); },
             [this, release, done](const ReleaseUnpacker::Outcome& outcome) { placed(release, outcome, done); });
@@ -144,7 +145,8 @@ void Updater::placed(const Release& release, const ReleaseUnpacker::Outcome& out
         failure = started.error().message;
     }
     if (outcome.kind != Kind::handInstall) {
-        AppLog::file().write(QStringLiteral("Update to %1 failed: %2").arg(release.version, failure));
+        const QString logged = outcome.logText.isEmpty() ? failure : outcome.logText;
+        AppLog::file().write(QStringLiteral("Update to %1 failed: %2").arg(release.version, logged));
         // The user who cancelled knows.
         if (failure != m_cancelled)
             alert(QStringLiteral("The update didn't work"), failure);
@@ -172,7 +174,7 @@ Updater::Result<void> Updater::relaunch(const Release& release, const QString& a
     QProcess shell;
     shell.setProgram(QStringLiteral("/bin/sh"));
     shell.setArguments(ReplacementScript::arguments(script, m_platform.processId, newFolder, appFolder,
-                                                    m_platform.outcomeFile, release.version));
+                                                    m_platform.outcomeFile, release.version, m_platform.program));
     shell.setStandardInputFile(QProcess::nullDevice());
     shell.setStandardOutputFile(QProcess::nullDevice());
     shell.setStandardErrorFile(QProcess::nullDevice());

@@ -5,6 +5,8 @@
 #include <QRegularExpression>
 #include <QSet>
 
+#include <map>
+
 namespace ArchiveListing {
 
 std::optional<QList<Entry>> read(const QByteArray& text)
@@ -46,6 +48,11 @@ QString problem(const QList<Entry>& entries, qint64 maxBytes)
         const QString name = entry.name.endsWith(u'/') ? entry.name.chopped(1) : entry.name;
         if (name.isEmpty() || name.startsWith(u'/') || name.split(u'/').contains(QLatin1String("..")))
             return QStringLiteral("it names a path outside its folder (%1)").arg(entry.name);
+        // "a/./b" and "a//b" are "a/b" on disk, where a link "a" would
+        // lead them, yet not by their text.
+        const QStringList parts = name.split(u'/');
+        if (parts.contains(QString()) || parts.contains(QLatin1String(".")))
+            return QStringLiteral("it names a path in a roundabout way (%1)").arg(entry.name);
         if (names.contains(name))
             return QStringLiteral("it names %1 twice").arg(name);
         names.insert(name);
@@ -62,6 +69,32 @@ QString problem(const QList<Entry>& entries, qint64 maxBytes)
         }
     }
     return {};
+}
+
+QList<QList<Entry>> batches(const QList<Entry>& entries)
+{
+    enum Order { file, link, folder };
+    std::map<std::pair<Order, qint64>, QList<Entry>> groups;
+    for (const Entry& entry : entries) {
+        const Order order = entry.name.endsWith(u'/') ? folder : entry.isLink ? link : file;
+        groups[{ order, entry.size }] << entry;
+    }
+    QList<QList<Entry>> batches;
+    for (auto& [key, batch] : groups)
+        batches << std::move(batch);
+    return batches;
+}
+
+QString pattern(const QString& name)
+{
+    QString escaped;
+    escaped.reserve(name.size() + 4);
+    for (const QChar c : name) {
+        if (c == u'\\' || c == u'*' || c == u'?' || c == u'[' || (escaped.isEmpty() && c == u'-'))
+            escaped += u'\\';
+        escaped += c;
+    }
+    return escaped;
 }
 
 } // namespace ArchiveListing

@@ -26,11 +26,24 @@ struct Entry {
 // entries does not match the header.
 std::optional<QList<Entry>> read(const QByteArray& text);
 
-// Why the entries must not be unpacked: a name that is absolute or climbs
-// out with "..", one name twice, an entry inside a link (unpacking it
+// Why the entries must not be unpacked: a name that is absolute, climbs
+// out with "..", or holds "." or an empty step, one name twice, an entry inside a link (unpacking it
 // would write wherever the link points), or more than `maxBytes` unpacked
 // in all. Empty when they may be unpacked. The text continues
 // "The download couldn't be unpacked: ".
 QString problem(const QList<Entry>& entries, qint64 maxBytes);
+
+// The entries in the runs of `unzip` that unpack them, each run with one
+// listed size, so that the size limit of its files can be that size: a file
+// that holds more than its listing says is stopped at the limit instead of
+// filling the disk. Files come first, then links (unzip makes a run's links
+// at its end, and no later run may write through one), then folders (whose
+// modes, a read-only one perhaps, are set at the end of their run).
+QList<QList<Entry>> batches(const QList<Entry>& entries);
+
+// The name as a pattern that `unzip` matches to this entry alone: its
+// wildcards and escape character escaped, and a leading "-" too, which would
+// be taken for an option.
+QString pattern(const QString& name);
 
 } // namespace ArchiveListing

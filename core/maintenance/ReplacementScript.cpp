@@ -2,6 +2,11 @@
 
 #include <QFile>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+
 namespace ReplacementScript {
 
 QString text()
@@ -9,13 +14,17 @@ QString text()
     return QStringLiteral(
         "#!/bin/sh\n"
         "# Corvanta updater: $1 = pid of the running program, $2 = new folder, $3 = folder to replace,\n"
-        "# $4 = outcome file, $5 = new version\n"
+        "# $4 = outcome file, $5 = new version, $6 = program that exchanges two folders in one step\n"
         "case \"$1\" in ''|0|*[!0-9]*) exit 1 ;; esac\n"
         "while kill -0 \"$1\" 2>/dev/null; do sleep 0.2; done\n"
-        "NEW=\"$2\"; OLD=\"$3\"; BACKUP=\"$3.updating\"; START=\"$3\"; OUTCOME=\"$4\"\n"
+        "NEW=\"$2\"; OLD=\"$3\"; BACKUP=\"$3.updating\"; COPY=\"$(dirname \"$2\")/previous\"; START=\"$3\"; "
+        "OUTCOME=\"$4\"\n"
         "say() { printf '%s\\n%s\\n' \"$1\" \"$2\" >\"$OUTCOME\" 2>/dev/null; }\n"
-        "rm -rf \"$BACKUP\" 2>/dev/null\n"
-        "if [ -e \"$BACKUP\" ] || [ -L \"$BACKUP\" ]; then\n"
+        "if \"$6\" ")
+        + QLatin1String(exchangeOption)
+        + QStringLiteral(" \"$NEW\" \"$OLD\" </dev/null >/dev/null 2>&1; then\n"
+        "  say updated \"Corvanta was updated to $5.\"\n"
+        "elif rm -rf \"$BACKUP\" 2>/dev/null; [ -e \"$BACKUP\" ] || [ -L \"$BACKUP\" ]; then\n"
         "  say failed \"Corvanta $5 was not installed: $BACKUP, left by an earlier update, cannot be deleted. \"\\\n"
         "\"Please delete it; Corvanta will then offer the update again.\"\n"
         "elif ! err=$(mv -T \"$OLD\" \"$BACKUP\" 2>&1); then\n"
@@ -30,7 +39,7 @@ QString text()
         "elif mv -T \"$BACKUP\" \"$OLD\" 2>/dev/null; then\n"
         "  say failed \"Corvanta $5 was not installed: it could not be moved into $OLD ($err). \"\\\n"
         "\"The previous version was put back.\"\n"
-        "elif mkdir -p \"$OLD\" && cp -a \"$BACKUP/.\" \"$OLD/\"; then\n"
+        "elif cp -a -T \"$BACKUP\" \"$COPY\" 2>/dev/null && mv -T \"$COPY\" \"$OLD\" 2>/dev/null; then\n"
         "  rm -rf \"$BACKUP\" 2>/dev/null\n"
         "  say failed \"Corvanta $5 was not installed: it could not be moved into $OLD ($err). \"\\\n"
         "\"The previous version could not be moved back either and was copied back.\"\n"
@@ -45,9 +54,17 @@ QString text()
 }
 
 QStringList arguments(const QString& scriptPath, qint64 processId, const QString& newFolder, const QString& oldFolder,
-                      const QString& outcomeFile, const QString& version)
+                      const QString& outcomeFile, const QString& version, const QString& program)
 {
-    return { scriptPath, QString::number(processId), newFolder, oldFolder, outcomeFile, version };
+    return { scriptPath, QString::number(processId), newFolder, oldFolder, outcomeFile, version, program };
+}
+
+int exchangeFolders(const char* first, const char* second)
+{
+    if (::renameat2(AT_FDCWD, first, AT_FDCWD, second, RENAME_EXCHANGE) == 0)
+        return 0;
+    std::fprintf(stderr, "corvanta: %s and %s cannot be exchanged: %s\n", first, second, std::strerror(errno));
+    return 1;
 }
 
 std::optional<Outcome> takeOutcome(const QString& outcomeFile)

@@ -10,29 +10,45 @@
 // outlives the application:
 //
 //   1. waits (polling every 0.2 s, without limit) until the old process is gone;
-//   2. deletes a stale backup left by an earlier, interrupted replacement; a
-//      backup that cannot be deleted leaves the old folder where it is
-//      (the updater looks for one before it quits, so this is the rare race);
-//   3. renames the old folder aside to FOLDER.updating and the new one into
-//      its place, then deletes the backup. When the new folder cannot move
-//      in, the old one is renamed back, or, when that fails too, copied back;
-//      only when even the copy fails is the program started from the backup;
-//   4. deletes the unpack folder that held the new folder;
-//   5. writes what happened to the outcome file, which the next start logs
+//   2. exchanges the new folder and the old one in one step, with this
+//      program's --exchange-folders mode, so a kill or a power cut at any
+//      moment leaves a whole version at FOLDER. Where the file system cannot
+//      do that, it deletes a stale backup left by an earlier, interrupted
+//      replacement (a backup that cannot be deleted leaves the old folder
+//      where it is; the updater looks for one before it quits, so this is the
+//      rare race), renames the old folder aside to FOLDER.updating and the
+//      new one into its place, then deletes the backup. When the new folder
+//      cannot move in, the old one is renamed back, or, when that fails too,
+//      copied beside it and the copy renamed into place, so FOLDER never
+//      holds half a copy; only when even that fails is the program started
+//      from the backup;
+//   3. deletes the unpack folder that held the new folder (after the
+//      exchange, the old version);
+//   4. writes what happened to the outcome file, which the next start logs
 //      and, when the update failed, shows (readOutcome);
-//   6. starts FOLDER/bin/corvanta detached (the new version, or the old one);
-//   7. deletes itself.
+//   5. starts FOLDER/bin/corvanta detached (the new version, or the old one);
+//   6. deletes itself.
 //
 // Renames use `mv -T`, so a folder never lands inside another of its name.
+// The program that exchanges is the running one, which wrote the script.
 namespace ReplacementScript {
 
 QString text();
 
 // The shell's arguments: the script's path, the old process's id, the new
-// application folder, the folder it replaces, the outcome file and the new
-// version (for the outcome's text).
+// application folder, the folder it replaces, the outcome file, the new
+// version (for the outcome's text) and the program whose --exchange-folders
+// mode swaps the folders.
 QStringList arguments(const QString& scriptPath, qint64 processId, const QString& newFolder, const QString& oldFolder,
-                      const QString& outcomeFile, const QString& version);
+                      const QString& outcomeFile, const QString& version, const QString& program);
+
+// `corvanta --exchange-folders FIRST SECOND`, run before the application
+// object exists: swaps the two paths in one step (renameat2 with
+// RENAME_EXCHANGE). Returns the exit status, 0 when they were swapped;
+// otherwise says why on standard error (the file system cannot, a path is
+// missing) and nothing changed.
+inline constexpr const char* exchangeOption = "--exchange-folders";
+int exchangeFolders(const char* first, const char* second);
 
 // What a replacement left in its outcome file: whether the new version is in
 // place, and the text for the log (and, after a failure, for the user).

@@ -77,20 +77,25 @@ QByteArray storedZip(const QList<ZipEntry>& entries)
     for (const ZipEntry& entry : entries) {
         const QByteArray name = entry.name.toUtf8();
         const quint32 crc = crc32(entry.data);
-        const quint32 size = quint32(entry.data.size());
+        const bool lies = entry.listedSize >= 0;
+        // Raw deflate: qCompress's stream without its length, zlib header and checksum.
+        const QByteArray stored = lies ? qCompress(entry.data).mid(6).chopped(4) : entry.data;
+        const quint32 packed = quint32(stored.size());
+        const quint32 size = quint32(lies ? entry.listedSize : entry.data.size());
+        const quint32 method = lies ? 8 : 0;
         const quint32 offset = quint32(out.size());
-        // Local header: version 1.0, no flags, stored, a fixed time.
+        // Local header: version 1.0 (2.0 to inflate), no flags, a fixed time.
         put32(out, 0x04034b50);
-        put16(out, 10);
+        put16(out, lies ? 20 : 10);
         put16(out, 0);
-        put16(out, 0);
+        put16(out, method);
         put32(out, 0x58210000);
         put32(out, crc);
-        put32(out, size);
+        put32(out, packed);
         put32(out, size);
         put16(out, quint32(name.size()));
         put16(out, 0);
-        out += name + entry.data;
+        out += name + stored;
 
         // Central record, made on Unix, with the mode in the external attributes.
         const quint32 mode = entry.kind == ZipEntry::Kind::link ? 0120777
@@ -99,12 +104,12 @@ QByteArray storedZip(const QList<ZipEntry>& entries)
                                                                 : 0100644;
         put32(directory, 0x02014b50);
         put16(directory, (3 << 8) | 30);
-        put16(directory, 10);
+        put16(directory, lies ? 20 : 10);
         put16(directory, 0);
-        put16(directory, 0);
+        put16(directory, method);
         put32(directory, 0x58210000);
         put32(directory, crc);
-        put32(directory, size);
+        put32(directory, packed);
         put32(directory, size);
         put16(directory, quint32(name.size()));
         put16(directory, 0);

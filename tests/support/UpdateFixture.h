@@ -31,11 +31,15 @@ struct ZipEntry {
     QString name;
     QByteArray data;
     enum class Kind { file, program, folder, link } kind = Kind::file;
+    // The size the headers give, when it is not the data's: the entry is
+    // then deflated, and the stream, not the headers, says where it ends.
+    qint64 listedSize = -1;
 };
 
-// A zip archive of `entries`, uncompressed, written byte by byte: it can hold
-// what the zip tool would not write (links with files inside them, names
-// that climb out, one name twice).
+// A zip archive of `entries`, uncompressed unless they lie about their size,
+// written byte by byte: it can hold what the zip tool would not write (links
+// with files inside them, names that climb out, one name twice, sizes that
+// lie).
 QByteArray storedZip(const QList<ZipEntry>& entries);
 
 QByteArray readFile(const QString& path);

@@ -93,9 +93,21 @@ protected:
     }
     void TearDown() override
     {
+        qputenv("PATH", path);
         running.kill();
         running.waitForFinished();
         Settings::standard().remove(SettingKeys::updateFeedURL);
+    }
+
+    // A stand-in for a command-line tool, found before the real one (also
+    // by the replacement script) until fakeTools.removeRecursively().
+    const QByteArray path = qgetenv("PATH");
+    QDir fakeTools { root.filePath("tools") };
+    void fakeTool(const QString& name, const QString& script)
+    {
+        writeFile(fakeTools.filePath(name), "#!/bin/sh\n" + script.toUtf8());
+        QFile::setPermissions(fakeTools.filePath(name), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("PATH", fakeTools.path().toUtf8() + ':' + path);
     }
 
     // Installs this build into `prefix`; its program only writes its version
@@ -137,6 +149,7 @@ protected:
     {
         Updater::Platform p;
         p.programDir = app + "/bin";
+        p.program = CORVANTA_BUILD_TREE "/bin/corvanta"; // the installed one only leaves its marker
         p.processId = running.processId();
         p.tempFolder = temp;
         p.downloadsFolder = downloads;
@@ -203,7 +216,24 @@ TEST_F(UpdaterEndToEnd, ADedicatedFolderIsReplacedInPlaceAndKeepsTheUsersEngine)
 
     serveRelease();
     Updater updater(platform(app));
+    // A copy of the engine that fails is told in a few lines, and whole in the log.
+    for (const QString reason : { "Permission denied", "No space left on device" }) {
+        fakeTool("cp", "for i in $(seq 300); do echo \"cp: cannot create '$i': " + reason + "\" >&2; done; exit 1\n");
+        update(updater);
+        EXPECT_TRUE(logTail().contains("cp: cannot create '300': " + reason)) << logTail().toStdString();
+    }
+    const QString notCarried = "The update didn't work | The P.533 engine in " + engine
+        + " could not be carried into the new version: ";
+    EXPECT_EQ(alerts,
+              QStringList({ notCarried + "cp: cannot create '1': Permission denied\ncp: cannot create '2': "
+                                         "Permission denied\ncp: cannot create '3': Permission denied\n…",
+                            notCarried + "the disk is full." }));
+    alerts.clear();
+    // The folders are exchanged in one step: no rename leaves a moment with no Corvanta at its path.
+    fakeTool("cp", "exec /bin/cp \"$@\"\n");
+    fakeTool("mv", "echo \"mv: no rename on this file system\" >&2; exit 1\n");
     update(updater);
+    qputenv("PATH", path);
     ASSERT_EQ(quits, 1) << alerts.join('\n').toStdString();
     EXPECT_TRUE(alerts.isEmpty()) << alerts.join('\n').toStdString();
 
@@ -233,13 +263,25 @@ TEST_F(UpdaterEndToEnd, ADedicatedFolderIsReplacedInPlaceAndKeepsTheUsersEngine)
     ASSERT_TRUE(result->has_value()) << result->error().description().toStdString();
     EXPECT_FALSE((*result)->isEmpty());
 
-    // The next start logs how the replacement went, and shows nothing.
-    Updater next(platform(app));
+    // The next start logs how the replacement went, and shows nothing. What
+    // interrupted updates left beside the folder goes once it is old; what is
+    // not certainly theirs stays.
+    makeAppFolder(opt + "/.corvanta-update-AbCdEf/Corvanta", AppManifest::appId(), newer, "#!/bin/sh\n");
+    makeAppFolder(app + ".updating", AppManifest::appId(), current, "#!/bin/sh\n");
+    writeFile(opt + "/.corvanta-update-GhIjKl/notes.txt", "the user's");
+    writeFile(opt + "/.corvanta-update-mine/Corvanta/notes.txt", "the user's");
+    Updater::Platform later = platform(app);
+    later.leftoverAgeMs = 0;
+    Updater next(later);
     next.start();
     QCoreApplication::processEvents();
     EXPECT_TRUE(logTail().contains("Corvanta was updated to " + newer + ".")) << logTail().toStdString();
     EXPECT_TRUE(alerts.isEmpty());
     EXPECT_FALSE(QFile::exists(outcomeFile));
+    const QString removed = "Removed what an interrupted update left: " + opt + "/.corvanta-update-AbCdEf, " + app
+        + ".updating";
+    EXPECT_TRUE(waitUntil([&] { return logTail().contains(removed); })) << logTail().toStdString();
+    EXPECT_EQ(entries(opt), QStringList({ ".corvanta-update-GhIjKl", ".corvanta-update-mine", "Corvanta" }));
 }
 
 TEST_F(UpdaterEndToEnd, APrefixSharedWithOtherProgramsTakesTheHandInstallPathAndStaysUntouched)
@@ -276,7 +318,7 @@ TEST_F(UpdaterEndToEnd, APrefixSharedWithOtherProgramsTakesTheHandInstallPathAnd
     EXPECT_FALSE(QFile::exists(marker));
 }
 
-TEST_F(UpdaterEndToEnd, AStalledDownloadEndsWithAMessageAndTheNextCheckRuns)
+TEST_F(UpdaterEndToEnd, AStalledDownloadOrUnpackEndsWithAMessageAndTheNextCheckRuns)
 {
     const QString app = root.filePath("opt/Corvanta");
     install(app);
@@ -334,12 +376,26 @@ TEST_F(UpdaterEndToEnd, AStalledDownloadEndsWithAMessageAndTheNextCheckRuns)
     EXPECT_TRUE(logTail().contains("Update to " + newer + " failed: The download was cancelled."));
     EXPECT_EQ(alerts.size(), 2);
 
+    // The download is whole, but unpacking never ends (a disk that stopped
+    // answering): it ends at its limit.
+    HttpPeer::Response whole;
+    whole.body = archive;
+    peer.serve("/Corvanta-Linux.zip", whole);
+    fakeTool("unzip", "[ \"$1\" = -Z ] && exec /usr/bin/unzip \"$@\"; exec sleep 60\n");
+    Updater::Platform hung = platform(app);
+    hung.fileStepLimitMs = 300;
+    Updater hungUpdater(hung);
+    update(hungUpdater);
+    EXPECT_EQ(alerts.last(), "The update didn't work | The download couldn't be unpacked: unpacking took too long; "
+                             "the disk may be failing.");
+    qputenv("PATH", path);
+
     // "Check for Updates…" works again and finds the release.
     const int feedRequests = peer.count("/latest.json");
     acceptOffer = false;
     update(updater);
     EXPECT_EQ(peer.count("/latest.json"), feedRequests + 1);
-    EXPECT_EQ(offers, 4);
+    EXPECT_EQ(offers, 5);
 
     EXPECT_EQ(quits, 0);
     EXPECT_EQ(snapshot(app), before);
@@ -353,25 +409,19 @@ TEST_F(UpdaterEndToEnd, WhenTheSwapAndTheRestoreFailTheOldVersionIsCopiedBackSta
     const QString app = opt + "/Corvanta";
     install(app);
     serveRelease();
-    // A file system that refuses every rename onto the application's path:
+    // A file system that cannot exchange two folders, and whose renames of
+    // the new version and of the backup onto the application's path fail:
     // moving the new version in fails, and so does moving the old one back.
-    const QString tools = root.filePath("tools");
-    writeFile(tools + "/mv",
-              QStringLiteral("#!/bin/sh\n"
-                                            "for last; do :; done\n"
-                                            "if [ \"$last\" = '%1' ]; then\n"
-                                            "  echo \"mv: cannot move to '$last': Input/output error\" >&2; exit 1\n"
-                                            "fi\n"
-                                            "exec /bin/mv \"$@\"\n")
-                                 .arg(app)
-                                 .toUtf8());
-    QFile::setPermissions(tools + "/mv", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    const QByteArray path = qgetenv("PATH");
-    qputenv("PATH", tools.toUtf8() + ':' + path);
-
-    Updater updater(platform(app));
+    fakeTool("mv", QStringLiteral("for last; do :; done\n"
+                                  "case \"$last:$2\" in '%1':*/Corvanta|'%1':*.updating)\n"
+                                  "  echo \"mv: cannot move to '$last': Input/output error\" >&2; exit 1 ;;\n"
+                                  "esac\n"
+                                  "exec /bin/mv \"$@\"\n")
+                       .arg(app));
+    Updater::Platform noExchange = platform(app);
+    noExchange.program = "false";
+    Updater updater(noExchange);
     update(updater);
-    qputenv("PATH", path);
     ASSERT_EQ(quits, 1) << alerts.join('\n').toStdString();
     running.kill();
     running.waitForFinished();
@@ -393,6 +443,26 @@ TEST_F(UpdaterEndToEnd, WhenTheSwapAndTheRestoreFailTheOldVersionIsCopiedBackSta
     EXPECT_EQ(alerts, QStringList("The update didn't work | " + told));
     EXPECT_TRUE(logTail().contains(told)) << logTail().toStdString();
     EXPECT_FALSE(QFile::exists(outcomeFile));
+
+    // Once more, and the disk fills while copying back: no half copy stands
+    // at the application's path; the old version starts from the backup.
+    fakeTool("cp", "for last; do :; done; mkdir -p \"$last/bin\"; : >\"$last/bin/corvanta\"\n"
+                   "echo 'cp: error writing: No space left on device' >&2; exit 1\n");
+    QFile::remove(marker);
+    quits = 0;
+    running.start("sleep", { "60" });
+    ASSERT_TRUE(running.waitForStarted());
+    Updater again(noExchange);
+    update(again);
+    qputenv("PATH", path);
+    ASSERT_EQ(quits, 1) << alerts.join('\n').toStdString();
+    running.kill();
+    running.waitForFinished();
+    ASSERT_TRUE(waitUntil([&] { return readFile(marker).trimmed() == current; }, 20000));
+    EXPECT_FALSE(QFileInfo::exists(app));
+    expectStartable(app + ".updating", current);
+    EXPECT_TRUE(waitUntil([&] { return entries(opt) == QStringList { "Corvanta.updating" }; }))
+        << entries(opt).join(' ').toStdString();
 }
 
 TEST_F(UpdaterEndToEnd, ABackupThatCannotBeDeletedStopsTheUpdateBeforeQuittingAndItIsNotOfferedAgain)

@@ -36,7 +36,7 @@ TEST(ReplacementScript, PutsTheOldFolderBackAndStartsItWhenTheNewOneCannotMoveIn
     QProcess shell;
     shell.setProgram("/bin/sh");
     const QString outcome = root.filePath("update-outcome.txt");
-    shell.setArguments(ReplacementScript::arguments(script, pid, unpack + "/Corvanta", old, outcome, "0.9.1"));
+    shell.setArguments(ReplacementScript::arguments(script, pid, unpack + "/Corvanta", old, outcome, "0.9.1", "false"));
     shell.setStandardOutputFile(QProcess::nullDevice());
     shell.setStandardErrorFile(QProcess::nullDevice());
     ASSERT_TRUE(shell.startDetached());

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDeadlineTimer>
+#include <QString>
+#include <QStringList>
+
+// The self-update's command-line tools (unzip, cp), each run to its end on
+// the calling thread, which is a pool thread, within the deadline of the
+// step it belongs to; and what a tool said, cut down for an alert.
+namespace ToolRun {
+
+struct Result {
+    bool ok = false;       // it ran and exited with status 0
+    bool timedOut = false; // it was still running at the deadline and was killed
+    QByteArray output;     // its standard output
+    QString said;          // its standard error and output as text, or why it did not run
+};
+
+// Runs `program` with `arguments`. When `maxFileBytes` is set no file it
+// writes grows past that many bytes: the write that would fails (it is
+// not killed), and the file ends at the limit.
+Result run(const QString& program, const QStringList& arguments, const QDeadlineTimer& deadline,
+           qint64 maxFileBytes = -1);
+
+// What a tool said, for the user: "the disk is full" when it complains of
+// that; otherwise its first lines (the first is its first reason), at most
+// a few, each cut to a readable length, with a last line "…" when more
+// followed. The whole text belongs in the log.
+QString brief(const QString& said);
+
+} // namespace ToolRun

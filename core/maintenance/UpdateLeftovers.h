@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QDateTime>
+#include <QStringList>
+
+#include <chrono>
+
+// What an update cut short (a kill, a logout, a power cut) leaves beside
+// the installed folder APP:
+//
+//   - hidden unpack folders ".corvanta-update-XXXXXX" (six letters or
+//     digits), each holding a new version with a copy of the user's engine,
+//     or the old version after the swap, or the script's copy of it;
+//   - APP.updating, the old version moved aside, once the new one stands at
+//     APP.
+//
+// Both are removed at the next start, but only when they are certainly the
+// update's own: a real folder of this user, of that exact name, holding no
+// more than the update puts there (an unpack folder only the folders
+// "Corvanta" and "previous"; the backup a manifest of this application),
+// and nothing in it changed for `age`, so an update under way in another
+// instance keeps its own. Anything in doubt stays.
+namespace UpdateLeftovers {
+
+// Removes the leftovers beside `app` and returns the paths removed.
+QStringList remove(const QString& app, std::chrono::milliseconds age,
+                   const QDateTime& now = QDateTime::currentDateTimeUtc());
+
+} // namespace UpdateLeftovers

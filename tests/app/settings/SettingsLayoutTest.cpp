@@ -102,8 +102,9 @@ TEST(SettingsLayout, EveryTabFitsAtEveryWidth)
     CorvantaApp app;
     QWidget* window = app.showSettings();
     auto* view = window->findChild<SettingsView*>();
-    if (qEnvironmentVariable("QT_SCALE_FACTOR") == "2")
+    if (qEnvironmentVariable("QT_SCALE_FACTOR") == "2") {
         EXPECT_EQ(window->devicePixelRatio(), 2);
+    }
     for (const int width : { 600, 900, 1100, 1300, 1600 }) {
         window->resize(width, 800);
         for (int tab = 0; tab < view->tabs()->count(); ++tab) {

@@ -84,8 +84,9 @@ TEST(SettingsWheel, ScrollingEveryTabChangesNoSettingAndRestartsNoRotator)
                 }
             }
         }
-        if (bar->maximum() > 0)
+        if (bar->maximum() > 0) {
             EXPECT_TRUE(scrolled) << view->tabs()->tabText(tab).toStdString();
+        }
     }
     QStringList changed = written.keys;
     changed.removeDuplicates();

@@ -58,8 +58,9 @@ void expectInvariants(const SpotBook& book)
         const DXSpot& s = book.spots()[i];
         EXPECT_FALSE(seen.contains(s.id())) << s.id().toStdString();
         seen.insert(s.id());
-        if (i > 0)
+        if (i > 0) {
             EXPECT_FALSE(book.spots()[i - 1].time < s.time) << i;
+        }
     }
     EXPECT_LE(book.spots().size(), book.capacity());
 }

@@ -353,7 +353,7 @@ TEST(Logbook, AnImportCutShortByAFullDiskSaysSoAndTheStoredLogbookKeepsItsName)
     EXPECT_EQ(client->qsos().size(), 2);
 }
 
-TEST(Logbook, TemporaryCopiesOfSavesCutShortAreRemovedFromTheSupportFolderAtStart)
+TEST(Logbook, OnlyTheProgramsOwnTemporariesAreRemovedFromTheSupportFolderAtStart)
 {
     Fixture f;
     QDir().mkpath(f.folder);
@@ -362,12 +362,13 @@ TEST(Logbook, TemporaryCopiesOfSavesCutShortAreRemovedFromTheSupportFolderAtStar
         writeFile(f.folder + "/" + name, "part of a save");
         setModified(f.folder + "/" + name, now.addSecs(-ageSeconds));
     };
-    leave("cty.dat.KqWbZe", 300);     // a kill during a save
-    leave("logbook.json.hTzQaP", 90); // another
-    leave("logbook.json.RmXvYc", 10); // a save under way in another instance
-    leave("logbook.json.old", 300);   // not one of ours
+    leave(".cty.dat.corvanta-save-KqWbZe", 300);     // a kill during a save
+    leave(".logbook.json.corvanta-save-hTzQaP", 90); // another
+    leave(".logbook.json.corvanta-save-RmXvYc", 10); // a save under way in another instance
+    leave("logbook.json.old123", 300);               // the user's own
+    leave("cty.dat.202305", 300);
     auto client = f.start();
-    QStringList left = QDir(f.folder).entryList(QDir::Files);
+    QStringList left = QDir(f.folder).entryList(QDir::Files | QDir::Hidden);
     left.sort();
-    EXPECT_EQ(left, (QStringList { "logbook.json.RmXvYc", "logbook.json.old" }));
+    EXPECT_EQ(left, (QStringList { ".logbook.json.corvanta-save-RmXvYc", "cty.dat.202305", "logbook.json.old123" }));
 }

@@ -82,13 +82,13 @@ struct Fixture {
         EXPECT_TRUE(server.listen());
         timing.now = [] { return clock0; };
     }
-    std::unique_ptr<DXClusterClient> start(const QString& supportFolder = {})
+    std::unique_ptr<DXClusterClient> start(const QString& supportFolder = {}, Settings* over = nullptr)
     {
         DXClusterClient::Services services;
         services.supportFolder = supportFolder.isEmpty() ? folder : supportFolder;
         services.countryFileURL = server.base() + "/cty/cty.dat";
         services.labels = MapData::prefixes();
-        return std::make_unique<DXClusterClient>(settings, timing, services);
+        return std::make_unique<DXClusterClient>(over ? *over : settings, timing, services);
     }
     void cacheCountryFile(const QDateTime& modified)
     {
@@ -181,8 +181,8 @@ TEST(Logbook, ImportMarksNeededCountriesAndSurvivesARestart)
     ASSERT_TRUE(imported.has_value()) << imported.error().message.toStdString();
     EXPECT_EQ(*imported, 2);
     EXPECT_GE(changes, 1);
-    EXPECT_EQ(f.settings.get(SettingKeys::logbookFileName), "my log.adi");
-    EXPECT_EQ(f.settings.get(SettingKeys::logbookImportDate), "2026-12-07T09:20:00Z");
+    EXPECT_EQ(client->logbook().fileName, "my log.adi");
+    EXPECT_EQ(client->logbook().imported, clock0);
 
     // Spots of a worked and of a new country.
     const QByteArray spots = ClusterNodePeer::liveSpot("W3LPL", 14025, "DL2XYZ", "cw", clock0.time())
@@ -212,6 +212,7 @@ TEST(Logbook, ImportMarksNeededCountriesAndSurvivesARestart)
     ASSERT_TRUE(client->progress());
     EXPECT_EQ(*client->progress(), progress);
     EXPECT_EQ(client->progress()->worked, (QSet<QString> { "DL", "K" }));
+    EXPECT_EQ(client->logbook().fileName, "my log.adi");
     client->ingest(spots);
     EXPECT_EQ(neededLabels(*client), QStringList { "Japan" });
 
@@ -241,8 +242,8 @@ TEST(Logbook, ImportThatCannotBeSavedStaysInUseAndSaysSo)
     EXPECT_TRUE(logText().contains("Logbook: could not save logbook.json: the folder "
                                    + f.dir.filePath("blocker/Corvanta") + " could not be made"));
     // Nothing names a logbook that the next start will not find.
+    EXPECT_EQ(client->logbook().fileName, "");
     EXPECT_FALSE(f.settings.contains(SettingKeys::logbookFileName));
-    EXPECT_FALSE(f.settings.contains(SettingKeys::logbookImportDate));
 }
 
 TEST(CountryFile, AFileLargerThanARealOneIsRefusedAndARealOneIsParsedAwayFromTheWindow)
@@ -342,15 +343,46 @@ TEST(Logbook, AnImportCutShortByAFullDiskSaysSoAndTheStoredLogbookKeepsItsName)
                                         "full. It is in use until Corvanta quits; import it again to keep it.");
     EXPECT_TRUE(logText().contains("Logbook: could not save logbook.json: the disk is full"));
     EXPECT_EQ(client->qsos().size(), 5000);
-    // On disk and in the settings: the first logbook, whole, with its name and date.
+    // On disk: the first logbook, whole, with its name and date.
     EXPECT_EQ(readFile(f.folder + "/logbook.json"), stored);
-    EXPECT_EQ(QDir(f.folder).entryList(QDir::Files), QStringList { "logbook.json" });
-    EXPECT_EQ(f.settings.get(SettingKeys::logbookFileName), "first.adi");
-    EXPECT_EQ(f.settings.get(SettingKeys::logbookImportDate), "2026-12-07T09:20:00Z");
+    EXPECT_EQ(QDir(f.folder).entryList(QDir::Files | QDir::Hidden), QStringList { "logbook.json" });
 
     client.reset();
     client = f.start();
     EXPECT_EQ(client->qsos().size(), 2);
+    EXPECT_EQ(client->logbook().fileName, "first.adi");
+    EXPECT_EQ(client->logbook().imported, clock0);
+}
+
+TEST(Logbook, AKillRightAfterAnImportLeavesItsContactsUnderItsOwnName)
+{
+    Fixture f;
+    // A logbook of an earlier version: the contacts alone, their name and
+    // time in the settings. Its file, replaced, keeps its permissions.
+    QDir().mkpath(f.folder);
+    writeFile(f.folder + "/logbook.json", LogbookQSO::encode({ { "DL1ABC", Band::m20, true } }));
+    QFile::setPermissions(f.folder + "/logbook.json", QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
+    f.settings.set(SettingKeys::logbookFileName, "old.adi");
+    f.settings.set(SettingKeys::logbookImportDate, "2026-01-02T03:04:05Z");
+    f.settings.sync();
+    auto client = f.start();
+    EXPECT_EQ(client->logbook(), (StoredLogbook { { { "DL1ABC", Band::m20, true } }, "old.adi",
+                                                  QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5), Qt::UTC) }));
+
+    // A kill right after the next import leaves the files as they are
+    // before the event loop turns again.
+    writeFile(f.dir.filePath("new.adi"), "<CALL:5>K1ABC <BAND:3>40m <EOR>\n");
+    ASSERT_TRUE(client->importADIF(f.dir.filePath("new.adi")).has_value());
+    QTemporaryDir killed;
+    ASSERT_TRUE(QDir().mkpath(killed.filePath("Corvanta")));
+    ASSERT_TRUE(QFile::copy(f.folder + "/logbook.json", killed.filePath("Corvanta/logbook.json")));
+    ASSERT_TRUE(QFile::copy(f.settings.fileName(), killed.filePath("Corvanta.ini")));
+    EXPECT_EQ(QFile::permissions(f.folder + "/logbook.json") & (QFile::ReadGroup | QFile::ReadOther), QFile::ReadGroup);
+    Settings settings(killed.filePath("Corvanta.ini"));
+    client = f.start(killed.filePath("Corvanta"), &settings);
+    EXPECT_EQ(client->qsos(), (QList<LogbookQSO> { { "K1ABC", Band::m40, false } }));
+    EXPECT_EQ(client->logbook().fileName, "new.adi");
+    EXPECT_EQ(client->logbook().imported, clock0);
 }
 
 TEST(Logbook, OnlyTheProgramsOwnTemporariesAreRemovedFromTheSupportFolderAtStart)

@@ -110,8 +110,9 @@ int removeLeftovers(const QString& path, std::chrono::seconds age, const QDateTi
     const QFileInfo target(path);
     const QString prefix = temporaryPrefix(target);
     int removed = 0;
-    const QFileInfoList candidates = target.absoluteDir().entryInfoList(
-        { prefix + QStringLiteral("??????") }, QDir::Files | QDir::Hidden | QDir::System | QDir::CaseSensitive);
+    const QFileInfoList candidates
+        = target.absoluteDir().entryInfoList({ prefix + QStringLiteral("??????") },
+                                               QDir::Files | QDir::Hidden | QDir::System | QDir::CaseSensitive);
     for (const QFileInfo& file : candidates) {
         if (!isTemporarySuffix(QStringView(file.fileName()).sliced(prefix.size())))
             continue;

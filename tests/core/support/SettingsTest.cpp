@@ -294,6 +294,7 @@ TEST_F(SettingsTest, OnlyTheProgramsOwnTemporariesAreRemovedAtStartOnceAMinuteOl
     Settings store(path());
     QStringList names = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
     names.sort();
-    EXPECT_EQ(names, QStringList({ copying + "kALOpq", copying + "kALOpq.x", "Corvanta.ini.Backup",
-                                   "Corvanta.ini.aB3xYz", "Corvanta.ini.lock" }));
+    EXPECT_EQ(names,
+              QStringList({ copying + "kALOpq", copying + "kALOpq.x", "Corvanta.ini.Backup", "Corvanta.ini.aB3xYz",
+                            "Corvanta.ini.lock" }));
 }

@@ -56,7 +56,9 @@ struct LogbookError {
 //
 // It also keeps the country file and the imported logbook ("cty.dat" and
 // "logbook.json" in the support folder), places the spots at the map's
-// labels, and raises desktop alerts for watched calls and needed countries.
+// labels, and raises desktop alerts for watched calls and needed countries;
+// a sound that could not be played is not tried again until the sound
+// setting changes.
 class DXClusterClient : public QObject {
     Q_OBJECT
 public:
@@ -282,6 +284,7 @@ private:
 
     SpotAlerts m_alerts;
     QList<SpotAlert> m_pendingAlerts;
+    bool m_soundFailed = false; // not tried again until the sound setting changes
     // The alert settings, read once per chunk of node bytes.
     struct AlertContext {
         SpotDisplayOptions options;

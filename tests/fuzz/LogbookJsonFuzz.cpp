@@ -1,5 +1,4 @@
-// The stored logbook: its contacts with their file's name and import time,
-// or the bare array of contacts that earlier versions stored.
+// The stored logbook's contacts: a JSON array, the whole logbook of earlier versions.
 
 #include "FuzzSupport.h"
 
@@ -7,26 +6,24 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QJsonObject>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const QByteArray json(reinterpret_cast<const char*>(data), qsizetype(size));
-    const std::optional<StoredLogbook> logbook = StoredLogbook::decode(json);
-    if (logbook) {
+    const std::optional<QList<LogbookQSO>> qsos = LogbookQSO::decode(json);
+    if (qsos) {
         // Encoding what was read and reading it again gives the same.
-        const QByteArray encoded = logbook->encode();
-        FUZZ_CHECK(StoredLogbook::decode(encoded) == logbook);
-        FUZZ_CHECK(StoredLogbook::decode(encoded)->encode() == encoded);
+        const QByteArray encoded = LogbookQSO::encode(*qsos);
+        FUZZ_CHECK(LogbookQSO::decode(encoded) == qsos);
+        FUZZ_CHECK(LogbookQSO::encode(*LogbookQSO::decode(encoded)) == encoded);
         return 0;
     }
-    // One bad entry makes the whole text unreadable, so contacts that read
-    // as an array have an entry that fails alone.
+    // One bad entry makes the whole text unreadable, so a text that reads as
+    // an array has an entry that fails alone.
     const QJsonDocument document = QJsonDocument::fromJson(json);
-    const QJsonValue contacts = document.isArray() ? QJsonValue(document.array()) : document.object().value("qsos");
-    if (contacts.isArray()) {
+    if (document.isArray()) {
         bool oneFails = false;
-        for (const QJsonValue& entry : contacts.toArray())
+        for (const QJsonValue& entry : document.array())
             oneFails = oneFails || !LogbookQSO::fromJson(entry);
         FUZZ_CHECK(oneFails);
     }

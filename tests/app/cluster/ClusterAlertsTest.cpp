@@ -147,8 +147,8 @@ TEST(ClusterAlerts, WatchedCallNotifiesOnceAndPlaysCompleteOncePerKey)
     ASSERT_TRUE(waitUntil([&] { return s.sound->played.size() == 5; }));
     EXPECT_EQ(s.notifier->posts.size(), 3);
 
-    // Without a sound device the first try fails and the next batches post
-    // without one, until the sound setting changes.
+    // Without a sound device the first try fails; none follows until the
+    // sound setting changes.
     s.notifier->up = true;
     s.sound->device = false;
     s.send(14036, "PY1ABC");

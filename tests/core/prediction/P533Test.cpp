@@ -165,17 +165,10 @@ TEST(P533, PathsThatWouldBreakTheInputFileAreRefused)
     }
     EXPECT_TRUE(P533::inputFile(pointRequest(), "/home/o'brien/ITU data", "/tmp/tx.ant").has_value());
 
-    // The engine reads a line into 256 bytes: a data folder whose line takes
-    // 254 of them is the longest it gets. In UTF-8 an "é" takes two.
+    // A data folder whose line fills 254 bytes is the longest the engine reads.
     const QString longest = "/" + QString(237, 'd');
     EXPECT_TRUE(P533::inputFile(pointRequest(), longest, "/tmp/tx.ant").has_value());
-    const QString tooLong = "/" + QString(120, QChar(0xE9));
-    for (const auto& [data, bytes] : { std::pair { longest + "d", 255 }, std::pair { tooLong, 257 } })
-        EXPECT_EQ(P533::inputFile(pointRequest(), data, "/tmp/tx.ant"),
-                  std::unexpected(QString("the path %1/ is too long for the engine: its line in the input file would "
-                                          "be %2 bytes, and the engine reads at most 254")
-                                      .arg(data)
-                                      .arg(bytes)));
+    EXPECT_FALSE(P533::inputFile(pointRequest(), longest + "d", "/tmp/tx.ant").has_value());
 }
 
 TEST(P533, YearMonthInUTC)

@@ -10,11 +10,13 @@ class AlertSound {
 public:
     virtual ~AlertSound() = default;
     // A freedesktop sound-theme event id ("complete", "message-new-instant").
-    virtual void play(const QString& eventId) = 0;
+    // False when it could not be played (no sound device, say).
+    virtual bool play(const QString& eventId) = 0;
 };
 
-// The desktop's sound theme through libcanberra. Without a sound device or
-// theme it plays nothing and says nothing; playing never waits for the sound.
+// The desktop's sound theme through libcanberra; playing never waits for the
+// sound. Each play after a failure starts afresh, so a device plugged in
+// meanwhile is found.
 class CanberraSound : public AlertSound {
 public:
     CanberraSound() = default;
@@ -22,9 +24,10 @@ public:
     CanberraSound(const CanberraSound&) = delete;
     CanberraSound& operator=(const CanberraSound&) = delete;
 
-    void play(const QString& eventId) override;
+    bool play(const QString& eventId) override;
 
 private:
+    void close();
+
     ca_context* m_context = nullptr;
-    bool m_failed = false; // no device: not tried again
 };

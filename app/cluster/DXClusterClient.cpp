@@ -86,7 +86,11 @@ DXClusterClient::DXClusterClient(Settings& settings, Timing timing, Services ser
     connect(&m_countryFileRetryTimer, &QTimer::timeout, this, [this] { updateCountryFile(); });
 
     loadCountriesAndLogbook();
-    connect(&m_settings, &Settings::changed, this, [this] { scheduleApply(); });
+    connect(&m_settings, &Settings::changed, this, [this](const QString& key) {
+        if (key == QLatin1String(SettingKeys::alertSound.name))
+            m_soundFailed = false;
+        scheduleApply();
+    });
     m_pruneTimer.start();
     applySettings();
 }

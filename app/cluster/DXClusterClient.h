@@ -56,7 +56,9 @@ struct LogbookError {
 //
 // It also keeps the country file and the imported logbook ("cty.dat" and
 // "logbook.json" in the support folder), places the spots at the map's
-// labels, and raises desktop alerts for watched calls and needed countries.
+// labels, and raises desktop alerts for watched calls and needed countries;
+// a sound that could not be played is not tried again until the sound
+// setting changes.
 class DXClusterClient : public QObject {
     Q_OBJECT
 public:
@@ -142,8 +144,11 @@ public:
     // the built-in list is in use an hour later, while a week-old file is
     // six hours later; none when no try is due.
     const std::optional<QDateTime>& nextCountryFileTry() const { return m_nextCountryFileTry; }
-    // The imported logbook, and what it says is worked; none without contacts.
-    const QList<LogbookQSO>& qsos() const { return m_qsos; }
+    // The imported logbook with its file's name and the time of the import
+    // (for a logbook of an earlier version, as its settings said), and what
+    // it says is worked; none without contacts.
+    const StoredLogbook& logbook() const { return m_logbook; }
+    const QList<LogbookQSO>& qsos() const { return m_logbook.qsos; }
     const std::optional<DXCCProgress>& progress() const { return m_progress; }
 
     // The country a call is drawn at, looked up once per call.
@@ -163,15 +168,16 @@ public:
     // `ended`, when given, is called once this download is over, whatever
     // came of it.
     void updateCountryFile(std::function<void()> ended = {});
-    // Replaces the logbook with the contacts of an ADIF file, works out the
-    // progress, stores them in "logbook.json" and then notes the file's name
-    // and the time. A file that cannot be read or holds no contact changes
-    // nothing. When "logbook.json" cannot be written the import stays in use
-    // for this run, the name and time of the stored logbook stay as they
-    // were, and the error says why (a full disk, a folder not writable).
+    // Replaces the logbook with the contacts of an ADIF file, its name and
+    // the time, works out the progress and stores all three in
+    // "logbook.json" in one write. A file that cannot be read or holds no
+    // contact changes nothing. When "logbook.json" cannot be written the
+    // import stays in use for this run under no name, the stored logbook
+    // stays as it was, and the error says why (a full disk, a folder not
+    // writable).
     std::expected<int, LogbookError> importADIF(const QString& path);
     // Forgets the logbook: no contacts, no progress, no "logbook.json", no
-    // file name and date in the settings.
+    // file name and date of an earlier version in the settings.
     void clearLogbook();
 
     // Rereads the connection settings; when they differ from those in force,
@@ -272,12 +278,13 @@ private:
     quint64 m_countriesSerial = 0; // one more with each database put in use
     std::optional<QDateTime> m_nextCountryFileTry;
     QTimer m_countryFileRetryTimer;
-    QList<LogbookQSO> m_qsos;
+    StoredLogbook m_logbook;
     std::optional<DXCCProgress> m_progress;
     QNetworkAccessManager* m_network = nullptr; // made at the first download
 
     SpotAlerts m_alerts;
     QList<SpotAlert> m_pendingAlerts;
+    bool m_soundFailed = false; // not tried again until the sound setting changes
     // The alert settings, read once per chunk of node bytes.
     struct AlertContext {
         SpotDisplayOptions options;

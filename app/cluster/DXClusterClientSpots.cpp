@@ -4,6 +4,7 @@
 
 #include "cluster/AlertSound.h"
 #include "cluster/Notifier.h"
+#include "kit/AppLog.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
 
@@ -46,8 +47,14 @@ void DXClusterClient::flushAlerts()
     const QList<SpotAlert> batch = std::exchange(m_pendingAlerts, {});
     if (batch.isEmpty())
         return;
-    if (m_settings.get(SettingKeys::alertSound) && m_services.sound)
-        m_services.sound->play(AlertBatch::soundEvent(batch));
+    if (m_settings.get(SettingKeys::alertSound) && m_services.sound && !m_soundFailed
+        && !m_services.sound->play(AlertBatch::soundEvent(batch))) {
+        // Without a device every try fails, and the sound system writes its
+        // complaints to standard error each time.
+        m_soundFailed = true;
+        AppLog::file().write(QStringLiteral("Alerts: the sound could not be played; it is tried again when the sound "
+                                            "setting changes"));
+    }
     if (!m_settings.get(SettingKeys::alertNotify) || !m_services.notifier)
         return;
     m_services.notifier->post(AlertBatch::title(batch), AlertBatch::body(batch));

@@ -108,13 +108,19 @@ void DXClusterClient::readStoredLogbook()
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return;
-    std::optional<QList<LogbookQSO>> stored = LogbookQSO::decode(file.readAll());
+    std::optional<StoredLogbook> stored = StoredLogbook::decode(file.readAll());
     if (!stored) {
         // Left on disk as it is: a new import replaces it.
         AppLog::file().write(QStringLiteral("Logbook: ") + logbookName + QStringLiteral(" could not be read"));
         return;
     }
-    m_qsos = std::move(*stored);
+    // Earlier versions kept the name and time in the settings.
+    if (stored->fileName.isEmpty())
+        stored->fileName = m_settings.get(SettingKeys::logbookFileName);
+    if (const QDateTime date = QDateTime::fromString(m_settings.get(SettingKeys::logbookImportDate), Qt::ISODate);
+        !stored->imported && date.isValid())
+        stored->imported = date.toUTC();
+    m_logbook = std::move(*stored);
     recomputeProgress();
 }
 
@@ -220,10 +226,10 @@ void DXClusterClient::countryFileFailed(const QString& message)
 
 void DXClusterClient::recomputeProgress()
 {
-    if (m_qsos.isEmpty())
+    if (m_logbook.qsos.isEmpty())
         m_progress.reset();
     else
-        m_progress = DXCCProgress(m_qsos, m_locator.countries());
+        m_progress = DXCCProgress(m_logbook.qsos, m_locator.countries());
     // Countries still needed under the new progress may alert again.
     m_alerts.forgetNeeded();
     Q_EMIT logbookChanged();
@@ -241,13 +247,20 @@ std::expected<int, LogbookError> DXClusterClient::importADIF(const QString& path
     if (qsos.isEmpty())
         return std::unexpected(LogbookError { QStringLiteral("No QSOs found. Is this an ADIF (.adi) file?") });
 
-    m_qsos = std::move(qsos);
-    recomputeProgress();
-    const int count = int(m_qsos.size());
-    const std::expected<void, SaveError> saved = save(logbookName, LogbookQSO::encode(m_qsos));
+    // The name and time go into the same file as the contacts, so no kill
+    // can leave one import's contacts under another's name.
+    StoredLogbook logbook { std::move(qsos), QFileInfo(path).fileName(), m_timing.now().toUTC() };
+    const std::expected<void, SaveError> saved = save(logbookName, logbook.encode());
     if (!saved) {
-        // The name and date stay those of the logbook still on disk, which
-        // the next start reads.
+        // In use for this run under no name: the logbook on disk, with its
+        // own name and time, is the one the next start reads.
+        logbook.fileName.clear();
+        logbook.imported.reset();
+    }
+    m_logbook = std::move(logbook);
+    recomputeProgress();
+    const int count = int(m_logbook.qsos.size());
+    if (!saved) {
         AppLog::file().write(QStringLiteral("Logbook: could not save ") + logbookName + QStringLiteral(": ")
                              + saved.error().message);
         return std::unexpected(
@@ -256,14 +269,15 @@ std::expected<int, LogbookError> DXClusterClient::importADIF(const QString& path
                                .arg(count)
                                .arg(saved.error().message) });
     }
-    m_settings.set(SettingKeys::logbookFileName, QFileInfo(path).fileName());
-    m_settings.set(SettingKeys::logbookImportDate, m_timing.now().toUTC().toString(Qt::ISODate));
+    // What earlier versions kept in the settings is the file's now.
+    m_settings.remove(SettingKeys::logbookFileName);
+    m_settings.remove(SettingKeys::logbookImportDate);
     return count;
 }
 
 void DXClusterClient::clearLogbook()
 {
-    m_qsos.clear();
+    m_logbook = {};
     m_progress.reset();
     if (const QString path = supportFile(logbookName); !path.isEmpty())
         QFile::remove(path);

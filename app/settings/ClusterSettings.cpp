@@ -69,7 +69,6 @@ ClusterSettings::ClusterSettings(DXClusterClient* cluster, QWidget* parent)
     SettingBinding::follow(this, SettingKeys::clusterEnabled.name, [this] { refreshStatus(); });
     SettingBinding::follow(this, SettingKeys::clusterBands.name, [this] { refreshBands(); });
     SettingBinding::follow(this, SettingKeys::clusterShow.name, [this] { refreshNeededNote(); });
-    SettingBinding::follow(this, SettingKeys::logbookFileName.name, [this] { refreshLogbook(); });
     if (m_cluster) {
         connect(m_cluster, &DXClusterClient::statusChanged, this, [this] { refreshStatus(); });
         connect(m_cluster, &DXClusterClient::recentLinesChanged, this, [this] { refreshNodeLog(); });

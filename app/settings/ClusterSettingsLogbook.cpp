@@ -76,7 +76,7 @@ QString ClusterSettings::logSummary() const
     if (!m_cluster || !m_cluster->progress())
         return QStringLiteral("No log imported");
     const DXCCProgress& progress = *m_cluster->progress();
-    QString name = Settings::standard().get(SettingKeys::logbookFileName);
+    QString name = m_cluster->logbook().fileName;
     if (name.isEmpty())
         name = QStringLiteral("Log");
     QString text = name

@@ -73,6 +73,39 @@ std::optional<QList<LogbookQSO>> LogbookQSO::decode(const QByteArray& json)
     return JsonList::decode<LogbookQSO>(json, fromJson);
 }
 
+QByteArray StoredLogbook::encode() const
+{
+    QJsonArray contacts;
+    for (const LogbookQSO& qso : qsos)
+        contacts.append(qso.toJson());
+    QJsonObject object { { "fileName", fileName }, { "qsos", contacts } };
+    if (imported)
+        object.insert("imported", imported->toUTC().toString(Qt::ISODate));
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+std::optional<StoredLogbook> StoredLogbook::decode(const QByteArray& json)
+{
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(json, &error);
+    if (error.error != QJsonParseError::NoError)
+        return std::nullopt;
+    if (document.isArray()) {
+        std::optional<QList<LogbookQSO>> qsos = JsonList::fromJson<LogbookQSO>(document.array(), LogbookQSO::fromJson);
+        return qsos ? std::optional(StoredLogbook { std::move(*qsos), {}, {} }) : std::nullopt;
+    }
+    const QJsonObject object = document.object();
+    std::optional<QList<LogbookQSO>> qsos = JsonList::fromJson<LogbookQSO>(object.value("qsos"), LogbookQSO::fromJson);
+    if (!qsos)
+        return std::nullopt;
+    StoredLogbook logbook { std::move(*qsos), object.value("fileName").toString(), {} };
+    // Whole seconds, as written.
+    const QDateTime imported = QDateTime::fromString(object.value("imported").toString(), Qt::ISODate);
+    if (imported.isValid())
+        logbook.imported = QDateTime::fromSecsSinceEpoch(imported.toSecsSinceEpoch(), Qt::UTC);
+    return logbook;
+}
+
 namespace ADIF {
 
 QList<Record> records(const QByteArray& bytes)

@@ -3,6 +3,7 @@
 #include "cluster/Band.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QHash>
 #include <QHashFunctions>
 #include <QJsonValue>
@@ -34,6 +35,25 @@ struct LogbookQSO {
 };
 
 size_t qHash(const LogbookQSO& qso, size_t seed = 0) noexcept;
+
+// The stored logbook ("logbook.json"): the contacts with the name of the
+// ADIF file they came from and the time of the import, in one document, so
+// a save cut short can never pair one import's contacts with another's
+// name: {"fileName": …, "imported": ISO 8601 UTC, "qsos": [contacts]}.
+struct StoredLogbook {
+    QList<LogbookQSO> qsos;
+    QString fileName;                  // empty when not known
+    std::optional<QDateTime> imported; // UTC
+
+    friend bool operator==(const StoredLogbook&, const StoredLogbook&) = default;
+
+    QByteArray encode() const;
+    // The contacts read as strictly as LogbookQSO::decode() reads them; a
+    // name or time that is no text or no time reads as none. The bare array
+    // of contacts that earlier versions stored (their name and time were
+    // settings) reads with neither.
+    static std::optional<StoredLogbook> decode(const QByteArray& json);
+};
 
 // Reader of ADIF (.adi) logbook exports.
 namespace ADIF {

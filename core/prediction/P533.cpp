@@ -367,8 +367,21 @@ std::expected<QString, QString> inputFile(const Request& r, const QString& dataP
                             { "DataFilePath", quoted(data) },
                          };
     QString text;
-    for (const auto& [key, value] : lines)
-        text += QLatin1String(key) + QLatin1Char(' ') + value + QLatin1Char('\n');
+    for (const auto& [key, value] : lines) {
+        const QString line = QLatin1String(key) + QLatin1Char(' ') + value;
+        const qsizetype bytes = line.toUtf8().size(); // as the runner writes it
+        if (bytes > maxInputLineBytes) {
+            const bool path = qstrcmp(key, "TXAntFilePath") == 0 || qstrcmp(key, "DataFilePath") == 0;
+            const QString what = path ? QStringLiteral("the path ") + value.sliced(1, value.size() - 2)
+                                      : QStringLiteral("the value of ") + QLatin1String(key);
+            return std::unexpected(what
+                                   + QStringLiteral(" is too long for the engine: its line in the input file would be "
+                                                    "%1 bytes, and the engine reads at most %2")
+                                         .arg(bytes)
+                                         .arg(maxInputLineBytes));
+        }
+        text += line + QLatin1Char('\n');
+    }
     return text;
 }
 

@@ -87,11 +87,17 @@ int engineHour(int hourUTC);
 // A number with a fixed count of decimals and a point, whatever the locale.
 QString fmt(double value, int decimals);
 
+// The engine reads each line of its input into 256 bytes, which hold the
+// line feed and a terminating zero too: a longer line overruns them.
+inline constexpr qsizetype maxInputLineBytes = 254;
+
 // The engine's input text: one "key value" line per setting, text values in
 // double quotes. `dataPath` is the folder of the monthly data files,
 // `antennaPath` the transmit antenna file of this run. A path holding a
 // double quote or a line break cannot be written into that text without
-// changing its meaning, so such a path gives an error message instead.
+// changing its meaning, and a line longer than maxInputLineBytes in UTF-8
+// (a long path) would crash the engine, so either gives an error message
+// instead.
 std::expected<QString, QString> inputFile(const Request& request, const QString& dataPath, const QString& antennaPath);
 
 // The rows of a report, in the order of its lines: the comma-separated lines

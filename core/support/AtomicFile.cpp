@@ -2,10 +2,14 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStorageInfo>
+#include <QTemporaryFile>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+
+#include <unistd.h>
 
 namespace {
 
@@ -23,21 +27,32 @@ SaveError notWritable(const QString& folder, const QString& reason)
     return { message };
 }
 
-// Qt's random six letters (either case). A word in lower case alone
-// ("backup", "before") is taken as the user's own copy and left alone.
-bool isLeftoverSuffix(QStringView suffix)
+// The temporary sibling of a save is hidden and named after its file and
+// the program, ".name.corvanta-save-" and six letters, so a leftover of a
+// cut-short save is never taken for a copy the user named "name.Backup".
+QString temporaryPrefix(const QFileInfo& target)
+{
+    return u'.' + target.fileName() + QStringLiteral(".corvanta-save-");
+}
+
+// The six letters QTemporaryFile puts in place of "XXXXXX".
+bool isTemporarySuffix(QStringView suffix)
 {
     if (suffix.size() != 6)
         return false;
-    bool lowerOnly = true;
-    for (QChar c : suffix) {
-        const bool lower = c >= u'a' && c <= u'z';
-        if (!(lower || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9')))
+    for (QChar c : suffix)
+        if (!((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9')))
             return false;
-        lowerOnly &= lower;
-    }
-    return !lowerOnly;
+    return true;
 }
+
+// QTemporaryFile opens buffered unless told otherwise, which only a
+// subclass may do.
+class UnbufferedTemporaryFile : public QTemporaryFile {
+public:
+    using QTemporaryFile::QTemporaryFile;
+    bool openUnbuffered() { return open(QIODevice::ReadWrite | QIODevice::Unbuffered); }
+};
 
 } // namespace
 
@@ -45,12 +60,16 @@ namespace AtomicFile {
 
 std::expected<void, SaveError> write(const QString& path, const QByteArray& bytes)
 {
-    const QString folder = QFileInfo(path).absolutePath();
+    // Through a link, the file it names is the one replaced.
+    QFileInfo target(path);
+    for (int hops = 0; hops < 32 && target.isSymLink(); ++hops)
+        target.setFile(target.symLinkTarget());
+    const QString folder = target.absolutePath();
     QDir().mkpath(folder); // a failure shows when the file is opened
-    QSaveFile file(path);
+    UnbufferedTemporaryFile file(folder + u'/' + temporaryPrefix(target) + QStringLiteral("XXXXXX"));
     // Unbuffered, so a write the disk cut short is seen here as short, not
-    // as an "Unknown error" when the buffer is flushed at commit.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+    // as an "Unknown error" when the buffer is flushed at the end.
+    if (!file.openUnbuffered()) {
         const SaveError why = whyNotSaved(folder);
         return std::unexpected(why == notWritable(folder, {}) ? notWritable(folder, file.errorString()) : why);
     }
@@ -59,12 +78,20 @@ std::expected<void, SaveError> write(const QString& path, const QByteArray& byte
         // Only a full disk (or quota) ends a write to a local file part-way;
         // one that wrote nothing names its reason.
         const bool full = written >= 0 || file.error() == QFileDevice::ResourceError;
-        const SaveError error = full ? diskFull() : SaveError { file.errorString() };
-        file.cancelWriting();
-        return std::unexpected(error);
+        return std::unexpected(full ? diskFull() : SaveError { file.errorString() });
     }
-    if (!file.commit())
-        return std::unexpected(SaveError { file.errorString() });
+    // A file replaced keeps its permissions; a new one is the user's alone.
+    if (target.exists())
+        file.setPermissions(target.permissions());
+    if (::fsync(file.handle()) != 0)
+        return std::unexpected(errno == ENOSPC || errno == EDQUOT ? diskFull() : SaveError { qt_error_string(errno) });
+    // Asking for the name gives the file one where the system made it
+    // without (O_TMPFILE); the rename then replaces the old file at once.
+    const QString temporary = file.fileName();
+    if (std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(target.absoluteFilePath()).constData())
+        != 0)
+        return std::unexpected(SaveError { qt_error_string(errno) });
+    file.setAutoRemove(false);
     return {};
 }
 
@@ -81,14 +108,13 @@ SaveError whyNotSaved(const QString& folder)
 int removeLeftovers(const QString& path, std::chrono::seconds age, const QDateTime& now)
 {
     const QFileInfo target(path);
-    const QString prefix = target.fileName() + u'.';
-    QDir folder = target.absoluteDir();
+    const QString prefix = temporaryPrefix(target);
     int removed = 0;
     const QFileInfoList candidates
-        = folder.entryInfoList({ prefix + QStringLiteral("??????") },
-                               QDir::Files | QDir::Hidden | QDir::System | QDir::CaseSensitive);
+        = target.absoluteDir().entryInfoList({ prefix + QStringLiteral("??????") },
+                                               QDir::Files | QDir::Hidden | QDir::System | QDir::CaseSensitive);
     for (const QFileInfo& file : candidates) {
-        if (!isLeftoverSuffix(QStringView(file.fileName()).sliced(prefix.size())))
+        if (!isTemporarySuffix(QStringView(file.fileName()).sliced(prefix.size())))
             continue;
         // One dated ahead by a wrong clock is no save under way either.
         const QDateTime modified = file.lastModified().toUTC();

@@ -15,13 +15,14 @@ struct SaveError {
     friend bool operator==(const SaveError&, const SaveError&) = default;
 };
 
-// Files written whole or not at all: the bytes go to a temporary sibling
-// ("name.XXXXXX") that replaces the file only once it is complete, so a
-// crash or a full disk never leaves a torn file behind.
+// Files written whole or not at all: the bytes go to a hidden temporary
+// sibling (".name.corvanta-save-XXXXXX") that replaces the file only once it
+// is complete and on disk, so a crash or a full disk never leaves a torn
+// file behind.
 namespace AtomicFile {
 
-// Writes the bytes to `path`, making its folder first. On failure the old
-// file, if any, is left as it was.
+// Writes the bytes to `path`, making its folder first; a link is followed to
+// the file it names. On failure the old file, if any, is left as it was.
 std::expected<void, SaveError> write(const QString& path, const QByteArray& bytes);
 
 // Why nothing can be saved in `folder` when the writer itself gave no
@@ -29,11 +30,12 @@ std::expected<void, SaveError> write(const QString& path, const QByteArray& byte
 // or else the folder is not writable.
 SaveError whyNotSaved(const QString& folder);
 
-// Removes the temporary siblings of `path` that a save cut short by a kill
-// or a crash left behind ("path.XXXXXX", six letters, not all of them lower
-// case, so a copy the user named "path.backup" stays), when they
-// were last written more than `age` before `now`; a younger one may belong
-// to a save under way in another instance. Returns how many went.
+// Removes the temporary siblings of `path` that a save of write() cut
+// short by a kill or a crash left behind, when they were last written more
+// than `age` before `now`; a younger one may belong to a save under way in
+// another instance. Only that name is taken: "path.Backup", "path.old123"
+// and the temporaries of other writers (QSaveFile's "path.XXXXXX" look just
+// like the first two) stay. Returns how many went.
 int removeLeftovers(const QString& path, std::chrono::seconds age,
                     const QDateTime& now = QDateTime::currentDateTimeUtc());
 

@@ -120,7 +120,9 @@ Settings::Settings(const QString& iniPath, QObject* parent)
     : QObject(parent)
     , m_store(std::make_unique<QSettings>(iniPath, QSettings::IniFormat))
 {
-    AtomicFile::removeLeftovers(m_store->fileName(), AtomicFile::leftoverAge);
+    // QSettings saves through QSaveFile, whose temporaries are named like a
+    // copy the user made ("Corvanta.ini.Backup") and are left alone; only
+    // the copy of an unreadable file is written here.
     AtomicFile::removeLeftovers(unreadableCopyPath(), AtomicFile::leftoverAge);
     m_saveTimer.setSingleShot(true);
     m_saveTimer.setInterval(0);

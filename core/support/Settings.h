@@ -39,9 +39,9 @@ public:
     // The process-wide store ("Corvanta" in the user's config folder).
     static Settings& standard();
 
-    // A store over a given INI file (tests, tools). Removes the temporary
-    // copies that saves cut short by a kill left beside it, and keeps a copy
-    // of the file when it does not read back cleanly.
+    // A store over a given INI file (tests, tools). Keeps a copy of the file
+    // when it does not read back cleanly, and removes what a kill left of
+    // writing such a copy.
     explicit Settings(const QString& iniPath, QObject* parent = nullptr);
     ~Settings() override;
 

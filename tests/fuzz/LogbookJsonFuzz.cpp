@@ -1,4 +1,4 @@
-// The stored logbook: a JSON array of contacts.
+// The stored logbook's contacts: a JSON array, the whole logbook of earlier versions.
 
 #include "FuzzSupport.h"
 

@@ -43,7 +43,12 @@ struct FakeNotifier : Notifier {
 
 struct FakeSound : AlertSound {
     QStringList played;
-    void play(const QString& eventId) override { played.append(eventId); }
+    bool device = true;
+    bool play(const QString& eventId) override
+    {
+        played.append(eventId);
+        return device;
+    }
 };
 
 // A client logged in to a test node, with the real country file, a
@@ -141,6 +146,20 @@ TEST(ClusterAlerts, WatchedCallNotifiesOnceAndPlaysCompleteOncePerKey)
     s.send(14035, "ZS1ABC");
     ASSERT_TRUE(waitUntil([&] { return s.sound->played.size() == 5; }));
     EXPECT_EQ(s.notifier->posts.size(), 3);
+
+    // Without a sound device the first try fails; none follows until the
+    // sound setting changes.
+    s.notifier->up = true;
+    s.sound->device = false;
+    s.send(14036, "PY1ABC");
+    ASSERT_TRUE(waitUntil([&] { return s.notifier->posts.size() == 4; }));
+    s.send(14037, "CE1ABC");
+    ASSERT_TRUE(waitUntil([&] { return s.notifier->posts.size() == 5; }));
+    EXPECT_EQ(s.sound->played.size(), 6);
+    s.settings.set(SettingKeys::alertSound, true);
+    s.send(14038, "OA4ABC");
+    ASSERT_TRUE(waitUntil([&] { return s.notifier->posts.size() == 6; }));
+    EXPECT_EQ(s.sound->played.size(), 7);
 }
 
 TEST(ClusterAlerts, SoundWithoutADeviceIsSilent)

@@ -82,13 +82,13 @@ struct Fixture {
         EXPECT_TRUE(server.listen());
         timing.now = [] { return clock0; };
     }
-    std::unique_ptr<DXClusterClient> start(const QString& supportFolder = {})
+    std::unique_ptr<DXClusterClient> start(const QString& supportFolder = {}, Settings* over = nullptr)
     {
         DXClusterClient::Services services;
         services.supportFolder = supportFolder.isEmpty() ? folder : supportFolder;
         services.countryFileURL = server.base() + "/cty/cty.dat";
         services.labels = MapData::prefixes();
-        return std::make_unique<DXClusterClient>(settings, timing, services);
+        return std::make_unique<DXClusterClient>(over ? *over : settings, timing, services);
     }
     void cacheCountryFile(const QDateTime& modified)
     {
@@ -181,8 +181,8 @@ TEST(Logbook, ImportMarksNeededCountriesAndSurvivesARestart)
     ASSERT_TRUE(imported.has_value()) << imported.error().message.toStdString();
     EXPECT_EQ(*imported, 2);
     EXPECT_GE(changes, 1);
-    EXPECT_EQ(f.settings.get(SettingKeys::logbookFileName), "my log.adi");
-    EXPECT_EQ(f.settings.get(SettingKeys::logbookImportDate), "2026-12-07T09:20:00Z");
+    EXPECT_EQ(client->logbook().fileName, "my log.adi");
+    EXPECT_EQ(client->logbook().imported, clock0);
 
     // Spots of a worked and of a new country.
     const QByteArray spots = ClusterNodePeer::liveSpot("W3LPL", 14025, "DL2XYZ", "cw", clock0.time())
@@ -342,18 +342,40 @@ TEST(Logbook, AnImportCutShortByAFullDiskSaysSoAndTheStoredLogbookKeepsItsName)
                                         "full. It is in use until Corvanta quits; import it again to keep it.");
     EXPECT_TRUE(logText().contains("Logbook: could not save logbook.json: the disk is full"));
     EXPECT_EQ(client->qsos().size(), 5000);
-    // On disk and in the settings: the first logbook, whole, with its name and date.
+    // On disk: the first logbook, whole, with its name and date.
     EXPECT_EQ(readFile(f.folder + "/logbook.json"), stored);
-    EXPECT_EQ(QDir(f.folder).entryList(QDir::Files), QStringList { "logbook.json" });
-    EXPECT_EQ(f.settings.get(SettingKeys::logbookFileName), "first.adi");
-    EXPECT_EQ(f.settings.get(SettingKeys::logbookImportDate), "2026-12-07T09:20:00Z");
+    EXPECT_EQ(QDir(f.folder).entryList(QDir::Files | QDir::Hidden), QStringList { "logbook.json" });
 
     client.reset();
     client = f.start();
     EXPECT_EQ(client->qsos().size(), 2);
+    EXPECT_EQ(client->logbook().fileName, "first.adi");
 }
 
-TEST(Logbook, TemporaryCopiesOfSavesCutShortAreRemovedFromTheSupportFolderAtStart)
+TEST(Logbook, AKillRightAfterAnImportLeavesItsContactsUnderItsOwnName)
+{
+    Fixture f;
+    // A logbook of an earlier version: the contacts alone, their name in the
+    // settings. Its file, replaced, keeps its permissions.
+    QDir().mkpath(f.folder);
+    writeFile(f.folder + "/logbook.json", LogbookQSO::encode({ { "DL1ABC", Band::m20, true } }));
+    QFile::setPermissions(f.folder + "/logbook.json", QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
+    f.settings.set(SettingKeys::logbookFileName, "old.adi");
+    f.settings.sync();
+    auto client = f.start();
+    EXPECT_EQ(client->logbook().fileName, "old.adi");
+
+    // A kill right after the next import leaves the files as they are.
+    writeFile(f.dir.filePath("new.adi"), "<CALL:5>K1ABC <BAND:3>40m <EOR>\n");
+    ASSERT_TRUE(client->importADIF(f.dir.filePath("new.adi")).has_value());
+    ASSERT_TRUE(QFile::copy(f.settings.fileName(), f.dir.filePath("killed.ini")));
+    EXPECT_EQ(QFile::permissions(f.folder + "/logbook.json") & (QFile::ReadGroup | QFile::ReadOther), QFile::ReadGroup);
+    Settings settings(f.dir.filePath("killed.ini"));
+    client = f.start({}, &settings);
+    EXPECT_EQ(client->logbook(), (StoredLogbook { { { "K1ABC", Band::m40, false } }, "new.adi", clock0 }));
+}
+
+TEST(Logbook, OnlyTheProgramsOwnTemporariesAreRemovedFromTheSupportFolderAtStart)
 {
     Fixture f;
     QDir().mkpath(f.folder);
@@ -362,12 +384,13 @@ TEST(Logbook, TemporaryCopiesOfSavesCutShortAreRemovedFromTheSupportFolderAtStar
         writeFile(f.folder + "/" + name, "part of a save");
         setModified(f.folder + "/" + name, now.addSecs(-ageSeconds));
     };
-    leave("cty.dat.KqWbZe", 300);     // a kill during a save
-    leave("logbook.json.hTzQaP", 90); // another
-    leave("logbook.json.RmXvYc", 10); // a save under way in another instance
-    leave("logbook.json.old", 300);   // not one of ours
+    leave(".cty.dat.corvanta-save-KqWbZe", 300);     // a kill during a save
+    leave(".logbook.json.corvanta-save-hTzQaP", 90); // another
+    leave(".logbook.json.corvanta-save-RmXvYc", 10); // a save under way in another instance
+    leave("logbook.json.old123", 300);               // the user's own
+    leave("cty.dat.202305", 300);
     auto client = f.start();
-    QStringList left = QDir(f.folder).entryList(QDir::Files);
+    QStringList left = QDir(f.folder).entryList(QDir::Files | QDir::Hidden);
     left.sort();
-    EXPECT_EQ(left, (QStringList { "logbook.json.RmXvYc", "logbook.json.old" }));
+    EXPECT_EQ(left, (QStringList { ".logbook.json.corvanta-save-RmXvYc", "cty.dat.202305", "logbook.json.old123" }));
 }

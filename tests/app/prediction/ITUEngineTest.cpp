@@ -164,8 +164,15 @@ TEST(ITUEngine, PathsTheInputFileCannotCarryAreRefused)
     const QString failure = failureOf(engine);
     EXPECT_TRUE(failure.startsWith("ITU-R P.533 calculation failed: the path ")) << failure.toStdString();
     EXPECT_TRUE(failure.contains("double quote"));
+    // A temporary folder whose path, in UTF-8 (an "é" takes two bytes),
+    // makes the antenna file's line overrun the engine's line buffer.
+    const QString deep = fake.workParent() + "/" + QString(100, QChar(0xE9));
+    QDir().mkpath(deep);
+    ITUEngine deepEngine({ fake.engineFolder(), fake.dataFolder(), fake.bundledDataFolder(), deep });
+    EXPECT_TRUE(failureOf(deepEngine).contains("/tx.ant is too long for the engine: its line in the input file "));
     EXPECT_EQ(fake.started(), 0);
     EXPECT_TRUE(QDir(quoted).isEmpty());
+    EXPECT_TRUE(QDir(deep).isEmpty());
 }
 
 TEST(ITUEngine, AHungEngineIsStoppedAtTheLimit)

@@ -164,6 +164,11 @@ TEST(P533, PathsThatWouldBreakTheInputFileAreRefused)
         EXPECT_TRUE(text.error().contains("double quote")) << text.error().toStdString();
     }
     EXPECT_TRUE(P533::inputFile(pointRequest(), "/home/o'brien/ITU data", "/tmp/tx.ant").has_value());
+
+    // A data folder whose line fills 254 bytes is the longest the engine reads.
+    const QString longest = "/" + QString(237, 'd');
+    EXPECT_TRUE(P533::inputFile(pointRequest(), longest, "/tmp/tx.ant").has_value());
+    EXPECT_FALSE(P533::inputFile(pointRequest(), longest + "d", "/tmp/tx.ant").has_value());
 }
 
 TEST(P533, YearMonthInUTC)

@@ -274,7 +274,7 @@ TEST_F(SettingsTest, AFileThatDoesNotReadBackCleanlyIsCopiedAsideBeforeAnythingW
     }
 }
 
-TEST_F(SettingsTest, TemporaryCopiesOfSavesCutShortAreRemovedAtStartOnceAMinuteOld)
+TEST_F(SettingsTest, OnlyTheProgramsOwnTemporariesAreRemovedAtStartOnceAMinuteOld)
 {
     const QDateTime now = QDateTime::currentDateTimeUtc();
     const auto leave = [&](const QString& name, qint64 ageSeconds) {
@@ -283,15 +283,15 @@ TEST_F(SettingsTest, TemporaryCopiesOfSavesCutShortAreRemovedAtStartOnceAMinuteO
         ASSERT_TRUE(file.open(QIODevice::ReadWrite));
         ASSERT_TRUE(file.setFileTime(now.addSecs(-ageSeconds), QFileDevice::FileModificationTime));
     };
-    leave("Corvanta.ini.aB3xYz", 120);  // a kill during a save
-    leave("Corvanta.ini.QfwRei", 3600); // an older one
-    leave("Corvanta.ini.kALOpq", 5);    // a save under way in another instance
-    leave("Corvanta.ini.lock", 120);    // QSettings' lock: not a copy
-    leave("Corvanta.ini.backup", 120);  // the user's own
-    leave("Other.ini.aB3xYz", 120);
+    const QString copying = ".Corvanta.ini.unreadable.corvanta-save-";
+    leave(copying + "aB3xYz", 120);  // a kill while the unreadable file was copied
+    leave(copying + "kALOpq", 5);    // a copy under way in another instance
+    leave("Corvanta.ini.Backup", 120); // the user's own, named as QSettings' temporaries are
+    leave("Corvanta.ini.aB3xYz", 120);
+    leave("Corvanta.ini.lock", 120);
     Settings store(path());
-    QStringList names = QDir(dir.path()).entryList(QDir::Files);
+    QStringList names = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
     names.sort();
-    EXPECT_EQ(names, QStringList({ "Corvanta.ini.backup", "Corvanta.ini.kALOpq", "Corvanta.ini.lock",
-                                   "Other.ini.aB3xYz" }));
+    EXPECT_EQ(names, QStringList({ copying + "kALOpq", "Corvanta.ini.Backup", "Corvanta.ini.aB3xYz",
+                                   "Corvanta.ini.lock" }));
 }

@@ -23,6 +23,12 @@ const QString logbookName = QStringLiteral("logbook.json");
 
 QString seconds(std::chrono::milliseconds wait) { return QString::number(double(wait.count()) / 1000.0, 'g', 3); }
 
+// A country file's bytes, downloaded or cached, read the same way: the
+// publisher's file is plain ASCII, and Latin-1 takes any other byte as one
+// character of its own, so nothing is lost or replaced and the cached
+// copy reads exactly as the download did.
+CtyDatabase countryFile(const QByteArray& bytes) { return CtyDatabase(QString::fromLatin1(bytes)); }
+
 // The cached country file as the pool reads it; none when it cannot be
 // read or is larger than a real one.
 std::optional<CtyDatabase> readCountryFile(const QString& path)
@@ -33,7 +39,7 @@ std::optional<CtyDatabase> readCountryFile(const QString& path)
     const QByteArray bytes = file.read(DXClusterClient::maxCountryFileBytes + 1);
     if (bytes.size() > DXClusterClient::maxCountryFileBytes)
         return std::nullopt;
-    return CtyDatabase(QString::fromLatin1(bytes));
+    return countryFile(bytes);
 }
 
 } // namespace
@@ -171,7 +177,7 @@ void DXClusterClient::countryFileArrived(const Download::Outcome& outcome, std::
 
     // Parsed away from the window, then put in use here.
     PoolJob::run(
-        this, [bytes = outcome.body] { return CtyDatabase(QString::fromUtf8(bytes)); },
+        this, [bytes = outcome.body] { return countryFile(bytes); },
         [this, bytes = outcome.body, ended = std::move(ended)](CtyDatabase downloaded) {
             if (!downloaded.isFullCountryFile()) {
                 countryFileFailed(

@@ -28,8 +28,9 @@ class QNetworkAccessManager;
 //   arrive, before anything has kept them.
 // - hopAllowed: a redirect is followed only to an address this allows; by
 //   default to http(s) addresses that do not leave https for http.
-// The network layer's own time-out would end the reply as "Operation
-// canceled", which tells nobody anything.
+// The network layer's own time-out runs from the moment the request is
+// queued, and ends the reply as "Operation canceled", which tells nobody
+// anything.
 //
 // The body is kept for the outcome, unless a sink takes each piece as it
 // arrives (a large file written to disk as it comes). The request goes out

@@ -358,8 +358,8 @@ TEST_F(ClientTest, ARequestQueuedForAConnectionIsTimedFromWhenItIsSent)
                                                 { SWPCEndpoint::windSummary(), Feeds::windSummary() },
                                                 { SWPCEndpoint::sunspotsDaily(), Feeds::sunspotsDaily() } };
     for (const auto& [url, body] : slow)
-        peer.serve(path(url), late(700, body));
-    client = std::make_unique<SpaceWeatherClient>(nullptr, 1s);
+        peer.serve(path(url), late(1000, body));
+    client = std::make_unique<SpaceWeatherClient>(nullptr, 1500ms);
 
     const SpaceWeatherSnapshot s = fetch(IndexSource::noaa);
     EXPECT_TRUE(s.errors.isEmpty()) << s.errors.join(", ").toStdString();

@@ -69,8 +69,7 @@ void Updater::download(const Release& release, std::function<void(Result<QString
 
     // No larger than it may unpack to.
     const Download::Limits limits { std::chrono::milliseconds(m_platform.downloadIdleMs),
-                                    std::chrono::milliseconds(m_platform.downloadLimitMs),
-                                    m_platform.maxUnpackedBytes,
+                                    std::chrono::milliseconds(m_platform.downloadLimitMs), m_platform.maxUnpackedBytes,
                                     [this](const QUrl& hop) { return isAllowedAddress(hop); } };
     auto* download = new Download(m_network, QNetworkRequest(url), limits, this);
     m_download = download;

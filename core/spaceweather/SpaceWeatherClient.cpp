@@ -48,7 +48,8 @@ SpaceWeatherClient::Body bodyOf(const Download::Outcome& outcome, std::chrono::m
 {
     using Stop = Download::Stop;
     if (outcome.stop == Stop::tooLarge)
-        return std::unexpected(QStringLiteral("Response larger than %1 MB").arg(SpaceWeatherClient::maxBodyBytes >> 20));
+        return std::unexpected(
+            QStringLiteral("Response larger than %1 MB").arg(SpaceWeatherClient::maxBodyBytes >> 20));
     if (outcome.stop == Stop::overall)
         return std::unexpected(QStringLiteral("No complete answer in %1 s; gave up").arg(seconds(limit)));
     // A status outside 2xx is the failure, whatever else went wrong with it.

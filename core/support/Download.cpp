@@ -27,9 +27,9 @@ Download::Download(QNetworkAccessManager& network, const QNetworkRequest& reques
     m_overall.setInterval(m_limits.overall);
     connect(&m_idle, &QTimer::timeout, this, [this] {
         const QString limit = durationText(m_limits.idle);
-        stop(Stop::idle, m_outcome.answered
-                             ? QStringLiteral("Nothing arrived for %1; the server stopped sending.").arg(limit)
-                             : QStringLiteral("No answer within %1.").arg(limit));
+        stop(Stop::idle,
+             m_outcome.answered ? QStringLiteral("Nothing arrived for %1; the server stopped sending.").arg(limit)
+                                : QStringLiteral("No answer within %1.").arg(limit));
     });
     connect(&m_overall, &QTimer::timeout, this, [this] {
         stop(Stop::overall,
@@ -95,8 +95,7 @@ qint64 Download::announcedBytes() const
 void Download::send()
 {
     m_outcome.answered = false;
-    QNetworkReply* reply
-        = m_verb == "POST" ? m_network.post(m_request, m_upload) : m_network.get(m_request);
+    QNetworkReply* reply = m_verb == "POST" ? m_network.post(m_request, m_upload) : m_network.get(m_request);
     m_reply = reply;
     // The idle time starts when the request leaves the queue: its
     // connection is being made, or it went out on one already open.
@@ -128,8 +127,8 @@ void Download::send()
             return;
         }
         stop(Stop::refusedHop,
-             QStringLiteral("The server sent the request on to %1, which is not allowed.")
-                 .arg(next.toDisplayString(QUrl::RemoveUserInfo | QUrl::RemovePath | QUrl::RemoveQuery)));
+             QStringLiteral("The server sent the request on to %1, which is not allowed.") .arg(
+                 next.toDisplayString(QUrl::RemoveUserInfo | QUrl::RemovePath | QUrl::RemoveQuery)));
     });
     connect(reply, &QNetworkReply::finished, this, [this] { ended(); });
 }

@@ -78,8 +78,8 @@ public:
         std::optional<int> status; // the HTTP status, when an answer came
         QNetworkReply::NetworkError error = QNetworkReply::NoError;
         QString errorString;
-        QByteArray body;   // unless a sink took it
-        qint64 bytes = 0;  // of the body, received
+        QByteArray body;       // unless a sink took it
+        qint64 bytes = 0;      // of the body, received
         bool answered = false; // anything of the answer arrived
     };
     using Done = std::function<void(const Outcome&)>;
@@ -87,8 +87,7 @@ public:
     // it as the reason.
     using Sink = std::function<QString(QByteArrayView piece)>;
 
-    Download(QNetworkAccessManager& network, const QNetworkRequest& request, const Limits& limits,
-             QObject* parent);
+    Download(QNetworkAccessManager& network, const QNetworkRequest& request, const Limits& limits, QObject* parent);
     ~Download() override;
 
     void setSink(Sink sink) { m_sink = std::move(sink); }

@@ -11,6 +11,7 @@
 #include "cluster/SpotLocator.h"
 #include "cluster/TelnetFilter.h"
 #include "support/AtomicFile.h"
+#include "support/Download.h"
 
 #include <QAbstractSocket>
 #include <QByteArrayView>
@@ -29,7 +30,6 @@
 class AlertSound;
 class Notifier;
 class QNetworkAccessManager;
-class QNetworkReply;
 class QTcpSocket;
 class Settings;
 
@@ -249,7 +249,7 @@ private:
     // In use and at most a week old (a date in the future counts as old).
     bool countryFileIsFresh() const;
     void renewCountryFileIfOld();
-    void countryFileArrived(QNetworkReply* reply, bool tooLarge, bool overLimit, std::function<void()> ended);
+    void countryFileArrived(const Download::Outcome& outcome, std::function<void()> ended);
     void countryFileFailed(const QString& message);
     void useCountries(CtyDatabase countries, QDateTime date);
     void recomputeProgress();

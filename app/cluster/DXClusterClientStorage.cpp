@@ -5,7 +5,7 @@
 
 #include "kit/AppLog.h"
 #include "support/AtomicFile.h"
-#include "support/Endpoints.h"
+#include "support/Download.h"
 #include "support/PoolJob.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
@@ -14,8 +14,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QTimer>
 
 namespace {
@@ -24,6 +22,12 @@ const QString countryFileName = QStringLiteral("cty.dat");
 const QString logbookName = QStringLiteral("logbook.json");
 
 QString seconds(std::chrono::milliseconds wait) { return QString::number(double(wait.count()) / 1000.0, 'g', 3); }
+
+// A country file's bytes, downloaded or cached, read the same way: the
+// publisher's file is plain ASCII, and Latin-1 takes any other byte as one
+// character of its own, so nothing is lost or replaced and the cached
+// copy reads exactly as the download did.
+CtyDatabase countryFile(const QByteArray& bytes) { return CtyDatabase(QString::fromLatin1(bytes)); }
 
 // The cached country file as the pool reads it; none when it cannot be
 // read or is larger than a real one.
@@ -35,7 +39,7 @@ std::optional<CtyDatabase> readCountryFile(const QString& path)
     const QByteArray bytes = file.read(DXClusterClient::maxCountryFileBytes + 1);
     if (bytes.size() > DXClusterClient::maxCountryFileBytes)
         return std::nullopt;
-    return CtyDatabase(QString::fromLatin1(bytes));
+    return countryFile(bytes);
 }
 
 } // namespace
@@ -147,54 +151,40 @@ void DXClusterClient::updateCountryFile(std::function<void()> ended)
     if (std::exchange(m_nextCountryFileTry, std::nullopt))
         Q_EMIT countryFileRetryChanged();
 
-    QNetworkRequest request { QUrl(m_services.countryFileURL) };
-    request.setHeader(QNetworkRequest::UserAgentHeader, QByteArray(Endpoints::userAgent));
-    request.setTransferTimeout(int(m_timing.countryFileTimeout.count()));
-    QNetworkReply* reply = m_network->get(request);
-    // Both guards act while the body arrives, before Qt has buffered it all.
-    auto tooLarge = std::make_shared<bool>(false);
-    auto overLimit = std::make_shared<bool>(false);
-    connect(reply, &QNetworkReply::downloadProgress, reply, [reply, tooLarge](qint64 received, qint64 total) {
-        if (!*tooLarge && (received > maxCountryFileBytes || total > maxCountryFileBytes)) {
-            *tooLarge = true;
-            reply->abort();
-        }
-    });
-    QTimer::singleShot(m_timing.countryFileLimit, reply, [reply, overLimit] {
-        *overLimit = true;
-        reply->abort();
-    });
-    connect(reply, &QNetworkReply::finished, this, [this, reply, tooLarge, overLimit, ended = std::move(ended)] {
-        reply->deleteLater();
-        countryFileArrived(reply, *tooLarge, *overLimit, std::move(ended));
+    const Download::Limits limits { m_timing.countryFileTimeout, m_timing.countryFileLimit, maxCountryFileBytes };
+    auto* download = new Download(*m_network, QNetworkRequest(QUrl(m_services.countryFileURL)), limits, this);
+    download->get([this, ended = std::move(ended)](const Download::Outcome& outcome) mutable {
+        countryFileArrived(outcome, std::move(ended));
     });
 }
 
-void DXClusterClient::countryFileArrived(QNetworkReply* reply, bool tooLarge, bool overLimit,
-                                         std::function<void()> ended)
+void DXClusterClient::countryFileArrived(const Download::Outcome& outcome, std::function<void()> ended)
 {
     const auto fail = [this, &ended](const QString& message) {
         countryFileFailed(message);
         if (ended)
             ended();
     };
-    if (tooLarge)
+    using Stop = Download::Stop;
+    if (outcome.stop == Stop::tooLarge)
         return fail(QStringLiteral("Response larger than %1 MB").arg(maxCountryFileBytes >> 20));
-    if (overLimit)
+    if (outcome.stop == Stop::overall)
         return fail(QStringLiteral("Not complete after %1 s; gave up").arg(seconds(m_timing.countryFileLimit)));
-    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (!status.isValid())
-        return fail(reply->errorString());
-    if (status.toInt() != 200)
-        return fail(QStringLiteral("HTTP ") + QString::number(status.toInt()));
-    QByteArray bytes = reply->readAll();
-    if (reply->error() != QNetworkReply::NoError)
-        return fail(reply->errorString());
+    if (outcome.stop == Stop::idle)
+        return fail(QStringLiteral("No data for %1 s; gave up").arg(seconds(m_timing.countryFileTimeout)));
+    if (outcome.stop != Stop::none)
+        return fail(outcome.reason);
+    if (!outcome.status)
+        return fail(outcome.errorString);
+    if (*outcome.status != 200)
+        return fail(QStringLiteral("HTTP ") + QString::number(*outcome.status));
+    if (outcome.error != QNetworkReply::NoError)
+        return fail(outcome.errorString);
 
     // Parsed away from the window, then put in use here.
     PoolJob::run(
-        this, [bytes] { return CtyDatabase(QString::fromUtf8(bytes)); },
-        [this, bytes, ended = std::move(ended)](CtyDatabase downloaded) {
+        this, [bytes = outcome.body] { return countryFile(bytes); },
+        [this, bytes = outcome.body, ended = std::move(ended)](CtyDatabase downloaded) {
             if (!downloaded.isFullCountryFile()) {
                 countryFileFailed(
                     QStringLiteral("not a full country file (%1 countries)").arg(downloaded.entityCount()));

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 
+#include <chrono>
 #include <expected>
 #include <functional>
 
@@ -21,6 +22,8 @@ public:
     using Result = std::expected<ProblemReport::Outcome, QString>;
 
     static constexpr int defaultTimeoutMs = 30000;
+    // The whole exchange, however slowly it goes on.
+    static constexpr std::chrono::milliseconds limit { 120000 };
     // The site answers with a line of JSON; a larger answer is no answer.
     static constexpr qint64 maxAnswerBytes = 1 << 20;
 

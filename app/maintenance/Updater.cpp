@@ -4,19 +4,17 @@
 #include "kit/FileManager.h"
 #include "maintenance/AppManifest.h"
 #include "maintenance/ReplacementScript.h"
-#include "maintenance/ReplyGuard.h"
 #include "maintenance/UpdateDialogs.h"
 #include "maintenance/UpdateLeftovers.h"
 #include "maintenance/UpdateProgressDialog.h"
 #include "maintenance/VersionCheck.h"
+#include "support/Download.h"
 #include "support/PoolJob.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QStandardPaths>
 #include <QTimer>
 #include <QWindow>
@@ -61,10 +59,9 @@ Updater::Updater(Platform platform, QObject* parent)
 
 Updater::~Updater()
 {
-    // Replies still under way die with the network manager; none may call
-    // back into a half-destroyed updater.
-    for (QNetworkReply* reply : m_network.findChildren<QNetworkReply*>())
-        reply->disconnect(this);
+    // Downloads still under way end here, before the network manager goes:
+    // none may call back into a half-destroyed updater.
+    qDeleteAll(findChildren<Download*>(Qt::FindDirectChildrenOnly));
 }
 
 QString Updater::currentVersion() { return currentAppVersion(); }
@@ -135,28 +132,24 @@ void Updater::fetchRelease(std::function<void(Result<Release>)> done)
     QNetworkRequest request(feed());
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
-    ReplyGuard::prepare(request);
-    QNetworkReply* reply = m_network.get(request);
-    ReplyGuard::Limits limits;
-    limits.idle = std::chrono::milliseconds(m_platform.feedIdleMs);
-    limits.overall = std::chrono::milliseconds(m_platform.feedLimitMs);
-    limits.maxBytes = maxFeedBytes;
-    limits.hopAllowed = [this](const QUrl& url) { return isAllowedAddress(url); };
-    limits.refusedHop = QStringLiteral("The update server sent the request to an address that is not on the Corvanta "
-                                       "website.");
-    auto guard = QPointer<ReplyGuard>(ReplyGuard::watch(reply, limits));
-    connect(reply, &QNetworkReply::finished, this, [reply, guard, done = std::move(done)] {
-        reply->deleteLater();
-        if (guard && !guard->reason().isEmpty())
-            return done(std::unexpected(UpdateError { guard->reason() }));
-        const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-        if (!status.isValid() && reply->error() != QNetworkReply::NoError)
-            return done(std::unexpected(UpdateError { reply->errorString() }));
-        if (status.toInt() != 200)
+    const Download::Limits limits { std::chrono::milliseconds(m_platform.feedIdleMs),
+                                    std::chrono::milliseconds(m_platform.feedLimitMs), maxFeedBytes,
+                                    [this](const QUrl& url) { return isAllowedAddress(url); } };
+    auto* download = new Download(m_network, request, limits, this);
+    download->get([done = std::move(done)](const Download::Outcome& outcome) {
+        if (outcome.stop == Download::Stop::refusedHop)
+            return done(std::unexpected(UpdateError {
+                QStringLiteral("The update server sent the request to an address that is not on the Corvanta "
+                               "website.") }));
+        if (outcome.stop != Download::Stop::none)
+            return done(std::unexpected(UpdateError { outcome.reason }));
+        if (!outcome.status && outcome.error != QNetworkReply::NoError)
+            return done(std::unexpected(UpdateError { outcome.errorString }));
+        if (outcome.status != 200)
             return done(std::unexpected(UpdateError { QStringLiteral("The update server didn't answer.") }));
-        if (reply->error() != QNetworkReply::NoError)
-            return done(std::unexpected(UpdateError { reply->errorString() }));
-        done(ReleaseFeed::decode(reply->readAll()));
+        if (outcome.error != QNetworkReply::NoError)
+            return done(std::unexpected(UpdateError { outcome.errorString }));
+        done(ReleaseFeed::decode(outcome.body));
     });
 }
 

@@ -11,8 +11,8 @@
 #include <expected>
 #include <functional>
 
+class Download;
 class QTimer;
-class ReplyGuard;
 namespace ReleaseUnpacker {
 struct Outcome;
 }
@@ -132,7 +132,7 @@ private:
     Platform m_platform;
     QNetworkAccessManager m_network;
     QTimer* m_timer = nullptr;
-    QPointer<ReplyGuard> m_download;
+    QPointer<Download> m_download;
     QString m_cancelled; // the reason the user's cancel gave
     QString m_refused;   // a version that cannot be installed in this run
     bool m_busy = false;

@@ -6,14 +6,12 @@
 #include "kit/AppLog.h"
 #include "maintenance/ReleaseUnpacker.h"
 #include "maintenance/ReplacementScript.h"
-#include "maintenance/ReplyGuard.h"
+#include "support/Download.h"
 #include "support/PoolJob.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QProcess>
 #include <QSaveFile>
 #include <QTemporaryFile>
@@ -70,53 +68,39 @@ void Updater::download(const Release& release, std::function<void(Result<QString
     if (!file->open())
         return done(std::unexpected(UpdateError { file->errorString() }));
 
-    QNetworkRequest request(url);
-    ReplyGuard::prepare(request);
-    QNetworkReply* reply = m_network.get(request);
-    ReplyGuard::Limits limits;
-    limits.idle = std::chrono::milliseconds(m_platform.downloadIdleMs);
-    limits.overall = std::chrono::milliseconds(m_platform.downloadLimitMs);
     // No larger than it may unpack to.
-    limits.maxBytes = m_platform.maxUnpackedBytes;
-    limits.hopAllowed = [this](const QUrl& hop) { return isAllowedAddress(hop); };
-    limits.refusedHop = notOnWebsite().message;
-    m_download = ReplyGuard::watch(reply, limits);
-    auto guard = m_download;
+    const Download::Limits limits { std::chrono::milliseconds(m_platform.downloadIdleMs),
+                                    std::chrono::milliseconds(m_platform.downloadLimitMs), m_platform.maxUnpackedBytes,
+                                    [this](const QUrl& hop) { return isAllowedAddress(hop); } };
+    auto* download = new Download(m_network, QNetworkRequest(url), limits, this);
+    m_download = download;
 
     // The archive goes to disk as it arrives, never whole into memory.
-    auto writeFailure = std::make_shared<QString>();
     // Progress is told as the bytes are written: the network layer's own
     // progress signal comes at most every 100 ms and not at all for the
     // last bytes before a stall.
-    connect(reply, &QNetworkReply::readyRead, this, [this, reply, file, writeFailure] {
-        const QByteArray chunk = reply->readAll();
-        if (writeFailure->isEmpty() && file->write(chunk) != chunk.size()) {
-            *writeFailure = file->errorString();
-            reply->abort();
-            return;
-        }
-        const QVariant announced = reply->header(QNetworkRequest::ContentLengthHeader);
-        Q_EMIT downloadProgress(file->pos(), announced.isValid() ? announced.toLongLong() : -1);
+    download->setSink([this, download, file](QByteArrayView piece) {
+        if (file->write(piece.data(), piece.size()) != piece.size())
+            return file->errorString();
+        Q_EMIT downloadProgress(file->pos(), download->announcedBytes());
+        return QString();
     });
-    connect(reply, &QNetworkReply::finished, this, [reply, file, writeFailure, guard, done] {
-        reply->deleteLater();
+    download->get([file, done](const Download::Outcome& outcome) {
         const auto fail = [&](const QString& message) {
             file->remove();
             done(std::unexpected(UpdateError { message }));
         };
-        if (guard && !guard->reason().isEmpty())
-            return fail(guard->reason());
-        if (!writeFailure->isEmpty())
-            return fail(*writeFailure);
-        const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-        if (!status.isValid() && reply->error() != QNetworkReply::NoError)
-            return fail(reply->errorString());
-        if (status.toInt() != 200)
+        if (outcome.stop == Download::Stop::refusedHop)
+            return fail(notOnWebsite().message);
+        if (outcome.stop != Download::Stop::none)
+            return fail(outcome.reason);
+        if (!outcome.status && outcome.error != QNetworkReply::NoError)
+            return fail(outcome.errorString);
+        if (outcome.status != 200)
             return fail(QStringLiteral("The download failed."));
-        if (reply->error() != QNetworkReply::NoError)
-            return fail(reply->errorString());
-        const QByteArray rest = reply->readAll();
-        if (file->write(rest) != rest.size() || !file->flush())
+        if (outcome.error != QNetworkReply::NoError)
+            return fail(outcome.errorString);
+        if (!file->flush())
             return fail(file->errorString());
         file->close();
         done(file->fileName());

@@ -2,13 +2,11 @@
 
 #include "kit/AppLog.h"
 #include "maintenance/FirstStartState.h"
-#include "maintenance/ReplyGuard.h"
 #include "maintenance/Updater.h"
+#include "support/Download.h"
 #include "support/Endpoints.h"
 
 #include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QStandardPaths>
 
 FirstStart::FirstStart(QObject* parent)
@@ -58,17 +56,12 @@ void FirstStart::send(const QString& version)
         m_network = new QNetworkAccessManager(this);
     QNetworkRequest request(endpoint());
     request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
-    ReplyGuard::prepare(request);
-    QNetworkReply* reply = m_network->post(request, state.body(version));
-    ReplyGuard::Limits limits;
-    limits.idle = std::chrono::milliseconds(m_timeoutMs);
-    limits.maxBytes = maxAnswerBytes;
-    limits.hopAllowed = ReplyGuard::sameSite(request.url());
-    ReplyGuard::watch(reply, limits);
-    connect(reply, &QNetworkReply::finished, this, [this, reply, state]() mutable {
-        reply->deleteLater();
-        const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-        if (status.isValid() && status.toInt() >= 200 && status.toInt() <= 299) {
+    const Download::Limits limits { std::chrono::milliseconds(m_timeoutMs), limit, maxAnswerBytes,
+                                    Download::sameSite(request.url()) };
+    auto* download = new Download(*m_network, request, limits, this);
+    download->post(state.body(version), [this, state](const Download::Outcome& outcome) mutable {
+        if (outcome.stop == Download::Stop::none && outcome.status && *outcome.status >= 200
+            && *outcome.status <= 299) {
             state.sent = true;
             state.write(m_stateFile);
         }

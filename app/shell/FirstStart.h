@@ -20,6 +20,8 @@ class FirstStart : public QObject {
 public:
     static constexpr std::chrono::milliseconds delay { 20000 };
     static constexpr int timeoutMs = 15000;
+    // The whole exchange, however slowly it goes on.
+    static constexpr std::chrono::milliseconds limit { 60000 };
     // The answer is not read, only its status: a larger one is ended as it
     // comes rather than held in memory.
     static constexpr qint64 maxAnswerBytes = 64 * 1024;

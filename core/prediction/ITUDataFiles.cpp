@@ -1,13 +1,12 @@
 #include "prediction/ITUDataFiles.h"
 
+#include "support/Download.h"
 #include "support/Endpoints.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QPointer>
 #include <QSaveFile>
 #include <QUrl>
@@ -35,12 +34,11 @@ bool isMonthFile(const QString& name) { return name.startsWith(QLatin1String("io
 
 } // namespace
 
-// One file's download: the reply, and the file being written beside its
-// final place while the body arrives.
-struct ITUDataFiles::Download {
-    QPointer<QNetworkReply> reply;
+// One file's download, and the file being written beside its final place
+// while the body arrives.
+struct ITUDataFiles::Pending {
+    QPointer<Download> download;
     std::unique_ptr<QSaveFile> file;
-    qint64 bytes = 0;
     QList<Done> waiting;
 };
 
@@ -54,12 +52,9 @@ ITUDataFiles::ITUDataFiles(const QString& folder, const QString& bundleFolder, Q
 
 ITUDataFiles::~ITUDataFiles()
 {
-    for (const auto& download : std::as_const(m_downloads))
-        if (download->reply) {
-            download->reply->disconnect(this);
-            download->reply->abort();
-        }
-    // Each unfinished file is discarded with its Download.
+    // Each unfinished file is discarded with its Pending.
+    for (const auto& pending : std::as_const(m_downloads))
+        delete pending->download;
 }
 
 QString ITUDataFiles::fileName(int month) { return QString::asprintf("ionos%02d.bin", month); }
@@ -155,8 +150,8 @@ void ITUDataFiles::startDownload(const QString& name)
 {
     // The shared file's name holds blanks.
     const QUrl url(Endpoints::ituDataFolder() + QString::fromLatin1(QUrl::toPercentEncoding(name)), QUrl::StrictMode);
-    auto download = std::make_shared<Download>();
-    m_downloads.insert(name, download);
+    auto pending = std::make_shared<Pending>();
+    m_downloads.insert(name, pending);
     if (!url.isValid() || url.scheme().isEmpty()) {
         // Reported once the caller has joined, like every other outcome.
         QMetaObject::invokeMethod(
@@ -165,46 +160,48 @@ void ITUDataFiles::startDownload(const QString& name)
         return;
     }
 
-    QNetworkRequest request(url);
-    request.setTransferTimeout(m_timeoutMs);
-    QNetworkReply* reply = m_network->get(request);
-    download->reply = reply;
-
-    connect(reply, &QNetworkReply::readyRead, this, [this, download, name] {
-        QNetworkReply* r = download->reply;
-        const QByteArray chunk = r->readAll();
-        download->bytes += chunk.size();
-        if (r->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() != 200)
-            return; // an error page: only its size is of interest
-        if (!download->file) {
-            download->file = std::make_unique<QSaveFile>(folder() + QLatin1Char('/') + name);
-            download->file->open(QIODevice::WriteOnly);
+    // No file of the engine's is larger than the month file: past its size
+    // the body is wrong anyway, and the download ends there.
+    const Download::Limits limits { std::chrono::milliseconds(m_timeoutMs), std::chrono::milliseconds(m_limitMs),
+                                    monthFileBytes };
+    auto* download = new Download(*m_network, QNetworkRequest(url), limits, this);
+    pending->download = download;
+    download->setSink([this, pending, download, name](QByteArrayView piece) {
+        if (download->status() != 200)
+            return QString(); // an error page: only its size is of interest
+        if (!pending->file) {
+            pending->file = std::make_unique<QSaveFile>(folder() + QLatin1Char('/') + name);
+            pending->file->open(QIODevice::WriteOnly);
         }
-        // No file of the engine's is larger than the month file: past its
-        // size the body is wrong anyway, and counting is enough.
-        if (download->bytes <= monthFileBytes && download->file->isOpen())
-            download->file->write(chunk);
+        if (pending->file->isOpen())
+            pending->file->write(piece.data(), piece.size());
+        return QString();
     });
-    connect(reply, &QNetworkReply::finished, this, [this, download, name] {
-        QNetworkReply* r = download->reply;
-        r->deleteLater();
-        const QVariant statusAttribute = r->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-        const int status = statusAttribute.isValid() ? statusAttribute.toInt() : 0;
+    download->get([this, pending, name](const Download::Outcome& outcome) {
+        using Stop = Download::Stop;
+        const int status = outcome.status.value_or(0);
         if (status != 0 && status != 200)
             return finish(name, ITUEngineError::download(QStringLiteral("server answered %1").arg(status)));
-        // Only the transfer time-out cancels a reply that is still connected.
-        if (r->error() == QNetworkReply::OperationCanceledError || r->error() == QNetworkReply::TimeoutError)
+        if (outcome.stop == Stop::tooLarge)
+            return finish(name, ITUEngineError::download(
+                                    QStringLiteral("unexpected file size, more than %1").arg(monthFileBytes)));
+        if (outcome.stop == Stop::idle)
             return finish(name, ITUEngineError::other(QStringLiteral("The request timed out.")));
-        if (r->error() != QNetworkReply::NoError)
-            return finish(name, ITUEngineError::other(r->errorString()));
+        if (outcome.stop == Stop::overall)
+            return finish(name, ITUEngineError::download(
+                                    QStringLiteral("not complete within %1")
+                                        .arg(Download::durationText(std::chrono::milliseconds(m_limitMs)))));
+        if (outcome.stop != Stop::none)
+            return finish(name, ITUEngineError::other(outcome.reason));
+        if (outcome.error != QNetworkReply::NoError)
+            return finish(name, ITUEngineError::other(outcome.errorString));
         if (status != 200)
             return finish(name, ITUEngineError::download(QStringLiteral("server answered 0")));
-        const bool sizeRight
-            = isMonthFile(name) ? download->bytes == monthFileBytes : download->bytes > 0 && download->bytes <= monthFileBytes;
+        const bool sizeRight = isMonthFile(name) ? outcome.bytes == monthFileBytes : outcome.bytes > 0;
         if (!sizeRight)
             return finish(name,
-                          ITUEngineError::download(QStringLiteral("unexpected file size %1").arg(download->bytes)));
-        QSaveFile* file = download->file.get();
+                          ITUEngineError::download(QStringLiteral("unexpected file size %1").arg(outcome.bytes)));
+        QSaveFile* file = pending->file.get();
         if (!file || !file->commit()) {
             const QString path = folder() + QLatin1Char('/') + name;
             return finish(name, ITUEngineError::other(QStringLiteral("Could not write %1: %2")
@@ -216,15 +213,15 @@ void ITUDataFiles::startDownload(const QString& name)
 
 void ITUDataFiles::finish(const QString& name, const std::optional<ITUEngineError>& outcome)
 {
-    const std::shared_ptr<Download> download = m_downloads.take(name);
-    if (!download)
+    const std::shared_ptr<Pending> pending = m_downloads.take(name);
+    if (!pending)
         return;
     // An uncommitted file is thrown away here, before anyone is told.
-    download->file.reset();
+    pending->file.reset();
     if (outcome)
         m_failures.failed(name, *outcome);
     else
         m_failures.succeeded(name);
-    for (const Done& done : std::as_const(download->waiting))
+    for (const Done& done : std::as_const(pending->waiting))
         done(outcome);
 }

@@ -20,7 +20,9 @@ class QNetworkAccessManager;
 // ("P1239-3 Decile Factors.txt"). Before a run all three must be there:
 // files that come with the application are copied in first, and a file
 // still missing is downloaded from the ITU-R HF data repository, once
-// however many callers ask for it at the same time. A failed download is
+// however many callers ask for it at the same time; a download ends when
+// the server sends nothing for 2 minutes, when it is not complete after 15,
+// and once it brings more than the month file's size. A failed download is
 // not tried again before its back-off has passed (RetryBackoff); until
 // then its failure is the answer. Files are never deleted; a good download
 // replaces its file in one step, and a failed or wrong one leaves the
@@ -31,8 +33,9 @@ class ITUDataFiles : public QObject {
     Q_OBJECT
 public:
     static constexpr qint64 monthFileBytes = 11197844;
-    // What a download may take between two pieces of data.
+    // What a download may take between two pieces of data, and in all.
     static constexpr int downloadTimeoutMs = 120000;
+    static constexpr int downloadLimitMs = 15 * 60 * 1000;
 
     // No error: the month's files are there.
     using Done = std::function<void(const std::optional<ITUEngineError>&)>;
@@ -75,9 +78,10 @@ public:
     // stops answering.
     void setClock(Backoff::Clock clock) { m_failures.setClock(std::move(clock)); }
     void setTimeoutMs(int ms) { m_timeoutMs = ms; }
+    void setLimitMs(int ms) { m_limitMs = ms; }
 
 private:
-    struct Download;
+    struct Pending;
 
     void copyBundledFiles() const;
     void startDownload(const QString& name);
@@ -86,7 +90,8 @@ private:
     QString m_folder;
     QString m_bundleFolder;
     int m_timeoutMs = downloadTimeoutMs;
+    int m_limitMs = downloadLimitMs;
     QNetworkAccessManager* m_network = nullptr;
-    QHash<QString, std::shared_ptr<Download>> m_downloads;
+    QHash<QString, std::shared_ptr<Pending>> m_downloads;
     Backoff m_failures;
 };

@@ -1,7 +1,7 @@
 #include "spaceweather/SpaceWeatherClient.h"
 
 #include "spaceweather/SWPCFeeds.h"
-#include "support/Endpoints.h"
+#include "support/Download.h"
 
 #include <QFutureWatcher>
 #include <QMutex>
@@ -11,7 +11,6 @@
 #include <QPointer>
 #include <QPromise>
 #include <QThreadPool>
-#include <QTimer>
 
 #include <memory>
 #include <utility>
@@ -43,121 +42,27 @@ void reportFailure(const QString& label, const QString& message)
 
 QString seconds(std::chrono::milliseconds span) { return QString::number(double(span.count()) / 1000.0, 'g', 3); }
 
-// One GET as the client sees it: the request with its one resend, the size
-// guard, the idle time-out and the overall limit, and one report of how it
-// ended. It hands its outcome over once and is gone afterwards.
-class Download : public QObject {
-public:
-    struct Limits {
-        std::chrono::milliseconds idle;
-        std::chrono::milliseconds overall;
-    };
-
-    Download(QObject* parent, QNetworkAccessManager* network, const QUrl& url, Limits limits,
-             std::function<void(SpaceWeatherClient::Body)> done)
-        : QObject(parent)
-        , m_network(network)
-        , m_url(url)
-        , m_limits(limits)
-        , m_done(std::move(done))
-    {
-        m_limit.setSingleShot(true);
-        connect(&m_limit, &QTimer::timeout, this, [this] {
-            m_overLimit = true;
-            if (m_reply)
-                m_reply->abort();
-        });
-        m_limit.start(m_limits.overall);
-        send();
-    }
-
-private:
-    void send()
-    {
-        QNetworkRequest request(m_url);
-        request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
-        request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
-        request.setTransferTimeout(int(m_limits.idle.count()));
-        request.setHeader(QNetworkRequest::UserAgentHeader, QByteArray(Endpoints::userAgent));
-
-        m_answered = false;
-        m_tooLarge = false;
-        QNetworkReply* reply = m_network->get(request);
-        m_reply = reply;
-        connect(reply, &QNetworkReply::metaDataChanged, this, [this] { m_answered = true; });
-        connect(reply, &QNetworkReply::downloadProgress, this, [this, reply](qint64 received, qint64 total) {
-            if (received > 0)
-                m_answered = true;
-            if (!m_tooLarge
-                && (received > SpaceWeatherClient::maxBodyBytes || total > SpaceWeatherClient::maxBodyBytes)) {
-                m_tooLarge = true;
-                reply->abort();
-            }
-        });
-        connect(reply, &QNetworkReply::finished, this, [this, reply] { ended(*reply); });
-    }
-
-    void ended(QNetworkReply& reply)
-    {
-        m_reply = nullptr;
-        reply.deleteLater();
-        // Qt fails requests still queued for a connection when another
-        // request's connection to the host breaks: nothing of theirs was
-        // answered, so asking again is safe. A server that stayed silent
-        // until the time-out is not asked twice.
-        const QNetworkReply::NetworkError error = reply.error();
-        if (!m_answered && !m_resent && !m_overLimit && error != QNetworkReply::NoError
-            && error != QNetworkReply::OperationCanceledError) {
-            m_resent = true;
-            send();
-            return;
-        }
-        m_limit.stop();
-        SpaceWeatherClient::Body body = outcome(reply);
-        if (!body)
-            reportFailure(SpaceWeatherClient::label(m_url), body.error());
-        const auto done = std::move(m_done);
-        deleteLater();
-        done(std::move(body));
-    }
-
-    // What a finished reply amounts to: its body, or why there is none.
-    SpaceWeatherClient::Body outcome(QNetworkReply& reply) const
-    {
-        if (m_tooLarge)
-            return std::unexpected(
-                QStringLiteral("Response larger than %1 MB").arg(SpaceWeatherClient::maxBodyBytes >> 20));
-        if (m_overLimit)
-            return std::unexpected(
-                QStringLiteral("No complete answer in %1 s; gave up").arg(seconds(m_limits.overall)));
-        // A status outside 2xx is the failure, whatever else went wrong with it.
-        const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
-        if (status.isValid()) {
-            const int code = status.toInt();
-            if (code < 200 || code > 299)
-                return std::unexpected(QStringLiteral("HTTP %1").arg(code));
-        }
-        if (reply.error() == QNetworkReply::OperationCanceledError) {
-            // Nothing else cancels a request (the size guard and the limit
-            // are handled above), so it is the idle time-out that ran out.
-            return std::unexpected(QStringLiteral("No data for %1 s; gave up").arg(seconds(m_limits.idle)));
-        }
-        if (reply.error() != QNetworkReply::NoError)
-            return std::unexpected(reply.errorString());
-        return reply.readAll();
-    }
-
-    QNetworkAccessManager* m_network;
-    QUrl m_url;
-    Limits m_limits;
-    std::function<void(SpaceWeatherClient::Body)> m_done;
-    QTimer m_limit;
-    QNetworkReply* m_reply = nullptr; // the try under way
-    bool m_answered = false;          // some of its answer has arrived
-    bool m_tooLarge = false;
-    bool m_resent = false;
-    bool m_overLimit = false;
-};
+// What an ended download amounts to: its body, or why there is none.
+SpaceWeatherClient::Body bodyOf(const Download::Outcome& outcome, std::chrono::milliseconds timeout,
+                                std::chrono::milliseconds limit)
+{
+    using Stop = Download::Stop;
+    if (outcome.stop == Stop::tooLarge)
+        return std::unexpected(
+            QStringLiteral("Response larger than %1 MB").arg(SpaceWeatherClient::maxBodyBytes >> 20));
+    if (outcome.stop == Stop::overall)
+        return std::unexpected(QStringLiteral("No complete answer in %1 s; gave up").arg(seconds(limit)));
+    // A status outside 2xx is the failure, whatever else went wrong with it.
+    if (outcome.status && (*outcome.status < 200 || *outcome.status > 299))
+        return std::unexpected(QStringLiteral("HTTP %1").arg(*outcome.status));
+    if (outcome.stop == Stop::idle)
+        return std::unexpected(QStringLiteral("No data for %1 s; gave up").arg(seconds(timeout)));
+    if (outcome.stop != Stop::none)
+        return std::unexpected(outcome.reason);
+    if (outcome.error != QNetworkReply::NoError)
+        return std::unexpected(outcome.errorString);
+    return outcome.body;
+}
 
 // Runs `parse` over a body on the global thread pool and hands its value (or
 // none, when it refused the body) to `done` on the context's thread. Nothing
@@ -241,10 +146,7 @@ SpaceWeatherClient::~SpaceWeatherClient()
 {
     // Requests still under way end without a word: no handler of a fetch
     // that nobody waits for may run while the client comes apart.
-    for (QNetworkReply* reply : m_network->findChildren<QNetworkReply*>()) {
-        reply->disconnect();
-        reply->abort();
-    }
+    qDeleteAll(findChildren<Download*>(Qt::FindDirectChildrenOnly));
 }
 
 void SpaceWeatherClient::setOnFailure(FailureHook hook)
@@ -260,7 +162,18 @@ QString SpaceWeatherClient::label(const QUrl& url) { return url.host() + url.pat
 
 void SpaceWeatherClient::get(const QUrl& url, std::function<void(Body)> done)
 {
-    new Download(this, m_network, url, { m_timeout, m_limit }, std::move(done));
+    QNetworkRequest request(url);
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+    Download::Limits limits { m_timeout, m_limit, maxBodyBytes };
+    limits.resendUnanswered = true;
+    auto* download = new Download(*m_network, request, limits, this);
+    download->get([this, url, done = std::move(done)](const Download::Outcome& outcome) {
+        Body body = bodyOf(outcome, m_timeout, m_limit);
+        if (!body)
+            reportFailure(label(url), body.error());
+        done(std::move(body));
+    });
 }
 
 template <typename T, typename Parse>

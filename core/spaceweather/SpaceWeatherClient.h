@@ -32,7 +32,8 @@ class QNetworkAccessManager;
 class SpaceWeatherClient : public QObject {
     Q_OBJECT
 public:
-    // Idle time after which a request is given up.
+    // Idle time after which a request is given up, counted from when it is
+    // on its way (not while it waits for one of the connections to a host).
     static constexpr std::chrono::milliseconds defaultTimeout { 30000 };
     // Time after which a request is given up however much it has received,
     // so a feed that trickles its answer ends too.

@@ -14,7 +14,7 @@
 // setting can send the application's requests elsewhere.
 namespace Endpoints {
 
-// Identifies the data feeds' and the country file's requests.
+// Identifies every web request of the program (Download).
 inline constexpr const char* userAgent = "Corvanta/0.9 (Linux)";
 
 // The maker's web host, fixed when the application is built (CMake cache

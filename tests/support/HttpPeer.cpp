@@ -88,8 +88,9 @@ private:
         }
         const qint64 announced = response.announcedLength >= 0 ? response.announcedLength : response.body.size();
         QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + reasonPhrase(response.status)
-            + "\r\nContent-Type: " + response.contentType + "\r\nContent-Length: " + QByteArray::number(announced)
-            + "\r\nConnection: close\r\n";
+            + "\r\nContent-Type: " + response.contentType + "\r\n"
+            + (response.unannounced ? QByteArray() : "Content-Length: " + QByteArray::number(announced) + "\r\n")
+            + "Connection: close\r\n";
         for (const auto& [name, value] : response.headers)
             head += name + ": " + value + "\r\n";
         head += "\r\n";

@@ -38,6 +38,7 @@ public:
         int trickleMs = 0;                            // send the body a byte at a time, this many ms apart
         qint64 stallAfter = -1;                       // send this many bytes of the body, then go silent
         qint64 announcedLength = -1;                  // Content-Length to send instead of the body's size
+        bool unannounced = false;                     // no Content-Length: the body ends when the connection does
     };
     struct Request {
         QByteArray method;

@@ -167,13 +167,25 @@ TEST_F(ITUDataFilesTest, AFailedDownloadLeavesTheFolderAsItWasAndWaitsBeforeTheN
     EXPECT_EQ(prepare(files, 3)->error, wrongSize->error);
     EXPECT_EQ(peer.count(dataPath + "ionos03.bin"), 2);
 
-    // A body that goes on past the expected size is not kept either.
+    // A body that goes on past the expected size is not kept either; one of
+    // no announced length is ended where it passes it, however long the
+    // server would go on.
     now += 1s;
+    const QString tooLarge = QString("unexpected file size, more than %1").arg(size);
     peer.serve(dataPath + "ionos03.bin", 200, body(size + 5, 'x'));
     Outcome* tooLong = prepare(files, 3);
     ASSERT_TRUE(waitUntil([&] { return tooLong->done; }, 10000));
     ASSERT_TRUE(tooLong->error.has_value());
-    EXPECT_EQ(tooLong->error->detail, QString("unexpected file size %1").arg(size + 5));
+    EXPECT_EQ(tooLong->error->detail, tooLarge);
+    files.forgetFailures();
+    HttpPeer::Response endless;
+    endless.body = body(size + (1 << 20), 'x');
+    endless.unannounced = true;
+    endless.stallAfter = endless.body.size();
+    peer.serve(dataPath + "ionos03.bin", endless);
+    Outcome* streamed = prepare(files, 3);
+    ASSERT_TRUE(waitUntil([&] { return streamed->done; }, 10000));
+    EXPECT_EQ(streamed->error.value_or(ITUEngineError {}).detail, tooLarge);
     EXPECT_EQ(contents(month(3)), "old");
 
     // A server that stops answering: the transport's own message. Once
@@ -188,11 +200,24 @@ TEST_F(ITUDataFilesTest, AFailedDownloadLeavesTheFolderAsItWasAndWaitsBeforeTheN
     ASSERT_TRUE(timedOut->error.has_value());
     EXPECT_EQ(timedOut->error->kind, ITUEngineError::Kind::other);
     EXPECT_EQ(timedOut->error->description(), "The request timed out.");
-    EXPECT_EQ(peer.count(dataPath + "ionos03.bin"), 4);
+    EXPECT_EQ(peer.count(dataPath + "ionos03.bin"), 5);
+
+    // One that trickles, never idle, ends at the overall limit.
+    files.forgetFailures();
+    files.setTimeoutMs(ITUDataFiles::downloadTimeoutMs);
+    files.setLimitMs(300);
+    HttpPeer::Response trickle;
+    trickle.body = body(300, 'x');
+    trickle.trickleMs = 20;
+    peer.serve(dataPath + "ionos03.bin", trickle);
+    Outcome* slow = prepare(files, 3);
+    ASSERT_TRUE(waitUntil([&] { return slow->done; }));
+    EXPECT_EQ(slow->error.value_or(ITUEngineError {}).description(),
+              "Could not download the ITU ionosphere data: not complete within 0.3 s");
 
     // The waits are per file: an empty noise file for another month is
     // refused, and its month waits while March's file comes in.
-    files.setTimeoutMs(ITUDataFiles::downloadTimeoutMs);
+    files.setLimitMs(ITUDataFiles::downloadLimitMs);
     files.forgetFailures();
     peer.serve(dataPath + "COEFF04W.txt", 200, "");
     peer.serve(dataPath + "ionos04.bin", 200, body(size, 'D'));

@@ -344,3 +344,26 @@ TEST_F(ClientTest, OneFeedCutMidBodyFailsOnlyThatFeed)
     ASSERT_EQ(calls.size(), 1);
     EXPECT_EQ(calls[0].first, labelOf(SWPCEndpoint::ovationAurora()));
 }
+
+TEST_F(ClientTest, ARequestQueuedForAConnectionIsTimedFromWhenItIsSent)
+{
+    // Six slow feeds hold the six connections Qt opens to one host; the
+    // daily sunspots wait for one of them longer than the idle time, then
+    // are answered well within it.
+    const QList<QPair<QUrl, QByteArray>> slow { { SWPCEndpoint::ovationAurora(), Feeds::ovationAurora() },
+                                                { SWPCEndpoint::kp1Minute(), Feeds::kp1Minute() },
+                                                { SWPCEndpoint::kp3Hour(), Feeds::kp3HourTable() },
+                                                { SWPCEndpoint::f107(), Feeds::f107() },
+                                                { SWPCEndpoint::magSummary(), Feeds::magSummary() },
+                                                { SWPCEndpoint::windSummary(), Feeds::windSummary() },
+                                                { SWPCEndpoint::sunspotsDaily(), Feeds::sunspotsDaily() } };
+    for (const auto& [url, body] : slow)
+        peer.serve(path(url), late(1000, body));
+    client = std::make_unique<SpaceWeatherClient>(nullptr, 1500ms);
+
+    const SpaceWeatherSnapshot s = fetch(IndexSource::noaa);
+    EXPECT_TRUE(s.errors.isEmpty()) << s.errors.join(", ").toStdString();
+    EXPECT_EQ(s.sunspotNumber, 118);
+    EXPECT_EQ(peer.count(path(SWPCEndpoint::sunspotsMonthly())), 0);
+    EXPECT_TRUE(hookCalls().isEmpty());
+}

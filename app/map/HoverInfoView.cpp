@@ -100,7 +100,6 @@ HoverInfoView::HoverInfoView(QWidget* parent)
     : OverlayPanel(Shape::roundedRectangle, parent)
 {
     setAttribute(Qt::WA_TransparentForMouseEvents);
-    setFillOpacity(opaqueFill);
 }
 
 QFont HoverInfoView::font(HoverText::Font font)

@@ -30,6 +30,11 @@ OverlayPanel::OverlayPanel(Shape shape, QWidget* parent)
     setAttribute(Qt::WA_TranslucentBackground);
 }
 
+QColor OverlayPanel::fillColor(Shape shape)
+{
+    return QColor(0x14, 0x18, 0x20, shape == Shape::capsule ? 0xB4 : 0xFF);
+}
+
 QFont OverlayPanel::captionFont(bool semibold) { return systemFont(11, semibold); }
 
 QFont OverlayPanel::smallCaptionFont(bool semibold) { return systemFont(10, semibold); }
@@ -56,7 +61,7 @@ void OverlayPanel::paintEvent(QPaintEvent*)
     const double radius = m_shape == Shape::capsule ? box.height() / 2 : 8;
     QPainterPath shape;
     shape.addRoundedRect(box, radius, radius);
-    painter.fillPath(shape, QColor(0x14, 0x18, 0x20, m_fillAlpha));
+    painter.fillPath(shape, fillColor(m_shape));
     painter.setPen(QPen(MapTheme::panelStroke(), 1));
     painter.drawPath(shape);
 }

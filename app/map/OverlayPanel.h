@@ -6,9 +6,12 @@
 
 class QLabel;
 
-// The look the map's badges and legends share: a thin, translucent dark
-// panel over the map with light text, shaped as a rounded rectangle
-// (legends) or a capsule (badges), in the main window's dark palette.
+// The look the map's badges and legends share: a dark panel over the map
+// with light text, in the main window's dark palette. Legends and panels
+// are rounded rectangles filled opaquely: whatever shows through them (a
+// zone number, a light style's land) crowds their small print and lightens
+// their ground until the grey captions no longer read. Badges, one line in
+// a capsule, let a little of the map through.
 class OverlayPanel : public QWidget {
     Q_OBJECT
 public:
@@ -20,6 +23,8 @@ public:
     // caption (10 points).
     static QFont captionFont(bool semibold = false);
     static QFont smallCaptionFont(bool semibold = false);
+    // The ground of a shape: opaque for legends and panels.
+    static QColor fillColor(Shape shape);
     static QColor textColor();
     static QColor secondaryTextColor();
 
@@ -28,12 +33,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    // Panels with much to read over a busy map hide it wholly: even a few
-    // per cent of it let the labels under them show through.
-    static constexpr int opaqueFill = 0xFF;
-    void setFillOpacity(int alpha) { m_fillAlpha = alpha; }
 
 private:
     Shape m_shape;
-    int m_fillAlpha = 0xB4;
 };

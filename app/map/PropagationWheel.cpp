@@ -69,7 +69,6 @@ PropagationWheel::PropagationWheel(QWidget* parent)
     : OverlayPanel(Shape::roundedRectangle, parent)
 {
     setAttribute(Qt::WA_TransparentForMouseEvents);
-    setFillOpacity(opaqueFill);
     m_spin.setInterval(100);
     connect(&m_spin, &QTimer::timeout, this, [this] {
         m_spinStep = (m_spinStep + 1) % 8;

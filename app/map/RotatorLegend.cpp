@@ -2,6 +2,8 @@
 
 #include "kit/Color.h"
 #include "kit/DarkAppearance.h"
+#include "kit/MapStyle.h"
+#include "map/OverlayPanel.h"
 #include "rotator/RotatorManager.h"
 
 #include <QFontDatabase>
@@ -23,13 +25,6 @@ QFont captionFont(QFont::Weight weight)
     font.setPixelSize(11);
     font.setWeight(weight);
     return font;
-}
-
-QColor secondary()
-{
-    QColor c = DarkAppearance::text();
-    c.setAlphaF(0.55f);
-    return c;
 }
 
 QColor orange() { return QColor(0xFF, 0x9F, 0x0A); }
@@ -80,7 +75,7 @@ Layout layOut(const QList<RotatorLegend::Row>& rows)
         text(row.name, semibold, DarkAppearance::text());
         text(row.heading, regular, DarkAppearance::text());
         if (row.target)
-            text(*row.target, regular, secondary());
+            text(*row.target, regular, OverlayPanel::secondaryTextColor());
         if (row.notConnected)
             text(QStringLiteral("not connected"), regular, orange());
         width = std::max(width, x - padding);
@@ -148,10 +143,10 @@ void RotatorLegend::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    // A dim, see-through card, like the map's other legends.
+    // The card of the map's other legends.
     const QRectF card = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
-    painter.setPen(QPen(QColor(255, 255, 255, 24), 1));
-    painter.setBrush(QColor(0x14, 0x19, 0x22, 170));
+    painter.setPen(QPen(MapTheme::panelStroke(), 1));
+    painter.setBrush(OverlayPanel::fillColor(OverlayPanel::Shape::roundedRectangle));
     painter.drawRoundedRect(card, 8, 8);
 
     for (const Piece& piece : layOut(m_rows).pieces) {

@@ -1,19 +1,22 @@
-// The map's overlay texts in the light styles, on the real road: the space
-// weather store reads the services' answers from a local peer, a rotator
-// turns through rotctld, a cluster node spots a watched call, and the map
-// view paints it all with every layer on. Each text must read against its
-// own background (its plate or glow over whatever lies beneath) at the
-// ratio the web's accessibility rules ask of text.
+// The map's overlay texts and legends in every style, on the real road: the
+// space weather store reads the services' answers from a local peer, a
+// rotator turns through rotctld, a cluster node spots a watched call, and
+// the map view paints it all with every layer on. Each text must read
+// against its own background (its plate or glow over whatever lies beneath)
+// at the ratio the web's accessibility rules ask of text.
 #include "map/MapContrast.h"
 
 #include "cluster/DXClusterClient.h"
 #include "geo/SolarCalculator.h"
 #include "geo/Zones.h"
 #include "kit/LabelFonts.h"
+#include "map/AuroraLegend.h"
 #include "map/DXSpotLayer.h"
 #include "map/MUFContourLayer.h"
+#include "map/MUFLegend.h"
 #include "map/MapViewportModel.h"
 #include "map/RotatorLayer.h"
+#include "map/RotatorLegend.h"
 #include "map/SpaceWeatherLayers.h"
 #include "map/WorldMapView.h"
 #include "rotator/RotatorManager.h"
@@ -30,6 +33,7 @@
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QImage>
+#include <QLabel>
 #include <QPainter>
 #include <QSet>
 #include <gtest/gtest.h>
@@ -65,7 +69,7 @@ QFont systemFont(int pixels)
 
 } // namespace
 
-TEST(MapContrast, EveryOverlayTextReadsOnItsOwnBackgroundInEveryLightStyle)
+TEST(MapContrast, EveryOverlayTextReadsOnItsOwnBackgroundAndTheLegendsHideTheMapInEveryStyle)
 {
     Settings& settings = Settings::standard();
     for (const QString& key : settings.allKeys())
@@ -198,11 +202,47 @@ TEST(MapContrast, EveryOverlayTextReadsOnItsOwnBackgroundInEveryLightStyle)
             waitUntil([&] { return !layers.building(); }, 10000);
         }
     };
+    // The light styles' maps, and every style's view with its legends.
     std::map<MapStyle, QImage> images;
-    for (const MapStyle style : MapStyles::allCases())
+    std::map<MapStyle, QImage> every;
+    for (const MapStyle style : MapStyles::allCases()) {
+        const QImage map = renderStyle(style);
         if (MapStyles::isLight(style))
-            images[style] = renderStyle(style);
+            images[style] = map;
+        every[style] = view.grab().toImage();
+    }
     ASSERT_EQ(images.size(), 6u);
+
+    // The legends: within their frames (the rounded corners' edge pixels
+    // left out) nothing of the map shows, and each line, the grey ones
+    // too, reads on the legend's ground: its fullest ink against the most
+    // common shade of its box.
+    for (QWidget* legend : { static_cast<QWidget*>(view.findChild<AuroraLegend*>()),
+                             static_cast<QWidget*>(view.findChild<MUFLegend*>()),
+                             static_cast<QWidget*>(view.findChild<RotatorLegend*>()) }) {
+        ASSERT_TRUE(legend && legend->isVisibleTo(&view));
+        const char* name = legend->metaObject()->className();
+        const QRect area = QRect(legend->mapTo(&view, QPoint(0, 0)), legend->size()).adjusted(3, 3, -3, -3);
+        for (const auto& [style, image] : every)
+            EXPECT_EQ(image.copy(area), every.begin()->second.copy(area))
+                << name << " in " << MapStyles::rawValue(style).toStdString();
+        for (const QLabel* line : legend->findChildren<QLabel*>()) {
+            if (!line->isVisibleTo(&view))
+                continue;
+            const QRect box(line->mapTo(&view, QPoint(0, 0)), line->size());
+            for (const auto& [style, image] : every) {
+                QList<double> shades;
+                for (int y = box.top(); y <= box.bottom(); ++y)
+                    for (int x = box.left(); x <= box.right(); ++x)
+                        shades.append(MapContrast::luminance(image.pixelColor(x, y)));
+                std::ranges::nth_element(shades, shades.begin() + shades.size() / 2);
+                const double ground = shades[shades.size() / 2];
+                EXPECT_GE(MapContrast::ratio(std::ranges::max(shades), ground), 4.5)
+                    << name << " \"" << line->text().toStdString() << "\" in "
+                    << MapStyles::rawValue(style).toStdString();
+            }
+        }
+    }
 
     const QTransform world = projection.worldTransform();
     const QFont mufFont = MUFContourLayer::labelFont();

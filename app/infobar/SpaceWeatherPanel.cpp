@@ -66,6 +66,16 @@ QString staleNote(const std::optional<QDateTime>& time, qint64 limit, const QDat
                           + QStringLiteral(" ago, ") + TimeFormat::localTimeOfDay(*time, now) + QLatin1Char('.');
 }
 
+// An index measured longer ago than its limit rates a sky long gone: its
+// tile is drawn muted and says the value's age where the rating would be.
+void markStale(IndexTile::Content& tile, const std::optional<QDateTime>& time, const QDateTime& now)
+{
+    if (!tile.value || !time || !time->isValid() || time->secsTo(now) <= indexFreshSeconds)
+        return;
+    tile.rating = ageWords(time->secsTo(now)) + QStringLiteral(" old");
+    tile.color = PanelStyle::secondaryText();
+}
+
 // A tile of a value that may be missing: number, rating and colour, or none
 // of them.
 IndexTile::Content tileOf(QString title, QString subtitle, const std::optional<double>& value, const char* format,
@@ -197,6 +207,11 @@ QList<IndexTile::Content> SpaceWeatherPanel::tiles(const SpaceWeatherSnapshot& s
     made[2].help += staleNote(aTime, indexFreshSeconds, now);
     made[3].help += staleNote(snapshot.sunspotTime, indexFreshSeconds, now);
     made[4].help += staleNote(readings, Zelq::maxAge, now);
+    // The MUF is worked out for now, from the model where readings are old.
+    markStale(made[0], snapshot.kpNowTime, now);
+    markStale(made[1], snapshot.solarFluxTime, now);
+    markStale(made[2], aTime, now);
+    markStale(made[3], snapshot.sunspotTime, now);
     return made;
 }
 

@@ -44,7 +44,8 @@ public:
 
     // The five tiles' contents for a snapshot: Kp, SFI, A, SSN, MUF. A
     // value measured more than two days before `now` (the MUF's ionosonde
-    // readings: more than three hours) has its age in its tool tip.
+    // readings: more than three hours) has its age in its tool tip; such an
+    // index is drawn muted, its age ("151 days old") in place of a rating.
     static QList<IndexTile::Content> tiles(const SpaceWeatherSnapshot& snapshot, double mufAtHome,
                                            const QString& locator, const MUFPalette& palette, const QDateTime& now);
     // The MUF at the station from the shared field of the date's slot.

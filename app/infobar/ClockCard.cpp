@@ -52,7 +52,11 @@ void ClockCard::show(const QDateTime& instant)
     if (time == m_time && date == m_date)
         return;
     m_time = time;
-    m_date = date;
+    if (date != m_date) {
+        m_date = date;
+        m_shortDate = ClockText::date(instant, m_zone, false);
+        updateGeometry();
+    }
     update();
 }
 
@@ -77,6 +81,24 @@ QSizeF ClockCard::contentSize() const
     return { width, time.height() + lineGap + date.height() };
 }
 
+double ClockCard::briefContentWidth() const
+{
+    // The time shrinks to any width; the date keeps its numbers.
+    return QFontMetricsF(PanelStyle::callout(), this).horizontalAdvance(m_shortDate);
+}
+
+QString ClockCard::fittedDate(const QFontMetricsF& metrics, double width) const
+{
+    if (metrics.horizontalAdvance(m_date) <= width)
+        return m_date;
+    return DigitCells::fitted(metrics, m_shortDate, width);
+}
+
+QString ClockCard::shownDate() const
+{
+    return fittedDate(QFontMetricsF(PanelStyle::callout(), this), contentArea().width());
+}
+
 void ClockCard::paintContent(QPainter& painter, const QRectF& area)
 {
     const QFontMetricsF fullMetrics(m_look.clockFont(), this);
@@ -90,6 +112,5 @@ void ClockCard::paintContent(QPainter& painter, const QRectF& area)
     painter.setFont(PanelStyle::callout());
     painter.setPen(PanelStyle::secondaryText());
     const double dateTop = area.top() + fullMetrics.height() + lineGap;
-    painter.drawText(QPointF(area.left(), dateTop + dateMetrics.ascent()),
-                     DigitCells::fitted(dateMetrics, m_date, area.width()));
+    painter.drawText(QPointF(area.left(), dateTop + dateMetrics.ascent()), fittedDate(dateMetrics, area.width()));
 }

@@ -7,9 +7,10 @@
 #include <QTimeZone>
 
 // A clock in the info bar: the time in the clock font, the date below it in
-// the callout style. The local clock follows the computer's time zone as it
-// is at each tick (a change of zone or the start of summer time shows at
-// the next tick) and is titled with the zone's name; the UTC clock is
+// the callout style (without its weekday in a narrow card). The local clock
+// follows the computer's time zone as it is at each tick (a change of zone
+// or the start of summer time shows at the next tick) and is titled with
+// the zone's name (its abbreviation in a narrow card); the UTC clock is
 // titled "UTC".
 class ClockCard : public InfoCard {
     Q_OBJECT
@@ -26,19 +27,25 @@ public:
     const QTimeZone& zone() const { return m_zone; }
     const QString& timeText() const { return m_time; }
     const QString& dateText() const { return m_date; }
+    // The date as drawn at the card's width.
+    QString shownDate() const;
     // The font the time is drawn in: the clock font, made smaller as far as
     // the card needs to show every digit.
     QFont timeFont() const;
 
 protected:
     QSizeF contentSize() const override;
+    double briefContentWidth() const override;
     void paintContent(QPainter& painter, const QRectF& area) override;
 
 private:
+    QString fittedDate(const QFontMetricsF& metrics, double width) const;
+
     Zone m_kind;
     ClockLook m_look;
     QTimeZone m_zone;
     QDateTime m_instant;
     QString m_time;
     QString m_date;
+    QString m_shortDate;
 };

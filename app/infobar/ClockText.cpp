@@ -50,13 +50,16 @@ QString time(const QDateTime& instant, const QTimeZone& zone, bool use24Hour, bo
     return TimeFormat::formatter(timePattern(use24Hour, seconds), zone).string(instant);
 }
 
-QString date(const QDateTime& instant, const QTimeZone& zone)
+QString date(const QDateTime& instant, const QTimeZone& zone, bool weekday)
 {
-    return QLocale().toString(instant.toTimeZone(zone), QStringLiteral("ddd d MMM yyyy"));
+    return QLocale().toString(instant.toTimeZone(zone),
+                              weekday ? QStringLiteral("ddd d MMM yyyy") : QStringLiteral("d MMM yyyy"));
 }
 
 QString localTitle(const QTimeZone& zone, const QDateTime& instant, QTimeZone::NameType nameType)
 {
+    if (nameType == QTimeZone::ShortName)
+        return QStringLiteral("Local · ") + TimeFormat::zoneAbbreviation(instant, zone);
     const QTimeZone::TimeType type = zone.isDaylightTime(instant) ? QTimeZone::DaylightTime : QTimeZone::StandardTime;
     QString name = zone.displayName(type, nameType, QLocale());
     if (name.isEmpty())
@@ -82,19 +85,21 @@ QString elevation(double degrees)
 }
 
 QString eventLine(const SolarCalculator::SunTimes& times, const std::optional<SolarCalculator::SunEvent>& next,
-                  const QDateTime& now)
+                  const QDateTime& now, bool brief)
 {
     switch (times.kind) {
     case SolarCalculator::DayKind::polarDay:
-        return QStringLiteral("Midnight sun, no sunset today");
+        return brief ? QStringLiteral("Midnight sun") : QStringLiteral("Midnight sun, no sunset today");
     case SolarCalculator::DayKind::polarNight:
-        return QStringLiteral("Polar night, no sunrise today");
+        return brief ? QStringLiteral("Polar night") : QStringLiteral("Polar night, no sunrise today");
     case SolarCalculator::DayKind::normal:
         break;
     }
     if (!next)
         return {};
     const double seconds = double(now.msecsTo(next->time)) / 1000.0;
+    if (brief)
+        return (next->isSunrise ? QStringLiteral("Rise in ") : QStringLiteral("Set in ")) + duration(seconds);
     return (next->isSunrise ? QStringLiteral("Sunrise in ") : QStringLiteral("Sunset in ")) + duration(seconds);
 }
 

@@ -48,12 +48,14 @@ QString timePattern(bool use24Hour, bool seconds);
 // "14:05:09", "14:05", "2:05:09 PM" or "2:05 PM" in the zone, through the
 // shared formatter cache.
 QString time(const QDateTime& instant, const QTimeZone& zone, bool use24Hour, bool seconds);
-// "Sun 6 Dec 2026": weekday and month named in the user's current locale.
-QString date(const QDateTime& instant, const QTimeZone& zone);
+// "Sun 6 Dec 2026": weekday and month named in the user's current locale;
+// "6 Dec 2026" without the weekday, for a narrow card.
+QString date(const QDateTime& instant, const QTimeZone& zone, bool weekday = true);
 // "Local · " and the zone's long name in the user's locale, its summer form
 // while daylight-saving time is in force at the instant; the zone's
-// identifier when the zone has no name. With the short name ("CEST") for
-// a card too narrow for the long one.
+// identifier when the zone has no name. With the short name, for a card
+// too narrow for the long one, the zone's abbreviation ("Local · CEST"),
+// as the aurora legend names it.
 QString localTitle(const QTimeZone& zone, const QDateTime& instant, QTimeZone::NameType name = QTimeZone::LongName);
 
 // "06:42" or "6:42 AM": sun times never show seconds.
@@ -62,9 +64,11 @@ QString sunTime(const QDateTime& instant, const QTimeZone& zone, bool use24Hour)
 QString duration(double seconds);
 // "Elevation 23.4°", with a point whatever the locale.
 QString elevation(double degrees);
-// The polar texts, "Sunrise in 1h 05m" / "Sunset in …", or an empty text.
+// The polar texts, "Sunrise in 1h 05m" / "Sunset in …", or an empty text;
+// briefly, for a narrow card, "Midnight sun", "Polar night", "Rise in 1h
+// 05m" / "Set in …".
 QString eventLine(const SolarCalculator::SunTimes& times, const std::optional<SolarCalculator::SunEvent>& next,
-                  const QDateTime& now);
+                  const QDateTime& now, bool brief = false);
 // "Day 7h 31m" when both sunrise and sunset exist, else an empty text.
 QString dayLength(const SolarCalculator::SunTimes& times);
 

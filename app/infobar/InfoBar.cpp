@@ -29,7 +29,6 @@ InfoBar::InfoBar(const AppStores& stores, Options options, QWidget* parent)
     : QWidget(parent)
     , m_options(std::move(options))
 {
-    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
     const Settings& settings = Settings::standard();
     const ClockLook look = ClockLook::fromSettings(settings);
 

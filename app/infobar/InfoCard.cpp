@@ -27,6 +27,7 @@ void InfoCard::setTitle(const QString& title, const QString& shortTitle)
         return;
     m_title = title;
     m_shortTitle = shortTitle;
+    updateGeometry();
     update();
 }
 
@@ -50,7 +51,12 @@ QSize InfoCard::sizeHint() const
              int(std::ceil(content.height() + titleHeight() + titleGap + 2 * padding)) };
 }
 
-QSize InfoCard::minimumSizeHint() const { return { int(2 * padding) + 40, sizeHint().height() }; }
+QSize InfoCard::minimumSizeHint() const
+{
+    const QString title = (m_shortTitle.isEmpty() ? m_title : m_shortTitle).toUpper();
+    const double width = std::max(briefContentWidth(), QFontMetricsF(titleFont()).horizontalAdvance(title));
+    return { int(std::ceil(width + 2 * padding)), sizeHint().height() };
+}
 
 QRectF InfoCard::contentArea() const
 {

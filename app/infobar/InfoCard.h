@@ -11,8 +11,11 @@ class QPainter;
 // caption style with spaced letters, above the card's content, 12 points in
 // from a rounded rectangle of white at 4 % with the panel stroke. Cards
 // stretch to the room they get; the content sits at the top leading corner.
-// A card never makes the window wider: what does not fit shrinks or is
-// elided with "…", never cut through a number.
+// A card never makes the window wider. Short of its natural width it takes
+// its brief forms (a short title, words left out); its least width, which
+// the card row gives first, shows those whole with every number. Below
+// that what does not fit shrinks or is elided with "…", never cut through
+// a number.
 class InfoCard : public QWidget {
     Q_OBJECT
 public:
@@ -36,6 +39,8 @@ protected:
     // The content's natural size. A card gets less width when the window
     // has no more room: its content shrinks as far as it can and is cut.
     virtual QSizeF contentSize() const = 0;
+    // The least width of the content that shows its brief forms whole.
+    virtual double briefContentWidth() const = 0;
     virtual void paintContent(QPainter& painter, const QRectF& area) = 0;
     // The area the content gets in the card as it stands.
     QRectF contentArea() const;

@@ -13,10 +13,11 @@
 
 namespace {
 
-constexpr double valueGap = 18;  // between the rise and set values
-constexpr double labelGap = 2;   // between a value's label and its time
-constexpr double rowGap = 4;     // between the card's rows
-constexpr double footerGap = 12; // between day length and elevation
+constexpr double valueGap = 18;     // between the rise and set values
+constexpr double labelGap = 2;      // between a value's label and its time
+constexpr double rowGap = 4;        // between the card's rows
+constexpr double footerGap = 12;    // between day length and elevation
+constexpr double footerLineGap = 2; // between them, one under the other
 
 const QString noTime = QStringLiteral("--:--");
 
@@ -56,7 +57,8 @@ void SunCard::setLook(const ClockLook& look)
 void SunCard::setHome(const GeoCoordinate& home)
 {
     m_home = home;
-    setTitle(QStringLiteral("Sun at ") + Maidenhead::locator(home, 6));
+    const QString locator = Maidenhead::locator(home, 6);
+    setTitle(QStringLiteral("Sun at ") + locator, QStringLiteral("Sun · ") + locator);
     recompute();
     update();
 }
@@ -65,9 +67,13 @@ void SunCard::show(const QDateTime& now)
 {
     m_now = now;
     const QString rise = m_rise, set = m_set, event = m_event, day = m_day, elevation = m_elevation;
+    const double brief = briefContentWidth();
     recompute();
     if (rise != m_rise || set != m_set || event != m_event || day != m_day || elevation != m_elevation)
         update();
+    // The card row gives each card its brief width first.
+    if (briefContentWidth() != brief)
+        updateGeometry();
 }
 
 void SunCard::recompute()
@@ -83,6 +89,7 @@ void SunCard::recompute()
     m_rise = times.sunrise ? ClockText::sunTime(*times.sunrise, zone, m_look.use24Hour) : noTime;
     m_set = times.sunset ? ClockText::sunTime(*times.sunset, zone, m_look.use24Hour) : noTime;
     m_event = ClockText::eventLine(times, next, m_now);
+    m_briefEvent = ClockText::eventLine(times, next, m_now, true);
     m_day = ClockText::dayLength(times);
     m_elevation = ClockText::elevation(elevation);
 }
@@ -111,12 +118,33 @@ QSizeF SunCard::contentSize() const
     const QFontMetricsF caption(PanelStyle::caption(), this);
     const QFontMetricsF callout(PanelStyle::callout(), this);
     const double width = std::max({ timesWidth(m_look.sunFont()), callout.horizontalAdvance(m_event), footerWidth() });
-    // The event line keeps its room while it is empty, so the card's height
-    // never changes with the seasons.
-    const double height
-        = caption.height() + labelGap + time.height() + rowGap + callout.height() + rowGap + caption.height();
+    // The event line keeps its room while it is empty, and the footer room
+    // for two lines, so the card's height never changes with the seasons or
+    // its width.
+    const double height = caption.height() + labelGap + time.height() + rowGap + callout.height() + rowGap
+        + caption.height() + footerLineGap + caption.height();
     return { width, height };
 }
+
+double SunCard::briefContentWidth() const
+{
+    const QFontMetricsF caption(PanelStyle::caption(), this);
+    const QFontMetricsF callout(PanelStyle::callout(), this);
+    // The times shrink to their labels' width; day length and elevation
+    // may stand one under the other.
+    const double labels = labelWidth(caption, riseLabel) + valueGap + labelWidth(caption, setLabel);
+    return std::max({ labels, DigitCells::width(callout, m_briefEvent), DigitCells::width(caption, m_day),
+                      DigitCells::width(caption, m_elevation) });
+}
+
+QString SunCard::event(const QFontMetricsF& callout, double room) const
+{
+    if (callout.horizontalAdvance(m_event) <= room)
+        return m_event;
+    return DigitCells::fitted(callout, m_briefEvent, room);
+}
+
+QString SunCard::shownEvent() const { return event(QFontMetricsF(PanelStyle::callout(), this), contentArea().width()); }
 
 void SunCard::paintContent(QPainter& painter, const QRectF& area)
 {
@@ -158,31 +186,31 @@ void SunCard::paintContent(QPainter& painter, const QRectF& area)
     if (!m_event.isEmpty()) {
         painter.setFont(PanelStyle::callout());
         painter.setPen(MapTheme::accent());
-        painter.drawText(QPointF(area.left(), eventTop + callout.ascent()),
-                         DigitCells::fitted(callout, m_event, area.width()));
+        painter.drawText(QPointF(area.left(), eventTop + callout.ascent()), event(callout, area.width()));
     }
 
-    // Day length and elevation; where they do not both fit, the elevation's
-    // word gives way first, then the day length.
+    // Day length and elevation on one line where they fit, else the
+    // elevation under the day length.
     const double footerBaseline = eventTop + callout.height() + rowGap + captionMetrics.ascent();
     painter.setFont(caption);
     painter.setPen(PanelStyle::secondaryText());
     const auto [day, elevation] = footer(captionMetrics, area.width());
-    double footerX = area.left();
+    QPointF at(area.left(), footerBaseline);
     if (!day.isEmpty()) {
-        DigitCells::draw(painter, QPointF(footerX, footerBaseline), day);
-        footerX += DigitCells::width(captionMetrics, day) + footerGap;
+        DigitCells::draw(painter, at, day);
+        if (footerWidth() <= area.width())
+            at.rx() += DigitCells::width(captionMetrics, day) + footerGap;
+        else
+            at.ry() += captionMetrics.height() + footerLineGap;
     }
-    DigitCells::draw(painter, QPointF(footerX, footerBaseline), elevation);
+    DigitCells::draw(painter, at, elevation);
 }
 
 std::pair<QString, QString> SunCard::footer(const QFontMetricsF& caption, double room) const
 {
-    const double day = m_day.isEmpty() ? 0 : DigitCells::width(caption, m_day) + footerGap;
-    const QString elevation = DigitCells::fitted(caption, m_elevation, std::max(0.0, room - day));
-    if (DigitCells::width(caption, elevation) <= room - day)
-        return { m_day, elevation };
-    return { QString(), DigitCells::fitted(caption, m_elevation, room) };
+    if (!m_day.isEmpty() && footerWidth() <= room)
+        return { m_day, m_elevation };
+    return { DigitCells::fitted(caption, m_day, room), DigitCells::fitted(caption, m_elevation, room) };
 }
 
 std::pair<QString, QString> SunCard::shownFooter() const

@@ -13,7 +13,8 @@
 // six-character locator: sunrise and sunset in the computer's time zone (in
 // the clock font at three quarters of its size), the time to the next of
 // them or the polar day's or night's text, the day length and the Sun's
-// elevation.
+// elevation. A narrow card is titled "Sun · " and the locator, says the
+// next event briefly and puts the elevation under the day length.
 class SunCard : public InfoCard {
     Q_OBJECT
 public:
@@ -30,16 +31,18 @@ public:
     const QString& setText() const { return m_set; }
     // The polar texts, the time to the next event, or empty.
     const QString& eventText() const { return m_event; }
+    // The event line as drawn at the card's width.
+    QString shownEvent() const;
     // "Day 7h 31m", or empty when sunrise or sunset is missing.
     const QString& dayText() const { return m_day; }
     const QString& elevationText() const { return m_elevation; }
-    // The day length and the elevation as drawn at the card's width: the
-    // elevation's word elided, or the day length left out, when both do
-    // not fit.
+    // The day length and the elevation as drawn at the card's width, on one
+    // line where they fit and else one under the other.
     std::pair<QString, QString> shownFooter() const;
 
 protected:
     QSizeF contentSize() const override;
+    double briefContentWidth() const override;
     void paintContent(QPainter& painter, const QRectF& area) override;
 
 private:
@@ -47,6 +50,7 @@ private:
     double timesWidth(const QFont& font) const;
     double footerWidth() const;
     std::pair<QString, QString> footer(const QFontMetricsF& caption, double room) const;
+    QString event(const QFontMetricsF& callout, double room) const;
 
     ClockLook m_look;
     GeoCoordinate m_home { 54.687, 25.28 };
@@ -54,6 +58,7 @@ private:
     QString m_rise = QStringLiteral("--:--");
     QString m_set = QStringLiteral("--:--");
     QString m_event;
+    QString m_briefEvent;
     QString m_day;
     QString m_elevation;
 };

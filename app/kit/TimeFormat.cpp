@@ -56,4 +56,12 @@ QString localTimeOfDay(const QDateTime& instant, const QDateTime& now)
     return locale.toString(local.date(), QStringLiteral("d MMM yyyy")) + QLatin1Char(' ') + time;
 }
 
+QString zoneAbbreviation(const QDateTime& instant, const QTimeZone& zone)
+{
+    QString name = instant.toTimeZone(zone).timeZoneAbbreviation();
+    if (name.startsWith(QLatin1Char('+')) || name.startsWith(QLatin1Char('-')))
+        name.prepend(QStringLiteral("UTC"));
+    return name;
+}
+
 } // namespace TimeFormat

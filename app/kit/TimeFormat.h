@@ -42,4 +42,10 @@ const std::map<QString, DateFormatter>& cache();
 // another day there than `now`: "15:07", or "3 Mar 2024 15:07".
 QString localTimeOfDay(const QDateTime& instant, const QDateTime& now);
 
+// The zone's short name at the instant, as the time zone database writes
+// it ("CET", "EDT"); a name that is only an offset ("+03") as "UTC+03".
+// The local clock and the aurora legend name a zone so, whatever names
+// the user's locale has for it ("GMT+1" in some).
+QString zoneAbbreviation(const QDateTime& instant, const QTimeZone& zone);
+
 } // namespace TimeFormat

@@ -79,7 +79,7 @@ QString AuroraLegend::sourceText(const QDateTime& observationTime, const QDateTi
     // Hour and minutes as the locale writes them (a 12-hour locale with its
     // AM/PM marker), the date too when the run was not today.
     return QStringLiteral("NOAA OVATION, ") + TimeFormat::localTimeOfDay(observationTime, now) + QLatin1Char(' ')
-                          + observationTime.toTimeZone(QTimeZone::systemTimeZone()).timeZoneAbbreviation()
+                          + TimeFormat::zoneAbbreviation(observationTime, QTimeZone::systemTimeZone())
                           + QLatin1Char(' ');
 }
 

@@ -22,7 +22,7 @@ public:
     // at (p − 4) / 86 along the bar. Made once.
     static const QGradientStops& stops();
     // "NOAA OVATION, " and the time (hour and minutes as the locale writes
-    // a short time, with the zone's short name; the date in front when it
+    // a short time, with the zone's abbreviation; the date in front when it
     // is not the day of `now`) and a blank.
     static QString sourceText(const QDateTime& observationTime, const QDateTime& now);
 

@@ -30,10 +30,7 @@ OverlayPanel::OverlayPanel(Shape shape, QWidget* parent)
     setAttribute(Qt::WA_TranslucentBackground);
 }
 
-QColor OverlayPanel::fillColor(Shape shape)
-{
-    return QColor(0x14, 0x18, 0x20, shape == Shape::capsule ? 0xB4 : 0xFF);
-}
+QColor OverlayPanel::fillColor(Shape shape) { return QColor(0x14, 0x18, 0x20, shape == Shape::capsule ? 0xB4 : 0xFF); }
 
 QFont OverlayPanel::captionFont(bool semibold) { return systemFont(11, semibold); }
 

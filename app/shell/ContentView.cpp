@@ -36,16 +36,17 @@ ContentView::ContentView(const AppStores& stores, QWidget* parent)
     m_mapShape->setContent(map);
     connect(map, &WorldMapView::keepProportionsChanged, m_mapShape, &MapShape::setKeepProportions);
     column->addWidget(m_mapShape, 1);
-    // The info bar below the map, inset by 12 points on the panel colour.
-    // It never makes the window wider than the map asks for.
+    // The info bar below the map, inset on the panel colour. It never makes
+    // the window wider than the map asks for, and it is as tall as it needs
+    // at its width (the panel's caption wraps): the map takes the rest.
     auto* barBand = new QWidget(this);
-    barBand->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Maximum);
+    barBand->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     barBand->setAutoFillBackground(true);
     QPalette panel = barBand->palette();
     panel.setColor(QPalette::Window, MapTheme::panel());
     barBand->setPalette(panel);
     auto* band = new QVBoxLayout(barBand);
-    band->setContentsMargins(12, 12, 12, 12);
+    band->setContentsMargins(barInset, barInset, barInset, barInset);
     m_infoBar = new InfoBar(stores, barBand);
     band->addWidget(m_infoBar);
     column->addWidget(barBand, 0);

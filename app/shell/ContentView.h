@@ -27,6 +27,8 @@ public:
     // at twice the scale); the info bar and the legends shrink with it.
     static constexpr int minimumWidth = 960;
     static constexpr int minimumHeight = 520;
+    // The info bar's inset from the window's edges, on the panel colour.
+    static constexpr int barInset = 12;
 
     explicit ContentView(const AppStores& stores, QWidget* parent = nullptr);
 

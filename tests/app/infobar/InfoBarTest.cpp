@@ -10,8 +10,10 @@
 #include "kit/DarkAppearance.h"
 #include "kit/DigitCells.h"
 #include "kit/LabelFonts.h"
+#include "map/AuroraLegend.h"
 #include "map/MapViewportModel.h"
 #include "map/WorldMapView.h"
+#include "shell/ContentView.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
 #include "support/WaitUntil.h"
@@ -187,14 +189,15 @@ TEST_F(BarTest, DigitsStandInEqualCellsAndSizesStayFractional)
 
 TEST_F(BarTest, CardsShrinkOrElideTheirTextsButNeverCutThem)
 {
-    // The largest clocks, in the bar of the smallest window (1060 points
-    // less the bar's insets), at 1440 and at 1600 points.
+    // The largest clocks, in the bar of the smallest window, at 1440 and at
+    // 1600 points, on a date of the widest weekday.
     settings.set(SettingKeys::clockFontSize, 96);
-    makeBar(utc(2026, 1, 5, 19, 5, 9));
+    makeBar(utc(2026, 9, 30, 19, 5, 9));
     bar->setPalette(DarkAppearance::palette()); // as in the window
     bar->show();
     const QString longTitle = bar->localClock()->title().toUpper();
-    for (const int width : { 1036, 1416, 1576 }) {
+    const int narrowest = ContentView::minimumWidth - 2 * ContentView::barInset;
+    for (const int width : { narrowest, 1416, 1576 }) {
         bar->resize(width, bar->sizeHint().height());
         bar->layout()->activate();
         bar->tick();
@@ -209,15 +212,28 @@ TEST_F(BarTest, CardsShrinkOrElideTheirTextsButNeverCutThem)
                     brightest = std::max(brightest, double(image.pixelColor(x, y).lightnessF()));
             EXPECT_LT(brightest, 0.3) << card->title().toStdString() << " at " << width;
         }
+        // Every title, date, event line, day length and elevation whole,
+        // in its brief form where the long one does not fit.
+        const SunCard* sun = bar->sunCard();
+        const auto [day, elevation] = sun->shownFooter();
+        for (const QString& text :
+             { bar->localClock()->shownTitle(), bar->utcClock()->shownTitle(), sun->shownTitle(),
+               bar->localClock()->shownDate(), bar->utcClock()->shownDate(), sun->shownEvent(), day, elevation })
+            EXPECT_TRUE(!text.isEmpty() && !text.contains(QChar(0x2026))) << text.toStdString() << " at " << width;
         const QString title = bar->localClock()->shownTitle();
-        EXPECT_TRUE(title == longTitle || title == "LOCAL · EST") << title.toStdString() << " at " << width;
-        const QString elevation = bar->sunCard()->elevationText().section(' ', 1);
-        EXPECT_TRUE(bar->sunCard()->shownFooter().second.endsWith(elevation)) << width;
+        EXPECT_TRUE(title == longTitle || title == "LOCAL · EDT") << title.toStdString() << " at " << width;
+        EXPECT_EQ(elevation, sun->elevationText()) << width;
     }
     EXPECT_EQ(bar->localClock()->shownTitle(), longTitle) << "the long name where it fits";
-    bar->resize(1036, bar->height());
+
+    // A zone the user's locale names by its offset ("GMT+2"): the clock
+    // names it as the aurora legend does.
+    setenv("TZ", "Europe/Berlin", 1);
+    bar->tick();
+    bar->resize(narrowest, bar->height());
     bar->layout()->activate();
-    EXPECT_EQ(bar->localClock()->shownTitle(), "LOCAL · EST");
+    EXPECT_EQ(AuroraLegend::sourceText(clock, clock), "NOAA OVATION, 9:05 PM CEST ");
+    EXPECT_EQ(bar->localClock()->shownTitle(), "LOCAL · CEST");
 }
 
 TEST_F(BarTest, ATickRepaintsTheCardsAloneAndTheStripBlinksOnItsOwn)

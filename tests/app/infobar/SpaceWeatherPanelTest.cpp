@@ -180,8 +180,8 @@ TEST_F(PanelTest, TilesCaptionAndHeaderFollowTheStoresSnapshot)
     refresh();
     EXPECT_EQ(SpaceWeatherPanel::sourcesText(store->snapshot()), "GFZ · NOAA · Zelq");
     EXPECT_EQ(values(*panel).mid(0, 3), QStringList({ "3.3", "148", "18" }));
-    EXPECT_EQ(SpaceWeatherPanel::tiles(store->snapshot(), muf, "KO24pq", MUFPalette::fromHex(""), *s.kpNowTime)[2].color,
-              PanelStyle::yellow());
+    const auto gfz = SpaceWeatherPanel::tiles(store->snapshot(), muf, "KO24pq", MUFPalette::fromHex(""), *s.kpNowTime);
+    EXPECT_EQ(gfz[2].color, PanelStyle::yellow());
 }
 
 TEST_F(PanelTest, RatingsAtTheirEdges)

@@ -217,9 +217,9 @@ TEST(MapContrast, EveryOverlayTextReadsOnItsOwnBackgroundAndTheLegendsHideTheMap
     // left out) nothing of the map shows, and each line, the grey ones
     // too, reads on the legend's ground: its fullest ink against the most
     // common shade of its box.
-    for (QWidget* legend : { static_cast<QWidget*>(view.findChild<AuroraLegend*>()),
-                             static_cast<QWidget*>(view.findChild<MUFLegend*>()),
-                             static_cast<QWidget*>(view.findChild<RotatorLegend*>()) }) {
+    for (QWidget* legend :
+         { static_cast<QWidget*>(view.findChild<AuroraLegend*>()), static_cast<QWidget*>(view.findChild<MUFLegend*>()),
+           static_cast<QWidget*>(view.findChild<RotatorLegend*>()) }) {
         ASSERT_TRUE(legend && legend->isVisibleTo(&view));
         const char* name = legend->metaObject()->className();
         const QRect area = QRect(legend->mapTo(&view, QPoint(0, 0)), legend->size()).adjusted(3, 3, -3, -3);

@@ -1,5 +1,7 @@
 #include "shell/MainWindow.h"
 #include "cluster/DXClusterClient.h"
+#include "infobar/InfoBar.h"
+#include "infobar/SpaceWeatherPanel.h"
 #include "map/MapViewportModel.h"
 #include "rotator/RotatorBadges.h"
 #include "rotator/RotatorManager.h"
@@ -520,6 +522,10 @@ TEST(MainToolBar, EveryButtonStaysOnTheBarThroughEveryStyleAndCoverage)
         }
     }
     EXPECT_EQ(window->width(), window->minimumSizeHint().width());
+    // There the space weather panel's caption takes more lines; the info
+    // bar is as tall as they need.
+    QWidget* panel = window->contentView()->infoBar()->spaceWeatherPanel();
+    EXPECT_GE(panel->height(), panel->heightForWidth(panel->width()));
     window->close();
 }
 

@@ -127,24 +127,17 @@ TEST_F(PanelTest, TilesCaptionAndHeaderFollowTheStoresSnapshot)
     const GeoCoordinate home { 54.687, 25.28 };
     const double muf = MUFModel::field(s.ionosondes, s.sunspotNumber, clock).muf(home);
     EXPECT_EQ(values(*panel), QStringList({ "3.0", "148", "27", "118", QString::asprintf("%.1f", muf) }));
-    // Rated as they were when measured, in August 2026 …
-    const QList<IndexTile::Content> then
-        = SpaceWeatherPanel::tiles(s, muf, "KO24pq", MUFPalette::fromHex(""), *s.kpNowTime);
-    EXPECT_EQ(then[0].rating, "Unsettled");
-    EXPECT_EQ(then[0].color, SpaceWeatherColors::yellowGreen());
-    EXPECT_EQ(then[1].rating, "Very good");
-    EXPECT_EQ(then[1].color, SpaceWeatherColors::goodGreen());
-    EXPECT_EQ(then[2].rating, "Active");
-    EXPECT_EQ(then[2].color, PanelStyle::yellow());
-    EXPECT_EQ(then[3].rating, "High");
-    // … and now muted, their age in place of a rating; the tool tips give
-    // the age and the date. The MUF is worked out for now.
+    // Rated as when measured, in August 2026; now muted, their age in place
+    // of a rating and in their tool tips. The MUF is worked out for now.
+    const auto then = SpaceWeatherPanel::tiles(s, muf, "KO24pq", MUFPalette::fromHex(""), *s.kpNowTime);
+    const QStringList ratings { "Unsettled", "Very good", "Active", "High" };
     for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(then[i].rating, ratings[i]);
         EXPECT_EQ(panel->tile(i)->valueColor(), PanelStyle::secondaryText());
         EXPECT_TRUE(panel->tile(i)->toolTip().startsWith(then[i].help + "\n\nLast measured "));
     }
+    EXPECT_EQ(then[2].color, PanelStyle::yellow());
     EXPECT_EQ(panel->tile(0)->content().rating, QStringLiteral("%1 days old").arg(s.kpNowTime->secsTo(clock) / 86400));
-    EXPECT_TRUE(panel->tile(3)->content().rating->endsWith(" days old"));
     EXPECT_EQ(panel->tile(4)->content().rating, "Up to " + Zelq::highestOpenBand(muf));
     EXPECT_EQ(panel->tile(4)->valueColor(), MUFPalette::fromHex("").color(muf));
     EXPECT_TRUE(panel->tile(0)->toolTip().startsWith("Planetary K index."));
@@ -180,8 +173,7 @@ TEST_F(PanelTest, TilesCaptionAndHeaderFollowTheStoresSnapshot)
     refresh();
     EXPECT_EQ(SpaceWeatherPanel::sourcesText(store->snapshot()), "GFZ · NOAA · Zelq");
     EXPECT_EQ(values(*panel).mid(0, 3), QStringList({ "3.3", "148", "18" }));
-    const auto gfz = SpaceWeatherPanel::tiles(store->snapshot(), muf, "KO24pq", MUFPalette::fromHex(""), *s.kpNowTime);
-    EXPECT_EQ(gfz[2].color, PanelStyle::yellow());
+    EXPECT_EQ(panel->tile(2)->valueColor(), PanelStyle::secondaryText());
 }
 
 TEST_F(PanelTest, RatingsAtTheirEdges)
@@ -234,13 +226,10 @@ TEST_F(PanelTest, OldValuesShowTheirAgeAndOldTimesTheirDate)
     EXPECT_TRUE(tiles[1].help.endsWith("\n\nLast measured 2 days ago, 2 Mar 2024 20:00."))
         << tiles[1].help.toStdString();
     EXPECT_TRUE(tiles[4].help.endsWith("\n\nLast measured 4 h ago, 08:00.")) << tiles[4].help.toStdString();
-    // Past two days an index keeps its number, muted, with its age in place
-    // of its rating.
+    // Past two days an index is muted, its age in place of its rating.
     EXPECT_EQ(tiles[0].rating, "Quiet");
-    EXPECT_EQ(tiles[1].value, "150");
     EXPECT_EQ(tiles[1].rating, "2 days old");
     EXPECT_EQ(tiles[1].color, PanelStyle::secondaryText());
-    EXPECT_TRUE(tiles[4].rating->startsWith("Up to "));
 
     // The aurora forecast of another day names that day.
     const QDateTime run(QDate(2024, 3, 3), QTime(15, 7), QTimeZone::utc());

@@ -1,9 +1,10 @@
-// The map's overlay texts and legends in every style, on the real road: the
-// space weather store reads the services' answers from a local peer, a
-// rotator turns through rotctld, a cluster node spots a watched call, and
-// the map view paints it all with every layer on. Each text must read
-// against its own background (its plate or glow over whatever lies beneath)
-// at the ratio the web's accessibility rules ask of text.
+// The map's overlay texts in the light styles, on the real road: the space
+// weather store reads the services' answers from a local peer, a rotator
+// turns through rotctld, a cluster node spots a watched call, and the map
+// view paints it all with every layer on. Each text must read against its
+// own background (its plate or glow over whatever lies beneath) at the
+// ratio the web's accessibility rules ask of text. The legends hide the map
+// in every style, and their lines read at that ratio too.
 #include "map/MapContrast.h"
 
 #include "cluster/DXClusterClient.h"
@@ -213,33 +214,27 @@ TEST(MapContrast, EveryOverlayTextReadsOnItsOwnBackgroundAndTheLegendsHideTheMap
     }
     ASSERT_EQ(images.size(), 6u);
 
-    // The legends: within their frames (the rounded corners' edge pixels
-    // left out) nothing of the map shows, and each line, the grey ones
-    // too, reads on the legend's ground: its fullest ink against the most
-    // common shade of its box.
-    for (QWidget* legend :
-         { static_cast<QWidget*>(view.findChild<AuroraLegend*>()), static_cast<QWidget*>(view.findChild<MUFLegend*>()),
-           static_cast<QWidget*>(view.findChild<RotatorLegend*>()) }) {
+    // The legends hide the map: inside their frames (the rounded corners'
+    // edge pixels left out) they are the same in every style, and each of
+    // their lines, the grey ones too, reads there: its fullest ink against
+    // the most common shade of its box.
+    for (QWidget* legend : std::initializer_list<QWidget*> {
+             view.findChild<AuroraLegend*>(), view.findChild<MUFLegend*>(), view.findChild<RotatorLegend*>() }) {
         ASSERT_TRUE(legend && legend->isVisibleTo(&view));
-        const char* name = legend->metaObject()->className();
         const QRect area = QRect(legend->mapTo(&view, QPoint(0, 0)), legend->size()).adjusted(3, 3, -3, -3);
-        for (const auto& [style, image] : every)
-            EXPECT_EQ(image.copy(area), every.begin()->second.copy(area))
-                << name << " in " << MapStyles::rawValue(style).toStdString();
-        for (const QLabel* line : legend->findChildren<QLabel*>()) {
-            if (!line->isVisibleTo(&view))
-                continue;
-            const QRect box(line->mapTo(&view, QPoint(0, 0)), line->size());
-            for (const auto& [style, image] : every) {
+        for (const auto& [style, image] : every) {
+            const std::string where
+                = legend->metaObject()->className() + (" in " + MapStyles::rawValue(style)).toStdString();
+            EXPECT_EQ(image.copy(area), every.begin()->second.copy(area)) << where;
+            for (const QLabel* line : legend->findChildren<QLabel*>()) {
+                const QRect box(line->mapTo(&view, QPoint(0, 0)), line->size());
                 QList<double> shades;
                 for (int y = box.top(); y <= box.bottom(); ++y)
                     for (int x = box.left(); x <= box.right(); ++x)
                         shades.append(MapContrast::luminance(image.pixelColor(x, y)));
                 std::ranges::nth_element(shades, shades.begin() + shades.size() / 2);
-                const double ground = shades[shades.size() / 2];
-                EXPECT_GE(MapContrast::ratio(std::ranges::max(shades), ground), 4.5)
-                    << name << " \"" << line->text().toStdString() << "\" in "
-                    << MapStyles::rawValue(style).toStdString();
+                EXPECT_GE(MapContrast::ratio(std::ranges::max(shades), shades[shades.size() / 2]), 4.5)
+                    << where << ": " << line->text().toStdString();
             }
         }
     }

@@ -264,6 +264,15 @@ TEST_F(MapFrame, AWindowShowsTheFrameAtTheViewsPlace)
     const QImage drawn = frame(*map, 2);
     EXPECT_EQ(map->frame().renders(), renders + 2);
     EXPECT_EQ(differing(drawn, frame(*map, 2), where), 0) << where.toStdString();
+
+    // Into a caller's image whose pixels a copy shares: the copy stays.
+    QImage shared(map->size(), QImage::Format_RGB32);
+    shared.fill(Qt::magenta);
+    const QImage copy = shared;
+    QPainter painter(&shared);
+    map->render(painter);
+    EXPECT_EQ(copy.pixel(320, 160), QColor(Qt::magenta).rgb());
+    EXPECT_EQ(shared.pixel(320, 160), copied.pixel(320, 160));
 }
 
 // A drag that comes back to where it started, then rests: while it runs

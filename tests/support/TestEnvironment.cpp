@@ -9,11 +9,16 @@
 
 namespace TestEnvironment {
 
-void isolateUserFolders()
+QString folder()
 {
     // Deliberately leaked: the folders must outlive every test in the process.
     static QTemporaryDir* root = new QTemporaryDir(QDir::tempPath() + "/corvanta-test-XXXXXX");
-    const QString base = root->path();
+    return root->path();
+}
+
+void isolateUserFolders()
+{
+    const QString base = folder();
     for (const char* name : { "config", "data", "cache", "runtime" })
         QDir().mkpath(base + "/" + name);
     setenv("XDG_CONFIG_HOME", qPrintable(base + "/config"), 1);

@@ -39,16 +39,15 @@ int main(int argc, char** argv)
         Settings::standard().setValue(QStringLiteral("lastWords"), QStringLiteral("written at exit"));
         return 0;
     }
-    if (std::strcmp(mode, "save-past-size-limit") == 0 && argc > 2) {
-        // 8 KB, less than Qt's write buffer, where a file may hold 4 KB: the
-        // write is cut short as on a full disk (with SIGXFSZ ignored, as the
-        // application leaves it). Exit 0 when the save says so.
+    if (std::strcmp(mode, "save-past-size-limit") == 0) {
+        // 8 KB (less than Qt's write buffer) to $SAVE_PATH where a file may
+        // hold 4 KB, cut short as on a full disk; exit 0 when it says so.
         std::signal(SIGXFSZ, SIG_IGN);
         const rlimit fourKB { 4096, 4096 };
         setrlimit(RLIMIT_FSIZE, &fourKB);
-        const auto saved = AtomicFile::write(QString::fromLocal8Bit(argv[2]), QByteArray(8192, 'x'));
+        const auto saved = AtomicFile::write(qEnvironmentVariable("SAVE_PATH"), QByteArray(8192, 'x'));
         std::fprintf(stderr, "%s\n", saved ? "saved" : qPrintable(saved.error().message));
-        return !saved && saved.error().message == QLatin1String("the disk is full") ? 0 : 4;
+        return saved || saved.error().message != QLatin1String("the disk is full");
     }
     AppLog::start();
 

@@ -15,11 +15,10 @@ extern char** environ;
 
 namespace TestChild {
 
-End run(const QString& mode, const QStringList& environment, int timeoutSeconds, const QString& argument)
+End run(const QString& mode, const QStringList& environment, int timeoutSeconds)
 {
     const QByteArray program = QFile::encodeName(QCoreApplication::applicationDirPath() + "/test_child");
     const QByteArray modeArg = mode.toUtf8();
-    const QByteArray extraArg = QFile::encodeName(argument);
 
     std::vector<QByteArray> env;
     for (const QString& entry : environment)
@@ -37,8 +36,7 @@ End run(const QString& mode, const QStringList& environment, int timeoutSeconds,
     for (QByteArray& e : env)
         envp.push_back(e.data());
     envp.push_back(nullptr);
-    char* argv[] = { const_cast<char*>(program.constData()), const_cast<char*>(modeArg.constData()),
-                     argument.isEmpty() ? nullptr : const_cast<char*>(extraArg.constData()), nullptr };
+    char* argv[] = { const_cast<char*>(program.constData()), const_cast<char*>(modeArg.constData()), nullptr };
 
     End end;
     pid_t pid = 0;

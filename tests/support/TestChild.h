@@ -14,8 +14,7 @@ struct End {
 };
 
 // `environment` holds "NAME=value" entries that replace or add to the
-// test's own environment; `argument`, when given, follows the mode.
-End run(const QString& mode, const QStringList& environment = {}, int timeoutSeconds = 20,
-        const QString& argument = {});
+// test's own environment.
+End run(const QString& mode, const QStringList& environment = {}, int timeoutSeconds = 20);
 
 } // namespace TestChild

@@ -9,16 +9,11 @@
 
 namespace TestEnvironment {
 
-QString folder()
+void isolateUserFolders()
 {
     // Deliberately leaked: the folders must outlive every test in the process.
     static QTemporaryDir* root = new QTemporaryDir(QDir::tempPath() + "/corvanta-test-XXXXXX");
-    return root->path();
-}
-
-void isolateUserFolders()
-{
-    const QString base = folder();
+    const QString base = root->path();
     for (const char* name : { "config", "data", "cache", "runtime" })
         QDir().mkpath(base + "/" + name);
     setenv("XDG_CONFIG_HOME", qPrintable(base + "/config"), 1);

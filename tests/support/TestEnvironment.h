@@ -11,10 +11,6 @@ namespace TestEnvironment {
 // before the Qt application object exists.
 void isolateUserFolders();
 
-// The test process's own temporary folder, which holds those (and what a
-// failing test leaves to look at); it outlives the process.
-QString folder();
-
 // Points CORVANTA_FEEDS_BASE at a closed port on 127.0.0.1 unless a test
 // has set it, so a store that starts fetching on its own (the space weather
 // store of an application object) never reaches the internet.

@@ -30,7 +30,6 @@
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
 #include "support/SpaceWeatherFeeds.h"
-#include "support/TestEnvironment.h"
 #include "support/WaitUntil.h"
 
 #include <QCoreApplication>
@@ -206,7 +205,8 @@ struct MapFrame : testing::Test {
         QString where;
         const int count = differing(image, reference, where);
         if (count > 0) {
-            const QString saved = TestEnvironment::folder() + "/" + name + "-drawn.png";
+            // In the test process's own folder (see TestEnvironment).
+            const QString saved = qEnvironmentVariable("XDG_CACHE_HOME") + "/" + name + "-drawn.png";
             image.save(saved);
             ADD_FAILURE() << name.toStdString() << ": " << count << " pixels differ, first at " << where.toStdString()
                           << "; drawn picture in " << saved.toStdString();

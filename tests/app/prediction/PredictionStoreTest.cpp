@@ -259,8 +259,7 @@ TEST(PredictionStore, CoverageOfOneBandForTheHour)
     fake.setControl("columns Month,Hour,Freq,Ele,Pr,BCR\n");
     store->coverageImage(home, Band::m40, setup, 100.0, later.addSecs(3600));
     ASSERT_TRUE(waitUntil([&] { return store->lastError().has_value() && !store->busy(); }, 20000));
-    EXPECT_EQ(*store->lastError(), "ITU-R P.533 calculation failed: the report's column legend names no receiver "
-                                   "latitude or receiver longitude column, so its rows cannot be read");
+    EXPECT_TRUE(store->lastError()->contains("names no receiver latitude or receiver longitude column"));
     EXPECT_EQ(store->coverage()->band, Band::m40);
     EXPECT_TRUE(fake.leftoverWorkFolders().isEmpty());
 }

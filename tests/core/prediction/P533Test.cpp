@@ -286,19 +286,11 @@ TEST(P533, ReportLayoutsAreReadByTheirLegend)
     ASSERT_FALSE(P533::parse(noHour).has_value());
     EXPECT_TRUE(P533::parse(noHour).error().contains("no hour column"));
 
-    // The engine's report of a path, without the receive location: the
-    // fourth and fifth columns are the elevation angle and the received
-    // power. It serves a point request, at that point, and no area.
-    const QString path = "   Column 1: Month\n   Column 2: Hour\n   Column 3: Freq\n"
-                         "   Column 4: ELE - Elevation angle (deg)\n   Column 5: Pr - Median received power (dBW)\n"
-                         "   Column 6: BCR - Basic circuit reliability (%)\n"
-                         "*******************************\n   Calculated Parameters\n"
-                         "  12, 01, 14.100,   8.08, -144.53,  37.50\n"
-                         "   End Calculated Parameters\n";
-    EXPECT_EQ(P533::parse(path, pointRequest().onePoint()), (QList<P533::Row> { { 12, 0, 14.1, 40.0, -75.5, 0.375 } }));
-    EXPECT_EQ(P533::parse(path),
-              std::unexpected(QString("the report's column legend names no receiver latitude or receiver longitude "
-                                      "column, so its rows cannot be read")));
-    EXPECT_FALSE(
-        P533::Request(pointRequest().tx, setup100W, 0, 2026, 12, {}, {}, 80, 41, 40, -76, -75, 1, 1).onePoint());
+    // Its elevation angle and received power where a legend names no
+    // receive location: a path's rows take the path's point; no area's.
+    QString path = withDistance;
+    path.replace("Rx latitude", "ELE - Elevation angle").replace("Rx longitude", "Pr - Received power (dBW)");
+    EXPECT_EQ(sorted(P533::parse(path, GeoCoordinate { 40, -75.5 }))[0], (P533::Row { 12, 0, 14.15, 40, -75.5, 0.45 }));
+    EXPECT_EQ(P533::parse(path).error(), "the report's column legend names no receiver latitude or receiver "
+                                         "longitude column, so its rows cannot be read");
 }

@@ -16,6 +16,8 @@
 #include <QTextLayout>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 // The form's column: 560 wide between margins of 20.
@@ -26,6 +28,10 @@ constexpr int margin = 20;
 constexpr int previewLines = 40;
 constexpr int reportLines = 4000;
 constexpr qint64 logBytes = 350000;
+// The log preview's height, and the least it gives up to a short screen
+// (about four lines).
+constexpr int previewHeight = 150;
+constexpr int leastPreviewHeight = 64;
 // The most lines the result under the form takes.
 constexpr int resultLines = 4;
 
@@ -165,7 +171,7 @@ ReportProblemView::ReportProblemView(QWidget* parent)
     m_preview->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     m_preview->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     m_preview->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_preview->setFixedHeight(150);
+    m_preview->setFixedHeight(previewHeight);
     m_preview->setFont(captionFont(QFontDatabase::systemFont(QFontDatabase::FixedFont)));
     m_preview->setStyleSheet(
         textBoxStyle(QStringLiteral("logPreview"), mixed(secondary(), 0.08), QStringLiteral("none"), 6));
@@ -220,6 +226,14 @@ ReportProblemView::ReportProblemView(QWidget* parent)
 
     m_note->setText(note());
     updateState();
+}
+
+void ReportProblemView::fitHeight(int height)
+{
+    m_preview->setFixedHeight(previewHeight);
+    const int over = sizeHint().height() - height;
+    if (over > 0)
+        m_preview->setFixedHeight(std::max(leastPreviewHeight, previewHeight - over));
 }
 
 void ReportProblemView::showEvent(QShowEvent* event)

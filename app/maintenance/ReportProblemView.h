@@ -26,6 +26,10 @@ public:
     void send();
 
     bool isSending() const { return m_sending; }
+    // Makes the form at most `height` tall where it can: the log preview
+    // gives up lines, down to four, so that a short screen (a netbook's
+    // under a panel) shows the whole form.
+    void fitHeight(int height);
     // How long a transfer may stall before it counts as failed (30 s).
     void setTimeout(int milliseconds) { m_sender->setTimeout(milliseconds); }
 

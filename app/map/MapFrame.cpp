@@ -375,9 +375,13 @@ std::optional<MapFrame::CopyTarget> MapFrame::copyTarget(QPainter& painter, cons
     target.allowed &= image->rect();
     if (const QRegion system = engine->systemClip(); !system.isEmpty())
         target.allowed &= system;
-    // The painter's engine writes through the same pointer; the bytes are
-    // taken without detaching, as it does.
-    target.bits = const_cast<uchar*>(image->constBits());
+    // The bands write these bytes from the pool's threads, past QImage's
+    // copy on write: only into an image that shares its pixels with no
+    // copy (the painter's engine, which writes through the same pointer,
+    // detached it when it began), and taken here, on the painter's thread.
+    if (!image->isDetached())
+        return std::nullopt;
+    target.bits = image->bits();
     target.stride = image->bytesPerLine();
     return target;
 }

@@ -127,6 +127,9 @@ public:
     bool inGesture() const { return m_settleTimer.isActive(); }
     // Lets the gesture rest at once: the next paint draws the crisp frame.
     void settle();
+    // What is pinned to the view rather than the world (the graticule's
+    // labels), in view points: a pan draws it afresh.
+    QList<QRectF> pinnedAreas(const MapProjection& projection);
 
     // The badges and legends above the layers, each a child widget pinned to
     // a side or corner of the map. Added in stack order (the order of this
@@ -175,9 +178,6 @@ private:
     void composeFrame(double ratio, MapFrame::Delivery* delivery = nullptr);
     // Layers 1 to 4 for the bands of the frame.
     MapFrame::Layers layerStack(const MapProjection& projection, double ratio);
-    // What is pinned to the view rather than the world (the graticule's
-    // labels), in view points.
-    QList<QRectF> pinnedAreas(const MapProjection& projection);
     void paintSpots(QPainter& painter);
     void placeOverlays();
     // Takes the spotted labels from the cluster for the map's settings.

@@ -148,7 +148,8 @@ void EngineRun::onFinished(int exitCode, bool crashed)
     QFile output(m_workFolder + QStringLiteral("/out.txt"));
     if (output.open(QIODevice::ReadOnly))
         report = QString::fromUtf8(output.readAll());
-    auto rows = P533::parse(report);
+    // A point's report may leave its receive point out; an area's may not.
+    auto rows = P533::parse(report, m_request.onePoint());
     if (crashed || exitCode != 0)
         return fail(ITUEngineError::failed(failureDetail(m_standardError, m_standardOutput, exitCode)));
     // A report of a layout that cannot be read is refused, never misread.

@@ -58,16 +58,20 @@ void giveUsableSize(QWidget* window)
         window->resize(480, 360);
 }
 
+// The screen a window opens on: the one under the pointer.
+const QScreen* openingScreen()
+{
+    const QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
+    return screen ? screen : QGuiApplication::primaryScreen();
+}
+
 // A window's first size: the size wanted, made smaller where the free area
 // of the screen it opens on is (frame included), never below the window's
 // minimum.
 void giveSize(QWidget* window, const QSize& wanted)
 {
-    const QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
-    if (!screen)
-        screen = QGuiApplication::primaryScreen();
     QSize size = wanted;
-    if (screen)
+    if (const QScreen* screen = openingScreen())
         size = MainWindow::frameIn(screen->availableGeometry(), MainWindow::guessedFrame, wanted,
                                    window->minimumSizeHint())
                    .size()
@@ -233,7 +237,7 @@ QWidget* CorvantaApp::showHelp()
     return showSingleWindow(m_helpWindow, [] {
         QWidget* window = makeWindow(QStringLiteral("Corvanta Help"), new HelpView);
         DarkAppearance::apply(window);
-        window->resize(760, 820);
+        giveSize(window, QSize(760, 820));
         return window;
     });
 }
@@ -241,7 +245,11 @@ QWidget* CorvantaApp::showHelp()
 QWidget* CorvantaApp::showReport()
 {
     return showSingleWindow(m_reportWindow, [] {
-        QWidget* window = makeWindow(QStringLiteral("Report a Problem"), new ReportProblemView);
+        auto* form = new ReportProblemView;
+        if (const QScreen* screen = openingScreen())
+            form->fitHeight(screen->availableGeometry().height() - MainWindow::guessedFrame.top()
+                            - MainWindow::guessedFrame.bottom());
+        QWidget* window = makeWindow(QStringLiteral("Report a Problem"), form);
         DarkAppearance::apply(window);
         // Resizable only within what its content allows.
         window->layout()->setSizeConstraint(QLayout::SetMinAndMaxSize);

@@ -84,9 +84,10 @@ MainToolBar::MainToolBar(const AppStores& stores, QWidget* parent)
     // same; the layer toggles then from the least used end; the menus,
     // which show the current choice, last.
     QList<QToolButton*> titles { button(m_settings), m_refresh };
-    for (const char* key : { "showGrid", "showITUZones", "showCQZones", "showMUF", "showAurora", "showGreyline",
-                             "showPrefixes", "clusterEnabled" })
-        titles << button(toggle(QLatin1String(key)));
+    for (const BoolKey* key : { &SettingKeys::showGrid, &SettingKeys::showITUZones, &SettingKeys::showCQZones,
+                                &SettingKeys::showMUF, &SettingKeys::showAurora, &SettingKeys::showGreyline,
+                                &SettingKeys::showPrefixes, &SettingKeys::clusterEnabled })
+        titles << button(toggle(*key));
     titles << m_styleButton << m_coverageButton;
     m_strip->setTitleOrder(titles);
     // Into the overflow menu first go the buttons the menu bar and the
@@ -138,10 +139,10 @@ void MainToolBar::addLayerToggles()
         connect(m_stores.cluster, &DXClusterClient::statusChanged, this, &MainToolBar::syncClusterHelp);
 }
 
-QAction* MainToolBar::toggle(const QString& key) const
+QAction* MainToolBar::toggle(const BoolKey& key) const
 {
     for (QAction* action : m_toggles)
-        if (action->data().toString() == key)
+        if (action->data().toString() == QLatin1String(key.name))
             return action;
     return nullptr;
 }
@@ -306,7 +307,7 @@ void MainToolBar::syncStyle()
 
 void MainToolBar::syncClusterHelp()
 {
-    QAction* cluster = toggle(QLatin1String(SettingKeys::clusterEnabled.name));
+    QAction* cluster = toggle(SettingKeys::clusterEnabled);
     if (!cluster)
         return;
     const bool on = Settings::standard().get(SettingKeys::clusterEnabled);

@@ -46,7 +46,8 @@ public:
 
     explicit MainToolBar(const AppStores& stores, QWidget* parent = nullptr);
 
-    QAction* toggle(const QString& key) const;
+    // The layer or cluster toggle of a key.
+    QAction* toggle(const BoolKey& key) const;
     QActionGroup* coverageGroup() const { return m_coverage; }
     QActionGroup* styleGroup() const { return m_style; }
     QToolButton* coverageButton() const { return m_coverageButton; }

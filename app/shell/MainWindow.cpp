@@ -191,10 +191,13 @@ void MainWindow::keepFrameOnScreen()
         return;
     const QMargins frame = frameMargins();
     QRect fitted = frameIn(available, frame, size(), minimumSizeHint());
-    // Where the frame fits as it is, only its place changes.
+    // Where the frame keeps its size, only its place changes: into the
+    // area, and to its top-left corner where even the smallest frame is
+    // larger than the area (a netbook's screen under a panel).
+    const auto within = [](int at, int first, int last) { return std::max(first, std::min(at, last)); };
     if (fitted.size() == outer.size())
-        fitted.moveTopLeft(QPoint(std::clamp(outer.left(), available.left(), available.right() - outer.width() + 1),
-                                  std::clamp(outer.top(), available.top(), available.bottom() - outer.height() + 1)));
+        fitted.moveTopLeft(QPoint(within(outer.left(), available.left(), available.right() - outer.width() + 1),
+                                  within(outer.top(), available.top(), available.bottom() - outer.height() + 1)));
     resize(fitted.size().shrunkBy(frame));
     move(fitted.topLeft());
 }

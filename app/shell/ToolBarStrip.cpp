@@ -124,14 +124,13 @@ bool ToolBarStrip::isOverflowed(const QWidget* widget) const
     return item && overflowed(*item, m_step);
 }
 
-void ToolBarStrip::measure() const
+void ToolBarStrip::measure()
 {
     if (m_measured)
         return;
     // Changing a button's style or text to measure it asks for a new
     // layout; that request finds the widths measured and only places.
-    auto* self = const_cast<ToolBarStrip*>(this);
-    self->m_measuring = true;
+    m_measuring = true;
     for (Item& item : m_items) {
         QToolButton* button = item.button;
         if (!dropsTitle(item))
@@ -150,7 +149,7 @@ void ToolBarStrip::measure() const
         item.iconWidth = button->sizeHint().width();
         button->setToolButtonStyle(style);
     }
-    self->m_measuring = false;
+    m_measuring = false;
     m_measured = true;
 }
 
@@ -240,17 +239,11 @@ int ToolBarStrip::rowHeight() const
     return height;
 }
 
-QSize ToolBarStrip::sizeHint() const
-{
-    measure();
-    return { widthAt(0), rowHeight() };
-}
+// Only read: the widths were measured when the buttons, their fonts or
+// their styles last changed (see event()).
+QSize ToolBarStrip::sizeHint() const { return { widthAt(0), rowHeight() }; }
 
-QSize ToolBarStrip::minimumSizeHint() const
-{
-    measure();
-    return { widthAt(lastStep()), rowHeight() };
-}
+QSize ToolBarStrip::minimumSizeHint() const { return { widthAt(lastStep()), rowHeight() }; }
 
 bool ToolBarStrip::event(QEvent* event)
 {

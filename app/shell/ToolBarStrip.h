@@ -72,7 +72,10 @@ private:
     };
 
     void adopt(QWidget* widget);
-    void measure() const;
+    // The buttons' widths with and without their titles, found by setting
+    // each title and style in turn: only when a font, text or style
+    // changed, never from a size hint.
+    void measure();
     bool dropsTitle(const Item& item) const;
     int titleSteps() const;
     int lastStep() const;
@@ -87,8 +90,8 @@ private:
     void fillOverflowMenu();
     const Item* find(const QWidget* widget) const;
 
-    mutable QList<Item> m_items;
-    mutable bool m_measured = false;
+    QList<Item> m_items;
+    bool m_measured = false;
     bool m_measuring = false;
     int m_step = 0;
     QToolButton* m_more = nullptr;

@@ -145,6 +145,8 @@ constexpr std::size_t fieldCount = 6;
 struct Layout {
     std::array<int, fieldCount> column { 0, 1, 2, 3, 4, 5 }; // the positions without a legend
     int pieces = 6;                                          // how many a line must have
+    // Where a legend names no receive location: the one point of the request.
+    std::optional<GeoCoordinate> point;
 
     int operator[](Field f) const { return column[std::size_t(f)]; }
 };
@@ -187,32 +189,42 @@ public:
 
     bool seen() const { return m_seen; }
 
-    // The values a legend must name; the others keep their usual places
-    // when it does not name them.
-    QStringList missing() const
+    // The values a legend must name: all of them, but the receive location
+    // where the request had only one point.
+    QStringList missing(const std::optional<GeoCoordinate>& point) const
     {
         QStringList names;
         const std::pair<Field, const char*> required[] = {
-            { Field::month, "month" }, { Field::hour, "hour" }, { Field::frequency, "frequency" },
-            { Field::reliability, "BCR" }
+            { Field::month, "month" },
+            { Field::hour, "hour" },
+            { Field::frequency, "frequency" },
+            { Field::latitude, "receiver latitude" },
+            { Field::longitude, "receiver longitude" },
+            { Field::reliability, "BCR" },
         };
         for (const auto& [field, name] : required)
-            if (m_column[std::size_t(field)] < 0)
+            if (m_column[std::size_t(field)] < 0 && !(point && isLocation(field)))
                 names << QLatin1String(name);
         return names;
     }
 
-    Layout layout() const
+    // Every value from the column the legend names; a location it does not
+    // name in full is the request's point.
+    Layout layout(const std::optional<GeoCoordinate>& point) const
     {
         Layout layout;
-        for (std::size_t f = 0; f < fieldCount; ++f)
-            if (m_column[f] >= 0)
-                layout.column[f] = m_column[f];
+        layout.column = m_column;
+        if (layout[Field::latitude] < 0 || layout[Field::longitude] < 0) {
+            layout.column[std::size_t(Field::latitude)] = layout.column[std::size_t(Field::longitude)] = -1;
+            layout.point = point;
+        }
         layout.pieces = *std::ranges::max_element(layout.column) + 1;
         return layout;
     }
 
 private:
+    static bool isLocation(Field f) { return f == Field::latitude || f == Field::longitude; }
+
     // The legend's names: "Month", "Hour", "Freq…", "BCR - …" by their first
     // word; the receive point by a word "lat"/"latitude" or
     // "lng"/"lon"/"longitude" anywhere in the name.
@@ -266,8 +278,8 @@ std::optional<Row> dataRow(QStringView line, const Layout& layout, Pieces& piece
     const auto monthNumber = number<int>(at(Field::month));
     const auto hourNumber = number<int>(at(Field::hour));
     const auto mhz = number<double>(at(Field::frequency));
-    const auto lat = number<double>(at(Field::latitude));
-    const auto lng = number<double>(at(Field::longitude));
+    const auto lat = layout.point ? std::optional(layout.point->latitude) : number<double>(at(Field::latitude));
+    const auto lng = layout.point ? std::optional(layout.point->longitude) : number<double>(at(Field::longitude));
     const auto percent = number<double>(at(Field::reliability));
     // The engine's hours are 1 … 24; anything else is no hour of the day.
     if (!monthNumber || !hourNumber || *hourNumber < 1 || *hourNumber > 24 || !mhz || !lat || !lng || !percent)
@@ -305,6 +317,13 @@ Request Request::path(const GeoCoordinate& from, const GeoCoordinate& to, const 
     const YearMonth ym = yearMonth(date);
     return Request(from, setup, rxGainDBi, ym.year, ym.month, hoursUTC, frequenciesMHz, sunspotNumber, to.latitude,
                    to.latitude, to.longitude, to.longitude, 1.0, 1.0);
+}
+
+std::optional<GeoCoordinate> Request::onePoint() const
+{
+    if (north != south || west != east)
+        return std::nullopt;
+    return GeoCoordinate { north, west };
 }
 
 YearMonth yearMonth(const QDateTime& date)
@@ -385,7 +404,7 @@ std::expected<QString, QString> inputFile(const Request& r, const QString& dataP
     return text;
 }
 
-std::expected<QList<Row>, QString> parse(QStringView report)
+std::expected<QList<Row>, QString> parse(QStringView report, const std::optional<GeoCoordinate>& onePoint)
 {
     QList<Row> rows;
     Legend legend;
@@ -411,7 +430,7 @@ std::expected<QList<Row>, QString> parse(QStringView report)
                 continue;
             }
             if (legend.read(line)) {
-                layout = legend.missing().isEmpty() ? std::optional<Layout>(legend.layout()) : std::nullopt;
+                layout = legend.missing(onePoint).isEmpty() ? std::optional(legend.layout(onePoint)) : std::nullopt;
                 continue;
             }
         }
@@ -420,10 +439,13 @@ std::expected<QList<Row>, QString> parse(QStringView report)
         if (const auto row = dataRow(line, *layout, pieces))
             rows.append(*row);
     }
-    if (legend.seen() && !legend.missing().isEmpty())
-        return std::unexpected(QStringLiteral("the report's column legend names no %1 column, so its rows cannot be "
-                                              "read")
-                                   .arg(legend.missing().join(QStringLiteral(", "))));
+    if (QStringList missing = legend.missing(onePoint); legend.seen() && !missing.isEmpty()) {
+        const QString last = missing.takeLast();
+        const QString names
+            = missing.isEmpty() ? last : missing.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last;
+        return std::unexpected(
+            QStringLiteral("the report's column legend names no %1 column, so its rows cannot be read").arg(names));
+    }
     return rows;
 }
 

@@ -9,6 +9,7 @@
 #include <QStringView>
 
 #include <expected>
+#include <optional>
 
 // The text interface to the external ITU-R P.533 engine (ITURHFProp): the
 // request of one run, the input file the engine reads, and the reader of the
@@ -46,6 +47,9 @@ struct Request {
     static Request path(const GeoCoordinate& from, const GeoCoordinate& to, const StationSetup& setup, double rxGainDBi,
                         const QDateTime& date, const QList<int>& hoursUTC, const QList<double>& frequenciesMHz,
                         double sunspotNumber);
+
+    // The receive point of a point-to-point request; none for an area.
+    std::optional<GeoCoordinate> onePoint() const;
 
     friend bool operator==(const Request&, const Request&) = default;
 };
@@ -103,12 +107,15 @@ std::expected<QString, QString> inputFile(const Request& request, const QString&
 // The rows of a report, in the order of its lines: the comma-separated lines
 // between a line holding "Calculated Parameters" and one holding that and
 // "End". Which column holds what comes from the report's column legend
-// ("Column 6: BCR - …" lines) when it has one, and is month, hour,
-// frequency, latitude, longitude and reliability otherwise. A legend without
-// a month, hour, frequency or BCR column gives an error: such a report
-// cannot be read without misreading it. Lines that do not read as numbers
-// there, or whose hour is not 1 … 24, are skipped; a text with no such block
-// gives no rows.
-std::expected<QList<Row>, QString> parse(QStringView report);
+// ("Column 6: BCR - …" lines) when it has one, every value from the column
+// it names, and is month, hour, frequency, latitude, longitude and
+// reliability otherwise. A legend without a month, hour, frequency or BCR
+// column gives an error: such a report cannot be read without misreading
+// it. So does one without the receiver's latitude and longitude, unless the
+// request had one receive point (`onePoint`), which the rows then carry.
+// Lines that do not read as numbers there, or whose hour is not 1 … 24, are
+// skipped; a text with no such block gives no rows.
+std::expected<QList<Row>, QString> parse(QStringView report,
+                                         const std::optional<GeoCoordinate>& onePoint = std::nullopt);
 
 } // namespace P533

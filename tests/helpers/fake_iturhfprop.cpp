@@ -23,7 +23,8 @@
 //                   to first)
 //     delay_ms N    wait before writing anything
 //     columns LIST  the report's columns, from Month, Hour, Freq, Lat, Lng,
-//                   BCR, SNR, Dist (default Month,Hour,Freq,Lat,Lng,BCR,SNR)
+//                   BCR, SNR, Dist, Ele, Pr (default
+//                   Month,Hour,Freq,Lat,Lng,BCR,SNR)
 //     legend none   no column legend
 //     only_if TEXT  the switches after it, up to the next only_if, apply
 //                   only when the input holds TEXT
@@ -188,6 +189,8 @@ std::string legendName(const std::string& column)
         { "BCR", "BCR - Basic circuit reliability (%)" },
         { "SNR", "SNR - Median signal-to-noise ratio (dB)" },
         { "Dist", "Dist - Great circle distance (km)" },
+        { "Ele", "ELE - Elevation angle (deg)" },
+        { "Pr", "Pr - Median received power (dBW)" },
     };
     const auto found = words.find(column);
     return found == words.end() ? column : found->second;
@@ -302,6 +305,10 @@ int main(int argc, char** argv)
                                 std::snprintf(cell, sizeof cell, "%6.1f", 12.5);
                             else if (column == "Dist")
                                 std::snprintf(cell, sizeof cell, "%8.1f", 5000.0 + 10.0 * std::fabs(lat));
+                            else if (column == "Ele")
+                                std::snprintf(cell, sizeof cell, "%6.2f", 8.08);
+                            else if (column == "Pr")
+                                std::snprintf(cell, sizeof cell, "%8.2f", -144.53);
                             row += (row.empty() ? "" : ", ") + std::string(cell);
                         }
                         rows.push_back(row);

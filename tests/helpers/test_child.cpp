@@ -1,11 +1,13 @@
 // A small program tests start as a child process: it starts the
 // application log and then ends in the way its argument names.
 #include "kit/AppLog.h"
+#include "support/AtomicFile.h"
 #include "support/Settings.h"
 
 #include <QCoreApplication>
 
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <stdexcept>
 #include <sys/resource.h>
@@ -36,6 +38,16 @@ int main(int argc, char** argv)
         // Ends without ever running an event loop.
         Settings::standard().setValue(QStringLiteral("lastWords"), QStringLiteral("written at exit"));
         return 0;
+    }
+    if (std::strcmp(mode, "save-past-size-limit") == 0) {
+        // 8 KB (less than Qt's write buffer) to $SAVE_PATH where a file may
+        // hold 4 KB, cut short as on a full disk; exit 0 when it says so.
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit fourKB { 4096, 4096 };
+        setrlimit(RLIMIT_FSIZE, &fourKB);
+        const auto saved = AtomicFile::write(qEnvironmentVariable("SAVE_PATH"), QByteArray(8192, 'x'));
+        std::fprintf(stderr, "%s\n", saved ? "saved" : qPrintable(saved.error().message));
+        return saved || saved.error().message != QLatin1String("the disk is full");
     }
     AppLog::start();
 

@@ -127,7 +127,7 @@ TEST(WorldMapView, ToolbarToggleRedrawsTheMapAndRestartsTheSlowLayers)
     const QImage withNight = renderMap(*map);
     const QDateTime before = map->slowLayerDate();
     QThread::msleep(5);
-    content.toolBar()->toggle("showGreyline")->trigger();
+    content.toolBar()->toggle(SettingKeys::showGreyline)->trigger();
     EXPECT_FALSE(Settings::standard().boolValue("showGreyline", true));
     EXPECT_GT(map->slowLayerDate(), before);
     const QImage withoutNight = renderMap(*map);

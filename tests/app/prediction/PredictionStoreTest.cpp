@@ -43,6 +43,8 @@ PredictionStore* makeStore(const FakeEngine& fake)
 TEST(PredictionStore, AChartComesFromTheEngineOncePerKey)
 {
     FakeEngine fake;
+    // A path's report may leave its receive point out.
+    fake.setControl("columns Month,Hour,Freq,Ele,Pr,BCR\n");
     std::unique_ptr<PredictionStore> store(makeStore(fake));
     int busy = 0;
     int charts = 0;
@@ -251,6 +253,14 @@ TEST(PredictionStore, CoverageOfOneBandForTheHour)
     EXPECT_TRUE(store->coverageValue(Band::m40, { 10, 10 }).has_value());
     EXPECT_FALSE(store->coverageValue(Band::m20, { 10, 10 }).has_value());
     EXPECT_TRUE(waitUntil([&] { return !store->busy(); }));
+
+    // A report without the receive location is refused, never placed by
+    // its elevation angle and received power.
+    fake.setControl("columns Month,Hour,Freq,Ele,Pr,BCR\n");
+    store->coverageImage(home, Band::m40, setup, 100.0, later.addSecs(3600));
+    ASSERT_TRUE(waitUntil([&] { return store->lastError().has_value() && !store->busy(); }, 20000));
+    EXPECT_TRUE(store->lastError()->contains("names no receiver latitude or receiver longitude column"));
+    EXPECT_EQ(store->coverage()->band, Band::m40);
     EXPECT_TRUE(fake.leftoverWorkFolders().isEmpty());
 }
 

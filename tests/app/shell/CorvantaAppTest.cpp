@@ -152,7 +152,8 @@ TEST(CorvantaApp, SingleWindowsExistOnceAndComeBackWhenAskedAgain)
     CorvantaApp app;
     QWidget* help = app.showHelp();
     EXPECT_EQ(help->windowTitle(), "Corvanta Help");
-    EXPECT_EQ(help->size(), QSize(760, 820));
+    // 760 × 820 where the screen has room; the offscreen one is 800 high.
+    EXPECT_EQ(help->size(), QSize(760, 800 - 40));
     QWidget* report = app.showReport();
     EXPECT_EQ(report->windowTitle(), "Report a Problem");
     QWidget* settings = app.showSettings();

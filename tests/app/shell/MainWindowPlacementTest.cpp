@@ -22,9 +22,11 @@
 
 namespace {
 
-// Two screens side by side, a 1366 × 768 laptop and a 1440 × 900 one, for
-// Qt's offscreen platform. Set before the test's main() creates the
-// application; the file goes with the process.
+// Two screens side by side, a 1366 × 768 laptop and a 1440 × 900 one, and
+// below the laptop what a 1024 × 600 netbook leaves free under a 48-pixel
+// panel, for Qt's offscreen platform (whose screens have no panels). Set
+// before the test's main() creates the application; the file goes with the
+// process.
 struct VirtualScreens {
     QString file = QDir::tempPath() + QStringLiteral("/corvanta-screens-%1.json").arg(getpid());
     VirtualScreens()
@@ -34,7 +36,8 @@ struct VirtualScreens {
             return;
         json.write(R"({ "screens": [
             { "name": "Laptop", "x": 0, "y": 0, "width": 1366, "height": 768, "logicalDpi": 96, "dpr": 1 },
-            { "name": "Wide", "x": 1366, "y": 0, "width": 1440, "height": 900, "logicalDpi": 96, "dpr": 1 } ] })");
+            { "name": "Wide", "x": 1366, "y": 0, "width": 1440, "height": 900, "logicalDpi": 96, "dpr": 1 },
+            { "name": "Netbook", "x": 0, "y": 768, "width": 1024, "height": 552, "logicalDpi": 96, "dpr": 1 } ] })");
         setenv("QT_QPA_PLATFORM", qPrintable("offscreen:configfile=" + file), 1);
     }
     ~VirtualScreens() { QFile::remove(file); }
@@ -76,7 +79,7 @@ QString describe(const QRect& r)
 
 TEST(MainWindowPlacement, TheFirstStartFitsTheScreenUnderThePointerFrameIncluded)
 {
-    ASSERT_EQ(QGuiApplication::screens().size(), 2) << "the offscreen platform did not take the screens";
+    ASSERT_EQ(QGuiApplication::screens().size(), 3) << "the offscreen platform did not take the screens";
     for (const QString& name : { QStringLiteral("Laptop"), QStringLiteral("Wide") }) {
         QScreen* screen = screenNamed(name);
         ASSERT_NE(screen, nullptr);
@@ -112,6 +115,26 @@ TEST(MainWindowPlacement, TheFirstStartFitsTheScreenUnderThePointerFrameIncluded
     EXPECT_LE(window->minimumSizeHint().width() + 2 * 4, 1366);
     EXPECT_LE(window->minimumSizeHint().height() + 40 + 4 + 48, 768);
     window->close();
+}
+
+// Where even the smallest main window does not fit, it starts at the free
+// area's top-left corner; the other windows open no larger than the area.
+TEST(MainWindowPlacement, OnANetbookEveryWindowStartsWithinTheFreeArea)
+{
+    QScreen* netbook = screenNamed(QStringLiteral("Netbook"));
+    ASSERT_NE(netbook, nullptr);
+    clearSettings();
+    pointAt(netbook);
+    CorvantaApp app;
+    MainWindow* window = start(app);
+    const QRect free = netbook->availableGeometry();
+    EXPECT_GT(window->frameGeometry().height(), free.height());
+    EXPECT_EQ(window->frameGeometry().topLeft(), free.topLeft());
+    for (QWidget* other : { app.showSettings(), app.showHelp(), app.showReport(), app.showAbout() }) {
+        QApplication::processEvents();
+        EXPECT_TRUE(free.size().expandedTo(other->size().grownBy(MainWindow::guessedFrame)) == free.size())
+            << other->windowTitle().toStdString() << ": " << describe(other->frameGeometry()).toStdString();
+    }
 }
 
 TEST(MainWindowPlacement, LaterStartsComeBackAsLeftWhileThatFitsAScreen)

@@ -14,6 +14,7 @@
 #include "support/FastRotatorTimings.h"
 #include "support/RotctldPeer.h"
 #include "support/Settings.h"
+#include "support/SettingsCatalogue.h"
 #include "support/WaitUntil.h"
 
 #include <QAction>
@@ -79,7 +80,7 @@ QList<std::pair<QString, QToolButton*>> buttonsOf(const MainToolBar* bar)
 {
     QList<std::pair<QString, QToolButton*>> buttons;
     for (const auto& t : MainToolBar::layerToggles())
-        buttons.append({ QLatin1String(t.title), bar->button(bar->toggle(QLatin1String(t.key->name))) });
+        buttons.append({ QLatin1String(t.title), bar->button(bar->toggle(*t.key)) });
     buttons.append({ "Coverage", bar->coverageButton() });
     buttons.append({ "Map style", bar->styleButton() });
     buttons.append({ "Zoom out", bar->button(bar->zoomOutAction()) });
@@ -163,16 +164,16 @@ TEST(MainToolBar, TogglesFollowAndWriteTheirKeys)
     const QList<bool> defaults { true, true, true, false, false, false, true, false };
     for (int i = 0; i < 8; ++i) {
         const auto& t = MainToolBar::layerToggles()[std::size_t(i)];
-        QAction* action = f.bar()->toggle(QLatin1String(t.key->name));
+        QAction* action = f.bar()->toggle(*t.key);
         ASSERT_NE(action, nullptr);
         EXPECT_EQ(action->text(), titles[i]);
         EXPECT_TRUE(action->isCheckable());
         EXPECT_EQ(action->isChecked(), defaults[i]) << t.key->name;
     }
-    EXPECT_EQ(f.bar()->toggle("showGrid")->toolTip(), "Show latitude/longitude lines");
+    EXPECT_EQ(f.bar()->toggle(SettingKeys::showGrid)->toolTip(), "Show latitude/longitude lines");
 
     // A click writes the key; nothing else is written.
-    f.bar()->toggle("showMUF")->trigger();
+    f.bar()->toggle(SettingKeys::showMUF)->trigger();
     EXPECT_EQ(f.written, QStringList { "showMUF" });
     EXPECT_TRUE(Settings::standard().boolValue("showMUF", false));
 
@@ -180,10 +181,10 @@ TEST(MainToolBar, TogglesFollowAndWriteTheirKeys)
     f.written.clear();
     Settings::standard().setValue("showAurora", false);
     Settings::standard().setValue("showCQZones", "true");
-    EXPECT_FALSE(f.bar()->toggle("showAurora")->isChecked());
-    EXPECT_TRUE(f.bar()->toggle("showCQZones")->isChecked());
+    EXPECT_FALSE(f.bar()->toggle(SettingKeys::showAurora)->isChecked());
+    EXPECT_TRUE(f.bar()->toggle(SettingKeys::showCQZones)->isChecked());
     Settings::standard().remove("showAurora");
-    EXPECT_TRUE(f.bar()->toggle("showAurora")->isChecked()); // the reader's default again
+    EXPECT_TRUE(f.bar()->toggle(SettingKeys::showAurora)->isChecked()); // the reader's default again
     EXPECT_EQ(f.written, (QStringList { "showAurora", "showCQZones", "showAurora" }));
 }
 
@@ -275,7 +276,7 @@ TEST(MainToolBar, ZoomButtonsAndTheirLimits)
 TEST(MainToolBar, ClusterHelpWarningAndRefreshFollowTheStores)
 {
     Fixture f;
-    QAction* cluster = f.bar()->toggle("clusterEnabled");
+    QAction* cluster = f.bar()->toggle(SettingKeys::clusterEnabled);
     EXPECT_EQ(cluster->toolTip(), MainToolBar::clusterOffHelp());
     f.cluster.setStatus(DXClusterClient::Status::connected("ve7cc"));
     EXPECT_EQ(cluster->toolTip(), MainToolBar::clusterOffHelp());
@@ -386,8 +387,9 @@ TEST(MainToolBar, AtTheDefaultWidthABadgeAndTheWarningKeepTheMainTitlesAndNoButt
     // Titles go from the least important end: the menus' choices, the
     // cluster and the first layers keep theirs.
     const auto titled = [&](QToolButton* b) { return bar->strip()->showsTitle(b); };
-    for (const char* key : { "clusterEnabled", "showPrefixes", "showGreyline" })
-        EXPECT_TRUE(titled(bar->button(bar->toggle(key)))) << key;
+    for (const BoolKey* key :
+         { &SettingKeys::clusterEnabled, &SettingKeys::showPrefixes, &SettingKeys::showGreyline })
+        EXPECT_TRUE(titled(bar->button(bar->toggle(*key)))) << key->name;
     EXPECT_TRUE(titled(bar->coverageButton()));
     EXPECT_TRUE(titled(bar->styleButton()));
     EXPECT_FALSE(titled(bar->button(bar->settingsAction())));
@@ -437,9 +439,10 @@ TEST(MainToolBar, NarrowingGivesUpTitlesInOrderThenMovesItemsIntoTheOverflowMenu
 
     // The order titles go in, least important first.
     QList<QToolButton*> order { bar->button(bar->settingsAction()), bar->refreshButton() };
-    for (const char* key : { "showGrid", "showITUZones", "showCQZones", "showMUF", "showAurora", "showGreyline",
-                             "showPrefixes", "clusterEnabled" })
-        order << bar->button(bar->toggle(key));
+    for (const BoolKey* key : { &SettingKeys::showGrid, &SettingKeys::showITUZones, &SettingKeys::showCQZones,
+                                &SettingKeys::showMUF, &SettingKeys::showAurora, &SettingKeys::showGreyline,
+                                &SettingKeys::showPrefixes, &SettingKeys::clusterEnabled })
+        order << bar->button(bar->toggle(*key));
     order << bar->styleButton() << bar->coverageButton();
 
     bool overflowSeen = false;
@@ -482,7 +485,7 @@ TEST(MainToolBar, NarrowingGivesUpTitlesInOrderThenMovesItemsIntoTheOverflowMenu
 
     // A toggle chosen from the overflow menu writes its key.
     f.written.clear();
-    bar->toggle("showMUF")->trigger();
+    bar->toggle(SettingKeys::showMUF)->trigger();
     EXPECT_EQ(f.written, QStringList { "showMUF" });
 }
 

@@ -290,4 +290,12 @@ TEST(P533, ReportLayoutsAreReadByTheirLegend)
     noHour.replace("Column 2: Hour", "Column 2: UT");
     ASSERT_FALSE(P533::parse(noHour).has_value());
     EXPECT_TRUE(P533::parse(noHour).error().contains("no hour column"));
+
+    // Its elevation angle and received power where a legend names no
+    // receive location: a path's rows take the path's point; no area's.
+    QString path = withDistance;
+    path.replace("Rx latitude", "ELE - Elevation angle").replace("Rx longitude", "Pr - Received power (dBW)");
+    EXPECT_EQ(sorted(P533::parse(path, GeoCoordinate { 40, -75.5 }))[0], (P533::Row { 12, 0, 14.15, 40, -75.5, 0.45 }));
+    EXPECT_EQ(P533::parse(path).error(), "the report's column legend names no receiver latitude or receiver "
+                                         "longitude column, so its rows cannot be read");
 }

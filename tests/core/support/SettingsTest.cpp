@@ -156,6 +156,18 @@ TEST(SettingsStandard, WriteJustBeforeTheApplicationEndsReachesTheFile)
     EXPECT_EQ(Settings(Settings::standard().fileName()).stringValue("lastWords"), "written at exit");
 }
 
+// A save smaller than Qt's write buffer, cut short by a file size limit:
+// the unbuffered write sees it at once and calls it a full disk; the file
+// it would replace stays as it was, and no part of the save is left.
+TEST_F(SettingsTest, ASaveCutShortSaysTheDiskIsFullAndLeavesTheOldFile)
+{
+    writeFile(path(), "[General]\ncallsign=LY2ABC\n");
+    const TestChild::End end = TestChild::run("save-past-size-limit", { "SAVE_PATH=" + path() });
+    EXPECT_TRUE(end.finished && !end.signalled && end.code == 0) << "the save did not say \"the disk is full\"";
+    EXPECT_EQ(readFile(path()), "[General]\ncallsign=LY2ABC\n");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList { "Corvanta.ini" });
+}
+
 TEST_F(SettingsTest, CataloguedKeysReadTheirDefaultsAndClampHandEditedValues)
 {
     std::unique_ptr<Settings> store = std::make_unique<Settings>(path());

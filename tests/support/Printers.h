@@ -1,0 +1,18 @@
+#pragma once
+
+// Qt's values as text when an expectation fails, not the raw bytes the test
+// framework prints for types it does not know. Every test file is compiled
+// with this header (tests/CMakeLists.txt).
+
+#include <QDateTime>
+#include <QPoint>
+#include <QSize>
+
+#include <ostream>
+
+inline void PrintTo(const QDateTime& date, std::ostream* out)
+{
+    *out << (date.isValid() ? date.toString(Qt::ISODateWithMs).toStdString() : "(invalid date)");
+}
+inline void PrintTo(const QPoint& point, std::ostream* out) { *out << '(' << point.x() << ", " << point.y() << ')'; }
+inline void PrintTo(const QSize& size, std::ostream* out) { *out << size.width() << " × " << size.height(); }

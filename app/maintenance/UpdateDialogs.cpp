@@ -3,13 +3,51 @@
 #include "kit/DarkAppearance.h"
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
+
+#include <algorithm>
 
 namespace UpdateDialogs {
 
 namespace {
+
+// A message box wraps its text at about 500 pixels and never scrolls, so
+// long release notes (the feed may carry a megabyte) would push its buttons
+// below the screen. Counts lines as the box wraps them, at a conservative
+// 60 characters, and keeps what fits within `maxLines`.
+QString cutToLines(const QString& text, int maxLines)
+{
+    constexpr int wrapChars = 60;
+    int used = 0;
+    qsizetype end = 0;
+    while (end < text.size()) {
+        qsizetype lineEnd = text.indexOf(u'\n', end);
+        if (lineEnd < 0)
+            lineEnd = text.size();
+        const int wrapped = std::max<int>(1, int((lineEnd - end + wrapChars - 1) / wrapChars));
+        if (used + wrapped > maxLines) {
+            const qsizetype room = qsizetype(std::max(0, maxLines - used)) * wrapChars;
+            return text.left(end + std::min(room, lineEnd - end)).trimmed() + QStringLiteral("\n…");
+        }
+        used += wrapped;
+        end = lineEnd + 1;
+    }
+    return text;
+}
+
+// The lines of informative text that leave the box, with its title, buttons
+// and opened details, on the screen it is shown on.
+int linesThatFit(const QMessageBox* box)
+{
+    const QScreen* screen = box->screen() ? box->screen() : QGuiApplication::primaryScreen();
+    const int free = screen ? screen->availableGeometry().height() : 600;
+    constexpr int titleButtonsAndDetails = 340;
+    return std::max(4, (free - titleButtonsAndDetails) / QFontMetrics(box->font()).lineSpacing());
+}
 
 QMessageBox* makeBox(const QString& title, const QString& text, QWidget* parent)
 {
@@ -19,7 +57,12 @@ QMessageBox* makeBox(const QString& title, const QString& text, QWidget* parent)
     box->setPalette(DarkAppearance::palette());
     box->setTextFormat(Qt::PlainText);
     box->setText(title);
-    box->setInformativeText(text);
+    // Text too long for the screen is cut, and the whole of it is behind
+    // "Show Details...", which scrolls.
+    const QString shown = cutToLines(text, linesThatFit(box));
+    box->setInformativeText(shown);
+    if (shown != text)
+        box->setDetailedText(text);
     // The informative label does not follow the box's text format; notes
     // from the feed must never be read as markup.
     for (QLabel* label : box->findChildren<QLabel*>())

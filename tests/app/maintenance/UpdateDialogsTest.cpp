@@ -4,6 +4,7 @@
 #include "maintenance/UpdateDialogs.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -45,4 +46,20 @@ TEST(UpdateDialogs, TheOfferIsDarkShowsNotesAsPlainTextAndSaysWhichButtonWasChos
     EXPECT_EQ(box->informativeText(), "You have version 0.9.0.");
     clickWhenShown("Update now");
     EXPECT_TRUE(UpdateDialogs::run(box));
+
+    // Notes longer than the screen, in lines or in one line that wraps: the
+    // box stays on the screen, its buttons reachable, the whole notes behind
+    // its details.
+    const int free = QGuiApplication::primaryScreen()->availableGeometry().height();
+    for (const QString& notes : { QString("A fix.\n").repeated(400), QString("word ").repeated(20000) }) {
+        box = UpdateDialogs::offer({ "0.9.1", "u", "s", notes }, "0.9.0");
+        box->show();
+        EXPECT_LE(box->frameGeometry().height(), free);
+        EXPECT_TRUE(box->informativeText().endsWith("\n…"));
+        EXPECT_EQ(box->detailedText(), "You have version 0.9.0.\n\n" + notes);
+        for (QLabel* label : box->findChildren<QLabel*>())
+            EXPECT_EQ(label->textFormat(), Qt::PlainText);
+        clickWhenShown("Update now");
+        EXPECT_TRUE(UpdateDialogs::run(box));
+    }
 }

@@ -6,7 +6,9 @@
 
 #include <QDateTime>
 #include <QPoint>
+#include <QPointF>
 #include <QSize>
+#include <QString>
 
 #include <ostream>
 
@@ -15,4 +17,6 @@ inline void PrintTo(const QDateTime& date, std::ostream* out)
     *out << (date.isValid() ? date.toString(Qt::ISODateWithMs).toStdString() : "(invalid date)");
 }
 inline void PrintTo(const QPoint& point, std::ostream* out) { *out << '(' << point.x() << ", " << point.y() << ')'; }
+inline void PrintTo(const QPointF& point, std::ostream* out) { *out << '(' << point.x() << ", " << point.y() << ')'; }
 inline void PrintTo(const QSize& size, std::ostream* out) { *out << size.width() << " × " << size.height(); }
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }

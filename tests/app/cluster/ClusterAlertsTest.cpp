@@ -22,8 +22,6 @@
 
 #include <csignal>
 
-static void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
-
 namespace {
 
 using namespace std::chrono_literals;

@@ -21,8 +21,6 @@
 
 using namespace std::chrono_literals;
 
-static void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
-
 namespace {
 
 const QDateTime clock0(QDate(2026, 12, 7), QTime(9, 20), Qt::UTC);

@@ -14,8 +14,6 @@
 
 #include <memory>
 
-static void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
-
 namespace {
 
 using namespace std::chrono_literals;

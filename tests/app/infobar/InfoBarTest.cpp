@@ -32,8 +32,6 @@
 
 using namespace std::chrono_literals;
 
-static void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
-
 namespace {
 
 // A bar on a clock the test sets, in New York, for an English-speaking user.

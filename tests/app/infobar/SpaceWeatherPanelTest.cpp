@@ -27,8 +27,6 @@
 
 using namespace std::chrono_literals;
 
-static void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
-
 namespace {
 
 struct PanelTest : testing::Test {

@@ -20,8 +20,6 @@
 
 using namespace std::chrono_literals;
 
-static void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
-
 namespace {
 
 // The colour the strip paints at a point, in a fresh picture.

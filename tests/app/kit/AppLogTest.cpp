@@ -19,8 +19,6 @@
 #include <algorithm>
 #include <csignal>
 
-static void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
-
 namespace {
 
 TestChild::End runChild(const QString& mode, const QString& dataHome)

@@ -24,8 +24,6 @@
 
 #include <cmath>
 
-static void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
-
 namespace {
 
 RotatorConfig rotctld(const QString& name, int port, const QString& color)

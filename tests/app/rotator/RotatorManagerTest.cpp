@@ -37,8 +37,6 @@
 using Dialect = FakeRotatorController::Dialect;
 using Answers = FakeRotatorController::Answers;
 
-static void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
-
 namespace {
 
 RotatorConfig rotator(const QString& name, RotatorProtocol proto, const QString& port, bool softStart = false)

@@ -20,8 +20,6 @@ using namespace std::chrono_literals;
 using namespace SettingsTabs;
 namespace Feeds = SpaceWeatherFeeds;
 
-static void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
-
 namespace {
 
 // The tab over a store whose loop is off, fed by a local peer.

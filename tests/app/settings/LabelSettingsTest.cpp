@@ -17,8 +17,6 @@
 
 using namespace SettingsTabs;
 
-static void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
-
 namespace {
 
 QImage grab(QWidget* widget) { return widget->grab().toImage(); }

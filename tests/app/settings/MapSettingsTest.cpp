@@ -17,8 +17,6 @@
 
 using namespace SettingsTabs;
 
-static void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
-
 namespace {
 
 const QStringList mhzLabels { "3.5 MHz", "5 MHz",  "7 MHz",    "10 MHz", "14 MHz",

@@ -25,8 +25,6 @@
 
 using namespace SettingsTabs;
 
-static void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
-
 namespace {
 
 QList<RotatorConfig> stored() { return RotatorConfig::decode(storedText("rotators")); }

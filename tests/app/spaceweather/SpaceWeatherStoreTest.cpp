@@ -17,8 +17,6 @@
 using namespace std::chrono_literals;
 namespace Feeds = SpaceWeatherFeeds;
 
-static void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
-
 namespace {
 
 QByteArray path(const QUrl& url) { return Feeds::path(url); }

@@ -7,8 +7,6 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-static void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
-
 TEST(ClusterConfig, TypedAddressesGiveHostAndPort)
 {
     const struct {

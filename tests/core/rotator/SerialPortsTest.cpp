@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-static void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
-
 TEST(SerialPorts, OffersSerialDevicesAndTheirStableAliasesSorted)
 {
     for (const char* yes : { "ttyUSB0", "ttyUSB12", "ttyACM0", "ttyS0", "ttyAMA0", "ttyXRUSB3", "rfcomm0" })

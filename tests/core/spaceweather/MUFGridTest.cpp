@@ -7,9 +7,6 @@
 #include <limits>
 #include <random>
 
-// Readable points in failure messages.
-void PrintTo(const QPointF& p, std::ostream* out) { *out << "(" << p.x() << ", " << p.y() << ")"; }
-
 namespace {
 
 constexpr int columns = MUFGrid::columns;

@@ -5,8 +5,6 @@
 
 #include <cstdio>
 
-static void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
-
 TEST(NumberText, WritesNumbersAsCsPrintfDoesWhateverTheLocale)
 {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));

@@ -10,8 +10,6 @@
 
 #include <memory>
 
-static void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
-
 namespace {
 
 class SettingsTest : public ::testing::Test {

@@ -8,6 +8,7 @@
 #include "support/Endpoints.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
+#include "support/VectorState.h"
 
 #include <QMetaObject>
 #include <QTcpSocket>
@@ -295,8 +296,10 @@ void DXClusterClient::ingest(QByteArrayView chunk)
     const QDateTime windowStart = cutoff(now);
     const QStringList lines = m_lines.append(m_telnet.filter(chunk));
     bool bookTouched = false;
-    for (const QString& line : lines)
+    for (const QString& line : lines) {
         bookTouched |= handleLine(line, now, windowStart);
+        VectorState::clean(); // the book and the alerts hash; the next line is parsed clean
+    }
     if (m_recentLines.size() > maxRecentLines)
         m_recentLines.remove(0, m_recentLines.size() - maxRecentLines);
     // A prompt waits for input without ending its line.

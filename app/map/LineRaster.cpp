@@ -1,6 +1,7 @@
 #include "map/LineRaster.h"
 
 #include "map/PremultipliedShades.h"
+#include "support/VectorState.h"
 
 #include <algorithm>
 #include <cmath>
@@ -258,6 +259,8 @@ LINE_RASTER_CLONES void LineRaster::segment(QPointF a, QPointF b, bool buttA, bo
 // Built twice on x86-64, as is segment.
 LINE_RASTER_CLONES void LineRaster::polyline(const QPointF* points, qsizetype count)
 {
+    // Qt's fills in the same band may have left the vector state dirty.
+    VectorState::clean();
     if (!m_bits || count < 2 || m_part.isEmpty())
         return;
     if (m_on <= 0 || m_off <= 0) {

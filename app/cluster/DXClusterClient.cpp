@@ -296,10 +296,8 @@ void DXClusterClient::ingest(QByteArrayView chunk)
     const QDateTime windowStart = cutoff(now);
     const QStringList lines = m_lines.append(m_telnet.filter(chunk));
     bool bookTouched = false;
-    for (const QString& line : lines) {
+    for (const QString& line : lines)
         bookTouched |= handleLine(line, now, windowStart);
-        VectorState::clean(); // the book and the alerts hash; the next line is parsed clean
-    }
     if (m_recentLines.size() > maxRecentLines)
         m_recentLines.remove(0, m_recentLines.size() - maxRecentLines);
     // A prompt waits for input without ending its line.
@@ -313,6 +311,7 @@ void DXClusterClient::ingest(QByteArrayView chunk)
 
 bool DXClusterClient::handleLine(const QString& line, const QDateTime& received, const QDateTime& windowStart)
 {
+    VectorState::clean(); // the book and the alerts hashed the line before
     m_recentLines.append(line);
     if (!m_loggedIn && ClusterLogin::lineAsksForCall(line))
         login();

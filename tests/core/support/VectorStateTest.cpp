@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <functional>
 
 #if defined(__x86_64__)
 #include <cpuid.h>
@@ -35,39 +34,31 @@ bool upperHalvesInUse()
 __attribute__((naked)) void dirtyUpperHalves() { asm("vpcmpeqd %ymm0, %ymm0, %ymm0\n\tret"); }
 
 } // namespace
-#endif
 
+// Only x86-64 processors keep this state.
 TEST(VectorState, NumericWorkStartsCleanWhateverTheThreadRanBefore)
 {
-#if !defined(__x86_64__)
-    GTEST_SKIP() << "only x86-64 processors keep this state";
-#else
     if (!processorTells())
         GTEST_SKIP() << "this processor does not say whether the upper halves are in use";
     dirtyUpperHalves();
     ASSERT_TRUE(upperHalvesInUse());
-    VectorState::clean();
-    EXPECT_FALSE(upperHalvesInUse());
-
-    // Serial entry points clean up before their arithmetic.
+    // The helper, and the serial entry points before their arithmetic.
+    const auto cleanAfter = [](const auto& work) {
+        dirtyUpperHalves();
+        work();
+        return !upperHalvesInUse();
+    };
     const GeoCoordinate london { 51.5, -0.1 }, tokyo { 35.7, 139.7 };
     const MUFField field({}, 100, QDateTime(QDate(2026, 3, 1), QTime(12, 0), QTimeZone::utc()));
-    const std::function<void()> entryPoints[] = {
-        [&] { PrefixEntity::cell(tokyo, {}); },
-        [&] { field.pathMUF(london, tokyo); },
-        [&] { PropagationPredictor::geometry(london, tokyo, false); },
-    };
-    for (const auto& entryPoint : entryPoints) {
-        dirtyUpperHalves();
-        entryPoint();
-        EXPECT_FALSE(upperHalvesInUse());
-    }
-
+    EXPECT_TRUE(cleanAfter([] { VectorState::clean(); }));
+    EXPECT_TRUE(cleanAfter([&] { PrefixEntity::cell(tokyo, {}); }));
+    EXPECT_TRUE(cleanAfter([&] { field.pathMUF(london, tokyo); }));
+    EXPECT_TRUE(cleanAfter([&] { PropagationPredictor::geometry(london, tokyo, false); }));
     // Every part the pool runs starts clean, also on a thread (the calling
     // one included) whose previous part left the state dirty.
     RowBands::deal(8, [](int, int) { dirtyUpperHalves(); });
     std::atomic<int> dirtyStarts = 0;
     RowBands::deal(8, [&](int, int) { dirtyStarts += upperHalvesInUse(); });
     EXPECT_EQ(dirtyStarts, 0);
-#endif
 }
+#endif

@@ -1,38 +1,92 @@
 #include "map/LineRaster.h"
 
 #include "map/PremultipliedShades.h"
+#include "support/VectorState.h"
 
 #include <algorithm>
 #include <cmath>
 
+#if defined(__SSE2__)
 #include <emmintrin.h>
+#elif defined(__aarch64__)
+#include <arm_neon.h>
+#endif
+
+// Every pixel's coverage is rounded step by step, the same on every
+// processor: no step may be fused into a multiply-add, which rounds once
+// instead of twice and which compilers for arm64 make by default (the
+// build turns that off for this file).
+
+// The walks below are built twice on x86-64, for processors with AVX2
+// (whose rounding instructions and encodings make them markedly faster)
+// and for the rest, the one to run chosen as the program loads. AVX2
+// alone brings no fused multiply-add, so both draw the same pixels.
+#if defined(__x86_64__) || defined(__i386__)
+#define LINE_RASTER_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define LINE_RASTER_CLONES
+#endif
 
 namespace {
 
-// A segment as its pixels see it, two pixel centres at a time (SSE2, part
-// of every x86-64 processor): the unit vector along it, its reach (half
-// the width and half a pixel of smoothing) and whether its ends are cut
-// square. Every lane does exactly the arithmetic of one pixel, so a pixel's
-// coverage does not depend on its neighbour in the pair.
+// Two pixel centres at a time, in the processor's 16-byte vectors (SSE2 on
+// every x86-64 processor, NEON on arm64).
+typedef double Pair __attribute__((vector_size(16)));
+using Lanes = decltype(Pair {} < Pair {}); // a comparison's all-ones or zero per lane
+
+Pair both(double value) { return Pair { value, value }; }
+
+// The square root of each lane; correctly rounded everywhere.
+__attribute__((always_inline)) inline Pair squareRoot(Pair value)
+{
+#if defined(__SSE2__)
+    return _mm_sqrt_pd(value);
+#elif defined(__aarch64__)
+    return vsqrtq_f64(value);
+#else
+    return Pair { __builtin_sqrt(value[0]), __builtin_sqrt(value[1]) };
+#endif
+}
+
+// Each lane rounded towards zero to an integer, anything below 0 (or no
+// number at all) as 0.
+__attribute__((always_inline)) inline void truncatedAtZero(Pair value, int& first, int& second)
+{
+#if defined(__SSE2__)
+    // Out of range and NaN come back as INT_MIN.
+    const __m128i truncated = _mm_cvttpd_epi32(value);
+    first = std::max(0, _mm_cvtsi128_si32(truncated));
+    second = std::max(0, _mm_cvtsi128_si32(_mm_srli_si128(truncated, 4)));
+#else
+    first = value[0] > 0 ? int(value[0]) : 0;
+    second = value[1] > 0 ? int(value[1]) : 0;
+#endif
+}
+
+// A segment as its pixels see it, two pixel centres at a time: the unit
+// vector along it, its reach (half the width and half a pixel of
+// smoothing) and whether its ends are cut square. Every lane does exactly
+// the arithmetic of one pixel, so a pixel's coverage does not depend on its
+// neighbour in the pair.
 struct Segment {
-    __m128d ax, ay, bx, by;
-    __m128d ux, uy;
-    __m128d length;
-    __m128d reach;
-    __m128d endB; // 0.5 + length, where a square end at b cuts
+    Pair ax, ay, bx, by;
+    Pair ux, uy;
+    Pair length;
+    Pair reach;
+    Pair endB; // 0.5 + length, where a square end at b cuts
     bool buttA;
     bool buttB;
 
     Segment(QPointF a, QPointF b, double length, double ux, double uy, double reach, bool buttA, bool buttB)
-        : ax(_mm_set1_pd(a.x()))
-        , ay(_mm_set1_pd(a.y()))
-        , bx(_mm_set1_pd(b.x()))
-        , by(_mm_set1_pd(b.y()))
-        , ux(_mm_set1_pd(ux))
-        , uy(_mm_set1_pd(uy))
-        , length(_mm_set1_pd(length))
-        , reach(_mm_set1_pd(reach))
-        , endB(_mm_set1_pd(0.5 + length))
+        : ax(both(a.x()))
+        , ay(both(a.y()))
+        , bx(both(b.x()))
+        , by(both(b.y()))
+        , ux(both(ux))
+        , uy(both(uy))
+        , length(both(length))
+        , reach(both(reach))
+        , endB(both(0.5 + length))
         , buttA(buttA)
         , buttB(buttB)
     {
@@ -40,39 +94,39 @@ struct Segment {
 
     // The alpha (0...255) of two pixel centres from their coverage: by the
     // distance from the line, rounded beyond an end where segments join,
-    // cut square at a dash's end; nothing at all from the reach on.
-    __attribute__((always_inline)) void alphas(__m128d px, __m128d py, int& first, int& second) const
+    // cut square at a dash's end; nothing at all from the reach on. Where
+    // one of two values is NaN, a minimum takes the second.
+    __attribute__((always_inline)) void alphas(Pair px, Pair py, int& first, int& second) const
     {
-        const __m128d zero = _mm_setzero_pd();
-        const __m128d qx = _mm_sub_pd(px, ax);
-        const __m128d qy = _mm_sub_pd(py, ay);
-        const __m128d along = _mm_add_pd(_mm_mul_pd(qx, ux), _mm_mul_pd(qy, uy));
-        const __m128d side
-            = _mm_andnot_pd(_mm_set1_pd(-0.0), _mm_sub_pd(_mm_mul_pd(qx, uy), _mm_mul_pd(qy, ux)));
-        const __m128d before = _mm_cmplt_pd(along, zero);
-        __m128d round = zero;
+        const Pair zero {};
+        const Pair qx = px - ax;
+        const Pair qy = py - ay;
+        const Pair along = qx * ux + qy * uy;
+        const Pair cross = qx * uy - qy * ux;
+        const Pair side = Pair(Lanes(cross) & ~Lanes(both(-0.0))); // its sign bit cleared
+        const Lanes before = along < zero;
+        Lanes round {};
         if (!buttA)
             round = before;
         if (!buttB)
-            round = _mm_or_pd(round, _mm_cmpgt_pd(along, length));
-        const __m128d endX = _mm_or_pd(_mm_and_pd(before, ax), _mm_andnot_pd(before, bx));
-        const __m128d endY = _mm_or_pd(_mm_and_pd(before, ay), _mm_andnot_pd(before, by));
-        const __m128d ex = _mm_sub_pd(px, endX);
-        const __m128d ey = _mm_sub_pd(py, endY);
-        const __m128d fromEnd = _mm_sub_pd(reach, _mm_sqrt_pd(_mm_add_pd(_mm_mul_pd(ex, ex), _mm_mul_pd(ey, ey))));
-        const __m128d fromLine = _mm_sub_pd(reach, side);
-        __m128d cover = _mm_or_pd(_mm_and_pd(round, fromEnd), _mm_andnot_pd(round, fromLine));
+            round |= along > length;
+        const Pair ex = px - (before ? ax : bx);
+        const Pair ey = py - (before ? ay : by);
+        const Pair fromEnd = reach - squareRoot(ex * ex + ey * ey);
+        const Pair fromLine = reach - side;
+        Pair cover = round ? fromEnd : fromLine;
         // min(cover, cut) takes the cut only where it is smaller.
-        if (buttA)
-            cover = _mm_min_pd(_mm_add_pd(_mm_set1_pd(0.5), along), cover);
-        if (buttB)
-            cover = _mm_min_pd(_mm_sub_pd(endB, along), cover);
-        cover = _mm_and_pd(_mm_cmplt_pd(side, reach), cover);
-        const __m128d scaled
-            = _mm_add_pd(_mm_mul_pd(_mm_min_pd(_mm_set1_pd(1.0), cover), _mm_set1_pd(255.0)), _mm_set1_pd(0.5));
-        const __m128i truncated = _mm_cvttpd_epi32(scaled);
-        first = std::max(0, _mm_cvtsi128_si32(truncated));
-        second = std::max(0, _mm_cvtsi128_si32(_mm_srli_si128(truncated, 4)));
+        if (buttA) {
+            const Pair cut = both(0.5) + along;
+            cover = cut < cover ? cut : cover;
+        }
+        if (buttB) {
+            const Pair cut = endB - along;
+            cover = cut < cover ? cut : cover;
+        }
+        cover = side < reach ? cover : zero;
+        const Pair one = both(1.0);
+        truncatedAtZero((one < cover ? one : cover) * both(255.0) + both(0.5), first, second);
     }
 };
 
@@ -130,8 +184,7 @@ bool LineRaster::reaches(const QRectF& bounds) const
 }
 
 // Built twice like polyline, which calls it.
-__attribute__((target_clones("avx2", "default"))) void LineRaster::segment(QPointF a, QPointF b, bool buttA,
-                                                                            bool buttB)
+LINE_RASTER_CLONES void LineRaster::segment(QPointF a, QPointF b, bool buttA, bool buttB)
 {
     const double reach = m_half + 0.5; // beyond it a pixel gets nothing
     // Segments that cannot reach the part drawn are dropped first.
@@ -171,7 +224,7 @@ __attribute__((target_clones("avx2", "default"))) void LineRaster::segment(QPoin
                 const QRgb was = pixel;
                 pixel = alpha > int(qAlpha(was)) ? m_shades[std::size_t(alpha)] : was;
             };
-            const __m128d centres = _mm_set1_pd(centre);
+            const Pair centres = both(centre);
             if constexpr (alongX) {
                 uchar* const column = m_bits + qsizetype(m - m_origin.x()) * qsizetype(sizeof(QRgb));
                 const auto pixel = [&](int n) -> QRgb& {
@@ -179,7 +232,7 @@ __attribute__((target_clones("avx2", "default"))) void LineRaster::segment(QPoin
                 };
                 for (int n = from; n <= to; n += 2) {
                     int first, second;
-                    s.alphas(centres, _mm_set_pd(n + 1.5, n + 0.5), first, second);
+                    s.alphas(centres, Pair { n + 0.5, n + 1.5 }, first, second);
                     put(pixel(n), first);
                     if (n < to)
                         put(pixel(n + 1), second);
@@ -189,7 +242,7 @@ __attribute__((target_clones("avx2", "default"))) void LineRaster::segment(QPoin
                     - m_origin.x();
                 for (int n = from; n <= to; n += 2) {
                     int first, second;
-                    s.alphas(_mm_set_pd(n + 1.5, n + 0.5), centres, first, second);
+                    s.alphas(Pair { n + 0.5, n + 1.5 }, centres, first, second);
                     put(row[n], first);
                     if (n < to)
                         put(row[n + 1], second);
@@ -203,13 +256,11 @@ __attribute__((target_clones("avx2", "default"))) void LineRaster::segment(QPoin
         walk.template operator()<false>();
 }
 
-// Built twice, as is segment, for processors with AVX2 (whose
-// rounding instructions and encodings make the walk markedly faster) and
-// for the rest, the one to run chosen as the program loads. AVX2 alone
-// brings no fused multiply-add, so both round every step alike and draw
-// the same pixels.
-__attribute__((target_clones("avx2", "default"))) void LineRaster::polyline(const QPointF* points, qsizetype count)
+// Built twice on x86-64, as is segment.
+LINE_RASTER_CLONES void LineRaster::polyline(const QPointF* points, qsizetype count)
 {
+    // Qt's fills in the same band may have left the vector state dirty.
+    VectorState::clean();
     if (!m_bits || count < 2 || m_part.isEmpty())
         return;
     if (m_on <= 0 || m_off <= 0) {

@@ -7,6 +7,7 @@
 #include "map/PolylineSimplifier.h"
 #include "support/NumberText.h"
 #include "support/RowBands.h"
+#include "support/VectorState.h"
 
 #include <QFontDatabase>
 #include <QFontMetricsF>
@@ -156,6 +157,7 @@ QFont MUFContourLayer::labelFont()
 
 std::vector<PixelPolylines> MUFContourLayer::pixelRuns(double ratio) const
 {
+    VectorState::clean();
     // The view and a margin for the width of the halo line.
     const QTransform toPixels = projection.worldTransform() * QTransform::fromScale(ratio, ratio);
     const QRectF reach = QRectF(QPointF(0, 0), projection.size * ratio).adjusted(-3 * ratio, -3 * ratio, 3 * ratio, 3 * ratio);

@@ -6,6 +6,7 @@
 #include "map/PainterPixelRatio.h"
 #include "map/PieceWork.h"
 #include "support/RowBands.h"
+#include "support/VectorState.h"
 
 #include <QPainter>
 #include <QPolygonF>
@@ -135,6 +136,7 @@ void ZoneLayer::draw(QPainter& painter, const Outlines& outlines, const QList<Ra
 
 ZoneLayer::Lines ZoneLayer::lines(const Outlines& outlines, double ratio) const
 {
+    VectorState::clean();
     Lines result;
     result.ratio = ratio;
     result.style = lineStyle(kind);

@@ -3,6 +3,7 @@
 #include "geo/MapData.h"
 #include "support/StrictNumber.h"
 #include "support/TextTrim.h"
+#include "support/VectorState.h"
 
 #include <QVarLengthArray>
 
@@ -62,8 +63,12 @@ bool isGuantanamoCall(QStringView text)
 
 CtyDatabase::CtyDatabase(QStringView ctyDat)
 {
-    for (QStringView record : ctyDat.tokenize(u';', Qt::SkipEmptyParts))
+    // Each record ends in hashing its keys, after which the next one
+    // would be read with the vector state dirty.
+    for (QStringView record : ctyDat.tokenize(u';', Qt::SkipEmptyParts)) {
         addRecord(record);
+        VectorState::clean();
+    }
 }
 
 void CtyDatabase::addRecord(QStringView record)

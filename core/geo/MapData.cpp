@@ -1,6 +1,7 @@
 #include "geo/MapData.h"
 
 #include "support/JsonList.h"
+#include "support/VectorState.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -114,6 +115,7 @@ std::optional<int> PrefixEntity::coverageIndex(const GeoCoordinate& at)
 
 PrefixEntity PrefixEntity::cell(const GeoCoordinate& at, const QList<PrefixEntity>& prefixes)
 {
+    VectorState::clean();
     const double latitude = std::isnan(at.latitude) ? 0.0 : at.latitude;
     const double longitude = std::isnan(at.longitude) ? 0.0 : at.longitude;
     // Clamping the doubles first keeps infinities out of the integer casts.

@@ -2,6 +2,7 @@
 
 #include "support/JsonList.h"
 #include "support/RawValue.h"
+#include "support/VectorState.h"
 
 #include <algorithm>
 #include <cmath>
@@ -126,6 +127,7 @@ bool ZoneIndex::contains(qsizetype zoneIndex, const GeoCoordinate& at) const
 
 std::optional<RadioZone> ZoneIndex::zone(const GeoCoordinate& at) const
 {
+    VectorState::clean();
     for (qsizetype i = 0; i < m_zones.size(); ++i) {
         if (contains(i, at))
             return m_zones[i];

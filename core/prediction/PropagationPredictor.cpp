@@ -2,6 +2,7 @@
 
 #include "geo/SolarCalculator.h"
 #include "spaceweather/MUFField.h"
+#include "support/VectorState.h"
 
 #include <algorithm>
 #include <cmath>
@@ -152,6 +153,7 @@ double PropagationPredictor::geomagneticLatitude(const GeoCoordinate& point)
 PropagationPredictor::Geometry PropagationPredictor::geometry(const GeoCoordinate& from, const GeoCoordinate& to,
                                                               bool longPath)
 {
+    VectorState::clean();
     Geometry g;
     g.distanceKm = GeoMath::distanceKm(from, to);
     if (longPath)
@@ -175,6 +177,7 @@ PropagationPredictor::PathConditions PropagationPredictor::conditions(const Geom
                                                                       const GeoCoordinate& subsolar,
                                                                       double sunspotNumber, double kp, bool longPath)
 {
+    VectorState::clean();
     PathConditions c;
     c.mufs.reserve(geometry.points.size());
     for (const GeoCoordinate& point : geometry.points)
@@ -267,11 +270,13 @@ double PropagationPredictor::reliability(double f, const PathTerms& t) const
 
 double PropagationPredictor::reliability(double mhz, const Geometry& geometry, const PathConditions& conditions) const
 {
+    VectorState::clean();
     return reliability(mhz, pathTerms(geometry, conditions));
 }
 
 QList<double> PropagationPredictor::allBands(const Geometry& geometry, const PathConditions& conditions) const
 {
+    VectorState::clean();
     const PathTerms terms = pathTerms(geometry, conditions);
     QList<double> result;
     result.reserve(bands.size());
@@ -290,6 +295,7 @@ QList<double> PropagationPredictor::reliabilities(const GeoCoordinate& from, con
 DayChart PropagationPredictor::dayChart(const GeoCoordinate& from, const GeoCoordinate& to, const MUFField& field,
                                         const QDateTime& date, double kp) const
 {
+    VectorState::clean();
     const QDateTime start(date.toUTC().date(), QTime(0, 0), Qt::UTC);
     // The path is the same all day; only its conditions follow the hour.
     const Geometry g = geometry(from, to, false);

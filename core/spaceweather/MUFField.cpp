@@ -2,6 +2,7 @@
 
 #include "geo/SolarCalculator.h"
 #include "support/RowBands.h"
+#include "support/VectorState.h"
 
 #include <algorithm>
 #include <cmath>
@@ -76,6 +77,7 @@ MUFField::MUFField(const QList<IonosondeReading>& readings, std::optional<double
     , m_date(date)
     , m_subsolar(SolarCalculator::position(date).subsolarPoint)
 {
+    VectorState::clean();
     m_residuals.reserve(readings.size());
     for (const IonosondeReading& reading : readings) {
         const double residual = reading.mufd - model(reading.coordinate, m_subsolar, m_sunspotNumber);
@@ -109,12 +111,14 @@ MUFField::Weights MUFField::weights(const GeoCoordinate& point) const
 
 double MUFField::muf(const GeoCoordinate& point) const
 {
+    VectorState::clean();
     const Weights sums = weights(point);
     return corrected(model(point, m_subsolar, m_sunspotNumber), sums.weight, sums.residual);
 }
 
 double MUFField::measuredShare(const GeoCoordinate& point) const
 {
+    VectorState::clean();
     const Weights sums = weights(point);
     return sums.weight / (priorWeight + sums.weight);
 }
@@ -134,6 +138,7 @@ MUFField MUFField::projected(const QDateTime& date) const
 
 std::optional<MUFField::PathMUF> MUFField::pathMUF(const GeoCoordinate& from, const GeoCoordinate& to) const
 {
+    VectorState::clean();
     // The distance formula turns a NaN into half the Earth's circumference,
     // so places that are not numbers are refused here.
     const auto finite = [](const GeoCoordinate& p) { return std::isfinite(p.latitude) && std::isfinite(p.longitude); };
@@ -167,6 +172,7 @@ std::optional<MUFField::PathMUF> MUFField::pathMUF(const GeoCoordinate& from, co
 
 QList<double> MUFField::sampleWorld(int columns, int rows) const
 {
+    VectorState::clean();
     // Evaluating `muf` node by node costs four sines and cosines per node
     // and station. The haversine terms below are split into the parts that
     // depend only on the row and only on the column, computed once each;

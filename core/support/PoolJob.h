@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/VectorState.h"
+
 #include <QFutureWatcher>
 #include <QObject>
 #include <QPromise>
@@ -32,6 +34,7 @@ void run(QObject* context, Work work, Done done)
     watcher->setFuture(promise->future());
     promise->start();
     QThreadPool::globalInstance()->start([promise, work = std::move(work)]() mutable {
+        VectorState::clean(); // whatever the pool thread ran before
         promise->addResult(work());
         promise->finish();
     });

@@ -1,5 +1,7 @@
 #include "support/RowBands.h"
 
+#include "support/VectorState.h"
+
 #include <QSemaphore>
 #include <QThread>
 #include <QThreadPool>
@@ -12,7 +14,9 @@ namespace RowBands {
 namespace {
 
 // Runs part(0 … parts − 1) on the global pool and waits for every part;
-// the calling thread runs `meanwhile` (when given) before it waits.
+// the calling thread runs `meanwhile` (when given) before it waits. Each
+// part and `meanwhile` start with a clean vector state, whatever the
+// thread ran before.
 void runParts(int parts, const std::function<void(int)>& part, const std::function<void()>& meanwhile = {})
 {
     QSemaphore done;
@@ -20,6 +24,7 @@ void runParts(int parts, const std::function<void(int)>& part, const std::functi
     std::vector<int> leftover;
     for (int k = 0; k < parts; ++k) {
         if (QThreadPool::globalInstance()->tryStart([&part, &done, k] {
+                VectorState::clean();
                 part(k);
                 done.release();
             }))
@@ -27,10 +32,14 @@ void runParts(int parts, const std::function<void(int)>& part, const std::functi
         else
             leftover.push_back(k);
     }
-    for (const int k : leftover)
+    for (const int k : leftover) {
+        VectorState::clean();
         part(k);
-    if (meanwhile)
+    }
+    if (meanwhile) {
+        VectorState::clean();
         meanwhile();
+    }
     done.acquire(started);
 }
 

@@ -8,20 +8,22 @@ namespace {
 // where the processor has it (the build itself targets every x86-64).
 __attribute__((target("avx"))) void zeroUpperHalves() { __builtin_ia32_vzeroupper(); }
 
+// Asked once, on the first call: that may come from another file's static
+// initialisation, before any global of this one would be set.
 bool processorHasAvx()
 {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx");
+    static const bool hasAvx = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx");
+    }();
+    return hasAvx;
 }
-
-// Asked once, as the program loads.
-const bool hasAvx = processorHasAvx();
 
 } // namespace
 
 void VectorState::clean()
 {
-    if (hasAvx)
+    if (processorHasAvx())
         zeroUpperHalves();
 }
 

@@ -38,10 +38,10 @@ QString lastCharacters(const QString& text, int count)
     return text.mid(finder.position());
 }
 
-std::optional<QString> writeWhole(const QString& path, const QString& text)
+std::optional<QString> writeWhole(const QString& path, const QByteArray& bytes)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0 || !file.commit())
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) < 0 || !file.commit())
         return QStringLiteral("Could not write %1: %2").arg(path, file.errorString());
     return std::nullopt;
 }
@@ -94,7 +94,7 @@ void EngineRun::start(Done done)
         m_workFolder.clear(); // nothing of ours to remove
         return fail(ITUEngineError::other(QStringLiteral("Could not create the folder %1").arg(folder)));
     }
-    if (const auto error = writeWhole(antennaPath, m_request.setup.antennas.type14File()))
+    if (const auto error = writeWhole(antennaPath, m_request.setup.antennas.type14File().toUtf8()))
         return fail(ITUEngineError::other(*error));
     if (const auto error = writeWhole(inputPath, *input))
         return fail(ITUEngineError::other(*error));

@@ -7,7 +7,6 @@
 #include "settings/SettingControls.h"
 #include "settings/SettingsSection.h"
 #include "support/Endpoints.h"
-#include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
 
 #include <QFileDialog>

@@ -348,7 +348,7 @@ int engineHour(int hourUTC) { return (hourUTC % 24 + 24) % 24 + 1; }
 
 QString fmt(double value, int decimals) { return QString::number(value, 'f', decimals); }
 
-std::expected<QString, QString> inputFile(const Request& r, const QString& dataPath, const QString& antennaPath)
+std::expected<QByteArray, QString> inputFile(const Request& r, const QString& dataPath, const QString& antennaPath)
 {
     for (const QString& path : { dataPath, antennaPath })
         if (unquotable(path))
@@ -385,21 +385,21 @@ std::expected<QString, QString> inputFile(const Request& r, const QString& dataP
                             { "latinc", fmt(r.latStep, 2) }, { "lnginc", fmt(r.lonStep, 2) },
                             { "DataFilePath", quoted(data) },
                          };
-    QString text;
+    QByteArray text;
     for (const auto& [key, value] : lines) {
-        const QString line = QLatin1String(key) + QLatin1Char(' ') + value;
-        const qsizetype bytes = line.toUtf8().size(); // as the runner writes it
-        if (bytes > maxInputLineBytes) {
+        const QByteArray line = (QLatin1String(key) + QLatin1Char(' ') + value).toUtf8();
+        if (line.size() > maxInputLineBytes) {
             const bool path = qstrcmp(key, "TXAntFilePath") == 0 || qstrcmp(key, "DataFilePath") == 0;
             const QString what = path ? QStringLiteral("the path ") + value.sliced(1, value.size() - 2)
                                       : QStringLiteral("the value of ") + QLatin1String(key);
             return std::unexpected(what
                                    + QStringLiteral(" is too long for the engine: its line in the input file would be "
                                                     "%1 bytes, and the engine reads at most %2")
-                                         .arg(bytes)
+                                         .arg(line.size())
                                          .arg(maxInputLineBytes));
         }
-        text += line + QLatin1Char('\n');
+        text += line;
+        text += '\n';
     }
     return text;
 }

@@ -3,6 +3,7 @@
 #include "geo/GeoMath.h"
 #include "prediction/PropagationPredictor.h"
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QList>
 #include <QString>
@@ -95,14 +96,15 @@ QString fmt(double value, int decimals);
 // line feed and a terminating zero too: a longer line overruns them.
 inline constexpr qsizetype maxInputLineBytes = 254;
 
-// The engine's input text: one "key value" line per setting, text values in
-// double quotes. `dataPath` is the folder of the monthly data files,
-// `antennaPath` the transmit antenna file of this run. A path holding a
-// double quote or a line break cannot be written into that text without
-// changing its meaning, and a line longer than maxInputLineBytes in UTF-8
-// (a long path) would crash the engine, so either gives an error message
-// instead.
-std::expected<QString, QString> inputFile(const Request& request, const QString& dataPath, const QString& antennaPath);
+// The engine's input file, in UTF-8 as it is written: one "key value" line
+// per setting, text values in double quotes. `dataPath` is the folder of the
+// monthly data files, `antennaPath` the transmit antenna file of this run. A
+// path holding a double quote or a line break cannot be written into that
+// text without changing its meaning, and a line longer than
+// maxInputLineBytes (a long path) would crash the engine, so either gives an
+// error message instead.
+std::expected<QByteArray, QString> inputFile(const Request& request, const QString& dataPath,
+                                             const QString& antennaPath);
 
 // The rows of a report, in the order of its lines: the comma-separated lines
 // between a line holding "Calculated Parameters" and one holding that and

@@ -23,7 +23,7 @@ QStringList linesOf(const P533::Request& request, const QString& data = "/data/I
     const auto text = P533::inputFile(request, data, antenna);
     EXPECT_TRUE(text.has_value());
     EXPECT_TRUE(text->endsWith('\n'));
-    return text->split('\n', Qt::SkipEmptyParts);
+    return QString::fromUtf8(*text).split('\n', Qt::SkipEmptyParts);
 }
 
 QString valueOf(const QStringList& lines, const QString& key)

@@ -1,4 +1,5 @@
-// The stored logbook's contacts: a JSON array, the whole logbook of earlier versions.
+// The stored logbook: its file name, import time and contacts, or the bare
+// array of contacts that earlier versions stored.
 
 #include "FuzzSupport.h"
 
@@ -10,6 +11,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const QByteArray json(reinterpret_cast<const char*>(data), qsizetype(size));
+    if (const std::optional<StoredLogbook> stored = StoredLogbook::decode(json))
+        FUZZ_CHECK(StoredLogbook::decode(stored->encode()) == stored);
     const std::optional<QList<LogbookQSO>> qsos = LogbookQSO::decode(json);
     if (qsos) {
         // Encoding what was read and reading it again gives the same.

@@ -192,17 +192,22 @@ std::optional<Outcome> unpackEntries(const QString& archive, const QList<Archive
             = ToolRun::run(QStringLiteral("unzip"), arguments, deadline, batch.first().size + 1);
         if (unzip.timedOut)
             return failed(notUnpackedBecause(QStringLiteral("unpacking ") + tooLong));
-        const bool folders = batch.first().name.endsWith(u'/');
-        for (const ArchiveListing::Entry& entry : batch) {
-            if (!folders && sizeOnDisk(dir, entry) > entry.size)
-                return wrongSize(entry);
+        // One look at each file: one cut at its limit is refused whatever
+        // unzip says, one of another size after unzip's own failure.
+        const ArchiveListing::Entry* otherSize = nullptr;
+        if (!batch.first().name.endsWith(u'/')) {
+            for (const ArchiveListing::Entry& entry : batch) {
+                const qint64 size = sizeOnDisk(dir, entry);
+                if (size > entry.size)
+                    return wrongSize(entry);
+                if (size != entry.size && !otherSize)
+                    otherSize = &entry;
+            }
         }
         if (!unzip.ok)
             return unzipFailed(unzip, archive);
-        for (const ArchiveListing::Entry& entry : batch) {
-            if (!folders && sizeOnDisk(dir, entry) != entry.size)
-                return wrongSize(entry);
-        }
+        if (otherSize)
+            return wrongSize(*otherSize);
     }
     return std::nullopt;
 }

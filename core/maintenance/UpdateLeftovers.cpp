@@ -1,6 +1,7 @@
 #include "maintenance/UpdateLeftovers.h"
 
 #include "maintenance/AppManifest.h"
+#include "support/AtomicFile.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -58,12 +59,8 @@ bool untouchedFor(const QString& folder, std::chrono::milliseconds age, const QD
 bool isUnpackFolder(const QString& path)
 {
     const QString name = QFileInfo(path).fileName();
-    if (name.size() != unpackPrefix.size() + 6 || !name.startsWith(unpackPrefix))
+    if (!name.startsWith(unpackPrefix) || !AtomicFile::isTemporarySuffix(QStringView(name).mid(unpackPrefix.size())))
         return false;
-    for (const QChar c : QStringView(name).sliced(unpackPrefix.size())) {
-        if (!(c >= u'a' && c <= u'z') && !(c >= u'A' && c <= u'Z') && !(c >= u'0' && c <= u'9'))
-            return false;
-    }
     if (!isOwnFolder(path))
         return false;
     const QDir::Filters all = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;

@@ -3,6 +3,7 @@
 #include "maintenance/AppManifest.h"
 #include "maintenance/ArchiveListing.h"
 #include "maintenance/ToolRun.h"
+#include "maintenance/UpdateLeftovers.h"
 #include "maintenance/VersionCheck.h"
 
 #include <QDir>
@@ -231,7 +232,8 @@ Outcome unpack(const Job& job, const QString& archive, const QString& app)
     // Beside the application folder, so the script's moves stay on one file
     // system and each is a single rename. Removed again unless the update
     // is handed to the script.
-    QTemporaryDir dir(QFileInfo(app).absolutePath() + QStringLiteral("/.corvanta-update-XXXXXX"));
+    QTemporaryDir dir(QFileInfo(app).absolutePath() + u'/' + QLatin1String(UpdateLeftovers::unpackPrefix)
+                      + QStringLiteral("XXXXXX"));
     if (!dir.isValid())
         return failed(dir.errorString());
     if (std::optional<Outcome> failure = unpackEntries(archive, *entries, dir.path(), deadline))
@@ -296,7 +298,7 @@ Outcome run(const Job& job)
 
     // A backup an earlier update could not delete would stop the script
     // after this program has quit; find out now, while the user can be told.
-    const QString backup = app + QStringLiteral(".updating");
+    const QString backup = app + QLatin1String(UpdateLeftovers::backupSuffix);
     const QFileInfo stale(backup);
     if (stale.exists() || stale.isSymLink()) {
         if (stale.isDir() && !stale.isSymLink())

@@ -15,8 +15,6 @@ namespace UpdateLeftovers {
 
 namespace {
 
-const QString unpackPrefix = QStringLiteral(".corvanta-update-");
-
 std::optional<struct stat> statusOf(const QString& path)
 {
     struct stat status {};
@@ -59,7 +57,8 @@ bool untouchedFor(const QString& folder, std::chrono::milliseconds age, const QD
 bool isUnpackFolder(const QString& path)
 {
     const QString name = QFileInfo(path).fileName();
-    if (!name.startsWith(unpackPrefix) || !AtomicFile::isTemporarySuffix(QStringView(name).mid(unpackPrefix.size())))
+    const QLatin1String prefix(unpackPrefix);
+    if (!name.startsWith(prefix) || !AtomicFile::isTemporarySuffix(QStringView(name).mid(prefix.size())))
         return false;
     if (!isOwnFolder(path))
         return false;
@@ -85,12 +84,12 @@ QStringList remove(const QString& app, std::chrono::milliseconds age, const QDat
     QStringList candidates;
     const QDir beside = QFileInfo(app).absoluteDir();
     const QDir::Filters folders = QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot;
-    for (const QString& name : beside.entryList({ unpackPrefix + u'*' }, folders)) {
+    for (const QString& name : beside.entryList({ QLatin1String(unpackPrefix) + u'*' }, folders)) {
         if (isUnpackFolder(beside.filePath(name)))
             candidates << beside.filePath(name);
     }
-    if (isBackup(app + QStringLiteral(".updating")))
-        candidates << app + QStringLiteral(".updating");
+    if (const QString backup = app + QLatin1String(backupSuffix); isBackup(backup))
+        candidates << backup;
 
     QStringList removed;
     for (const QString& path : std::as_const(candidates)) {

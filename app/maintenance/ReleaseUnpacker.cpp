@@ -3,6 +3,7 @@
 #include "maintenance/AppManifest.h"
 #include "maintenance/ArchiveListing.h"
 #include "maintenance/ToolRun.h"
+#include "maintenance/UpdateLeftovers.h"
 #include "maintenance/VersionCheck.h"
 
 #include <QDir>
@@ -192,17 +193,22 @@ std::optional<Outcome> unpackEntries(const QString& archive, const QList<Archive
             = ToolRun::run(QStringLiteral("unzip"), arguments, deadline, batch.first().size + 1);
         if (unzip.timedOut)
             return failed(notUnpackedBecause(QStringLiteral("unpacking ") + tooLong));
-        const bool folders = batch.first().name.endsWith(u'/');
-        for (const ArchiveListing::Entry& entry : batch) {
-            if (!folders && sizeOnDisk(dir, entry) > entry.size)
-                return wrongSize(entry);
+        // One look at each file: one cut at its limit is refused whatever
+        // unzip says, one of another size after unzip's own failure.
+        const ArchiveListing::Entry* otherSize = nullptr;
+        if (!batch.first().name.endsWith(u'/')) {
+            for (const ArchiveListing::Entry& entry : batch) {
+                const qint64 size = sizeOnDisk(dir, entry);
+                if (size > entry.size)
+                    return wrongSize(entry);
+                if (size != entry.size && !otherSize)
+                    otherSize = &entry;
+            }
         }
         if (!unzip.ok)
             return unzipFailed(unzip, archive);
-        for (const ArchiveListing::Entry& entry : batch) {
-            if (!folders && sizeOnDisk(dir, entry) != entry.size)
-                return wrongSize(entry);
-        }
+        if (otherSize)
+            return wrongSize(*otherSize);
     }
     return std::nullopt;
 }
@@ -226,7 +232,8 @@ Outcome unpack(const Job& job, const QString& archive, const QString& app)
     // Beside the application folder, so the script's moves stay on one file
     // system and each is a single rename. Removed again unless the update
     // is handed to the script.
-    QTemporaryDir dir(QFileInfo(app).absolutePath() + QStringLiteral("/.corvanta-update-XXXXXX"));
+    QTemporaryDir dir(QFileInfo(app).absolutePath() + u'/' + QLatin1String(UpdateLeftovers::unpackPrefix)
+                      + QStringLiteral("XXXXXX"));
     if (!dir.isValid())
         return failed(dir.errorString());
     if (std::optional<Outcome> failure = unpackEntries(archive, *entries, dir.path(), deadline))
@@ -291,7 +298,7 @@ Outcome run(const Job& job)
 
     // A backup an earlier update could not delete would stop the script
     // after this program has quit; find out now, while the user can be told.
-    const QString backup = app + QStringLiteral(".updating");
+    const QString backup = app + QLatin1String(UpdateLeftovers::backupSuffix);
     const QFileInfo stale(backup);
     if (stale.exists() || stale.isSymLink()) {
         if (stale.isDir() && !stale.isSymLink())

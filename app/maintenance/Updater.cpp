@@ -114,12 +114,15 @@ void Updater::reportLastReplacement()
 
 void Updater::removeLeftovers()
 {
-    const QString app = AppManifest::installFolder(m_platform.programDir);
-    if (app.isEmpty())
-        return;
     const std::chrono::milliseconds age(m_platform.leftoverAgeMs);
+    // The job also reads the manifest that tells whether the program runs
+    // from an installed folder: no file work on the main thread at start.
     PoolJob::run(
-        this, [app, age] { return UpdateLeftovers::remove(app, age); },
+        this,
+        [programDir = m_platform.programDir, age] {
+            const QString app = AppManifest::installFolder(programDir);
+            return app.isEmpty() ? QStringList() : UpdateLeftovers::remove(app, age);
+        },
         [](const QStringList& removed) {
             if (!removed.isEmpty())
                 AppLog::file().write(QStringLiteral("Removed what an interrupted update left: ")

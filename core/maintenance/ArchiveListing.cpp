@@ -46,11 +46,11 @@ QString problem(const QList<Entry>& entries, qint64 maxBytes)
     QList<QString> links;
     for (const Entry& entry : entries) {
         const QString name = entry.name.endsWith(u'/') ? entry.name.chopped(1) : entry.name;
-        if (name.isEmpty() || name.startsWith(u'/') || name.split(u'/').contains(QLatin1String("..")))
+        const QStringList parts = name.split(u'/');
+        if (name.isEmpty() || name.startsWith(u'/') || parts.contains(QLatin1String("..")))
             return QStringLiteral("it names a path outside its folder (%1)").arg(entry.name);
         // "a/./b" and "a//b" are "a/b" on disk, where a link "a" would
         // lead them, yet not by their text.
-        const QStringList parts = name.split(u'/');
         if (parts.contains(QString()) || parts.contains(QLatin1String(".")))
             return QStringLiteral("it names a path in a roundabout way (%1)").arg(entry.name);
         if (names.contains(name))

@@ -1,6 +1,7 @@
 #include "maintenance/UpdateLeftovers.h"
 
 #include "maintenance/AppManifest.h"
+#include "support/AtomicFile.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -13,8 +14,6 @@
 namespace UpdateLeftovers {
 
 namespace {
-
-const QString unpackPrefix = QStringLiteral(".corvanta-update-");
 
 std::optional<struct stat> statusOf(const QString& path)
 {
@@ -58,12 +57,9 @@ bool untouchedFor(const QString& folder, std::chrono::milliseconds age, const QD
 bool isUnpackFolder(const QString& path)
 {
     const QString name = QFileInfo(path).fileName();
-    if (name.size() != unpackPrefix.size() + 6 || !name.startsWith(unpackPrefix))
+    const QLatin1String prefix(unpackPrefix);
+    if (!name.startsWith(prefix) || !AtomicFile::isTemporarySuffix(QStringView(name).mid(prefix.size())))
         return false;
-    for (const QChar c : QStringView(name).sliced(unpackPrefix.size())) {
-        if (!(c >= u'a' && c <= u'z') && !(c >= u'A' && c <= u'Z') && !(c >= u'0' && c <= u'9'))
-            return false;
-    }
     if (!isOwnFolder(path))
         return false;
     const QDir::Filters all = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
@@ -88,12 +84,12 @@ QStringList remove(const QString& app, std::chrono::milliseconds age, const QDat
     QStringList candidates;
     const QDir beside = QFileInfo(app).absoluteDir();
     const QDir::Filters folders = QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot;
-    for (const QString& name : beside.entryList({ unpackPrefix + u'*' }, folders)) {
+    for (const QString& name : beside.entryList({ QLatin1String(unpackPrefix) + u'*' }, folders)) {
         if (isUnpackFolder(beside.filePath(name)))
             candidates << beside.filePath(name);
     }
-    if (isBackup(app + QStringLiteral(".updating")))
-        candidates << app + QStringLiteral(".updating");
+    if (const QString backup = app + QLatin1String(backupSuffix); isBackup(backup))
+        candidates << backup;
 
     QStringList removed;
     for (const QString& path : std::as_const(candidates)) {

@@ -22,6 +22,11 @@
 // instance keeps its own. Anything in doubt stays.
 namespace UpdateLeftovers {
 
+// What the update names them: the unpack folder is this and QTemporaryDir's
+// six letters, the backup APP and this.
+inline constexpr char unpackPrefix[] = ".corvanta-update-";
+inline constexpr char backupSuffix[] = ".updating";
+
 // Removes the leftovers beside `app` and returns the paths removed.
 QStringList remove(const QString& app, std::chrono::milliseconds age,
                    const QDateTime& now = QDateTime::currentDateTimeUtc());

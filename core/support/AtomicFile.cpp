@@ -35,17 +35,6 @@ QString temporaryPrefix(const QFileInfo& target)
     return u'.' + target.fileName() + QStringLiteral(".corvanta-save-");
 }
 
-// The six letters QTemporaryFile puts in place of "XXXXXX".
-bool isTemporarySuffix(QStringView suffix)
-{
-    if (suffix.size() != 6)
-        return false;
-    for (QChar c : suffix)
-        if (!((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9')))
-            return false;
-    return true;
-}
-
 // QTemporaryFile opens buffered unless told otherwise, which only a
 // subclass may do.
 class UnbufferedTemporaryFile : public QTemporaryFile {
@@ -57,6 +46,16 @@ public:
 } // namespace
 
 namespace AtomicFile {
+
+bool isTemporarySuffix(QStringView suffix)
+{
+    if (suffix.size() != 6)
+        return false;
+    for (QChar c : suffix)
+        if (!((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9')))
+            return false;
+    return true;
+}
 
 std::expected<void, SaveError> write(const QString& path, const QByteArray& bytes)
 {

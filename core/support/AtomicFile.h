@@ -42,4 +42,8 @@ int removeLeftovers(const QString& path, std::chrono::seconds age,
 // The usual age for removeLeftovers(): no save takes a minute.
 inline constexpr std::chrono::seconds leftoverAge { 60 };
 
+// Whether `suffix` is the six letters or digits that QTemporaryFile and
+// QTemporaryDir put in place of "XXXXXX".
+bool isTemporarySuffix(QStringView suffix);
+
 } // namespace AtomicFile

@@ -84,17 +84,22 @@ QByteArray storedZip(const QList<ZipEntry>& entries)
         const quint32 size = quint32(lies ? entry.listedSize : entry.data.size());
         const quint32 method = lies ? 8 : 0;
         const quint32 offset = quint32(out.size());
-        // Local header: version 1.0 (2.0 to inflate), no flags, a fixed time.
+        // What both records hold: version 1.0 (2.0 to inflate), no flags, a
+        // fixed time, the sizes, no extra field.
+        const auto common = [&](QByteArray& record) {
+            put16(record, lies ? 20 : 10);
+            put16(record, 0);
+            put16(record, method);
+            put32(record, 0x58210000);
+            put32(record, crc);
+            put32(record, packed);
+            put32(record, size);
+            put16(record, quint32(name.size()));
+            put16(record, 0);
+        };
+        // Local header.
         put32(out, 0x04034b50);
-        put16(out, lies ? 20 : 10);
-        put16(out, 0);
-        put16(out, method);
-        put32(out, 0x58210000);
-        put32(out, crc);
-        put32(out, packed);
-        put32(out, size);
-        put16(out, quint32(name.size()));
-        put16(out, 0);
+        common(out);
         out += name + stored;
 
         // Central record, made on Unix, with the mode in the external attributes.
@@ -104,15 +109,7 @@ QByteArray storedZip(const QList<ZipEntry>& entries)
                                                                 : 0100644;
         put32(directory, 0x02014b50);
         put16(directory, (3 << 8) | 30);
-        put16(directory, lies ? 20 : 10);
-        put16(directory, 0);
-        put16(directory, method);
-        put32(directory, 0x58210000);
-        put32(directory, crc);
-        put32(directory, packed);
-        put32(directory, size);
-        put16(directory, quint32(name.size()));
-        put16(directory, 0);
+        common(directory);
         put16(directory, 0);
         put16(directory, 0);
         put16(directory, 0);

@@ -100,7 +100,8 @@ protected:
     }
 
     // A stand-in for a command-line tool, found before the real one (also
-    // by the replacement script) until fakeTools.removeRecursively().
+    // by the replacement script) until PATH is set back to `path`, as
+    // TearDown does.
     const QByteArray path = qgetenv("PATH");
     QDir fakeTools { root.filePath("tools") };
     void fakeTool(const QString& name, const QString& script)

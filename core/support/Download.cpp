@@ -110,10 +110,9 @@ void Download::send()
         m_idle.start();
         checkSize(announcedBytes());
     });
+    // The bytes are counted as they are read; the progress signal, at most
+    // every 100 ms, would only repeat the announced length.
     connect(reply, &QNetworkReply::readyRead, this, [this] { take(); });
-    // The progress signal comes at most every 100 ms; the bytes themselves
-    // are counted as they are read.
-    connect(reply, &QNetworkReply::downloadProgress, this, [this](qint64, qint64 total) { checkSize(total); });
     connect(reply, &QNetworkReply::redirected, this, [this](const QUrl& to) {
         m_outcome.answered = true;
         m_idle.start();

@@ -11,9 +11,9 @@
 #include "cluster/SpotLocator.h"
 #include "cluster/TelnetFilter.h"
 #include "support/AtomicFile.h"
-#include "support/Download.h"
 
 #include <QAbstractSocket>
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QDateTime>
 #include <QObject>
@@ -249,7 +249,7 @@ private:
     // In use and at most a week old (a date in the future counts as old).
     bool countryFileIsFresh() const;
     void renewCountryFileIfOld();
-    void countryFileArrived(const Download::Outcome& outcome, std::function<void()> ended);
+    void countryFileArrived(const QByteArray& bytes, std::function<void()> ended);
     void countryFileFailed(const QString& message);
     void useCountries(CtyDatabase countries, QDateTime date);
     void recomputeProgress();

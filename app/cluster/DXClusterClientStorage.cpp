@@ -42,6 +42,28 @@ std::optional<CtyDatabase> readCountryFile(const QString& path)
     return countryFile(bytes);
 }
 
+// Why a country file's download brought no file, in the log's words; none
+// when its body came whole.
+std::optional<QString> countryFileFailure(const Download::Outcome& outcome, const DXClusterClient::Timing& timing)
+{
+    using Stop = Download::Stop;
+    if (outcome.stop == Stop::tooLarge)
+        return QStringLiteral("Response larger than %1 MB").arg(DXClusterClient::maxCountryFileBytes >> 20);
+    if (outcome.stop == Stop::overall)
+        return QStringLiteral("Not complete after %1 s; gave up").arg(seconds(timing.countryFileLimit));
+    if (outcome.stop == Stop::idle)
+        return QStringLiteral("No data for %1 s; gave up").arg(seconds(timing.countryFileTimeout));
+    if (outcome.stop != Stop::none)
+        return outcome.reason;
+    if (!outcome.status)
+        return outcome.errorString;
+    if (*outcome.status != 200)
+        return QStringLiteral("HTTP ") + QString::number(*outcome.status);
+    if (outcome.error != QNetworkReply::NoError)
+        return outcome.errorString;
+    return std::nullopt;
+}
+
 } // namespace
 
 void DXClusterClient::loadCountriesAndLogbook()
@@ -154,37 +176,22 @@ void DXClusterClient::updateCountryFile(std::function<void()> ended)
     const Download::Limits limits { m_timing.countryFileTimeout, m_timing.countryFileLimit, maxCountryFileBytes };
     auto* download = new Download(*m_network, QNetworkRequest(QUrl(m_services.countryFileURL)), limits, this);
     download->get([this, ended = std::move(ended)](const Download::Outcome& outcome) mutable {
-        countryFileArrived(outcome, std::move(ended));
+        if (const std::optional<QString> failure = countryFileFailure(outcome, m_timing)) {
+            countryFileFailed(*failure);
+            if (ended)
+                ended();
+            return;
+        }
+        countryFileArrived(outcome.body, std::move(ended));
     });
 }
 
-void DXClusterClient::countryFileArrived(const Download::Outcome& outcome, std::function<void()> ended)
+void DXClusterClient::countryFileArrived(const QByteArray& bytes, std::function<void()> ended)
 {
-    const auto fail = [this, &ended](const QString& message) {
-        countryFileFailed(message);
-        if (ended)
-            ended();
-    };
-    using Stop = Download::Stop;
-    if (outcome.stop == Stop::tooLarge)
-        return fail(QStringLiteral("Response larger than %1 MB").arg(maxCountryFileBytes >> 20));
-    if (outcome.stop == Stop::overall)
-        return fail(QStringLiteral("Not complete after %1 s; gave up").arg(seconds(m_timing.countryFileLimit)));
-    if (outcome.stop == Stop::idle)
-        return fail(QStringLiteral("No data for %1 s; gave up").arg(seconds(m_timing.countryFileTimeout)));
-    if (outcome.stop != Stop::none)
-        return fail(outcome.reason);
-    if (!outcome.status)
-        return fail(outcome.errorString);
-    if (*outcome.status != 200)
-        return fail(QStringLiteral("HTTP ") + QString::number(*outcome.status));
-    if (outcome.error != QNetworkReply::NoError)
-        return fail(outcome.errorString);
-
     // Parsed away from the window, then put in use here.
     PoolJob::run(
-        this, [bytes = outcome.body] { return countryFile(bytes); },
-        [this, bytes = outcome.body, ended = std::move(ended)](CtyDatabase downloaded) {
+        this, [bytes] { return countryFile(bytes); },
+        [this, bytes, ended = std::move(ended)](CtyDatabase downloaded) {
             if (!downloaded.isFullCountryFile()) {
                 countryFileFailed(
                     QStringLiteral("not a full country file (%1 countries)").arg(downloaded.entityCount()));

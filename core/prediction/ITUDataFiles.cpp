@@ -7,7 +7,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QNetworkAccessManager>
-#include <QPointer>
 #include <QSaveFile>
 #include <QUrl>
 
@@ -34,10 +33,9 @@ bool isMonthFile(const QString& name) { return name.startsWith(QLatin1String("io
 
 } // namespace
 
-// One file's download, and the file being written beside its final place
-// while the body arrives.
+// One file's download: the file being written beside its final place while
+// the body arrives, and who waits for it.
 struct ITUDataFiles::Pending {
-    QPointer<Download> download;
     std::unique_ptr<QSaveFile> file;
     QList<Done> waiting;
 };
@@ -52,9 +50,9 @@ ITUDataFiles::ITUDataFiles(const QString& folder, const QString& bundleFolder, Q
 
 ITUDataFiles::~ITUDataFiles()
 {
-    // Each unfinished file is discarded with its Pending.
-    for (const auto& pending : std::as_const(m_downloads))
-        delete pending->download;
+    // Downloads under way end here; each unfinished file is discarded with
+    // its Pending.
+    qDeleteAll(findChildren<Download*>(Qt::FindDirectChildrenOnly));
 }
 
 QString ITUDataFiles::fileName(int month) { return QString::asprintf("ionos%02d.bin", month); }
@@ -165,7 +163,6 @@ void ITUDataFiles::startDownload(const QString& name)
     const Download::Limits limits { std::chrono::milliseconds(m_timeoutMs), std::chrono::milliseconds(m_limitMs),
                                     monthFileBytes };
     auto* download = new Download(*m_network, QNetworkRequest(url), limits, this);
-    pending->download = download;
     download->setSink([this, pending, download, name](QByteArrayView piece) {
         if (download->status() != 200)
             return QString(); // an error page: only its size is of interest

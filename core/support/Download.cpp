@@ -28,8 +28,8 @@ Download::Download(QNetworkAccessManager& network, const QNetworkRequest& reques
     connect(&m_idle, &QTimer::timeout, this, [this] {
         const QString limit = durationText(m_limits.idle);
         stop(Stop::idle,
-             m_outcome.answered ? QStringLiteral("Nothing arrived for %1; the server stopped sending.").arg(limit)
-                                : QStringLiteral("No answer within %1.").arg(limit));
+             m_answered ? QStringLiteral("Nothing arrived for %1; the server stopped sending.").arg(limit)
+                        : QStringLiteral("No answer within %1.").arg(limit));
     });
     connect(&m_overall, &QTimer::timeout, this, [this] {
         stop(Stop::overall,
@@ -94,7 +94,7 @@ qint64 Download::announcedBytes() const
 
 void Download::send()
 {
-    m_outcome.answered = false;
+    m_answered = false;
     QNetworkReply* reply = m_verb == "POST" ? m_network.post(m_request, m_upload) : m_network.get(m_request);
     m_reply = reply;
     // The idle time starts when the request leaves the queue: its
@@ -106,16 +106,15 @@ void Download::send()
             m_idle.start();
     });
     connect(reply, &QNetworkReply::metaDataChanged, this, [this] {
-        m_outcome.answered = true;
+        m_answered = true;
         m_idle.start();
         checkSize(announcedBytes());
     });
+    // The bytes are counted as they are read; the progress signal, at most
+    // every 100 ms, would only repeat the announced length.
     connect(reply, &QNetworkReply::readyRead, this, [this] { take(); });
-    // The progress signal comes at most every 100 ms; the bytes themselves
-    // are counted as they are read.
-    connect(reply, &QNetworkReply::downloadProgress, this, [this](qint64, qint64 total) { checkSize(total); });
     connect(reply, &QNetworkReply::redirected, this, [this](const QUrl& to) {
-        m_outcome.answered = true;
+        m_answered = true;
         m_idle.start();
         const QUrl from = m_reply->url();
         const QUrl next = from.resolved(to);
@@ -140,7 +139,7 @@ void Download::take()
     const QByteArray piece = m_reply->readAll();
     if (piece.isEmpty())
         return;
-    m_outcome.answered = true;
+    m_answered = true;
     m_idle.start();
     m_outcome.bytes += piece.size();
     checkSize(m_outcome.bytes);
@@ -178,15 +177,14 @@ void Download::ended()
     QNetworkReply* reply = m_reply;
     m_reply = nullptr;
     reply->deleteLater();
+    m_idle.stop();
     const QNetworkReply::NetworkError error = reply->error();
-    if (m_limits.resendUnanswered && !m_resent && m_outcome.stop == Stop::none && !m_outcome.answered
+    if (m_limits.resendUnanswered && !m_resent && m_outcome.stop == Stop::none && !m_answered
         && error != QNetworkReply::NoError && error != QNetworkReply::OperationCanceledError) {
         m_resent = true;
-        m_idle.stop();
         send();
         return;
     }
-    m_idle.stop();
     m_overall.stop();
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (status.isValid())

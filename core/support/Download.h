@@ -78,9 +78,8 @@ public:
         std::optional<int> status; // the HTTP status, when an answer came
         QNetworkReply::NetworkError error = QNetworkReply::NoError;
         QString errorString;
-        QByteArray body;       // unless a sink took it
-        qint64 bytes = 0;      // of the body, received
-        bool answered = false; // anything of the answer arrived
+        QByteArray body;  // unless a sink took it
+        qint64 bytes = 0; // of the body, received
     };
     using Done = std::function<void(const Outcome&)>;
     // Takes one piece of the body; a non-empty text ends the download with
@@ -126,5 +125,6 @@ private:
     QTimer m_idle;
     QTimer m_overall;
     Outcome m_outcome;
+    bool m_answered = false; // anything of the try's answer arrived
     bool m_resent = false;
 };

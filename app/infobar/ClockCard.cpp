@@ -42,10 +42,12 @@ void ClockCard::show(const QDateTime& instant)
     if (m_kind == Zone::local) {
         // Looked up afresh: the user may move the computer to another zone.
         m_zone = QTimeZone::systemTimeZone();
-        // The short name is looked up only when the long one changed.
-        const QString title = ClockText::localTitle(m_zone, instant);
-        if (title != this->title())
-            setTitle(title, ClockText::localTitle(m_zone, instant, QTimeZone::ShortName));
+        const Naming naming { m_zone.id(), m_zone.isDaylightTime(instant), QLocale() };
+        if (naming != m_naming) {
+            m_naming = naming;
+            setTitle(ClockText::localTitle(m_zone, instant),
+                     ClockText::localTitle(m_zone, instant, QTimeZone::ShortName));
+        }
     }
     const QString time = ClockText::time(instant, m_zone, m_look.use24Hour, m_look.seconds);
     const QString date = ClockText::date(instant, m_zone);

@@ -89,16 +89,9 @@ double ClockCard::briefContentWidth() const
     return QFontMetricsF(PanelStyle::callout(), this).horizontalAdvance(m_shortDate);
 }
 
-QString ClockCard::fittedDate(const QFontMetricsF& metrics, double width) const
-{
-    if (metrics.horizontalAdvance(m_date) <= width)
-        return m_date;
-    return DigitCells::fitted(metrics, m_shortDate, width);
-}
-
 QString ClockCard::shownDate() const
 {
-    return fittedDate(QFontMetricsF(PanelStyle::callout(), this), contentArea().width());
+    return fittedForm(QFontMetricsF(PanelStyle::callout(), this), m_date, m_shortDate, contentArea().width());
 }
 
 void ClockCard::paintContent(QPainter& painter, const QRectF& area)
@@ -114,5 +107,6 @@ void ClockCard::paintContent(QPainter& painter, const QRectF& area)
     painter.setFont(PanelStyle::callout());
     painter.setPen(PanelStyle::secondaryText());
     const double dateTop = area.top() + fullMetrics.height() + lineGap;
-    painter.drawText(QPointF(area.left(), dateTop + dateMetrics.ascent()), fittedDate(dateMetrics, area.width()));
+    painter.drawText(QPointF(area.left(), dateTop + dateMetrics.ascent()),
+                     fittedForm(dateMetrics, m_date, m_shortDate, area.width()));
 }

@@ -42,8 +42,6 @@ protected:
     void paintContent(QPainter& painter, const QRectF& area) override;
 
 private:
-    QString fittedDate(const QFontMetricsF& metrics, double width) const;
-
     // What the local clock's title names: naming a zone costs more than
     // the rest of a tick, so it is done only when one of these changed.
     struct Naming {

@@ -137,14 +137,10 @@ double SunCard::briefContentWidth() const
                       DigitCells::width(caption, m_elevation) });
 }
 
-QString SunCard::event(const QFontMetricsF& callout, double room) const
+QString SunCard::shownEvent() const
 {
-    if (callout.horizontalAdvance(m_event) <= room)
-        return m_event;
-    return DigitCells::fitted(callout, m_briefEvent, room);
+    return fittedForm(QFontMetricsF(PanelStyle::callout(), this), m_event, m_briefEvent, contentArea().width());
 }
-
-QString SunCard::shownEvent() const { return event(QFontMetricsF(PanelStyle::callout(), this), contentArea().width()); }
 
 void SunCard::paintContent(QPainter& painter, const QRectF& area)
 {
@@ -186,7 +182,8 @@ void SunCard::paintContent(QPainter& painter, const QRectF& area)
     if (!m_event.isEmpty()) {
         painter.setFont(PanelStyle::callout());
         painter.setPen(MapTheme::accent());
-        painter.drawText(QPointF(area.left(), eventTop + callout.ascent()), event(callout, area.width()));
+        painter.drawText(QPointF(area.left(), eventTop + callout.ascent()),
+                         fittedForm(callout, m_event, m_briefEvent, area.width()));
     }
 
     // Day length and elevation on one line where they fit, else the

@@ -50,7 +50,6 @@ private:
     double timesWidth(const QFont& font) const;
     double footerWidth() const;
     std::pair<QString, QString> footer(const QFontMetricsF& caption, double room) const;
-    QString event(const QFontMetricsF& callout, double room) const;
 
     ClockLook m_look;
     GeoCoordinate m_home { 54.687, 25.28 };

@@ -29,20 +29,9 @@ QFont captionFont(QFont::Weight weight)
 
 QColor orange() { return QColor(0xFF, 0x9F, 0x0A); }
 
-// One thing the card draws: a text, or a swatch when the text is empty.
-struct Piece {
-    QRectF rect;
-    QString text;
-    QFont font;
-    QColor color;
-};
+} // namespace
 
-struct Layout {
-    QSizeF size;
-    QList<Piece> pieces;
-};
-
-Layout layOut(const QList<RotatorLegend::Row>& rows)
+RotatorLegend::Layout RotatorLegend::layOut(const QList<Row>& rows)
 {
     const QFont regular = captionFont(QFont::Normal);
     const QFont semibold = captionFont(QFont::DemiBold);
@@ -58,7 +47,7 @@ Layout layOut(const QList<RotatorLegend::Row>& rows)
     y += titleSize.height();
 
     const double rowHeight = std::max(QFontMetricsF(regular).height(), QFontMetricsF(semibold).height());
-    for (const RotatorLegend::Row& row : rows) {
+    for (const Row& row : rows) {
         y += rowSpacing;
         double x = padding;
         auto place = [&](QSizeF size, const QString& text, const QFont& font, const QColor& color) {
@@ -84,8 +73,6 @@ Layout layOut(const QList<RotatorLegend::Row>& rows)
     layout.size = QSizeF(width + 2 * padding, y + padding);
     return layout;
 }
-
-} // namespace
 
 QList<RotatorLegend::Row> RotatorLegend::rows(const QList<RotatorConfig>& rotators,
                                               const QHash<QUuid, RotatorStatus>& status)
@@ -130,14 +117,16 @@ void RotatorLegend::sync()
         show();
     if (rows == m_rows)
         return;
-    const bool resized = layOut(rows).size != layOut(m_rows).size;
+    Layout layout = layOut(rows);
+    const bool resized = layout.size != m_layout.size;
     m_rows = rows;
+    m_layout = std::move(layout);
     if (resized)
         updateGeometry();
     update();
 }
 
-QSize RotatorLegend::sizeHint() const { return layOut(m_rows).size.toSize() + QSize(1, 1); }
+QSize RotatorLegend::sizeHint() const { return m_layout.size.toSize() + QSize(1, 1); }
 
 void RotatorLegend::paintEvent(QPaintEvent*)
 {
@@ -149,7 +138,7 @@ void RotatorLegend::paintEvent(QPaintEvent*)
     painter.setBrush(OverlayPanel::fillColor(OverlayPanel::Shape::roundedRectangle));
     painter.drawRoundedRect(card, 8, 8);
 
-    for (const Piece& piece : layOut(m_rows).pieces) {
+    for (const Piece& piece : m_layout.pieces) {
         if (piece.text.isEmpty()) {
             painter.setPen(Qt::NoPen);
             painter.setBrush(piece.color);

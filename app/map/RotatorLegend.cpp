@@ -6,7 +6,6 @@
 #include "map/OverlayPanel.h"
 #include "rotator/RotatorManager.h"
 
-#include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QPainter>
 
@@ -19,22 +18,14 @@ constexpr double rowSpacing = 3;
 constexpr double itemSpacing = 6;
 constexpr QSizeF swatchSize(14, 8);
 
-QFont captionFont(QFont::Weight weight)
-{
-    QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-    font.setPixelSize(11);
-    font.setWeight(weight);
-    return font;
-}
-
 QColor orange() { return QColor(0xFF, 0x9F, 0x0A); }
 
 } // namespace
 
 RotatorLegend::Layout RotatorLegend::layOut(const QList<Row>& rows)
 {
-    const QFont regular = captionFont(QFont::Normal);
-    const QFont semibold = captionFont(QFont::DemiBold);
+    const QFont regular = OverlayPanel::captionFont();
+    const QFont semibold = OverlayPanel::captionFont(true);
     Layout layout;
     double y = padding;
     double width = 0;

@@ -42,10 +42,12 @@ void ClockCard::show(const QDateTime& instant)
     if (m_kind == Zone::local) {
         // Looked up afresh: the user may move the computer to another zone.
         m_zone = QTimeZone::systemTimeZone();
-        // The short name is looked up only when the long one changed.
-        const QString title = ClockText::localTitle(m_zone, instant);
-        if (title != this->title())
-            setTitle(title, ClockText::localTitle(m_zone, instant, QTimeZone::ShortName));
+        const Naming naming { m_zone.id(), m_zone.isDaylightTime(instant), QLocale() };
+        if (naming != m_naming) {
+            m_naming = naming;
+            setTitle(ClockText::localTitle(m_zone, instant),
+                     ClockText::localTitle(m_zone, instant, QTimeZone::ShortName));
+        }
     }
     const QString time = ClockText::time(instant, m_zone, m_look.use24Hour, m_look.seconds);
     const QString date = ClockText::date(instant, m_zone);
@@ -87,16 +89,9 @@ double ClockCard::briefContentWidth() const
     return QFontMetricsF(PanelStyle::callout(), this).horizontalAdvance(m_shortDate);
 }
 
-QString ClockCard::fittedDate(const QFontMetricsF& metrics, double width) const
-{
-    if (metrics.horizontalAdvance(m_date) <= width)
-        return m_date;
-    return DigitCells::fitted(metrics, m_shortDate, width);
-}
-
 QString ClockCard::shownDate() const
 {
-    return fittedDate(QFontMetricsF(PanelStyle::callout(), this), contentArea().width());
+    return fittedForm(QFontMetricsF(PanelStyle::callout(), this), m_date, m_shortDate, contentArea().width());
 }
 
 void ClockCard::paintContent(QPainter& painter, const QRectF& area)
@@ -112,5 +107,6 @@ void ClockCard::paintContent(QPainter& painter, const QRectF& area)
     painter.setFont(PanelStyle::callout());
     painter.setPen(PanelStyle::secondaryText());
     const double dateTop = area.top() + fullMetrics.height() + lineGap;
-    painter.drawText(QPointF(area.left(), dateTop + dateMetrics.ascent()), fittedDate(dateMetrics, area.width()));
+    painter.drawText(QPointF(area.left(), dateTop + dateMetrics.ascent()),
+                     fittedForm(dateMetrics, m_date, m_shortDate, area.width()));
 }

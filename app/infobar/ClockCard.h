@@ -4,7 +4,10 @@
 #include "infobar/InfoCard.h"
 
 #include <QDateTime>
+#include <QLocale>
 #include <QTimeZone>
+
+#include <optional>
 
 // A clock in the info bar: the time in the clock font, the date below it in
 // the callout style (without its weekday in a narrow card). The local clock
@@ -39,11 +42,19 @@ protected:
     void paintContent(QPainter& painter, const QRectF& area) override;
 
 private:
-    QString fittedDate(const QFontMetricsF& metrics, double width) const;
+    // What the local clock's title names: naming a zone costs more than
+    // the rest of a tick, so it is done only when one of these changed.
+    struct Naming {
+        QByteArray zone;
+        bool summer = false;
+        QLocale locale;
+        friend bool operator==(const Naming&, const Naming&) = default;
+    };
 
     Zone m_kind;
     ClockLook m_look;
     QTimeZone m_zone;
+    std::optional<Naming> m_naming;
     QDateTime m_instant;
     QString m_time;
     QString m_date;

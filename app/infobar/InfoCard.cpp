@@ -33,12 +33,15 @@ void InfoCard::setTitle(const QString& title, const QString& shortTitle)
 
 QString InfoCard::shownTitle() const
 {
-    const QFontMetricsF metrics(titleFont(), this);
-    const double room = width() - 2 * padding;
-    const QString title = m_title.toUpper();
-    if (m_shortTitle.isEmpty() || metrics.horizontalAdvance(title) <= room)
-        return DigitCells::fitted(metrics, title, room);
-    return DigitCells::fitted(metrics, m_shortTitle.toUpper(), room);
+    return fittedForm(QFontMetricsF(titleFont(), this), m_title.toUpper(), m_shortTitle.toUpper(),
+                      width() - 2 * padding);
+}
+
+QString InfoCard::fittedForm(const QFontMetricsF& metrics, const QString& full, const QString& brief, double room)
+{
+    if (metrics.horizontalAdvance(full) <= room)
+        return full;
+    return DigitCells::fitted(metrics, brief.isEmpty() ? full : brief, room);
 }
 
 double InfoCard::titleHeight() const { return QFontMetricsF(titleFont()).height(); }

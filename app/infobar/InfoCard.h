@@ -5,6 +5,7 @@
 #include <QString>
 #include <QWidget>
 
+class QFontMetricsF;
 class QPainter;
 
 // The frame the info bar's cards share: the title, upper-cased in the small
@@ -44,6 +45,10 @@ protected:
     virtual void paintContent(QPainter& painter, const QRectF& area) = 0;
     // The area the content gets in the card as it stands.
     QRectF contentArea() const;
+    // A text as drawn in the room it has: whole where it fits, else its
+    // brief form (or, without one, the text itself) fitted to the room
+    // without cutting a number.
+    static QString fittedForm(const QFontMetricsF& metrics, const QString& full, const QString& brief, double room);
 
     void paintEvent(QPaintEvent* event) override;
 

@@ -202,16 +202,14 @@ QList<IndexTile::Content> SpaceWeatherPanel::tiles(const SpaceWeatherSnapshot& s
     for (const IonosondeReading& reading : snapshot.ionosondes)
         if (reading.time && (!readings || *reading.time > *readings))
             readings = reading.time;
-    made[0].help += staleNote(snapshot.kpNowTime, indexFreshSeconds, now);
-    made[1].help += staleNote(snapshot.solarFluxTime, indexFreshSeconds, now);
-    made[2].help += staleNote(aTime, indexFreshSeconds, now);
-    made[3].help += staleNote(snapshot.sunspotTime, indexFreshSeconds, now);
-    made[4].help += staleNote(readings, Zelq::maxAge, now);
+    const std::optional<QDateTime> indexTimes[] { snapshot.kpNowTime, snapshot.solarFluxTime, aTime,
+                                                  snapshot.sunspotTime };
+    for (qsizetype i = 0; i < 4; ++i) {
+        made[i].help += staleNote(indexTimes[i], indexFreshSeconds, now);
+        markStale(made[i], indexTimes[i], now);
+    }
     // The MUF is worked out for now, from the model where readings are old.
-    markStale(made[0], snapshot.kpNowTime, now);
-    markStale(made[1], snapshot.solarFluxTime, now);
-    markStale(made[2], aTime, now);
-    markStale(made[3], snapshot.sunspotTime, now);
+    made[4].help += staleNote(readings, Zelq::maxAge, now);
     return made;
 }
 

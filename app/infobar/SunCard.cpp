@@ -66,13 +66,15 @@ void SunCard::setHome(const GeoCoordinate& home)
 void SunCard::show(const QDateTime& now)
 {
     m_now = now;
-    const QString rise = m_rise, set = m_set, event = m_event, day = m_day, elevation = m_elevation;
-    const double brief = briefContentWidth();
+    const QString rise = m_rise, set = m_set, event = m_event, briefEvent = m_briefEvent, day = m_day,
+                  elevation = m_elevation;
     recompute();
     if (rise != m_rise || set != m_set || event != m_event || day != m_day || elevation != m_elevation)
         update();
-    // The card row gives each card its brief width first.
-    if (briefContentWidth() != brief)
+    // The card row gives each card its brief width first; measured only
+    // when a text of it changed, a few times a minute.
+    if ((briefEvent != m_briefEvent || day != m_day || elevation != m_elevation)
+        && briefWidth(briefEvent, day, elevation) != briefContentWidth())
         updateGeometry();
 }
 
@@ -126,25 +128,23 @@ QSizeF SunCard::contentSize() const
     return { width, height };
 }
 
-double SunCard::briefContentWidth() const
+double SunCard::briefContentWidth() const { return briefWidth(m_briefEvent, m_day, m_elevation); }
+
+double SunCard::briefWidth(const QString& event, const QString& day, const QString& elevation) const
 {
     const QFontMetricsF caption(PanelStyle::caption(), this);
     const QFontMetricsF callout(PanelStyle::callout(), this);
     // The times shrink to their labels' width; day length and elevation
     // may stand one under the other.
     const double labels = labelWidth(caption, riseLabel) + valueGap + labelWidth(caption, setLabel);
-    return std::max({ labels, DigitCells::width(callout, m_briefEvent), DigitCells::width(caption, m_day),
-                      DigitCells::width(caption, m_elevation) });
+    return std::max({ labels, DigitCells::width(callout, event), DigitCells::width(caption, day),
+                      DigitCells::width(caption, elevation) });
 }
 
-QString SunCard::event(const QFontMetricsF& callout, double room) const
+QString SunCard::shownEvent() const
 {
-    if (callout.horizontalAdvance(m_event) <= room)
-        return m_event;
-    return DigitCells::fitted(callout, m_briefEvent, room);
+    return fittedForm(QFontMetricsF(PanelStyle::callout(), this), m_event, m_briefEvent, contentArea().width());
 }
-
-QString SunCard::shownEvent() const { return event(QFontMetricsF(PanelStyle::callout(), this), contentArea().width()); }
 
 void SunCard::paintContent(QPainter& painter, const QRectF& area)
 {
@@ -186,7 +186,8 @@ void SunCard::paintContent(QPainter& painter, const QRectF& area)
     if (!m_event.isEmpty()) {
         painter.setFont(PanelStyle::callout());
         painter.setPen(MapTheme::accent());
-        painter.drawText(QPointF(area.left(), eventTop + callout.ascent()), event(callout, area.width()));
+        painter.drawText(QPointF(area.left(), eventTop + callout.ascent()),
+                         fittedForm(callout, m_event, m_briefEvent, area.width()));
     }
 
     // Day length and elevation on one line where they fit, else the

@@ -49,8 +49,9 @@ private:
     void recompute();
     double timesWidth(const QFont& font) const;
     double footerWidth() const;
+    // The content's least width for these brief texts.
+    double briefWidth(const QString& event, const QString& day, const QString& elevation) const;
     std::pair<QString, QString> footer(const QFontMetricsF& caption, double room) const;
-    QString event(const QFontMetricsF& callout, double room) const;
 
     ClockLook m_look;
     GeoCoordinate m_home { 54.687, 25.28 };

@@ -6,7 +6,6 @@
 #include "map/OverlayPanel.h"
 #include "rotator/RotatorManager.h"
 
-#include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QPainter>
 
@@ -19,33 +18,14 @@ constexpr double rowSpacing = 3;
 constexpr double itemSpacing = 6;
 constexpr QSizeF swatchSize(14, 8);
 
-QFont captionFont(QFont::Weight weight)
-{
-    QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-    font.setPixelSize(11);
-    font.setWeight(weight);
-    return font;
-}
-
 QColor orange() { return QColor(0xFF, 0x9F, 0x0A); }
 
-// One thing the card draws: a text, or a swatch when the text is empty.
-struct Piece {
-    QRectF rect;
-    QString text;
-    QFont font;
-    QColor color;
-};
+} // namespace
 
-struct Layout {
-    QSizeF size;
-    QList<Piece> pieces;
-};
-
-Layout layOut(const QList<RotatorLegend::Row>& rows)
+RotatorLegend::Layout RotatorLegend::layOut(const QList<Row>& rows)
 {
-    const QFont regular = captionFont(QFont::Normal);
-    const QFont semibold = captionFont(QFont::DemiBold);
+    const QFont regular = OverlayPanel::captionFont();
+    const QFont semibold = OverlayPanel::captionFont(true);
     Layout layout;
     double y = padding;
     double width = 0;
@@ -58,7 +38,7 @@ Layout layOut(const QList<RotatorLegend::Row>& rows)
     y += titleSize.height();
 
     const double rowHeight = std::max(QFontMetricsF(regular).height(), QFontMetricsF(semibold).height());
-    for (const RotatorLegend::Row& row : rows) {
+    for (const Row& row : rows) {
         y += rowSpacing;
         double x = padding;
         auto place = [&](QSizeF size, const QString& text, const QFont& font, const QColor& color) {
@@ -84,8 +64,6 @@ Layout layOut(const QList<RotatorLegend::Row>& rows)
     layout.size = QSizeF(width + 2 * padding, y + padding);
     return layout;
 }
-
-} // namespace
 
 QList<RotatorLegend::Row> RotatorLegend::rows(const QList<RotatorConfig>& rotators,
                                               const QHash<QUuid, RotatorStatus>& status)
@@ -130,14 +108,16 @@ void RotatorLegend::sync()
         show();
     if (rows == m_rows)
         return;
-    const bool resized = layOut(rows).size != layOut(m_rows).size;
+    Layout layout = layOut(rows);
+    const bool resized = layout.size != m_layout.size;
     m_rows = rows;
+    m_layout = std::move(layout);
     if (resized)
         updateGeometry();
     update();
 }
 
-QSize RotatorLegend::sizeHint() const { return layOut(m_rows).size.toSize() + QSize(1, 1); }
+QSize RotatorLegend::sizeHint() const { return m_layout.size.toSize() + QSize(1, 1); }
 
 void RotatorLegend::paintEvent(QPaintEvent*)
 {
@@ -149,7 +129,7 @@ void RotatorLegend::paintEvent(QPaintEvent*)
     painter.setBrush(OverlayPanel::fillColor(OverlayPanel::Shape::roundedRectangle));
     painter.drawRoundedRect(card, 8, 8);
 
-    for (const Piece& piece : layOut(m_rows).pieces) {
+    for (const Piece& piece : m_layout.pieces) {
         if (piece.text.isEmpty()) {
             painter.setPen(Qt::NoPen);
             painter.setBrush(piece.color);

@@ -4,8 +4,10 @@
 #include "rotator/RotatorStatus.h"
 
 #include <QColor>
+#include <QFont>
 #include <QHash>
 #include <QList>
+#include <QRectF>
 #include <QString>
 #include <QUuid>
 #include <QWidget>
@@ -47,8 +49,23 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // One thing the card draws: a text, or a swatch when the text is empty.
+    struct Piece {
+        QRectF rect;
+        QString text;
+        QFont font;
+        QColor color;
+    };
+    struct Layout {
+        QSizeF size;
+        QList<Piece> pieces;
+    };
+    static Layout layOut(const QList<Row>& rows);
     void sync();
 
     RotatorManager* m_rotors = nullptr;
     QList<Row> m_rows;
+    // The rows placed, measured when they change rather than at each
+    // paint: the card is painted again with every frame of the map under it.
+    Layout m_layout = layOut({});
 };

@@ -98,12 +98,6 @@ void ToolBarStrip::setOverflowOrder(const QList<QWidget*>& items)
     relayout();
 }
 
-void ToolBarStrip::remeasure()
-{
-    m_measured = false;
-    relayout();
-}
-
 const ToolBarStrip::Item* ToolBarStrip::find(const QWidget* widget) const
 {
     for (const Item& item : m_items)

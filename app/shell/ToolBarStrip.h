@@ -38,10 +38,6 @@ public:
     void setTitleOrder(const QList<QToolButton*>& buttons);
     void setOverflowOrder(const QList<QWidget*>& items);
 
-    // Lays the items out again; the widths of the buttons are measured
-    // anew (after their titles' font or their choices changed).
-    void remeasure();
-
     // Whether the button shows its title, and whether the item is in the
     // overflow menu rather than on the bar.
     bool showsTitle(const QToolButton* button) const;

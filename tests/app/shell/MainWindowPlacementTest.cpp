@@ -59,7 +59,16 @@ void clearSettings()
     Settings::standard().set(SettingKeys::welcomeShown, true);
 }
 
-void pointAt(const QScreen* screen) { QCursor::setPos(screen->geometry().center()); }
+// Readies a first start on the named screen: no settings, the pointer on
+// the screen. Null when the platform lacks it.
+QScreen* firstStartOn(const QString& name)
+{
+    clearSettings();
+    QScreen* screen = screenNamed(name);
+    if (screen)
+        QCursor::setPos(screen->geometry().center());
+    return screen;
+}
 
 // Shows a main window of a new start and lets the window system settle.
 MainWindow* start(CorvantaApp& app)
@@ -81,10 +90,8 @@ TEST(MainWindowPlacement, TheFirstStartFitsTheScreenUnderThePointerFrameIncluded
 {
     ASSERT_EQ(QGuiApplication::screens().size(), 3) << "the offscreen platform did not take the screens";
     for (const QString& name : { QStringLiteral("Laptop"), QStringLiteral("Wide") }) {
-        QScreen* screen = screenNamed(name);
+        QScreen* screen = firstStartOn(name);
         ASSERT_NE(screen, nullptr);
-        clearSettings();
-        pointAt(screen);
         CorvantaApp app;
         MainWindow* window = start(app);
         const QRect available = screen->availableGeometry();
@@ -121,10 +128,8 @@ TEST(MainWindowPlacement, TheFirstStartFitsTheScreenUnderThePointerFrameIncluded
 // area's top-left corner; the other windows open no larger than the area.
 TEST(MainWindowPlacement, OnANetbookEveryWindowStartsWithinTheFreeArea)
 {
-    QScreen* netbook = screenNamed(QStringLiteral("Netbook"));
+    QScreen* netbook = firstStartOn(QStringLiteral("Netbook"));
     ASSERT_NE(netbook, nullptr);
-    clearSettings();
-    pointAt(netbook);
     CorvantaApp app;
     MainWindow* window = start(app);
     const QRect free = netbook->availableGeometry();
@@ -139,11 +144,9 @@ TEST(MainWindowPlacement, OnANetbookEveryWindowStartsWithinTheFreeArea)
 
 TEST(MainWindowPlacement, LaterStartsComeBackAsLeftWhileThatFitsAScreen)
 {
-    clearSettings();
+    QScreen* laptop = firstStartOn(QStringLiteral("Laptop"));
     QScreen* wide = screenNamed(QStringLiteral("Wide"));
-    QScreen* laptop = screenNamed(QStringLiteral("Laptop"));
     ASSERT_TRUE(wide && laptop);
-    pointAt(laptop);
 
     // A start that changes nothing stores nothing.
     {

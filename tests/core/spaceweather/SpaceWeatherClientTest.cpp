@@ -69,6 +69,19 @@ struct ClientTest : testing::Test {
     }
 
     QString labelOf(const QUrl& url) { return "127.0.0.1" + url.path(); }
+
+    // Answers after a delay the five feeds that with one more hold the six
+    // connections Qt opens to one host, and any others given.
+    void serveLate(int delayMs, QList<QPair<QUrl, QByteArray>> more = {})
+    {
+        more += { { SWPCEndpoint::kp1Minute(), Feeds::kp1Minute() },
+                  { SWPCEndpoint::kp3Hour(), Feeds::kp3HourTable() },
+                  { SWPCEndpoint::f107(), Feeds::f107() },
+                  { SWPCEndpoint::magSummary(), Feeds::magSummary() },
+                  { SWPCEndpoint::windSummary(), Feeds::windSummary() } };
+        for (const auto& [url, body] : more)
+            peer.serve(path(url), late(delayMs, body));
+    }
 };
 
 } // namespace
@@ -322,13 +335,7 @@ TEST_F(ClientTest, OneFeedCutMidBodyFailsOnlyThatFeed)
     cut.body = Feeds::ovationAurora();
     cut.cutAfter = 1000;
     peer.serve(path(SWPCEndpoint::ovationAurora()), cut);
-    const QList<QPair<QUrl, QByteArray>> slow { { SWPCEndpoint::kp1Minute(), Feeds::kp1Minute() },
-                                                { SWPCEndpoint::kp3Hour(), Feeds::kp3HourTable() },
-                                                { SWPCEndpoint::f107(), Feeds::f107() },
-                                                { SWPCEndpoint::magSummary(), Feeds::magSummary() },
-                                                { SWPCEndpoint::windSummary(), Feeds::windSummary() } };
-    for (const auto& [url, body] : slow)
-        peer.serve(path(url), late(250, body));
+    serveLate(250);
     client = std::make_unique<SpaceWeatherClient>(nullptr, 5s);
 
     const SpaceWeatherSnapshot s = fetch(IndexSource::noaa);
@@ -350,15 +357,9 @@ TEST_F(ClientTest, ARequestQueuedForAConnectionIsTimedFromWhenItIsSent)
     // Six slow feeds hold the six connections Qt opens to one host; the
     // daily sunspots wait for one of them longer than the idle time, then
     // are answered well within it.
-    const QList<QPair<QUrl, QByteArray>> slow { { SWPCEndpoint::ovationAurora(), Feeds::ovationAurora() },
-                                                { SWPCEndpoint::kp1Minute(), Feeds::kp1Minute() },
-                                                { SWPCEndpoint::kp3Hour(), Feeds::kp3HourTable() },
-                                                { SWPCEndpoint::f107(), Feeds::f107() },
-                                                { SWPCEndpoint::magSummary(), Feeds::magSummary() },
-                                                { SWPCEndpoint::windSummary(), Feeds::windSummary() },
-                                                { SWPCEndpoint::sunspotsDaily(), Feeds::sunspotsDaily() } };
-    for (const auto& [url, body] : slow)
-        peer.serve(path(url), late(1000, body));
+    serveLate(1000,
+              { { SWPCEndpoint::ovationAurora(), Feeds::ovationAurora() },
+                { SWPCEndpoint::sunspotsDaily(), Feeds::sunspotsDaily() } });
     client = std::make_unique<SpaceWeatherClient>(nullptr, 1500ms);
 
     const SpaceWeatherSnapshot s = fetch(IndexSource::noaa);

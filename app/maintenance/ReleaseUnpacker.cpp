@@ -172,10 +172,10 @@ qint64 sizeOnDisk(const QString& dir, const ArchiveListing::Entry& entry)
     return S_ISREG(status.st_mode) || S_ISLNK(status.st_mode) ? qint64(status.st_size) : -1;
 }
 
-// Unpacks the entries into `dir`, a run of `unzip` for each batch of one
-// listed size, whose files may grow no larger than that size and one byte:
-// a file found larger than its listed size was cut there and is refused,
-// and so is one that came out smaller.
+// Unpacks the entries into `dir`, a run of `unzip` for each batch of sizes,
+// whose files may grow no larger than its largest size and one byte: a file
+// found larger than its listed size is refused, and so is one that came out
+// smaller.
 std::optional<Outcome> unpackEntries(const QString& archive, const QList<ArchiveListing::Entry>& entries,
                                      const QString& dir, const QDeadlineTimer& deadline)
 {
@@ -193,7 +193,7 @@ std::optional<Outcome> unpackEntries(const QString& archive, const QList<Archive
             = ToolRun::run(QStringLiteral("unzip"), arguments, deadline, batch.first().size + 1);
         if (unzip.timedOut)
             return failed(notUnpackedBecause(QStringLiteral("unpacking ") + tooLong));
-        // One look at each file: one cut at its limit is refused whatever
+        // One look at each file: one larger than listed is refused whatever
         // unzip says, one of another size after unzip's own failure.
         const ArchiveListing::Entry* otherSize = nullptr;
         if (!batch.first().name.endsWith(u'/')) {

@@ -5,6 +5,8 @@
 #include <QRegularExpression>
 #include <QSet>
 
+#include <algorithm>
+#include <bit>
 #include <map>
 
 namespace ArchiveListing {
@@ -74,14 +76,16 @@ QString problem(const QList<Entry>& entries, qint64 maxBytes)
 QList<QList<Entry>> batches(const QList<Entry>& entries)
 {
     enum Order { file, link, folder };
-    std::map<std::pair<Order, qint64>, QList<Entry>> groups;
+    std::map<std::pair<Order, int>, QList<Entry>> groups;
     for (const Entry& entry : entries) {
         const Order order = entry.name.endsWith(u'/') ? folder : entry.isLink ? link : file;
-        groups[{ order, entry.size }] << entry;
+        groups[{ order, int(std::bit_width(quint64(entry.size))) }] << entry;
     }
     QList<QList<Entry>> batches;
-    for (auto& [key, batch] : groups)
+    for (auto& [key, batch] : groups) {
+        std::ranges::stable_sort(batch, std::greater(), &Entry::size);
         batches << std::move(batch);
+    }
     return batches;
 }
 

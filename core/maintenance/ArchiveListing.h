@@ -33,12 +33,15 @@ std::optional<QList<Entry>> read(const QByteArray& text);
 // "The download couldn't be unpacked: ".
 QString problem(const QList<Entry>& entries, qint64 maxBytes);
 
-// The entries in the runs of `unzip` that unpack them, each run with one
-// listed size, so that the size limit of its files can be that size: a file
-// that holds more than its listing says is stopped at the limit instead of
-// filling the disk. Files come first, then links (unzip makes a run's links
-// at its end, and no later run may write through one), then folders (whose
-// modes, a read-only one perhaps, are set at the end of their run).
+// The entries in the runs of `unzip` that unpack them, each run with the
+// listed sizes of one power of two, largest first, so that the size limit
+// of its files can be the first one's size: a file that holds more than its
+// listing says is stopped at twice its size at most instead of filling the
+// disk, and the size check after the run finds it. However many sizes the
+// archive lists, the runs are a few dozen at most. Files come first, then
+// links (unzip makes a run's links at its end, and no later run may write
+// through one), then folders (whose modes, a read-only one perhaps, are set
+// at the end of their run).
 QList<QList<Entry>> batches(const QList<Entry>& entries);
 
 // The name as a pattern that `unzip` matches to this entry alone: its

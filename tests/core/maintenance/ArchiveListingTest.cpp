@@ -1,0 +1,16 @@
+// However many sizes an archive lists, it is unpacked in a few runs.
+#include "maintenance/ArchiveListing.h"
+
+#include <gtest/gtest.h>
+
+TEST(ArchiveListing, TwentyThousandSizesTakeAFewRunsEachLimitedToTwiceItsSmallestSize)
+{
+    QList<ArchiveListing::Entry> entries;
+    for (int size = 0; size < 20000; ++size)
+        entries << ArchiveListing::Entry { QString("C/%1").arg(size), size };
+    const QList<QList<ArchiveListing::Entry>> runs = ArchiveListing::batches(entries);
+    EXPECT_EQ(runs.size(), 16);
+    for (const QList<ArchiveListing::Entry>& run : runs) // the first one's size is the run's limit
+        EXPECT_TRUE(std::ranges::is_sorted(run, std::greater(), &ArchiveListing::Entry::size)
+                    && run.first().size <= 2 * run.last().size + 1);
+}

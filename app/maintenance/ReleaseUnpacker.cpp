@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -32,26 +33,41 @@ QString notUnpackedBecause(const QString& why) { return notUnpackedLead + why + 
 const QString tooLong = QStringLiteral("took too long; the disk may be failing");
 const QString notExpected = QStringLiteral("The download is not the expected Corvanta version.");
 
-// A tool's failure: `lead`, then what it said, cut for the user and whole
-// for the log.
-Outcome toolFailed(const QString& lead, const QString& said)
+// A tool's failure: `lead`, then what it said, whole for the log and for
+// the user cut, with `shown` in its place when given, and without the path
+// of the hidden unpack folder `dir`, which would make every line wrap.
+Outcome toolFailed(const QString& lead, const QString& said, const QString& dir = {}, QString shown = {})
 {
     const QString reason = said.isEmpty() ? QStringLiteral("it gave no reason") : said;
-    QString message = lead + ToolRun::brief(reason);
+    if (shown.isEmpty())
+        shown = reason;
+    if (!dir.isEmpty())
+        shown.replace(dir + u'/', QString());
+    QString message = lead + ToolRun::brief(shown);
     if (!message.endsWith(u'.') && !message.endsWith(u'…'))
         message += u'.';
     return { Kind::failed, message, lead + reason, false, {}, {}, {}, {} };
 }
 
-// unzip's failure, without the lines that only name the archive.
-Outcome unzipFailed(const ToolRun::Result& unzip, const QString& archive)
+// unzip's failure, without the lines that only name the archive; for the
+// user, the files it found damaged summed up in one line when more than one.
+Outcome unzipFailed(const ToolRun::Result& unzip, const QString& archive, const QString& dir = {})
 {
     QStringList said = unzip.said.split(u'\n');
     said.removeIf([&](const QString& line) {
         const QString text = line.trimmed();
         return text == u'[' + archive + u']' || text.startsWith(QLatin1String("Archive:"));
     });
-    return toolFailed(notUnpackedLead, said.join(u'\n').trimmed());
+    const auto isDamage = [](const QString& line) {
+        return line.contains(QLatin1String(" bad CRC ")) || line.contains(QLatin1String("invalid compressed data"));
+    };
+    QStringList shown = said;
+    if (const qsizetype damaged = std::ranges::count_if(said, isDamage); damaged > 1) {
+        shown[std::ranges::find_if(said, isDamage) - said.begin()]
+            = QStringLiteral("%1 files of the download are damaged").arg(damaged);
+        shown.removeIf(isDamage);
+    }
+    return toolFailed(notUnpackedLead, said.join(u'\n').trimmed(), dir, shown.join(u'\n').trimmed());
 }
 
 // Whether the user may write `path`: access(2), which asks for the real
@@ -159,7 +175,7 @@ std::optional<Outcome> carryEngine(const Job& job, const QString& app, const QSt
     const QString lead = QStringLiteral("The P.533 engine in %1 could not be carried into the new version: ").arg(from);
     if (copy.timedOut)
         return failed(lead + QStringLiteral("copying ") + tooLong + u'.');
-    return toolFailed(lead, copy.said);
+    return toolFailed(lead, copy.said, QFileInfo(newApp).absolutePath());
 }
 
 // The size of what `entry` left on disk below `dir` (a link's by its
@@ -206,7 +222,7 @@ std::optional<Outcome> unpackEntries(const QString& archive, const QList<Archive
             }
         }
         if (!unzip.ok)
-            return unzipFailed(unzip, archive);
+            return unzipFailed(unzip, archive, dir);
         if (otherSize)
             return wrongSize(*otherSize);
     }

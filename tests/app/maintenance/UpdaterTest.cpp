@@ -342,12 +342,13 @@ TEST_F(UpdaterTest, RefusesArchivesThatWouldUnpackTooLargeOrLeadOutOfTheirFolder
     Updater updater(platform);
     const QByteArray manifest
         = QStringLiteral(R"({"id": "%1", "version": "%2"})").arg(AppManifest::appId(), newer).toUtf8();
-    const auto release = [&](QList<ZipEntry> extra) {
+    const auto zip = [&](QList<ZipEntry> extra) {
         QList<ZipEntry> entries { { "Corvanta/", {}, Kind::folder },
                                   { "Corvanta/corvanta.json", manifest },
                                   { "Corvanta/bin/corvanta", "#!/bin/sh\n", Kind::program } };
-        return serveRelease(newer, storedZip(entries + extra));
+        return storedZip(entries + extra);
     };
+    const auto release = [&](QList<ZipEntry> extra) { return serveRelease(newer, zip(extra)); };
     const QString unpackable = "The update didn't work | The download couldn't be unpacked: ";
 
     // A small archive of a large file.
@@ -383,6 +384,14 @@ TEST_F(UpdaterTest, RefusesArchivesThatWouldUnpackTooLargeOrLeadOutOfTheirFolder
     EXPECT_EQ(takeAlert(), unpackable + "Corvanta/bin/Resources/c.bin is not the 2000 bytes the archive lists for it.");
     install(updater, release({ { "Corvanta/./bin/c.bin", "x" } }));
     EXPECT_EQ(takeAlert(), unpackable + "it names a path in a roundabout way (Corvanta/./bin/c.bin).");
+    // Files damaged on the way: summed up, or one named within the new folder.
+    QList<ZipEntry> damaged;
+    for (int i = 10; i < 22; ++i)
+        damaged << ZipEntry { QString("Corvanta/bin/%1").arg(i), "intact " + QByteArray::number(i) };
+    for (const qsizetype count : { 12, 1 })
+        install(updater, serveRelease(newer, zip(damaged.mid(0, count)).replace("intact", "broken")));
+    EXPECT_TRUE(takeAlert().startsWith(unpackable + "Corvanta/bin/10 bad CRC ")) << alerts.join('\n').toStdString();
+    EXPECT_EQ(takeAlert(), unpackable + "12 files of the download are damaged.");
 
     EXPECT_EQ(quits, 0);
     EXPECT_EQ(entries(apps), QStringList({ "Corvanta" }));

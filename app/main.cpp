@@ -6,14 +6,19 @@
 
 #include <QApplication>
 
+#include <cstdio>
 #include <cstring>
 
 int main(int argc, char** argv)
 {
     // The update's replacement script swapping two folders: no window, no
     // log, nothing but the swap.
-    if (argc == 4 && std::strcmp(argv[1], ReplacementScript::exchangeOption) == 0)
-        return ReplacementScript::exchangeFolders(argv[2], argv[3]);
+    if (argc >= 2 && std::strcmp(argv[1], ReplacementScript::exchangeOption) == 0) {
+        if (argc == 4)
+            return ReplacementScript::exchangeFolders(argv[2], argv[3]);
+        std::fprintf(stderr, "usage: corvanta %s FIRST SECOND\n", ReplacementScript::exchangeOption);
+        return 2;
+    }
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Corvanta"));

@@ -409,6 +409,7 @@ TEST_F(UpdaterEndToEnd, WhenTheSwapAndTheRestoreFailTheOldVersionIsCopiedBackSta
     const QString opt = root.filePath("opt");
     const QString app = opt + "/Corvanta";
     install(app);
+    EXPECT_EQ(QProcess::execute("timeout", { "60", CORVANTA_BUILD_TREE "/bin/corvanta", "--exchange-folders" }), 2);
     serveRelease();
     // A file system that cannot exchange two folders, and whose renames of
     // the new version and of the backup onto the application's path fail:

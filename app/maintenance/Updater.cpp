@@ -121,12 +121,16 @@ void Updater::removeLeftovers()
         this,
         [programDir = m_platform.programDir, age] {
             const QString app = AppManifest::installFolder(programDir);
-            return app.isEmpty() ? QStringList() : UpdateLeftovers::remove(app, age);
+            return app.isEmpty() ? UpdateLeftovers::Cleanup() : UpdateLeftovers::remove(app, age);
         },
-        [](const QStringList& removed) {
-            if (!removed.isEmpty())
+        [](const UpdateLeftovers::Cleanup& cleanup) {
+            if (!cleanup.removed.isEmpty())
                 AppLog::file().write(QStringLiteral("Removed what an interrupted update left: ")
-                                     + removed.join(QStringLiteral(", ")));
+                                     + cleanup.removed.join(QStringLiteral(", ")));
+            if (!cleanup.kept.isEmpty())
+                AppLog::file().write(QStringLiteral("Kept what an interrupted update left, since it holds a P.533 "
+                                                    "engine that the installed Corvanta lacks: ")
+                                     + cleanup.kept.join(QStringLiteral(", ")));
         });
 }
 

@@ -71,15 +71,36 @@ bool isUnpackFolder(const QString& path)
     return true;
 }
 
+// Whether the engine folder bin/ITU of the leftover `path` (a backup), or
+// of a folder in it (an unpack folder), holds a file or link that the
+// installed one lacks. An engine folder that is a link keeps the engine
+// elsewhere.
+bool holdsEngineLacking(const QString& path, const QString& app)
+{
+    const QString installed = app + QStringLiteral("/bin/ITU");
+    for (const QString& within : { QString(), QStringLiteral("/Corvanta"), QStringLiteral("/previous") }) {
+        const QString engine = path + within + QStringLiteral("/bin/ITU");
+        if (!isOwnFolder(engine))
+            continue;
+        QDirIterator it(engine, QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            if (!statusOf(installed + it.next().mid(engine.size())))
+                return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
 bool isBackup(const QString& path)
 {
     const std::optional<AppManifest> manifest = AppManifest::read(path);
     return isOwnFolder(path) && manifest && manifest->id == AppManifest::appId();
 }
 
-} // namespace
-
-QStringList remove(const QString& app, std::chrono::milliseconds age, const QDateTime& now)
+Cleanup remove(const QString& app, std::chrono::milliseconds age, const QDateTime& now)
 {
     QStringList candidates;
     const QDir beside = QFileInfo(app).absoluteDir();
@@ -91,13 +112,16 @@ QStringList remove(const QString& app, std::chrono::milliseconds age, const QDat
     if (const QString backup = app + QLatin1String(backupSuffix); isBackup(backup))
         candidates << backup;
 
-    QStringList removed;
+    Cleanup cleanup;
     for (const QString& path : std::as_const(candidates)) {
-        // Links inside are removed, never followed.
-        if (untouchedFor(path, age, now) && QDir(path).removeRecursively())
-            removed << path;
+        if (!untouchedFor(path, age, now))
+            continue;
+        if (holdsEngineLacking(path, app))
+            cleanup.kept << path;
+        else if (QDir(path).removeRecursively()) // links inside are removed, never followed
+            cleanup.removed << path;
     }
-    return removed;
+    return cleanup;
 }
 
 } // namespace UpdateLeftovers

@@ -19,7 +19,10 @@
 // more than the update puts there (an unpack folder only the folders
 // "Corvanta" and "previous"; the backup a manifest of this application),
 // and nothing in it changed for `age`, so an update under way in another
-// instance keeps its own. Anything in doubt stays.
+// instance keeps its own. Anything in doubt stays, and so does a leftover
+// whose bin/ITU holds a file the installed folder's lacks: it may hold the
+// only copy of the user's P.533 engine (a replacement cut short, then the
+// application installed afresh at APP).
 namespace UpdateLeftovers {
 
 // What the update names them: the unpack folder is this and QTemporaryDir's
@@ -27,8 +30,18 @@ namespace UpdateLeftovers {
 inline constexpr char unpackPrefix[] = ".corvanta-update-";
 inline constexpr char backupSuffix[] = ".updating";
 
-// Removes the leftovers beside `app` and returns the paths removed.
-QStringList remove(const QString& app, std::chrono::milliseconds age,
-                   const QDateTime& now = QDateTime::currentDateTimeUtc());
+// Whether `path` is a backup of this application: a real folder of this
+// user's that holds this application's manifest.
+bool isBackup(const QString& path);
+
+struct Cleanup {
+    QStringList removed;
+    QStringList kept; // for the engine they hold
+};
+
+// Removes the leftovers beside `app`; says which went and which were kept
+// for their engine.
+Cleanup remove(const QString& app, std::chrono::milliseconds age,
+               const QDateTime& now = QDateTime::currentDateTimeUtc());
 
 } // namespace UpdateLeftovers

@@ -268,6 +268,8 @@ TEST_F(UpdaterEndToEnd, ADedicatedFolderIsReplacedInPlaceAndKeepsTheUsersEngine)
     // interrupted updates left beside the folder goes once it is old; what is
     // not certainly theirs stays.
     makeAppFolder(opt + "/.corvanta-update-AbCdEf/Corvanta", AppManifest::appId(), newer, "#!/bin/sh\n");
+    writeFile(opt + "/.corvanta-update-AbCdEf/Corvanta/bin/ITU/ITURHFProp", "a copy of the engine in place");
+    writeFile(opt + "/.corvanta-update-PqRsTu/previous/bin/ITU/Data/mine.dat", "the only copy");
     makeAppFolder(app + ".updating", AppManifest::appId(), current, "#!/bin/sh\n");
     writeFile(opt + "/.corvanta-update-GhIjKl/notes.txt", "the user's");
     writeFile(opt + "/.corvanta-update-mine/Corvanta/notes.txt", "the user's");
@@ -282,7 +284,9 @@ TEST_F(UpdaterEndToEnd, ADedicatedFolderIsReplacedInPlaceAndKeepsTheUsersEngine)
     const QString removed = "Removed what an interrupted update left: " + opt + "/.corvanta-update-AbCdEf, " + app
         + ".updating";
     EXPECT_TRUE(waitUntil([&] { return logTail().contains(removed); })) << logTail().toStdString();
-    EXPECT_EQ(entries(opt), QStringList({ ".corvanta-update-GhIjKl", ".corvanta-update-mine", "Corvanta" }));
+    EXPECT_TRUE(logTail().contains("engine that the installed Corvanta lacks: " + opt + "/.corvanta-update-PqRsTu"));
+    EXPECT_EQ(entries(opt), QStringList({ ".corvanta-update-GhIjKl", ".corvanta-update-mine",
+                                          ".corvanta-update-PqRsTu", "Corvanta" }));
 }
 
 TEST_F(UpdaterEndToEnd, APrefixSharedWithOtherProgramsTakesTheHandInstallPathAndStaysUntouched)

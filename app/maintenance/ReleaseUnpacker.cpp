@@ -314,19 +314,19 @@ Outcome run(const Job& job)
 
     // A backup an earlier update could not delete would stop the script
     // after this program has quit; find out now, while the user can be told.
+    // Anything else of that name is the user's, and stays.
     const QString backup = app + QLatin1String(UpdateLeftovers::backupSuffix);
-    const QFileInfo stale(backup);
-    if (stale.exists() || stale.isSymLink()) {
-        if (stale.isDir() && !stale.isSymLink())
+    if (const QFileInfo stale(backup); stale.exists() || stale.isSymLink()) {
+        QString why = QStringLiteral("%1 is in the way, and it is not a backup of Corvanta. Please move it elsewhere");
+        if (UpdateLeftovers::isBackup(backup)) {
             QDir(backup).removeRecursively();
-        else
-            QFile::remove(backup);
+            why = QStringLiteral("%1, left by an earlier update, cannot be deleted. Please delete it");
+        }
         if (QFileInfo(backup).exists() || QFileInfo(backup).isSymLink()) {
             QFile::remove(archive);
-            return failed(QStringLiteral("Corvanta can't replace itself: %1, left by an earlier update, cannot be "
-                                         "deleted. Please delete it and check for updates again.")
-                                             .arg(backup),
-                                         true);
+            return failed(QStringLiteral("Corvanta can't replace itself: ") + why.arg(backup)
+                              + QStringLiteral(" and check for updates again."),
+                          true);
         }
     }
 

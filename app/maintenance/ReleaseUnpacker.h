@@ -16,12 +16,13 @@
 //      holds it are writable, and it holds nothing but what the install put
 //      there (AppManifest); otherwise the archive goes to the Downloads
 //      folder for the user to install by hand;
-//   3. deletes a backup left by an earlier update, and stops when it can't;
+//   3. deletes a backup left by an earlier update, and stops when it can't
+//      or when a folder or file of that name is not such a backup;
 //   4. reads the archive's listing and refuses it when it would unpack to
 //      more than the limit, names paths outside its folder or puts entries
 //      inside a link; unpacks it with `unzip` beside the installed folder,
-//      no file larger than its listed size, and refuses it when a file's
-//      size on disk is not the listed one;
+//      no file larger than twice its listed size, and refuses it when a
+//      file's size on disk is not the listed one;
 //   5. checks that it is this application at the announced version, with a
 //      program to start and no link pointing out of its folder;
 //   6. carries the user's P.533 engine folder bin/ITU into the new folder
@@ -29,7 +30,8 @@
 //
 // Unpacking and copying each have a time limit, so a disk that stops
 // answering ends the update with a message. A tool's complaint reaches the
-// user cut to a few lines, the log in full.
+// user cut to a few lines, without the unpack folder's path and with the
+// files found damaged counted, the log in full.
 namespace ReleaseUnpacker {
 
 struct Job {

@@ -1,5 +1,7 @@
 #include "maintenance/ReplacementScript.h"
 
+#include "maintenance/AppManifest.h"
+
 #include <QFile>
 
 #include <cerrno>
@@ -20,10 +22,23 @@ QString text()
         "NEW=\"$2\"; OLD=\"$3\"; BACKUP=\"$3.updating\"; COPY=\"$(dirname \"$2\")/previous\"; START=\"$3\"; "
         "OUTCOME=\"$4\"\n"
         "say() { printf '%s\\n%s\\n' \"$1\" \"$2\" >\"$OUTCOME\" 2>/dev/null; }\n"
+        "# field FOLDER NAME: a text field of the manifest in FOLDER\n"
+        "field() { sed -n \"s/.*\\\"$2\\\"[[:space:]]*:[[:space:]]*\\\"\\([^\\\"]*\\)\\\".*/\\1/p\" "
+        "\"$1/corvanta.json\" 2>/dev/null | head -n 1; }\n"
+        "# An exchange that swapped the folders and died before it could say so\n"
+        "# leaves the new version in place: what stands at OLD tells.\n"
         "if \"$6\" ")
         + QLatin1String(exchangeOption)
-        + QStringLiteral(" \"$NEW\" \"$OLD\" </dev/null >/dev/null 2>&1; then\n"
+        + QStringLiteral(" \"$NEW\" \"$OLD\" </dev/null >/dev/null 2>&1 \\\n"
+        "  || [ \"$(field \"$OLD\" version)\" = \"$5\" ]; then\n"
         "  say updated \"Corvanta was updated to $5.\"\n"
+        "# Only this application's backup, a real folder of this user's with its manifest, may be deleted.\n"
+        "elif { [ -e \"$BACKUP\" ] || [ -L \"$BACKUP\" ]; } && ! { [ -d \"$BACKUP\" ] && [ ! -L \"$BACKUP\" ] "
+        "&& [ -O \"$BACKUP\" ] && [ \"$(field \"$BACKUP\" id)\" = '")
+            + AppManifest::appId()
+            + QStringLiteral("' ]; }; then\n"
+        "  say failed \"Corvanta $5 was not installed: $BACKUP is in the way, and it is not a backup of \"\\\n"
+        "\"Corvanta. Please move it elsewhere; Corvanta will then offer the update again.\"\n"
         "elif rm -rf \"$BACKUP\" 2>/dev/null; [ -e \"$BACKUP\" ] || [ -L \"$BACKUP\" ]; then\n"
         "  say failed \"Corvanta $5 was not installed: $BACKUP, left by an earlier update, cannot be deleted. \"\\\n"
         "\"Please delete it; Corvanta will then offer the update again.\"\n"

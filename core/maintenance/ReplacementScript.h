@@ -12,16 +12,19 @@
 //   1. waits (polling every 0.2 s, without limit) until the old process is gone;
 //   2. exchanges the new folder and the old one in one step, with this
 //      program's --exchange-folders mode, so a kill or a power cut at any
-//      moment leaves a whole version at FOLDER. Where the file system cannot
-//      do that, it deletes a stale backup left by an earlier, interrupted
-//      replacement (a backup that cannot be deleted leaves the old folder
-//      where it is; the updater looks for one before it quits, so this is the
-//      rare race), renames the old folder aside to FOLDER.updating and the
-//      new one into its place, then deletes the backup. When the new folder
-//      cannot move in, the old one is renamed back, or, when that fails too,
-//      copied beside it and the copy renamed into place, so FOLDER never
-//      holds half a copy; only when even that fails is the program started
-//      from the backup;
+//      moment leaves a whole version at FOLDER; when that program fails, the
+//      version that FOLDER's manifest names tells whether it swapped them
+//      before it died. Where the file system cannot exchange, it deletes a
+//      stale backup left by an earlier, interrupted replacement (only a
+//      real folder of this user's holding this application's manifest: any
+//      other FOLDER.updating, or a backup that cannot be deleted, leaves the
+//      old folder where it is; the updater looks for one before it quits,
+//      so this is the rare race), renames the old folder aside to
+//      FOLDER.updating and the new one into its place, then deletes the
+//      backup. When the new folder cannot move in, the old one is renamed
+//      back, or, when that fails too, copied beside it and the copy renamed
+//      into place, so FOLDER never holds half a copy; only when even that
+//      fails is the program started from the backup;
 //   3. deletes the unpack folder that held the new folder (after the
 //      exchange, the old version);
 //   4. writes what happened to the outcome file, which the next start logs

@@ -202,7 +202,7 @@ TEST_F(UpdaterEndToEnd, ADedicatedFolderIsReplacedInPlaceAndKeepsTheUsersEngine)
               QStringList({ "bin/CorvantaCore/", "bin/ITU/", "bin/Resources/", "bin/corvanta", "corvanta.json",
                             "share/applications/org.corvanta.Corvanta.desktop",
                             "share/icons/hicolor/scalable/apps/org.corvanta.Corvanta.svg" }));
-    writeFile(app + ".updating/stale", "left by an interrupted update");
+    writeFile(app + ".updating/notes.txt", "the user's"); // a folder of theirs that bears the backup's name
 
     // The user's engine: the program, a link to it as its library would be,
     // and a data file of their own beside them, each with its own mode.
@@ -216,7 +216,12 @@ TEST_F(UpdaterEndToEnd, ADedicatedFolderIsReplacedInPlaceAndKeepsTheUsersEngine)
     const QStringList engineBefore = snapshot(engine);
 
     serveRelease();
-    Updater updater(platform(app));
+    Updater::Platform exchangeDies = platform(app);
+    exchangeDies.program = fakeTools.filePath("exchange");
+    Updater updater(exchangeDies);
+    update(updater);
+    EXPECT_TRUE(!alerts.isEmpty() && alerts.takeFirst().contains(app + ".updating is in the way, and it is not"));
+    makeAppFolder(app + ".updating", AppManifest::appId(), current, {}); // now it is an interrupted update's
     // A copy of the engine that fails is told in a few lines, and whole in the log.
     for (const QString reason : { "Permission denied", "No space left on device" }) {
         fakeTool("cp", "for i in $(seq 300); do echo \"cp: cannot create '$i': " + reason + "\" >&2; done; exit 1\n");
@@ -232,6 +237,7 @@ TEST_F(UpdaterEndToEnd, ADedicatedFolderIsReplacedInPlaceAndKeepsTheUsersEngine)
     alerts.clear();
     // The folders are exchanged in one step: no rename leaves a moment with no Corvanta at its path.
     fakeTool("cp", "exec /bin/cp \"$@\"\n");
+    fakeTool("exchange", "'" CORVANTA_BUILD_TREE "/bin/corvanta' \"$@\"; kill -9 $$\n"); // dies before it can tell
     fakeTool("mv", "echo \"mv: no rename on this file system\" >&2; exit 1\n");
     update(updater);
     qputenv("PATH", path);
@@ -478,7 +484,7 @@ TEST_F(UpdaterEndToEnd, ABackupThatCannotBeDeletedStopsTheUpdateBeforeQuittingAn
     // A backup of an earlier update that this user cannot delete: a folder
     // they may not change (for root, one marked immutable).
     const QString backup = app + ".updating";
-    writeFile(backup + "/bin/corvanta", "old");
+    makeAppFolder(backup, AppManifest::appId(), current, "old");
     const QByteArray locked = QFile::encodeName(backup + "/bin");
     const int fd = ::open(locked.constData(), O_RDONLY | O_DIRECTORY);
     ASSERT_GE(fd, 0);

@@ -21,7 +21,7 @@ TEST(ReplacementScript, PutsTheOldFolderBackAndStartsItWhenTheNewOneCannotMoveIn
     const QString marker = root.filePath("started");
     const QString script = root.filePath("corvanta-update-1.sh");
     makeAppFolder(old, "org.corvanta.Corvanta", "0.9.0", markerProgram(marker, "0.9.0"));
-    writeFile(old + ".updating/stale", "left by an interrupted update");
+    makeAppFolder(old + ".updating", "org.corvanta.Corvanta", "0.8.9", {}); // left by an interrupted update
     writeFile(script, ReplacementScript::text().toUtf8());
     QDir().mkpath(unpack); // but no new folder in it: moving it in fails
 
@@ -55,6 +55,12 @@ TEST(ReplacementScript, PutsTheOldFolderBackAndStartsItWhenTheNewOneCannotMoveIn
     EXPECT_TRUE(told->text.endsWith("The previous version was put back.")) << told->text.toStdString();
     EXPECT_FALSE(QFile::exists(outcome));
     EXPECT_FALSE(ReplacementScript::takeOutcome(outcome).has_value());
+    writeFile(old + ".updating/notes.txt", "the user's"); // a folder of theirs of that name stays, and stops it
+    writeFile(script, ReplacementScript::text().toUtf8());
+    QFile::remove(marker);
+    ASSERT_TRUE(shell.startDetached());
+    ASSERT_TRUE(waitUntil([&] { return !QFile::exists(script) && QFile::exists(marker); }));
+    EXPECT_TRUE(ReplacementScript::takeOutcome(outcome)->text.contains(old + ".updating is in the way, and it is not"));
 }
 
 TEST(ReplacementScript, RefusesAProcessIdThatNamesNoSingleProcess)

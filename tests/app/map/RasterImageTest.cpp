@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cmath>
 #include <vector>
 
 TEST(RasterImage, AcceptsOnlyExactlySizedBuffers)
@@ -49,6 +50,22 @@ TEST(RasterImage, CopiesPremultipliedRowsTopFirst)
     ASSERT_TRUE(clear);
     EXPECT_EQ(clear->pixelColor(2, 2).alpha(), 0);
     EXPECT_EQ(clear->convertToFormat(QImage::Format_ARGB32_Premultiplied).pixel(1, 1), 0u);
+}
+
+TEST(RasterImage, FadedScalesEveryPremultipliedByteToTheNearest)
+{
+    const QImage one = *RasterImage::make(2, 1, std::vector<std::uint8_t> { 200, 100, 1, 255, 2, 1, 0, 2 });
+    const auto pixels = [](const QImage& image) {
+        const auto* px = reinterpret_cast<const QRgb*>(image.constScanLine(0));
+        return std::pair(px[0], px[1]);
+    };
+    // 0.55 is level 140: 200 × 140 / 255 = 109.8 gives 110, 2 × 140 / 255 = 1.1 gives 1.
+    EXPECT_EQ(pixels(RasterImage::faded(one, 0.55)), std::pair(qRgba(110, 55, 1, 140), qRgba(1, 1, 0, 1)));
+    EXPECT_EQ(RasterImage::faded(one, 0.55).format(), QImage::Format_ARGB32_Premultiplied);
+    EXPECT_EQ(pixels(RasterImage::faded(one, 0)), std::pair(0u, 0u));
+    for (const double whole : { 1.0, 7.0, std::nan("") })
+        EXPECT_EQ(pixels(RasterImage::faded(one, whole)), std::pair(qRgba(200, 100, 1, 255), qRgba(2, 1, 0, 2)));
+    EXPECT_TRUE(RasterImage::faded(QImage(), 0.5).isNull());
 }
 
 namespace {

@@ -144,7 +144,7 @@ TEST_F(MapWithFeeds, AuroraOvalIsShadedNearThePoleWithItsLegend)
     EXPECT_TRUE(legend->sourceLine().startsWith("NOAA OVATION, ")) << legend->sourceLine().toStdString();
     EXPECT_EQ(legend->parentWidget(), view->legendColumn());
 
-    // Half the opacity: a weaker oval from the same image.
+    // Half the opacity: a weaker oval, from an image made anew with it.
     settings.set(SettingKeys::auroraOpacity, 0.5);
     const QRgb half = render().pixel(at(67, 0));
     EXPECT_LT(qRed(half), qRed(oval) - 60);
@@ -206,7 +206,9 @@ TEST_F(MapWithFeeds, MUFShadingDotsAndLegendFollowTheReadings)
     const QRgb under = render().pixel(at(cell.latitude, cell.longitude));
     settings.set(SettingKeys::showMUF, true);
     map = render();
-    EXPECT_LE(distance(map.pixel(at(cell.latitude, cell.longitude)), blend(under, field.pixel(cellPixel), 0.9)), 3);
+    EXPECT_LE(distance(map.pixel(at(cell.latitude, cell.longitude)),
+                       blend(under, field.pixelColor(cellPixel).rgb(), 0.9)),
+              3);
 
     // Juliusruh measured 24.3 MHz: its dot carries "24" in the palette's
     // colour for 24.3, nearly opaque (scored 90).
@@ -228,8 +230,14 @@ TEST_F(MapWithFeeds, MUFShadingDotsAndLegendFollowTheReadings)
     const QImage smooth = render();
     EXPECT_GT(colours(layers().mufImage()), 100);
     EXPECT_LE(distance(smooth.pixel(at(cell.latitude, cell.longitude)),
-                       blend(under, layers().mufImage().pixel(cellPixel), 0.9)),
+                       blend(under, layers().mufImage().pixelColor(cellPixel).rgb(), 0.9)),
               3);
+    // Another opacity: the shading is made anew with it.
+    settings.set(SettingKeys::mufOpacity, 0.3);
+    EXPECT_LE(distance(render().pixel(at(cell.latitude, cell.longitude)),
+                       blend(under, layers().mufImage().pixelColor(cellPixel).rgb(), 0.3)),
+              3);
+    settings.set(SettingKeys::mufOpacity, 0.9);
 
     // Contour labels sit on dark plates (the halo colour of the dark style)
     // over the shading.

@@ -252,12 +252,10 @@ TEST(LineRaster, CoverageIsTheLineWidthAndCrossingsNeverDarken)
     QImage far(40, 40, QImage::Format_ARGB32_Premultiplied);
     far.fill(Qt::transparent);
     LineRaster farOff(far, Qt::white, 2.0);
-    const QPointF wide[] = { { -1e10, 20.3 }, { 1e10, 20.3 } };
-    const QPointF tall[] = { { 20.3, 1e10 }, { 20.3, -1e10 } };
+    const QPointF wide[] = { { -1e10, 20.3 }, { 1e10, 20.3 } }, tall[] = { { 20.3, 1e10 }, { 20.3, -1e10 } };
     const QPointF askew[] = { { 0, 5e9 }, { 1e10, -5e9 } }; // 5e9 rows below the image there
-    farOff.polyline(wide, 2);
-    farOff.polyline(tall, 2);
-    farOff.polyline(askew, 2);
+    for (const QPointF* line : { wide, tall, askew })
+        farOff.polyline(line, 2);
     EXPECT_EQ(far, image);
 
     // Drawn in bands of rows, a dashed zig-zag comes out exactly as whole.

@@ -41,9 +41,10 @@ int distance(QRgb a, QRgb b)
     return std::max({ std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b)) });
 }
 
-// `over` drawn at `opacity` on `under`.
-QRgb blend(QRgb under, QRgb over, double opacity)
+// The colour of `pixel` (premultiplied or not) drawn at `opacity` on `under`.
+QRgb blend(QRgb under, QRgb pixel, double opacity)
 {
+    const QRgb over = qUnpremultiply(pixel);
     const auto mix = [opacity](int u, int o) { return int(std::lround(u + (o - u) * opacity)); };
     return qRgb(mix(qRed(under), qRed(over)), mix(qGreen(under), qGreen(over)), mix(qBlue(under), qBlue(over)));
 }
@@ -206,9 +207,7 @@ TEST_F(MapWithFeeds, MUFShadingDotsAndLegendFollowTheReadings)
     const QRgb under = render().pixel(at(cell.latitude, cell.longitude));
     settings.set(SettingKeys::showMUF, true);
     map = render();
-    EXPECT_LE(distance(map.pixel(at(cell.latitude, cell.longitude)),
-                       blend(under, field.pixelColor(cellPixel).rgb(), 0.9)),
-              3);
+    EXPECT_LE(distance(map.pixel(at(cell.latitude, cell.longitude)), blend(under, field.pixel(cellPixel), 0.9)), 3);
 
     // Juliusruh measured 24.3 MHz: its dot carries "24" in the palette's
     // colour for 24.3, nearly opaque (scored 90).
@@ -230,12 +229,12 @@ TEST_F(MapWithFeeds, MUFShadingDotsAndLegendFollowTheReadings)
     const QImage smooth = render();
     EXPECT_GT(colours(layers().mufImage()), 100);
     EXPECT_LE(distance(smooth.pixel(at(cell.latitude, cell.longitude)),
-                       blend(under, layers().mufImage().pixelColor(cellPixel).rgb(), 0.9)),
+                       blend(under, layers().mufImage().pixel(cellPixel), 0.9)),
               3);
     // Another opacity: the shading is made anew with it.
     settings.set(SettingKeys::mufOpacity, 0.3);
     EXPECT_LE(distance(render().pixel(at(cell.latitude, cell.longitude)),
-                       blend(under, layers().mufImage().pixelColor(cellPixel).rgb(), 0.3)),
+                       blend(under, layers().mufImage().pixel(cellPixel), 0.3)),
               3);
     settings.set(SettingKeys::mufOpacity, 0.9);
 

@@ -13,10 +13,10 @@ class QPainter;
 
 // Shades the world with the estimated MUF: one pixel per one-degree cell of
 // the MUF grid (the mean of its four corner nodes) at the layer's opacity,
-// stretched over the world rectangle. Banded, each cell
-// takes the colour of the highest contour level at or below its value
-// (cells below the lowest level the first colour); smooth, the palette's
-// colour mixed between levels.
+// stretched over the world rectangle. Banded, each cell takes the colour of
+// the highest contour level at or below its value (cells below the lowest
+// level the first colour); smooth, the palette's colour mixed between
+// levels.
 struct MUFFieldLayer {
     MapProjection projection;
     QImage image; // from cachedImage, the opacity in its pixels

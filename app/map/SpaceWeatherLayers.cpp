@@ -55,12 +55,14 @@ const MUFPalette& SpaceWeatherLayers::palette(const QString& text)
 
 void SpaceWeatherLayers::prepare(const MapOptions& options, const QDateTime& date)
 {
+    // An opacity that is no number counts as 1, and an ask must equal itself.
+    const auto opacity = [](double value) { return std::isfinite(value) ? value : 1.0; };
     Ask ask;
     if (options.showAurora && snapshot().aurora)
-        ask.aurora = AuroraAsk { m_generation, options.auroraOpacity };
+        ask.aurora = AuroraAsk { m_generation, opacity(options.auroraOpacity) };
     if (options.showMUF)
         ask.muf = MUFAsk { m_generation,      MUFModel::slot(date),           date,
-                           options.mufBanded, palette(options.mufColors).hex, options.mufOpacity };
+                           options.mufBanded, palette(options.mufColors).hex, opacity(options.mufOpacity) };
 
     // A layer switched off lets go of everything it showed.
     if (!ask.aurora)

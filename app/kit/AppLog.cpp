@@ -18,12 +18,13 @@
 
 namespace {
 
-QString readFirstLine(const QString& path)
+// The start of a small file from the kernel; empty when there is none.
+QByteArray readStart(const char* path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+    QFile file(QString::fromLatin1(path));
+    if (!file.open(QIODevice::ReadOnly))
         return {};
-    return QString::fromUtf8(file.readLine()).trimmed();
+    return file.read(256);
 }
 
 // PRETTY_NAME of /etc/os-release ("Debian GNU/Linux 12 (bookworm)").
@@ -45,12 +46,6 @@ QString osName()
         }
     }
     return QSysInfo::kernelVersion();
-}
-
-QString machineModel()
-{
-    const QString model = readFirstLine(QStringLiteral("/sys/class/dmi/id/product_name"));
-    return model.isEmpty() ? QStringLiteral("unknown model") : model;
 }
 
 std::uint64_t physicalMemory()
@@ -115,7 +110,23 @@ QString startLine()
 
 QString systemDescription()
 {
-    return describeSystem(osName(), machineModel(), QSysInfo::buildCpuArchitecture(), physicalMemory());
+    return describeSystem(osName(),
+                          machineModel(readStart("/sys/class/dmi/id/product_name"),
+                                       readStart("/proc/device-tree/model")),
+                          QSysInfo::buildCpuArchitecture(), physicalMemory());
+}
+
+QString machineModel(const QByteArray& dmiProductName, const QByteArray& deviceTreeModel)
+{
+    for (QByteArray text : { dmiProductName, deviceTreeModel }) {
+        for (const char end : { '\0', '\n' })
+            if (const qsizetype at = text.indexOf(end); at >= 0)
+                text.truncate(at);
+        const QString model = QString::fromUtf8(text).trimmed();
+        if (!model.isEmpty())
+            return model;
+    }
+    return QStringLiteral("unknown model");
 }
 
 QString describeSystem(const QString& os, const QString& model, const QString& architecture, std::uint64_t memoryBytes)

@@ -3,6 +3,7 @@
 #include "geo/MapData.h"
 #include "support/LogFile.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <cstdint>
@@ -33,6 +34,13 @@ QString startLine();
 // "Linux " + OS name + ", " + machine model + " " + architecture + ", " +
 // memory + " GB RAM", read afresh at each call.
 QString systemDescription();
+
+// The machine's model from the contents of two files: the firmware's product
+// name (/sys/class/dmi/id/product_name) or, where that has none, the device
+// tree's model (/proc/device-tree/model, as on a Raspberry Pi). The first
+// line of the first with text, cut at a NUL byte (device-tree strings end in
+// one) and trimmed; "unknown model" when neither has any.
+QString machineModel(const QByteArray& dmiProductName, const QByteArray& deviceTreeModel);
 
 // The description from its parts; memory in bytes, shown in whole GiB
 // rounded half away from zero.

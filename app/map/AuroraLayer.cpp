@@ -5,8 +5,6 @@
 #include "support/CacheKey.h"
 #include "support/OneEntryCache.h"
 
-#include <QPainter>
-
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -62,24 +60,25 @@ std::optional<QImage> AuroraLayer::makeImage(const AuroraGrid& grid, double boos
     return RasterImage::make(width, height, rgba);
 }
 
-std::uint64_t AuroraLayer::cacheKey(const AuroraGrid& grid, double boost)
+std::uint64_t AuroraLayer::cacheKey(const AuroraGrid& grid, double setting)
 {
     CacheKey key;
-    key.add(boost).add(grid.observationTime).add(grid.forecastTime);
+    key.add(boost(setting)).add(std::int64_t(RasterImage::opacityLevel(viewOpacity(setting))));
+    key.add(grid.observationTime).add(grid.forecastTime);
     key.add(std::uint64_t(grid.values.size())).add(std::span<const std::uint8_t>(grid.values));
     return key.value();
 }
 
-QImage AuroraLayer::cachedImage(std::uint64_t key, const AuroraGrid& grid, double boost)
+QImage AuroraLayer::cachedImage(std::uint64_t key, const AuroraGrid& grid, double setting)
 {
     return imageCache()
         .get(key,
              [&]() -> std::optional<QImage> {
-                 std::optional<QImage> made = makeImage(grid, boost);
+                 std::optional<QImage> made = makeImage(grid, boost(setting));
                  if (!made || made->isNull())
                      return std::nullopt;
-                 // Kept in the form the map stretches fastest.
-                 return made->convertToFormat(QImage::Format_ARGB32_Premultiplied);
+                 // Premultiplied ARGB32, the form the map stretches fastest.
+                 return RasterImage::faded(*made, viewOpacity(setting));
              })
         .value_or(QImage());
 }
@@ -105,10 +104,4 @@ QList<std::pair<int, int>> AuroraLayer::visibleRows(const QImage& image)
     return runs;
 }
 
-void AuroraLayer::draw(QPainter& painter) const
-{
-    painter.save();
-    painter.setOpacity(painter.opacity() * viewOpacity(opacity));
-    WorldRaster { image, projection }.paint(painter);
-    painter.restore();
-}
+void AuroraLayer::draw(QPainter& painter) const { WorldRaster { image, projection }.paint(painter); }

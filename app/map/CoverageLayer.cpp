@@ -7,8 +7,6 @@
 #include "support/OneEntryCache.h"
 #include "support/RowBands.h"
 
-#include <QPainter>
-
 #include <cmath>
 
 namespace {
@@ -129,10 +127,4 @@ std::optional<std::pair<int, int>> CoverageLayer::visibleRows(const QImage& imag
     return std::pair { *first, last };
 }
 
-void CoverageLayer::draw(QPainter& painter) const
-{
-    painter.save();
-    painter.setOpacity(painter.opacity() * opacity);
-    WorldRaster { raster, projection }.paint(painter);
-    painter.restore();
-}
+void CoverageLayer::draw(QPainter& painter) const { WorldRaster { raster, projection }.paint(painter); }

@@ -28,12 +28,11 @@ class QPainter;
 // look alike.
 struct CoverageLayer {
     MapProjection projection;
-    QImage raster; // from image() or the prediction store
-    double opacity = mapOpacity;
+    QImage raster; // from image() or the prediction store, faded to mapOpacity
 
     static constexpr int rows = 90;
     static constexpr int columns = 180;
-    // The map draws the layer at this opacity, on top of the image's own.
+    // The map shows the layer at this opacity, on top of the image's own.
     static constexpr double mapOpacity = 0.6;
     // Kp taken for the predictions while space weather has none.
     static constexpr double assumedKp = 2.0;
@@ -68,6 +67,6 @@ struct CoverageLayer {
     // the last; none for an image without one.
     static std::optional<std::pair<int, int>> visibleRows(const QImage& image);
 
-    // Stretches the image over the world rectangle at the layer's opacity.
+    // Stretches the image over the world rectangle.
     void draw(QPainter& painter) const;
 };

@@ -63,6 +63,15 @@ __attribute__((always_inline)) inline void truncatedAtZero(Pair value, int& firs
 #endif
 }
 
+// A whole number of pixels as a pixel index, kept within lo...hi before it
+// becomes an int: beyond int's range the conversion is undefined (x86-64
+// makes INT_MIN of it, arm64 the nearest end), and a line reaching far off
+// the picture must still draw its visible part. No number at all gives lo.
+__attribute__((always_inline)) inline int pixelIndex(double whole, int lo, int hi)
+{
+    return whole >= lo ? (whole <= hi ? int(whole) : hi) : lo;
+}
+
 // A segment as its pixels see it, two pixel centres at a time: the unit
 // vector along it, its reach (half the width and half a pixel of
 // smoothing) and whether its ends are cut square. Every lane does exactly
@@ -210,15 +219,15 @@ LINE_RASTER_CLONES void LineRaster::segment(QPointF a, QPointF b, bool buttA, bo
         const int firstMinor = alongX ? m_part.top() : m_part.left();
         const int lastMinor = alongX ? m_part.bottom() : m_part.right();
 
-        const int first = std::max(firstMajor, int(std::ceil(major0 - reach - 0.5)));
-        const int last = std::min(lastMajor, int(std::floor(major1 + reach - 0.5)));
+        const int first = pixelIndex(std::ceil(major0 - reach - 0.5), firstMajor, lastMajor + 1);
+        const int last = pixelIndex(std::floor(major1 + reach - 0.5), firstMajor - 1, lastMajor);
         for (int m = first; m <= last; ++m) {
             const double centre = m + 0.5;
             const double along = std::clamp(centre, major0, major1);
             const double minor
                 = alongX ? start.y() + (along - start.x()) * slope : start.x() + (along - start.y()) * slope;
-            const int from = std::max(firstMinor, int(std::ceil(minor - across - 0.5)));
-            const int to = std::min(lastMinor, int(std::floor(minor + across - 0.5)));
+            const int from = pixelIndex(std::ceil(minor - across - 0.5), firstMinor, lastMinor + 1);
+            const int to = pixelIndex(std::floor(minor + across - 0.5), firstMinor - 1, lastMinor);
             // The larger coverage wins; none (alpha 0) leaves the pixel.
             const auto put = [this](QRgb& pixel, int alpha) {
                 const QRgb was = pixel;

@@ -5,11 +5,8 @@
 #include "support/CacheKey.h"
 #include "support/OneEntryCache.h"
 
-#include <QPainter>
-
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <vector>
 
 namespace {
@@ -61,16 +58,18 @@ std::optional<QImage> MUFFieldLayer::makeImage(const MUFGrid& grid, bool banded,
     return RasterImage::make(imageWidth, imageHeight, rgba);
 }
 
-std::uint64_t MUFFieldLayer::imageKey(std::uint64_t modelKey, bool banded, const MUFPalette& palette)
+std::uint64_t MUFFieldLayer::imageKey(std::uint64_t modelKey, bool banded, const MUFPalette& palette, double opacity)
 {
     CacheKey key;
-    key.add(modelKey).add(banded).add(std::uint64_t(palette.hex.size()));
+    key.add(modelKey).add(banded).add(std::int64_t(RasterImage::opacityLevel(opacity)));
+    key.add(std::uint64_t(palette.hex.size()));
     for (const QString& text : palette.hex)
         key.add(text);
     return key.value();
 }
 
-QImage MUFFieldLayer::cachedImage(std::uint64_t key, const MUFGrid& grid, bool banded, const MUFPalette& palette)
+QImage MUFFieldLayer::cachedImage(std::uint64_t key, const MUFGrid& grid, bool banded, const MUFPalette& palette,
+                                  double opacity)
 {
     return imageCache()
         .get(key,
@@ -78,16 +77,9 @@ QImage MUFFieldLayer::cachedImage(std::uint64_t key, const MUFGrid& grid, bool b
                  std::optional<QImage> made = makeImage(grid, banded, palette);
                  if (!made || made->isNull())
                      return std::nullopt;
-                 // Opaque: kept in the form the map stretches fastest.
-                 return made->convertToFormat(QImage::Format_RGB32);
+                 return RasterImage::faded(*made, opacity);
              })
         .value_or(QImage());
 }
 
-void MUFFieldLayer::draw(QPainter& painter) const
-{
-    painter.save();
-    painter.setOpacity(painter.opacity() * (std::isfinite(opacity) ? std::clamp(opacity, 0.0, 1.0) : 1.0));
-    WorldRaster { image, projection }.paint(painter);
-    painter.restore();
-}
+void MUFFieldLayer::draw(QPainter& painter) const { WorldRaster { image, projection }.paint(painter); }

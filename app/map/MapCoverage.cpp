@@ -2,6 +2,7 @@
 
 #include "map/CoverageLayer.h"
 #include "map/MapOptions.h"
+#include "map/RasterImage.h"
 #include "prediction/PredictionStore.h"
 #include "spaceweather/SpaceWeatherStore.h"
 #include "support/CacheKey.h"
@@ -103,12 +104,14 @@ void MapCoverage::show(const QImage& image)
     if (image.cacheKey() == m_image.cacheKey() && !m_image.isNull())
         return;
     m_image = image;
-    m_rows = CoverageLayer::visibleRows(image);
+    m_faded = RasterImage::faded(image, CoverageLayer::mapOpacity);
+    m_rows = CoverageLayer::visibleRows(m_faded);
 }
 
 void MapCoverage::clear()
 {
     m_image = QImage();
+    m_faded = QImage();
     m_rows.reset();
 }
 
@@ -116,7 +119,5 @@ std::function<void(QPainter&)> MapCoverage::layer(const MapProjection& projectio
 {
     if (m_image.isNull() || !m_rows)
         return {};
-    return [layer = CoverageLayer { projection, m_image, CoverageLayer::mapOpacity }](QPainter& band) {
-        layer.draw(band);
-    };
+    return [layer = CoverageLayer { projection, m_faded }](QPainter& band) { layer.draw(band); };
 }

@@ -85,5 +85,6 @@ private:
     bool m_built = false;
 
     QImage m_image;
+    QImage m_faded;                            // m_image at the layer's opacity, made once per image
     std::optional<std::pair<int, int>> m_rows; // the image's rows with a visible pixel
 };

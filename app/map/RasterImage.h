@@ -15,4 +15,15 @@ namespace RasterImage {
 // image cannot be allocated.
 std::optional<QImage> make(int width, int height, std::span<const std::uint8_t> rgba);
 
+// The level (0...255) of an opacity, clamped to 0...1; one that is no
+// number counts as 1.
+int opacityLevel(double opacity);
+
+// The image as premultiplied ARGB32 with an opacity in its own pixels:
+// every byte scaled by the opacity's level in integers, rounded to the
+// nearest. The map draws such an image with no painter opacity, whose
+// rounding differs between Qt's paths for x86 and for arm64, so that the
+// picture is the same on every processor. A null image stays null.
+QImage faded(const QImage& image, double opacity);
+
 } // namespace RasterImage

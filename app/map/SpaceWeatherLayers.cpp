@@ -55,12 +55,14 @@ const MUFPalette& SpaceWeatherLayers::palette(const QString& text)
 
 void SpaceWeatherLayers::prepare(const MapOptions& options, const QDateTime& date)
 {
+    // An opacity that is no number counts as 1, and an ask must equal itself.
+    const auto opacity = [](double value) { return std::isfinite(value) ? value : 1.0; };
     Ask ask;
     if (options.showAurora && snapshot().aurora)
-        ask.aurora = AuroraAsk { m_generation, AuroraLayer::boost(options.auroraOpacity) };
+        ask.aurora = AuroraAsk { m_generation, opacity(options.auroraOpacity) };
     if (options.showMUF)
-        ask.muf
-            = MUFAsk { m_generation, MUFModel::slot(date), date, options.mufBanded, palette(options.mufColors).hex };
+        ask.muf = MUFAsk { m_generation,      MUFModel::slot(date),           date,
+                           options.mufBanded, palette(options.mufColors).hex, opacity(options.mufOpacity) };
 
     // A layer switched off lets go of everything it showed.
     if (!ask.aurora)
@@ -101,8 +103,8 @@ void SpaceWeatherLayers::startBuild()
             if (aurora) {
                 AuroraBuilt a { aurora, 0, {}, {} };
                 if (grid) {
-                    a.key = AuroraLayer::cacheKey(*grid, aurora->boost);
-                    a.image = AuroraLayer::cachedImage(a.key, *grid, aurora->boost);
+                    a.key = AuroraLayer::cacheKey(*grid, aurora->setting);
+                    a.image = AuroraLayer::cachedImage(a.key, *grid, aurora->setting);
                     a.rows = AuroraLayer::visibleRows(a.image);
                 }
                 built.aurora = std::move(a);
@@ -113,8 +115,8 @@ void SpaceWeatherLayers::startBuild()
                 m.key = MUFModel::key(readings, ssn, muf->date);
                 const MUFGrid mufGrid = MUFModel::grid(readings, ssn, muf->date);
                 m.contours = MUFModel::contours(readings, ssn, muf->date);
-                m.imageKey = MUFFieldLayer::imageKey(m.key, muf->banded, colours);
-                m.image = MUFFieldLayer::cachedImage(m.imageKey, mufGrid, muf->banded, colours);
+                m.imageKey = MUFFieldLayer::imageKey(m.key, muf->banded, colours, muf->opacity);
+                m.image = MUFFieldLayer::cachedImage(m.imageKey, mufGrid, muf->banded, colours, muf->opacity);
                 built.muf = std::move(m);
             }
             return built;
@@ -147,7 +149,7 @@ SpaceWeatherLayers::Draw SpaceWeatherLayers::aurora(const MapProjection& project
     QList<std::pair<double, double>> spans;
     for (const auto& [first, last] : m_aurora.rows)
         spans.append({ world.top() + (first - 2) * rowHeight - 2, world.top() + (last + 2) * rowHeight + 2 });
-    return [layer = AuroraLayer { projection, m_aurora.image, options.auroraOpacity }, spans](QPainter& band) {
+    return [layer = AuroraLayer { projection, m_aurora.image }, spans](QPainter& band) {
         if (band.hasClipping()) {
             const QRectF drawn = band.clipBoundingRect();
             if (std::none_of(spans.begin(), spans.end(), [&](const std::pair<double, double>& span) {
@@ -166,7 +168,7 @@ SpaceWeatherLayers::Draw SpaceWeatherLayers::muf(const MapProjection& projection
     if (!options.showMUF || m_muf.image.isNull())
         return {};
     const MUFPalette& colours = palette(options.mufColors);
-    const MUFFieldLayer field { projection, m_muf.image, options.mufOpacity };
+    const MUFFieldLayer field { projection, m_muf.image };
     const std::optional<BorderOverlayLayer> overBorders
         = options.bordersOverMUF ? std::optional(BorderOverlayLayer { projection, borders }) : std::nullopt;
     std::optional<MUFContourLayer> lines;

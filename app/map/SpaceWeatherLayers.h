@@ -83,7 +83,7 @@ private:
     // What the aurora and MUF layers need built; none while a layer is off.
     struct AuroraAsk {
         quint64 snapshot = 0; // the snapshot's generation
-        double boost = 1;
+        double setting = 1;   // auroraOpacity: the boost and the opacity
         friend bool operator==(const AuroraAsk&, const AuroraAsk&) = default;
     };
     struct MUFAsk {
@@ -92,9 +92,11 @@ private:
         QDateTime date; // in the slot; the field is evaluated at its centre
         bool banded = true;
         QStringList palette;
+        double opacity = 1;
         friend bool operator==(const MUFAsk& a, const MUFAsk& b)
         {
-            return a.snapshot == b.snapshot && a.slot == b.slot && a.banded == b.banded && a.palette == b.palette;
+            return a.snapshot == b.snapshot && a.slot == b.slot && a.banded == b.banded && a.palette == b.palette
+                && a.opacity == b.opacity;
         }
     };
     struct Ask {

@@ -94,8 +94,8 @@ void BM_MUFLayersRebuild(benchmark::State& state)
             const MUFGrid grid = MUFModel::grid(readings, 120.0, slotCentre);
             const QList<MUFModel::Contour> contours = MUFModel::contours(readings, 120.0, slotCentre);
             const std::uint64_t key
-                = MUFFieldLayer::imageKey(MUFModel::key(readings, 120.0, slotCentre), true, palette);
-            const QImage image = MUFFieldLayer::cachedImage(key, grid, true, palette);
+                = MUFFieldLayer::imageKey(MUFModel::key(readings, 120.0, slotCentre), true, palette, 0.55);
+            const QImage image = MUFFieldLayer::cachedImage(key, grid, true, palette, 0.55);
             promise.set_value(contours.size() + image.width());
         });
         benchmark::DoNotOptimize(done.get());

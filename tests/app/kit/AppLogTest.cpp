@@ -53,6 +53,15 @@ TEST(CrashLog, SignalLineCarriesTheUtcTimeAndTheNumber)
     EXPECT_EQ(QString::fromStdString(text(1735689599, 8)).left(20), LogFile::line("", when).left(20));
 }
 
+TEST(AppLog, MachineModelFromTheDeviceTreeWhereDMIHasNone)
+{
+    const QByteArray pi = QByteArray("Raspberry Pi 4 Model B Rev 1.4") + '\0';
+    EXPECT_EQ(AppLog::machineModel("", pi), "Raspberry Pi 4 Model B Rev 1.4");
+    EXPECT_EQ(AppLog::machineModel(" \n", pi), "Raspberry Pi 4 Model B Rev 1.4");
+    EXPECT_EQ(AppLog::machineModel("ThinkPad X1 \n", pi), "ThinkPad X1");
+    EXPECT_EQ(AppLog::machineModel("", QByteArray("\0", 1)), "unknown model");
+}
+
 TEST(AppLog, StartLineAndSystemDescriptionNameLinux)
 {
     EXPECT_EQ(Updater::currentVersion(), "0.9.0");

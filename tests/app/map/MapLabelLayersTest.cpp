@@ -248,6 +248,15 @@ TEST(LineRaster, CoverageIsTheLineWidthAndCrossingsNeverDarken)
     const QPointF outside[] = { { -50, -50 }, { 100, -10 }, { 100, 100 } };
     raster.polyline(outside, 3);
     raster.polyline(outside, 1);
+    // Ends beyond the range of int draw the same visible part as near ones.
+    QImage far(40, 40, QImage::Format_ARGB32_Premultiplied);
+    far.fill(Qt::transparent);
+    LineRaster farOff(far, Qt::white, 2.0);
+    const QPointF wide[] = { { -1e10, 20.3 }, { 1e10, 20.3 } }, tall[] = { { 20.3, 1e10 }, { 20.3, -1e10 } };
+    const QPointF askew[] = { { 0, 5e9 }, { 1e10, -5e9 } }; // 5e9 rows below the image there
+    for (const QPointF* line : { wide, tall, askew })
+        farOff.polyline(line, 2);
+    EXPECT_EQ(far, image);
 
     // Drawn in bands of rows, a dashed zig-zag comes out exactly as whole.
     const QPointF zigzag[] = { { 1, 1 }, { 38, 9.3 }, { 3, 21.7 }, { 30, 39 }, { 39.5, 2 } };

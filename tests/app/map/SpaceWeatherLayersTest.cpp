@@ -41,9 +41,10 @@ int distance(QRgb a, QRgb b)
     return std::max({ std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b)) });
 }
 
-// `over` drawn at `opacity` on `under`.
-QRgb blend(QRgb under, QRgb over, double opacity)
+// The colour of `pixel` (premultiplied or not) drawn at `opacity` on `under`.
+QRgb blend(QRgb under, QRgb pixel, double opacity)
 {
+    const QRgb over = qUnpremultiply(pixel);
     const auto mix = [opacity](int u, int o) { return int(std::lround(u + (o - u) * opacity)); };
     return qRgb(mix(qRed(under), qRed(over)), mix(qGreen(under), qGreen(over)), mix(qBlue(under), qBlue(over)));
 }
@@ -144,7 +145,7 @@ TEST_F(MapWithFeeds, AuroraOvalIsShadedNearThePoleWithItsLegend)
     EXPECT_TRUE(legend->sourceLine().startsWith("NOAA OVATION, ")) << legend->sourceLine().toStdString();
     EXPECT_EQ(legend->parentWidget(), view->legendColumn());
 
-    // Half the opacity: a weaker oval from the same image.
+    // Half the opacity: a weaker oval, from an image made anew with it.
     settings.set(SettingKeys::auroraOpacity, 0.5);
     const QRgb half = render().pixel(at(67, 0));
     EXPECT_LT(qRed(half), qRed(oval) - 60);
@@ -230,6 +231,12 @@ TEST_F(MapWithFeeds, MUFShadingDotsAndLegendFollowTheReadings)
     EXPECT_LE(distance(smooth.pixel(at(cell.latitude, cell.longitude)),
                        blend(under, layers().mufImage().pixel(cellPixel), 0.9)),
               3);
+    // Another opacity: the shading is made anew with it.
+    settings.set(SettingKeys::mufOpacity, 0.3);
+    EXPECT_LE(distance(render().pixel(at(cell.latitude, cell.longitude)),
+                       blend(under, layers().mufImage().pixel(cellPixel), 0.3)),
+              3);
+    settings.set(SettingKeys::mufOpacity, 0.9);
 
     // Contour labels sit on dark plates (the halo colour of the dark style)
     // over the shading.

@@ -115,11 +115,14 @@ TEST(MUFFieldLayer, BandedCellsTakeTheirLevelsColourSmoothOnesTheMix)
     EXPECT_EQ(smooth->pixelColor(100, 100).alpha(), 255);
 
     // The image cache: one entry under its key, shared by every asker.
-    const std::uint64_t key = MUFFieldLayer::imageKey(7, true, palette);
-    EXPECT_NE(key, MUFFieldLayer::imageKey(7, false, palette));
-    EXPECT_NE(key, MUFFieldLayer::imageKey(7, true, MUFPalette::fromHex(QString())));
-    const QImage first = MUFFieldLayer::cachedImage(key, grid, true, palette);
-    EXPECT_EQ(MUFFieldLayer::cachedImage(key, MUFGrid(QList<double>()), true, palette).cacheKey(), first.cacheKey());
+    const std::uint64_t key = MUFFieldLayer::imageKey(7, true, palette, 0.55);
+    EXPECT_NE(key, MUFFieldLayer::imageKey(7, false, palette, 0.55));
+    EXPECT_NE(key, MUFFieldLayer::imageKey(7, true, MUFPalette::fromHex(QString()), 0.55));
+    EXPECT_NE(key, MUFFieldLayer::imageKey(7, true, palette, 0.6));
+    const QImage first = MUFFieldLayer::cachedImage(key, grid, true, palette, 0.55);
+    EXPECT_EQ(first.pixel(1, 0), qRgba(47, 0, 0, 140)); // 0x55 at the opacity, premultiplied
+    EXPECT_EQ(MUFFieldLayer::cachedImage(key, MUFGrid(QList<double>()), true, palette, 0.55).cacheKey(),
+              first.cacheKey());
 }
 
 TEST(AuroraLayer, ImageOfTheRealForecastAndItsBoost)

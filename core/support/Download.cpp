@@ -4,6 +4,7 @@
 #include "support/Endpoints.h"
 
 #include <QNetworkAccessManager>
+#include <QHostAddress>
 #include <QNetworkInterface>
 
 #include <algorithm>
@@ -11,6 +12,8 @@
 #include <utility>
 
 namespace {
+
+const QString cannotReach = QStringLiteral("The network cannot be reached.");
 
 bool isWeb(const QUrl& url) { return url.scheme() == u"http" || url.scheme() == u"https"; }
 
@@ -174,6 +177,14 @@ void Download::send()
 {
     m_sent = false;
     m_answered = false;
+    // With no network a lookup may hang for as long as the resolver likes;
+    // nothing but this machine can answer anyway.
+    const QString host = m_request.url().host();
+    if (!QHostAddress(host).isLoopback() && host != u"localhost" && !networkUp()) {
+        m_outcome.stop = Stop::unreachable;
+        m_outcome.reason = cannotReach;
+        return handOver();
+    }
     QNetworkReply* reply = nullptr;
     if (m_verb == "POST") {
         QNetworkRequest request = m_request;
@@ -323,14 +334,14 @@ void Download::ended()
         && error != QNetworkReply::OperationCanceledError;
     if (m_outcome.stop == Stop::none
         && (error == QNetworkReply::HostNotFoundError || (transport && !status.isValid() && !networkUp()))) {
-        const QString reason
-            = networkUp() ? reply->errorString() : QStringLiteral("The network cannot be reached.");
+        const QString reason = networkUp() ? reply->errorString() : cannotReach;
         m_outcome.stop = Stop::unreachable;
         m_outcome.reason = reason;
         // The others waiting for the same host hear nothing from the
         // network layer, which reports a failed lookup to one request only.
         for (const QPointer<Download>& other : QList<QPointer<Download>>(underWay().cbegin(), underWay().cend()))
-            if (other && other != this && !other->m_sent && &other->m_network == &m_network
+            if (other && other != this && !other->m_sent && other->m_reply
+                && other->m_reply->error() == QNetworkReply::NoError && &other->m_network == &m_network
                 && sameHost(other->m_request.url(), m_request.url()))
                 other->stop(Stop::unreachable, reason);
     }
@@ -355,8 +366,13 @@ void Download::ended()
             m_outcome.reason = QStringLiteral("%1 sent an empty answer.").arg(host);
         }
     }
-    // Handed over on a later turn, so that no caller's handler runs inside
-    // the network layer's, or inside cancel().
+    handOver();
+}
+
+void Download::handOver()
+{
+    // On a later turn, so that no caller's handler runs inside the network
+    // layer's, or inside cancel() or get().
     QMetaObject::invokeMethod(
         this,
         [this] {

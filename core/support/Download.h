@@ -34,8 +34,9 @@ class QNetworkAccessManager;
 // A status 1xx, or a request that ended with no status and no error, is no
 // answer; nor is an empty body to a GET. A host-name lookup that failed ends
 // every request of the same network manager waiting for that host (the
-// network layer tells only one of them), and with no network interface up
-// but the loopback one the failure says that the network cannot be reached.
+// network layer tells only one of them). With no network interface up but
+// the loopback one, a request for another host ends at once, and one that
+// failed says that the network cannot be reached.
 // A POST goes out once: the network layer may not send its body again.
 // The network layer's own time-out runs from the moment the request is
 // queued, and ends the reply as "Operation canceled", which tells nobody
@@ -132,6 +133,7 @@ private:
     void checkSize(qint64 bytes);
     void stop(Stop why, const QString& reason);
     void ended();
+    void handOver();
 
     QNetworkAccessManager& m_network;
     QNetworkRequest m_request;

@@ -7,7 +7,10 @@
 
 #include <QCoreApplication>
 #include <QNetworkAccessManager>
+#include <QNetworkInterface>
 #include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryFile>
 #include <QUdpSocket>
 #include <gtest/gtest.h>
 
@@ -16,6 +19,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -115,4 +120,79 @@ TEST(DownloadTest, AnEndlessBodyIsReadLittleFurtherThanTheCapWhileTheWindowIsBus
     close(listener);
     EXPECT_EQ(outcome.value_or(Download::Outcome {}).stop, Stop::tooLarge);
     EXPECT_LT(sent, bound) << "bytes the client took: " << sent;
+}
+
+TEST(DownloadTest, TheLimitCountsFromTheSendingAndTheLineForAConnectionIsBoundedOnItsOwn)
+{
+    HttpPeer peer;
+    ASSERT_TRUE(peer.listen());
+    HttpPeer::Response slow;
+    slow.body = QByteArray(20, 'x');
+    slow.trickleMs = 100;
+    peer.serve("/slow", slow);
+    peer.serve("/fast", 200, "fast");
+    QNetworkAccessManager network;
+    QObject owner;
+    // Six hold every connection to the host for two seconds; the two behind
+    // them wait in the line, neither idle nor over their limits meanwhile.
+    for (int i = 0; i < 6; ++i)
+        start(network, peer.base() + "/slow", { 10s, 30s, 1000 }, &owner);
+    const auto second = start(network, peer.base() + "/slow", { 500ms, 3s, 1000 });
+    const auto last = start(network, peer.base() + "/fast", { 10s, 1s, 1000 });
+    ASSERT_TRUE(waitUntil([&] { return second->has_value() && last->has_value(); }, 20000));
+    EXPECT_EQ((*second)->stop, Stop::none) << (*second)->reason.toStdString();
+    EXPECT_EQ((*last)->stop, Stop::queued);
+    EXPECT_EQ((*last)->reason, "No connection to 127.0.0.1 came free within 1 s; the request was not sent.");
+    EXPECT_EQ(peer.count("/fast"), 0);
+}
+
+// Inside a network namespace of its own, with a resolver on 127.0.0.1 that
+// reads and never replies: first with only the loopback interface, then
+// with a network interface up.
+TEST(DownloadTest, NoNetworkEndsAtOnceAndALookupThatNeverAnswersAtTheIdleLimit)
+{
+    if (qEnvironmentVariableIsEmpty("CORVANTA_OWN_NETWORK")) {
+        if (geteuid() != 0 || QStandardPaths::findExecutable("unshare").isEmpty())
+            GTEST_SKIP() << "needs root and unshare for a network namespace of its own";
+        QTemporaryFile resolver;
+        ASSERT_TRUE(resolver.open());
+        resolver.write("nameserver 127.0.0.1\noptions timeout:30 attempts:1\n");
+        resolver.close();
+        QProcess child;
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("CORVANTA_OWN_NETWORK", "1");
+        child.setProcessEnvironment(environment);
+        child.start("unshare", { "-mn", "sh", "-c",
+                                 "ip link set lo up && mount --bind \"$1\" /etc/resolv.conf && exec \"$2\" \"$3\"", "sh",
+                                 resolver.fileName(), QCoreApplication::applicationFilePath(),
+                                 "--gtest_filter=DownloadTest.NoNetworkEndsAtOnce*" });
+        ASSERT_TRUE(child.waitForFinished(120000));
+        const QByteArray output = child.readAll();
+        if (child.exitCode() != 0 && !output.contains("[ RUN"))
+            GTEST_SKIP() << "no network namespace could be made: " << output.toStdString();
+        EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
+        return;
+    }
+    QUdpSocket silent;
+    ASSERT_TRUE(silent.bind(QHostAddress::LocalHost, 53));
+    QNetworkAccessManager network;
+    QList<std::shared_ptr<std::optional<Download::Outcome>>> all;
+    for (int i = 0; i < 8; ++i)
+        all << start(network, "http://data.corvanta.test/" + QString::number(i), { 30s, 60s, 1000 });
+    ASSERT_TRUE(waitUntil([&] { return std::ranges::all_of(all, [](const auto& o) { return o->has_value(); }); }));
+    for (const auto& outcome : all)
+        EXPECT_EQ((*outcome)->reason, "The network cannot be reached.");
+
+    if (QProcess::execute("sh", { "-c", "ip link add v0 type veth peer name v1 && ip link set v0 up && "
+                                        "ip link set v1 up && ip addr add 10.9.9.9/24 dev v0" }) != 0)
+        GTEST_SKIP() << "no network interface could be made for the lookup";
+    ASSERT_TRUE(waitUntil([] { return QNetworkInterface::interfaceFromName("v0").flags() & QNetworkInterface::IsRunning; }));
+    const auto lookup = start(network, "http://feeds.corvanta.test/x", { 500ms, 60s, 1000 });
+    ASSERT_TRUE(waitUntil([&] { return lookup->has_value(); }));
+    EXPECT_EQ((*lookup)->stop, Stop::unanswered);
+    EXPECT_EQ((*lookup)->reason, "No answer from feeds.corvanta.test within 0.5 s.");
+    // Not waiting at the exit for the lookup the resolver holds.
+    std::fflush(stdout);
+    std::_Exit(::testing::Test::HasFailure() ? 1 : 0);
 }

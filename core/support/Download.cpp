@@ -3,8 +3,8 @@
 #include "support/ByteSize.h"
 #include "support/Endpoints.h"
 
-#include <QNetworkAccessManager>
 #include <QHostAddress>
+#include <QNetworkAccessManager>
 #include <QNetworkInterface>
 
 #include <algorithm>
@@ -109,8 +109,9 @@ Download::Download(QNetworkAccessManager& network, const QNetworkRequest& reques
             stop(Stop::unanswered, QStringLiteral("No answer from %1 within %2.").arg(m_request.url().host(), limit));
     });
     connect(&m_queued, &QTimer::timeout, this, [this] {
-        stop(Stop::queued, QStringLiteral("No connection to %1 came free within %2; the request was not sent.")
-                               .arg(m_request.url().host(), durationText(m_limits.overall)));
+        stop(Stop::queued,
+             QStringLiteral("No connection to %1 came free within %2; the request was not sent.")
+                                .arg(m_request.url().host(), durationText(m_limits.overall)));
     });
     connect(&m_overall, &QTimer::timeout, this, [this] {
         stop(Stop::overall,
@@ -258,8 +259,8 @@ bool Download::follow(const QUrl& to, int status)
                                              : isWeb(next) && !(from.scheme() == u"https" && next.scheme() == u"http");
     if (!allowed) {
         m_outcome.stop = Stop::refusedHop;
-        m_outcome.reason = QStringLiteral("The server sent the request on to %1, which is not allowed.")
-                               .arg(next.toDisplayString(QUrl::RemoveUserInfo | QUrl::RemovePath | QUrl::RemoveQuery));
+        m_outcome.reason = QStringLiteral("The server sent the request on to %1, which is not allowed.") .arg(
+            next.toDisplayString(QUrl::RemoveUserInfo | QUrl::RemovePath | QUrl::RemoveQuery));
         return false;
     }
     // As browsers do: "see other", and a moved POST, continue as a GET.

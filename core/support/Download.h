@@ -68,7 +68,7 @@ public:
     static constexpr int maxHops = 5;
     static constexpr qint64 readAhead = 64 * 1024;
 
-    // Every request has all three limits.
+    // Every request has all three limits (the line's bound is `overall`).
     struct Limits {
         Limits(std::chrono::milliseconds idle, std::chrono::milliseconds overall, qint64 maxBytes,
                std::function<bool(const QUrl&)> hopAllowed = {})

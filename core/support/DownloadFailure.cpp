@@ -30,7 +30,8 @@ std::optional<QString> of(const Download::Outcome& outcome, const Words& words)
     // The errors Qt makes of a 4xx or 5xx status say no more than the
     // status, which the caller took.
     const int error = outcome.error;
-    const bool ofTheStatus = outcome.status && *outcome.status >= 400 && error >= QNetworkReply::ProxyConnectionRefusedError;
+    const bool ofTheStatus
+        = outcome.status && *outcome.status >= 400 && error >= QNetworkReply::ProxyConnectionRefusedError;
     if (error != QNetworkReply::NoError && !ofTheStatus)
         return outcome.errorString;
     return std::nullopt;

@@ -20,8 +20,8 @@ namespace DownloadFailure {
 struct Words {
     std::function<bool(int status)> accepted = {};  // none: any 2xx
     std::function<QString(int status)> status = {}; // none: "HTTP 404"
-    QString idle = {};                            // the server stopped sending
-    QString overall = {};                         // not in whole within the limit
+    QString idle = {};                              // the server stopped sending
+    QString overall = {};                           // not in whole within the limit
     QString tooLarge = {};
     QString refusedHop = {};
 };

@@ -29,10 +29,12 @@ using Stop = Download::Stop;
 namespace {
 
 std::shared_ptr<std::optional<Download::Outcome>> start(QNetworkAccessManager& network, const QString& url,
-                                                          const Download::Limits& limits, QObject* parent = nullptr)
+                                                        const Download::Limits& limits, QObject* parent = nullptr)
 {
     auto outcome = std::make_shared<std::optional<Download::Outcome>>();
-    (new Download(network, QNetworkRequest(QUrl(url)), limits, parent))->get([outcome](const auto& o) { *outcome = o; });
+    (new Download(network, QNetworkRequest(QUrl(url)), limits, parent))->get([outcome](const auto& o) {
+        *outcome = o;
+    });
     return outcome;
 }
 
@@ -57,8 +59,10 @@ TEST(DownloadTest, RedirectsAreFollowedUpToFiveHopsUnderEveryRule)
         = { {}, Download::sameSite(QUrl(peer.base())), [](const QUrl& to) { return to.host() == "127.0.0.1"; } };
     QNetworkAccessManager network;
     for (const auto& rule : rules) {
-        for (const auto& [path, stop] : { std::pair { "/two", Stop::none }, { "/three", Stop::none },
-                                          { "/six", Stop::tooManyHops }, { "/loop", Stop::tooManyHops },
+        for (const auto& [path, stop] : { std::pair { "/two", Stop::none },
+                                          { "/three", Stop::none },
+                                          { "/six", Stop::tooManyHops },
+                                          { "/loop", Stop::tooManyHops },
                                           { "/empty", Stop::noAnswer } }) {
             SCOPED_TRACE(path);
             const auto outcome = start(network, peer.base() + path, { 5s, 10s, 1000, rule });
@@ -75,7 +79,9 @@ TEST(DownloadTest, AnEndlessBodyIsReadLittleFurtherThanTheCapWhileTheWindowIsBus
     // A server that streams without a length, counting what the client
     // took from the connection until it closed it.
     const int listener = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address { .sin_family = AF_INET, .sin_port = 0, .sin_addr = { htonl(INADDR_LOOPBACK) }, .sin_zero = {} };
+    sockaddr_in address {
+        .sin_family = AF_INET, .sin_port = 0, .sin_addr = { htonl(INADDR_LOOPBACK) }, .sin_zero = {}
+    };
     socklen_t size = sizeof address;
     ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), size), 0);
     ASSERT_EQ(listen(listener, 1), 0);
@@ -103,8 +109,9 @@ TEST(DownloadTest, AnEndlessBodyIsReadLittleFurtherThanTheCapWhileTheWindowIsBus
     constexpr qint64 cap = 1 << 20;
     constexpr qint64 bound = cap + (16 << 20);
     QNetworkAccessManager network;
-    auto* download = new Download(network, QNetworkRequest(QUrl(QString("http://127.0.0.1:%1/").arg(ntohs(address.sin_port)))),
-                                  { 10s, 30s, cap }, nullptr);
+    auto* download
+        = new Download(network, QNetworkRequest(QUrl(QString("http://127.0.0.1:%1/").arg(ntohs(address.sin_port)))),
+                       { 10s, 30s, cap }, nullptr);
     // The window's thread is busy for a second after the first piece, or
     // until the server got rid of more than the bound.
     download->setSink([&](QByteArrayView) {
@@ -163,10 +170,11 @@ TEST(DownloadTest, NoNetworkEndsAtOnceAndALookupThatNeverAnswersAtTheIdleLimit)
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("CORVANTA_OWN_NETWORK", "1");
         child.setProcessEnvironment(environment);
-        child.start("unshare", { "-mn", "sh", "-c",
-                                 "ip link set lo up && mount --bind \"$1\" /etc/resolv.conf && exec \"$2\" \"$3\"", "sh",
-                                 resolver.fileName(), QCoreApplication::applicationFilePath(),
-                                 "--gtest_filter=DownloadTest.NoNetworkEndsAtOnce*" });
+        child.start("unshare",
+                    { "-mn", "sh", "-c",
+                      "ip link set lo up && mount --bind \"$1\" /etc/resolv.conf && exec \"$2\" \"$3\"", "sh",
+                      resolver.fileName(), QCoreApplication::applicationFilePath(),
+                      "--gtest_filter=DownloadTest.NoNetworkEndsAtOnce*" });
         ASSERT_TRUE(child.waitForFinished(120000));
         const QByteArray output = child.readAll();
         if (child.exitCode() != 0 && !output.contains("[ RUN"))
@@ -184,10 +192,14 @@ TEST(DownloadTest, NoNetworkEndsAtOnceAndALookupThatNeverAnswersAtTheIdleLimit)
     for (const auto& outcome : all)
         EXPECT_EQ((*outcome)->reason, "The network cannot be reached.");
 
-    if (QProcess::execute("sh", { "-c", "ip link add v0 type veth peer name v1 && ip link set v0 up && "
-                                        "ip link set v1 up && ip addr add 10.9.9.9/24 dev v0" }) != 0)
+    if (QProcess::execute("sh",
+                          { "-c",
+                            "ip link add v0 type veth peer name v1 && ip link set v0 up && "
+                            "ip link set v1 up && ip addr add 10.9.9.9/24 dev v0" })
+        != 0)
         GTEST_SKIP() << "no network interface could be made for the lookup";
-    ASSERT_TRUE(waitUntil([] { return QNetworkInterface::interfaceFromName("v0").flags() & QNetworkInterface::IsRunning; }));
+    ASSERT_TRUE(
+        waitUntil([] { return QNetworkInterface::interfaceFromName("v0").flags() & QNetworkInterface::IsRunning; }));
     const auto lookup = start(network, "http://feeds.corvanta.test/x", { 500ms, 60s, 1000 });
     ASSERT_TRUE(waitUntil([&] { return lookup->has_value(); }));
     EXPECT_EQ((*lookup)->stop, Stop::unanswered);

@@ -109,6 +109,9 @@ Download::Download(QNetworkAccessManager& network, const QNetworkRequest& reques
             stop(Stop::unanswered, QStringLiteral("No answer from %1 within %2.").arg(m_request.url().host(), limit));
     });
     connect(&m_queued, &QTimer::timeout, this, [this] {
+        // Not in line (still looking the host up, say): the idle limit rules.
+        if (!inLine())
+            return;
         stop(Stop::queued,
              QStringLiteral("No connection to %1 came free within %2; the request was not sent.")
                                 .arg(m_request.url().host(), durationText(m_limits.overall)));

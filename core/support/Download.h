@@ -34,7 +34,7 @@ class QNetworkAccessManager;
 // A status 1xx, or a request that ended with no status and no error, is no
 // answer; nor is an empty body to a GET. A host-name lookup that failed ends
 // every request of the same network manager waiting for that host (the
-// network layer tells only one of them). With no network interface up but
+// network layer may tell only one of them). With no network interface up but
 // the loopback one, a request for another host ends at once, and one that
 // failed says that the network cannot be reached.
 // A POST goes out once: the network layer may not send its body again.

@@ -6,6 +6,7 @@
 #include "kit/AppLog.h"
 #include "support/AtomicFile.h"
 #include "support/Download.h"
+#include "support/DownloadFailure.h"
 #include "support/PoolJob.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
@@ -46,22 +47,12 @@ std::optional<CtyDatabase> readCountryFile(const QString& path)
 // when its body came whole.
 std::optional<QString> countryFileFailure(const Download::Outcome& outcome, const DXClusterClient::Timing& timing)
 {
-    using Stop = Download::Stop;
-    if (outcome.stop == Stop::tooLarge)
-        return QStringLiteral("Response larger than %1 MB").arg(DXClusterClient::maxCountryFileBytes >> 20);
-    if (outcome.stop == Stop::overall)
-        return QStringLiteral("Not complete after %1 s; gave up").arg(seconds(timing.countryFileLimit));
-    if (outcome.stop == Stop::idle)
-        return QStringLiteral("No data for %1 s; gave up").arg(seconds(timing.countryFileTimeout));
-    if (outcome.stop != Stop::none)
-        return outcome.reason;
-    if (!outcome.status)
-        return outcome.errorString;
-    if (*outcome.status != 200)
-        return QStringLiteral("HTTP ") + QString::number(*outcome.status);
-    if (outcome.error != QNetworkReply::NoError)
-        return outcome.errorString;
-    return std::nullopt;
+    return DownloadFailure::of(
+        outcome,
+        { .accepted = [](int status) { return status == 200; },
+          .idle = QStringLiteral("No data for %1 s; gave up").arg(seconds(timing.countryFileTimeout)),
+          .overall = QStringLiteral("Not complete after %1 s; gave up").arg(seconds(timing.countryFileLimit)),
+          .tooLarge = QStringLiteral("Response larger than %1 MB").arg(DXClusterClient::maxCountryFileBytes >> 20) });
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "maintenance/ProblemReportSender.h"
 
 #include "support/Download.h"
+#include "support/DownloadFailure.h"
 
 #include <QNetworkAccessManager>
 
@@ -18,13 +19,10 @@ void ProblemReportSender::send(const ProblemReport& report, std::function<void(c
                                     Download::sameSite(request.url()) };
     auto* download = new Download(*m_network, request, limits, this);
     download->post(report.jsonData(), [done = std::move(done)](const Download::Outcome& outcome) {
-        if (outcome.stop != Download::Stop::none)
-            return done(std::unexpected(outcome.reason));
-        // An HTTP status means the site answered, whatever the status; without
-        // one nothing came back that could be read as an answer.
-        if (outcome.status)
-            done(ProblemReport::outcome(*outcome.status, outcome.body));
-        else
-            done(std::unexpected(outcome.errorString));
+        // An HTTP status means the site answered, whatever the status; the
+        // report's answer tells what became of it.
+        if (const auto failure = DownloadFailure::of(outcome, { .accepted = [](int) { return true; } }))
+            return done(std::unexpected(*failure));
+        done(ProblemReport::outcome(*outcome.status, outcome.body));
     });
 }

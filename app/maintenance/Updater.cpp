@@ -9,6 +9,7 @@
 #include "maintenance/UpdateProgressDialog.h"
 #include "maintenance/VersionCheck.h"
 #include "support/Download.h"
+#include "support/DownloadFailure.h"
 #include "support/PoolJob.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
@@ -144,18 +145,14 @@ void Updater::fetchRelease(std::function<void(Result<Release>)> done)
                                     [this](const QUrl& url) { return isAllowedAddress(url); } };
     auto* download = new Download(m_network, request, limits, this);
     download->get([done = std::move(done)](const Download::Outcome& outcome) {
-        if (outcome.stop == Download::Stop::refusedHop)
-            return done(std::unexpected(UpdateError {
-                QStringLiteral("The update server sent the request to an address that is not on the Corvanta "
-                               "website.") }));
-        if (outcome.stop != Download::Stop::none)
-            return done(std::unexpected(UpdateError { outcome.reason }));
-        if (!outcome.status && outcome.error != QNetworkReply::NoError)
-            return done(std::unexpected(UpdateError { outcome.errorString }));
-        if (outcome.status != 200)
-            return done(std::unexpected(UpdateError { QStringLiteral("The update server didn't answer.") }));
-        if (outcome.error != QNetworkReply::NoError)
-            return done(std::unexpected(UpdateError { outcome.errorString }));
+        const std::optional<QString> failure = DownloadFailure::of(
+            outcome,
+            { .accepted = [](int status) { return status == 200; },
+              .status = [](int) { return QStringLiteral("The update server didn't answer."); },
+              .refusedHop = QStringLiteral(
+                  "The update server sent the request to an address that is not on the Corvanta website.") });
+        if (failure)
+            return done(std::unexpected(UpdateError { *failure }));
         done(ReleaseFeed::decode(outcome.body));
     });
 }

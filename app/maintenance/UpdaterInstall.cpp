@@ -7,6 +7,7 @@
 #include "maintenance/ReleaseUnpacker.h"
 #include "maintenance/ReplacementScript.h"
 #include "support/Download.h"
+#include "support/DownloadFailure.h"
 #include "support/PoolJob.h"
 
 #include <QDir>
@@ -90,16 +91,13 @@ void Updater::download(const Release& release, std::function<void(Result<QString
             file->remove();
             done(std::unexpected(UpdateError { message }));
         };
-        if (outcome.stop == Download::Stop::refusedHop)
-            return fail(notOnWebsite().message);
-        if (outcome.stop != Download::Stop::none)
-            return fail(outcome.reason);
-        if (!outcome.status && outcome.error != QNetworkReply::NoError)
-            return fail(outcome.errorString);
-        if (outcome.status != 200)
-            return fail(QStringLiteral("The download failed."));
-        if (outcome.error != QNetworkReply::NoError)
-            return fail(outcome.errorString);
+        const std::optional<QString> failure = DownloadFailure::of(
+            outcome,
+            { .accepted = [](int status) { return status == 200; },
+              .status = [](int) { return QStringLiteral("The download failed."); },
+              .refusedHop = notOnWebsite().message });
+        if (failure)
+            return fail(*failure);
         if (!file->flush())
             return fail(file->errorString());
         file->close();

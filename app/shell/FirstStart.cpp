@@ -4,6 +4,7 @@
 #include "maintenance/FirstStartState.h"
 #include "maintenance/Updater.h"
 #include "support/Download.h"
+#include "support/DownloadFailure.h"
 #include "support/Endpoints.h"
 
 #include <QNetworkAccessManager>
@@ -60,10 +61,12 @@ void FirstStart::send(const QString& version)
                                     Download::sameSite(request.url()) };
     auto* download = new Download(*m_network, request, limits, this);
     download->post(state.body(version), [this, state](const Download::Outcome& outcome) mutable {
-        if (outcome.stop == Download::Stop::none && outcome.status && *outcome.status >= 200
-            && *outcome.status <= 299) {
+        if (const std::optional<QString> failure = DownloadFailure::of(outcome)) {
+            AppLog::file().write(QStringLiteral("Install report failed: ") + *failure);
+        } else {
             state.sent = true;
             state.write(m_stateFile);
+            AppLog::file().write(QStringLiteral("Install report sent."));
         }
         Q_EMIT finished();
     });

@@ -1,6 +1,7 @@
 #include "prediction/ITUDataFiles.h"
 
 #include "support/Download.h"
+#include "support/DownloadFailure.h"
 #include "support/Endpoints.h"
 
 #include <QDir>
@@ -176,24 +177,21 @@ void ITUDataFiles::startDownload(const QString& name)
     });
     download->get([this, pending, name](const Download::Outcome& outcome) {
         using Stop = Download::Stop;
-        const int status = outcome.status.value_or(0);
-        if (status != 0 && status != 200)
-            return finish(name, ITUEngineError::download(QStringLiteral("server answered %1").arg(status)));
-        if (outcome.stop == Stop::tooLarge)
-            return finish(name, ITUEngineError::download(
-                                    QStringLiteral("unexpected file size, more than %1").arg(monthFileBytes)));
-        if (outcome.stop == Stop::idle)
-            return finish(name, ITUEngineError::other(QStringLiteral("The request timed out.")));
-        if (outcome.stop == Stop::overall)
-            return finish(name, ITUEngineError::download(
-                                    QStringLiteral("not complete within %1")
-                                        .arg(Download::durationText(std::chrono::milliseconds(m_limitMs)))));
-        if (outcome.stop != Stop::none)
-            return finish(name, ITUEngineError::other(outcome.reason));
-        if (outcome.error != QNetworkReply::NoError)
-            return finish(name, ITUEngineError::other(outcome.errorString));
-        if (status != 200)
-            return finish(name, ITUEngineError::download(QStringLiteral("server answered 0")));
+        const std::optional<QString> failure = DownloadFailure::of(
+            outcome,
+            { .accepted = [](int status) { return status == 200; },
+              .status = [](int status) { return QStringLiteral("server answered %1").arg(status); },
+              .idle = QStringLiteral("The request timed out."),
+              .overall = QStringLiteral("not complete within %1")
+                             .arg(Download::durationText(std::chrono::milliseconds(m_limitMs))),
+              .tooLarge = QStringLiteral("unexpected file size, more than %1").arg(monthFileBytes) });
+        if (failure) {
+            // What the server sent is worded as the data's failure; the rest
+            // is passed on as it is.
+            const bool ofTheData = (outcome.status && *outcome.status != 200) || outcome.stop == Stop::tooLarge
+                || outcome.stop == Stop::overall || outcome.stop == Stop::noAnswer;
+            return finish(name, ofTheData ? ITUEngineError::download(*failure) : ITUEngineError::other(*failure));
+        }
         const bool sizeRight = isMonthFile(name) ? outcome.bytes == monthFileBytes : outcome.bytes > 0;
         if (!sizeRight)
             return finish(name,

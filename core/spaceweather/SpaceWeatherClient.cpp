@@ -2,6 +2,7 @@
 
 #include "spaceweather/SWPCFeeds.h"
 #include "support/Download.h"
+#include "support/DownloadFailure.h"
 
 #include <QFutureWatcher>
 #include <QMutex>
@@ -46,21 +47,13 @@ QString seconds(std::chrono::milliseconds span) { return QString::number(double(
 SpaceWeatherClient::Body bodyOf(const Download::Outcome& outcome, std::chrono::milliseconds timeout,
                                 std::chrono::milliseconds limit)
 {
-    using Stop = Download::Stop;
-    if (outcome.stop == Stop::tooLarge)
-        return std::unexpected(
-            QStringLiteral("Response larger than %1 MB").arg(SpaceWeatherClient::maxBodyBytes >> 20));
-    if (outcome.stop == Stop::overall)
-        return std::unexpected(QStringLiteral("No complete answer in %1 s; gave up").arg(seconds(limit)));
-    // A status outside 2xx is the failure, whatever else went wrong with it.
-    if (outcome.status && (*outcome.status < 200 || *outcome.status > 299))
-        return std::unexpected(QStringLiteral("HTTP %1").arg(*outcome.status));
-    if (outcome.stop == Stop::idle)
-        return std::unexpected(QStringLiteral("No data for %1 s; gave up").arg(seconds(timeout)));
-    if (outcome.stop != Stop::none)
-        return std::unexpected(outcome.reason);
-    if (outcome.error != QNetworkReply::NoError)
-        return std::unexpected(outcome.errorString);
+    const std::optional<QString> failure = DownloadFailure::of(
+        outcome,
+        { .idle = QStringLiteral("No data for %1 s; gave up").arg(seconds(timeout)),
+          .overall = QStringLiteral("No complete answer in %1 s; gave up").arg(seconds(limit)),
+          .tooLarge = QStringLiteral("Response larger than %1 MB").arg(SpaceWeatherClient::maxBodyBytes >> 20) });
+    if (failure)
+        return std::unexpected(*failure);
     return outcome.body;
 }
 

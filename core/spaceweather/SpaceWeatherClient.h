@@ -32,11 +32,12 @@ class QNetworkAccessManager;
 class SpaceWeatherClient : public QObject {
     Q_OBJECT
 public:
-    // Idle time after which a request is given up, counted from when it is
-    // on its way (not while it waits for one of the connections to a host).
+    // Idle time after which a request is given up, the host-name lookup
+    // included (not while it waits in line for a connection to a busy host).
     static constexpr std::chrono::milliseconds defaultTimeout { 30000 };
     // Time after which a request is given up however much it has received,
-    // so a feed that trickles its answer ends too.
+    // so a feed that trickles its answer ends too; counted from its sending,
+    // and the wait in line for a connection is bounded by as much again.
     static constexpr std::chrono::milliseconds defaultLimit { 60000 };
     // A body larger than this is refused; the largest feed, the aurora
     // forecast, is about 1 MB.
@@ -61,7 +62,7 @@ public:
     // answer arrived (a connection closed under it while it waited for one,
     // say) is sent once more before it counts as failed; the idle time-out
     // and the overall limit end it for good, the limit counting from the
-    // first try.
+    // first try's sending.
     using Body = std::expected<QByteArray, QString>;
     void get(const QUrl& url, std::function<void(Body)> done);
 

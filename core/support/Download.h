@@ -16,18 +16,28 @@
 
 class QNetworkAccessManager;
 
-// One HTTP request of the program, held to three limits and a rule for
+// One HTTP request of the program, held to its limits and a rule for
 // redirects, and afterwards saying which of them ended it:
-// - idle: nothing arrived for this long. Counted from when the request is
-//   on its way to the server (its connection being made, or the request
-//   written), never while it waits in the network layer's queue for a
-//   connection to a busy host: only a server that was asked can fail it.
-// - overall: the answer was not in whole this long after the start, resends
-//   and the wait in the queue included.
+// - idle: nothing came for this long. Counted from the call, so a host-name
+//   lookup or a connection that never answers is bounded by it; not while
+//   the request stands in the network layer's line behind the requests
+//   that hold every connection to a busy host (that wait is bounded on its
+//   own, by the length of `overall`, and says so: the server was not asked).
+// - overall: the answer was not in whole this long after the request went
+//   on its way to the server; a resend and redirects count within it.
 // - maxBytes: the answer announced or brought more, checked as the bytes
-//   arrive, before anything has kept them.
+//   arrive. The network layer reads ahead at most `readAhead` bytes of it,
+//   so memory grows by little more than the cap whatever a server sends.
 // - hopAllowed: a redirect is followed only to an address this allows; by
-//   default to http(s) addresses that do not leave https for http.
+//   default to http(s) addresses that do not leave https for http. Every
+//   hop is checked, and more than `maxHops` of them end the request.
+// A status 1xx, or a request that ended with no status and no error, is no
+// answer; nor is an empty body to a GET. A host-name lookup that failed ends
+// every request of the same network manager waiting for that host (the
+// network layer may tell only one of them). With no network interface up but
+// the loopback one, a request for another host ends at once, and one that
+// failed says that the network cannot be reached.
+// A POST goes out once: the network layer may not send its body again.
 // The network layer's own time-out runs from the moment the request is
 // queued, and ends the reply as "Operation canceled", which tells nobody
 // anything.
@@ -42,16 +52,23 @@ class Download : public QObject {
     Q_OBJECT
 public:
     enum class Stop {
-        none,       // the reply ended by itself
-        idle,       // nothing arrived for `idle`
-        overall,    // not in whole within `overall`
-        tooLarge,   // more than `maxBytes`
-        refusedHop, // a redirect `hopAllowed` refused
-        sink,       // the sink refused a piece
-        cancelled,  // cancel()
+        none,        // the reply ended by itself, with an answer or a transport error
+        idle,        // the server began to answer, then nothing arrived for `idle`
+        unanswered,  // nothing came back from the host for `idle` (lookup, connection or answer)
+        queued,      // still in the line for a connection to the host after `overall`
+        overall,     // not in whole within `overall` of being sent
+        tooLarge,    // more than `maxBytes`
+        refusedHop,  // a redirect `hopAllowed` refused
+        tooManyHops, // more than `maxHops` redirects, or a loop
+        noAnswer,    // a status 1xx, no status at all, or an empty body to a GET
+        unreachable, // the host's name could not be looked up, or no network is up
+        sink,        // the sink refused a piece
+        cancelled,   // cancel()
     };
+    static constexpr int maxHops = 5;
+    static constexpr qint64 readAhead = 64 * 1024;
 
-    // Every request has all three limits.
+    // Every request has all three limits (the line's bound is `overall`).
     struct Limits {
         Limits(std::chrono::milliseconds idle, std::chrono::milliseconds overall, qint64 maxBytes,
                std::function<bool(const QUrl&)> hopAllowed = {})
@@ -68,14 +85,14 @@ public:
         // Sent once more when it failed before any byte of its answer
         // arrived: Qt fails the requests queued for a host when another
         // request's connection to it breaks, and nothing of theirs was
-        // answered. Only for requests that may safely be asked twice.
+        // answered. Only for GETs.
         bool resendUnanswered = false;
     };
 
     struct Outcome {
         Stop stop = Stop::none;
         QString reason;            // why the download ended it, for the user and the log; empty for none
-        std::optional<int> status; // the HTTP status, when an answer came
+        std::optional<int> status; // the HTTP status of the last hop's answer (none for a redirect)
         QNetworkReply::NetworkError error = QNetworkReply::NoError;
         QString errorString;
         QByteArray body;  // unless a sink took it
@@ -109,10 +126,14 @@ public:
 
 private:
     void send();
+    void onItsWay();
+    bool inLine() const;
+    bool follow(const QUrl& to, int status);
     void take();
     void checkSize(qint64 bytes);
     void stop(Stop why, const QString& reason);
     void ended();
+    void handOver();
 
     QNetworkAccessManager& m_network;
     QNetworkRequest m_request;
@@ -123,8 +144,11 @@ private:
     Done m_done;
     QPointer<QNetworkReply> m_reply; // the try under way
     QTimer m_idle;
+    QTimer m_queued;
     QTimer m_overall;
     Outcome m_outcome;
+    bool m_sent = false;     // the try left the network layer's line
     bool m_answered = false; // anything of the try's answer arrived
     bool m_resent = false;
+    int m_hops = 0;
 };

@@ -1,6 +1,7 @@
 // The install report against a local site: it is sent once per
 // installation, tried on at most three launches, and a launch that cannot
 // finish its attempt still counts it.
+#include "kit/AppLog.h"
 #include "maintenance/FirstStartState.h"
 #include "shell/FirstStart.h"
 #include "support/HttpPeer.h"
@@ -55,6 +56,7 @@ TEST_F(FirstStartTest, AFirstLaunchReportsOnceAndLaterLaunchesStayQuiet)
     peer.serve(path, 200, "thanks");
     ASSERT_TRUE(launch());
     ASSERT_EQ(peer.count(path), 1);
+    EXPECT_TRUE(AppLog::file().tail(1, 1000).contains("Install report sent."));
 
     const HttpPeer::Request request = peer.requests().first();
     EXPECT_EQ(request.method, "POST");
@@ -101,12 +103,13 @@ TEST_F(FirstStartTest, ThreeFailedLaunchesEndIt)
     ASSERT_TRUE(launch());
     EXPECT_EQ(state(), (FirstStartState { id, 3, false }));
 
-    // (The network layer may repeat a request whose connection closed
-    // unanswered; it is still one attempt.)
-    const int requests = peer.count(path);
+    // One request per attempt, even where the connection closed unanswered;
+    // one log line for each outcome.
+    EXPECT_EQ(peer.count(path), 3);
+    EXPECT_EQ(AppLog::file().tail(20, 100000).count("Install report failed: "), 3);
     peer.serve(path, 200, "");
     ASSERT_TRUE(launch());
-    EXPECT_EQ(peer.count(path), requests);
+    EXPECT_EQ(peer.count(path), 3);
     EXPECT_EQ(state(), (FirstStartState { id, 3, false }));
 }
 

@@ -1,0 +1,40 @@
+#include "support/DownloadFailure.h"
+
+namespace DownloadFailure {
+
+std::optional<QString> of(const Download::Outcome& outcome, const Words& words)
+{
+    using Stop = Download::Stop;
+    if (outcome.stop == Stop::cancelled)
+        return outcome.reason;
+    if (const std::optional<int> status = outcome.status) {
+        const bool accepted = words.accepted ? words.accepted(*status) : *status >= 200 && *status <= 299;
+        if (!accepted)
+            return words.status ? words.status(*status) : QStringLiteral("HTTP %1").arg(*status);
+    }
+    const auto worded = [&](const QString& own) { return own.isEmpty() ? outcome.reason : own; };
+    switch (outcome.stop) {
+    case Stop::none:
+        break;
+    case Stop::idle:
+        return worded(words.idle);
+    case Stop::overall:
+        return worded(words.overall);
+    case Stop::tooLarge:
+        return worded(words.tooLarge);
+    case Stop::refusedHop:
+        return worded(words.refusedHop);
+    default:
+        return outcome.reason;
+    }
+    // The errors Qt makes of a 4xx or 5xx status say no more than the
+    // status, which the caller took.
+    const int error = outcome.error;
+    const bool ofTheStatus
+        = outcome.status && *outcome.status >= 400 && error >= QNetworkReply::ProxyConnectionRefusedError;
+    if (error != QNetworkReply::NoError && !ofTheStatus)
+        return outcome.errorString;
+    return std::nullopt;
+}
+
+} // namespace DownloadFailure

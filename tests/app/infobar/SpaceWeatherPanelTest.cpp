@@ -99,8 +99,8 @@ TEST_F(PanelTest, TilesCaptionAndHeaderFollowTheStoresSnapshot)
     EXPECT_TRUE(panel->tile(4)->content().rating->startsWith("Up to "));
     EXPECT_EQ(panel->statusText(), "");
     EXPECT_EQ(panel->captionText(),
-              "MUF at KO24pq is a model estimate from the Sun's position and the sunspot "
-              "number: no ionosonde within 3000 km.");
+              "MUF at KO24pq is a model estimate from the Sun's position and an assumed sunspot number of 80, the "
+              "day's being unknown: no ionosonde within 3000 km.");
     EXPECT_EQ(panel->tile(4)->content().subtitle, "MHz, KO24pq");
 
     // Offline, a refresh brings nothing and the header says so.
@@ -159,7 +159,8 @@ TEST_F(PanelTest, TilesCaptionAndHeaderFollowTheStoresSnapshot)
     settings.set(SettingKeys::homeLongitude, 151.2);
     EXPECT_EQ(MUFModel::buildCounts().fields, built) << "the same slot's field is reused";
     EXPECT_EQ(panel->tile(4)->content().subtitle, "MHz, " + Maidenhead::locator({ -33.9, 151.2 }, 6));
-    EXPECT_TRUE(panel->captionText().endsWith("no ionosonde within 3000 km."));
+    EXPECT_TRUE(panel->captionText().endsWith(" is a model estimate from the Sun's position and the sunspot number: "
+                                              "no ionosonde within 3000 km."));
 
     // The next slot builds its own field.
     clock = MUFModel::slotCentre(clock).addSecs(300);

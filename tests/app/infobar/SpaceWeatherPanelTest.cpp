@@ -6,17 +6,20 @@
 #include "geo/Maidenhead.h"
 #include "infobar/SpaceWeatherColors.h"
 #include "kit/AppLog.h"
+#include "kit/DarkAppearance.h"
 #include "kit/PanelStyle.h"
 #include "map/AuroraLegend.h"
 #include "spaceweather/MUFModel.h"
 #include "spaceweather/SpaceWeatherStore.h"
 #include "support/HttpPeer.h"
+#include "support/PixelContrast.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
 #include "support/SpaceWeatherFeeds.h"
 #include "support/WaitUntil.h"
 
 #include <QApplication>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
@@ -136,6 +139,12 @@ TEST_F(PanelTest, TilesCaptionAndHeaderFollowTheStoresSnapshot)
     }
     EXPECT_EQ(then[2].color, PanelStyle::yellow());
     EXPECT_EQ(panel->tile(0)->content().rating, QStringLiteral("%1 days old").arg(s.kpNowTime->secsTo(clock) / 86400));
+    // The age reads on its capsule, over the window's ground, as every text.
+    QImage shot(panel->size(), QImage::Format_RGB32);
+    shot.fill(DarkAppearance::palette().window().color());
+    panel->render(&shot, QPoint(), QRegion(), QWidget::DrawChildren);
+    const QRectF capsule = panel->tile(0)->ratingCapsule().translated(panel->tile(0)->pos());
+    EXPECT_GE(pixelContrast(shot, capsule.adjusted(capsule.height() / 2, 2, -capsule.height() / 2, -2).toRect()), 4.5);
     EXPECT_EQ(panel->tile(4)->content().rating, "Up to " + Zelq::highestOpenBand(muf));
     EXPECT_EQ(panel->tile(4)->valueColor(), MUFPalette::fromHex("").color(muf));
     EXPECT_TRUE(panel->tile(0)->toolTip().startsWith("Planetary K index."));

@@ -8,7 +8,6 @@
 #include "map/CoverageLegend.h"
 #include "map/HoverInfoView.h"
 #include "map/HoverPanel.h"
-#include "map/MapContrast.h"
 #include "map/MapInput.h"
 #include "map/MapOptions.h"
 #include "map/MapViewportModel.h"
@@ -21,14 +20,13 @@
 #include "spaceweather/SpaceWeatherStore.h"
 #include "support/FakeEngine.h"
 #include "support/HttpPeer.h"
+#include "support/PixelContrast.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
 #include "support/SpaceWeatherFeeds.h"
 #include "support/WaitUntil.h"
 
 #include <QApplication>
-#include <QFontDatabase>
-#include <QFontMetricsF>
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
@@ -331,32 +329,18 @@ TEST_F(HoverMap, PanelsHideTheMapAndTheBandNumbersReadOnEveryRing)
     }
 
     // The band numbers over closed rings and over each colour of the ramp:
-    // the lightest and the darkest pixel of each number's box, the text and
-    // its ground, stand 4.5 : 1 apart.
+    // the lightest and the darkest pixel of each number's plate, the text
+    // and its ground, stand 4.5 : 1 apart.
     PropagationWheel& wheel = *panel().wheel();
     const QDateTime noon(QDate(2026, 3, 20), QTime(12, 0), QTimeZone::utc());
-    const QPointF centre = wheel.canvasRect().center();
-    const double radius = PropagationWheel::canvasSide / 2.0 - 16;
-    const double ring = 0.7 * radius / 10;
-    QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-    font.setPixelSize(8);
-    font.setWeight(QFont::DemiBold);
-    const QFontMetricsF metrics(font);
+    const QList<QRectF> plates = PropagationWheel::bandPlates(wheel.canvasSideShown(), 1);
     for (const double value : { 0.0, 0.1, 0.3, 0.5, 0.7, 0.9, 1.0 }) {
         wheel.setContent({ DayChart(24, QList<double>(10, value)), "Prediction", "100 W", noon, std::nullopt });
         const QImage face = wheel.grab().toImage();
-        for (int band = 0; band < 10; ++band) {
-            const QString text = QString::number(rawValue(PropagationPredictor::bands[std::size_t(band)].band));
-            const QPointF at(centre.x(), centre.y() - (radius - (band + 0.5) * ring));
-            const QSizeF size(metrics.horizontalAdvance(text), metrics.height());
-            const QRect box = QRectF(at - QPointF(size.width() / 2, size.height() / 2), size).toAlignedRect();
-            QList<double> shades;
-            for (int y = box.top(); y <= box.bottom(); ++y)
-                for (int x = box.left(); x <= box.right(); ++x)
-                    shades.append(MapContrast::luminance(face.pixelColor(x, y)));
-            const auto [darkest, lightest] = std::ranges::minmax(shades);
-            EXPECT_GE(MapContrast::ratio(darkest, lightest), 4.5) << text.toStdString() << " over " << value;
-        }
+        for (const QRectF& plate : plates)
+            EXPECT_GE(pixelContrast(face, plate.translated(wheel.canvasRect().topLeft()).toRect().adjusted(2, 1, -2, -1)),
+                      4.5)
+                << value;
     }
 }
 
@@ -608,4 +592,38 @@ TEST(PropagationWheel, CentreColoursAndMarkerFollowTheChartAndTheHour)
     wheel.setContent({ chart, "Prediction to JA, today UTC", "100 W", at.addSecs(1800), std::nullopt });
     wheel.grab();
     EXPECT_EQ(wheel.canvasRenders(), 2);
+}
+
+TEST(PropagationWheel, NoTwoBandPlatesShareAPixel)
+{
+    for (const int side : { PropagationWheel::smallestCanvasSide, PropagationWheel::canvasSide })
+        for (const qreal ratio : { 1.0, 2.0 }) {
+            const QList<QRectF> plates = PropagationWheel::bandPlates(side, ratio);
+            const auto pixels = [&](qsizetype i) {
+                return QRectF(plates[i].topLeft() * ratio, plates[i].size() * ratio).toAlignedRect();
+            };
+            for (qsizetype i = 1; i < plates.size(); ++i)
+                for (qsizetype j = 0; j < i; ++j)
+                    EXPECT_FALSE(pixels(i).intersects(pixels(j))) << side << " at " << ratio << ": " << i << ", " << j;
+        }
+}
+
+TEST_F(HoverMap, OnAShortMapNothingCoversThePanelAndTheWheelStaysWhole)
+{
+    // At 310 points the aurora and MUF legends reach up beside the panels:
+    // the view shows the panels as they draw themselves, the wheel whole.
+    settings.set(SettingKeys::showMUF, true);
+    const PrefixEntity vk = label("VK");
+    for (const int height : { 310, 400 }) {
+        view->resize(1024, height);
+        move(view->projection().point(vk.lat, vk.lon));
+        ASSERT_TRUE(panel().wheel()->isVisible());
+        const QImage seen = view->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        for (QWidget* shown : { static_cast<QWidget*>(panel().infoView()), static_cast<QWidget*>(panel().wheel()) }) {
+            const QRect frame(shown->mapTo(view.get(), QPoint(0, 0)), shown->size());
+            EXPECT_TRUE(view->rect().contains(frame)) << height;
+            const QImage own = shown->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            EXPECT_EQ(seen.copy(frame.adjusted(3, 3, -3, -3)), own.copy(own.rect().adjusted(3, 3, -3, -3))) << height;
+        }
+    }
 }

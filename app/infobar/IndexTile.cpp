@@ -63,6 +63,17 @@ QSize IndexTile::sizeHint() const
 
 QSize IndexTile::minimumSizeHint() const { return { minimumWidth(), sizeHint().height() }; }
 
+QRectF IndexTile::ratingCapsule() const
+{
+    const QFontMetricsF title(titleFont(), this), subtitle(subtitleFont(), this), value(valueFont(), this),
+        rating(ratingFont(), this);
+    const double top = padding + title.height() + subtitle.height() + value.height() + 3 * lineGap;
+    const QString text = DigitCells::fitted(rating, m_content.rating.value_or(QString()),
+                                            width() - 2 * padding - 2 * capsulePaddingX);
+    return { padding, top, rating.horizontalAdvance(text) + 2 * capsulePaddingX,
+             rating.height() + 2 * capsulePaddingY };
+}
+
 void IndexTile::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
@@ -97,15 +108,19 @@ void IndexTile::paintEvent(QPaintEvent*)
     const QFontMetricsF ratingMetrics(ratingFont(), this);
     if (m_content.rating) {
         const QString rating = DigitCells::fitted(ratingMetrics, *m_content.rating, room - 2 * capsulePaddingX);
-        const QRectF capsule(left, top, ratingMetrics.horizontalAdvance(rating) + 2 * capsulePaddingX,
-                             ratingMetrics.height() + 2 * capsulePaddingY);
+        const QRectF capsule = ratingCapsule();
         QColor fill = m_content.color.value_or(Qt::transparent);
         fill.setAlphaF(m_content.color ? 0.18f : 0.0f);
         QPainterPath pill;
         pill.addRoundedRect(capsule, capsule.height() / 2, capsule.height() / 2);
         painter.fillPath(pill, fill);
+        // On its tint the rating is drawn opaque: a muted tile's translucent
+        // grey, as its number takes it, would sink into the tint below 4.5 : 1.
+        QColor ink = m_content.color.value_or(PanelStyle::secondaryText());
+        if (m_content.color)
+            ink.setAlphaF(1);
         painter.setFont(ratingFont());
-        painter.setPen(m_content.color.value_or(PanelStyle::secondaryText()));
+        painter.setPen(ink);
         painter.drawText(QPointF(capsule.left() + capsulePaddingX,
                                  capsule.top() + capsulePaddingY + ratingMetrics.ascent()),
                          rating);

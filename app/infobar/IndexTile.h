@@ -35,6 +35,9 @@ public:
     // The number's colour as drawn.
     QColor valueColor() const;
 
+    // Where the rating's capsule is drawn, in the tile.
+    QRectF ratingCapsule() const;
+
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 

@@ -232,10 +232,16 @@ QString SpaceWeatherPanel::mufCaption(const SpaceWeatherSnapshot& snapshot, cons
 {
     const QString locator = Maidenhead::locator(home, 6);
     const std::optional<Zelq::NearestStation> nearest = Zelq::nearest(home, snapshot.ionosondes, nearestLimitKm);
-    if (!nearest)
-        return QStringLiteral("MUF at ") + locator
-            + QStringLiteral(" is a model estimate from the Sun's position and the sunspot number: no ionosonde "
-                             "within 3000 km.");
+    if (!nearest) {
+        // Without the day's sunspot number the model takes a stand-in, and
+        // says which.
+        const QString sunspots = snapshot.sunspotNumber
+            ? QStringLiteral("the sunspot number")
+            : NumberText::printf("an assumed sunspot number of %.0f, the day's being unknown",
+                                 MUFModel::field(snapshot.ionosondes, std::nullopt, now).sunspotNumber());
+        return QStringLiteral("MUF at ") + locator + QStringLiteral(" is a model estimate from the Sun's position and ")
+            + sunspots + QStringLiteral(": no ionosonde within 3000 km.");
+    }
     const IonosondeReading& reading = nearest->reading;
     const QString fof2 = reading.fof2 ? NumberText::printf("%.1f MHz", *reading.fof2) : QStringLiteral("–");
     return QStringLiteral("MUF at ") + locator

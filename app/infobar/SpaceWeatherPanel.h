@@ -51,7 +51,7 @@ public:
     // The MUF at the station from the shared field of the date's slot.
     static double mufAtHome(const SpaceWeatherSnapshot& snapshot, const GeoCoordinate& home, const QDateTime& now);
     // The line under the tiles: the nearest ionosonde within 3000 km, or the
-    // model's words.
+    // model's words, naming the sunspot number it stood in for a missing one.
     static QString mufCaption(const SpaceWeatherSnapshot& snapshot, const GeoCoordinate& home, const QDateTime& now);
     // ", measured 12 min ago", or empty without a time.
     static QString ageText(const std::optional<QDateTime>& time, const QDateTime& now);

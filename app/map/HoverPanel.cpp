@@ -138,6 +138,10 @@ QSize HoverPanel::sizeHint() const
 
 void HoverPanel::layOut()
 {
+    // On a short map the wheel gives up size, so that it stays whole with
+    // its key.
+    if (m_content && m_content->wheel && parentWidget())
+        m_wheel->fitHeight(parentWidget()->height() - 2 * inset);
     const QSize info = m_info->sizeHint();
     m_info->setGeometry(QRect(QPoint(0, 0), info));
     if (m_content && m_content->wheel)

@@ -23,7 +23,9 @@ struct SpaceWeatherSnapshot;
 // two-degree cell where the pointer rested): the hover information and,
 // for places more than 300 km from the station, the 24-hour band wheel to
 // them, side by side and top-aligned, 8 points apart. It sits in the map's
-// top-leading corner, 10 points in, and lets the pointer through.
+// top-leading corner, 10 points in, above the map's badges and legends, and
+// lets the pointer through. A map too short for the wheel has it drawn
+// smaller.
 //
 // What it shows is decided here too: which label is under the pointer, and
 // the panel's content for a label, from the map's settings, the space

@@ -1,6 +1,7 @@
 #include "map/PropagationWheel.h"
 
 #include "geo/GeoMath.h"
+#include "map/PainterPixelRatio.h"
 #include "prediction/ReliabilityColor.h"
 
 #include <QFontDatabase>
@@ -26,6 +27,11 @@ QFont systemFont(int pixels, QFont::Weight weight)
     font.setWeight(weight);
     return font;
 }
+
+QFont bandFont() { return systemFont(8, QFont::DemiBold); }
+
+// The wavelength of the band of ring i, in metres.
+QString bandText(int i) { return QString::number(rawValue(PropagationPredictor::bands[std::size_t(i)].band)); }
 
 QFont titleFont()
 {
@@ -129,25 +135,15 @@ void PropagationWheel::paintWheel(QPainter& painter, double side, const DayChart
 
     // The band numbers stand on closed rings as on every colour of the
     // ramp: light on dark plates, as the map's MUF labels stand on theirs.
-    // The plates are filled as one shape, so where two meet the column
-    // stays one shade.
-    const QFont bandFont = systemFont(8, QFont::DemiBold);
-    const QFontMetricsF bandMetrics(bandFont);
-    QPainterPath plates;
-    plates.setFillRule(Qt::WindingFill);
-    for (int i = 0; i < bandCount; ++i) {
-        const QString text = QString::number(rawValue(PropagationPredictor::bands[std::size_t(i)].band));
-        const QPointF at(c.x(), c.y() - (radius - (i + 0.5) * ring));
-        const double w = bandMetrics.horizontalAdvance(text) + 6;
-        const double h = bandMetrics.height();
-        plates.addRoundedRect(QRectF(at.x() - w / 2, at.y() - h / 2, w, h), 3, 3);
-    }
-    painter.fillPath(plates, bandPlate);
-    painter.setFont(bandFont);
+    const QList<QRectF> plates = bandPlates(side, devicePixelRatioOf(painter));
+    painter.setFont(bandFont());
     painter.setPen(Qt::white);
-    for (int i = 0; i < bandCount; ++i)
-        drawCentred(painter, QPointF(c.x(), c.y() - (radius - (i + 0.5) * ring)),
-                    QString::number(rawValue(PropagationPredictor::bands[std::size_t(i)].band)));
+    for (int i = 0; i < bandCount; ++i) {
+        QPainterPath plate;
+        plate.addRoundedRect(plates[i], 3, 3);
+        painter.fillPath(plate, bandPlate);
+        drawCentred(painter, plates[i].center(), bandText(i));
+    }
 
     const QStringList centre = centreTexts(chart, hour);
     if (centre.size() == 1) {
@@ -165,6 +161,27 @@ void PropagationWheel::paintWheel(QPainter& painter, double side, const DayChart
         drawCentred(painter, c + QPointF(0, 14), centre[2]);
     }
     painter.restore();
+}
+
+QList<QRectF> PropagationWheel::bandPlates(double side, qreal ratio)
+{
+    const QFontMetricsF metrics(bandFont());
+    const double radius = side / 2 - 16;
+    const double ring = 0.7 * radius / bandCount;
+    // A number is taller than its ring is wide, so the plates take turns on
+    // either side of the line to midnight, 2 points apart, and those on one
+    // side keep a point between them.
+    const double height = std::min(metrics.height(), 2 * ring - 1);
+    const auto snapped = [ratio](double points) { return std::round(points * ratio) / ratio; };
+    QList<QRectF> plates;
+    for (int i = 0; i < bandCount; ++i) {
+        const double middle = side / 2 - (radius - (i + 0.5) * ring);
+        const double width = metrics.horizontalAdvance(bandText(i)) + 6;
+        const double left = i % 2 == 0 ? side / 2 + 1 : side / 2 - 1 - width;
+        plates.append(QRectF(QPointF(snapped(left), snapped(middle - height / 2)),
+                             QPointF(snapped(left + width), snapped(middle + height / 2))));
+    }
+    return plates;
 }
 
 PropagationWheel::Face PropagationWheel::face() const
@@ -192,13 +209,24 @@ void PropagationWheel::setContent(const Content& content)
     update();
 }
 
+void PropagationWheel::fitHeight(int height)
+{
+    const int side = std::clamp(height - (sizeHint().height() - m_side), int(smallestCanvasSide), int(canvasSide));
+    if (side == m_side)
+        return;
+    m_side = side;
+    m_canvas = QPixmap(); // drawn again at the next paint
+    updateGeometry();
+    update();
+}
+
 QSize PropagationWheel::sizeHint() const
 {
     const double title = QFontMetricsF(titleFont()).horizontalAdvance(m_content.title);
     const double subtitle = QFontMetricsF(smallCaptionFont()).horizontalAdvance(m_content.subtitle);
-    const double width = std::max({ title, subtitle, double(canvasSide), 10.0 * legendCellWidth + 9 });
+    const double width = std::max({ title, subtitle, double(m_side), 10.0 * legendCellWidth + 9 });
     const double height = QFontMetricsF(titleFont()).height() + spacing + QFontMetricsF(smallCaptionFont()).height()
-        + spacing + canvasSide + spacing + legendCellHeight;
+        + spacing + m_side + spacing + legendCellHeight;
     return QSize(int(std::ceil(width)) + 2 * padding, int(std::ceil(height)) + 2 * padding);
 }
 
@@ -206,7 +234,7 @@ QRectF PropagationWheel::canvasRect() const
 {
     const double top = padding + QFontMetricsF(titleFont()).height() + spacing
         + QFontMetricsF(smallCaptionFont()).height() + spacing;
-    return QRectF((width() - canvasSide) / 2.0, top, canvasSide, canvasSide);
+    return QRectF((width() - m_side) / 2, top, m_side, m_side);
 }
 
 void PropagationWheel::followFace()
@@ -253,11 +281,11 @@ void PropagationWheel::paintEvent(QPaintEvent* event)
         const int hour = utcHour(m_content.now);
         const qreal ratio = std::max<qreal>(1, devicePixelRatioF());
         if (m_canvas.isNull() || m_canvasHour != hour || m_canvas.devicePixelRatio() != ratio) {
-            m_canvas = QPixmap(QSize(canvasSide, canvasSide) * ratio);
+            m_canvas = QPixmap(QSize(m_side, m_side) * ratio);
             m_canvas.setDevicePixelRatio(ratio);
             m_canvas.fill(Qt::transparent);
             QPainter canvasPainter(&m_canvas);
-            paintWheel(canvasPainter, canvasSide, *m_content.chart, hour);
+            paintWheel(canvasPainter, m_side, *m_content.chart, hour);
             m_canvasHour = hour;
             ++m_canvasRenders;
         }

@@ -15,7 +15,7 @@
 // top, clockwise) and every predicted band (rings, 10 m outside, 160 m
 // next to the hole), coloured with the reliability ramp, the current hour
 // outlined and the best band of that hour in the centre. Below it a legend
-// of the ramp. While the chart is computed it shows "Calculating…", after
+// of the ramp. On a short map the wheel is drawn smaller. While the chart is computed it shows "Calculating…", after
 // a failure without a chart the error.
 //
 // The wheel is drawn once into a picture per chart and hour, so repaints
@@ -36,7 +36,9 @@ public:
 
     static constexpr int padding = 10;
     static constexpr int spacing = 6;
+    // The wheel's side, and the least it gives up to on a short map.
     static constexpr int canvasSide = 250;
+    static constexpr int smallestCanvasSide = 180;
 
     explicit PropagationWheel(QWidget* parent = nullptr);
 
@@ -57,6 +59,18 @@ public:
     // at the painter's origin.
     static void paintWheel(QPainter& painter, double side, const DayChart& chart, int hour);
 
+    // The plates under the band numbers on a canvas of `side` points drawn
+    // at a device pixel ratio, ring 0's first: each across the middle of its
+    // ring, by turns right and left of the line to midnight, its edges on
+    // device pixels. No two share a pixel.
+    static QList<QRectF> bandPlates(double side, qreal ratio);
+
+    // Fits the panel into a height: the wheel takes the largest side up to
+    // canvasSide (at least smallestCanvasSide) that keeps the whole panel,
+    // its texts and key kept as they are, within it.
+    void fitHeight(int height);
+    int canvasSideShown() const { return m_side; }
+
     QSize sizeHint() const override;
 
     // How often the wheel canvas was drawn (for tests).
@@ -73,6 +87,7 @@ private:
     void followFace();
 
     Content m_content;
+    int m_side = canvasSide;
     QPixmap m_canvas;
     int m_canvasHour = -1;
     int m_canvasRenders = 0;

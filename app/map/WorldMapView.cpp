@@ -54,7 +54,8 @@ WorldMapView::WorldMapView(const AppStores& stores, QWidget* parent)
             [this](QPointF point, const MapProjection& projection) { return labelUnderPointer(point, projection); });
     }
 
-    // 6 and above: the child widgets, each above the ones before it.
+    // 6 and above: the child widgets, the badges and legends each above the
+    // ones before it, the hover panel above them all.
     m_hoverPanel = new HoverPanel(this);
     m_coverageLegend = new CoverageLegend;
     addOverlay(Overlay::coverageLegend, m_coverageLegend);
@@ -179,8 +180,8 @@ void WorldMapView::paintSpots(QPainter& painter)
     // 5: the spotted countries, blinking on their own beat, over the frame.
     if (m_options.clusterEnabled && !m_spotGroups.isEmpty())
         spotLayer(projection()).paint(painter, this->now());
-    // 6 and above are child widgets: the hover panel, then the badges and
-    // legends in the order of Overlay.
+    // 6 and above are child widgets: the badges and legends in the order of
+    // Overlay, then the hover panel.
 }
 
 DXSpotLayer WorldMapView::spotLayer(const MapProjection& projection) const
@@ -282,7 +283,9 @@ void WorldMapView::addOverlay(Overlay overlay, QWidget* widget)
     widget->setParent(this);
     widget->installEventFilter(this);
     m_overlays.append({ overlay, widget });
-    widget->raise();
+    // What the user called up by pointing is never covered: the hover
+    // panel stays on top.
+    widget->stackUnder(m_hoverPanel);
     placeOverlays();
 }
 

@@ -45,8 +45,9 @@ class ZoomBadge;
 //        h home and Sun markers
 //   4  rotator beams
 //   5  DX spots
-//   6  hover panel (a child widget in the top-leading corner)
-//   7… badges and legends
+//   6… badges and legends
+//   then the hover panel (a child widget in the top-leading corner): what
+//      the user called up by pointing is never covered
 //
 // The slow layers follow the clock in steps of 30 s: their date is set when
 // anything the map shows changes (a setting, a store, the size, the
@@ -102,7 +103,8 @@ public:
     using Clock = std::function<QDateTime()>;
     void setClock(Clock clock);
     MapInput* input() const { return m_input; }
-    // The panel for the place under the pointer (slot 6).
+    // The panel for the place under the pointer, above the badges and
+    // legends.
     HoverPanel* hoverPanel() const { return m_hoverPanel; }
 
     // The label near a view point, spotted labels first (the hover panel's
@@ -133,7 +135,7 @@ public:
 
     // The badges and legends above the layers, each a child widget pinned to
     // a side or corner of the map. Added in stack order (the order of this
-    // list), so later ones sit above earlier ones.
+    // list), so later ones sit above earlier ones, all under the hover panel.
     enum class Overlay {
         coverageLegend, // bottom centre, lifted above the cluster badge while the cluster is on
         clusterBadge,   // bottom centre

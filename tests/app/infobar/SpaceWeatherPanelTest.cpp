@@ -6,8 +6,10 @@
 #include "geo/Maidenhead.h"
 #include "infobar/SpaceWeatherColors.h"
 #include "kit/AppLog.h"
+#include "kit/DarkAppearance.h"
 #include "kit/PanelStyle.h"
 #include "map/AuroraLegend.h"
+#include "map/MapContrast.h"
 #include "spaceweather/MUFModel.h"
 #include "spaceweather/SpaceWeatherStore.h"
 #include "support/HttpPeer.h"
@@ -17,6 +19,7 @@
 #include "support/WaitUntil.h"
 
 #include <QApplication>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
@@ -24,6 +27,8 @@
 #include <QTimeZone>
 #include <QToolButton>
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 using namespace std::chrono_literals;
 
@@ -99,8 +104,8 @@ TEST_F(PanelTest, TilesCaptionAndHeaderFollowTheStoresSnapshot)
     EXPECT_TRUE(panel->tile(4)->content().rating->startsWith("Up to "));
     EXPECT_EQ(panel->statusText(), "");
     EXPECT_EQ(panel->captionText(),
-              "MUF at KO24pq is a model estimate from the Sun's position and the sunspot "
-              "number: no ionosonde within 3000 km.");
+              "MUF at KO24pq is a model estimate from the Sun's position and an assumed sunspot number of 80, the "
+              "day's being unknown: no ionosonde within 3000 km.");
     EXPECT_EQ(panel->tile(4)->content().subtitle, "MHz, KO24pq");
 
     // Offline, a refresh brings nothing and the header says so.
@@ -136,6 +141,17 @@ TEST_F(PanelTest, TilesCaptionAndHeaderFollowTheStoresSnapshot)
     }
     EXPECT_EQ(then[2].color, PanelStyle::yellow());
     EXPECT_EQ(panel->tile(0)->content().rating, QStringLiteral("%1 days old").arg(s.kpNowTime->secsTo(clock) / 86400));
+    // The age reads on its capsule, over the window's ground, as every text.
+    QImage shot(panel->size(), QImage::Format_RGB32);
+    shot.fill(DarkAppearance::palette().window().color());
+    panel->render(&shot, QPoint(), QRegion(), QWidget::DrawChildren);
+    const QRectF capsule = panel->tile(0)->ratingCapsule().translated(panel->tile(0)->pos());
+    const QRect inside = capsule.adjusted(capsule.height() / 2, 2, -capsule.height() / 2, -2).toRect();
+    QList<double> shades;
+    for (int y = inside.top(); y <= inside.bottom(); ++y)
+        for (int x = inside.left(); x <= inside.right(); ++x)
+            shades.append(MapContrast::luminance(shot.pixelColor(x, y)));
+    EXPECT_GE(MapContrast::ratio(std::ranges::min(shades), std::ranges::max(shades)), 4.5);
     EXPECT_EQ(panel->tile(4)->content().rating, "Up to " + Zelq::highestOpenBand(muf));
     EXPECT_EQ(panel->tile(4)->valueColor(), MUFPalette::fromHex("").color(muf));
     EXPECT_TRUE(panel->tile(0)->toolTip().startsWith("Planetary K index."));
@@ -159,7 +175,7 @@ TEST_F(PanelTest, TilesCaptionAndHeaderFollowTheStoresSnapshot)
     settings.set(SettingKeys::homeLongitude, 151.2);
     EXPECT_EQ(MUFModel::buildCounts().fields, built) << "the same slot's field is reused";
     EXPECT_EQ(panel->tile(4)->content().subtitle, "MHz, " + Maidenhead::locator({ -33.9, 151.2 }, 6));
-    EXPECT_TRUE(panel->captionText().endsWith("no ionosonde within 3000 km."));
+    EXPECT_TRUE(panel->captionText().endsWith("position and the sunspot number: no ionosonde within 3000 km."));
 
     // The next slot builds its own field.
     clock = MUFModel::slotCentre(clock).addSecs(300);

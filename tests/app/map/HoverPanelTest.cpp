@@ -27,11 +27,10 @@
 #include "support/WaitUntil.h"
 
 #include <QApplication>
-#include <QFontDatabase>
-#include <QFontMetricsF>
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QRegion>
 #include <QTimeZone>
 #include <gtest/gtest.h>
 
@@ -305,59 +304,61 @@ TEST_F(HoverMap, AFailingEngineOrDataServerIsNotAskedAgainAtEveryRepaint)
     }
 }
 
-TEST_F(HoverMap, PanelsHideTheMapAndTheBandNumbersReadOnEveryRing)
+TEST_F(HoverMap, PanelsHideTheMapNothingCoversThemAndTheBandNumbersReadApart)
 {
     settings.set(SettingKeys::showCQZones, true);
     settings.set(SettingKeys::showITUZones, true);
     settings.set(SettingKeys::showMUF, true);
     const PrefixEntity ja = label("JA");
-    move(at(ja.lat, ja.lon));
-    ASSERT_TRUE(panel().isVisible() && panel().wheel()->isVisible());
 
-    // The panels over a dark and over a light map: nothing under them
-    // shows through.
-    const auto grab = [&](MapStyle style) {
+    // Over a dark and a light map, on maps so short that the aurora and MUF
+    // legends reach up beside them, the panels show as they draw themselves
+    // (nothing under or over them shows), the wheel whole with its key.
+    for (const auto& [style, height] : { std::pair(MapStyle::midnight, 310), std::pair(MapStyle::arctic, 400) }) {
         settings.set(SettingKeys::mapStyle, MapStyles::rawValue(style));
+        view->resize(1024, height);
+        move(view->projection().point(ja.lat, ja.lon));
         view->grab();
         waitUntil([&] { return !view->findChild<SpaceWeatherLayers*>()->building(); }, 10000);
-        return view->grab().toImage();
-    };
-    const QImage dark = grab(MapStyle::midnight);
-    const QImage light = grab(MapStyle::arctic);
-    for (QWidget* shown : { static_cast<QWidget*>(panel().infoView()), static_cast<QWidget*>(panel().wheel()) }) {
-        // The rounded corners' edge pixels are left out.
-        const QRect area = QRect(shown->mapTo(view.get(), QPoint(0, 0)), shown->size()).adjusted(3, 3, -3, -3);
-        EXPECT_EQ(dark.copy(area), light.copy(area)) << shown->metaObject()->className();
+        const QImage seen = view->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        for (QWidget* shown : { static_cast<QWidget*>(panel().infoView()), static_cast<QWidget*>(panel().wheel()) }) {
+            const QRect frame(shown->mapTo(view.get(), QPoint(0, 0)), shown->size());
+            EXPECT_TRUE(view->rect().contains(frame)) << height;
+            // The rounded corners' edge pixels are left out.
+            const QImage own = shown->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            EXPECT_EQ(seen.copy(frame.adjusted(3, 3, -3, -3)), own.copy(own.rect().adjusted(3, 3, -3, -3))) << height;
+        }
     }
 
     // The band numbers over closed rings and over each colour of the ramp:
-    // the lightest and the darkest pixel of each number's box, the text and
-    // its ground, stand 4.5 : 1 apart.
+    // the lightest and the darkest pixel of each number's plate, the text
+    // and its ground, stand 4.5 : 1 apart.
     PropagationWheel& wheel = *panel().wheel();
     const QDateTime noon(QDate(2026, 3, 20), QTime(12, 0), QTimeZone::utc());
-    const QPointF centre = wheel.canvasRect().center();
-    const double radius = PropagationWheel::canvasSide / 2.0 - 16;
-    const double ring = 0.7 * radius / 10;
-    QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-    font.setPixelSize(8);
-    font.setWeight(QFont::DemiBold);
-    const QFontMetricsF metrics(font);
+    const QList<QRectF> plates = PropagationWheel::bandPlates(wheel.canvasSideShown(), 1);
     for (const double value : { 0.0, 0.1, 0.3, 0.5, 0.7, 0.9, 1.0 }) {
         wheel.setContent({ DayChart(24, QList<double>(10, value)), "Prediction", "100 W", noon, std::nullopt });
         const QImage face = wheel.grab().toImage();
         for (int band = 0; band < 10; ++band) {
-            const QString text = QString::number(rawValue(PropagationPredictor::bands[std::size_t(band)].band));
-            const QPointF at(centre.x(), centre.y() - (radius - (band + 0.5) * ring));
-            const QSizeF size(metrics.horizontalAdvance(text), metrics.height());
-            const QRect box = QRectF(at - QPointF(size.width() / 2, size.height() / 2), size).toAlignedRect();
+            const QRect box = plates[band].translated(wheel.canvasRect().topLeft()).toRect().adjusted(2, 1, -2, -1);
             QList<double> shades;
             for (int y = box.top(); y <= box.bottom(); ++y)
                 for (int x = box.left(); x <= box.right(); ++x)
                     shades.append(MapContrast::luminance(face.pixelColor(x, y)));
             const auto [darkest, lightest] = std::ranges::minmax(shades);
-            EXPECT_GE(MapContrast::ratio(darkest, lightest), 4.5) << text.toStdString() << " over " << value;
+            EXPECT_GE(MapContrast::ratio(darkest, lightest), 4.5) << band << " over " << value;
         }
     }
+    // No two plates share a pixel at 1× or 2×, on the smallest wheel too.
+    for (const int side : { PropagationWheel::smallestCanvasSide, PropagationWheel::canvasSide })
+        for (const qreal ratio : { 1.0, 2.0 }) {
+            QRegion covered;
+            for (const QRectF& plate : PropagationWheel::bandPlates(side, ratio)) {
+                const QRect pixels = QRectF(plate.topLeft() * ratio, plate.size() * ratio).toAlignedRect();
+                EXPECT_FALSE(covered.intersects(pixels)) << side << " at " << ratio;
+                covered += pixels;
+            }
+        }
 }
 
 TEST(HoverPanel, LabelUnderThePointer)

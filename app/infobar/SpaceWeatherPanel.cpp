@@ -237,7 +237,7 @@ QString SpaceWeatherPanel::mufCaption(const SpaceWeatherSnapshot& snapshot, cons
         // says which.
         const QString sunspots = snapshot.sunspotNumber
             ? QStringLiteral("the sunspot number")
-            : NumberText::printf("an assumed sunspot number of %.0f, the day's being unknown",
+            : NumberText::printf("an assumed sunspot number of %.0f (the day's is unknown)",
                                  MUFModel::field(snapshot.ionosondes, std::nullopt, now).sunspotNumber());
         return QStringLiteral("MUF at ") + locator + QStringLiteral(" is a model estimate from the Sun's position and ")
             + sunspots + QStringLiteral(": no ionosonde within 3000 km.");

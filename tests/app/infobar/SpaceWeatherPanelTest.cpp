@@ -104,8 +104,8 @@ TEST_F(PanelTest, TilesCaptionAndHeaderFollowTheStoresSnapshot)
     EXPECT_TRUE(panel->tile(4)->content().rating->startsWith("Up to "));
     EXPECT_EQ(panel->statusText(), "");
     EXPECT_EQ(panel->captionText(),
-              "MUF at KO24pq is a model estimate from the Sun's position and an assumed sunspot number of 80, the "
-              "day's being unknown: no ionosonde within 3000 km.");
+              "MUF at KO24pq is a model estimate from the Sun's position and an assumed sunspot number of 80 (the "
+              "day's is unknown): no ionosonde within 3000 km.");
     EXPECT_EQ(panel->tile(4)->content().subtitle, "MHz, KO24pq");
 
     // Offline, a refresh brings nothing and the header says so.

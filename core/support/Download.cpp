@@ -103,10 +103,13 @@ Download::Download(QNetworkAccessManager& network, const QNetworkRequest& reques
         if (!m_sent && inLine())
             return m_idle.start();
         const QString limit = durationText(m_limits.idle);
+        const QString unanswered = QStringLiteral("No answer from %1 within %2.").arg(m_request.url().host(), limit);
         if (m_answered)
             stop(Stop::idle, QStringLiteral("Nothing arrived for %1; the server stopped sending.").arg(limit));
-        else
-            stop(Stop::unanswered, QStringLiteral("No answer from %1 within %2.").arg(m_request.url().host(), limit));
+        else if (m_delivered) // the server has the request and keeps silent: the callers' own idle words
+            stop(Stop::idle, unanswered);
+        else // never reached the server: the lookup or the connection hangs
+            stop(Stop::unanswered, unanswered);
     });
     connect(&m_queued, &QTimer::timeout, this, [this] {
         // Not in line (still looking the host up, say): the idle limit rules.
@@ -180,6 +183,7 @@ qint64 Download::announcedBytes() const
 void Download::send()
 {
     m_sent = false;
+    m_delivered = false;
     m_answered = false;
     // With no network a lookup may hang for as long as the resolver likes;
     // nothing but this machine can answer anyway.
@@ -209,12 +213,18 @@ void Download::send()
     // On its way when its connection is being made, or when it went out on
     // one already open.
     connect(reply, &QNetworkReply::socketStartedConnecting, this, [this] { onItsWay(); });
-    connect(reply, &QNetworkReply::requestSent, this, [this] { onItsWay(); });
+    connect(reply, &QNetworkReply::requestSent, this, [this] {
+        m_delivered = true;
+        onItsWay();
+    });
     connect(reply, &QNetworkReply::uploadProgress, this, [this](qint64 sent, qint64) {
-        if (sent > 0)
+        if (sent > 0) {
+            m_delivered = true;
             onItsWay();
+        }
     });
     connect(reply, &QNetworkReply::metaDataChanged, this, [this] {
+        m_delivered = true;
         onItsWay();
         m_answered = true;
         m_idle.start();

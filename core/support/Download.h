@@ -53,8 +53,8 @@ class Download : public QObject {
 public:
     enum class Stop {
         none,        // the reply ended by itself, with an answer or a transport error
-        idle,        // the server began to answer, then nothing arrived for `idle`
-        unanswered,  // nothing came back from the host for `idle` (lookup, connection or answer)
+        idle,        // the server had the request, then nothing (more) arrived for `idle`
+        unanswered,  // the request did not reach its host within `idle` (lookup or connection hanging)
         queued,      // still in the line for a connection to the host after `overall`
         overall,     // not in whole within `overall` of being sent
         tooLarge,    // more than `maxBytes`
@@ -148,6 +148,7 @@ private:
     QTimer m_overall;
     Outcome m_outcome;
     bool m_sent = false;     // the try left the network layer's line
+    bool m_delivered = false; // the try's request reached its server
     bool m_answered = false; // anything of the try's answer arrived
     bool m_resent = false;
     int m_hops = 0;

@@ -13,46 +13,32 @@
 #include <QWindow>
 #include <gtest/gtest.h>
 
-namespace {
-
-std::string describe(const QRect& r)
-{
-    return QStringLiteral("%1,%2 %3×%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()).toStdString();
-}
-
-} // namespace
-
 TEST(MainWindowFrame, OnANetbookUnderAPanelTheWholeFrameIsOnTheScreen)
 {
     if (QGuiApplication::platformName() != QLatin1String("xcb")) {
         QProcess desktop;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        desktop.setProcessEnvironment(environment);
         desktop.setProcessChannelMode(QProcess::MergedChannels);
-        // A screen's size and its panel's height, then the command.
-        const QStringList arguments { "1024x600", "24", QCoreApplication::applicationFilePath(),
-                                      "--gtest_filter=MainWindowFrame.*" };
-        desktop.start(TestEnvironment::sourceDir() + "/scripts/desktop", arguments);
-        if (!desktop.waitForFinished(240000))
-            desktop.terminate();
-        desktop.waitForFinished();
-        const std::string output = desktop.readAll().toStdString();
-        if (desktop.exitStatus() == QProcess::NormalExit && desktop.exitCode() == 77)
-            GTEST_SKIP() << output;
-        EXPECT_TRUE(desktop.exitStatus() == QProcess::NormalExit && desktop.exitCode() == 0) << output;
+        desktop.start(TestEnvironment::sourceDir() + "/scripts/desktop",
+                      { "1024x600", "24", "env", "QT_QPA_PLATFORM=xcb", QCoreApplication::applicationFilePath(),
+                        "--gtest_filter=MainWindowFrame.*" });
+        const bool ended = desktop.waitForFinished(240000) && desktop.exitStatus() == QProcess::NormalExit;
+        if (ended && desktop.exitCode() == 77)
+            GTEST_SKIP() << desktop.readAll().toStdString();
+        EXPECT_TRUE(ended && desktop.exitCode() == 0) << desktop.readAll().toStdString();
         return;
     }
-
     CorvantaApp app;
     MainWindow* window = app.openMainWindow();
     const QRect free = window->screen()->availableGeometry();
     ASSERT_EQ(free.size(), QSize(1024, 576)) << "the panel's room is free";
+    const auto frame = [&] {
+        return testing::PrintToString(window->frameGeometry().topLeft()) + " "
+            + testing::PrintToString(window->frameGeometry().size());
+    };
     // Once framed: the title bar and the lower edge are on the screen.
     const auto framedWithin
         = [&] { return !window->windowHandle()->frameMargins().isNull() && free.contains(window->frameGeometry()); };
-    EXPECT_TRUE(waitUntil(framedWithin, 30000)) << describe(window->frameGeometry());
+    EXPECT_TRUE(waitUntil(framedWithin, 30000)) << frame();
     window->showMaximized();
-    EXPECT_TRUE(waitUntil([&] { return framedWithin() && window->frameGeometry() == free; }, 30000))
-        << describe(window->frameGeometry());
+    EXPECT_TRUE(waitUntil([&] { return framedWithin() && window->frameGeometry() == free; }, 30000)) << frame();
 }

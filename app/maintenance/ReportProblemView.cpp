@@ -218,6 +218,7 @@ ReportProblemView::ReportProblemView(QWidget* parent)
 
     connect(m_message, &QPlainTextEdit::textChanged, this, &ReportProblemView::updateState);
     connect(m_includeLog, &QCheckBox::toggled, m_logBox, &QWidget::setVisible);
+    connect(m_includeLog, &QCheckBox::toggled, this, &ReportProblemView::fitToHeight);
     connect(m_send, &QPushButton::clicked, this, &ReportProblemView::send);
     // Return in the address field sends, like the default button; in the
     // message it starts a new line.
@@ -228,12 +229,36 @@ ReportProblemView::ReportProblemView(QWidget* parent)
     updateState();
 }
 
+QSize ReportProblemView::sizeHint() const
+{
+    // As tall as the column needs at the form's width; the wrapped lines'
+    // own guess of a width would make it taller or shorter than shown.
+    const int width = columnWidth + 2 * margin;
+    const int height = heightForWidth(width);
+    return height > 0 ? QSize(width, height) : QWidget::sizeHint();
+}
+
 void ReportProblemView::fitHeight(int height)
 {
-    m_preview->setFixedHeight(previewHeight);
-    const int over = sizeHint().height() - height;
-    if (over > 0)
-        m_preview->setFixedHeight(std::max(leastPreviewHeight, previewHeight - over));
+    m_heightLimit = height;
+    fitToHeight();
+}
+
+void ReportProblemView::fitToHeight()
+{
+    // The form measures the preview's box anew at once, not on the next turn.
+    const auto setPreviewHeight = [this](int height) {
+        m_preview->setFixedHeight(height);
+        m_logBox->updateGeometry();
+    };
+    const auto over = [this] { return sizeHint().height() - m_heightLimit; };
+    setPreviewHeight(previewHeight);
+    m_message->setMaximumHeight(QWIDGETSIZE_MAX);
+    if (m_heightLimit <= 0 || over() <= 0)
+        return;
+    setPreviewHeight(std::max(leastPreviewHeight, previewHeight - over()));
+    if (over() > 0)
+        m_message->setMaximumHeight(std::max(m_message->minimumHeight(), m_message->sizeHint().height() - over()));
 }
 
 void ReportProblemView::showEvent(QShowEvent* event)
@@ -271,6 +296,7 @@ void ReportProblemView::send()
     m_sending = true;
     m_result->clear();
     m_result->hide();
+    fitToHeight();
     updateState();
     m_sender->send(report, [this](const ProblemReportSender::Result& result) { finish(result); });
 }
@@ -303,6 +329,7 @@ void ReportProblemView::showResult(const QString& text, bool isError)
     m_result->setText(text);
     setTextColor(m_result, isError ? errorColor() : successColor());
     m_result->show();
+    fitToHeight();
 }
 
 void ReportProblemView::updateState()

@@ -26,9 +26,11 @@ public:
     void send();
 
     bool isSending() const { return m_sending; }
-    // Makes the form at most `height` tall where it can: the log preview
-    // gives up lines, down to four, so that a short screen (a netbook's
-    // under a panel) shows the whole form.
+    QSize sizeHint() const override;
+    // Makes the form at most `height` tall where it can, with the line that
+    // tells how a send went too: the log preview gives up lines, down to
+    // four, then the message box down to its least, so that a short screen
+    // (a netbook's under a panel) shows the whole form.
     void fitHeight(int height);
     // How long a transfer may stall before it counts as failed (30 s).
     void setTimeout(int milliseconds) { m_sender->setTimeout(milliseconds); }
@@ -40,10 +42,12 @@ private:
     void finish(const ProblemReportSender::Result& result);
     void showResult(const QString& text, bool isError);
     void updateState();
+    void fitToHeight();
     QString note() const;
 
     ProblemReportSender* m_sender = nullptr;
     bool m_sending = false;
+    int m_heightLimit = 0; // none
 
     QPlainTextEdit* m_message = nullptr;
     QLineEdit* m_email = nullptr;

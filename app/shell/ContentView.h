@@ -24,7 +24,8 @@ class ContentView : public QWidget {
 public:
     // Small enough that the window, with its menu and toolbar, a title bar
     // and a desktop panel, fits a 1366 × 768 screen (and a 2560 × 1440 one
-    // at twice the scale); the info bar and the legends shrink with it.
+    // at twice the scale); the info bar and the legends shrink with it. On a
+    // smaller screen the main window gives the map less (MainWindow).
     static constexpr int minimumWidth = 960;
     static constexpr int minimumHeight = 520;
     // The info bar's inset from the window's edges, on the panel colour.

@@ -29,6 +29,8 @@
 #include <QShortcut>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace {
 
 // A top-level window around one content view, kept (hidden) when closed so
@@ -196,14 +198,13 @@ void CorvantaApp::installMenus(QMenuBar* menuBar)
 MainWindow* CorvantaApp::openMainWindow()
 {
     auto* window = new MainWindow(m_stores);
+    // Placed with its menus, which make it taller.
     installMenus(window->menuBar());
     // The first window of a run comes back as the last one was left;
-    // later ones open at the default size.
-    if (!m_restoredMainWindow) {
-        m_restoredMainWindow = true;
-        window->restoreSavedGeometry();
-    }
+    // later ones cascade from the newest one open.
     m_mainWindows.removeAll(nullptr);
+    if (std::exchange(m_restoredMainWindow, true) || !window->restoreSavedGeometry())
+        window->placeOnScreen(m_mainWindows.isEmpty() ? nullptr : m_mainWindows.last().data());
     m_mainWindows.append(window);
     DarkAppearance::apply(window);
     connect(window->contentView(), &ContentView::settingsRequested, this, [this] { showSettings(); });

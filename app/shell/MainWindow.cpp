@@ -17,12 +17,17 @@
 
 #include <algorithm>
 #include <optional>
+#include <utility>
 
 namespace {
 
 // How long after the first show the window system may still frame the
 // window (reparenting, then the frame's size).
 constexpr int settlingMs = 2000;
+
+// How far a new window is set off from the one before where the window
+// system draws no title bar (or a thin one) to go by.
+constexpr int leastCascadeStep = 24;
 
 // Changes of size or place are stored once they have rested this long.
 constexpr int saveDelayMs = 500;
@@ -68,7 +73,6 @@ MainWindow::MainWindow(const AppStores& stores, QWidget* parent)
     m_saveTimer->setSingleShot(true);
     m_saveTimer->setInterval(saveDelayMs);
     connect(m_saveTimer, &QTimer::timeout, this, &MainWindow::saveGeometryNow);
-    placeOnScreen();
 }
 
 QRect MainWindow::frameIn(const QRect& available, const QMargins& frame, const QSize& preferred, const QSize& minimum)
@@ -102,9 +106,11 @@ QMargins MainWindow::frameMargins() const
     return known.isNull() ? guessedFrame : known;
 }
 
-void MainWindow::placeOnScreen()
+void MainWindow::placeOnScreen(const MainWindow* after)
 {
-    QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
+    if (after && (after->isMaximized() || after->isFullScreen()))
+        after = nullptr;
+    QScreen* screen = after ? after->screen() : QGuiApplication::screenAt(QCursor::pos());
     if (!screen)
         screen = QGuiApplication::primaryScreen();
     if (!screen) {
@@ -112,11 +118,41 @@ void MainWindow::placeOnScreen()
         return;
     }
     setScreen(screen);
+    const QRect available = screen->availableGeometry();
     const QMargins frame = frameMargins();
-    const QRect outer
-        = frameIn(screen->availableGeometry(), frame, QSize(defaultWidth, defaultHeight), minimumSizeHint());
+    fitMinimumTo(available, frame);
+    QRect outer = frameIn(available, frame, QSize(defaultWidth, defaultHeight), minimumSizeHint());
+    if (after) {
+        // One title bar lower and to the right of the other window, so that
+        // both title bars show, and smaller where the free area ends; in a
+        // direction where even the least window would not fit so, back at
+        // the area's edge. The other window's size, where it fits.
+        const int step = std::max(after->frameMargins().top(), leastCascadeStep);
+        const QRect last(after->frameGeometry().topLeft(), after->size().grownBy(frame));
+        const QSize least = minimumSizeHint().grownBy(frame);
+        // The first and the one past the last pixel in one direction.
+        const auto cascade = [step](int from, int length, int shortest, int first, int end) {
+            const int start = std::max(from + step, first);
+            if (std::min(start + length, end) - start >= shortest)
+                return std::pair(start, std::min(start + length, end));
+            return std::pair(first, std::min(first + length, end));
+        };
+        const auto [left, right]
+            = cascade(last.left(), last.width(), least.width(), available.left(), available.left() + available.width());
+        const auto [top, bottom]
+            = cascade(last.top(), last.height(), least.height(), available.top(), available.top() + available.height());
+        outer = QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
+    }
     resize(outer.size().shrunkBy(frame));
     move(outer.topLeft()); // a window's position is its frame's
+}
+
+void MainWindow::fitMinimumTo(const QRect& available, const QMargins& frame)
+{
+    const QSize least(ContentView::minimumWidth, ContentView::minimumHeight);
+    m_content->setMinimumSize(least);
+    const QSize over = minimumSizeHint() - available.size().shrunkBy(frame);
+    m_content->setMinimumSize((least - over.expandedTo(QSize(0, 0))).expandedTo(QSize(0, 0)));
 }
 
 bool MainWindow::restoreSavedGeometry()
@@ -129,13 +165,15 @@ bool MainWindow::restoreSavedGeometry()
     // Qt would move and shrink a window that no longer fits; such a window
     // starts as on a first start instead. The frame as it was (maximised
     // or not) must lie in the free area of a screen present now, and the
-    // size must still be one the window can take.
+    // size must still be one the window can take there.
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    const auto screen = std::find_if(screens.begin(), screens.end(),
+                                     [&](const QScreen* s) { return s->availableGeometry().contains(rects->frame); });
+    if (screen == screens.end())
+        return false;
+    fitMinimumTo((*screen)->availableGeometry(), frameMargins());
     const QSize minimum = minimumSizeHint();
     if (rects->normal.width() < minimum.width() || rects->normal.height() < minimum.height())
-        return false;
-    const QList<QScreen*> screens = QGuiApplication::screens();
-    if (std::none_of(screens.begin(), screens.end(),
-                     [&](const QScreen* s) { return s->availableGeometry().contains(rects->frame); }))
         return false;
     return restoreGeometry(saved);
 }
@@ -149,6 +187,10 @@ bool MainWindow::event(QEvent* event)
             m_shownAs = { geometry(), windowState() };
             m_settling.setRemainingTime(settlingMs);
             m_knownFrame = knownFrameMargins();
+            // Some window systems frame the window without moving it (as
+            // they see it); its first exposure comes after the framing.
+            if (QWindow* handle = windowHandle())
+                handle->installEventFilter(this);
             // Where the window system knew the frame already; unless the
             // window was given another size or place meanwhile.
             QTimer::singleShot(0, this, [this, shown = geometry()] {
@@ -162,11 +204,7 @@ bool MainWindow::event(QEvent* event)
     case QEvent::WindowStateChange:
         if (!m_shown)
             break;
-        // The window system framed the window: does the frame fit?
-        if (!m_settling.hasExpired() && knownFrameMargins() != m_knownFrame) {
-            m_knownFrame = knownFrameMargins();
-            QTimer::singleShot(0, this, &MainWindow::keepFrameOnScreen);
-        }
+        noticeFraming();
         // Stored once it differs from how the window came up: a start
         // that changes nothing writes nothing.
         if (std::pair(geometry(), windowState()) != m_shownAs)
@@ -178,18 +216,36 @@ bool MainWindow::event(QEvent* event)
     return QMainWindow::event(event);
 }
 
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == windowHandle() && event->type() == QEvent::Expose)
+        noticeFraming();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::noticeFraming()
+{
+    // The window system framed the window: does the frame fit?
+    if (!m_settling.hasExpired() && knownFrameMargins() != m_knownFrame) {
+        m_knownFrame = knownFrameMargins();
+        QTimer::singleShot(0, this, &MainWindow::keepFrameOnScreen);
+    }
+}
+
 void MainWindow::keepFrameOnScreen()
 {
-    if (isMaximized() || isFullScreen() || !isVisible())
-        return;
     const QScreen* screen = this->screen();
-    if (!screen)
+    if (!screen || !isVisible())
         return;
     const QRect available = screen->availableGeometry();
+    const QMargins frame = frameMargins();
+    // Once framed, with the frame the window system drew.
+    fitMinimumTo(available, frame);
+    if (isMaximized() || isFullScreen())
+        return;
     const QRect outer = frameGeometry();
     if (available.contains(outer))
         return;
-    const QMargins frame = frameMargins();
     QRect fitted = frameIn(available, frame, size(), minimumSizeHint());
     // Where the frame keeps its size, only its place changes: into the
     // area, and to its top-left corner where even the smallest frame is

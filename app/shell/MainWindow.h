@@ -15,9 +15,11 @@ class QTimer;
 //
 // A window starts at 1440 × 900, made smaller where the free area of its
 // screen (the desktop's panels left out) is smaller, frame included, and
-// centred in that area. Its size, place and maximised state are stored
-// whenever they change, and the first window of a run takes them back
-// when they still fit a screen.
+// centred in that area; on a screen too small for even its minimum (a
+// netbook's under a panel) the minimum gives way. A window opened while
+// another is open cascades from it. Its size, place and maximised state
+// are stored whenever they change, and the first window of a run takes
+// them back when they still fit a screen.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
@@ -30,6 +32,12 @@ public:
     explicit MainWindow(const AppStores& stores, QWidget* parent = nullptr);
 
     ContentView* contentView() const { return m_content; }
+
+    // The default size and place on the screen under the pointer; or,
+    // after another window, cascaded from it: one title bar lower and to
+    // the right, within the screen's free area. Call once the menus are in
+    // place, before the window is shown.
+    void placeOnScreen(const MainWindow* after = nullptr);
 
     // Takes back the stored size, place and maximised state when they fit
     // the free area of a screen present now; otherwise, or when none are
@@ -46,11 +54,18 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    // The default size and place on the screen under the pointer.
-    void placeOnScreen();
+    // Where a screen's free area is smaller than the window's minimum, frame
+    // included, the minimum gives way to the area (the map is made lower
+    // or narrower), so that the whole frame, title bar first, can be on
+    // that screen, maximised or not.
+    void fitMinimumTo(const QRect& available, const QMargins& frame);
+    // Looks at the frame again when the window system has framed the
+    // window since: in the first moments after the first show.
+    void noticeFraming();
     // Once the window system has framed the window, its frame must still
     // be on the screen: a frame larger than the guess is moved or shrunk.
     // Only then: sizes and places given later are the user's.

@@ -1,0 +1,44 @@
+// The main window of a first start under a real window manager: openbox on
+// a 1024 × 600 screen whose bottom 24 pixels a panel keeps. The test runs
+// itself again on that screen (scripts/desktop), on Qt's X11 platform,
+// which reads the frame the window manager reports (_NET_FRAME_EXTENTS).
+#include "shell/CorvantaApp.h"
+#include "shell/MainWindow.h"
+#include "support/TestEnvironment.h"
+#include "support/WaitUntil.h"
+
+#include <QApplication>
+#include <QProcess>
+#include <QScreen>
+#include <QWindow>
+#include <gtest/gtest.h>
+
+TEST(MainWindowFrame, OnANetbookUnderAPanelTheWholeFrameIsOnTheScreen)
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+        QProcess desktop;
+        desktop.setProcessChannelMode(QProcess::MergedChannels);
+        desktop.start(TestEnvironment::sourceDir() + "/scripts/desktop",
+                      { "1024x600", "24", "env", "QT_QPA_PLATFORM=xcb", QCoreApplication::applicationFilePath(),
+                        "--gtest_filter=MainWindowFrame.*" });
+        const bool ended = desktop.waitForFinished(240000) && desktop.exitStatus() == QProcess::NormalExit;
+        if (ended && desktop.exitCode() == 77)
+            GTEST_SKIP() << desktop.readAll().toStdString();
+        EXPECT_TRUE(ended && desktop.exitCode() == 0) << desktop.readAll().toStdString();
+        return;
+    }
+    CorvantaApp app;
+    MainWindow* window = app.openMainWindow();
+    const QRect free = window->screen()->availableGeometry();
+    ASSERT_EQ(free.size(), QSize(1024, 576)) << "the panel's room is free";
+    const auto frame = [&] {
+        return testing::PrintToString(window->frameGeometry().topLeft()) + " "
+            + testing::PrintToString(window->frameGeometry().size());
+    };
+    // Once framed: the title bar and the lower edge are on the screen.
+    const auto framedWithin
+        = [&] { return !window->windowHandle()->frameMargins().isNull() && free.contains(window->frameGeometry()); };
+    EXPECT_TRUE(waitUntil(framedWithin, 30000)) << frame();
+    window->showMaximized();
+    EXPECT_TRUE(waitUntil([&] { return framedWithin() && window->frameGeometry() == free; }, 30000)) << frame();
+}

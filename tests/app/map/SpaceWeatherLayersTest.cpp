@@ -70,7 +70,6 @@ struct MapWithFeeds : testing::Test {
         settings.set(SettingKeys::showGrid, false);
         SpaceWeatherStore::Options options;
         options.startLoop = false;
-        options.requestTimeout = 2s;
         options.now = [this] { return clock; };
         store = std::make_unique<SpaceWeatherStore>(options);
         view = std::make_unique<WorldMapView>(AppStores { store.get(), &viewport, nullptr, nullptr, nullptr });
@@ -87,7 +86,7 @@ struct MapWithFeeds : testing::Test {
     void refresh()
     {
         store->refresh();
-        ASSERT_TRUE(waitUntil([&] { return !store->isLoading(); }, 10000));
+        ASSERT_TRUE(waitUntil([&] { return !store->isLoading(); }));
     }
 
     SpaceWeatherLayers& layers() { return *view->findChild<SpaceWeatherLayers*>(); }
@@ -103,7 +102,7 @@ struct MapWithFeeds : testing::Test {
         };
         paint();
         if (layers().building()) {
-            EXPECT_TRUE(waitUntil([&] { return !layers().building(); }, 10000));
+            EXPECT_TRUE(waitUntil([&] { return !layers().building(); }));
             paint();
         }
         return image;

@@ -74,7 +74,7 @@ QScreen* firstStartOn(const QString& name)
 MainWindow* start(CorvantaApp& app)
 {
     MainWindow* window = app.openMainWindow();
-    waitUntil([&] { return window->isVisible() && window->windowHandle()->isExposed(); }, 2000);
+    waitUntil([&] { return window->isVisible() && window->windowHandle()->isExposed(); });
     QApplication::processEvents();
     return window;
 }

@@ -129,7 +129,7 @@ TEST(SerialLink, WritesCommandsAndSetsTheLineUp)
     ASSERT_TRUE(link->write("\x02"
                             "AG5\r")
                     .has_value());
-    ASSERT_TRUE(fake.waitForCommands(2, 2));
+    ASSERT_TRUE(fake.waitForCommands(2, 30));
     EXPECT_EQ(fake.commands(),
               (QList<QByteArray> { "M123",
                                    "\x02"

@@ -123,8 +123,8 @@ TEST(ClusterAlerts, WatchedCallNotifiesOnceAndPlaysCompleteOncePerKey)
     // Three new countries inside one batch, and one already worked: sent
     // at once, so that a slow machine cannot read them in two batches.
     QByteArray four;
-    for (const auto& [kHz, call] : { std::pair { 14030, "JA1XYZ" }, { 14031, "DL2XYZ" }, { 14032, "VK2ABC" },
-                                     { 14033, "ZL1ABC" } })
+    for (const auto& [kHz, call] :
+         { std::pair { 14030, "JA1XYZ" }, { 14031, "DL2XYZ" }, { 14032, "VK2ABC" }, { 14033, "ZL1ABC" } })
         four += ClusterNodePeer::liveSpot("W3LPL", kHz, call, "cw", clock0.time());
     s.node.send(four);
     ASSERT_TRUE(waitUntil([&] { return s.notifier->posts.size() == 3; }));
@@ -310,11 +310,9 @@ TEST(ClusterAlerts, NotificationStartsTheServiceTheBusActivatesAndNeverHoldsUpTh
     desktop->post("Watched call on the cluster", "K1ABC is on 7025.0 CW (spotted by W3LPL)");
     EXPECT_LT(posting.elapsed(), 1000); // sooner than a query waiting for the bus would give up
     bus.resume();
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            return contents(record)
-                == first + "Watched call on the cluster\tK1ABC is on 7025.0 CW (spotted by W3LPL)\n";
-        }));
+    ASSERT_TRUE(waitUntil([&] {
+        return contents(record) == first + "Watched call on the cluster\tK1ABC is on 7025.0 CW (spotted by W3LPL)\n";
+    }));
 }
 
 #include "ClusterAlertsTest.moc"

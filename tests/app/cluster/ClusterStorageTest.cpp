@@ -309,8 +309,8 @@ TEST(CountryFile, ADownloadThatNeverCompletesIsGivenUpAtItsOverallLimit)
     silent.stall = true;
     f.server.serve("/cty/cty.dat", silent);
     auto client = f.start();
-    ASSERT_TRUE(waitUntil(
-        [&] { return logText().contains("Data feed failed: cty.dat: Not complete after 0.3 s; gave up"); }));
+    ASSERT_TRUE(
+        waitUntil([&] { return logText().contains("Data feed failed: cty.dat: Not complete after 0.3 s; gave up"); }));
     EXPECT_FALSE(client->countryFileDate());
 }
 

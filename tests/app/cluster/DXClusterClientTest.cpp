@@ -337,11 +337,10 @@ TEST(DXClusterClient, ANodePushingFasterThanTheClientReadsIsHeldBackNotBuffered)
     s.node.send(QByteArray(lineBytes, 'x') + "\r\n"
                 + ClusterNodePeer::liveSpot("W3LPL", 14025, "K1ABC", "cw", s.clock.time()));
     qint64 mostWaiting = 0;
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            mostWaiting = std::max(mostWaiting, socket->bytesAvailable());
-            return s.bookCalls() == QStringList { "K1ABC" };
-        }));
+    ASSERT_TRUE(waitUntil([&] {
+        mostWaiting = std::max(mostWaiting, socket->bytesAvailable());
+        return s.bookCalls() == QStringList { "K1ABC" };
+    }));
     EXPECT_LE(mostWaiting, DXClusterClient::maxReadAhead);
     EXPECT_GT(mostWaiting, 0);
     EXPECT_EQ(s.status(), connected);

@@ -165,13 +165,11 @@ TEST(P533, PathsThatWouldBreakTheInputFileAreRefused)
     }
     EXPECT_TRUE(P533::inputFile(pointRequest(), "/home/o'brien/ITU data", "/tmp/tx.ant").has_value());
 
-    // The engine adds its data files' names to the folder in 256 bytes:
-    // the folder's line holds at most 244.
+    // The engine appends its data files' names to the folder: 244 bytes at most.
     const QString longest = "/" + QString(227, 'd');
     EXPECT_TRUE(P533::inputFile(pointRequest(), longest, "/tmp/tx.ant").has_value());
     const auto refused = P533::inputFile(pointRequest(), longest + "d", "/tmp/tx.ant");
-    ASSERT_FALSE(refused.has_value());
-    EXPECT_TRUE(refused.error().startsWith("the path " + longest + "d/ is too long")) << refused.error().toStdString();
+    EXPECT_TRUE(!refused && refused.error().startsWith("the path " + longest + "d/ is too long for the engine"));
 }
 
 TEST(P533, YearMonthInUTC)

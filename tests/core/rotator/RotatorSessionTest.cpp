@@ -128,6 +128,7 @@ TEST(RotatorSession, TakesAnUnterminatedGS232AnswerAndTheNewestOfABurst)
     fake.setAnswers(Answers::Normal);
     fake.setAzimuth(200);
     fake.send("AZ=050\r");
+    ASSERT_TRUE(fake.waitForSent(30));
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_EQ(session->readPosition(2), 200.0);
 }

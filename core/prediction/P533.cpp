@@ -388,15 +388,17 @@ std::expected<QByteArray, QString> inputFile(const Request& r, const QString& da
     QByteArray text;
     for (const auto& [key, value] : lines) {
         const QByteArray line = (QLatin1String(key) + QLatin1Char(' ') + value).toUtf8();
-        if (line.size() > maxInputLineBytes) {
-            const bool path = qstrcmp(key, "TXAntFilePath") == 0 || qstrcmp(key, "DataFilePath") == 0;
+        const bool dataFolder = qstrcmp(key, "DataFilePath") == 0;
+        const qsizetype most = dataFolder ? maxDataFolderLineBytes : maxInputLineBytes;
+        if (line.size() > most) {
+            const bool path = qstrcmp(key, "TXAntFilePath") == 0 || dataFolder;
             const QString what = path ? QStringLiteral("the path ") + value.sliced(1, value.size() - 2)
                                       : QStringLiteral("the value of ") + QLatin1String(key);
             return std::unexpected(what
                                    + QStringLiteral(" is too long for the engine: its line in the input file would be "
                                                     "%1 bytes, and the engine reads at most %2")
                                          .arg(line.size())
-                                         .arg(maxInputLineBytes));
+                                         .arg(most));
         }
         text += line;
         text += '\n';

@@ -95,14 +95,20 @@ QString fmt(double value, int decimals);
 // The engine reads each line of its input into 256 bytes, which hold the
 // line feed and a terminating zero too: a longer line overruns them.
 inline constexpr qsizetype maxInputLineBytes = 254;
+// It copies the data folder into 256 bytes as well and appends the name of
+// a data file to it, the longest "P1239-3 Decile Factors.txt" (26 bytes),
+// and a terminating zero: the folder's line ("DataFilePath", a space and the
+// folder in quotes) holds at most 244 bytes.
+inline constexpr qsizetype maxDataFolderLineBytes = 256 - 26 - 1 + 15;
 
 // The engine's input file, in UTF-8 as it is written: one "key value" line
 // per setting, text values in double quotes. `dataPath` is the folder of the
 // monthly data files, `antennaPath` the transmit antenna file of this run. A
 // path holding a double quote or a line break cannot be written into that
 // text without changing its meaning, and a line longer than
-// maxInputLineBytes (a long path) would crash the engine, so either gives an
-// error message instead.
+// maxInputLineBytes, or the data folder's longer than maxDataFolderLineBytes
+// (a long path), would crash the engine, so either gives an error message
+// instead.
 std::expected<QByteArray, QString> inputFile(const Request& request, const QString& dataPath,
                                              const QString& antennaPath);
 

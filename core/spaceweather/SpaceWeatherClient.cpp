@@ -3,15 +3,13 @@
 #include "spaceweather/SWPCFeeds.h"
 #include "support/Download.h"
 #include "support/DownloadFailure.h"
+#include "support/PoolJob.h"
 
-#include <QFutureWatcher>
 #include <QMutex>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPointer>
-#include <QPromise>
-#include <QThreadPool>
 
 #include <memory>
 #include <utility>
@@ -63,21 +61,13 @@ SpaceWeatherClient::Body bodyOf(const Download::Outcome& outcome, std::chrono::m
 template <typename T, typename Parse>
 void parseAway(QObject* context, QByteArray body, Parse parse, std::function<void(std::optional<T>)> done)
 {
-    using Value = std::optional<T>;
-    auto promise = std::make_shared<QPromise<Value>>();
-    auto* watcher = new QFutureWatcher<Value>(context);
-    QObject::connect(watcher, &QFutureWatcherBase::finished, context, [watcher, done = std::move(done)] {
-        const QFuture<Value> future = watcher->future();
-        watcher->deleteLater();
-        done(future.resultCount() > 0 ? future.result() : Value());
-    });
-    watcher->setFuture(promise->future());
-    promise->start();
-    QThreadPool::globalInstance()->start([promise, body = std::move(body), parse = std::move(parse)] {
-        auto parsed = parse(body);
-        promise->addResult(parsed ? Value(std::move(*parsed)) : Value());
-        promise->finish();
-    });
+    PoolJob::run(
+        context,
+        [body = std::move(body), parse = std::move(parse)]() -> std::optional<T> {
+            auto parsed = parse(body);
+            return parsed ? std::optional<T>(std::move(*parsed)) : std::nullopt;
+        },
+        std::move(done));
 }
 
 // One fetch under way: what each feed brought, kept until its last download

@@ -49,6 +49,9 @@ public:
 
     // Bytes pushed to the link now, as they are.
     void send(const QByteArray& bytes);
+    // Waits until the controller's thread has written all that was sent,
+    // however late a busy machine runs it.
+    bool waitForSent(double seconds) const;
     // Closes the controller's end, as an unplugged adapter would.
     void hangUp();
 

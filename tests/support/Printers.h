@@ -1,8 +1,12 @@
 #pragma once
 
-// Qt's values as text when an expectation fails, not the raw bytes the test
-// framework prints for types it does not know. Every test file is compiled
-// with this header (tests/CMakeLists.txt).
+// Qt's values, and the project's own that tests compare, as text when an
+// expectation fails, not the raw bytes the test framework prints for types
+// it does not know. Every test file is compiled with this header
+// (tests/CMakeLists.txt).
+
+#include "cluster/Logbook.h"
+#include "prediction/P533.h"
 
 #include <QDateTime>
 #include <QPoint>
@@ -20,3 +24,13 @@ inline void PrintTo(const QPoint& point, std::ostream* out) { *out << '(' << poi
 inline void PrintTo(const QPointF& point, std::ostream* out) { *out << '(' << point.x() << ", " << point.y() << ')'; }
 inline void PrintTo(const QSize& size, std::ostream* out) { *out << size.width() << " × " << size.height(); }
 inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+// The stored logbook as the JSON it is saved as.
+inline void PrintTo(const StoredLogbook& logbook, std::ostream* out) { *out << logbook.encode().toStdString(); }
+
+namespace P533 {
+inline void PrintTo(const Row& row, std::ostream* out)
+{
+    *out << "{month " << row.month << ", " << row.hourUTC << " h UTC, " << row.frequencyMHz << " MHz at ("
+         << row.latitude << ", " << row.longitude << "), reliability " << row.reliability << '}';
+}
+} // namespace P533

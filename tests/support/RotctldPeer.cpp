@@ -61,7 +61,7 @@ RotctldPeer::RotctldPeer(int port)
                                                                                         QString::number(m_port) });
         if (!m_process.waitForStarted(5000))
             continue;
-        for (int i = 0; i < 500 && m_process.state() == QProcess::Running; ++i) {
+        for (int i = 0; i < 3000 && m_process.state() == QProcess::Running; ++i) { // 30 s at least
             if (accepts(m_port)) {
                 m_ready = true;
                 break;

@@ -4,6 +4,7 @@
 #include "geo/MapData.h"
 #include "kit/AppLog.h"
 #include "support/ClusterNodePeer.h"
+#include "support/FastClusterTiming.h"
 #include "support/HttpPeer.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
@@ -73,7 +74,7 @@ struct Fixture {
     Settings settings { dir.filePath("Corvanta.ini") };
     HttpPeer server;
     QString folder = dir.filePath("Corvanta");
-    DXClusterClient::Timing timing = DXClusterClient::Timing {}.scaled(0.01);
+    DXClusterClient::Timing timing = fastClusterTiming();
 
     Fixture()
     {
@@ -308,8 +309,8 @@ TEST(CountryFile, ADownloadThatNeverCompletesIsGivenUpAtItsOverallLimit)
     silent.stall = true;
     f.server.serve("/cty/cty.dat", silent);
     auto client = f.start();
-    ASSERT_TRUE(waitUntil(
-        [&] { return logText().contains("Data feed failed: cty.dat: Not complete after 0.3 s; gave up"); }, 5000));
+    ASSERT_TRUE(
+        waitUntil([&] { return logText().contains("Data feed failed: cty.dat: Not complete after 0.3 s; gave up"); }));
     EXPECT_FALSE(client->countryFileDate());
 }
 

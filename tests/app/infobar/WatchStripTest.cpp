@@ -8,6 +8,7 @@
 #include "kit/MapStyle.h"
 #include "kit/PanelStyle.h"
 #include "support/ClusterNodePeer.h"
+#include "support/FastClusterTiming.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
 #include "support/WaitUntil.h"
@@ -52,7 +53,7 @@ TEST(WatchStrip, WatchedSpotsFromTheNodeBlinkAsChips)
     settings.set(SettingKeys::clusterWatchCalls, "dl1abc; vp8*");
 
     QDateTime clock(QDate(2026, 12, 7), QTime(9, 20, 0, 100), QTimeZone::utc());
-    DXClusterClient::Timing timing = DXClusterClient::Timing {}.scaled(0.01);
+    DXClusterClient::Timing timing = fastClusterTiming();
     timing.now = [&] { return clock; };
     DXClusterClient client(settings, timing, DXClusterClient::Services {});
 

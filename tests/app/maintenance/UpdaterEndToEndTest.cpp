@@ -252,7 +252,7 @@ TEST_F(UpdaterEndToEnd, ADedicatedFolderIsReplacedInPlaceAndKeepsTheUsersEngine)
 
     running.kill();
     running.waitForFinished();
-    ASSERT_TRUE(waitUntil([&] { return readFile(marker).trimmed() == newer; }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return readFile(marker).trimmed() == newer; }));
     expectStartable(app, newer);
     EXPECT_EQ(snapshot(engine), engineBefore);
     EXPECT_TRUE(waitUntil([&] { return entries(temp).isEmpty(); })) << entries(temp).join(' ').toStdString();
@@ -266,7 +266,7 @@ TEST_F(UpdaterEndToEnd, ADedicatedFolderIsReplacedInPlaceAndKeepsTheUsersEngine)
     predictions.run(P533::Request({ 54.687, 25.28 }, setup, 3.0, 2026, 6, { 0, 13 }, { 14.15 }, 120, 40, 40, -75, -75,
                                   1, 1),
                     [&](const ITUEngine::Result& r) { result = r; });
-    ASSERT_TRUE(waitUntil([&] { return result.has_value(); }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return result.has_value(); }));
     ASSERT_TRUE(result->has_value()) << result->error().description().toStdString();
     EXPECT_FALSE((*result)->isEmpty());
 
@@ -356,13 +356,13 @@ TEST_F(UpdaterEndToEnd, AStalledDownloadOrUnpackEndsWithAMessageAndTheNextCheckR
 
     // Nothing arrives for the inactivity limit.
     Updater::Platform idle = withDialog(platform(app));
-    idle.downloadIdleMs = 400;
+    idle.downloadIdleMs = 2000; // the half arrives well within it on a slow machine
     Updater updater(idle);
     updater.check(true);
     ASSERT_TRUE(waitUntil([&] { return bytesShown() == half; })) << bytesShown().toStdString();
     EXPECT_GT(dialog->findChild<QProgressBar*>("bar")->value(), 0);
-    ASSERT_TRUE(waitUntil([&] { return !updater.busy(); }, 5000));
-    const QString stalled = "Nothing arrived for 0.4 s; the server stopped sending.";
+    ASSERT_TRUE(waitUntil([&] { return !updater.busy(); }));
+    const QString stalled = "Nothing arrived for 2 s; the server stopped sending.";
     EXPECT_EQ(alerts, QStringList("The update didn't work | " + stalled));
     EXPECT_TRUE(logTail().contains("Update to " + newer + " failed: " + stalled)) << logTail().toStdString();
     EXPECT_TRUE(waitUntil([&] { return dialog.isNull(); }));
@@ -439,7 +439,7 @@ TEST_F(UpdaterEndToEnd, WhenTheSwapAndTheRestoreFailTheOldVersionIsCopiedBackSta
     running.waitForFinished();
 
     // The old version is back where it was, and is started.
-    ASSERT_TRUE(waitUntil([&] { return readFile(marker).trimmed() == current; }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return readFile(marker).trimmed() == current; }));
     expectStartable(app, current);
     EXPECT_TRUE(waitUntil([&] { return entries(opt) == QStringList { "Corvanta" }; }))
         << entries(opt).join(' ').toStdString();
@@ -470,7 +470,7 @@ TEST_F(UpdaterEndToEnd, WhenTheSwapAndTheRestoreFailTheOldVersionIsCopiedBackSta
     ASSERT_EQ(quits, 1) << alerts.join('\n').toStdString();
     running.kill();
     running.waitForFinished();
-    ASSERT_TRUE(waitUntil([&] { return readFile(marker).trimmed() == current; }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return readFile(marker).trimmed() == current; }));
     EXPECT_FALSE(QFileInfo::exists(app));
     expectStartable(app + ".updating", current);
     EXPECT_TRUE(waitUntil([&] { return entries(opt) == QStringList { "Corvanta.updating" }; }))

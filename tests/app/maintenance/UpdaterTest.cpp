@@ -169,8 +169,10 @@ TEST_F(UpdaterTest, ChecksAfterTheFirstDelayThenAtEachIntervalAndNeverTwiceAtOnc
     updater.start();
     updater.start(); // a second main window arms nothing more
     ASSERT_TRUE(waitUntil([&] { return peer.count("/latest.json") == 1; }));
-    EXPECT_LT(clock.elapsed(), 900);
-    ASSERT_TRUE(waitUntil([&] { return peer.count("/latest.json") == 3; }, 10000));
+    const qint64 first = clock.elapsed();
+    ASSERT_TRUE(waitUntil([&] { return peer.count("/latest.json") == 2; }));
+    EXPECT_LT(first, clock.elapsed() - first); // sooner than the repeat, however slow the machine
+    ASSERT_TRUE(waitUntil([&] { return peer.count("/latest.json") == 3; }));
     EXPECT_GE(clock.elapsed(), 1900); // coarse timers may fire a little early
     EXPECT_TRUE(alerts.isEmpty());
 
@@ -265,27 +267,25 @@ TEST_F(UpdaterTest, WhereItCannotReplaceItselfTheArchiveGoesToDownloads)
 
 TEST_F(UpdaterTest, FeedAnswersThatNeverEndOrNeverStopAreEndedLoggedAndTheNextCheckRuns)
 {
-    // The feed stalls: not its 20 s inactivity limit but the overall one ends it.
-    platform.feedLimitMs = 300;
+    // The feed stalls: not its 20 s inactivity limit but the overall one
+    // ends it, long enough for the answers below on a slow machine.
+    platform.feedLimitMs = 3000;
     Updater updater(platform);
     HttpPeer::Response stalled;
     stalled.stall = true;
     peer.serve("/latest.json", stalled);
     check(updater, false);
     EXPECT_TRUE(
-        AppLog::file().tail(5, 10000).contains("Update check failed: The answer did not come in whole within 0.3 s."));
+        AppLog::file().tail(5, 10000).contains("Update check failed: The answer did not come in whole within 3 s."));
 
     // A feed that announces 100 MB is ended at its header, not when the
-    // bytes are in.
+    // bytes are in, nor at the limit as they never come.
     HttpPeer::Response huge;
     huge.body = R"({"version": ")";
     huge.announcedLength = 100 << 20;
     huge.stallAfter = huge.body.size();
     peer.serve("/latest.json", huge);
-    QElapsedTimer clock;
-    clock.start();
     check(updater, true);
-    EXPECT_LT(clock.elapsed(), 250);
     EXPECT_EQ(alerts, QStringList("Couldn't check for updates | The answer is larger than 1 MiB."));
 
     // The next check runs and offers.

@@ -168,7 +168,7 @@ TEST(CoverageLayer, ChosenInTheToolbarItIsDrawnWithItsLegendAndFollowsTheStation
     const auto finished = [&] {
         QImage frame = renderMap(map);
         if (coverage->building()) {
-            EXPECT_TRUE(waitUntil([&] { return !coverage->building(); }, 10000));
+            EXPECT_TRUE(waitUntil([&] { return !coverage->building(); }));
             frame = renderMap(map);
         }
         return frame;
@@ -283,7 +283,7 @@ TEST(CoverageLayer, WithTheEngineTheImageComesFromThePredictionStore)
     PredictionStore predictions(new ITUEngine({ fake.engineFolder(), fake.dataFolder(), fake.bundledDataFolder(),
                                                 fake.workParent() }),
                                 nullptr);
-    fake.setControl("delay_ms 300");
+    fake.setControl("delay_ms 1000"); // a job long enough to be seen working on a slow machine
     Settings& settings = Settings::standard();
     settings.set(SettingKeys::showGreyline, false);
     settings.set(SettingKeys::showPrefixes, false);
@@ -304,13 +304,13 @@ TEST(CoverageLayer, WithTheEngineTheImageComesFromThePredictionStore)
     renderMap(map);
     EXPECT_TRUE(coverage->image().isNull());
     EXPECT_FALSE(coverage->building()); // no quick-model job
-    ASSERT_TRUE(waitUntil([&] { return predictions.busy(); }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return predictions.busy(); }));
     EXPECT_TRUE(legend->working());
     EXPECT_EQ(legend->title(), "Predicted coverage on 20 m, SSB, this hour (% chance) · ITU-R P.533");
 
     // The finished map is drawn; the stand-in engine gives every cell
     // 10 % or more, so the whole world is tinted.
-    ASSERT_TRUE(waitUntil([&] { return predictions.coverage().has_value(); }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return predictions.coverage().has_value(); }));
     EXPECT_FALSE(legend->working());
     const QImage shown = renderMap(map);
     EXPECT_EQ(coverage->image().cacheKey(), predictions.coverage()->image.cacheKey());
@@ -327,7 +327,7 @@ TEST(CoverageLayer, WithTheEngineTheImageComesFromThePredictionStore)
     renderMap(map);
     EXPECT_TRUE(coverage->image().isNull());
     EXPECT_EQ(predictions.coverage()->band, Band::m20);
-    ASSERT_TRUE(waitUntil([&] { return predictions.coverage()->band == Band::m40 && !predictions.busy(); }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return predictions.coverage()->band == Band::m40 && !predictions.busy(); }));
     renderMap(map);
     EXPECT_EQ(coverage->image().cacheKey(), predictions.coverage()->image.cacheKey());
 
@@ -335,6 +335,6 @@ TEST(CoverageLayer, WithTheEngineTheImageComesFromThePredictionStore)
     settings.set(SettingKeys::predictionEngine, "quick");
     EXPECT_EQ(legend->title(), "Predicted coverage on 40 m, SSB, this hour (% chance) · quick model");
     renderMap(map);
-    EXPECT_TRUE(waitUntil([&] { return !coverage->building(); }, 10000));
+    EXPECT_TRUE(waitUntil([&] { return !coverage->building(); }));
     EXPECT_NE(coverage->image().cacheKey(), predictions.coverage()->image.cacheKey());
 }

@@ -93,10 +93,9 @@ struct HoverMap : testing::Test {
         settings.set(SettingKeys::predictionEngine, "quick");
         SpaceWeatherStore::Options options;
         options.startLoop = false;
-        options.requestTimeout = 2s;
         store = std::make_unique<SpaceWeatherStore>(options);
         store->refresh();
-        ASSERT_TRUE(waitUntil([&] { return !store->isLoading(); }, 10000));
+        ASSERT_TRUE(waitUntil([&] { return !store->isLoading(); }));
         view = std::make_unique<WorldMapView>(AppStores { store.get(), &viewport, nullptr, nullptr, nullptr });
         view->resize(1440, 720);
         view->show();
@@ -152,9 +151,9 @@ struct HoverMap : testing::Test {
             // A job begins a few turns of the event loop after it is asked for.
             for (int turn = 0; turn < 5; ++turn)
                 QCoreApplication::processEvents();
-            waitUntil([&] { return !predictions.busy() && predictions.engine().running() == 0; }, 500);
+            waitUntil([&] { return !predictions.busy() && predictions.engine().running() == 0; });
         }
-        waitUntil([&] { return !predictions.busy() && predictions.engine().running() == 0; }, 10000);
+        waitUntil([&] { return !predictions.busy() && predictions.engine().running() == 0; });
     }
 
     std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now();
@@ -216,7 +215,7 @@ TEST_F(HoverMap, LabelAtOnceCellAfterRestChartOncePerPlaceAndSetup)
     ASSERT_FALSE(view->labelUnderPointer(sea, view->projection()));
     move(sea);
     EXPECT_FALSE(panel().isVisible());
-    ASSERT_TRUE(waitUntil([&] { return panel().isVisible(); }, 2000));
+    ASSERT_TRUE(waitUntil([&] { return panel().isVisible(); }));
     const HoverPanel::Content cell = *panel().shownContent();
     ASSERT_TRUE(cell.info.nearest && cell.info.nearest->isCell());
     const QString square = Maidenhead::locator(cell.info.nearest->coordinate(), 4);
@@ -319,7 +318,7 @@ TEST_F(HoverMap, PanelsHideTheMapNothingCoversThemAndTheBandNumbersReadApart)
         view->resize(1024, height);
         move(view->projection().point(ja.lat, ja.lon));
         view->grab();
-        waitUntil([&] { return !view->findChild<SpaceWeatherLayers*>()->building(); }, 10000);
+        waitUntil([&] { return !view->findChild<SpaceWeatherLayers*>()->building(); });
         const QImage seen = view->grab().toImage().convertToFormat(QImage::Format_RGB32);
         for (QWidget* shown : { static_cast<QWidget*>(panel().infoView()), static_cast<QWidget*>(panel().wheel()) }) {
             const QRect frame(shown->mapTo(view.get(), QPoint(0, 0)), shown->size());
@@ -485,13 +484,13 @@ TEST(HoverPanel, EngineWheelWaitsForTheChartAndShowsItsError)
     ASSERT_TRUE(vk.wheel);
     EXPECT_FALSE(vk.wheel->chart);
     EXPECT_TRUE(vk.wheel->subtitle.endsWith("ITU-R P.533"));
-    ASSERT_TRUE(waitUntil([&] { return content(label("VK")).wheel->chart.has_value(); }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return content(label("VK")).wheel->chart.has_value(); }));
     EXPECT_EQ(cache.computed(), 0);
 
     fake.setControl("exit 2\nstderr no luck\n");
     HoverPanel::Content zs = content(label("ZS"));
     EXPECT_FALSE(zs.wheel->chart);
-    ASSERT_TRUE(waitUntil([&] { return engine->lastError().has_value(); }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return engine->lastError().has_value(); }));
     zs = content(label("ZS"));
     PropagationWheel wheel;
     wheel.setContent(*zs.wheel);

@@ -8,6 +8,7 @@
 #include "map/MapViewportModel.h"
 #include "map/WorldMapView.h"
 #include "support/ClusterNodePeer.h"
+#include "support/FastClusterTiming.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
 #include "support/WaitUntil.h"
@@ -51,8 +52,7 @@ TEST(ClusterBadge, CountsTheSpottedLabelsAndFollowsTheClientsStatus)
     log.write(LogbookQSO::encode({ { "DL1XX", Band::m20, true } }));
     log.close();
     const QDateTime now(QDate(2026, 12, 7), QTime(9, 20), Qt::UTC);
-    DXClusterClient::Timing timing = DXClusterClient::Timing {}.scaled(0.01);
-    timing.connectTimeout = 2s;
+    DXClusterClient::Timing timing = fastClusterTiming();
     timing.now = [now] { return now; };
     DXClusterClient::Services services;
     services.supportFolder = dir.path();

@@ -23,6 +23,7 @@
 #include "rotator/RotatorManager.h"
 #include "spaceweather/SpaceWeatherStore.h"
 #include "support/ClusterNodePeer.h"
+#include "support/FastClusterTiming.h"
 #include "support/FastRotatorTimings.h"
 #include "support/HttpPeer.h"
 #include "support/RotctldPeer.h"
@@ -112,12 +113,10 @@ TEST(MapContrast, EveryOverlayTextReadsOnItsOwnBackgroundAndTheLegendsHideTheMap
 
     SpaceWeatherStore::Options weatherOptions;
     weatherOptions.startLoop = false;
-    weatherOptions.requestTimeout = 2s;
     SpaceWeatherStore weather(weatherOptions);
     weather.refresh();
     RotatorManager rotors(settings, fastRotatorTimings());
-    DXClusterClient::Timing timing = DXClusterClient::Timing {}.scaled(0.01);
-    timing.connectTimeout = 2s;
+    DXClusterClient::Timing timing = fastClusterTiming();
     DXClusterClient::Services services;
     services.labels = WorldMapView::prefixes();
     DXClusterClient cluster(settings, timing, services);
@@ -134,8 +133,8 @@ TEST(MapContrast, EveryOverlayTextReadsOnItsOwnBackgroundAndTheLegendsHideTheMap
     view.setClock([moment] { return moment; });
     view.resize(1200, 600);
     view.show();
-    ASSERT_TRUE(waitUntil([&] { return !weather.isLoading(); }, 10000));
-    ASSERT_TRUE(waitUntil([&] { return node.receivedLines(0).size() >= 2; }, 5000)) << "logged in";
+    ASSERT_TRUE(waitUntil([&] { return !weather.isLoading(); }));
+    ASSERT_TRUE(waitUntil([&] { return node.receivedLines(0).size() >= 2; })) << "logged in";
     const QTime spotted = QDateTime::currentDateTimeUtc().time();
     node.send("\r\n" + ClusterNodePeer::liveSpot("W1AW", 14025.0, "DL1ABC", "cq", spotted)
               + ClusterNodePeer::liveSpot("W1AW", 7010.0, "JA1XYZ", "cq", spotted)
@@ -201,7 +200,7 @@ TEST(MapContrast, EveryOverlayTextReadsOnItsOwnBackgroundAndTheLegendsHideTheMap
             painter.end();
             if (!layers.building())
                 return image;
-            waitUntil([&] { return !layers.building(); }, 10000);
+            waitUntil([&] { return !layers.building(); });
         }
     };
     // The light styles' maps, and every style's view with its legends.

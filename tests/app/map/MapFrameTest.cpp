@@ -120,10 +120,9 @@ struct MapFrame : testing::Test {
         SpaceWeatherFeeds::serveAll(feeds);
         SpaceWeatherStore::Options options;
         options.startLoop = false;
-        options.requestTimeout = 5s;
         weather = std::make_unique<SpaceWeatherStore>(options);
         weather->refresh();
-        ASSERT_TRUE(waitUntil([&] { return !weather->isLoading(); }, 20000));
+        ASSERT_TRUE(waitUntil([&] { return !weather->isLoading(); }));
         ASSERT_TRUE(weather->snapshot().aurora);
         ASSERT_FALSE(weather->snapshot().ionosondes.isEmpty());
 
@@ -316,7 +315,7 @@ TEST_F(MapFrame, ADragMovesTheFrameAndTheRestedFrameIsTheReference)
         EXPECT_EQ(differing(frame(*view, ratio).copy(inner), reference.copy(inner), where), 0) << where.toStdString();
 
         // At rest (the view's own 150 ms), the crisp frame.
-        ASSERT_TRUE(waitUntil([&] { return !view->inGesture(); }, 2000));
+        ASSERT_TRUE(waitUntil([&] { return !view->inGesture(); }));
         expectReference(frame(*view, ratio), name);
         EXPECT_GT(view->frame().renders(), renders);
 

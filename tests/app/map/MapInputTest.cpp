@@ -3,6 +3,7 @@
 #include "map/MapViewportModel.h"
 #include "map/ScrollWheelZoom.h"
 #include "rotator/RotatorManager.h"
+#include "support/WaitUntil.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -208,9 +209,7 @@ TEST(MapInput, RestingPointerFixesItsCellAndLeavingClearsIt)
 
     QElapsedTimer clock;
     clock.start();
-    while (!f.input.restedCell() && clock.elapsed() < 5000)
-        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    ASSERT_TRUE(f.input.restedCell());
+    ASSERT_TRUE(waitUntil([&] { return f.input.restedCell().has_value(); }));
     EXPECT_GE(clock.elapsed(), MapInput::restMilliseconds - 20);
     EXPECT_EQ(*f.input.restedCell(), PrefixEntity::cell({ 51.3, 10.2 }, f.prefixes));
 

@@ -71,7 +71,6 @@ struct MapWithFeeds : testing::Test {
         settings.set(SettingKeys::showGrid, false);
         SpaceWeatherStore::Options options;
         options.startLoop = false;
-        options.requestTimeout = 2s;
         options.now = [this] { return clock; };
         store = std::make_unique<SpaceWeatherStore>(options);
         view = std::make_unique<WorldMapView>(AppStores { store.get(), &viewport, nullptr, nullptr, nullptr });
@@ -88,7 +87,7 @@ struct MapWithFeeds : testing::Test {
     void refresh()
     {
         store->refresh();
-        ASSERT_TRUE(waitUntil([&] { return !store->isLoading(); }, 10000));
+        ASSERT_TRUE(waitUntil([&] { return !store->isLoading(); }));
     }
 
     SpaceWeatherLayers& layers() { return *view->findChild<SpaceWeatherLayers*>(); }
@@ -104,7 +103,7 @@ struct MapWithFeeds : testing::Test {
         };
         paint();
         if (layers().building()) {
-            EXPECT_TRUE(waitUntil([&] { return !layers().building(); }, 10000));
+            EXPECT_TRUE(waitUntil([&] { return !layers().building(); }));
             paint();
         }
         return image;

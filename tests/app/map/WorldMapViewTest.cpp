@@ -216,7 +216,7 @@ TEST(WorldMapView, PredictsWithTheEngineOnlyWhenAskedAndInstalled)
                                   QDateTime::currentDateTimeUtc());
     };
     EXPECT_FALSE(ask().has_value());
-    ASSERT_TRUE(waitUntil([&] { return ask().has_value(); }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return ask().has_value(); }));
     EXPECT_EQ(installed.started(), 2);
 }
 

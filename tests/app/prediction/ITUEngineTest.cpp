@@ -53,7 +53,7 @@ std::shared_ptr<Outcome> runAll(ITUEngine& engine, const QList<P533::Request>& r
 QString failureOf(ITUEngine& engine, const P533::Request& r = request())
 {
     const auto outcome = runAll(engine, { r });
-    EXPECT_TRUE(waitUntil([&] { return outcome->done; }, 10000));
+    EXPECT_TRUE(waitUntil([&] { return outcome->done; }));
     return outcome->result ? QString() : outcome->result.error().description();
 }
 
@@ -69,7 +69,7 @@ TEST(ITUEngine, RunsTheEngineAndReadsItsReport)
     P533::Request longPath = request(40);
     longPath.longPath = true;
     const auto outcome = runAll(engine, { request(40), longPath });
-    ASSERT_TRUE(waitUntil([&] { return outcome->done; }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return outcome->done; }));
     ASSERT_TRUE(outcome->result.has_value()) << outcome->result.error().description().toStdString();
     // Two hours, two frequencies, one point, two paths. The stand-in checked
     // its working folder, library path, data file and antenna file.
@@ -187,7 +187,7 @@ TEST(ITUEngine, AHungEngineIsStoppedAtTheLimit)
     clock.start();
     EXPECT_EQ(failureOf(engine),
               "ITU-R P.533 calculation failed: the engine did not finish within 0.3 seconds and was stopped");
-    EXPECT_LT(clock.elapsed(), 5000);
+    EXPECT_LT(clock.elapsed(), 20000); // not the engine's 30 s, however slow the machine
     EXPECT_EQ(engine.running(), 0);
     EXPECT_TRUE(fake.leftoverWorkFolders().isEmpty());
 }
@@ -202,8 +202,8 @@ TEST(ITUEngine, AJobReportsItsFirstFailureAfterEveryEngineEnded)
                     "delay_ms 0\nexit 7\nstderr second\n");
     const QList<P533::Request> requests { request(10), request(20), request(30), request(40) };
     const auto outcome = runAll(engine, requests);
-    ASSERT_TRUE(waitUntil([&] { return fake.started() == 4; }, 5000));
-    ASSERT_TRUE(waitUntil([&] { return outcome->done; }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return fake.started() == 4; }));
+    ASSERT_TRUE(waitUntil([&] { return outcome->done; }));
     ASSERT_FALSE(outcome->result.has_value());
     EXPECT_EQ(outcome->result.error().description(), "ITU-R P.533 calculation failed: second");
     EXPECT_EQ(fake.ended(), 4);
@@ -248,13 +248,13 @@ TEST(ITUEngine, QuittingDuringARunStopsTheEngineAndRemovesItsFolder)
     auto engine = std::make_unique<ITUEngine>(foldersOf(fake));
     fake.setControl("delay_ms 30000\n");
     const auto outcome = runAll(*engine, { request(10), request(20) });
-    ASSERT_TRUE(waitUntil([&] { return fake.started() == 2; }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return fake.started() == 2; }));
     EXPECT_EQ(engine->running(), 2);
     EXPECT_EQ(fake.leftoverWorkFolders().size(), 2);
     QElapsedTimer clock;
     clock.start();
     engine.reset();
-    EXPECT_LT(clock.elapsed(), 5000);
+    EXPECT_LT(clock.elapsed(), 20000); // not the engine's 30 s, however slow the machine
     EXPECT_TRUE(fake.leftoverWorkFolders().isEmpty());
     EXPECT_FALSE(outcome->done);
 }

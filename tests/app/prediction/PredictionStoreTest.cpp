@@ -54,7 +54,7 @@ TEST(PredictionStore, AChartComesFromTheEngineOncePerKey)
     EXPECT_FALSE(store->chart(target, home, setup, 120.0, date).has_value());
     EXPECT_FALSE(store->busy()); // the job begins once the caller has its answer
     EXPECT_FALSE(store->chart(target, home, setup, 120.0, date).has_value());
-    ASSERT_TRUE(waitUntil([&] { return charts == 1; }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return charts == 1; }));
     EXPECT_FALSE(store->busy());
     EXPECT_EQ(busy, 2);           // on, then off
     EXPECT_EQ(fake.started(), 2); // one job: the short and the long path
@@ -89,7 +89,7 @@ TEST(PredictionStore, AFailedJobIsShownLoggedAndWaitsBeforeItIsTriedAgain)
 
     fake.setControl("exit 2\nstderr no luck\n");
     EXPECT_FALSE(store->chart(target, home, setup, std::nullopt, date).has_value());
-    ASSERT_TRUE(waitUntil([&] { return store->lastError().has_value(); }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return store->lastError().has_value(); }));
     const QString failure = "ITU-R P.533 calculation failed: no luck";
     EXPECT_EQ(*store->lastError(), failure);
     EXPECT_TRUE(waitUntil([&] { return !store->busy(); }));
@@ -110,13 +110,13 @@ TEST(PredictionStore, AFailedJobIsShownLoggedAndWaitsBeforeItIsTriedAgain)
     now += std::chrono::seconds(1);
     EXPECT_FALSE(store->chartFailure(target, home, setup, std::nullopt, date).has_value());
     store->chart(target, home, setup, std::nullopt, date);
-    ASSERT_TRUE(waitUntil([&] { return fake.ended() == 4 && !store->busy(); }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return fake.ended() == 4 && !store->busy(); }));
     now += std::chrono::seconds(59);
     EXPECT_TRUE(store->chartFailure(target, home, setup, std::nullopt, date).has_value());
     fake.setControl("");
     const PrefixEntity japan { "JA", "Japan", 36, 138, "AS" };
     store->chart(japan, home, setup, std::nullopt, date);
-    ASSERT_TRUE(waitUntil([&] { return !store->charts().isEmpty(); }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return !store->charts().isEmpty(); }));
     EXPECT_FALSE(store->lastError().has_value());
     EXPECT_FALSE(store->chartFailure(target, home, setup, std::nullopt, date).has_value());
     EXPECT_EQ(errors, 2);
@@ -125,7 +125,7 @@ TEST(PredictionStore, AFailedJobIsShownLoggedAndWaitsBeforeItIsTriedAgain)
     // as 1 W and said once in the log.
     fake.setControl("report empty\n");
     EXPECT_FALSE(store->coverageImage(home, Band::m20, setup, 100.0, date).has_value());
-    ASSERT_TRUE(waitUntil([&] { return store->lastError().has_value() && !store->busy(); }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return store->lastError().has_value() && !store->busy(); }));
     EXPECT_EQ(*store->lastError(), "ITU-R P.533 calculation failed: exit code 0");
     EXPECT_EQ(store->coverageFailure(home, Band::m20, setup, 100.0, date), *store->lastError());
     EXPECT_FALSE(store->coverage().has_value());
@@ -136,9 +136,9 @@ TEST(PredictionStore, AFailedJobIsShownLoggedAndWaitsBeforeItIsTriedAgain)
     fake.setControl("");
     store->coverageImage(home, Band::m20, qrp, 100.0, date);
     EXPECT_FALSE(store->coverageFailure(home, Band::m20, setup, 100.0, date).has_value());
-    ASSERT_TRUE(waitUntil([&] { return store->coverage().has_value() && !store->busy(); }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return store->coverage().has_value() && !store->busy(); }));
     store->chart(japan, home, qrp, 100.0, date);
-    ASSERT_TRUE(waitUntil([&] { return store->charts().size() == 2 && !store->busy(); }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return store->charts().size() == 2 && !store->busy(); }));
     AppLog::file().flush();
     EXPECT_EQ(AppLog::file().tail(20, 100000).count("predicting with 1 W instead of the station's 0.5 W"), 1);
     EXPECT_TRUE(fake.leftoverWorkFolders().isEmpty());
@@ -214,7 +214,7 @@ TEST(PredictionStore, CoverageOfOneBandForTheHour)
     EXPECT_EQ(fake.started(), 0);
 
     EXPECT_FALSE(store->coverageImage(home, Band::m20, setup, 100.0, date).has_value());
-    ASSERT_TRUE(waitUntil([&] { return coverage == 1; }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return coverage == 1; }));
     const int chunks = int(PredictionStore::coverageChunks(QThread::idealThreadCount()).size());
     EXPECT_EQ(fake.started(), 2 * chunks);
     const auto image = store->coverageImage(home, Band::m20, setup, 100.0, date);
@@ -248,7 +248,7 @@ TEST(PredictionStore, CoverageOfOneBandForTheHour)
     EXPECT_EQ(*meanwhile, *image);
     EXPECT_FALSE(store->coverageValue(Band::m40, { 10, 10 }).has_value());
     EXPECT_TRUE(store->coverageValue(Band::m20, { 10, 10 }).has_value());
-    ASSERT_TRUE(waitUntil([&] { return coverage == 2; }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return coverage == 2; }));
     EXPECT_EQ(store->coverage()->band, Band::m40);
     EXPECT_TRUE(store->coverageValue(Band::m40, { 10, 10 }).has_value());
     EXPECT_FALSE(store->coverageValue(Band::m20, { 10, 10 }).has_value());
@@ -258,7 +258,7 @@ TEST(PredictionStore, CoverageOfOneBandForTheHour)
     // its elevation angle and received power.
     fake.setControl("columns Month,Hour,Freq,Ele,Pr,BCR\n");
     store->coverageImage(home, Band::m40, setup, 100.0, later.addSecs(3600));
-    ASSERT_TRUE(waitUntil([&] { return store->lastError().has_value() && !store->busy(); }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return store->lastError().has_value() && !store->busy(); }));
     EXPECT_TRUE(store->lastError()->contains("names no receiver latitude or receiver longitude column"));
     EXPECT_EQ(store->coverage()->band, Band::m40);
     EXPECT_TRUE(fake.leftoverWorkFolders().isEmpty());
@@ -273,9 +273,9 @@ TEST(PredictionStore, AFullChartCacheStartsAfresh)
     for (int i = 0; i <= 4; ++i)
         store->chart(PrefixEntity { QString("P%1").arg(i), "", double(10 * i), double(i), "" }, home, setup, 100.0,
                      date);
-    ASSERT_TRUE(waitUntil([&] { return store->charts().size() == 5; }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return store->charts().size() == 5; }));
     store->chart(target, home, setup, 100.0, date);
-    ASSERT_TRUE(waitUntil([&] { return !store->busy() && store->charts().size() == 1; }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return !store->busy() && store->charts().size() == 1; }));
     EXPECT_TRUE(store->charts().contains(PredictionStore::chartKey(target, home, setup, 100.0, date)));
     EXPECT_EQ(PredictionStore::maxCharts, 200);
 }

@@ -135,7 +135,7 @@ TEST(RotatorBadges, FollowATurnOfRotctldWithTheMapAndLegendUntilArrivalAndStop)
     EXPECT_EQ(badge->helpText(), QString::fromUtf8("Turning to 010°"));
     EXPECT_TRUE(badge->stopButton()->isVisibleTo(badge));
     EXPECT_EQ(rows()[0].target, QString::fromUtf8("→ 010°"));
-    ASSERT_TRUE(waitUntil([&] { return !badge->isTurning(); }, 8000));
+    ASSERT_TRUE(waitUntil([&] { return !badge->isTurning(); }));
     const double arrived = *rotors.status(tower.id)->heading;
     EXPECT_NEAR(arrived, 10, 2.5);
     EXPECT_EQ(badge->text(), "Tower " + RotatorStatus::degreesText(arrived));
@@ -160,7 +160,7 @@ TEST(RotatorBadges, FollowATurnOfRotctldWithTheMapAndLegendUntilArrivalAndStop)
     RotatorConfig::save(Settings::standard(), {});
     ASSERT_TRUE(waitUntil([&] { return rotors.rotators().isEmpty(); }));
     EXPECT_TRUE(badges->badges().isEmpty());
-    EXPECT_TRUE(waitUntil([&] { return !badges->isVisibleTo(&bar); }, 1000));
+    EXPECT_TRUE(waitUntil([&] { return !badges->isVisibleTo(&bar); }));
     EXPECT_FALSE(legend->isVisibleTo(&map));
     image = renderMap(map, Qt::black);
     EXPECT_FALSE(greenAt(image, map, arrived, 3000));

@@ -175,7 +175,7 @@ TEST(RotatorManager, SoftStartRampsUpAndDownAndSlowsDownBeforeAStop)
     // up, down again over the last 35 degrees, arrived within two.
     station.rotors->turn(config.id, 100);
     ASSERT_TRUE(waitUntil([&] { return station.status(config.id).target == 100.0; }));
-    ASSERT_TRUE(waitUntil([&] { return !station.status(config.id).target; }, 15000));
+    ASSERT_TRUE(waitUntil([&] { return !station.status(config.id).target; }));
     EXPECT_GE(*station.status(config.id).heading, 98.0);
     EXPECT_EQ(commandsAfter(fake), (QList<QByteArray> { "X1", "M100", "X2", "X3", "X4", "X3", "X2", "X1" }));
 
@@ -414,11 +414,11 @@ TEST(RotatorManager, ABurstOfEditsReopensThePortOnlyOnceEveryEarlierWorkerHasLet
     FakeRotatorController fake(Dialect::GS232B);
     fake.setAnswers(Answers::Silent);
     RotatorTimings slowReads = fastRotatorTimings();
-    slowReads.readTimeout = 0.8;
+    slowReads.readTimeout = 2.0;
     RotatorConfig config = rotator("Burst", RotatorProtocol::gs232b, fake.portPath());
     Station station({ config }, slowReads);
     ASSERT_TRUE(waitUntil([&] { return station.status(config.id).message == waiting; }));
-    ASSERT_TRUE(fake.waitForCommands(1, 2)); // in its read now
+    ASSERT_TRUE(fake.waitForCommands(1, 30)); // in its read now
     for (const char* name : { "Burst M", "Burst Ma", "Burst Mas" }) {
         config.name = name;
         RotatorConfig::save(station.settings, { config });

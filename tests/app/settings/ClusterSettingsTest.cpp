@@ -11,6 +11,7 @@
 #include "settings/SettingsSection.h"
 #include "settings/StatusDot.h"
 #include "support/ClusterNodePeer.h"
+#include "support/FastClusterTiming.h"
 #include "support/HttpPeer.h"
 #include "support/SettingsCatalogue.h"
 #include "support/SettingsTabs.h"
@@ -125,10 +126,8 @@ struct ClusterTab : testing::Test {
 
     void start(const QString& supportFolder = {}, const std::function<void(DXClusterClient::Timing&)>& adjust = {})
     {
-        DXClusterClient::Timing timing = DXClusterClient::Timing {}.scaled(0.01);
+        DXClusterClient::Timing timing = fastClusterTiming();
         timing.now = [] { return clock0; };
-        timing.countryFileTimeout = std::chrono::seconds(5);
-        timing.countryFileLimit = std::chrono::seconds(10);
         timing.countryFileRetry = std::chrono::hours(1);
         timing.countryFileStaleRetry = std::chrono::hours(6);
         if (adjust)

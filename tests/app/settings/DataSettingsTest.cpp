@@ -36,7 +36,6 @@ struct DataTabTest : testing::Test {
         AppLog::start();
         SpaceWeatherStore::Options options;
         options.startLoop = false;
-        options.requestTimeout = 2s;
         store = std::make_unique<SpaceWeatherStore>(options);
     }
 
@@ -49,7 +48,7 @@ struct DataTabTest : testing::Test {
     int requests(const QUrl& url) const { return peer.count(Feeds::path(url)); }
     bool settled()
     {
-        return waitUntil([this] { return !store->isLoading(); }, 10000);
+        return waitUntil([this] { return !store->isLoading(); });
     }
     QTimer* loop() const { return store->findChild<QTimer*>("refreshLoop"); }
 };

@@ -50,7 +50,7 @@ QStringList menuTitles(QMenuBar* bar)
 void pressKey(QWidget* window, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
 {
     window->activateWindow();
-    waitUntil([&] { return QApplication::activeWindow() == window; }, 1000);
+    waitUntil([&] { return QApplication::activeWindow() == window; });
     QWidget* target = QApplication::focusWidget() && QApplication::focusWidget()->window() == window
         ? QApplication::focusWidget()
         : window;
@@ -234,7 +234,7 @@ TEST(CorvantaApp, SettingsOpenAtTheirIdealSizeAndComeToTheFrontWhenAskedAgain)
     EXPECT_EQ(app.showSettings(), settings);
     EXPECT_FALSE(settings->isMinimized());
     EXPECT_TRUE(settings->isVisible());
-    EXPECT_TRUE(waitUntil([&] { return QApplication::activeWindow() == settings; }, 2000));
+    EXPECT_TRUE(waitUntil([&] { return QApplication::activeWindow() == settings; }));
     settings->close();
     window->close();
 }
@@ -299,7 +299,7 @@ TEST(CorvantaApp, SIGTERMEndsTheApplicationThroughItsQuit)
     app.setProgram(program);
     app.start();
     ASSERT_TRUE(app.waitForStarted());
-    ASSERT_TRUE(waitUntil([&] { return fake.started() >= 2; }, 30000)) << fake.log().join('\n').toStdString();
+    ASSERT_TRUE(waitUntil([&] { return fake.started() >= 2; })) << fake.log().join('\n').toStdString();
     EXPECT_FALSE(QDir(temp).entryList({ "Corvanta-ITU-*" }, QDir::Dirs).isEmpty());
 
     ::kill(pid_t(app.processId()), SIGTERM);

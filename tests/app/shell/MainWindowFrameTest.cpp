@@ -38,7 +38,7 @@ TEST(MainWindowFrame, OnANetbookUnderAPanelTheWholeFrameIsOnTheScreen)
     // Once framed: the title bar and the lower edge are on the screen.
     const auto framedWithin
         = [&] { return !window->windowHandle()->frameMargins().isNull() && free.contains(window->frameGeometry()); };
-    EXPECT_TRUE(waitUntil(framedWithin, 30000)) << frame();
+    EXPECT_TRUE(waitUntil(framedWithin)) << frame();
     window->showMaximized();
-    EXPECT_TRUE(waitUntil([&] { return framedWithin() && window->frameGeometry() == free; }, 30000)) << frame();
+    EXPECT_TRUE(waitUntil([&] { return framedWithin() && window->frameGeometry() == free; })) << frame();
 }

@@ -76,7 +76,7 @@ QScreen* firstStartOn(const QString& name)
 MainWindow* start(CorvantaApp& app)
 {
     MainWindow* window = app.openMainWindow();
-    waitUntil([&] { return window->isVisible() && window->windowHandle()->isExposed(); }, 2000);
+    waitUntil([&] { return window->isVisible() && window->windowHandle()->isExposed(); });
     QApplication::processEvents();
     return window;
 }
@@ -145,7 +145,7 @@ TEST(MainWindowPlacement, OnANetbookEveryWindowStartsWithinTheFreeArea)
     auto* report = app.showReport()->findChild<ReportProblemView*>();
     report->findChild<QPlainTextEdit*>()->setPlainText(QStringLiteral("Spots vanish"));
     report->send();
-    ASSERT_TRUE(waitUntil([&] { return !report->isSending(); }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return !report->isSending(); }));
     for (QWidget* other : { app.showSettings(), app.showHelp(), app.showReport(), app.showAbout() }) {
         QApplication::processEvents();
         EXPECT_TRUE(free.size().expandedTo(other->size().grownBy(MainWindow::guessedFrame)) == free.size())

@@ -20,12 +20,15 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMenu>
 #include <QTimer>
 #include <QToolButton>
 #include <QToolTip>
 #include <gtest/gtest.h>
+
+#include <utility>
 
 namespace {
 
@@ -543,8 +546,6 @@ TEST(MainToolBar, TheBarComesToRestAtEveryWidth)
     window.show();
     const int height = bar->sizeHint().height();
     for (const int width : { MainWindow::defaultWidth, 1100, 700, 420 }) {
-        bar->resize(width, height);
-        waitUntil([] { return false; }, 100); // the layouts the new width asks for
         int requests = 0;
         struct Counter : QObject {
             int& count;
@@ -559,6 +560,17 @@ TEST(MainToolBar, TheBarComesToRestAtEveryWidth)
             }
         } counter(requests);
         qApp->installEventFilter(&counter);
+        bar->resize(width, height);
+        // The layouts the new width asks for, however long they take: until
+        // 100 ms pass without one.
+        QElapsedTimer quiet;
+        int seen = -1;
+        waitUntil([&] {
+            if (std::exchange(seen, requests) != requests)
+                quiet.start();
+            return quiet.elapsed() >= 100;
+        });
+        requests = 0;
         waitUntil([] { return false; }, 200);
         qApp->removeEventFilter(&counter);
         EXPECT_EQ(requests, 0) << "at " << width << " px";

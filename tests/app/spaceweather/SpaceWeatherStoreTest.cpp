@@ -49,13 +49,12 @@ struct StoreTest : testing::Test {
     void TearDown() override { setenv("CORVANTA_FEEDS_BASE", "http://127.0.0.1:9", 1); }
 
     std::unique_ptr<SpaceWeatherStore> makeStore(bool loop = false, std::chrono::milliseconds minute = 60s,
-                                                 std::chrono::milliseconds requestLimit = 10s)
+                                                 std::optional<std::chrono::milliseconds> requestLimit = {})
     {
         SpaceWeatherStore::Options options;
         options.startLoop = loop;
         options.minute = minute;
-        options.requestTimeout = 2s;
-        options.requestLimit = requestLimit;
+        options.requestLimit = requestLimit.value_or(options.requestLimit);
         options.now = [this] { return clock; };
         return std::make_unique<SpaceWeatherStore>(options);
     }
@@ -64,7 +63,7 @@ struct StoreTest : testing::Test {
     {
         store.refresh();
         ASSERT_TRUE(store.isLoading());
-        ASSERT_TRUE(waitUntil([&] { return !store.isLoading(); }, 10000));
+        ASSERT_TRUE(waitUntil([&] { return !store.isLoading(); }));
     }
 
     // The log's messages so far, time stamps cut off.
@@ -96,7 +95,7 @@ TEST_F(StoreTest, RefreshesAtOnceAndDropsARefreshAskedForWhileOneRuns)
     ASSERT_TRUE(waitUntil([&] { return store->isLoading(); }));
     store->refresh();
     store->refresh();
-    ASSERT_TRUE(waitUntil([&] { return !store->isLoading(); }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return !store->isLoading(); }));
     EXPECT_EQ(loading, 2);
     EXPECT_EQ(peer.count(path(SWPCEndpoint::ovationAurora())), 1);
     EXPECT_EQ(peer.count(path(Zelq::stationsURL())), 1);
@@ -259,7 +258,7 @@ TEST_F(StoreTest, SwitchingTheIndexSourceDropsTheOtherSourcesIndicesAtOnce)
         EXPECT_EQ(s.kpNowTime, noaa.kpNowTime);
         EXPECT_EQ(s.windSpeed, noaa.windSpeed);
     }
-    ASSERT_TRUE(waitUntil([&] { return !store->isLoading(); }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return !store->isLoading(); }));
     {
         const SpaceWeatherSnapshot& s = store->snapshot();
         EXPECT_EQ(s.indexSource, IndexSource::gfz);
@@ -288,32 +287,33 @@ TEST_F(StoreTest, SwitchingTheIndexSourceDropsTheOtherSourcesIndicesAtOnce)
 
 TEST_F(StoreTest, TheLoopSleepsTheSetMinutesAfterEachRefreshEnds)
 {
-    // A minute of 20 ms: the shortest interval, 5 minutes, is 100 ms.
+    // A minute of 400 ms: the shortest interval, 5 minutes, is 2 s, longer
+    // than a slow machine takes between a refresh's end and the next step.
     settings.set(SettingKeys::refreshMinutes, 1);
     const QByteArray aurora = path(SWPCEndpoint::ovationAurora());
-    const auto store = makeStore(true, 20ms);
+    const auto store = makeStore(true, 400ms);
     QElapsedTimer sinceEnd;
     QObject::connect(store.get(), &SpaceWeatherStore::isLoadingChanged, store.get(), [&] {
         if (!store->isLoading())
             sinceEnd.start();
     });
-    ASSERT_TRUE(waitUntil([&] { return peer.count(aurora) == 1 && !store->isLoading(); }, 10000));
-    EXPECT_EQ(loopTimer(*store)->intervalAsDuration(), 100ms);
-    ASSERT_TRUE(waitUntil([&] { return peer.count(aurora) == 2; }, 10000));
-    EXPECT_GE(sinceEnd.elapsed(), 95);
+    ASSERT_TRUE(waitUntil([&] { return peer.count(aurora) == 1 && !store->isLoading(); }));
+    EXPECT_EQ(loopTimer(*store)->intervalAsDuration(), 2000ms);
+    ASSERT_TRUE(waitUntil([&] { return peer.count(aurora) == 2; }));
+    EXPECT_GE(sinceEnd.elapsed(), 1900);
 
     // A new interval restarts the loop with a refresh at once; a restart
     // while a refresh runs lets that refresh finish undisturbed.
-    ASSERT_TRUE(waitUntil([&] { return !store->isLoading(); }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return !store->isLoading(); }));
     peer.serve(aurora, late(150, Feeds::ovationAurora()));
     settings.set(SettingKeys::refreshMinutes, 7);
     store->startAutoRefresh();
-    ASSERT_TRUE(waitUntil([&] { return store->isLoading(); }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return store->isLoading(); }));
     store->startAutoRefresh();
-    ASSERT_TRUE(waitUntil([&] { return !store->isLoading(); }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return !store->isLoading(); }));
     EXPECT_EQ(peer.count(aurora), 3);
     EXPECT_EQ(store->lastError(), std::nullopt);
-    EXPECT_EQ(loopTimer(*store)->intervalAsDuration(), 140ms);
+    EXPECT_EQ(loopTimer(*store)->intervalAsDuration(), 2800ms);
 }
 
 TEST_F(StoreTest, AFeedTricklingItsAnswerEndsAtTheLimitAndTheLoopGoesOn)
@@ -326,14 +326,16 @@ TEST_F(StoreTest, AFeedTricklingItsAnswerEndsAtTheLimitAndTheLoopGoesOn)
     trickle.body = Feeds::ovationAurora();
     trickle.trickleMs = 20;
     peer.serve(aurora, trickle);
-    const auto store = makeStore(true, 20ms, 1s);
+    // The limit cuts the trickle; the other feeds, answered at once, end
+    // well within it even on a slow machine.
+    const auto store = makeStore(true, 20ms, 5s);
 
-    ASSERT_TRUE(waitUntil([&] { return store->isLoading(); }, 5000));
-    ASSERT_TRUE(waitUntil([&] { return !store->isLoading(); }, 5000)) << "the refresh never ended";
+    ASSERT_TRUE(waitUntil([&] { return store->isLoading(); }));
+    ASSERT_TRUE(waitUntil([&] { return !store->isLoading(); })) << "the refresh never ended";
     EXPECT_EQ(store->lastError(), "Could not load: aurora");
     EXPECT_TRUE(store->snapshot().kpNow.has_value());
-    EXPECT_TRUE(logMessages().contains("Data feed failed: 127.0.0.1" + aurora + ": No complete answer in 1 s; gave up"))
+    EXPECT_TRUE(logMessages().contains("Data feed failed: 127.0.0.1" + aurora + ": No complete answer in 5 s; gave up"))
         << logMessages().join('\n').toStdString();
     // The loop sleeps its 100 ms and asks again.
-    ASSERT_TRUE(waitUntil([&] { return peer.count(aurora) == 2; }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return peer.count(aurora) == 2; }));
 }

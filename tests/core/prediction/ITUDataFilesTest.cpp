@@ -101,7 +101,7 @@ TEST_F(ITUDataFilesTest, ADownloadReplacesAFileOfTheWrongSizeOnceForAllCallers)
     EXPECT_TRUE(files.isDownloading("ionos07.bin"));
     EXPECT_TRUE(files.isDownloading("ionos08.bin"));
     EXPECT_TRUE(files.isDownloading("P1239-3 Decile Factors.txt"));
-    ASSERT_TRUE(waitUntil([&] { return first->done && second->done && august->done; }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return first->done && second->done && august->done; }));
     EXPECT_FALSE(first->error.has_value());
     EXPECT_FALSE(second->error.has_value());
     EXPECT_FALSE(august->error.has_value());
@@ -174,7 +174,7 @@ TEST_F(ITUDataFilesTest, AFailedDownloadLeavesTheFolderAsItWasAndWaitsBeforeTheN
     const QString tooLarge = QString("unexpected file size, more than %1").arg(size);
     peer.serve(dataPath + "ionos03.bin", 200, body(size + 5, 'x'));
     Outcome* tooLong = prepare(files, 3);
-    ASSERT_TRUE(waitUntil([&] { return tooLong->done; }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return tooLong->done; }));
     ASSERT_TRUE(tooLong->error.has_value());
     EXPECT_EQ(tooLong->error->detail, tooLarge);
     files.forgetFailures();
@@ -184,7 +184,7 @@ TEST_F(ITUDataFilesTest, AFailedDownloadLeavesTheFolderAsItWasAndWaitsBeforeTheN
     endless.stallAfter = endless.body.size();
     peer.serve(dataPath + "ionos03.bin", endless);
     Outcome* streamed = prepare(files, 3);
-    ASSERT_TRUE(waitUntil([&] { return streamed->done; }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return streamed->done; }));
     EXPECT_EQ(streamed->error.value_or(ITUEngineError {}).detail, tooLarge);
     EXPECT_EQ(contents(month(3)), "old");
 
@@ -222,14 +222,14 @@ TEST_F(ITUDataFilesTest, AFailedDownloadLeavesTheFolderAsItWasAndWaitsBeforeTheN
     peer.serve(dataPath + "COEFF04W.txt", 200, "");
     peer.serve(dataPath + "ionos04.bin", 200, body(size, 'D'));
     Outcome* april = prepare(files, 4);
-    ASSERT_TRUE(waitUntil([&] { return april->done; }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return april->done; }));
     ASSERT_TRUE(april->error.has_value());
     EXPECT_EQ(april->error->detail, "127.0.0.1 sent an empty answer.");
     EXPECT_TRUE(files.hasFile("ionos04.bin"));
     EXPECT_FALSE(QFile::exists(data() + "/COEFF04W.txt"));
     peer.serve(dataPath + "ionos03.bin", 200, body(size, 'M'));
     Outcome* march = prepare(files, 3);
-    ASSERT_TRUE(waitUntil([&] { return march->done; }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return march->done; }));
     EXPECT_FALSE(march->error.has_value());
     EXPECT_EQ(prepare(files, 4)->error, april->error);
     EXPECT_EQ(peer.count(dataPath + "COEFF04W.txt"), 1);
@@ -269,6 +269,6 @@ TEST_F(ITUDataFilesTest, BundledFilesAreCopiedInButNeverOverwrite)
     peer.serve(dataPath + "ionos06.bin", 200, body(size, 'B'));
     peer.serve(dataPath + "COEFF06W.txt", 200, "june noise");
     Outcome* june = prepare(noBundle, 6);
-    ASSERT_TRUE(waitUntil([&] { return june->done; }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return june->done; }));
     EXPECT_FALSE(june->error.has_value());
 }

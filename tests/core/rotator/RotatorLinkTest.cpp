@@ -28,7 +28,12 @@ std::unique_ptr<SerialLink> openSerial(const FakeRotatorController& fake, int ba
     return link ? std::move(*link) : nullptr;
 }
 
-void settle() { std::this_thread::sleep_for(std::chrono::milliseconds(150)); }
+// What the controller sent is on the line, and the line has passed it on.
+void settle(const FakeRotatorController& fake)
+{
+    ASSERT_TRUE(fake.waitForSent(30));
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+}
 
 // A listening socket on 127.0.0.1 that the test drives by hand.
 struct LocalServer {
@@ -80,11 +85,11 @@ TEST(SerialLink, SplitsAnswersIntoLines)
 
     // A timeout of 0 hands out what is buffered and never waits for more.
     fake.send("A\rB\r");
-    settle();
+    settle(fake);
     EXPECT_EQ(link->readAvailableLines(13).value(), (QStringList { "A", "B" }));
     EXPECT_EQ(link->readAvailableLines(13).value(), QStringList());
     fake.send("C\rD\r");
-    settle();
+    settle(fake);
     EXPECT_EQ(link->readLine(13, 1).value(), "C");
     EXPECT_EQ(link->readLine(13, 0).value(), "D");
     EXPECT_EQ(link->readLine(13, 0).value(), std::nullopt);
@@ -129,7 +134,7 @@ TEST(SerialLink, WritesCommandsAndSetsTheLineUp)
     ASSERT_TRUE(link->write("\x02"
                             "AG5\r")
                     .has_value());
-    ASSERT_TRUE(fake.waitForCommands(2, 2));
+    ASSERT_TRUE(fake.waitForCommands(2, 30));
     EXPECT_EQ(fake.commands(),
               (QList<QByteArray> { "M123",
                                    "\x02"
@@ -182,7 +187,7 @@ TEST(SerialLink, AClosedLinkOrAGonePeerReadsAsClosed)
     auto link = openSerial(fake);
     ASSERT_TRUE(link);
     fake.send("ONE\rTWO\rTH");
-    settle();
+    settle(fake);
     EXPECT_EQ(link->readLine(13, 2).value(), "ONE");
     fake.hangUp();
     // What already arrived is still handed out, then the loss shows.

@@ -39,10 +39,9 @@ Ended start(QNetworkAccessManager& network, const QString& url, const Download::
     return ended;
 }
 
-bool allEnded(const QList<Ended>& all, int timeoutMs = 5000)
+bool allEnded(const QList<Ended>& all)
 {
-    return waitUntil([&] { return std::ranges::all_of(all, [](const Ended& e) { return e->has_value(); }); },
-                     timeoutMs);
+    return waitUntil([&] { return std::ranges::all_of(all, [](const Ended& e) { return e->has_value(); }); });
 }
 
 } // namespace
@@ -114,7 +113,7 @@ TEST(DownloadTest, AnEndlessBodyIsReadLittleFurtherThanTheCapWhileTheWindowIsBus
                                           std::this_thread::sleep_for(10ms);
                                   return QString();
                               });
-    EXPECT_TRUE(allEnded({ ended }, 30000));
+    EXPECT_TRUE(allEnded({ ended }));
     shutdown(listener, SHUT_RDWR); // no connection came: no more waiting for one
     server.join();
     close(listener);
@@ -127,22 +126,23 @@ TEST(DownloadTest, TheLimitCountsFromTheSendingAndTheLineForAConnectionIsBounded
     HttpPeer peer;
     ASSERT_TRUE(peer.listen());
     HttpPeer::Response slow;
-    slow.body = QByteArray(20, 'x');
+    slow.body = QByteArray(60, 'x');
     slow.trickleMs = 100;
     peer.serve("/slow", slow);
     peer.serve("/fast", 200, "fast");
     QNetworkAccessManager network;
-    // Six hold every connection to the host for two seconds; the two behind
-    // them wait in the line, neither idle nor over their limits meanwhile.
+    // Six hold every connection to the host for six seconds; the two
+    // behind them wait in the line, neither idle nor over their limits
+    // meanwhile.
     QList<Ended> all;
     for (int i = 0; i < 6; ++i)
-        all << start(network, peer.base() + "/slow", { 10s, 30s, 1000 });
-    const Ended second = start(network, peer.base() + "/slow", { 1s, 3s, 1000 });
-    const Ended last = start(network, peer.base() + "/fast", { 10s, 1s, 1000 });
-    ASSERT_TRUE(allEnded(all << second << last, 20000));
+        all << start(network, peer.base() + "/slow", { 10s, 60s, 1000 });
+    const Ended second = start(network, peer.base() + "/slow", { 2s, 10s, 1000 });
+    const Ended last = start(network, peer.base() + "/fast", { 10s, 2s, 1000 });
+    ASSERT_TRUE(allEnded(all << second << last));
     EXPECT_EQ((*second)->stop, Stop::none) << (*second)->reason.toStdString();
     EXPECT_EQ((*last)->stop, Stop::queued);
-    EXPECT_EQ((*last)->reason, "No connection to 127.0.0.1 came free within 1 s; the request was not sent.");
+    EXPECT_EQ((*last)->reason, "No connection to 127.0.0.1 came free within 2 s; the request was not sent.");
     EXPECT_EQ(peer.count("/fast"), 0);
 }
 

@@ -1,9 +1,14 @@
 #include "geo/MapData.h"
 #include "prediction/PropagationPredictor.h"
 #include "spaceweather/MUFField.h"
+#include "spaceweather/SpaceWeatherClient.h"
+#include "support/HttpPeer.h"
 #include "support/RowBands.h"
+#include "support/SpaceWeatherFeeds.h"
 #include "support/VectorState.h"
+#include "support/WaitUntil.h"
 
+#include <QThreadPool>
 #include <QTimeZone>
 #include <gtest/gtest.h>
 
@@ -33,7 +38,34 @@ bool upperHalvesInUse()
 // compiler adds no vzeroupper after it.
 __attribute__((naked)) void dirtyUpperHalves() { asm("vpcmpeqd %ymm0, %ymm0, %ymm0\n\tret"); }
 
+// The state as the first call of VectorState::clean() since the last reset
+// found and left it. This test links with clean() wrapped
+// (tests/CMakeLists.txt), so it reads the state the moment clean() returns:
+// checked after the work instead, glibc's and libm's AVX2 routines inside it
+// would have cleaned the state whether clean() did or not.
+struct FirstClean {
+    std::atomic<int> calls = 0;
+    bool dirtyBefore = false;
+    bool dirtyAfter = true;
+
+    void reset() { calls = 0; }
+    bool cleanedDirtyState() const { return calls > 0 && dirtyBefore && !dirtyAfter; }
+};
+FirstClean seen;
+
 } // namespace
+
+extern "C" void __real__ZN11VectorState5cleanEv();
+extern "C" void __wrap__ZN11VectorState5cleanEv()
+{
+    const bool before = upperHalvesInUse();
+    __real__ZN11VectorState5cleanEv();
+    const bool after = upperHalvesInUse();
+    if (seen.calls++ == 0) {
+        seen.dirtyBefore = before;
+        seen.dirtyAfter = after;
+    }
+}
 
 // Only x86-64 processors keep this state.
 TEST(VectorState, NumericWorkStartsCleanWhateverTheThreadRanBefore)
@@ -42,18 +74,42 @@ TEST(VectorState, NumericWorkStartsCleanWhateverTheThreadRanBefore)
         GTEST_SKIP() << "this processor does not say whether the upper halves are in use";
     dirtyUpperHalves();
     ASSERT_TRUE(upperHalvesInUse());
-    // The helper, and the serial entry points before their arithmetic.
-    const auto cleanAfter = [](const auto& work) {
+    // A downloaded feed is read on the pool, on its one thread, left dirty.
+    HttpPeer peer;
+    ASSERT_TRUE(peer.listen());
+    setenv("CORVANTA_FEEDS_BASE", qPrintable(peer.base()), 1);
+    SpaceWeatherFeeds::serveAll(peer);
+    QThreadPool::globalInstance()->setMaxThreadCount(1);
+    std::atomic<bool> dirtied = false;
+    QThreadPool::globalInstance()->start([&] {
+        dirtyUpperHalves();
+        dirtied = true;
+    });
+    ASSERT_TRUE(waitUntil([&] { return dirtied.load(); }));
+    seen.reset();
+    std::optional<std::optional<QList<IonosondeReading>>> readings;
+    SpaceWeatherClient client;
+    client.fetchIonosondes([&](auto r) { readings = r; });
+    ASSERT_TRUE(waitUntil([&] { return readings.has_value(); }));
+    EXPECT_TRUE(readings->has_value());
+    EXPECT_TRUE(seen.cleanedDirtyState());
+    unsetenv("CORVANTA_FEEDS_BASE");
+    QThreadPool::globalInstance()->setMaxThreadCount(QThread::idealThreadCount());
+
+    // The helper, and the serial entry points before their arithmetic: the
+    // state dirty right up to their clean(), and clean after it.
+    const auto startsClean = [](const auto& work) {
+        seen.reset();
         dirtyUpperHalves();
         work();
-        return !upperHalvesInUse();
+        return seen.cleanedDirtyState();
     };
     const GeoCoordinate london { 51.5, -0.1 }, tokyo { 35.7, 139.7 };
     const MUFField field({}, 100, QDateTime(QDate(2026, 3, 1), QTime(12, 0), QTimeZone::utc()));
-    EXPECT_TRUE(cleanAfter([] { VectorState::clean(); }));
-    EXPECT_TRUE(cleanAfter([&] { PrefixEntity::cell(tokyo, {}); }));
-    EXPECT_TRUE(cleanAfter([&] { field.pathMUF(london, tokyo); }));
-    EXPECT_TRUE(cleanAfter([&] { PropagationPredictor::geometry(london, tokyo, false); }));
+    EXPECT_TRUE(startsClean([] { VectorState::clean(); }));
+    EXPECT_TRUE(startsClean([&] { PrefixEntity::cell(tokyo, {}); }));
+    EXPECT_TRUE(startsClean([&] { field.pathMUF(london, tokyo); }));
+    EXPECT_TRUE(startsClean([&] { PropagationPredictor::geometry(london, tokyo, false); }));
     // Every part the pool runs starts clean, also on a thread (the calling
     // one included) whose previous part left the state dirty.
     RowBands::deal(8, [](int, int) { dirtyUpperHalves(); });

@@ -217,7 +217,7 @@ TEST_F(HoverMap, LabelAtOnceCellAfterRestChartOncePerPlaceAndSetup)
     ASSERT_FALSE(view->labelUnderPointer(sea, view->projection()));
     move(sea);
     EXPECT_FALSE(panel().isVisible());
-    ASSERT_TRUE(waitUntil([&] { return panel().isVisible(); }, 2000));
+    ASSERT_TRUE(waitUntil([&] { return panel().isVisible(); }, 10000));
     const HoverPanel::Content cell = *panel().shownContent();
     ASSERT_TRUE(cell.info.nearest && cell.info.nearest->isCell());
     const QString square = Maidenhead::locator(cell.info.nearest->coordinate(), 4);

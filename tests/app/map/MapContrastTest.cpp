@@ -112,7 +112,7 @@ TEST(MapContrast, EveryOverlayTextReadsOnItsOwnBackgroundAndTheLegendsHideTheMap
 
     SpaceWeatherStore::Options weatherOptions;
     weatherOptions.startLoop = false;
-    weatherOptions.requestTimeout = 2s;
+    weatherOptions.requestTimeout = 10s;
     SpaceWeatherStore weather(weatherOptions);
     weather.refresh();
     RotatorManager rotors(settings, fastRotatorTimings());

@@ -10,7 +10,6 @@
 #include "support/SettingsCatalogue.h"
 #include "support/WaitUntil.h"
 
-#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QElapsedTimer>
@@ -205,8 +204,8 @@ struct PrivateBus {
         QDir().mkpath(services);
         if (!notificationRecord.isEmpty())
             write(services + "/org.freedesktop.Notifications.service",
-                  "[D-BUS Service]\nName=org.freedesktop.Notifications\nExec=" + QCoreApplication::applicationDirPath()
-                      + "/fake_notification_service " + notificationRecord + "\n");
+                  "[D-BUS Service]\nName=org.freedesktop.Notifications\nExec=" CORVANTA_NOTIFICATION_SERVICE " "
+                      + notificationRecord + "\n");
         const QString config = dir.filePath("bus.conf");
         write(config,
               "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"

@@ -150,7 +150,7 @@ protected:
     {
         Updater::Platform p;
         p.programDir = app + "/bin";
-        p.program = CORVANTA_BUILD_TREE "/bin/corvanta"; // the installed one only leaves its marker
+        p.program = CORVANTA_PROGRAM; // the installed one only leaves its marker
         p.processId = running.processId();
         p.tempFolder = temp;
         p.downloadsFolder = downloads;

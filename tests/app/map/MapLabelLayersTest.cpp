@@ -190,7 +190,7 @@ TEST(ZoneLayer, LinesCrossTheDateLineAndNumbersAreDrawnOnceAtFullOpacity)
 
     // Line opacity dims the lines only, never the numbers.
     const QImage dim = draw(ZoneKind::cq, zones, 0.5);
-    EXPECT_NEAR(qAlpha(dim.pixel(355, 89)), 128, 3);
+    EXPECT_NEAR(qAlpha(dim.pixel(5, 89)), 128, 3); // away from the number's text, which Qt blends differently on each processor
     const Ink number = ink(dim.copy(340, 70, 20, 20), [](QRgb p) { return qAlpha(p) == 255 && qRed(p) > 200; });
     EXPECT_GT(number.count, 5);
     // Drawn once: nothing near the west copy of the label point.

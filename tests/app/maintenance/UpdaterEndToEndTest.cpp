@@ -237,7 +237,7 @@ TEST_F(UpdaterEndToEnd, ADedicatedFolderIsReplacedInPlaceAndKeepsTheUsersEngine)
     alerts.clear();
     // The folders are exchanged in one step: no rename leaves a moment with no Corvanta at its path.
     fakeTool("cp", "exec /bin/cp \"$@\"\n");
-    fakeTool("exchange", "'" CORVANTA_BUILD_TREE "/bin/corvanta' \"$@\"; kill -9 $$\n"); // dies before it can tell
+    fakeTool("exchange", "'" CORVANTA_PROGRAM "' \"$@\"; kill -9 $$\n"); // dies before it can tell
     fakeTool("mv", "echo \"mv: no rename on this file system\" >&2; exit 1\n");
     update(updater);
     qputenv("PATH", path);

@@ -32,7 +32,7 @@ TEST(MainWindowFrame, OnANetbookUnderAPanelTheWholeFrameIsOnTheScreen)
         desktop.start(TestEnvironment::sourceDir() + "/scripts/desktop",
                       { "1024x600", "24", "env", "QT_QPA_PLATFORM=xcb", "ASAN_OPTIONS=" + asan,
                         "LSAN_OPTIONS=suppressions=" + suppressions.fileName(),
-                        QCoreApplication::applicationFilePath(), "--gtest_filter=MainWindowFrame.*" });
+                        CORVANTA_SELF, "--gtest_filter=MainWindowFrame.*" });
         const bool ended = desktop.waitForFinished(240000) && desktop.exitStatus() == QProcess::NormalExit;
         if (ended && desktop.exitCode() == 77)
             GTEST_SKIP() << desktop.readAll().toStdString();

@@ -154,8 +154,8 @@ QString linkLeadingOut(const QString& folder)
 // when it went well.
 std::optional<Outcome> carryEngine(const Job& job, const QString& app, const QString& newApp)
 {
-    const QString from = app + QStringLiteral("/bin/ITU");
-    const QString to = newApp + QStringLiteral("/bin/ITU");
+    const QString from = app + QLatin1String(UpdateLeftovers::engineFolder);
+    const QString to = newApp + QLatin1String(UpdateLeftovers::engineFolder);
     const QFileInfo engine(from);
     const QDeadlineTimer deadline(job.stepLimit);
     ToolRun::Result copy { true, false, {}, {} };

@@ -77,9 +77,9 @@ bool isUnpackFolder(const QString& path)
 // elsewhere.
 bool holdsEngineLacking(const QString& path, const QString& app)
 {
-    const QString installed = app + QStringLiteral("/bin/ITU");
+    const QString installed = app + QLatin1String(engineFolder);
     for (const QString& within : { QString(), QStringLiteral("/Corvanta"), QStringLiteral("/previous") }) {
-        const QString engine = path + within + QStringLiteral("/bin/ITU");
+        const QString engine = path + within + QLatin1String(engineFolder);
         if (!isOwnFolder(engine))
             continue;
         QDirIterator it(engine, QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,

@@ -29,6 +29,8 @@ namespace UpdateLeftovers {
 // six letters, the backup APP and this.
 inline constexpr char unpackPrefix[] = ".corvanta-update-";
 inline constexpr char backupSuffix[] = ".updating";
+// The user's P.533 engine within an installed folder, carried into each new version.
+inline constexpr char engineFolder[] = "/bin/ITU";
 
 // Whether `path` is a backup of this application: a real folder of this
 // user's that holds this application's manifest.

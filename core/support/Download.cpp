@@ -247,15 +247,19 @@ void Download::onItsWay()
         m_overall.start();
 }
 
+bool Download::sharesLineWith(const Download& other) const
+{
+    return &other != this && other.m_reply && &other.m_network == &m_network
+        && sameHost(other.m_request.url(), m_request.url());
+}
+
 bool Download::inLine() const
 {
     // The network layer opens at most six connections to a host and keeps
     // further requests in its line until one of them is free.
     constexpr int connectionsPerHost = 6;
-    const auto ahead = std::ranges::count_if(underWay(), [this](const Download* other) {
-        return other != this && other->m_sent && other->m_reply && &other->m_network == &m_network
-            && sameHost(other->m_request.url(), m_request.url());
-    });
+    const auto ahead = std::ranges::count_if(
+        underWay(), [this](const Download* other) { return other->m_sent && sharesLineWith(*other); });
     return ahead >= connectionsPerHost;
 }
 
@@ -346,17 +350,16 @@ void Download::ended()
     // The network layer's own errors (below 100): no server's answer.
     const bool transport = error != QNetworkReply::NoError && error < QNetworkReply::ProxyConnectionRefusedError
         && error != QNetworkReply::OperationCanceledError;
-    if (m_outcome.stop == Stop::none
-        && (error == QNetworkReply::HostNotFoundError || (transport && !status.isValid() && !networkUp()))) {
-        const QString reason = networkUp() ? reply->errorString() : cannotReach;
+    // Asked only after a transport error, where it tells the cause.
+    const bool offline = m_outcome.stop == Stop::none && transport && !status.isValid() && !networkUp();
+    if (m_outcome.stop == Stop::none && (error == QNetworkReply::HostNotFoundError || offline)) {
+        const QString reason = offline ? cannotReach : reply->errorString();
         m_outcome.stop = Stop::unreachable;
         m_outcome.reason = reason;
         // The others waiting for the same host hear nothing from the
         // network layer, which reports a failed lookup to one request only.
         for (const QPointer<Download>& other : QList<QPointer<Download>>(underWay().cbegin(), underWay().cend()))
-            if (other && other != this && !other->m_sent && other->m_reply
-                && other->m_reply->error() == QNetworkReply::NoError && &other->m_network == &m_network
-                && sameHost(other->m_request.url(), m_request.url()))
+            if (other && !other->m_sent && sharesLineWith(*other) && other->m_reply->error() == QNetworkReply::NoError)
                 other->stop(Stop::unreachable, reason);
     }
     if (m_limits.resendUnanswered && m_verb == "GET" && !m_resent && m_outcome.stop == Stop::none && !m_answered

@@ -127,6 +127,8 @@ public:
 private:
     void send();
     void onItsWay();
+    // Another download of this manager to the same host: one line of connections.
+    bool sharesLineWith(const Download& other) const;
     bool inLine() const;
     bool follow(const QUrl& to, int status);
     void take();

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <cmath>
 #include <vector>
 
 TEST(RasterImage, AcceptsOnlyExactlySizedBuffers)
@@ -50,17 +49,6 @@ TEST(RasterImage, CopiesPremultipliedRowsTopFirst)
     ASSERT_TRUE(clear);
     EXPECT_EQ(clear->pixelColor(2, 2).alpha(), 0);
     EXPECT_EQ(clear->convertToFormat(QImage::Format_ARGB32_Premultiplied).pixel(1, 1), 0u);
-}
-
-TEST(RasterImage, FadedScalesEveryPremultipliedByteToTheNearest)
-{
-    const QImage one = *RasterImage::make(1, 1, std::vector<std::uint8_t> { 200, 10, 1, 255 });
-    // 0.55 is level 140: 200 × 140 / 255 = 109.8 gives 110, 10 × 140 / 255 = 5.49 gives 5.
-    EXPECT_EQ(RasterImage::faded(one, 0.55).pixel(0, 0), qRgba(110, 5, 1, 140));
-    EXPECT_EQ(RasterImage::faded(one, 0).pixel(0, 0), 0u);
-    for (const double whole : { 1.0, 7.0, std::nan("") })
-        EXPECT_EQ(RasterImage::faded(one, whole).pixel(0, 0), qRgba(200, 10, 1, 255));
-    EXPECT_TRUE(RasterImage::faded(QImage(), 0.5).isNull());
 }
 
 namespace {

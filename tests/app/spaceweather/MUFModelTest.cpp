@@ -12,6 +12,8 @@
 #include <QTimeZone>
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <atomic>
 
 namespace {
@@ -119,6 +121,8 @@ TEST(MUFFieldLayer, BandedCellsTakeTheirLevelsColourSmoothOnesTheMix)
     EXPECT_NE(key, MUFFieldLayer::imageKey(7, false, palette, 0.55));
     EXPECT_NE(key, MUFFieldLayer::imageKey(7, true, MUFPalette::fromHex(QString()), 0.55));
     EXPECT_NE(key, MUFFieldLayer::imageKey(7, true, palette, 0.6));
+    // An opacity that is no number is whole: a request for it always equals itself.
+    EXPECT_EQ(MUFFieldLayer::imageKey(7, true, palette, std::nan("")), MUFFieldLayer::imageKey(7, true, palette, 1.0));
     const QImage first = MUFFieldLayer::cachedImage(key, grid, true, palette, 0.55);
     EXPECT_EQ(first.pixel(1, 0), qRgba(47, 0, 0, 140)); // 0x55 at the opacity, premultiplied
     EXPECT_EQ(MUFFieldLayer::cachedImage(key, MUFGrid(QList<double>()), true, palette, 0.55).cacheKey(),

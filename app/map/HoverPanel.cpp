@@ -8,6 +8,7 @@
 #include "prediction/PredictionStore.h"
 #include "spaceweather/MUFModel.h"
 #include "spaceweather/SpaceWeather.h"
+#include "support/Hypotenuse.h"
 #include "support/NumberText.h"
 
 #include <cmath>
@@ -22,7 +23,7 @@ std::optional<PrefixEntity> HoverPanel::labelUnderPointer(QPointF point, const M
     double bestDistance = 0;
     const auto consider = [&](const PrefixEntity& label) {
         const QPointF at = projection.point(label.lat, label.lon);
-        const double d = std::hypot(at.x() - point.x(), at.y() - point.y());
+        const double d = hypotenuse(at.x() - point.x(), at.y() - point.y());
         if (d <= reach && (!best || d < bestDistance)) {
             best = &label;
             bestDistance = d;

@@ -5,6 +5,7 @@
 #include "map/PainterPixelRatio.h"
 #include "map/PieceWork.h"
 #include "map/PolylineSimplifier.h"
+#include "support/Hypotenuse.h"
 #include "support/NumberText.h"
 #include "support/RowBands.h"
 #include "support/VectorState.h"
@@ -68,7 +69,7 @@ QList<QPointF> simplifiedLine(const QList<QPointF>& line, double tolerance)
         double farDistance = -1;
         for (qsizetype i = 1; i < n - 1; ++i) {
             const QPointF d = line[i] - line.front();
-            if (const double away = std::hypot(d.x(), d.y()); away > farDistance) {
+            if (const double away = hypotenuse(d.x(), d.y()); away > farDistance) {
                 farDistance = away;
                 far = i;
             }

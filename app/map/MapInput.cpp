@@ -5,6 +5,7 @@
 #include "map/MapViewportModel.h"
 #include "map/ScrollWheelZoom.h"
 #include "rotator/RotatorManager.h"
+#include "support/Hypotenuse.h"
 #include "support/NumberText.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
@@ -216,7 +217,7 @@ bool MapInput::eventFilter(QObject* watched, QEvent* event)
         hoverMoved(mouse->position());
         if (m_pressPoint && (mouse->buttons() & Qt::LeftButton)) {
             const QPointF t = mouse->position() - *m_pressPoint;
-            if (!m_dragging && std::hypot(t.x(), t.y()) >= dragThreshold)
+            if (!m_dragging && hypotenuse(t.x(), t.y()) >= dragThreshold)
                 m_dragging = true;
             if (m_dragging)
                 dragChanged(QSizeF(t.x(), t.y()));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/Hypotenuse.h"
+
 #include <QPointF>
 
 #include <cmath>
@@ -23,13 +25,13 @@ void markFarPoints(PointAt pointAt, qsizetype first, qsizetype last, double tole
             continue;
         const QPointF start = pointAt(a);
         const QPointF chord = pointAt(b) - start;
-        const double length = std::hypot(chord.x(), chord.y());
+        const double length = hypotenuse(chord.x(), chord.y());
         qsizetype farthest = -1;
         double distance = -1;
         for (qsizetype i = a + 1; i < b; ++i) {
             const QPointF d = pointAt(i) - start;
             const double away
-                = length > 0 ? std::abs(d.x() * chord.y() - d.y() * chord.x()) / length : std::hypot(d.x(), d.y());
+                = length > 0 ? std::abs(d.x() * chord.y() - d.y() * chord.x()) / length : hypotenuse(d.x(), d.y());
             if (away > distance) {
                 distance = away;
                 farthest = i;

@@ -1,6 +1,7 @@
 #include "prediction/StationAntennas.h"
 
 #include "geo/GeoMath.h"
+#include "support/Hypotenuse.h"
 
 #include <QJsonDocument>
 #include <QJsonParseError>
@@ -32,7 +33,7 @@ Complex operator/(Complex a, Complex b)
     const double d = b.re * b.re + b.im * b.im;
     return { (a.re * b.re + a.im * b.im) / d, (a.im * b.re - a.re * b.im) / d };
 }
-double magnitude(Complex a) { return std::hypot(a.re, a.im); }
+double magnitude(Complex a) { return hypotenuse(a.re, a.im); }
 
 quint64 bitsOf(double value) { return std::bit_cast<quint64>(value == 0.0 ? 0.0 : value); }
 

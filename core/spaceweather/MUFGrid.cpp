@@ -1,6 +1,7 @@
 #include "spaceweather/MUFGrid.h"
 
 #include "spaceweather/MUFField.h"
+#include "support/Hypotenuse.h"
 
 #include <algorithm>
 #include <cmath>
@@ -264,7 +265,7 @@ QList<QPointF> MUFGrid::smooth(const QList<QPointF>& points)
     if (points.size() < 4)
         return points;
     const QPointF gap = points.last() - points.first();
-    const bool closed = std::hypot(gap.x(), gap.y()) < 1e-6;
+    const bool closed = hypotenuse(gap.x(), gap.y()) < 1e-6;
     return cutCorners(cutCorners(points, closed), closed);
 }
 
@@ -275,7 +276,7 @@ QList<QPointF> MUFGrid::labelPositions(const QList<QList<QPointF>>& lines, int e
     const auto tryAccept = [&](const QPointF& candidate) {
         for (const QPointF& p : accepted) {
             const QPointF gap = candidate - p;
-            if (std::hypot(gap.x(), gap.y()) <= 10.0)
+            if (hypotenuse(gap.x(), gap.y()) <= 10.0)
                 return;
         }
         accepted.append(candidate);

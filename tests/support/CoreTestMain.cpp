@@ -6,7 +6,11 @@
 int main(int argc, char** argv)
 {
     TestEnvironment::isolateUserFolders();
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    int result = 0;
+    {
+        QCoreApplication app(argc, argv);
+        ::testing::InitGoogleTest(&argc, argv);
+        result = RUN_ALL_TESTS();
+    }
+    return TestEnvironment::finish(result);
 }

@@ -11,7 +11,11 @@ int main(int argc, char** argv)
     TestEnvironment::keepFeedsLocal();
     TestEnvironment::markInstallReported();
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    int result = 0;
+    {
+        QApplication app(argc, argv);
+        ::testing::InitGoogleTest(&argc, argv);
+        result = RUN_ALL_TESTS();
+    }
+    return TestEnvironment::finish(result);
 }

@@ -7,12 +7,24 @@
 
 #include <cstdlib>
 
+namespace {
+
+// Deliberately leaked: the folders must outlive every test in the process.
+QTemporaryDir*& userFolders()
+{
+    static QTemporaryDir* root = nullptr;
+    return root;
+}
+
+} // namespace
+
 namespace TestEnvironment {
 
 void isolateUserFolders()
 {
-    // Deliberately leaked: the folders must outlive every test in the process.
-    static QTemporaryDir* root = new QTemporaryDir(QDir::tempPath() + "/corvanta-test-XXXXXX");
+    QTemporaryDir*& root = userFolders();
+    if (!root)
+        root = new QTemporaryDir(QDir::tempPath() + "/corvanta-test-XXXXXX");
     const QString base = root->path();
     for (const char* name : { "config", "data", "cache", "runtime" })
         QDir().mkpath(base + "/" + name);
@@ -24,6 +36,16 @@ void isolateUserFolders()
     // No notification of a test reaches the desktop: there is no session
     // bus unless a test starts its own.
     unsetenv("DBUS_SESSION_BUS_ADDRESS");
+}
+
+int finish(int result)
+{
+    // A failed run keeps its folders for what the tests left there (a map
+    // frame that differs from its reference, say); a passed one would only
+    // pile up in the temporary folder, one per test process.
+    if (result == 0 && userFolders())
+        userFolders()->remove();
+    return result;
 }
 
 void keepFeedsLocal()

@@ -11,6 +11,10 @@ namespace TestEnvironment {
 // before the Qt application object exists.
 void isolateUserFolders();
 
+// Removes those folders once every test has passed, after the Qt
+// application object is gone; returns the tests' result.
+int finish(int result);
+
 // Points CORVANTA_FEEDS_BASE at a closed port on 127.0.0.1 unless a test
 // has set it, so a store that starts fetching on its own (the space weather
 // store of an application object) never reaches the internet.

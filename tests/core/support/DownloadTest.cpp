@@ -5,7 +5,6 @@
 #include "support/HttpPeer.h"
 #include "support/WaitUntil.h"
 
-#include <QCoreApplication>
 #include <QNetworkAccessManager>
 #include <QNetworkInterface>
 #include <QProcess>
@@ -162,7 +161,7 @@ TEST(DownloadTest, NoNetworkEndsAtOnceAndALookupThatNeverAnswersAtTheIdleLimit)
                       "f=$(mktemp) && printf 'nameserver 127.0.0.1\\noptions timeout:30 attempts:1\\n' >$f "
                       "&& ip link set lo up && mount --bind $f /etc/resolv.conf && rm $f "
                       "&& exec \"$0\" --gtest_filter=DownloadTest.NoNetwork*",
-                      QCoreApplication::applicationFilePath() });
+                      QStringLiteral(CORVANTA_SELF) });
         const bool finished = child.waitForFinished(120000);
         qunsetenv("CORVANTA_OWN_NETWORK");
         const QByteArray output = child.readAll();

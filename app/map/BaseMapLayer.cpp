@@ -7,6 +7,7 @@
 #include "map/HaloText.h"
 #include "map/PainterPixelRatio.h"
 #include "map/PolylineSimplifier.h"
+#include "support/Hypotenuse.h"
 #include "support/RowBands.h"
 
 #include <QFontInfo>
@@ -47,7 +48,7 @@ QPen outlinePen(const QColor& color, double widthPoints, double ratio)
 void addDashes(QPainterPath& path, QPointF from, QPointF to, double on, double off, double top, double bottom)
 {
     const QPointF step = to - from;
-    const double length = std::hypot(step.x(), step.y());
+    const double length = hypotenuse(step.x(), step.y());
     if (!(length > 0) || !std::isfinite(length))
         return;
     const QPointF unit = step / length;
@@ -94,29 +95,72 @@ QPainterPath ownCopy(const QPainterPath& shared)
 }
 
 // The pieces of a kind (countries or lakes) that reach into the area being
-// drawn (`reach`, degree space), and all their rings together for the one
-// stroke of their outlines. A piece with holes is filled from a copy of its
-// own; single rings are filled from their points.
+// drawn (`reach`, degree space). A piece with holes is filled from a copy
+// of its own; single rings are filled from their points.
 struct ShownPieces {
     std::vector<const BaseMapPiece*> pieces;
     std::vector<QPainterPath> holed; // copies of the pieces with holes, in order
-    QPainterPath rings;
 
     ShownPieces(const std::vector<BaseMapPiece>& all, const QRectF& reach, bool filled)
     {
-        int elements = 0;
         for (const BaseMapPiece& piece : all)
             if (piece.bounds.intersects(reach)) {
                 pieces.push_back(&piece);
-                elements += piece.path.elementCount();
                 if (filled && piece.ring.isEmpty())
                     holed.push_back(ownCopy(piece.path));
             }
-        rings.reserve(elements);
-        for (const BaseMapPiece* piece : pieces)
-            rings.addPath(piece->path);
     }
 };
+
+// The outlines of the shown pieces, stroked in one go. Their points are
+// put into view points here rather than by the painter's transform: Qt's
+// own mapping fuses its multiply-adds on arm64, and the few points that
+// land a last bit apart there move the smoothing of a few border pixels.
+// From view points to device pixels is exact at whole pixel ratios.
+void drawOutlines(QPainter& painter, const ShownPieces& shown, const MapProjection& projection, const QColor& color,
+                  double widthPoints)
+{
+    if (shown.pieces.empty() || color.alpha() == 0)
+        return;
+    const double ratio = devicePixelRatioOf(painter);
+    const QTransform world = projection.worldTransform();
+    const double sx = world.m11();
+    const double sy = world.m22();
+    const double tx = world.dx();
+    const double ty = world.dy();
+    int elements = 0;
+    for (const BaseMapPiece* piece : shown.pieces)
+        elements += piece->path.elementCount();
+    QPainterPath rings;
+    rings.reserve(elements);
+    QPolygonF ring;
+    for (const BaseMapPiece* piece : shown.pieces) {
+        if (!piece->ring.isEmpty()) {
+            ring.resize(piece->ring.size());
+            for (qsizetype i = 0; i < ring.size(); ++i)
+                ring[i] = QPointF(sx * piece->ring[i].x() + tx, sy * piece->ring[i].y() + ty);
+            rings.addPolygon(ring);
+            ring.clear();
+            continue;
+        }
+        const QPainterPath& path = piece->path;
+        for (int i = 0; i < path.elementCount(); ++i) {
+            const QPainterPath::Element e = path.elementAt(i);
+            if (e.isMoveTo() && !ring.isEmpty()) {
+                rings.addPolygon(ring);
+                ring.clear();
+            }
+            ring.append(QPointF(sx * e.x + tx, sy * e.y + ty));
+        }
+        if (!ring.isEmpty())
+            rings.addPolygon(ring);
+        ring.clear();
+    }
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.strokePath(rings, outlinePen(color, widthPoints, ratio));
+    painter.restore();
+}
 
 // The part of the world (degree space) whose outlines can show in what the
 // painter draws: the view, or the part of it being drawn, widened by the
@@ -226,7 +270,7 @@ void BaseMapPaths::addRing(QPainterPath& path, const double* ring, qsizetype cou
         qsizetype far = 0;
         double farDistance = -1;
         for (qsizetype i = 1; i < points; ++i) {
-            const double d = std::hypot(ring[2 * i] - ring[0], ring[2 * i + 1] - ring[1]);
+            const double d = hypotenuse(ring[2 * i] - ring[0], ring[2 * i + 1] - ring[1]);
             if (d > farDistance) {
                 farDistance = d;
                 far = i;
@@ -317,7 +361,6 @@ void BaseMapLayer::paint(QPainter& painter, Picture& picture) const
 
 void BaseMapLayer::draw(QPainter& painter, const BaseMapPaths& outlines) const
 {
-    const double ratio = devicePixelRatioOf(painter);
     const QRectF view(QPointF(0, 0), projection.size);
 
     painter.save();
@@ -372,18 +415,20 @@ void BaseMapLayer::draw(QPainter& painter, const BaseMapPaths& outlines) const
         const QColor land = MapStyles::land(style);
         fill(countries, [&](const BaseMapPiece&) { return std::optional(land); });
     }
-    painter.setRenderHint(QPainter::Antialiasing, true);
-    painter.strokePath(countries.rings, outlinePen(borders.color, borders.width, ratio));
+    painter.restore();
+    drawOutlines(painter, countries, projection, borders.color, borders.width);
 
     // Lakes cover the borders that run through them, then get their shore.
     if (style != MapStyle::outline) {
         const QColor lake = MapStyles::oceanTop(style);
+        painter.save();
+        painter.setTransform(world, true);
+        painter.setPen(Qt::NoPen);
         painter.setRenderHint(QPainter::Antialiasing, false);
         fill(lakes, [&](const BaseMapPiece&) { return std::optional(lake); });
-        painter.setRenderHint(QPainter::Antialiasing, true);
+        painter.restore();
     }
-    painter.strokePath(lakes.rings, outlinePen(borders.color, 0.7 * borders.width, ratio));
-    painter.restore();
+    drawOutlines(painter, lakes, projection, borders.color, 0.7 * borders.width);
 
     if (showGrid)
         drawGrid(painter);
@@ -469,14 +514,8 @@ void BaseMapLayer::drawGrid(QPainter& painter) const
 
 void BorderOverlayLayer::draw(QPainter& painter, const BaseMapPaths& outlines) const
 {
-    const double ratio = devicePixelRatioOf(painter);
     const QRectF reach = reachedDegrees(painter, projection, borders.width);
-    const ShownPieces countries(outlines.countryPieces, reach, false);
-    const ShownPieces lakes(outlines.lakePieces, reach, false);
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing, true);
-    painter.setTransform(projection.worldTransform(), true);
-    painter.strokePath(countries.rings, outlinePen(borders.color, borders.width, ratio));
-    painter.strokePath(lakes.rings, outlinePen(borders.color, 0.7 * borders.width, ratio));
-    painter.restore();
+    drawOutlines(painter, ShownPieces(outlines.countryPieces, reach, false), projection, borders.color, borders.width);
+    drawOutlines(painter, ShownPieces(outlines.lakePieces, reach, false), projection, borders.color,
+                 0.7 * borders.width);
 }

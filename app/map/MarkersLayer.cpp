@@ -4,10 +4,14 @@
 #include "map/HaloText.h"
 #include "map/MapContrast.h"
 #include "map/PainterPixelRatio.h"
+#include "map/PremultipliedShades.h"
+#include "support/Hypotenuse.h"
 
 #include <QFontDatabase>
 #include <QPainter>
-#include <QRadialGradient>
+
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -27,6 +31,36 @@ QColor withAlpha(QColor color, double alpha)
 {
     color.setAlphaF(float(color.alphaF() * alpha));
     return color;
+}
+
+// A glow of the colour whose opacity falls evenly from `centreOpacity` at
+// the centre to none at `radius` (view points), worked out pixel by pixel
+// here: Qt's radial gradient rounds a few pixels differently on x86-64 and
+// arm64. Drawn at whole device pixels, as every pixel's distance assumes.
+void drawGlow(QPainter& painter, QPointF centre, double radius, const QColor& color, double centreOpacity)
+{
+    const double ratio = devicePixelRatioOf(painter);
+    const double r = radius * ratio;
+    const QPointF c = centre * ratio;
+    if (!(r > 0) || !std::isfinite(c.x()) || !std::isfinite(c.y()) || std::abs(c.x()) > 1e6 || std::abs(c.y()) > 1e6)
+        return;
+    const int left = int(std::floor(c.x() - r));
+    const int top = int(std::floor(c.y() - r));
+    const int side = int(std::ceil(2 * r)) + 2;
+    QImage glow(side, side, QImage::Format_ARGB32_Premultiplied);
+    if (glow.isNull())
+        return;
+    const std::array<QRgb, 256> shades = premultipliedShades(color);
+    for (int y = 0; y < side; ++y) {
+        QRgb* line = reinterpret_cast<QRgb*>(glow.scanLine(y));
+        for (int x = 0; x < side; ++x) {
+            const double t = hypotenuse(left + x + 0.5 - c.x(), top + y + 0.5 - c.y()) / r;
+            const double strength = t < 1 ? centreOpacity * (1 - t) : 0.0;
+            line[x] = shades[std::size_t(std::clamp(strength, 0.0, 1.0) * 255 + 0.5)];
+        }
+    }
+    glow.setDevicePixelRatio(ratio);
+    painter.drawImage(QPointF(left / ratio, top / ratio), glow);
 }
 
 HaloTextCache& callsignCache()
@@ -59,12 +93,8 @@ void MarkersLayer::paint(QPainter& painter, const HaloText* callsignText) const
 
     // Sun: a soft glow fading out at radius 14, then the disc.
     const QColor sun = MapTheme::sun();
-    QRadialGradient glow(s, 14);
-    glow.setColorAt(0, withAlpha(sun, 0.5));
-    glow.setColorAt(1, withAlpha(sun, 0));
+    drawGlow(painter, s, 14, sun, 0.5);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(glow);
-    painter.drawEllipse(s, 14, 14);
     painter.setBrush(sun);
     painter.drawEllipse(s, 7, 7);
 

@@ -124,10 +124,9 @@ void drawOutlines(QPainter& painter, const ShownPieces& shown, const MapProjecti
         return;
     const double ratio = devicePixelRatioOf(painter);
     const QTransform world = projection.worldTransform();
-    const double sx = world.m11();
-    const double sy = world.m22();
-    const double tx = world.dx();
-    const double ty = world.dy();
+    const auto toView = [sx = world.m11(), sy = world.m22(), tx = world.dx(), ty = world.dy()](double x, double y) {
+        return QPointF(sx * x + tx, sy * y + ty);
+    };
     int elements = 0;
     for (const BaseMapPiece* piece : shown.pieces)
         elements += piece->path.elementCount();
@@ -138,7 +137,7 @@ void drawOutlines(QPainter& painter, const ShownPieces& shown, const MapProjecti
         if (!piece->ring.isEmpty()) {
             ring.resize(piece->ring.size());
             for (qsizetype i = 0; i < ring.size(); ++i)
-                ring[i] = QPointF(sx * piece->ring[i].x() + tx, sy * piece->ring[i].y() + ty);
+                ring[i] = toView(piece->ring[i].x(), piece->ring[i].y());
             rings.addPolygon(ring);
             ring.clear();
             continue;
@@ -150,7 +149,7 @@ void drawOutlines(QPainter& painter, const ShownPieces& shown, const MapProjecti
                 rings.addPolygon(ring);
                 ring.clear();
             }
-            ring.append(QPointF(sx * e.x + tx, sy * e.y + ty));
+            ring.append(toView(e.x, e.y));
         }
         if (!ring.isEmpty())
             rings.addPolygon(ring);

@@ -47,6 +47,11 @@ void drawGlow(QPainter& painter, QPointF centre, double radius, const QColor& co
     const int left = int(std::floor(c.x() - r));
     const int top = int(std::floor(c.y() - r));
     const int side = int(std::ceil(2 * r)) + 2;
+    // Each band of a frame paints the markers: only the one it reaches
+    // works the glow out.
+    const QRectF area(left / ratio, top / ratio, side / ratio, side / ratio);
+    if (painter.hasClipping() && !painter.clipBoundingRect().intersects(area))
+        return;
     QImage glow(side, side, QImage::Format_ARGB32_Premultiplied);
     if (glow.isNull())
         return;
@@ -60,7 +65,7 @@ void drawGlow(QPainter& painter, QPointF centre, double radius, const QColor& co
         }
     }
     glow.setDevicePixelRatio(ratio);
-    painter.drawImage(QPointF(left / ratio, top / ratio), glow);
+    painter.drawImage(area.topLeft(), glow);
 }
 
 HaloTextCache& callsignCache()

@@ -212,22 +212,19 @@ void Download::send()
     m_queued.start();
     // On its way when its connection is being made, or when it went out on
     // one already open.
+    const auto delivered = [this] {
+        m_delivered = true;
+        onItsWay();
+    };
     connect(reply, &QNetworkReply::socketStartedConnecting, this, [this] { onItsWay(); });
-    connect(reply, &QNetworkReply::requestSent, this, [this] {
-        m_delivered = true;
-        onItsWay();
+    connect(reply, &QNetworkReply::requestSent, this, delivered);
+    connect(reply, &QNetworkReply::uploadProgress, this, [delivered](qint64 sent, qint64) {
+        if (sent > 0)
+            delivered();
     });
-    connect(reply, &QNetworkReply::uploadProgress, this, [this](qint64 sent, qint64) {
-        if (sent > 0) {
-            m_delivered = true;
-            onItsWay();
-        }
-    });
-    connect(reply, &QNetworkReply::metaDataChanged, this, [this] {
-        m_delivered = true;
-        onItsWay();
+    connect(reply, &QNetworkReply::metaDataChanged, this, [this, delivered] {
+        delivered();
         m_answered = true;
-        m_idle.start();
         checkSize(announcedBytes());
     });
     // The bytes are counted as they are read; the progress signal, at most
@@ -265,13 +262,13 @@ bool Download::inLine() const
 
 bool Download::follow(const QUrl& to, int status)
 {
-    const QUrl next = m_request.url().resolved(to);
+    const QUrl from = m_request.url();
+    const QUrl next = from.resolved(to);
     if (++m_hops > maxHops) {
         m_outcome.stop = Stop::tooManyHops;
         m_outcome.reason = QStringLiteral("The server sent the request on too many times (too many redirects).");
         return false;
     }
-    const QUrl from = m_request.url();
     const bool allowed = m_limits.hopAllowed ? m_limits.hopAllowed(next)
                                              : isWeb(next) && !(from.scheme() == u"https" && next.scheme() == u"http");
     if (!allowed) {

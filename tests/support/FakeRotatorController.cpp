@@ -90,20 +90,10 @@ void FakeRotatorController::send(const QByteArray& bytes)
     m_toSend.append(bytes);
 }
 
-bool FakeRotatorController::waitForSent(double seconds) const
+bool FakeRotatorController::sentAll() const
 {
-    const auto deadline
-        = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
-    for (;;) {
-        {
-            std::lock_guard lock(m_mutex);
-            if (m_toSend.isEmpty())
-                return true;
-        }
-        if (Clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    std::lock_guard lock(m_mutex);
+    return m_toSend.isEmpty();
 }
 
 void FakeRotatorController::hangUp()

@@ -49,9 +49,9 @@ public:
 
     // Bytes pushed to the link now, as they are.
     void send(const QByteArray& bytes);
-    // Waits until the controller's thread has written all that was sent,
-    // however late a busy machine runs it.
-    bool waitForSent(double seconds) const;
+    // Whether the controller's thread has written all that was sent (a busy
+    // machine may run it late).
+    bool sentAll() const;
     // Closes the controller's end, as an unplugged adapter would.
     void hangUp();
 

@@ -3,6 +3,7 @@
 #include "support/FakeRotatorController.h"
 #include "support/LoopbackListener.h"
 #include "support/RotctldPeer.h"
+#include "support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
@@ -31,7 +32,7 @@ std::unique_ptr<SerialLink> openSerial(const FakeRotatorController& fake, int ba
 // What the controller sent is on the line, and the line has passed it on.
 void settle(const FakeRotatorController& fake)
 {
-    ASSERT_TRUE(fake.waitForSent(30));
+    ASSERT_TRUE(waitUntil([&] { return fake.sentAll(); }));
     std::this_thread::sleep_for(std::chrono::milliseconds(150));
 }
 

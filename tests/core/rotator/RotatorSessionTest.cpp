@@ -4,6 +4,7 @@
 #include "support/FakeRotatorController.h"
 #include "support/LoopbackListener.h"
 #include "support/RotctldPeer.h"
+#include "support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
@@ -128,7 +129,7 @@ TEST(RotatorSession, TakesAnUnterminatedGS232AnswerAndTheNewestOfABurst)
     fake.setAnswers(Answers::Normal);
     fake.setAzimuth(200);
     fake.send("AZ=050\r");
-    ASSERT_TRUE(fake.waitForSent(30));
+    ASSERT_TRUE(waitUntil([&] { return fake.sentAll(); }));
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_EQ(session->readPosition(2), 200.0);
 }

@@ -29,7 +29,6 @@
 
 class AlertSound;
 class Notifier;
-class QNetworkAccessManager;
 class QTcpSocket;
 class Settings;
 
@@ -280,7 +279,6 @@ private:
     QTimer m_countryFileRetryTimer;
     StoredLogbook m_logbook;
     std::optional<DXCCProgress> m_progress;
-    QNetworkAccessManager* m_network = nullptr; // made at the first download
 
     SpotAlerts m_alerts;
     QList<SpotAlert> m_pendingAlerts;

@@ -14,7 +14,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QNetworkAccessManager>
 #include <QTimer>
 
 namespace {
@@ -157,15 +156,13 @@ void DXClusterClient::updateCountryFile(std::function<void()> ended)
             ended();
         return;
     }
-    if (!m_network)
-        m_network = new QNetworkAccessManager(this);
     // A try is under way: the next one is set again only if it fails.
     m_countryFileRetryTimer.stop();
     if (std::exchange(m_nextCountryFileTry, std::nullopt))
         Q_EMIT countryFileRetryChanged();
 
     const Download::Limits limits { m_timing.countryFileTimeout, m_timing.countryFileLimit, maxCountryFileBytes };
-    auto* download = new Download(*m_network, QNetworkRequest(QUrl(m_services.countryFileURL)), limits, this);
+    auto* download = new Download({ QUrl(m_services.countryFileURL) }, limits, this);
     download->get([this, ended = std::move(ended)](const Download::Outcome& outcome) mutable {
         if (const std::optional<QString> failure = countryFileFailure(outcome, m_timing)) {
             countryFileFailed(*failure);

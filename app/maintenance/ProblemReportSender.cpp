@@ -3,21 +3,17 @@
 #include "support/Download.h"
 #include "support/DownloadFailure.h"
 
-#include <QNetworkAccessManager>
-
 ProblemReportSender::ProblemReportSender(QObject* parent)
     : QObject(parent)
-    , m_network(new QNetworkAccessManager(this))
 {
 }
 
 void ProblemReportSender::send(const ProblemReport& report, std::function<void(const Result&)> done)
 {
-    QNetworkRequest request(ProblemReport::url());
-    request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
+    const Download::Request request { ProblemReport::url(), QByteArrayLiteral("application/json") };
     const Download::Limits limits { std::chrono::milliseconds(m_timeoutMs), limit, maxAnswerBytes,
-                                    Download::sameSite(request.url()) };
-    auto* download = new Download(*m_network, request, limits, this);
+                                    Download::sameSite(request.url) };
+    auto* download = new Download(request, limits, this);
     download->post(report.jsonData(), [done = std::move(done)](const Download::Outcome& outcome) {
         // An HTTP status means the site answered, whatever the status; the
         // report's answer tells what became of it.

@@ -9,7 +9,6 @@
 #include <expected>
 #include <functional>
 
-class QNetworkAccessManager;
 
 // Posts problem reports to the maker's web site. Any HTTP answer, an error
 // status or an unreadable body included, becomes an outcome; only a transfer
@@ -38,6 +37,5 @@ public:
     void send(const ProblemReport& report, std::function<void(const Result&)> done);
 
 private:
-    QNetworkAccessManager* m_network = nullptr;
     int m_timeoutMs = defaultTimeoutMs;
 };

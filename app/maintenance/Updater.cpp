@@ -60,8 +60,8 @@ Updater::Updater(Platform platform, QObject* parent)
 
 Updater::~Updater()
 {
-    // Downloads still under way end here, before the network manager goes:
-    // none may call back into a half-destroyed updater.
+    // Downloads still under way end here: none may call back into a
+    // half-destroyed updater.
     qDeleteAll(findChildren<Download*>(Qt::FindDirectChildrenOnly));
 }
 
@@ -137,13 +137,10 @@ void Updater::removeLeftovers()
 
 void Updater::fetchRelease(std::function<void(Result<Release>)> done)
 {
-    QNetworkRequest request(feed());
-    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
-    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
     const Download::Limits limits { std::chrono::milliseconds(m_platform.feedIdleMs),
                                     std::chrono::milliseconds(m_platform.feedLimitMs), maxFeedBytes,
                                     [this](const QUrl& url) { return isAllowedAddress(url); } };
-    auto* download = new Download(m_network, request, limits, this);
+    auto* download = new Download({ feed() }, limits, this);
     download->get([done = std::move(done)](const Download::Outcome& outcome) {
         const std::optional<QString> failure = DownloadFailure::of(
             outcome,

@@ -2,7 +2,6 @@
 
 #include "maintenance/ReleaseFeed.h"
 
-#include <QNetworkAccessManager>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -130,7 +129,6 @@ private:
     Result<void> relaunch(const Release& release, const QString& appFolder, const QString& newFolder);
 
     Platform m_platform;
-    QNetworkAccessManager m_network;
     QTimer* m_timer = nullptr;
     QPointer<Download> m_download;
     QString m_cancelled; // the reason the user's cancel gave

@@ -73,13 +73,12 @@ void Updater::download(const Release& release, std::function<void(Result<QString
     const Download::Limits limits { std::chrono::milliseconds(m_platform.downloadIdleMs),
                                     std::chrono::milliseconds(m_platform.downloadLimitMs), m_platform.maxUnpackedBytes,
                                     [this](const QUrl& hop) { return isAllowedAddress(hop); } };
-    auto* download = new Download(m_network, QNetworkRequest(url), limits, this);
+    auto* download = new Download({ url }, limits, this);
     m_download = download;
 
     // The archive goes to disk as it arrives, never whole into memory.
-    // Progress is told as the bytes are written: the network layer's own
-    // progress signal comes at most every 100 ms and not at all for the
-    // last bytes before a stall.
+    // Progress is told as the bytes are written, the last ones before a
+    // stall too.
     download->setSink([this, download, file](QByteArrayView piece) {
         if (file->write(piece.data(), piece.size()) != piece.size())
             return file->errorString();

@@ -7,7 +7,6 @@
 #include "support/DownloadFailure.h"
 #include "support/Endpoints.h"
 
-#include <QNetworkAccessManager>
 #include <QStandardPaths>
 
 FirstStart::FirstStart(QObject* parent)
@@ -53,13 +52,10 @@ void FirstStart::send(const QString& version)
     state.sent = false;
     state.write(m_stateFile);
 
-    if (!m_network)
-        m_network = new QNetworkAccessManager(this);
-    QNetworkRequest request(endpoint());
-    request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
+    const Download::Request request { endpoint(), QByteArrayLiteral("application/json") };
     const Download::Limits limits { std::chrono::milliseconds(m_timeoutMs), limit, maxAnswerBytes,
-                                    Download::sameSite(request.url()) };
-    auto* download = new Download(*m_network, request, limits, this);
+                                    Download::sameSite(request.url) };
+    auto* download = new Download(request, limits, this);
     download->post(state.body(version), [this, state](const Download::Outcome& outcome) mutable {
         if (const std::optional<QString> failure = DownloadFailure::of(outcome)) {
             AppLog::file().write(QStringLiteral("Install report failed: ") + *failure);

@@ -7,14 +7,13 @@
 
 #include <chrono>
 
-class QNetworkAccessManager;
 
 // The one-time install report: 20 seconds after launch it tells the maker's
 // web site, once per installation, that the application has been installed.
 // At most one attempt per launch and three in all; the state lives in
 // "first-start.json" in the support folder (FirstStartState). Every failure
-// is silent: nothing is logged and nothing is shown. Main thread; the
-// request itself runs in the network layer's own thread.
+// is silent: nothing is logged and nothing is shown. Main thread, its
+// request too (on the event loop).
 class FirstStart : public QObject {
     Q_OBJECT
 public:
@@ -58,5 +57,4 @@ private:
     QTimer m_timer;
     QString m_stateFile;
     int m_timeoutMs = timeoutMs;
-    QNetworkAccessManager* m_network = nullptr;
 };

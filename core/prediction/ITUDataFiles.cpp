@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QNetworkAccessManager>
 #include <QSaveFile>
 #include <QUrl>
 
@@ -45,7 +44,6 @@ ITUDataFiles::ITUDataFiles(const QString& folder, const QString& bundleFolder, Q
     : QObject(parent)
     , m_folder(folder)
     , m_bundleFolder(bundleFolder)
-    , m_network(new QNetworkAccessManager(this))
 {
 }
 
@@ -163,7 +161,7 @@ void ITUDataFiles::startDownload(const QString& name)
     // the body is wrong anyway, and the download ends there.
     const Download::Limits limits { std::chrono::milliseconds(m_timeoutMs), std::chrono::milliseconds(m_limitMs),
                                     monthFileBytes };
-    auto* download = new Download(*m_network, QNetworkRequest(url), limits, this);
+    auto* download = new Download({ url }, limits, this);
     download->setSink([this, pending, download, name](QByteArrayView piece) {
         if (download->status() != 200)
             return QString(); // an error page: only its size is of interest

@@ -12,7 +12,6 @@
 #include <memory>
 #include <optional>
 
-class QNetworkAccessManager;
 
 // The data files the P.533 engine reads from its data folder for a month:
 // the month's ionosphere file ("ionos07.bin"), its noise coefficients
@@ -91,7 +90,6 @@ private:
     QString m_bundleFolder;
     int m_timeoutMs = downloadTimeoutMs;
     int m_limitMs = downloadLimitMs;
-    QNetworkAccessManager* m_network = nullptr;
     QHash<QString, std::shared_ptr<Pending>> m_downloads;
     Backoff m_failures;
 };

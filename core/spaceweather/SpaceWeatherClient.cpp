@@ -6,9 +6,6 @@
 #include "support/PoolJob.h"
 
 #include <QMutex>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QPointer>
 
 #include <memory>
@@ -119,7 +116,6 @@ private:
 SpaceWeatherClient::SpaceWeatherClient(QObject* parent, std::chrono::milliseconds timeout,
                                        std::chrono::milliseconds limit)
     : QObject(parent)
-    , m_network(new QNetworkAccessManager(this))
     , m_timeout(timeout)
     , m_limit(limit)
 {
@@ -145,12 +141,9 @@ QString SpaceWeatherClient::label(const QUrl& url) { return url.host() + url.pat
 
 void SpaceWeatherClient::get(const QUrl& url, std::function<void(Body)> done)
 {
-    QNetworkRequest request(url);
-    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
-    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
     Download::Limits limits { m_timeout, m_limit, maxBodyBytes };
     limits.resendUnanswered = true;
-    auto* download = new Download(*m_network, request, limits, this);
+    auto* download = new Download({ url }, limits, this);
     download->get([this, url, done = std::move(done)](const Download::Outcome& outcome) {
         Body body = bodyOf(outcome, m_timeout, m_limit);
         if (!body)

@@ -15,7 +15,6 @@
 #include <functional>
 #include <optional>
 
-class QNetworkAccessManager;
 
 // Downloads every space weather feed: one whole snapshot from the NOAA SWPC
 // products or from the GFZ Kp service (the aurora always from NOAA), and the
@@ -80,7 +79,6 @@ private:
     void fetchNOAA(std::function<void(SpaceWeatherSnapshot)> done);
     void fetchGFZ(std::function<void(SpaceWeatherSnapshot)> done);
 
-    QNetworkAccessManager* m_network;
     std::chrono::milliseconds m_timeout;
     std::chrono::milliseconds m_limit;
 };

@@ -1,14 +1,17 @@
 #include "support/Download.h"
 
 #include "support/ByteSize.h"
+#include "support/CurlMulti.h"
 #include "support/Endpoints.h"
 
 #include <QHostAddress>
-#include <QNetworkAccessManager>
 #include <QNetworkInterface>
 
+#include <curl/curl.h>
+#include <fcntl.h>
+
 #include <algorithm>
-#include <cstring>
+#include <cerrno>
 #include <utility>
 
 namespace {
@@ -17,18 +20,7 @@ const QString cannotReach = QStringLiteral("The network cannot be reached.");
 
 bool isWeb(const QUrl& url) { return url.scheme() == u"http" || url.scheme() == u"https"; }
 
-bool sameHost(const QUrl& a, const QUrl& b)
-{
-    return a.scheme() == b.scheme() && a.host() == b.host() && a.port() == b.port();
-}
-
-// The downloads of this thread under way: the network managers they use
-// live here too, and so do the lines for their hosts' connections.
-QList<Download*>& underWay()
-{
-    thread_local QList<Download*> downloads;
-    return downloads;
-}
+bool isLoopback(const QString& host) { return host == u"localhost" || QHostAddress(host).isLoopback(); }
 
 // Whether any interface but the loopback one is up with an address: with
 // none, no host can be reached, whatever the lookup or the socket says.
@@ -42,99 +34,47 @@ bool networkUp()
     });
 }
 
-// Where a reply sends the request on; empty when it is no redirect.
-QUrl redirectTarget(const QNetworkReply& reply)
+// The download a transfer's callbacks speak for; none once it let go.
+Download* owner(void* easy)
 {
-    const int status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (status < 300 || status > 399)
-        return {};
-    return reply.attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl();
+    char* download = nullptr;
+    curl_easy_getinfo(easy, CURLINFO_PRIVATE, &download);
+    return reinterpret_cast<Download*>(download);
 }
-
-// A request body the network layer reads once and cannot rewind: when a
-// connection closes before any byte of the answer, the request fails
-// instead of reaching the server a second time.
-class OnceBody : public QIODevice {
-public:
-    explicit OnceBody(QByteArray bytes)
-        : m_bytes(std::move(bytes))
-    {
-        open(QIODevice::ReadOnly);
-    }
-    bool isSequential() const override { return true; }
-    bool reset() override { return false; }
-    qint64 bytesAvailable() const override { return m_bytes.size() - m_at + QIODevice::bytesAvailable(); }
-
-protected:
-    qint64 readData(char* data, qint64 max) override
-    {
-        const qint64 count = std::min(max, m_bytes.size() - m_at);
-        std::memcpy(data, m_bytes.constData() + m_at, size_t(count));
-        m_at += count;
-        return count;
-    }
-    qint64 writeData(const char*, qint64) override { return -1; }
-
-private:
-    QByteArray m_bytes;
-    qint64 m_at = 0;
-};
 
 } // namespace
 
-Download::Download(QNetworkAccessManager& network, const QNetworkRequest& request, const Limits& limits,
-                   QObject* parent)
+Download::Download(Request request, const Limits& limits, QObject* parent)
     : QObject(parent)
-    , m_network(network)
-    , m_request(request)
+    , m_multi(CurlMulti::ofThisThread())
+    , m_request(std::move(request))
     , m_limits(limits)
 {
     Q_ASSERT(limits.idle.count() > 0 && limits.overall.count() > 0 && limits.maxBytes > 0);
-    m_request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
-    m_request.setHeader(QNetworkRequest::UserAgentHeader, QByteArray(Endpoints::userAgent));
-    for (QTimer* timer : { &m_idle, &m_queued, &m_overall })
+    for (QTimer* timer : { &m_idle, &m_overall })
         timer->setSingleShot(true);
     m_idle.setInterval(m_limits.idle);
-    m_queued.setInterval(m_limits.overall);
     m_overall.setInterval(m_limits.overall);
     connect(&m_idle, &QTimer::timeout, this, [this] {
-        // Behind the requests that hold every connection to the host: the
-        // line's own bound applies.
-        if (!m_sent && inLine())
-            return m_idle.start();
         const QString limit = durationText(m_limits.idle);
-        const QString unanswered = QStringLiteral("No answer from %1 within %2.").arg(m_request.url().host(), limit);
+        const QString host = m_request.url.host();
+        const QString unanswered = QStringLiteral("No answer from %1 within %2.").arg(host, limit);
         if (m_answered)
             stop(Stop::idle, QStringLiteral("Nothing arrived for %1; the server stopped sending.").arg(limit));
         else if (m_delivered) // the server has the request and keeps silent: the callers' own idle words
             stop(Stop::idle, unanswered);
+        else if (!isLoopback(host) && !networkUp()) // a lookup with nobody to ask
+            stop(Stop::unreachable, cannotReach);
         else // never reached the server: the lookup or the connection hangs
             stop(Stop::unanswered, unanswered);
-    });
-    connect(&m_queued, &QTimer::timeout, this, [this] {
-        // Not in line (still looking the host up, say): the idle limit rules.
-        if (!inLine())
-            return;
-        stop(Stop::queued,
-             QStringLiteral("No connection to %1 came free within %2; the request was not sent.")
-                                .arg(m_request.url().host(), durationText(m_limits.overall)));
     });
     connect(&m_overall, &QTimer::timeout, this, [this] {
         stop(Stop::overall,
              QStringLiteral("The answer did not come in whole within %1.").arg(durationText(m_limits.overall)));
     });
-    underWay().append(this);
 }
 
-Download::~Download()
-{
-    underWay().removeOne(this);
-    if (m_reply) {
-        m_reply->disconnect(this);
-        m_reply->abort();
-        m_reply->deleteLater();
-    }
-}
+Download::~Download() { release(); }
 
 void Download::get(Done done)
 {
@@ -168,102 +108,154 @@ QString Download::durationText(std::chrono::milliseconds duration)
     return QString::number(double(ms) / 1000, 'f', 1) + QStringLiteral(" s");
 }
 
-std::optional<int> Download::status() const
-{
-    const QVariant status = m_reply ? m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute) : QVariant();
-    return status.isValid() ? std::optional(status.toInt()) : std::nullopt;
-}
+std::optional<int> Download::status() const { return m_status > 0 ? std::optional(m_status) : std::nullopt; }
 
 qint64 Download::announcedBytes() const
 {
-    const QVariant announced = m_reply ? m_reply->header(QNetworkRequest::ContentLengthHeader) : QVariant();
-    return announced.isValid() ? announced.toLongLong() : -1;
+    curl_off_t announced = -1;
+    if (m_easy)
+        curl_easy_getinfo(m_easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+    return announced;
 }
 
 void Download::send()
 {
-    m_sent = false;
     m_delivered = false;
     m_answered = false;
-    // With no network a lookup may hang for as long as the resolver likes;
-    // nothing but this machine can answer anyway.
-    const QString host = m_request.url().host();
-    if (!QHostAddress(host).isLoopback() && host != u"localhost" && !networkUp()) {
-        m_outcome.stop = Stop::unreachable;
-        m_outcome.reason = cannotReach;
+    m_headDone = false;
+    m_status = 0;
+    m_redirect.clear();
+    CURL* easy = curl_easy_init();
+    if (!easy) {
+        m_outcome.error = QString::fromUtf8(curl_easy_strerror(CURLE_OUT_OF_MEMORY));
         return handOver();
     }
-    QNetworkReply* reply = nullptr;
+    m_easy = easy;
+    curl_easy_setopt(easy, CURLOPT_PRIVATE, this);
+    curl_easy_setopt(easy, CURLOPT_URL, m_request.url.toEncoded().constData());
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_USERAGENT, Endpoints::userAgent);
+    curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, ""); // every coding curl decodes
+    // Redirects are followed here, each hop under the caller's rule.
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+    // One request per connection, closed when it ends: nothing of a
+    // connection outlives its request, or is read after it.
+    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_1));
+    curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L);
+    // The lookup and the connection within the idle limit, like the rest;
+    // a lookup still under way is left to end by itself, never waited for.
+    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, long(m_limits.idle.count()));
+    curl_easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L);
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, 64L * 1024);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Download::onBody);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, easy);
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Download::onHead);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, easy);
+    curl_easy_setopt(easy, CURLOPT_SOCKOPTFUNCTION, &Download::onSocket);
+    curl_easy_setopt(easy, CURLOPT_SOCKOPTDATA, easy);
+    curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &Download::onSending);
+    curl_easy_setopt(easy, CURLOPT_PREREQDATA, easy);
+    curl_slist* headers = nullptr;
     if (m_verb == "POST") {
-        QNetworkRequest request = m_request;
-        request.setHeader(QNetworkRequest::ContentLengthHeader, m_upload.size());
-        request.setAttribute(QNetworkRequest::DoNotBufferUploadDataAttribute, true);
-        auto* body = new OnceBody(m_upload);
-        reply = m_network.post(request, body);
-        body->setParent(reply);
-    } else {
-        reply = m_network.get(m_request);
+        curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(m_upload.size()));
+        curl_easy_setopt(easy, CURLOPT_COPYPOSTFIELDS, m_upload.constData());
+        if (!m_request.contentType.isEmpty())
+            headers = curl_slist_append(headers, ("Content-Type: " + m_request.contentType).constData());
+        // The body goes out with the request, not after a wait for leave.
+        headers = curl_slist_append(headers, "Expect:");
     }
-    // Qt's network thread reads no further ahead than this of what the
-    // window's thread has taken, so a stop at the cap comes in time.
-    reply->setReadBufferSize(readAhead);
-    m_reply = reply;
     m_idle.start();
-    m_queued.start();
-    // On its way when its connection is being made, or when it went out on
-    // one already open.
-    const auto delivered = [this] {
-        m_delivered = true;
-        onItsWay();
-    };
-    connect(reply, &QNetworkReply::socketStartedConnecting, this, [this] { onItsWay(); });
-    connect(reply, &QNetworkReply::requestSent, this, delivered);
-    connect(reply, &QNetworkReply::uploadProgress, this, [delivered](qint64 sent, qint64) {
-        if (sent > 0)
-            delivered();
-    });
-    connect(reply, &QNetworkReply::metaDataChanged, this, [this, delivered] {
-        delivered();
-        m_answered = true;
-        checkSize(announcedBytes());
-    });
-    // The bytes are counted as they are read; the progress signal, at most
-    // every 100 ms, would only repeat the announced length.
-    connect(reply, &QNetworkReply::readyRead, this, [this] { take(); });
-    connect(reply, &QNetworkReply::finished, this, [this] { ended(); });
+    m_multi->start(easy, headers, [this](int result, const QString& words) { ended(result, words); });
 }
 
-void Download::onItsWay()
+int Download::onSocket(void* easy, int socket, int)
 {
+    // Not handed down to the programs this one starts.
+    ::fcntl(socket, F_SETFD, ::fcntl(socket, F_GETFD) | FD_CLOEXEC);
+    if (Download* download = owner(easy); download && !download->m_overall.isActive())
+        download->m_overall.start(); // from the first try's sending on; a resend or a hop runs within it
+    return CURL_SOCKOPT_OK;
+}
+
+int Download::onSending(void* easy, char*, char*, int, int)
+{
+    if (Download* download = owner(easy))
+        download->m_delivered = true;
+    return CURL_PREREQFUNC_OK;
+}
+
+std::size_t Download::onHead(char* data, std::size_t size, std::size_t count, void* easy)
+{
+    Download* download = owner(easy);
+    return download && download->headLine(QByteArrayView(data, qsizetype(size * count))) ? size * count : 0;
+}
+
+std::size_t Download::onBody(char* data, std::size_t size, std::size_t count, void* easy)
+{
+    Download* download = owner(easy);
+    return download ? download->take(data, size * count) : CURL_WRITEFUNC_ERROR;
+}
+
+bool Download::headLine(QByteArrayView line)
+{
+    if (m_outcome.stop != Stop::none)
+        return false;
+    m_answered = true;
+    if (line.startsWith("HTTP/")) { // an interim head's end is followed by another
+        m_headDone = false;
+        m_redirect.clear();
+    }
+    constexpr QByteArrayView location = "location:";
+    if (line.size() > location.size() && QByteArrayView(line.first(location.size())).compare(location, Qt::CaseInsensitive) == 0)
+        m_redirect = QString::fromUtf8(line.sliced(location.size()).trimmed());
+    if (line != "\r\n" && line != "\n")
+        return true;
+    long status = 0;
+    curl_easy_getinfo(m_easy, CURLINFO_RESPONSE_CODE, &status);
+    if (status < 200)
+        return true;
+    m_headDone = true;
+    m_status = int(status);
+    if (status < 300 || status > 399)
+        m_redirect.clear();
+    // A redirect's own page is counted as it comes, never kept.
+    if (m_redirect.isEmpty() && announcedBytes() > m_limits.maxBytes) {
+        stop(Stop::tooLarge, QStringLiteral("The answer is larger than %1.").arg(ByteSize::text(m_limits.maxBytes)));
+        return false;
+    }
+    return true;
+}
+
+std::size_t Download::take(const char* data, std::size_t size)
+{
+    if (m_outcome.stop != Stop::none)
+        return CURL_WRITEFUNC_ERROR;
+    m_answered = true;
     m_idle.start();
-    if (std::exchange(m_sent, true))
-        return;
-    m_queued.stop();
-    // From the first try's sending on; a resend or a hop runs within it.
-    if (!m_overall.isActive())
-        m_overall.start();
+    m_outcome.bytes += qint64(size);
+    if (m_outcome.bytes > m_limits.maxBytes) {
+        stop(Stop::tooLarge, QStringLiteral("The answer is larger than %1.").arg(ByteSize::text(m_limits.maxBytes)));
+        return CURL_WRITEFUNC_ERROR;
+    }
+    if (!m_redirect.isEmpty())
+        return size;
+    const QByteArrayView piece(data, qsizetype(size));
+    if (!m_sink) {
+        m_outcome.body.append(piece);
+        return size;
+    }
+    if (const QString refused = m_sink(piece); !refused.isEmpty()) {
+        stop(Stop::sink, refused);
+        return CURL_WRITEFUNC_ERROR;
+    }
+    return size;
 }
 
-bool Download::sharesLineWith(const Download& other) const
+bool Download::follow(const QString& to, int status)
 {
-    return &other != this && other.m_reply && &other.m_network == &m_network
-        && sameHost(other.m_request.url(), m_request.url());
-}
-
-bool Download::inLine() const
-{
-    // The network layer opens at most six connections to a host and keeps
-    // further requests in its line until one of them is free.
-    constexpr int connectionsPerHost = 6;
-    const auto ahead = std::ranges::count_if(
-        underWay(), [this](const Download* other) { return other->m_sent && sharesLineWith(*other); });
-    return ahead >= connectionsPerHost;
-}
-
-bool Download::follow(const QUrl& to, int status)
-{
-    const QUrl from = m_request.url();
-    const QUrl next = from.resolved(to);
+    const QUrl from = m_request.url;
+    const QUrl next = from.resolved(QUrl(to));
     if (++m_hops > maxHops) {
         m_outcome.stop = Stop::tooManyHops;
         m_outcome.reason = QStringLiteral("The server sent the request on too many times (too many redirects).");
@@ -273,105 +265,74 @@ bool Download::follow(const QUrl& to, int status)
                                              : isWeb(next) && !(from.scheme() == u"https" && next.scheme() == u"http");
     if (!allowed) {
         m_outcome.stop = Stop::refusedHop;
-        m_outcome.reason = QStringLiteral("The server sent the request on to %1, which is not allowed.") .arg(
-            next.toDisplayString(QUrl::RemoveUserInfo | QUrl::RemovePath | QUrl::RemoveQuery));
+        m_outcome.reason = QStringLiteral("The server sent the request on to %1, which is not allowed.")
+                               .arg(next.toDisplayString(QUrl::RemoveUserInfo | QUrl::RemovePath | QUrl::RemoveQuery));
         return false;
     }
     // As browsers do: "see other", and a moved POST, continue as a GET.
     if (status == 303 || (m_verb == "POST" && (status == 301 || status == 302))) {
         m_verb = "GET";
         m_upload.clear();
-        m_request.setHeader(QNetworkRequest::ContentTypeHeader, QVariant());
+        m_request.contentType.clear();
     }
-    m_request.setUrl(next);
+    m_request.url = next;
     m_outcome.bytes = 0;
     m_outcome.body.clear();
     send();
     return true;
 }
 
-void Download::take()
+QString Download::transportWords(int result, const QString& words) const
 {
-    if (!m_reply || m_outcome.stop != Stop::none)
-        return;
-    const QByteArray piece = m_reply->readAll();
-    if (piece.isEmpty())
-        return;
-    m_answered = true;
-    m_idle.start();
-    m_outcome.bytes += piece.size();
-    checkSize(m_outcome.bytes);
-    // A redirect's own page is counted, never kept.
-    if (m_outcome.stop != Stop::none || !redirectTarget(*m_reply).isEmpty())
-        return;
-    if (!m_sink) {
-        m_outcome.body += piece;
-        return;
-    }
-    if (const QString refused = m_sink(piece); !refused.isEmpty())
-        stop(Stop::sink, refused);
+    const QString host = m_request.url.host();
+    long osError = 0;
+    if (m_easy)
+        curl_easy_getinfo(m_easy, CURLINFO_OS_ERRNO, &osError);
+    if (result == CURLE_GOT_NOTHING || (result == CURLE_RECV_ERROR && !m_answered && osError == ECONNRESET))
+        return QStringLiteral("%1 closed the connection before answering.").arg(host);
+    if (result == CURLE_COULDNT_CONNECT && osError != 0)
+        return qt_error_string(int(osError)); // "Connection refused"
+    // curl's words for a header line it could not hold.
+    if (result == CURLE_OUT_OF_MEMORY && !m_headDone)
+        return QStringLiteral("The head of the answer from %1 is too large.").arg(host);
+    return words.isEmpty() ? QString::fromUtf8(curl_easy_strerror(CURLcode(result))) : words;
 }
 
-void Download::checkSize(qint64 bytes)
+void Download::ended(int result, const QString& words)
 {
-    if (bytes > m_limits.maxBytes)
-        stop(Stop::tooLarge, QStringLiteral("The answer is larger than %1.").arg(ByteSize::text(m_limits.maxBytes)));
-}
-
-void Download::stop(Stop why, const QString& reason)
-{
-    if (!m_reply || m_outcome.stop != Stop::none)
-        return;
-    m_outcome.stop = why;
-    m_outcome.reason = reason;
+    const QString host = m_request.url.host();
+    const QString transport = result == CURLE_OK ? QString() : transportWords(result, words);
+    release();
     m_idle.stop();
-    m_queued.stop();
-    m_overall.stop();
-    if (!m_reply->isFinished())
-        m_reply->abort();
-}
-
-void Download::ended()
-{
-    take(); // whatever is left
-    QNetworkReply* reply = m_reply;
-    m_reply = nullptr;
-    reply->deleteLater();
-    m_idle.stop();
-    m_queued.stop();
-    const QNetworkReply::NetworkError error = reply->error();
-    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    const QUrl redirect = redirectTarget(*reply);
-    if (m_outcome.stop == Stop::none && !redirect.isEmpty() && follow(redirect, status.toInt()))
+    if (!m_redirect.isEmpty() && follow(m_redirect, m_status))
         return;
-    // The network layer's own errors (below 100): no server's answer.
-    const bool transport = error != QNetworkReply::NoError && error < QNetworkReply::ProxyConnectionRefusedError
-        && error != QNetworkReply::OperationCanceledError;
-    // Asked only after a transport error, where it tells the cause.
-    const bool offline = m_outcome.stop == Stop::none && transport && !status.isValid() && !networkUp();
-    if (m_outcome.stop == Stop::none && (error == QNetworkReply::HostNotFoundError || offline)) {
-        const QString reason = offline ? cannotReach : reply->errorString();
-        m_outcome.stop = Stop::unreachable;
-        m_outcome.reason = reason;
-        // The others waiting for the same host hear nothing from the
-        // network layer, which reports a failed lookup to one request only.
-        for (const QPointer<Download>& other : QList<QPointer<Download>>(underWay().cbegin(), underWay().cend()))
-            if (other && !other->m_sent && sharesLineWith(*other) && other->m_reply->error() == QNetworkReply::NoError)
-                other->stop(Stop::unreachable, reason);
+    if (m_outcome.stop == Stop::none && result != CURLE_OK) {
+        const bool lookup = result == CURLE_COULDNT_RESOLVE_HOST || result == CURLE_COULDNT_RESOLVE_PROXY;
+        const bool unsent = result == CURLE_OPERATION_TIMEDOUT && !m_delivered; // curl's bound of the connection
+        const bool offline = (lookup || unsent || result == CURLE_COULDNT_CONNECT) && !isLoopback(host)
+            && !networkUp();
+        if (offline || lookup) {
+            m_outcome.stop = Stop::unreachable;
+            m_outcome.reason = offline ? cannotReach : transport;
+        } else if (unsent) {
+            m_outcome.stop = Stop::unanswered;
+            m_outcome.reason
+                = QStringLiteral("No answer from %1 within %2.").arg(host, durationText(m_limits.idle));
+        } else {
+            m_outcome.error = transport;
+        }
     }
     if (m_limits.resendUnanswered && m_verb == "GET" && !m_resent && m_outcome.stop == Stop::none && !m_answered
-        && transport) {
+        && !m_outcome.error.isEmpty()) {
         m_resent = true;
+        m_outcome.error.clear();
         send();
         return;
     }
     m_overall.stop();
-    if (status.isValid() && redirect.isEmpty())
-        m_outcome.status = status.toInt();
-    m_outcome.error = error;
-    m_outcome.errorString = reply->errorString();
-    if (m_outcome.stop == Stop::none && error == QNetworkReply::NoError) {
-        const QString host = m_request.url().host();
+    if (m_status > 0 && m_redirect.isEmpty())
+        m_outcome.status = m_status;
+    if (m_outcome.stop == Stop::none && m_outcome.error.isEmpty()) {
         if (!m_outcome.status || *m_outcome.status < 200) {
             m_outcome.stop = Stop::noAnswer;
             m_outcome.reason = QStringLiteral("%1 sent no answer.").arg(host);
@@ -383,10 +344,33 @@ void Download::ended()
     handOver();
 }
 
+void Download::stop(Stop why, const QString& reason)
+{
+    if (!m_easy || m_outcome.stop != Stop::none)
+        return;
+    m_outcome.stop = why;
+    m_outcome.reason = reason;
+    if (m_headDone && m_redirect.isEmpty())
+        m_outcome.status = m_status;
+    m_idle.stop();
+    m_overall.stop();
+    release();
+    handOver();
+}
+
+void Download::release()
+{
+    if (!m_easy)
+        return;
+    // Any callback still to come within curl's current call hears nothing.
+    curl_easy_setopt(m_easy, CURLOPT_PRIVATE, nullptr);
+    m_multi->drop(std::exchange(m_easy, nullptr));
+}
+
 void Download::handOver()
 {
-    // On a later turn, so that no caller's handler runs inside the network
-    // layer's, or inside cancel() or get().
+    // On a later turn, so that no caller's handler runs inside curl's, or
+    // inside cancel() or get().
     QMetaObject::invokeMethod(
         this,
         [this] {

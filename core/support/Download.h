@@ -2,45 +2,43 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <QTimer>
 #include <QUrl>
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <optional>
 
-class QNetworkAccessManager;
+class CurlMulti;
 
 // One HTTP request of the program, held to its limits and a rule for
 // redirects, and afterwards saying which of them ended it:
-// - idle: nothing came for this long. Counted from the call, so a host-name
-//   lookup or a connection that never answers is bounded by it; not while
-//   the request stands in the network layer's line behind the requests
-//   that hold every connection to a busy host (that wait is bounded on its
-//   own, by the length of `overall`, and says so: the server was not asked).
+// - idle: nothing of the body came for this long. Counted from the call, so
+//   a host-name lookup or a connection that never answers is bounded by it;
+//   only bytes of the body count as something, never those of the head or
+//   of a chunked body's framing, which a server could send without end.
 // - overall: the answer was not in whole this long after the request went
 //   on its way to the server; a resend and redirects count within it.
-// - maxBytes: the answer announced or brought more, checked as the bytes
-//   arrive. The network layer reads ahead at most `readAhead` bytes of it,
-//   so memory grows by little more than the cap whatever a server sends.
+// - maxBytes: the answer announced or brought more, counted as the body
+//   arrives decoded (a small compressed body may unpack to gigabytes).
 // - hopAllowed: a redirect is followed only to an address this allows; by
 //   default to http(s) addresses that do not leave https for http. Every
 //   hop is checked, and more than `maxHops` of them end the request.
 // A status 1xx, or a request that ended with no status and no error, is no
-// answer; nor is an empty body to a GET. A host-name lookup that failed ends
-// every request of the same network manager waiting for that host (the
-// network layer may tell only one of them). With no network interface up but
-// the loopback one, a request for another host ends at once, and one that
-// failed says that the network cannot be reached.
-// A POST goes out once: the network layer may not send its body again.
-// The network layer's own time-out runs from the moment the request is
-// queued, and ends the reply as "Operation canceled", which tells nobody
-// anything.
+// answer; nor is an empty body to a GET. After a failed lookup or
+// connection, the outcome says that the network cannot be reached where no
+// interface but the loopback one is up.
+// A POST goes out once, never again.
+//
+// libcurl does the HTTP on the event loop of the download's thread
+// (`CurlMulti`), one connection per request: whenever a request ends, for
+// whatever reason, its connection is closed at once and nothing more is
+// read from it. curl bounds the head of an answer, and reads the proxy
+// variables a user sets (http_proxy, https_proxy, no_proxy). Nothing is
+// printed on any path.
 //
 // The body is kept for the outcome, unless a sink takes each piece as it
 // arrives (a large file written to disk as it comes). The request goes out
@@ -52,10 +50,9 @@ class Download : public QObject {
     Q_OBJECT
 public:
     enum class Stop {
-        none,        // the reply ended by itself, with an answer or a transport error
+        none,        // the transfer ended by itself, with an answer or a transport error
         idle,        // the server had the request, then nothing (more) arrived for `idle`
         unanswered,  // the request did not reach its host within `idle` (lookup or connection hanging)
-        queued,      // still in the line for a connection to the host after `overall`
         overall,     // not in whole within `overall` of being sent
         tooLarge,    // more than `maxBytes`
         refusedHop,  // a redirect `hopAllowed` refused
@@ -66,9 +63,8 @@ public:
         cancelled,   // cancel()
     };
     static constexpr int maxHops = 5;
-    static constexpr qint64 readAhead = 64 * 1024;
 
-    // Every request has all three limits (the line's bound is `overall`).
+    // Every request has all three limits.
     struct Limits {
         Limits(std::chrono::milliseconds idle, std::chrono::milliseconds overall, qint64 maxBytes,
                std::function<bool(const QUrl&)> hopAllowed = {})
@@ -83,27 +79,31 @@ public:
         qint64 maxBytes;
         std::function<bool(const QUrl&)> hopAllowed;
         // Sent once more when it failed before any byte of its answer
-        // arrived: Qt fails the requests queued for a host when another
-        // request's connection to it breaks, and nothing of theirs was
-        // answered. Only for GETs.
+        // arrived (a connection broken before the server answered). Only for
+        // GETs.
         bool resendUnanswered = false;
+    };
+
+    // What goes out: the address, and for a POST the type of its body.
+    struct Request {
+        QUrl url;
+        QByteArray contentType = {};
     };
 
     struct Outcome {
         Stop stop = Stop::none;
         QString reason;            // why the download ended it, for the user and the log; empty for none
         std::optional<int> status; // the HTTP status of the last hop's answer (none for a redirect)
-        QNetworkReply::NetworkError error = QNetworkReply::NoError;
-        QString errorString;
-        QByteArray body;  // unless a sink took it
-        qint64 bytes = 0; // of the body, received
+        QString error;             // the transport's failure (no HTTP status is one); empty for none
+        QByteArray body;           // unless a sink took it
+        qint64 bytes = 0;          // of the body, received
     };
     using Done = std::function<void(const Outcome&)>;
     // Takes one piece of the body; a non-empty text ends the download with
     // it as the reason.
     using Sink = std::function<QString(QByteArrayView piece)>;
 
-    Download(QNetworkAccessManager& network, const QNetworkRequest& request, const Limits& limits, QObject* parent);
+    Download(Request request, const Limits& limits, QObject* parent);
     ~Download() override;
 
     void setSink(Sink sink) { m_sink = std::move(sink); }
@@ -126,32 +126,36 @@ public:
 
 private:
     void send();
-    void onItsWay();
-    // Another download of this manager to the same host: one line of connections.
-    bool sharesLineWith(const Download& other) const;
-    bool inLine() const;
-    bool follow(const QUrl& to, int status);
-    void take();
-    void checkSize(qint64 bytes);
+    void ended(int result, const QString& words);
+    bool follow(const QString& to, int status);
+    std::size_t take(const char* data, std::size_t size);
+    bool headLine(QByteArrayView line);
     void stop(Stop why, const QString& reason);
-    void ended();
+    void release();
     void handOver();
+    QString transportWords(int result, const QString& words) const;
 
-    QNetworkAccessManager& m_network;
-    QNetworkRequest m_request;
+    static std::size_t onBody(char* data, std::size_t size, std::size_t count, void* easy);
+    static std::size_t onHead(char* data, std::size_t size, std::size_t count, void* easy);
+    static int onSocket(void* easy, int socket, int purpose);
+    static int onSending(void* easy, char*, char*, int, int);
+
+    std::shared_ptr<CurlMulti> m_multi;
+    Request m_request;
     QByteArray m_verb;
     QByteArray m_upload;
     Limits m_limits;
     Sink m_sink;
     Done m_done;
-    QPointer<QNetworkReply> m_reply; // the try under way
+    void* m_easy = nullptr; // the try under way
     QTimer m_idle;
-    QTimer m_queued;
     QTimer m_overall;
     Outcome m_outcome;
-    bool m_sent = false;     // the try left the network layer's line
     bool m_delivered = false; // the try's request reached its server
-    bool m_answered = false; // anything of the try's answer arrived
+    bool m_answered = false;  // anything of the try's answer arrived
+    bool m_headDone = false;  // the try's final head arrived whole
+    int m_status = 0;         // of the try's final head
+    QString m_redirect;       // where the try's final head sends the request on
     bool m_resent = false;
     int m_hops = 0;
 };

@@ -27,13 +27,8 @@ std::optional<QString> of(const Download::Outcome& outcome, const Words& words)
     default:
         return outcome.reason;
     }
-    // The errors Qt makes of a 4xx or 5xx status say no more than the
-    // status, which the caller took.
-    const int error = outcome.error;
-    const bool ofTheStatus
-        = outcome.status && *outcome.status >= 400 && error >= QNetworkReply::ProxyConnectionRefusedError;
-    if (error != QNetworkReply::NoError && !ofTheStatus)
-        return outcome.errorString;
+    if (!outcome.error.isEmpty())
+        return outcome.error;
     return std::nullopt;
 }
 

@@ -11,8 +11,7 @@
 // no answer the caller can use, or none when its answer came whole with a
 // status the caller takes. A status the caller does not take is the failure,
 // whatever else went wrong with it (unless the user cancelled); then the
-// limit or rule that ended the download; then the network layer's error
-// (not the one Qt makes of a status the caller took).
+// limit or rule that ended the download; then the transport's failure.
 // Each caller words the ends it names in its own terms; every other end
 // reads as the download put it.
 namespace DownloadFailure {

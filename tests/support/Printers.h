@@ -7,6 +7,7 @@
 
 #include "cluster/Logbook.h"
 #include "prediction/P533.h"
+#include "support/Download.h"
 
 #include <QDateTime>
 #include <QPoint>
@@ -26,6 +27,14 @@ inline void PrintTo(const QSize& size, std::ostream* out) { *out << size.width()
 inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 // The stored logbook as the JSON it is saved as.
 inline void PrintTo(const StoredLogbook& logbook, std::ostream* out) { *out << logbook.encode().toStdString(); }
+
+inline void PrintTo(Download::Stop stop, std::ostream* out)
+{
+    static constexpr const char* names[] = { "none",       "idle",        "unanswered", "overall",
+                                             "tooLarge",   "refusedHop",  "tooManyHops", "noAnswer",
+                                             "unreachable", "sink",       "cancelled" };
+    *out << "Stop::" << names[int(stop)];
+}
 
 namespace P533 {
 inline void PrintTo(const Row& row, std::ostream* out)

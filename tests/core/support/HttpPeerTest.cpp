@@ -1,35 +1,20 @@
 // The test peer every feed, report and update test relies on: what it
-// serves must reach a real QNetworkAccessManager unchanged.
+// serves must reach a real download unchanged.
+#include "support/DownloadFailure.h"
 #include "support/HttpPeer.h"
 #include "support/WaitUntil.h"
 
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <gtest/gtest.h>
 
 namespace {
 
-struct Got {
-    int status = 0;
-    QByteArray body;
-    QNetworkReply::NetworkError error = QNetworkReply::NoError;
-    bool finished = false;
-};
-
-Got fetch(QNetworkAccessManager& network, const QString& url, int timeoutMs = 5000)
+Download::Outcome fetch(const QString& url, int idleMs = 5000)
 {
-    Got got;
-    QNetworkRequest request { QUrl(url) };
-    request.setTransferTimeout(timeoutMs);
-    QNetworkReply* reply = network.get(request);
-    QObject::connect(reply, &QNetworkReply::finished, [&] {
-        got.finished = true;
-        got.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        got.body = reply->readAll();
-        got.error = reply->error();
-    });
-    waitUntil([&] { return got.finished; }, timeoutMs + 2000);
-    reply->deleteLater();
+    Download::Outcome got;
+    bool finished = false;
+    auto* download = new Download({ QUrl(url) }, { std::chrono::milliseconds(idleMs), std::chrono::minutes(1), 1000 }, nullptr);
+    download->get([&](const Download::Outcome& outcome) { got = outcome, finished = true; });
+    EXPECT_TRUE(waitUntil([&] { return finished; }));
     return got;
 }
 
@@ -42,15 +27,15 @@ TEST(HttpPeer, ServesRoutesAndRecordsRequestsOnEitherThread)
         ASSERT_TRUE(peer.listen(ownThread));
         peer.serve("/a.json", 200, "[1,2]");
         peer.serve("/down", 503, "busy");
-        QNetworkAccessManager network;
 
-        const Got a = fetch(network, peer.base() + "/a.json?x=1");
+        const Download::Outcome a = fetch(peer.base() + "/a.json?x=1");
         EXPECT_EQ(a.status, 200);
         EXPECT_EQ(a.body, "[1,2]");
-        EXPECT_EQ(fetch(network, peer.base() + "/down").status, 503);
-        EXPECT_EQ(fetch(network, peer.base() + "/nothing").status, 404);
+        EXPECT_EQ(fetch(peer.base() + "/down").status, 503);
+        EXPECT_EQ(fetch(peer.base() + "/nothing").status, 404);
         ASSERT_EQ(peer.requests().size(), 3);
         EXPECT_EQ(peer.requests()[0].target, "/a.json?x=1");
+        EXPECT_EQ(peer.requests()[0].headers.value("user-agent"), "Corvanta/0.9 (Linux)");
         EXPECT_EQ(peer.count("/a.json"), 1);
     }
 }
@@ -65,11 +50,7 @@ TEST(HttpPeer, StallsAndHangsUpWhenAsked)
     HttpPeer::Response hangUp;
     hangUp.hangUp = true;
     peer.serve("/hangup", hangUp);
-    QNetworkAccessManager network;
 
-    const Got stalled = fetch(network, peer.base() + "/stall", 300);
-    EXPECT_TRUE(stalled.finished);
-    EXPECT_EQ(stalled.error, QNetworkReply::OperationCanceledError); // the transfer time-out
-    const Got cut = fetch(network, peer.base() + "/hangup");
-    EXPECT_NE(cut.error, QNetworkReply::NoError);
+    EXPECT_EQ(fetch(peer.base() + "/stall", 300).reason, "No answer from 127.0.0.1 within 0.3 s.");
+    EXPECT_EQ(DownloadFailure::of(fetch(peer.base() + "/hangup")), "127.0.0.1 closed the connection before answering.");
 }

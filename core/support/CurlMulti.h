@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QHash>
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+class QSocketNotifier;
+struct curl_slist;
+
+// The HTTP transfers of one thread, run by libcurl's multi interface on
+// that thread's event loop: a socket notifier for each socket curl names,
+// one timer for curl's time-outs, no thread per request and no call that
+// blocks. Made when the thread's first transfer starts, gone with its last
+// holder.
+//
+// A transfer is a curl easy handle whose CURLOPT_PRIVATE names who hears of
+// its end. curl's callbacks run inside this object's calls into curl, where
+// no transfer may be taken out; `drop` waits for the call to return.
+class CurlMulti : public QObject, public std::enable_shared_from_this<CurlMulti> {
+    Q_OBJECT
+public:
+    // Hears that a transfer ended by itself, with curl's result code and its
+    // words for a failure; called outside every curl call, so the transfer
+    // may be dropped or another started from it.
+    using Ended = std::function<void(int result, const QString& words)>;
+
+    ~CurlMulti() override;
+
+    // The calling thread's, made on first use.
+    static std::shared_ptr<CurlMulti> ofThisThread();
+
+    // Runs a transfer set up by the caller; `headers`, which it sends, is
+    // freed with the transfer.
+    void start(void* easy, curl_slist* headers, Ended ended);
+    // Takes the transfer out (its connection closed at once) and frees its
+    // handle; at the end of the current curl call when inside one.
+    void drop(void* easy);
+
+private:
+    CurlMulti();
+    struct Transfer {
+        Ended ended;
+        curl_slist* headers = nullptr;
+        char words[256] = {}; // curl's error buffer
+    };
+    struct Sockets {
+        QSocketNotifier* read = nullptr;
+        QSocketNotifier* write = nullptr;
+    };
+    static int onSocket(void* easy, int socket, int what, void* self, void*);
+    static int onTimer(void* multi, long timeoutMs, void* self);
+    void watch(int socket, int what);
+    void act(int socket, int events);
+    void release(void* easy, Transfer* transfer);
+
+    void* m_multi;
+    QTimer m_timer;
+    // Kept for each socket number curl has named, switched off while curl
+    // has no use for it: a number the system gives out again finds its
+    // notifiers ready.
+    QHash<int, Sockets> m_sockets;
+    QHash<void*, Transfer*> m_transfers;
+    QList<QPair<void*, Transfer*>> m_dropped; // asked to go while curl was busy
+    int m_depth = 0;        // curl calls under way
+};

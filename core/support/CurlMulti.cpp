@@ -109,11 +109,23 @@ void CurlMulti::watch(int socket, int what)
 
 void CurlMulti::act(int socket, int events)
 {
+    int running = 0;
+    call([&] { curl_multi_socket_action(m_multi, curl_socket_t(socket), events, &running); });
+}
+
+void CurlMulti::resume(void* easy)
+{
+    if (m_transfers.contains(easy))
+        call([easy] { curl_easy_pause(easy, CURLPAUSE_CONT); });
+}
+
+void CurlMulti::call(const std::function<void()>& intoCurl)
+{
     // A transfer's end may let go of the last holder of this object.
     const std::shared_ptr<CurlMulti> keep = shared_from_this();
-    int running = 0;
     ++m_depth;
-    curl_multi_socket_action(m_multi, curl_socket_t(socket), events, &running);
+    ++m_calls;
+    intoCurl();
     --m_depth;
     for (const auto& [easy, transfer] : std::exchange(m_dropped, {}))
         release(easy, transfer);

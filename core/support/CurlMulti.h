@@ -35,6 +35,11 @@ public:
     // Runs a transfer set up by the caller; `headers`, which it sends, is
     // freed with the transfer.
     void start(void* easy, curl_slist* headers, Ended ended);
+    // Lets a transfer that paused its own reading go on.
+    void resume(void* easy);
+    // Counts the calls into curl: a callback tells by it whether it runs in
+    // the same turn of the event loop as the one before.
+    quint64 callNumber() const { return m_calls; }
     // Takes the transfer out (its connection closed at once) and frees its
     // handle; at the end of the current curl call when inside one.
     void drop(void* easy);
@@ -54,6 +59,9 @@ private:
     static int onTimer(void* multi, long timeoutMs, void* self);
     void watch(int socket, int what);
     void act(int socket, int events);
+    // Calls into curl, then frees what was dropped meanwhile and tells the
+    // ends of transfers.
+    void call(const std::function<void()>& intoCurl);
     void release(void* easy, Transfer* transfer);
 
     void* m_multi;
@@ -65,4 +73,5 @@ private:
     QHash<void*, Transfer*> m_transfers;
     QList<QPair<void*, Transfer*>> m_dropped; // asked to go while curl was busy
     int m_depth = 0;        // curl calls under way
+    quint64 m_calls = 0;
 };

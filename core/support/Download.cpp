@@ -231,6 +231,17 @@ std::size_t Download::take(const char* data, std::size_t size)
 {
     if (m_outcome.stop != Stop::none)
         return CURL_WRITEFUNC_ERROR;
+    if (m_turn != m_multi->callNumber()) {
+        m_turn = m_multi->callNumber();
+        m_turnBytes = 0;
+    }
+    if (m_turnBytes >= readAhead) {
+        // curl offers the piece again once resumed, on the next turn.
+        QMetaObject::invokeMethod(
+            this, [this] { m_easy ? m_multi->resume(m_easy) : void(); }, Qt::QueuedConnection);
+        return CURL_WRITEFUNC_PAUSE;
+    }
+    m_turnBytes += qint64(size);
     m_answered = true;
     m_idle.start();
     m_outcome.bytes += qint64(size);

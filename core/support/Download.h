@@ -63,6 +63,9 @@ public:
         cancelled,   // cancel()
     };
     static constexpr int maxHops = 5;
+    // Taken from a connection in one turn of the event loop at most, so that
+    // a large answer arriving at once keeps no turn long.
+    static constexpr qint64 readAhead = 64 * 1024;
 
     // Every request has all three limits.
     struct Limits {
@@ -158,4 +161,6 @@ private:
     QString m_redirect;       // where the try's final head sends the request on
     bool m_resent = false;
     int m_hops = 0;
+    quint64 m_turn = 0;     // the call into curl that took the last piece
+    qint64 m_turnBytes = 0; // taken in that call
 };

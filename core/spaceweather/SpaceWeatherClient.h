@@ -58,8 +58,8 @@ public:
 
     // The body of one GET without any cache, or the failure's message after
     // the hook has heard of it. A request that failed before any byte of its
-    // answer arrived (a connection closed under it while it waited for one,
-    // say) is sent once more before it counts as failed; the idle time-out
+    // answer arrived (a connection closed under it before the server
+    // answered, say) is sent once more before it counts as failed; the idle time-out
     // and the overall limit end it for good, the limit counting from the
     // first try's sending.
     using Body = std::expected<QByteArray, QString>;

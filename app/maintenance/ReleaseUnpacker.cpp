@@ -50,7 +50,9 @@ Outcome toolFailed(const QString& lead, const QString& said, const QString& dir 
 }
 
 // unzip's failure, without the lines that only name the archive; for the
-// user, the files it found damaged summed up in one line when more than one.
+// user, the files it found damaged summed up in one line when more than one,
+// and the archive, a temporary file, named as the download (unzip's
+// warnings name it).
 Outcome unzipFailed(const ToolRun::Result& unzip, const QString& archive, const QString& dir = {})
 {
     QStringList said = unzip.said.split(u'\n');
@@ -62,6 +64,7 @@ Outcome unzipFailed(const ToolRun::Result& unzip, const QString& archive, const 
         return line.contains(QLatin1String(" bad CRC ")) || line.contains(QLatin1String("invalid compressed data"));
     };
     QStringList shown = said;
+    shown.replaceInStrings(archive, QStringLiteral("the download"));
     if (const qsizetype damaged = std::ranges::count_if(said, isDamage); damaged > 1) {
         shown[std::ranges::find_if(said, isDamage) - said.begin()]
             = QStringLiteral("%1 files of the download are damaged").arg(damaged);

@@ -384,6 +384,10 @@ TEST_F(UpdaterTest, RefusesArchivesThatWouldUnpackTooLargeOrLeadOutOfTheirFolder
     EXPECT_EQ(takeAlert(), unpackable + "Corvanta/bin/Resources/c.bin is not the 2000 bytes the archive lists for it.");
     install(updater, release({ { "Corvanta/./bin/c.bin", "x" } }));
     EXPECT_EQ(takeAlert(), unpackable + "it names a path in a roundabout way (Corvanta/./bin/c.bin).");
+    // Names with backslashes, from a Windows archiver: unzip's warning names the download.
+    const QByteArray unix("PK\1\2\x1e\3", 6), windows("PK\1\2\x1e\0", 6); // "made on" in each entry
+    install(updater, serveRelease(newer, zip({ { "Corvanta\\bin\\x", "x" } }).replace(unix, windows)));
+    EXPECT_EQ(takeAlert(), unpackable + "warning: the download appears to use backslashes as path separators.");
     // Files damaged on the way: summed up, or one named within the new folder.
     QList<ZipEntry> damaged;
     for (int i = 10; i < 22; ++i)

@@ -218,7 +218,10 @@ struct PrivateBus {
         daemon.start("dbus-daemon", { "--config-file=" + config, "--nofork", "--print-address=1" });
         if (!daemon.waitForStarted(5000))
             return;
-        waitUntil([&] { return daemon.canReadLine(); });
+        if (!waitUntil([&] { return daemon.canReadLine(); })) {
+            ADD_FAILURE() << "dbus-daemon printed no address: " << daemon.readAllStandardError().constData();
+            return;
+        }
         address = QString::fromUtf8(daemon.readLine()).trimmed();
     }
     ~PrivateBus()

@@ -11,12 +11,15 @@
 
 int main(int argc, char** argv)
 {
-    // The update's replacement script swapping two folders: no window, no
-    // log, nothing but the swap.
-    if (argc >= 2 && std::strcmp(argv[1], ReplacementScript::exchangeOption) == 0) {
+    // The update's replacement script swapping two folders, or asking
+    // whether a leftover holds the user's engine: no window, no log,
+    // nothing but the answer.
+    const bool exchange = argc >= 2 && std::strcmp(argv[1], ReplacementScript::exchangeOption) == 0;
+    if (exchange || (argc >= 2 && std::strcmp(argv[1], ReplacementScript::holdsEngineOption) == 0)) {
         if (argc == 4)
-            return ReplacementScript::exchangeFolders(argv[2], argv[3]);
-        std::fprintf(stderr, "usage: corvanta %s FIRST SECOND\n", ReplacementScript::exchangeOption);
+            return exchange ? ReplacementScript::exchangeFolders(argv[2], argv[3])
+                            : ReplacementScript::leftoverHoldsEngine(argv[2], argv[3]);
+        std::fprintf(stderr, "usage: corvanta %s %s\n", argv[1], exchange ? "FIRST SECOND" : "LEFTOVER FOLDER");
         return 2;
     }
 

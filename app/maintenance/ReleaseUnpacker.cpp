@@ -50,7 +50,9 @@ Outcome toolFailed(const QString& lead, const QString& said, const QString& dir 
 }
 
 // unzip's failure, without the lines that only name the archive; for the
-// user, the files it found damaged summed up in one line when more than one.
+// user, the files it found damaged summed up in one line when more than one,
+// and the archive, a temporary file, named as the download (unzip's
+// warnings name it).
 Outcome unzipFailed(const ToolRun::Result& unzip, const QString& archive, const QString& dir = {})
 {
     QStringList said = unzip.said.split(u'\n');
@@ -62,6 +64,7 @@ Outcome unzipFailed(const ToolRun::Result& unzip, const QString& archive, const 
         return line.contains(QLatin1String(" bad CRC ")) || line.contains(QLatin1String("invalid compressed data"));
     };
     QStringList shown = said;
+    shown.replaceInStrings(archive, QStringLiteral("the download"));
     if (const qsizetype damaged = std::ranges::count_if(said, isDamage); damaged > 1) {
         shown[std::ranges::find_if(said, isDamage) - said.begin()]
             = QStringLiteral("%1 files of the download are damaged").arg(damaged);
@@ -176,6 +179,46 @@ std::optional<Outcome> carryEngine(const Job& job, const QString& app, const QSt
     if (copy.timedOut)
         return failed(lead + QStringLiteral("copying ") + tooLong + u'.');
     return toolFailed(lead, copy.said, QFileInfo(newApp).absolutePath());
+}
+
+// Copies what the engine folder of the backup holds and the installed one
+// lacks into the installed one (never through a link there, which keeps the
+// user's engine elsewhere): from there it goes into the new version with the
+// rest, and it stays where it was should the update fail. None when the
+// backup then holds nothing of the user's engine and may go.
+std::optional<Outcome> keepEngineOf(const QString& backup, const QString& app, const QDeadlineTimer& deadline)
+{
+    const QString from = backup + QLatin1String(UpdateLeftovers::engineFolder);
+    const QString to = app + QLatin1String(UpdateLeftovers::engineFolder);
+    const QStringList files = UpdateLeftovers::lackingFiles(from, to);
+    ToolRun::Result copy { true, false, {}, {} };
+    if (!files.isEmpty() && !QFileInfo(to).isSymLink()) {
+        QDir().mkpath(to);
+        constexpr qsizetype perRun = 500; // well within a command line's length
+        for (qsizetype first = 0; first < files.size() && copy.ok; first += perRun) {
+            const QStringList arguments = QStringList { QStringLiteral("-a"), QStringLiteral("--parents"),
+                                                        QStringLiteral("--") }
+                + files.mid(first, perRun) + QStringList { to + u'/' };
+            copy = ToolRun::run(QStringLiteral("cp"), arguments, deadline, -1, from);
+        }
+    }
+    if (copy.ok && !UpdateLeftovers::holdsUsersEngine(backup, app))
+        return std::nullopt;
+    QString message = QStringLiteral("Corvanta can't replace itself: %1, left by an earlier update, holds files of the "
+                                     "P.533 engine that %2 lacks. Please move them there and check for updates again.")
+                          .arg(backup, to);
+    QString logText = message;
+    if (copy.timedOut) {
+        message += QStringLiteral(" Copying them ") + tooLong + u'.';
+        logText = message;
+    } else if (!copy.ok) {
+        const QString said = copy.said.isEmpty() ? QStringLiteral("it gave no reason") : copy.said;
+        message += QStringLiteral(" Copying them failed: ") + ToolRun::brief(said);
+        if (!message.endsWith(u'.') && !message.endsWith(u'…'))
+            message += u'.';
+        logText += QStringLiteral(" Copying them failed: ") + said;
+    }
+    return Outcome { Kind::failed, message, logText, true, {}, {}, {}, {} };
 }
 
 // The size of what `entry` left on disk below `dir` (a link's by its
@@ -314,11 +357,17 @@ Outcome run(const Job& job)
 
     // A backup an earlier update could not delete would stop the script
     // after this program has quit; find out now, while the user can be told.
-    // Anything else of that name is the user's, and stays.
+    // Anything else of that name is the user's, and stays. A backup may hold
+    // the only copy of the user's engine (an update that ended with the old
+    // version in it, then a fresh install): it goes only once that is kept.
     const QString backup = app + QLatin1String(UpdateLeftovers::backupSuffix);
     if (const QFileInfo stale(backup); stale.exists() || stale.isSymLink()) {
         QString why = QStringLiteral("%1 is in the way, and it is not a backup of Corvanta. Please move it elsewhere");
         if (UpdateLeftovers::isBackup(backup)) {
+            if (std::optional<Outcome> failure = keepEngineOf(backup, app, QDeadlineTimer(job.stepLimit))) {
+                QFile::remove(archive);
+                return *failure;
+            }
             QDir(backup).removeRecursively();
             why = QStringLiteral("%1, left by an earlier update, cannot be deleted. Please delete it");
         }

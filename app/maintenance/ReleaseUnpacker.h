@@ -16,8 +16,10 @@
 //      holds it are writable, and it holds nothing but what the install put
 //      there (AppManifest); otherwise the archive goes to the Downloads
 //      folder for the user to install by hand;
-//   3. deletes a backup left by an earlier update, and stops when it can't
-//      or when a folder or file of that name is not such a backup;
+//   3. deletes a backup left by an earlier update, once what of the user's
+//      engine only the backup holds is copied into the installed engine
+//      folder (and so carried along in step 6); stops when it can't do
+//      either, or when a folder or file of that name is not such a backup;
 //   4. reads the archive's listing and refuses it when it would unpack to
 //      more than the limit, names paths outside its folder or puts entries
 //      inside a link; unpacks it with `unzip` beside the installed folder,

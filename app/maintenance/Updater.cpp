@@ -145,7 +145,7 @@ void Updater::fetchRelease(std::function<void(Result<Release>)> done)
         const std::optional<QString> failure = DownloadFailure::of(
             outcome,
             { .accepted = [](int status) { return status == 200; },
-              .status = [](int) { return QStringLiteral("The update server didn't answer."); },
+              .status = [](int status) { return QStringLiteral("The update server answered HTTP %1.").arg(status); },
               .refusedHop = QStringLiteral(
                   "The update server sent the request to an address that is not on the Corvanta website.") });
         if (failure)

@@ -93,7 +93,7 @@ void Updater::download(const Release& release, std::function<void(Result<QString
         const std::optional<QString> failure = DownloadFailure::of(
             outcome,
             { .accepted = [](int status) { return status == 200; },
-              .status = [](int) { return QStringLiteral("The download failed."); },
+              .status = [](int status) { return QStringLiteral("The download failed: HTTP %1.").arg(status); },
               .refusedHop = notOnWebsite().message });
         if (failure)
             return fail(*failure);

@@ -43,6 +43,10 @@ std::optional<QList<Entry>> read(const QByteArray& text)
 
 QString problem(const QList<Entry>& entries, qint64 maxBytes)
 {
+    if (entries.size() > maxEntries)
+        return QStringLiteral("it lists %1 entries, more than the %2 a release may hold")
+            .arg(entries.size())
+            .arg(maxEntries);
     qint64 total = 0;
     QSet<QString> names;
     QList<QString> links;

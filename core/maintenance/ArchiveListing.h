@@ -26,10 +26,16 @@ struct Entry {
 // entries does not match the header.
 std::optional<QList<Entry>> read(const QByteArray& text);
 
-// Why the entries must not be unpacked: a name that is absolute, climbs
-// out with "..", or holds "." or an empty step, one name twice, an entry inside a link (unpacking it
-// would write wherever the link points), or more than `maxBytes` unpacked
-// in all. Empty when they may be unpacked. The text continues
+// The most entries a release may list. It holds about 50 files, and unzip
+// compares each entry of a run with every name the run was given: a few
+// hundred thousand would take longer than the time limit allows.
+inline constexpr qsizetype maxEntries = 10000;
+
+// Why the entries must not be unpacked: more than maxEntries of them, a
+// name that is absolute, climbs out with "..", or holds "." or an empty
+// step, one name twice, an entry inside a link (unpacking it would write
+// wherever the link points), or more than `maxBytes` unpacked in all.
+// Empty when they may be unpacked. The text continues
 // "The download couldn't be unpacked: ".
 QString problem(const QList<Entry>& entries, qint64 maxBytes);
 

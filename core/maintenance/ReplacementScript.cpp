@@ -1,6 +1,7 @@
 #include "maintenance/ReplacementScript.h"
 
 #include "maintenance/AppManifest.h"
+#include "maintenance/UpdateLeftovers.h"
 
 #include <QFile>
 
@@ -17,6 +18,7 @@ QString text()
         "#!/bin/sh\n"
         "# Corvanta updater: $1 = pid of the running program, $2 = new folder, $3 = folder to replace,\n"
         "# $4 = outcome file, $5 = new version, $6 = program that exchanges two folders in one step\n"
+        "# and tells whether a leftover holds the user's engine\n"
         "case \"$1\" in ''|0|*[!0-9]*) exit 1 ;; esac\n"
         "while kill -0 \"$1\" 2>/dev/null; do sleep 0.2; done\n"
         "NEW=\"$2\"; OLD=\"$3\"; BACKUP=\"$3.updating\"; COPY=\"$(dirname \"$2\")/previous\"; START=\"$3\"; "
@@ -39,6 +41,14 @@ QString text()
             + QStringLiteral("' ]; }; then\n"
         "  say failed \"Corvanta $5 was not installed: $BACKUP is in the way, and it is not a backup of \"\\\n"
         "\"Corvanta. Please move it elsewhere; Corvanta will then offer the update again.\"\n"
+        "# Nor one that holds files of the user's engine: only the program's plain no (status 1) lets it go.\n"
+        "elif { [ -e \"$BACKUP\" ] || [ -L \"$BACKUP\" ]; } && { \"$6\" ")
+            + QLatin1String(holdsEngineOption)
+            + QStringLiteral(" \"$BACKUP\" \"$OLD\" </dev/null >/dev/null 2>&1; [ $? -ne 1 ]; }; then\n"
+        "  say failed \"Corvanta $5 was not installed: $BACKUP, left by an earlier update, holds files of \"\\\n"
+        "\"the P.533 engine that $OLD")
+            + QLatin1String(UpdateLeftovers::engineFolder)
+            + QStringLiteral(" lacks. Please move them there; Corvanta will then offer the update again.\"\n"
         "elif rm -rf \"$BACKUP\" 2>/dev/null; [ -e \"$BACKUP\" ] || [ -L \"$BACKUP\" ]; then\n"
         "  say failed \"Corvanta $5 was not installed: $BACKUP, left by an earlier update, cannot be deleted. \"\\\n"
         "\"Please delete it; Corvanta will then offer the update again.\"\n"
@@ -80,6 +90,11 @@ int exchangeFolders(const char* first, const char* second)
         return 0;
     std::fprintf(stderr, "corvanta: %s and %s cannot be exchanged: %s\n", first, second, std::strerror(errno));
     return 1;
+}
+
+int leftoverHoldsEngine(const char* leftover, const char* app)
+{
+    return UpdateLeftovers::holdsUsersEngine(QFile::decodeName(leftover), QFile::decodeName(app)) ? 0 : 1;
 }
 
 std::optional<Outcome> takeOutcome(const QString& outcomeFile)

@@ -16,15 +16,16 @@
 //      version that FOLDER's manifest names tells whether it swapped them
 //      before it died. Where the file system cannot exchange, it deletes a
 //      stale backup left by an earlier, interrupted replacement (only a
-//      real folder of this user's holding this application's manifest: any
-//      other FOLDER.updating, or a backup that cannot be deleted, leaves the
-//      old folder where it is; the updater looks for one before it quits,
-//      so this is the rare race), renames the old folder aside to
-//      FOLDER.updating and the new one into its place, then deletes the
-//      backup. When the new folder cannot move in, the old one is renamed
-//      back, or, when that fails too, copied beside it and the copy renamed
-//      into place, so FOLDER never holds half a copy; only when even that
-//      fails is the program started from the backup;
+//      real folder of this user's holding this application's manifest and
+//      none of the user's engine, as this program's --leftover-holds-engine
+//      mode says: any other FOLDER.updating, or a backup that cannot be
+//      deleted, leaves the old folder where it is; the updater looks for one
+//      before it quits, so this is the rare race), renames the old folder
+//      aside to FOLDER.updating and the new one into its place, then
+//      deletes the backup. When the new folder cannot move in, the old one
+//      is renamed back, or, when that fails too, copied beside it and the
+//      copy renamed into place, so FOLDER never holds half a copy; only
+//      when even that fails is the program started from the backup;
 //   3. deletes the unpack folder that held the new folder (after the
 //      exchange, the old version);
 //   4. writes what happened to the outcome file, which the next start logs
@@ -52,6 +53,13 @@ QStringList arguments(const QString& scriptPath, qint64 processId, const QString
 // missing) and nothing changed.
 inline constexpr const char* exchangeOption = "--exchange-folders";
 int exchangeFolders(const char* first, const char* second);
+
+// `corvanta --leftover-holds-engine LEFTOVER FOLDER`, run the same way:
+// exits 0 when LEFTOVER holds the user's engine, files of it that FOLDER
+// lacks (UpdateLeftovers::holdsUsersEngine), 1 when it does not. The script
+// deletes a backup only on a 1, so a program that cannot answer keeps it.
+inline constexpr const char* holdsEngineOption = "--leftover-holds-engine";
+int leftoverHoldsEngine(const char* leftover, const char* app);
 
 // What a replacement left in its outcome file: whether the new version is in
 // place, and the text for the log (and, after a failure, for the user).

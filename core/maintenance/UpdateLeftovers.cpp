@@ -71,33 +71,37 @@ bool isUnpackFolder(const QString& path)
     return true;
 }
 
-// Whether the engine folder bin/ITU of the leftover `path` (a backup), or
-// of a folder in it (an unpack folder), holds a file or link that the
-// installed one lacks. An engine folder that is a link keeps the engine
-// elsewhere.
-bool holdsEngineLacking(const QString& path, const QString& app)
-{
-    const QString installed = app + QLatin1String(engineFolder);
-    for (const QString& within : { QString(), QStringLiteral("/Corvanta"), QStringLiteral("/previous") }) {
-        const QString engine = path + within + QLatin1String(engineFolder);
-        if (!isOwnFolder(engine))
-            continue;
-        QDirIterator it(engine, QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                        QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            if (!statusOf(installed + it.next().mid(engine.size())))
-                return true;
-        }
-    }
-    return false;
-}
-
 } // namespace
 
 bool isBackup(const QString& path)
 {
     const std::optional<AppManifest> manifest = AppManifest::read(path);
     return isOwnFolder(path) && manifest && manifest->id == AppManifest::appId();
+}
+
+QStringList lackingFiles(const QString& engine, const QString& installed)
+{
+    QStringList lacking;
+    if (!isOwnFolder(engine))
+        return lacking;
+    QDirIterator it(engine, QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString relative = it.next().mid(engine.size() + 1);
+        if (!statusOf(installed + u'/' + relative))
+            lacking << relative;
+    }
+    return lacking;
+}
+
+bool holdsUsersEngine(const QString& path, const QString& app)
+{
+    const QString installed = app + QLatin1String(engineFolder);
+    for (const QString& within : { QString(), QStringLiteral("/Corvanta"), QStringLiteral("/previous") }) {
+        if (!lackingFiles(path + within + QLatin1String(engineFolder), installed).isEmpty())
+            return true;
+    }
+    return false;
 }
 
 Cleanup remove(const QString& app, std::chrono::milliseconds age, const QDateTime& now)
@@ -116,7 +120,7 @@ Cleanup remove(const QString& app, std::chrono::milliseconds age, const QDateTim
     for (const QString& path : std::as_const(candidates)) {
         if (!untouchedFor(path, age, now))
             continue;
-        if (holdsEngineLacking(path, app))
+        if (holdsUsersEngine(path, app))
             cleanup.kept << path;
         else if (QDir(path).removeRecursively()) // links inside are removed, never followed
             cleanup.removed << path;

@@ -1,16 +1,20 @@
 // The listing `unzip -Z -T -s` prints of an update archive, which names
 // whatever the archive's maker chose, and the rules an archive must keep to
-// be unpacked. The first byte sets the size limit.
+// be unpacked, and the runs of unzip that unpack it. The first byte sets the
+// size limit.
 
 #include "FuzzSupport.h"
 
 #include "maintenance/ArchiveListing.h"
 
+#include <algorithm>
+#include <bit>
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     Fuzz::Input input(data, size);
     const qint64 maxBytes = qint64(input.byte()) << 10;
-    const auto entries = ArchiveListing::read(input.rest());
+    auto entries = ArchiveListing::read(input.rest());
     if (!entries)
         return 0;
 
@@ -39,6 +43,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 FUZZ_CHECK(!entry.name.startsWith(link.name + u'/'));
         }
     }
-    FUZZ_CHECK(total <= maxBytes);
+    FUZZ_CHECK(total <= maxBytes && entries->size() <= ArchiveListing::maxEntries);
+
+    // Unpacked in runs, files, then links, then folders, each run of one
+    // kind and one power of two of sizes, largest first; each entry once.
+    const auto kind = [](const ArchiveListing::Entry& entry) {
+        return std::pair(entry.name.endsWith(u'/') ? 2 : int(entry.isLink), std::bit_width(quint64(entry.size)));
+    };
+    QList<ArchiveListing::Entry> unpacked;
+    for (const QList<ArchiveListing::Entry>& run : ArchiveListing::batches(*entries)) {
+        FUZZ_CHECK(unpacked.isEmpty() || kind(unpacked.last()).first <= kind(run.first()).first);
+        FUZZ_CHECK(std::ranges::all_of(run, [&](const auto& entry) { return kind(entry) == kind(run.first()); }));
+        FUZZ_CHECK(std::ranges::is_sorted(run, std::greater(), &ArchiveListing::Entry::size));
+        unpacked += run;
+    }
+    std::ranges::sort(unpacked, {}, &ArchiveListing::Entry::name);
+    std::ranges::sort(*entries, {}, &ArchiveListing::Entry::name);
+    FUZZ_CHECK(unpacked == *entries);
     return 0;
 }

@@ -23,7 +23,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool paths = input.byte() & 1;
 
     if (paths) {
-        const QString dataPath = Fuzz::text(input.bytes(input.integer(0, 64)));
+        // Up to 255 bytes, three times that where they are not UTF-8: past
+        // the data folder's limit either way.
+        const QString dataPath = Fuzz::text(input.bytes(input.byte()));
         const QString antennaPath = Fuzz::text(input.rest());
         const StationSetup setup { 100, StationAntennas(), PredictionMode::ssb, NoiseEnvironment::residential };
         const auto request = P533::Request::path({ 54.7, 25.3 }, { 40, -75.5 }, setup, 3,
@@ -38,7 +40,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 unquotable = unquotable || c == u'"' || isLineBreak(c);
         // A path that cannot be quoted is refused; so is one whose line
         // would be longer than the engine reads, and only for that reason.
+        const QString folder = dataPath.endsWith(u'/') ? dataPath : dataPath + u'/';
+        const auto bytes = [](const QString& line) { return line.toUtf8().size(); };
+        const bool fits = bytes("DataFilePath \"" + folder + u'"') <= P533::maxDataFolderLineBytes
+            && bytes("TXAntFilePath \"" + antennaPath + u'"') <= P533::maxInputLineBytes;
         FUZZ_CHECK(!(unquotable && text.has_value()));
+        FUZZ_CHECK(unquotable || text.has_value() == fits);
         FUZZ_CHECK(unquotable || text.has_value() || text.error().contains(QStringLiteral("too long for the engine")));
         if (text) {
             // The paths stay inside their quotes: the file has the same lines.

@@ -5,6 +5,7 @@
 // that whatever the script starts at the end can be seen and ends at once.
 #include "kit/AppLog.h"
 #include "maintenance/AppManifest.h"
+#include "maintenance/ReplacementScript.h"
 #include "maintenance/UpdateProgressDialog.h"
 #include "maintenance/Updater.h"
 #include "maintenance/VersionCheck.h"
@@ -228,15 +229,43 @@ TEST_F(UpdaterEndToEnd, ADedicatedFolderIsReplacedInPlaceAndKeepsTheUsersEngine)
         update(updater);
         EXPECT_TRUE(logTail().contains("cp: cannot create '300': " + reason)) << logTail().toStdString();
     }
+    // The backup of an update that ended with the old version in it, then a
+    // fresh install: it alone holds the user's antenna. Where that cannot be
+    // copied into the engine folder, the update stops before the program quits.
+    const QString backup = app + ".updating";
+    makeAppFolder(backup, AppManifest::appId(), current, {});
+    QDir().mkpath(backup + "/bin/ITU/Data/antennas");
+    ASSERT_TRUE(QFile::rename(engine + "/Data/antennas/beam.ant", backup + "/bin/ITU/Data/antennas/beam.ant"));
+    update(updater);
     const QString notCarried = "The update didn't work | The P.533 engine in " + engine
         + " could not be carried into the new version: ";
+    const QString holds = backup + ", left by an earlier update, holds files of the P.533 engine that " + engine
+        + " lacks. Please move them there";
     EXPECT_EQ(alerts,
               QStringList({ notCarried + "cp: cannot create '1': Permission denied\ncp: cannot create '2': "
                                          "Permission denied\ncp: cannot create '3': Permission denied\n…",
-                            notCarried + "the disk is full." }));
+                            notCarried + "the disk is full.",
+                            "The update didn't work | Corvanta can't replace itself: " + holds
+                                + " and check for updates again. Copying them failed: the disk is full." }));
     alerts.clear();
-    // The folders are exchanged in one step: no rename leaves a moment with no Corvanta at its path.
     fakeTool("cp", "exec /bin/cp \"$@\"\n");
+    // One that turns up once the program has looked stops the script where
+    // the folders cannot be exchanged: it asks this program, and keeps it.
+    ASSERT_TRUE(QFile::rename(backup, root.filePath("aside")));
+    fakeTool("exchange", "[ \"$1\" = --exchange-folders ] && exit 1; exec '" CORVANTA_PROGRAM "' \"$@\"\n");
+    update(updater);
+    ASSERT_EQ(quits, 1) << alerts.join('\n').toStdString();
+    ASSERT_TRUE(QFile::rename(root.filePath("aside"), backup));
+    running.kill();
+    running.waitForFinished();
+    ASSERT_TRUE(waitUntil([&] { return readFile(marker).trimmed() == current; }));
+    EXPECT_EQ(ReplacementScript::takeOutcome(outcomeFile).value_or(ReplacementScript::Outcome {}).text,
+              "Corvanta " + newer + " was not installed: " + holds + "; Corvanta will then offer the update again.");
+    QFile::remove(marker);
+    quits = 0;
+    running.start("sleep", { "60" });
+    ASSERT_TRUE(running.waitForStarted());
+    // The folders are exchanged in one step: no rename leaves a moment with no Corvanta at its path.
     fakeTool("exchange", "'" CORVANTA_PROGRAM "' \"$@\"; kill -9 $$\n"); // dies before it can tell
     fakeTool("mv", "echo \"mv: no rename on this file system\" >&2; exit 1\n");
     update(updater);

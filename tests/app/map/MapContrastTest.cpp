@@ -200,7 +200,11 @@ TEST(MapContrast, EveryOverlayTextReadsOnItsOwnBackgroundAndTheLegendsHideTheMap
             painter.end();
             if (!layers.building())
                 return image;
-            waitUntil([&] { return !layers.building(); });
+            if (!waitUntil([&] { return !layers.building(); })) {
+                ADD_FAILURE() << "the space weather images of " << MapStyles::rawValue(style).toStdString()
+                              << " were never made";
+                return image;
+            }
         }
     };
     // The light styles' maps, and every style's view with its legends.

@@ -104,6 +104,16 @@ QList<QByteArray> commandsAfter(const FakeRotatorController& fake, qsizetype fro
 
 qsizetype queries(const FakeRotatorController& fake) { return fake.commands().count("C"); }
 
+// Counts the reports a manager's workers send it, one after each pass or
+// failed attempt, even when nothing changed: each arrives as a queued call.
+struct Reports : QObject {
+    int count = 0;
+    explicit Reports(RotatorManager& rotors) { rotors.installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override { return (count += event->type() == QEvent::MetaCall, false); }
+    // Waits until `more` reports have come after those so far.
+    bool waitFor(int more) { return waitUntil([&, until = count + more] { return count >= until; }); }
+};
+
 const QString waiting = QString::fromUtf8("Waiting for the controller to answer\u2026");
 
 } // namespace
@@ -255,6 +265,7 @@ TEST(RotatorManager, RotctldTurnsStopsAndIsReconnectedWhenTheDaemonComesBack)
     config.host = "127.0.0.1";
     config.tcpPort = port;
     Station station({ config });
+    Reports reports(*station.rotors);
     ASSERT_TRUE(waitUntil([&] { return station.connectedAt(config.id, 0); }));
 
     // The dummy rotator turns at about 6 degrees a second.
@@ -268,7 +279,8 @@ TEST(RotatorManager, RotctldTurnsStopsAndIsReconnectedWhenTheDaemonComesBack)
     station.rotors->stopAll();
     ASSERT_TRUE(waitUntil([&] { return !station.status(config.id).target; }));
     const double stoppedAt = *station.status(config.id).heading;
-    waitUntil([] { return false; }, 600);
+    // Read four times more, at least 0.15 s apart: a turning rotator would have moved 3.6 degrees.
+    ASSERT_TRUE(reports.waitFor(4));
     EXPECT_LT(*station.status(config.id).heading, stoppedAt + 1.5); // it really stopped
 
     // The daemon goes away and comes back on the same port.
@@ -276,7 +288,7 @@ TEST(RotatorManager, RotctldTurnsStopsAndIsReconnectedWhenTheDaemonComesBack)
     ASSERT_TRUE(waitUntil([&] { return !station.status(config.id).connected; }));
     const QString refused = "Can't connect to rotctld at 127.0.0.1:" + QString::number(port);
     ASSERT_TRUE(waitUntil([&] { return station.status(config.id).message == refused; }));
-    waitUntil([] { return false; }, 500); // a few more failed attempts
+    ASSERT_TRUE(reports.waitFor(2)); // two more failed attempts
     daemon = std::make_unique<RotctldPeer>(port);
     ASSERT_TRUE(daemon->isRunning());
     ASSERT_TRUE(waitUntil([&] { return station.connectedAt(config.id, 0); }));
@@ -360,9 +372,9 @@ TEST(RotatorManager, RestartsExactlyTheRotatorsWhoseConfigurationChanged)
     rotors.turn(tower.id, 90);
     ASSERT_TRUE(waitUntil([&] { return station.status(tower.id).target == 90.0 && towerFake.isTurning(); }));
 
-    // An unrelated setting leaves every worker as it is.
+    // An unrelated setting leaves every worker as it is (the manager follows
+    // the settings as they change, restarting a worker at once).
     station.settings.set(SettingKeys::mapStyle, "political");
-    waitUntil([] { return false; }, 300);
     EXPECT_EQ(station.status(tower.id).target, 90.0);
     EXPECT_EQ(listChanges, 0);
 
@@ -424,7 +436,7 @@ TEST(RotatorManager, ABurstOfEditsReopensThePortOnlyOnceEveryEarlierWorkerHasLet
         RotatorConfig::save(station.settings, { config });
     }
     ASSERT_TRUE(waitUntil([&] { return station.status(config.id).message == waiting; }));
-    waitUntil([] { return false; }, 300);
+    ASSERT_TRUE(waitUntil([&] { return fake.commands().size() > 1; })); // the newest worker's, on the port it opened
     EXPECT_EQ(logOf("Burst Mas"), QStringList { waiting });
 }
 
@@ -442,6 +454,7 @@ TEST(RotatorManager, QuitTellsTheControllersNothingAndLeavesNoThreadBehind)
     const qsizetype threadsBefore = threads();
     {
         Station station({ turning, unset, nowhere });
+        Reports reports(*station.rotors);
         EXPECT_EQ(threads(), threadsBefore + 3);
         ASSERT_TRUE(waitUntil([&] { return station.connectedAt(turning.id, 0); }));
         station.rotors->turn(turning.id, 200);
@@ -449,7 +462,9 @@ TEST(RotatorManager, QuitTellsTheControllersNothingAndLeavesNoThreadBehind)
         const QString choose = QString::fromUtf8("Choose the serial port in Settings \u203A Rotators");
         ASSERT_TRUE(waitUntil([&] { return station.status(unset.id).message == choose; }));
         ASSERT_TRUE(waitUntil([&] { return station.status(nowhere.id).message.startsWith("Can't connect"); }));
-        waitUntil([] { return false; }, 500); // failed attempts, logged once
+        // The failing workers report every 0.2 s, the turning one twice as
+        // often: of a dozen reports, a few are failed attempts of each.
+        ASSERT_TRUE(reports.waitFor(12)); // logged once
         EXPECT_EQ(logOf("Unset Mast"), QStringList { choose });
         station.settings.remove(SettingKeys::rotators); // nothing to follow any more: workers cancelled
         EXPECT_TRUE(station.rotors->rotators().isEmpty());

@@ -1,4 +1,5 @@
-// However many sizes an archive lists, it is unpacked in a few runs.
+// However many sizes an archive lists, it is unpacked in a few runs; one
+// that lists far more entries than a release holds is not unpacked at all.
 #include "maintenance/ArchiveListing.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +9,8 @@ TEST(ArchiveListing, TwentyThousandSizesTakeAFewRunsEachLimitedToTwiceItsSmalles
     QList<ArchiveListing::Entry> entries;
     for (int size = 0; size < 20000; ++size)
         entries << ArchiveListing::Entry { QString("C/%1").arg(size), size };
+    EXPECT_EQ(ArchiveListing::problem(entries, qint64(1) << 40),
+              "it lists 20000 entries, more than the 10000 a release may hold");
     const QList<QList<ArchiveListing::Entry>> runs = ArchiveListing::batches(entries);
     EXPECT_EQ(runs.size(), 16);
     for (const QList<ArchiveListing::Entry>& run : runs) // the first one's size is the run's limit

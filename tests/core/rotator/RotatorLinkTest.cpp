@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
@@ -29,11 +30,15 @@ std::unique_ptr<SerialLink> openSerial(const FakeRotatorController& fake, int ba
     return link ? std::move(*link) : nullptr;
 }
 
-// What the controller sent is on the line, and the line has passed it on.
-void settle(const FakeRotatorController& fake)
+// The controller sends `bytes`, and they come through the line: they wait
+// at the link's end.
+void sendThrough(FakeRotatorController& fake, const SerialLink& link, const QByteArray& bytes)
 {
-    ASSERT_TRUE(waitUntil([&] { return fake.sentAll(); }));
-    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    fake.send(bytes);
+    ASSERT_TRUE(waitUntil([&] {
+        int waiting = 0;
+        return ::ioctl(link.fd(), FIONREAD, &waiting) == 0 && waiting >= bytes.size();
+    }));
 }
 
 // A listening socket on 127.0.0.1 that the test drives by hand.
@@ -85,12 +90,10 @@ TEST(SerialLink, SplitsAnswersIntoLines)
     EXPECT_EQ(link->readLine(13, 2).value(), QString(QChar(0xFFFD)) + "AZ=1");
 
     // A timeout of 0 hands out what is buffered and never waits for more.
-    fake.send("A\rB\r");
-    settle(fake);
+    sendThrough(fake, *link, "A\rB\r");
     EXPECT_EQ(link->readAvailableLines(13).value(), (QStringList { "A", "B" }));
     EXPECT_EQ(link->readAvailableLines(13).value(), QStringList());
-    fake.send("C\rD\r");
-    settle(fake);
+    sendThrough(fake, *link, "C\rD\r");
     EXPECT_EQ(link->readLine(13, 1).value(), "C");
     EXPECT_EQ(link->readLine(13, 0).value(), "D");
     EXPECT_EQ(link->readLine(13, 0).value(), std::nullopt);
@@ -187,8 +190,7 @@ TEST(SerialLink, AClosedLinkOrAGonePeerReadsAsClosed)
     FakeRotatorController fake(Dialect::GS232B);
     auto link = openSerial(fake);
     ASSERT_TRUE(link);
-    fake.send("ONE\rTWO\rTH");
-    settle(fake);
+    sendThrough(fake, *link, "ONE\rTWO\rTH");
     EXPECT_EQ(link->readLine(13, 2).value(), "ONE");
     fake.hangUp();
     // What already arrived is still handed out, then the loss shows.

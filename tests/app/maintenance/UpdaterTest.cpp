@@ -174,7 +174,7 @@ TEST_F(UpdaterTest, ChecksAfterTheFirstDelayThenAtEachIntervalAndNeverTwiceAtOnc
     ASSERT_TRUE(waitUntil([&] { return peer.count("/latest.json") == 2; }));
     EXPECT_LT(first, clock.elapsed() - first); // sooner than the repeat, however slow the machine
     ASSERT_TRUE(waitUntil([&] { return peer.count("/latest.json") == 3; }));
-    EXPECT_GE(clock.elapsed(), 1900); // coarse timers may fire a little early
+    EXPECT_GE(clock.elapsed(), 1800); // coarse timers may fire up to a tenth early, as seen under load
     EXPECT_TRUE(alerts.isEmpty());
 
     HttpPeer::Response stalled;

@@ -12,6 +12,7 @@
 #include "support/NumberText.h"
 
 #include <cmath>
+#include <limits>
 
 std::optional<PrefixEntity> HoverPanel::labelUnderPointer(QPointF point, const MapProjection& projection,
                                                           const QList<SpotGroup>& groups,
@@ -118,13 +119,30 @@ void HoverPanel::showFor(const std::optional<PrefixEntity>& entity, const Inputs
         return;
     }
     m_content = content(*entity, inputs, m_cache);
-    m_info->setLines(m_content->info.lines(inputs.now));
+    const int room = parentWidget() ? parentWidget()->height() - 2 * inset : std::numeric_limits<int>::max();
+    m_info->setLines(fittedLines(m_content->info, inputs.now, room));
     if (m_content->wheel)
         m_wheel->setContent(*m_content->wheel);
     m_wheel->setVisible(m_content->wheel.has_value());
     layOut();
     if (!isVisible())
         QWidget::show();
+}
+
+QList<HoverLine> HoverPanel::fittedLines(const HoverInfo& info, const QDateTime& now, int height)
+{
+    // On a short map the spot rows give way, the last first, and the line
+    // under them counts the spots left out; then the place's secondary
+    // lines, then the spots' lines altogether. The place's own lines stay.
+    QList<HoverLine> lines = info.lines(now);
+    const qsizetype spots = info.group ? info.group->spots.size() : 0;
+    for (int rows = int(std::min<qsizetype>(spots, HoverInfo::maxSpotRows)) - 1;
+         rows >= 0 && HoverInfoView::heightOf(lines) > height; --rows)
+        lines = info.lines(now, rows);
+    for (const HoverLine::GivesWay next : { HoverLine::GivesWay::secondary, HoverLine::GivesWay::spots })
+        if (HoverInfoView::heightOf(lines) > height)
+            lines.removeIf([next](const HoverLine& line) { return line.givesWay == next; });
+    return lines;
 }
 
 QSize HoverPanel::sizeHint() const

@@ -3,6 +3,7 @@
 // content and lines, and the band wheel's face.
 #include "geo/Maidenhead.h"
 #include "map/CoverageLayer.h"
+#include "map/HoverInfoView.h"
 #include "map/HoverPanel.h"
 #include "map/MapOptions.h"
 #include "map/WorldMapView.h"
@@ -24,6 +25,7 @@
 
 #include <cmath>
 #include <memory>
+#include <tuple>
 
 namespace {
 
@@ -310,4 +312,37 @@ TEST(PropagationWheel, CentreColoursAndMarkerFollowTheChartAndTheHour)
     wheel.setContent({ chart, "Prediction to JA, today UTC", "100 W", at.addSecs(1800), std::nullopt });
     wheel.grab();
     EXPECT_EQ(wheel.canvasRenders(), 2);
+}
+
+// A short map keeps the whole panel: the spot rows give way, the last
+// first, to the line counting those left out, then the place's secondary
+// lines; the wheel is drawn smaller.
+TEST(HoverPanel, OnAShortMapTheSpotRowsGiveWayAndThePanelStaysWhole)
+{
+    clearSettings();
+    Settings::standard().set(SettingKeys::coverageBand, 20);
+    const QDateTime now(QDate(2026, 3, 20), QTime(14, 5), QTimeZone::utc());
+    SpaceWeatherSnapshot snapshot;
+    SpotGroup group;
+    group.label = label("VK");
+    for (int i = 0; i < 14; ++i)
+        group.spots << spot(QStringLiteral("VK%1ABC").arg(i), 7074 + i, "FT8 -12 dB", now.addSecs(-60 * i));
+    const MapOptions options = MapOptions::read(Settings::standard());
+    QWidget map;
+    auto* panel = new HoverPanel(&map);
+    map.show();
+    for (const auto& [height, least, most] : { std::tuple(720, 8, 8), std::tuple(310, 1, 7), std::tuple(270, 0, 7),
+                                               std::tuple(250, 0, 7) }) {
+        map.resize(1024, height);
+        panel->showFor(group.label, { options, snapshot, { group }, now, true, nullptr });
+        const QStringList lines = texts(panel->infoView()->lines());
+        const int rows = int(lines.filter(QRegularExpression("^\\d+\\.0\\|")).size());
+        EXPECT_TRUE(rows >= least && rows <= most) << rows << " rows at " << height;
+        EXPECT_EQ(lines.last(), "+ " + QString::number(14 - rows) + " more") << height;
+        EXPECT_EQ(lines.contains("Antenna from your QTH"), height > 270) << height;
+        EXPECT_TRUE(map.rect().contains(panel->geometry())) << height;
+        ASSERT_TRUE(panel->wheel()->isVisible());
+        EXPECT_TRUE(panel->rect().contains(panel->wheel()->geometry())) << height;
+        EXPECT_GE(panel->wheel()->height(), panel->wheel()->sizeHint().height()) << height;
+    }
 }

@@ -13,6 +13,7 @@
 #include "kit/LabelFonts.h"
 #include "map/AuroraLegend.h"
 #include "map/DXSpotLayer.h"
+#include "map/HoverPanel.h"
 #include "map/MUFContourLayer.h"
 #include "map/MUFLegend.h"
 #include "map/MapViewportModel.h"
@@ -293,5 +294,25 @@ TEST(MapContrast, EveryOverlayTextReadsOnItsOwnBackgroundAndTheLegendsHideTheMap
         checked << text.kind;
     }
     EXPECT_EQ(checked, (QSet<QString> { "zone", "MUF", "callsign", "rotator", "spot" }));
+
+    // With the coverage legend and the zoom badge too, at every width from
+    // the least the main window allows, on a netbook's short map as on a
+    // tall one, no two legends or badges share a pixel.
+    settings.set(SettingKeys::coverageBand, 20);
+    viewport.zoom(2);
+    for (int width = 960; width <= 1920; width += 16)
+        for (const int height : { 250, 600 }) {
+            view.resize(width, height);
+            QList<QWidget*> shown;
+            for (QWidget* overlay : view.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+                if (overlay->isVisibleTo(&view) && overlay != view.hoverPanel()) {
+                    for (const QWidget* other : shown)
+                        EXPECT_FALSE(other->geometry().intersects(overlay->geometry()))
+                            << other->metaObject()->className() << " and " << overlay->metaObject()->className()
+                            << " at " << width << " × " << height;
+                    shown << overlay;
+                }
+            ASSERT_EQ(shown.size(), 5);
+        }
     setenv("CORVANTA_FEEDS_BASE", "http://127.0.0.1:9", 1);
 }

@@ -28,6 +28,8 @@
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdlib>
 
 using namespace std::chrono_literals;
@@ -267,11 +269,18 @@ TEST_F(BarTest, ATickRepaintsTheCardsAloneAndTheStripBlinksOnItsOwn)
         widget->installEventFilter(&counter);
     window.show();
     // Settled: the widgets that stand still have had their first paints,
-    // however long a slow machine takes for them, and what follows from them.
+    // however long a slow machine takes for them, and what follows from
+    // them, until a turn of the event loop paints none of them again.
+    const auto stillPaints = [&] {
+        return std::array { paints[map], paints[infoBar->spaceWeatherPanel()], paints[infoBar->watchStrip()] };
+    };
+    ASSERT_TRUE(waitUntil([&] { return std::ranges::min(stillPaints()) > 0; }));
     ASSERT_TRUE(waitUntil([&] {
-        return paints[map] > 0 && paints[infoBar->spaceWeatherPanel()] > 0 && paints[infoBar->watchStrip()] > 0;
+        const auto before = stillPaints();
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+        return stillPaints() == before;
     }));
-    waitUntil([] { return false; }, 100);
     paints.clear();
 
     for (int second = 1; second <= 3; ++second) {

@@ -193,6 +193,12 @@ QList<IndexTile::Content> SpaceWeatherPanel::tiles(const SpaceWeatherSnapshot& s
                                                                          mufRating, mufColour, mufHelp),
                              };
 
+    // What a narrow tile shows instead of a name or a second line that
+    // does not fit it.
+    made[0].shortSubtitle = QStringLiteral("Geomag., 0–9");
+    made[2].shortSubtitle = QStringLiteral("Daily geomag.");
+    made[4].shortTitle = QStringLiteral("MUF at QTH");
+
     // The times the values were measured; the MUF's is that of the newest
     // ionosonde reading it stands on.
     std::optional<QDateTime> aTime = snapshot.aIndexValue ? snapshot.aIndexTime : std::nullopt;

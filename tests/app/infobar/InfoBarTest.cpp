@@ -197,7 +197,8 @@ TEST_F(BarTest, CardsShrinkOrElideTheirTextsButNeverCutThem)
     bar->setPalette(DarkAppearance::palette()); // as in the window
     bar->show();
     const QString longTitle = bar->localClock()->title().toUpper();
-    for (const int width : { 1576, 1416, ContentView::minimumWidth - 2 * ContentView::barInset }) {
+    for (const int window : { 1600, 1440, 1366, 1024, ContentView::minimumWidth }) {
+        const int width = window - 2 * ContentView::barInset;
         bar->resize(width, bar->sizeHint().height());
         bar->layout()->activate();
         bar->tick();
@@ -213,14 +214,20 @@ TEST_F(BarTest, CardsShrinkOrElideTheirTextsButNeverCutThem)
             EXPECT_LT(brightest, 0.3) << card->title().toStdString() << " at " << width;
         }
         // Every title, date, event line, day length and elevation whole,
-        // in its brief form where the long one does not fit.
+        // the space weather tiles' names and second lines too, in its brief
+        // form where the long one does not fit.
         const SunCard* sun = bar->sunCard();
         const auto [day, elevation] = sun->shownFooter();
-        for (const QString& text :
-             { bar->localClock()->shownTitle(), bar->utcClock()->shownTitle(), sun->shownTitle(),
-               bar->localClock()->shownDate(), bar->utcClock()->shownDate(), sun->shownEvent(), day, elevation })
+        QStringList texts { bar->localClock()->shownTitle(), bar->utcClock()->shownTitle(), sun->shownTitle(),
+                            bar->localClock()->shownDate(), bar->utcClock()->shownDate(), sun->shownEvent(), day,
+                            elevation };
+        for (int i = 0; i < 5; ++i) {
+            const IndexTile* tile = bar->spaceWeatherPanel()->tile(i);
+            texts << tile->shownTitle() << tile->shownSubtitle();
+        }
+        for (const QString& text : texts)
             EXPECT_TRUE(!text.isEmpty() && !text.contains(QChar(0x2026))) << text.toStdString() << " at " << width;
-        EXPECT_EQ(bar->localClock()->shownTitle(), width == 1576 ? longTitle : "LOCAL · EDT") << width;
+        EXPECT_EQ(bar->localClock()->shownTitle(), window == 1600 ? longTitle : "LOCAL · EDT") << width;
         EXPECT_EQ(elevation, sun->elevationText()) << width;
     }
 

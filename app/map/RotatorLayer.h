@@ -32,7 +32,7 @@ struct RotatorLayer {
     GeoCoordinate home;
     QList<RotatorConfig> rotators;
     QHash<QUuid, RotatorStatus> status;
-    QColor halo;        // line halos and label plates
+    QColor halo;             // line halos and label plates
     QRectF stationArea = {}; // the station's ring and callsign, which the labels keep off; empty: none
 
     // The shading of one beam, nearest band first: each band runs from the

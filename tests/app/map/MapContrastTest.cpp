@@ -16,6 +16,7 @@
 #include "map/HoverPanel.h"
 #include "map/MUFContourLayer.h"
 #include "map/MUFLegend.h"
+#include "map/MarkersLayer.h"
 #include "map/MapViewportModel.h"
 #include "map/RotatorLayer.h"
 #include "map/RotatorLegend.h"
@@ -175,9 +176,12 @@ TEST(MapContrast, EveryOverlayTextReadsOnItsOwnBackgroundAndTheLegendsHideTheMap
     // The beam shades what lies under it, texts too, but for its own label
     // on its plate.
     const double heading = *rotors.status().value(tower.id).heading;
-    const RotatorLayer beams { projection, o.home, rotors.rotators(), rotors.status(), WorldMapView::halo(o.mapStyle) };
+    // Its label keeps off the station, as the map places it.
+    const MarkersLayer station { projection, o.home, o.callsign, {}, WorldMapView::halo(o.mapStyle) };
+    const RotatorLayer beams { projection, o.home, rotors.rotators(), rotors.status(), WorldMapView::halo(o.mapStyle),
+                               station.stationArea(station.callsignText(1)) };
     const QString beamText = RotatorLayer::labelText(tower.name, heading);
-    texts.append({ "rotator", beamText, boxAround(beams.labelCentre(heading, 0), systemFont(12), beamText) });
+    texts.append({ "rotator", beamText, beams.labelRect(beamText, heading, 0) });
     for (const RotatorLayer::BeamBand& band : RotatorLayer::beamBands)
         for (const double shift : { -360.0, 0.0, 360.0 })
             shades << projection.worldTransform().map(RotatorLayer::wedge(o.home, heading,

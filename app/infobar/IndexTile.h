@@ -22,8 +22,8 @@ public:
         std::optional<QString> rating; // none: unknown
         std::optional<QColor> color;   // none: unknown
         QString help;
-        QString shortTitle;    // empty: the title only
-        QString shortSubtitle; // empty: the subtitle only
+        QString shortTitle = {};    // empty: the title only
+        QString shortSubtitle = {}; // empty: the subtitle only
 
         friend bool operator==(const Content&, const Content&) = default;
     };

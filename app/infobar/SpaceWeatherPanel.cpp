@@ -291,7 +291,11 @@ void SpaceWeatherPanel::refresh()
     QPalette statusColours = m_status->palette();
     statusColours.setColor(QPalette::WindowText, failed ? PanelStyle::yellow() : PanelStyle::secondaryText());
     m_status->setPalette(statusColours);
-    m_status->setToolTip(failed ? ToolTipText::plain(m_store->lastError().value_or(QString())) : QString());
+    // With the one reason the failed feeds share, when they share one.
+    const std::optional<QString> cause = failed ? m_store->lastErrorCause() : std::nullopt;
+    m_status->setToolTip(failed ? ToolTipText::plain(m_store->lastError().value_or(QString())
+                                                     + (cause ? QLatin1Char('\n') + *cause : QString()))
+                                : QString());
 
     const QList<IndexTile::Content> contents
         = tiles(snapshot, mufAtHome(snapshot, station, instant), Maidenhead::locator(station, 6), palette, instant);

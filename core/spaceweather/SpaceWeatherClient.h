@@ -8,12 +8,14 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
 #include <chrono>
 #include <expected>
 #include <functional>
 #include <optional>
+#include <utility>
 
 class QNetworkAccessManager;
 
@@ -74,6 +76,10 @@ public:
     // read, an empty list when it names no usable station.
     void fetchIonosondes(std::function<void(std::optional<QList<IonosondeReading>>)> done);
 
+    // What the requests that failed since the last call said, in the order
+    // they ended ("The network cannot be reached.", "HTTP 503").
+    QStringList takeFailures() { return std::exchange(m_failures, {}); }
+
 private:
     template <typename T, typename Parse>
     void load(QObject* context, const QUrl& url, Parse parse, std::function<void(std::optional<T>)> done);
@@ -83,4 +89,5 @@ private:
     QNetworkAccessManager* m_network;
     std::chrono::milliseconds m_timeout;
     std::chrono::milliseconds m_limit;
+    QStringList m_failures;
 };

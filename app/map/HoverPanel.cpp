@@ -132,17 +132,23 @@ void HoverPanel::showFor(const std::optional<PrefixEntity>& entity, const Inputs
 QList<HoverLine> HoverPanel::fittedLines(const HoverInfo& info, const QDateTime& now, int height)
 {
     // On a short map the spot rows give way, the last first, and the line
-    // under them counts the spots left out; then the place's secondary
-    // lines, then the spots' lines altogether. The place's own lines stay.
-    QList<HoverLine> lines = info.lines(now);
+    // under them counts the spots left out. Where even that is too tall,
+    // the place's secondary lines give way, and the room they leave takes
+    // spot rows again; last, the spots' lines go altogether. The place's
+    // own lines stay.
     const qsizetype spots = info.group ? info.group->spots.size() : 0;
-    for (int rows = int(std::min<qsizetype>(spots, HoverInfo::maxSpotRows)) - 1;
-         rows >= 0 && HoverInfoView::heightOf(lines) > height; --rows)
-        lines = info.lines(now, rows);
-    for (const HoverLine::GivesWay next : { HoverLine::GivesWay::secondary, HoverLine::GivesWay::spots })
-        if (HoverInfoView::heightOf(lines) > height)
-            lines.removeIf([next](const HoverLine& line) { return line.givesWay == next; });
-    return lines;
+    const auto without = [](QList<HoverLine> lines, HoverLine::GivesWay which) {
+        lines.removeIf([which](const HoverLine& line) { return line.givesWay == which; });
+        return lines;
+    };
+    QList<HoverLine> lines;
+    for (const bool brief : { false, true })
+        for (int rows = int(std::min<qsizetype>(spots, HoverInfo::maxSpotRows)); rows >= 0; --rows) {
+            lines = brief ? without(info.lines(now, rows), HoverLine::GivesWay::secondary) : info.lines(now, rows);
+            if (HoverInfoView::heightOf(lines) <= height)
+                return lines;
+        }
+    return without(lines, HoverLine::GivesWay::spots);
 }
 
 QSize HoverPanel::sizeHint() const

@@ -316,7 +316,7 @@ TEST(PropagationWheel, CentreColoursAndMarkerFollowTheChartAndTheHour)
 
 // A short map keeps the whole panel: the spot rows give way, the last
 // first, to the line counting those left out, then the place's secondary
-// lines; the wheel is drawn smaller.
+// lines, whose room takes spot rows again; the wheel is drawn smaller.
 TEST(HoverPanel, OnAShortMapTheSpotRowsGiveWayAndThePanelStaysWhole)
 {
     clearSettings();
@@ -331,7 +331,7 @@ TEST(HoverPanel, OnAShortMapTheSpotRowsGiveWayAndThePanelStaysWhole)
     QWidget map;
     auto* panel = new HoverPanel(&map);
     map.show();
-    for (const auto& [height, least, most] : { std::tuple(720, 8, 8), std::tuple(310, 1, 7), std::tuple(270, 0, 7),
+    for (const auto& [height, least, most] : { std::tuple(720, 8, 8), std::tuple(310, 1, 7), std::tuple(270, 1, 7),
                                                std::tuple(250, 0, 7) }) {
         map.resize(1024, height);
         panel->showFor(group.label, { options, snapshot, { group }, now, true, nullptr });

@@ -28,9 +28,8 @@
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <array>
 #include <cstdlib>
+#include <tuple>
 
 using namespace std::chrono_literals;
 
@@ -221,10 +220,9 @@ TEST_F(BarTest, CardsShrinkOrElideTheirTextsButNeverCutThem)
         QStringList texts { bar->localClock()->shownTitle(), bar->utcClock()->shownTitle(), sun->shownTitle(),
                             bar->localClock()->shownDate(), bar->utcClock()->shownDate(), sun->shownEvent(), day,
                             elevation };
-        for (int i = 0; i < 5; ++i) {
-            const IndexTile* tile = bar->spaceWeatherPanel()->tile(i);
-            texts << tile->shownTitle() << tile->shownSubtitle();
-        }
+        for (int i = 0; i < 5; ++i)
+            texts << bar->spaceWeatherPanel()->tile(i)->shownTitle()
+                  << bar->spaceWeatherPanel()->tile(i)->shownSubtitle();
         for (const QString& text : texts)
             EXPECT_TRUE(!text.isEmpty() && !text.contains(QChar(0x2026))) << text.toStdString() << " at " << width;
         EXPECT_EQ(bar->localClock()->shownTitle(), window == 1600 ? longTitle : "LOCAL · EDT") << width;
@@ -278,15 +276,17 @@ TEST_F(BarTest, ATickRepaintsTheCardsAloneAndTheStripBlinksOnItsOwn)
     // Settled: the widgets that stand still have had their first paints,
     // however long a slow machine takes for them, and what follows from
     // them, until a turn of the event loop paints none of them again.
-    const auto stillPaints = [&] {
-        return std::array { paints[map], paints[infoBar->spaceWeatherPanel()], paints[infoBar->watchStrip()] };
-    };
-    ASSERT_TRUE(waitUntil([&] { return std::ranges::min(stillPaints()) > 0; }));
     ASSERT_TRUE(waitUntil([&] {
-        const auto before = stillPaints();
+        return paints[map] > 0 && paints[infoBar->spaceWeatherPanel()] > 0 && paints[infoBar->watchStrip()] > 0;
+    }));
+    const auto still = [&] {
+        return std::tuple(paints[map], paints[infoBar->spaceWeatherPanel()], paints[infoBar->watchStrip()]);
+    };
+    ASSERT_TRUE(waitUntil([&] {
+        const auto before = still();
         QCoreApplication::sendPostedEvents();
         QCoreApplication::processEvents();
-        return stillPaints() == before;
+        return still() == before;
     }));
     paints.clear();
 

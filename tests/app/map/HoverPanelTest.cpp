@@ -17,6 +17,7 @@
 #include "spaceweather/MUFModel.h"
 #include "spaceweather/SpaceWeatherStore.h"
 #include "support/FakeEngine.h"
+#include "support/HoverLines.h"
 #include "support/HttpPeer.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
@@ -31,7 +32,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <memory>
 
 using namespace std::chrono_literals;
@@ -43,27 +43,6 @@ void clearSettings()
     Settings& settings = Settings::standard();
     for (const QString& key : settings.allKeys())
         settings.remove(key);
-}
-
-PrefixEntity label(const QString& prefix)
-{
-    for (const PrefixEntity& entity : WorldMapView::prefixes())
-        if (entity.prefix == prefix)
-            return entity;
-    ADD_FAILURE() << "no label " << prefix.toStdString();
-    return {};
-}
-
-QStringList texts(const QList<HoverLine>& lines)
-{
-    QStringList out;
-    for (const HoverLine& line : lines) {
-        QStringList cells;
-        for (const HoverText& cell : line.cells)
-            cells << cell.text;
-        out << cells.join(QLatin1Char('|'));
-    }
-    return out;
 }
 
 // A 1440 × 720 map (four points per degree) over a store that reads every

@@ -1,7 +1,5 @@
 #include "map/RotatorLayer.h"
 
-#include "map/MarkersLayer.h"
-
 #include <QImage>
 #include <QPainter>
 #include <gtest/gtest.h>
@@ -224,27 +222,4 @@ TEST(RotatorLayer, LabelsShowTheHeadingAsTheFormatRoundsIt)
 {
     EXPECT_EQ(RotatorLayer::labelText("Yagi", 359.6), QString::fromUtf8("Yagi 360°"));
     EXPECT_EQ(RotatorLayer::labelText("Yagi", 7.4), QString::fromUtf8("Yagi 007°"));
-}
-
-// A label that would lie over the station's ring or callsign moves up or
-// down, whichever is less, to clear them, at every heading.
-TEST(RotatorLayer, LabelsKeepOffTheStationsRingAndCallsign)
-{
-    const GeoCoordinate home { 54.1, 12.1 };
-    const MarkersLayer markers { world, home, "DL1ABC", {}, Qt::black };
-    const RotatorConfig beam = rotator("Antenna 1", "#00FF00", 60);
-    const RotatorLayer loose { world, home, { beam }, {}, Qt::black };
-    RotatorLayer layer = loose;
-    layer.stationArea = markers.stationArea(markers.callsignText(1));
-    int moved = 0;
-    for (int heading = 0; heading < 360; heading += 5) {
-        const QString text = RotatorLayer::labelText(beam.name, heading);
-        const QRectF label = layer.labelRect(text, heading, 0);
-        const QRectF unmoved = loose.labelRect(text, heading, 0);
-        EXPECT_FALSE(label.adjusted(-4, -1, 4, 1).intersects(layer.stationArea)) << heading;
-        EXPECT_EQ(label.center().x(), unmoved.center().x()) << heading;
-        EXPECT_LE(std::abs(label.top() - unmoved.top()), layer.stationArea.height() + label.height()) << heading;
-        moved += label != unmoved;
-    }
-    EXPECT_GT(moved, 10);
 }

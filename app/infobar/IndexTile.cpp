@@ -1,5 +1,6 @@
 #include "infobar/IndexTile.h"
 
+#include "infobar/InfoCard.h"
 #include "kit/DigitCells.h"
 #include "kit/PanelStyle.h"
 
@@ -43,6 +44,18 @@ void IndexTile::setContent(const Content& content)
     if (help)
         setToolTip(m_content.help);
     update();
+}
+
+QString IndexTile::shownTitle() const
+{
+    return InfoCard::fittedForm(QFontMetricsF(titleFont(), this), m_content.title, m_content.shortTitle,
+                                width() - 2 * padding);
+}
+
+QString IndexTile::shownSubtitle() const
+{
+    return InfoCard::fittedForm(QFontMetricsF(subtitleFont(), this), m_content.subtitle, m_content.shortSubtitle,
+                                width() - 2 * padding);
 }
 
 QString IndexTile::valueText() const { return m_content.value.value_or(QStringLiteral("–")); }
@@ -89,11 +102,11 @@ void IndexTile::paintEvent(QPaintEvent*)
         const QFontMetricsF metrics(font, this);
         painter.setFont(font);
         painter.setPen(colour);
-        painter.drawText(QPointF(left, top + metrics.ascent()), DigitCells::fitted(metrics, text, room));
+        painter.drawText(QPointF(left, top + metrics.ascent()), text);
         top += metrics.height() + lineGap;
     };
-    line(titleFont(), PanelStyle::primaryText(), m_content.title);
-    line(subtitleFont(), PanelStyle::secondaryText(), m_content.subtitle);
+    line(titleFont(), PanelStyle::primaryText(), shownTitle());
+    line(subtitleFont(), PanelStyle::secondaryText(), shownSubtitle());
 
     // The number, shrunk as far as a narrow tile needs, never cut; it keeps
     // its line's height and baseline.

@@ -10,7 +10,8 @@
 // unit or kind, the number in large figures and a short rating in a tinted
 // capsule, both in the rating's colour. An unknown index shows an en dash
 // and an empty rating line, and keeps its size. The help text is the whole
-// tile's tool tip.
+// tile's tool tip. A tile too narrow for its name or second line shows
+// their short forms.
 class IndexTile : public QWidget {
     Q_OBJECT
 public:
@@ -21,6 +22,8 @@ public:
         std::optional<QString> rating; // none: unknown
         std::optional<QColor> color;   // none: unknown
         QString help;
+        QString shortTitle = {};    // empty: the title only
+        QString shortSubtitle = {}; // empty: the subtitle only
 
         friend bool operator==(const Content&, const Content&) = default;
     };
@@ -30,6 +33,9 @@ public:
     const Content& content() const { return m_content; }
     void setContent(const Content& content);
 
+    // The name and the second line as drawn at the tile's width.
+    QString shownTitle() const;
+    QString shownSubtitle() const;
     // The value as drawn: the number, or "–" when unknown.
     QString valueText() const;
     // The number's colour as drawn.

@@ -36,6 +36,11 @@ public:
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
+    // A text as drawn in the room it has: whole where it fits, else its
+    // brief form (or, without one, the text itself) fitted to the room
+    // without cutting a number.
+    static QString fittedForm(const QFontMetricsF& metrics, const QString& full, const QString& brief, double room);
+
 protected:
     // The content's natural size. A card gets less width when the window
     // has no more room: its content shrinks as far as it can and is cut.
@@ -45,11 +50,6 @@ protected:
     virtual void paintContent(QPainter& painter, const QRectF& area) = 0;
     // The area the content gets in the card as it stands.
     QRectF contentArea() const;
-    // A text as drawn in the room it has: whole where it fits, else its
-    // brief form (or, without one, the text itself) fitted to the room
-    // without cutting a number.
-    static QString fittedForm(const QFontMetricsF& metrics, const QString& full, const QString& brief, double room);
-
     void paintEvent(QPaintEvent* event) override;
 
 private:

@@ -193,6 +193,12 @@ QList<IndexTile::Content> SpaceWeatherPanel::tiles(const SpaceWeatherSnapshot& s
                                                                          mufRating, mufColour, mufHelp),
                              };
 
+    // What a narrow tile shows instead of a name or a second line that
+    // does not fit it.
+    made[0].shortSubtitle = QStringLiteral("Geomag., 0–9");
+    made[2].shortSubtitle = QStringLiteral("Daily geomag.");
+    made[4].shortTitle = QStringLiteral("MUF at QTH");
+
     // The times the values were measured; the MUF's is that of the newest
     // ionosonde reading it stands on.
     std::optional<QDateTime> aTime = snapshot.aIndexValue ? snapshot.aIndexTime : std::nullopt;
@@ -285,7 +291,11 @@ void SpaceWeatherPanel::refresh()
     QPalette statusColours = m_status->palette();
     statusColours.setColor(QPalette::WindowText, failed ? PanelStyle::yellow() : PanelStyle::secondaryText());
     m_status->setPalette(statusColours);
-    m_status->setToolTip(failed ? ToolTipText::plain(m_store->lastError().value_or(QString())) : QString());
+    // With the one reason the failed feeds share, when they share one.
+    const std::optional<QString> cause = failed ? m_store->lastErrorCause() : std::nullopt;
+    m_status->setToolTip(failed ? ToolTipText::plain(m_store->lastError().value_or(QString())
+                                                     + (cause ? QLatin1Char('\n') + *cause : QString()))
+                                : QString());
 
     const QList<IndexTile::Content> contents
         = tiles(snapshot, mufAtHome(snapshot, station, instant), Maidenhead::locator(station, 6), palette, instant);

@@ -9,6 +9,7 @@
 
 #include <QTimeZone>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -24,16 +25,24 @@ QString zoneText(ZoneKind kind, const GeoCoordinate& at)
 // "005°": whole degrees, at least three digits.
 QString bearingText(double bearing) { return NumberText::printf("%03.0f", bearing) + degree; }
 
-HoverLine textLine(QString text, HoverText::Font font, QColor colour, int gapAbove = 3)
+using GivesWay = HoverLine::GivesWay;
+
+HoverLine textLine(QString text, HoverText::Font font, QColor colour, int gapAbove = 3,
+                   GivesWay givesWay = GivesWay::never)
 {
-    return HoverLine { HoverLine::Kind::text, { HoverText { std::move(text), font, std::move(colour) } }, gapAbove };
+    return HoverLine {
+        HoverLine::Kind::text, { HoverText { std::move(text), font, std::move(colour) } }, gapAbove, 0, 0, givesWay
+    };
 }
 
-HoverLine divider() { return HoverLine { HoverLine::Kind::divider, {}, 3 }; }
+HoverLine divider(GivesWay givesWay = GivesWay::never)
+{
+    return HoverLine { HoverLine::Kind::divider, {}, 3, 0, 0, givesWay };
+}
 
 } // namespace
 
-QList<HoverLine> HoverInfo::lines(const QDateTime& now) const
+QList<HoverLine> HoverInfo::lines(const QDateTime& now, int spotRows) const
 {
     using Font = HoverText::Font;
     const QColor primary = OverlayPanel::textColor();
@@ -61,7 +70,8 @@ QList<HoverLine> HoverInfo::lines(const QDateTime& now) const
         out << textLine(QStringLiteral("Sunrise ") + utcTime(sun.sunrise)
                                        + QStringLiteral("   Sunset ") + utcTime(sun.sunset), Font::caption, primary);
         out << textLine(QStringLiteral("Your time: ") + localTime(sun.sunrise)
-                                       + QStringLiteral(" / ") + localTime(sun.sunset), Font::caption, secondary, 1);
+                                       + QStringLiteral(" / ") + localTime(sun.sunset), Font::caption, secondary, 1,
+                                                        GivesWay::secondary);
         break;
     case SolarCalculator::DayKind::polarDay:
         out << textLine(QStringLiteral("Sun up all day (midnight sun)"), Font::caption, primary);
@@ -71,7 +81,8 @@ QList<HoverLine> HoverInfo::lines(const QDateTime& now) const
         break;
     }
     const double elevation = SolarCalculator::elevation(coordinate, SolarCalculator::position(now).subsolarPoint);
-    out << textLine(NumberText::printf("Sun elevation now %.0f", elevation) + degree, Font::caption, secondary);
+    out << textLine(NumberText::printf("Sun elevation now %.0f", elevation) + degree, Font::caption, secondary, 3,
+                    GivesWay::secondary);
     out << divider();
 
     out << textLine(NumberText::printf("%.2f", std::abs(coordinate.latitude)) + degree
@@ -82,7 +93,7 @@ QList<HoverLine> HoverInfo::lines(const QDateTime& now) const
                                                             Font::caption, primary);
     out << divider();
 
-    out << textLine(QStringLiteral("Antenna from your QTH"), Font::caption, secondary);
+    out << textLine(QStringLiteral("Antenna from your QTH"), Font::caption, secondary, 3, GivesWay::secondary);
     const double d = GeoMath::distanceKm(home, coordinate);
     const double b = GeoMath::bearing(home, coordinate);
     double longBearing = std::fmod(b + 180, 360);
@@ -110,9 +121,10 @@ QList<HoverLine> HoverInfo::lines(const QDateTime& now) const
         out << textLine(pathLine(*pathMUF), Font::caption, primary);
 
     if (group && !group->spots.isEmpty()) {
-        out << divider();
-        out << textLine(QStringLiteral("On the DX cluster now"), Font::captionSemibold, spotColor);
-        const qsizetype shown = std::min<qsizetype>(group->spots.size(), maxSpotRows);
+        out << divider(GivesWay::spots);
+        out << textLine(QStringLiteral("On the DX cluster now"), Font::captionSemibold, spotColor, 3, GivesWay::spots);
+        const qsizetype shown
+            = std::clamp<qsizetype>(spotRows, 0, std::min<qsizetype>(group->spots.size(), maxSpotRows));
         for (qsizetype i = 0; i < shown; ++i) {
             const DXSpot& spot = group->spots[i];
             const QColor colour = callColor(spot);
@@ -127,12 +139,13 @@ QList<HoverLine> HoverInfo::lines(const QDateTime& now) const
                   HoverText { tag(spot), Font::tag, colour }, HoverText { said, Font::caption, secondary, 260 } },
                 i == 0 ? 3 : 1,
                 2,
-                8
+                8,
+                GivesWay::spots
             };
         }
-        if (group->spots.size() > maxSpotRows)
-            out << textLine(QStringLiteral("+ ") + QString::number(group->spots.size() - maxSpotRows)
-                                           + QStringLiteral(" more"), Font::caption, secondary);
+        if (group->spots.size() > shown)
+            out << textLine(QStringLiteral("+ ") + QString::number(group->spots.size() - shown)
+                                           + QStringLiteral(" more"), Font::caption, secondary, 3, GivesWay::spots);
     }
     return out;
 }

@@ -38,12 +38,17 @@ struct HoverText {
 // columns.
 struct HoverLine {
     enum class Kind { text, divider, grid };
+    // What a map too short for the whole panel leaves out, in this order
+    // once the spot rows have given way: the place's secondary lines, then
+    // the spots' lines altogether.
+    enum class GivesWay { never, secondary, spots };
 
     Kind kind = Kind::text;
     QList<HoverText> cells; // one for a text line, one per column for a grid row
     int gapAbove = 3;       // points between this line and the one above
     int grid = 0;
     int columnSpacing = 0;
+    GivesWay givesWay = GivesWay::never;
 
     friend bool operator==(const HoverLine&, const HoverLine&) = default;
 };
@@ -77,8 +82,9 @@ struct HoverInfo {
     // The spots listed at most; the rest are counted in a line of their own.
     static constexpr int maxSpotRows = 8;
 
-    // The panel's lines at the instant `now`.
-    QList<HoverLine> lines(const QDateTime& now) const;
+    // The panel's lines at the instant `now`, listing at most `spotRows`
+    // spots (fewer than eight where a short map has no room for them).
+    QList<HoverLine> lines(const QDateTime& now, int spotRows = maxSpotRows) const;
 
     // "HH:mm" and "z" in UTC; "--:--" for no time.
     static QString utcTime(const std::optional<QDateTime>& date);

@@ -49,6 +49,14 @@ std::pair<double, double> lineMetrics(const QList<HoverText>& cells)
 
 constexpr double dividerPadding = 2;
 
+// A line's height and the baseline of its text.
+std::pair<double, double> lineBox(const HoverLine& line)
+{
+    if (line.kind == HoverLine::Kind::divider)
+        return { 1 + 2 * dividerPadding, 0 };
+    return lineMetrics(line.cells);
+}
+
 Layout layOut(const QList<HoverLine>& lines)
 {
     Layout layout;
@@ -68,11 +76,9 @@ Layout layOut(const QList<HoverLine>& lines)
         const HoverLine& line = lines[i];
         if (i > 0)
             y += line.gapAbove;
-        const auto [textHeight, ascent] = lineMetrics(line.cells);
-        double height = textHeight;
+        const auto [height, ascent] = lineBox(line);
         switch (line.kind) {
         case HoverLine::Kind::divider:
-            height = 1 + 2 * dividerPadding;
             break;
         case HoverLine::Kind::text:
             for (const HoverText& cell : line.cells)
@@ -121,6 +127,17 @@ QFont HoverInfoView::font(HoverText::Font font)
     }
     }
     return captionFont();
+}
+
+int HoverInfoView::heightOf(const QList<HoverLine>& lines)
+{
+    double height = 0;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (i > 0)
+            height += lines[i].gapAbove;
+        height += lineBox(lines[i]).first;
+    }
+    return int(std::ceil(height)) + 2 * padding;
 }
 
 void HoverInfoView::setLines(const QList<HoverLine>& lines)

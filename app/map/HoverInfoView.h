@@ -22,6 +22,9 @@ public:
     void setLines(const QList<HoverLine>& lines);
     const QList<HoverLine>& lines() const { return m_lines; }
 
+    // The height of the panel these lines make, without laying them out.
+    static int heightOf(const QList<HoverLine>& lines);
+
     // The font of a piece of text.
     static QFont font(HoverText::Font font);
 

@@ -12,6 +12,7 @@
 #include "support/NumberText.h"
 
 #include <cmath>
+#include <limits>
 
 std::optional<PrefixEntity> HoverPanel::labelUnderPointer(QPointF point, const MapProjection& projection,
                                                           const QList<SpotGroup>& groups,
@@ -118,13 +119,36 @@ void HoverPanel::showFor(const std::optional<PrefixEntity>& entity, const Inputs
         return;
     }
     m_content = content(*entity, inputs, m_cache);
-    m_info->setLines(m_content->info.lines(inputs.now));
+    const int room = parentWidget() ? parentWidget()->height() - 2 * inset : std::numeric_limits<int>::max();
+    m_info->setLines(fittedLines(m_content->info, inputs.now, room));
     if (m_content->wheel)
         m_wheel->setContent(*m_content->wheel);
     m_wheel->setVisible(m_content->wheel.has_value());
     layOut();
     if (!isVisible())
         QWidget::show();
+}
+
+QList<HoverLine> HoverPanel::fittedLines(const HoverInfo& info, const QDateTime& now, int height)
+{
+    // On a short map the spot rows give way, the last first, and the line
+    // under them counts the spots left out. Where even that is too tall,
+    // the place's secondary lines give way, and the room they leave takes
+    // spot rows again; last, the spots' lines go altogether. The place's
+    // own lines stay.
+    const qsizetype spots = info.group ? info.group->spots.size() : 0;
+    const auto without = [](QList<HoverLine> lines, HoverLine::GivesWay which) {
+        lines.removeIf([which](const HoverLine& line) { return line.givesWay == which; });
+        return lines;
+    };
+    QList<HoverLine> lines;
+    for (const bool brief : { false, true })
+        for (int rows = int(std::min<qsizetype>(spots, HoverInfo::maxSpotRows)); rows >= 0; --rows) {
+            lines = brief ? without(info.lines(now, rows), HoverLine::GivesWay::secondary) : info.lines(now, rows);
+            if (HoverInfoView::heightOf(lines) <= height)
+                return lines;
+        }
+    return without(lines, HoverLine::GivesWay::spots);
 }
 
 QSize HoverPanel::sizeHint() const

@@ -24,8 +24,8 @@ struct SpaceWeatherSnapshot;
 // for places more than 300 km from the station, the 24-hour band wheel to
 // them, side by side and top-aligned, 8 points apart. It sits in the map's
 // top-leading corner, 10 points in, above the map's badges and legends, and
-// lets the pointer through. A map too short for the wheel has it drawn
-// smaller.
+// lets the pointer through. On a map too short for the whole panel the
+// spot lines give way first, then the wheel is drawn smaller.
 //
 // What it shows is decided here too: which label is under the pointer, and
 // the panel's content for a label, from the map's settings, the space
@@ -68,6 +68,10 @@ public:
     // The panel's content for a label or cell. The quick model's day chart
     // comes from the cache, computed there on a miss.
     static Content content(const PrefixEntity& entity, const Inputs& inputs, PredictionCache& cache);
+
+    // The information's lines within a height (points, the panel's
+    // padding included): as many spot rows as leave room for the rest.
+    static QList<HoverLine> fittedLines(const HoverInfo& info, const QDateTime& now, int height);
 
     explicit HoverPanel(QWidget* parent = nullptr);
 

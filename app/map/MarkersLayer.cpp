@@ -68,6 +68,9 @@ void drawGlow(QPainter& painter, QPointF centre, double radius, const QColor& co
     painter.drawImage(area.topLeft(), glow);
 }
 
+// Where the callsign's leading edge starts, from the station's dot.
+const QPointF callsignAnchor(12, -10);
+
 HaloTextCache& callsignCache()
 {
     static HaloTextCache cache;
@@ -114,6 +117,18 @@ void MarkersLayer::paint(QPainter& painter, const HaloText* callsignText) const
 
     // Right of and slightly above the dot, with a shadow of its own.
     if (callsignText)
-        callsignText->drawLeading(painter, h + QPointF(12, -10));
+        callsignText->drawLeading(painter, h + callsignAnchor);
     painter.restore();
+}
+
+QRectF MarkersLayer::stationArea(const HaloText* callsignText) const
+{
+    const QPointF h = projection.point(home);
+    QRectF area(h - QPointF(10, 10), QSizeF(20, 20));
+    if (callsignText) {
+        const QPointF anchor = h + callsignAnchor;
+        // With its glow.
+        area |= QRectF(anchor - QPointF(0, callsignText->box.height() / 2), callsignText->box).adjusted(-2, -2, 2, 2);
+    }
+    return area;
 }

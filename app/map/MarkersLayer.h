@@ -4,6 +4,7 @@
 #include "map/MapProjection.h"
 
 #include <QColor>
+#include <QRectF>
 #include <QString>
 
 class QPainter;
@@ -28,6 +29,9 @@ struct MarkersLayer {
     // bands may do at once.
     const HaloText* callsignText(double ratio) const;
     void paint(QPainter& painter, const HaloText* callsignText) const;
+    // Where the station's ring and its callsign are drawn, in view points:
+    // what the rotators' tags keep off.
+    QRectF stationArea(const HaloText* callsignText) const;
 
     // The callsign as shown: upper case.
     static QString shownCallsign(const QString& callsign) { return callsign.toUpper(); }

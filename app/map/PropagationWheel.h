@@ -38,7 +38,7 @@ public:
     static constexpr int spacing = 6;
     // The wheel's side, and the least it gives up to on a short map.
     static constexpr int canvasSide = 250;
-    static constexpr int smallestCanvasSide = 180;
+    static constexpr int smallestCanvasSide = 150;
 
     explicit PropagationWheel(QWidget* parent = nullptr);
 

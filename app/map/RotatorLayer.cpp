@@ -30,6 +30,10 @@ const QFont& labelFont()
     return font;
 }
 
+// The label's plate around its text.
+constexpr double platePaddingX = 4;
+constexpr double platePaddingY = 1;
+
 // How one of a rotator's lines is stroked. Dashes are in points (0: solid).
 struct LineStyle {
     double bearing;
@@ -122,6 +126,21 @@ QPointF RotatorLayer::labelCentre(double heading, qsizetype position) const
     return { h.x() + 0.9 * (q.x() - h.x()), h.y() + 0.9 * (q.y() - h.y()) + labelStep * double(position) };
 }
 
+QRectF RotatorLayer::labelRect(const QString& text, double heading, qsizetype position) const
+{
+    const QFontMetricsF metrics(labelFont());
+    const QSizeF box(metrics.horizontalAdvance(text), metrics.height());
+    const QPointF c = labelCentre(heading, position);
+    QRectF rect(c.x() - box.width() / 2, c.y() - box.height() / 2, box.width(), box.height());
+    const QRectF plate = rect.adjusted(-platePaddingX, -platePaddingY, platePaddingX, platePaddingY);
+    if (plate.intersects(stationArea)) {
+        const double up = stationArea.top() - 1 - plate.bottom();
+        const double down = stationArea.bottom() + 1 - plate.top();
+        rect.translate(0, -up < down ? up : down);
+    }
+    return rect;
+}
+
 void RotatorLayer::paint(QPainter& painter) const
 {
     if (status.isEmpty())
@@ -172,17 +191,14 @@ void RotatorLayer::paintRotator(QPainter& painter, const RotatorConfig& rotator,
 
     // The label on its plate.
     const QString text = labelText(rotator.name, heading);
-    const QFontMetricsF metrics(labelFont());
-    const QSizeF box(metrics.horizontalAdvance(text), metrics.height());
-    const QPointF c = labelCentre(heading, position);
-    const QRectF textRect(c.x() - box.width() / 2, c.y() - box.height() / 2, box.width(), box.height());
+    const QRectF textRect = labelRect(text, heading, position);
     // Like the wedge, a label past the map's edge shows at the other edge.
     const QRectF view(QPointF(0, 0), projection.size);
     painter.setFont(labelFont());
     const QColor textColour = MapContrast::onHalo(color, halo);
     for (const double shift : { -projection.worldWidth(), 0.0, projection.worldWidth() }) {
         const QRectF at = textRect.translated(shift, 0);
-        const QRectF plate = at.adjusted(-4, -1, 4, 1);
+        const QRectF plate = at.adjusted(-platePaddingX, -platePaddingY, platePaddingX, platePaddingY);
         if (!plate.intersects(view))
             continue;
         painter.setPen(Qt::NoPen);

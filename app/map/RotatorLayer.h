@@ -10,6 +10,7 @@
 #include <QList>
 #include <QPointF>
 #include <QPolygonF>
+#include <QRectF>
 #include <QString>
 #include <QUuid>
 
@@ -31,7 +32,8 @@ struct RotatorLayer {
     GeoCoordinate home;
     QList<RotatorConfig> rotators;
     QHash<QUuid, RotatorStatus> status;
-    QColor halo; // line halos and label plates
+    QColor halo;             // line halos and label plates
+    QRectF stationArea = {}; // the station's ring and callsign, which the labels keep off; empty: none
 
     // The shading of one beam, nearest band first: each band runs from the
     // previous band's outer distance to its own.
@@ -75,6 +77,10 @@ struct RotatorLayer {
     // longitude is taken on the station's side of the ±180° meridian, so a
     // label stays beside its beam when the beam crosses it.
     QPointF labelCentre(double heading, qsizetype position) const;
+    // The box of a label's text where it is drawn: centred there, unless
+    // its plate would cover the station's ring or callsign; then moved up
+    // or down, whichever is less, to clear them.
+    QRectF labelRect(const QString& text, double heading, qsizetype position) const;
 
     void paint(QPainter& painter) const;
 

@@ -289,19 +289,68 @@ void WorldMapView::addOverlay(Overlay overlay, QWidget* widget)
     placeOverlays();
 }
 
+QRect WorldMapView::clearOf(const QRect& wanted, const QList<QRect>& taken, const QRect& area)
+{
+    constexpr int apart = 8;
+    const auto meets
+        = [&](const QRect& at) { return std::ranges::any_of(taken, [&](const QRect& t) { return t.intersects(at); }); };
+    QRect at = wanted;
+    while (meets(at)) {
+        int left = area.left();
+        int right = area.right();
+        for (const QRect& t : taken)
+            if (t.top() <= at.bottom() && t.bottom() >= at.top()) {
+                if (t.center().x() < wanted.center().x())
+                    left = std::max(left, t.right() + 1 + apart);
+                else
+                    right = std::min(right, t.left() - 1 - apart);
+            }
+        if (right + 1 - left >= at.width()) {
+            QRect beside = at;
+            beside.moveLeft(std::clamp(at.left(), left, right + 1 - at.width()));
+            if (!meets(beside))
+                return beside;
+        }
+        int top = at.top();
+        for (const QRect& t : taken)
+            if (t.intersects(at))
+                top = std::min(top, t.top());
+        // No room above either: it stays where it first met one.
+        if (top - apart - at.height() < area.top())
+            return wanted;
+        at.moveBottom(top - apart - 1);
+    }
+    return at;
+}
+
 void WorldMapView::placeOverlays()
 {
+    // The corners first; the bottom centre's badge, then its legend, make
+    // way for what is placed before them.
     const bool cluster = m_options.clusterEnabled;
-    for (const auto& [overlay, widget] : m_overlays)
-        widget->setGeometry(
-            overlayRect(overlay, widget->sizeHint().expandedTo(widget->minimumSize()).boundedTo(widget->maximumSize()),
-                        size(), cluster));
+    const QRect area = rect().adjusted(10, 10, -10, -10);
+    QList<QRect> taken;
+    for (const Overlay kind : { Overlay::legendColumn, Overlay::mufLegend, Overlay::zoomBadge, Overlay::clusterBadge,
+                                Overlay::coverageLegend })
+        for (const auto& [overlay, widget] : m_overlays) {
+            if (overlay != kind)
+                continue;
+            QRect at
+                = overlayRect(overlay,
+                              widget->sizeHint().expandedTo(widget->minimumSize()).boundedTo(widget->maximumSize()),
+                              size(), cluster);
+            if (overlay == Overlay::clusterBadge || overlay == Overlay::coverageLegend)
+                at = clearOf(at, taken, area);
+            widget->setGeometry(at);
+            if (widget->isVisibleTo(this))
+                taken.append(at);
+        }
 }
 
 bool WorldMapView::eventFilter(QObject* watched, QEvent* event)
 {
     // An overlay whose content changed asks for a new size.
-    if (event->type() == QEvent::LayoutRequest || event->type() == QEvent::Show)
+    if (event->type() == QEvent::LayoutRequest || event->type() == QEvent::Show || event->type() == QEvent::Hide)
         for (const auto& entry : std::as_const(m_overlays))
             if (entry.second == watched) {
                 placeOverlays();

@@ -147,6 +147,12 @@ public:
     // points (the coverage legend only from the bottom, by 44 points while
     // the cluster badge is there, else 10) and aligned as listed above.
     static QRect overlayRect(Overlay overlay, QSize overlaySize, QSize mapSize, bool clusterEnabled);
+    // Where an overlay that wants a place goes clear of those already
+    // placed (`taken`), within an area: at that place when it meets none;
+    // else moved sideways as little as the room beside the others on its
+    // rows allows; else risen above the highest it meets. 8 points apart
+    // from those it moves for.
+    static QRect clearOf(const QRect& wanted, const QList<QRect>& taken, const QRect& area);
     // Takes the widget as a child and keeps it at its place at its size
     // hint; the widget shows and hides itself.
     void addOverlay(Overlay overlay, QWidget* widget);

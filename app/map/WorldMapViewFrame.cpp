@@ -141,9 +141,12 @@ MapFrame::Layers WorldMapView::layerStack(const MapProjection& proj, double rati
     stack.ahead = std::move(ahead);
     // 4: the rotators' beams, in one piece: their dashed lines would start
     // their dashes afresh at every band's edge.
+    // Their tags keep off the station's ring and callsign, which they
+    // would otherwise cover.
     if (m_stores.rotors && !m_stores.rotors->rotators().isEmpty())
-        stack.whole = [layer = RotatorLayer { proj, o.home, m_stores.rotors->rotators(), m_stores.rotors->status(),
-                                              haloColour }](QPainter& painter) { layer.paint(painter); };
+        stack.whole
+            = [layer = RotatorLayer { proj, o.home, m_stores.rotors->rotators(), m_stores.rotors->status(), haloColour,
+                                      markers.stationArea(callsign) }](QPainter& painter) { layer.paint(painter); };
     return stack;
 }
 

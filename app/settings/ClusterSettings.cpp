@@ -176,7 +176,11 @@ void ClusterSettings::refreshStatus()
 {
     const DXClusterClient::Status status = m_cluster ? m_cluster->status() : DXClusterClient::Status::off();
     m_dot->setConnected(status.kind == DXClusterClient::Status::Kind::connected);
-    m_status->setText(status.text());
+    // Here, the tab it would send the user to, the missing address is asked
+    // for where it is typed.
+    const bool noAddress
+        = status.kind == DXClusterClient::Status::Kind::failed && status.detail == ClusterMessage::noAddress();
+    m_status->setText(noAddress ? QStringLiteral("Enter the node's address above") : status.text());
     m_reconnect->setEnabled(Settings::standard().get(SettingKeys::clusterEnabled));
 }
 

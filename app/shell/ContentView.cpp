@@ -96,8 +96,8 @@ void ContentView::openWelcome()
         return;
     m_welcome = new WelcomeView([this] { completeWelcome(); }, window());
     m_welcome->setAttribute(Qt::WA_DeleteOnClose);
-    // Closed without "Save" or "Later" (Escape, the window's close button):
-    // nothing is stored, and the next start offers the sheet again.
+    // Closed without "Save" or "Later" (the window's close button): nothing
+    // is stored, and the next start offers the sheet again.
     connect(m_welcome, &QDialog::finished, this, [this] { m_showWelcome = false; });
     m_welcome->open();
 }

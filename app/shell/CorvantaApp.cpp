@@ -149,14 +149,24 @@ void CorvantaApp::createActions()
     });
     m_newWindow
         = action(QStringLiteral("New Window"), QKeySequence(QStringLiteral("Ctrl+N")), [this] { openMainWindow(); });
+    m_closeWindow = action(QStringLiteral("Close Window"), QKeySequence(QStringLiteral("Ctrl+W")), [] {
+        if (QWidget* window = QApplication::activeWindow())
+            window->close();
+    });
     m_refreshSpaceWeather
         = action(QStringLiteral("Refresh Space Weather"),
                                 QKeySequence(QStringLiteral("Ctrl+R")), [this] { m_stores.spaceWeather->refresh(); });
     m_zoomIn = action(QStringLiteral("Zoom In"),
                                      QKeySequence(QStringLiteral("Ctrl+=")), [this] { m_stores.viewport->zoom(1.5); });
+    // The plus typed with Shift or on the keypad too, and the keypad's minus.
+    const auto ctrl = [](Qt::Key key, Qt::KeyboardModifiers more = {}) {
+        return QKeySequence(QKeyCombination(Qt::ControlModifier | more, key));
+    };
+    m_zoomIn->setShortcuts({ ctrl(Qt::Key_Equal), ctrl(Qt::Key_Plus), ctrl(Qt::Key_Plus, Qt::KeypadModifier) });
     m_zoomOut = action(QStringLiteral("Zoom Out"), QKeySequence(QStringLiteral("Ctrl+-")), [this] {
         m_stores.viewport->zoom(2.0 / 3.0);
     });
+    m_zoomOut->setShortcuts({ ctrl(Qt::Key_Minus), ctrl(Qt::Key_Minus, Qt::KeypadModifier) });
     m_showWholeWorld = action(QStringLiteral("Show Whole World"), QKeySequence(QStringLiteral("Ctrl+0")), [this] {
         m_stores.viewport->setViewport(MapViewport { 1.0, QPointF(0.5, 0.5) });
     });
@@ -164,7 +174,14 @@ void CorvantaApp::createActions()
     m_help->setShortcuts({ QKeySequence(Qt::Key_F1), QKeySequence(QStringLiteral("Ctrl+?")) });
     m_report = action(QStringLiteral("Report a Problem…"), {}, [this] { showReport(); });
     m_openLogFolder = action(QStringLiteral("Open Log Folder"), {}, [] { AppLog::openFolder(); });
+
+    // These answer their keys from every window of the application, the
+    // help, settings and problem report windows too.
+    for (QAction* everywhere : applicationWideActions())
+        everywhere->setShortcutContext(Qt::ApplicationShortcut);
 }
+
+QList<QAction*> CorvantaApp::applicationWideActions() const { return { m_quit, m_newWindow, m_settings, m_help }; }
 
 void CorvantaApp::installMenus(QMenuBar* menuBar)
 {
@@ -172,6 +189,7 @@ void CorvantaApp::installMenus(QMenuBar* menuBar)
     // Edit, About at the end of Help.
     QMenu* file = menuBar->addMenu(QStringLiteral("&File"));
     file->addAction(m_newWindow);
+    file->addAction(m_closeWindow);
     file->addSeparator();
     file->addAction(m_quit);
 
@@ -214,8 +232,11 @@ MainWindow* CorvantaApp::openMainWindow()
 
 QWidget* CorvantaApp::showSingleWindow(QPointer<QWidget>& slot, const std::function<QWidget*()>& make)
 {
-    if (!slot)
+    if (!slot) {
         slot = make();
+        // Their keys work here while no main window is open too.
+        slot->addActions(applicationWideActions());
+    }
     // An open window comes to the front, from the taskbar too.
     slot->setWindowState(slot->windowState() & ~Qt::WindowMinimized);
     slot->show();

@@ -37,7 +37,9 @@ public:
     QWidget* showAbout();
 
     // Fills a main window's menu bar with the application's commands. The
-    // actions are shared by every main window.
+    // actions are shared by every main window; Quit, New Window, Settings
+    // and Help answer their keys from every window of the application, and
+    // Close Window closes the window in front.
     void installMenus(QMenuBar* menuBar);
 
     // The menu commands, for windows and tests.
@@ -50,11 +52,14 @@ public:
     QAction* reportAction() const { return m_report; }
     QAction* settingsAction() const { return m_settings; }
     QAction* quitAction() const { return m_quit; }
+    QAction* newWindowAction() const { return m_newWindow; }
+    QAction* closeWindowAction() const { return m_closeWindow; }
     QAction* aboutAction() const { return m_about; }
     QAction* openLogFolderAction() const { return m_openLogFolder; }
 
 private:
     void createActions();
+    QList<QAction*> applicationWideActions() const;
     QWidget* showSingleWindow(QPointer<QWidget>& slot, const std::function<QWidget*()>& make);
 
     AppDelegate* m_delegate = nullptr;
@@ -72,6 +77,7 @@ private:
     QAction* m_settings = nullptr;
     QAction* m_quit = nullptr;
     QAction* m_newWindow = nullptr;
+    QAction* m_closeWindow = nullptr;
     QAction* m_refreshSpaceWeather = nullptr;
     QAction* m_zoomIn = nullptr;
     QAction* m_zoomOut = nullptr;

@@ -35,10 +35,12 @@ constexpr int saveDelayMs = 500;
 struct SavedGeometry {
     QRect frame;  // the window with its frame, maximised or not
     QRect normal; // the window without frame when not maximised
+    bool maximised = false; // or full screen
 };
 
-// The two rectangles QWidget::saveGeometry() writes first, after its mark
-// and format version (1 to 3 so far); none when the bytes are no such
+// What QWidget::saveGeometry() writes first, after its mark and format
+// version (1 to 3 so far): the two rectangles, the screen's number and the
+// maximised and full screen states; none when the bytes are no such
 // description.
 std::optional<SavedGeometry> readSavedGeometry(const QByteArray& bytes)
 {
@@ -48,10 +50,14 @@ std::optional<SavedGeometry> readSavedGeometry(const QByteArray& bytes)
     quint16 major = 0;
     quint16 minor = 0;
     SavedGeometry saved;
-    stream >> mark >> major >> minor >> saved.frame >> saved.normal;
+    qint32 screen = 0;
+    quint8 maximised = 0;
+    quint8 fullScreen = 0;
+    stream >> mark >> major >> minor >> saved.frame >> saved.normal >> screen >> maximised >> fullScreen;
     if (stream.status() != QDataStream::Ok || mark != 0x1D9D0CB || major < 1 || major > 3 || !saved.frame.isValid()
         || !saved.normal.isValid())
         return std::nullopt;
+    saved.maximised = maximised || fullScreen;
     return saved;
 }
 
@@ -163,12 +169,20 @@ bool MainWindow::restoreSavedGeometry()
     if (!rects)
         return false;
     // Qt would move and shrink a window that no longer fits; such a window
-    // starts as on a first start instead. The frame as it was (maximised
-    // or not) must lie in the free area of a screen present now, and the
-    // size must still be one the window can take there.
+    // starts as on a first start instead. The frame as it was must lie in
+    // the free area of a screen present now, and the size must still be one
+    // the window can take there. A maximised window's frame is that area
+    // as Qt last knew the frame's margins: stored moments after the window
+    // was maximised, it may still carry the margins of the frame before, a
+    // pixel or a title bar beyond the area. Such a window comes back
+    // maximised on the screen that holds its frame's middle, where the
+    // window it is when made normal lies in the area.
     const QList<QScreen*> screens = QGuiApplication::screens();
-    const auto screen = std::find_if(screens.begin(), screens.end(),
-                                     [&](const QScreen* s) { return s->availableGeometry().contains(rects->frame); });
+    const auto screen = std::find_if(screens.begin(), screens.end(), [&](const QScreen* s) {
+        const QRect free = s->availableGeometry();
+        return rects->maximised ? free.contains(rects->frame.center()) && free.contains(rects->normal)
+                                : free.contains(rects->frame);
+    });
     if (screen == screens.end())
         return false;
     fitMinimumTo((*screen)->availableGeometry(), frameMargins());

@@ -7,6 +7,7 @@
 #include "support/TextTrim.h"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -90,6 +91,16 @@ WelcomeView::WelcomeView(std::function<void()> done, QWidget* parent)
     });
     connect(m_save, &QPushButton::clicked, this, &WelcomeView::save);
     validate();
+}
+
+void WelcomeView::keyPressEvent(QKeyEvent* event)
+{
+    // Escape puts the sheet off as "Later" does, for good.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        m_later->click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 bool WelcomeView::locatorOK() const

@@ -4,6 +4,7 @@
 
 #include <functional>
 
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -12,8 +13,9 @@ class QPushButton;
 // operator's callsign and Maidenhead locator, which the DX cluster needs to
 // log in and the map needs to place the station. "Save" stores the callsign
 // (trimmed, upper case) and the centre of the locator's square as the home
-// position; "Later" stores nothing. Both end with the presenter's `done`
-// action, which makes sure the sheet is not offered again.
+// position; "Later" (or Escape) stores nothing. Both end with the
+// presenter's `done` action, which makes sure the sheet is not offered
+// again.
 class WelcomeView : public QDialog {
     Q_OBJECT
 public:
@@ -29,6 +31,9 @@ public:
     QLabel* locatorMessage() const { return m_message; }
     QPushButton* laterButton() const { return m_later; }
     QPushButton* saveButton() const { return m_save; }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void validate();

@@ -102,6 +102,7 @@ void SpaceWeatherStore::refresh()
     if (m_isLoading)
         return;
     setLoading(true);
+    m_client->takeFailures(); // only this refresh's are its cause
 
     const Settings& settings = Settings::standard();
     const IndexSource source = indexSourceFromRaw(settings.get(SettingKeys::indexSource)).value_or(IndexSource::noaa);
@@ -172,12 +173,14 @@ void SpaceWeatherStore::finishRefresh(SpaceWeatherSnapshot fresh, bool ionosonde
     QStringList failed = m_snapshot.errors;
     if (ionosondesFailed)
         failed << QStringLiteral("MUF (Zelq)");
+    QStringList causes = m_client->takeFailures();
+    causes.removeDuplicates();
     if (failed.isEmpty()) {
         setLastError(std::nullopt);
     } else {
         const QString line = QStringLiteral("Could not load: ") + failed.join(QStringLiteral(", "));
         AppLog::file().write(line);
-        setLastError(line);
+        setLastError(line, causes.size() == 1 ? std::optional(causes.first()) : std::nullopt);
     }
     setLoading(false);
 
@@ -195,10 +198,11 @@ void SpaceWeatherStore::setLoading(bool loading)
     Q_EMIT isLoadingChanged();
 }
 
-void SpaceWeatherStore::setLastError(const std::optional<QString>& error)
+void SpaceWeatherStore::setLastError(const std::optional<QString>& error, const std::optional<QString>& cause)
 {
-    if (m_lastError == error)
+    if (m_lastError == error && m_lastErrorCause == cause)
         return;
     m_lastError = error;
+    m_lastErrorCause = cause;
     Q_EMIT lastErrorChanged();
 }

@@ -54,6 +54,9 @@ public:
     // "Could not load: " and the failed feeds, or none after a refresh
     // without failure.
     const std::optional<QString>& lastError() const { return m_lastError; }
+    // What the failed requests of that refresh said, when they all said the
+    // same ("The network cannot be reached."); none otherwise.
+    const std::optional<QString>& lastErrorCause() const { return m_lastErrorCause; }
     // When the last refresh ended, if it brought no value at all (every
     // feed failed, or the computer is offline); none once a refresh brings
     // one. The snapshot's `fetchedAt` stays the time of the last refresh
@@ -68,7 +71,7 @@ Q_SIGNALS:
 protected:
     // Only the store's own refresh sets these; each notifies on a change.
     void setLoading(bool loading);
-    void setLastError(const std::optional<QString>& error);
+    void setLastError(const std::optional<QString>& error, const std::optional<QString>& cause = std::nullopt);
 
 private:
     void loopPass();
@@ -85,5 +88,6 @@ private:
     SpaceWeatherSnapshot m_snapshot;
     bool m_isLoading = false;
     std::optional<QString> m_lastError;
+    std::optional<QString> m_lastErrorCause;
     std::optional<QDateTime> m_failedAt;
 };

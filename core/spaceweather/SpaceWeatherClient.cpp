@@ -146,8 +146,10 @@ void SpaceWeatherClient::get(const QUrl& url, std::function<void(Body)> done)
     auto* download = new Download({ url }, limits, this);
     download->get([this, url, done = std::move(done)](const Download::Outcome& outcome) {
         Body body = bodyOf(outcome, m_timeout, m_limit);
-        if (!body)
+        if (!body) {
             reportFailure(label(url), body.error());
+            m_failures << body.error();
+        }
         done(std::move(body));
     });
 }

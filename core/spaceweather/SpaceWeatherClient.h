@@ -8,12 +8,14 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
 #include <chrono>
 #include <expected>
 #include <functional>
 #include <optional>
+#include <utility>
 
 
 // Downloads every space weather feed: one whole snapshot from the NOAA SWPC
@@ -73,6 +75,10 @@ public:
     // read, an empty list when it names no usable station.
     void fetchIonosondes(std::function<void(std::optional<QList<IonosondeReading>>)> done);
 
+    // What the requests that failed since the last call said, in the order
+    // they ended ("The network cannot be reached.", "HTTP 503").
+    QStringList takeFailures() { return std::exchange(m_failures, {}); }
+
 private:
     template <typename T, typename Parse>
     void load(QObject* context, const QUrl& url, Parse parse, std::function<void(std::optional<T>)> done);
@@ -81,4 +87,5 @@ private:
 
     std::chrono::milliseconds m_timeout;
     std::chrono::milliseconds m_limit;
+    QStringList m_failures;
 };

@@ -29,6 +29,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <tuple>
 
 using namespace std::chrono_literals;
 
@@ -195,7 +196,8 @@ TEST_F(BarTest, CardsShrinkOrElideTheirTextsButNeverCutThem)
     bar->setPalette(DarkAppearance::palette()); // as in the window
     bar->show();
     const QString longTitle = bar->localClock()->title().toUpper();
-    for (const int width : { 1576, 1416, ContentView::minimumWidth - 2 * ContentView::barInset }) {
+    for (const int window : { 1600, 1440, 1366, 1024, ContentView::minimumWidth }) {
+        const int width = window - 2 * ContentView::barInset;
         bar->resize(width, bar->sizeHint().height());
         bar->layout()->activate();
         bar->tick();
@@ -211,14 +213,19 @@ TEST_F(BarTest, CardsShrinkOrElideTheirTextsButNeverCutThem)
             EXPECT_LT(brightest, 0.3) << card->title().toStdString() << " at " << width;
         }
         // Every title, date, event line, day length and elevation whole,
-        // in its brief form where the long one does not fit.
+        // the space weather tiles' names and second lines too, in its brief
+        // form where the long one does not fit.
         const SunCard* sun = bar->sunCard();
         const auto [day, elevation] = sun->shownFooter();
-        for (const QString& text :
-             { bar->localClock()->shownTitle(), bar->utcClock()->shownTitle(), sun->shownTitle(),
-               bar->localClock()->shownDate(), bar->utcClock()->shownDate(), sun->shownEvent(), day, elevation })
+        QStringList texts { bar->localClock()->shownTitle(), bar->utcClock()->shownTitle(), sun->shownTitle(),
+                            bar->localClock()->shownDate(), bar->utcClock()->shownDate(), sun->shownEvent(), day,
+                            elevation };
+        for (int i = 0; i < 5; ++i)
+            texts << bar->spaceWeatherPanel()->tile(i)->shownTitle()
+                  << bar->spaceWeatherPanel()->tile(i)->shownSubtitle();
+        for (const QString& text : texts)
             EXPECT_TRUE(!text.isEmpty() && !text.contains(QChar(0x2026))) << text.toStdString() << " at " << width;
-        EXPECT_EQ(bar->localClock()->shownTitle(), width == 1576 ? longTitle : "LOCAL · EDT") << width;
+        EXPECT_EQ(bar->localClock()->shownTitle(), window == 1600 ? longTitle : "LOCAL · EDT") << width;
         EXPECT_EQ(elevation, sun->elevationText()) << width;
     }
 
@@ -267,11 +274,20 @@ TEST_F(BarTest, ATickRepaintsTheCardsAloneAndTheStripBlinksOnItsOwn)
         widget->installEventFilter(&counter);
     window.show();
     // Settled: the widgets that stand still have had their first paints,
-    // however long a slow machine takes for them, and what follows from them.
+    // however long a slow machine takes for them, and what follows from
+    // them, until a turn of the event loop paints none of them again.
     ASSERT_TRUE(waitUntil([&] {
         return paints[map] > 0 && paints[infoBar->spaceWeatherPanel()] > 0 && paints[infoBar->watchStrip()] > 0;
     }));
-    waitUntil([] { return false; }, 100);
+    const auto still = [&] {
+        return std::tuple(paints[map], paints[infoBar->spaceWeatherPanel()], paints[infoBar->watchStrip()]);
+    };
+    ASSERT_TRUE(waitUntil([&] {
+        const auto before = still();
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+        return still() == before;
+    }));
     paints.clear();
 
     for (int second = 1; second <= 3; ++second) {

@@ -107,12 +107,14 @@ TEST_F(PanelTest, TilesCaptionAndHeaderFollowTheStoresSnapshot)
               "day's is unknown): no ionosonde within 3000 km.");
     EXPECT_EQ(panel->tile(4)->content().subtitle, "MHz, KO24pq");
 
-    // Offline, a refresh brings nothing and the header says so.
+    // Offline, a refresh brings nothing and the header says so; its tool
+    // tip names the failed feeds and the one reason they share.
     setenv("CORVANTA_FEEDS_BASE", "http://127.0.0.1:9", 1);
     refresh();
     EXPECT_EQ(panel->statusText(), "Update failed " + clock.toTimeZone(QTimeZone::systemTimeZone()).toString("HH:mm"));
     EXPECT_EQ(panel->statusLabel()->palette().color(QPalette::WindowText), PanelStyle::yellow());
-    EXPECT_EQ(panel->statusLabel()->toolTip(), store->lastError());
+    ASSERT_TRUE(store->lastError() && store->lastErrorCause());
+    EXPECT_EQ(panel->statusLabel()->toolTip(), *store->lastError() + "\n" + *store->lastErrorCause());
     setenv("CORVANTA_FEEDS_BASE", qPrintable(peer.base()), 1);
 
     store->refresh();

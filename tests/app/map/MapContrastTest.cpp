@@ -13,6 +13,7 @@
 #include "kit/LabelFonts.h"
 #include "map/AuroraLegend.h"
 #include "map/DXSpotLayer.h"
+#include "map/HoverPanel.h"
 #include "map/MUFContourLayer.h"
 #include "map/MUFLegend.h"
 #include "map/MapViewportModel.h"
@@ -37,6 +38,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QPainter>
+#include <QRegion>
 #include <QSet>
 #include <QTimeZone>
 #include <gtest/gtest.h>
@@ -297,5 +299,25 @@ TEST(MapContrast, EveryOverlayTextReadsOnItsOwnBackgroundAndTheLegendsHideTheMap
         checked << text.kind;
     }
     EXPECT_EQ(checked, (QSet<QString> { "zone", "MUF", "callsign", "rotator", "spot" }));
+
+    // With the coverage legend and the zoom badge too, at every width from
+    // the least the window allows, on a short map and a tall one, no two
+    // legends or badges share a pixel.
+    settings.set(SettingKeys::coverageBand, 20);
+    viewport.zoom(2);
+    for (int width = 960; width <= 1920; width += 16)
+        for (const int height : { 250, 600 }) {
+            view.resize(width, height);
+            QRegion taken;
+            int shown = 0;
+            for (QWidget* overlay : view.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+                if (overlay->isVisibleTo(&view) && overlay != view.hoverPanel()) {
+                    EXPECT_FALSE(taken.intersects(overlay->geometry()))
+                        << overlay->metaObject()->className() << " at " << width << " × " << height;
+                    taken += overlay->geometry();
+                    ++shown;
+                }
+            ASSERT_EQ(shown, 5);
+        }
     setenv("CORVANTA_FEEDS_BASE", "http://127.0.0.1:9", 1);
 }

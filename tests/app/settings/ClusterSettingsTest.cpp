@@ -192,7 +192,8 @@ TEST_F(ClusterTab, ConnectsToATypedNodeOnlyOnceTheAddressIsDoneShowsTheNodesLine
     enabled->click();
     EXPECT_EQ(storedText("clusterEnabled"), "true");
     EXPECT_TRUE(tab.reconnectButton()->isEnabled());
-    ASSERT_TRUE(waitUntil([&] { return tab.statusText()->text() == ClusterMessage::noAddress(); }));
+    ASSERT_TRUE(waitUntil([&] { return client->status().detail == ClusterMessage::noAddress(); }));
+    EXPECT_EQ(tab.statusText()->text(), "Enter the node's address above");
 
     // Typing the address stores nothing, so the client never tries a
     // half-typed host; Return stores it and the client connects.

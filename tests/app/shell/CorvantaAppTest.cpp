@@ -24,6 +24,7 @@
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 
@@ -50,7 +51,8 @@ QStringList menuTitles(QMenuBar* bar)
 void pressKey(QWidget* window, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
 {
     window->activateWindow();
-    waitUntil([&] { return QApplication::activeWindow() == window; });
+    ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == window; }))
+        << window->windowTitle().toStdString() << " is not in front";
     QWidget* target = QApplication::focusWidget() && QApplication::focusWidget()->window() == window
         ? QApplication::focusWidget()
         : window;
@@ -90,6 +92,7 @@ TEST(CorvantaApp, MenusHoldTheCommandsInOrderWithTheirShortcuts)
     const QStringList titles = menuTitles(window->menuBar());
     const QStringList expected { "File",
                                  "  New Window",
+                                 "  Close Window",
                                  "  ---",
                                  "  Quit",
                                  "Edit",
@@ -116,6 +119,7 @@ TEST(CorvantaApp, MenusHoldTheCommandsInOrderWithTheirShortcuts)
     EXPECT_EQ(app.refreshSpaceWeatherAction()->shortcut(), QKeySequence("Ctrl+R"));
     EXPECT_EQ(app.zoomInAction()->shortcut(), QKeySequence("Ctrl+="));
     EXPECT_EQ(app.zoomOutAction()->shortcut(), QKeySequence("Ctrl+-"));
+    EXPECT_EQ(app.closeWindowAction()->shortcut(), QKeySequence("Ctrl+W"));
     EXPECT_EQ(app.showWholeWorldAction()->shortcut(), QKeySequence("Ctrl+0"));
     EXPECT_TRUE(app.checkForUpdatesAction()->shortcut().isEmpty());
     window->close();
@@ -213,7 +217,28 @@ TEST(CorvantaApp, KeysOpenAndCloseTheWindowsAsOnLinux)
     app.showHelp();
     pressKey(open("Corvanta Help"), Qt::Key_Escape);
     EXPECT_EQ(open("Corvanta Help"), nullptr);
-    window->close();
+
+    // Ctrl++ typed with Shift or on the keypad zooms in, the keypad's minus
+    // out.
+    pressKey(window, Qt::Key_Plus, Qt::ControlModifier);
+    pressKey(window, Qt::Key_Plus, Qt::ControlModifier | Qt::KeypadModifier);
+    pressKey(window, Qt::Key_Minus, Qt::ControlModifier | Qt::KeypadModifier);
+    EXPECT_DOUBLE_EQ(app.stores().viewport->viewport().zoom, 1.5);
+
+    // From the settings window: Ctrl+N opens a main window and F1 the help;
+    // Ctrl+W closes the main window in front, and Ctrl+Q quits.
+    const auto mainWindows = [] {
+        return std::ranges::count_if(QApplication::topLevelWidgets(),
+                                     [](QWidget* w) { return qobject_cast<MainWindow*>(w) && w->isVisible(); });
+    };
+    QWidget* settings = app.showSettings();
+    pressKey(settings, Qt::Key_N, Qt::ControlModifier);
+    pressKey(settings, Qt::Key_F1);
+    EXPECT_TRUE(mainWindows() == 2 && open("Corvanta Help"));
+    pressKey(window, Qt::Key_W, Qt::ControlModifier);
+    EXPECT_EQ(mainWindows(), 1);
+    pressKey(settings, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_TRUE(std::ranges::none_of(QApplication::topLevelWidgets(), &QWidget::isVisible));
 }
 
 TEST(CorvantaApp, SettingsOpenAtTheirIdealSizeAndComeToTheFrontWhenAskedAgain)

@@ -4,15 +4,20 @@
 // which reads the frame the window manager reports (_NET_FRAME_EXTENTS).
 #include "shell/CorvantaApp.h"
 #include "shell/MainWindow.h"
+#include "support/Settings.h"
+#include "support/SettingsCatalogue.h"
 #include "support/TestEnvironment.h"
 #include "support/WaitUntil.h"
 
 #include <QApplication>
+#include <QDataStream>
 #include <QProcess>
 #include <QScreen>
 #include <QTemporaryFile>
 #include <QWindow>
 #include <gtest/gtest.h>
+
+#include <memory>
 
 TEST(MainWindowFrame, OnANetbookUnderAPanelTheWholeFrameIsOnTheScreen)
 {
@@ -39,8 +44,8 @@ TEST(MainWindowFrame, OnANetbookUnderAPanelTheWholeFrameIsOnTheScreen)
         EXPECT_TRUE(ended && desktop.exitCode() == 0) << desktop.readAll().toStdString();
         return;
     }
-    CorvantaApp app;
-    MainWindow* window = app.openMainWindow();
+    auto app = std::make_unique<CorvantaApp>();
+    MainWindow* window = app->openMainWindow();
     const QRect free = window->screen()->availableGeometry();
     ASSERT_EQ(free.size(), QSize(1024, 576)) << "the panel's room is free";
     const auto frame = [&] {
@@ -51,6 +56,25 @@ TEST(MainWindowFrame, OnANetbookUnderAPanelTheWholeFrameIsOnTheScreen)
     const auto framedWithin
         = [&] { return !window->windowHandle()->frameMargins().isNull() && free.contains(window->frameGeometry()); };
     EXPECT_TRUE(waitUntil(framedWithin)) << frame();
+    const QMargins normalFrame = window->windowHandle()->frameMargins();
     window->showMaximized();
     EXPECT_TRUE(waitUntil([&] { return framedWithin() && window->frameGeometry() == free; })) << frame();
+
+    // Closed maximised, it starts maximised: as stored, and as Qt often
+    // stores it moments after maximising (soon after the welcome sheet),
+    // with the margins of the frame before, beyond the free area.
+    const QRect stale = window->geometry().marginsAdded(normalFrame);
+    window->close();
+    QByteArray stored = QByteArray::fromBase64(Settings::standard().get(SettingKeys::mainWindowGeometry).toLatin1());
+    for (const bool staleFrame : { false, true }) {
+        QDataStream frameAfterVersion(&stored, QIODevice::ReadWrite);
+        frameAfterVersion.device()->seek(8);
+        if (staleFrame)
+            frameAfterVersion << stale;
+        Settings::standard().set(SettingKeys::mainWindowGeometry, QString::fromLatin1(stored.toBase64()));
+        app = std::make_unique<CorvantaApp>();
+        window = app->openMainWindow();
+        EXPECT_TRUE(waitUntil([&] { return window->isMaximized() && window->frameGeometry() == free; }))
+            << frame() << (staleFrame ? " from a stale frame" : "");
+    }
 }

@@ -76,7 +76,8 @@ QScreen* firstStartOn(const QString& name)
 MainWindow* start(CorvantaApp& app)
 {
     MainWindow* window = app.openMainWindow();
-    waitUntil([&] { return window->isVisible() && window->windowHandle()->isExposed(); });
+    EXPECT_TRUE(waitUntil([&] { return window->isVisible() && window->windowHandle()->isExposed(); }))
+        << "the window never came on screen";
     QApplication::processEvents();
     return window;
 }

@@ -176,14 +176,21 @@ TEST(WelcomeView, TheMainWindowOffersItOnceAndTheMapFollows)
     EXPECT_FALSE(content->showWelcome());
     EXPECT_EQ(content->welcomeSheet(), nullptr);
 
-    // "Later" writes only that the sheet was shown.
-    clearSettings();
-    content->hide();
-    content->show();
-    ASSERT_TRUE(waitUntil([&] { return content->welcomeSheet() != nullptr; }));
-    content->welcomeSheet()->laterButton()->click();
-    ASSERT_TRUE(waitUntil([&] { return content->welcomeSheet() == nullptr; }));
-    EXPECT_EQ(Settings::standard().allKeys(), QStringList { "welcomeShown" });
+    // "Later", and Escape in a field alike, write only that the sheet was
+    // shown.
+    for (const bool escape : { false, true }) {
+        clearSettings();
+        content->hide();
+        content->show();
+        ASSERT_TRUE(waitUntil([&] { return content->welcomeSheet() != nullptr; }));
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        if (escape)
+            QApplication::sendEvent(content->welcomeSheet()->callField(), &press);
+        else
+            content->welcomeSheet()->laterButton()->click();
+        ASSERT_TRUE(waitUntil([&] { return content->welcomeSheet() == nullptr; })) << escape;
+        EXPECT_EQ(Settings::standard().allKeys(), QStringList { "welcomeShown" }) << escape;
+    }
 
     // A callsign of blanks counts as entered.
     clearSettings();

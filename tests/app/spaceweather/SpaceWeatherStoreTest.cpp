@@ -142,6 +142,7 @@ TEST_F(StoreTest, LastGoodValuesSurviveAFailedFetchAndTheFailureIsPublishedAndLo
     EXPECT_GT(*s.fetchedAt, *good.fetchedAt);
     EXPECT_EQ(s.errors, (QStringList { "aurora", "Kp", "solar flux" }));
     EXPECT_EQ(store->lastError(), "Could not load: aurora, Kp, solar flux");
+    EXPECT_EQ(store->lastErrorCause(), std::nullopt); // failed for reasons of their own
     EXPECT_EQ(errorChanged, 1);
 
     const QStringList added = logMessages().mid(linesBefore);
@@ -187,6 +188,7 @@ TEST_F(StoreTest, ARefreshThatBringsNothingLeavesTheTimeOfTheLastOneThatDid)
     EXPECT_EQ(store->snapshot().kpNow, 3);
     EXPECT_EQ(store->failedAt(), clock);
     EXPECT_EQ(store->lastError(), "Could not load: aurora, Kp, solar flux, sunspots, MUF (Zelq)");
+    EXPECT_EQ(store->lastErrorCause(), "HTTP 404");
 
     // One feed back is an update again.
     refusing.serve(path(SWPCEndpoint::kp1Minute()), 200, Feeds::kp1Minute());

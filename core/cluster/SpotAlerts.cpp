@@ -61,13 +61,13 @@ QList<SpotAlert> SpotAlerts::check(const DXSpot& spot, const SpotDisplayOptions&
 
 void SpotAlerts::prune(const QDateTime& cutoff)
 {
-    m_seen.removeIf([&](QHash<QString, QDateTime>::iterator entry) { return entry.value() < cutoff; });
+    m_seen.removeIf([&](QHash<StringKey, QDateTime>::iterator entry) { return entry.value() < cutoff; });
 }
 
 void SpotAlerts::forgetNeeded()
 {
     m_seen.removeIf(
-        [](QHash<QString, QDateTime>::iterator entry) { return entry.key().startsWith(QLatin1String("N|")); });
+        [](QHash<StringKey, QDateTime>::iterator entry) { return entry.key().startsWith(QLatin1String("N|")); });
 }
 
 namespace AlertBatch {

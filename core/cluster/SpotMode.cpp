@@ -108,9 +108,9 @@ bool isWordCharacter(char32_t c)
 
 } // namespace
 
-const QSet<QString>& digitalWords()
+const QSet<StringKey>& digitalWords()
 {
-    static const QSet<QString> words {
+    static const QSet<StringKey> words {
         QStringLiteral("FT8"), QStringLiteral("FT4"), QStringLiteral("RTTY"),
         QStringLiteral("PSK"), QStringLiteral("PSK31"), QStringLiteral("PSK63"),
         QStringLiteral("BPSK"), QStringLiteral("BPSK31"), QStringLiteral("JT65"),
@@ -125,9 +125,9 @@ const QSet<QString>& digitalWords()
     return words;
 }
 
-const QSet<QString>& phoneWords()
+const QSet<StringKey>& phoneWords()
 {
-    static const QSet<QString> words {
+    static const QSet<StringKey> words {
         QStringLiteral("SSB"), QStringLiteral("USB"), QStringLiteral("LSB"),
         QStringLiteral("PHONE"), QStringLiteral("FONE"), QStringLiteral("AM"),
         QStringLiteral("FM"),

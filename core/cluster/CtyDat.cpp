@@ -217,10 +217,10 @@ std::optional<CtyEntity> CtyDatabase::dxccEntity(QStringView callsign) const { r
 std::optional<CtyEntity> CtyDatabase::lookup(QStringView callsign, bool dxccOnly) const
 {
     const auto found = [](const CtyEntity* entity) { return entity ? std::optional(*entity) : std::nullopt; };
-    const StringKey call = trimSpacesAndTabs(callsign).toString().toUpper();
+    const QString call = trimSpacesAndTabs(callsign).toString().toUpper();
     if (call.isEmpty())
         return std::nullopt;
-    if (const CtyEntity* exact = exactCall(call, dxccOnly))
+    if (const CtyEntity* exact = exactCall(StringKey::over(call), dxccOnly))
         return *exact;
 
     QVarLengthArray<QStringView, 4> parts;
@@ -234,7 +234,7 @@ std::optional<CtyEntity> CtyDatabase::lookup(QStringView callsign, bool dxccOnly
         return std::nullopt;
 
     if (parts.size() == 1) {
-        const StringKey part = QString::fromRawData(parts[0].data(), parts[0].size());
+        const StringKey part = StringKey::over(parts[0]);
         if (const CtyEntity* exact = exactCall(part, dxccOnly))
             return *exact;
         return found(prefixSearch(parts[0], dxccOnly));
@@ -244,7 +244,7 @@ std::optional<CtyEntity> CtyDatabase::lookup(QStringView callsign, bool dxccOnly
     const CtyEntity* named = nullptr;
     int prefixParts = 0;
     for (QStringView part : parts) {
-        if (const CtyEntity* entity = prefix(QString::fromRawData(part.data(), part.size()), dxccOnly)) {
+        if (const CtyEntity* entity = prefix(StringKey::over(part), dxccOnly)) {
             named = entity;
             ++prefixParts;
         }
@@ -272,8 +272,7 @@ const CtyEntity* CtyDatabase::exactCall(const StringKey& key, bool dxccOnly) con
 const CtyEntity* CtyDatabase::prefixSearch(QStringView text, bool dxccOnly) const
 {
     for (qsizetype n = std::min<qsizetype>(m_longestPrefix, text.size()); n >= 1; --n) {
-        // A key over the caller's characters: no copy per probe.
-        const StringKey key = QString::fromRawData(text.data(), n);
+        const StringKey key = StringKey::over(text.first(n));
         if (n == 3 && key == u"KG4" && !isGuantanamoCall(text))
             continue;
         if (const CtyEntity* entity = prefix(key, dxccOnly))

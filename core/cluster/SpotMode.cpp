@@ -141,11 +141,12 @@ enum class WordKind { none, digital, cw, phone };
 
 WordKind kindOf(const QString& upperWord)
 {
-    if (digitalWords().contains(upperWord))
+    const StringKey key = StringKey::over(upperWord);
+    if (digitalWords().contains(key))
         return WordKind::digital;
     if (upperWord == u"CW")
         return WordKind::cw;
-    if (phoneWords().contains(upperWord))
+    if (phoneWords().contains(key))
         return WordKind::phone;
     return WordKind::none;
 }

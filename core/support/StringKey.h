@@ -24,6 +24,14 @@ struct StringKey : QString {
         : QString(std::move(text))
     {
     }
+
+    // A key over characters that outlive it, for a lookup: nothing copied,
+    // and built in place, where one moved out of QString::fromRawData's
+    // result costs a stalled copy for every probe.
+    static StringKey over(QStringView text)
+    {
+        return StringKey(DataPointer::fromRawData(text.utf16(), text.size()));
+    }
 };
 
 inline size_t qHash(const StringKey& key, size_t seed = 0) noexcept

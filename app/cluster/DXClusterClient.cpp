@@ -8,7 +8,6 @@
 #include "support/Endpoints.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
-#include "support/VectorState.h"
 
 #include <QMetaObject>
 #include <QTcpSocket>
@@ -311,7 +310,6 @@ void DXClusterClient::ingest(QByteArrayView chunk)
 
 bool DXClusterClient::handleLine(const QString& line, const QDateTime& received, const QDateTime& windowStart)
 {
-    VectorState::clean(); // the book and the alerts hashed the line before
     m_recentLines.append(line);
     if (!m_loggedIn && ClusterLogin::lineAsksForCall(line))
         login();

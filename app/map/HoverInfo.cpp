@@ -6,6 +6,7 @@
 #include "kit/TimeFormat.h"
 #include "map/OverlayPanel.h"
 #include "support/NumberText.h"
+#include "support/VectorState.h"
 
 #include <QTimeZone>
 
@@ -162,7 +163,9 @@ QString HoverInfo::localTime(const std::optional<QDateTime>& date) const
     if (!date || !date->isValid())
         return QStringLiteral("--:--");
     const QString pattern = use24Hour ? QStringLiteral("HH:mm") : QStringLiteral("h:mm AP");
-    return TimeFormat::formatter(pattern, QTimeZone::systemTimeZone()).string(*date);
+    const QTimeZone zone = QTimeZone::systemTimeZone();
+    VectorState::clean(); // Qt finds the zone by hashing its name
+    return TimeFormat::formatter(pattern, zone).string(*date);
 }
 
 QString HoverInfo::mufLine() const

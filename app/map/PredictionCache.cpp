@@ -1,6 +1,7 @@
 #include "map/PredictionCache.h"
 
 #include "support/CacheKey.h"
+#include "support/VectorState.h"
 
 #include <cmath>
 
@@ -25,8 +26,10 @@ const DayChart& PredictionCache::chart(std::uint64_t key, const QString& target,
         m_key = key;
     }
     auto it = m_charts.find(target);
+    VectorState::clean(); // the target's hash left it dirty for the chart's arithmetic and the panel
     if (it == m_charts.end()) {
         it = m_charts.insert(target, compute());
+        VectorState::clean();
         ++m_computed;
     }
     return *it;

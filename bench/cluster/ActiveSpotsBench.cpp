@@ -33,7 +33,7 @@ struct Scene {
 
     Scene()
     {
-        QStringList prefixes = countries.prefixes().keys();
+        QList<StringKey> prefixes = countries.prefixes().keys();
         std::ranges::sort(prefixes);
         const double bands[] = { 1825, 3525, 7025, 10120, 14025, 14074, 18080, 21025, 24900, 28025, 50100, 144300 };
         book.setCapacity(2000);

@@ -5,6 +5,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+
 namespace {
 
 const char* const countryFile = "/usr/share/hamradio-files/cty.dat";
@@ -36,10 +38,10 @@ void BM_LoadCtyDat(benchmark::State& state)
 // calls that resolve to nothing.
 QStringList clusterCalls(const CtyDatabase& db)
 {
-    QStringList prefixes = db.prefixes().keys();
-    QStringList exact = db.exactCalls().keys();
-    prefixes.sort();
-    exact.sort();
+    QList<StringKey> prefixes = db.prefixes().keys();
+    QList<StringKey> exact = db.exactCalls().keys();
+    std::ranges::sort(prefixes);
+    std::ranges::sort(exact);
     const char* const suffixes[] = { "ABC", "XY", "ZZZ", "A", "QRM" };
     QStringList calls;
     calls.reserve(100000);

@@ -13,7 +13,10 @@
 
 size_t qHash(const CtyEntity& e, size_t seed) noexcept
 {
-    return qHashMulti(seed, e.name, e.cqZone, e.ituZone, e.continent, e.latitude, e.longitude, e.primaryPrefix);
+    const size_t hash
+        = qHashMulti(seed, e.name, e.cqZone, e.ituZone, e.continent, e.latitude, e.longitude, e.primaryPrefix);
+    VectorState::clean(); // as StringKey does: the strings' hash left it dirty
+    return hash;
 }
 
 namespace {
@@ -39,8 +42,8 @@ bool isOperatingSuffix(QStringView part)
 
 // One key of a table; with `leftOut`, as if the "*" countries were not in
 // the file.
-const CtyEntity* findKey(const QHash<QString, CtyEntity>& table,
-                         const QHash<QString, std::optional<CtyEntity>>* leftOut, const QString& key)
+const CtyEntity* findKey(const QHash<StringKey, CtyEntity>& table,
+                         const QHash<StringKey, std::optional<CtyEntity>>* leftOut, const StringKey& key)
 {
     if (leftOut) {
         if (const auto it = leftOut->constFind(key); it != leftOut->cend())
@@ -63,12 +66,8 @@ bool isGuantanamoCall(QStringView text)
 
 CtyDatabase::CtyDatabase(QStringView ctyDat)
 {
-    // Each record ends in hashing its keys, after which the next one
-    // would be read with the vector state dirty.
-    for (QStringView record : ctyDat.tokenize(u';', Qt::SkipEmptyParts)) {
+    for (QStringView record : ctyDat.tokenize(u';', Qt::SkipEmptyParts))
         addRecord(record);
-        VectorState::clean();
-    }
 }
 
 void CtyDatabase::addRecord(QStringView record)
@@ -129,7 +128,7 @@ void CtyDatabase::addRecord(QStringView record)
     }
 }
 
-void CtyDatabase::addPrefix(const QString& prefix, const CtyEntity& entity, bool dxcc)
+void CtyDatabase::addPrefix(const StringKey& prefix, const CtyEntity& entity, bool dxcc)
 {
     insert(m_prefixes, m_dxccPrefixes, prefix, entity, dxcc);
     m_longestPrefix = std::max(m_longestPrefix, int(prefix.size()));
@@ -137,7 +136,7 @@ void CtyDatabase::addPrefix(const QString& prefix, const CtyEntity& entity, bool
 
 // The later record wins a key in both views: a "*" country hides what the
 // key gave before only from the whole view, a DXCC country takes it in both.
-void CtyDatabase::insert(QHash<QString, CtyEntity>& table, LeftOut& leftOut, const QString& key,
+void CtyDatabase::insert(QHash<StringKey, CtyEntity>& table, LeftOut& leftOut, const StringKey& key,
                          const CtyEntity& entity, bool dxcc)
 {
     if (dxcc) {
@@ -221,7 +220,7 @@ std::optional<CtyEntity> CtyDatabase::lookup(QStringView callsign, bool dxccOnly
     const QString call = trimSpacesAndTabs(callsign).toString().toUpper();
     if (call.isEmpty())
         return std::nullopt;
-    if (const CtyEntity* exact = exactCall(call, dxccOnly))
+    if (const CtyEntity* exact = exactCall(StringKey::over(call), dxccOnly))
         return *exact;
 
     QVarLengthArray<QStringView, 4> parts;
@@ -235,7 +234,7 @@ std::optional<CtyEntity> CtyDatabase::lookup(QStringView callsign, bool dxccOnly
         return std::nullopt;
 
     if (parts.size() == 1) {
-        const QString part = QString::fromRawData(parts[0].data(), parts[0].size());
+        const StringKey part = StringKey::over(parts[0]);
         if (const CtyEntity* exact = exactCall(part, dxccOnly))
             return *exact;
         return found(prefixSearch(parts[0], dxccOnly));
@@ -245,7 +244,7 @@ std::optional<CtyEntity> CtyDatabase::lookup(QStringView callsign, bool dxccOnly
     const CtyEntity* named = nullptr;
     int prefixParts = 0;
     for (QStringView part : parts) {
-        if (const CtyEntity* entity = prefix(QString::fromRawData(part.data(), part.size()), dxccOnly)) {
+        if (const CtyEntity* entity = prefix(StringKey::over(part), dxccOnly)) {
             named = entity;
             ++prefixParts;
         }
@@ -260,12 +259,12 @@ std::optional<CtyEntity> CtyDatabase::lookup(QStringView callsign, bool dxccOnly
     return found(prefixSearch(parts[1], dxccOnly));
 }
 
-const CtyEntity* CtyDatabase::prefix(const QString& key, bool dxccOnly) const
+const CtyEntity* CtyDatabase::prefix(const StringKey& key, bool dxccOnly) const
 {
     return findKey(m_prefixes, dxccOnly ? &m_dxccPrefixes : nullptr, key);
 }
 
-const CtyEntity* CtyDatabase::exactCall(const QString& key, bool dxccOnly) const
+const CtyEntity* CtyDatabase::exactCall(const StringKey& key, bool dxccOnly) const
 {
     return findKey(m_exactCalls, dxccOnly ? &m_dxccExactCalls : nullptr, key);
 }
@@ -273,8 +272,7 @@ const CtyEntity* CtyDatabase::exactCall(const QString& key, bool dxccOnly) const
 const CtyEntity* CtyDatabase::prefixSearch(QStringView text, bool dxccOnly) const
 {
     for (qsizetype n = std::min<qsizetype>(m_longestPrefix, text.size()); n >= 1; --n) {
-        // A key over the caller's characters: no copy per probe.
-        const QString key = QString::fromRawData(text.data(), n);
+        const StringKey key = StringKey::over(text.first(n));
         if (n == 3 && key == u"KG4" && !isGuantanamoCall(text))
             continue;
         if (const CtyEntity* entity = prefix(key, dxccOnly))

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "geo/GeoMath.h"
+#include "support/StringKey.h"
 
 #include <QHash>
 #include <QHashFunctions>
@@ -70,9 +71,9 @@ public:
     static const QHash<QString, QString>& commonAliases();
 
     // Upper-case prefix → country.
-    const QHash<QString, CtyEntity>& prefixes() const { return m_prefixes; }
+    const QHash<StringKey, CtyEntity>& prefixes() const { return m_prefixes; }
     // Upper-case full callsign → country, for calls listed one by one.
-    const QHash<QString, CtyEntity>& exactCalls() const { return m_exactCalls; }
+    const QHash<StringKey, CtyEntity>& exactCalls() const { return m_exactCalls; }
     // Length of the longest key in `prefixes`; at least 1.
     int longestPrefix() const { return m_longestPrefix; }
     // Number of country records taken in.
@@ -85,19 +86,19 @@ public:
 private:
     // Keys whose entry belongs to a "*" country, with what they give when
     // those countries are left out (nothing when no other record has them).
-    using LeftOut = QHash<QString, std::optional<CtyEntity>>;
+    using LeftOut = QHash<StringKey, std::optional<CtyEntity>>;
 
     void addRecord(QStringView record);
-    void addPrefix(const QString& prefix, const CtyEntity& entity, bool dxcc = true);
-    static void insert(QHash<QString, CtyEntity>& table, LeftOut& leftOut, const QString& key, const CtyEntity& entity,
-                       bool dxcc);
+    void addPrefix(const StringKey& prefix, const CtyEntity& entity, bool dxcc = true);
+    static void insert(QHash<StringKey, CtyEntity>& table, LeftOut& leftOut, const StringKey& key,
+                       const CtyEntity& entity, bool dxcc);
     std::optional<CtyEntity> lookup(QStringView callsign, bool dxccOnly) const;
-    const CtyEntity* prefix(const QString& key, bool dxccOnly) const;
-    const CtyEntity* exactCall(const QString& key, bool dxccOnly) const;
+    const CtyEntity* prefix(const StringKey& key, bool dxccOnly) const;
+    const CtyEntity* exactCall(const StringKey& key, bool dxccOnly) const;
     const CtyEntity* prefixSearch(QStringView text, bool dxccOnly) const;
 
-    QHash<QString, CtyEntity> m_prefixes;
-    QHash<QString, CtyEntity> m_exactCalls;
+    QHash<StringKey, CtyEntity> m_prefixes;
+    QHash<StringKey, CtyEntity> m_exactCalls;
     LeftOut m_dxccPrefixes;
     LeftOut m_dxccExactCalls;
     QSet<CtyEntity> m_nonDxcc;

@@ -60,10 +60,11 @@ bool DXCCProgress::isNeeded(const CtyEntity& entity, std::optional<Band> band, N
 {
     const QString prefix = entity.primaryPrefix.toUpper();
     if (scope == NeedScope::country)
-        return !(confirmedOnly ? confirmed : worked).contains(prefix);
+        return !(confirmedOnly ? confirmed : worked).contains(StringKey::over(prefix));
     if (!band)
         return false;
-    return !(confirmedOnly ? confirmedSlots : workedSlots).contains(slot(prefix, *band));
+    const QString bandSlot = slot(prefix, *band);
+    return !(confirmedOnly ? confirmedSlots : workedSlots).contains(StringKey::over(bandSlot));
 }
 
 CallWatchList::CallWatchList(QStringView text)

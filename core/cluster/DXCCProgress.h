@@ -28,10 +28,10 @@ std::optional<NeedScope> needScopeFromRaw(QStringView text);
 // logbook, keyed by the country's upper-case primary prefix ("DL", slots
 // "DL|20"). Countries are those of CtyDatabase::dxccEntity.
 struct DXCCProgress {
-    QSet<QString> worked;
-    QSet<QString> confirmed;
-    QSet<QString> workedSlots;
-    QSet<QString> confirmedSlots;
+    QSet<StringKey> worked;
+    QSet<StringKey> confirmed;
+    QSet<StringKey> workedSlots;
+    QSet<StringKey> confirmedSlots;
     int unknownCalls = 0; // contacts whose call has no country
     int qsoCount = 0;     // all contacts it was built from
 

@@ -37,7 +37,7 @@ QList<SpotAlert> SpotAlerts::check(const DXSpot& spot, const SpotDisplayOptions&
     QList<SpotAlert> raised;
     if (options.watchList.matches(spot.call)) {
         const QString key = watchedKey(spot);
-        if (!m_seen.contains(key) && switches.watched)
+        if (!m_seen.contains(StringKey::over(key)) && switches.watched)
             raised.append({ spot.call
                             + QStringLiteral(" is on ") + detail(spot)
                                              + QStringLiteral(" (spotted by ") + spot.spotter + u')', true });
@@ -47,7 +47,7 @@ QList<SpotAlert> SpotAlerts::check(const DXSpot& spot, const SpotDisplayOptions&
         || !progress->isNeeded(*dxcc, spot.band, options.needScope, options.confirmedOnly))
         return raised;
     const QString key = neededKey(*dxcc, spot, options.needScope);
-    if (!m_seen.contains(key) && switches.needed) {
+    if (!m_seen.contains(StringKey::over(key)) && switches.needed) {
         QString text = options.needScope == NeedScope::bandCountry ? QStringLiteral("New band-country")
                                                                    : QStringLiteral("New country");
         if (spot.band)
@@ -61,13 +61,13 @@ QList<SpotAlert> SpotAlerts::check(const DXSpot& spot, const SpotDisplayOptions&
 
 void SpotAlerts::prune(const QDateTime& cutoff)
 {
-    m_seen.removeIf([&](QHash<QString, QDateTime>::iterator entry) { return entry.value() < cutoff; });
+    m_seen.removeIf([&](QHash<StringKey, QDateTime>::iterator entry) { return entry.value() < cutoff; });
 }
 
 void SpotAlerts::forgetNeeded()
 {
     m_seen.removeIf(
-        [](QHash<QString, QDateTime>::iterator entry) { return entry.key().startsWith(QLatin1String("N|")); });
+        [](QHash<StringKey, QDateTime>::iterator entry) { return entry.key().startsWith(QLatin1String("N|")); });
 }
 
 namespace AlertBatch {

@@ -4,6 +4,7 @@
 #include "cluster/DXCCProgress.h"
 #include "cluster/DXSpot.h"
 #include "cluster/SpotDisplayOptions.h"
+#include "support/StringKey.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -47,7 +48,7 @@ public:
     // still needed may alert again; watched calls stay quiet.
     void forgetNeeded();
 
-    const QHash<QString, QDateTime>& seen() const { return m_seen; }
+    const QHash<StringKey, QDateTime>& seen() const { return m_seen; }
 
     // "W|K1ABC|20"; the band's metres, 0 without band.
     static QString watchedKey(const DXSpot& spot);
@@ -57,7 +58,7 @@ public:
     static QString detail(const DXSpot& spot);
 
 private:
-    QHash<QString, QDateTime> m_seen;
+    QHash<StringKey, QDateTime> m_seen;
 };
 
 // One notification for the alerts of one batch.

@@ -1,5 +1,7 @@
 #include "cluster/SpotBook.h"
 
+#include "support/VectorState.h"
+
 #include <algorithm>
 #include <limits>
 
@@ -25,7 +27,9 @@ qint64 msecsOf(const QDateTime& time)
 
 size_t qHash(const SpotBook::Key& key, size_t seed)
 {
-    return qHashMulti(seed, key.call, key.hasBand, key.bandOrKHz, key.odd);
+    const size_t hash = qHashMulti(seed, key.call, key.hasBand, key.bandOrKHz, key.odd);
+    VectorState::clean(); // as StringKey does: the strings' hash left it dirty
+    return hash;
 }
 
 void SpotBook::setCapacity(qsizetype capacity)

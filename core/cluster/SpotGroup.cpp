@@ -1,6 +1,7 @@
 #include "cluster/SpotGroup.h"
 
 #include "cluster/SpotLocator.h"
+#include "support/VectorState.h"
 
 namespace SpotGroups {
 
@@ -25,11 +26,14 @@ QHash<QString, SpotGroup> active(const QList<DXSpot>& spots, const SpotDisplayOp
         auto group = groups.find(label.prefix);
         if (group == groups.end())
             group = groups.insert(label.prefix, SpotGroup { label, {}, {}, {} });
+        VectorState::clean(); // the label's hash left it dirty; so do the ids' below
         group->spots.append(spot);
         if (needed)
             group->neededIDs.insert(spot.id());
         if (watched)
             group->watchedIDs.insert(spot.id());
+        if (needed || watched)
+            VectorState::clean();
     }
     return groups;
 }

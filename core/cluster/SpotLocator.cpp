@@ -15,7 +15,7 @@ void SpotLocator::setCountries(CtyDatabase countries)
 
 const SpotLocator::CallCountry& SpotLocator::country(const QString& call)
 {
-    auto found = m_calls.find(call);
+    auto found = m_calls.find(StringKey::over(call));
     if (found != m_calls.end())
         return *found;
     if (m_calls.size() >= maxCachedCalls)
@@ -25,7 +25,7 @@ const SpotLocator::CallCountry& SpotLocator::country(const QString& call)
 
 const PrefixEntity& SpotLocator::label(const CtyEntity& place)
 {
-    auto found = m_labels.find(place.primaryPrefix);
+    auto found = m_labels.find(StringKey::over(place.primaryPrefix));
     if (found == m_labels.end())
         found = m_labels.insert(place.primaryPrefix, m_placer.label(place));
     return *found;

@@ -2,6 +2,7 @@
 
 #include "cluster/CtyDat.h"
 #include "cluster/SpotPlacer.h"
+#include "support/StringKey.h"
 
 #include <QHash>
 #include <QString>
@@ -47,6 +48,6 @@ public:
 private:
     SpotPlacer m_placer;
     CtyDatabase m_countries;
-    QHash<QString, CallCountry> m_calls;
-    QHash<QString, PrefixEntity> m_labels;
+    QHash<StringKey, CallCountry> m_calls;
+    QHash<StringKey, PrefixEntity> m_labels;
 };

@@ -108,9 +108,9 @@ bool isWordCharacter(char32_t c)
 
 } // namespace
 
-const QSet<QString>& digitalWords()
+const QSet<StringKey>& digitalWords()
 {
-    static const QSet<QString> words {
+    static const QSet<StringKey> words {
         QStringLiteral("FT8"), QStringLiteral("FT4"), QStringLiteral("RTTY"),
         QStringLiteral("PSK"), QStringLiteral("PSK31"), QStringLiteral("PSK63"),
         QStringLiteral("BPSK"), QStringLiteral("BPSK31"), QStringLiteral("JT65"),
@@ -125,9 +125,9 @@ const QSet<QString>& digitalWords()
     return words;
 }
 
-const QSet<QString>& phoneWords()
+const QSet<StringKey>& phoneWords()
 {
-    static const QSet<QString> words {
+    static const QSet<StringKey> words {
         QStringLiteral("SSB"), QStringLiteral("USB"), QStringLiteral("LSB"),
         QStringLiteral("PHONE"), QStringLiteral("FONE"), QStringLiteral("AM"),
         QStringLiteral("FM"),
@@ -141,11 +141,12 @@ enum class WordKind { none, digital, cw, phone };
 
 WordKind kindOf(const QString& upperWord)
 {
-    if (digitalWords().contains(upperWord))
+    const StringKey key = StringKey::over(upperWord);
+    if (digitalWords().contains(key))
         return WordKind::digital;
     if (upperWord == u"CW")
         return WordKind::cw;
-    if (phoneWords().contains(upperWord))
+    if (phoneWords().contains(key))
         return WordKind::phone;
     return WordKind::none;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/StringKey.h"
+
 #include <QSet>
 #include <QString>
 #include <QStringView>
@@ -44,8 +46,8 @@ bool accepts(ModeFilter filter, std::optional<SpotMode> mode);
 // dial frequencies, then from the band plan.
 namespace ModeClassifier {
 
-const QSet<QString>& digitalWords();
-const QSet<QString>& phoneWords();
+const QSet<StringKey>& digitalWords();
+const QSet<StringKey>& phoneWords();
 
 std::optional<SpotMode> mode(double frequencyKHz, QStringView comment);
 

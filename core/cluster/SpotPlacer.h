@@ -2,6 +2,7 @@
 
 #include "cluster/CtyDat.h"
 #include "geo/MapData.h"
+#include "support/StringKey.h"
 
 #include <QHash>
 #include <QList>
@@ -12,7 +13,7 @@
 struct SpotPlacer {
     QList<PrefixEntity> labels;
     // Label by its prefix in upper case; of two labels with one prefix the later wins.
-    QHash<QString, PrefixEntity> byPrefix;
+    QHash<StringKey, PrefixEntity> byPrefix;
 
     // Labels farther from a country than this never stand for it.
     static constexpr double reachKm = 700;

@@ -2,29 +2,14 @@
 
 #if defined(__x86_64__) || defined(__i386__)
 
-namespace {
-
-// Built for AVX, so that the compiler takes the instruction; called only
-// where the processor has it (the build itself targets every x86-64).
-__attribute__((target("avx"))) void zeroUpperHalves() { __builtin_ia32_vzeroupper(); }
-
-// Asked once, on the first call: that may come from another file's static
-// initialisation, before any global of this one would be set.
-bool processorHasAvx()
+// Built for AVX, so that the compiler takes the instruction; it runs only
+// where the processor has it (the build itself targets every x86-64). The
+// question costs a load: libgcc answers it before any of the program's own
+// static initialisation, which may already hash a string and call this.
+__attribute__((target("avx"))) void VectorState::clean()
 {
-    static const bool hasAvx = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx");
-    }();
-    return hasAvx;
-}
-
-} // namespace
-
-void VectorState::clean()
-{
-    if (processorHasAvx())
-        zeroUpperHalves();
+    if (__builtin_cpu_supports("avx"))
+        __builtin_ia32_vzeroupper();
 }
 
 #else

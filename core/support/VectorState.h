@@ -5,14 +5,17 @@
 // returns with them still in use, "dirty", and glibc's AVX-512 string
 // functions leave them so too. From then on every instruction of the
 // older SSE encoding, which is all the compiled code of a build for any
-// x86-64, runs slower on such processors (AVX-512 Intel and AMD), the
-// arithmetic up to many times, until something marks the halves clean
-// again.
+// x86-64, runs slower on AVX-512 Intel processors, the arithmetic up to
+// many times, until something marks the halves clean again. (AMD's Zen 4
+// keeps the state too but runs no slower in it.)
 //
 // Numeric code calls clean() where its work starts: at the top of each
-// serial numeric entry point, at the start of each part the pool runs,
-// and once per chunk of a loop that hashes strings, after its hashing.
-// It costs a few cycles where the state is clean already.
+// serial numeric entry point and at the start of each part the pool runs.
+// String code cleans where it hashes: a table on a busy road keys its texts
+// by StringKey, whose hash cleans before it returns; a key type of our own
+// cleans in its qHash; a lookup in a table of plain QStrings, or a call
+// into Qt that hashes, is followed by clean(). It costs a few instructions
+// where the state is clean already.
 namespace VectorState {
 
 // Marks the upper halves unused (vzeroupper) on processors with AVX;

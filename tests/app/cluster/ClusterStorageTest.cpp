@@ -218,7 +218,7 @@ TEST(Logbook, ImportMarksNeededCountriesAndSurvivesARestart)
     client = f.start();
     ASSERT_TRUE(client->progress());
     EXPECT_EQ(*client->progress(), progress);
-    EXPECT_EQ(client->progress()->worked, (QSet<QString> { "DL", "K" }));
+    EXPECT_EQ(client->progress()->worked, (QSet<StringKey> { "DL", "K" }));
     client->ingest(spots);
     EXPECT_EQ(neededLabels(*client), QStringList { "Japan" });
 

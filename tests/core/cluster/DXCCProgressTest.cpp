@@ -19,10 +19,10 @@ TEST(DXCCProgress, CountsWorkedAndConfirmedCountriesAndSlots)
                                   { "JW5X", std::nullopt, true },
                                   { "ZZ9ZZ", Band::m20, true } },
                                 countries);
-    EXPECT_EQ(progress.worked, (QSet<QString> { "K", "DL", "JW" })); // primary prefix upper-cased
-    EXPECT_EQ(progress.confirmed, (QSet<QString> { "K", "JW" }));
-    EXPECT_EQ(progress.workedSlots, (QSet<QString> { "K|20", "DL|40" }));
-    EXPECT_EQ(progress.confirmedSlots, QSet<QString> { "K|20" });
+    EXPECT_EQ(progress.worked, (QSet<StringKey> { "K", "DL", "JW" })); // primary prefix upper-cased
+    EXPECT_EQ(progress.confirmed, (QSet<StringKey> { "K", "JW" }));
+    EXPECT_EQ(progress.workedSlots, (QSet<StringKey> { "K|20", "DL|40" }));
+    EXPECT_EQ(progress.confirmedSlots, QSet<StringKey> { "K|20" });
     EXPECT_EQ(progress.unknownCalls, 1);
     EXPECT_EQ(progress.qsoCount, 4);
     EXPECT_EQ(DXCCProgress({}, countries), DXCCProgress {});
@@ -68,10 +68,10 @@ TEST(DXCCProgress, StarredPlacesCountAsTheirDXCCCountry)
                                   { "IT9DX", Band::m10, false },
                                   { "DL1XX", Band::m20, false } },
                                 italy);
-    EXPECT_EQ(progress.worked, (QSet<QString> { "I", "DL" }));
-    EXPECT_EQ(progress.confirmed, QSet<QString> { "I" });
-    EXPECT_EQ(progress.workedSlots, (QSet<QString> { "I|20", "I|40", "I|15", "I|10", "DL|20" }));
-    EXPECT_EQ(progress.confirmedSlots, (QSet<QString> { "I|20", "I|40" }));
+    EXPECT_EQ(progress.worked, (QSet<StringKey> { "I", "DL" }));
+    EXPECT_EQ(progress.confirmed, QSet<StringKey> { "I" });
+    EXPECT_EQ(progress.workedSlots, (QSet<StringKey> { "I|20", "I|40", "I|15", "I|10", "DL|20" }));
+    EXPECT_EQ(progress.confirmedSlots, (QSet<StringKey> { "I|20", "I|40" }));
     EXPECT_EQ(progress.unknownCalls, 0);
 
     // An IT9 spot is needed only where Italy is, though it is drawn at Sicily.

@@ -1,3 +1,6 @@
+#include "cluster/DXSpotParser.h"
+#include "cluster/SpotGroup.h"
+#include "cluster/SpotLocator.h"
 #include "geo/MapData.h"
 #include "prediction/PropagationPredictor.h"
 #include "spaceweather/MUFField.h"
@@ -116,5 +119,36 @@ TEST(VectorState, NumericWorkStartsCleanWhateverTheThreadRanBefore)
     std::atomic<int> dirtyStarts = 0;
     RowBands::deal(8, [&](int, int) { dirtyStarts += upperHalvesInUse(); });
     EXPECT_EQ(dirtyStarts, 0);
+}
+
+// Qt's string hash with the program's random seed leaves the state dirty; a
+// spot's road cleans it after each hash, so that nothing after a lookup, in
+// the road or in its caller, runs dirty.
+TEST(VectorState, ASpotsRoadLeavesItClean)
+{
+    QSet<QString> calls;
+    calls.insert(QStringLiteral("DL1ABC"));
+    if (!processorTells() || !upperHalvesInUse())
+        GTEST_SKIP() << "Qt's string hash leaves this processor's state clean";
+    const auto leavesClean = [](const auto& work) {
+        VectorState::clean();
+        work();
+        return !upperHalvesInUse();
+    };
+    std::optional<CtyDatabase> countries;
+    EXPECT_TRUE(leavesClean([&] { countries.emplace(u"Germany: 14: 28: EU: 51: -10: -1: DL:\n DA,DL,=DL0ABC/P;"); }));
+    EXPECT_TRUE(leavesClean([&] { countries->entity(u"EA8/DL1AB/P"); }));
+    const QDateTime now(QDate(2026, 3, 1), QTime(12, 5), QTimeZone::utc());
+    std::optional<DXSpot> spot;
+    EXPECT_TRUE(leavesClean([&] { spot = DXSpotParser::spot(u"DX de W3LPL:  14025.0  DL1ABC  CW 24 dB  1200Z", now); }));
+    ASSERT_TRUE(spot);
+    SpotBook book;
+    EXPECT_TRUE(leavesClean([&] { book.add(*spot); }));
+    SpotLocator locator(SpotPlacer({ { "DL", "Germany", 51, 10, "EU" } }), *countries);
+    const DXCCProgress progress({ { "DL1XX", Band::m40, true } }, *countries);
+    const auto options = SpotDisplayOptions::fromTexts("all", "20", "all", "bandCountry", false, "DL1ABC");
+    qsizetype groups = 0;
+    EXPECT_TRUE(leavesClean([&] { groups = SpotGroups::active(book.spots(), options, &progress, locator).size(); }));
+    EXPECT_EQ(groups, 1);
 }
 #endif

@@ -21,6 +21,9 @@ CurlMulti::CurlMulti()
     curl_multi_setopt(m_multi, CURLMOPT_PIPELINING, long(CURLPIPE_NOTHING));
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, [this] { act(CURL_SOCKET_TIMEOUT, 0); });
+    m_starter.setSingleShot(true);
+    m_starter.setInterval(0);
+    connect(&m_starter, &QTimer::timeout, this, &CurlMulti::startNext);
 }
 
 CurlMulti::~CurlMulti()
@@ -50,13 +53,24 @@ void CurlMulti::start(void* easy, curl_slist* headers, Ended ended)
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, transfer->words);
     m_transfers.insert(easy, transfer);
-    // Sets curl's timer to run at once: the transfer starts on the next
-    // turn of the event loop.
-    curl_multi_add_handle(m_multi, easy);
+    // One transfer handed to curl per turn of the event loop: making a
+    // connection is the costliest step, and a refresh asks for a dozen at once.
+    m_waiting.append(easy);
+    if (!m_starter.isActive())
+        m_starter.start();
+}
+
+void CurlMulti::startNext()
+{
+    if (!m_waiting.isEmpty()) // sets curl's timer to run at once: it starts on the next turn
+        curl_multi_add_handle(m_multi, m_waiting.takeFirst());
+    if (!m_waiting.isEmpty())
+        m_starter.start();
 }
 
 void CurlMulti::drop(void* easy)
 {
+    m_waiting.removeOne(easy);
     Transfer* transfer = m_transfers.take(easy);
     if (m_depth > 0)
         m_dropped.append({ easy, transfer });

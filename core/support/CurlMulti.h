@@ -59,6 +59,7 @@ private:
     static int onTimer(void* multi, long timeoutMs, void* self);
     void watch(int socket, int what);
     void act(int socket, int events);
+    void startNext();
     // Calls into curl, then frees what was dropped meanwhile and tells the
     // ends of transfers.
     void call(const std::function<void()>& intoCurl);
@@ -66,6 +67,8 @@ private:
 
     void* m_multi;
     QTimer m_timer;
+    QTimer m_starter;
+    QList<void*> m_waiting; // not handed to curl yet
     // Kept for each socket number curl has named, switched off while curl
     // has no use for it: a number the system gives out again finds its
     // notifiers ready.

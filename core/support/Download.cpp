@@ -220,10 +220,16 @@ bool Download::headLine(QByteArrayView line)
     if (status < 300 || status > 399)
         m_redirect.clear();
     // A redirect's own page is counted as it comes, never kept.
-    if (m_redirect.isEmpty() && announcedBytes() > m_limits.maxBytes) {
+    if (!m_redirect.isEmpty())
+        return true;
+    const qint64 announced = announcedBytes();
+    if (announced > m_limits.maxBytes) {
         stop(Stop::tooLarge, QStringLiteral("The answer is larger than %1.").arg(ByteSize::text(m_limits.maxBytes)));
         return false;
     }
+    // Room for the whole body at once, not grown and copied piece by piece.
+    if (!m_sink && announced > 0)
+        m_outcome.body.reserve(announced);
     return true;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
-// For the hover panel's tests: a label of the map by its prefix, and the
-// panel's lines as texts, their cells joined by "|".
+// For the hover panel's tests: a label of the map by its prefix, the
+// panel's lines as texts, their cells joined by "|", and a spot.
 #include "map/HoverInfo.h"
 #include "map/WorldMapView.h"
 
@@ -27,4 +27,9 @@ inline QStringList texts(const QList<HoverLine>& lines)
         out << cells.join(QLatin1Char('|'));
     }
     return out;
+}
+
+inline DXSpot spot(const QString& call, double kHz, const QString& comment, const QDateTime& time)
+{
+    return DXSpot(kHz, call, QStringLiteral("DL1ABC"), comment, time);
 }

@@ -3,6 +3,8 @@
 // the panel shows its information and band wheel, with the space weather
 // store reading the services' answers from a local peer.
 #include "geo/Maidenhead.h"
+#include "kit/Color.h"
+#include "map/CoverageLayer.h"
 #include "map/CoverageLegend.h"
 #include "map/HoverInfoView.h"
 #include "map/HoverPanel.h"
@@ -27,11 +29,14 @@
 #include <QApplication>
 #include <QImage>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QRegion>
+#include <QRegularExpression>
 #include <QTimeZone>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 
 using namespace std::chrono_literals;
@@ -113,9 +118,6 @@ struct HoverMap : testing::Test {
     void aMinuteOfPointerMoves(PredictionStore& predictions, const std::function<bool()>& tooMany)
     {
         const QList<PrefixEntity> places { label("JA"), label("VK"), label("ZS"), label("PY"), label("K") };
-        const auto idle = [&] {
-            return waitUntil([&] { return !predictions.busy() && predictions.engine().running() == 0; });
-        };
         for (int step = 0; step < 120 && !tooMany(); ++step) {
             now += 500ms;
             const PrefixEntity& place = places[step % places.size()];
@@ -124,9 +126,9 @@ struct HoverMap : testing::Test {
             // A job begins a few turns of the event loop after it is asked for.
             for (int turn = 0; turn < 5; ++turn)
                 QCoreApplication::processEvents();
-            ASSERT_TRUE(idle()) << "step " << step;
+            waitUntil([&] { return !predictions.busy() && predictions.engine().running() == 0; });
         }
-        ASSERT_TRUE(idle());
+        waitUntil([&] { return !predictions.busy() && predictions.engine().running() == 0; });
     }
 
     std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now();
@@ -331,4 +333,171 @@ TEST_F(HoverMap, PanelsHideTheMapNothingCoversThemAndTheBandNumbersReadApart)
                 covered += pixels;
             }
         }
+}
+
+TEST(HoverPanel, LabelUnderThePointer)
+{
+    const MapProjection projection = MapProjection::forView(QSizeF(1440, 720), MapViewport::world(), true);
+    const PrefixEntity dl { "DL", "Germany", 51, 10, "EU" };
+    const PrefixEntity oe { "OE", "Austria", 47.5, 14, "EU" };
+    const QList<PrefixEntity> prefixes { dl, oe };
+    const QPointF atDL = projection.point(dl.lat, dl.lon);
+    const auto find = [&](QPointF p, const QList<SpotGroup>& groups, bool showPrefixes, double size) {
+        const auto found = HoverPanel::labelUnderPointer(p, projection, groups, prefixes, showPrefixes, size);
+        return found ? found->prefix : QString();
+    };
+
+    // The reach: 1.3 × the font size, at least 10 points; its edge counts.
+    EXPECT_EQ(find(atDL + QPointF(13, 0), {}, true, 10), "DL");
+    EXPECT_EQ(find(atDL + QPointF(13.01, 0), {}, true, 10), "");
+    EXPECT_EQ(find(atDL + QPointF(0, 10), {}, true, 5), "DL");
+    EXPECT_EQ(find(atDL + QPointF(0, 10.5), {}, true, 5), "");
+    EXPECT_EQ(find(atDL + QPointF(-26, 0), {}, true, 20), "DL");
+
+    // The nearest wins; a spotted label placed where a prefix label is
+    // comes first at the same distance; hidden prefixes leave only spots.
+    const QPointF between = (atDL + projection.point(oe.lat, oe.lon)) / 2;
+    EXPECT_EQ(find(between + QPointF(0.5, 0), {}, true, 24), "OE");
+    SpotGroup spotted;
+    spotted.label = { "DL", "Fed. Rep. of Germany", 51, 10, "EU" };
+    const auto found = HoverPanel::labelUnderPointer(atDL, projection, { spotted }, prefixes, true, 10);
+    EXPECT_EQ(found->name, "Fed. Rep. of Germany");
+    EXPECT_EQ(find(projection.point(oe.lat, oe.lon), { spotted }, false, 10), "");
+    EXPECT_EQ(find(atDL, { spotted }, false, 10), "DL");
+}
+
+TEST(HoverPanel, ContentFollowsTheSettingsAndTheSpots)
+{
+    clearSettings();
+    Settings& settings = Settings::standard();
+    settings.set(SettingKeys::predictionEngine, "quick");
+    const QDateTime now(QDate(2026, 3, 20), QTime(14, 5), QTimeZone::utc());
+    SpaceWeatherSnapshot snapshot;
+    snapshot.kpNow = 2.5;
+    QList<SpotGroup> groups;
+    SpotGroup group;
+    group.label = label("K");
+    group.spots << spot("W1AW", 14025, "CQ", now.addSecs(-90));
+    groups << group;
+    PredictionCache cache;
+    const auto content = [&](const PrefixEntity& entity) {
+        const MapOptions options = MapOptions::read(settings);
+        return HoverPanel::content(entity, { options, snapshot, groups, now, true, nullptr }, cache);
+    };
+    const GeoCoordinate home = MapOptions::read(settings).home;
+    const auto place = [&](double km) {
+        const GeoCoordinate at = GeoMath::destination(home, 90, km);
+        return PrefixEntity { "X" + QString::number(km), "Somewhere", at.latitude, at.longitude, "EU" };
+    };
+
+    // No wheel up to 300 km (home included), nor with the wheel switched off.
+    EXPECT_FALSE(content(place(0)).wheel);
+    EXPECT_FALSE(content(place(299.9)).wheel);
+    EXPECT_TRUE(content(place(300.1)).wheel);
+    settings.set(SettingKeys::showPredictionWheel, false);
+    EXPECT_FALSE(content(place(300.1)).wheel);
+    settings.set(SettingKeys::showPredictionWheel, true);
+
+    // The spots of the label under the pointer, with the need scope's word.
+    HoverPanel::Content k = content(label("K"));
+    ASSERT_TRUE(k.info.group);
+    EXPECT_EQ(k.info.group->spots.first().call, "W1AW");
+    EXPECT_EQ(k.info.neededLabel, "NEW ONE");
+    EXPECT_FALSE(content(label("JA")).info.group);
+    settings.set(SettingKeys::clusterNeedScope, "bandCountry");
+    EXPECT_EQ(content(label("K")).info.neededLabel, "NEW BAND");
+    settings.set(SettingKeys::clusterNeedScope, "BandCountry");
+    EXPECT_EQ(content(label("K")).info.neededLabel, "NEW ONE");
+    settings.set(SettingKeys::clusterWatchColor, "#102030");
+    EXPECT_EQ(content(label("K")).info.watchColor, QColor(0x10, 0x20, 0x30));
+
+    // The coverage line: only for a predicted band, from the quick model.
+    EXPECT_FALSE(k.info.coverageLine);
+    settings.set(SettingKeys::coverageBand, 20);
+    const double value = *CoverageLayer::quickValue(label("K").coordinate(), home, Band::m20, {}, std::nullopt, now,
+                                                    2.5, WorldMapView::stationSetup());
+    EXPECT_EQ(content(label("K")).info.coverageLine,
+              QString::asprintf("Coverage on 20 m here, this hour: %.0f%%", value * 100));
+    settings.set(SettingKeys::coverageBand, 6);
+    EXPECT_FALSE(content(label("K")).info.coverageLine);
+
+    // A Kp within the same third keeps the charts; a new third drops them.
+    const int computed = cache.computed();
+    snapshot.kpNow = 2.6;
+    content(label("K"));
+    EXPECT_EQ(cache.computed(), computed);
+    snapshot.kpNow = 2.7;
+    content(label("K"));
+    EXPECT_EQ(cache.computed(), computed + 1);
+    EXPECT_EQ(cache.charts().size(), 1);
+    // So does the next ten-minute slot.
+    EXPECT_NE(PredictionCache::key(MUFModel::key({}, std::nullopt, now), home, WorldMapView::stationSetup(), 2.7),
+              PredictionCache::key(MUFModel::key({}, std::nullopt, now.addSecs(600)), home,
+                                   WorldMapView::stationSetup(), 2.7));
+    EXPECT_EQ(PredictionCache::key(1, { 0.0, 10 }, WorldMapView::stationSetup(), std::nullopt),
+              PredictionCache::key(1, { -0.0, 10 }, WorldMapView::stationSetup(), std::nullopt));
+}
+
+TEST(HoverPanel, EngineWheelWaitsForTheChartAndShowsItsError)
+{
+    clearSettings();
+    FakeEngine fake;
+    std::unique_ptr<PredictionStore> engine(
+        new PredictionStore(new ITUEngine({ fake.engineFolder(), fake.dataFolder(), fake.bundledDataFolder(),
+                                            fake.workParent() }),
+                            nullptr));
+    const MapOptions options = MapOptions::read(Settings::standard());
+    const SpaceWeatherSnapshot snapshot;
+    const QList<SpotGroup> groups;
+    PredictionCache cache;
+    const auto content = [&](const PrefixEntity& entity) {
+        return HoverPanel::content(entity,
+                                   { options, snapshot, groups, QDateTime::currentDateTimeUtc(), true, engine.get() },
+                                   cache);
+    };
+    HoverPanel::Content vk = content(label("VK"));
+    ASSERT_TRUE(vk.wheel);
+    EXPECT_FALSE(vk.wheel->chart);
+    EXPECT_TRUE(vk.wheel->subtitle.endsWith("ITU-R P.533"));
+    ASSERT_TRUE(waitUntil([&] { return content(label("VK")).wheel->chart.has_value(); }));
+    EXPECT_EQ(cache.computed(), 0);
+
+    fake.setControl("exit 2\nstderr no luck\n");
+    HoverPanel::Content zs = content(label("ZS"));
+    EXPECT_FALSE(zs.wheel->chart);
+    ASSERT_TRUE(waitUntil([&] { return engine->lastError().has_value(); }));
+    zs = content(label("ZS"));
+    PropagationWheel wheel;
+    wheel.setContent(*zs.wheel);
+    EXPECT_EQ(wheel.face(), PropagationWheel::Face::error);
+    wheel.setContent({ std::nullopt, "t", "s", QDateTime::currentDateTimeUtc(), std::nullopt });
+    EXPECT_EQ(wheel.face(), PropagationWheel::Face::loading);
+}
+
+TEST(HoverPanel, OnAShortMapTheSpotRowsGiveWayAndThePanelStaysWhole)
+{
+    clearSettings();
+    Settings::standard().set(SettingKeys::coverageBand, 20);
+    const QDateTime now(QDate(2026, 3, 20), QTime(14, 5), QTimeZone::utc());
+    SpaceWeatherSnapshot snapshot;
+    SpotGroup group;
+    group.label = label("VK");
+    for (int i = 0; i < 14; ++i)
+        group.spots << spot(QStringLiteral("VK%1ABC").arg(i), 7074 + i, "FT8 -12 dB", now.addSecs(-60 * i));
+    const MapOptions options = MapOptions::read(Settings::standard());
+    QWidget map;
+    auto* panel = new HoverPanel(&map);
+    map.show();
+    for (const int height : { 720, 310, 270, 250 }) {
+        map.resize(1024, height);
+        panel->showFor(group.label, { options, snapshot, { group }, now, true, nullptr });
+        const QStringList lines = texts(panel->infoView()->lines());
+        const qsizetype rows = lines.filter(QRegularExpression("^\\d+\\.0\\|")).size();
+        EXPECT_TRUE(rows == 8 || (rows > 0 && height < 720) || height == 250) << rows << " rows at " << height;
+        EXPECT_EQ(lines.last(), "+ " + QString::number(14 - rows) + " more") << height;
+        EXPECT_EQ(lines.contains("Antenna from your QTH"), height > 270) << height;
+        EXPECT_TRUE(map.rect().contains(panel->geometry())) << height;
+        EXPECT_TRUE(panel->wheel()->isVisible() && panel->rect().contains(panel->wheel()->geometry())) << height;
+        EXPECT_GE(panel->wheel()->height(), panel->wheel()->sizeHint().height()) << height;
+    }
 }

@@ -182,43 +182,32 @@ std::optional<Outcome> carryEngine(const Job& job, const QString& app, const QSt
 }
 
 // Copies what the engine folder of the backup holds and the installed one
-// lacks into the installed one (never through a link there, which keeps the
-// user's engine elsewhere): from there it goes into the new version with the
-// rest, and it stays where it was should the update fail. None when the
-// backup then holds nothing of the user's engine and may go.
+// lacks into the installed one (the installed folder's own files win, and
+// never through a link there, which keeps the user's engine elsewhere):
+// from there it goes into the new version with the rest, and it stays where
+// it was should the update fail. None when the backup then holds nothing of
+// the user's engine and may go.
 std::optional<Outcome> keepEngineOf(const QString& backup, const QString& app, const QDeadlineTimer& deadline)
 {
-    const QString from = backup + QLatin1String(UpdateLeftovers::engineFolder);
     const QString to = app + QLatin1String(UpdateLeftovers::engineFolder);
-    const QStringList files = UpdateLeftovers::lackingFiles(from, to);
     ToolRun::Result copy { true, false, {}, {} };
-    if (!files.isEmpty() && !QFileInfo(to).isSymLink()) {
+    if (UpdateLeftovers::holdsUsersEngine(backup, app) && !QFileInfo(to).isSymLink()) {
         QDir().mkpath(to);
-        constexpr qsizetype perRun = 500; // well within a command line's length
-        for (qsizetype first = 0; first < files.size() && copy.ok; first += perRun) {
-            const QStringList arguments = QStringList { QStringLiteral("-a"), QStringLiteral("--parents"),
-                                                        QStringLiteral("--") }
-                + files.mid(first, perRun) + QStringList { to + u'/' };
-            copy = ToolRun::run(QStringLiteral("cp"), arguments, deadline, -1, from);
-        }
+        const QString from = backup + QLatin1String(UpdateLeftovers::engineFolder) + QStringLiteral("/.");
+        copy = ToolRun::run(QStringLiteral("cp"), { QStringLiteral("-a"), QStringLiteral("-n"), from, to + u'/' },
+                            deadline);
     }
-    if (copy.ok && !UpdateLeftovers::holdsUsersEngine(backup, app))
+    if (!UpdateLeftovers::holdsUsersEngine(backup, app))
         return std::nullopt;
-    QString message = QStringLiteral("Corvanta can't replace itself: %1, left by an earlier update, holds files of the "
-                                     "P.533 engine that %2 lacks. Please move them there and check for updates again.")
-                          .arg(backup, to);
-    QString logText = message;
-    if (copy.timedOut) {
-        message += QStringLiteral(" Copying them ") + tooLong + u'.';
-        logText = message;
-    } else if (!copy.ok) {
-        const QString said = copy.said.isEmpty() ? QStringLiteral("it gave no reason") : copy.said;
-        message += QStringLiteral(" Copying them failed: ") + ToolRun::brief(said);
-        if (!message.endsWith(u'.') && !message.endsWith(u'…'))
-            message += u'.';
-        logText += QStringLiteral(" Copying them failed: ") + said;
-    }
-    return Outcome { Kind::failed, message, logText, true, {}, {}, {}, {} };
+    const QString lead = QStringLiteral("Corvanta can't replace itself: %1, left by an earlier update, holds files of "
+                                        "the P.533 engine that %2 lacks. Please move them there and check for updates "
+                                        "again.")
+                             .arg(backup, to);
+    Outcome outcome = copy.timedOut ? failed(lead + QStringLiteral(" Copying them ") + tooLong + u'.')
+        : copy.ok                   ? failed(lead)
+                                    : toolFailed(lead + QStringLiteral(" Copying them failed: "), copy.said);
+    outcome.lasting = true;
+    return outcome;
 }
 
 // The size of what `entry` left on disk below `dir` (a link's by its

@@ -21,14 +21,11 @@ int msLeft(const QDeadlineTimer& deadline)
 
 } // namespace
 
-Result run(const QString& program, const QStringList& arguments, const QDeadlineTimer& deadline, qint64 maxFileBytes,
-           const QString& workingFolder)
+Result run(const QString& program, const QStringList& arguments, const QDeadlineTimer& deadline, qint64 maxFileBytes)
 {
     QProcess process;
     process.setProgram(program);
     process.setArguments(arguments);
-    if (!workingFolder.isEmpty())
-        process.setWorkingDirectory(workingFolder);
     process.setStandardInputFile(QProcess::nullDevice());
     if (maxFileBytes >= 0) {
         process.setChildProcessModifier([maxFileBytes] {

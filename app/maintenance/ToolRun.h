@@ -17,12 +17,11 @@ struct Result {
     QString said;          // its standard error and output as text, or why it did not run
 };
 
-// Runs `program` with `arguments`, in `workingFolder` when one is given.
-// When `maxFileBytes` is set no file it writes grows past that many bytes:
-// the write that would fails (it is not killed), and the file ends at the
-// limit.
+// Runs `program` with `arguments`. When `maxFileBytes` is set no file it
+// writes grows past that many bytes: the write that would fails (it is
+// not killed), and the file ends at the limit.
 Result run(const QString& program, const QStringList& arguments, const QDeadlineTimer& deadline,
-           qint64 maxFileBytes = -1, const QString& workingFolder = {});
+           qint64 maxFileBytes = -1);
 
 // What a tool said, for the user: "the disk is full" when it complains of
 // that; otherwise its first lines (the first is its first reason), at most

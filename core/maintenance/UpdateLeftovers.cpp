@@ -79,27 +79,19 @@ bool isBackup(const QString& path)
     return isOwnFolder(path) && manifest && manifest->id == AppManifest::appId();
 }
 
-QStringList lackingFiles(const QString& engine, const QString& installed)
-{
-    QStringList lacking;
-    if (!isOwnFolder(engine))
-        return lacking;
-    QDirIterator it(engine, QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString relative = it.next().mid(engine.size() + 1);
-        if (!statusOf(installed + u'/' + relative))
-            lacking << relative;
-    }
-    return lacking;
-}
-
 bool holdsUsersEngine(const QString& path, const QString& app)
 {
     const QString installed = app + QLatin1String(engineFolder);
     for (const QString& within : { QString(), QStringLiteral("/Corvanta"), QStringLiteral("/previous") }) {
-        if (!lackingFiles(path + within + QLatin1String(engineFolder), installed).isEmpty())
-            return true;
+        const QString engine = path + within + QLatin1String(engineFolder);
+        if (!isOwnFolder(engine)) // a link keeps the engine elsewhere
+            continue;
+        QDirIterator it(engine, QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            if (!statusOf(installed + it.next().mid(engine.size())))
+                return true;
+        }
     }
     return false;
 }

@@ -36,12 +36,6 @@ inline constexpr char engineFolder[] = "/bin/ITU";
 // user's that holds this application's manifest.
 bool isBackup(const QString& path);
 
-// The files and links below the engine folder `engine` that the engine
-// folder `installed` lacks, as paths relative to `engine`; none when
-// `engine` is not a real folder of this user's (a link keeps the engine
-// elsewhere).
-QStringList lackingFiles(const QString& engine, const QString& installed);
-
 // Whether the leftover `path` beside the installed folder `app` holds the
 // user's engine: a file or link in its engine folder (a backup's own, an
 // unpack folder's in the folders within it) that the installed folder's

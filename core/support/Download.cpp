@@ -20,14 +20,15 @@ const QString cannotReach = QStringLiteral("The network cannot be reached.");
 
 bool isWeb(const QUrl& url) { return url.scheme() == u"http" || url.scheme() == u"https"; }
 
-bool isLoopback(const QString& host) { return host == u"localhost" || QHostAddress(host).isLoopback(); }
-
-// Whether any interface but the loopback one is up with an address: with
-// none, no host can be reached, whatever the lookup or the socket says.
-bool networkUp()
+// Whether `host` is out of reach for want of a network: it is not this
+// machine, and no interface but the loopback one is up with an address,
+// whatever the lookup or the socket says.
+bool unreachable(const QString& host)
 {
+    if (host == u"localhost" || QHostAddress(host).isLoopback())
+        return false;
     const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
-    return std::ranges::any_of(interfaces, [](const QNetworkInterface& network) {
+    return std::ranges::none_of(interfaces, [](const QNetworkInterface& network) {
         const QNetworkInterface::InterfaceFlags flags = network.flags();
         return flags.testFlag(QNetworkInterface::IsUp) && flags.testFlag(QNetworkInterface::IsRunning)
             && !flags.testFlag(QNetworkInterface::IsLoopBack) && !network.addressEntries().isEmpty();
@@ -63,7 +64,7 @@ Download::Download(Request request, const Limits& limits, QObject* parent)
             stop(Stop::idle, QStringLiteral("Nothing arrived for %1; the server stopped sending.").arg(limit));
         else if (m_delivered) // the server has the request and keeps silent: the callers' own idle words
             stop(Stop::idle, unanswered);
-        else if (!isLoopback(host) && !networkUp()) // a lookup with nobody to ask
+        else if (unreachable(host)) // a lookup with nobody to ask
             stop(Stop::unreachable, cannotReach);
         else // never reached the server: the lookup or the connection hangs
             stop(Stop::unanswered, unanswered);
@@ -326,8 +327,7 @@ void Download::ended(int result, const QString& words)
     if (m_outcome.stop == Stop::none && result != CURLE_OK) {
         const bool lookup = result == CURLE_COULDNT_RESOLVE_HOST || result == CURLE_COULDNT_RESOLVE_PROXY;
         const bool unsent = result == CURLE_OPERATION_TIMEDOUT && !m_delivered; // curl's bound of the connection
-        const bool offline = (lookup || unsent || result == CURLE_COULDNT_CONNECT) && !isLoopback(host)
-            && !networkUp();
+        const bool offline = (lookup || unsent || result == CURLE_COULDNT_CONNECT) && unreachable(host);
         if (offline || lookup) {
             m_outcome.stop = Stop::unreachable;
             m_outcome.reason = offline ? cannotReach : transport;

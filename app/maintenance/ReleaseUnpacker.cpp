@@ -5,6 +5,7 @@
 #include "maintenance/ToolRun.h"
 #include "maintenance/UpdateLeftovers.h"
 #include "maintenance/VersionCheck.h"
+#include "support/ByteSize.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -161,7 +162,7 @@ std::optional<Outcome> carryEngine(const Job& job, const QString& app, const QSt
     const QString to = newApp + QLatin1String(UpdateLeftovers::engineFolder);
     const QFileInfo engine(from);
     const QDeadlineTimer deadline(job.stepLimit);
-    ToolRun::Result copy { true, false, {}, {} };
+    ToolRun::Result copy { true, false, false, {}, {} };
     if (engine.isSymLink()) {
         // The user keeps the engine elsewhere: the link comes along.
         QDir(to).removeRecursively();
@@ -190,7 +191,7 @@ std::optional<Outcome> carryEngine(const Job& job, const QString& app, const QSt
 std::optional<Outcome> keepEngineOf(const QString& backup, const QString& app, const QDeadlineTimer& deadline)
 {
     const QString to = app + QLatin1String(UpdateLeftovers::engineFolder);
-    ToolRun::Result copy { true, false, {}, {} };
+    ToolRun::Result copy { true, false, false, {}, {} };
     if (UpdateLeftovers::holdsUsersEngine(backup, app) && !QFileInfo(to).isSymLink()) {
         QDir().mkpath(to);
         const QString from = backup + QLatin1String(UpdateLeftovers::engineFolder) + QStringLiteral("/.");
@@ -264,10 +265,18 @@ std::optional<Outcome> unpackEntries(const QString& archive, const QList<Archive
 Outcome unpack(const Job& job, const QString& archive, const QString& app)
 {
     const QDeadlineTimer deadline(job.stepLimit);
+    // The count the archive announces first: the listing of millions of
+    // entries would take long and much memory before it could be refused.
+    const ToolRun::Result header = ToolRun::run(QStringLiteral("unzip"), { QStringLiteral("-Zh"), archive }, deadline);
+    if (const QString problem = ArchiveListing::countProblem(header.output); !problem.isEmpty())
+        return failed(notUnpackedBecause(problem));
     const QStringList listArguments { QStringLiteral("-Z"), QStringLiteral("-T"), QStringLiteral("-s"), archive };
-    const ToolRun::Result listing = ToolRun::run(QStringLiteral("unzip"), listArguments, deadline);
+    const ToolRun::Result listing = header.ok ? ToolRun::run(QStringLiteral("unzip"), listArguments, deadline) : header;
     if (listing.timedOut)
         return failed(notUnpackedBecause(QStringLiteral("unpacking ") + tooLong));
+    if (listing.saidTooMuch)
+        return failed(notUnpackedBecause(QStringLiteral("its listing is larger than %1")
+                                             .arg(ByteSize::text(ToolRun::maxOutputBytes))));
     const std::optional<QList<ArchiveListing::Entry>> entries
         = listing.ok ? ArchiveListing::read(listing.output) : std::nullopt;
     if (!entries && !listing.ok)

@@ -382,7 +382,7 @@ TEST_F(UpdaterEndToEnd, AStalledDownloadOrUnpackEndsWithAMessageAndTheNextCheckR
     HttpPeer::Response whole;
     whole.body = archive;
     peer.serve("/Corvanta-Linux.zip", whole);
-    fakeTool("unzip", "[ \"$1\" = -Z ] && exec /usr/bin/unzip \"$@\"; exec sleep 60\n");
+    fakeTool("unzip", "case \"$1\" in -Z*) exec /usr/bin/unzip \"$@\" ;; esac; exec sleep 60\n");
     Updater::Platform hung = platform(app);
     hung.fileStepLimitMs = 300;
     Updater hungUpdater(hung);

@@ -18,8 +18,10 @@
 //      folder for the user to install by hand;
 //   3. deletes a backup left by an earlier update, once what of the user's
 //      engine only the backup holds is copied into the installed engine
-//      folder (and so carried along in step 6); stops when it can't do
-//      either, or when a folder or file of that name is not such a backup;
+//      folder (and so carried along in step 6), each entry under a
+//      temporary name and renamed into place whole; stops when it can't do
+//      either, when a copy failed, or when a folder or file of that name is
+//      not such a backup;
 //   4. refuses an archive whose header announces more entries than a
 //      release may hold, then reads its listing (no more than
 //      ToolRun::maxOutputBytes of it) and refuses it when it would unpack

@@ -5,6 +5,7 @@
 #include "maintenance/ToolRun.h"
 #include "maintenance/UpdateLeftovers.h"
 #include "maintenance/VersionCheck.h"
+#include "support/ByteSize.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -13,6 +14,10 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -161,7 +166,7 @@ std::optional<Outcome> carryEngine(const Job& job, const QString& app, const QSt
     const QString to = newApp + QLatin1String(UpdateLeftovers::engineFolder);
     const QFileInfo engine(from);
     const QDeadlineTimer deadline(job.stepLimit);
-    ToolRun::Result copy { true, false, {}, {} };
+    ToolRun::Result copy { true, false, false, {}, {} };
     if (engine.isSymLink()) {
         // The user keeps the engine elsewhere: the link comes along.
         QDir(to).removeRecursively();
@@ -181,31 +186,72 @@ std::optional<Outcome> carryEngine(const Job& job, const QString& app, const QSt
     return toolFailed(lead, copy.said, QFileInfo(newApp).absolutePath());
 }
 
+// Renames `from` to `to` unless something stands there (the user's, which
+// wins); where the file system cannot tell in one step, it looks first.
+// Empty when it was renamed or left, else why not.
+QString renameUnlessTaken(const QString& from, const QString& to)
+{
+    const QByteArray source = QFile::encodeName(from), target = QFile::encodeName(to);
+    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0)
+        return {};
+    int error = errno;
+    if (struct stat status {}; error == EINVAL) {
+        if (::lstat(target.constData(), &status) == 0 || ::rename(source.constData(), target.constData()) == 0)
+            return {};
+        error = errno;
+    }
+    return error == EEXIST ? QString() : qt_error_string(error);
+}
+
 // Copies what the engine folder of the backup holds and the installed one
-// lacks into the installed one (the installed folder's own files win, and
+// lacks into the installed one (the installed folder's own entries win, and
 // never through a link there, which keeps the user's engine elsewhere):
 // from there it goes into the new version with the rest, and it stays where
-// it was should the update fail. None when the backup then holds nothing of
-// the user's engine and may go.
+// it was should the update fail. Each entry is copied into a carry folder
+// beside its place and renamed into place only when whole, so that a copy
+// cut short (a full disk, a kill) never passes for the user's. None when
+// every copy went well and the backup then holds nothing of the user's
+// engine, so it may go.
 std::optional<Outcome> keepEngineOf(const QString& backup, const QString& app, const QDeadlineTimer& deadline)
 {
+    const QString from = backup + QLatin1String(UpdateLeftovers::engineFolder);
     const QString to = app + QLatin1String(UpdateLeftovers::engineFolder);
-    ToolRun::Result copy { true, false, {}, {} };
+    ToolRun::Result copy { true, false, false, {}, {} };
+    QString carried; // the carry folder of a copy that failed, left out of what the user reads
     if (UpdateLeftovers::holdsUsersEngine(backup, app) && !QFileInfo(to).isSymLink()) {
         QDir().mkpath(to);
-        const QString from = backup + QLatin1String(UpdateLeftovers::engineFolder) + QStringLiteral("/.");
-        copy = ToolRun::run(QStringLiteral("cp"), { QStringLiteral("-a"), QStringLiteral("-n"), from, to + u'/' },
-                            deadline);
+        const QString inside = QFileInfo(to).canonicalFilePath();
+        for (const QString& entry :
+             UpdateLeftovers::lackedEntries(from, to, std::numeric_limits<qsizetype>::max(), nullptr)) {
+            const QString folder = to + entry.left(entry.lastIndexOf(u'/'));
+            if (QFileInfo(folder).canonicalFilePath() != inside + folder.mid(to.size()))
+                continue;
+            QTemporaryDir carry(folder + u'/' + QLatin1String(UpdateLeftovers::carryPrefix) + QStringLiteral("XXXXXX"));
+            const QString copied = carry.filePath(entry.mid(entry.lastIndexOf(u'/') + 1));
+            copy = carry.isValid()
+                ? ToolRun::run(QStringLiteral("cp"), { QStringLiteral("-a"), from + entry, copied }, deadline)
+                : ToolRun::Result { false, false, false, {}, carry.errorString() };
+            if (copy.ok)
+                copy.said = renameUnlessTaken(copied, to + entry);
+            copy.ok = copy.ok && copy.said.isEmpty();
+            if (!copy.ok) {
+                carried = carry.path();
+                break;
+            }
+        }
     }
-    if (!UpdateLeftovers::holdsUsersEngine(backup, app))
+    QString unreadable;
+    if (copy.ok && !UpdateLeftovers::holdsUsersEngine(backup, app, &unreadable))
         return std::nullopt;
-    const QString lead = QStringLiteral("Corvanta can't replace itself: %1, left by an earlier update, holds files of "
-                                        "the P.533 engine that %2 lacks. Please move them there and check for updates "
-                                        "again.")
-                             .arg(backup, to);
+    QString lead = QStringLiteral("Corvanta can't replace itself: %1, left by an earlier update, holds files of "
+                                  "the P.533 engine that %2 lacks. Please move them there and check for updates "
+                                  "again.")
+                       .arg(backup, to);
+    if (!unreadable.isEmpty())
+        lead += u' ' + unreadable + u'.';
     Outcome outcome = copy.timedOut ? failed(lead + QStringLiteral(" Copying them ") + tooLong + u'.')
         : copy.ok                   ? failed(lead)
-                                    : toolFailed(lead + QStringLiteral(" Copying them failed: "), copy.said);
+                                    : toolFailed(lead + QStringLiteral(" Copying them failed: "), copy.said, carried);
     outcome.lasting = true;
     return outcome;
 }
@@ -264,10 +310,18 @@ std::optional<Outcome> unpackEntries(const QString& archive, const QList<Archive
 Outcome unpack(const Job& job, const QString& archive, const QString& app)
 {
     const QDeadlineTimer deadline(job.stepLimit);
+    // The count the archive announces first: the listing of millions of
+    // entries would take long and much memory before it could be refused.
+    const ToolRun::Result header = ToolRun::run(QStringLiteral("unzip"), { QStringLiteral("-Zh"), archive }, deadline);
+    if (const QString problem = ArchiveListing::countProblem(header.output); !problem.isEmpty())
+        return failed(notUnpackedBecause(problem));
     const QStringList listArguments { QStringLiteral("-Z"), QStringLiteral("-T"), QStringLiteral("-s"), archive };
-    const ToolRun::Result listing = ToolRun::run(QStringLiteral("unzip"), listArguments, deadline);
+    const ToolRun::Result listing = header.ok ? ToolRun::run(QStringLiteral("unzip"), listArguments, deadline) : header;
     if (listing.timedOut)
         return failed(notUnpackedBecause(QStringLiteral("unpacking ") + tooLong));
+    if (listing.saidTooMuch)
+        return failed(notUnpackedBecause(QStringLiteral("its listing is larger than %1")
+                                             .arg(ByteSize::text(ToolRun::maxOutputBytes))));
     const std::optional<QList<ArchiveListing::Entry>> entries
         = listing.ok ? ArchiveListing::read(listing.output) : std::nullopt;
     if (!entries && !listing.ok)
@@ -349,6 +403,9 @@ Outcome run(const Job& job)
     // Anything else of that name is the user's, and stays. A backup may hold
     // the only copy of the user's engine (an update that ended with the old
     // version in it, then a fresh install): it goes only once that is kept.
+    // What a copy out of a backup that was cut short left goes first: it
+    // would be carried into the new version with the user's engine.
+    UpdateLeftovers::removeCarries(app + QLatin1String(UpdateLeftovers::engineFolder), std::chrono::milliseconds(0));
     const QString backup = app + QLatin1String(UpdateLeftovers::backupSuffix);
     if (const QFileInfo stale(backup); stale.exists() || stale.isSymLink()) {
         QString why = QStringLiteral("%1 is in the way, and it is not a backup of Corvanta. Please move it elsewhere");

@@ -18,13 +18,17 @@
 //      folder for the user to install by hand;
 //   3. deletes a backup left by an earlier update, once what of the user's
 //      engine only the backup holds is copied into the installed engine
-//      folder (and so carried along in step 6); stops when it can't do
-//      either, or when a folder or file of that name is not such a backup;
-//   4. reads the archive's listing and refuses it when it would unpack to
-//      more than the limit, names paths outside its folder or puts entries
-//      inside a link; unpacks it with `unzip` beside the installed folder,
-//      no file larger than twice its listed size, and refuses it when a
-//      file's size on disk is not the listed one;
+//      folder (and so carried along in step 6), each entry under a
+//      temporary name and renamed into place whole; stops when it can't do
+//      either, when a copy failed, or when a folder or file of that name is
+//      not such a backup;
+//   4. refuses an archive whose header announces more entries than a
+//      release may hold, then reads its listing (no more than
+//      ToolRun::maxOutputBytes of it) and refuses it when it would unpack
+//      to more than the limit, names paths outside its folder or puts
+//      entries inside a link; unpacks it with `unzip` beside the installed
+//      folder, no file larger than twice its listed size, and refuses it
+//      when a file's size on disk is not the listed one;
 //   5. checks that it is this application at the announced version, with a
 //      program to start and no link pointing out of its folder;
 //   6. carries the user's P.533 engine folder bin/ITU into the new folder

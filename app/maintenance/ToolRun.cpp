@@ -40,18 +40,30 @@ Result run(const QString& program, const QStringList& arguments, const QDeadline
     }
     process.start();
     if (!process.waitForStarted(msLeft(deadline)))
-        return { false, deadline.hasExpired(), {}, process.errorString() };
-    if (!process.waitForFinished(msLeft(deadline)) && process.state() != QProcess::NotRunning) {
+        return { false, deadline.hasExpired(), false, {}, process.errorString() };
+    // Read as it comes, so that what it prints is weighed before it is all
+    // in memory.
+    Result result;
+    QByteArray errors;
+    while (process.state() != QProcess::NotRunning && !result.saidTooMuch) {
+        // Once its output is closed, only its end is left to wait for.
+        if (!process.waitForReadyRead(msLeft(deadline)) && process.state() != QProcess::NotRunning)
+            process.waitForFinished(msLeft(deadline));
+        result.output += process.readAllStandardOutput();
+        errors += process.readAllStandardError();
+        result.saidTooMuch = result.output.size() + errors.size() > maxOutputBytes;
+        result.timedOut = process.state() != QProcess::NotRunning && deadline.hasExpired();
+        if (result.timedOut)
+            break;
+    }
+    if (process.state() != QProcess::NotRunning || result.saidTooMuch) {
         // A tool held up by a disk that no longer answers; it may not even
         // die at once.
         process.kill();
         process.waitForFinished(2000);
-        return { false, true, {}, {} };
+        return { false, result.timedOut, result.saidTooMuch, {}, {} };
     }
-    Result result;
-    result.output = process.readAllStandardOutput();
-    const QString errors = QString::fromLocal8Bit(process.readAllStandardError());
-    result.said = (errors + u'\n' + QString::fromLocal8Bit(result.output)).trimmed();
+    result.said = (QString::fromLocal8Bit(errors) + u'\n' + QString::fromLocal8Bit(result.output)).trimmed();
     result.ok = process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
     return result;
 }

@@ -11,11 +11,17 @@
 namespace ToolRun {
 
 struct Result {
-    bool ok = false;       // it ran and exited with status 0
-    bool timedOut = false; // it was still running at the deadline and was killed
-    QByteArray output;     // its standard output
-    QString said;          // its standard error and output as text, or why it did not run
+    bool ok = false;          // it ran and exited with status 0
+    bool timedOut = false;    // it was still running at the deadline and was killed
+    bool saidTooMuch = false; // its output grew past maxOutputBytes and it was killed
+    QByteArray output;        // its standard output
+    QString said;             // its standard error and output as text, or why it did not run
 };
+
+// The most a tool may print, standard output and error together, before it
+// is stopped: a release's listing is a few kilobytes, while one an archive
+// of long names makes could fill the memory.
+inline constexpr qint64 maxOutputBytes = qint64(64) << 20;
 
 // Runs `program` with `arguments`. When `maxFileBytes` is set no file it
 // writes grows past that many bytes: the write that would fails (it is

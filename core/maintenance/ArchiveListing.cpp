@@ -11,11 +11,26 @@
 
 namespace ArchiveListing {
 
+namespace {
+
+const QRegularExpression& headerLine()
+{
+    static const QRegularExpression header(QStringLiteral("^Zip file size: \\d+ bytes, number of entries: (\\d+)$"));
+    return header;
+}
+
+QString tooMany(const QString& count)
+{
+    return QStringLiteral("it lists %1 entries, more than the %2 a release may hold").arg(count).arg(maxEntries);
+}
+
+} // namespace
+
 std::optional<QList<Entry>> read(const QByteArray& text)
 {
     static const QRegularExpression entryLine(
         QStringLiteral("^(\\S+)\\s+\\S+\\s+\\S+\\s+(\\d{1,19})\\s+\\S+\\s+\\S+\\s+\\d{8}\\.\\d{6} (.+)$"));
-    static const QRegularExpression header(QStringLiteral("^Zip file size: \\d+ bytes, number of entries: (\\d+)$"));
+    const QRegularExpression& header = headerLine();
     static const QRegularExpression totals(QStringLiteral("^\\d+ files?, \\d+ bytes? uncompressed"));
 
     QList<Entry> entries;
@@ -41,12 +56,22 @@ std::optional<QList<Entry>> read(const QByteArray& text)
     return entries;
 }
 
+QString countProblem(const QByteArray& header)
+{
+    for (const QByteArray& line : header.split('\n')) {
+        const QRegularExpressionMatch match = headerLine().match(QString::fromUtf8(line).remove(u'\r'));
+        bool ok = false;
+        const qint64 count = match.captured(1).toLongLong(&ok);
+        if (match.hasMatch() && (!ok || count > maxEntries)) // a zip64 count may pass what a qint64 holds
+            return tooMany(match.captured(1));
+    }
+    return {};
+}
+
 QString problem(const QList<Entry>& entries, qint64 maxBytes)
 {
     if (entries.size() > maxEntries)
-        return QStringLiteral("it lists %1 entries, more than the %2 a release may hold")
-            .arg(entries.size())
-            .arg(maxEntries);
+        return tooMany(QString::number(entries.size()));
     qint64 total = 0;
     QSet<QString> names;
     QList<QString> links;

@@ -31,6 +31,13 @@ std::optional<QList<Entry>> read(const QByteArray& text);
 // hundred thousand would take longer than the time limit allows.
 inline constexpr qsizetype maxEntries = 10000;
 
+// Why an archive must not even be listed: the header of `unzip -Zh`'s
+// answer (the "number of entries" line read() reads, which unzip takes from
+// the archive's end record) announces more than maxEntries, whose listing
+// would take long and much memory to read. Empty otherwise; the text
+// continues as problem()'s does.
+QString countProblem(const QByteArray& header);
+
 // Why the entries must not be unpacked: more than maxEntries of them, a
 // name that is absolute, climbs out with "..", or holds "." or an empty
 // step, one name twice, an entry inside a link (unpacking it would write

@@ -8,6 +8,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -54,13 +57,16 @@ bool untouchedFor(const QString& folder, std::chrono::milliseconds age, const QD
     return true;
 }
 
+// Whether `name` is `prefix` and QTemporaryDir's six letters.
+bool isTemporary(const QString& name, const char* prefix)
+{
+    const QLatin1String start(prefix);
+    return name.startsWith(start) && AtomicFile::isTemporarySuffix(QStringView(name).mid(start.size()));
+}
+
 bool isUnpackFolder(const QString& path)
 {
-    const QString name = QFileInfo(path).fileName();
-    const QLatin1String prefix(unpackPrefix);
-    if (!name.startsWith(prefix) || !AtomicFile::isTemporarySuffix(QStringView(name).mid(prefix.size())))
-        return false;
-    if (!isOwnFolder(path))
+    if (!isTemporary(QFileInfo(path).fileName(), unpackPrefix) || !isOwnFolder(path))
         return false;
     const QDir::Filters all = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
     for (const QString& entry : QDir(path).entryList(all)) {
@@ -71,6 +77,29 @@ bool isUnpackFolder(const QString& path)
     return true;
 }
 
+// The names in `folder`; none when it cannot be read, and `unreadable`, when
+// still empty, gets the folder and why.
+QStringList namesIn(const QString& folder, QString* unreadable)
+{
+    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
+    int error = dir ? 0 : errno;
+    QStringList names;
+    while (dir) {
+        errno = 0; // what tells the end from a failure
+        const dirent* entry = ::readdir(dir);
+        if (!entry) {
+            error = errno;
+            ::closedir(dir);
+            break;
+        }
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+            names << QFile::decodeName(entry->d_name);
+    }
+    if (error != 0 && unreadable && unreadable->isEmpty())
+        *unreadable = QStringLiteral("%1 cannot be read: %2").arg(folder, qt_error_string(error));
+    return error == 0 ? names : QStringList();
+}
+
 } // namespace
 
 bool isBackup(const QString& path)
@@ -79,21 +108,68 @@ bool isBackup(const QString& path)
     return isOwnFolder(path) && manifest && manifest->id == AppManifest::appId();
 }
 
-bool holdsUsersEngine(const QString& path, const QString& app)
+QStringList lackedEntries(const QString& engine, const QString& installed, qsizetype most, QString* unreadable)
+{
+    QStringList lacked;
+    QStringList folders { QString() };
+    while (!folders.isEmpty() && lacked.size() < most) {
+        const QString folder = folders.takeLast();
+        for (const QString& name : namesIn(engine + folder, unreadable)) {
+            const QString entry = folder + u'/' + name;
+            if (isTemporary(name, carryPrefix))
+                continue;
+            // By its name alone: a copy is renamed into place only when whole.
+            if (!statusOf(installed + entry)) {
+                lacked << entry;
+                if (lacked.size() == most)
+                    break;
+                continue;
+            }
+            // Into folders on both sides; the installed one may be a link
+            // to the user's own, which is asked through it.
+            struct stat there {};
+            const std::optional<struct stat> here = statusOf(engine + entry);
+            if (here && S_ISDIR(here->st_mode) && ::stat(QFile::encodeName(installed + entry).constData(), &there) == 0
+                && S_ISDIR(there.st_mode))
+                folders << entry;
+        }
+    }
+    return lacked;
+}
+
+bool holdsUsersEngine(const QString& path, const QString& app, QString* why)
 {
     const QString installed = app + QLatin1String(engineFolder);
     for (const QString& within : { QString(), QStringLiteral("/Corvanta"), QStringLiteral("/previous") }) {
         const QString engine = path + within + QLatin1String(engineFolder);
         if (!isOwnFolder(engine)) // a link keeps the engine elsewhere
             continue;
-        QDirIterator it(engine, QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                        QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            if (!statusOf(installed + it.next().mid(engine.size())))
-                return true;
+        QString unreadable;
+        if (!lackedEntries(engine, installed, 1, &unreadable).isEmpty())
+            return true;
+        if (!unreadable.isEmpty()) {
+            if (why)
+                *why = unreadable;
+            return true;
         }
     }
     return false;
+}
+
+QStringList removeCarries(const QString& engine, std::chrono::milliseconds age, const QDateTime& now)
+{
+    QStringList removed;
+    if (!isOwnFolder(engine))
+        return removed;
+    // Links are not followed, so nothing outside is looked at.
+    QDirIterator it(engine, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        if (isTemporary(it.fileName(), carryPrefix) && isOwnFolder(path) && untouchedFor(path, age, now)
+            && QDir(path).removeRecursively())
+            removed << path;
+    }
+    return removed;
 }
 
 Cleanup remove(const QString& app, std::chrono::milliseconds age, const QDateTime& now)
@@ -108,12 +184,12 @@ Cleanup remove(const QString& app, std::chrono::milliseconds age, const QDateTim
     if (const QString backup = app + QLatin1String(backupSuffix); isBackup(backup))
         candidates << backup;
 
-    Cleanup cleanup;
+    Cleanup cleanup { removeCarries(app + QLatin1String(engineFolder), age, now), {} };
     for (const QString& path : std::as_const(candidates)) {
         if (!untouchedFor(path, age, now))
             continue;
-        if (holdsUsersEngine(path, app))
-            cleanup.kept << path;
+        if (QString why; holdsUsersEngine(path, app, &why))
+            cleanup.kept << (why.isEmpty() ? path : path + QStringLiteral(" (") + why + u')');
         else if (QDir(path).removeRecursively()) // links inside are removed, never followed
             cleanup.removed << path;
     }

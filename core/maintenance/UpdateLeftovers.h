@@ -20,9 +20,9 @@
 // "Corvanta" and "previous"; the backup a manifest of this application),
 // and nothing in it changed for `age`, so an update under way in another
 // instance keeps its own. Anything in doubt stays, and so does a leftover
-// whose bin/ITU holds a file the installed folder's lacks: it may hold the
-// only copy of the user's P.533 engine (a replacement cut short, then the
-// application installed afresh at APP).
+// whose bin/ITU holds an entry the installed folder's lacks: it may hold
+// the only copy of the user's P.533 engine (a replacement cut short, then
+// the application installed afresh at APP).
 namespace UpdateLeftovers {
 
 // What the update names them: the unpack folder is this and QTemporaryDir's
@@ -36,22 +36,44 @@ inline constexpr char engineFolder[] = "/bin/ITU";
 // user's that holds this application's manifest.
 bool isBackup(const QString& path);
 
+// What of a leftover's engine is copied into the installed engine folder
+// goes first into a folder of this name and QTemporaryDir's six letters
+// beside its place, and is renamed into place only when whole. Whatever
+// such a folder holds is no file of the user's: a copy cut short.
+inline constexpr char carryPrefix[] = ".corvanta-carry-";
+
+// The entries of a leftover's engine folder `engine` that the installed
+// engine folder `installed` lacks, as paths below it ("/Data/beam.ant"):
+// each one whose name the installed folder holds no entry of, whatever its
+// kind (a folder it lacks is one entry, not its files; a file of the user's
+// where the leftover has a folder wins). Looks into the folders both hold,
+// but never into a link of the leftover's, nor into a carry folder. Stops
+// after `most`. A folder of the leftover's that cannot be read may hold
+// anything: `unreadable` gets the first, and why.
+QStringList lackedEntries(const QString& engine, const QString& installed, qsizetype most, QString* unreadable);
+
 // Whether the leftover `path` beside the installed folder `app` holds the
-// user's engine: a file or link in its engine folder (a backup's own, an
-// unpack folder's in the folders within it) that the installed folder's
-// lacks. The one answer for the start and the replacement script (which
-// asks the program), which keep such a leftover, and for the update before
-// the program quits, which first copies those files into `app`.
-bool holdsUsersEngine(const QString& path, const QString& app);
+// user's engine: an entry of its engine folder (a backup's own, an unpack
+// folder's in the folders within it) that the installed folder's lacks, or
+// a folder there that cannot be read, whose path and error `why` then gets.
+// The one answer for the start and the replacement script (which asks the
+// program), which keep such a leftover, and for the update before the
+// program quits, which first copies those entries into `app`.
+bool holdsUsersEngine(const QString& path, const QString& app, QString* why = nullptr);
 
 struct Cleanup {
     QStringList removed;
-    QStringList kept; // for the engine they hold
+    QStringList kept; // for the engine they hold, with why when a folder of it cannot be read
 };
 
-// Removes the leftovers beside `app`; says which went and which were kept
-// for their engine.
+// Removes the leftovers beside `app`, and the carry folders in its engine
+// folder; says which went and which were kept for their engine.
 Cleanup remove(const QString& app, std::chrono::milliseconds age,
                const QDateTime& now = QDateTime::currentDateTimeUtc());
+
+// Removes the carry folders below the installed engine folder `engine`
+// (never through a link) that nothing changed in for `age`; says which.
+QStringList removeCarries(const QString& engine, std::chrono::milliseconds age,
+                          const QDateTime& now = QDateTime::currentDateTimeUtc());
 
 } // namespace UpdateLeftovers

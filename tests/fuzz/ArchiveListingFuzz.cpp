@@ -29,6 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     listing += QByteArray::number(entries->size()) + " files, 0 bytes uncompressed, 0 bytes compressed:  0.0%\n";
     FUZZ_CHECK(ArchiveListing::read(listing) == entries);
+    FUZZ_CHECK(ArchiveListing::countProblem(listing).isEmpty() == (entries->size() <= ArchiveListing::maxEntries));
 
     // What may be unpacked stays within its folder and its size.
     if (!ArchiveListing::problem(*entries, maxBytes).isEmpty())

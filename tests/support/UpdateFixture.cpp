@@ -1,6 +1,8 @@
 #include "support/UpdateFixture.h"
 
+#include <QCryptographicHash>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -128,6 +130,24 @@ QByteArray storedZip(const QList<ZipEntry>& entries)
     put32(out, start);
     put16(out, 0);
     return out;
+}
+
+QStringList snapshot(const QString& folder)
+{
+    QStringList lines;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo entry(it.next());
+        QString line = entry.filePath().mid(folder.size()) + ' ' + QString::number(int(entry.permissions()), 16);
+        if (entry.isSymLink())
+            line += " -> " + entry.symLinkTarget();
+        else if (entry.isFile())
+            line += ' ' + QCryptographicHash::hash(readFile(entry.filePath()), QCryptographicHash::Sha1).toHex();
+        lines << line;
+    }
+    lines.sort();
+    return lines;
 }
 
 QByteArray readFile(const QString& path)

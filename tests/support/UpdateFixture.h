@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 // Application folders and update archives made at test time, the way a
 // release is packed: one top folder "Corvanta" holding the manifest
@@ -41,6 +42,10 @@ struct ZipEntry {
 // with files inside them, names that climb out, one name twice, sizes that
 // lie).
 QByteArray storedZip(const QList<ZipEntry>& entries);
+
+// Every entry below `folder` with its mode, link target and content hash:
+// what "untouched" is checked against.
+QStringList snapshot(const QString& folder);
 
 QByteArray readFile(const QString& path);
 void writeFile(const QString& path, const QByteArray& bytes);

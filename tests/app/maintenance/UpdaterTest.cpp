@@ -12,10 +12,12 @@
 #include "support/WaitUntil.h"
 
 #include <QApplication>
+#include <QDataStream>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -389,6 +391,18 @@ TEST_F(UpdaterTest, RefusesArchivesThatWouldUnpackTooLargeOrLeadOutOfTheirFolder
     EXPECT_EQ(takeAlert(), unpackable + "Corvanta/bin/Resources/c.bin is not the 2000 bytes the archive lists for it.");
     install(updater, release({ { "Corvanta/./bin/c.bin", "x" } }));
     EXPECT_EQ(takeAlert(), unpackable + "it names a path in a roundabout way (Corvanta/./bin/c.bin).");
+    // Four million entries, as its zip64 end record announces them: refused
+    // by that count, before a listing that would take long to read.
+    QByteArray many = zip({}), zip64;
+    const qsizetype end = many.size() - 22; // the end record, with no comment
+    const auto field = [&](int at) { return quint64(qFromLittleEndian<quint32>(many.constData() + end + at)); };
+    QDataStream record(&zip64, QIODevice::WriteOnly);
+    record.setByteOrder(QDataStream::LittleEndian);
+    record << 0x06064b50u << quint64(44) << quint32(45) << quint64(0) << quint64(4000000) << quint64(4000000)
+           << field(12) << field(16) << 0x07064b50u << quint32(0) << quint64(end) << quint32(1);
+    many.insert(end, zip64);
+    install(updater, serveRelease(newer, many.replace(many.size() - 14, 4, "\xff\xff\xff\xff")));
+    EXPECT_EQ(takeAlert(), unpackable + "it lists 4000000 entries, more than the 10000 a release may hold.");
     // Names with backslashes, from a Windows archiver: unzip's warning names the download.
     const QByteArray unix("PK\1\2\x1e\3", 6), windows("PK\1\2\x1e\0", 6); // "made on" in each entry
     install(updater, serveRelease(newer, zip({ { "Corvanta\\bin\\x", "x" } }).replace(unix, windows)));

@@ -80,3 +80,27 @@ TEST(ReplacementScript, RefusesAProcessIdThatNamesNoSingleProcess)
         EXPECT_TRUE(QFile::exists(old + "/corvanta.json"));
     }
 }
+
+TEST(ReplacementScript, KeepsABackupThatHoldsTheUsersEngineAsTheProgramAnswers)
+{
+    // One that turned up after the program looked, where the folders
+    // cannot be exchanged: the script asks the program, and is run to its end.
+    QTemporaryDir root;
+    const QString old = root.filePath("apps/Corvanta"), backup = old + ".updating", outcome = root.filePath("outcome");
+    const QString unpacked = root.filePath("apps/.corvanta-update-1/Corvanta"), program = root.filePath("corvanta");
+    makeAppFolder(old, "org.corvanta.Corvanta", "0.9.0", "#!/bin/sh\n");
+    makeAppFolder(unpacked, "org.corvanta.Corvanta", "0.9.1", "#!/bin/sh\n");
+    makeAppFolder(backup, "org.corvanta.Corvanta", "0.8.9", {});
+    writeFile(backup + "/bin/ITU/Data/beam.ant", "the only copy");
+    writeFile(root.filePath("update.sh"), ReplacementScript::text().toUtf8());
+    writeFile(program, "#!/bin/sh\n[ \"$1\" = --exchange-folders ] && exit 1\nexec '" CORVANTA_PROGRAM "' \"$@\"\n");
+    QFile::setPermissions(program, QFile::ReadOwner | QFile::ExeOwner);
+    ASSERT_EQ(QProcess::execute("/bin/sh", ReplacementScript::arguments(root.filePath("update.sh"), 999999999, unpacked,
+                                                                         old, outcome, "0.9.1", program)),
+              0);
+    EXPECT_EQ(ReplacementScript::takeOutcome(outcome).value_or(ReplacementScript::Outcome {}).text,
+              "Corvanta 0.9.1 was not installed: " + backup + ", left by an earlier update, holds files of the P.533 "
+                  "engine that " + old + "/bin/ITU lacks. Please move them there; Corvanta will then offer the "
+                  "update again.");
+    EXPECT_EQ(readFile(backup + "/bin/ITU/Data/beam.ant"), "the only copy");
+}

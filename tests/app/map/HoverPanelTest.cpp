@@ -323,13 +323,15 @@ TEST_F(HoverMap, PanelsHideTheMapNothingCoversThemAndTheBandNumbersReadApart)
             EXPECT_GE(MapContrast::ratio(darkest, lightest), 4.5) << band << " over " << value;
         }
     }
-    // No two plates share a pixel at 1× or 2×, on the smallest wheel too.
+    // No two plates come closer than two points at 1× or 2×, on the
+    // smallest wheel too.
     for (const int side : { PropagationWheel::smallestCanvasSide, PropagationWheel::canvasSide })
-        for (const qreal ratio : { 1.0, 2.0 }) {
+        for (const int ratio : { 1, 2 }) {
             QRegion covered;
             for (const QRectF& plate : PropagationWheel::bandPlates(side, ratio)) {
                 const QRect pixels = QRectF(plate.topLeft() * ratio, plate.size() * ratio).toAlignedRect();
-                EXPECT_FALSE(covered.intersects(pixels)) << side << " at " << ratio;
+                const int gap = 2 * ratio;
+                EXPECT_FALSE(covered.intersects(pixels.adjusted(-gap, -gap, gap, gap))) << side << " at " << ratio;
                 covered += pixels;
             }
         }

@@ -32,9 +32,9 @@ int main(int argc, char** argv)
     CorvantaApp corvanta;
     // Ended from outside (a logout, kill, Ctrl+C): the Quit command's way,
     // so the stores are destroyed and the settings written.
-    QuitSignals::install(&app, [](int signal) {
+    QuitSignals::install(&app, [&corvanta](int signal) {
         AppLog::file().write(QStringLiteral("Quit on ") + QuitSignals::name(signal));
-        QApplication::closeAllWindows();
+        corvanta.quit();
         QApplication::quit();
     });
     corvanta.openMainWindow();

@@ -37,8 +37,8 @@ const QString ssnHelp = QStringLiteral(
     "11-year solar cycle.");
 const QString mufHelp = QStringLiteral(
     "Maximum usable frequency for a 3000 km hop starting at your QTH, estimated from the nearest ionosondes (data: "
-    "Zelq / GIRO network). Bands below the MUF can reach DX; bands above it pass through the ionosphere. Turn on "
-    "the MUF layer to see the map.");
+    "Zelq / GIRO network). Bands below the MUF can reach DX; bands above it pass through the ionosphere.");
+const QString mufLayerHelp = QStringLiteral(" Turn on the MUF layer to see the map.");
 
 // An index value older than this is stale; the ionosonde readings have a
 // shorter rule of their own (Zelq::maxAge).
@@ -159,7 +159,7 @@ SpaceWeatherPanel::SpaceWeatherPanel(SpaceWeatherStore* store, Options options, 
     }
     connect(&Settings::standard(), &Settings::changed, this, [this](const QString& key) {
         if (isKey(key, SettingKeys::mufColors) || isKey(key, SettingKeys::homeLatitude)
-            || isKey(key, SettingKeys::homeLongitude))
+            || isKey(key, SettingKeys::homeLongitude) || isKey(key, SettingKeys::showMUF))
             refresh();
     });
     refresh();
@@ -169,11 +169,12 @@ QDateTime SpaceWeatherPanel::now() const { return m_options.now ? m_options.now(
 
 QList<IndexTile::Content> SpaceWeatherPanel::tiles(const SpaceWeatherSnapshot& snapshot, double mufAtHome,
                                                    const QString& locator, const MUFPalette& palette,
-                                                   const QDateTime& now)
+                                                   const QDateTime& now, bool mufLayerShown)
 {
     const std::function<QString(double)> mufRating
         = [](double muf) { return QStringLiteral("Up to ") + Zelq::highestOpenBand(muf); };
     const std::function<QColor(double)> mufColour = [&palette](double muf) { return palette.color(muf); };
+    const QString mufTileHelp = mufLayerShown ? mufHelp : mufHelp + mufLayerHelp;
     QList<IndexTile::Content> made {
         tileOf(QStringLiteral("Kp index"),
                               QStringLiteral("Geomagnetic, 0–9"), snapshot.kpNow, "%.1f",
@@ -190,7 +191,7 @@ QList<IndexTile::Content> SpaceWeatherPanel::tiles(const SpaceWeatherSnapshot& s
                                                                   ssnHelp),
                                     tileOf(QStringLiteral("MUF at your QTH"),
                                                           QStringLiteral("MHz, ") + locator, mufAtHome, "%.1f",
-                                                                         mufRating, mufColour, mufHelp),
+                                                                         mufRating, mufColour, mufTileHelp),
                              };
 
     // What a narrow tile shows instead of a name or a second line that
@@ -298,7 +299,8 @@ void SpaceWeatherPanel::refresh()
                                 : QString());
 
     const QList<IndexTile::Content> contents
-        = tiles(snapshot, mufAtHome(snapshot, station, instant), Maidenhead::locator(station, 6), palette, instant);
+        = tiles(snapshot, mufAtHome(snapshot, station, instant), Maidenhead::locator(station, 6), palette, instant,
+                Settings::standard().get(SettingKeys::showMUF));
     for (qsizetype i = 0; i < contents.size(); ++i)
         m_tiles[i]->setContent(contents[i]);
     m_caption->setText(mufCaption(snapshot, station, instant));

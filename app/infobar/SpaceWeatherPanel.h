@@ -46,8 +46,10 @@ public:
     // value measured more than two days before `now` (the MUF's ionosonde
     // readings: more than three hours) has its age in its tool tip; such an
     // index is drawn muted, its age ("151 days old") in place of a rating.
+    // The MUF's tool tip points to the MUF layer while it is off.
     static QList<IndexTile::Content> tiles(const SpaceWeatherSnapshot& snapshot, double mufAtHome,
-                                           const QString& locator, const MUFPalette& palette, const QDateTime& now);
+                                           const QString& locator, const MUFPalette& palette, const QDateTime& now,
+                                           bool mufLayerShown = false);
     // The MUF at the station from the shared field of the date's slot.
     static double mufAtHome(const SpaceWeatherSnapshot& snapshot, const GeoCoordinate& home, const QDateTime& now);
     // The line under the tiles: the nearest ionosonde within 3000 km, or the

@@ -36,10 +36,7 @@ HoverLine textLine(QString text, HoverText::Font font, QColor colour, int gapAbo
     };
 }
 
-HoverLine divider(GivesWay givesWay = GivesWay::never)
-{
-    return HoverLine { HoverLine::Kind::divider, {}, 3, 0, 0, givesWay };
-}
+HoverLine divider() { return HoverLine { HoverLine::Kind::divider, {}, 3, 0, 0, GivesWay::never }; }
 
 } // namespace
 
@@ -122,8 +119,8 @@ QList<HoverLine> HoverInfo::lines(const QDateTime& now, int spotRows) const
         out << textLine(pathLine(*pathMUF), Font::caption, primary);
 
     if (group && !group->spots.isEmpty()) {
-        out << divider(GivesWay::spots);
-        out << textLine(QStringLiteral("On the DX cluster now"), Font::captionSemibold, spotColor, 3, GivesWay::spots);
+        out << divider();
+        out << textLine(QStringLiteral("On the DX cluster now"), Font::captionSemibold, spotColor);
         const qsizetype shown
             = std::clamp<qsizetype>(spotRows, 0, std::min<qsizetype>(group->spots.size(), maxSpotRows));
         for (qsizetype i = 0; i < shown; ++i) {
@@ -140,13 +137,15 @@ QList<HoverLine> HoverInfo::lines(const QDateTime& now, int spotRows) const
                   HoverText { tag(spot), Font::tag, colour }, HoverText { said, Font::caption, secondary, 260 } },
                 i == 0 ? 3 : 1,
                 2,
-                8,
-                GivesWay::spots
+                8
             };
         }
-        if (group->spots.size() > shown)
-            out << textLine(QStringLiteral("+ ") + QString::number(group->spots.size() - shown)
-                                           + QStringLiteral(" more"), Font::caption, secondary, 3, GivesWay::spots);
+        // With no row left, the heading's count says how many are spotted.
+        const qsizetype left = group->spots.size() - shown;
+        const QString what
+            = shown > 0 ? QStringLiteral(" more") : left == 1 ? QStringLiteral(" spot") : QStringLiteral(" spots");
+        if (left > 0)
+            out << textLine(QStringLiteral("+ ") + QString::number(left) + what, Font::caption, secondary);
     }
     return out;
 }

@@ -38,10 +38,9 @@ struct HoverText {
 // columns.
 struct HoverLine {
     enum class Kind { text, divider, grid };
-    // What a map too short for the whole panel leaves out, in this order
-    // once the spot rows have given way: the place's secondary lines, then
-    // the spots' lines altogether.
-    enum class GivesWay { never, secondary, spots };
+    // What a map too short for the whole panel leaves out once the spot
+    // rows but one have given way: the place's secondary lines.
+    enum class GivesWay { never, secondary };
 
     Kind kind = Kind::text;
     QList<HoverText> cells; // one for a text line, one per column for a grid row
@@ -83,7 +82,9 @@ struct HoverInfo {
     static constexpr int maxSpotRows = 8;
 
     // The panel's lines at the instant `now`, listing at most `spotRows`
-    // spots (fewer than eight where a short map has no room for them).
+    // spots (fewer than eight where a short map has no room for them); a
+    // line under them counts the rest ("+ 3 more", or "+ 16 spots" with
+    // none listed).
     QList<HoverLine> lines(const QDateTime& now, int spotRows = maxSpotRows) const;
 
     // "HH:mm" and "z" in UTC; "--:--" for no time.

@@ -11,6 +11,8 @@
 #include "support/Hypotenuse.h"
 #include "support/NumberText.h"
 
+#include <QEvent>
+
 #include <cmath>
 #include <limits>
 
@@ -109,6 +111,9 @@ HoverPanel::HoverPanel(QWidget* parent)
     setAttribute(Qt::WA_TranslucentBackground);
     m_wheel->hide();
     hide();
+    // A map that changes its height under the panel fits it anew.
+    if (parent)
+        parent->installEventFilter(this);
 }
 
 void HoverPanel::showFor(const std::optional<PrefixEntity>& entity, const Inputs& inputs)
@@ -119,36 +124,44 @@ void HoverPanel::showFor(const std::optional<PrefixEntity>& entity, const Inputs
         return;
     }
     m_content = content(*entity, inputs, m_cache);
-    const int room = parentWidget() ? parentWidget()->height() - 2 * inset : std::numeric_limits<int>::max();
-    m_info->setLines(fittedLines(m_content->info, inputs.now, room));
+    m_now = inputs.now;
     if (m_content->wheel)
         m_wheel->setContent(*m_content->wheel);
     m_wheel->setVisible(m_content->wheel.has_value());
-    layOut();
+    fit();
     if (!isVisible())
         QWidget::show();
 }
 
+bool HoverPanel::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == parentWidget() && event->type() == QEvent::Resize && m_content)
+        fit();
+    return QWidget::eventFilter(watched, event);
+}
+
 QList<HoverLine> HoverPanel::fittedLines(const HoverInfo& info, const QDateTime& now, int height)
 {
-    // On a short map the spot rows give way, the last first, and the line
-    // under them counts the spots left out. Where even that is too tall,
-    // the place's secondary lines give way, and the room they leave takes
-    // spot rows again; last, the spots' lines go altogether. The place's
-    // own lines stay.
-    const qsizetype spots = info.group ? info.group->spots.size() : 0;
-    const auto without = [](QList<HoverLine> lines, HoverLine::GivesWay which) {
-        lines.removeIf([which](const HoverLine& line) { return line.givesWay == which; });
-        return lines;
-    };
+    // On a short map the spot rows give way, the last first, the line under
+    // them counting those left out; then the place's secondary lines; then
+    // the last spot row, the cluster's heading staying with the count. No
+    // step shows more spots than the one before, so a taller map never
+    // shows fewer. The place's own lines stay.
+    const int rows = int(std::min<qsizetype>(info.group ? info.group->spots.size() : 0, HoverInfo::maxSpotRows));
+    const auto fits = [height](const QList<HoverLine>& lines) { return HoverInfoView::heightOf(lines) <= height; };
+    for (int shown = rows; shown >= std::min(rows, 1); --shown) {
+        const QList<HoverLine> lines = info.lines(now, shown);
+        if (fits(lines))
+            return lines;
+    }
     QList<HoverLine> lines;
-    for (const bool brief : { false, true })
-        for (int rows = int(std::min<qsizetype>(spots, HoverInfo::maxSpotRows)); rows >= 0; --rows) {
-            lines = brief ? without(info.lines(now, rows), HoverLine::GivesWay::secondary) : info.lines(now, rows);
-            if (HoverInfoView::heightOf(lines) <= height)
-                return lines;
-        }
-    return without(lines, HoverLine::GivesWay::spots);
+    for (int shown = std::min(rows, 1); shown >= 0; --shown) {
+        lines = info.lines(now, shown);
+        lines.removeIf([](const HoverLine& line) { return line.givesWay == HoverLine::GivesWay::secondary; });
+        if (fits(lines))
+            break;
+    }
+    return lines;
 }
 
 QSize HoverPanel::sizeHint() const
@@ -159,6 +172,13 @@ QSize HoverPanel::sizeHint() const
         size = QSize(size.width() + spacing + wheel.width(), std::max(size.height(), wheel.height()));
     }
     return size;
+}
+
+void HoverPanel::fit()
+{
+    const int room = parentWidget() ? parentWidget()->height() - 2 * inset : std::numeric_limits<int>::max();
+    m_info->setLines(fittedLines(m_content->info, m_now, room));
+    layOut();
 }
 
 void HoverPanel::layOut()

@@ -25,7 +25,8 @@ struct SpaceWeatherSnapshot;
 // them, side by side and top-aligned, 8 points apart. It sits in the map's
 // top-leading corner, 10 points in, above the map's badges and legends, and
 // lets the pointer through. On a map too short for the whole panel the
-// spot lines give way first, then the wheel is drawn smaller.
+// information gives up lines (fittedLines), and the wheel is drawn
+// smaller; a map that changes its size fits the panel anew.
 //
 // What it shows is decided here too: which label is under the pointer, and
 // the panel's content for a label, from the map's settings, the space
@@ -70,7 +71,9 @@ public:
     static Content content(const PrefixEntity& entity, const Inputs& inputs, PredictionCache& cache);
 
     // The information's lines within a height (points, the panel's
-    // padding included): as many spot rows as leave room for the rest.
+    // padding included): as many spot rows as leave room for the rest,
+    // down to one; then without the place's secondary lines, with one
+    // spot row or, where even that is too tall, none but the count.
     static QList<HoverLine> fittedLines(const HoverInfo& info, const QDateTime& now, int height);
 
     explicit HoverPanel(QWidget* parent = nullptr);
@@ -86,11 +89,17 @@ public:
 
     QSize sizeHint() const override;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    // The lines and the wheel within the map's height.
+    void fit();
     void layOut();
 
     PredictionCache m_cache;
     std::optional<Content> m_content;
+    QDateTime m_now; // of the content shown
     HoverInfoView* m_info = nullptr;
     PropagationWheel* m_wheel = nullptr;
 };

@@ -28,7 +28,23 @@ QFont systemFont(int pixels, QFont::Weight weight)
     return font;
 }
 
-QFont bandFont() { return systemFont(8, QFont::DemiBold); }
+// Outside the rings, the hour numbers.
+constexpr double hourMargin = 16;
+// Between the band plates on one side of the line to midnight, points.
+constexpr double plateGap = 2;
+
+// The width of one band's ring on a wheel of `side` points: the rings fill
+// the radius but for the hole of 0.3 in the middle.
+double ringWidth(double side) { return 0.7 * (side / 2 - hourMargin) / bandCount; }
+
+// The band numbers' font: 8 pixels, or 7 on rings so narrow that plates
+// holding digits of 8 could not keep their gap.
+QFont bandFont(double side)
+{
+    const QFont font = systemFont(8, QFont::DemiBold);
+    const double digits = QFontMetricsF(font).tightBoundingRect(QStringLiteral("0123456789")).height();
+    return 2 * ringWidth(side) - plateGap >= digits ? font : systemFont(7, QFont::DemiBold);
+}
 
 // The wavelength of the band of ring i, in metres.
 QString bandText(int i) { return QString::number(rawValue(PropagationPredictor::bands[std::size_t(i)].band)); }
@@ -103,9 +119,9 @@ void PropagationWheel::paintWheel(QPainter& painter, double side, const DayChart
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     const QPointF c(side / 2, side / 2);
-    const double radius = side / 2 - 16;
+    const double radius = side / 2 - hourMargin;
     const double hole = 0.3 * radius;
-    const double ring = (radius - hole) / bandCount;
+    const double ring = ringWidth(side);
 
     // Cells: one sector per hour and band; below 0.05 only the outline.
     const QPen outline(QColor::fromRgbF(1, 1, 1, 0.12f), 0.5);
@@ -136,7 +152,7 @@ void PropagationWheel::paintWheel(QPainter& painter, double side, const DayChart
     // The band numbers stand on closed rings as on every colour of the
     // ramp: light on dark plates, as the map's MUF labels stand on theirs.
     const QList<QRectF> plates = bandPlates(side, devicePixelRatioOf(painter));
-    painter.setFont(bandFont());
+    painter.setFont(bandFont(side));
     painter.setPen(Qt::white);
     for (int i = 0; i < bandCount; ++i) {
         QPainterPath plate;
@@ -165,21 +181,34 @@ void PropagationWheel::paintWheel(QPainter& painter, double side, const DayChart
 
 QList<QRectF> PropagationWheel::bandPlates(double side, qreal ratio)
 {
-    const QFontMetricsF metrics(bandFont());
-    const double radius = side / 2 - 16;
-    const double ring = 0.7 * radius / bandCount;
+    const QFontMetricsF metrics(bandFont(side));
+    const double radius = side / 2 - hourMargin;
+    const double ring = ringWidth(side);
     // A number is taller than its ring is wide, so the plates take turns on
-    // either side of the line to midnight, 2 points apart, and those on one
-    // side keep a point between them.
-    const double height = std::min(metrics.height(), 2 * ring - 1);
-    const auto snapped = [ratio](double points) { return std::round(points * ratio) / ratio; };
+    // either side of the line to midnight, 2 points apart. Those on one side
+    // lie two rings apart, their edges on device pixels: the plates are as
+    // tall as the font where that leaves them plateGap apart, else lower.
+    const auto pixels = [ratio](double points) { return std::round(points * ratio); };
+    const double gap = std::ceil(plateGap * ratio);
+    double height = std::floor(metrics.height() * ratio);
+    QList<double> tops; // device pixels
+    const auto apart = [&] {
+        tops.clear();
+        for (int i = 0; i < bandCount; ++i)
+            tops.append(pixels(side / 2 - (radius - (i + 0.5) * ring)) - std::round(height / 2));
+        for (int i = 0; i + 2 < bandCount; ++i)
+            if (tops[i + 2] - tops[i] - height < gap)
+                return false;
+        return true;
+    };
+    while (!apart() && height > 1)
+        --height;
     QList<QRectF> plates;
     for (int i = 0; i < bandCount; ++i) {
-        const double middle = side / 2 - (radius - (i + 0.5) * ring);
         const double width = metrics.horizontalAdvance(bandText(i)) + 6;
         const double left = i % 2 == 0 ? side / 2 + 1 : side / 2 - 1 - width;
-        plates.append(QRectF(QPointF(snapped(left), snapped(middle - height / 2)),
-                             QPointF(snapped(left + width), snapped(middle + height / 2))));
+        plates.append(
+            QRectF(QPointF(pixels(left), tops[i]) / ratio, QPointF(pixels(left + width), tops[i] + height) / ratio));
     }
     return plates;
 }

@@ -62,7 +62,8 @@ public:
     // The plates under the band numbers on a canvas of `side` points drawn
     // at a device pixel ratio, ring 0's first: each across the middle of its
     // ring, by turns right and left of the line to midnight, its edges on
-    // device pixels. No two share a pixel.
+    // device pixels. No two share a pixel; those on one side keep two
+    // points between them.
     static QList<QRectF> bandPlates(double side, qreal ratio);
 
     // Fits the panel into a height: the wheel takes the largest side up to

@@ -129,8 +129,7 @@ RotatorLinkResult<std::unique_ptr<RotatorSession>> RotatorWorker::openSession() 
         link = std::move(*opened);
     } else {
         if (m_config.port.isEmpty())
-            return std::unexpected(
-                RotatorLinkError::open(QStringLiteral("Choose the serial port in Settings \u203A Rotators")));
+            return std::unexpected(RotatorLinkError::open(RotatorStatus::noPortText()));
         auto opened = SerialLink::open(m_config.port, m_config.baud);
         if (!opened)
             return std::unexpected(opened.error());

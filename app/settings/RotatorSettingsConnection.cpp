@@ -207,7 +207,11 @@ void RotatorSettings::refreshStatus()
         m_status->setText(QStringLiteral("Connected · heading ") + heading(*status->heading));
         m_status->setPalette(QPalette());
     } else {
-        m_status->setText(status ? status->message : RotatorManager::Status::notConnectedText());
+        // In the tab the message would send the user to, the missing port
+        // is asked for where it is chosen.
+        const QString message = status ? status->message : RotatorManager::Status::notConnectedText();
+        m_status->setText(
+            message == RotatorManager::Status::noPortText() ? QStringLiteral("Choose the serial port above") : message);
         SettingsText::setColor(m_status, SettingsText::secondary());
     }
 }

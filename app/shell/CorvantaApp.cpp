@@ -144,9 +144,7 @@ void CorvantaApp::createActions()
     m_checkForUpdates = action(QStringLiteral("Check for Updates…"), {}, [this] { m_stores.updater->check(true); });
     m_settings
         = action(QStringLiteral("Settings…"), QKeySequence(QStringLiteral("Ctrl+,")), [this] { showSettings(); });
-    m_quit = action(QStringLiteral("Quit"), QKeySequence(QStringLiteral("Ctrl+Q")), [] {
-        QApplication::closeAllWindows();
-    });
+    m_quit = action(QStringLiteral("Quit"), QKeySequence(QStringLiteral("Ctrl+Q")), [this] { quit(); });
     m_newWindow
         = action(QStringLiteral("New Window"), QKeySequence(QStringLiteral("Ctrl+N")), [this] { openMainWindow(); });
     m_closeWindow = action(QStringLiteral("Close Window"), QKeySequence(QStringLiteral("Ctrl+W")), [] {
@@ -224,10 +222,41 @@ MainWindow* CorvantaApp::openMainWindow()
     if (std::exchange(m_restoredMainWindow, true) || !window->restoreSavedGeometry())
         window->placeOnScreen(m_mainWindows.isEmpty() ? nullptr : m_mainWindows.last().data());
     m_mainWindows.append(window);
+    connect(window, &MainWindow::cameToFront, this, [this, window] { m_frontMainWindow = window; });
+    connect(window, &MainWindow::closing, this, [this, window] {
+        // The last one closed stores its frame; at Quit the one in front
+        // has stored its own.
+        if (!m_quitting && openMainWindows() == QList<MainWindow*> { window })
+            window->storeGeometry();
+    });
     DarkAppearance::apply(window);
     connect(window->contentView(), &ContentView::settingsRequested, this, [this] { showSettings(); });
     window->show();
     return window;
+}
+
+QList<MainWindow*> CorvantaApp::openMainWindows() const
+{
+    QList<MainWindow*> open;
+    for (const QPointer<MainWindow>& window : m_mainWindows)
+        if (window && window->isVisible())
+            open.append(window);
+    return open;
+}
+
+void CorvantaApp::quit()
+{
+    // The window in front, or the newest where none has been since the
+    // one in front closed, is how the next start comes up; the others,
+    // wherever they were moved, store nothing as they close.
+    const QList<MainWindow*> open = openMainWindows();
+    if (m_frontMainWindow && open.contains(m_frontMainWindow))
+        m_frontMainWindow->storeGeometry();
+    else if (!open.isEmpty())
+        open.last()->storeGeometry();
+    m_quitting = true;
+    QApplication::closeAllWindows();
+    m_quitting = false;
 }
 
 QWidget* CorvantaApp::showSingleWindow(QPointer<QWidget>& slot, const std::function<QWidget*()>& make)

@@ -29,6 +29,9 @@ public:
 
     // Opens one more main window; all share the stores and the viewport.
     MainWindow* openMainWindow();
+    // Closes every window. The main window in front stores its size and
+    // place for the next start; otherwise the one closed last does.
+    void quit();
     // The single windows: created on first request, brought to the front
     // (never duplicated) on later ones.
     QWidget* showHelp();
@@ -60,17 +63,20 @@ public:
 private:
     void createActions();
     QList<QAction*> applicationWideActions() const;
+    QList<MainWindow*> openMainWindows() const;
     QWidget* showSingleWindow(QPointer<QWidget>& slot, const std::function<QWidget*()>& make);
 
     AppDelegate* m_delegate = nullptr;
     AppStores m_stores;
 
-    QList<QPointer<MainWindow>> m_mainWindows;
+    QList<QPointer<MainWindow>> m_mainWindows; // in the order they opened
+    QPointer<MainWindow> m_frontMainWindow;    // the one active last
     QPointer<QWidget> m_helpWindow;
     QPointer<QWidget> m_reportWindow;
     QPointer<QWidget> m_settingsWindow;
     QPointer<QWidget> m_aboutBox;
     bool m_restoredMainWindow = false;
+    bool m_quitting = false;
 
     QAction* m_about = nullptr;
     QAction* m_checkForUpdates = nullptr;

@@ -29,9 +29,6 @@ constexpr int settlingMs = 2000;
 // system draws no title bar (or a thin one) to go by.
 constexpr int leastCascadeStep = 24;
 
-// Changes of size or place are stored once they have rested this long.
-constexpr int saveDelayMs = 500;
-
 struct SavedGeometry {
     QRect frame;  // the window with its frame, maximised or not
     QRect normal; // the window without frame when not maximised
@@ -66,7 +63,6 @@ std::optional<SavedGeometry> readSavedGeometry(const QByteArray& bytes)
 MainWindow::MainWindow(const AppStores& stores, QWidget* parent)
     : QMainWindow(parent)
     , m_content(new ContentView(stores, this))
-    , m_saveTimer(new QTimer(this))
 {
     setWindowTitle(QStringLiteral("Corvanta"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -76,9 +72,6 @@ MainWindow::MainWindow(const AppStores& stores, QWidget* parent)
     addToolBar(Qt::TopToolBarArea, m_content->toolBar());
     // Settings that cannot be saved, or a settings file that was unreadable.
     SettingsNote::addTo(this, Settings::standard());
-    m_saveTimer->setSingleShot(true);
-    m_saveTimer->setInterval(saveDelayMs);
-    connect(m_saveTimer, &QTimer::timeout, this, &MainWindow::saveGeometryNow);
 }
 
 QRect MainWindow::frameIn(const QRect& available, const QMargins& frame, const QSize& preferred, const QSize& minimum)
@@ -163,6 +156,7 @@ void MainWindow::fitMinimumTo(const QRect& available, const QMargins& frame)
 
 bool MainWindow::restoreSavedGeometry()
 {
+    m_firstOfRun = true;
     const QByteArray saved
         = QByteArray::fromBase64(Settings::standard().get(SettingKeys::mainWindowGeometry).toLatin1());
     const std::optional<SavedGeometry> rects = readSavedGeometry(saved);
@@ -216,13 +210,11 @@ bool MainWindow::event(QEvent* event)
     case QEvent::Move:
     case QEvent::Resize:
     case QEvent::WindowStateChange:
-        if (!m_shown)
-            break;
-        noticeFraming();
-        // Stored once it differs from how the window came up: a start
-        // that changes nothing writes nothing.
-        if (std::pair(geometry(), windowState()) != m_shownAs)
-            m_saveTimer->start();
+        if (m_shown)
+            noticeFraming();
+        break;
+    case QEvent::WindowActivate:
+        Q_EMIT cameToFront();
         break;
     default:
         break;
@@ -272,9 +264,13 @@ void MainWindow::keepFrameOnScreen()
     move(fitted.topLeft());
 }
 
-void MainWindow::saveGeometryNow()
+void MainWindow::storeGeometry()
 {
-    m_saveTimer->stop();
+    // The first window of a run that is left as it came up writes nothing:
+    // a start that changes nothing leaves what was stored, also where it
+    // no longer fitted a screen.
+    if (!m_shown || (m_firstOfRun && std::pair(geometry(), windowState()) == m_shownAs))
+        return;
     const QString geometry = QString::fromLatin1(saveGeometry().toBase64());
     Settings& settings = Settings::standard();
     if (settings.get(SettingKeys::mainWindowGeometry) != geometry)
@@ -283,8 +279,6 @@ void MainWindow::saveGeometryNow()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    // A change still waiting to be stored is stored now.
-    if (m_saveTimer->isActive())
-        saveGeometryNow();
+    Q_EMIT closing();
     QMainWindow::closeEvent(event);
 }

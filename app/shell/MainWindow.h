@@ -8,7 +8,6 @@
 #include <utility>
 
 class ContentView;
-class QTimer;
 
 // One main window "Corvanta": the content view as its central widget. The
 // user may open several; all show the same stores and the same viewport.
@@ -17,9 +16,10 @@ class QTimer;
 // screen (the desktop's panels left out) is smaller, frame included, and
 // centred in that area; on a screen too small for even its minimum (a
 // netbook's under a panel) the minimum gives way. A window opened while
-// another is open cascades from it. Its size, place and maximised state
-// are stored whenever they change, and the first window of a run takes
-// them back when they still fit a screen.
+// another is open cascades from it. The application stores the size,
+// place and maximised state of the window closed last (or, at Quit, of the
+// one in front), and the first window of a run takes them back when they
+// still fit a screen.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
@@ -44,6 +44,9 @@ public:
     // stored, leaves the window as it is and answers false. Call before
     // the window is shown.
     bool restoreSavedGeometry();
+    // Stores the size, place and maximised state for the next start; the
+    // first window of a run only once they differ from how it came up.
+    void storeGeometry();
 
     // The frame of a window in a screen's free area: the preferred size
     // made smaller where the area is, never below the minimum (the
@@ -51,6 +54,12 @@ public:
     // area when even the minimum is too large. `frame` is what the window
     // system adds around the window.
     static QRect frameIn(const QRect& available, const QMargins& frame, const QSize& preferred, const QSize& minimum);
+
+Q_SIGNALS:
+    // The window became the active one.
+    void cameToFront();
+    // The window is being closed.
+    void closing();
 
 protected:
     bool event(QEvent* event) override;
@@ -75,12 +84,11 @@ private:
     // What the window system adds around the window: its own answer once
     // it framed the window, else a title bar's guess.
     QMargins frameMargins() const;
-    void saveGeometryNow();
 
     ContentView* m_content = nullptr;
-    QTimer* m_saveTimer = nullptr;
     QDeadlineTimer m_settling; // the first moments after the first show
     QMargins m_knownFrame;
     std::pair<QRect, Qt::WindowStates> m_shownAs; // at the first show
     bool m_shown = false;
+    bool m_firstOfRun = false; // asked to take back the stored frame
 };

@@ -24,6 +24,8 @@ struct RotatorStatus {
     static QString notConnectedText() { return QStringLiteral("Not connected"); }
     static QString waitingText() { return QStringLiteral("Waiting for the controller to answer\u2026"); }
     static QString connectedText() { return QStringLiteral("Connected"); }
+    // A serial rotator without its port.
+    static QString noPortText() { return QStringLiteral("Choose the serial port in Settings \u203A Rotators"); }
 
     // A heading or bearing as every rotator view shows it: three digits and
     // a degree sign, rounded by the format alone (359.6 shows as "360°").

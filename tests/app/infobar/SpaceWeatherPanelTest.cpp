@@ -106,6 +106,10 @@ TEST_F(PanelTest, TilesCaptionAndHeaderFollowTheStoresSnapshot)
               "MUF at KO24pq is a model estimate from the Sun's position and an assumed sunspot number of 80 (the "
               "day's is unknown): no ionosonde within 3000 km.");
     EXPECT_EQ(panel->tile(4)->content().subtitle, "MHz, KO24pq");
+    // Its tool tip points to the MUF layer while that is off.
+    EXPECT_TRUE(panel->tile(4)->toolTip().endsWith(" Turn on the MUF layer to see the map."));
+    settings.set(SettingKeys::showMUF, true);
+    EXPECT_FALSE(panel->tile(4)->toolTip().contains("MUF layer"));
 
     // Offline, a refresh brings nothing and the header says so; its tool
     // tip names the failed feeds and the one reason they share.

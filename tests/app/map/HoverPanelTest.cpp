@@ -323,13 +323,15 @@ TEST_F(HoverMap, PanelsHideTheMapNothingCoversThemAndTheBandNumbersReadApart)
             EXPECT_GE(MapContrast::ratio(darkest, lightest), 4.5) << band << " over " << value;
         }
     }
-    // No two plates share a pixel at 1× or 2×, on the smallest wheel too.
+    // No two plates come closer than two points at 1× or 2×, on the
+    // smallest wheel too.
     for (const int side : { PropagationWheel::smallestCanvasSide, PropagationWheel::canvasSide })
-        for (const qreal ratio : { 1.0, 2.0 }) {
+        for (const int ratio : { 1, 2 }) {
             QRegion covered;
             for (const QRectF& plate : PropagationWheel::bandPlates(side, ratio)) {
                 const QRect pixels = QRectF(plate.topLeft() * ratio, plate.size() * ratio).toAlignedRect();
-                EXPECT_FALSE(covered.intersects(pixels)) << side << " at " << ratio;
+                const int gap = 2 * ratio;
+                EXPECT_FALSE(covered.intersects(pixels.adjusted(-gap, -gap, gap, gap))) << side << " at " << ratio;
                 covered += pixels;
             }
         }
@@ -482,22 +484,29 @@ TEST(HoverPanel, OnAShortMapTheSpotRowsGiveWayAndThePanelStaysWhole)
     SpaceWeatherSnapshot snapshot;
     SpotGroup group;
     group.label = label("VK");
-    for (int i = 0; i < 14; ++i)
+    for (int i = 0; i < 16; ++i)
         group.spots << spot(QStringLiteral("VK%1ABC").arg(i), 7074 + i, "FT8 -12 dB", now.addSecs(-60 * i));
     const MapOptions options = MapOptions::read(Settings::standard());
     QWidget map;
     auto* panel = new HoverPanel(&map);
+    map.resize(1024, 720);
     map.show();
-    for (const int height : { 720, 310, 270, 250 }) {
+    panel->showFor(group.label, { options, snapshot, { group }, now, true, nullptr });
+    // Shown once, the panel follows the map as it grows shorter: the spot
+    // rows give way before the place's secondary lines, those before the
+    // last row, and the cluster's heading stays with the count.
+    qsizetype above = HoverInfo::maxSpotRows;
+    for (int height = 720; height >= 240; height = std::min(height, 335) - 5) {
         map.resize(1024, height);
-        panel->showFor(group.label, { options, snapshot, { group }, now, true, nullptr });
         const QStringList lines = texts(panel->infoView()->lines());
         const qsizetype rows = lines.filter(QRegularExpression("^\\d+\\.0\\|")).size();
-        EXPECT_TRUE(rows == 8 || (rows > 0 && height < 720) || height == 250) << rows << " rows at " << height;
-        EXPECT_EQ(lines.last(), "+ " + QString::number(14 - rows) + " more") << height;
-        EXPECT_EQ(lines.contains("Antenna from your QTH"), height > 270) << height;
+        EXPECT_TRUE(rows <= above && (rows == 8 || height < 720)) << rows << " rows at " << height;
+        EXPECT_TRUE(rows <= 1 || lines.contains("Antenna from your QTH")) << height;
+        EXPECT_EQ(lines.value(lines.size() - 2 - rows), "On the DX cluster now") << height;
+        EXPECT_EQ(lines.last(), rows ? "+ " + QString::number(16 - rows) + " more" : "+ 16 spots") << height;
         EXPECT_TRUE(map.rect().contains(panel->geometry())) << height;
         EXPECT_TRUE(panel->wheel()->isVisible() && panel->rect().contains(panel->wheel()->geometry())) << height;
         EXPECT_GE(panel->wheel()->height(), panel->wheel()->sizeHint().height()) << height;
+        above = rows;
     }
 }

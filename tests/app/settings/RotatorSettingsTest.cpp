@@ -130,7 +130,7 @@ TEST_F(RotatorTab, ARotctldRotatorAddedHereIsRunByTheManager)
     EXPECT_EQ(tab.removeButton()->text(), "Remove Antenna 1");
     EXPECT_EQ(tab.portPicker()->currentText(), "Choose…");
     EXPECT_TRUE(tab.softStartBox()->isVisible());
-    ASSERT_TRUE(waitUntil([&] { return rotors.rotators().size() == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return tab.statusText()->text() == "Choose the serial port above"; }));
 
     // Over the network: host and port rows instead of the serial ones.
     tab.protocolPicker()->setCurrentIndex(3);

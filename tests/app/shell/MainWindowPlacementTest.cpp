@@ -191,10 +191,15 @@ TEST(MainWindowPlacement, LaterStartsComeBackAsLeftWhileThatFitsAScreen)
         const QPoint step = second->frameGeometry().topLeft() - window->frameGeometry().topLeft();
         EXPECT_TRUE(step.x() == step.y() && step.x() >= 20) << step.x() << "," << step.y();
         EXPECT_TRUE(wide->availableGeometry().contains(second->frameGeometry()));
-        second->close();
+        // Maximised; the second moved and closed meanwhile stores nothing,
+        // and Quit stores the one in front.
         window->showMaximized();
+        second->move(second->pos() + QPoint(40, 30));
         QApplication::processEvents();
-        window->close();
+        const QString stored = Settings::standard().get(SettingKeys::mainWindowGeometry);
+        second->close();
+        EXPECT_EQ(Settings::standard().get(SettingKeys::mainWindowGeometry), stored);
+        app.quitAction()->trigger();
     }
     {
         CorvantaApp app;

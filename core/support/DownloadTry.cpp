@@ -362,6 +362,7 @@ void DownloadTry::stop(Download::Stop why, const QString& reason)
         return;
     m_end.stop = why;
     m_end.reason = reason;
+    m_end.body = QByteArray(); // no answer: what came of it goes at once, not with the end
     if (!m_end.redirect.isEmpty()) { // a redirect's page has no status of the answer
         m_end.redirect.clear();
         m_end.status = 0;

@@ -62,34 +62,38 @@ DownloadTry::DownloadTry(Setup setup, std::shared_ptr<DownloadLink> link, CurlMu
     for (QTimer* timer : { &m_idle, &m_overall })
         timer->setSingleShot(true);
     m_idle.setInterval(m_setup.idle);
-    connect(&m_idle, &QTimer::timeout, this, [this] {
-        const QString limit = Download::durationText(m_setup.idle);
-        const QString host = m_setup.url.host();
-        const QString unanswered = QStringLiteral("No answer from %1 within %2.").arg(host, limit);
-        if (m_taken > m_takenAtIdle) // a head or framing kept coming, but nothing of the body
-            stop(Stop::idle, QStringLiteral("Nothing of the answer's body arrived for %1.").arg(limit));
-        else if (m_taken > 0)
-            stop(Stop::idle, QStringLiteral("Nothing arrived for %1; the server stopped sending.").arg(limit));
-        else if (m_delivered) // the server has the request and keeps silent: the callers' own idle words
-            stop(Stop::idle, unanswered);
-        else if (unreachable(host)) // a lookup with nobody to ask
-            stop(Stop::unreachable, cannotReach);
-        else // never reached the server: the lookup or the connection hangs
-            stop(Stop::unanswered, unanswered);
-    });
+    connect(&m_idle, &QTimer::timeout, this, &DownloadTry::idleEnded);
     connect(&m_overall, &QTimer::timeout, this, [this] {
         stop(Stop::overall, QStringLiteral("The answer did not come in whole within %1.")
                                 .arg(Download::durationText(m_setup.overall)));
     });
     m_end.deadline = m_setup.deadline;
+    bool wanted = false;
     {
         const std::lock_guard hold(m_link->lock);
-        if (!m_link->owner) { // let go before it began
-            drop();
-            return;
-        }
+        wanted = m_link->owner != nullptr;
     }
-    send();
+    if (wanted)
+        send();
+    else // let go before it began
+        drop();
+}
+
+void DownloadTry::idleEnded()
+{
+    const QString limit = Download::durationText(m_setup.idle);
+    const QString host = m_setup.url.host();
+    const QString unanswered = QStringLiteral("No answer from %1 within %2.").arg(host, limit);
+    if (m_taken > m_takenAtIdle) // a head or framing kept coming, but nothing of the body
+        stop(Stop::idle, QStringLiteral("Nothing of the answer's body arrived for %1.").arg(limit));
+    else if (m_taken > 0)
+        stop(Stop::idle, QStringLiteral("Nothing arrived for %1; the server stopped sending.").arg(limit));
+    else if (m_delivered) // the server has the request and keeps silent: the callers' own idle words
+        stop(Stop::idle, unanswered);
+    else if (unreachable(host)) // a lookup with nobody to ask
+        stop(Stop::unreachable, cannotReach);
+    else // never reached the server: the lookup or the connection hangs
+        stop(Stop::unanswered, unanswered);
 }
 
 DownloadTry::~DownloadTry() { release(); }

@@ -60,6 +60,7 @@ public:
 
 private:
     void send();
+    void idleEnded();
     void ended(int result, const QString& words);
     std::size_t take(const char* data, std::size_t size);
     bool headLine(QByteArrayView line);

@@ -76,7 +76,10 @@ std::optional<QUrl> Download::hop(const QUrl& from, const QString& location,
                                   const std::function<bool(const QUrl&)>& rule)
 {
     const QUrl next = from.resolved(QUrl(location));
-    const bool allowed = rule ? rule(next) : isWeb(next) && !(from.scheme() == u"https" && next.scheme() == u"http");
+    // Only http(s) is ever sent, whatever a caller's rule allows.
+    if (!isWeb(next))
+        return std::nullopt;
+    const bool allowed = rule ? rule(next) : !(from.scheme() == u"https" && next.scheme() == u"http");
     return allowed && curlReadsTheSame(next) ? std::optional(next) : std::nullopt;
 }
 

@@ -24,8 +24,8 @@ class TransferThread;
 //   on its way to the server; a resend and redirects count within it.
 // - maxBytes: the answer announced or brought more, counted as the body
 //   arrives decoded (a small compressed body may unpack to gigabytes).
-// - hopAllowed: a redirect is followed only to an address this allows; by
-//   default to http(s) addresses that do not leave https for http. Every
+// - hopAllowed: a redirect is followed only to an http(s) address this
+//   allows; by default to those that do not leave https for http. Every
 //   hop is checked, and more than `maxHops` of them end the request.
 // A status 1xx, or a request that ended with no status and no error, is no
 // answer; nor is an empty body to a GET. After a failed lookup or

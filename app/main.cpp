@@ -3,6 +3,7 @@
 #include "maintenance/ReplacementScript.h"
 #include "maintenance/Updater.h"
 #include "shell/CorvantaApp.h"
+#include "support/Download.h"
 
 #include <QApplication>
 
@@ -23,6 +24,7 @@ int main(int argc, char** argv)
         return 2;
     }
 
+    Download::initialise();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Corvanta"));
     QApplication::setApplicationVersion(Updater::currentVersion());

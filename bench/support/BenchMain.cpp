@@ -1,6 +1,8 @@
 // The one main of every benchmark program: a Qt application first, because
 // resources are found next to the executable and the map layers draw text.
 
+#include "support/Download.h"
+
 #include <QApplication>
 
 #include <benchmark/benchmark.h>
@@ -9,6 +11,7 @@
 
 int main(int argc, char** argv)
 {
+    Download::initialise();
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);

@@ -1,17 +1,16 @@
 #include "support/CurlMulti.h"
 
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <curl/curl.h>
 
-#include <mutex>
 #include <utility>
 
 CurlMulti::CurlMulti()
+    : m_multi(curl_multi_init())
+    , m_timer(new QTimer(this))
 {
-    static std::once_flag initialised;
-    std::call_once(initialised, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-    m_multi = curl_multi_init();
     curl_multi_setopt(m_multi, CURLMOPT_SOCKETFUNCTION, &CurlMulti::onSocket);
     curl_multi_setopt(m_multi, CURLMOPT_SOCKETDATA, this);
     curl_multi_setopt(m_multi, CURLMOPT_TIMERFUNCTION, &CurlMulti::onTimer);
@@ -19,11 +18,8 @@ CurlMulti::CurlMulti()
     // One request per connection: nothing of another request shares a
     // connection whose request ends, so that its end can close it at once.
     curl_multi_setopt(m_multi, CURLMOPT_PIPELINING, long(CURLPIPE_NOTHING));
-    m_timer.setSingleShot(true);
-    connect(&m_timer, &QTimer::timeout, this, [this] { act(CURL_SOCKET_TIMEOUT, 0); });
-    m_starter.setSingleShot(true);
-    m_starter.setInterval(0);
-    connect(&m_starter, &QTimer::timeout, this, &CurlMulti::startNext);
+    m_timer->setSingleShot(true);
+    connect(m_timer, &QTimer::timeout, this, [this] { act(CURL_SOCKET_TIMEOUT, 0); });
 }
 
 CurlMulti::~CurlMulti()
@@ -35,17 +31,6 @@ CurlMulti::~CurlMulti()
     curl_multi_cleanup(m_multi);
 }
 
-std::shared_ptr<CurlMulti> CurlMulti::ofThisThread()
-{
-    thread_local std::weak_ptr<CurlMulti> current;
-    std::shared_ptr<CurlMulti> multi = current.lock();
-    if (!multi) {
-        multi = std::shared_ptr<CurlMulti>(new CurlMulti);
-        current = multi;
-    }
-    return multi;
-}
-
 void CurlMulti::start(void* easy, curl_slist* headers, Ended ended)
 {
     static_assert(sizeof Transfer::words >= CURL_ERROR_SIZE);
@@ -53,24 +38,12 @@ void CurlMulti::start(void* easy, curl_slist* headers, Ended ended)
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, transfer->words);
     m_transfers.insert(easy, transfer);
-    // One transfer handed to curl per turn of the event loop: making a
-    // connection is the costliest step, and a refresh asks for a dozen at once.
-    m_waiting.append(easy);
-    if (!m_starter.isActive())
-        m_starter.start();
-}
-
-void CurlMulti::startNext()
-{
-    if (!m_waiting.isEmpty()) // sets curl's timer to run at once: it starts on the next turn
-        curl_multi_add_handle(m_multi, m_waiting.takeFirst());
-    if (!m_waiting.isEmpty())
-        m_starter.start();
+    // Sets curl's timer to run at once: the transfer starts on the next turn.
+    curl_multi_add_handle(m_multi, easy);
 }
 
 void CurlMulti::drop(void* easy)
 {
-    m_waiting.removeOne(easy);
     Transfer* transfer = m_transfers.take(easy);
     if (m_depth > 0)
         m_dropped.append({ easy, transfer });
@@ -96,11 +69,11 @@ int CurlMulti::onSocket(void*, int socket, int what, void* self, void*)
 
 int CurlMulti::onTimer(void*, long timeoutMs, void* self)
 {
-    QTimer& timer = static_cast<CurlMulti*>(self)->m_timer;
+    QTimer* timer = static_cast<CurlMulti*>(self)->m_timer;
     if (timeoutMs < 0)
-        timer.stop();
+        timer->stop();
     else
-        timer.start(int(std::min<long>(timeoutMs, 24L * 3600 * 1000)));
+        timer->start(int(std::min<long>(timeoutMs, 24L * 3600 * 1000)));
     return 0;
 }
 
@@ -135,10 +108,7 @@ void CurlMulti::resume(void* easy)
 
 void CurlMulti::call(const std::function<void()>& intoCurl)
 {
-    // A transfer's end may let go of the last holder of this object.
-    const std::shared_ptr<CurlMulti> keep = shared_from_this();
     ++m_depth;
-    ++m_calls;
     intoCurl();
     --m_depth;
     for (const auto& [easy, transfer] : std::exchange(m_dropped, {}))
@@ -149,7 +119,7 @@ void CurlMulti::call(const std::function<void()>& intoCurl)
             continue;
         const int result = message->data.result;
         if (const Transfer* transfer = m_transfers.value(message->easy_handle)) {
-            // The handler drops the transfer, and this with it.
+            // The handler drops the transfer.
             const Ended ended = transfer->ended;
             ended(result, QString::fromUtf8(transfer->words).trimmed());
         }

@@ -2,24 +2,23 @@
 
 #include <QHash>
 #include <QObject>
-#include <QTimer>
 
 #include <functional>
-#include <memory>
 
 class QSocketNotifier;
+class QTimer;
 struct curl_slist;
 
-// The HTTP transfers of one thread, run by libcurl's multi interface on
-// that thread's event loop: a socket notifier for each socket curl names,
-// one timer for curl's time-outs, no thread per request and no call that
-// blocks. Made when the thread's first transfer starts, gone with its last
-// holder.
+// The HTTP transfers of the transfer thread, run by libcurl's multi
+// interface on that thread's event loop: a socket notifier for each socket
+// curl names, one timer for curl's time-outs, no thread per request and no
+// call that blocks. It lives on the transfer thread (`TransferThread`) and
+// is used only there.
 //
 // A transfer is a curl easy handle whose CURLOPT_PRIVATE names who hears of
 // its end. curl's callbacks run inside this object's calls into curl, where
 // no transfer may be taken out; `drop` waits for the call to return.
-class CurlMulti : public QObject, public std::enable_shared_from_this<CurlMulti> {
+class CurlMulti : public QObject {
     Q_OBJECT
 public:
     // Hears that a transfer ended by itself, with curl's result code and its
@@ -27,25 +26,19 @@ public:
     // may be dropped or another started from it.
     using Ended = std::function<void(int result, const QString& words)>;
 
+    CurlMulti();
     ~CurlMulti() override;
 
-    // The calling thread's, made on first use.
-    static std::shared_ptr<CurlMulti> ofThisThread();
-
     // Runs a transfer set up by the caller; `headers`, which it sends, is
-    // freed with the transfer.
+    // freed with the transfer. Never called from inside a curl callback.
     void start(void* easy, curl_slist* headers, Ended ended);
     // Lets a transfer that paused its own reading go on.
     void resume(void* easy);
-    // Counts the calls into curl: a callback tells by it whether it runs in
-    // the same turn of the event loop as the one before.
-    quint64 callNumber() const { return m_calls; }
     // Takes the transfer out (its connection closed at once) and frees its
     // handle; at the end of the current curl call when inside one.
     void drop(void* easy);
 
 private:
-    CurlMulti();
     struct Transfer {
         Ended ended;
         curl_slist* headers = nullptr;
@@ -59,22 +52,18 @@ private:
     static int onTimer(void* multi, long timeoutMs, void* self);
     void watch(int socket, int what);
     void act(int socket, int events);
-    void startNext();
     // Calls into curl, then frees what was dropped meanwhile and tells the
     // ends of transfers.
     void call(const std::function<void()>& intoCurl);
     void release(void* easy, Transfer* transfer);
 
     void* m_multi;
-    QTimer m_timer;
-    QTimer m_starter;
-    QList<void*> m_waiting; // not handed to curl yet
+    QTimer* m_timer; // a child, so that it moves to the transfer thread with this
     // Kept for each socket number curl has named, switched off while curl
     // has no use for it: a number the system gives out again finds its
     // notifiers ready.
     QHash<int, Sockets> m_sockets;
     QHash<void*, Transfer*> m_transfers;
     QList<QPair<void*, Transfer*>> m_dropped; // asked to go while curl was busy
-    int m_depth = 0;        // curl calls under way
-    quint64 m_calls = 0;
+    int m_depth = 0;                          // curl calls under way
 };

@@ -4,7 +4,6 @@
 #include <QByteArrayView>
 #include <QObject>
 #include <QString>
-#include <QTimer>
 #include <QUrl>
 
 #include <chrono>
@@ -12,7 +11,8 @@
 #include <memory>
 #include <optional>
 
-class CurlMulti;
+struct DownloadLink;
+class TransferThread;
 
 // One HTTP request of the program, held to its limits and a rule for
 // redirects, and afterwards saying which of them ended it:
@@ -24,8 +24,8 @@ class CurlMulti;
 //   on its way to the server; a resend and redirects count within it.
 // - maxBytes: the answer announced or brought more, counted as the body
 //   arrives decoded (a small compressed body may unpack to gigabytes).
-// - hopAllowed: a redirect is followed only to an address this allows; by
-//   default to http(s) addresses that do not leave https for http. Every
+// - hopAllowed: a redirect is followed only to an http(s) address this
+//   allows; by default to those that do not leave https for http. Every
 //   hop is checked, and more than `maxHops` of them end the request.
 // A status 1xx, or a request that ended with no status and no error, is no
 // answer; nor is an empty body to a GET. After a failed lookup or
@@ -33,10 +33,14 @@ class CurlMulti;
 // interface but the loopback one is up.
 // A POST goes out once, never again.
 //
-// libcurl does the HTTP on the event loop of the download's thread
-// (`CurlMulti`), one connection per request: whenever a request ends, for
-// whatever reason, its connection is closed at once and nothing more is
-// read from it. curl bounds the head of an answer, and reads the proxy
+// libcurl does the HTTP on the transfer thread (`TransferThread`), one
+// connection per request: whenever a request ends, for whatever reason, its
+// connection is closed at once and nothing more is read from it. There the
+// bytes are read, decoded and counted as they come, each try of the request
+// (`DownloadTry`) held to its limits, and whatever the connection gives
+// (head, chunk framing, trailers, body) ends the request once it passes the
+// cap by more than `headAllowance`; so nothing the server sends keeps the
+// caller's thread busy. curl bounds the head of an answer, and reads the proxy
 // variables a user sets (http_proxy, https_proxy, no_proxy). Nothing is
 // printed on any path.
 //
@@ -54,7 +58,7 @@ public:
         idle,        // the server had the request, then nothing (more) arrived for `idle`
         unanswered,  // the request did not reach its host within `idle` (lookup or connection hanging)
         overall,     // not in whole within `overall` of being sent
-        tooLarge,    // more than `maxBytes`
+        tooLarge,    // more than `maxBytes` of body, or more than that and `headAllowance` of anything
         refusedHop,  // a redirect `hopAllowed` refused
         tooManyHops, // more than `maxHops` redirects, or a loop
         noAnswer,    // a status 1xx, no status at all, or an empty body to a GET
@@ -63,9 +67,12 @@ public:
         cancelled,   // cancel()
     };
     static constexpr int maxHops = 5;
-    // Taken from a connection in one turn of the event loop at most, so that
-    // a large answer arriving at once keeps no turn long.
-    static constexpr qint64 readAhead = 64 * 1024;
+    // Beyond the cap, what a request takes at most from its connection for
+    // the head, the framing and the reads under way when it ends.
+    static constexpr qint64 headAllowance = 2 * 1024 * 1024;
+    // Of the body, what waits for the sink at most while curl does not
+    // decode it; the transfer pauses meanwhile.
+    static constexpr qint64 sinkAhead = 1024 * 1024;
 
     // Every request has all three limits.
     struct Limits {
@@ -124,43 +131,38 @@ public:
     // A redirect rule that follows only to the scheme, host and port of
     // `origin`.
     static std::function<bool(const QUrl&)> sameSite(const QUrl& origin);
+    // Where a redirect from `from` to `location` goes under `rule` (the
+    // default one when empty): the address to send, or none when refused.
+    // The rule judges the address as Qt reads it; the hop is refused too
+    // where curl would read another scheme, host or port from its text.
+    static std::optional<QUrl> hop(const QUrl& from, const QString& location,
+                                   const std::function<bool(const QUrl&)>& rule);
+    // Readies the HTTP library: called once in main(), before any thread starts.
+    static void initialise();
     // "45 s", "0.5 s", "30 minutes".
     static QString durationText(std::chrono::milliseconds duration);
 
 private:
+    friend class DownloadTry;
     void send();
-    void ended(int result, const QString& words);
+    void drain();
     bool follow(const QString& to, int status);
-    std::size_t take(const char* data, std::size_t size);
-    bool headLine(QByteArrayView line);
     void stop(Stop why, const QString& reason);
     void release();
     void handOver();
-    QString transportWords(int result, const QString& words) const;
 
-    static std::size_t onBody(char* data, std::size_t size, std::size_t count, void* easy);
-    static std::size_t onHead(char* data, std::size_t size, std::size_t count, void* easy);
-    static int onSocket(void* easy, int socket, int purpose);
-    static int onSending(void* easy, char*, char*, int, int);
-
-    std::shared_ptr<CurlMulti> m_multi;
+    std::shared_ptr<TransferThread> m_thread;
     Request m_request;
     QByteArray m_verb;
     QByteArray m_upload;
     Limits m_limits;
     Sink m_sink;
     Done m_done;
-    void* m_easy = nullptr; // the try under way
-    QTimer m_idle;
-    QTimer m_overall;
+    std::shared_ptr<DownloadLink> m_link; // the try under way
+    std::optional<std::chrono::steady_clock::time_point> m_deadline; // of the overall limit
     Outcome m_outcome;
-    bool m_delivered = false; // the try's request reached its server
-    bool m_answered = false;  // anything of the try's answer arrived
-    bool m_headDone = false;  // the try's final head arrived whole
-    int m_status = 0;         // of the try's final head
-    QString m_redirect;       // where the try's final head sends the request on
+    int m_status = 0;       // of the try's final head, once it came
+    qint64 m_announced = -1;
     bool m_resent = false;
     int m_hops = 0;
-    quint64 m_turn = 0;     // the call into curl that took the last piece
-    qint64 m_turnBytes = 0; // taken in that call
 };

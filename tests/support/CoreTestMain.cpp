@@ -1,3 +1,4 @@
+#include "support/Download.h"
 #include "support/TestEnvironment.h"
 
 #include <QCoreApplication>
@@ -5,6 +6,7 @@
 
 int main(int argc, char** argv)
 {
+    Download::initialise();
     TestEnvironment::isolateUserFolders();
     int result = 0;
     {

@@ -1,3 +1,4 @@
+#include "support/Download.h"
 #include "support/TestEnvironment.h"
 
 #include <QApplication>
@@ -7,6 +8,7 @@
 
 int main(int argc, char** argv)
 {
+    Download::initialise();
     TestEnvironment::isolateUserFolders();
     TestEnvironment::keepFeedsLocal();
     TestEnvironment::markInstallReported();

@@ -1,0 +1,416 @@
+#include "support/DownloadTry.h"
+
+#include "support/ByteSize.h"
+#include "support/CurlMulti.h"
+#include "support/Endpoints.h"
+
+#include <QHostAddress>
+#include <QNetworkInterface>
+
+#include <curl/curl.h>
+#include <fcntl.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <utility>
+
+namespace {
+
+using Stop = Download::Stop;
+
+const QString cannotReach = QStringLiteral("The network cannot be reached.");
+
+// Read from a connection in one go, and how often curl reads again in one
+// call while the socket still holds more: a try ends at most this much past
+// the moment it has taken too much.
+constexpr long readSize = 16 * 1024;
+constexpr qint64 oneCall = 101 * readSize;
+// What is left of the allowance holds curl's own bound of a head (300 KB).
+static_assert(Download::headAllowance - oneCall > 300 * 1024);
+
+// Whether `host` is out of reach for want of a network: it is not this
+// machine, and no interface but the loopback one is up with an address,
+// whatever the lookup or the socket says.
+bool unreachable(const QString& host)
+{
+    if (host == u"localhost" || QHostAddress(host).isLoopback())
+        return false;
+    const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
+    return std::ranges::none_of(interfaces, [](const QNetworkInterface& network) {
+        const QNetworkInterface::InterfaceFlags flags = network.flags();
+        return flags.testFlag(QNetworkInterface::IsUp) && flags.testFlag(QNetworkInterface::IsRunning)
+            && !flags.testFlag(QNetworkInterface::IsLoopBack) && !network.addressEntries().isEmpty();
+    });
+}
+
+// The try a transfer's callbacks speak for; none once it let go.
+DownloadTry* owner(void* easy)
+{
+    char* transfer = nullptr;
+    curl_easy_getinfo(easy, CURLINFO_PRIVATE, &transfer);
+    return reinterpret_cast<DownloadTry*>(transfer);
+}
+
+} // namespace
+
+DownloadTry::DownloadTry(Setup setup, std::shared_ptr<DownloadLink> link, CurlMulti& multi)
+    : m_setup(std::move(setup))
+    , m_link(std::move(link))
+    , m_multi(multi)
+{
+    m_link->transfer = this;
+    for (QTimer* timer : { &m_idle, &m_overall })
+        timer->setSingleShot(true);
+    m_idle.setInterval(m_setup.idle);
+    connect(&m_idle, &QTimer::timeout, this, &DownloadTry::idleEnded);
+    connect(&m_overall, &QTimer::timeout, this, [this] {
+        stop(Stop::overall, QStringLiteral("The answer did not come in whole within %1.")
+                                .arg(Download::durationText(m_setup.overall)));
+    });
+    m_end.deadline = m_setup.deadline;
+    bool wanted = false;
+    {
+        const std::lock_guard hold(m_link->lock);
+        wanted = m_link->owner != nullptr;
+    }
+    if (wanted)
+        send();
+    else // let go before it began
+        drop();
+}
+
+void DownloadTry::idleEnded()
+{
+    const QString limit = Download::durationText(m_setup.idle);
+    const QString host = m_setup.url.host();
+    const QString unanswered = QStringLiteral("No answer from %1 within %2.").arg(host, limit);
+    if (m_taken > m_takenAtIdle) // a head or framing kept coming, but nothing of the body
+        stop(Stop::idle, QStringLiteral("Nothing of the answer's body arrived for %1.").arg(limit));
+    else if (m_taken > 0)
+        stop(Stop::idle, QStringLiteral("Nothing arrived for %1; the server stopped sending.").arg(limit));
+    else if (m_delivered) // the server has the request and keeps silent: the callers' own idle words
+        stop(Stop::idle, unanswered);
+    else if (unreachable(host)) // a lookup with nobody to ask
+        stop(Stop::unreachable, cannotReach);
+    else // never reached the server: the lookup or the connection hangs
+        stop(Stop::unanswered, unanswered);
+}
+
+DownloadTry::~DownloadTry() { release(); }
+
+void DownloadTry::send()
+{
+    CURL* easy = curl_easy_init();
+    if (!easy) {
+        m_end.error = QStringLiteral("The request could not be made.");
+        return finish();
+    }
+    m_easy = easy;
+    curl_easy_setopt(easy, CURLOPT_PRIVATE, this);
+    curl_easy_setopt(easy, CURLOPT_URL, m_setup.url.toEncoded().constData());
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_USERAGENT, Endpoints::userAgent);
+    curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, ""); // every coding curl decodes
+    // Redirects are followed by the download, each hop under its rule.
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+    // One request per connection, closed when it ends: nothing of a
+    // connection outlives its request, or is read after it.
+    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_1));
+    curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L);
+    // The lookup and the connection within the idle limit, like the rest;
+    // a lookup still under way is left to end by itself, never waited for.
+    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, long(m_setup.idle.count()));
+    curl_easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L);
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, readSize);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &DownloadTry::onBody);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, easy);
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &DownloadTry::onHead);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, easy);
+    curl_easy_setopt(easy, CURLOPT_SOCKOPTFUNCTION, &DownloadTry::onSocket);
+    curl_easy_setopt(easy, CURLOPT_SOCKOPTDATA, easy);
+    curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &DownloadTry::onSending);
+    curl_easy_setopt(easy, CURLOPT_PREREQDATA, easy);
+    // curl shows what the connection gives only to its debug callback, and
+    // only with its talk switched on (which goes nowhere else).
+    curl_easy_setopt(easy, CURLOPT_DEBUGFUNCTION, &DownloadTry::onDebug);
+    curl_easy_setopt(easy, CURLOPT_DEBUGDATA, easy);
+    curl_easy_setopt(easy, CURLOPT_VERBOSE, 1L);
+    // Called after each read: where a try that took too much ends when no
+    // body byte comes to end it.
+    curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &DownloadTry::onProgress);
+    curl_easy_setopt(easy, CURLOPT_XFERINFODATA, easy);
+    curl_slist* headers = nullptr;
+    if (m_setup.verb == "POST") {
+        curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(m_setup.upload.size()));
+        curl_easy_setopt(easy, CURLOPT_COPYPOSTFIELDS, m_setup.upload.constData());
+        if (!m_setup.contentType.isEmpty())
+            headers = curl_slist_append(headers, ("Content-Type: " + m_setup.contentType).constData());
+        // The body goes out with the request, not after a wait for leave.
+        headers = curl_slist_append(headers, "Expect:");
+    }
+    restartIdle();
+    if (m_end.deadline) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(*m_end.deadline - Clock::now());
+        m_overall.start(std::max(left, std::chrono::milliseconds(0)));
+    }
+    m_multi.start(easy, headers, [this](int result, const QString& words) { ended(result, words); });
+}
+
+int DownloadTry::onSocket(void* easy, int socket, int)
+{
+    // Not handed down to the programs this one starts.
+    ::fcntl(socket, F_SETFD, ::fcntl(socket, F_GETFD) | FD_CLOEXEC);
+    DownloadTry* transfer = owner(easy);
+    if (transfer && !transfer->m_end.deadline) { // from the first try's sending on; a resend or a hop runs within it
+        transfer->m_end.deadline = Clock::now() + transfer->m_setup.overall;
+        transfer->m_overall.start(transfer->m_setup.overall);
+    }
+    return CURL_SOCKOPT_OK;
+}
+
+int DownloadTry::onSending(void* easy, char*, char*, int, int)
+{
+    if (DownloadTry* transfer = owner(easy))
+        transfer->m_delivered = true;
+    return CURL_PREREQFUNC_OK;
+}
+
+int DownloadTry::onDebug(void* easy, int type, char*, std::size_t size, void*)
+{
+    // What the connection gave (after TLS, before the chunks and the coding
+    // are taken apart): the head's lines and every read of the body.
+    if (DownloadTry* transfer = owner(easy); transfer && (type == CURLINFO_HEADER_IN || type == CURLINFO_DATA_IN))
+        transfer->count(size);
+    return 0;
+}
+
+int DownloadTry::onProgress(void* easy, qint64, qint64, qint64, qint64)
+{
+    return owner(easy) ? 0 : 1; // a try that ended reads no more
+}
+
+std::size_t DownloadTry::onHead(char* data, std::size_t size, std::size_t count, void* easy)
+{
+    DownloadTry* transfer = owner(easy);
+    return transfer && transfer->headLine(QByteArrayView(data, qsizetype(size * count))) ? size * count : 0;
+}
+
+std::size_t DownloadTry::onBody(char* data, std::size_t size, std::size_t count, void* easy)
+{
+    DownloadTry* transfer = owner(easy);
+    return transfer ? transfer->take(data, size * count) : CURL_WRITEFUNC_ERROR;
+}
+
+void DownloadTry::count(std::size_t size)
+{
+    m_taken += qint64(size);
+    // Ended before the last call's reads could take it past the allowance.
+    if (m_taken > m_setup.maxBytes + Download::headAllowance - oneCall)
+        stop(Stop::tooLarge, QStringLiteral("The answer from %1 is too large.").arg(m_setup.url.host()));
+}
+
+void DownloadTry::restartIdle()
+{
+    m_takenAtIdle = m_taken;
+    m_idle.start();
+}
+
+bool DownloadTry::headLine(QByteArrayView line)
+{
+    if (m_over)
+        return false;
+    m_end.answered = true;
+    if (line.startsWith("HTTP/")) { // an interim head's end is followed by another
+        m_headDone = false;
+        m_decoded = false;
+        m_end.redirect.clear();
+    }
+    const auto field = [&](QByteArrayView name) {
+        return line.size() > name.size() && QByteArrayView(line.first(name.size())).compare(name, Qt::CaseInsensitive) == 0
+            ? std::optional(line.sliced(name.size()).trimmed())
+            : std::nullopt;
+    };
+    if (const auto location = field("location:"))
+        m_end.redirect = QString::fromUtf8(*location);
+    if (const auto coding = field("content-encoding:"))
+        m_decoded = !coding->isEmpty() && QByteArrayView(*coding).compare("identity", Qt::CaseInsensitive) != 0;
+    if (line != "\r\n" && line != "\n")
+        return true;
+    long status = 0;
+    curl_easy_getinfo(m_easy, CURLINFO_RESPONSE_CODE, &status);
+    if (status < 200)
+        return true;
+    m_headDone = true;
+    m_end.status = int(status);
+    if (status < 300 || status > 399)
+        m_end.redirect.clear();
+    curl_off_t announced = -1;
+    curl_easy_getinfo(m_easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+    // A redirect's own page is counted as it comes, never kept.
+    if (!m_end.redirect.isEmpty())
+        return true;
+    {
+        const std::lock_guard hold(m_link->lock);
+        m_link->status = m_end.status;
+        m_link->announced = announced;
+        tell(*m_link);
+    }
+    if (announced > m_setup.maxBytes) {
+        stop(Stop::tooLarge, QStringLiteral("The answer is larger than %1.").arg(ByteSize::text(m_setup.maxBytes)));
+        return false;
+    }
+    // Room for the whole body at once, not grown and copied piece by piece.
+    if (!m_setup.sink && announced > 0)
+        m_end.body.reserve(announced);
+    return true;
+}
+
+std::size_t DownloadTry::take(const char* data, std::size_t size)
+{
+    if (m_over)
+        return CURL_WRITEFUNC_ERROR;
+    const bool toSink = m_setup.sink && m_end.redirect.isEmpty();
+    if (toSink && !m_decoded) {
+        // A sink slower than the network: the piece waits in curl, which
+        // holds no more than one read of an answer it does not decode.
+        const std::lock_guard hold(m_link->lock);
+        if (m_link->pieces.size() >= Download::sinkAhead) {
+            m_link->paused = m_paused = true;
+            m_idle.stop();
+            return CURL_WRITEFUNC_PAUSE;
+        }
+    }
+    m_end.answered = true;
+    restartIdle();
+    m_end.bytes += qint64(size);
+    if (m_end.bytes > m_setup.maxBytes) {
+        stop(Stop::tooLarge, QStringLiteral("The answer is larger than %1.").arg(ByteSize::text(m_setup.maxBytes)));
+        return CURL_WRITEFUNC_ERROR;
+    }
+    const QByteArrayView piece(data, qsizetype(size));
+    if (!m_end.redirect.isEmpty())
+        return size;
+    if (!toSink) {
+        m_end.body.append(piece);
+        return size;
+    }
+    const std::lock_guard hold(m_link->lock);
+    m_link->pieces.append(piece);
+    tell(*m_link);
+    return size;
+}
+
+void DownloadTry::resume()
+{
+    if (!m_paused || !m_easy)
+        return;
+    m_paused = false;
+    restartIdle();
+    m_multi.resume(m_easy);
+}
+
+QString DownloadTry::transportWords(int result, const QString& words) const
+{
+    const QString host = m_setup.url.host();
+    long osError = 0;
+    if (m_easy)
+        curl_easy_getinfo(m_easy, CURLINFO_OS_ERRNO, &osError);
+    const bool broken = osError != 0; // the connection failed, not what came over it
+    if (result == CURLE_GOT_NOTHING || (result == CURLE_RECV_ERROR && !m_end.answered && osError == ECONNRESET))
+        return QStringLiteral("%1 closed the connection before answering.").arg(host);
+    if (result == CURLE_COULDNT_CONNECT && broken)
+        return qt_error_string(int(osError)); // "Connection refused"
+    // A head past curl's bounds (a line over 100 KB, a head over 300 KB, a
+    // proxy's over 16 KB); curl names the latter two only in its words.
+    if (!m_headDone && (result == CURLE_OUT_OF_MEMORY || words.contains(u"too large", Qt::CaseInsensitive)))
+        return m_delivered ? QStringLiteral("The answer from %1 is too large.").arg(host)
+                           : QStringLiteral("The proxy's answer is too large.");
+    if (result == CURLE_PARTIAL_FILE || (result == CURLE_RECV_ERROR && broken))
+        return QStringLiteral("%1 ended the answer before it was whole.").arg(host);
+    // Chunks or a coding that do not read: curl's decoders and framing.
+    if (result == CURLE_BAD_CONTENT_ENCODING || result == CURLE_WRITE_ERROR || result == CURLE_OUT_OF_MEMORY
+        || (result == CURLE_RECV_ERROR && m_headDone))
+        return QStringLiteral("The answer from %1 could not be decoded.").arg(host);
+    if (result == CURLE_WEIRD_SERVER_REPLY || result == CURLE_UNSUPPORTED_PROTOCOL)
+        return QStringLiteral("The answer from %1 is not HTTP.").arg(host);
+    return words.isEmpty() ? QString::fromUtf8(curl_easy_strerror(CURLcode(result))) : words;
+}
+
+void DownloadTry::ended(int result, const QString& words)
+{
+    const QString host = m_setup.url.host();
+    const QString transport = result == CURLE_OK ? QString() : transportWords(result, words);
+    if (result != CURLE_OK && m_end.redirect.isEmpty()) {
+        const bool lookup = result == CURLE_COULDNT_RESOLVE_HOST || result == CURLE_COULDNT_RESOLVE_PROXY;
+        const bool unsent = result == CURLE_OPERATION_TIMEDOUT && !m_delivered; // curl's bound of the connection
+        const bool offline = (lookup || unsent || result == CURLE_COULDNT_CONNECT) && unreachable(host);
+        if (offline || lookup) {
+            m_end.stop = Stop::unreachable;
+            m_end.reason = offline ? cannotReach : transport;
+        } else if (unsent) {
+            m_end.stop = Stop::unanswered;
+            m_end.reason = QStringLiteral("No answer from %1 within %2.")
+                               .arg(host, Download::durationText(m_setup.idle));
+        } else {
+            m_end.error = transport;
+        }
+    }
+    finish();
+}
+
+void DownloadTry::stop(Download::Stop why, const QString& reason)
+{
+    if (m_over)
+        return;
+    m_end.stop = why;
+    m_end.reason = reason;
+    m_end.body = QByteArray(); // no answer: what came of it goes at once, not with the end
+    if (!m_end.redirect.isEmpty()) { // a redirect's page has no status of the answer
+        m_end.redirect.clear();
+        m_end.status = 0;
+    }
+    finish();
+}
+
+void DownloadTry::finish()
+{
+    m_over = true;
+    m_link->transfer = nullptr;
+    m_idle.stop();
+    m_overall.stop();
+    release();
+    {
+        const std::lock_guard hold(m_link->lock);
+        m_link->end = std::move(m_end);
+        tell(*m_link);
+    }
+    deleteLater();
+}
+
+void DownloadTry::tell(DownloadLink& link)
+{
+    // One call on its way at a time: it takes whatever came meanwhile.
+    if (link.owner && !link.told) {
+        link.told = true;
+        QMetaObject::invokeMethod(link.owner, [owner = link.owner] { owner->drain(); }, Qt::QueuedConnection);
+    }
+}
+
+void DownloadTry::drop()
+{
+    m_over = true;
+    m_link->transfer = nullptr;
+    release();
+    deleteLater();
+}
+
+void DownloadTry::release()
+{
+    if (!m_easy)
+        return;
+    // Any callback still to come within curl's current call hears nothing.
+    curl_easy_setopt(m_easy, CURLOPT_PRIVATE, nullptr);
+    m_multi.drop(std::exchange(m_easy, nullptr));
+}

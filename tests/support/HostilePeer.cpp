@@ -1,0 +1,90 @@
+#include "support/HostilePeer.h"
+
+#include "support/LoopbackListener.h"
+
+#include <brotli/encode.h>
+#include <zlib.h>
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+HostilePeer::HostilePeer(QByteArray head, QByteArray filler, int pauseMs, int connections)
+    : m_open(connections)
+{
+    int port = 0;
+    m_listener = listenOnLoopback(connections, port);
+    m_url = QString("http://127.0.0.1:%1/").arg(port);
+    m_acceptor = std::thread([=, this] {
+        for (int i = 0; i < connections; ++i) {
+            const int client = accept(m_listener, nullptr, nullptr);
+            if (client < 0)
+                return;
+            m_servers.emplace_back([=, this] {
+                QByteArray request(1 << 16, 0);
+                recv(client, request.data(), request.size(), 0);
+                for (ssize_t n = send(client, head.constData(), head.size(), MSG_NOSIGNAL); n >= 0; m_sent += n) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
+                    n = send(client, filler.constData(), filler.size(), MSG_NOSIGNAL);
+                }
+                m_closedAt = std::chrono::steady_clock::now();
+                --m_open;
+                close(client);
+            });
+        }
+    });
+}
+
+HostilePeer::~HostilePeer()
+{
+    shutdown(m_listener, SHUT_RDWR); // no more waiting for connections that never came
+    m_acceptor.join();
+    for (std::thread& server : m_servers)
+        server.join();
+    close(m_listener);
+}
+
+QByteArray HostilePeer::bomb(const QByteArray& coding, qint64 bytes)
+{
+    const QByteArray spaces(1 << 20, ' ');
+    QByteArray out;
+    if (coding == "zstd") {
+        // A frame of run-length blocks of 128 KiB, 4 bytes each.
+        out = QByteArray::fromHex("28b52ffd0038");
+        for (qint64 left = bytes; left > 0; left -= 1 << 17) {
+            const quint32 block = quint32(std::min<qint64>(left, 1 << 17)) << 3 | 1 << 1 | (left <= 1 << 17);
+            out += char(block), out += char(block >> 8), out += char(block >> 16), out += ' ';
+        }
+    } else if (coding == "br") {
+        BrotliEncoderState* encoder = BrotliEncoderCreateInstance(nullptr, nullptr, nullptr);
+        BrotliEncoderSetParameter(encoder, BROTLI_PARAM_QUALITY, 5);
+        uint8_t buffer[1 << 16];
+        for (qint64 left = bytes; !BrotliEncoderIsFinished(encoder);) {
+            const std::size_t offered = std::size_t(std::min<qint64>(left, spaces.size()));
+            std::size_t in = offered, room = sizeof buffer;
+            const auto* next = reinterpret_cast<const uint8_t*>(spaces.constData());
+            uint8_t* to = buffer;
+            BrotliEncoderCompressStream(encoder, left > 0 ? BROTLI_OPERATION_PROCESS : BROTLI_OPERATION_FINISH, &in,
+                                        &next, &room, &to, nullptr);
+            left -= qint64(offered - in);
+            out.append(reinterpret_cast<const char*>(buffer), qsizetype(sizeof buffer - room));
+        }
+        BrotliEncoderDestroyInstance(encoder);
+    } else { // zlib's own stream ("deflate") or its gzip wrapping, never finished
+        z_stream z {};
+        deflateInit2(&z, 9, Z_DEFLATED, coding == "gzip" ? 31 : 15, 9, Z_DEFAULT_STRATEGY);
+        Bytef buffer[1 << 16];
+        // After a full flush nothing refers back: each megabyte packs alike.
+        const auto megabyte = [&] {
+            z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(spaces.constData()));
+            z.avail_in = uInt(spaces.size());
+            z.next_out = buffer;
+            z.avail_out = sizeof buffer;
+            deflate(&z, Z_FULL_FLUSH);
+            return QByteArray(reinterpret_cast<const char*>(buffer), qsizetype(sizeof buffer - z.avail_out));
+        };
+        out = megabyte();
+        out += megabyte().repeated(qsizetype(bytes >> 20) - 1);
+        deflateEnd(&z);
+    }
+    return out;
+}

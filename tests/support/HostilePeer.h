@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <atomic>
+#include <chrono>
+#include <list>
+#include <thread>
+
+// A server on 127.0.0.1 that answers each of `connections` connections with
+// `head`, then `filler` over and over, `pauseMs` apart, until the client
+// closes it; counting the bytes it got rid of, and noting when the last
+// client closed. For answers without end in their head, framing or body.
+class HostilePeer {
+public:
+    HostilePeer(QByteArray head, QByteArray filler, int pauseMs, int connections = 1);
+    ~HostilePeer();
+
+    QString url() const { return m_url; }
+    qint64 sent() const { return m_sent; }
+    std::chrono::steady_clock::time_point closedAt() const { return m_closedAt; }
+    bool allClosed() const { return m_open == 0; }
+
+    // `bytes` spaces in a content coding ("gzip", "deflate", "br", "zstd"),
+    // made without holding them whole.
+    static QByteArray bomb(const QByteArray& coding, qint64 bytes);
+
+private:
+    int m_listener;
+    QString m_url;
+    std::thread m_acceptor;
+    std::list<std::thread> m_servers;
+    std::atomic<qint64> m_sent = 0;
+    std::atomic<int> m_open;
+    std::atomic<std::chrono::steady_clock::time_point> m_closedAt;
+};

@@ -14,10 +14,10 @@
 #include "support/HostilePeer.h"
 #include "support/HttpPeer.h"
 #include "support/SpaceWeatherFeeds.h"
+#include "support/TimerLateness.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QTimer>
 
 #include <benchmark/benchmark.h>
 
@@ -141,19 +141,10 @@ void BM_NOAAFetchToSnapshot(benchmark::State& state)
 // The worst lateness of a 5 ms timer while `running` holds, in ms.
 qint64 timerLateness(const std::function<bool()>& running)
 {
-    QElapsedTimer clock;
-    clock.start();
-    qint64 last = 0, worst = 0;
-    QTimer tick;
-    tick.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        worst = std::max(worst, clock.elapsed() - last - 5);
-        last = clock.elapsed();
-    });
-    tick.start(5);
+    const TimerLateness lateness;
     while (running())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    return worst;
+    return lateness.worstMs();
 }
 
 // Argument: 0 answers of 1 MB, 1 gzip bombs of 3 GB, 2 chunk-size lines

@@ -14,10 +14,10 @@
 #include "support/HostilePeer.h"
 #include "support/HttpPeer.h"
 #include "support/SpaceWeatherFeeds.h"
-#include "support/TimerLateness.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QTimer>
 
 #include <benchmark/benchmark.h>
 
@@ -141,10 +141,17 @@ void BM_NOAAFetchToSnapshot(benchmark::State& state)
 // The worst lateness of a 5 ms timer while `running` holds, in ms.
 qint64 timerLateness(const std::function<bool()>& running)
 {
-    const TimerLateness lateness;
+    QElapsedTimer clock;
+    clock.start();
+    qint64 last = 0, worst = 0;
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&tick, &QTimer::timeout,
+                     [&] { worst = std::max(worst, clock.elapsed() - std::exchange(last, clock.elapsed()) - 5); });
+    tick.start(5);
     while (running())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    return lateness.worstMs();
+    return worst;
 }
 
 // Argument: 0 answers of 1 MB, 1 gzip bombs of 3 GB, 2 chunk-size lines

@@ -55,20 +55,12 @@ QByteArray HostilePeer::bomb(const QByteArray& coding, qint64 bytes)
             out += char(block), out += char(block >> 8), out += char(block >> 16), out += ' ';
         }
     } else if (coding == "br") {
-        BrotliEncoderState* encoder = BrotliEncoderCreateInstance(nullptr, nullptr, nullptr);
-        BrotliEncoderSetParameter(encoder, BROTLI_PARAM_QUALITY, 5);
-        uint8_t buffer[1 << 16];
-        for (qint64 left = bytes; !BrotliEncoderIsFinished(encoder);) {
-            const std::size_t offered = std::size_t(std::min<qint64>(left, spaces.size()));
-            std::size_t in = offered, room = sizeof buffer;
-            const auto* next = reinterpret_cast<const uint8_t*>(spaces.constData());
-            uint8_t* to = buffer;
-            BrotliEncoderCompressStream(encoder, left > 0 ? BROTLI_OPERATION_PROCESS : BROTLI_OPERATION_FINISH, &in,
-                                        &next, &room, &to, nullptr);
-            left -= qint64(offered - in);
-            out.append(reinterpret_cast<const char*>(buffer), qsizetype(sizeof buffer - room));
-        }
-        BrotliEncoderDestroyInstance(encoder);
+        const QByteArray whole(bytes, ' ');
+        std::size_t size = BrotliEncoderMaxCompressedSize(whole.size());
+        out.resize(qsizetype(size));
+        BrotliEncoderCompress(5, 22, BROTLI_MODE_GENERIC, whole.size(), reinterpret_cast<const uint8_t*>(whole.data()),
+                              &size, reinterpret_cast<uint8_t*>(out.data()));
+        out.resize(qsizetype(size));
     } else { // zlib's own stream ("deflate") or its gzip wrapping, never finished
         z_stream z {};
         deflateInit2(&z, 9, Z_DEFLATED, coding == "gzip" ? 31 : 15, 9, Z_DEFAULT_STRATEGY);

@@ -22,8 +22,7 @@ public:
     std::chrono::steady_clock::time_point closedAt() const { return m_closedAt; }
     bool allClosed() const { return m_open == 0; }
 
-    // `bytes` spaces in a content coding ("gzip", "deflate", "br", "zstd"),
-    // made without holding them whole.
+    // `bytes` spaces in a content coding ("gzip", "deflate", "br", "zstd").
     static QByteArray bomb(const QByteArray& coding, qint64 bytes);
 
 private:

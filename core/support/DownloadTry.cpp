@@ -28,6 +28,9 @@ constexpr qint64 oneCall = 101 * readSize;
 // What is left of the allowance holds curl's own bound of a head (300 KB).
 static_assert(Download::headAllowance - oneCall > 300 * 1024);
 
+// A head or framing past its bound, whoever counted it.
+QString tooLarge(const QString& host) { return QStringLiteral("The answer from %1 is too large.").arg(host); }
+
 // Whether `host` is out of reach for want of a network: it is not this
 // machine, and no interface but the loopback one is up with an address,
 // whatever the lookup or the socket says.
@@ -208,7 +211,12 @@ void DownloadTry::count(std::size_t size)
     m_taken += qint64(size);
     // Ended before the last call's reads could take it past the allowance.
     if (m_taken > m_setup.maxBytes + Download::headAllowance - oneCall)
-        stop(Stop::tooLarge, QStringLiteral("The answer from %1 is too large.").arg(m_setup.url.host()));
+        stop(Stop::tooLarge, tooLarge(m_setup.url.host()));
+}
+
+void DownloadTry::stopOverCap()
+{
+    stop(Stop::tooLarge, QStringLiteral("The answer is larger than %1.").arg(ByteSize::text(m_setup.maxBytes)));
 }
 
 void DownloadTry::restartIdle()
@@ -258,7 +266,7 @@ bool DownloadTry::headLine(QByteArrayView line)
         tell(*m_link);
     }
     if (announced > m_setup.maxBytes) {
-        stop(Stop::tooLarge, QStringLiteral("The answer is larger than %1.").arg(ByteSize::text(m_setup.maxBytes)));
+        stopOverCap();
         return false;
     }
     // Room for the whole body at once, not grown and copied piece by piece.
@@ -286,7 +294,7 @@ std::size_t DownloadTry::take(const char* data, std::size_t size)
     restartIdle();
     m_end.bytes += qint64(size);
     if (m_end.bytes > m_setup.maxBytes) {
-        stop(Stop::tooLarge, QStringLiteral("The answer is larger than %1.").arg(ByteSize::text(m_setup.maxBytes)));
+        stopOverCap();
         return CURL_WRITEFUNC_ERROR;
     }
     const QByteArrayView piece(data, qsizetype(size));
@@ -325,8 +333,7 @@ QString DownloadTry::transportWords(int result, const QString& words) const
     // A head past curl's bounds (a line over 100 KB, a head over 300 KB, a
     // proxy's over 16 KB); curl names the latter two only in its words.
     if (!m_headDone && (result == CURLE_OUT_OF_MEMORY || words.contains(u"too large", Qt::CaseInsensitive)))
-        return m_delivered ? QStringLiteral("The answer from %1 is too large.").arg(host)
-                           : QStringLiteral("The proxy's answer is too large.");
+        return m_delivered ? tooLarge(host) : QStringLiteral("The proxy's answer is too large.");
     if (result == CURLE_PARTIAL_FILE || (result == CURLE_RECV_ERROR && broken))
         return QStringLiteral("%1 ended the answer before it was whole.").arg(host);
     // Chunks or a coding that do not read: curl's decoders and framing.

@@ -66,6 +66,8 @@ private:
     bool headLine(QByteArrayView line);
     void count(std::size_t size);
     void restartIdle();
+    // The body announced or brought more than the cap.
+    void stopOverCap();
     void stop(Download::Stop why, const QString& reason);
     void finish();
     void release();

@@ -155,7 +155,7 @@ public:
     // The book's spots as the map shows them: placed at labels, grouped by
     // the label's prefix, needed and watched ones marked. Applies no time
     // window: the book holds only spots of the window.
-    QHash<QString, SpotGroup> activeSpots(const SpotDisplayOptions& options);
+    QHash<StringKey, SpotGroup> activeSpots(const SpotDisplayOptions& options);
     // The book's spots of watched calls, newest first.
     QList<DXSpot> watchedSpots(const CallWatchList& list) const;
 

@@ -10,7 +10,7 @@
 
 std::optional<CtyEntity> DXClusterClient::entity(const QString& call) { return m_locator.country(call).place; }
 
-QHash<QString, SpotGroup> DXClusterClient::activeSpots(const SpotDisplayOptions& options)
+QHash<StringKey, SpotGroup> DXClusterClient::activeSpots(const SpotDisplayOptions& options)
 {
     return SpotGroups::active(m_book.spots(), options, m_progress ? &*m_progress : nullptr, m_locator);
 }

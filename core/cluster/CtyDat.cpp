@@ -2,8 +2,8 @@
 
 #include "geo/MapData.h"
 #include "support/StrictNumber.h"
+#include "support/TextHash.h"
 #include "support/TextTrim.h"
-#include "support/VectorState.h"
 
 #include <QVarLengthArray>
 
@@ -13,10 +13,9 @@
 
 size_t qHash(const CtyEntity& e, size_t seed) noexcept
 {
-    const size_t hash
-        = qHashMulti(seed, e.name, e.cqZone, e.ituZone, e.continent, e.latitude, e.longitude, e.primaryPrefix);
-    VectorState::clean(); // as StringKey does: the strings' hash left it dirty
-    return hash;
+    // Each text under the table's seed, as StringKey hashes it.
+    return qHashMulti(seed, TextHash::of(e.name, seed), e.cqZone, e.ituZone, TextHash::of(e.continent, seed),
+                      e.latitude, e.longitude, TextHash::of(e.primaryPrefix, seed));
 }
 
 namespace {

@@ -1,6 +1,6 @@
 #include "cluster/SpotBook.h"
 
-#include "support/VectorState.h"
+#include "support/TextHash.h"
 
 #include <algorithm>
 #include <limits>
@@ -27,9 +27,7 @@ qint64 msecsOf(const QDateTime& time)
 
 size_t qHash(const SpotBook::Key& key, size_t seed)
 {
-    const size_t hash = qHashMulti(seed, key.call, key.hasBand, key.bandOrKHz, key.odd);
-    VectorState::clean(); // as StringKey does: the strings' hash left it dirty
-    return hash;
+    return qHashMulti(TextHash::of(key.call, seed), key.hasBand, key.bandOrKHz, key.odd);
 }
 
 void SpotBook::setCapacity(qsizetype capacity)

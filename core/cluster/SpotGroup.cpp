@@ -1,14 +1,13 @@
 #include "cluster/SpotGroup.h"
 
 #include "cluster/SpotLocator.h"
-#include "support/VectorState.h"
 
 namespace SpotGroups {
 
-QHash<QString, SpotGroup> active(const QList<DXSpot>& spots, const SpotDisplayOptions& options,
-                                 const DXCCProgress* progress, SpotLocator& locator)
+QHash<StringKey, SpotGroup> active(const QList<DXSpot>& spots, const SpotDisplayOptions& options,
+                                   const DXCCProgress* progress, SpotLocator& locator)
 {
-    QHash<QString, SpotGroup> groups;
+    QHash<StringKey, SpotGroup> groups;
     const SpotFilter filter = options.filter();
     for (const DXSpot& spot : spots) {
         const bool watched = options.watchList.matches(spot.call);
@@ -23,17 +22,14 @@ QHash<QString, SpotGroup> active(const QList<DXSpot>& spots, const SpotDisplayOp
         if (options.neededOnly && !needed && !watched)
             continue;
         const PrefixEntity& label = locator.label(*country.place);
-        auto group = groups.find(label.prefix);
+        auto group = groups.find(StringKey::over(label.prefix));
         if (group == groups.end())
             group = groups.insert(label.prefix, SpotGroup { label, {}, {}, {} });
-        VectorState::clean(); // the label's hash left it dirty; so do the ids' below
         group->spots.append(spot);
         if (needed)
             group->neededIDs.insert(spot.id());
         if (watched)
             group->watchedIDs.insert(spot.id());
-        if (needed || watched)
-            VectorState::clean();
     }
     return groups;
 }

@@ -4,11 +4,11 @@
 #include "cluster/DXSpot.h"
 #include "cluster/SpotDisplayOptions.h"
 #include "geo/MapData.h"
+#include "support/StringKey.h"
 
 #include <QHash>
 #include <QList>
 #include <QSet>
-#include <QString>
 
 class SpotLocator;
 
@@ -17,8 +17,8 @@ class SpotLocator;
 struct SpotGroup {
     PrefixEntity label;
     QList<DXSpot> spots; // spot-book order, newest first
-    QSet<QString> neededIDs;
-    QSet<QString> watchedIDs;
+    QSet<StringKey> neededIDs;
+    QSet<StringKey> watchedIDs;
 
     friend bool operator==(const SpotGroup&, const SpotGroup&) = default;
 };
@@ -30,8 +30,8 @@ namespace SpotGroups {
 // shown whatever its mode and band; a call without a country is left out.
 // Needed is decided by the DXCC country, only for spots the filter passes,
 // and only with a progress (a logbook).
-QHash<QString, SpotGroup> active(const QList<DXSpot>& spots, const SpotDisplayOptions& options,
-                                 const DXCCProgress* progress, SpotLocator& locator);
+QHash<StringKey, SpotGroup> active(const QList<DXSpot>& spots, const SpotDisplayOptions& options,
+                                   const DXCCProgress* progress, SpotLocator& locator);
 
 // The spots of watched calls, in spot-book order, whatever their mode, band
 // or country; none for an empty list.

@@ -1,18 +1,18 @@
 #pragma once
 
-#include "support/VectorState.h"
+#include "support/TextHash.h"
 
-#include <QHashFunctions>
 #include <QString>
 
 #include <utility>
 
 // A text as the key of a hash table on a busy road (the country file's
-// prefixes and calls, the calls and countries of arriving spots). Qt's
-// string hash leaves the vector state dirty (see VectorState.h); this key's
-// hash cleans it before returning, so what the table does after each hash
-// (comparing keys, moving entries, growing) and what its caller does after
-// a lookup runs clean. Otherwise the same as the QString it is.
+// prefixes and calls, the calls and countries of arriving spots). Hashed by
+// `TextHash`, which leaves the vector state as it found it where Qt's
+// string hash leaves it dirty (see VectorState.h), so what the table does
+// after each hash (comparing keys, moving entries, growing) and what its
+// caller does after a lookup runs clean. Otherwise the same as the QString
+// it is.
 struct StringKey : QString {
     using QString::QString;
     StringKey() = default;
@@ -28,15 +28,7 @@ struct StringKey : QString {
     // A key over characters that outlive it, for a lookup: nothing copied,
     // and built in place, where one moved out of QString::fromRawData's
     // result costs a stalled copy for every probe.
-    static StringKey over(QStringView text)
-    {
-        return StringKey(DataPointer::fromRawData(text.utf16(), text.size()));
-    }
+    static StringKey over(QStringView text) { return StringKey(DataPointer::fromRawData(text.utf16(), text.size())); }
 };
 
-inline size_t qHash(const StringKey& key, size_t seed = 0) noexcept
-{
-    const size_t hash = qHash(QStringView(key), seed);
-    VectorState::clean();
-    return hash;
-}
+inline size_t qHash(const StringKey& key, size_t seed = 0) noexcept { return TextHash::of(key, seed); }

@@ -11,11 +11,11 @@
 //
 // Numeric code calls clean() where its work starts: at the top of each
 // serial numeric entry point and at the start of each part the pool runs.
-// String code cleans where it hashes: a table on a busy road keys its texts
-// by StringKey, whose hash cleans before it returns; a key type of our own
-// cleans in its qHash; a lookup in a table of plain QStrings, or a call
-// into Qt that hashes, is followed by clean(). It costs a few instructions
-// where the state is clean already.
+// A table on a busy road keys its texts by StringKey, and a key type of
+// our own hashes its texts with TextHash: plain code that leaves the state
+// as it was, so nothing there needs cleaning. Elsewhere a lookup in a table
+// of plain QStrings, or a call into Qt that hashes, is followed by clean().
+// It costs a few instructions where the state is clean already.
 namespace VectorState {
 
 // Marks the upper halves unused (vzeroupper) on processors with AVX;

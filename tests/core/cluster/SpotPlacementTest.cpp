@@ -33,9 +33,9 @@ SpotDisplayOptions options(const char* watch = "", bool neededOnly = false)
     return SpotDisplayOptions::fromTexts("all", "160,80,40,20", neededOnly ? "needed" : "all", "country", false, watch);
 }
 
-QStringList ids(const QSet<QString>& set)
+QStringList ids(const QSet<StringKey>& set)
 {
-    QStringList list = set.values();
+    QStringList list(set.begin(), set.end());
     list.sort();
     return list;
 }
@@ -77,23 +77,23 @@ TEST(SpotGroups, PlacesFiltersAndMarksSpots)
     EXPECT_EQ(ids(japan.neededIDs), (QStringList { "JA1AAA|20", "JA2BBB|40" }));
     EXPECT_TRUE(japan.watchedIDs.isEmpty());
     EXPECT_TRUE(groups["IT9"].neededIDs.isEmpty()); // drawn at Sicily, worked as Italy
-    EXPECT_EQ(groups["dl"].watchedIDs, QSet<QString> { "DL1WAT|15" });
+    EXPECT_EQ(groups["dl"].watchedIDs, QSet<StringKey> { "DL1WAT|15" });
     EXPECT_TRUE(groups["dl"].neededIDs.isEmpty());
     EXPECT_EQ(groups["ZD9"].label.name, "Lonely Rock");
     EXPECT_EQ(locator.cachedLabels(), 4);
 
     // Needed only: Japan, the rock and the watched call. Without a logbook only the watched call.
-    QStringList neededOnly = SpotGroups::active(book, options("DL1WAT", true), &progress, locator).keys();
-    neededOnly.sort();
-    EXPECT_EQ(neededOnly, (QStringList { "JD1", "ZD9", "dl" }));
-    EXPECT_EQ(SpotGroups::active(book, options("DL1WAT", true), nullptr, locator).keys(), QStringList { "dl" });
+    QList<StringKey> neededOnly = SpotGroups::active(book, options("DL1WAT", true), &progress, locator).keys();
+    std::ranges::sort(neededOnly);
+    EXPECT_EQ(neededOnly, (QList<StringKey> { "JD1", "ZD9", "dl" }));
+    EXPECT_EQ(SpotGroups::active(book, options("DL1WAT", true), nullptr, locator).keys(), QList<StringKey> { "dl" });
     EXPECT_EQ(SpotGroups::watched(book, CallWatchList(u"ja*")).size(), 2);
     EXPECT_TRUE(SpotGroups::watched(book, CallWatchList(u" ")).isEmpty());
 
     // A new database forgets what was looked up in the old one.
     locator.setCountries(CtyDatabase(u"Japan: 25: 45: AS: 36.40: -139.00: -9.0: JA:\n JA;\n"));
     EXPECT_EQ(locator.cachedCalls(), 0);
-    EXPECT_EQ(SpotGroups::active(book, options(), nullptr, locator).keys(), QStringList { "JD1" });
+    EXPECT_EQ(SpotGroups::active(book, options(), nullptr, locator).keys(), QList<StringKey> { "JD1" });
 
     // A flood of distinct calls never grows the memory past its bound, and
     // every call is still placed.

@@ -122,8 +122,8 @@ TEST(VectorState, NumericWorkStartsCleanWhateverTheThreadRanBefore)
 }
 
 // Qt's string hash with the program's random seed leaves the state dirty; a
-// spot's road cleans it after each hash, so that nothing after a lookup, in
-// the road or in its caller, runs dirty.
+// spot's road hashes its texts its own way and never does, so that nothing
+// after a lookup, in the road or in its caller, runs dirty.
 TEST(VectorState, ASpotsRoadLeavesItClean)
 {
     QSet<QString> calls;

@@ -28,6 +28,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QThreadPool>
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -191,9 +192,13 @@ TEST_F(UpdaterEndToEnd, ADedicatedFolderIsReplacedInPlaceAndKeepsTheUsersEngine)
     ASSERT_TRUE(QFile::link("ITURHFProp", engine + "/libp533.so"));
     writeFile(engine + "/Data/antennas/beam.ant", "my own antenna");
     QFile::setPermissions(engine + "/Data/antennas/beam.ant", QFile::ReadOwner | QFile::ReadGroup);
+    writeFile(engine + "/.corvanta-carry-Notes1/todo.txt", "a folder of the user's, named as the update's are");
     const QStringList engineBefore = snapshot(engine);
 
     serveRelease();
+    // As on one processor: the pool's one thread stays free for the short
+    // jobs while the update waits on a tool.
+    QThreadPool::globalInstance()->setMaxThreadCount(1);
     Updater::Platform exchangeDies = platform(app);
     exchangeDies.program = fakeTools.filePath("exchange");
     Updater updater(exchangeDies);
@@ -295,6 +300,7 @@ TEST_F(UpdaterEndToEnd, ADedicatedFolderIsReplacedInPlaceAndKeepsTheUsersEngine)
         + ".updating";
     EXPECT_TRUE(waitUntil([&] { return logTail().contains(removed); })) << logTail().toStdString();
     EXPECT_TRUE(logTail().contains("engine that the installed Corvanta lacks: " + opt + "/.corvanta-update-PqRsTu"));
+    EXPECT_TRUE(QFile::exists(engine + "/.corvanta-carry-Notes1/todo.txt"));
     EXPECT_EQ(entries(opt), QStringList({ ".corvanta-update-GhIjKl", ".corvanta-update-mine",
                                           ".corvanta-update-PqRsTu", "Corvanta" }));
 }

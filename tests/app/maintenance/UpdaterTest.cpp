@@ -493,6 +493,7 @@ TEST_F(UpdaterTest, AToolThatPrintsWithoutEndOnEitherChannelIsStoppedAtTheBoundW
     ASSERT_TRUE(peak.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
     for (const QByteArray channel : { ">&2", "" }) {
         // Far more than the bound; the tool ends by itself if not stopped.
+        QFile::remove(tools + "/unzip.ended");
         standInUnzip("head -c 300000000 /dev/zero " + channel + "\n: >\"$0.ended\"\n");
         const qint64 before = resident("VmRSS:");
         peak.write("5"); // the peak from here on

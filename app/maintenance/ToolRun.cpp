@@ -56,6 +56,10 @@ Result run(const QString& program, const QStringList& arguments, const QDeadline
             process.kill();
             return;
         }
+        // Grown in place, and never past the bound: appending alone would
+        // copy as it grows, and double past it.
+        if (const qsizetype size = kept.size() + piece.size(); size > kept.capacity())
+            kept.reserve(std::min(std::max(size, 2 * kept.capacity()), qsizetype(maxOutputBytes)));
         kept += piece;
     };
     QObject::connect(&process, &QProcess::readyReadStandardOutput,

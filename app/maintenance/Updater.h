@@ -25,10 +25,10 @@ struct Outcome;
 // and has a script put it in place once this process has ended, or, when
 // the program runs from no installed folder, from one it cannot write or
 // from one that holds more than Corvanta (a shared prefix such as
-// ~/.local), leaves the archive in the Downloads folder for the user. Every failure
-// ends in one log line and, where the user is waiting for an answer, one
-// alert; the script's outcome is logged (and a failure shown) at the next
-// start.
+// ~/.local), leaves the archive in the Downloads folder for the user. Every
+// failure ends in one log line and, where the user is waiting for an
+// answer, one alert; the script's outcome is logged (and a failure shown)
+// at the next start.
 class Updater : public QObject {
     Q_OBJECT
 public:

@@ -48,24 +48,29 @@ Result run(const QString& program, const QStringList& arguments, const QDeadline
     // stopped at once, and nothing more of it is kept.
     Result result;
     QByteArray errors;
-    const auto take = [&](QByteArray& kept, const QByteArray& piece) {
-        if (result.saidTooMuch)
-            return;
-        if (result.output.size() + errors.size() + piece.size() > maxOutputBytes) {
+    const auto take = [&](QProcess::ProcessChannel channel, QByteArray& kept) {
+        process.setReadChannel(channel);
+        const qint64 piece = process.bytesAvailable();
+        if (!result.saidTooMuch && result.output.size() + errors.size() + piece > maxOutputBytes) {
             result.saidTooMuch = true;
             process.kill();
+        }
+        if (result.saidTooMuch) {
+            process.skip(piece);
             return;
         }
-        // Grown in place, and never past the bound: appending alone would
-        // copy as it grows, and double past it.
-        if (const qsizetype size = kept.size() + piece.size(); size > kept.capacity())
-            kept.reserve(std::min(std::max(size, 2 * kept.capacity()), qsizetype(maxOutputBytes)));
-        kept += piece;
+        // Read straight into what is kept, which grows in place and never
+        // past the bound: appending pieces would copy as it grows, and
+        // double past it.
+        const qsizetype had = kept.size();
+        if (had + piece > kept.capacity())
+            kept.reserve(std::min(std::max(had + piece, 2 * kept.capacity()), qsizetype(maxOutputBytes)));
+        kept.resize(had + piece);
+        kept.resize(had + std::max<qint64>(0, process.read(kept.data() + had, piece)));
     };
     QObject::connect(&process, &QProcess::readyReadStandardOutput,
-                     [&] { take(result.output, process.readAllStandardOutput()); });
-    QObject::connect(&process, &QProcess::readyReadStandardError,
-                     [&] { take(errors, process.readAllStandardError()); });
+                     [&] { take(QProcess::StandardOutput, result.output); });
+    QObject::connect(&process, &QProcess::readyReadStandardError, [&] { take(QProcess::StandardError, errors); });
     process.start();
     if (!process.waitForStarted(msLeft(deadline)))
         return { false, deadline.hasExpired(), false, {}, process.errorString() };
@@ -79,8 +84,8 @@ Result run(const QString& program, const QStringList& arguments, const QDeadline
         const int left = msLeft(deadline);
         process.waitForFinished(left < 0 ? sliceMs : std::min(left, sliceMs));
     }
-    take(result.output, process.readAllStandardOutput());
-    take(errors, process.readAllStandardError());
+    take(QProcess::StandardOutput, result.output);
+    take(QProcess::StandardError, errors);
     if (process.state() != QProcess::NotRunning || result.saidTooMuch) {
         // A tool held up by a disk that no longer answers; it may not even
         // die at once.

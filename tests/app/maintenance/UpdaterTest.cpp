@@ -64,9 +64,9 @@ protected:
         platform.reveal = [this](const QString& path) { revealed << path; };
         platform.quit = [this] { ++quits; };
     }
-    void TearDown() override { qputenv("PATH", path), Settings::standard().remove(SettingKeys::updateFeedURL); }
+    void TearDown() override { Settings::standard().remove(SettingKeys::updateFeedURL); }
 
-    // unzip's stand-in, found before it until TearDown.
+    // unzip's stand-in, found before it until PATH is set back to `path`.
     const QByteArray path = qgetenv("PATH");
     const QString tools = root.filePath("tools");
     void standInUnzip(const QByteArray& script)
@@ -488,4 +488,5 @@ TEST_F(UpdaterTest, AToolThatPrintsWithoutEndOnEitherChannelIsStoppedAtTheBoundW
         EXPECT_LT(peak() - before, 72 << 20) << channel.constData();
 #endif
     }
+    qputenv("PATH", path);
 }

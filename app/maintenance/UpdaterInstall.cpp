@@ -51,7 +51,7 @@ void Updater::install(const Release& release, std::function<void()> done)
         m_fileWork << thread;
         connect(thread, &QThread::finished, this, [this, thread, release, done, outcome] {
             m_fileWork.removeOne(thread);
-            delete thread; // it has ended, or ends with its last words
+            thread->deleteLater(); // once it has returned from its last words
             placed(release, *outcome, done);
         });
         thread->start();

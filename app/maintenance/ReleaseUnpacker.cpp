@@ -32,7 +32,6 @@ Outcome failed(const QString& message, bool lasting = false)
     return { Kind::failed, message, {}, lasting, {}, {}, {}, {} };
 }
 
-const QString notUnpacked = QStringLiteral("The download couldn't be unpacked.");
 const QString notUnpackedLead = QStringLiteral("The download couldn't be unpacked: ");
 QString notUnpackedBecause(const QString& why) { return notUnpackedLead + why + u'.'; }
 const QString tooLong = QStringLiteral("took too long; the disk may be failing");
@@ -226,11 +225,19 @@ std::optional<Outcome> keepEngineOf(const QString& backup, const QString& app, c
             const QString folder = to + entry.left(entry.lastIndexOf(u'/'));
             if (QFileInfo(folder).canonicalFilePath() != inside + folder.mid(to.size()))
                 continue;
+            // A folder where the user has a file of its name: it can't go
+            // in, and the backup stays.
+            if (const QFileInfo there(to + entry); there.exists() || there.isSymLink())
+                continue;
+            // Marked before the copy begins: a carry folder cut short is
+            // told from the user's folder of that name by its mark alone.
             QTemporaryDir carry(folder + u'/' + QLatin1String(UpdateLeftovers::carryPrefix) + QStringLiteral("XXXXXX"));
+            QFile mark(carry.filePath(QLatin1String(UpdateLeftovers::carryMark)));
+            const bool marked = carry.isValid() && mark.open(QIODevice::WriteOnly | QIODevice::NewOnly);
             const QString copied = carry.filePath(entry.mid(entry.lastIndexOf(u'/') + 1));
-            copy = carry.isValid()
-                ? ToolRun::run(QStringLiteral("cp"), { QStringLiteral("-a"), from + entry, copied }, deadline)
-                : ToolRun::Result { false, false, false, {}, carry.errorString() };
+            copy = marked ? ToolRun::run(QStringLiteral("cp"), { QStringLiteral("-a"), from + entry, copied }, deadline)
+                          : ToolRun::Result { false, false, false, {},
+                                              carry.isValid() ? mark.errorString() : carry.errorString() };
             if (copy.ok)
                 copy.said = renameUnlessTaken(copied, to + entry);
             copy.ok = copy.ok && copy.said.isEmpty();
@@ -310,24 +317,32 @@ std::optional<Outcome> unpackEntries(const QString& archive, const QList<Archive
 Outcome unpack(const Job& job, const QString& archive, const QString& app)
 {
     const QDeadlineTimer deadline(job.stepLimit);
-    // The count the archive announces first: the listing of millions of
-    // entries would take long and much memory before it could be refused.
-    const ToolRun::Result header = ToolRun::run(QStringLiteral("unzip"), { QStringLiteral("-Zh"), archive }, deadline);
-    if (const QString problem = ArchiveListing::countProblem(header.output); !problem.isEmpty())
+    const auto listingFailed = [&](const ToolRun::Result& run) -> std::optional<Outcome> {
+        if (run.timedOut)
+            return failed(notUnpackedBecause(QStringLiteral("unpacking ") + tooLong));
+        if (run.saidTooMuch)
+            return failed(notUnpackedBecause(QStringLiteral("its listing is larger than %1")
+                                                 .arg(ByteSize::text(ToolRun::maxOutputBytes))));
+        if (!run.ok)
+            return unzipFailed(run, archive);
+        return std::nullopt;
+    };
+    // The entries counted first, by the archive's word and by a walk through
+    // them that lists nothing: the listing of millions of entries would take
+    // long and much memory before it could be refused.
+    const ToolRun::Result counts = ToolRun::run(
+        QStringLiteral("unzip"), { QStringLiteral("-Z"), QStringLiteral("-h"), QStringLiteral("-t"), archive }, deadline);
+    if (const QString problem = ArchiveListing::countProblem(counts.output); !problem.isEmpty())
         return failed(notUnpackedBecause(problem));
-    const QStringList listArguments { QStringLiteral("-Z"), QStringLiteral("-T"), QStringLiteral("-s"), archive };
-    const ToolRun::Result listing = header.ok ? ToolRun::run(QStringLiteral("unzip"), listArguments, deadline) : header;
-    if (listing.timedOut)
-        return failed(notUnpackedBecause(QStringLiteral("unpacking ") + tooLong));
-    if (listing.saidTooMuch)
-        return failed(notUnpackedBecause(QStringLiteral("its listing is larger than %1")
-                                             .arg(ByteSize::text(ToolRun::maxOutputBytes))));
-    const std::optional<QList<ArchiveListing::Entry>> entries
-        = listing.ok ? ArchiveListing::read(listing.output) : std::nullopt;
-    if (!entries && !listing.ok)
-        return unzipFailed(listing, archive);
+    if (std::optional<Outcome> failure = listingFailed(counts))
+        return *failure;
+    const ToolRun::Result listing = ToolRun::run(
+        QStringLiteral("unzip"), { QStringLiteral("-Z"), QStringLiteral("-T"), QStringLiteral("-s"), archive }, deadline);
+    if (std::optional<Outcome> failure = listingFailed(listing))
+        return *failure;
+    const std::expected<QList<ArchiveListing::Entry>, QString> entries = ArchiveListing::read(listing.output);
     if (!entries)
-        return failed(notUnpacked);
+        return failed(notUnpackedBecause(entries.error()));
     if (const QString problem = ArchiveListing::problem(*entries, job.maxUnpackedBytes); !problem.isEmpty())
         return failed(notUnpackedBecause(problem));
 

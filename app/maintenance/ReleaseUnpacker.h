@@ -7,8 +7,9 @@
 #include <chrono>
 
 // The self-update's file work between the download and the restart, run
-// as one job on the thread pool (it blocks for as long as hashing,
-// listing, unpacking and copying take, so never on the main thread):
+// on a thread of its own (it blocks for as long as hashing, listing,
+// unpacking and copying take, so never on the main thread, nor on the
+// shared pool, where it would hold up the short jobs):
 //
 //   1. checks the download's SHA-256 and gives it its temporary name;
 //   2. decides where the release goes: in place of the installed folder
@@ -22,8 +23,9 @@
 //      temporary name and renamed into place whole; stops when it can't do
 //      either, when a copy failed, or when a folder or file of that name is
 //      not such a backup;
-//   4. refuses an archive whose header announces more entries than a
-//      release may hold, then reads its listing (no more than
+//   4. refuses an archive that holds more entries than a release may, by
+//      its header's count or by unzip's walk through them, which lists
+//      nothing; then reads its listing (no more than
 //      ToolRun::maxOutputBytes of it) and refuses it when it would unpack
 //      to more than the limit, names paths outside its folder or puts
 //      entries inside a link; unpacks it with `unzip` beside the installed

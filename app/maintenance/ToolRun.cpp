@@ -1,6 +1,7 @@
 #include "maintenance/ToolRun.h"
 
 #include <QProcess>
+#include <QThread>
 
 #include <cerrno>
 #include <climits>
@@ -18,6 +19,10 @@ int msLeft(const QDeadlineTimer& deadline)
     const qint64 left = deadline.remainingTime();
     return left < 0 ? -1 : int(std::min<qint64>(left, INT_MAX));
 }
+
+// How long a wait lasts at most before the thread looks whether it is asked
+// to stop.
+constexpr int sliceMs = 100;
 
 } // namespace
 
@@ -38,24 +43,49 @@ Result run(const QString& program, const QStringList& arguments, const QDeadline
             sigaction(SIGXFSZ, &ignore, nullptr);
         });
     }
+    // Both channels are read as they come, whichever has something, and
+    // weighed together before a byte is kept: past the bound the tool is
+    // stopped at once, and nothing more of it is kept.
+    Result result;
+    QByteArray errors;
+    const auto take = [&](QProcess::ProcessChannel channel, QByteArray& kept) {
+        process.setReadChannel(channel);
+        const qint64 piece = process.bytesAvailable();
+        if (!result.saidTooMuch && result.output.size() + errors.size() + piece > maxOutputBytes) {
+            result.saidTooMuch = true;
+            process.kill();
+        }
+        if (result.saidTooMuch) {
+            process.skip(piece);
+            return;
+        }
+        // Read straight into what is kept, which grows in place and never
+        // past the bound: appending pieces would copy as it grows, and
+        // double past it.
+        const qsizetype had = kept.size();
+        if (had + piece > kept.capacity())
+            kept.reserve(std::min(std::max(had + piece, 2 * kept.capacity()), qsizetype(maxOutputBytes)));
+        kept.resize(had + piece);
+        kept.resize(had + std::max<qint64>(0, process.read(kept.data() + had, piece)));
+    };
+    QObject::connect(&process, &QProcess::readyReadStandardOutput,
+                     [&] { take(QProcess::StandardOutput, result.output); });
+    QObject::connect(&process, &QProcess::readyReadStandardError, [&] { take(QProcess::StandardError, errors); });
     process.start();
     if (!process.waitForStarted(msLeft(deadline)))
         return { false, deadline.hasExpired(), false, {}, process.errorString() };
-    // Read as it comes, so that what it prints is weighed before it is all
-    // in memory.
-    Result result;
-    QByteArray errors;
+    // QProcess reads both channels while it waits, and says so through the
+    // signals above. In slices, so that the thread's owner can stop it.
+    const QThread* thread = QThread::currentThread();
     while (process.state() != QProcess::NotRunning && !result.saidTooMuch) {
-        // Once its output is closed, only its end is left to wait for.
-        if (!process.waitForReadyRead(msLeft(deadline)) && process.state() != QProcess::NotRunning)
-            process.waitForFinished(msLeft(deadline));
-        result.output += process.readAllStandardOutput();
-        errors += process.readAllStandardError();
-        result.saidTooMuch = result.output.size() + errors.size() > maxOutputBytes;
-        result.timedOut = process.state() != QProcess::NotRunning && deadline.hasExpired();
+        result.timedOut = deadline.hasExpired() || thread->isInterruptionRequested();
         if (result.timedOut)
             break;
+        const int left = msLeft(deadline);
+        process.waitForFinished(left < 0 ? sliceMs : std::min(left, sliceMs));
     }
+    take(QProcess::StandardOutput, result.output);
+    take(QProcess::StandardError, errors);
     if (process.state() != QProcess::NotRunning || result.saidTooMuch) {
         // A tool held up by a disk that no longer answers; it may not even
         // die at once.

@@ -6,13 +6,14 @@
 #include <QStringList>
 
 // The self-update's command-line tools (unzip, cp), each run to its end on
-// the calling thread, which is a pool thread, within the deadline of the
-// step it belongs to; and what a tool said, cut down for an alert.
+// the calling thread, the update's own, within the deadline of the step it
+// belongs to, or until that thread is asked to stop (an interruption ends
+// it as the deadline would); and what a tool said, cut down for an alert.
 namespace ToolRun {
 
 struct Result {
     bool ok = false;          // it ran and exited with status 0
-    bool timedOut = false;    // it was still running at the deadline and was killed
+    bool timedOut = false;    // it was still running at the deadline, or when asked to stop, and was killed
     bool saidTooMuch = false; // its output grew past maxOutputBytes and it was killed
     QByteArray output;        // its standard output
     QString said;             // its standard error and output as text, or why it did not run
@@ -20,7 +21,8 @@ struct Result {
 
 // The most a tool may print, standard output and error together, before it
 // is stopped: a release's listing is a few kilobytes, while one an archive
-// of long names makes could fill the memory.
+// of long names makes could fill the memory. What it printed is kept only
+// up to this, so memory stays near it.
 inline constexpr qint64 maxOutputBytes = qint64(64) << 20;
 
 // Runs `program` with `arguments`. When `maxFileBytes` is set no file it

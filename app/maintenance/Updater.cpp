@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QStandardPaths>
+#include <QThread>
 #include <QTimer>
 #include <QWindow>
 
@@ -63,6 +64,14 @@ Updater::~Updater()
     // Downloads still under way end here: none may call back into a
     // half-destroyed updater.
     qDeleteAll(findChildren<Download*>(Qt::FindDirectChildrenOnly));
+    // The file work stops at its tool under way, which is killed, and
+    // reports to no one; what it leaves goes at the next start.
+    for (QThread* thread : std::as_const(m_fileWork))
+        thread->requestInterruption();
+    for (QThread* thread : std::as_const(m_fileWork)) {
+        thread->wait();
+        delete thread;
+    }
 }
 
 QString Updater::currentVersion() { return currentAppVersion(); }

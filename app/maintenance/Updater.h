@@ -11,6 +11,7 @@
 #include <functional>
 
 class Download;
+class QThread;
 class QTimer;
 namespace ReleaseUnpacker {
 struct Outcome;
@@ -19,15 +20,15 @@ struct Outcome;
 // The self-update, one per application (owned by CorvantaApp), on the main
 // thread. It reads the maker's release feed 20 seconds after start() and
 // every 12 hours, and when asked from the menu; offers a newer version;
-// downloads it with a progress dialog; then, on the thread pool, checks its
-// SHA-256 and either unpacks it beside the installed application folder and
-// has a script put it in place once this process has ended, or, when the
-// program runs from no installed folder, from one it cannot write or from
-// one that holds more than Corvanta (a shared prefix such as ~/.local),
-// leaves the archive in the Downloads folder for the user. Every failure
-// ends in one log line and, where the user is waiting for an answer, one
-// alert; the script's outcome is logged (and a failure shown) at the next
-// start.
+// downloads it with a progress dialog; then, on a thread of its own, checks
+// its SHA-256 and either unpacks it beside the installed application folder
+// and has a script put it in place once this process has ended, or, when
+// the program runs from no installed folder, from one it cannot write or
+// from one that holds more than Corvanta (a shared prefix such as
+// ~/.local), leaves the archive in the Downloads folder for the user. Every
+// failure ends in one log line and, where the user is waiting for an
+// answer, one alert; the script's outcome is logged (and a failure shown)
+// at the next start.
 class Updater : public QObject {
     Q_OBJECT
 public:
@@ -131,6 +132,7 @@ private:
     Platform m_platform;
     QTimer* m_timer = nullptr;
     QPointer<Download> m_download;
+    QList<QThread*> m_fileWork; // each verifying and unpacking a download, until it ended
     QString m_cancelled; // the reason the user's cancel gave
     QString m_refused;   // a version that cannot be installed in this run
     bool m_busy = false;

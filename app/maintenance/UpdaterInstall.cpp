@@ -1,6 +1,6 @@
-// The installing half of the Updater: the download, then the pool job that
-// verifies and unpacks it (ReleaseUnpacker), then either the replacement
-// script or the hand-install copy in Downloads.
+// The installing half of the Updater: the download, then the job on a thread
+// of its own that verifies and unpacks it (ReleaseUnpacker), then either the
+// replacement script or the hand-install copy in Downloads.
 #include "maintenance/Updater.h"
 
 #include "kit/AppLog.h"
@@ -8,7 +8,6 @@
 #include "maintenance/ReplacementScript.h"
 #include "support/Download.h"
 #include "support/DownloadFailure.h"
-#include "support/PoolJob.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,6 +15,7 @@
 #include <QProcess>
 #include <QSaveFile>
 #include <QTemporaryFile>
+#include <QThread>
 #include <QUuid>
 
 namespace {
@@ -44,9 +44,17 @@ void Updater::install(const Release& release, std::function<void()> done)
                                    m_platform.downloadsFolder,
                                    m_platform.maxUnpackedBytes,
                                    std::chrono::milliseconds(m_platform.fileStepLimitMs) };
-        PoolJob::run(
-            this, [job] { return ReleaseUnpacker::run(job); },
-            [this, release, done](const ReleaseUnpacker::Outcome& outcome) { placed(release, outcome, done); });
+        // Not on the shared pool: for as long as a tool takes, it would
+        // hold one of its threads, and on one processor every other job.
+        auto outcome = std::make_shared<ReleaseUnpacker::Outcome>();
+        QThread* thread = QThread::create([job, outcome] { *outcome = ReleaseUnpacker::run(job); });
+        m_fileWork << thread;
+        connect(thread, &QThread::finished, this, [this, thread, release, done, outcome] {
+            m_fileWork.removeOne(thread);
+            thread->deleteLater(); // once it has returned from its last words
+            placed(release, *outcome, done);
+        });
+        thread->start();
     });
 }
 

@@ -243,12 +243,15 @@ void MainWindow::keepFrameOnScreen()
     const QScreen* screen = this->screen();
     if (!screen || !isVisible())
         return;
+    // A maximised window (or one asked to be) keeps its minimum: one that
+    // grew it would ask the window system for another size, which a
+    // window manager takes for leaving the maximised state.
+    if (isMaximized() || isFullScreen())
+        return;
     const QRect available = screen->availableGeometry();
     const QMargins frame = frameMargins();
     // Once framed, with the frame the window system drew.
     fitMinimumTo(available, frame);
-    if (isMaximized() || isFullScreen())
-        return;
     const QRect outer = frameGeometry();
     if (available.contains(outer))
         return;

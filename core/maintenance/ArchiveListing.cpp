@@ -19,6 +19,12 @@ const QRegularExpression& headerLine()
     return header;
 }
 
+const QRegularExpression& totalsLine()
+{
+    static const QRegularExpression totals(QStringLiteral("^(\\d+) files?, \\d+ bytes? uncompressed"));
+    return totals;
+}
+
 QString tooMany(const QString& count)
 {
     return QStringLiteral("it lists %1 entries, more than the %2 a release may hold").arg(count).arg(maxEntries);
@@ -26,19 +32,18 @@ QString tooMany(const QString& count)
 
 } // namespace
 
-std::optional<QList<Entry>> read(const QByteArray& text)
+std::expected<QList<Entry>, QString> read(const QByteArray& text)
 {
     static const QRegularExpression entryLine(
         QStringLiteral("^(\\S+)\\s+\\S+\\s+\\S+\\s+(\\d{1,19})\\s+\\S+\\s+\\S+\\s+\\d{8}\\.\\d{6} (.+)$"));
     const QRegularExpression& header = headerLine();
-    static const QRegularExpression totals(QStringLiteral("^\\d+ files?, \\d+ bytes? uncompressed"));
 
     QList<Entry> entries;
     qint64 announced = -1;
     const QList<QByteArray> lines = text.split('\n');
     for (const QByteArray& raw : lines) {
         const QString line = QString::fromUtf8(raw).remove(u'\r');
-        if (line.isEmpty() || line.startsWith(QLatin1String("Archive:")) || totals.match(line).hasMatch())
+        if (line.isEmpty() || line.startsWith(QLatin1String("Archive:")) || totalsLine().match(line).hasMatch())
             continue;
         if (const QRegularExpressionMatch match = header.match(line); match.hasMatch()) {
             announced = match.captured(1).toLongLong();
@@ -47,19 +52,28 @@ std::optional<QList<Entry>> read(const QByteArray& text)
         const QRegularExpressionMatch match = entryLine.match(line);
         bool ok = false;
         const qint64 size = match.hasMatch() ? match.captured(2).toLongLong(&ok) : 0;
-        if (!ok)
-            return std::nullopt;
+        if (!ok) {
+            constexpr qsizetype shown = 80;
+            return std::unexpected(QStringLiteral("its listing has a line that can't be read (%1)")
+                                       .arg(line.size() > shown ? line.left(shown - 1) + u'…' : line));
+        }
         entries << Entry { match.captured(3), size, match.captured(1).startsWith(u'l') };
     }
+    if (announced < 0)
+        return std::unexpected(QStringLiteral("its listing announces no number of entries"));
     if (announced != entries.size())
-        return std::nullopt;
+        return std::unexpected(
+            QStringLiteral("its listing names %1 entries, not the %2 it announces").arg(entries.size()).arg(announced));
     return entries;
 }
 
-QString countProblem(const QByteArray& header)
+QString countProblem(const QByteArray& counts)
 {
-    for (const QByteArray& line : header.split('\n')) {
-        const QRegularExpressionMatch match = headerLine().match(QString::fromUtf8(line).remove(u'\r'));
+    for (const QByteArray& line : counts.split('\n')) {
+        const QString text = QString::fromUtf8(line).remove(u'\r');
+        QRegularExpressionMatch match = headerLine().match(text);
+        if (!match.hasMatch())
+            match = totalsLine().match(text);
         bool ok = false;
         const qint64 count = match.captured(1).toLongLong(&ok);
         if (match.hasMatch() && (!ok || count > maxEntries)) // a zip64 count may pass what a qint64 holds

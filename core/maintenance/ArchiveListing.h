@@ -4,7 +4,7 @@
 #include <QList>
 #include <QString>
 
-#include <optional>
+#include <expected>
 
 // What an update archive holds, read from its listing before anything is
 // unpacked, and the rules an archive must keep to be unpacked into a folder
@@ -22,21 +22,25 @@ struct Entry {
 // Reads what `unzip -Z -T -s ARCHIVE` prints: the "Archive:" and
 // "Zip file size: ..., number of entries: N" lines, one line per entry
 //   -rw-r--r--  3.0 unx     1234 tx defN 20240101.120000 Corvanta/bin/corvanta
-// and a totals line. None when a line is none of these or the number of
-// entries does not match the header.
-std::optional<QList<Entry>> read(const QByteArray& text);
+// and a totals line. Why not, when a line is none of these or the number of
+// entries does not match the header's; the text continues as problem()'s
+// does.
+std::expected<QList<Entry>, QString> read(const QByteArray& text);
 
 // The most entries a release may list. It holds about 50 files, and unzip
 // compares each entry of a run with every name the run was given: a few
 // hundred thousand would take longer than the time limit allows.
 inline constexpr qsizetype maxEntries = 10000;
 
-// Why an archive must not even be listed: the header of `unzip -Zh`'s
-// answer (the "number of entries" line read() reads, which unzip takes from
-// the archive's end record) announces more than maxEntries, whose listing
-// would take long and much memory to read. Empty otherwise; the text
+// Why an archive must not even be listed: `unzip -Z -h -t`'s answer counts
+// more than maxEntries, whose listing would take long and much memory to
+// read. It holds two counts, and either may be the larger: the header's
+// (the "number of entries" line read() reads, which unzip takes from the
+// archive's end record, where it wraps past 65,535 unless a zip64 record
+// holds it), and the totals of unzip's walk through the central directory
+// ("200053 files, ..."), which lists nothing. Empty otherwise; the text
 // continues as problem()'s does.
-QString countProblem(const QByteArray& header);
+QString countProblem(const QByteArray& counts);
 
 // Why the entries must not be unpacked: more than maxEntries of them, a
 // name that is absolute, climbs out with "..", or holds "." or an empty

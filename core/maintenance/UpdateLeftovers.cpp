@@ -108,6 +108,14 @@ bool isBackup(const QString& path)
     return isOwnFolder(path) && manifest && manifest->id == AppManifest::appId();
 }
 
+bool isCarry(const QString& path)
+{
+    if (!isTemporary(QFileInfo(path).fileName(), carryPrefix) || !isOwnFolder(path))
+        return false;
+    const std::optional<struct stat> mark = statusOf(path + u'/' + QLatin1String(carryMark));
+    return mark && S_ISREG(mark->st_mode);
+}
+
 QStringList lackedEntries(const QString& engine, const QString& installed, qsizetype most, QString* unreadable)
 {
     QStringList lacked;
@@ -116,22 +124,25 @@ QStringList lackedEntries(const QString& engine, const QString& installed, qsize
         const QString folder = folders.takeLast();
         for (const QString& name : namesIn(engine + folder, unreadable)) {
             const QString entry = folder + u'/' + name;
-            if (isTemporary(name, carryPrefix))
+            if (isCarry(engine + entry))
                 continue;
-            // By its name alone: a copy is renamed into place only when whole.
-            if (!statusOf(installed + entry)) {
+            // Into folders on both sides; the installed one may be a link
+            // to the user's own, which is asked through it.
+            const std::optional<struct stat> here = statusOf(engine + entry);
+            const bool isFolder = here && S_ISDIR(here->st_mode);
+            struct stat there {};
+            if (isFolder && ::stat(QFile::encodeName(installed + entry).constData(), &there) == 0
+                && S_ISDIR(there.st_mode)) {
+                folders << entry;
+                continue;
+            }
+            // Anything else by its name alone (a copy is renamed into place
+            // only when whole), but a folder only by a folder.
+            if (isFolder || !statusOf(installed + entry)) {
                 lacked << entry;
                 if (lacked.size() == most)
                     break;
-                continue;
             }
-            // Into folders on both sides; the installed one may be a link
-            // to the user's own, which is asked through it.
-            struct stat there {};
-            const std::optional<struct stat> here = statusOf(engine + entry);
-            if (here && S_ISDIR(here->st_mode) && ::stat(QFile::encodeName(installed + entry).constData(), &there) == 0
-                && S_ISDIR(there.st_mode))
-                folders << entry;
         }
     }
     return lacked;
@@ -165,8 +176,7 @@ QStringList removeCarries(const QString& engine, std::chrono::milliseconds age, 
     QDirIterator it(engine, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
-        if (isTemporary(it.fileName(), carryPrefix) && isOwnFolder(path) && untouchedFor(path, age, now)
-            && QDir(path).removeRecursively())
+        if (isCarry(path) && untouchedFor(path, age, now) && QDir(path).removeRecursively())
             removed << path;
     }
     return removed;

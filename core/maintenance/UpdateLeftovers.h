@@ -37,19 +37,27 @@ inline constexpr char engineFolder[] = "/bin/ITU";
 bool isBackup(const QString& path);
 
 // What of a leftover's engine is copied into the installed engine folder
-// goes first into a folder of this name and QTemporaryDir's six letters
-// beside its place, and is renamed into place only when whole. Whatever
-// such a folder holds is no file of the user's: a copy cut short.
+// goes first into a carry folder beside its place, named this and
+// QTemporaryDir's six letters, which gets the mark carryMark before
+// anything else, and is renamed into place only when whole. A carry folder
+// with its mark holds no file of the user's, only a copy cut short; a
+// folder of that name without it is the user's, like any other.
 inline constexpr char carryPrefix[] = ".corvanta-carry-";
+inline constexpr char carryMark[] = ".corvanta-carry";
+
+// Whether `path` is a carry folder: named so, a real folder of this user's,
+// holding the mark as a file.
+bool isCarry(const QString& path);
 
 // The entries of a leftover's engine folder `engine` that the installed
-// engine folder `installed` lacks, as paths below it ("/Data/beam.ant"):
-// each one whose name the installed folder holds no entry of, whatever its
-// kind (a folder it lacks is one entry, not its files; a file of the user's
-// where the leftover has a folder wins). Looks into the folders both hold,
-// but never into a link of the leftover's, nor into a carry folder. Stops
-// after `most`. A folder of the leftover's that cannot be read may hold
-// anything: `unreadable` gets the first, and why.
+// engine folder `installed` lacks, as paths below it ("/Data/beam.ant"): a
+// file or link whose name the installed folder holds no entry of, whatever
+// its kind, and a folder where it holds no folder (a folder it lacks is one
+// entry, not its files; a file of the user's, or a link to one, never
+// stands in for a folder, though it is never replaced by it either). Looks
+// into the folders both hold, but never into a link of the leftover's, nor
+// into a carry folder. Stops after `most`. A folder of the leftover's that
+// cannot be read may hold anything: `unreadable` gets the first, and why.
 QStringList lackedEntries(const QString& engine, const QString& installed, qsizetype most, QString* unreadable);
 
 // Whether the leftover `path` beside the installed folder `app` holds the

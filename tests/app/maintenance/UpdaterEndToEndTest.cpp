@@ -28,6 +28,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QThreadPool>
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -191,9 +192,13 @@ TEST_F(UpdaterEndToEnd, ADedicatedFolderIsReplacedInPlaceAndKeepsTheUsersEngine)
     ASSERT_TRUE(QFile::link("ITURHFProp", engine + "/libp533.so"));
     writeFile(engine + "/Data/antennas/beam.ant", "my own antenna");
     QFile::setPermissions(engine + "/Data/antennas/beam.ant", QFile::ReadOwner | QFile::ReadGroup);
+    writeFile(engine + "/.corvanta-carry-Notes1/todo.txt", "a folder of the user's, named as the update's are");
     const QStringList engineBefore = snapshot(engine);
 
     serveRelease();
+    // As on one processor: the pool's one thread stays free for the short
+    // jobs while the update waits on a tool.
+    QThreadPool::globalInstance()->setMaxThreadCount(1);
     Updater::Platform exchangeDies = platform(app);
     exchangeDies.program = fakeTools.filePath("exchange");
     Updater updater(exchangeDies);
@@ -283,6 +288,8 @@ TEST_F(UpdaterEndToEnd, ADedicatedFolderIsReplacedInPlaceAndKeepsTheUsersEngine)
     QDir().mkpath(opt + "/.corvanta-update-PqRsTu/previous/bin/ITU");
     ASSERT_TRUE(QFile::link(opt, opt + "/.corvanta-update-PqRsTu/previous/bin/ITU/mine")); // the only link to a folder
     makeAppFolder(app + ".updating", AppManifest::appId(), current, "#!/bin/sh\n");
+    // The only copy of a folder of the user's engine, where the installed engine has a file of its name.
+    writeFile(opt + "/.corvanta-update-Folder/previous/bin/ITU/ITURHFProp/notes.txt", "the user's");
     writeFile(opt + "/.corvanta-update-GhIjKl/notes.txt", "the user's");
     writeFile(opt + "/.corvanta-update-mine/Corvanta/notes.txt", "the user's");
     Updater next(later);
@@ -294,8 +301,10 @@ TEST_F(UpdaterEndToEnd, ADedicatedFolderIsReplacedInPlaceAndKeepsTheUsersEngine)
     const QString removed = "Removed what an interrupted update left: " + opt + "/.corvanta-update-AbCdEf, " + app
         + ".updating";
     EXPECT_TRUE(waitUntil([&] { return logTail().contains(removed); })) << logTail().toStdString();
-    EXPECT_TRUE(logTail().contains("engine that the installed Corvanta lacks: " + opt + "/.corvanta-update-PqRsTu"));
-    EXPECT_EQ(entries(opt), QStringList({ ".corvanta-update-GhIjKl", ".corvanta-update-mine",
+    EXPECT_TRUE(logTail().contains("engine that the installed Corvanta lacks: " + opt + "/.corvanta-update-Folder, "
+                                   + opt + "/.corvanta-update-PqRsTu"));
+    EXPECT_TRUE(QFile::exists(engine + "/.corvanta-carry-Notes1/todo.txt"));
+    EXPECT_EQ(entries(opt), QStringList({ ".corvanta-update-Folder", ".corvanta-update-GhIjKl", ".corvanta-update-mine",
                                           ".corvanta-update-PqRsTu", "Corvanta" }));
 }
 

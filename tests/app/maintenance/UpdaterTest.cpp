@@ -66,6 +66,16 @@ protected:
     }
     void TearDown() override { Settings::standard().remove(SettingKeys::updateFeedURL); }
 
+    // unzip's stand-in, found before it until PATH is set back to `path`.
+    const QByteArray path = qgetenv("PATH");
+    const QString tools = root.filePath("tools");
+    void standInUnzip(const QByteArray& script)
+    {
+        writeFile(tools + "/unzip", "#!/bin/sh\n" + script);
+        QFile::setPermissions(tools + "/unzip", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("PATH", tools.toUtf8() + ':' + path);
+    }
+
     void serveFeed(const QString& version, const QString& url, const QString& sha256)
     {
         peer.serve("/latest.json", 200,
@@ -392,7 +402,8 @@ TEST_F(UpdaterTest, RefusesArchivesThatWouldUnpackTooLargeOrLeadOutOfTheirFolder
     install(updater, release({ { "Corvanta/./bin/c.bin", "x" } }));
     EXPECT_EQ(takeAlert(), unpackable + "it names a path in a roundabout way (Corvanta/./bin/c.bin).");
     // Four million entries, as its zip64 end record announces them: refused
-    // by that count, before a listing that would take long to read.
+    // by that count, before a listing that would take long to read, which
+    // unzip is never asked for.
     QByteArray many = zip({}), zip64;
     const qsizetype end = many.size() - 22; // the end record, with no comment
     const auto field = [&](int at) { return quint64(qFromLittleEndian<quint32>(many.constData() + end + at)); };
@@ -401,8 +412,17 @@ TEST_F(UpdaterTest, RefusesArchivesThatWouldUnpackTooLargeOrLeadOutOfTheirFolder
     record << 0x06064b50u << quint64(44) << quint32(45) << quint64(0) << quint64(4000000) << quint64(4000000)
            << field(12) << field(16) << 0x07064b50u << quint32(0) << quint64(end) << quint32(1);
     many.insert(end, zip64);
+    standInUnzip("case \"$1 $2\" in '-Z -T') : >\"$0.listed\" ;; esac\nexec /usr/bin/unzip \"$@\"\n");
     install(updater, serveRelease(newer, many.replace(many.size() - 14, 4, "\xff\xff\xff\xff")));
     EXPECT_EQ(takeAlert(), unpackable + "it lists 4000000 entries, more than the 10000 a release may hold.");
+    // Past the end record's 16 bits, with no zip64 record: the count it announces wraps, unzip's walk does not.
+    Updater::Platform roomy = platform;
+    roomy.maxUnpackedBytes = 64 << 20;
+    Updater manyFiles(roomy);
+    install(manyFiles, release(QList<ZipEntry>(70000, { "Corvanta/x", "x" })));
+    EXPECT_EQ(takeAlert(), unpackable + "it lists 70003 entries, more than the 10000 a release may hold.");
+    EXPECT_FALSE(QFile::exists(tools + "/unzip.listed"));
+    qputenv("PATH", path);
     // Names with backslashes, from a Windows archiver: unzip's warning names the download.
     const QByteArray unix("PK\1\2\x1e\3", 6), windows("PK\1\2\x1e\0", 6); // "made on" in each entry
     install(updater, serveRelease(newer, zip({ { "Corvanta\\bin\\x", "x" } }).replace(unix, windows)));
@@ -447,4 +467,26 @@ TEST_F(UpdaterTest, AQuietOfferWaitsUntilNoDialogIsOpen)
     EXPECT_TRUE(waitUntil([&] { return !updater.busy(); }));
     EXPECT_EQ(offers.size(), 1);
     EXPECT_EQ(peer.count("/latest.json"), 1);
+}
+
+TEST_F(UpdaterTest, AToolThatPrintsWithoutEndOnEitherChannelIsStoppedAtTheBoundWithMemoryNearIt)
+{
+    Updater updater(platform);
+    const Updater::Release release = serveRelease(newer, appArchive(AppManifest::appId(), newer, "#!/bin/sh\n"));
+    const auto peak = [] { // the process's resident memory at its most since the last reset
+        const QByteArray status = readFile("/proc/self/status");
+        return status.mid(status.indexOf("VmHWM:") + 6).trimmed().split(' ')[0].toLongLong() << 10;
+    };
+    for (const QByteArray channel : { ">&2", "" }) { // far more than the bound, then a mark unless stopped
+        standInUnzip("rm -f \"$0.ended\"; head -c 300000000 /dev/zero " + channel + "\n: >\"$0.ended\"\n");
+        writeFile("/proc/self/clear_refs", "5");
+        const qint64 before = peak();
+        install(updater, release);
+        EXPECT_TRUE(takeAlert().endsWith("couldn't be unpacked: its listing is larger than 64 MiB."));
+        EXPECT_FALSE(QFile::exists(tools + "/unzip.ended")) << channel.constData();
+#ifndef __SANITIZE_ADDRESS__ // which keeps up to 256 MiB of what was freed
+        EXPECT_LT(peak() - before, 72 << 20) << channel.constData();
+#endif
+    }
+    qputenv("PATH", path);
 }

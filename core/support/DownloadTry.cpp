@@ -3,6 +3,7 @@
 #include "support/ByteSize.h"
 #include "support/CurlMulti.h"
 #include "support/Endpoints.h"
+#include "support/TransferThread.h"
 
 #include <QHostAddress>
 #include <QNetworkInterface>
@@ -30,6 +31,20 @@ static_assert(Download::headAllowance - oneCall > 300 * 1024);
 
 // A head or framing past its bound, whoever counted it.
 QString tooLarge(const QString& host) { return QStringLiteral("The answer from %1 is too large.").arg(host); }
+const QString proxyTooLarge = QStringLiteral("The proxy's answer is too large.");
+QString notDecodable(const QString& host) { return QStringLiteral("The answer from %1 could not be decoded.").arg(host); }
+
+// Whether a `Content-Encoding` or `Transfer-Encoding` value names a coding
+// of the body: chunks are only the framing.
+bool namesCoding(QByteArrayView value)
+{
+    const QList<QByteArray> codings = value.toByteArray().split(',');
+    return std::ranges::any_of(codings, [](const QByteArray& coding) {
+        const QByteArray name = coding.trimmed();
+        return !name.isEmpty() && name.compare("identity", Qt::CaseInsensitive) != 0
+            && name.compare("chunked", Qt::CaseInsensitive) != 0;
+    });
+}
 
 // Whether `host` is out of reach for want of a network: it is not this
 // machine, and no interface but the loopback one is up with an address,
@@ -57,19 +72,21 @@ DownloadTry* owner(void* easy)
 } // namespace
 
 DownloadTry::DownloadTry(Setup setup, std::shared_ptr<DownloadLink> link, CurlMulti& multi)
-    : m_setup(std::move(setup))
+    : QObject(&multi)
+    , m_setup(std::move(setup))
     , m_link(std::move(link))
     , m_multi(multi)
 {
     m_link->transfer = this;
     for (QTimer* timer : { &m_idle, &m_overall })
         timer->setSingleShot(true);
-    m_idle.setInterval(m_setup.idle);
-    connect(&m_idle, &QTimer::timeout, this, &DownloadTry::idleEnded);
-    connect(&m_overall, &QTimer::timeout, this, [this] {
-        stop(Stop::overall, QStringLiteral("The answer did not come in whole within %1.")
-                                .arg(Download::durationText(m_setup.overall)));
+    // Started once a limit, not again at each read: what is left of it is
+    // waited for once more.
+    connect(&m_idle, &QTimer::timeout, this, [this] {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(m_idleFrom + m_setup.idle - Clock::now());
+        left.count() > 0 ? m_idle.start(left) : idleEnded();
     });
+    connect(&m_overall, &QTimer::timeout, this, &DownloadTry::overallEnded);
     m_end.deadline = m_setup.deadline;
     bool wanted = false;
     {
@@ -99,7 +116,18 @@ void DownloadTry::idleEnded()
         stop(Stop::unanswered, unanswered);
 }
 
-DownloadTry::~DownloadTry() { release(); }
+void DownloadTry::overallEnded()
+{
+    stop(Stop::overall,
+         QStringLiteral("The answer did not come in whole within %1.").arg(Download::durationText(m_setup.overall)));
+}
+
+DownloadTry::~DownloadTry()
+{
+    if (m_link->transfer == this) // its thread ended before it did
+        m_link->transfer = nullptr;
+    release();
+}
 
 void DownloadTry::send()
 {
@@ -113,7 +141,10 @@ void DownloadTry::send()
     curl_easy_setopt(easy, CURLOPT_URL, m_setup.url.toEncoded().constData());
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy, CURLOPT_USERAGENT, Endpoints::userAgent);
-    curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, ""); // every coding curl decodes
+    if (m_setup.sink) // what waits for the sink is what came, never more
+        curl_easy_setopt(easy, CURLOPT_HTTP_CONTENT_DECODING, 0L);
+    else
+        curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, ""); // every coding curl decodes
     // Redirects are followed by the download, each hop under its rule.
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
     // One request per connection, closed when it ends: nothing of a
@@ -140,7 +171,7 @@ void DownloadTry::send()
     curl_easy_setopt(easy, CURLOPT_DEBUGDATA, easy);
     curl_easy_setopt(easy, CURLOPT_VERBOSE, 1L);
     // Called after each read: where a try that took too much ends when no
-    // body byte comes to end it.
+    // body byte comes to end it, and where its limits hold within one call.
     curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &DownloadTry::onProgress);
     curl_easy_setopt(easy, CURLOPT_XFERINFODATA, easy);
@@ -191,7 +222,31 @@ int DownloadTry::onDebug(void* easy, int type, char*, std::size_t size, void*)
 
 int DownloadTry::onProgress(void* easy, qint64, qint64, qint64, qint64)
 {
-    return owner(easy) ? 0 : 1; // a try that ended reads no more
+    DownloadTry* transfer = owner(easy);
+    return transfer && transfer->goesOn() ? 0 : 1; // a try that ended reads no more
+}
+
+bool DownloadTry::goesOn()
+{
+    bool letGo = TransferThread::closing();
+    if (!letGo) {
+        const std::lock_guard hold(m_link->lock);
+        letGo = m_link->owner == nullptr;
+    }
+    if (letGo) {
+        drop();
+        return false;
+    }
+    const Clock::time_point now = Clock::now();
+    // Before the request went out, each call follows at most one byte read
+    // of a proxy's answer.
+    if (!m_delivered && ++m_unsentCalls > Download::headAllowance)
+        stopTooLarge();
+    else if (m_end.deadline && now >= *m_end.deadline)
+        overallEnded();
+    else if (m_idle.isActive() && now - m_idleFrom >= m_setup.idle)
+        idleEnded();
+    return !m_over;
 }
 
 std::size_t DownloadTry::onHead(char* data, std::size_t size, std::size_t count, void* easy)
@@ -211,7 +266,12 @@ void DownloadTry::count(std::size_t size)
     m_taken += qint64(size);
     // Ended before the last call's reads could take it past the allowance.
     if (m_taken > m_setup.maxBytes + Download::headAllowance - oneCall)
-        stop(Stop::tooLarge, tooLarge(m_setup.url.host()));
+        stopTooLarge();
+}
+
+void DownloadTry::stopTooLarge()
+{
+    stop(Stop::tooLarge, m_delivered ? tooLarge(m_setup.url.host()) : proxyTooLarge);
 }
 
 void DownloadTry::stopOverCap()
@@ -222,7 +282,9 @@ void DownloadTry::stopOverCap()
 void DownloadTry::restartIdle()
 {
     m_takenAtIdle = m_taken;
-    m_idle.start();
+    m_idleFrom = Clock::now();
+    if (!m_idle.isActive())
+        m_idle.start(m_setup.idle);
 }
 
 bool DownloadTry::headLine(QByteArrayView line)
@@ -230,9 +292,16 @@ bool DownloadTry::headLine(QByteArrayView line)
     if (m_over)
         return false;
     m_end.answered = true;
+    if (m_headDone) {
+        // A trailer line, which curl keeps at many times its size.
+        m_trailers += line.size();
+        if (m_trailers <= Download::trailerBytes)
+            return true;
+        stopTooLarge();
+        return false;
+    }
     if (line.startsWith("HTTP/")) { // an interim head's end is followed by another
-        m_headDone = false;
-        m_decoded = false;
+        m_coded = false;
         m_end.redirect.clear();
     }
     const auto field = [&](QByteArrayView name) {
@@ -242,8 +311,11 @@ bool DownloadTry::headLine(QByteArrayView line)
     };
     if (const auto location = field("location:"))
         m_end.redirect = QString::fromUtf8(*location);
-    if (const auto coding = field("content-encoding:"))
-        m_decoded = !coding->isEmpty() && QByteArrayView(*coding).compare("identity", Qt::CaseInsensitive) != 0;
+    // Every line counts: curl stacks the codings of them all.
+    for (const QByteArrayView name : { "content-encoding:", "transfer-encoding:" }) {
+        if (const auto value = field(name))
+            m_coded = m_coded || namesCoding(*value);
+    }
     if (line != "\r\n" && line != "\n")
         return true;
     long status = 0;
@@ -269,6 +341,11 @@ bool DownloadTry::headLine(QByteArrayView line)
         stopOverCap();
         return false;
     }
+    if (m_setup.sink && m_coded) { // asked for none, and never decoded: not the bytes the sink wants
+        m_end.error = notDecodable(m_setup.url.host());
+        finish();
+        return false;
+    }
     // Room for the whole body at once, not grown and copied piece by piece.
     if (!m_setup.sink && announced > 0)
         m_end.body.reserve(announced);
@@ -280,7 +357,7 @@ std::size_t DownloadTry::take(const char* data, std::size_t size)
     if (m_over)
         return CURL_WRITEFUNC_ERROR;
     const bool toSink = m_setup.sink && m_end.redirect.isEmpty();
-    if (toSink && !m_decoded) {
+    if (toSink) {
         // A sink slower than the network: the piece waits in curl, which
         // holds no more than one read of an answer it does not decode.
         const std::lock_guard hold(m_link->lock);
@@ -333,13 +410,13 @@ QString DownloadTry::transportWords(int result, const QString& words) const
     // A head past curl's bounds (a line over 100 KB, a head over 300 KB, a
     // proxy's over 16 KB); curl names the latter two only in its words.
     if (!m_headDone && (result == CURLE_OUT_OF_MEMORY || words.contains(u"too large", Qt::CaseInsensitive)))
-        return m_delivered ? tooLarge(host) : QStringLiteral("The proxy's answer is too large.");
+        return m_delivered ? tooLarge(host) : proxyTooLarge;
     if (result == CURLE_PARTIAL_FILE || (result == CURLE_RECV_ERROR && broken))
         return QStringLiteral("%1 ended the answer before it was whole.").arg(host);
     // Chunks or a coding that do not read: curl's decoders and framing.
     if (result == CURLE_BAD_CONTENT_ENCODING || result == CURLE_WRITE_ERROR || result == CURLE_OUT_OF_MEMORY
         || (result == CURLE_RECV_ERROR && m_headDone))
-        return QStringLiteral("The answer from %1 could not be decoded.").arg(host);
+        return notDecodable(host);
     if (result == CURLE_WEIRD_SERVER_REPLY || result == CURLE_UNSUPPORTED_PROTOCOL)
         return QStringLiteral("The answer from %1 is not HTTP.").arg(host);
     return words.isEmpty() ? QString::fromUtf8(curl_easy_strerror(CURLcode(result))) : words;

@@ -28,6 +28,8 @@ constexpr long readSize = 16 * 1024;
 constexpr qint64 oneCall = 101 * readSize;
 // What is left of the allowance holds curl's own bound of a head (300 KB).
 static_assert(Download::headAllowance - oneCall > 300 * 1024);
+// Of a body kept whole, what grows as the bytes come; past it, the cap.
+constexpr qsizetype growsToCap = 1024 * 1024;
 
 // A head or framing past its bound, whoever counted it.
 QString tooLarge(const QString& host) { return QStringLiteral("The answer from %1 is too large.").arg(host); }
@@ -378,6 +380,11 @@ std::size_t DownloadTry::take(const char* data, std::size_t size)
     if (!m_end.redirect.isEmpty())
         return size;
     if (!toSink) {
+        // Past a megabyte, room for the cap at once: a body growing by
+        // doubling, and copied as it grows, would hold up to three times
+        // what it brought.
+        if (m_end.body.size() + piece.size() > m_end.body.capacity() && m_end.body.size() >= growsToCap)
+            m_end.body.reserve(m_setup.maxBytes);
         m_end.body.append(piece);
         return size;
     }

@@ -1,0 +1,81 @@
+// Everything a server sends on a loopback socket, any bytes (status line,
+// head, framing, trailers, codings; or first a proxy's answer to CONNECT),
+// its last part sent over and over up to a length of the input's choice,
+// as the answer to one download with small limits: the download ends within
+// its limits, and meanwhile the live heap (counted through the sanitizer's
+// allocation hooks, where there are any) never passes its cap, the head
+// allowance and a margin for curl's own bounded store of a head and a
+// decoder's window.
+
+#include "FuzzSupport.h"
+
+#include "support/Download.h"
+#include "support/HostilePeer.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <atomic>
+
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile void*, std::size_t),
+                                                         void (*)(const volatile void*)) __attribute__((weak));
+extern "C" std::size_t __sanitizer_get_allocated_size(const volatile void*) __attribute__((weak));
+
+namespace {
+
+std::atomic<qint64> live = 0, peak = 0;
+
+void allocated(const volatile void*, std::size_t size)
+{
+    const qint64 now = live += qint64(size);
+    for (qint64 high = peak; now > high && !peak.compare_exchange_weak(high, now);) { }
+}
+
+void freed(const volatile void* block) { live -= qint64(__sanitizer_get_allocated_size(block)); }
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    static int argc = 1;
+    static char name[] = "fuzz_ServerAnswer", *argv[] = { name, nullptr };
+    static QCoreApplication application(argc, argv);
+    static const bool counted = [] {
+        Download::initialise();
+        for (const char* proxy : { "http_proxy", "HTTP_PROXY", "HTTPS_PROXY", "all_proxy", "ALL_PROXY", "no_proxy" })
+            qunsetenv(proxy);
+        return __sanitizer_install_malloc_and_free_hooks
+            && __sanitizer_install_malloc_and_free_hooks(&allocated, &freed) != 0;
+    }();
+    Fuzz::Input input(data, size);
+    const std::uint8_t choice = input.byte();
+    const bool proxied = choice & 1, sink = choice & 2;
+    const qint64 cap = qint64(4096) << (choice >> 2 & 3) * 6; // 4 KiB ... 1 GiB
+    const int repeats = input.integer(0, 24);
+    const QByteArray head = input.bytes(input.integer(0, 65535));
+    QByteArray filler = input.rest();
+    const qint64 fillerBytes = std::min(qint64(filler.size()) << repeats, qint64(24) << 20);
+    while (!filler.isEmpty() && filler.size() < (1 << 16))
+        filler += filler;
+
+    HostilePeer server(head, filler, 0, 1 + Download::maxHops, fillerBytes);
+    qputenv("https_proxy", server.url().toUtf8());
+    const QUrl url(proxied ? QStringLiteral("https://fuzz.corvanta.test/") : server.url());
+    const Download::Limits limits { std::chrono::milliseconds(200), std::chrono::milliseconds(1000), cap,
+                                    Download::sameSite(url) };
+    auto* download = new Download({ url }, limits, nullptr);
+    if (sink)
+        download->setSink([](QByteArrayView) { return QString(); });
+    const qint64 before = live;
+    peak = before;
+    bool ended = false;
+    QElapsedTimer took;
+    took.start();
+    download->get([&](const Download::Outcome&) { ended = true; });
+    while (!ended)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    FUZZ_CHECK(took.elapsed() < 2 * limits.overall.count());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    FUZZ_CHECK(!counted || peak - before < cap + Download::headAllowance + (24 << 20));
+    return 0;
+}

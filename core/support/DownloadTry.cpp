@@ -358,6 +358,10 @@ std::size_t DownloadTry::take(const char* data, std::size_t size)
 {
     if (m_over)
         return CURL_WRITEFUNC_ERROR;
+    restartIdle(); // a piece of the body came
+    // One read may unpack to the cap within one curl call.
+    if (!goesOn())
+        return CURL_WRITEFUNC_ERROR;
     const bool toSink = m_setup.sink && m_end.redirect.isEmpty();
     if (toSink) {
         // A sink slower than the network: the piece waits in curl, which
@@ -370,7 +374,6 @@ std::size_t DownloadTry::take(const char* data, std::size_t size)
         }
     }
     m_end.answered = true;
-    restartIdle();
     m_end.bytes += qint64(size);
     if (m_end.bytes > m_setup.maxBytes) {
         stopOverCap();
@@ -424,7 +427,9 @@ QString DownloadTry::transportWords(int result, const QString& words) const
     if (result == CURLE_BAD_CONTENT_ENCODING || result == CURLE_WRITE_ERROR || result == CURLE_OUT_OF_MEMORY
         || (result == CURLE_RECV_ERROR && m_headDone))
         return notDecodable(host);
-    if (result == CURLE_WEIRD_SERVER_REPLY || result == CURLE_UNSUPPORTED_PROTOCOL)
+    // curl's word for a proxy's head line without a colon is a bad argument.
+    if (result == CURLE_WEIRD_SERVER_REPLY || result == CURLE_UNSUPPORTED_PROTOCOL
+        || (result == CURLE_BAD_FUNCTION_ARGUMENT && !m_headDone))
         return QStringLiteral("The answer from %1 is not HTTP.").arg(host);
     return words.isEmpty() ? QString::fromUtf8(curl_easy_strerror(CURLcode(result))) : words;
 }
@@ -433,6 +438,8 @@ void DownloadTry::ended(int result, const QString& words)
 {
     const QString host = m_setup.url.host();
     const QString transport = result == CURLE_OK ? QString() : transportWords(result, words);
+    if (!m_headDone) // only a final head that came whole sends the request on, never a proxy's
+        m_end.redirect.clear();
     if (result != CURLE_OK && m_end.redirect.isEmpty()) {
         const bool lookup = result == CURLE_COULDNT_RESOLVE_HOST || result == CURLE_COULDNT_RESOLVE_PROXY;
         const bool unsent = result == CURLE_OPERATION_TIMEDOUT && !m_delivered; // curl's bound of the connection

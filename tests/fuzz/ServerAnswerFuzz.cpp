@@ -1,11 +1,10 @@
-// Everything a server sends on a loopback socket, any bytes (status line,
-// head, framing, trailers, codings; or first a proxy's answer to CONNECT),
-// its last part sent over and over up to a length of the input's choice,
-// as the answer to one download with small limits: the download ends within
-// its limits, and meanwhile the live heap (counted through the sanitizer's
-// allocation hooks, where there are any) never passes its cap, the head
-// allowance and a margin for curl's own bounded store of a head and a
-// decoder's window.
+// Any bytes as a server's answer on a loopback socket (status line, head,
+// framing, trailers, codings), or as a proxy's answer to CONNECT, their last
+// part sent again and again up to a length of the input's choice, to one
+// download with small limits and a sink or none: the download ends within
+// its limits, and the live heap (where the sanitizer counts it) never passes
+// its cap and the head allowance by more than curl's bounded store of a
+// head and a decoder's window.
 
 #include "FuzzSupport.h"
 
@@ -50,18 +49,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Fuzz::Input input(data, size);
     const std::uint8_t choice = input.byte();
     const bool proxied = choice & 1, sink = choice & 2;
-    const qint64 cap = qint64(4096) << (choice >> 2 & 3) * 6; // 4 KiB ... 1 GiB
+    // 4 KiB, 256 KiB, 16 MiB, and for a sink 1 GiB.
+    const qint64 cap = qint64(4096) << std::min(choice >> 2 & 3, sink ? 3 : 2) * 6;
     const int repeats = input.integer(0, 24);
     const QByteArray head = input.bytes(input.integer(0, 65535));
     QByteArray filler = input.rest();
-    const qint64 fillerBytes = std::min(qint64(filler.size()) << repeats, qint64(24) << 20);
+    const qint64 fillerBytes = std::min(qint64(filler.size()) << repeats, qint64(8) << 20);
     while (!filler.isEmpty() && filler.size() < (1 << 16))
         filler += filler;
 
     HostilePeer server(head, filler, 0, 1 + Download::maxHops, fillerBytes);
     qputenv("https_proxy", server.url().toUtf8());
     const QUrl url(proxied ? QStringLiteral("https://fuzz.corvanta.test/") : server.url());
-    const Download::Limits limits { std::chrono::milliseconds(200), std::chrono::milliseconds(1000), cap,
+    const Download::Limits limits { std::chrono::milliseconds(20), std::chrono::milliseconds(500), cap,
                                     Download::sameSite(url) };
     auto* download = new Download({ url }, limits, nullptr);
     if (sink)

@@ -83,6 +83,9 @@ TEST(DownloadTest, RedirectsAreFollowedUpToFiveHopsUnderEveryRule)
     const Ended second = start(peer.base() + "/two", { 5s, 10s, 1000, [](const QUrl& to) { return to.path() != "/end"; } });
     ASSERT_TRUE(allEnded({ second }));
     EXPECT_EQ((*second)->stop, Stop::refusedHop);
+    // A redirect whose head was cut short sends the request nowhere.
+    HostilePeer cut("HTTP/1.1 302 Found\r\nLocation: " + peer.base().toUtf8() + "/end\r\n", "", 0, 1, 0);
+    ASSERT_TRUE(allEnded({ start(cut.url(), { 5s, 10s, 1000 }) }));
     EXPECT_EQ(peer.count("/end"), before);
 }
 

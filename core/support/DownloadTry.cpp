@@ -36,15 +36,20 @@ QString tooLarge(const QString& host) { return QStringLiteral("The answer from %
 const QString proxyTooLarge = QStringLiteral("The proxy's answer is too large.");
 QString notDecodable(const QString& host) { return QStringLiteral("The answer from %1 could not be decoded.").arg(host); }
 
+// The codings a try without a sink asks for and has curl decode: their
+// decoders keep at most a 16 MB window (brotli's), where curl's zstd
+// decoder takes whatever window a frame asks for, up to 128 MB.
+const char* const askedCodings = "gzip, deflate, br";
+
 // Whether a `Content-Encoding` or `Transfer-Encoding` value names a coding
-// of the body: chunks are only the framing.
-bool namesCoding(QByteArrayView value)
+// of the body the try did not ask for (chunks are only the framing).
+bool unasked(QByteArrayView value, bool sink)
 {
-    const QList<QByteArray> codings = value.toByteArray().split(',');
-    return std::ranges::any_of(codings, [](const QByteArray& coding) {
+    static const QList<QByteArray> plain { "identity", "chunked" }, asked { "gzip", "x-gzip", "deflate", "br" };
+    const QList<QByteArray> codings = value.toByteArray().toLower().split(',');
+    return std::ranges::any_of(codings, [&](const QByteArray& coding) {
         const QByteArray name = coding.trimmed();
-        return !name.isEmpty() && name.compare("identity", Qt::CaseInsensitive) != 0
-            && name.compare("chunked", Qt::CaseInsensitive) != 0;
+        return !name.isEmpty() && !plain.contains(name) && (sink || !asked.contains(name));
     });
 }
 
@@ -146,7 +151,7 @@ void DownloadTry::send()
     if (m_setup.sink) // what waits for the sink is what came, never more
         curl_easy_setopt(easy, CURLOPT_HTTP_CONTENT_DECODING, 0L);
     else
-        curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, ""); // every coding curl decodes
+        curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, askedCodings);
     // Redirects are followed by the download, each hop under its rule.
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
     // One request per connection, closed when it ends: nothing of a
@@ -303,7 +308,7 @@ bool DownloadTry::headLine(QByteArrayView line)
         return false;
     }
     if (line.startsWith("HTTP/")) { // an interim head's end is followed by another
-        m_coded = false;
+        m_unasked = false;
         m_end.redirect.clear();
     }
     const auto field = [&](QByteArrayView name) {
@@ -316,7 +321,7 @@ bool DownloadTry::headLine(QByteArrayView line)
     // Every line counts: curl stacks the codings of them all.
     for (const QByteArrayView name : { "content-encoding:", "transfer-encoding:" }) {
         if (const auto value = field(name))
-            m_coded = m_coded || namesCoding(*value);
+            m_unasked = m_unasked || unasked(*value, m_setup.sink);
     }
     if (line != "\r\n" && line != "\n")
         return true;
@@ -326,8 +331,13 @@ bool DownloadTry::headLine(QByteArrayView line)
         return true;
     m_headDone = true;
     m_end.status = int(status);
-    if (status < 300 || status > 399)
+    if (status < 300 || status > 399 || m_unasked)
         m_end.redirect.clear();
+    if (m_unasked) { // not decoded, or not by a decoder of bounded memory, a redirect's page too
+        m_end.error = notDecodable(m_setup.url.host());
+        finish();
+        return false;
+    }
     curl_off_t announced = -1;
     curl_easy_getinfo(m_easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
     // A redirect's own page is counted as it comes, never kept.
@@ -341,11 +351,6 @@ bool DownloadTry::headLine(QByteArrayView line)
     }
     if (announced > m_setup.maxBytes) {
         stopOverCap();
-        return false;
-    }
-    if (m_setup.sink && m_coded) { // asked for none, and never decoded: not the bytes the sink wants
-        m_end.error = notDecodable(m_setup.url.host());
-        finish();
         return false;
     }
     // Room for the whole body at once, not grown and copied piece by piece.

@@ -105,7 +105,7 @@ private:
     bool m_over = false;          // it ended; callbacks still to come hear nothing
     bool m_delivered = false;     // the request reached its server
     bool m_headDone = false;      // the final head arrived whole
-    bool m_coded = false;         // the head names a coding of the body
+    bool m_unasked = false;       // the head names a coding the try did not ask for
     bool m_paused = false;        // waiting for the download to take its pieces
     qint64 m_taken = 0;           // of everything the connection gave
     qint64 m_takenAtIdle = 0;     // when the idle limit last started

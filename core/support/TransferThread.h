@@ -20,7 +20,7 @@ class CurlMulti;
 // (`closing()`), even inside one long curl call, then the thread ends and
 // deletes its `CurlMulti` there. The caller waits for that at most
 // `closeWithin`; a thread not done by then is left to the process's exit.
-class TransferThread : public QThread {
+class TransferThread : private QThread {
 public:
     static constexpr std::chrono::milliseconds closeWithin { 1000 };
 

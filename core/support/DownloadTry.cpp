@@ -34,7 +34,10 @@ constexpr qsizetype growsToCap = 1024 * 1024;
 // A head or framing past its bound, whoever counted it.
 QString tooLarge(const QString& host) { return QStringLiteral("The answer from %1 is too large.").arg(host); }
 const QString proxyTooLarge = QStringLiteral("The proxy's answer is too large.");
-QString notDecodable(const QString& host) { return QStringLiteral("The answer from %1 could not be decoded.").arg(host); }
+QString notDecodable(const QString& host)
+{
+    return QStringLiteral("The answer from %1 could not be decoded.").arg(host);
+}
 
 // The codings a try without a sink asks for and has curl decode: their
 // decoders keep at most a 16 MB window (brotli's), where curl's zstd
@@ -276,10 +279,7 @@ void DownloadTry::count(std::size_t size)
         stopTooLarge();
 }
 
-void DownloadTry::stopTooLarge()
-{
-    stop(Stop::tooLarge, m_delivered ? tooLarge(m_setup.url.host()) : proxyTooLarge);
-}
+void DownloadTry::stopTooLarge() { stop(Stop::tooLarge, m_delivered ? tooLarge(m_setup.url.host()) : proxyTooLarge); }
 
 void DownloadTry::stopOverCap()
 {

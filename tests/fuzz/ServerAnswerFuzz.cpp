@@ -1,10 +1,9 @@
 // Any bytes as a server's answer on a loopback socket (status line, head,
-// framing, trailers, codings), or as a proxy's answer to CONNECT, their last
-// part sent again and again up to a length of the input's choice, to one
-// download with small limits and a sink or none: the download ends within
-// its limits, and the live heap (where the sanitizer counts it) never passes
-// its cap and the head allowance by more than curl's bounded store of a
-// head and a decoder's window.
+// framing, trailers, codings) or a proxy's to CONNECT, the last part sent
+// again up to a length of the input's choice, to one download with small
+// limits, with a sink or none: it ends within its limits, and the live heap
+// (where the sanitizer counts it) never passes its cap and the head
+// allowance by more than curl's bounded store of a head and a decoder's window.
 
 #include "FuzzSupport.h"
 
@@ -21,17 +20,7 @@ extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile
 extern "C" std::size_t __sanitizer_get_allocated_size(const volatile void*) __attribute__((weak));
 
 namespace {
-
 std::atomic<qint64> live = 0, peak = 0;
-
-void allocated(const volatile void*, std::size_t size)
-{
-    const qint64 now = live += qint64(size);
-    for (qint64 high = peak; now > high && !peak.compare_exchange_weak(high, now);) { }
-}
-
-void freed(const volatile void* block) { live -= qint64(__sanitizer_get_allocated_size(block)); }
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -44,7 +33,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (const char* proxy : { "http_proxy", "HTTP_PROXY", "HTTPS_PROXY", "all_proxy", "ALL_PROXY", "no_proxy" })
             qunsetenv(proxy);
         return __sanitizer_install_malloc_and_free_hooks
-            && __sanitizer_install_malloc_and_free_hooks(&allocated, &freed) != 0;
+            && __sanitizer_install_malloc_and_free_hooks(
+                   [](const volatile void*, std::size_t size) {
+                       const qint64 now = live += qint64(size);
+                       for (qint64 high = peak; now > high && !peak.compare_exchange_weak(high, now);) { }
+                   },
+                   [](const volatile void* block) { live -= qint64(__sanitizer_get_allocated_size(block)); })
+            != 0;
     }();
     Fuzz::Input input(data, size);
     const std::uint8_t choice = input.byte();

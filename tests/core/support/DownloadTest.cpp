@@ -1,9 +1,8 @@
 // Downloads against local servers: redirects under every rule, answers
-// without end in their head, framing, trailers or body or bombs in every
-// coding, fourteen at once and to a slow sink, many requests to one host, a
-// proxy, one refusing without end and a certificate nobody vouches for, and
-// in a network of its own a lookup that never answers or fails and no
-// network at all.
+// without end in their head, framing, trailers or body or bombs, fourteen
+// at once and to a slow sink, many requests to one host, proxies without
+// end and a certificate nobody vouches for, and in a network of its own a
+// lookup that never answers or fails and no network at all.
 #include "support/Download.h"
 #include "support/DownloadFailure.h"
 #include "support/HostilePeer.h"
@@ -146,8 +145,8 @@ TEST(DownloadTest, AnswersWithoutEndInTheirHeadFramingOrBodyEndAndTheirConnectio
         { bomb("zstd"), " ", 10, Stop::none, notDecoded }, // not asked for: its decoder takes any window
         { ok + "\r\n", QByteArray(1 << 16, 'x'), 0, Stop::tooLarge, overCap },
         // Trailer lines without end, which curl would keep at many times their size.
-        { ok + "Transfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n0\r\n", QByteArray("a: b\r\n").repeated(9999), 0,
-          Stop::tooLarge, tooLarge },
+        { ok + "Transfer-Encoding: chunked\r\n\r\n0\r\n", QByteArray("a: b\r\n").repeated(9999), 0, Stop::tooLarge,
+          tooLarge },
         // At the feeds' cap, unpacking is work only the transfer thread takes off this one.
         { bomb("br"), " ", 10, Stop::tooLarge, "The answer is larger than 16 MiB.", 16 << 20 },
     };
@@ -168,7 +167,7 @@ TEST(DownloadTest, AnswersWithoutEndInTheirHeadFramingOrBodyEndAndTheirConnectio
         tick.start(5);
         ASSERT_TRUE(allEnded(all));
         const auto end = std::chrono::steady_clock::now();
-        const std::string what = hostile.head.left(60).toStdString() + " " + std::to_string(hostile.cap);
+        const std::string what = hostile.head.left(60).toStdString();
         for (const Ended& ended : all) {
             EXPECT_EQ((*ended)->stop, hostile.stop) << what;
             EXPECT_EQ(DownloadFailure::of(**ended).value_or(""), hostile.words) << what;
@@ -182,8 +181,7 @@ TEST(DownloadTest, AnswersWithoutEndInTheirHeadFramingOrBodyEndAndTheirConnectio
         EXPECT_LT(server.sent(), 14 * (16 << 20)) << what;
     }
     // To a sink slower than the network nothing more waits than may, whatever the coding.
-    for (const auto& [head, words] : { std::pair { bomb("gzip"), notDecoded },
-                                       { ok + "\r\n", "enough" } }) {
+    for (const auto& [head, words] : { std::pair { bomb("gzip"), notDecoded }, { ok + "\r\n", "enough" } }) {
         HostilePeer server(head, QByteArray(1 << 16, 'x'), 0);
         const qint64 before = resident("VmRSS:", true);
         const Ended ended = start(server.url(), { 60s, 120s, 1 << 30 }, [pieces = 0](QByteArrayView) mutable {
@@ -231,19 +229,17 @@ TEST(DownloadTest, ProxyVariablesAreReadAndACertificateNobodyVouchesForIsNamed)
     ASSERT_TRUE(allEnded({ tunnel }));
     qunsetenv("https_proxy");
     EXPECT_EQ(DownloadFailure::of(**tunnel), "The proxy's answer is too large.");
-    // A refusal without end, which curl reads a byte at a time within one
-    // call: a download going meanwhile does not wait for the transfer
-    // thread, and a request ends at its idle limit.
+    // A refusal without end, which curl reads a byte at a time within one call: a download going
+    // meanwhile does not wait for the transfer thread, and a request ends at its idle limit.
     HostilePeer refusing("HTTP/1.1 407 Proxy Authentication Required\r\nContent-Length: 3000000000\r\n\r\n",
                          QByteArray(1 << 16, 'x'), 0, 2);
     qputenv("https_proxy", refusing.url().toUtf8());
     auto* held = new Download({ QUrl("https://feeds.corvanta.test/kp.json") }, { 60s, 120s, 1000 }, nullptr);
     held->get({});
     ASSERT_TRUE(waitUntil([&] { return refusing.sent() > (1 << 20); }));
-    QElapsedTimer destroying;
-    destroying.start();
+    const auto destroying = std::chrono::steady_clock::now();
     delete held;
-    EXPECT_LT(destroying.elapsed(), 50);
+    EXPECT_LT(std::chrono::steady_clock::now() - destroying, 50ms);
     const Ended refusal = start("https://feeds.corvanta.test/kp.json", { 500ms, 60s, 1000 });
     ASSERT_TRUE(allEnded({ refusal }));
     qunsetenv("https_proxy");

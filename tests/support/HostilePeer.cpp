@@ -26,7 +26,7 @@ HostilePeer::HostilePeer(QByteArray head, QByteArray filler, int pauseMs, int co
                 recv(client, request.data(), request.size(), 0);
                 qint64 left = fillerBytes < 0 ? std::numeric_limits<qint64>::max() : fillerBytes;
                 for (ssize_t n = send(client, head.constData(), head.size(), MSG_NOSIGNAL); n >= 0 && left > 0;
-                     m_sent += n, left -= n) {
+                     m_sent += n, left -= std::max<ssize_t>(n, 0)) {
                     std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
                     n = send(client, filler.constData(), std::min<qint64>(filler.size(), left), MSG_NOSIGNAL);
                 }

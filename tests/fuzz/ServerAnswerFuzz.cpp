@@ -44,6 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Fuzz::Input input(data, size);
     const std::uint8_t choice = input.byte();
     const bool proxied = choice & 1, sink = choice & 2;
+    // A short idle limit, or one the overall limit comes before.
+    const std::chrono::milliseconds idle(choice & 16 ? 1000 : 20);
     // 4 KiB, 256 KiB, 16 MiB, and for a sink 1 GiB.
     const qint64 cap = qint64(4096) << std::min(choice >> 2 & 3, sink ? 3 : 2) * 6;
     const int repeats = input.integer(0, 24);
@@ -56,8 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     HostilePeer server(head, filler, 0, 1 + Download::maxHops, fillerBytes);
     qputenv("https_proxy", server.url().toUtf8());
     const QUrl url(proxied ? QStringLiteral("https://fuzz.corvanta.test/") : server.url());
-    const Download::Limits limits { std::chrono::milliseconds(20), std::chrono::milliseconds(500), cap,
-                                    Download::sameSite(url) };
+    const Download::Limits limits { idle, std::chrono::milliseconds(500), cap, Download::sameSite(url) };
     auto* download = new Download({ url }, limits, nullptr);
     if (sink)
         download->setSink([](QByteArrayView) { return QString(); });

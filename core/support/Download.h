@@ -40,9 +40,9 @@ struct DownloadLink;
 // (head, chunk framing, trailers, body) ends the request once it passes the
 // cap by more than `headAllowance`; so nothing the server sends keeps the
 // caller's thread busy. curl bounds the head of an answer, the try its
-// trailer lines and a proxy's answer to CONNECT; curl reads the proxy
-// variables a user sets (http_proxy, https_proxy, no_proxy). Nothing is
-// printed on any path.
+// trailer lines and a proxy's answer to CONNECT (`sideAllowance`); curl
+// reads the proxy variables a user sets (http_proxy, https_proxy,
+// no_proxy). Nothing is printed on any path.
 //
 // The body is kept for the outcome, unless a sink takes each piece as it
 // arrives (a large file written to disk as it comes); such a request asks
@@ -71,15 +71,15 @@ public:
     };
     static constexpr int maxHops = 5;
     // Beyond the cap, what a request takes at most from its connection for
-    // the head, the framing and the reads under way when it ends; and of a
-    // proxy's answer to CONNECT, what it takes at most.
+    // the head, the framing and the reads under way when it ends.
     static constexpr qint64 headAllowance = 2 * 1024 * 1024;
     // Of the body, what waits for the sink at most; the transfer pauses
     // meanwhile.
     static constexpr qint64 sinkAhead = 1024 * 1024;
-    // After the body, what a request takes at most of trailer lines, which
-    // curl keeps at many times their size.
-    static constexpr qint64 trailerBytes = 64 * 1024;
+    // What a request takes at most of the trailer lines after the body,
+    // which curl keeps at many times their size, and of a proxy's answer to
+    // CONNECT, which curl reads a byte at a time within one call.
+    static constexpr qint64 sideAllowance = 64 * 1024;
 
     // Every request has all three limits.
     struct Limits {

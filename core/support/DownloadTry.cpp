@@ -250,7 +250,7 @@ bool DownloadTry::goesOn()
     const Clock::time_point now = Clock::now();
     // Before the request went out, each call follows at most one byte read
     // of a proxy's answer.
-    if (!m_delivered && ++m_unsentCalls > Download::headAllowance)
+    if (!m_delivered && ++m_unsentCalls > Download::sideAllowance)
         stopTooLarge();
     else if (m_end.deadline && now >= *m_end.deadline)
         overallEnded();
@@ -302,7 +302,7 @@ bool DownloadTry::headLine(QByteArrayView line)
     if (m_headDone) {
         // A trailer line, which curl keeps at many times its size.
         m_trailers += line.size();
-        if (m_trailers <= Download::trailerBytes)
+        if (m_trailers <= Download::sideAllowance)
             return true;
         stopTooLarge();
         return false;

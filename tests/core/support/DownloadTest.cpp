@@ -147,8 +147,8 @@ TEST(DownloadTest, AnswersWithoutEndInTheirHeadFramingOrBodyEndAndTheirConnectio
         // Trailer lines without end, which curl would keep at many times their size.
         { ok + "Transfer-Encoding: chunked\r\n\r\n0\r\n", QByteArray("a: b\r\n").repeated(9999), 0, Stop::tooLarge,
           tooLarge },
-        // At the feeds' cap, unpacking is work only the transfer thread takes off this one.
-        { bomb("br"), " ", 10, Stop::tooLarge, "The answer is larger than 16 MiB.", 16 << 20 },
+        // At twice the feeds' cap, unpacking is work only the transfer thread takes off this one.
+        { bomb("br"), " ", 10, Stop::tooLarge, "The answer is larger than 32 MiB.", 32 << 20 },
     };
     for (const auto& hostile : cases) {
         HostilePeer server(hostile.head, hostile.filler, hostile.pauseMs, 14);

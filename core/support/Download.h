@@ -45,9 +45,10 @@ struct DownloadLink;
 // no_proxy). Nothing is printed on any path.
 //
 // The body is kept for the outcome, unless a sink takes each piece as it
-// arrives (a large file written to disk as it comes); such a request asks
-// for no content coding and has none decoded, and an answer in one ends
-// it as not decodable, so that nothing of it waits beyond `sinkAhead`.
+// arrives (a large file written to disk as it comes). A request asks for
+// the codings whose decoders keep little (gzip, deflate, br), and one with
+// a sink for none, so that nothing of it waits beyond `sinkAhead`; an
+// answer in a coding not asked for ends as not decodable.
 // The request goes out with the application's user agent. The outcome is
 // handed over once, on a later turn of the event loop, and the download is
 // gone afterwards.

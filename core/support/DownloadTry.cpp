@@ -39,9 +39,9 @@ QString notDecodable(const QString& host)
     return QStringLiteral("The answer from %1 could not be decoded.").arg(host);
 }
 
-// The codings a try without a sink asks for and has curl decode: their
-// decoders keep at most a 16 MB window (brotli's), where curl's zstd
-// decoder takes whatever window a frame asks for, up to 128 MB.
+// The codings a try without a sink asks for, the only ones it lets curl
+// decode: their decoders keep at most a 16 MB window (brotli's), where
+// curl's zstd decoder takes whatever window a frame asks for, up to 128 MB.
 const char* const askedCodings = "gzip, deflate, br";
 
 // Whether a `Content-Encoding` or `Transfer-Encoding` value names a coding

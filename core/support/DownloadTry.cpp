@@ -296,7 +296,9 @@ void DownloadTry::restartIdle()
 
 bool DownloadTry::headLine(QByteArrayView line)
 {
-    if (m_over)
+    // curl parses a whole read's lines within one call, a head up to its
+    // bound, folded lines appended to the one before.
+    if (m_over || !goesOn())
         return false;
     m_end.answered = true;
     if (m_headDone) {

@@ -24,10 +24,10 @@ struct DownloadLink;
 // never decodes, pauses while `Download::sinkAhead` waits.
 // The limits hold within one long curl call too, where no timer of this
 // thread fires: curl calls back after each read (a proxy's answer to
-// CONNECT is read a byte at a time, each read followed by that call) and
-// with each piece of the body (one read may unpack to megabytes), and
-// there the try looks at its limits, at the program's end and at whether
-// its download let go.
+// CONNECT is read a byte at a time, each read followed by that call), with
+// each line of a head and with each piece of the body (one read may unpack
+// to megabytes), and there the try looks at its limits, at the program's
+// end and at whether its download let go.
 class DownloadTry : public QObject {
     Q_OBJECT
 public:
@@ -67,8 +67,8 @@ public:
 
 private:
     void send();
-    // Whether the try goes on, asked where curl calls back after a read
-    // or with a piece of the body.
+    // Whether the try goes on, asked where curl calls back after a read,
+    // with a line of a head or with a piece of the body.
     bool goesOn();
     void idleEnded();
     void overallEnded();

@@ -39,7 +39,6 @@ bool curlReadsTheSame(const QUrl& url)
 
 Download::Download(Request request, const Limits& limits, QObject* parent)
     : QObject(parent)
-    , m_thread(TransferThread::shared())
     , m_request(std::move(request))
     , m_limits(limits)
 {
@@ -106,7 +105,7 @@ void Download::send()
     DownloadTry::Setup setup { m_request.url, m_verb,           m_upload,        m_request.contentType,
                                m_limits.idle, m_limits.overall, m_limits.maxBytes, bool(m_sink),
                                m_deadline };
-    m_thread->post([link = m_link, setup = std::move(setup)](CurlMulti& multi) {
+    TransferThread::post([link = m_link, setup = std::move(setup)](CurlMulti& multi) {
         new DownloadTry(setup, link, multi); // gone when it ends
     });
 }
@@ -130,9 +129,11 @@ void Download::drain()
     if (!pieces.isEmpty()) {
         if (const QString refused = m_sink(pieces); !refused.isEmpty())
             return stop(Stop::sink, refused);
+        if (!m_link) // the sink cancelled its download
+            return;
     }
     if (paused && !end)
-        m_thread->post([link = m_link](CurlMulti&) { link->transfer ? link->transfer->resume() : void(); });
+        TransferThread::post([link = m_link](CurlMulti&) { link->transfer ? link->transfer->resume() : void(); });
     if (!end)
         return;
     // The try is over: what follows is this download's.
@@ -216,7 +217,7 @@ void Download::release()
         m_link->owner = nullptr;
     }
     // ... and its try, if still under way, closes its connection.
-    m_thread->post([link = std::exchange(m_link, nullptr)](CurlMulti&) {
+    TransferThread::post([link = std::exchange(m_link, nullptr)](CurlMulti&) {
         if (link->transfer)
             link->transfer->drop();
     });

@@ -12,7 +12,6 @@
 #include <optional>
 
 struct DownloadLink;
-class TransferThread;
 
 // One HTTP request of the program, held to its limits and a rule for
 // redirects, and afterwards saying which of them ended it:
@@ -40,14 +39,19 @@ class TransferThread;
 // (`DownloadTry`) held to its limits, and whatever the connection gives
 // (head, chunk framing, trailers, body) ends the request once it passes the
 // cap by more than `headAllowance`; so nothing the server sends keeps the
-// caller's thread busy. curl bounds the head of an answer, and reads the proxy
-// variables a user sets (http_proxy, https_proxy, no_proxy). Nothing is
-// printed on any path.
+// caller's thread busy. curl bounds the head of an answer, the try its
+// trailer lines and a proxy's answer to CONNECT (`sideAllowance`); curl
+// reads the proxy variables a user sets (http_proxy, https_proxy,
+// no_proxy). Nothing is printed on any path.
 //
 // The body is kept for the outcome, unless a sink takes each piece as it
-// arrives (a large file written to disk as it comes). The request goes out
-// with the application's user agent. The outcome is handed over once, on a
-// later turn of the event loop, and the download is gone afterwards.
+// arrives (a large file written to disk as it comes). A request asks for
+// the codings whose decoders keep little (gzip, deflate, br), and one with
+// a sink for none, so that nothing of it waits beyond `sinkAhead`; an
+// answer in a coding not asked for ends as not decodable.
+// The request goes out with the application's user agent. The outcome is
+// handed over once, on a later turn of the event loop, and the download is
+// gone afterwards.
 // A child of the given parent, on its thread: destroyed with it (or
 // before), a download under way ends without a word.
 class Download : public QObject {
@@ -70,9 +74,13 @@ public:
     // Beyond the cap, what a request takes at most from its connection for
     // the head, the framing and the reads under way when it ends.
     static constexpr qint64 headAllowance = 2 * 1024 * 1024;
-    // Of the body, what waits for the sink at most while curl does not
-    // decode it; the transfer pauses meanwhile.
+    // Of the body, what waits for the sink at most; the transfer pauses
+    // meanwhile.
     static constexpr qint64 sinkAhead = 1024 * 1024;
+    // What a request takes at most of the trailer lines after the body,
+    // which curl keeps at many times their size, and of a proxy's answer to
+    // CONNECT, which curl reads a byte at a time within one call.
+    static constexpr qint64 sideAllowance = 64 * 1024;
 
     // Every request has all three limits.
     struct Limits {
@@ -151,7 +159,6 @@ private:
     void release();
     void handOver();
 
-    std::shared_ptr<TransferThread> m_thread;
     Request m_request;
     QByteArray m_verb;
     QByteArray m_upload;

@@ -3,6 +3,7 @@
 #include "support/ByteSize.h"
 #include "support/CurlMulti.h"
 #include "support/Endpoints.h"
+#include "support/TransferThread.h"
 
 #include <QHostAddress>
 #include <QNetworkInterface>
@@ -27,9 +28,33 @@ constexpr long readSize = 16 * 1024;
 constexpr qint64 oneCall = 101 * readSize;
 // What is left of the allowance holds curl's own bound of a head (300 KB).
 static_assert(Download::headAllowance - oneCall > 300 * 1024);
+// Of a body kept whole, what grows as the bytes come; past it, the cap.
+constexpr qsizetype growsToCap = 1024 * 1024;
 
 // A head or framing past its bound, whoever counted it.
 QString tooLarge(const QString& host) { return QStringLiteral("The answer from %1 is too large.").arg(host); }
+const QString proxyTooLarge = QStringLiteral("The proxy's answer is too large.");
+QString notDecodable(const QString& host)
+{
+    return QStringLiteral("The answer from %1 could not be decoded.").arg(host);
+}
+
+// The codings a try without a sink asks for, the only ones it lets curl
+// decode: their decoders keep at most a 16 MB window (brotli's), where
+// curl's zstd decoder takes whatever window a frame asks for, up to 128 MB.
+const char* const askedCodings = "gzip, deflate, br";
+
+// Whether a `Content-Encoding` or `Transfer-Encoding` value names a coding
+// of the body the try did not ask for (chunks are only the framing).
+bool unasked(QByteArrayView value, bool sink)
+{
+    static const QList<QByteArray> plain { "identity", "chunked" }, asked { "gzip", "x-gzip", "deflate", "br" };
+    const QList<QByteArray> codings = value.toByteArray().toLower().split(',');
+    return std::ranges::any_of(codings, [&](const QByteArray& coding) {
+        const QByteArray name = coding.trimmed();
+        return !name.isEmpty() && !plain.contains(name) && (sink || !asked.contains(name));
+    });
+}
 
 // Whether `host` is out of reach for want of a network: it is not this
 // machine, and no interface but the loopback one is up with an address,
@@ -57,19 +82,21 @@ DownloadTry* owner(void* easy)
 } // namespace
 
 DownloadTry::DownloadTry(Setup setup, std::shared_ptr<DownloadLink> link, CurlMulti& multi)
-    : m_setup(std::move(setup))
+    : QObject(&multi)
+    , m_setup(std::move(setup))
     , m_link(std::move(link))
     , m_multi(multi)
 {
     m_link->transfer = this;
     for (QTimer* timer : { &m_idle, &m_overall })
         timer->setSingleShot(true);
-    m_idle.setInterval(m_setup.idle);
-    connect(&m_idle, &QTimer::timeout, this, &DownloadTry::idleEnded);
-    connect(&m_overall, &QTimer::timeout, this, [this] {
-        stop(Stop::overall, QStringLiteral("The answer did not come in whole within %1.")
-                                .arg(Download::durationText(m_setup.overall)));
+    // Started once a limit, not again at each read: what is left of it is
+    // waited for once more.
+    connect(&m_idle, &QTimer::timeout, this, [this] {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(m_idleFrom + m_setup.idle - Clock::now());
+        left.count() > 0 ? m_idle.start(left) : idleEnded();
     });
+    connect(&m_overall, &QTimer::timeout, this, &DownloadTry::overallEnded);
     m_end.deadline = m_setup.deadline;
     bool wanted = false;
     {
@@ -99,7 +126,18 @@ void DownloadTry::idleEnded()
         stop(Stop::unanswered, unanswered);
 }
 
-DownloadTry::~DownloadTry() { release(); }
+void DownloadTry::overallEnded()
+{
+    stop(Stop::overall,
+         QStringLiteral("The answer did not come in whole within %1.").arg(Download::durationText(m_setup.overall)));
+}
+
+DownloadTry::~DownloadTry()
+{
+    if (m_link->transfer == this) // its thread ended before it did
+        m_link->transfer = nullptr;
+    release();
+}
 
 void DownloadTry::send()
 {
@@ -113,7 +151,10 @@ void DownloadTry::send()
     curl_easy_setopt(easy, CURLOPT_URL, m_setup.url.toEncoded().constData());
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy, CURLOPT_USERAGENT, Endpoints::userAgent);
-    curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, ""); // every coding curl decodes
+    if (m_setup.sink) // what waits for the sink is what came, never more
+        curl_easy_setopt(easy, CURLOPT_HTTP_CONTENT_DECODING, 0L);
+    else
+        curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, askedCodings);
     // Redirects are followed by the download, each hop under its rule.
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
     // One request per connection, closed when it ends: nothing of a
@@ -140,7 +181,7 @@ void DownloadTry::send()
     curl_easy_setopt(easy, CURLOPT_DEBUGDATA, easy);
     curl_easy_setopt(easy, CURLOPT_VERBOSE, 1L);
     // Called after each read: where a try that took too much ends when no
-    // body byte comes to end it.
+    // body byte comes to end it, and where its limits hold within one call.
     curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &DownloadTry::onProgress);
     curl_easy_setopt(easy, CURLOPT_XFERINFODATA, easy);
@@ -191,7 +232,31 @@ int DownloadTry::onDebug(void* easy, int type, char*, std::size_t size, void*)
 
 int DownloadTry::onProgress(void* easy, qint64, qint64, qint64, qint64)
 {
-    return owner(easy) ? 0 : 1; // a try that ended reads no more
+    DownloadTry* transfer = owner(easy);
+    return transfer && transfer->goesOn() ? 0 : 1; // a try that ended reads no more
+}
+
+bool DownloadTry::goesOn()
+{
+    bool letGo = TransferThread::closing();
+    if (!letGo) {
+        const std::lock_guard hold(m_link->lock);
+        letGo = m_link->owner == nullptr;
+    }
+    if (letGo) {
+        drop();
+        return false;
+    }
+    const Clock::time_point now = Clock::now();
+    // Before the request went out, each call follows at most one byte read
+    // of a proxy's answer.
+    if (!m_delivered && ++m_unsentCalls > Download::sideAllowance)
+        stopTooLarge();
+    else if (m_end.deadline && now >= *m_end.deadline)
+        overallEnded();
+    else if (m_idle.isActive() && now - m_idleFrom >= m_setup.idle)
+        idleEnded();
+    return !m_over;
 }
 
 std::size_t DownloadTry::onHead(char* data, std::size_t size, std::size_t count, void* easy)
@@ -211,8 +276,10 @@ void DownloadTry::count(std::size_t size)
     m_taken += qint64(size);
     // Ended before the last call's reads could take it past the allowance.
     if (m_taken > m_setup.maxBytes + Download::headAllowance - oneCall)
-        stop(Stop::tooLarge, tooLarge(m_setup.url.host()));
+        stopTooLarge();
 }
+
+void DownloadTry::stopTooLarge() { stop(Stop::tooLarge, m_delivered ? tooLarge(m_setup.url.host()) : proxyTooLarge); }
 
 void DownloadTry::stopOverCap()
 {
@@ -222,17 +289,28 @@ void DownloadTry::stopOverCap()
 void DownloadTry::restartIdle()
 {
     m_takenAtIdle = m_taken;
-    m_idle.start();
+    m_idleFrom = Clock::now();
+    if (!m_idle.isActive())
+        m_idle.start(m_setup.idle);
 }
 
 bool DownloadTry::headLine(QByteArrayView line)
 {
-    if (m_over)
+    // curl parses a whole read's lines within one call, a head up to its
+    // bound, folded lines appended to the one before.
+    if (m_over || !goesOn())
         return false;
     m_end.answered = true;
+    if (m_headDone) {
+        // A trailer line, which curl keeps at many times its size.
+        m_trailers += line.size();
+        if (m_trailers <= Download::sideAllowance)
+            return true;
+        stopTooLarge();
+        return false;
+    }
     if (line.startsWith("HTTP/")) { // an interim head's end is followed by another
-        m_headDone = false;
-        m_decoded = false;
+        m_unasked = false;
         m_end.redirect.clear();
     }
     const auto field = [&](QByteArrayView name) {
@@ -242,8 +320,11 @@ bool DownloadTry::headLine(QByteArrayView line)
     };
     if (const auto location = field("location:"))
         m_end.redirect = QString::fromUtf8(*location);
-    if (const auto coding = field("content-encoding:"))
-        m_decoded = !coding->isEmpty() && QByteArrayView(*coding).compare("identity", Qt::CaseInsensitive) != 0;
+    // Every line counts: curl stacks the codings of them all.
+    for (const QByteArrayView name : { "content-encoding:", "transfer-encoding:" }) {
+        if (const auto value = field(name))
+            m_unasked = m_unasked || unasked(*value, m_setup.sink);
+    }
     if (line != "\r\n" && line != "\n")
         return true;
     long status = 0;
@@ -252,8 +333,13 @@ bool DownloadTry::headLine(QByteArrayView line)
         return true;
     m_headDone = true;
     m_end.status = int(status);
-    if (status < 300 || status > 399)
+    if (status < 300 || status > 399 || m_unasked)
         m_end.redirect.clear();
+    if (m_unasked) { // not decoded, or not by a decoder of bounded memory, a redirect's page too
+        m_end.error = notDecodable(m_setup.url.host());
+        finish();
+        return false;
+    }
     curl_off_t announced = -1;
     curl_easy_getinfo(m_easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
     // A redirect's own page is counted as it comes, never kept.
@@ -279,8 +365,12 @@ std::size_t DownloadTry::take(const char* data, std::size_t size)
 {
     if (m_over)
         return CURL_WRITEFUNC_ERROR;
+    restartIdle(); // a piece of the body came
+    // One read may unpack to the cap within one curl call.
+    if (!goesOn())
+        return CURL_WRITEFUNC_ERROR;
     const bool toSink = m_setup.sink && m_end.redirect.isEmpty();
-    if (toSink && !m_decoded) {
+    if (toSink) {
         // A sink slower than the network: the piece waits in curl, which
         // holds no more than one read of an answer it does not decode.
         const std::lock_guard hold(m_link->lock);
@@ -291,7 +381,6 @@ std::size_t DownloadTry::take(const char* data, std::size_t size)
         }
     }
     m_end.answered = true;
-    restartIdle();
     m_end.bytes += qint64(size);
     if (m_end.bytes > m_setup.maxBytes) {
         stopOverCap();
@@ -301,6 +390,11 @@ std::size_t DownloadTry::take(const char* data, std::size_t size)
     if (!m_end.redirect.isEmpty())
         return size;
     if (!toSink) {
+        // Past a megabyte, room for the cap at once: a body growing by
+        // doubling, and copied as it grows, would hold up to three times
+        // what it brought.
+        if (m_end.body.size() + piece.size() > m_end.body.capacity() && m_end.body.size() >= growsToCap)
+            m_end.body.reserve(m_setup.maxBytes);
         m_end.body.append(piece);
         return size;
     }
@@ -333,14 +427,16 @@ QString DownloadTry::transportWords(int result, const QString& words) const
     // A head past curl's bounds (a line over 100 KB, a head over 300 KB, a
     // proxy's over 16 KB); curl names the latter two only in its words.
     if (!m_headDone && (result == CURLE_OUT_OF_MEMORY || words.contains(u"too large", Qt::CaseInsensitive)))
-        return m_delivered ? tooLarge(host) : QStringLiteral("The proxy's answer is too large.");
+        return m_delivered ? tooLarge(host) : proxyTooLarge;
     if (result == CURLE_PARTIAL_FILE || (result == CURLE_RECV_ERROR && broken))
         return QStringLiteral("%1 ended the answer before it was whole.").arg(host);
     // Chunks or a coding that do not read: curl's decoders and framing.
     if (result == CURLE_BAD_CONTENT_ENCODING || result == CURLE_WRITE_ERROR || result == CURLE_OUT_OF_MEMORY
         || (result == CURLE_RECV_ERROR && m_headDone))
-        return QStringLiteral("The answer from %1 could not be decoded.").arg(host);
-    if (result == CURLE_WEIRD_SERVER_REPLY || result == CURLE_UNSUPPORTED_PROTOCOL)
+        return notDecodable(host);
+    // curl's word for a proxy's head line without a colon is a bad argument.
+    if (result == CURLE_WEIRD_SERVER_REPLY || result == CURLE_UNSUPPORTED_PROTOCOL
+        || (result == CURLE_BAD_FUNCTION_ARGUMENT && !m_headDone))
         return QStringLiteral("The answer from %1 is not HTTP.").arg(host);
     return words.isEmpty() ? QString::fromUtf8(curl_easy_strerror(CURLcode(result))) : words;
 }
@@ -349,6 +445,8 @@ void DownloadTry::ended(int result, const QString& words)
 {
     const QString host = m_setup.url.host();
     const QString transport = result == CURLE_OK ? QString() : transportWords(result, words);
+    if (!m_headDone) // only a final head that came whole sends the request on, never a proxy's
+        m_end.redirect.clear();
     if (result != CURLE_OK && m_end.redirect.isEmpty()) {
         const bool lookup = result == CURLE_COULDNT_RESOLVE_HOST || result == CURLE_COULDNT_RESOLVE_PROXY;
         const bool unsent = result == CURLE_OPERATION_TIMEDOUT && !m_delivered; // curl's bound of the connection

@@ -20,7 +20,14 @@ struct DownloadLink;
 // kept: the decoded body against the cap, and whatever came (head, chunk
 // framing, trailers, body) against the cap and `Download::headAllowance`.
 // A transfer curl decodes is never paused, since curl would keep decoding
-// into a buffer of its own that no cap sees.
+// into a buffer of its own that no cap sees; one for a sink, which curl
+// never decodes, pauses while `Download::sinkAhead` waits.
+// The limits hold within one long curl call too, where no timer of this
+// thread fires: curl calls back after each read (a proxy's answer to
+// CONNECT is read a byte at a time, each read followed by that call), with
+// each line of a head and with each piece of the body (one read may unpack
+// to megabytes), and there the try looks at its limits, at the program's
+// end and at whether its download let go.
 class DownloadTry : public QObject {
     Q_OBJECT
 public:
@@ -60,11 +67,17 @@ public:
 
 private:
     void send();
+    // Whether the try goes on, asked where curl calls back after a read,
+    // with a line of a head or with a piece of the body.
+    bool goesOn();
     void idleEnded();
+    void overallEnded();
     void ended(int result, const QString& words);
     std::size_t take(const char* data, std::size_t size);
     bool headLine(QByteArrayView line);
     void count(std::size_t size);
+    // What came is too large: the head or framing, or a proxy's answer.
+    void stopTooLarge();
     void restartIdle();
     // The body announced or brought more than the cap.
     void stopOverCap();
@@ -92,10 +105,13 @@ private:
     bool m_over = false;          // it ended; callbacks still to come hear nothing
     bool m_delivered = false;     // the request reached its server
     bool m_headDone = false;      // the final head arrived whole
-    bool m_decoded = false;       // curl decodes the body (it has a content coding)
+    bool m_unasked = false;       // the head names a coding the try did not ask for
     bool m_paused = false;        // waiting for the download to take its pieces
     qint64 m_taken = 0;           // of everything the connection gave
     qint64 m_takenAtIdle = 0;     // when the idle limit last started
+    qint64 m_unsentCalls = 0;     // of curl's after a read, before the request went out
+    qint64 m_trailers = 0;        // bytes of the trailer lines
+    Clock::time_point m_idleFrom; // when the idle limit last started
 };
 
 // What a try and its download share across their two threads.

@@ -2,8 +2,8 @@
 
 #include <QThread>
 
+#include <chrono>
 #include <functional>
-#include <memory>
 
 class CurlMulti;
 
@@ -13,20 +13,27 @@ class CurlMulti;
 // thread that asked for it (the window's, mostly); each `Download` stays
 // on its caller's thread and hears from its transfer there.
 //
-// Made for the first download and shared by all; it ends, its transfers
-// closed, when the last download that holds it is gone.
-class TransferThread {
+// One for the program, started by the first download and kept while the
+// application object lives: no download waits for it to start or to end,
+// whatever its transfers are doing. It closes as the application object
+// goes: every transfer still under way stops at curl's next call into it
+// (`closing()`), even inside one long curl call, then the thread ends and
+// deletes its `CurlMulti` there. The caller waits for that at most
+// `closeWithin`; a thread not done by then is left to the process's exit.
+class TransferThread : private QThread {
 public:
-    static std::shared_ptr<TransferThread> shared();
-    ~TransferThread();
-    TransferThread(const TransferThread&) = delete;
-    TransferThread& operator=(const TransferThread&) = delete;
+    static constexpr std::chrono::milliseconds closeWithin { 1000 };
 
-    // Runs `work` on the transfer thread, after everything posted before it.
-    void post(std::function<void(CurlMulti&)> work);
+    // Runs `work` on the transfer thread, after everything posted before
+    // it; once the thread closed, nothing.
+    static void post(std::function<void(CurlMulti&)> work);
+    // Whether the thread closes: a transfer's callbacks end it.
+    static bool closing();
 
 private:
     TransferThread();
-    QThread m_thread;
+    void run() override;
+    static void close();
+
     CurlMulti* m_multi;
 };

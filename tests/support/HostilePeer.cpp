@@ -8,7 +8,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-HostilePeer::HostilePeer(QByteArray head, QByteArray filler, int pauseMs, int connections)
+#include <limits>
+
+HostilePeer::HostilePeer(QByteArray head, QByteArray filler, int pauseMs, int connections, qint64 fillerBytes)
     : m_open(connections)
 {
     int port = 0;
@@ -22,9 +24,11 @@ HostilePeer::HostilePeer(QByteArray head, QByteArray filler, int pauseMs, int co
             m_servers.emplace_back([=, this] {
                 QByteArray request(1 << 16, 0);
                 recv(client, request.data(), request.size(), 0);
-                for (ssize_t n = send(client, head.constData(), head.size(), MSG_NOSIGNAL); n >= 0; m_sent += n) {
+                qint64 left = fillerBytes < 0 ? std::numeric_limits<qint64>::max() : fillerBytes;
+                for (ssize_t n = send(client, head.constData(), head.size(), MSG_NOSIGNAL); n >= 0 && left > 0;
+                     m_sent += n, left -= std::max<ssize_t>(n, 0)) {
                     std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
-                    n = send(client, filler.constData(), filler.size(), MSG_NOSIGNAL);
+                    n = send(client, filler.constData(), std::min<qint64>(filler.size(), left), MSG_NOSIGNAL);
                 }
                 m_closedAt = std::chrono::steady_clock::now();
                 --m_open;

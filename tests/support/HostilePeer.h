@@ -10,11 +10,12 @@
 
 // A server on 127.0.0.1 that answers each of `connections` connections with
 // `head`, then `filler` over and over, `pauseMs` apart, until the client
-// closes it; counting the bytes it got rid of, and noting when the last
+// closes it (or, with `fillerBytes`, until that much of it went, and closes
+// it then); counting the bytes it got rid of, and noting when the last
 // client closed. For answers without end in their head, framing or body.
 class HostilePeer {
 public:
-    HostilePeer(QByteArray head, QByteArray filler, int pauseMs, int connections = 1);
+    HostilePeer(QByteArray head, QByteArray filler, int pauseMs, int connections = 1, qint64 fillerBytes = -1);
     ~HostilePeer();
 
     QString url() const { return m_url; }

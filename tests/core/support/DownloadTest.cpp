@@ -1,7 +1,7 @@
 // Downloads against local servers: redirects under every rule, answers
-// without end in their head, framing or body or bombs in every coding, each
-// alone and fourteen at once, many requests to one host, a
-// proxy and a certificate nobody vouches for, and in a network of its own a
+// without end in their head, framing, trailers or body or bombs, fourteen
+// at once and to a slow sink, many requests to one host, proxies without
+// end and a certificate nobody vouches for, and in a network of its own a
 // lookup that never answers or fails and no network at all.
 #include "support/Download.h"
 #include "support/DownloadFailure.h"
@@ -23,6 +23,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 
 using namespace std::chrono_literals;
 using Stop = Download::Stop;
@@ -31,10 +32,12 @@ namespace {
 
 using Ended = std::shared_ptr<std::optional<Download::Outcome>>;
 
-Ended start(const QString& url, const Download::Limits& limits)
+Ended start(const QString& url, const Download::Limits& limits, Download::Sink sink = {})
 {
     auto ended = std::make_shared<std::optional<Download::Outcome>>();
     auto* download = new Download({ QUrl(url) }, limits, nullptr);
+    if (sink)
+        download->setSink(std::move(sink));
     download->get([ended](const Download::Outcome& outcome) { *ended = outcome; });
     return ended;
 }
@@ -79,6 +82,9 @@ TEST(DownloadTest, RedirectsAreFollowedUpToFiveHopsUnderEveryRule)
     const Ended second = start(peer.base() + "/two", { 5s, 10s, 1000, [](const QUrl& to) { return to.path() != "/end"; } });
     ASSERT_TRUE(allEnded({ second }));
     EXPECT_EQ((*second)->stop, Stop::refusedHop);
+    // A redirect whose head was cut short sends the request nowhere.
+    HostilePeer cut("HTTP/1.1 302 Found\r\nLocation: " + peer.base().toUtf8() + "/end\r\n", "", 0, 1, 0);
+    ASSERT_TRUE(allEnded({ start(cut.url(), { 5s, 10s, 1000 }) }));
     EXPECT_EQ(peer.count("/end"), before);
 }
 
@@ -119,11 +125,13 @@ TEST(DownloadTest, AnswersWithoutEndInTheirHeadFramingOrBodyEndAndTheirConnectio
     };
     const QString tooLarge = "The answer from 127.0.0.1 is too large.";
     const QString overCap = "The answer is larger than 1 MiB.";
+    const QString notDecoded = "The answer from 127.0.0.1 could not be decoded.";
     const struct {
         QByteArray head, filler;
         int pauseMs;
         Stop stop;
         QString words; // what the caller reads
+        qint64 cap = 1 << 20;
     } cases[] = {
         { ok + "X-Pad: ", QByteArray(1 << 16, 'a'), 0, Stop::none, tooLarge },
         { ok, QByteArray(1000, 'a').prepend("X-Pad: ").append("\r\n"), 0, Stop::none, tooLarge },
@@ -134,8 +142,13 @@ TEST(DownloadTest, AnswersWithoutEndInTheirHeadFramingOrBodyEndAndTheirConnectio
         { bomb("deflate"), " ", 10, Stop::tooLarge, overCap },
         { bomb("gzip"), " ", 10, Stop::tooLarge, overCap },
         { bomb("br"), " ", 10, Stop::tooLarge, overCap },
-        { bomb("zstd"), " ", 10, Stop::tooLarge, overCap },
+        { bomb("zstd"), " ", 10, Stop::none, notDecoded }, // not asked for: its decoder takes any window
         { ok + "\r\n", QByteArray(1 << 16, 'x'), 0, Stop::tooLarge, overCap },
+        // Trailer lines without end, which curl would keep at many times their size.
+        { ok + "Transfer-Encoding: chunked\r\n\r\n0\r\n", QByteArray("a: b\r\n").repeated(9999), 0, Stop::tooLarge,
+          tooLarge, 4 << 20 },
+        // At twice the feeds' cap, unpacking is work only the transfer thread takes off this one.
+        { bomb("br"), " ", 10, Stop::tooLarge, "The answer is larger than 32 MiB.", 32 << 20 },
     };
     for (const auto& hostile : cases) {
         HostilePeer server(hostile.head, hostile.filler, hostile.pauseMs, 14);
@@ -143,7 +156,7 @@ TEST(DownloadTest, AnswersWithoutEndInTheirHeadFramingOrBodyEndAndTheirConnectio
         const auto began = std::chrono::steady_clock::now();
         QList<Ended> all;
         for (int i = 0; i < 14; ++i)
-            all << start(server.url(), { hostile.stop == Stop::idle ? 1s : 60s, 120s, 1 << 20 });
+            all << start(server.url(), { hostile.stop == Stop::idle ? 1s : 60s, 120s, hostile.cap });
         // A timer of this thread's, every 5 ms: how late it came at worst.
         QElapsedTimer clock;
         clock.start();
@@ -161,11 +174,23 @@ TEST(DownloadTest, AnswersWithoutEndInTheirHeadFramingOrBodyEndAndTheirConnectio
         }
         EXPECT_LT(end - began, 30s) << what << ": not ended by the idle limit";
         EXPECT_LT(late, 250) << what;
-        EXPECT_LT(resident("VmHWM:") - before, memoryBound) << what;
+        EXPECT_LT(resident("VmHWM:") - before, memoryBound + 14 * (hostile.cap - (1 << 20))) << what;
         ASSERT_TRUE(waitUntil([&] { return server.allClosed(); })) << what;
         EXPECT_LT(server.closedAt() - end, 1s) << what;
         // What the kernel's buffers hold besides, on loopback a few MB a connection.
         EXPECT_LT(server.sent(), 14 * (16 << 20)) << what;
+    }
+    // To a sink slower than the network nothing more waits than may, whatever the coding.
+    for (const auto& [head, words] : { std::pair { bomb("gzip"), notDecoded }, { ok + "\r\n", "enough" } }) {
+        HostilePeer server(head, QByteArray(1 << 16, 'x'), 0);
+        const qint64 before = resident("VmRSS:", true);
+        const Ended ended = start(server.url(), { 60s, 120s, 1 << 30 }, [pieces = 0](QByteArrayView) mutable {
+            std::this_thread::sleep_for(200ms);
+            return ++pieces < 5 ? QString() : "enough";
+        });
+        ASSERT_TRUE(allEnded({ ended }));
+        EXPECT_EQ(DownloadFailure::of(**ended), words);
+        EXPECT_LT(resident("VmHWM:") - before, Download::sinkAhead + memoryBound / 12);
     }
 }
 
@@ -204,6 +229,22 @@ TEST(DownloadTest, ProxyVariablesAreReadAndACertificateNobodyVouchesForIsNamed)
     ASSERT_TRUE(allEnded({ tunnel }));
     qunsetenv("https_proxy");
     EXPECT_EQ(DownloadFailure::of(**tunnel), "The proxy's answer is too large.");
+    // A refusal without end, which curl reads a byte at a time within one call: a download going
+    // meanwhile does not wait for the transfer thread, and a request ends within its idle limit.
+    HostilePeer refusing("HTTP/1.1 407 Proxy Authentication Required\r\nContent-Length: 3000000000\r\n\r\n",
+                         QByteArray(1 << 16, 'x'), 0, 2);
+    qputenv("https_proxy", refusing.url().toUtf8());
+    auto* held = new Download({ QUrl("https://feeds.corvanta.test/kp.json") }, { 60s, 120s, 1000 }, nullptr);
+    held->get({});
+    ASSERT_TRUE(waitUntil([&] { return refusing.sent() > (1 << 20); }));
+    const auto destroying = std::chrono::steady_clock::now();
+    delete held;
+    EXPECT_LT(std::chrono::steady_clock::now() - destroying, 50ms);
+    const Ended refusal = start("https://feeds.corvanta.test/kp.json", { 500ms, 60s, 1000 });
+    ASSERT_TRUE(allEnded({ refusal }));
+    qunsetenv("https_proxy");
+    EXPECT_EQ(DownloadFailure::of(**refusal), "The proxy's answer is too large.");
+    EXPECT_TRUE(waitUntil([&] { return refusing.allClosed(); }));
 
     QTemporaryDir dir;
     const QString key = dir.filePath("key"), cert = dir.filePath("cert");

@@ -180,7 +180,8 @@ TEST(DownloadTest, AnswersWithoutEndInTheirHeadFramingOrBodyEndAndTheirConnectio
         // What the kernel's buffers hold besides, on loopback a few MB a connection.
         EXPECT_LT(server.sent(), 14 * (16 << 20)) << what;
     }
-    // To a sink slower than the network nothing more waits than may, whatever the coding.
+    // To a sink slower than the network nothing more waits than may, whatever the coding (under
+    // AddressSanitizer the pieces it took stay in quarantine).
     for (const auto& [head, words] : { std::pair { bomb("gzip"), notDecoded }, { ok + "\r\n", "enough" } }) {
         HostilePeer server(head, QByteArray(1 << 16, 'x'), 0);
         const qint64 before = resident("VmRSS:", true);
@@ -190,7 +191,7 @@ TEST(DownloadTest, AnswersWithoutEndInTheirHeadFramingOrBodyEndAndTheirConnectio
         });
         ASSERT_TRUE(allEnded({ ended }));
         EXPECT_EQ(DownloadFailure::of(**ended), words);
-        EXPECT_LT(resident("VmHWM:") - before, Download::sinkAhead + memoryBound / 12);
+        EXPECT_LT(resident("VmHWM:") - before, Download::sinkAhead + memoryBound / 6);
     }
 }
 

@@ -6,6 +6,7 @@
 #include "maintenance/AppManifest.h"
 #include "maintenance/VersionCheck.h"
 #include "support/HttpPeer.h"
+#include "support/Resident.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
 #include "support/UpdateFixture.h"
@@ -473,19 +474,14 @@ TEST_F(UpdaterTest, AToolThatPrintsWithoutEndOnEitherChannelIsStoppedAtTheBoundW
 {
     Updater updater(platform);
     const Updater::Release release = serveRelease(newer, appArchive(AppManifest::appId(), newer, "#!/bin/sh\n"));
-    const auto peak = [] { // the process's resident memory at its most since the last reset
-        const QByteArray status = readFile("/proc/self/status");
-        return status.mid(status.indexOf("VmHWM:") + 6).trimmed().split(' ')[0].toLongLong() << 10;
-    };
     for (const QByteArray channel : { ">&2", "" }) { // far more than the bound, then a mark unless stopped
         standInUnzip("rm -f \"$0.ended\"; head -c 300000000 /dev/zero " + channel + "\n: >\"$0.ended\"\n");
-        writeFile("/proc/self/clear_refs", "5");
-        const qint64 before = peak();
+        [[maybe_unused]] const qint64 before = resident("VmRSS:", true);
         install(updater, release);
         EXPECT_TRUE(takeAlert().endsWith("couldn't be unpacked: its listing is larger than 64 MiB."));
         EXPECT_FALSE(QFile::exists(tools + "/unzip.ended")) << channel.constData();
 #ifndef __SANITIZE_ADDRESS__ // which keeps up to 256 MiB of what was freed
-        EXPECT_LT(peak() - before, 72 << 20) << channel.constData();
+        EXPECT_LT(resident("VmHWM:") - before, 72 << 20) << channel.constData();
 #endif
     }
     qputenv("PATH", path);

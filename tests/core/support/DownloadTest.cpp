@@ -7,10 +7,10 @@
 #include "support/DownloadFailure.h"
 #include "support/HostilePeer.h"
 #include "support/HttpPeer.h"
+#include "support/Resident.h"
 #include "support/WaitUntil.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QNetworkInterface>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -89,17 +89,6 @@ TEST(DownloadTest, RedirectsAreFollowedUpToFiveHopsUnderEveryRule)
 }
 
 namespace {
-
-// Resident memory ("VmRSS:") or its peak since the last reset ("VmHWM:"), in bytes.
-qint64 resident(const char* figure, bool resetPeak = false)
-{
-    QFile status("/proc/self/status"), refs("/proc/self/clear_refs");
-    if (resetPeak && refs.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        refs.write("5");
-    status.open(QIODevice::ReadOnly);
-    const QByteArray text = status.readAll();
-    return text.mid(text.indexOf(figure) + 6).trimmed().split(' ')[0].toLongLong() * 1024;
-}
 
 // What fourteen requests with a 1 MiB cap may add: their bodies, decoders
 // and buffers. AddressSanitizer keeps freed memory in quarantine, and

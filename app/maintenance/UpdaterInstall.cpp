@@ -67,6 +67,8 @@ void Updater::stop()
 {
     if (std::exchange(m_stopped, true))
         return;
+    if (m_busy)
+        AppLog::file().write(QStringLiteral("The update under way was stopped: Corvanta quits."));
     if (m_timer)
         m_timer->stop();
     if (m_download)

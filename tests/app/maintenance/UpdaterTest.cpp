@@ -484,9 +484,11 @@ TEST_F(UpdaterTest, AToolThatPrintsWithoutEndOnEitherChannelIsStoppedAtTheBoundW
     Updater updater(platform);
     const Updater::Release release = serveRelease(newer, appArchive(AppManifest::appId(), newer, "#!/bin/sh\n"));
     // Far more than the bound, then a mark unless stopped: the count on
-    // standard error, the listing on standard output.
+    // standard error, the listing on standard output; or nothing, and a
+    // signal ends the count.
     for (const auto& [run, channel, told] : { std::tuple("-h", ">&2", "unzip printed more than 64 MiB."),
-                                              std::tuple("-T", "", "its listing is larger than 64 MiB.") }) {
+                                              std::tuple("-T", "", "its listing is larger than 64 MiB."),
+                                              std::tuple("-h", ">/dev/null; kill -9 $$", "unzip was stopped by signal 9.") }) {
         standInUnzip(QByteArray("rm -f \"$0.ended\"; [ \"$2\" = ") + run + " ] || exec /usr/bin/unzip \"$@\"\n"
                      + "head -c 300000000 /dev/zero " + channel + "\n: >\"$0.ended\"\n");
         [[maybe_unused]] const qint64 before = resident("VmRSS:", true);

@@ -7,11 +7,11 @@
 #include "maintenance/VersionCheck.h"
 #include "support/ByteSize.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QCryptographicHash>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -253,8 +253,8 @@ ToolRun::Result carryFolder(const QString& from, const QString& to, const QStrin
         return { .said = qt_error_string(errno) };
     for (qsizetype next = 0; next < names.size();) {
         QStringList arguments { QStringLiteral("-a") };
-        for (qsizetype bytes = 0; next < names.size() && (arguments.size() == 1 || bytes < ArchiveListing::maxPatternBytes);
-             ++next) {
+        for (qsizetype bytes = 0;
+             next < names.size() && (arguments.size() == 1 || bytes < ArchiveListing::maxPatternBytes); ++next) {
             arguments << from + folder + u'/' + names[next];
             bytes += QFile::encodeName(arguments.last()).size() + 1;
         }

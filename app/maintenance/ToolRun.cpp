@@ -109,9 +109,9 @@ Result run(const QString& program, const QStringList& arguments, const QDeadline
         // die at once.
         killGroup(process);
         process.waitForFinished(2000);
-        const QString said = result.saidTooMuch
-            ? QStringLiteral("%1 printed more than %2").arg(tool, ByteSize::text(maxOutputBytes))
-            : QString();
+        const QString said
+            = result.saidTooMuch ? QStringLiteral("%1 printed more than %2").arg(tool, ByteSize::text(maxOutputBytes))
+                                 : QString();
         return { false, result.timedOut, result.saidTooMuch, result.listedTooMuch, {}, said };
     }
     result.said = (QString::fromLocal8Bit(errors) + u'\n' + QString::fromLocal8Bit(result.output)).trimmed();

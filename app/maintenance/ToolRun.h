@@ -15,11 +15,11 @@
 namespace ToolRun {
 
 struct Result {
-    bool ok = false;          // it ran and exited with status 0
-    bool timedOut = false;    // it was still running at the deadline, or when asked to stop, and was killed
-    bool saidTooMuch = false; // its output grew past maxOutputBytes and it was killed
+    bool ok = false;            // it ran and exited with status 0
+    bool timedOut = false;      // it was still running at the deadline, or when asked to stop, and was killed
+    bool saidTooMuch = false;   // its output grew past maxOutputBytes and it was killed
     bool listedTooMuch = false; // saidTooMuch, by its standard output
-    QByteArray output {};     // its standard output
+    QByteArray output {};       // its standard output
     // Its standard error and output as text, or why it did not run; after a
     // failure never empty: "unzip printed more than 64 MiB", "unzip was
     // stopped by signal 9" before what it said, or "unzip gave no reason".

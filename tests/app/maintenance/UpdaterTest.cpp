@@ -407,7 +407,8 @@ TEST_F(UpdaterTest, RefusesArchivesThatWouldUnpackTooLargeOrLeadOutOfTheirFolder
     EXPECT_EQ(takeAlert(), unpackable + "it names a path in a roundabout way (Corvanta/./bin/c.bin).");
     // The names the update gives its own work in the user's engine folder,
     // which a later start would take a folder merged with the user's for.
-    for (const QString name : { "Corvanta/bin/ITU/.corvanta-carry-mydata/.corvanta-carry", "Corvanta/.corvanta-carry" }) {
+    for (const QString name :
+         { "Corvanta/bin/ITU/.corvanta-carry-mydata/.corvanta-carry", "Corvanta/.corvanta-carry" }) {
         install(updater, release({ { name, "x" } }));
         EXPECT_EQ(takeAlert(), unpackable + "it names a path the update keeps for its own work (" + name + ").");
     }
@@ -486,9 +487,10 @@ TEST_F(UpdaterTest, AToolThatPrintsWithoutEndOnEitherChannelIsStoppedAtTheBoundW
     // Far more than the bound, then a mark unless stopped: the count on
     // standard error, the listing on standard output; or nothing, and a
     // signal ends the count.
-    for (const auto& [run, channel, told] : { std::tuple("-h", ">&2", "unzip printed more than 64 MiB."),
-                                              std::tuple("-T", "", "its listing is larger than 64 MiB."),
-                                              std::tuple("-h", ">/dev/null; kill -9 $$", "unzip was stopped by signal 9.") }) {
+    for (const auto& [run, channel, told] :
+         { std::tuple("-h", ">&2", "unzip printed more than 64 MiB."),
+           std::tuple("-T", "", "its listing is larger than 64 MiB."),
+           std::tuple("-h", ">/dev/null; kill -9 $$", "unzip was stopped by signal 9.") }) {
         standInUnzip(QByteArray("rm -f \"$0.ended\"; [ \"$2\" = ") + run + " ] || exec /usr/bin/unzip \"$@\"\n"
                      + "head -c 300000000 /dev/zero " + channel + "\n: >\"$0.ended\"\n");
         [[maybe_unused]] const qint64 before = resident("VmRSS:", true);

@@ -7,17 +7,20 @@
 #include "maintenance/VersionCheck.h"
 #include "support/ByteSize.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
 #include <limits>
+#include <map>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -36,6 +39,7 @@ const QString notUnpackedLead = QStringLiteral("The download couldn't be unpacke
 QString notUnpackedBecause(const QString& why) { return notUnpackedLead + why + u'.'; }
 const QString tooLong = QStringLiteral("took too long; the disk may be failing");
 const QString notExpected = QStringLiteral("The download is not the expected Corvanta version.");
+const QString stopped = QStringLiteral("The update was stopped: Corvanta quit.");
 
 // A tool's failure: `lead`, then what it said, whole for the log and for
 // the user cut, with `shown` in its place when given, and without the path
@@ -53,7 +57,8 @@ Outcome toolFailed(const QString& lead, const QString& said, const QString& dir 
     return { Kind::failed, message, lead + reason, false, {}, {}, {}, {} };
 }
 
-// unzip's failure, without the lines that only name the archive; for the
+// unzip's failure, without the lines that only name the archive or count
+// its entries (the header of `unzip -Z`); for the
 // user, the files it found damaged summed up in one line when more than one,
 // and the archive, a temporary file, named as the download (unzip's
 // warnings name it).
@@ -62,7 +67,8 @@ Outcome unzipFailed(const ToolRun::Result& unzip, const QString& archive, const 
     QStringList said = unzip.said.split(u'\n');
     said.removeIf([&](const QString& line) {
         const QString text = line.trimmed();
-        return text == u'[' + archive + u']' || text.startsWith(QLatin1String("Archive:"));
+        return text == u'[' + archive + u']' || text.startsWith(QLatin1String("Archive:"))
+            || text.startsWith(QLatin1String("Zip file size:"));
     });
     const auto isDamage = [](const QString& line) {
         return line.contains(QLatin1String(" bad CRC ")) || line.contains(QLatin1String("invalid compressed data"));
@@ -81,6 +87,12 @@ Outcome unzipFailed(const ToolRun::Result& unzip, const QString& archive, const 
 // user as the shell's `test -w` does.
 bool isWritable(const QString& path) { return ::access(QFile::encodeName(path).constData(), W_OK) == 0; }
 
+// Whether the thread's owner asked it to stop: the program quits.
+bool stopAsked() { return QThread::currentThread()->isInterruptionRequested(); }
+
+// The SHA-256 of the file at `path`, in pieces between which the thread
+// looks whether it is asked to stop (a gigabyte takes seconds); none when
+// it is, or when the file can't be read, with `error` set.
 std::optional<QString> checksumOf(const QString& path, QString* error)
 {
     QFile file(path);
@@ -88,17 +100,24 @@ std::optional<QString> checksumOf(const QString& path, QString* error)
         *error = file.errorString();
         return std::nullopt;
     }
-    if (file.size() == 0)
-        return sha256Hex({});
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    constexpr qint64 piece = 4 << 20;
     // Hashed straight from the mapped file, not a copy in memory.
-    const uchar* bytes = file.map(0, file.size());
-    if (!bytes) {
-        *error = file.errorString();
-        return std::nullopt;
+    for (qint64 at = 0; at < file.size(); at += piece) {
+        if (stopAsked()) {
+            *error = stopped;
+            return std::nullopt;
+        }
+        const qint64 size = std::min(piece, file.size() - at);
+        const uchar* bytes = file.map(at, size);
+        if (!bytes) {
+            *error = file.errorString();
+            return std::nullopt;
+        }
+        hash.addData(QByteArrayView(bytes, size));
+        file.unmap(const_cast<uchar*>(bytes));
     }
-    const QString checksum = sha256Hex(QByteArrayView(bytes, file.size()));
-    file.unmap(const_cast<uchar*>(bytes));
-    return checksum;
+    return QString::fromLatin1(hash.result().toHex());
 }
 
 // Why the program cannot replace its installed folder; empty when it can.
@@ -165,7 +184,7 @@ std::optional<Outcome> carryEngine(const Job& job, const QString& app, const QSt
     const QString to = newApp + QLatin1String(UpdateLeftovers::engineFolder);
     const QFileInfo engine(from);
     const QDeadlineTimer deadline(job.stepLimit);
-    ToolRun::Result copy { true, false, false, {}, {} };
+    ToolRun::Result copy { .ok = true };
     if (engine.isSymLink()) {
         // The user keeps the engine elsewhere: the link comes along.
         QDir(to).removeRecursively();
@@ -202,49 +221,81 @@ QString renameUnlessTaken(const QString& from, const QString& to)
     return error == EEXIST ? QString() : qt_error_string(error);
 }
 
+// Copies `entries` of the backup's engine folder `from`, each directly in
+// its folder `folder`, into that folder of the installed engine folder `to`
+// (none whose name is taken there): first into a carry folder beside their
+// place, in as few runs of cp as the argument limit allows, then each
+// renamed into place only when whole. The copies lie in a folder of their
+// own beside the carry folder's mark, never in its place: an entry may bear
+// its name. When a copy failed, `copies` gets where they lay.
+ToolRun::Result carryFolder(const QString& from, const QString& to, const QString& folder, const QStringList& entries,
+                            const QDeadlineTimer& deadline, QString* copies)
+{
+    QStringList names;
+    for (const QString& entry : entries) {
+        // A folder where the user has a file of its name: it can't go
+        // in, and the backup stays.
+        if (const QFileInfo there(to + entry); !there.exists() && !there.isSymLink())
+            names << entry.mid(folder.size() + 1);
+    }
+    if (names.isEmpty())
+        return { .ok = true };
+    // Marked before the copy begins: a carry folder cut short is told from
+    // the user's folder of that name by its mark alone.
+    QTemporaryDir carry(to + folder + u'/' + QLatin1String(UpdateLeftovers::carryPrefix) + QStringLiteral("XXXXXX"));
+    QFile mark(carry.filePath(QLatin1String(UpdateLeftovers::carryMark)));
+    *copies = carry.filePath(QStringLiteral("entries"));
+    if (!carry.isValid())
+        return { .said = carry.errorString() };
+    if (!mark.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        return { .said = mark.errorString() };
+    if (::mkdir(QFile::encodeName(*copies).constData(), 0700) != 0)
+        return { .said = qt_error_string(errno) };
+    for (qsizetype next = 0; next < names.size();) {
+        QStringList arguments { QStringLiteral("-a") };
+        for (qsizetype bytes = 0;
+             next < names.size() && (arguments.size() == 1 || bytes < ArchiveListing::maxPatternBytes); ++next) {
+            arguments << from + folder + u'/' + names[next];
+            bytes += QFile::encodeName(arguments.last()).size() + 1;
+        }
+        arguments << *copies + u'/';
+        if (ToolRun::Result copy = ToolRun::run(QStringLiteral("cp"), arguments, deadline); !copy.ok)
+            return copy;
+    }
+    for (const QString& name : std::as_const(names)) {
+        if (QString why = renameUnlessTaken(*copies + u'/' + name, to + folder + u'/' + name); !why.isEmpty())
+            return { .said = why };
+    }
+    return { .ok = true };
+}
+
 // Copies what the engine folder of the backup holds and the installed one
 // lacks into the installed one (the installed folder's own entries win, and
 // never through a link there, which keeps the user's engine elsewhere):
 // from there it goes into the new version with the rest, and it stays where
-// it was should the update fail. Each entry is copied into a carry folder
-// beside its place and renamed into place only when whole, so that a copy
-// cut short (a full disk, a kill) never passes for the user's. None when
-// every copy went well and the backup then holds nothing of the user's
-// engine, so it may go.
+// it was should the update fail. The entries of each folder are carried
+// together (carryFolder), so that a copy cut short (a full disk, a kill)
+// never passes for the user's. None when every copy went well and the
+// backup then holds nothing of the user's engine, so it may go.
 std::optional<Outcome> keepEngineOf(const QString& backup, const QString& app, const QDeadlineTimer& deadline)
 {
     const QString from = backup + QLatin1String(UpdateLeftovers::engineFolder);
     const QString to = app + QLatin1String(UpdateLeftovers::engineFolder);
-    ToolRun::Result copy { true, false, false, {}, {} };
-    QString carried; // the carry folder of a copy that failed, left out of what the user reads
+    ToolRun::Result copy { .ok = true };
+    QString copies; // where the copies of a failed run lay, left out of what the user reads
     if (UpdateLeftovers::holdsUsersEngine(backup, app) && !QFileInfo(to).isSymLink()) {
         QDir().mkpath(to);
         const QString inside = QFileInfo(to).canonicalFilePath();
+        std::map<QString, QStringList> byFolder; // "" or "/Data/antennas"
         for (const QString& entry :
-             UpdateLeftovers::lackedEntries(from, to, std::numeric_limits<qsizetype>::max(), nullptr)) {
-            const QString folder = to + entry.left(entry.lastIndexOf(u'/'));
-            if (QFileInfo(folder).canonicalFilePath() != inside + folder.mid(to.size()))
+             UpdateLeftovers::lackedEntries(from, to, std::numeric_limits<qsizetype>::max(), nullptr))
+            byFolder[entry.left(entry.lastIndexOf(u'/'))] << entry;
+        for (const auto& [folder, entries] : byFolder) {
+            if (QFileInfo(to + folder).canonicalFilePath() != inside + folder)
                 continue;
-            // A folder where the user has a file of its name: it can't go
-            // in, and the backup stays.
-            if (const QFileInfo there(to + entry); there.exists() || there.isSymLink())
-                continue;
-            // Marked before the copy begins: a carry folder cut short is
-            // told from the user's folder of that name by its mark alone.
-            QTemporaryDir carry(folder + u'/' + QLatin1String(UpdateLeftovers::carryPrefix) + QStringLiteral("XXXXXX"));
-            QFile mark(carry.filePath(QLatin1String(UpdateLeftovers::carryMark)));
-            const bool marked = carry.isValid() && mark.open(QIODevice::WriteOnly | QIODevice::NewOnly);
-            const QString copied = carry.filePath(entry.mid(entry.lastIndexOf(u'/') + 1));
-            copy = marked ? ToolRun::run(QStringLiteral("cp"), { QStringLiteral("-a"), from + entry, copied }, deadline)
-                          : ToolRun::Result { false, false, false, {},
-                                              carry.isValid() ? mark.errorString() : carry.errorString() };
-            if (copy.ok)
-                copy.said = renameUnlessTaken(copied, to + entry);
-            copy.ok = copy.ok && copy.said.isEmpty();
-            if (!copy.ok) {
-                carried = carry.path();
+            copy = carryFolder(from, to, folder, entries, deadline, &copies);
+            if (!copy.ok)
                 break;
-            }
         }
     }
     QString unreadable;
@@ -258,7 +309,7 @@ std::optional<Outcome> keepEngineOf(const QString& backup, const QString& app, c
         lead += u' ' + unreadable + u'.';
     Outcome outcome = copy.timedOut ? failed(lead + QStringLiteral(" Copying them ") + tooLong + u'.')
         : copy.ok                   ? failed(lead)
-                                    : toolFailed(lead + QStringLiteral(" Copying them failed: "), copy.said, carried);
+                                    : toolFailed(lead + QStringLiteral(" Copying them failed: "), copy.said, copies);
     outcome.lasting = true;
     return outcome;
 }
@@ -317,10 +368,12 @@ std::optional<Outcome> unpackEntries(const QString& archive, const QList<Archive
 Outcome unpack(const Job& job, const QString& archive, const QString& app)
 {
     const QDeadlineTimer deadline(job.stepLimit);
-    const auto listingFailed = [&](const ToolRun::Result& run) -> std::optional<Outcome> {
+    // `listed`: the run that lists, whose flood on its standard output is
+    // a listing too large; another flood is told as unzip's own.
+    const auto listingFailed = [&](const ToolRun::Result& run, bool listed) -> std::optional<Outcome> {
         if (run.timedOut)
             return failed(notUnpackedBecause(QStringLiteral("unpacking ") + tooLong));
-        if (run.saidTooMuch)
+        if (run.listedTooMuch && listed)
             return failed(notUnpackedBecause(QStringLiteral("its listing is larger than %1")
                                                  .arg(ByteSize::text(ToolRun::maxOutputBytes))));
         if (!run.ok)
@@ -334,13 +387,14 @@ Outcome unpack(const Job& job, const QString& archive, const QString& app)
         QStringLiteral("unzip"), { QStringLiteral("-Z"), QStringLiteral("-h"), QStringLiteral("-t"), archive }, deadline);
     if (const QString problem = ArchiveListing::countProblem(counts.output); !problem.isEmpty())
         return failed(notUnpackedBecause(problem));
-    if (std::optional<Outcome> failure = listingFailed(counts))
+    if (std::optional<Outcome> failure = listingFailed(counts, false))
         return *failure;
-    const ToolRun::Result listing = ToolRun::run(
+    ToolRun::Result listing = ToolRun::run(
         QStringLiteral("unzip"), { QStringLiteral("-Z"), QStringLiteral("-T"), QStringLiteral("-s"), archive }, deadline);
-    if (std::optional<Outcome> failure = listingFailed(listing))
+    if (std::optional<Outcome> failure = listingFailed(listing, true))
         return *failure;
     const std::expected<QList<ArchiveListing::Entry>, QString> entries = ArchiveListing::read(listing.output);
+    listing.output = {}; // what it held is in the entries now
     if (!entries)
         return failed(notUnpackedBecause(entries.error()));
     if (const QString problem = ArchiveListing::problem(*entries, job.maxUnpackedBytes); !problem.isEmpty())
@@ -373,6 +427,9 @@ Outcome unpack(const Job& job, const QString& archive, const QString& app)
 
     if (std::optional<Outcome> failure = carryEngine(job, app, newApp))
         return *failure;
+    // The program quits: the new version goes with its folder.
+    if (stopAsked())
+        return failed(stopped);
     dir.setAutoRemove(false);
     return { Kind::replace, {}, {}, false, app, {}, {}, newApp };
 }

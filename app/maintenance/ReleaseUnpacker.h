@@ -19,16 +19,18 @@
 //      folder for the user to install by hand;
 //   3. deletes a backup left by an earlier update, once what of the user's
 //      engine only the backup holds is copied into the installed engine
-//      folder (and so carried along in step 6), each entry under a
-//      temporary name and renamed into place whole; stops when it can't do
+//      folder (and so carried along in step 6), the entries of each folder
+//      in one copy (a few for many names) under a temporary name, each
+//      renamed into place whole; stops when it can't do
 //      either, when a copy failed, or when a folder or file of that name is
 //      not such a backup;
 //   4. refuses an archive that holds more entries than a release may, by
 //      its header's count or by unzip's walk through them, which lists
 //      nothing; then reads its listing (no more than
 //      ToolRun::maxOutputBytes of it) and refuses it when it would unpack
-//      to more than the limit, names paths outside its folder or puts
-//      entries inside a link; unpacks it with `unzip` beside the installed
+//      to more than the limit, names paths outside its folder or the
+//      update's own carry folders, or puts entries inside a link; unpacks
+//      it with `unzip` beside the installed
 //      folder, no file larger than twice its listed size, and refuses it
 //      when a file's size on disk is not the listed one;
 //   5. checks that it is this application at the announced version, with a
@@ -37,7 +39,10 @@
 //      (modes, times and links kept), since the release brings none.
 //
 // Unpacking and copying each have a time limit, so a disk that stops
-// answering ends the update with a message. A tool's complaint reaches the
+// answering ends the update with a message. When the thread is asked to
+// stop (the program quits), the checksum stops at its next piece and a tool
+// under way is killed; the work then ends as a failure that no one reads,
+// and removes what it made on its way out. A tool's complaint reaches the
 // user cut to a few lines, without the unpack folder's path and with the
 // files found damaged counted, the log in full.
 namespace ReleaseUnpacker {

@@ -1,5 +1,8 @@
 #include "maintenance/ToolRun.h"
 
+#include "support/ByteSize.h"
+
+#include <QFileInfo>
 #include <QProcess>
 #include <QThread>
 
@@ -8,6 +11,7 @@
 #include <csignal>
 #include <cstring>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace ToolRun {
 
@@ -24,25 +28,36 @@ int msLeft(const QDeadlineTimer& deadline)
 // to stop.
 constexpr int sliceMs = 100;
 
+// The tool and whatever it started.
+void killGroup(QProcess& process)
+{
+    if (const qint64 id = process.processId(); id > 0)
+        ::kill(pid_t(-id), SIGKILL);
+    process.kill();
+}
+
 } // namespace
 
 Result run(const QString& program, const QStringList& arguments, const QDeadlineTimer& deadline, qint64 maxFileBytes)
 {
+    const QString tool = QFileInfo(program).fileName();
     QProcess process;
     process.setProgram(program);
     process.setArguments(arguments);
     process.setStandardInputFile(QProcess::nullDevice());
-    if (maxFileBytes >= 0) {
-        process.setChildProcessModifier([maxFileBytes] {
-            const rlimit limit { rlim_t(maxFileBytes), rlim_t(maxFileBytes) };
-            setrlimit(RLIMIT_FSIZE, &limit);
-            // A write past the limit fails instead of killing the tool,
-            // which could leave a core file behind.
-            struct sigaction ignore {};
-            ignore.sa_handler = SIG_IGN;
-            sigaction(SIGXFSZ, &ignore, nullptr);
-        });
-    }
+    process.setChildProcessModifier([maxFileBytes] {
+        // A group of its own, which is killed whole.
+        setpgid(0, 0);
+        if (maxFileBytes < 0)
+            return;
+        const rlimit limit { rlim_t(maxFileBytes), rlim_t(maxFileBytes) };
+        setrlimit(RLIMIT_FSIZE, &limit);
+        // A write past the limit fails instead of killing the tool,
+        // which could leave a core file behind.
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        sigaction(SIGXFSZ, &ignore, nullptr);
+    });
     // Both channels are read as they come, whichever has something, and
     // weighed together before a byte is kept: past the bound the tool is
     // stopped at once, and nothing more of it is kept.
@@ -53,7 +68,8 @@ Result run(const QString& program, const QStringList& arguments, const QDeadline
         const qint64 piece = process.bytesAvailable();
         if (!result.saidTooMuch && result.output.size() + errors.size() + piece > maxOutputBytes) {
             result.saidTooMuch = true;
-            process.kill();
+            result.listedTooMuch = channel == QProcess::StandardOutput;
+            killGroup(process);
         }
         if (result.saidTooMuch) {
             process.skip(piece);
@@ -71,12 +87,14 @@ Result run(const QString& program, const QStringList& arguments, const QDeadline
     QObject::connect(&process, &QProcess::readyReadStandardOutput,
                      [&] { take(QProcess::StandardOutput, result.output); });
     QObject::connect(&process, &QProcess::readyReadStandardError, [&] { take(QProcess::StandardError, errors); });
+    const QThread* thread = QThread::currentThread();
+    if (thread->isInterruptionRequested())
+        return { false, true, false, false, {}, {} };
     process.start();
     if (!process.waitForStarted(msLeft(deadline)))
-        return { false, deadline.hasExpired(), false, {}, process.errorString() };
+        return { false, deadline.hasExpired(), false, false, {}, process.errorString() };
     // QProcess reads both channels while it waits, and says so through the
     // signals above. In slices, so that the thread's owner can stop it.
-    const QThread* thread = QThread::currentThread();
     while (process.state() != QProcess::NotRunning && !result.saidTooMuch) {
         result.timedOut = deadline.hasExpired() || thread->isInterruptionRequested();
         if (result.timedOut)
@@ -89,12 +107,20 @@ Result run(const QString& program, const QStringList& arguments, const QDeadline
     if (process.state() != QProcess::NotRunning || result.saidTooMuch) {
         // A tool held up by a disk that no longer answers; it may not even
         // die at once.
-        process.kill();
+        killGroup(process);
         process.waitForFinished(2000);
-        return { false, result.timedOut, result.saidTooMuch, {}, {} };
+        const QString said
+            = result.saidTooMuch ? QStringLiteral("%1 printed more than %2").arg(tool, ByteSize::text(maxOutputBytes))
+                                 : QString();
+        return { false, result.timedOut, result.saidTooMuch, result.listedTooMuch, {}, said };
     }
     result.said = (QString::fromLocal8Bit(errors) + u'\n' + QString::fromLocal8Bit(result.output)).trimmed();
     result.ok = process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    if (process.exitStatus() == QProcess::CrashExit) // the exit code is then the signal's number
+        result.said = (QStringLiteral("%1 was stopped by signal %2\n").arg(tool).arg(process.exitCode()) + result.said)
+                          .trimmed();
+    else if (!result.ok && result.said.isEmpty())
+        result.said = tool + QStringLiteral(" gave no reason");
     return result;
 }
 

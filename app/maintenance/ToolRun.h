@@ -9,14 +9,21 @@
 // the calling thread, the update's own, within the deadline of the step it
 // belongs to, or until that thread is asked to stop (an interruption ends
 // it as the deadline would); and what a tool said, cut down for an alert.
+// A tool runs in a process group of its own, and a tool that is stopped is
+// killed with all it started: a tool that is a script leaves none of its
+// commands running.
 namespace ToolRun {
 
 struct Result {
-    bool ok = false;          // it ran and exited with status 0
-    bool timedOut = false;    // it was still running at the deadline, or when asked to stop, and was killed
-    bool saidTooMuch = false; // its output grew past maxOutputBytes and it was killed
-    QByteArray output;        // its standard output
-    QString said;             // its standard error and output as text, or why it did not run
+    bool ok = false;            // it ran and exited with status 0
+    bool timedOut = false;      // it was still running at the deadline, or when asked to stop, and was killed
+    bool saidTooMuch = false;   // its output grew past maxOutputBytes and it was killed
+    bool listedTooMuch = false; // saidTooMuch, by its standard output
+    QByteArray output {};       // its standard output
+    // Its standard error and output as text, or why it did not run; after a
+    // failure never empty: "unzip printed more than 64 MiB", "unzip was
+    // stopped by signal 9" before what it said, or "unzip gave no reason".
+    QString said {};
 };
 
 // The most a tool may print, standard output and error together, before it

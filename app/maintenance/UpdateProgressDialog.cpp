@@ -15,6 +15,8 @@ UpdateProgressDialog::UpdateProgressDialog(Updater& updater, const ReleaseFeed::
     , m_updater(updater)
 {
     setAttribute(Qt::WA_DeleteOnClose);
+    // The program ends with its last window, not with this one.
+    setAttribute(Qt::WA_QuitOnClose, false);
     setWindowTitle(QStringLiteral("Corvanta"));
     setPalette(DarkAppearance::palette());
 

@@ -13,7 +13,9 @@ class Updater;
 // 0.9.1…", a bar and "12.3 MiB of 40 MiB" (bytes of the announced size),
 // and a Cancel button that ends the download. Once the archive is in, it
 // says that it is checking and unpacking, which cannot be cancelled. Dark,
-// not modal; it closes and deletes itself when the installation ends.
+// not modal; it closes and deletes itself when the installation ends, and
+// keeps the program alive no longer than its last main window does: a quit
+// stops the update (Updater::stop), which closes it.
 class UpdateProgressDialog : public QDialog {
     Q_OBJECT
 public:

@@ -13,6 +13,7 @@
 #include "support/PoolJob.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
+#include "support/TransferThread.h"
 
 #include <QApplication>
 #include <QDir>
@@ -65,12 +66,15 @@ Updater::~Updater()
     // half-destroyed updater.
     qDeleteAll(findChildren<Download*>(Qt::FindDirectChildrenOnly));
     // The file work stops at its tool under way, which is killed, and
-    // reports to no one; what it leaves goes at the next start.
+    // reports to no one; what it leaves goes at the next start. A thread
+    // that a disk which no longer answers holds past the bound is left to
+    // the process's exit, as the transfer thread is.
     for (QThread* thread : std::as_const(m_fileWork))
         thread->requestInterruption();
+    const QDeadlineTimer deadline(TransferThread::closeWithin);
     for (QThread* thread : std::as_const(m_fileWork)) {
-        thread->wait();
-        delete thread;
+        if (thread->wait(deadline))
+            delete thread;
     }
 }
 
@@ -165,7 +169,7 @@ void Updater::fetchRelease(std::function<void(Result<Release>)> done)
 
 void Updater::check(bool userAsked)
 {
-    if (m_busy)
+    if (m_busy || m_stopped)
         return;
     setBusy(true);
     fetchRelease([this, userAsked](Result<Release> release) {

@@ -104,6 +104,14 @@ public:
 public Q_SLOTS:
     // Ends a download under way; the installation ends without an alert.
     void cancelDownload();
+    // The program quits, whatever the update is doing: a download under way
+    // ends, the file work is asked to stop (a tool under way is killed) and
+    // whatever it ends with is dropped, so nothing is put in place, no new
+    // version started and nothing shown; the old version stays, and what
+    // the work leaves goes at the next start. Busy ends at once, and no
+    // check or installation starts after it. The destructor waits for the
+    // file work no longer than the transfer thread's close is waited for.
+    void stop();
 
 Q_SIGNALS:
     void busyChanged(bool busy);
@@ -137,4 +145,5 @@ private:
     QString m_refused;   // a version that cannot be installed in this run
     bool m_busy = false;
     bool m_started = false;
+    bool m_stopped = false;
 };

@@ -16,6 +16,7 @@
 #include <QSaveFile>
 #include <QTemporaryFile>
 #include <QThread>
+#include <QTimer>
 #include <QUuid>
 
 namespace {
@@ -26,6 +27,8 @@ UpdateError notOnWebsite() { return { QStringLiteral("The update address is not 
 
 void Updater::install(const Release& release, std::function<void()> done)
 {
+    if (m_stopped)
+        return;
     setBusy(true);
     m_cancelled.clear();
     if (m_platform.showProgress)
@@ -36,6 +39,8 @@ void Updater::install(const Release& release, std::function<void()> done)
             outcome.message = file.error().message;
             return placed(release, outcome, done);
         }
+        if (m_stopped) // came in whole as the program quits
+            return (void)QFile::remove(*file);
         Q_EMIT unpacking();
         ReleaseUnpacker::Job job { *file,
                                    release,
@@ -58,6 +63,21 @@ void Updater::install(const Release& release, std::function<void()> done)
     });
 }
 
+void Updater::stop()
+{
+    if (std::exchange(m_stopped, true))
+        return;
+    if (m_busy)
+        AppLog::file().write(QStringLiteral("The update under way was stopped: Corvanta quits."));
+    if (m_timer)
+        m_timer->stop();
+    if (m_download)
+        m_download->cancel(QStringLiteral("The update was stopped: Corvanta quit."));
+    for (QThread* thread : std::as_const(m_fileWork))
+        thread->requestInterruption();
+    setBusy(false);
+}
+
 void Updater::cancelDownload()
 {
     if (!m_download)
@@ -72,8 +92,9 @@ void Updater::download(const Release& release, std::function<void(Result<QString
     if (!isAllowedAddress(url))
         return done(std::unexpected(notOnWebsite()));
 
+    // Removed with the last reference unless whole: a download dropped at
+    // the program's end leaves nothing.
     auto file = std::make_shared<QTemporaryFile>(m_platform.tempFolder + QStringLiteral("/corvanta-download-XXXXXX"));
-    file->setAutoRemove(false);
     if (!file->open())
         return done(std::unexpected(UpdateError { file->errorString() }));
 
@@ -107,6 +128,7 @@ void Updater::download(const Release& release, std::function<void(Result<QString
             return fail(*failure);
         if (!file->flush())
             return fail(file->errorString());
+        file->setAutoRemove(false);
         file->close();
         done(file->fileName());
     });
@@ -115,6 +137,8 @@ void Updater::download(const Release& release, std::function<void(Result<QString
 void Updater::placed(const Release& release, const ReleaseUnpacker::Outcome& outcome, const std::function<void()>& done)
 {
     using Kind = ReleaseUnpacker::Outcome::Kind;
+    if (m_stopped) // the program quits; the next start takes up what is left
+        return;
     QString failure = outcome.message;
     if (outcome.kind == Kind::handInstall) {
         AppLog::file().write(

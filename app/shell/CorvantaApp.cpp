@@ -106,6 +106,9 @@ CorvantaApp::CorvantaApp(QObject* parent)
     m_stores.predictions = new PredictionStore(this);
     m_stores.rotors = new RotatorManager(this);
     m_stores.updater = new Updater(this);
+    // The last window closed ends the program, an update under way too
+    // (its progress dialog keeps no program alive).
+    connect(qApp, &QGuiApplication::lastWindowClosed, m_stores.updater, &Updater::stop);
 
     createActions();
 }
@@ -255,6 +258,8 @@ void CorvantaApp::quit()
     else if (!open.isEmpty())
         open.last()->storeGeometry();
     m_quitting = true;
+    // An update under way neither holds the quit up nor goes on after it.
+    m_stores.updater->stop();
     QApplication::closeAllWindows();
     m_quitting = false;
 }

@@ -1,5 +1,6 @@
 #include "maintenance/ArchiveListing.h"
 
+#include "maintenance/UpdateLeftovers.h"
 #include "support/ByteSize.h"
 
 #include <QRegularExpression>
@@ -40,9 +41,13 @@ std::expected<QList<Entry>, QString> read(const QByteArray& text)
 
     QList<Entry> entries;
     qint64 announced = -1;
-    const QList<QByteArray> lines = text.split('\n');
-    for (const QByteArray& raw : lines) {
-        const QString line = QString::fromUtf8(raw).remove(u'\r');
+    // A line at a time: the listing may be tens of megabytes, and its lines
+    // are not copied all at once.
+    for (qsizetype start = 0, end = 0; start < text.size(); start = end + 1) {
+        end = text.indexOf('\n', start);
+        if (end < 0)
+            end = text.size();
+        const QString line = QString::fromUtf8(text.constData() + start, end - start).remove(u'\r');
         if (line.isEmpty() || line.startsWith(QLatin1String("Archive:")) || totalsLine().match(line).hasMatch())
             continue;
         if (const QRegularExpressionMatch match = header.match(line); match.hasMatch()) {
@@ -98,6 +103,12 @@ QString problem(const QList<Entry>& entries, qint64 maxBytes)
         // lead them, yet not by their text.
         if (parts.contains(QString()) || parts.contains(QLatin1String(".")))
             return QStringLiteral("it names a path in a roundabout way (%1)").arg(entry.name);
+        const auto isUpdates = [](const QString& part) {
+            return part == QLatin1String(UpdateLeftovers::carryMark)
+                || part.startsWith(QLatin1String(UpdateLeftovers::carryPrefix));
+        };
+        if (std::ranges::any_of(parts, isUpdates))
+            return QStringLiteral("it names a path the update keeps for its own work (%1)").arg(entry.name);
         if (names.contains(name))
             return QStringLiteral("it names %1 twice").arg(name);
         names.insert(name);
@@ -125,9 +136,18 @@ QList<QList<Entry>> batches(const QList<Entry>& entries)
         groups[{ order, int(std::bit_width(quint64(entry.size))) }] << entry;
     }
     QList<QList<Entry>> batches;
-    for (auto& [key, batch] : groups) {
-        std::ranges::stable_sort(batch, std::greater(), &Entry::size);
-        batches << std::move(batch);
+    for (auto& [key, group] : groups) {
+        std::ranges::stable_sort(group, std::greater(), &Entry::size);
+        qsizetype bytes = 0;
+        for (Entry& entry : group) {
+            const qsizetype size = pattern(entry.name).toUtf8().size() + 1;
+            if (bytes == 0 || bytes + size > maxPatternBytes) {
+                batches.emplace_back();
+                bytes = 0;
+            }
+            bytes += size;
+            batches.last() << std::move(entry);
+        }
     }
     return batches;
 }

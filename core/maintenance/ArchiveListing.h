@@ -45,7 +45,10 @@ QString countProblem(const QByteArray& counts);
 // Why the entries must not be unpacked: more than maxEntries of them, a
 // name that is absolute, climbs out with "..", or holds "." or an empty
 // step, one name twice, an entry inside a link (unpacking it would write
-// wherever the link points), or more than `maxBytes` unpacked in all.
+// wherever the link points), a name the update keeps for its own work in
+// the user's engine folder (UpdateLeftovers' carry folders and their mark:
+// a later start would take a folder of the user's that the release merged
+// into for one of them), or more than `maxBytes` unpacked in all.
 // Empty when they may be unpacked. The text continues
 // "The download couldn't be unpacked: ".
 QString problem(const QList<Entry>& entries, qint64 maxBytes);
@@ -58,8 +61,14 @@ QString problem(const QList<Entry>& entries, qint64 maxBytes);
 // archive lists, the runs are a few dozen at most. Files come first, then
 // links (unzip makes a run's links at its end, and no later run may write
 // through one), then folders (whose modes, a read-only one perhaps, are set
-// at the end of their run).
+// at the end of their run). A run is split further where its patterns
+// would pass maxPatternBytes.
 QList<QList<Entry>> batches(const QList<Entry>& entries);
+
+// The most bytes of patterns one run of `unzip` is given. Linux refuses a
+// command whose arguments and environment together pass its limit, which
+// is 128 KiB where the stack is small.
+inline constexpr qsizetype maxPatternBytes = 64 * 1024;
 
 // The name as a pattern that `unzip` matches to this entry alone: its
 // wildcards and escape character escaped, and a leading "-" too, which would

@@ -39,9 +39,11 @@ bool isBackup(const QString& path);
 // What of a leftover's engine is copied into the installed engine folder
 // goes first into a carry folder beside its place, named this and
 // QTemporaryDir's six letters, which gets the mark carryMark before
-// anything else, and is renamed into place only when whole. A carry folder
-// with its mark holds no file of the user's, only a copy cut short; a
-// folder of that name without it is the user's, like any other.
+// anything else (the copies go into a folder beside it, so that an entry
+// of the user's may bear the mark's name), and is renamed into place only
+// when whole. A carry folder with its mark holds no file of the user's,
+// only a copy cut short; a folder of that name without it is the user's,
+// like any other. No release may name either (ArchiveListing::problem).
 inline constexpr char carryPrefix[] = ".corvanta-carry-";
 inline constexpr char carryMark[] = ".corvanta-carry";
 

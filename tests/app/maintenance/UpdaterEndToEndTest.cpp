@@ -193,6 +193,7 @@ TEST_F(UpdaterEndToEnd, ADedicatedFolderIsReplacedInPlaceAndKeepsTheUsersEngine)
     writeFile(engine + "/Data/antennas/beam.ant", "my own antenna");
     QFile::setPermissions(engine + "/Data/antennas/beam.ant", QFile::ReadOwner | QFile::ReadGroup);
     writeFile(engine + "/.corvanta-carry-Notes1/todo.txt", "a folder of the user's, named as the update's are");
+    writeFile(engine + "/.corvanta-carry/sites.txt", "a folder of the user's, named as the update's mark");
     const QStringList engineBefore = snapshot(engine);
 
     serveRelease();

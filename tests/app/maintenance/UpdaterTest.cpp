@@ -4,6 +4,7 @@
 #include "maintenance/Updater.h"
 #include "kit/AppLog.h"
 #include "maintenance/AppManifest.h"
+#include "maintenance/UpdateProgressDialog.h"
 #include "maintenance/VersionCheck.h"
 #include "support/HttpPeer.h"
 #include "support/Resident.h"
@@ -17,10 +18,12 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <unistd.h>
 
 using namespace UpdateFixture;
@@ -402,6 +405,13 @@ TEST_F(UpdaterTest, RefusesArchivesThatWouldUnpackTooLargeOrLeadOutOfTheirFolder
     EXPECT_EQ(takeAlert(), unpackable + "Corvanta/bin/Resources/c.bin is not the 2000 bytes the archive lists for it.");
     install(updater, release({ { "Corvanta/./bin/c.bin", "x" } }));
     EXPECT_EQ(takeAlert(), unpackable + "it names a path in a roundabout way (Corvanta/./bin/c.bin).");
+    // The names the update gives its own work in the user's engine folder,
+    // which a later start would take a folder merged with the user's for.
+    for (const QString name :
+         { "Corvanta/bin/ITU/.corvanta-carry-mydata/.corvanta-carry", "Corvanta/.corvanta-carry" }) {
+        install(updater, release({ { name, "x" } }));
+        EXPECT_EQ(takeAlert(), unpackable + "it names a path the update keeps for its own work (" + name + ").");
+    }
     // Four million entries, as its zip64 end record announces them: refused
     // by that count, before a listing that would take long to read, which
     // unzip is never asked for.
@@ -474,15 +484,55 @@ TEST_F(UpdaterTest, AToolThatPrintsWithoutEndOnEitherChannelIsStoppedAtTheBoundW
 {
     Updater updater(platform);
     const Updater::Release release = serveRelease(newer, appArchive(AppManifest::appId(), newer, "#!/bin/sh\n"));
-    for (const QByteArray channel : { ">&2", "" }) { // far more than the bound, then a mark unless stopped
-        standInUnzip("rm -f \"$0.ended\"; head -c 300000000 /dev/zero " + channel + "\n: >\"$0.ended\"\n");
+    // Far more than the bound, then a mark unless stopped: the count on
+    // standard error, the listing on standard output; or nothing, and a
+    // signal ends the count.
+    for (const auto& [run, channel, told] :
+         { std::tuple("-h", ">&2", "unzip printed more than 64 MiB."),
+           std::tuple("-T", "", "its listing is larger than 64 MiB."),
+           std::tuple("-h", ">/dev/null; kill -9 $$", "unzip was stopped by signal 9.") }) {
+        standInUnzip(QByteArray("rm -f \"$0.ended\"; [ \"$2\" = ") + run + " ] || exec /usr/bin/unzip \"$@\"\n"
+                     + "head -c 300000000 /dev/zero " + channel + "\n: >\"$0.ended\"\n");
         [[maybe_unused]] const qint64 before = resident("VmRSS:", true);
         install(updater, release);
-        EXPECT_TRUE(takeAlert().endsWith("couldn't be unpacked: its listing is larger than 64 MiB."));
-        EXPECT_FALSE(QFile::exists(tools + "/unzip.ended")) << channel.constData();
+        EXPECT_EQ(takeAlert(), QString("The update didn't work | The download couldn't be unpacked: ") + told);
+        EXPECT_FALSE(QFile::exists(tools + "/unzip.ended")) << channel;
 #ifndef __SANITIZE_ADDRESS__ // which keeps up to 256 MiB of what was freed
-        EXPECT_LT(resident("VmHWM:") - before, 72 << 20) << channel.constData();
+        EXPECT_LT(resident("VmHWM:") - before, 72 << 20) << channel;
 #endif
     }
     qputenv("PATH", path);
+}
+
+TEST_F(UpdaterTest, AQuitWhileAToolHangsEndsTheWorkAtOnceWithNothingInPlaceAndNoToolLeft)
+{
+    // unzip hangs as it unpacks, in a command of its own.
+    standInUnzip("case \"$1\" in -Z) exec /usr/bin/unzip \"$@\" ;; esac\nsleep 600 & echo $! >\"$0.pid\"; wait\n");
+    QPointer<UpdateProgressDialog> dialog;
+    platform.showProgress = [&](Updater& updater, const Updater::Release& release) {
+        dialog = new UpdateProgressDialog(updater, release);
+        dialog->show();
+    };
+    bool done = false;
+    auto updater = std::make_unique<Updater>(platform);
+    updater->install(serveRelease(newer, appArchive(AppManifest::appId(), newer, "#!/bin/sh\n")), [&] { done = true; });
+    ASSERT_TRUE(waitUntil([&] { return !readFile(tools + "/unzip.pid").isEmpty(); }));
+    dialog->reject(); // the dialog alone may not end the work
+    EXPECT_TRUE(dialog && dialog->isVisible() && updater->busy());
+
+    updater->stop();
+    EXPECT_FALSE(updater->busy());
+    EXPECT_TRUE(waitUntil([&] { return dialog.isNull(); }));
+    updater.reset();
+    const QString stat = "/proc/" + readFile(tools + "/unzip.pid").trimmed() + "/stat";
+    EXPECT_TRUE(waitUntil([&] { return readFile(stat).isEmpty() || readFile(stat).contains(") Z "); }))
+        << readFile(stat).constData();
+    EXPECT_TRUE(waitUntil([&] { return entries(apps) == QStringList({ "Corvanta" }); }))
+        << entries(apps).join(' ').toStdString();
+    qputenv("PATH", path);
+    EXPECT_TRUE(alerts.isEmpty()) << alerts.join('\n').toStdString();
+    EXPECT_EQ(quits, 0);
+    EXPECT_FALSE(done);
+    EXPECT_EQ(entries(temp), QStringList());
+    EXPECT_EQ(AppManifest::read(app)->version, current);
 }

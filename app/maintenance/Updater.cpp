@@ -158,7 +158,7 @@ void Updater::fetchRelease(std::function<void(Result<Release>)> done)
               .refusedHop = QStringLiteral(
                   "The update server sent the request to an address that is not on the Corvanta website.") });
         if (failure)
-            return done(std::unexpected(UpdateError { *failure }));
+            return done(std::unexpected(UpdateError { *failure, DownloadFailure::logged(*failure, outcome) }));
         done(ReleaseFeed::decode(outcome.body));
     });
 }
@@ -170,7 +170,9 @@ void Updater::check(bool userAsked)
     setBusy(true);
     fetchRelease([this, userAsked](Result<Release> release) {
         if (!release) {
-            AppLog::file().write(QStringLiteral("Update check failed: ") + release.error().message);
+            const UpdateError& error = release.error();
+            AppLog::file().write(QStringLiteral("Update check failed: ")
+                                 + (error.logged.isEmpty() ? error.message : error.logged));
             if (userAsked)
                 alert(QStringLiteral("Couldn't check for updates"), release.error().message);
         } else if (isNewerVersion(release->version, currentVersion())) {

@@ -15,6 +15,8 @@ namespace UpdateDialogs {
 
 namespace {
 
+const QString alertName = QStringLiteral("updateAlert");
+
 // A message box wraps its text at about 500 pixels and never scrolls, so
 // long release notes (the feed may carry a megabyte) would push its buttons
 // below the screen. Counts lines as the box wraps them, at a conservative
@@ -72,11 +74,23 @@ QMessageBox* makeBox(const QString& title, const QString& text, QWidget* parent)
 
 } // namespace
 
-QMessageBox* alert(const QString& title, const QString& text, QWidget* parent)
+QMessageBox* alert(const QString& title, const QString& text, bool failure, QWidget* parent)
 {
     QMessageBox* box = makeBox(title, text, parent);
+    box->setObjectName(alertName);
+    if (failure)
+        box->setIcon(QMessageBox::Warning);
     box->setDefaultButton(box->addButton(QMessageBox::Ok));
     return box;
+}
+
+void addToOpenAlert(const QString& paragraph)
+{
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        auto* box = qobject_cast<QMessageBox*>(window);
+        if (box && box->isVisible() && box->objectName() == alertName)
+            box->setInformativeText(box->informativeText() + QStringLiteral("\n\n") + paragraph);
+    }
 }
 
 QMessageBox* offer(const ReleaseFeed::Release& release, const QString& currentVersion, QWidget* parent)

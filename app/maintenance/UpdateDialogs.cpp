@@ -51,6 +51,25 @@ int linesThatFit(const QMessageBox* box)
     return std::max(4, (free - titleButtonsAndDetails) / QFontMetrics(box->font()).lineSpacing());
 }
 
+// A line without a blank (a folder's or a file's path) is never broken:
+// the text is at least as wide as the longest of them, as far as the screen
+// allows.
+void keepPathsWhole(QMessageBox* box)
+{
+    auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"));
+    if (!label)
+        return;
+    const QFontMetrics metrics(label->font());
+    int widest = 0;
+    for (const QString& line : label->text().split(u'\n')) {
+        if (!line.contains(u' '))
+            widest = std::max(widest, metrics.horizontalAdvance(line) + metrics.averageCharWidth());
+    }
+    const QScreen* screen = box->screen() ? box->screen() : QGuiApplication::primaryScreen();
+    const int room = screen ? screen->availableGeometry().width() * 3 / 4 : 800;
+    label->setMinimumWidth(std::min(widest, room));
+}
+
 QMessageBox* makeBox(const QString& title, const QString& text, QWidget* parent)
 {
     auto* box = new QMessageBox(parent ? parent : QApplication::activeWindow());
@@ -80,6 +99,7 @@ QMessageBox* alert(const QString& title, const QString& text, bool failure, QWid
     box->setObjectName(alertName);
     if (failure)
         box->setIcon(QMessageBox::Warning);
+    keepPathsWhole(box);
     box->setDefaultButton(box->addButton(QMessageBox::Ok));
     return box;
 }

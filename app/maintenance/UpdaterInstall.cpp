@@ -151,7 +151,9 @@ void Updater::placed(const Release& release, const ReleaseUnpacker::Outcome& out
         AppLog::file().write(
             QStringLiteral("Update to %1 left in %2: %3.").arg(release.version, outcome.archive, outcome.why));
         // One window at a time: the progress window closes, the alert comes
-        // up, and the file manager shows the archive over it.
+        // up, and the file manager shows the archive over it. The release
+        // waits in Downloads: a scheduled check does not offer it again.
+        m_refused = release.version;
         setBusy(false);
         if (m_platform.reveal)
             QTimer::singleShot(0, this, [this, archive = outcome.archive] { m_platform.reveal(archive); });

@@ -1,6 +1,5 @@
 #include "support/DownloadTry.h"
 
-#include "support/ByteSize.h"
 #include "support/CurlMulti.h"
 #include "support/DownloadWords.h"
 #include "support/Endpoints.h"
@@ -25,6 +24,8 @@ constexpr qint64 oneCall = 101 * readSize;
 static_assert(Download::headAllowance - oneCall > 300 * 1024);
 // Of a body kept whole, what grows as the bytes come; past it, the cap.
 constexpr qsizetype growsToCap = 1024 * 1024;
+
+QString notDecodable(const QString& host) { return DownloadWords::notDecodable(host); }
 
 // The codings a try without a sink asks for, the only ones it lets curl
 // decode: their decoders keep at most a 16 MB window (brotli's), where
@@ -318,7 +319,7 @@ bool DownloadTry::headLine(QByteArrayView line)
     if (status < 300 || status > 399 || m_unasked)
         m_end.redirect.clear();
     if (m_unasked) { // not decoded, or not by a decoder of bounded memory, a redirect's page too
-        m_end.error = DownloadWords::notDecodable(m_setup.url.host());
+        m_end.error = notDecodable(m_setup.url.host());
         finish();
         return false;
     }

@@ -71,7 +71,7 @@ DXClusterClient::DXClusterClient(Settings& settings, Timing timing, Services ser
     // stops them, so none of them ever acts on the next connection.
     setUp(m_connectTimer, m_timing.connectTimeout, true, [this] {
         if (m_socket && m_config)
-            lost(ClusterMessage::couldNotReach(m_config->name, QStringLiteral("Connection timed out")));
+            lost(ClusterMessage::couldNotReach(m_config->name, ClusterMessage::timedOut()));
     });
     setUp(m_loginTimer, m_timing.login, true, [this] { login(); });
     setUp(m_commandsTimer, m_timing.commands, true, [this] { sendLoginCommands(); });
@@ -243,12 +243,13 @@ void DXClusterClient::linkError(quint64 generation, QAbstractSocket::SocketError
     if (generation != m_generation || !m_socket || !m_config || m_pendingLoss)
         return;
     const QString& name = m_config->name;
+    const QString what = ClusterMessage::socketError(error, m_config->host);
     if (!m_linkUp)
-        m_pendingLoss = ClusterMessage::couldNotReach(name, m_socket->errorString());
+        m_pendingLoss = ClusterMessage::couldNotReach(name, what);
     else if (error == QAbstractSocket::RemoteHostClosedError)
         m_pendingLoss = ClusterMessage::closed(name);
     else
-        m_pendingLoss = ClusterMessage::dropped(name, m_socket->errorString());
+        m_pendingLoss = ClusterMessage::dropped(name, what);
     // The loss is reported once the bytes that came before it are handled.
     scheduleRead(generation);
 }

@@ -21,8 +21,6 @@ namespace {
 const QString countryFileName = QStringLiteral("cty.dat");
 const QString logbookName = QStringLiteral("logbook.json");
 
-QString seconds(std::chrono::milliseconds wait) { return QString::number(double(wait.count()) / 1000.0, 'g', 3); }
-
 // A country file's bytes, downloaded or cached, read the same way: the
 // publisher's file is plain ASCII, and Latin-1 takes any other byte as one
 // character of its own, so nothing is lost or replaced and the cached
@@ -42,16 +40,13 @@ std::optional<CtyDatabase> readCountryFile(const QString& path)
     return countryFile(bytes);
 }
 
-// Why a country file's download brought no file, in the log's words; none
-// when its body came whole.
-std::optional<QString> countryFileFailure(const Download::Outcome& outcome, const DXClusterClient::Timing& timing)
+// Why a country file's download brought no file, in the download's words;
+// none when its body came whole.
+std::optional<QString> countryFileFailure(const Download::Outcome& outcome)
 {
-    return DownloadFailure::of(
-        outcome,
-        { .accepted = [](int status) { return status == 200; },
-          .idle = QStringLiteral("No data for %1 s; gave up").arg(seconds(timing.countryFileTimeout)),
-          .overall = QStringLiteral("Not complete after %1 s; gave up").arg(seconds(timing.countryFileLimit)),
-          .tooLarge = QStringLiteral("Response larger than %1 MB").arg(DXClusterClient::maxCountryFileBytes >> 20) });
+    const std::optional<QString> failure
+        = DownloadFailure::of(outcome, { .accepted = [](int status) { return status == 200; } });
+    return failure ? std::optional(DownloadFailure::logged(*failure, outcome)) : std::nullopt;
 }
 
 } // namespace
@@ -164,7 +159,7 @@ void DXClusterClient::updateCountryFile(std::function<void()> ended)
     const Download::Limits limits { m_timing.countryFileTimeout, m_timing.countryFileLimit, maxCountryFileBytes };
     auto* download = new Download({ QUrl(m_services.countryFileURL) }, limits, this);
     download->get([this, ended = std::move(ended)](const Download::Outcome& outcome) mutable {
-        if (const std::optional<QString> failure = countryFileFailure(outcome, m_timing)) {
+        if (const std::optional<QString> failure = countryFileFailure(outcome)) {
             countryFileFailed(*failure);
             if (ended)
                 ended();

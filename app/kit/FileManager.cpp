@@ -18,6 +18,11 @@ namespace FileManager {
 
 void reveal(const QString& path)
 {
+    reveal(path, [folder = QFileInfo(path).absolutePath()] { tellFolder(folder); });
+}
+
+void reveal(const QString& path, std::function<void()> failed)
+{
     QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.FileManager1"),
                                                        QStringLiteral("/org/freedesktop/FileManager1"),
                                                        QStringLiteral("org.freedesktop.FileManager1"),
@@ -26,14 +31,19 @@ void reveal(const QString& path)
     const QDBusMessage reply = QDBusConnection::sessionBus().call(call, QDBus::Block, 3000);
     if (reply.type() == QDBusMessage::ReplyMessage)
         return;
-    openFolder(QFileInfo(path).absolutePath());
+    openFolder(QFileInfo(path).absolutePath(), std::move(failed));
 }
 
 void openFolder(const QString& folder)
 {
+    openFolder(folder, [folder] { tellFolder(folder); });
+}
+
+void openFolder(const QString& folder, std::function<void()> failed)
+{
     const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
     if (opener.isEmpty()) {
-        tellFolder(folder);
+        failed();
         return;
     }
     // Its exit status says whether anything could open the folder; it is
@@ -41,15 +51,15 @@ void openFolder(const QString& folder)
     auto* process = new QProcess(qApp);
     process->setStandardOutputFile(QProcess::nullDevice());
     process->setStandardErrorFile(QProcess::nullDevice());
-    QObject::connect(process, &QProcess::errorOccurred, process, [process, folder](QProcess::ProcessError error) {
+    QObject::connect(process, &QProcess::errorOccurred, process, [process, failed](QProcess::ProcessError error) {
         if (error != QProcess::FailedToStart)
             return;
-        tellFolder(folder);
+        failed();
         process->deleteLater();
     });
-    QObject::connect(process, &QProcess::finished, process, [process, folder](int code, QProcess::ExitStatus status) {
+    QObject::connect(process, &QProcess::finished, process, [process, failed](int code, QProcess::ExitStatus status) {
         if (status != QProcess::NormalExit || code != 0)
-            tellFolder(folder);
+            failed();
         process->deleteLater();
     });
     process->start(opener, { folder });

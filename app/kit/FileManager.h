@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 class QMessageBox;
 
 // The desktop's file manager.
@@ -11,11 +13,15 @@ namespace FileManager {
 // interface); where no file manager answers, opens the folder that holds it
 // (see openFolder).
 void reveal(const QString& path);
+// The same, but where nothing could show it, `failed` is called instead of
+// the message (at once, or once the opener gave up).
+void reveal(const QString& path, std::function<void()> failed);
 
 // Opens a folder with the desktop's opener, xdg-open. When there is none,
 // or it fails, a message tells the folder's path, ready to be copied, so
 // the user is never left with nothing happening.
 void openFolder(const QString& folder);
+void openFolder(const QString& folder, std::function<void()> failed);
 
 // That message, over the active window; it closes itself.
 QMessageBox* tellFolder(const QString& folder);

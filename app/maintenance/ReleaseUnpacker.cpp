@@ -120,18 +120,20 @@ std::optional<QString> checksumOf(const QString& path, QString* error)
     return QString::fromLatin1(hash.result().toHex());
 }
 
-// Why the program cannot replace its installed folder; empty when it can.
-QString whyNotInPlace(const QString& app, const QString& folder, const QString& programDir)
+// Why the program cannot replace its installed folder, and what kind of
+// place keeps it; empty when it can.
+std::pair<QString, Outcome::Place> whyNotInPlace(const QString& app, const QString& folder, const QString& programDir)
 {
+    using Place = Outcome::Place;
     if (app.isEmpty())
-        return QStringLiteral("%1 is not in an installed Corvanta folder").arg(programDir);
+        return { QStringLiteral("%1 is not in an installed Corvanta folder").arg(programDir), Place::notInstalled };
     if (!isWritable(folder))
-        return QStringLiteral("%1 is not writable").arg(folder);
+        return { QStringLiteral("%1 is not writable").arg(folder), Place::notWritable };
     if (!isWritable(app))
-        return QStringLiteral("%1 is not writable").arg(app);
+        return { QStringLiteral("%1 is not writable").arg(app), Place::notWritable };
     const std::optional<AppManifest> manifest = AppManifest::read(app);
     if (!manifest)
-        return QStringLiteral("the manifest of %1 can't be read").arg(app);
+        return { QStringLiteral("the manifest of %1 can't be read").arg(app), Place::unreadable };
     const QStringList foreign = manifest->foreignEntries(app);
     if (foreign.isEmpty())
         return {};
@@ -139,7 +141,7 @@ QString whyNotInPlace(const QString& app, const QString& folder, const QString& 
     QString list = foreign.mid(0, named).join(QStringLiteral(", "));
     if (foreign.size() > named)
         list += QStringLiteral(" and %1 more").arg(foreign.size() - named);
-    return QStringLiteral("%1 holds more than Corvanta (%2)").arg(app, list);
+    return { QStringLiteral("%1 holds more than Corvanta (%2)").arg(app, list), Place::shared };
 }
 
 Outcome toDownloads(const Job& job, const QString& archive, const QString& folder, const QString& why)
@@ -460,11 +462,12 @@ Outcome run(const Job& job)
 
     const QString app = AppManifest::installFolder(job.programDir);
     const QString folder = app.isEmpty() ? job.programDir : QFileInfo(app).absolutePath();
-    if (const QString why = whyNotInPlace(app, folder, job.programDir); !why.isEmpty()) {
+    if (const auto [why, place] = whyNotInPlace(app, folder, job.programDir); !why.isEmpty()) {
         // Named in the text the user reads: the folder it would have
         // replaced when that is what holds more than Corvanta.
         const bool shared = !app.isEmpty() && isWritable(folder) && isWritable(app);
         Outcome outcome = toDownloads(job, archive, shared ? app : folder, why);
+        outcome.place = place;
         if (outcome.kind == Kind::failed)
             QFile::remove(archive);
         return outcome;

@@ -59,6 +59,8 @@ struct Job {
 
 struct Outcome {
     enum class Kind { failed, handInstall, replace };
+    // handInstall: what keeps the program from replacing its folder.
+    enum class Place { notInstalled, notWritable, shared, unreadable };
     Kind kind = Kind::failed;
     QString message;      // failed: what the user reads
     QString logText;      // failed: what the log keeps, when more than the message
@@ -67,6 +69,7 @@ struct Outcome {
     QString why;          // handInstall: why, for the log
     QString archive;      // handInstall: the archive in the Downloads folder
     QString newFolder;    // replace: the unpacked application folder
+    Place place = Place::notInstalled;
 };
 
 Outcome run(const Job& job);

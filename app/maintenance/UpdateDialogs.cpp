@@ -15,6 +15,8 @@ namespace UpdateDialogs {
 
 namespace {
 
+const QString alertName = QStringLiteral("updateAlert");
+
 // A message box wraps its text at about 500 pixels and never scrolls, so
 // long release notes (the feed may carry a megabyte) would push its buttons
 // below the screen. Counts lines as the box wraps them, at a conservative
@@ -49,6 +51,25 @@ int linesThatFit(const QMessageBox* box)
     return std::max(4, (free - titleButtonsAndDetails) / QFontMetrics(box->font()).lineSpacing());
 }
 
+// A line without a blank (a folder's or a file's path) is never broken:
+// the text is at least as wide as the longest of them, as far as the screen
+// allows.
+void keepPathsWhole(QMessageBox* box)
+{
+    auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"));
+    if (!label)
+        return;
+    const QFontMetrics metrics(label->font());
+    int widest = 0;
+    for (const QString& line : label->text().split(u'\n')) {
+        if (!line.contains(u' '))
+            widest = std::max(widest, metrics.horizontalAdvance(line) + metrics.averageCharWidth());
+    }
+    const QScreen* screen = box->screen() ? box->screen() : QGuiApplication::primaryScreen();
+    const int room = screen ? screen->availableGeometry().width() * 3 / 4 : 800;
+    label->setMinimumWidth(std::min(widest, room));
+}
+
 QMessageBox* makeBox(const QString& title, const QString& text, QWidget* parent)
 {
     auto* box = new QMessageBox(parent ? parent : QApplication::activeWindow());
@@ -72,11 +93,24 @@ QMessageBox* makeBox(const QString& title, const QString& text, QWidget* parent)
 
 } // namespace
 
-QMessageBox* alert(const QString& title, const QString& text, QWidget* parent)
+QMessageBox* alert(const QString& title, const QString& text, bool failure, QWidget* parent)
 {
     QMessageBox* box = makeBox(title, text, parent);
+    box->setObjectName(alertName);
+    if (failure)
+        box->setIcon(QMessageBox::Warning);
+    keepPathsWhole(box);
     box->setDefaultButton(box->addButton(QMessageBox::Ok));
     return box;
+}
+
+void addToOpenAlert(const QString& paragraph)
+{
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        auto* box = qobject_cast<QMessageBox*>(window);
+        if (box && box->isVisible() && box->objectName() == alertName)
+            box->setInformativeText(box->informativeText() + QStringLiteral("\n\n") + paragraph);
+    }
 }
 
 QMessageBox* offer(const ReleaseFeed::Release& release, const QString& currentVersion, QWidget* parent)

@@ -11,8 +11,12 @@ class QWidget;
 // "Corvanta", every text plain (release notes come from the web).
 namespace UpdateDialogs {
 
-// A box with `title` as its message, `text` under it and one OK button.
-QMessageBox* alert(const QString& title, const QString& text, QWidget* parent = nullptr);
+// A box with `title` as its message, `text` under it and one OK button;
+// with the warning icon for a `failure`.
+QMessageBox* alert(const QString& title, const QString& text, bool failure, QWidget* parent = nullptr);
+
+// Adds a paragraph to the alert that is open, if one is.
+void addToOpenAlert(const QString& paragraph);
 
 // "Corvanta <version> is available", "You have version <current>." and the
 // release notes after a blank line when there are any; the buttons

@@ -35,8 +35,9 @@ Updater::Platform Updater::Platform::standard()
     if (platform.downloadsFolder.isEmpty())
         platform.downloadsFolder = QDir::homePath();
     platform.outcomeFile = AppLog::folder() + QStringLiteral("/update-outcome.txt");
-    platform.alert
-        = [](const QString& title, const QString& text) { UpdateDialogs::run(UpdateDialogs::alert(title, text)); };
+    platform.alert = [](const QString& title, const QString& text, bool failure) {
+        UpdateDialogs::run(UpdateDialogs::alert(title, text, failure));
+    };
     platform.offer = [](const Release& release, const QString& current) {
         return UpdateDialogs::run(UpdateDialogs::offer(release, current));
     };
@@ -44,7 +45,12 @@ Updater::Platform Updater::Platform::standard()
     platform.showProgress = [](Updater& updater, const Release& release) {
         (new UpdateProgressDialog(updater, release, QApplication::activeWindow()))->show();
     };
-    platform.reveal = [](const QString& path) { FileManager::reveal(path); };
+    // Where none can show it, the alert that names the path says so.
+    platform.reveal = [](const QString& path) {
+        FileManager::reveal(path, [] {
+            UpdateDialogs::addToOpenAlert(QStringLiteral("No file manager could be started to show it."));
+        });
+    };
     platform.quit = [] { QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection); };
     return platform;
 }
@@ -92,10 +98,10 @@ void Updater::setBusy(bool busy)
     Q_EMIT busyChanged(busy);
 }
 
-void Updater::alert(const QString& title, const QString& text)
+void Updater::alert(const QString& title, const QString& text, bool failure)
 {
     if (m_platform.alert)
-        m_platform.alert(title, text);
+        m_platform.alert(title, text, failure);
 }
 
 void Updater::start()
@@ -162,7 +168,7 @@ void Updater::fetchRelease(std::function<void(Result<Release>)> done)
               .refusedHop = QStringLiteral(
                   "The update server sent the request to an address that is not on the Corvanta website.") });
         if (failure)
-            return done(std::unexpected(UpdateError { *failure }));
+            return done(std::unexpected(UpdateError { *failure, DownloadFailure::logged(*failure, outcome) }));
         done(ReleaseFeed::decode(outcome.body));
     });
 }
@@ -174,7 +180,9 @@ void Updater::check(bool userAsked)
     setBusy(true);
     fetchRelease([this, userAsked](Result<Release> release) {
         if (!release) {
-            AppLog::file().write(QStringLiteral("Update check failed: ") + release.error().message);
+            const UpdateError& error = release.error();
+            AppLog::file().write(QStringLiteral("Update check failed: ")
+                                 + (error.logged.isEmpty() ? error.message : error.logged));
             if (userAsked)
                 alert(QStringLiteral("Couldn't check for updates"), release.error().message);
         } else if (isNewerVersion(release->version, currentVersion())) {
@@ -186,7 +194,7 @@ void Updater::check(bool userAsked)
                 return offerWhenNoModal(*release);
         } else if (userAsked) {
             const QString text = QStringLiteral("You have version %1, the latest.").arg(currentVersion());
-            alert(QStringLiteral("Corvanta is up to date"), text);
+            alert(QStringLiteral("Corvanta is up to date"), text, false);
         }
         setBusy(false);
     });

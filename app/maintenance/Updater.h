@@ -53,13 +53,15 @@ public:
         qint64 maxUnpackedBytes = qint64(1) << 30;
         int fileStepLimitMs = 10 * 60 * 1000; // for unpacking, and for copying the user's engine
         int leftoverAgeMs = 5 * 60 * 1000;    // what an interrupted update left goes at start once this old
-        std::function<void(const QString& title, const QString& text)> alert;
+        // A message with one OK button; `failure` for one that tells what went wrong.
+        std::function<void(const QString& title, const QString& text, bool failure)> alert;
         // Shows the offer; true for "Update now".
         std::function<bool(const Release& release, const QString& currentVersion)> offer;
         // Whether a modal window is open; a quiet offer waits until none is.
         std::function<bool()> modalOpen;
         // Shows the download's progress for `release` (UpdateProgressDialog).
         std::function<void(Updater& updater, const Release& release)> showProgress;
+        // Shows the file in the desktop's file manager, with an alert up.
         std::function<void(const QString& path)> reveal;
         std::function<void()> quit;
 
@@ -125,7 +127,7 @@ private:
     using Result = std::expected<T, UpdateError>;
 
     void setBusy(bool busy);
-    void alert(const QString& title, const QString& text);
+    void alert(const QString& title, const QString& text, bool failure = true);
     void fetchRelease(std::function<void(Result<Release>)> done);
     void offer(const Release& release);
     void offerWhenNoModal(const Release& release);

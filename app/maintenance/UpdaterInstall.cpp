@@ -21,6 +21,36 @@
 
 namespace {
 
+// Why the update waits in the Downloads folder and what to do with it there,
+// each path on a line of its own.
+QString handInstallText(const ReleaseUnpacker::Outcome& outcome)
+{
+    using Place = ReleaseUnpacker::Outcome::Place;
+    QString why, todo;
+    switch (outcome.place) {
+    case Place::notInstalled:
+        why = QStringLiteral("which is not an installed Corvanta folder");
+        todo = QStringLiteral("Unzip it and start the new version from the folder it unpacks to.");
+        break;
+    case Place::notWritable:
+        why = QStringLiteral("which you are not allowed to change");
+        todo = QStringLiteral("Unzip it and, as a user who may change that folder, replace the Corvanta "
+                              "folder with it.");
+        break;
+    case Place::shared:
+        why = QStringLiteral("which holds other programs' files too");
+        todo = QStringLiteral("Unzip it and install it the way you installed this version.");
+        break;
+    case Place::unreadable:
+        why = QStringLiteral("whose list of Corvanta's files can't be read");
+        todo = QStringLiteral("Unzip it and replace the Corvanta folder with it.");
+        break;
+    }
+    const QString text = QStringLiteral("Corvanta can't replace itself in this folder, %1:\n%2\n\n"
+                                        "The new version is in your Downloads folder:\n%3\n\n%4");
+    return text.arg(why, outcome.folder, outcome.archive, todo);
+}
+
 UpdateError notOnWebsite() { return { QStringLiteral("The update address is not on the Corvanta website.") }; }
 
 } // namespace
@@ -143,11 +173,14 @@ void Updater::placed(const Release& release, const ReleaseUnpacker::Outcome& out
     if (outcome.kind == Kind::handInstall) {
         AppLog::file().write(
             QStringLiteral("Update to %1 left in %2: %3.").arg(release.version, outcome.archive, outcome.why));
+        // One window at a time: the progress window closes, the alert comes
+        // up, and the file manager shows the archive over it. The release
+        // waits in Downloads: a scheduled check does not offer it again.
+        m_refused = release.version;
+        setBusy(false);
         if (m_platform.reveal)
-            m_platform.reveal(outcome.archive);
-        const QString text = QStringLiteral("Corvanta can't replace itself in %1. The new version is in your Downloads "
-                                            "folder: unzip it and replace the Corvanta folder.");
-        alert(QStringLiteral("Please install the update yourself"), text.arg(outcome.folder));
+            QTimer::singleShot(0, this, [this, archive = outcome.archive] { m_platform.reveal(archive); });
+        alert(QStringLiteral("Please install the update yourself"), handInstallText(outcome));
     } else if (outcome.kind == Kind::replace) {
         const Result<void> started = relaunch(release, outcome.folder, outcome.newFolder);
         if (started) {

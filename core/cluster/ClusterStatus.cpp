@@ -1,5 +1,9 @@
 #include "cluster/ClusterStatus.h"
 
+#include "support/DownloadWords.h"
+
+#include <QHostAddress>
+
 QString ClusterStatus::text() const
 {
     switch (kind) {
@@ -20,6 +24,30 @@ QString ClusterStatus::text() const
 namespace ClusterMessage {
 
 QString noAddress() { return QStringLiteral("Enter the cluster address in Settings → Cluster"); }
+
+QString socketError(QAbstractSocket::SocketError error, const QString& host)
+{
+    using Socket = QAbstractSocket;
+    switch (error) {
+    case Socket::ConnectionRefusedError:
+        return QStringLiteral("The node refused the connection.");
+    case Socket::RemoteHostClosedError:
+        return QStringLiteral("The node closed the connection.");
+    case Socket::HostNotFoundError:
+        return DownloadWords::offline(host) ? DownloadWords::cannotReach()
+                                            : QStringLiteral("The address of %1 was not found.").arg(host);
+    case Socket::SocketTimeoutError:
+        return timedOut();
+    case Socket::NetworkError: // the network, or the way to the host; on this machine only the former
+        return DownloadWords::offline(host) || QHostAddress(host).isLoopback()
+            ? DownloadWords::cannotReach()
+            : QStringLiteral("%1 cannot be reached.").arg(host);
+    default:
+        return QStringLiteral("The connection failed.");
+    }
+}
+
+QString timedOut() { return QStringLiteral("No answer came in time."); }
 
 QString couldNotReach(const QString& name, const QString& error)
 {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAbstractSocket>
 #include <QString>
 
 // The state of the cluster connection as the user sees it: one line in the
@@ -28,6 +29,12 @@ namespace ClusterMessage {
 
 // The cluster is on, but the custom node has no address.
 QString noAddress();
+
+// What went wrong with the connection to `host`, in the words the
+// downloads use for the same causes (the network cannot be reached).
+QString socketError(QAbstractSocket::SocketError error, const QString& host);
+// The connection did not come up within its limit.
+QString timedOut();
 
 // The connection never came up: refused, unreachable, host not found, time-out.
 QString couldNotReach(const QString& name, const QString& error);

@@ -11,6 +11,7 @@
 // alert and what the log line carries.
 struct UpdateError {
     QString message;
+    QString logged = {}; // for the log where it says more: with the library's detail
 
     bool operator==(const UpdateError&) const = default;
 };

@@ -36,18 +36,11 @@ void reportFailure(const QString& label, const QString& message)
         hook(label, message);
 }
 
-QString seconds(std::chrono::milliseconds span) { return QString::number(double(span.count()) / 1000.0, 'g', 3); }
-
-// What an ended download amounts to: its body, or why there is none.
-SpaceWeatherClient::Body bodyOf(const Download::Outcome& outcome, std::chrono::milliseconds timeout,
-                                std::chrono::milliseconds limit)
+// What an ended download amounts to: its body, or why there is none, in
+// the download's own words.
+SpaceWeatherClient::Body bodyOf(const Download::Outcome& outcome)
 {
-    const std::optional<QString> failure = DownloadFailure::of(
-        outcome,
-        { .idle = QStringLiteral("No data for %1 s; gave up").arg(seconds(timeout)),
-          .overall = QStringLiteral("No complete answer in %1 s; gave up").arg(seconds(limit)),
-          .tooLarge = QStringLiteral("Response larger than %1 MB").arg(SpaceWeatherClient::maxBodyBytes >> 20) });
-    if (failure)
+    if (const std::optional<QString> failure = DownloadFailure::of(outcome))
         return std::unexpected(*failure);
     return outcome.body;
 }
@@ -145,9 +138,9 @@ void SpaceWeatherClient::get(const QUrl& url, std::function<void(Body)> done)
     limits.resendUnanswered = true;
     auto* download = new Download({ url }, limits, this);
     download->get([this, url, done = std::move(done)](const Download::Outcome& outcome) {
-        Body body = bodyOf(outcome, m_timeout, m_limit);
+        Body body = bodyOf(outcome);
         if (!body) {
-            reportFailure(label(url), body.error());
+            reportFailure(label(url), DownloadFailure::logged(body.error(), outcome));
             m_failures << body.error();
         }
         done(std::move(body));

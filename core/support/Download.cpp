@@ -85,6 +85,8 @@ std::optional<QUrl> Download::hop(const QUrl& from, const QString& location,
 QString Download::durationText(std::chrono::milliseconds duration)
 {
     const qint64 ms = duration.count();
+    if (ms < 1000)
+        return QString::number(ms) + QStringLiteral(" ms");
     if (ms >= 120000 && ms % 60000 == 0)
         return QString::number(ms / 60000) + QStringLiteral(" minutes");
     if (ms % 1000 == 0)
@@ -142,6 +144,7 @@ void Download::drain()
     m_outcome.stop = end->stop;
     m_outcome.reason = end->reason;
     m_outcome.error = end->error;
+    m_outcome.detail = end->detail;
     m_outcome.bytes = end->bytes;
     m_outcome.body = std::move(end->body);
     if (!end->redirect.isEmpty() && follow(end->redirect, end->status))

@@ -40,9 +40,10 @@ struct DownloadLink;
 // (head, chunk framing, trailers, body) ends the request once it passes the
 // cap by more than `headAllowance`; so nothing the server sends keeps the
 // caller's thread busy. curl bounds the head of an answer, the try its
-// trailer lines and a proxy's answer to CONNECT (`sideAllowance`); curl
-// reads the proxy variables a user sets (http_proxy, https_proxy,
-// no_proxy). Nothing is printed on any path.
+// trailer lines and a proxy's answer to CONNECT (`sideAllowance`). The
+// proxy variables a user sets (http_proxy, https_proxy, no_proxy) are read
+// as curl reads them (`DownloadProxy`). A failure is told in the words of
+// `DownloadWords`, whose it was. Nothing is printed on any path.
 //
 // The body is kept for the outcome, unless a sink takes each piece as it
 // arrives (a large file written to disk as it comes). A request asks for
@@ -62,7 +63,8 @@ public:
         idle,        // the server had the request, then nothing (more) arrived for `idle`
         unanswered,  // the request did not reach its host within `idle` (lookup or connection hanging)
         overall,     // not in whole within `overall` of being sent
-        tooLarge,    // more than `maxBytes` of body, or more than that and `headAllowance` of anything
+        tooLarge,    // more than `maxBytes` of body
+        headTooLarge, // a head, framing or trailer lines past their bounds, or a proxy's answer past its own
         refusedHop,  // a redirect `hopAllowed` refused
         tooManyHops, // more than `maxHops` redirects, or a loop
         noAnswer,    // a status 1xx, no status at all, or an empty body to a GET
@@ -113,6 +115,7 @@ public:
         QString reason;            // why the download ended it, for the user and the log; empty for none
         std::optional<int> status; // the HTTP status of the last hop's answer (none for a redirect)
         QString error;             // the transport's failure (no HTTP status is one); empty for none
+        QString detail;            // the library's words for that failure, for the log only; often empty
         QByteArray body;           // unless a sink took it
         qint64 bytes = 0;          // of the body, received
     };
@@ -147,7 +150,7 @@ public:
                                    const std::function<bool(const QUrl&)>& rule);
     // Readies the HTTP library: called once in main(), before any thread starts.
     static void initialise();
-    // "45 s", "0.5 s", "30 minutes".
+    // "45 s", "500 ms", "1.5 s", "30 minutes".
     static QString durationText(std::chrono::milliseconds duration);
 
 private:

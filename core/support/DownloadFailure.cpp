@@ -32,4 +32,11 @@ std::optional<QString> of(const Download::Outcome& outcome, const Words& words)
     return std::nullopt;
 }
 
+QString logged(const QString& failure, const Download::Outcome& outcome)
+{
+    if (outcome.detail.isEmpty() || failure != outcome.error)
+        return failure;
+    return failure + QStringLiteral(" Detail: ") + outcome.detail;
+}
+
 } // namespace DownloadFailure

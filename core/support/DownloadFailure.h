@@ -12,8 +12,9 @@
 // status the caller takes. A status the caller does not take is the failure,
 // whatever else went wrong with it (unless the user cancelled); then the
 // limit or rule that ended the download; then the transport's failure.
-// Each caller words the ends it names in its own terms; every other end
-// reads as the download put it.
+// Each caller words the ends it names in its own terms (its "too large"
+// only where its cap on the body ended the download); every other end reads
+// as the download put it.
 namespace DownloadFailure {
 
 struct Words {
@@ -26,5 +27,7 @@ struct Words {
 };
 
 std::optional<QString> of(const Download::Outcome& outcome, const Words& words = {});
+// A failure's words for the log: with the library's detail where there is one.
+QString logged(const QString& failure, const Download::Outcome& outcome);
 
 } // namespace DownloadFailure

@@ -1,25 +1,19 @@
 #include "support/DownloadTry.h"
 
-#include "support/ByteSize.h"
 #include "support/CurlMulti.h"
+#include "support/DownloadWords.h"
 #include "support/Endpoints.h"
 #include "support/TransferThread.h"
-
-#include <QHostAddress>
-#include <QNetworkInterface>
 
 #include <curl/curl.h>
 #include <fcntl.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <utility>
 
 namespace {
 
 using Stop = Download::Stop;
-
-const QString cannotReach = QStringLiteral("The network cannot be reached.");
 
 // Read from a connection in one go, and how often curl reads again in one
 // call while the socket still holds more: a try ends at most this much past
@@ -31,13 +25,7 @@ static_assert(Download::headAllowance - oneCall > 300 * 1024);
 // Of a body kept whole, what grows as the bytes come; past it, the cap.
 constexpr qsizetype growsToCap = 1024 * 1024;
 
-// A head or framing past its bound, whoever counted it.
-QString tooLarge(const QString& host) { return QStringLiteral("The answer from %1 is too large.").arg(host); }
-const QString proxyTooLarge = QStringLiteral("The proxy's answer is too large.");
-QString notDecodable(const QString& host)
-{
-    return QStringLiteral("The answer from %1 could not be decoded.").arg(host);
-}
+QString notDecodable(const QString& host) { return DownloadWords::notDecodable(host); }
 
 // The codings a try without a sink asks for, the only ones it lets curl
 // decode: their decoders keep at most a 16 MB window (brotli's), where
@@ -56,21 +44,6 @@ bool unasked(QByteArrayView value, bool sink)
     });
 }
 
-// Whether `host` is out of reach for want of a network: it is not this
-// machine, and no interface but the loopback one is up with an address,
-// whatever the lookup or the socket says.
-bool unreachable(const QString& host)
-{
-    if (host == u"localhost" || QHostAddress(host).isLoopback())
-        return false;
-    const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
-    return std::ranges::none_of(interfaces, [](const QNetworkInterface& network) {
-        const QNetworkInterface::InterfaceFlags flags = network.flags();
-        return flags.testFlag(QNetworkInterface::IsUp) && flags.testFlag(QNetworkInterface::IsRunning)
-            && !flags.testFlag(QNetworkInterface::IsLoopBack) && !network.addressEntries().isEmpty();
-    });
-}
-
 // The try a transfer's callbacks speak for; none once it let go.
 DownloadTry* owner(void* easy)
 {
@@ -86,6 +59,7 @@ DownloadTry::DownloadTry(Setup setup, std::shared_ptr<DownloadLink> link, CurlMu
     , m_setup(std::move(setup))
     , m_link(std::move(link))
     , m_multi(multi)
+    , m_proxy(DownloadProxy::of(m_setup.url))
 {
     m_link->transfer = this;
     for (QTimer* timer : { &m_idle, &m_overall })
@@ -112,16 +86,15 @@ DownloadTry::DownloadTry(Setup setup, std::shared_ptr<DownloadLink> link, CurlMu
 void DownloadTry::idleEnded()
 {
     const QString limit = Download::durationText(m_setup.idle);
-    const QString host = m_setup.url.host();
-    const QString unanswered = QStringLiteral("No answer from %1 within %2.").arg(host, limit);
+    const QString unanswered = QStringLiteral("No answer from %1 within %2.").arg(sender(), limit);
     if (m_taken > m_takenAtIdle) // a head or framing kept coming, but nothing of the body
         stop(Stop::idle, QStringLiteral("Nothing of the answer's body arrived for %1.").arg(limit));
     else if (m_taken > 0)
         stop(Stop::idle, QStringLiteral("Nothing arrived for %1; the server stopped sending.").arg(limit));
     else if (m_delivered) // the server has the request and keeps silent: the callers' own idle words
         stop(Stop::idle, unanswered);
-    else if (unreachable(host)) // a lookup with nobody to ask
-        stop(Stop::unreachable, cannotReach);
+    else if (DownloadWords::offline(connectsTo())) // a lookup with nobody to ask
+        stop(Stop::unreachable, DownloadWords::cannotReach());
     else // never reached the server: the lookup or the connection hangs
         stop(Stop::unanswered, unanswered);
 }
@@ -150,6 +123,9 @@ void DownloadTry::send()
     curl_easy_setopt(easy, CURLOPT_PRIVATE, this);
     curl_easy_setopt(easy, CURLOPT_URL, m_setup.url.toEncoded().constData());
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    // The proxy chosen here, or none: curl reads no variable of its own.
+    curl_easy_setopt(easy, CURLOPT_PROXY, m_proxy.address.constData());
+    curl_easy_setopt(easy, CURLOPT_NOPROXY, "");
     curl_easy_setopt(easy, CURLOPT_USERAGENT, Endpoints::userAgent);
     if (m_setup.sink) // what waits for the sink is what came, never more
         curl_easy_setopt(easy, CURLOPT_HTTP_CONTENT_DECODING, 0L);
@@ -279,11 +255,18 @@ void DownloadTry::count(std::size_t size)
         stopTooLarge();
 }
 
-void DownloadTry::stopTooLarge() { stop(Stop::tooLarge, m_delivered ? tooLarge(m_setup.url.host()) : proxyTooLarge); }
+QString DownloadTry::sender() const
+{
+    return m_delivered || m_proxy.name.isEmpty() ? m_setup.url.host() : DownloadWords::proxy(m_proxy.name);
+}
+
+QString DownloadTry::connectsTo() const { return m_proxy.name.isEmpty() ? m_setup.url.host() : m_proxy.host; }
+
+void DownloadTry::stopTooLarge() { stop(Stop::headTooLarge, DownloadWords::tooLarge(sender())); }
 
 void DownloadTry::stopOverCap()
 {
-    stop(Stop::tooLarge, QStringLiteral("The answer is larger than %1.").arg(ByteSize::text(m_setup.maxBytes)));
+    stop(Stop::tooLarge, DownloadWords::largerThan(m_setup.url.host(), m_setup.maxBytes));
 }
 
 void DownloadTry::restartIdle()
@@ -413,54 +396,47 @@ void DownloadTry::resume()
     m_multi.resume(m_easy);
 }
 
-QString DownloadTry::transportWords(int result, const QString& words) const
+DownloadWords::Said DownloadTry::transportWords(int result, const QString& words) const
 {
-    const QString host = m_setup.url.host();
-    long osError = 0;
-    if (m_easy)
-        curl_easy_getinfo(m_easy, CURLINFO_OS_ERRNO, &osError);
-    const bool broken = osError != 0; // the connection failed, not what came over it
-    if (result == CURLE_GOT_NOTHING || (result == CURLE_RECV_ERROR && !m_end.answered && osError == ECONNRESET))
-        return QStringLiteral("%1 closed the connection before answering.").arg(host);
-    if (result == CURLE_COULDNT_CONNECT && broken)
-        return qt_error_string(int(osError)); // "Connection refused"
-    // A head past curl's bounds (a line over 100 KB, a head over 300 KB, a
-    // proxy's over 16 KB); curl names the latter two only in its words.
-    if (!m_headDone && (result == CURLE_OUT_OF_MEMORY || words.contains(u"too large", Qt::CaseInsensitive)))
-        return m_delivered ? tooLarge(host) : proxyTooLarge;
-    if (result == CURLE_PARTIAL_FILE || (result == CURLE_RECV_ERROR && broken))
-        return QStringLiteral("%1 ended the answer before it was whole.").arg(host);
-    // Chunks or a coding that do not read: curl's decoders and framing.
-    if (result == CURLE_BAD_CONTENT_ENCODING || result == CURLE_WRITE_ERROR || result == CURLE_OUT_OF_MEMORY
-        || (result == CURLE_RECV_ERROR && m_headDone))
-        return notDecodable(host);
-    // curl's word for a proxy's head line without a colon is a bad argument.
-    if (result == CURLE_WEIRD_SERVER_REPLY || result == CURLE_UNSUPPORTED_PROTOCOL
-        || (result == CURLE_BAD_FUNCTION_ARGUMENT && !m_headDone))
-        return QStringLiteral("The answer from %1 is not HTTP.").arg(host);
-    return words.isEmpty() ? QString::fromUtf8(curl_easy_strerror(CURLcode(result))) : words;
+    DownloadWords::Facts facts { .result = result,
+                                 .words = words,
+                                 .host = m_setup.url.host(),
+                                 .proxy = m_proxy.name,
+                                 .answered = m_end.answered,
+                                 .headDone = m_headDone,
+                                 .delivered = m_delivered };
+    if (m_easy) {
+        curl_easy_getinfo(m_easy, CURLINFO_OS_ERRNO, &facts.osError);
+        curl_easy_getinfo(m_easy, CURLINFO_HTTP_CONNECTCODE, &facts.connectCode);
+        curl_easy_getinfo(m_easy, CURLINFO_SSL_VERIFYRESULT, &facts.verifyResult);
+    }
+    return DownloadWords::transport(facts);
 }
 
 void DownloadTry::ended(int result, const QString& words)
 {
-    const QString host = m_setup.url.host();
-    const QString transport = result == CURLE_OK ? QString() : transportWords(result, words);
+    const DownloadWords::Said transport = result == CURLE_OK ? DownloadWords::Said {} : transportWords(result, words);
     if (!m_headDone) // only a final head that came whole sends the request on, never a proxy's
         m_end.redirect.clear();
+    m_end.detail = transport.detail;
     if (result != CURLE_OK && m_end.redirect.isEmpty()) {
         const bool lookup = result == CURLE_COULDNT_RESOLVE_HOST || result == CURLE_COULDNT_RESOLVE_PROXY;
         const bool unsent = result == CURLE_OPERATION_TIMEDOUT && !m_delivered; // curl's bound of the connection
-        const bool offline = (lookup || unsent || result == CURLE_COULDNT_CONNECT) && unreachable(host);
+        const bool offline
+            = (lookup || unsent || result == CURLE_COULDNT_CONNECT) && DownloadWords::offline(connectsTo());
         if (offline || lookup) {
             m_end.stop = Stop::unreachable;
-            m_end.reason = offline ? cannotReach : transport;
+            m_end.reason = offline ? DownloadWords::cannotReach() : transport.text;
         } else if (unsent) {
             m_end.stop = Stop::unanswered;
             m_end.reason = QStringLiteral("No answer from %1 within %2.")
-                               .arg(host, Download::durationText(m_setup.idle));
+                               .arg(sender(), Download::durationText(m_setup.idle));
         } else {
-            m_end.error = transport;
+            m_end.error = transport.text;
         }
+    } else if (m_end.status == 407 && !m_proxy.name.isEmpty()) { // the proxy's answer, not the server's
+        m_end.status = 0;
+        m_end.error = DownloadWords::proxyAsksPassword(m_proxy.name);
     }
     finish();
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "support/Download.h"
+#include "support/DownloadProxy.h"
+#include "support/DownloadWords.h"
 
 #include <QObject>
 #include <QTimer>
@@ -48,6 +50,7 @@ public:
         Download::Stop stop = Download::Stop::none; // a limit of the try, or a failed lookup or connection
         QString reason;
         QString error;    // the transport's failure, in words the user can read
+        QString detail;   // the library's words for it, for the log
         int status = 0;   // of the final head
         QString redirect; // where the final head sends the request on
         bool answered = false;
@@ -86,7 +89,11 @@ private:
     void release();
     // Sends the download a call to take what came; with the link's lock held.
     static void tell(DownloadLink& link);
-    QString transportWords(int result, const QString& words) const;
+    DownloadWords::Said transportWords(int result, const QString& words) const;
+    // Who sent what came so far: the server, or the proxy before the request went out.
+    QString sender() const;
+    // The host the connection goes to: the server's, or the proxy's.
+    QString connectsTo() const;
 
     static std::size_t onBody(char* data, std::size_t size, std::size_t count, void* easy);
     static std::size_t onHead(char* data, std::size_t size, std::size_t count, void* easy);
@@ -98,6 +105,7 @@ private:
     Setup m_setup;
     std::shared_ptr<DownloadLink> m_link;
     CurlMulti& m_multi;
+    DownloadProxy m_proxy;
     void* m_easy = nullptr;
     QTimer m_idle;
     QTimer m_overall;

@@ -31,7 +31,7 @@ inline void PrintTo(const StoredLogbook& logbook, std::ostream* out) { *out << l
 inline void PrintTo(Download::Stop stop, std::ostream* out)
 {
     static constexpr const char* names[] = { "none",       "idle",        "unanswered", "overall",
-                                             "tooLarge",   "refusedHop",  "tooManyHops", "noAnswer",
+                                             "tooLarge",   "headTooLarge", "refusedHop",  "tooManyHops", "noAnswer",
                                              "unreachable", "sink",       "cancelled" };
     *out << "Stop::" << names[int(stop)];
 }

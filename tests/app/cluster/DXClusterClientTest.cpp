@@ -184,7 +184,8 @@ TEST(DXClusterClient, RefusedAndSilentNodesAreRetried)
     s.timing.connectTimeout = 2s; // far longer than a connection to a local node that answers takes
     s.node.setBehaviour(ClusterNodePeer::Behaviour::refuse);
     s.start();
-    const QString refused = QString::fromUtf8("Could not reach 127.0.0.1: Connection refused · retrying in 30 s");
+    const QString refused
+        = QString::fromUtf8("Could not reach 127.0.0.1: The node refused the connection. · retrying in 30 s");
     ASSERT_TRUE(s.waitForStatus(refused));
 
     // The node comes up in the retry wait: the next attempt gets in.
@@ -194,7 +195,7 @@ TEST(DXClusterClient, RefusedAndSilentNodesAreRetried)
     // A node that never completes the handshake: the connect time-out.
     s.node.setBehaviour(ClusterNodePeer::Behaviour::neverAnswer);
     s.client->reconnect();
-    const QString timedOut = QString::fromUtf8("Could not reach 127.0.0.1: Connection timed out · retrying in 30 s");
+    const QString timedOut = QString::fromUtf8("Could not reach 127.0.0.1: No answer came in time. · retrying in 30 s");
     ASSERT_TRUE(s.waitForStatus(timedOut));
     EXPECT_EQ(s.statuses, (QStringList { connecting, refused, connecting, connected, connecting, timedOut }));
     ASSERT_TRUE(s.waitForStatus(connecting));

@@ -160,7 +160,7 @@ TEST_F(ReportProblemViewTest, RefusalsAndLostAnswersShowARedLineAndKeepTheMessag
         { answer(200, "Thanks! Report #12 stored.", "text/plain"),
           "The report was not accepted: the web site answered HTTP 200.",
           "Problem report refused: the web site answered HTTP 200" },
-        { stall, offline, "Problem report failed: No answer from 127.0.0.1 within 0.3 s." },
+        { stall, offline, "Problem report failed: No answer from 127.0.0.1 within 300 ms." },
         { hangUp, offline, "Problem report failed: " },
     };
 

@@ -60,7 +60,7 @@ protected:
         platform.processId = 999999999; // no such process; nothing here gets as far as the script
         platform.tempFolder = temp;
         platform.downloadsFolder = downloads;
-        platform.alert = [this](const QString& title, const QString& text) { alerts << title + " | " + text; };
+        platform.alert = [this](const QString& title, const QString& text, bool) { alerts << title + " | " + text; };
         platform.offer = [this](const Updater::Release& release, const QString&) {
             offers << release;
             return false; // "Later"
@@ -164,13 +164,13 @@ TEST_F(UpdaterTest, OffersANewerVersionAndReportsTheRestOnlyWhenAsked)
         Settings::standard().set(SettingKeys::updateFeedURL, gone.base() + "/latest.json");
     }
     check(updater, true);
-    EXPECT_TRUE(alerts.last().startsWith("Couldn't check for updates | Connection refused"));
+    EXPECT_TRUE(alerts.last().startsWith("Couldn't check for updates | 127.0.0.1 refused the connection."));
     EXPECT_EQ(offers.size(), 2);
 
     QString status;
     updater.installLatestNow([&](const QString& s) { status = s; });
     ASSERT_TRUE(waitUntil([&] { return !status.isEmpty(); }));
-    EXPECT_EQ(status, "check failed: Connection refused");
+    EXPECT_EQ(status, "check failed: 127.0.0.1 refused the connection.");
 }
 
 TEST_F(UpdaterTest, ChecksAfterTheFirstDelayThenAtEachIntervalAndNeverTwiceAtOnce)
@@ -254,8 +254,11 @@ TEST_F(UpdaterTest, WhereItCannotReplaceItselfTheArchiveGoesToDownloads)
     release.sha256 = release.sha256.toUpper(); // either case matches
     const QString target = downloads + "/Corvanta-Linux-" + newer + ".zip";
     writeFile(target, "an older download of the same name");
-    const QString told = "Please install the update yourself | Corvanta can't replace itself in %1. The new version "
-                         "is in your Downloads folder: unzip it and replace the Corvanta folder.";
+    const QString told
+        = "Please install the update yourself | Corvanta can't replace itself in this folder, %1:\n%2\n\n"
+          "The new version is in your Downloads folder:\n"
+        + target + "\n\nUnzip it %3.";
+    const QString owner = "and, as a user who may change that folder, replace the Corvanta folder with it";
 
     // The folder that holds the application, or the application folder, is read-only.
     const auto readOnly = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther;
@@ -268,19 +271,32 @@ TEST_F(UpdaterTest, WhereItCannotReplaceItselfTheArchiveGoesToDownloads)
             install(updater, release);
         }
         EXPECT_EQ(readFile(target), archive);
+        ASSERT_TRUE(waitUntil([&] { return !revealed.isEmpty(); }));
         EXPECT_EQ(revealed.takeLast(), target);
-        EXPECT_EQ(alerts.takeLast(), told.arg(apps));
+        EXPECT_EQ(alerts.takeLast(), told.arg("which you are not allowed to change", apps, owner));
     }
     QFile::setPermissions(apps, writable);
     EXPECT_EQ(entries(apps), QStringList({ "Corvanta" }));
 
     // A program that runs from the build tree, with no manifest above it.
+    // The progress window is gone when the alert comes, and the archive is shown over it.
     Updater::Platform unpacked = platform;
     unpacked.programDir = root.filePath("build/bin");
-    Updater fromBuild(unpacked);
-    install(fromBuild, release);
+    std::optional<Updater> fromBuild;
+    unpacked.alert = [&](const QString& title, const QString& text, bool) {
+        alerts << title + " | " + text;
+        EXPECT_FALSE(fromBuild->busy());
+        EXPECT_TRUE(revealed.isEmpty());
+    };
+    fromBuild.emplace(unpacked);
+    install(*fromBuild, release);
     EXPECT_EQ(readFile(target), archive);
-    EXPECT_EQ(alerts.takeLast(), told.arg(unpacked.programDir));
+    EXPECT_EQ(alerts.takeLast(),
+              told.arg("which is not an installed Corvanta folder", unpacked.programDir,
+                       "and start the new version from the folder it unpacks to"));
+    EXPECT_TRUE(waitUntil([&] { return revealed.size() == 1; }));
+    check(*fromBuild, false); // the release waits in Downloads: not offered again by itself
+    EXPECT_TRUE(offers.isEmpty());
     EXPECT_TRUE(alerts.isEmpty());
     EXPECT_EQ(quits, 0);
     EXPECT_EQ(entries(temp), QStringList());
@@ -307,7 +323,7 @@ TEST_F(UpdaterTest, FeedAnswersThatNeverEndOrNeverStopAreEndedLoggedAndTheNextCh
     huge.stallAfter = huge.body.size();
     peer.serve("/latest.json", huge);
     check(updater, true);
-    EXPECT_EQ(alerts, QStringList("Couldn't check for updates | The answer is larger than 1 MiB."));
+    EXPECT_EQ(alerts, QStringList("Couldn't check for updates | The answer from 127.0.0.1 is larger than 1 MiB."));
 
     // The next check runs and offers.
     serveFeed(newer, "https://x/a.zip", "00");

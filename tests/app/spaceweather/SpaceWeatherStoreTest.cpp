@@ -336,7 +336,8 @@ TEST_F(StoreTest, AFeedTricklingItsAnswerEndsAtTheLimitAndTheLoopGoesOn)
     ASSERT_TRUE(waitUntil([&] { return !store->isLoading(); })) << "the refresh never ended";
     EXPECT_EQ(store->lastError(), "Could not load: aurora");
     EXPECT_TRUE(store->snapshot().kpNow.has_value());
-    EXPECT_TRUE(logMessages().contains("Data feed failed: 127.0.0.1" + aurora + ": No complete answer in 5 s; gave up"))
+    EXPECT_TRUE(logMessages().contains("Data feed failed: 127.0.0.1" + aurora
+                                       + ": The answer did not come in whole within 5 s."))
         << logMessages().join('\n').toStdString();
     // The loop sleeps its 100 ms and asks again.
     ASSERT_TRUE(waitUntil([&] { return peer.count(aurora) == 2; }));

@@ -213,7 +213,7 @@ TEST_F(ITUDataFilesTest, AFailedDownloadLeavesTheFolderAsItWasAndWaitsBeforeTheN
     Outcome* slow = prepare(files, 3);
     ASSERT_TRUE(waitUntil([&] { return slow->done; }));
     EXPECT_EQ(slow->error.value_or(ITUEngineError {}).description(),
-              "Could not download the ITU ionosphere data: not complete within 0.3 s");
+              "Could not download the ITU ionosphere data: not complete within 300 ms");
 
     // The waits are per file: an empty noise file for another month is
     // refused, and its month waits while March's file comes in.

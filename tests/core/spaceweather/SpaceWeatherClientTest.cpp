@@ -208,7 +208,7 @@ TEST_F(ClientTest, FailedFeedsAreNamedInTheFixedOrderWhateverFinishesFirst)
     EXPECT_EQ(messages.value(labelOf(SWPCEndpoint::kp1Minute())), "HTTP 503");
     EXPECT_EQ(messages.value(labelOf(SWPCEndpoint::f107Summary())), "HTTP 404");
     EXPECT_EQ(messages.value(labelOf(SWPCEndpoint::sunspotsDaily())), "HTTP 404");
-    EXPECT_EQ(messages.value(labelOf(SWPCEndpoint::f107())), "No data for 5 s; gave up");
+    EXPECT_EQ(messages.value(labelOf(SWPCEndpoint::f107())), "No answer from 127.0.0.1 within 5 s.");
     EXPECT_FALSE(messages.value(labelOf(SWPCEndpoint::magSummary())).isEmpty());
     EXPECT_FALSE(messages.contains(labelOf(SWPCEndpoint::ovationAurora())));
 }
@@ -309,8 +309,9 @@ TEST_F(ClientTest, OversizedBodiesAreRefused)
     client->get(QUrl(peer.base() + "/big.json"), [&](SpaceWeatherClient::Body b) { body = std::move(b); });
     ASSERT_TRUE(waitUntil([&] { return body.has_value(); }));
     ASSERT_FALSE(body->has_value());
-    EXPECT_EQ(body->error(), "Response larger than 16 MB");
-    EXPECT_EQ(hookCalls(), (QList<QPair<QString, QString>> { { "127.0.0.1/big.json", "Response larger than 16 MB" } }));
+    const QString larger = "The answer from 127.0.0.1 is larger than 16 MiB.";
+    EXPECT_EQ(body->error(), larger);
+    EXPECT_EQ(hookCalls(), (QList<QPair<QString, QString>> { { "127.0.0.1/big.json", larger } }));
 }
 
 TEST_F(ClientTest, AClientDestroyedMidFetchCallsNothing)

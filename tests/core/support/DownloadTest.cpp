@@ -13,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QNetworkInterface>
 #include <QProcess>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QStandardPaths>
 #include <QTimer>
@@ -113,7 +114,7 @@ TEST(DownloadTest, AnswersWithoutEndInTheirHeadFramingOrBodyEndAndTheirConnectio
         return ok + "Content-Encoding: " + coding + "\r\n\r\n" + HostilePeer::bomb(coding, 100 << 20);
     };
     const QString tooLarge = "The answer from 127.0.0.1 is too large.";
-    const QString overCap = "The answer is larger than 1 MiB.";
+    const QString overCap = "The answer from 127.0.0.1 is larger than 1 MiB.";
     const QString notDecoded = "The answer from 127.0.0.1 could not be decoded.";
     const struct {
         QByteArray head, filler;
@@ -127,17 +128,17 @@ TEST(DownloadTest, AnswersWithoutEndInTheirHeadFramingOrBodyEndAndTheirConnectio
         // A chunk's size line without end: trickled, only the body's bytes
         // count as news; at full speed, it ends once it took too much.
         { chunked, QByteArray(4096, 'e'), 5, Stop::idle, "Nothing of the answer's body arrived for 1 s." },
-        { chunked, QByteArray(1 << 16, 'e'), 0, Stop::tooLarge, tooLarge },
+        { chunked, QByteArray(1 << 16, 'e'), 0, Stop::headTooLarge, tooLarge },
         { bomb("deflate"), " ", 10, Stop::tooLarge, overCap },
         { bomb("gzip"), " ", 10, Stop::tooLarge, overCap },
         { bomb("br"), " ", 10, Stop::tooLarge, overCap },
         { bomb("zstd"), " ", 10, Stop::none, notDecoded }, // not asked for: its decoder takes any window
         { ok + "\r\n", QByteArray(1 << 16, 'x'), 0, Stop::tooLarge, overCap },
         // Trailer lines without end, which curl would keep at many times their size.
-        { ok + "Transfer-Encoding: chunked\r\n\r\n0\r\n", QByteArray("a: b\r\n").repeated(9999), 0, Stop::tooLarge,
-          tooLarge, 4 << 20 },
+        { ok + "Transfer-Encoding: chunked\r\n\r\n0\r\n", QByteArray("a: b\r\n").repeated(9999), 0,
+          Stop::headTooLarge, tooLarge, 4 << 20 },
         // At twice the feeds' cap, unpacking is work only the transfer thread takes off this one.
-        { bomb("br"), " ", 10, Stop::tooLarge, "The answer is larger than 32 MiB.", 32 << 20 },
+        { bomb("br"), " ", 10, Stop::tooLarge, "The answer from 127.0.0.1 is larger than 32 MiB.", 32 << 20 },
     };
     for (const auto& hostile : cases) {
         HostilePeer server(hostile.head, hostile.filler, hostile.pauseMs, 14);
@@ -160,6 +161,10 @@ TEST(DownloadTest, AnswersWithoutEndInTheirHeadFramingOrBodyEndAndTheirConnectio
         for (const Ended& ended : all) {
             EXPECT_EQ((*ended)->stop, hostile.stop) << what;
             EXPECT_EQ(DownloadFailure::of(**ended).value_or(""), hostile.words) << what;
+            // A caller's own words only where its cap on the body ended the download.
+            EXPECT_EQ(DownloadFailure::of(**ended, { .tooLarge = "capped" }).value_or(""),
+                      hostile.stop == Stop::tooLarge ? "capped" : hostile.words)
+                << what;
         }
         EXPECT_LT(end - began, 30s) << what << ": not ended by the idle limit";
         EXPECT_LT(late, 250) << what;
@@ -203,7 +208,7 @@ TEST(DownloadTest, FourteenRequestsToOneHostGoOutAtOnceEachOnAConnectionOfItsOwn
         EXPECT_EQ((*ended)->body, slow.body) << (*ended)->reason.toStdString();
 }
 
-TEST(DownloadTest, ProxyVariablesAreReadAndACertificateNobodyVouchesForIsNamed)
+TEST(DownloadTest, ProxyVariablesAreReadAndWhatFailsIsNamedAsTheProxysOrTheSecureConnections)
 {
     HttpPeer proxy;
     ASSERT_TRUE(proxy.listen());
@@ -213,12 +218,29 @@ TEST(DownloadTest, ProxyVariablesAreReadAndACertificateNobodyVouchesForIsNamed)
     ASSERT_TRUE(allEnded({ proxied }));
     qunsetenv("http_proxy");
     EXPECT_EQ((*proxied)->body, "via the proxy");
-    HostilePeer endlessProxy("HTTP/1.1 200 Connection established\r\nX-Pad: ", QByteArray(1 << 16, 'a'), 0);
-    qputenv("https_proxy", endlessProxy.url().toUtf8());
-    const Ended tunnel = start("https://feeds.corvanta.test/kp.json", { 10s, 60s, 1000 });
-    ASSERT_TRUE(allEnded({ tunnel }));
-    qunsetenv("https_proxy");
-    EXPECT_EQ(DownloadFailure::of(**tunnel), "The proxy's answer is too large.");
+    // What a request through the proxy at `at` (http://HOST:PORT) ended with.
+    const auto through = [](const char* variable, const QString& url, const QString& at) {
+        qputenv(variable, at.toUtf8());
+        const Ended ended = start(url, { 10s, 60s, 1000 });
+        EXPECT_TRUE(allEnded({ ended }));
+        qunsetenv(variable);
+        return DownloadFailure::of(ended->value_or(Download::Outcome {})).value_or("");
+    };
+    const QString https = "https://feeds.corvanta.test/kp.json";
+    const QByteArray password = "HTTP/1.1 407 Proxy Authentication Required\r\nProxy-Authenticate: Basic "
+                                "realm=\"office\"\r\nContent-Length: 12\r\n\r\nNot allowed.";
+    for (const auto& [variable, url] : { std::pair { "https_proxy", https }, { "http_proxy", "http://a.test/" } }) {
+        HostilePeer asking(password, "", 0, 1, 0);
+        EXPECT_EQ(through(variable, url, asking.url()), "The proxy at " + QUrl(asking.url()).authority() + " asks for a password.");
+    }
+    QTcpServer closed;
+    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
+    const QString down = "http://127.0.0.1:" + QString::number(closed.serverPort());
+    closed.close();
+    EXPECT_EQ(through("https_proxy", https, down), "The proxy at " + down.mid(7) + " refused the connection.");
+    HostilePeer endless("HTTP/1.1 200 Connection established\r\nX-Pad: ", QByteArray(1 << 16, 'a'), 0);
+    EXPECT_EQ(through("https_proxy", https, endless.url()),
+              "The answer from the proxy at " + QUrl(endless.url()).authority() + " is too large.");
     // A refusal without end, which curl reads a byte at a time within one call: a download going
     // meanwhile does not wait for the transfer thread, and a request ends within its idle limit.
     HostilePeer refusing("HTTP/1.1 407 Proxy Authentication Required\r\nContent-Length: 3000000000\r\n\r\n",
@@ -233,7 +255,7 @@ TEST(DownloadTest, ProxyVariablesAreReadAndACertificateNobodyVouchesForIsNamed)
     const Ended refusal = start("https://feeds.corvanta.test/kp.json", { 500ms, 60s, 1000 });
     ASSERT_TRUE(allEnded({ refusal }));
     qunsetenv("https_proxy");
-    EXPECT_EQ(DownloadFailure::of(**refusal), "The proxy's answer is too large.");
+    EXPECT_EQ(DownloadFailure::of(**refusal), "The answer from the proxy at " + QUrl(refusing.url()).authority() + " is too large.");
     EXPECT_TRUE(waitUntil([&] { return refusing.allClosed(); }));
 
     QTemporaryDir dir;
@@ -245,11 +267,19 @@ TEST(DownloadTest, ProxyVariablesAreReadAndACertificateNobodyVouchesForIsNamed)
     QByteArray said;
     ASSERT_TRUE(waitUntil([&] { return (said += tls.readAll()).contains("ACCEPT"); })) << said.toStdString();
     const QByteArray port = said.mid(said.lastIndexOf(':') + 1).trimmed();
-    const Ended refused = start("https://127.0.0.1:" + port + "/", { 10s, 60s, 1000 });
-    ASSERT_TRUE(allEnded({ refused }));
+    const Ended untrusted = start("https://127.0.0.1:" + port + "/", { 10s, 60s, 1000 });
+    ASSERT_TRUE(allEnded({ untrusted }));
     tls.kill();
     tls.waitForFinished();
-    EXPECT_EQ(DownloadFailure::of(**refused), "SSL certificate problem: self-signed certificate");
+    EXPECT_EQ(DownloadFailure::of(**untrusted),
+              "A secure connection to 127.0.0.1 could not be made: its certificate is not trusted.");
+    EXPECT_EQ((*untrusted)->detail, "SSL certificate problem: self-signed certificate");
+    // Plain HTTP where TLS belongs.
+    HostilePeer plainPeer("HTTP/1.1 400 Bad Request\r\n\r\n", "", 0, 1, 0);
+    const Ended plain = start(plainPeer.url().replace("http:", "https:"), { 10s, 60s, 1000 });
+    ASSERT_TRUE(allEnded({ plain }));
+    EXPECT_EQ(DownloadFailure::of(**plain),
+              "A secure connection to 127.0.0.1 could not be made: it does not answer in TLS that Corvanta accepts.");
 }
 
 // Run again inside a network namespace of its own, first with only the
@@ -303,9 +333,13 @@ TEST(DownloadTest, LookupsWithoutANetworkOrAnAnswerAreNamedAndNothingIsPrinted)
     ASSERT_TRUE(
         waitUntil([] { return QNetworkInterface::interfaceFromName("v0").flags() & QNetworkInterface::IsRunning; }));
     EXPECT_EQ(lookups("feeds.corvanta.test", 1, 500ms, true),
-              QStringList { "No answer from feeds.corvanta.test within 0.5 s." });
+              QStringList { "No answer from feeds.corvanta.test within 500 ms." });
     EXPECT_EQ(lookups("feeds.corvanta.test", 6, 60s, false),
-              QStringList { "Could not resolve host: feeds.corvanta.test" });
+              QStringList { "The address of feeds.corvanta.test was not found." });
+    qputenv("http_proxy", "proxy.corvanta.test:3128");
+    EXPECT_EQ(lookups("feeds.corvanta.test", 1, 60s, false),
+              QStringList { "The name of the proxy at proxy.corvanta.test:3128 was not found." });
+    qunsetenv("http_proxy");
     EXPECT_EQ(printed, 0);
     // Not waiting at the exit for the lookups the silent resolver held.
     std::fflush(stdout);

@@ -51,6 +51,6 @@ TEST(HttpPeer, StallsAndHangsUpWhenAsked)
     hangUp.hangUp = true;
     peer.serve("/hangup", hangUp);
 
-    EXPECT_EQ(fetch(peer.base() + "/stall", 300).reason, "No answer from 127.0.0.1 within 0.3 s.");
+    EXPECT_EQ(fetch(peer.base() + "/stall", 300).reason, "No answer from 127.0.0.1 within 300 ms.");
     EXPECT_EQ(DownloadFailure::of(fetch(peer.base() + "/hangup")), "127.0.0.1 closed the connection before answering.");
 }

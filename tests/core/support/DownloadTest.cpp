@@ -139,6 +139,8 @@ TEST(DownloadTest, AnswersWithoutEndInTheirHeadFramingOrBodyEndAndTheirConnectio
         // The same after a head ended, as curl ends it, by CR, a byte and LF.
         { ok + "Transfer-Encoding: chunked\r\n\rX\n0\r\n", trailers, 0, Stop::tooLarge, tooLarge, 4 << 20 },
         { bomb("zstd", "\rX\n"), " ", 10, Stop::none, notDecoded },
+        // A body after the head curl ended, where no final head came.
+        { "HTTP/1.1 101 Switching Protocols\r\n\r\n", "x", 0, Stop::none, "The answer from 127.0.0.1 is not HTTP." },
         // At twice the feeds' cap, unpacking is work only the transfer thread takes off this one.
         { bomb("br"), " ", 10, Stop::tooLarge, "The answer is larger than 32 MiB.", 32 << 20 },
     };

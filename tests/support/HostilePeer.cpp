@@ -26,7 +26,7 @@ HostilePeer::HostilePeer(QList<Answer> answers, int pauseMs, int connections, qs
             const int client = accept(m_listener, nullptr, nullptr);
             if (client < 0)
                 return;
-            ++m_serving;
+            ++m_accepted, ++m_serving;
             m_servers.emplace_back(
                 [=, this] { answer(client, answers.at(std::min<qsizetype>(i, answers.size() - 1)), pauseMs, piece); });
         }

@@ -30,7 +30,8 @@ public:
     qint64 sent() const { return m_sent; }
     std::chrono::steady_clock::time_point closedAt() const { return m_closedAt; }
     bool allClosed() const { return m_open == 0; }
-    // Connections taken and not yet closed.
+    // Connections taken, and those not yet closed.
+    int accepted() const { return m_accepted; }
     int serving() const { return m_serving; }
 
     // `bytes` spaces in a content coding ("gzip", "deflate", "br", "zstd").
@@ -45,6 +46,6 @@ private:
     std::list<std::thread> m_servers;
     std::atomic<qint64> m_sent = 0;
     std::atomic<int> m_open;
-    std::atomic<int> m_serving = 0;
+    std::atomic<int> m_accepted = 0, m_serving = 0;
     std::atomic<std::chrono::steady_clock::time_point> m_closedAt;
 };

@@ -320,10 +320,6 @@ bool DownloadTry::headLine(QByteArrayView line)
         stopTooLarge();
         return false;
     }
-    if (line.startsWith("HTTP/")) { // an interim head's end is followed by another
-        m_unasked = false;
-        m_end.redirect.clear();
-    }
     const auto field = [&](QByteArrayView name) {
         return line.size() > name.size() && QByteArrayView(line.first(name.size())).compare(name, Qt::CaseInsensitive) == 0
             ? std::optional(line.sliced(name.size()).trimmed())
@@ -343,8 +339,11 @@ bool DownloadTry::headLine(QByteArrayView line)
         return true;
     long status = 0;
     curl_easy_getinfo(m_easy, CURLINFO_RESPONSE_CODE, &status);
-    if (status < 200)
+    if (status < 200) { // an interim head, whose codings curl leaves aside: another head follows
+        m_unasked = false;
+        m_end.redirect.clear();
         return true;
+    }
     m_headDone = true;
     m_end.status = int(status);
     if (status < 300 || status > 399 || m_unasked)

@@ -147,9 +147,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const Download::Limits limits { idle, 500ms, cap, Download::sameSite(url) };
     auto* download = new Download({ url }, limits, nullptr);
-    if (sink) // slower than the network
-        download->setSink([](QByteArrayView) {
-            std::this_thread::sleep_for(2ms);
+    if (sink) // slower than the network and than any decoder, as a disk may be
+        download->setSink([](QByteArrayView piece) {
+            std::this_thread::sleep_for(1ms + 1ms * (piece.size() >> 15));
             return QString();
         });
     const qint64 before = live;

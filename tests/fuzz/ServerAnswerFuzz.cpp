@@ -115,8 +115,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                several = choice & 128;
     // A short idle limit, or one the overall limit comes before.
     const std::chrono::milliseconds idle(choice & 16 ? 1000 : 20);
-    // 4 KiB, 256 KiB, 16 MiB, and for a sink 1 GiB.
-    const qint64 cap = qint64(4096) << std::min(choice >> 2 & 3, sink ? 3 : 2) * 6;
+    // 4 KiB, 256 KiB, 16 MiB; for a sink 16 MiB or 1 GiB, past what may wait for it.
+    const int capBits = choice >> 2 & 3;
+    const qint64 cap = sink ? qint64(1) << (capBits & 1 ? 24 : 30) : qint64(4096) << std::min(capBits, 2) * 6;
     const std::uint8_t pacing = paced ? input.byte() : 0;
     const int pauseMs = (pacing & 7) * 8;
     const qsizetype piece = qsizetype(1) << (paced ? std::min(pacing >> 3, 16) : 16);

@@ -201,8 +201,19 @@ int DownloadTry::onDebug(void* easy, int type, char*, std::size_t size, void*)
 {
     // What the connection gave (after TLS, before the chunks and the coding
     // are taken apart): the head's lines and every read of the body.
-    if (DownloadTry* transfer = owner(easy); transfer && (type == CURLINFO_HEADER_IN || type == CURLINFO_DATA_IN))
-        transfer->count(size);
+    DownloadTry* transfer = owner(easy);
+    if (!transfer || (type != CURLINFO_HEADER_IN && type != CURLINFO_DATA_IN))
+        return 0;
+    // Should curl's reading of a head ever part from the try's again, what
+    // follows the head (a body, chunks, trailer lines) ends the answer
+    // before it is decoded or kept unchecked.
+    if (type == CURLINFO_DATA_IN && !transfer->m_headDone) {
+        transfer->m_end.redirect.clear();
+        transfer->m_end.error = transfer->transportWords(CURLE_WEIRD_SERVER_REPLY, QString()).text;
+        transfer->finish();
+        return 0;
+    }
+    transfer->count(size);
     return 0;
 }
 
@@ -292,10 +303,6 @@ bool DownloadTry::headLine(QByteArrayView line)
         stopTooLarge();
         return false;
     }
-    if (line.startsWith("HTTP/")) { // an interim head's end is followed by another
-        m_unasked = false;
-        m_end.redirect.clear();
-    }
     const auto field = [&](QByteArrayView name) {
         return line.size() > name.size() && QByteArrayView(line.first(name.size())).compare(name, Qt::CaseInsensitive) == 0
             ? std::optional(line.sliced(name.size()).trimmed())
@@ -308,12 +315,18 @@ bool DownloadTry::headLine(QByteArrayView line)
         if (const auto value = field(name))
             m_unasked = m_unasked || unasked(*value, m_setup.sink);
     }
-    if (line != "\r\n" && line != "\n")
+    // curl ends a head at any line whose first byte is CR or LF ("\rX\n"
+    // as well as "\r\n"), and so does the try: a reading of its own could
+    // leave curl decoding a body none of the head's checks saw.
+    if (!line.isEmpty() && line.front() != '\r' && line.front() != '\n')
         return true;
     long status = 0;
     curl_easy_getinfo(m_easy, CURLINFO_RESPONSE_CODE, &status);
-    if (status < 200)
+    if (status < 200) { // an interim head, whose codings curl leaves aside: another head follows
+        m_unasked = false;
+        m_end.redirect.clear();
         return true;
+    }
     m_headDone = true;
     m_end.status = int(status);
     if (status < 300 || status > 399 || m_unasked)

@@ -7,7 +7,8 @@ namespace Fuzz {
 
 void fail(const char* condition, const char* file, int line)
 {
-    std::fprintf(stderr, "%s:%d: property does not hold: %s\n", file, line, condition);
+    // "ERROR:" keeps the line in the log of libFuzzer's forked search.
+    std::fprintf(stderr, "%s:%d: ERROR: property does not hold: %s\n", file, line, condition);
     std::fflush(stderr);
     std::abort();
 }

@@ -11,6 +11,11 @@
 #include <limits>
 
 HostilePeer::HostilePeer(QByteArray head, QByteArray filler, int pauseMs, int connections, qint64 fillerBytes)
+    : HostilePeer({ { std::move(head), std::move(filler), fillerBytes } }, pauseMs, connections)
+{
+}
+
+HostilePeer::HostilePeer(QList<Answer> answers, int pauseMs, int connections, qsizetype piece)
     : m_open(connections)
 {
     int port = 0;
@@ -21,21 +26,41 @@ HostilePeer::HostilePeer(QByteArray head, QByteArray filler, int pauseMs, int co
             const int client = accept(m_listener, nullptr, nullptr);
             if (client < 0)
                 return;
-            m_servers.emplace_back([=, this] {
-                QByteArray request(1 << 16, 0);
-                recv(client, request.data(), request.size(), 0);
-                qint64 left = fillerBytes < 0 ? std::numeric_limits<qint64>::max() : fillerBytes;
-                for (ssize_t n = send(client, head.constData(), head.size(), MSG_NOSIGNAL); n >= 0 && left > 0;
-                     m_sent += n, left -= std::max<ssize_t>(n, 0)) {
-                    std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
-                    n = send(client, filler.constData(), std::min<qint64>(filler.size(), left), MSG_NOSIGNAL);
-                }
-                m_closedAt = std::chrono::steady_clock::now();
-                --m_open;
-                close(client);
-            });
+            ++m_accepted, ++m_serving;
+            m_servers.emplace_back(
+                [=, this] { answer(client, answers.at(std::min<qsizetype>(i, answers.size() - 1)), pauseMs, piece); });
         }
     });
+}
+
+void HostilePeer::answer(int client, const Answer& answer, int pauseMs, qsizetype piece)
+{
+    QByteArray request(1 << 16, 0);
+    recv(client, request.data(), request.size(), 0);
+    const auto pause = [&] { std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs)); };
+    const auto put = [&](const char* bytes, qint64 size) {
+        const ssize_t n = send(client, bytes, std::size_t(std::min<qint64>(size, piece)), MSG_NOSIGNAL);
+        m_sent += std::max<ssize_t>(n, 0);
+        return n;
+    };
+    bool open = true;
+    for (qsizetype at = 0; open && at < answer.head.size(); at += piece) {
+        if (at > 0)
+            pause();
+        open = put(answer.head.constData() + at, answer.head.size() - at) >= 0;
+    }
+    qint64 left = answer.fillerBytes < 0 ? std::numeric_limits<qint64>::max() : answer.fillerBytes;
+    for (qsizetype at = 0; open && left > 0 && !answer.filler.isEmpty();) {
+        pause();
+        const ssize_t n = put(answer.filler.constData() + at, std::min<qint64>(answer.filler.size() - at, left));
+        open = n >= 0;
+        left -= std::max<ssize_t>(n, 0);
+        at = (at + std::max<ssize_t>(n, 0)) % answer.filler.size();
+    }
+    m_closedAt = std::chrono::steady_clock::now();
+    --m_open;
+    close(client);
+    --m_serving;
 }
 
 HostilePeer::~HostilePeer()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <atomic>
@@ -13,25 +14,38 @@
 // closes it (or, with `fillerBytes`, until that much of it went, and closes
 // it then); counting the bytes it got rid of, and noting when the last
 // client closed. For answers without end in their head, framing or body.
+// Given several answers, the n-th connection gets the n-th (the last one
+// those after it), each send at most `piece` bytes, `pauseMs` apart.
 class HostilePeer {
 public:
+    struct Answer {
+        QByteArray head, filler;
+        qint64 fillerBytes = -1;
+    };
     HostilePeer(QByteArray head, QByteArray filler, int pauseMs, int connections = 1, qint64 fillerBytes = -1);
+    HostilePeer(QList<Answer> answers, int pauseMs, int connections, qsizetype piece = 1 << 16);
     ~HostilePeer();
 
     QString url() const { return m_url; }
     qint64 sent() const { return m_sent; }
     std::chrono::steady_clock::time_point closedAt() const { return m_closedAt; }
     bool allClosed() const { return m_open == 0; }
+    // Connections taken, and those not yet closed.
+    int accepted() const { return m_accepted; }
+    int serving() const { return m_serving; }
 
     // `bytes` spaces in a content coding ("gzip", "deflate", "br", "zstd").
     static QByteArray bomb(const QByteArray& coding, qint64 bytes);
 
 private:
+    void answer(int client, const Answer& answer, int pauseMs, qsizetype piece);
+
     int m_listener;
     QString m_url;
     std::thread m_acceptor;
     std::list<std::thread> m_servers;
     std::atomic<qint64> m_sent = 0;
     std::atomic<int> m_open;
+    std::atomic<int> m_accepted = 0, m_serving = 0;
     std::atomic<std::chrono::steady_clock::time_point> m_closedAt;
 };

@@ -137,6 +137,12 @@ TEST(DownloadTest, AnswersWithoutEndInTheirHeadFramingOrBodyEndAndTheirConnectio
         // Trailer lines without end, which curl would keep at many times their size.
         { ok + "Transfer-Encoding: chunked\r\n\r\n0\r\n", QByteArray("a: b\r\n").repeated(9999), 0,
           Stop::headTooLarge, tooLarge, 4 << 20 },
+        // Heads as curl reads them: ended by CR, a byte and LF, a status line amid one; a body after a 101 head.
+        { ok + "Transfer-Encoding: chunked\r\n\rX\n0\r\n", QByteArray("a: b\r\n").repeated(9999), 0, Stop::headTooLarge,
+          tooLarge, 4 << 20 },
+        { bomb("zstd").replace("\r\n\r\n", "\r\n\rX\n"), " ", 10, Stop::none, notDecoded },
+        { bomb("zstd").replace("zstd\r\n", "zstd\r\nHTTP/1.1: 200\r\n"), " ", 10, Stop::none, notDecoded },
+        { "HTTP/1.1 101 Switching Protocols\r\n\r\n", "x", 0, Stop::none, "The answer from 127.0.0.1 is not HTTP." },
         // At twice the feeds' cap, unpacking is work only the transfer thread takes off this one.
         { bomb("br"), " ", 10, Stop::tooLarge, "The answer from 127.0.0.1 is larger than 32 MiB.", 32 << 20 },
     };

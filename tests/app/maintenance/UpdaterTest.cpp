@@ -476,10 +476,16 @@ TEST_F(UpdaterTest, AToolThatPrintsWithoutEndOnEitherChannelIsStoppedAtTheBoundW
     const Updater::Release release = serveRelease(newer, appArchive(AppManifest::appId(), newer, "#!/bin/sh\n"));
     for (const QByteArray channel : { ">&2", "" }) { // far more than the bound, then a mark unless stopped
         standInUnzip("rm -f \"$0.ended\"; head -c 300000000 /dev/zero " + channel + "\n: >\"$0.ended\"\n");
-        [[maybe_unused]] const qint64 before = resident("VmRSS:", true);
-        install(updater, release);
-        EXPECT_TRUE(takeAlert().endsWith("couldn't be unpacked: its listing is larger than 64 MiB."));
-        EXPECT_FALSE(QFile::exists(tools + "/unzip.ended")) << channel.constData();
+        // Twice, the peak taken on the second: the first also holds what an
+        // emulator (qemu-user, for the arm64 suite) keeps of the code it
+        // translates as it first runs, which the processor would not.
+        [[maybe_unused]] qint64 before = 0;
+        for (int run = 0; run < 2; ++run) {
+            before = resident("VmRSS:", true);
+            install(updater, release);
+            EXPECT_TRUE(takeAlert().endsWith("couldn't be unpacked: its listing is larger than 64 MiB."));
+            EXPECT_FALSE(QFile::exists(tools + "/unzip.ended")) << channel.constData();
+        }
 #ifndef __SANITIZE_ADDRESS__ // which keeps up to 256 MiB of what was freed
         EXPECT_LT(resident("VmHWM:") - before, 72 << 20) << channel.constData();
 #endif

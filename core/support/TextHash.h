@@ -61,9 +61,12 @@ inline size_t of(QStringView text, size_t seed) noexcept
     std::size_t left = std::size_t(text.size()) * sizeof(char16_t);
     const std::uint64_t length = left;
     // The seed is kept in every factor: no input word the caller picks can
-    // zero a product and so blind the hash to what came before.
+    // zero a product and so blind the hash to what came before. The state
+    // starts apart from the secret, so that the two words of a block, or of
+    // a short key, are never weighed alike: swapped, they would hash the
+    // same under every seed.
     const std::uint64_t secret = std::uint64_t(seed) ^ k0;
-    std::uint64_t state = secret;
+    std::uint64_t state = secret ^ k1;
     std::uint64_t a = 0, b = 0;
     if (left > 16) {
         for (; left > 16; p += 16, left -= 16)
@@ -82,7 +85,7 @@ inline size_t of(QStringView text, size_t seed) noexcept
         std::memcpy(&c, p, sizeof c);
         a = c;
     }
-    const unsigned __int128 product = static_cast<unsigned __int128>(a ^ secret) * (b ^ state ^ k1);
+    const unsigned __int128 product = static_cast<unsigned __int128>(a ^ secret) * (b ^ state);
     return size_t(fold(std::uint64_t(product) ^ length ^ k2, std::uint64_t(product >> 64) ^ secret));
 }
 

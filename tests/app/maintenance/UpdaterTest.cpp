@@ -509,10 +509,16 @@ TEST_F(UpdaterTest, AToolThatPrintsWithoutEndOnEitherChannelIsStoppedAtTheBoundW
            std::tuple("-h", ">/dev/null; kill -9 $$", "unzip was stopped by signal 9.") }) {
         standInUnzip(QByteArray("rm -f \"$0.ended\"; [ \"$2\" = ") + run + " ] || exec /usr/bin/unzip \"$@\"\n"
                      + "head -c 300000000 /dev/zero " + channel + "\n: >\"$0.ended\"\n");
-        [[maybe_unused]] const qint64 before = resident("VmRSS:", true);
-        install(updater, release);
-        EXPECT_EQ(takeAlert(), QString("The update didn't work | The download couldn't be unpacked: ") + told);
-        EXPECT_FALSE(QFile::exists(tools + "/unzip.ended")) << channel;
+        // Twice, the peak taken on the second: the first also holds what an
+        // emulator (qemu-user, for the arm64 suite) keeps of the code it
+        // translates as it first runs, which the processor would not.
+        [[maybe_unused]] qint64 before = 0;
+        for (int round = 0; round < 2; ++round) {
+            before = resident("VmRSS:", true);
+            install(updater, release);
+            EXPECT_EQ(takeAlert(), QString("The update didn't work | The download couldn't be unpacked: ") + told);
+            EXPECT_FALSE(QFile::exists(tools + "/unzip.ended")) << channel;
+        }
 #ifndef __SANITIZE_ADDRESS__ // which keeps up to 256 MiB of what was freed
         EXPECT_LT(resident("VmHWM:") - before, 72 << 20) << channel;
 #endif

@@ -147,12 +147,20 @@ TEST(DownloadTest, AnswersWithoutEndInTheirHeadFramingOrBodyEndAndTheirConnectio
         { bomb("br"), " ", 10, Stop::tooLarge, "The answer from 127.0.0.1 is larger than 32 MiB.", 32 << 20 },
     };
     for (const auto& hostile : cases) {
+        const Download::Limits limits { hostile.stop == Stop::idle ? 1s : 60s, 120s, hostile.cap };
+        // One alone first, not weighed: an emulator (qemu-user, for the arm64 suite) translates
+        // the code a kind runs for the first time into memory of its own, which a processor
+        // would not take.
+        {
+            HostilePeer first(hostile.head, hostile.filler, hostile.pauseMs);
+            ASSERT_TRUE(allEnded({ start(first.url(), limits) }));
+        }
         HostilePeer server(hostile.head, hostile.filler, hostile.pauseMs, 14);
         const qint64 before = resident("VmRSS:", true);
         const auto began = std::chrono::steady_clock::now();
         QList<Ended> all;
         for (int i = 0; i < 14; ++i)
-            all << start(server.url(), { hostile.stop == Stop::idle ? 1s : 60s, 120s, hostile.cap });
+            all << start(server.url(), limits);
         // A timer of this thread's, every 5 ms: how late it came at worst.
         QElapsedTimer clock;
         clock.start();
@@ -183,14 +191,17 @@ TEST(DownloadTest, AnswersWithoutEndInTheirHeadFramingOrBodyEndAndTheirConnectio
     // To a sink slower than the network nothing more waits than may, whatever the coding (under
     // AddressSanitizer the pieces it took stay in quarantine).
     for (const auto& [head, words] : { std::pair { bomb("gzip"), notDecoded }, { ok + "\r\n", "enough" } }) {
-        HostilePeer server(head, QByteArray(1 << 16, 'x'), 0);
-        const qint64 before = resident("VmRSS:", true);
-        const Ended ended = start(server.url(), { 60s, 120s, 1 << 30 }, [pieces = 0](QByteArrayView) mutable {
-            std::this_thread::sleep_for(200ms);
-            return ++pieces < 5 ? QString() : "enough";
-        });
-        ASSERT_TRUE(allEnded({ ended }));
-        EXPECT_EQ(DownloadFailure::of(**ended), words);
+        qint64 before = 0;
+        for (int run = 0; run < 2; ++run) { // weighed on the second, as above
+            HostilePeer server(head, QByteArray(1 << 16, 'x'), 0);
+            before = resident("VmRSS:", true);
+            const Ended ended = start(server.url(), { 60s, 120s, 1 << 30 }, [pieces = 0](QByteArrayView) mutable {
+                std::this_thread::sleep_for(200ms);
+                return ++pieces < 5 ? QString() : "enough";
+            });
+            ASSERT_TRUE(allEnded({ ended }));
+            EXPECT_EQ(DownloadFailure::of(**ended), words);
+        }
         EXPECT_LT(resident("VmHWM:") - before, Download::sinkAhead + memoryBound / 6);
     }
 }

@@ -152,10 +152,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         HostilePeer server(answers, pauseMs, 1 + Download::maxHops, piece);
         qputenv("https_proxy", server.url().toUtf8());
         const QUrl url(proxied ? QStringLiteral("https://fuzz.corvanta.test/") : server.url());
-        // curl's reading of the first answer, beside the download's.
-        // curl drops the rest of a read at a head line that begins with a NUL
-        // byte, so where one comes two transfers of the same bytes read alike
-        // only if their reads were cut alike.
+        // curl's reading of the first answer, beside the download's. curl
+        // drops the rest of a read at a head line that begins with a NUL byte,
+        // so where one comes two transfers of the same bytes read alike only
+        // if their reads were cut alike.
         const QByteArray first = answers.front().head + answers.front().filler + answers.front().filler;
         compared = compared && !proxied && !destroy && !first.contains(QByteArrayView("\n\0", 2));
         HostilePeer plain(answers.mid(0, 1), pauseMs, compared ? 1 : 0, piece);

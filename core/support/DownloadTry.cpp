@@ -235,14 +235,18 @@ bool DownloadTry::goesOn()
         return false;
     }
     const Clock::time_point now = Clock::now();
+    const bool overallPassed = m_end.deadline && now >= *m_end.deadline;
+    const bool idlePassed = m_idle.isActive() && now - m_idleFrom >= m_setup.idle;
     // Before the request went out, each call follows at most one byte read
     // of a proxy's answer.
     if (!m_delivered && ++m_unsentCalls > Download::sideAllowance)
         stopTooLarge();
-    else if (m_end.deadline && now >= *m_end.deadline)
-        overallEnded();
-    else if (m_idle.isActive() && now - m_idleFrom >= m_setup.idle)
+    // After one call that outlasted both limits (TLS set up on a busy
+    // machine), the limit reached first is the one that ended the try.
+    else if (idlePassed && (!overallPassed || m_idleFrom + m_setup.idle < *m_end.deadline))
         idleEnded();
+    else if (overallPassed)
+        overallEnded();
     return !m_over;
 }
 

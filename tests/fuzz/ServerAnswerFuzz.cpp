@@ -76,10 +76,16 @@ bool installHooks()
 // body began; 0 when no body began by `until` (set once the download ended:
 // as long again as it took, so that curl, reading the same bytes, has the
 // time it needs, and an answer without end costs no more than the download).
-long curlsReading(const QString& url, const std::atomic<Clock::time_point>& until)
+// It asks for the codings the download asks for, so that curl refuses a
+// coding it does not know in the head as it does in the download's.
+long curlsReading(const QString& url, const std::atomic<Clock::time_point>& until, bool decoding)
 {
     uncounted = true;
     CURL* easy = curl_easy_init();
+    if (decoding)
+        curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "gzip, deflate, br");
+    else
+        curl_easy_setopt(easy, CURLOPT_HTTP_CONTENT_DECODING, 0L);
     curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(easy, CURLOPT_XFERINFODATA, &until);
     curl_easy_setopt(
@@ -88,7 +94,6 @@ long curlsReading(const QString& url, const std::atomic<Clock::time_point>& unti
         });
     curl_easy_setopt(easy, CURLOPT_URL, url.toUtf8().constData());
     curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_1));
-    curl_easy_setopt(easy, CURLOPT_HTTP_CONTENT_DECODING, 0L);
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, 700L);
     curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, 16384L);
@@ -163,7 +168,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::atomic<Clock::time_point> readingUntil = Clock::time_point::max();
         std::thread reading;
         if (compared)
-            reading = std::thread([&] { curlsStatus = curlsReading(plain.url(), readingUntil); });
+            reading = std::thread([&] { curlsStatus = curlsReading(plain.url(), readingUntil, !sink); });
 
         const Download::Limits limits { idle, 250ms, cap, Download::sameSite(url) };
         auto* download = new Download({ url }, limits, nullptr);

@@ -83,6 +83,11 @@ public:
     // which curl keeps at many times their size, and of a proxy's answer to
     // CONNECT, which curl reads a byte at a time within one call.
     static constexpr qint64 sideAllowance = 64 * 1024;
+    // The codings a request without a sink asks for, the only ones it lets
+    // curl decode: their decoders keep at most a 16 MB window (brotli's),
+    // where curl's zstd decoder takes whatever window a frame asks for, up
+    // to 128 MB.
+    static constexpr const char* askedCodings = "gzip, deflate, br";
 
     // Every request has all three limits.
     struct Limits {

@@ -27,11 +27,6 @@ constexpr qsizetype growsToCap = 1024 * 1024;
 
 QString notDecodable(const QString& host) { return DownloadWords::notDecodable(host); }
 
-// The codings a try without a sink asks for, the only ones it lets curl
-// decode: their decoders keep at most a 16 MB window (brotli's), where
-// curl's zstd decoder takes whatever window a frame asks for, up to 128 MB.
-const char* const askedCodings = "gzip, deflate, br";
-
 // Whether a `Content-Encoding` or `Transfer-Encoding` value names a coding
 // of the body the try did not ask for (chunks are only the framing).
 bool unasked(QByteArrayView value, bool sink)
@@ -130,7 +125,7 @@ void DownloadTry::send()
     if (m_setup.sink) // what waits for the sink is what came, never more
         curl_easy_setopt(easy, CURLOPT_HTTP_CONTENT_DECODING, 0L);
     else
-        curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, askedCodings);
+        curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, Download::askedCodings);
     // Redirects are followed by the download, each hop under its rule.
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
     // One request per connection, closed when it ends: nothing of a

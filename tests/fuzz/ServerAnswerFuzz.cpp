@@ -83,7 +83,7 @@ long curlsReading(const QString& url, const std::atomic<Clock::time_point>& unti
     uncounted = true;
     CURL* easy = curl_easy_init();
     if (decoding)
-        curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "gzip, deflate, br");
+        curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, Download::askedCodings);
     else
         curl_easy_setopt(easy, CURLOPT_HTTP_CONTENT_DECODING, 0L);
     curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);

@@ -150,11 +150,11 @@ Said transport(const Facts& facts)
         // Reset or closed after the request to CONNECT, or within the
         // answer; curl names a head past its bound only in its words.
         const bool closed = result == CURLE_RECV_ERROR || result == CURLE_SEND_ERROR || result == CURLE_GOT_NOTHING;
-        if (closed && !facts.words.contains(u"too large", Qt::CaseInsensitive))
-            return { by
-                         + (facts.connectCode == 0 ? QStringLiteral(" closed the connection before answering.")
-                                                   : QStringLiteral(" ended its answer before it was whole.")),
-                     {} };
+        if (closed && !facts.words.contains(u"too large", Qt::CaseInsensitive)) {
+            const QString how = facts.connectCode == 0 ? QStringLiteral(" closed the connection before answering.")
+                                                       : QStringLiteral(" ended its answer before it was whole.");
+            return { by + how, {} };
+        }
     }
     const QString from = proxys ? proxy(facts.proxy) : host;
     if (result == CURLE_GOT_NOTHING || (result == CURLE_RECV_ERROR && !facts.answered && facts.osError == ECONNRESET))

@@ -1,7 +1,8 @@
 // Downloads against local servers: redirects under every rule, answers
 // without end in their head, framing, trailers or body or bombs, fourteen
-// at once and to a slow sink, many requests to one host, proxies without
-// end and a certificate nobody vouches for, and in a network of its own a
+// at once and to a slow sink, many requests to one host, proxies that
+// refuse, hang up, stall or never end, TLS that trickles, a certificate
+// nobody vouches for, and in a network of its own a
 // lookup that never answers or fails and no network at all.
 #include "support/Download.h"
 #include "support/DownloadFailure.h"
@@ -238,14 +239,15 @@ TEST(DownloadTest, ProxyVariablesAreReadAndWhatFailsIsNamedAsTheProxysOrTheSecur
     // What failed at a proxy, or before it answered, is the proxy's, however the request ended:
     // through it (`variable` set to `at`, or directly for none) `url` ends in `words`.
     const QString https = "https://feeds.corvanta.test/kp.json", http = "http://feeds.corvanta.test/kp.json";
-    const QByteArray refusal = "HTTP/1.1 407 Proxy Authentication Required\r\nProxy-Authenticate: Basic realm=\"o\"\r\n";
+    const QByteArray refusal = "HTTP/1.1 407 Proxy Authentication Required\r\nProxy-Authenticate: Basic\r\n";
     HostilePeer asking(refusal + "Content-Length: 12\r\n\r\nNot allowed.", "", 0, 3, 0);
-    HostilePeer overCap(refusal + "Content-Length: 3000000000\r\n\r\n", QByteArray(1 << 16, 'x'), 0);
+    HostilePeer overCap(refusal + "Content-Length: 3000000000\r\n\r\n", QByteArray(1 << 16, 'x'), 0, 2);
     HostilePeer stalling(refusal + "X-Pad: ", "a", 50);
     HostilePeer endless("HTTP/1.1 200 Connection established\r\nX-Pad: ", QByteArray(1 << 16, 'a'), 0);
     HostilePeer lines("HTTP/1.1 200 Connection established\r\n", "X-Pad: a\r\n", 0);
     HostilePeer notTls("HTTP/1.1 400 Bad Request\r\n\r\n", "", 0, 1, 0);
     HostilePeer hangingUp("", "", 0, 2, 0);
+    HostilePeer resetting({ { "", "", 0, true } }, 0, 1);
     HostilePeer socksRefusing(QByteArray("\x05\x00\x05\x05\x00\x01\0\0\0\0\0\0", 12), "x", 50);
     // A TLS handshake without end, a byte at a time: HelloRequests, which a client ignores while
     // it shakes hands; each read is one more curl call.
@@ -255,32 +257,36 @@ TEST(DownloadTest, ProxyVariablesAreReadAndWhatFailsIsNamedAsTheProxysOrTheSecur
     ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
     const QString down = "http://127.0.0.1:" + QString::number(closed.serverPort());
     closed.close();
-    const auto at = [](const HostilePeer& peer, const QString& scheme = "http") {
+    const auto at = [](const HostilePeer& peer, const QString& scheme) {
         return scheme + "://" + QUrl(peer.url()).authority();
     };
-    const auto by = [](const QString& address) { return "The proxy at " + QUrl(address).authority(); };
-    const auto answer = [](const QString& address) { return "The answer from the proxy at " + QUrl(address).authority(); };
+    const auto of = [](const QString& address) { return "the proxy at " + QUrl(address).authority(); };
+    const auto by = [&](const QString& address) { return "T" + of(address).mid(1); };
     const QString user = "http://corvanta:secret@" + QUrl(asking.url()).authority();
+    const QString asks = " asks for a password.", closes = " closed the connection before answering.";
     const struct {
         const char* variable;
         QString url, at, words;
         std::chrono::milliseconds idle = 10s;
     } cases[] = {
-        { "https_proxy", https, asking.url(), by(asking.url()) + " asks for a password." },
-        { "http_proxy", http, asking.url(), by(asking.url()) + " asks for a password." },
+        { "https_proxy", https, asking.url(), by(asking.url()) + asks },
+        { "http_proxy", http, asking.url(), by(asking.url()) + asks },
         { "https_proxy", https, user, by(asking.url()) + " refused the user name and password." },
-        { "http_proxy", http, overCap.url(), by(overCap.url()) + " asks for a password." },
-        { "http_proxy", http, stalling.url(), by(stalling.url()) + " asks for a password.", 1s },
+        { "http_proxy", http, overCap.url(), by(overCap.url()) + asks },
+        { "https_proxy", https, overCap.url(), by(overCap.url()) + asks },
+        { "http_proxy", http, stalling.url(), by(stalling.url()) + asks, 1s },
         { "https_proxy", https, down, by(down) + " refused the connection." },
-        { "https_proxy", https, endless.url(), answer(endless.url()) + " is too large." },
-        { "https_proxy", https, lines.url(), answer(lines.url()) + " is too large." },
-        { "https_proxy", https, hangingUp.url(), by(hangingUp.url()) + " closed the connection before answering." },
-        { "https_proxy", https, at(hangingUp, "socks5h"), by(hangingUp.url()) + " closed the connection before answering." },
-        { "http_proxy", http, at(socksRefusing, "socks5h"), by(socksRefusing.url()) + " refused to connect to feeds.corvanta.test." },
+        { "https_proxy", https, endless.url(), "The answer from " + of(endless.url()) + " is too large." },
+        { "https_proxy", https, lines.url(), "The answer from " + of(lines.url()) + " is too large." },
+        { "https_proxy", https, hangingUp.url(), by(hangingUp.url()) + closes },
+        { "https_proxy", https, resetting.url(), by(resetting.url()) + closes },
+        { "https_proxy", https, at(hangingUp, "socks5h"), by(hangingUp.url()) + closes },
+        { "http_proxy", http, at(socksRefusing, "socks5h"),
+          by(socksRefusing.url()) + " refused to connect to feeds.corvanta.test." },
         { "http_proxy", http, at(notTls, "https"),
-          "A secure connection to the proxy at " + QUrl(notTls.url()).authority()
+          "A secure connection to " + of(notTls.url())
               + " could not be made: it does not answer in TLS that Corvanta accepts." },
-        { "http_proxy", http, at(trickling, "https"), "No answer from the proxy at " + QUrl(trickling.url()).authority() + " within 5 s.", 5s },
+        { "http_proxy", http, at(trickling, "https"), "No answer from " + of(trickling.url()) + " within 5 s.", 5s },
         { nullptr, at(trickling, "https"), {}, "No answer from 127.0.0.1 within 1 s.", 1s },
     };
     for (const auto& c : cases) {

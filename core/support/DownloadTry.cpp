@@ -4,14 +4,13 @@
 #include "support/DownloadWords.h"
 #include "support/Endpoints.h"
 #include "support/NetworkProbe.h"
+#include "support/ProxyWay.h"
 #include "support/TransferThread.h"
 
 #include <curl/curl.h>
 #include <fcntl.h>
 
 #include <algorithm>
-#include <memory>
-#include <optional>
 #include <utility>
 
 namespace {
@@ -28,52 +27,16 @@ static_assert(Download::headAllowance - oneCall > 300 * 1024);
 // Of a body kept whole, what grows as the bytes come; past it, the cap.
 constexpr qsizetype growsToCap = 1024 * 1024;
 
-// The codings curl decodes for a try that asks for `Download::askedCodings`:
-// their names there, and gzip's older name, which curl takes for it.
-QList<QByteArray> askedNames()
-{
-    QList<QByteArray> names;
-    for (const QByteArray& name : QByteArray(Download::askedCodings).split(','))
-        names << name.trimmed().toLower();
-    if (names.contains("gzip"))
-        names << "x-gzip";
-    return names;
-}
-
 // Whether a `Content-Encoding` or `Transfer-Encoding` value names a coding
 // of the body the try did not ask for (chunks are only the framing).
 bool unasked(QByteArrayView value, bool sink)
 {
-    static const QList<QByteArray> plain { "identity", "chunked" }, asked = askedNames();
+    static const QList<QByteArray> plain { "identity", "chunked" };
     const QList<QByteArray> codings = value.toByteArray().toLower().split(',');
     return std::ranges::any_of(codings, [&](const QByteArray& coding) {
         const QByteArray name = coding.trimmed();
-        return !name.isEmpty() && !plain.contains(name) && (sink || !asked.contains(name));
+        return !name.isEmpty() && !plain.contains(name) && (sink || !Download::decodes(name));
     });
-}
-
-// How curl speaks to the proxy at `address`, read as curl reads it: in TLS
-// (https://), in SOCKS (socks4://, socks5h://, ...), with a user.
-struct ProxyWay {
-    bool tls = false, socks = false, user = false;
-};
-ProxyWay wayTo(const QByteArray& address)
-{
-    const std::unique_ptr<CURLU, decltype(&curl_url_cleanup)> parsed(curl_url(), &curl_url_cleanup);
-    if (address.isEmpty() || !parsed
-        || curl_url_set(parsed.get(), CURLUPART_URL, address.constData(), CURLU_NON_SUPPORT_SCHEME | CURLU_GUESS_SCHEME)
-            != CURLUE_OK)
-        return {};
-    const auto part = [&](CURLUPart which) {
-        char* text = nullptr;
-        if (curl_url_get(parsed.get(), which, &text, 0) != CURLUE_OK)
-            return std::optional<QByteArray>();
-        const QByteArray read = QByteArray(text).toLower();
-        curl_free(text);
-        return std::optional(read);
-    };
-    const QByteArray scheme = part(CURLUPART_SCHEME).value_or(QByteArray());
-    return { scheme == "https", scheme.startsWith("socks"), part(CURLUPART_USER).has_value() };
 }
 
 // The try a transfer's callbacks speak for; none once it let go.
@@ -93,7 +56,7 @@ DownloadTry::DownloadTry(Setup setup, std::shared_ptr<DownloadLink> link, CurlMu
     , m_multi(multi)
     , m_proxy(DownloadProxy::of(m_setup.url))
 {
-    const ProxyWay way = wayTo(m_proxy.address);
+    const ProxyWay way = ProxyWay::of(m_proxy.address);
     m_proxyTls = way.tls;
     m_proxySocks = way.socks;
     m_proxyUser = way.user;

@@ -289,7 +289,7 @@ bool DownloadTry::proxyRefused()
     if (status != 407)
         return false;
     m_end.stop = Stop::none;
-    m_end.answered = true; // not sent again
+    m_end.answered = true; // an answer, if the proxy's: the request is not sent again
     m_end.reason.clear();
     m_end.status = 0;
     m_end.redirect.clear();

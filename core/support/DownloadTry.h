@@ -90,8 +90,8 @@ private:
     // Sends the download a call to take what came; with the link's lock held.
     static void tell(DownloadLink& link);
     DownloadWords::Said transportWords(int result, const QString& words) const;
-    // Whether what comes is still the proxy's: before the request went out
-    // through it, or the tunnel through it was up.
+    // Whether what comes is still the proxy's: the request has not gone out
+    // through it, nor is a tunnel through it up.
     bool proxys() const;
     // Ends the try where the proxy answered 407 (to CONNECT, or in the
     // server's stead), however far its answer came: in the proxy's words.

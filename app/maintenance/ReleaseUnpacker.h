@@ -28,8 +28,9 @@
 //      its header's count or by unzip's walk through them, which lists
 //      nothing; then reads its listing (no more than
 //      ToolRun::maxOutputBytes of it) and refuses it when it would unpack
-//      to more than the limit, names paths outside its folder or the
-//      update's own carry folders, or puts entries inside a link; unpacks
+//      to more than the limit, names paths outside its folder, with a
+//      backslash or of the update's own carry folders, or puts entries
+//      inside a link; unpacks
 //      it with `unzip` beside the installed
 //      folder, no file larger than twice its listed size, and refuses it
 //      when a file's size on disk is not the listed one;

@@ -439,7 +439,8 @@ TEST_F(UpdaterTest, RefusesArchivesThatWouldUnpackTooLargeOrLeadOutOfTheirFolder
     record << 0x06064b50u << quint64(44) << quint32(45) << quint64(0) << quint64(4000000) << quint64(4000000)
            << field(12) << field(16) << 0x07064b50u << quint32(0) << quint64(end) << quint32(1);
     many.insert(end, zip64);
-    standInUnzip("case \"$1 $2\" in '-Z -T') : >\"$0.listed\" ;; esac\nexec /usr/bin/unzip \"$@\"\n");
+    standInUnzip("case \"$1 $2\" in '-Z -T') : >\"$0.listed\" ;; -Z*) ;; *) : >\"$0.unpacked\" ;; esac\n"
+                 "exec /usr/bin/unzip \"$@\"\n");
     install(updater, serveRelease(newer, many.replace(many.size() - 14, 4, "\xff\xff\xff\xff")));
     EXPECT_EQ(takeAlert(), unpackable + "it lists 4000000 entries, more than the 10000 a release may hold.");
     // Past the end record's 16 bits, with no zip64 record: the count it announces wraps, unzip's walk does not.
@@ -449,11 +450,15 @@ TEST_F(UpdaterTest, RefusesArchivesThatWouldUnpackTooLargeOrLeadOutOfTheirFolder
     install(manyFiles, release(QList<ZipEntry>(70000, { "Corvanta/x", "x" })));
     EXPECT_EQ(takeAlert(), unpackable + "it lists 70003 entries, more than the 10000 a release may hold.");
     EXPECT_FALSE(QFile::exists(tools + "/unzip.listed"));
-    qputenv("PATH", path);
-    // Names with backslashes, from a Windows archiver: unzip's warning names the download.
+    // Names with backslashes, which unzip reads as separators where a Windows
+    // archiver made the entry: refused before anything is unpacked.
     const QByteArray unix("PK\1\2\x1e\3", 6), windows("PK\1\2\x1e\0", 6); // "made on" in each entry
-    install(updater, serveRelease(newer, zip({ { "Corvanta\\bin\\x", "x" } }).replace(unix, windows)));
-    EXPECT_EQ(takeAlert(), unpackable + "warning: the download appears to use backslashes as path separators.");
+    for (const QString name : { "Corvanta\\bin\\ITU\\.corvanta-carry-a\\.corvanta-carry", "Corvanta/bin\\x" }) {
+        install(updater, serveRelease(newer, zip({ { name, "x" } }).replace(unix, windows)));
+        EXPECT_EQ(takeAlert(), unpackable + "it names a path with a backslash in it (" + name + ").");
+    }
+    EXPECT_FALSE(QFile::exists(tools + "/unzip.unpacked"));
+    qputenv("PATH", path);
     // Files damaged on the way: summed up, or one named within the new folder.
     QList<ZipEntry> damaged;
     for (int i = 10; i < 22; ++i)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "maintenance/ReleaseFeed.h"
+#include "support/FileWords.h"
 
 #include <QString>
 
@@ -74,5 +75,10 @@ struct Outcome {
 };
 
 Outcome run(const Job& job);
+
+// The update's words for a folder it could not write in, or a file it
+// could not read, with the cause by the system's error number.
+FileWords::Said notWritten(const QString& folder, int error);
+FileWords::Said notRead(const QString& file, int error);
 
 } // namespace ReleaseUnpacker

@@ -241,7 +241,7 @@ TEST_F(UpdaterTest, RefusesDownloadsFromElsewhereDamagedOrForeignAndLeavesNothin
     peer.serve("/gone.zip", 404, "Not Found");
     install(updater, { newer, peer.base() + "/gone.zip", sha256Hex(good), std::nullopt });
     bool done = false;
-    updater.install(serveRelease(newer, good), [&] { done = true; });
+    updater.install(serveRelease(newer, QByteArray(1 << 20, 'z')), [&] { done = true; });
     ASSERT_TRUE(fillTheDisk());
     ASSERT_TRUE(waitUntil([&] { return done; }));
     // A local archive while the maker's own feed is in force.
@@ -531,7 +531,8 @@ TEST_F(UpdaterTest, AQuietOfferWaitsUntilNoDialogIsOpen)
     platform.offer = [&](const Updater::Release&, const QString&) { return quitting->stop(), false; };
     quitting.emplace(platform);
     check(*quitting, true);
-    EXPECT_TRUE(AppLog::file().tail(1, 1000).contains("The offer of Corvanta " + newer + " was closed: Corvanta quits."));
+    EXPECT_TRUE(
+        AppLog::file().tail(1, 1000).contains("The offer of Corvanta " + newer + " was closed: Corvanta quits."));
 }
 
 TEST_F(UpdaterTest, AToolThatPrintsWithoutEndOnEitherChannelIsStoppedAtTheBoundWithMemoryNearIt)

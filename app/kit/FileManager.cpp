@@ -24,6 +24,10 @@ void reveal(const QString& path)
 
 void reveal(const QString& path, std::function<void()> failed)
 {
+    const QString folder = QFileInfo(path).absolutePath();
+    const QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) // no call is made, and none would finish
+        return openFolder(folder, std::move(failed));
     QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.FileManager1"),
                                                        QStringLiteral("/org/freedesktop/FileManager1"),
                                                        QStringLiteral("org.freedesktop.FileManager1"),
@@ -31,13 +35,12 @@ void reveal(const QString& path, std::function<void()> failed)
     call << QStringList { QUrl::fromLocalFile(path).toString() } << QString();
     // Not waited for: the window's thread (an alert's modal loop, say) goes
     // on while a file manager takes its time, up to 3 s, or never answers.
-    auto* watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call, 3000), qApp);
-    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
-                     [watcher, folder = QFileInfo(path).absolutePath(), failed = std::move(failed)] {
-                         watcher->deleteLater();
-                         if (watcher->isError())
-                             openFolder(folder, failed);
-                     });
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 3000), qApp);
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher, [watcher, folder, failed] {
+        watcher->deleteLater();
+        if (watcher->isError())
+            openFolder(folder, failed);
+    });
 }
 
 void openFolder(const QString& folder)

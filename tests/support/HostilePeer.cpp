@@ -59,6 +59,10 @@ void HostilePeer::answer(int client, const Answer& answer, int pauseMs, qsizetyp
     }
     m_closedAt = std::chrono::steady_clock::now();
     --m_open;
+    if (answer.reset) {
+        const linger now { 1, 0 };
+        setsockopt(client, SOL_SOCKET, SO_LINGER, &now, sizeof now);
+    }
     close(client);
     --m_serving;
 }

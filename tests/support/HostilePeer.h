@@ -21,6 +21,7 @@ public:
     struct Answer {
         QByteArray head, filler;
         qint64 fillerBytes = -1;
+        bool reset = false; // the connection ends in a reset, not a close
     };
     HostilePeer(QByteArray head, QByteArray filler, int pauseMs, int connections = 1, qint64 fillerBytes = -1);
     HostilePeer(QList<Answer> answers, int pauseMs, int connections, qsizetype piece = 1 << 16);

@@ -1,6 +1,7 @@
 #include "maintenance/ToolRun.h"
 
 #include "support/ByteSize.h"
+#include "support/FileWords.h"
 
 #include <QFileInfo>
 #include <QProcess>
@@ -8,6 +9,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <clocale>
 #include <csignal>
 #include <cstring>
 #include <sys/resource.h>
@@ -89,10 +91,11 @@ Result run(const QString& program, const QStringList& arguments, const QDeadline
     QObject::connect(&process, &QProcess::readyReadStandardError, [&] { take(QProcess::StandardError, errors); });
     const QThread* thread = QThread::currentThread();
     if (thread->isInterruptionRequested())
-        return { false, true, false, false, {}, {} };
+        return { false, true, false, false, {}, -1, {} };
     process.start();
     if (!process.waitForStarted(msLeft(deadline)))
-        return { false, deadline.hasExpired(), false, false, {}, process.errorString() };
+        return { false, deadline.hasExpired(), false, false, {}, -1,
+                 QStringLiteral("%1 could not be started (%2)").arg(tool, process.errorString()) };
     // QProcess reads both channels while it waits, and says so through the
     // signals above. In slices, so that the thread's owner can stop it.
     while (process.state() != QProcess::NotRunning && !result.saidTooMuch) {
@@ -112,10 +115,12 @@ Result run(const QString& program, const QStringList& arguments, const QDeadline
         const QString said
             = result.saidTooMuch ? QStringLiteral("%1 printed more than %2").arg(tool, ByteSize::text(maxOutputBytes))
                                  : QString();
-        return { false, result.timedOut, result.saidTooMuch, result.listedTooMuch, {}, said };
+        return { false, result.timedOut, result.saidTooMuch, result.listedTooMuch, {}, -1, said };
     }
     result.said = (QString::fromLocal8Bit(errors) + u'\n' + QString::fromLocal8Bit(result.output)).trimmed();
-    result.ok = process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    if (process.exitStatus() == QProcess::NormalExit)
+        result.exitStatus = process.exitCode();
+    result.ok = result.exitStatus == 0;
     if (process.exitStatus() == QProcess::CrashExit) // the exit code is then the signal's number
         result.said = (QStringLiteral("%1 was stopped by signal %2\n").arg(tool).arg(process.exitCode()) + result.said)
                           .trimmed();
@@ -124,29 +129,45 @@ Result run(const QString& program, const QStringList& arguments, const QDeadline
     return result;
 }
 
-QString brief(const QString& said)
+QString reason(const Result& result, const QString& tool)
 {
-    // Tools speak the user's language, as does strerror() here; unzip
-    // speaks English only.
-    for (const QString& full : { QString::fromLocal8Bit(std::strerror(ENOSPC)),
-                                 QStringLiteral("No space left on device"), QStringLiteral("disk full") }) {
-        if (said.contains(full, Qt::CaseInsensitive))
-            return QStringLiteral("the disk is full");
-    }
-    constexpr qsizetype maxLines = 3;
-    constexpr qsizetype maxLineLength = 160;
-    QStringList lines;
-    for (const QString& line : said.split(u'\n')) {
-        const QString text = line.simplified();
-        if (text.isEmpty())
-            continue;
-        if (lines.size() == maxLines) {
-            lines << QStringLiteral("…");
-            break;
+    // Our own words about it come first in what it said; Qt's after them
+    // are for the log.
+    const QString notStarted = tool + QStringLiteral(" could not be started");
+    if (result.said.startsWith(notStarted))
+        return notStarted;
+    if (result.saidTooMuch || result.said.startsWith(tool + QStringLiteral(" was stopped by signal")))
+        return result.said.section(u'\n', 0, 0);
+    // Where it did not end by itself, what was said is ours alone.
+    if (result.exitStatus < 0 && !result.said.isEmpty())
+        return result.said;
+    // The system's error that comes first in what it said, in the words
+    // strerror() gives it: the user's language, as the tools speak it, or
+    // English, which unzip speaks.
+    const locale_t english = newlocale(LC_MESSAGES_MASK, "C", locale_t(0));
+    qsizetype first = -1;
+    int error = 0;
+    for (int e = 1; e < 134; ++e) {
+        for (const char* text : { std::strerror(e), english ? strerror_l(e, english) : nullptr }) {
+            const QString words = text ? QString::fromLocal8Bit(text) : QString();
+            const qsizetype at = words.isEmpty() || words.startsWith(QLatin1String("Unknown error"))
+                ? -1
+                : result.said.indexOf(words);
+            if (at >= 0 && (first < 0 || at < first)) {
+                first = at;
+                error = e;
+            }
         }
-        lines << (text.size() > maxLineLength ? text.left(maxLineLength - 1) + u'…' : text);
     }
-    return lines.join(u'\n');
+    if (english)
+        freelocale(english);
+    if (error == 0 && result.said.contains(QLatin1String("disk full"), Qt::CaseInsensitive))
+        error = ENOSPC;
+    if (error != 0)
+        return FileWords::cause(error);
+    if (result.exitStatus >= 0)
+        return QStringLiteral("%1 ended with status %2").arg(tool).arg(result.exitStatus);
+    return tool + QStringLiteral(" gave no reason");
 }
 
 } // namespace ToolRun

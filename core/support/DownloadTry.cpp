@@ -109,6 +109,10 @@ DownloadTry::~DownloadTry()
 
 void DownloadTry::send()
 {
+    if (!m_proxy.usable) { // curl would fail it as a lookup or a connection, naming neither
+        m_end.error = DownloadWords::proxySetting(m_proxy.variable);
+        return finish();
+    }
     CURL* easy = curl_easy_init();
     if (!easy) {
         m_end.error = QStringLiteral("The request could not be made.");

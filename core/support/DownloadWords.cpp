@@ -52,6 +52,11 @@ QString proxyAsksPassword(const QString& hostAndPort)
     return QStringLiteral("The proxy at %1 asks for a password.").arg(hostAndPort);
 }
 
+QString proxySetting(const QString& variable)
+{
+    return QStringLiteral("The proxy set in %1 cannot be used.").arg(variable);
+}
+
 bool offline(const QString& host)
 {
     if (host == u"localhost" || QHostAddress(host).isLoopback())

@@ -16,6 +16,7 @@ QString largerThan(const QString& from, qint64 cap);
 QString notDecodable(const QString& host);
 QString proxy(const QString& hostAndPort);
 QString proxyAsksPassword(const QString& hostAndPort);
+QString proxySetting(const QString& variable); // one curl does not take
 
 // Whether `host` is out of reach for want of a network: it is not this
 // machine, and no interface but the loopback one is up with an address,

@@ -38,6 +38,12 @@ void isolateUserFolders()
     unsetenv("DBUS_SESSION_BUS_ADDRESS");
 }
 
+void clearProxies()
+{
+    for (const char* name : proxyVariables)
+        unsetenv(name);
+}
+
 int finish(int result)
 {
     // A failed run keeps its folders for what the tests left there (a map

@@ -1,5 +1,7 @@
 #include "support/ReachedPeers.h"
 
+#include "support/Download.h"
+#include "support/DownloadFailure.h"
 #include "support/WaitUntil.h"
 
 #include <QTcpServer>
@@ -54,5 +56,15 @@ QStringList ReachedPeers::byCurl(const QByteArray& url)
     // The listeners take their connections on this thread, meanwhile.
     waitUntil([&] { return done.load(); });
     transfer.join();
+    return taken();
+}
+
+QStringList ReachedPeers::byDownload(const QByteArray& url, QString& said)
+{
+    std::optional<Download::Outcome> ended;
+    using namespace std::chrono_literals;
+    (new Download({ QUrl(url) }, { 10s, 60s, 1000 }, nullptr))->get([&](const auto& outcome) { ended = outcome; });
+    waitUntil([&] { return ended.has_value(); });
+    said = ended ? DownloadFailure::of(*ended).value_or("") : QStringLiteral("no end");
     return taken();
 }

@@ -25,6 +25,9 @@ public:
     // Those a plain libcurl transfer of `url` connected to, with no option
     // but the address: curl's own reading of the proxy variables.
     QStringList byCurl(const QByteArray& url);
+    // Those the program's download of `url` connected to, and the words of
+    // its failure, if it failed.
+    QStringList byDownload(const QByteArray& url, QString& said);
 
 private:
     std::vector<std::unique_ptr<QTcpServer>> m_servers;

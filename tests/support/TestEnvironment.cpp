@@ -44,6 +44,15 @@ void clearProxies()
         unsetenv(name);
 }
 
+void setProxies(const QByteArray& settings)
+{
+    clearProxies();
+    for (const QByteArray& setting : settings.split(';')) {
+        const QByteArray name = setting.left(setting.indexOf('='));
+        setenv(name.constData(), setting.mid(name.size() + 1).constData(), 1);
+    }
+}
+
 int finish(int result)
 {
     // A failed run keeps its folders for what the tests left there (a map

@@ -17,6 +17,8 @@ inline constexpr const char* proxyVariables[] { "http_proxy", "HTTP_PROXY", "htt
 
 // Unsets them: a test that sets none runs alike on every runner.
 void clearProxies();
+// Unsets them, then sets each NAME=VALUE of `settings`, apart by ';'.
+void setProxies(const QByteArray& settings);
 
 // Removes those folders once every test has passed, after the Qt
 // application object is gone; returns the tests' result.

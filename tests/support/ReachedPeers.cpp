@@ -61,10 +61,11 @@ QStringList ReachedPeers::byCurl(const QByteArray& url)
 
 QStringList ReachedPeers::byDownload(const QByteArray& url, QString& said)
 {
-    std::optional<Download::Outcome> ended;
+    // Outlives this call should the download outlive the wait.
+    auto ended = std::make_shared<std::optional<Download::Outcome>>();
     using namespace std::chrono_literals;
-    (new Download({ QUrl(url) }, { 10s, 60s, 1000 }, nullptr))->get([&](const auto& outcome) { ended = outcome; });
-    waitUntil([&] { return ended.has_value(); });
-    said = ended ? DownloadFailure::of(*ended).value_or("") : QStringLiteral("no end");
+    (new Download({ QUrl(url) }, { 10s, 60s, 1000 }, nullptr))->get([ended](const auto& outcome) { *ended = outcome; });
+    waitUntil([&] { return ended->has_value(); });
+    said = *ended ? DownloadFailure::of(**ended).value_or("") : QStringLiteral("no end");
     return taken();
 }

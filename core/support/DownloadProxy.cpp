@@ -34,7 +34,8 @@ bool sameName(QByteArrayView a, QByteArrayView b)
 }
 
 // Whether the IPv4 address `host` is `token`, an address with or without
-// "/BITS". No bits and /0 alike ask for the address itself, as curl reads them.
+// "/BITS". No bits, /0 and /32 alike ask for the address itself, as curl
+// reads them; past /32 nothing.
 bool within(const QByteArray& host, QByteArrayView token)
 {
     if (token.size() >= 128) // curl's room for it

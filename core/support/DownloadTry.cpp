@@ -4,7 +4,6 @@
 #include "support/DownloadWords.h"
 #include "support/Endpoints.h"
 #include "support/NetworkProbe.h"
-#include "support/ProxyWay.h"
 #include "support/TransferThread.h"
 
 #include <curl/curl.h>
@@ -56,10 +55,6 @@ DownloadTry::DownloadTry(Setup setup, std::shared_ptr<DownloadLink> link, CurlMu
     , m_multi(multi)
     , m_proxy(DownloadProxy::of(m_setup.url))
 {
-    const ProxyWay way = ProxyWay::of(m_proxy.address);
-    m_proxyTls = way.tls;
-    m_proxySocks = way.socks;
-    m_proxyUser = way.user;
     m_link->transfer = this;
     for (QTimer* timer : { &m_idle, &m_overall })
         timer->setSingleShot(true);
@@ -113,6 +108,10 @@ DownloadTry::~DownloadTry()
 
 void DownloadTry::send()
 {
+    if (!m_proxy.usable) { // curl would fail it as a lookup or a connection, naming neither
+        m_end.error = DownloadWords::proxySetting(m_proxy.variable);
+        return finish();
+    }
     CURL* easy = curl_easy_init();
     if (!easy) {
         m_end.error = QStringLiteral("The request could not be made.");
@@ -204,7 +203,7 @@ int DownloadTry::onDebug(void* easy, int type, char*, std::size_t size, void*)
     if (!transfer)
         return 0;
     // TLS that goes out through a SOCKS proxy is the server's: the proxy's part is done.
-    if (type == CURLINFO_SSL_DATA_OUT && transfer->m_proxySocks)
+    if (type == CURLINFO_SSL_DATA_OUT && transfer->m_proxy.socks)
         transfer->m_tunnel = true;
     if (type != CURLINFO_HEADER_IN && type != CURLINFO_DATA_IN)
         return 0;
@@ -284,7 +283,7 @@ bool DownloadTry::proxyRefused()
     long status = 0;
     if (proxys())
         curl_easy_getinfo(m_easy, CURLINFO_HTTP_CONNECTCODE, &status);
-    else if (!m_proxySocks && m_setup.url.scheme() == u"http") // an HTTP proxy answers in the server's stead
+    else if (!m_proxy.socks && m_setup.url.scheme() == u"http") // an HTTP proxy answers in the server's stead
         curl_easy_getinfo(m_easy, CURLINFO_RESPONSE_CODE, &status);
     if (status != 407)
         return false;
@@ -294,7 +293,7 @@ bool DownloadTry::proxyRefused()
     m_end.status = 0;
     m_end.redirect.clear();
     m_end.body = QByteArray();
-    m_end.error = DownloadWords::proxyRefusal(m_proxy.name, m_proxyUser);
+    m_end.error = DownloadWords::proxyRefusal(m_proxy.name, m_proxy.user);
     m_end.detail.clear();
     finish();
     return true;
@@ -461,8 +460,8 @@ DownloadWords::Said DownloadTry::transportWords(int result, const QString& words
                                  .words = words,
                                  .host = m_setup.url.host(),
                                  .proxy = m_proxy.name,
-                                 .proxyTls = m_proxyTls,
-                                 .proxyUser = m_proxyUser,
+                                 .proxyTls = m_proxy.tls,
+                                 .proxyUser = m_proxy.user,
                                  .tunnel = m_tunnel,
                                  .answered = m_end.answered,
                                  .headDone = m_headDone,

@@ -112,9 +112,6 @@ private:
     std::shared_ptr<DownloadLink> m_link;
     CurlMulti& m_multi;
     DownloadProxy m_proxy;
-    bool m_proxyTls = false;   // spoken to in TLS
-    bool m_proxySocks = false; // it speaks SOCKS, not HTTP
-    bool m_proxyUser = false;  // a user and password go to it
     void* m_easy = nullptr;
     QTimer m_idle;
     QTimer m_overall;

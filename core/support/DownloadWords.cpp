@@ -120,6 +120,11 @@ QString proxyRefusal(const QString& hostAndPort, bool userGiven)
         .arg(hostAndPort);
 }
 
+QString proxySetting(const QString& variable)
+{
+    return QStringLiteral("The proxy set in %1 cannot be used.").arg(variable);
+}
+
 Said transport(const Facts& facts)
 {
     const QString& host = facts.host;

@@ -17,6 +17,7 @@ QString notDecodable(const QString& host);
 QString proxy(const QString& hostAndPort);
 // A proxy's 407: it asks for a password, or refused the one it was given.
 QString proxyRefusal(const QString& hostAndPort, bool userGiven);
+QString proxySetting(const QString& variable); // one curl does not take
 
 // What curl told of a transfer that failed.
 struct Facts {

@@ -1,6 +1,7 @@
 // A small program tests start as a child process: it starts the
 // application log and then ends in the way its argument names.
 #include "kit/AppLog.h"
+#include "maintenance/ReplacementScript.h"
 #include "maintenance/ToolRun.h"
 #include "support/AtomicFile.h"
 #include "support/Settings.h"
@@ -49,6 +50,10 @@ int main(int argc, char** argv)
         const auto saved = AtomicFile::write(qEnvironmentVariable("SAVE_PATH"), QByteArray(8192, 'x'));
         std::fprintf(stderr, "%s\n", saved ? "saved" : qPrintable(saved.error().message));
         return saved || saved.error().message != QLatin1String("the disk is full");
+    }
+    if (std::strcmp(mode, "replacement-script") == 0) { // for trials run by hand
+        std::fputs(ReplacementScript::text().toUtf8().constData(), stdout);
+        return 0;
     }
     if (std::strcmp(mode, "run-tool") == 0) {
         // Runs $TOOL for as long as it takes; the tool may end this process.

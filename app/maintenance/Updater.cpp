@@ -141,7 +141,8 @@ void Updater::removeLeftovers()
         this,
         [programDir = m_platform.programDir, temp = m_platform.tempFolder, age] {
             const QString app = AppManifest::installFolder(programDir);
-            UpdateLeftovers::Cleanup cleanup = app.isEmpty() ? UpdateLeftovers::Cleanup() : UpdateLeftovers::remove(app, age);
+            UpdateLeftovers::Cleanup cleanup
+                = app.isEmpty() ? UpdateLeftovers::Cleanup() : UpdateLeftovers::remove(app, age);
             cleanup.removed += UpdateLeftovers::removeTemporaries(temp, age);
             return cleanup;
         },

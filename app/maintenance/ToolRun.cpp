@@ -122,8 +122,8 @@ Result run(const QString& program, const QStringList& arguments, const QDeadline
         return { false, deadline.hasExpired(), false, false, {}, QStringLiteral("/bin/sh did not start") };
     process.setChildProcessModifier([maxFileBytes, self = ::getpid(), groupId = group.id()] {
         // Into the watched group, which is killed whole. Should the program
-        // end before the watcher could take the tool in, the kernel ends
-        // it with the thread that started it.
+        // end before the tool is in it, the kernel ends the tool with the
+        // thread that started it (the one that waits for it here).
         if (setpgid(0, groupId) != 0 || prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || getppid() != self)
             _exit(127);
         if (maxFileBytes < 0)

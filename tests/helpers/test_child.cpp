@@ -51,14 +51,10 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "%s\n", saved ? "saved" : qPrintable(saved.error().message));
         return saved || saved.error().message != QLatin1String("the disk is full");
     }
-    if (std::strcmp(mode, "replacement-script") == 0) { // for trials run by hand
-        std::fputs(ReplacementScript::text().toUtf8().constData(), stdout);
-        return 0;
-    }
-    if (std::strcmp(mode, "run-tool") == 0) {
-        // Runs $TOOL for as long as it takes; the tool may end this process.
-        return ToolRun::run(qEnvironmentVariable("TOOL"), {}, QDeadlineTimer(QDeadlineTimer::Forever)).ok ? 0 : 1;
-    }
+    if (std::strcmp(mode, "replacement-script") == 0) // for scripts/replacement-trials
+        return std::fputs(ReplacementScript::text().toUtf8().constData(), stdout) < 0;
+    if (std::strcmp(mode, "run-tool") == 0) // $TOOL, for as long as it runs: it may end this process
+        return ToolRun::run(qEnvironmentVariable("TOOL"), {}, QDeadlineTimer::Forever).ok ? 0 : 1;
     AppLog::start();
 
     if (std::strcmp(mode, "segv") == 0) {

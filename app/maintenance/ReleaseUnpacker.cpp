@@ -453,9 +453,7 @@ Outcome run(const Job& job)
         QFile::remove(job.download);
         return failed(QStringLiteral("The download is damaged (its checksum doesn't match). Please try again later."));
     }
-    const QString archive = QDir(job.tempFolder)
-                                .filePath(QStringLiteral("Corvanta-update-%1.zip") .arg(
-                                    ReleaseFeed::fileNameVersion(job.release.version)));
+    const QString archive = job.download + QStringLiteral(".zip"); // a name the next start knows
     QFile::remove(archive);
     if (QFile file(job.download); !file.rename(archive)) {
         const int error = errno;

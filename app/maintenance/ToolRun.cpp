@@ -12,6 +12,7 @@
 #include <clocale>
 #include <csignal>
 #include <cstring>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -30,11 +31,50 @@ int msLeft(const QDeadlineTimer& deadline)
 // to stop.
 constexpr int sliceMs = 100;
 
+// The process group a tool runs in, and its watcher: a shell that leads
+// the group and reads a pipe whose other end only this program holds (not
+// passed on to what it starts). Its read ends however the program does (a
+// quit, a signal, the display lost, kill -9, a crash), and the watcher then
+// kills the group, itself with the tool and all the tool started. The
+// group lives as long as its watcher, so its number names no one else's
+// while the program may kill it.
+class Group {
+public:
+    Group()
+    {
+        m_watcher.setProgram(QStringLiteral("/bin/sh"));
+        m_watcher.setArguments({ QStringLiteral("-c"), QStringLiteral("read -r line; kill -s KILL -- -$$") });
+        m_watcher.setStandardOutputFile(QProcess::nullDevice());
+        m_watcher.setStandardErrorFile(QProcess::nullDevice());
+        m_watcher.setChildProcessModifier([] { setpgid(0, 0); });
+    }
+    // Its end, once the tool has ended: what the tool left running goes too.
+    ~Group()
+    {
+        m_watcher.closeWriteChannel();
+        if (!m_watcher.waitForFinished(2000))
+            kill();
+    }
+    bool start(const QDeadlineTimer& deadline)
+    {
+        m_watcher.start(QIODevice::WriteOnly);
+        return m_watcher.waitForStarted(msLeft(deadline));
+    }
+    pid_t id() const { return pid_t(m_watcher.processId()); }
+    void kill() const
+    {
+        if (id() > 0)
+            ::kill(-id(), SIGKILL);
+    }
+
+private:
+    QProcess m_watcher;
+};
+
 // The tool and whatever it started.
-void killGroup(QProcess& process)
+void killGroup(const Group& group, QProcess& process)
 {
-    if (const qint64 id = process.processId(); id > 0)
-        ::kill(pid_t(-id), SIGKILL);
+    group.kill();
     process.kill();
 }
 
@@ -47,19 +87,7 @@ Result run(const QString& program, const QStringList& arguments, const QDeadline
     process.setProgram(program);
     process.setArguments(arguments);
     process.setStandardInputFile(QProcess::nullDevice());
-    process.setChildProcessModifier([maxFileBytes] {
-        // A group of its own, which is killed whole.
-        setpgid(0, 0);
-        if (maxFileBytes < 0)
-            return;
-        const rlimit limit { rlim_t(maxFileBytes), rlim_t(maxFileBytes) };
-        setrlimit(RLIMIT_FSIZE, &limit);
-        // A write past the limit fails instead of killing the tool,
-        // which could leave a core file behind.
-        struct sigaction ignore {};
-        ignore.sa_handler = SIG_IGN;
-        sigaction(SIGXFSZ, &ignore, nullptr);
-    });
+    Group group; // ended before the process: whatever the tool left goes first
     // Both channels are read as they come, whichever has something, and
     // weighed together before a byte is kept: past the bound the tool is
     // stopped at once, and nothing more of it is kept.
@@ -71,7 +99,7 @@ Result run(const QString& program, const QStringList& arguments, const QDeadline
         if (!result.saidTooMuch && result.output.size() + errors.size() + piece > maxOutputBytes) {
             result.saidTooMuch = true;
             result.listedTooMuch = channel == QProcess::StandardOutput;
-            killGroup(process);
+            killGroup(group, process);
         }
         if (result.saidTooMuch) {
             process.skip(piece);
@@ -92,6 +120,25 @@ Result run(const QString& program, const QStringList& arguments, const QDeadline
     const QThread* thread = QThread::currentThread();
     if (thread->isInterruptionRequested())
         return { false, true, false, false, {}, -1, {} };
+    if (!group.start(deadline))
+        return { false, deadline.hasExpired(), false, false, {}, -1,
+                 tool + QStringLiteral(" could not be started (/bin/sh did not start)") };
+    process.setChildProcessModifier([maxFileBytes, self = ::getpid(), groupId = group.id()] {
+        // Into the watched group, which is killed whole. Should the program
+        // end before the tool is in it, the kernel ends the tool with the
+        // thread that started it (the one that waits for it here).
+        if (setpgid(0, groupId) != 0 || prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || getppid() != self)
+            _exit(127);
+        if (maxFileBytes < 0)
+            return;
+        const rlimit limit { rlim_t(maxFileBytes), rlim_t(maxFileBytes) };
+        setrlimit(RLIMIT_FSIZE, &limit);
+        // A write past the limit fails instead of killing the tool,
+        // which could leave a core file behind.
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        sigaction(SIGXFSZ, &ignore, nullptr);
+    });
     process.start();
     if (!process.waitForStarted(msLeft(deadline)))
         return { false, deadline.hasExpired(), false, false, {}, -1,
@@ -110,7 +157,7 @@ Result run(const QString& program, const QStringList& arguments, const QDeadline
     if (process.state() != QProcess::NotRunning || result.saidTooMuch) {
         // A tool held up by a disk that no longer answers; it may not even
         // die at once.
-        killGroup(process);
+        killGroup(group, process);
         process.waitForFinished(2000);
         const QString said
             = result.saidTooMuch ? QStringLiteral("%1 printed more than %2").arg(tool, ByteSize::text(maxOutputBytes))

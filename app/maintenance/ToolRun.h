@@ -11,7 +11,8 @@
 // it as the deadline would); and what a tool said, cut down for an alert.
 // A tool runs in a process group of its own, and a tool that is stopped is
 // killed with all it started: a tool that is a script leaves none of its
-// commands running.
+// commands running. So is a tool the program leaves, however it ends, and
+// what a tool that ended left running.
 namespace ToolRun {
 
 struct Result {

@@ -139,9 +139,12 @@ void Updater::removeLeftovers()
     // from an installed folder: no file work on the main thread at start.
     PoolJob::run(
         this,
-        [programDir = m_platform.programDir, age] {
+        [programDir = m_platform.programDir, temp = m_platform.tempFolder, age] {
             const QString app = AppManifest::installFolder(programDir);
-            return app.isEmpty() ? UpdateLeftovers::Cleanup() : UpdateLeftovers::remove(app, age);
+            UpdateLeftovers::Cleanup cleanup
+                = app.isEmpty() ? UpdateLeftovers::Cleanup() : UpdateLeftovers::remove(app, age);
+            cleanup.removed += UpdateLeftovers::removeTemporaries(temp, age);
+            return cleanup;
         },
         [](const UpdateLeftovers::Cleanup& cleanup) {
             if (!cleanup.removed.isEmpty())

@@ -5,6 +5,7 @@
 // that whatever the script starts at the end can be seen and ends at once.
 #include "kit/AppLog.h"
 #include "maintenance/AppManifest.h"
+#include "maintenance/UpdateLeftovers.h"
 #include "maintenance/UpdateProgressDialog.h"
 #include "maintenance/Updater.h"
 #include "maintenance/VersionCheck.h"
@@ -292,6 +293,13 @@ TEST_F(UpdaterEndToEnd, ADedicatedFolderIsReplacedInPlaceAndKeepsTheUsersEngine)
     writeFile(opt + "/.corvanta-update-Folder/previous/bin/ITU/ITURHFProp/notes.txt", "the user's");
     writeFile(opt + "/.corvanta-update-GhIjKl/notes.txt", "the user's");
     writeFile(opt + "/.corvanta-update-mine/Corvanta/notes.txt", "the user's");
+    // And in the temporary folder the download, the archive it became and a script; not their look-alikes.
+    for (const QString& name : QStringList { "corvanta-download-AbCdEf", "corvanta-download-AbCdEf.zip",
+                                             "corvanta-update-0f8fad5b-d9cb-469f-a165-70867728950e.sh",
+                                             "corvanta-download-mine", "corvanta-update-1.sh" })
+        writeFile(temp + '/' + name, "left");
+    ASSERT_TRUE(QFile::link(temp + "/corvanta-download-mine", temp + "/corvanta-download-GhIjKl"));
+    EXPECT_EQ(UpdateLeftovers::removeTemporaries(temp, std::chrono::hours(1)), QStringList()); // not old yet
     Updater next(later);
     next.start();
     QCoreApplication::processEvents();
@@ -306,6 +314,8 @@ TEST_F(UpdaterEndToEnd, ADedicatedFolderIsReplacedInPlaceAndKeepsTheUsersEngine)
     EXPECT_TRUE(QFile::exists(engine + "/.corvanta-carry-Notes1/todo.txt"));
     EXPECT_EQ(entries(opt), QStringList({ ".corvanta-update-Folder", ".corvanta-update-GhIjKl", ".corvanta-update-mine",
                                           ".corvanta-update-PqRsTu", "Corvanta" }));
+    EXPECT_EQ(entries(temp),
+              QStringList({ "corvanta-download-GhIjKl", "corvanta-download-mine", "corvanta-update-1.sh" }));
 }
 
 TEST_F(UpdaterEndToEnd, APrefixSharedWithOtherProgramsTakesTheHandInstallPathAndStaysUntouched)

@@ -4,12 +4,14 @@
 #include "maintenance/Updater.h"
 #include "kit/AppLog.h"
 #include "maintenance/AppManifest.h"
+#include "maintenance/ToolRun.h"
 #include "maintenance/UpdateProgressDialog.h"
 #include "maintenance/VersionCheck.h"
 #include "support/HttpPeer.h"
 #include "support/Resident.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
+#include "support/TestChild.h"
 #include "support/UpdateFixture.h"
 #include "support/WaitUntil.h"
 
@@ -23,6 +25,7 @@
 #include <QtEndian>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <fcntl.h>
 #include <tuple>
 #include <unistd.h>
@@ -596,4 +599,21 @@ TEST_F(UpdaterTest, AQuitWhileAToolHangsEndsTheWorkAtOnceWithNothingInPlaceAndNo
     EXPECT_FALSE(done);
     EXPECT_EQ(entries(temp), QStringList());
     EXPECT_EQ(AppManifest::read(app)->version, current);
+}
+
+TEST_F(UpdaterTest, AToolAndAllItStartedEndWithTheProgramHoweverItEndsAndWithTheToolItself)
+{
+    // The stand-in starts a command, then ends the program that runs it, which never stops it; or itself.
+    for (const QByteArray end : { "kill -9 $PPID; wait", "exit 0" }) {
+        standInUnzip("sleep 600 >/dev/null 2>&1 & echo \"$$ $!\" >\"$0.pids\"\n" + end + '\n');
+        if (end == "exit 0")
+            EXPECT_TRUE(ToolRun::run(tools + "/unzip", {}, QDeadlineTimer::Forever).ok);
+        else
+            EXPECT_EQ(TestChild::run("run-tool", { "TOOL=" + tools + "/unzip" }).code, SIGKILL);
+        for (const QString& pid : QString(readFile(tools + "/unzip.pids")).split(' ', Qt::SkipEmptyParts)) {
+            const QString stat = "/proc/" + pid.trimmed() + "/stat";
+            EXPECT_TRUE(waitUntil([&] { return readFile(stat).isEmpty() || readFile(stat).contains(") Z "); })) << end.constData();
+        }
+    }
+    qputenv("PATH", path);
 }

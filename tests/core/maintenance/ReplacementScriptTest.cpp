@@ -11,6 +11,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 using namespace UpdateFixture;
 
 TEST(ReplacementScript, PutsTheOldFolderBackAndStartsItWhenTheNewOneCannotMoveIn)
@@ -25,12 +28,10 @@ TEST(ReplacementScript, PutsTheOldFolderBackAndStartsItWhenTheNewOneCannotMoveIn
     writeFile(script, ReplacementScript::text().toUtf8());
     QDir().mkpath(unpack); // but no new folder in it: moving it in fails
 
-    QProcess ended; // the old process, already gone
-    ended.start("sleep", { "60" });
-    ASSERT_TRUE(ended.waitForStarted());
-    const qint64 pid = ended.processId();
-    ended.kill();
-    ended.waitForFinished();
+    const pid_t pid = fork(); // the old process, ended but not yet reaped: a zombie
+    if (pid == 0)
+        _exit(0);
+    ASSERT_TRUE(waitUntil([&] { return readFile("/proc/" + QString::number(pid) + "/stat").contains(") Z "); }));
 
     // Detached, and with no hold on the output the test runner waits on.
     QProcess shell;
@@ -61,6 +62,7 @@ TEST(ReplacementScript, PutsTheOldFolderBackAndStartsItWhenTheNewOneCannotMoveIn
     ASSERT_TRUE(shell.startDetached());
     ASSERT_TRUE(waitUntil([&] { return !QFile::exists(script) && QFile::exists(marker); }));
     EXPECT_TRUE(ReplacementScript::takeOutcome(outcome)->text.contains(old + ".updating is in the way, and it is not"));
+    waitpid(pid, nullptr, 0);
 }
 
 TEST(ReplacementScript, RefusesAProcessIdThatNamesNoSingleProcess)

@@ -125,7 +125,8 @@ void Updater::reportLastReplacement()
     const std::optional<ReplacementScript::Outcome> outcome = ReplacementScript::takeOutcome(m_platform.outcomeFile);
     if (!outcome)
         return;
-    AppLog::file().write(outcome->text);
+    AppLog::file().write(outcome->detail.isEmpty() ? outcome->text
+                                                   : outcome->text + QStringLiteral(" Detail: ") + outcome->detail);
     // After the window it belongs to has come up.
     if (!outcome->updated)
         QTimer::singleShot(0, this,

@@ -26,7 +26,8 @@ QString text()
         "BORN=$(born \"$1\"); while [ -n \"$BORN\" ] && [ \"$(born \"$1\")\" = \"$BORN\" ]; do sleep 0.2; done\n"
         "NEW=\"$2\"; OLD=\"$3\"; BACKUP=\"$3.updating\"; COPY=\"$(dirname \"$2\")/previous\"; START=\"$3\"; "
         "OUTCOME=\"$4\"\n"
-        "say() { printf '%s\\n%s\\n' \"$1\" \"$2\" >\"$OUTCOME\" 2>/dev/null; }\n"
+        "# say STATUS TEXT [DETAIL]: the text for the user, a tool's own words only as the log's detail\n"
+        "say() { printf '%s\\n%s\\n%s\\n' \"$1\" \"$2\" \"$3\" >\"$OUTCOME\" 2>/dev/null; }\n"
         "# field FOLDER NAME: a text field of the manifest in FOLDER\n"
         "field() { sed -n \"s/.*\\\"$2\\\"[[:space:]]*:[[:space:]]*\\\"\\([^\\\"]*\\)\\\".*/\\1/p\" "
         "\"$1/corvanta.json\" 2>/dev/null | head -n 1; }\n"
@@ -62,7 +63,7 @@ QString text()
         "# alone does not stop half way.\n"
         "elif MOVED=0; err=$(mv -T \"$OLD\" \"$BACKUP\" 2>&1 || exit 3; mv -T \"$NEW\" \"$OLD\" 2>&1 && exit 0; \\\n"
         "  mv -T \"$BACKUP\" \"$OLD\" 2>/dev/null && exit 1; exit 2) || MOVED=$?; [ $MOVED -eq 3 ]; then\n"
-        "  say failed \"Corvanta $5 was not installed: $OLD could not be moved aside ($err).\"\n"
+        "  say failed \"Corvanta $5 was not installed: $OLD could not be moved aside.\" \"$err\"\n"
         "elif [ $MOVED -eq 0 ]; then\n"
         "  rm -rf \"$BACKUP\" 2>/dev/null\n"
         "  if [ -e \"$BACKUP\" ]; then\n"
@@ -71,12 +72,12 @@ QString text()
         "    say updated \"Corvanta was updated to $5.\"\n"
         "  fi\n"
         "elif [ $MOVED -eq 1 ]; then\n"
-        "  say failed \"Corvanta $5 was not installed: it could not be moved into $OLD ($err). \"\\\n"
-        "\"The previous version was put back.\"\n"
+        "  say failed \"Corvanta $5 was not installed: it could not be moved into $OLD. \"\\\n"
+        "\"The previous version was put back.\" \"$err\"\n"
         "elif cp -a -T \"$BACKUP\" \"$COPY\" 2>/dev/null && mv -T \"$COPY\" \"$OLD\" 2>/dev/null; then\n"
         "  rm -rf \"$BACKUP\" 2>/dev/null\n"
-        "  say failed \"Corvanta $5 was not installed: it could not be moved into $OLD ($err). \"\\\n"
-        "\"The previous version could not be moved back either and was copied back.\"\n"
+        "  say failed \"Corvanta $5 was not installed: it could not be moved into $OLD. \"\\\n"
+        "\"The previous version could not be moved back either and was copied back.\" \"$err\"\n"
         "else\n"
         "  START=\"$BACKUP\"\n"
         "  say failed \"Corvanta $5 was not installed, and the previous version could not be put back into $OLD: \"\\\n"
@@ -118,13 +119,14 @@ std::optional<Outcome> takeOutcome(const QString& outcomeFile)
     file.remove();
 
     const QString content = QString::fromUtf8(bytes);
-    const qsizetype lineEnd = content.indexOf(u'\n');
-    const QString status = content.left(lineEnd < 0 ? content.size() : lineEnd);
-    const QString rest = lineEnd < 0 ? QString() : content.mid(lineEnd + 1).trimmed();
-    if (status == QLatin1String("updated") && !rest.isEmpty())
-        return Outcome { true, rest };
-    if (status == QLatin1String("failed") && !rest.isEmpty())
-        return Outcome { false, rest };
+    // The status, the text, and what a tool said, if anything.
+    const QStringList lines = content.split(u'\n');
+    const QString text = lines.value(1).trimmed();
+    const QString detail = lines.mid(2).join(u'\n').trimmed();
+    if (lines.first() == QLatin1String("updated") && !text.isEmpty())
+        return Outcome { true, text, detail };
+    if (lines.first() == QLatin1String("failed") && !text.isEmpty())
+        return Outcome { false, text, detail };
     const QString said = content.trimmed();
     return Outcome { false,
                      said.isEmpty() ? QStringLiteral("An update ended without saying how.")

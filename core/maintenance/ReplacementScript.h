@@ -68,10 +68,12 @@ inline constexpr const char* holdsEngineOption = "--leftover-holds-engine";
 int leftoverHoldsEngine(const char* leftover, const char* app);
 
 // What a replacement left in its outcome file: whether the new version is in
-// place, and the text for the log (and, after a failure, for the user).
+// place, the text for the log (and, after a failure, for the user), and
+// what a tool said of a failure, for the log alone.
 struct Outcome {
     bool updated = false;
     QString text;
+    QString detail;
 
     bool operator==(const Outcome&) const = default;
 };

@@ -158,6 +158,15 @@ DownloadProxy DownloadProxy::of(const QUrl& url)
     }
     proxy.tls = scheme == "https";
     proxy.socks = scheme.startsWith("socks");
+    // An "@" past the host is a password's, written unencoded: curl reads
+    // its first part as the host and port ("user:12"), and would show the
+    // user name as the proxy's. Not a proxy anyone meant, but a setting.
+    for (const CURLUPart after : { CURLUPART_PATH, CURLUPART_QUERY, CURLUPART_FRAGMENT }) {
+        if (part(parsed.get(), after, 0).contains('@')) {
+            proxy.usable = false;
+            return proxy;
+        }
+    }
     const QByteArray port = part(parsed.get(), CURLUPART_PORT, 0);
     const QByteArray host = part(parsed.get(), CURLUPART_HOST, CURLU_URLDECODE);
     // curl's ports where the address names none.

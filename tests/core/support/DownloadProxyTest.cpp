@@ -27,7 +27,7 @@ TEST(DownloadProxyTest, EveryEnvironmentSendsTheRequestWhereCurlsOwnReadingSends
         { "http://[::1] http_proxy=P1;no_proxy=", "::1", "::1/128", "0:0:0:0:0:0:0:1", "[::1]", "::/0", "x ::1" },
         { "http://127.0.0.1 http_proxy=", " http://P1", "http://P1 ", "P1", "socks5://P1", "HTTP://P1", "https://P1",
           "http://P1/path", "ftp://P1", "http://corvanta:pa@ss@P1", "http://corvanta:pa#ss@P1",
-          "http://corvanta:pa/ss@P1", "http://co%01rvanta:pw@P1", "http://corvanta:pw@P1", "127.0.0.1:99999",
+          "http://corvanta:pa/ss@P1", "http://corvanta:12/ss@P1", "http://corvanta:12#s@P1", "http://co%01rvanta:pw@P1", "http://corvanta:pw@P1", "127.0.0.1:99999",
           "http://[P1" },
     };
     for (const QList<QByteArray>& group : table) {

@@ -195,8 +195,10 @@ QString reason(const Result& result, const QString& tool)
     qsizetype first = -1;
     int error = 0;
     for (int e = 1; e < 134; ++e) {
-        for (const char* text : { std::strerror(e), english ? strerror_l(e, english) : nullptr }) {
-            const QString words = text ? QString::fromLocal8Bit(text) : QString();
+        // Each text copied before the next call, which may free it.
+        const QString local = QString::fromLocal8Bit(std::strerror(e));
+        const QString plain = english ? QString::fromLocal8Bit(strerror_l(e, english)) : QString();
+        for (const QString& words : { local, plain }) {
             const qsizetype at = words.isEmpty() || words.startsWith(QLatin1String("Unknown error"))
                 ? -1
                 : result.said.indexOf(words);

@@ -1,6 +1,7 @@
 #include "maintenance/UpdateLeftovers.h"
 
 #include "maintenance/AppManifest.h"
+#include "maintenance/ReleaseFeed.h"
 #include "support/AtomicFile.h"
 #include "support/FileWords.h"
 
@@ -71,8 +72,12 @@ bool isTemporaryFileName(const QString& name)
 {
     if (isTemporary(name, downloadPrefix)) // the download
         return true;
-    if (name.endsWith(QLatin1String(".zip"))) // the archive
-        return isTemporary(name.chopped(4), downloadPrefix);
+    if (name.endsWith(QLatin1String(".zip"))) { // the archive, as now named or as earlier versions named it
+        const QLatin1String older(olderArchivePrefix);
+        const QString version = name.startsWith(older) ? name.sliced(older.size()).chopped(4) : QString();
+        return isTemporary(name.chopped(4), downloadPrefix)
+            || (!version.isEmpty() && ReleaseFeed::fileNameVersion(version) == version);
+    }
     const QLatin1String script(scriptPrefix);
     if (!name.startsWith(script) || !name.endsWith(QLatin1String(".sh")))
         return false;

@@ -36,6 +36,9 @@ inline constexpr char backupSuffix[] = ".updating";
 // script this, a UUID and ".sh".
 inline constexpr char downloadPrefix[] = "corvanta-download-";
 inline constexpr char scriptPrefix[] = "corvanta-update-";
+// The archive as earlier versions named it: this, the release's version
+// (ReleaseFeed::fileNameVersion) and ".zip".
+inline constexpr char olderArchivePrefix[] = "Corvanta-update-";
 // The user's P.533 engine within an installed folder, carried into each new version.
 inline constexpr char engineFolder[] = "/bin/ITU";
 

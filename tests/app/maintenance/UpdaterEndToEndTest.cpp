@@ -296,7 +296,8 @@ TEST_F(UpdaterEndToEnd, ADedicatedFolderIsReplacedInPlaceAndKeepsTheUsersEngine)
     // And in the temporary folder the download, the archive it became and a script; not their look-alikes.
     for (const QString& name : QStringList { "corvanta-download-AbCdEf", "corvanta-download-AbCdEf.zip",
                                              "corvanta-update-0f8fad5b-d9cb-469f-a165-70867728950e.sh",
-                                             "corvanta-download-mine", "corvanta-update-1.sh" })
+                                             "Corvanta-update-0.9.1.zip", "corvanta-download-mine",
+                                             "corvanta-update-1.sh", "Corvanta-update-a b.zip" })
         writeFile(temp + '/' + name, "left");
     ASSERT_TRUE(QFile::link(temp + "/corvanta-download-mine", temp + "/corvanta-download-GhIjKl"));
     EXPECT_EQ(UpdateLeftovers::removeTemporaries(temp, std::chrono::hours(1)), QStringList()); // not old yet
@@ -315,7 +316,8 @@ TEST_F(UpdaterEndToEnd, ADedicatedFolderIsReplacedInPlaceAndKeepsTheUsersEngine)
     EXPECT_EQ(entries(opt), QStringList({ ".corvanta-update-Folder", ".corvanta-update-GhIjKl", ".corvanta-update-mine",
                                           ".corvanta-update-PqRsTu", "Corvanta" }));
     EXPECT_EQ(entries(temp),
-              QStringList({ "corvanta-download-GhIjKl", "corvanta-download-mine", "corvanta-update-1.sh" }));
+              QStringList({ "corvanta-download-GhIjKl", "corvanta-download-mine", "corvanta-update-1.sh",
+                            "Corvanta-update-a b.zip" }));
 }
 
 TEST_F(UpdaterEndToEnd, APrefixSharedWithOtherProgramsTakesTheHandInstallPathAndStaysUntouched)

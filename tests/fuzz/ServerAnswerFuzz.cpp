@@ -103,10 +103,7 @@ struct Reading {
     bool began = false, overCap = false;
     qint64 cap = 0;
     // Whether it ended by itself: not cut short by `until`, its time or the cap.
-    bool whole() const
-    {
-        return !overCap && result != CURLE_ABORTED_BY_CALLBACK && result != CURLE_OPERATION_TIMEDOUT;
-    }
+    bool whole() const { return !overCap && result != CURLE_ABORTED_BY_CALLBACK && result != CURLE_OPERATION_TIMEDOUT; }
 };
 
 Reading curlsReading(const QString& url, const std::atomic<Clock::time_point>& until, bool decoding, qint64 cap)

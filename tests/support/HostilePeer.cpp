@@ -117,7 +117,8 @@ void HostilePeer::gap(Clock::time_point from, Clock::time_point to)
     if (from >= stopped)
         return;
     const auto length = std::min(to, stopped) - from;
-    for (auto longest = m_longestGap.load(); length > longest && !m_longestGap.compare_exchange_weak(longest, length);) { }
+    for (auto longest = m_longestGap.load();
+         length > longest && !m_longestGap.compare_exchange_weak(longest, length);) { }
 }
 
 HostilePeer::~HostilePeer()

@@ -6,6 +6,7 @@
 #include <QClipboard>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
 #include <QDir>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -23,15 +24,23 @@ void reveal(const QString& path)
 
 void reveal(const QString& path, std::function<void()> failed)
 {
+    const QString folder = QFileInfo(path).absolutePath();
+    const QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) // no call is made, and none would finish
+        return openFolder(folder, std::move(failed));
     QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.FileManager1"),
                                                        QStringLiteral("/org/freedesktop/FileManager1"),
                                                        QStringLiteral("org.freedesktop.FileManager1"),
                                                        QStringLiteral("ShowItems"));
     call << QStringList { QUrl::fromLocalFile(path).toString() } << QString();
-    const QDBusMessage reply = QDBusConnection::sessionBus().call(call, QDBus::Block, 3000);
-    if (reply.type() == QDBusMessage::ReplyMessage)
-        return;
-    openFolder(QFileInfo(path).absolutePath(), std::move(failed));
+    // Not waited for: the window's thread (an alert's modal loop, say) goes
+    // on while a file manager takes its time, up to 3 s, or never answers.
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 3000), qApp);
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher, [watcher, folder, failed] {
+        watcher->deleteLater();
+        if (watcher->isError())
+            openFolder(folder, failed);
+    });
 }
 
 void openFolder(const QString& folder)

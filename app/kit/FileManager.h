@@ -11,10 +11,10 @@ namespace FileManager {
 
 // Shows the file selected in the file manager (the freedesktop FileManager1
 // interface); where no file manager answers, opens the folder that holds it
-// (see openFolder).
+// (see openFolder). Neither waits for an answer.
 void reveal(const QString& path);
 // The same, but where nothing could show it, `failed` is called instead of
-// the message (at once, or once the opener gave up).
+// the message, once the file manager and then the opener gave up.
 void reveal(const QString& path, std::function<void()> failed);
 
 // Opens a folder with the desktop's opener, xdg-open. When there is none,

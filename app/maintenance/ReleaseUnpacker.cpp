@@ -35,6 +35,8 @@ Outcome failed(const QString& message, bool lasting = false)
     return { Kind::failed, message, {}, lasting, {}, {}, {}, {} };
 }
 
+Outcome failed(const FileWords::Said& said) { return { Kind::failed, said.text, said.logged, false, {}, {}, {}, {} }; }
+
 const QString notUnpackedLead = QStringLiteral("The download couldn't be unpacked: ");
 QString notUnpackedBecause(const QString& why) { return notUnpackedLead + why + u'.'; }
 const QString tooLong = QStringLiteral("took too long; the disk may be failing");
@@ -92,12 +94,12 @@ bool stopAsked() { return QThread::currentThread()->isInterruptionRequested(); }
 
 // The SHA-256 of the file at `path`, in pieces between which the thread
 // looks whether it is asked to stop (a gigabyte takes seconds); none when
-// it is, or when the file can't be read, with `error` set.
-std::optional<QString> checksumOf(const QString& path, QString* error)
+// it is, or when the file can't be read, with `failure` set.
+std::optional<QString> checksumOf(const QString& path, Outcome* failure)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        *error = file.errorString();
+        *failure = failed(notRead(path, errno));
         return std::nullopt;
     }
     QCryptographicHash hash(QCryptographicHash::Sha256);
@@ -105,13 +107,13 @@ std::optional<QString> checksumOf(const QString& path, QString* error)
     // Hashed straight from the mapped file, not a copy in memory.
     for (qint64 at = 0; at < file.size(); at += piece) {
         if (stopAsked()) {
-            *error = stopped;
+            *failure = failed(stopped);
             return std::nullopt;
         }
         const qint64 size = std::min(piece, file.size() - at);
         const uchar* bytes = file.map(at, size);
         if (!bytes) {
-            *error = file.errorString();
+            *failure = failed(notRead(path, errno));
             return std::nullopt;
         }
         hash.addData(QByteArrayView(bytes, size));
@@ -152,7 +154,7 @@ Outcome toDownloads(const Job& job, const QString& archive, const QString& folde
     QFile::remove(target);
     QFile file(archive);
     if (!file.rename(target))
-        return failed(file.errorString());
+        return failed(notWritten(job.downloadsFolder, errno));
     return { Kind::handInstall, {}, {}, false, folder, why, target, {} };
 }
 
@@ -220,7 +222,7 @@ QString renameUnlessTaken(const QString& from, const QString& to)
             return {};
         error = errno;
     }
-    return error == EEXIST ? QString() : qt_error_string(error);
+    return error == EEXIST ? QString() : FileWords::cause(error);
 }
 
 // Copies `entries` of the backup's engine folder `from`, each directly in
@@ -247,12 +249,9 @@ ToolRun::Result carryFolder(const QString& from, const QString& to, const QStrin
     QTemporaryDir carry(to + folder + u'/' + QLatin1String(UpdateLeftovers::carryPrefix) + QStringLiteral("XXXXXX"));
     QFile mark(carry.filePath(QLatin1String(UpdateLeftovers::carryMark)));
     *copies = carry.filePath(QStringLiteral("entries"));
-    if (!carry.isValid())
-        return { .said = carry.errorString() };
-    if (!mark.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        return { .said = mark.errorString() };
-    if (::mkdir(QFile::encodeName(*copies).constData(), 0700) != 0)
-        return { .said = qt_error_string(errno) };
+    if (!carry.isValid() || !mark.open(QIODevice::WriteOnly | QIODevice::NewOnly)
+        || ::mkdir(QFile::encodeName(*copies).constData(), 0700) != 0)
+        return { .said = FileWords::cause(errno) };
     for (qsizetype next = 0; next < names.size();) {
         QStringList arguments { QStringLiteral("-a") };
         for (qsizetype bytes = 0;
@@ -408,7 +407,7 @@ Outcome unpack(const Job& job, const QString& archive, const QString& app)
     QTemporaryDir dir(QFileInfo(app).absolutePath() + u'/' + QLatin1String(UpdateLeftovers::unpackPrefix)
                       + QStringLiteral("XXXXXX"));
     if (!dir.isValid())
-        return failed(dir.errorString());
+        return failed(notWritten(QFileInfo(app).absolutePath(), errno));
     if (std::optional<Outcome> failure = unpackEntries(archive, *entries, dir.path(), deadline))
         return *failure;
 
@@ -438,13 +437,23 @@ Outcome unpack(const Job& job, const QString& archive, const QString& app)
 
 } // namespace
 
+FileWords::Said notWritten(const QString& folder, int error)
+{
+    return FileWords::said(QStringLiteral("The update could not be written to %1").arg(folder), error);
+}
+
+FileWords::Said notRead(const QString& file, int error)
+{
+    return FileWords::said(QStringLiteral("The download %1 could not be read").arg(file), error);
+}
+
 Outcome run(const Job& job)
 {
-    QString error;
-    const std::optional<QString> checksum = checksumOf(job.download, &error);
+    Outcome failure;
+    const std::optional<QString> checksum = checksumOf(job.download, &failure);
     if (!checksum) {
         QFile::remove(job.download);
-        return failed(error);
+        return failure;
     }
     if (*checksum != job.release.sha256.toLower()) {
         QFile::remove(job.download);
@@ -455,9 +464,9 @@ Outcome run(const Job& job)
                                     ReleaseFeed::fileNameVersion(job.release.version)));
     QFile::remove(archive);
     if (QFile file(job.download); !file.rename(archive)) {
-        const QString message = file.errorString();
+        const int error = errno;
         QFile::remove(job.download);
-        return failed(message);
+        return failed(notWritten(job.tempFolder, error));
     }
 
     const QString app = AppManifest::installFolder(job.programDir);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "maintenance/ReleaseFeed.h"
+#include "support/FileWords.h"
 
 #include <QString>
 
@@ -28,8 +29,9 @@
 //      its header's count or by unzip's walk through them, which lists
 //      nothing; then reads its listing (no more than
 //      ToolRun::maxOutputBytes of it) and refuses it when it would unpack
-//      to more than the limit, names paths outside its folder or the
-//      update's own carry folders, or puts entries inside a link; unpacks
+//      to more than the limit, names paths outside its folder, with a
+//      backslash or of the update's own carry folders, or puts entries
+//      inside a link; unpacks
 //      it with `unzip` beside the installed
 //      folder, no file larger than twice its listed size, and refuses it
 //      when a file's size on disk is not the listed one;
@@ -73,5 +75,10 @@ struct Outcome {
 };
 
 Outcome run(const Job& job);
+
+// The update's words for a folder it could not write in, or a file it
+// could not read, with the cause by the system's error number.
+FileWords::Said notWritten(const QString& folder, int error);
+FileWords::Said notRead(const QString& file, int error);
 
 } // namespace ReleaseUnpacker

@@ -214,7 +214,10 @@ void Updater::offerWhenNoModal(const Release& release)
 
 void Updater::offer(const Release& release)
 {
-    if (!m_platform.offer || !m_platform.offer(release, currentVersion()))
+    m_offered = release.version;
+    const bool chosen = m_platform.offer && m_platform.offer(release, currentVersion());
+    m_offered.clear();
+    if (!chosen)
         return;
     // The installation runs after this check has ended.
     QTimer::singleShot(0, this, [this, release] { install(release); });

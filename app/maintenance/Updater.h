@@ -145,6 +145,7 @@ private:
     QList<QThread*> m_fileWork; // each verifying and unpacking a download, until it ended
     QString m_cancelled; // the reason the user's cancel gave
     QString m_refused;   // a version that cannot be installed in this run
+    QString m_offered;   // the version whose offer is open
     bool m_busy = false;
     bool m_started = false;
     bool m_stopped = false;

@@ -19,6 +19,9 @@
 #include <QTimer>
 #include <QUuid>
 
+#include <cerrno>
+#include <memory>
+
 namespace {
 
 // Why the update waits in the Downloads folder and what to do with it there,
@@ -53,6 +56,12 @@ QString handInstallText(const ReleaseUnpacker::Outcome& outcome)
 
 UpdateError notOnWebsite() { return { QStringLiteral("The update address is not on the Corvanta website.") }; }
 
+UpdateError notWritten(const QString& folder, int error)
+{
+    const FileWords::Said said = ReleaseUnpacker::notWritten(folder, error);
+    return { said.text, said.logged };
+}
+
 } // namespace
 
 void Updater::install(const Release& release, std::function<void()> done)
@@ -67,6 +76,7 @@ void Updater::install(const Release& release, std::function<void()> done)
         if (!file) {
             ReleaseUnpacker::Outcome outcome;
             outcome.message = file.error().message;
+            outcome.logText = file.error().logged;
             return placed(release, outcome, done);
         }
         if (m_stopped) // came in whole as the program quits
@@ -97,8 +107,12 @@ void Updater::stop()
 {
     if (std::exchange(m_stopped, true))
         return;
-    if (m_busy)
+    if (!m_offered.isEmpty())
+        AppLog::file().write(QStringLiteral("The offer of Corvanta %1 was closed: Corvanta quits.").arg(m_offered));
+    else if (m_download || !m_fileWork.isEmpty())
         AppLog::file().write(QStringLiteral("The update under way was stopped: Corvanta quits."));
+    else if (m_busy)
+        AppLog::file().write(QStringLiteral("The update check under way was stopped: Corvanta quits."));
     if (m_timer)
         m_timer->stop();
     if (m_download)
@@ -126,7 +140,7 @@ void Updater::download(const Release& release, std::function<void(Result<QString
     // the program's end leaves nothing.
     auto file = std::make_shared<QTemporaryFile>(m_platform.tempFolder + QStringLiteral("/corvanta-download-XXXXXX"));
     if (!file->open())
-        return done(std::unexpected(UpdateError { file->errorString() }));
+        return done(std::unexpected(notWritten(m_platform.tempFolder, errno)));
 
     // No larger than it may unpack to.
     const Download::Limits limits { std::chrono::milliseconds(m_platform.downloadIdleMs),
@@ -137,17 +151,20 @@ void Updater::download(const Release& release, std::function<void(Result<QString
 
     // The archive goes to disk as it arrives, never whole into memory.
     // Progress is told as the bytes are written, the last ones before a
-    // stall too.
-    download->setSink([this, download, file](QByteArrayView piece) {
-        if (file->write(piece.data(), piece.size()) != piece.size())
-            return file->errorString();
+    // stall too. A write that failed is told with its folder and cause.
+    auto unwritten = std::make_shared<UpdateError>();
+    download->setSink([this, download, file, unwritten](QByteArrayView piece) {
+        if (file->write(piece.data(), piece.size()) != piece.size()) {
+            *unwritten = notWritten(m_platform.tempFolder, errno);
+            return unwritten->message;
+        }
         Q_EMIT downloadProgress(file->pos(), download->announcedBytes());
         return QString();
     });
-    download->get([file, done](const Download::Outcome& outcome) {
-        const auto fail = [&](const QString& message) {
+    download->get([file, done, unwritten, folder = m_platform.tempFolder](const Download::Outcome& outcome) {
+        const auto fail = [&](const UpdateError& error) {
             file->remove();
-            done(std::unexpected(UpdateError { message }));
+            done(std::unexpected(error));
         };
         const std::optional<QString> failure = DownloadFailure::of(
             outcome,
@@ -155,9 +172,9 @@ void Updater::download(const Release& release, std::function<void(Result<QString
               .status = [](int status) { return QStringLiteral("The download failed: HTTP %1.").arg(status); },
               .refusedHop = notOnWebsite().message });
         if (failure)
-            return fail(*failure);
+            return fail(outcome.stop == Download::Stop::sink ? *unwritten : UpdateError { *failure });
         if (!file->flush())
-            return fail(file->errorString());
+            return fail(notWritten(folder, errno));
         file->setAutoRemove(false);
         file->close();
         done(file->fileName());
@@ -170,6 +187,7 @@ void Updater::placed(const Release& release, const ReleaseUnpacker::Outcome& out
     if (m_stopped) // the program quits; the next start takes up what is left
         return;
     QString failure = outcome.message;
+    QString logged = outcome.logText.isEmpty() ? failure : outcome.logText;
     if (outcome.kind == Kind::handInstall) {
         AppLog::file().write(
             QStringLiteral("Update to %1 left in %2: %3.").arg(release.version, outcome.archive, outcome.why));
@@ -189,17 +207,18 @@ void Updater::placed(const Release& release, const ReleaseUnpacker::Outcome& out
         }
         QDir(QFileInfo(outcome.newFolder).absolutePath()).removeRecursively();
         failure = started.error().message;
+        logged = started.error().logged.isEmpty() ? failure : started.error().logged;
     }
     if (outcome.kind != Kind::handInstall) {
-        const QString logged = outcome.logText.isEmpty() ? failure : outcome.logText;
         AppLog::file().write(QStringLiteral("Update to %1 failed: %2").arg(release.version, logged));
-        // The user who cancelled knows.
-        if (failure != m_cancelled)
-            alert(QStringLiteral("The update didn't work"), failure);
         if (outcome.lasting)
             m_refused = release.version;
+        // The progress window closes before the alert comes up. The user
+        // who cancelled knows.
+        setBusy(false);
+        if (failure != m_cancelled)
+            alert(QStringLiteral("The update didn't work"), failure);
     }
-    setBusy(false);
     if (done)
         done();
 }
@@ -211,7 +230,7 @@ Updater::Result<void> Updater::relaunch(const Release& release, const QString& a
     const QString script = QDir(m_platform.tempFolder).filePath(name);
     QSaveFile file(script);
     if (!file.open(QIODevice::WriteOnly) || file.write(ReplacementScript::text().toUtf8()) < 0 || !file.commit())
-        return std::unexpected(UpdateError { file.errorString() });
+        return std::unexpected(notWritten(m_platform.tempFolder, errno));
 
     if (!m_platform.outcomeFile.isEmpty()) {
         QDir().mkpath(QFileInfo(m_platform.outcomeFile).absolutePath());
@@ -226,7 +245,8 @@ Updater::Result<void> Updater::relaunch(const Release& release, const QString& a
     shell.setStandardErrorFile(QProcess::nullDevice());
     if (!shell.startDetached()) {
         QFile::remove(script);
-        return std::unexpected(UpdateError { shell.errorString() });
+        const QString text = QStringLiteral("The update could not be put in place: /bin/sh could not be started.");
+        return std::unexpected(UpdateError { text, text + QStringLiteral(" Detail: ") + shell.errorString() });
     }
     if (m_platform.quit)
         m_platform.quit();

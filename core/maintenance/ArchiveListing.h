@@ -43,8 +43,8 @@ inline constexpr qsizetype maxEntries = 10000;
 QString countProblem(const QByteArray& counts);
 
 // Why the entries must not be unpacked: more than maxEntries of them, a
-// name that is absolute, climbs out with "..", or holds "." or an empty
-// step, one name twice, an entry inside a link (unpacking it would write
+// name that is absolute, climbs out with "..", holds "." or an empty step
+// or a backslash, one name twice, an entry inside a link (unpacking it would write
 // wherever the link points), a name the update keeps for its own work in
 // the user's engine folder (UpdateLeftovers' carry folders and their mark:
 // a later start would take a folder of the user's that the release merged

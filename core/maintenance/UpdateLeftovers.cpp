@@ -2,6 +2,7 @@
 
 #include "maintenance/AppManifest.h"
 #include "support/AtomicFile.h"
+#include "support/FileWords.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -96,7 +97,7 @@ QStringList namesIn(const QString& folder, QString* unreadable)
             names << QFile::decodeName(entry->d_name);
     }
     if (error != 0 && unreadable && unreadable->isEmpty())
-        *unreadable = QStringLiteral("%1 cannot be read: %2").arg(folder, qt_error_string(error));
+        *unreadable = QStringLiteral("%1 cannot be read: %2").arg(folder, FileWords::cause(error));
     return error == 0 ? names : QStringList();
 }
 

@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     qint64 total = 0;
     for (const ArchiveListing::Entry& entry : *entries) {
         total += entry.size;
-        FUZZ_CHECK(!entry.name.startsWith(u'/'));
+        FUZZ_CHECK(!entry.name.startsWith(u'/') && !entry.name.contains(u'\\'));
         FUZZ_CHECK(!entry.name.split(u'/').contains(QStringLiteral("..")));
         for (const ArchiveListing::Entry& link : *entries) {
             if (link.isLink)

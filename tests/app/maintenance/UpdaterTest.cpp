@@ -23,6 +23,7 @@
 #include <QtEndian>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <tuple>
 #include <unistd.h>
 
@@ -113,6 +114,17 @@ protected:
     QStringList entries(const QString& folder)
     {
         return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    }
+    // The disk fills under the download: the file open in the temporary
+    // folder becomes, in this process, /dev/full, which refuses every write.
+    bool fillTheDisk()
+    {
+        const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+        for (const QFileInfo& fd : QDir("/proc/self/fd").entryInfoList(QDir::AllEntries | QDir::System)) {
+            if (fd.symLinkTarget().startsWith(QFileInfo(temp).canonicalFilePath() + '/'))
+                return ::dup3(full, fd.fileName().toInt(), O_CLOEXEC) >= 0 && ::close(full) == 0;
+        }
+        return false;
     }
 };
 
@@ -206,6 +218,14 @@ TEST_F(UpdaterTest, ChecksAfterTheFirstDelayThenAtEachIntervalAndNeverTwiceAtOnc
 
 TEST_F(UpdaterTest, RefusesDownloadsFromElsewhereDamagedOrForeignAndLeavesNothingBehind)
 {
+    // Each refusal's alert comes up once the progress window is gone.
+    QPointer<UpdateProgressDialog> progress;
+    platform.showProgress = [&](Updater& updater, const Updater::Release& release) {
+        (progress = new UpdateProgressDialog(updater, release))->show();
+    };
+    platform.alert = [&](const QString& title, const QString& text, bool) {
+        alerts << title + " | " + text + (progress && progress->isVisible() ? " (over the progress window)" : "");
+    };
     Updater updater(platform);
     const QByteArray good = appArchive(AppManifest::appId(), newer, "#!/bin/sh\n");
     ASSERT_FALSE(good.isEmpty());
@@ -220,6 +240,10 @@ TEST_F(UpdaterTest, RefusesDownloadsFromElsewhereDamagedOrForeignAndLeavesNothin
     install(updater, serveRelease(newer, "this is no zip file"));
     peer.serve("/gone.zip", 404, "Not Found");
     install(updater, { newer, peer.base() + "/gone.zip", sha256Hex(good), std::nullopt });
+    bool done = false;
+    updater.install(serveRelease(newer, QByteArray(1 << 20, 'z')), [&] { done = true; });
+    ASSERT_TRUE(fillTheDisk());
+    ASSERT_TRUE(waitUntil([&] { return done; }));
     // A local archive while the maker's own feed is in force.
     Settings::standard().remove(SettingKeys::updateFeedURL);
     install(updater, release);
@@ -235,11 +259,13 @@ TEST_F(UpdaterTest, RefusesDownloadsFromElsewhereDamagedOrForeignAndLeavesNothin
         << notZip.toStdString();
     EXPECT_TRUE(notZip.count('\n') == 3 && notZip.endsWith("\n…")) << notZip.toStdString();
     const QString gone = prefix + "The download failed: HTTP 404.";
-    EXPECT_EQ(alerts,
-              QStringList({ elsewhere, elsewhere, damaged, damaged, foreign, foreign, foreign, gone, elsewhere }));
-    EXPECT_EQ(AppLog::file().tail(50, 100000).count("Update to " + newer + " failed: "), 10);
-    // Seven downloads; nothing was fetched from a refused address.
-    EXPECT_EQ(peer.requests().size() - peer.count("/latest.json"), 7);
+    const QString full = prefix + "The update could not be written to " + temp + ": the disk is full.";
+    EXPECT_EQ(alerts, QStringList({ elsewhere, elsewhere, damaged, damaged, foreign, foreign, foreign, gone, full,
+                                    elsewhere }));
+    EXPECT_EQ(AppLog::file().tail(50, 100000).count("Update to " + newer + " failed: "), 11);
+    EXPECT_TRUE(AppLog::file().tail(50, 100000).contains(full.mid(prefix.size()) + " Detail: No space left on device"));
+    // Eight downloads; nothing was fetched from a refused address.
+    EXPECT_EQ(peer.requests().size() - peer.count("/latest.json"), 8);
     EXPECT_EQ(quits, 0);
     EXPECT_EQ(entries(temp), QStringList());
     EXPECT_EQ(entries(apps), QStringList({ "Corvanta" }));
@@ -439,7 +465,8 @@ TEST_F(UpdaterTest, RefusesArchivesThatWouldUnpackTooLargeOrLeadOutOfTheirFolder
     record << 0x06064b50u << quint64(44) << quint32(45) << quint64(0) << quint64(4000000) << quint64(4000000)
            << field(12) << field(16) << 0x07064b50u << quint32(0) << quint64(end) << quint32(1);
     many.insert(end, zip64);
-    standInUnzip("case \"$1 $2\" in '-Z -T') : >\"$0.listed\" ;; esac\nexec /usr/bin/unzip \"$@\"\n");
+    standInUnzip("case \"$1 $2\" in '-Z -T') : >\"$0.listed\" ;; -Z*) ;; *) : >\"$0.unpacked\" ;; esac\n"
+                 "exec /usr/bin/unzip \"$@\"\n");
     install(updater, serveRelease(newer, many.replace(many.size() - 14, 4, "\xff\xff\xff\xff")));
     EXPECT_EQ(takeAlert(), unpackable + "it lists 4000000 entries, more than the 10000 a release may hold.");
     // Past the end record's 16 bits, with no zip64 record: the count it announces wraps, unzip's walk does not.
@@ -449,11 +476,15 @@ TEST_F(UpdaterTest, RefusesArchivesThatWouldUnpackTooLargeOrLeadOutOfTheirFolder
     install(manyFiles, release(QList<ZipEntry>(70000, { "Corvanta/x", "x" })));
     EXPECT_EQ(takeAlert(), unpackable + "it lists 70003 entries, more than the 10000 a release may hold.");
     EXPECT_FALSE(QFile::exists(tools + "/unzip.listed"));
-    qputenv("PATH", path);
-    // Names with backslashes, from a Windows archiver: unzip's warning names the download.
+    // Names with backslashes, which unzip reads as separators where a Windows
+    // archiver made the entry: refused before anything is unpacked.
     const QByteArray unix("PK\1\2\x1e\3", 6), windows("PK\1\2\x1e\0", 6); // "made on" in each entry
-    install(updater, serveRelease(newer, zip({ { "Corvanta\\bin\\x", "x" } }).replace(unix, windows)));
-    EXPECT_EQ(takeAlert(), unpackable + "warning: the download appears to use backslashes as path separators.");
+    for (const QString name : { "Corvanta\\bin\\ITU\\.corvanta-carry-a\\.corvanta-carry", "Corvanta/bin\\x" }) {
+        install(updater, serveRelease(newer, zip({ { name, "x" } }).replace(unix, windows)));
+        EXPECT_EQ(takeAlert(), unpackable + "it names a path with a backslash in it (" + name + ").");
+    }
+    EXPECT_FALSE(QFile::exists(tools + "/unzip.unpacked"));
+    qputenv("PATH", path);
     // Files damaged on the way: summed up, or one named within the new folder.
     QList<ZipEntry> damaged;
     for (int i = 10; i < 22; ++i)
@@ -494,6 +525,14 @@ TEST_F(UpdaterTest, AQuietOfferWaitsUntilNoDialogIsOpen)
     EXPECT_TRUE(waitUntil([&] { return !updater.busy(); }));
     EXPECT_EQ(offers.size(), 1);
     EXPECT_EQ(peer.count("/latest.json"), 1);
+
+    // The program quits while the offer is open: the log says so.
+    std::optional<Updater> quitting;
+    platform.offer = [&](const Updater::Release&, const QString&) { return quitting->stop(), false; };
+    quitting.emplace(platform);
+    check(*quitting, true);
+    EXPECT_TRUE(
+        AppLog::file().tail(1, 1000).contains("The offer of Corvanta " + newer + " was closed: Corvanta quits."));
 }
 
 TEST_F(UpdaterTest, AToolThatPrintsWithoutEndOnEitherChannelIsStoppedAtTheBoundWithMemoryNearIt)

@@ -4,6 +4,7 @@
 #include "maintenance/Updater.h"
 #include "shell/CorvantaApp.h"
 #include "support/Download.h"
+#include "support/VectorState.h"
 
 #include <QApplication>
 
@@ -26,6 +27,10 @@ int main(int argc, char** argv)
 
     Download::initialise();
     QApplication app(argc, argv);
+    // Qt's seeded string hash ran while the application was built (its
+    // plugin keys); on processors whose glibc never runs vzeroupper the
+    // state would stay dirty from here on.
+    VectorState::clean();
     QApplication::setApplicationName(QStringLiteral("Corvanta"));
     QApplication::setApplicationVersion(Updater::currentVersion());
     // Ties the windows to the installed desktop entry (its name and icon).

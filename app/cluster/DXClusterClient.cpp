@@ -8,6 +8,7 @@
 #include "support/Endpoints.h"
 #include "support/Settings.h"
 #include "support/SettingsCatalogue.h"
+#include "support/VectorState.h"
 
 #include <QMetaObject>
 #include <QTcpSocket>
@@ -290,6 +291,7 @@ void DXClusterClient::lost(QString message)
 
 void DXClusterClient::ingest(QByteArrayView chunk)
 {
+    VectorState::clean();   // the event loop ran anything at all before this chunk
     m_alertContext.reset(); // the alert settings are read again for this chunk
     // The clock and the spot window are read once per chunk.
     const QDateTime now = m_timing.now();

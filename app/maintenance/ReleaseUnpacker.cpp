@@ -43,46 +43,40 @@ const QString tooLong = QStringLiteral("took too long; the disk may be failing")
 const QString notExpected = QStringLiteral("The download is not the expected Corvanta version.");
 const QString stopped = QStringLiteral("The update was stopped: Corvanta quit.");
 
-// A tool's failure: `lead`, then what it said, whole for the log and for
-// the user cut, with `shown` in its place when given, and without the path
-// of the hidden unpack folder `dir`, which would make every line wrap.
-Outcome toolFailed(const QString& lead, const QString& said, const QString& dir = {}, QString shown = {})
+// A tool's failure: `lead`, then why in our words for the user, and for
+// the log what the tool said, whole.
+Outcome toolFailed(const QString& lead, const ToolRun::Result& run, const QString& why)
 {
-    const QString reason = said.isEmpty() ? QStringLiteral("it gave no reason") : said;
-    if (shown.isEmpty())
-        shown = reason;
-    if (!dir.isEmpty())
-        shown.replace(dir + u'/', QString());
-    QString message = lead + ToolRun::brief(shown);
-    if (!message.endsWith(u'.') && !message.endsWith(u'…'))
+    QString message = lead + why;
+    if (!message.endsWith(u'.'))
         message += u'.';
-    return { Kind::failed, message, lead + reason, false, {}, {}, {}, {} };
+    const QString said = run.said.isEmpty() ? QStringLiteral("it gave no reason") : run.said;
+    return { Kind::failed, message, message + QStringLiteral(" Detail: ") + said, false, {}, {}, {}, {} };
 }
 
-// unzip's failure, without the lines that only name the archive or count
-// its entries (the header of `unzip -Z`); for the
-// user, the files it found damaged summed up in one line when more than one,
-// and the archive, a temporary file, named as the download (unzip's
-// warnings name it).
-Outcome unzipFailed(const ToolRun::Result& unzip, const QString& archive, const QString& dir = {})
+// unzip's failure: damaged files counted, an archive it cannot read told as
+// such; otherwise the cause it names, as for any tool.
+Outcome unzipFailed(const ToolRun::Result& unzip)
 {
-    QStringList said = unzip.said.split(u'\n');
-    said.removeIf([&](const QString& line) {
-        const QString text = line.trimmed();
-        return text == u'[' + archive + u']' || text.startsWith(QLatin1String("Archive:"))
-            || text.startsWith(QLatin1String("Zip file size:"));
-    });
-    const auto isDamage = [](const QString& line) {
+    const qsizetype damaged = std::ranges::count_if(unzip.said.split(u'\n'), [](const QString& line) {
         return line.contains(QLatin1String(" bad CRC ")) || line.contains(QLatin1String("invalid compressed data"));
-    };
-    QStringList shown = said;
-    shown.replaceInStrings(archive, QStringLiteral("the download"));
-    if (const qsizetype damaged = std::ranges::count_if(said, isDamage); damaged > 1) {
-        shown[std::ranges::find_if(said, isDamage) - said.begin()]
-            = QStringLiteral("%1 files of the download are damaged").arg(damaged);
-        shown.removeIf(isDamage);
-    }
-    return toolFailed(notUnpackedLead, said.join(u'\n').trimmed(), dir, shown.join(u'\n').trimmed());
+    });
+    QString why;
+    if (damaged > 1)
+        why = QStringLiteral("%1 files of the download are damaged").arg(damaged);
+    else if (damaged == 1)
+        why = QStringLiteral("a file of the download is damaged");
+    else if (unzip.said.contains(QLatin1String("End-of-central-directory signature not found")))
+        why = QStringLiteral("it is not a zip archive");
+    else if (unzip.exitStatus == 2 || unzip.exitStatus == 3 || unzip.exitStatus == 51)
+        why = QStringLiteral("the download is damaged");
+    else if (unzip.exitStatus >= 4 && unzip.exitStatus <= 8)
+        why = QStringLiteral("memory ran out");
+    else if (unzip.exitStatus == 81 || unzip.exitStatus == 82)
+        why = QStringLiteral("it holds files stored in a way unzip cannot read");
+    else
+        why = ToolRun::reason(unzip, QStringLiteral("unzip"));
+    return toolFailed(notUnpackedLead, unzip, why);
 }
 
 // Whether the user may write `path`: access(2), which asks for the real
@@ -205,7 +199,7 @@ std::optional<Outcome> carryEngine(const Job& job, const QString& app, const QSt
     const QString lead = QStringLiteral("The P.533 engine in %1 could not be carried into the new version: ").arg(from);
     if (copy.timedOut)
         return failed(lead + QStringLiteral("copying ") + tooLong + u'.');
-    return toolFailed(lead, copy.said, QFileInfo(newApp).absolutePath());
+    return toolFailed(lead, copy, ToolRun::reason(copy, QStringLiteral("cp")));
 }
 
 // Renames `from` to `to` unless something stands there (the user's, which
@@ -231,9 +225,9 @@ QString renameUnlessTaken(const QString& from, const QString& to)
 // place, in as few runs of cp as the argument limit allows, then each
 // renamed into place only when whole. The copies lie in a folder of their
 // own beside the carry folder's mark, never in its place: an entry may bear
-// its name. When a copy failed, `copies` gets where they lay.
+// its name.
 ToolRun::Result carryFolder(const QString& from, const QString& to, const QString& folder, const QStringList& entries,
-                            const QDeadlineTimer& deadline, QString* copies)
+                            const QDeadlineTimer& deadline)
 {
     QStringList names;
     for (const QString& entry : entries) {
@@ -248,9 +242,9 @@ ToolRun::Result carryFolder(const QString& from, const QString& to, const QStrin
     // the user's folder of that name by its mark alone.
     QTemporaryDir carry(to + folder + u'/' + QLatin1String(UpdateLeftovers::carryPrefix) + QStringLiteral("XXXXXX"));
     QFile mark(carry.filePath(QLatin1String(UpdateLeftovers::carryMark)));
-    *copies = carry.filePath(QStringLiteral("entries"));
+    const QString copies = carry.filePath(QStringLiteral("entries"));
     if (!carry.isValid() || !mark.open(QIODevice::WriteOnly | QIODevice::NewOnly)
-        || ::mkdir(QFile::encodeName(*copies).constData(), 0700) != 0)
+        || ::mkdir(QFile::encodeName(copies).constData(), 0700) != 0)
         return { .said = FileWords::cause(errno) };
     for (qsizetype next = 0; next < names.size();) {
         QStringList arguments { QStringLiteral("-a") };
@@ -259,12 +253,12 @@ ToolRun::Result carryFolder(const QString& from, const QString& to, const QStrin
             arguments << from + folder + u'/' + names[next];
             bytes += QFile::encodeName(arguments.last()).size() + 1;
         }
-        arguments << *copies + u'/';
+        arguments << copies + u'/';
         if (ToolRun::Result copy = ToolRun::run(QStringLiteral("cp"), arguments, deadline); !copy.ok)
             return copy;
     }
     for (const QString& name : std::as_const(names)) {
-        if (QString why = renameUnlessTaken(*copies + u'/' + name, to + folder + u'/' + name); !why.isEmpty())
+        if (QString why = renameUnlessTaken(copies + u'/' + name, to + folder + u'/' + name); !why.isEmpty())
             return { .said = why };
     }
     return { .ok = true };
@@ -283,7 +277,6 @@ std::optional<Outcome> keepEngineOf(const QString& backup, const QString& app, c
     const QString from = backup + QLatin1String(UpdateLeftovers::engineFolder);
     const QString to = app + QLatin1String(UpdateLeftovers::engineFolder);
     ToolRun::Result copy { .ok = true };
-    QString copies; // where the copies of a failed run lay, left out of what the user reads
     if (UpdateLeftovers::holdsUsersEngine(backup, app) && !QFileInfo(to).isSymLink()) {
         QDir().mkpath(to);
         const QString inside = QFileInfo(to).canonicalFilePath();
@@ -294,7 +287,7 @@ std::optional<Outcome> keepEngineOf(const QString& backup, const QString& app, c
         for (const auto& [folder, entries] : byFolder) {
             if (QFileInfo(to + folder).canonicalFilePath() != inside + folder)
                 continue;
-            copy = carryFolder(from, to, folder, entries, deadline, &copies);
+            copy = carryFolder(from, to, folder, entries, deadline);
             if (!copy.ok)
                 break;
         }
@@ -310,7 +303,8 @@ std::optional<Outcome> keepEngineOf(const QString& backup, const QString& app, c
         lead += u' ' + unreadable + u'.';
     Outcome outcome = copy.timedOut ? failed(lead + QStringLiteral(" Copying them ") + tooLong + u'.')
         : copy.ok                   ? failed(lead)
-                                    : toolFailed(lead + QStringLiteral(" Copying them failed: "), copy.said, copies);
+                                    : toolFailed(lead + QStringLiteral(" Copying them failed: "), copy,
+                                                 ToolRun::reason(copy, QStringLiteral("cp")));
     outcome.lasting = true;
     return outcome;
 }
@@ -359,7 +353,7 @@ std::optional<Outcome> unpackEntries(const QString& archive, const QList<Archive
             }
         }
         if (!unzip.ok)
-            return unzipFailed(unzip, archive, dir);
+            return unzipFailed(unzip);
         if (otherSize)
             return wrongSize(*otherSize);
     }
@@ -378,7 +372,7 @@ Outcome unpack(const Job& job, const QString& archive, const QString& app)
             return failed(notUnpackedBecause(QStringLiteral("its listing is larger than %1")
                                                  .arg(ByteSize::text(ToolRun::maxOutputBytes))));
         if (!run.ok)
-            return unzipFailed(run, archive);
+            return unzipFailed(run);
         return std::nullopt;
     };
     // The entries counted first, by the archive's word and by a walk through
@@ -459,9 +453,7 @@ Outcome run(const Job& job)
         QFile::remove(job.download);
         return failed(QStringLiteral("The download is damaged (its checksum doesn't match). Please try again later."));
     }
-    const QString archive = QDir(job.tempFolder)
-                                .filePath(QStringLiteral("Corvanta-update-%1.zip") .arg(
-                                    ReleaseFeed::fileNameVersion(job.release.version)));
+    const QString archive = job.download + QStringLiteral(".zip"); // a name the next start knows
     QFile::remove(archive);
     if (QFile file(job.download); !file.rename(archive)) {
         const int error = errno;

@@ -11,7 +11,8 @@
 // it as the deadline would); and what a tool said, cut down for an alert.
 // A tool runs in a process group of its own, and a tool that is stopped is
 // killed with all it started: a tool that is a script leaves none of its
-// commands running.
+// commands running. So is a tool the program leaves, however it ends, and
+// what a tool that ended left running.
 namespace ToolRun {
 
 struct Result {
@@ -20,9 +21,11 @@ struct Result {
     bool saidTooMuch = false;   // its output grew past maxOutputBytes and it was killed
     bool listedTooMuch = false; // saidTooMuch, by its standard output
     QByteArray output {};       // its standard output
-    // Its standard error and output as text, or why it did not run; after a
-    // failure never empty: "unzip printed more than 64 MiB", "unzip was
-    // stopped by signal 9" before what it said, or "unzip gave no reason".
+    int exitStatus = -1;        // the status it exited with; -1 when it did not exit by itself
+    // Its standard error and output as text, or in our words why it did not
+    // run to its end; after a failure never empty: "unzip printed more than
+    // 64 MiB", "unzip was stopped by signal 9" before what it said, or
+    // "unzip gave no reason".
     QString said {};
 };
 
@@ -38,10 +41,10 @@ inline constexpr qint64 maxOutputBytes = qint64(64) << 20;
 Result run(const QString& program, const QStringList& arguments, const QDeadlineTimer& deadline,
            qint64 maxFileBytes = -1);
 
-// What a tool said, for the user: "the disk is full" when it complains of
-// that; otherwise its first lines (the first is its first reason), at most
-// a few, each cut to a readable length, with a last line "…" when more
-// followed. The whole text belongs in the log.
-QString brief(const QString& said);
+// Why `tool` failed, in our words, for the user: the system's error it
+// names (read against the C library's own texts, in the user's language
+// and in English), a full disk, or how it ended ("cp ended with status 1").
+// What it said itself belongs in the log.
+QString reason(const Result& result, const QString& tool);
 
 } // namespace ToolRun

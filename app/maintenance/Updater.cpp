@@ -125,7 +125,8 @@ void Updater::reportLastReplacement()
     const std::optional<ReplacementScript::Outcome> outcome = ReplacementScript::takeOutcome(m_platform.outcomeFile);
     if (!outcome)
         return;
-    AppLog::file().write(outcome->text);
+    AppLog::file().write(outcome->detail.isEmpty() ? outcome->text
+                                                   : outcome->text + QStringLiteral(" Detail: ") + outcome->detail);
     // After the window it belongs to has come up.
     if (!outcome->updated)
         QTimer::singleShot(0, this,
@@ -139,9 +140,12 @@ void Updater::removeLeftovers()
     // from an installed folder: no file work on the main thread at start.
     PoolJob::run(
         this,
-        [programDir = m_platform.programDir, age] {
+        [programDir = m_platform.programDir, temp = m_platform.tempFolder, age] {
             const QString app = AppManifest::installFolder(programDir);
-            return app.isEmpty() ? UpdateLeftovers::Cleanup() : UpdateLeftovers::remove(app, age);
+            UpdateLeftovers::Cleanup cleanup
+                = app.isEmpty() ? UpdateLeftovers::Cleanup() : UpdateLeftovers::remove(app, age);
+            cleanup.removed += UpdateLeftovers::removeTemporaries(temp, age);
+            return cleanup;
         },
         [](const UpdateLeftovers::Cleanup& cleanup) {
             if (!cleanup.removed.isEmpty())

@@ -6,6 +6,7 @@
 #include "kit/AppLog.h"
 #include "maintenance/ReleaseUnpacker.h"
 #include "maintenance/ReplacementScript.h"
+#include "maintenance/UpdateLeftovers.h"
 #include "support/Download.h"
 #include "support/DownloadFailure.h"
 
@@ -138,7 +139,8 @@ void Updater::download(const Release& release, std::function<void(Result<QString
 
     // Removed with the last reference unless whole: a download dropped at
     // the program's end leaves nothing.
-    auto file = std::make_shared<QTemporaryFile>(m_platform.tempFolder + QStringLiteral("/corvanta-download-XXXXXX"));
+    auto file = std::make_shared<QTemporaryFile>(m_platform.tempFolder + u'/'
+                                                 + QLatin1String(UpdateLeftovers::downloadPrefix) + "XXXXXX");
     if (!file->open())
         return done(std::unexpected(notWritten(m_platform.tempFolder, errno)));
 
@@ -226,7 +228,7 @@ void Updater::placed(const Release& release, const ReleaseUnpacker::Outcome& out
 Updater::Result<void> Updater::relaunch(const Release& release, const QString& appFolder, const QString& newFolder)
 {
     const QString name
-        = QStringLiteral("corvanta-update-%1.sh").arg(QUuid::createUuid().toString(QUuid::WithoutBraces));
+        = QLatin1String(UpdateLeftovers::scriptPrefix) + QUuid::createUuid().toString(QUuid::WithoutBraces) + ".sh";
     const QString script = QDir(m_platform.tempFolder).filePath(name);
     QSaveFile file(script);
     if (!file.open(QIODevice::WriteOnly) || file.write(ReplacementScript::text().toUtf8()) < 0 || !file.commit())

@@ -9,6 +9,7 @@
 #include "map/PolylineSimplifier.h"
 #include "support/Hypotenuse.h"
 #include "support/RowBands.h"
+#include "support/VectorState.h"
 
 #include <QFontInfo>
 #include <QFontMetricsF>
@@ -184,6 +185,7 @@ const std::array<BaseMapPaths, 5>& detailLevels()
     static const std::array<BaseMapPaths, 5> levels = [] {
         const QList<CountryShape> countries = MapData::countries();
         const QList<Lake> lakes = MapData::lakes();
+        VectorState::clean(); // the start's string work ran before the arithmetic
         std::array<BaseMapPaths, 5> built;
         for (std::size_t i = 0; i < detailTolerances.size(); ++i)
             built[i] = BaseMapPaths::build(countries, lakes, detailTolerances[i]);

@@ -2,6 +2,7 @@
 // resources are found next to the executable and the map layers draw text.
 
 #include "support/Download.h"
+#include "support/VectorState.h"
 
 #include <QApplication>
 
@@ -14,6 +15,7 @@ int main(int argc, char** argv)
     Download::initialise();
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
+    VectorState::clean(); // as the program does: Qt hashed its plugin keys
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;

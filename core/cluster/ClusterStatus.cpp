@@ -1,6 +1,7 @@
 #include "cluster/ClusterStatus.h"
 
 #include "support/DownloadWords.h"
+#include "support/NetworkProbe.h"
 
 #include <QHostAddress>
 
@@ -34,12 +35,12 @@ QString socketError(QAbstractSocket::SocketError error, const QString& host)
     case Socket::RemoteHostClosedError:
         return QStringLiteral("The node closed the connection.");
     case Socket::HostNotFoundError:
-        return DownloadWords::offline(host) ? DownloadWords::cannotReach()
+        return NetworkProbe::offline(host) ? DownloadWords::cannotReach()
                                             : QStringLiteral("The address of %1 was not found.").arg(host);
     case Socket::SocketTimeoutError:
         return timedOut();
     case Socket::NetworkError: // the network, or the way to the host; on this machine only the former
-        return DownloadWords::offline(host) || QHostAddress(host).isLoopback()
+        return NetworkProbe::offline(host) || QHostAddress(host).isLoopback()
             ? DownloadWords::cannotReach()
             : QStringLiteral("%1 cannot be reached.").arg(host);
     default:

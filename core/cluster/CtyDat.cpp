@@ -4,6 +4,7 @@
 #include "support/StrictNumber.h"
 #include "support/TextHash.h"
 #include "support/TextTrim.h"
+#include "support/VectorState.h"
 
 #include <QVarLengthArray>
 
@@ -65,6 +66,7 @@ bool isGuantanamoCall(QStringView text)
 
 CtyDatabase::CtyDatabase(QStringView ctyDat)
 {
+    VectorState::clean(); // whatever ran before the load may have left it dirty
     for (QStringView record : ctyDat.tokenize(u';', Qt::SkipEmptyParts))
         addRecord(record);
 }
@@ -215,6 +217,7 @@ std::optional<CtyEntity> CtyDatabase::dxccEntity(QStringView callsign) const { r
 
 std::optional<CtyEntity> CtyDatabase::lookup(QStringView callsign, bool dxccOnly) const
 {
+    VectorState::clean(); // a call arrives after anything at all
     const auto found = [](const CtyEntity* entity) { return entity ? std::optional(*entity) : std::nullopt; };
     const QString call = trimSpacesAndTabs(callsign).toString().toUpper();
     if (call.isEmpty())

@@ -1,12 +1,14 @@
 #include "cluster/SpotGroup.h"
 
 #include "cluster/SpotLocator.h"
+#include "support/VectorState.h"
 
 namespace SpotGroups {
 
 QHash<StringKey, SpotGroup> active(const QList<DXSpot>& spots, const SpotDisplayOptions& options,
                                    const DXCCProgress* progress, SpotLocator& locator)
 {
+    VectorState::clean(); // the map's redraw comes after anything at all
     QHash<StringKey, SpotGroup> groups;
     const SpotFilter filter = options.filter();
     for (const DXSpot& spot : spots) {

@@ -20,13 +20,19 @@ QString text()
         "# $4 = outcome file, $5 = new version, $6 = program that exchanges two folders in one step\n"
         "# and tells whether a leftover holds the user's engine\n"
         "case \"$1\" in ''|0|*[!0-9]*) exit 1 ;; esac\n"
-        "while kill -0 \"$1\" 2>/dev/null; do sleep 0.2; done\n"
+        "# born PID: when PID started, while it runs (a zombie has ended); the start time tells a pid\n"
+        "# that names another process by now from the old program.\n"
+        "born() { s=$(cat \"/proc/$1/stat\" 2>/dev/null) && set -- ${s##*) } && [ \"$1\" != Z ] && echo \"${20}\"; }\n"
+        "BORN=$(born \"$1\"); while [ -n \"$BORN\" ] && [ \"$(born \"$1\")\" = \"$BORN\" ]; do sleep 0.2; done\n"
         "NEW=\"$2\"; OLD=\"$3\"; BACKUP=\"$3.updating\"; COPY=\"$(dirname \"$2\")/previous\"; START=\"$3\"; "
         "OUTCOME=\"$4\"\n"
-        "say() { printf '%s\\n%s\\n' \"$1\" \"$2\" >\"$OUTCOME\" 2>/dev/null; }\n"
+        "# say STATUS TEXT [DETAIL]: the text for the user, a tool's own words only as the log's detail\n"
+        "say() { printf '%s\\n%s\\n%s\\n' \"$1\" \"$2\" \"$3\" >\"$OUTCOME\" 2>/dev/null; }\n"
         "# field FOLDER NAME: a text field of the manifest in FOLDER\n"
         "field() { sed -n \"s/.*\\\"$2\\\"[[:space:]]*:[[:space:]]*\\\"\\([^\\\"]*\\)\\\".*/\\1/p\" "
         "\"$1/corvanta.json\" 2>/dev/null | head -n 1; }\n"
+        "# From here on a logout's signals wait until the folders are in place and the outcome is written.\n"
+        "trap '' TERM HUP INT QUIT\n"
         "# An exchange that swapped the folders and died before it could say so\n"
         "# leaves the new version in place: what stands at OLD tells.\n"
         "if \"$6\" ")
@@ -52,27 +58,32 @@ QString text()
         "elif rm -rf \"$BACKUP\" 2>/dev/null; [ -e \"$BACKUP\" ] || [ -L \"$BACKUP\" ]; then\n"
         "  say failed \"Corvanta $5 was not installed: $BACKUP, left by an earlier update, cannot be deleted. \"\\\n"
         "\"Please delete it; Corvanta will then offer the update again.\"\n"
-        "elif ! err=$(mv -T \"$OLD\" \"$BACKUP\" 2>&1); then\n"
-        "  say failed \"Corvanta $5 was not installed: $OLD could not be moved aside ($err).\"\n"
-        "elif err=$(mv -T \"$NEW\" \"$OLD\" 2>&1); then\n"
+        "# Where the folders cannot be exchanged in one step: the old one aside, the new one in, and the old\n"
+        "# one back should that fail, back to back in a process of their own, which a kill of this script\n"
+        "# alone does not stop half way.\n"
+        "elif MOVED=0; err=$(mv -T \"$OLD\" \"$BACKUP\" 2>&1 || exit 3; mv -T \"$NEW\" \"$OLD\" 2>&1 && exit 0; \\\n"
+        "  mv -T \"$BACKUP\" \"$OLD\" 2>/dev/null && exit 1; exit 2) || MOVED=$?; [ $MOVED -eq 3 ]; then\n"
+        "  say failed \"Corvanta $5 was not installed: $OLD could not be moved aside.\" \"$err\"\n"
+        "elif [ $MOVED -eq 0 ]; then\n"
         "  rm -rf \"$BACKUP\" 2>/dev/null\n"
         "  if [ -e \"$BACKUP\" ]; then\n"
         "    say updated \"Corvanta was updated to $5; the old version in $BACKUP could not be deleted.\"\n"
         "  else\n"
         "    say updated \"Corvanta was updated to $5.\"\n"
         "  fi\n"
-        "elif mv -T \"$BACKUP\" \"$OLD\" 2>/dev/null; then\n"
-        "  say failed \"Corvanta $5 was not installed: it could not be moved into $OLD ($err). \"\\\n"
-        "\"The previous version was put back.\"\n"
+        "elif [ $MOVED -eq 1 ]; then\n"
+        "  say failed \"Corvanta $5 was not installed: it could not be moved into $OLD. \"\\\n"
+        "\"The previous version was put back.\" \"$err\"\n"
         "elif cp -a -T \"$BACKUP\" \"$COPY\" 2>/dev/null && mv -T \"$COPY\" \"$OLD\" 2>/dev/null; then\n"
         "  rm -rf \"$BACKUP\" 2>/dev/null\n"
-        "  say failed \"Corvanta $5 was not installed: it could not be moved into $OLD ($err). \"\\\n"
-        "\"The previous version could not be moved back either and was copied back.\"\n"
+        "  say failed \"Corvanta $5 was not installed: it could not be moved into $OLD. \"\\\n"
+        "\"The previous version could not be moved back either and was copied back.\" \"$err\"\n"
         "else\n"
         "  START=\"$BACKUP\"\n"
         "  say failed \"Corvanta $5 was not installed, and the previous version could not be put back into $OLD: \"\\\n"
         "\"it is in $BACKUP. Please move it back by hand.\"\n"
         "fi\n"
+        "trap - TERM HUP INT QUIT\n"
         "rm -rf \"$(dirname \"$NEW\")\"\n"
         "(cd / && exec \"$START/bin/corvanta\" </dev/null >/dev/null 2>&1 &)\n"
         "rm -f \"$0\"");
@@ -108,13 +119,14 @@ std::optional<Outcome> takeOutcome(const QString& outcomeFile)
     file.remove();
 
     const QString content = QString::fromUtf8(bytes);
-    const qsizetype lineEnd = content.indexOf(u'\n');
-    const QString status = content.left(lineEnd < 0 ? content.size() : lineEnd);
-    const QString rest = lineEnd < 0 ? QString() : content.mid(lineEnd + 1).trimmed();
-    if (status == QLatin1String("updated") && !rest.isEmpty())
-        return Outcome { true, rest };
-    if (status == QLatin1String("failed") && !rest.isEmpty())
-        return Outcome { false, rest };
+    // The status, the text, and what a tool said, if anything.
+    const QStringList lines = content.split(u'\n');
+    const QString text = lines.value(1).trimmed();
+    const QString detail = lines.mid(2).join(u'\n').trimmed();
+    if (lines.first() == QLatin1String("updated") && !text.isEmpty())
+        return Outcome { true, text, detail };
+    if (lines.first() == QLatin1String("failed") && !text.isEmpty())
+        return Outcome { false, text, detail };
     const QString said = content.trimmed();
     return Outcome { false,
                      said.isEmpty() ? QStringLiteral("An update ended without saying how.")

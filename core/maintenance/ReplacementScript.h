@@ -9,7 +9,8 @@
 // has ended. It is started detached with the arguments from arguments() and
 // outlives the application:
 //
-//   1. waits (polling every 0.2 s, without limit) until the old process is gone;
+//   1. waits (polling every 0.2 s, without limit) until the old process is
+//      gone: ended (a zombie too), or its pid names a process started later;
 //   2. exchanges the new folder and the old one in one step, with this
 //      program's --exchange-folders mode, so a kill or a power cut at any
 //      moment leaves a whole version at FOLDER; when that program fails, the
@@ -23,7 +24,9 @@
 //      before it quits, so this is the rare race), renames the old folder
 //      aside to FOLDER.updating and the new one into its place, then
 //      deletes the backup. When the new folder cannot move in, the old one
-//      is renamed back, or, when that fails too, copied beside it and the
+//      is renamed back (the three renames run in a process of their own,
+//      which a kill of the script alone does not stop half way), or, when
+//      that fails too, copied beside it and the
 //      copy renamed into place, so FOLDER never holds half a copy; only
 //      when even that fails is the program started from the backup;
 //   3. deletes the unpack folder that held the new folder (after the
@@ -33,6 +36,9 @@
 //   5. starts FOLDER/bin/corvanta detached (the new version, or the old one);
 //   6. deletes itself.
 //
+// From the exchange until the outcome is written the script ignores the
+// signals a logout sends (TERM, HUP, INT, QUIT), and so do the commands it
+// runs; only a SIGKILL between the two renames can leave nothing at FOLDER.
 // Renames use `mv -T`, so a folder never lands inside another of its name.
 // The program that exchanges is the running one, which wrote the script.
 namespace ReplacementScript {
@@ -62,10 +68,12 @@ inline constexpr const char* holdsEngineOption = "--leftover-holds-engine";
 int leftoverHoldsEngine(const char* leftover, const char* app);
 
 // What a replacement left in its outcome file: whether the new version is in
-// place, and the text for the log (and, after a failure, for the user).
+// place, the text for the log (and, after a failure, for the user), and
+// what a tool said of a failure, for the log alone.
 struct Outcome {
     bool updated = false;
     QString text;
+    QString detail;
 
     bool operator==(const Outcome&) const = default;
 };

@@ -8,6 +8,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QUuid>
 
 #include <cerrno>
 #include <cstring>
@@ -63,6 +64,20 @@ bool isTemporary(const QString& name, const char* prefix)
 {
     const QLatin1String start(prefix);
     return name.startsWith(start) && AtomicFile::isTemporarySuffix(QStringView(name).mid(start.size()));
+}
+
+// Whether `name` is one the update gives its files in the temporary folder.
+bool isTemporaryFileName(const QString& name)
+{
+    if (isTemporary(name, downloadPrefix)) // the download
+        return true;
+    if (name.endsWith(QLatin1String(".zip"))) // the archive
+        return isTemporary(name.chopped(4), downloadPrefix);
+    const QLatin1String script(scriptPrefix);
+    if (!name.startsWith(script) || !name.endsWith(QLatin1String(".sh")))
+        return false;
+    const QString uuid = name.sliced(script.size()).chopped(3);
+    return QUuid::fromString(uuid).toString(QUuid::WithoutBraces) == uuid;
 }
 
 bool isUnpackFolder(const QString& path)
@@ -178,6 +193,22 @@ QStringList removeCarries(const QString& engine, std::chrono::milliseconds age, 
     while (it.hasNext()) {
         const QString path = it.next();
         if (isCarry(path) && untouchedFor(path, age, now) && QDir(path).removeRecursively())
+            removed << path;
+    }
+    return removed;
+}
+
+QStringList removeTemporaries(const QString& temp, std::chrono::milliseconds age, const QDateTime& now)
+{
+    QStringList removed;
+    if (temp.isEmpty()) // not the working folder
+        return removed;
+    const QDir folder(temp);
+    for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        const QString path = folder.filePath(name);
+        const std::optional<struct stat> status = statusOf(path);
+        if (isTemporaryFileName(name) && status && S_ISREG(status->st_mode) && status->st_uid == ::geteuid()
+            && untouchedFor(path, age, now) && QFile::remove(path))
             removed << path;
     }
     return removed;

@@ -12,14 +12,17 @@
 //     digits), each holding a new version with a copy of the user's engine,
 //     or the old version after the swap, or the script's copy of it;
 //   - APP.updating, the old version moved aside, once the new one stands at
-//     APP.
+//     APP;
+//   - in the temporary folder, the download ("corvanta-download-XXXXXX"),
+//     the archive it becomes once its checksum holds (the same name and
+//     ".zip"), and the replacement script ("corvanta-update-UUID.sh").
 //
 // Both are removed at the next start, but only when they are certainly the
 // update's own: a real folder of this user, of that exact name, holding no
 // more than the update puts there (an unpack folder only the folders
-// "Corvanta" and "previous"; the backup a manifest of this application),
-// and nothing in it changed for `age`, so an update under way in another
-// instance keeps its own. Anything in doubt stays, and so does a leftover
+// "Corvanta" and "previous"; the backup a manifest of this application; a
+// temporary file a plain file), and nothing in it changed for `age`, so an
+// update under way in another instance keeps its own. Anything in doubt stays, and so does a leftover
 // whose bin/ITU holds an entry the installed folder's lacks: it may hold
 // the only copy of the user's P.533 engine (a replacement cut short, then
 // the application installed afresh at APP).
@@ -29,6 +32,10 @@ namespace UpdateLeftovers {
 // six letters, the backup APP and this.
 inline constexpr char unpackPrefix[] = ".corvanta-update-";
 inline constexpr char backupSuffix[] = ".updating";
+// The download is this and QTemporaryFile's six letters, the replacement
+// script this, a UUID and ".sh".
+inline constexpr char downloadPrefix[] = "corvanta-download-";
+inline constexpr char scriptPrefix[] = "corvanta-update-";
 // The user's P.533 engine within an installed folder, carried into each new version.
 inline constexpr char engineFolder[] = "/bin/ITU";
 
@@ -80,6 +87,11 @@ struct Cleanup {
 // folder; says which went and which were kept for their engine.
 Cleanup remove(const QString& app, std::chrono::milliseconds age,
                const QDateTime& now = QDateTime::currentDateTimeUtc());
+
+// Removes the update's files in the temporary folder `temp` that nothing
+// changed for `age`, and nothing else there; says which.
+QStringList removeTemporaries(const QString& temp, std::chrono::milliseconds age,
+                              const QDateTime& now = QDateTime::currentDateTimeUtc());
 
 // Removes the carry folders below the installed engine folder `engine`
 // (never through a link) that nothing changed in for `age`; says which.

@@ -3,6 +3,8 @@
 #include "support/DownloadTry.h"
 #include "support/TransferThread.h"
 
+#include <QList>
+
 #include <curl/curl.h>
 
 #include <memory>
@@ -92,6 +94,19 @@ QString Download::durationText(std::chrono::milliseconds duration)
     if (ms % 1000 == 0)
         return QString::number(ms / 1000) + QStringLiteral(" s");
     return QString::number(double(ms) / 1000, 'f', 1) + QStringLiteral(" s");
+}
+
+bool Download::decodes(QByteArrayView coding)
+{
+    static const QList<QByteArray> asked = [] {
+        QList<QByteArray> names;
+        for (const QByteArray& name : QByteArray(askedCodings).split(','))
+            names << name.trimmed().toLower();
+        if (names.contains("gzip"))
+            names << "x-gzip";
+        return names;
+    }();
+    return asked.contains(coding);
 }
 
 std::optional<int> Download::status() const { return m_status > 0 ? std::optional(m_status) : std::nullopt; }

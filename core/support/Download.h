@@ -43,7 +43,10 @@ struct DownloadLink;
 // trailer lines and a proxy's answer to CONNECT (`sideAllowance`). The
 // proxy variables a user sets (http_proxy, https_proxy, no_proxy) are read
 // as curl reads them (`DownloadProxy`). A failure is told in the words of
-// `DownloadWords`, whose it was. Nothing is printed on any path.
+// `DownloadWords`, whose it was: whatever fails at a proxy, or before its
+// answer came whole, is the proxy's. A proxy's 407 is its failure, never an
+// answer's status: the request ends where it comes, however far its answer
+// got. Nothing is printed on any path.
 //
 // The body is kept for the outcome, unless a sink takes each piece as it
 // arrives (a large file written to disk as it comes). A request asks for
@@ -88,6 +91,9 @@ public:
     // where curl's zstd decoder takes whatever window a frame asks for, up
     // to 128 MB.
     static constexpr const char* askedCodings = "gzip, deflate, br";
+    // Whether curl decodes a coding (named in lower case) for a request that
+    // asks for `askedCodings`: one named there, or gzip's older name.
+    static bool decodes(QByteArrayView coding);
 
     // Every request has all three limits.
     struct Limits {

@@ -3,6 +3,7 @@
 #include "support/CurlMulti.h"
 #include "support/DownloadWords.h"
 #include "support/Endpoints.h"
+#include "support/NetworkProbe.h"
 #include "support/TransferThread.h"
 
 #include <curl/curl.h>
@@ -25,17 +26,15 @@ static_assert(Download::headAllowance - oneCall > 300 * 1024);
 // Of a body kept whole, what grows as the bytes come; past it, the cap.
 constexpr qsizetype growsToCap = 1024 * 1024;
 
-QString notDecodable(const QString& host) { return DownloadWords::notDecodable(host); }
-
 // Whether a `Content-Encoding` or `Transfer-Encoding` value names a coding
 // of the body the try did not ask for (chunks are only the framing).
 bool unasked(QByteArrayView value, bool sink)
 {
-    static const QList<QByteArray> plain { "identity", "chunked" }, asked { "gzip", "x-gzip", "deflate", "br" };
+    static const QList<QByteArray> plain { "identity", "chunked" };
     const QList<QByteArray> codings = value.toByteArray().toLower().split(',');
     return std::ranges::any_of(codings, [&](const QByteArray& coding) {
         const QByteArray name = coding.trimmed();
-        return !name.isEmpty() && !plain.contains(name) && (sink || !asked.contains(name));
+        return !name.isEmpty() && !plain.contains(name) && (sink || !Download::decodes(name));
     });
 }
 
@@ -84,11 +83,11 @@ void DownloadTry::idleEnded()
     const QString unanswered = QStringLiteral("No answer from %1 within %2.").arg(sender(), limit);
     if (m_taken > m_takenAtIdle) // a head or framing kept coming, but nothing of the body
         stop(Stop::idle, QStringLiteral("Nothing of the answer's body arrived for %1.").arg(limit));
-    else if (m_taken > 0)
+    else if (m_taken > 0 && m_delivered)
         stop(Stop::idle, QStringLiteral("Nothing arrived for %1; the server stopped sending.").arg(limit));
     else if (m_delivered) // the server has the request and keeps silent: the callers' own idle words
         stop(Stop::idle, unanswered);
-    else if (DownloadWords::offline(connectsTo())) // a lookup with nobody to ask
+    else if (NetworkProbe::offline(connectsTo())) // a lookup with nobody to ask
         stop(Stop::unreachable, DownloadWords::cannotReach());
     else // never reached the server: the lookup or the connection hangs
         stop(Stop::unanswered, unanswered);
@@ -109,6 +108,10 @@ DownloadTry::~DownloadTry()
 
 void DownloadTry::send()
 {
+    if (!m_proxy.usable) { // curl would fail it as a lookup or a connection, naming neither
+        m_end.error = DownloadWords::proxySetting(m_proxy.variable);
+        return finish();
+    }
     CURL* easy = curl_easy_init();
     if (!easy) {
         m_end.error = QStringLiteral("The request could not be made.");
@@ -197,7 +200,12 @@ int DownloadTry::onDebug(void* easy, int type, char*, std::size_t size, void*)
     // What the connection gave (after TLS, before the chunks and the coding
     // are taken apart): the head's lines and every read of the body.
     DownloadTry* transfer = owner(easy);
-    if (!transfer || (type != CURLINFO_HEADER_IN && type != CURLINFO_DATA_IN))
+    if (!transfer)
+        return 0;
+    // TLS that goes out through a SOCKS proxy is the server's: the proxy's part is done.
+    if (type == CURLINFO_SSL_DATA_OUT && transfer->m_proxy.socks)
+        transfer->m_tunnel = true;
+    if (type != CURLINFO_HEADER_IN && type != CURLINFO_DATA_IN)
         return 0;
     // Should curl's reading of a head ever part from the try's again, what
     // follows the head (a body, chunks, trailer lines) ends the answer
@@ -232,13 +240,9 @@ bool DownloadTry::goesOn()
     const Clock::time_point now = Clock::now();
     const bool overallPassed = m_end.deadline && now >= *m_end.deadline;
     const bool idlePassed = m_idle.isActive() && now - m_idleFrom >= m_setup.idle;
-    // Before the request went out, each call follows at most one byte read
-    // of a proxy's answer.
-    if (!m_delivered && ++m_unsentCalls > Download::sideAllowance)
-        stopTooLarge();
     // After one call that outlasted both limits (TLS set up on a busy
     // machine), the limit reached first is the one that ended the try.
-    else if (idlePassed && (!overallPassed || m_idleFrom + m_setup.idle < *m_end.deadline))
+    if (idlePassed && (!overallPassed || m_idleFrom + m_setup.idle < *m_end.deadline))
         idleEnded();
     else if (overallPassed)
         overallEnded();
@@ -265,9 +269,34 @@ void DownloadTry::count(std::size_t size)
         stopTooLarge();
 }
 
+bool DownloadTry::proxys() const { return !m_proxy.name.isEmpty() && !m_delivered && !m_tunnel; }
+
 QString DownloadTry::sender() const
 {
-    return m_delivered || m_proxy.name.isEmpty() ? m_setup.url.host() : DownloadWords::proxy(m_proxy.name);
+    return proxys() ? DownloadWords::proxy(m_proxy.name) : m_setup.url.host();
+}
+
+bool DownloadTry::proxyRefused()
+{
+    if (m_over || !m_easy || m_proxy.name.isEmpty())
+        return false;
+    long status = 0;
+    if (proxys())
+        curl_easy_getinfo(m_easy, CURLINFO_HTTP_CONNECTCODE, &status);
+    else if (!m_proxy.socks && m_setup.url.scheme() == u"http") // an HTTP proxy answers in the server's stead
+        curl_easy_getinfo(m_easy, CURLINFO_RESPONSE_CODE, &status);
+    if (status != 407)
+        return false;
+    m_end.stop = Stop::none;
+    m_end.answered = true; // an answer, if the proxy's: the request is not sent again
+    m_end.reason.clear();
+    m_end.status = 0;
+    m_end.redirect.clear();
+    m_end.body = QByteArray();
+    m_end.error = DownloadWords::proxyRefusal(m_proxy.name, m_proxy.user);
+    m_end.detail.clear();
+    finish();
+    return true;
 }
 
 QString DownloadTry::connectsTo() const { return m_proxy.name.isEmpty() ? m_setup.url.host() : m_proxy.host; }
@@ -291,9 +320,26 @@ bool DownloadTry::headLine(QByteArrayView line)
 {
     // curl parses a whole read's lines within one call, a head up to its
     // bound, folded lines appended to the one before.
-    if (m_over || !goesOn())
+    if (m_over || !goesOn() || proxyRefused())
         return false;
     m_end.answered = true;
+    if (proxys()) {
+        // The proxy's answer to CONNECT, read a byte at a time within one
+        // curl call; once its head is whole, what follows is the server's.
+        m_proxyHead += line.size();
+        if (m_proxyHead > Download::sideAllowance) {
+            stopTooLarge();
+            return false;
+        }
+        long status = 0;
+        if (line.isEmpty() || line.front() == '\r' || line.front() == '\n')
+            curl_easy_getinfo(m_easy, CURLINFO_HTTP_CONNECTCODE, &status);
+        if (status >= 200 && status <= 299) {
+            m_tunnel = true;
+            m_takenAtIdle = m_taken; // nothing of the server's answer yet
+        }
+        return true;
+    }
     if (m_headDone) {
         // A trailer line, which curl keeps at many times its size.
         m_trailers += line.size();
@@ -331,7 +377,7 @@ bool DownloadTry::headLine(QByteArrayView line)
     if (status < 300 || status > 399 || m_unasked)
         m_end.redirect.clear();
     if (m_unasked) { // not decoded, or not by a decoder of bounded memory, a redirect's page too
-        m_end.error = notDecodable(m_setup.url.host());
+        m_end.error = DownloadWords::notDecodable(m_setup.url.host());
         finish();
         return false;
     }
@@ -414,6 +460,9 @@ DownloadWords::Said DownloadTry::transportWords(int result, const QString& words
                                  .words = words,
                                  .host = m_setup.url.host(),
                                  .proxy = m_proxy.name,
+                                 .proxyTls = m_proxy.tls,
+                                 .proxyUser = m_proxy.user,
+                                 .tunnel = m_tunnel,
                                  .answered = m_end.answered,
                                  .headDone = m_headDone,
                                  .delivered = m_delivered };
@@ -421,12 +470,16 @@ DownloadWords::Said DownloadTry::transportWords(int result, const QString& words
         curl_easy_getinfo(m_easy, CURLINFO_OS_ERRNO, &facts.osError);
         curl_easy_getinfo(m_easy, CURLINFO_HTTP_CONNECTCODE, &facts.connectCode);
         curl_easy_getinfo(m_easy, CURLINFO_SSL_VERIFYRESULT, &facts.verifyResult);
+        curl_easy_getinfo(m_easy, CURLINFO_PROXY_SSL_VERIFYRESULT, &facts.proxyVerifyResult);
+        curl_easy_getinfo(m_easy, CURLINFO_PROXY_ERROR, &facts.proxyError);
     }
     return DownloadWords::transport(facts);
 }
 
 void DownloadTry::ended(int result, const QString& words)
 {
+    if (proxyRefused())
+        return;
     const DownloadWords::Said transport = result == CURLE_OK ? DownloadWords::Said {} : transportWords(result, words);
     if (!m_headDone) // only a final head that came whole sends the request on, never a proxy's
         m_end.redirect.clear();
@@ -435,7 +488,7 @@ void DownloadTry::ended(int result, const QString& words)
         const bool lookup = result == CURLE_COULDNT_RESOLVE_HOST || result == CURLE_COULDNT_RESOLVE_PROXY;
         const bool unsent = result == CURLE_OPERATION_TIMEDOUT && !m_delivered; // curl's bound of the connection
         const bool offline
-            = (lookup || unsent || result == CURLE_COULDNT_CONNECT) && DownloadWords::offline(connectsTo());
+            = (lookup || unsent || result == CURLE_COULDNT_CONNECT) && NetworkProbe::offline(connectsTo());
         if (offline || lookup) {
             m_end.stop = Stop::unreachable;
             m_end.reason = offline ? DownloadWords::cannotReach() : transport.text;
@@ -446,16 +499,13 @@ void DownloadTry::ended(int result, const QString& words)
         } else {
             m_end.error = transport.text;
         }
-    } else if (m_end.status == 407 && !m_proxy.name.isEmpty()) { // the proxy's answer, not the server's
-        m_end.status = 0;
-        m_end.error = DownloadWords::proxyAsksPassword(m_proxy.name);
     }
     finish();
 }
 
 void DownloadTry::stop(Download::Stop why, const QString& reason)
 {
-    if (m_over)
+    if (m_over || proxyRefused())
         return;
     m_end.stop = why;
     m_end.reason = reason;

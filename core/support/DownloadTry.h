@@ -90,7 +90,13 @@ private:
     // Sends the download a call to take what came; with the link's lock held.
     static void tell(DownloadLink& link);
     DownloadWords::Said transportWords(int result, const QString& words) const;
-    // Who sent what came so far: the server, or the proxy before the request went out.
+    // Whether what comes is still the proxy's: the request has not gone out
+    // through it, nor is a tunnel through it up.
+    bool proxys() const;
+    // Ends the try where the proxy answered 407 (to CONNECT, or in the
+    // server's stead), however far its answer came: in the proxy's words.
+    bool proxyRefused();
+    // Who sent what came so far: the server, or the proxy.
     QString sender() const;
     // The host the connection goes to: the server's, or the proxy's.
     QString connectsTo() const;
@@ -117,7 +123,8 @@ private:
     bool m_paused = false;        // waiting for the download to take its pieces
     qint64 m_taken = 0;           // of everything the connection gave
     qint64 m_takenAtIdle = 0;     // when the idle limit last started
-    qint64 m_unsentCalls = 0;     // of curl's after a read, before the request went out
+    bool m_tunnel = false;        // the proxy's part is done: what comes is the server's
+    qint64 m_proxyHead = 0;       // bytes of the proxy's answer to CONNECT
     qint64 m_trailers = 0;        // bytes of the trailer lines
     Clock::time_point m_idleFrom; // when the idle limit last started
 };

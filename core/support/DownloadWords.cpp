@@ -2,13 +2,10 @@
 
 #include "support/ByteSize.h"
 
-#include <QHostAddress>
-#include <QNetworkInterface>
-
 #include <curl/curl.h>
 
-#include <algorithm>
 #include <cerrno>
+#include <optional>
 
 namespace DownloadWords {
 
@@ -29,6 +26,75 @@ QString capitalised(QString text)
     return text;
 }
 
+// Why a secure connection to `to` could not be made, where TLS was what failed.
+std::optional<Said> insecure(int result, const QString& to, long verifyResult, const QString& detail)
+{
+    switch (result) {
+    case CURLE_PEER_FAILED_VERIFICATION:
+        // curl checks the name itself, after OpenSSL found the chain sound.
+        if (verifyResult == verifiedOk || verifyResult == otherName)
+            return Said { secure(to, QStringLiteral(": its certificate is for another name")), detail };
+        if (verifyResult == notYetValid || verifyResult == expired)
+            return Said { secure(to, QStringLiteral(": its certificate is out of date")), detail };
+        return Said { secure(to, QStringLiteral(": its certificate is not trusted")), detail };
+    case CURLE_SSL_CONNECT_ERROR: // a plain answer where a TLS one belonged, or no TLS both sides speak
+        return Said { secure(to, QStringLiteral(": it does not answer in TLS that Corvanta accepts")), detail };
+    case CURLE_SSL_CACERT_BADFILE:
+        return Said { secure(to, QStringLiteral(": the certificates this computer trusts could not be read")), detail };
+    case CURLE_SSL_ENGINE_NOTFOUND:
+    case CURLE_SSL_ENGINE_SETFAILED:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_SSL_ENGINE_INITFAILED:
+    case CURLE_SSL_SHUTDOWN_FAILED:
+    case CURLE_SSL_CRL_BADFILE:
+    case CURLE_SSL_ISSUER_ERROR:
+    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+    case CURLE_SSL_INVALIDCERTSTATUS:
+        return Said { secure(to, {}), detail };
+    default:
+        return std::nullopt;
+    }
+}
+
+// What a SOCKS proxy's failure (curl's CURLPX_* code) was.
+Said socks(const Facts& facts, const QString& detail)
+{
+    const QString at = proxy(facts.proxy);
+    switch (facts.proxyError) {
+    case CURLPX_CLOSED:
+    case CURLPX_RECV_ADDRESS:
+    case CURLPX_RECV_AUTH:
+    case CURLPX_RECV_CONNECT:
+    case CURLPX_RECV_REQACK:
+    case CURLPX_SEND_AUTH:
+    case CURLPX_SEND_CONNECT:
+    case CURLPX_SEND_REQUEST:
+        return { capitalised(at) + QStringLiteral(" closed the connection before answering."), {} };
+    case CURLPX_USER_REJECTED:
+    case CURLPX_NO_AUTH: // none of the ways to sign in that it was offered
+        return { proxyRefusal(facts.proxy, facts.proxyUser), {} };
+    case CURLPX_REPLY_CONNECTION_REFUSED:
+    case CURLPX_REPLY_GENERAL_SERVER_FAILURE:
+    case CURLPX_REPLY_HOST_UNREACHABLE:
+    case CURLPX_REPLY_NETWORK_UNREACHABLE:
+    case CURLPX_REPLY_NOT_ALLOWED:
+    case CURLPX_REPLY_TTL_EXPIRED:
+    case CURLPX_REPLY_COMMAND_NOT_SUPPORTED:
+    case CURLPX_REPLY_ADDRESS_TYPE_NOT_SUPPORTED:
+    case CURLPX_REPLY_UNASSIGNED:
+    case CURLPX_REQUEST_FAILED:
+        return { capitalised(at) + QStringLiteral(" refused to connect to %1.").arg(facts.host), {} };
+    case CURLPX_RESOLVE_HOST: // curl looks the server up itself, unless the proxy is to
+        return { QStringLiteral("The address of %1 was not found.").arg(facts.host), {} };
+    case CURLPX_BAD_VERSION:
+    case CURLPX_BAD_ADDRESS_TYPE:
+        return { QStringLiteral("The answer from %1 is not SOCKS.").arg(at), {} };
+    default:
+        return { QStringLiteral("The connection through %1 failed.").arg(at), detail };
+    }
+}
+
 } // namespace
 
 QString cannotReach() { return QStringLiteral("The network cannot be reached."); }
@@ -47,21 +113,16 @@ QString notDecodable(const QString& host)
 
 QString proxy(const QString& hostAndPort) { return QStringLiteral("the proxy at %1").arg(hostAndPort); }
 
-QString proxyAsksPassword(const QString& hostAndPort)
+QString proxyRefusal(const QString& hostAndPort, bool userGiven)
 {
-    return QStringLiteral("The proxy at %1 asks for a password.").arg(hostAndPort);
+    return (userGiven ? QStringLiteral("The proxy at %1 refused the user name and password.")
+                      : QStringLiteral("The proxy at %1 asks for a password."))
+        .arg(hostAndPort);
 }
 
-bool offline(const QString& host)
+QString proxySetting(const QString& variable)
 {
-    if (host == u"localhost" || QHostAddress(host).isLoopback())
-        return false;
-    const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
-    return std::ranges::none_of(interfaces, [](const QNetworkInterface& network) {
-        const QNetworkInterface::InterfaceFlags flags = network.flags();
-        return flags.testFlag(QNetworkInterface::IsUp) && flags.testFlag(QNetworkInterface::IsRunning)
-            && !flags.testFlag(QNetworkInterface::IsLoopBack) && !network.addressEntries().isEmpty();
-    });
+    return QStringLiteral("The proxy set in %1 cannot be used.").arg(variable);
 }
 
 Said transport(const Facts& facts)
@@ -70,21 +131,37 @@ Said transport(const Facts& facts)
     const int result = facts.result;
     const QString detail = facts.words.isEmpty() ? QString::fromUtf8(curl_easy_strerror(CURLcode(result))) : facts.words;
     const bool broken = facts.osError != 0; // the connection failed, not what came over it
-    // Before the request went out through a proxy, what failed was the proxy's.
-    if (!facts.proxy.isEmpty() && !facts.delivered) {
+    // Before the request went out through a proxy, or its tunnel was up,
+    // what failed was the proxy's.
+    const bool proxys = !facts.proxy.isEmpty() && !facts.delivered && !facts.tunnel;
+    if (proxys) {
         const QString by = capitalised(proxy(facts.proxy));
         if (result == CURLE_COULDNT_RESOLVE_PROXY)
             return { QStringLiteral("The name of %1 was not found.").arg(proxy(facts.proxy)), {} };
         if (facts.connectCode == 407)
-            return { proxyAsksPassword(facts.proxy), {} };
+            return { proxyRefusal(facts.proxy, facts.proxyUser), {} };
         if (facts.connectCode >= 300)
             return { by + QStringLiteral(" refused to connect to %1 (HTTP %2).").arg(host).arg(facts.connectCode), {} };
         if (result == CURLE_COULDNT_CONNECT && facts.osError == ECONNREFUSED)
             return { by + QStringLiteral(" refused the connection."), {} };
         if (result == CURLE_COULDNT_CONNECT)
             return { by + QStringLiteral(" cannot be reached."), {} };
+        if (result == CURLE_PROXY)
+            return socks(facts, detail);
+        if (facts.proxyTls) {
+            if (const std::optional<Said> said = insecure(result, proxy(facts.proxy), facts.proxyVerifyResult, detail))
+                return *said;
+        }
+        // Reset or closed after the request to CONNECT, or within the
+        // answer; curl names a head past its bound only in its words.
+        const bool closed = result == CURLE_RECV_ERROR || result == CURLE_SEND_ERROR || result == CURLE_GOT_NOTHING;
+        if (closed && !facts.words.contains(u"too large", Qt::CaseInsensitive)) {
+            const QString how = facts.connectCode == 0 ? QStringLiteral(" closed the connection before answering.")
+                                                       : QStringLiteral(" ended its answer before it was whole.");
+            return { by + how, {} };
+        }
     }
-    const QString from = facts.proxy.isEmpty() || facts.delivered ? host : proxy(facts.proxy);
+    const QString from = proxys ? proxy(facts.proxy) : host;
     if (result == CURLE_GOT_NOTHING || (result == CURLE_RECV_ERROR && !facts.answered && facts.osError == ECONNRESET))
         return { QStringLiteral("%1 closed the connection before answering.").arg(host), {} };
     if (result == CURLE_COULDNT_CONNECT && facts.osError == ENETUNREACH)
@@ -107,29 +184,9 @@ Said transport(const Facts& facts)
     if (result == CURLE_WEIRD_SERVER_REPLY || result == CURLE_UNSUPPORTED_PROTOCOL
         || (result == CURLE_BAD_FUNCTION_ARGUMENT && !facts.headDone))
         return { QStringLiteral("The answer from %1 is not HTTP.").arg(from), {} };
+    if (const std::optional<Said> said = insecure(result, host, facts.verifyResult, detail))
+        return *said;
     switch (result) {
-    case CURLE_PEER_FAILED_VERIFICATION:
-        // curl checks the name itself, after OpenSSL found the chain sound.
-        if (facts.verifyResult == verifiedOk || facts.verifyResult == otherName)
-            return { secure(host, QStringLiteral(": its certificate is for another name")), detail };
-        if (facts.verifyResult == notYetValid || facts.verifyResult == expired)
-            return { secure(host, QStringLiteral(": its certificate is out of date")), detail };
-        return { secure(host, QStringLiteral(": its certificate is not trusted")), detail };
-    case CURLE_SSL_CONNECT_ERROR: // a plain answer where a TLS one belonged, or no TLS both sides speak
-        return { secure(host, QStringLiteral(": it does not answer in TLS that Corvanta accepts")), detail };
-    case CURLE_SSL_CACERT_BADFILE:
-        return { secure(host, QStringLiteral(": the certificates this computer trusts could not be read")), detail };
-    case CURLE_SSL_ENGINE_NOTFOUND:
-    case CURLE_SSL_ENGINE_SETFAILED:
-    case CURLE_SSL_CERTPROBLEM:
-    case CURLE_SSL_CIPHER:
-    case CURLE_SSL_ENGINE_INITFAILED:
-    case CURLE_SSL_SHUTDOWN_FAILED:
-    case CURLE_SSL_CRL_BADFILE:
-    case CURLE_SSL_ISSUER_ERROR:
-    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
-    case CURLE_SSL_INVALIDCERTSTATUS:
-        return { secure(host, {}), detail };
     case CURLE_COULDNT_RESOLVE_HOST:
         return { QStringLiteral("The address of %1 was not found.").arg(host), {} };
     default:

@@ -15,12 +15,9 @@ QString tooLarge(const QString& from);
 QString largerThan(const QString& from, qint64 cap);
 QString notDecodable(const QString& host);
 QString proxy(const QString& hostAndPort);
-QString proxyAsksPassword(const QString& hostAndPort);
-
-// Whether `host` is out of reach for want of a network: it is not this
-// machine, and no interface but the loopback one is up with an address,
-// whatever the lookup or the socket says.
-bool offline(const QString& host);
+// A proxy's 407: it asks for a password, or refused the one it was given.
+QString proxyRefusal(const QString& hostAndPort, bool userGiven);
+QString proxySetting(const QString& variable); // one curl does not take
 
 // What curl told of a transfer that failed.
 struct Facts {
@@ -31,6 +28,11 @@ struct Facts {
     long verifyResult = 0; // of the server's certificate
     QString host;
     QString proxy;        // "HOST:PORT" where one carried the request
+    bool proxyTls = false;  // spoken to in TLS (an https:// proxy)
+    bool proxyUser = false; // given a user and password
+    long proxyError = 0;    // a SOCKS proxy's failure (curl's CURLPX_*)
+    long proxyVerifyResult = 0; // of the proxy's certificate
+    bool tunnel = false;    // the proxy's part was done: what followed was the server's
     bool answered = false; // something of an answer came
     bool headDone = false; // its final head came whole
     bool delivered = false; // the request went out

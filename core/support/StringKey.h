@@ -9,10 +9,10 @@
 // A text as the key of a hash table on a busy road (the country file's
 // prefixes and calls, the calls and countries of arriving spots). Hashed by
 // `TextHash`, which leaves the vector state as it found it where Qt's
-// string hash leaves it dirty (see VectorState.h), so what the table does
-// after each hash (comparing keys, moving entries, growing) and what its
-// caller does after a lookup runs clean. Otherwise the same as the QString
-// it is.
+// string hash leaves it dirty (see VectorState.h): the road cleans it where
+// its batch starts, and what the table does after each hash (comparing
+// keys, moving entries, growing) and what its caller does after a lookup
+// then runs clean. Otherwise the same as the QString it is.
 struct StringKey : QString {
     using QString::QString;
     StringKey() = default;

@@ -2,6 +2,7 @@
 
 #include <QStringView>
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -61,12 +62,16 @@ inline size_t of(QStringView text, size_t seed) noexcept
     std::size_t left = std::size_t(text.size()) * sizeof(char16_t);
     const std::uint64_t length = left;
     // The seed is kept in every factor: no input word the caller picks can
-    // zero a product and so blind the hash to what came before. The state
-    // starts apart from the secret, so that the two words of a block, or of
-    // a short key, are never weighed alike: swapped, they would hash the
-    // same under every seed.
+    // zero a product and so blind the hash to what came before. The two
+    // factors of the first product (of a block, or of a short key) take it
+    // in two ways, the second rotated: taken alike, a product being
+    // symmetric, (x, y) and (y ^ c, x ^ c) would hash the same under every
+    // seed, for the c that sets the two apart. Rotated by a count prime to
+    // 64, the seed XORed with itself so rotated gives each value for at most
+    // two seeds: such a pair meets under those alone. (A rotation, where a
+    // multiplication would queue behind the product's for the multiplier.)
     const std::uint64_t secret = std::uint64_t(seed) ^ k0;
-    std::uint64_t state = secret ^ k1;
+    std::uint64_t state = std::rotr(std::uint64_t(seed), 29) ^ k1;
     std::uint64_t a = 0, b = 0;
     if (left > 16) {
         for (; left > 16; p += 16, left -= 16)

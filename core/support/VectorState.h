@@ -9,13 +9,19 @@
 // many times, until something marks the halves clean again. (AMD's Zen 4
 // keeps the state too but runs no slower in it.)
 //
-// Numeric code calls clean() where its work starts: at the top of each
-// serial numeric entry point and at the start of each part the pool runs.
-// A table on a busy road keys its texts by StringKey, and a key type of
-// our own hashes its texts with TextHash: plain code that leaves the state
-// as it was, so nothing there needs cleaning. Elsewhere a lookup in a table
-// of plain QStrings, or a call into Qt that hashes, is followed by clean().
-// It costs a few instructions where the state is clean already.
+// Nothing can be trusted to clean it: glibc's copies run vzeroupper on some
+// processors and not on others (where it prefers not to, they never do),
+// and Qt hashes with its seed while the application is built. So the
+// program cleans once after that, and work calls clean() where it starts:
+// at the top of each serial numeric entry point, at the start of each part
+// the pool runs, and where each batch of a string road starts (the country
+// file's load, a call's resolution, a chunk of a node's lines, the active
+// spot groups). Within a string road the state stays as that found it: a
+// table there keys its texts by StringKey, and a key type of our own
+// hashes its texts with TextHash, plain code that leaves the state as it
+// was. Elsewhere a lookup in a table of plain QStrings, or a call into Qt
+// that hashes, is followed by clean(). It costs a few instructions where
+// the state is clean already.
 namespace VectorState {
 
 // Marks the upper halves unused (vzeroupper) on processors with AVX;

@@ -227,7 +227,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const qint64 fillerBytes = std::min(qint64(filler.size()) << repeats, qint64(8) << 20);
         while (!filler.isEmpty() && filler.size() < (1 << 16))
             filler += filler;
-        answers.append({ head, filler, fillerBytes, holdOpen });
+        answers.append({ .head = head, .filler = filler, .fillerBytes = fillerBytes, .holdOpen = holdOpen });
         br = br || asSent(answers.back()).toLower().contains("br");
     } while (several && !input.atEnd() && answers.size() <= Download::maxHops);
     const bool nulLedLine = nulLedHeadLine(asSent(answers.front()));

@@ -1,6 +1,8 @@
 // A small program tests start as a child process: it starts the
 // application log and then ends in the way its argument names.
 #include "kit/AppLog.h"
+#include "maintenance/ReplacementScript.h"
+#include "maintenance/ToolRun.h"
 #include "support/AtomicFile.h"
 #include "support/Settings.h"
 
@@ -49,6 +51,10 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "%s\n", saved ? "saved" : qPrintable(saved.error().message));
         return saved || saved.error().message != QLatin1String("the disk is full");
     }
+    if (std::strcmp(mode, "replacement-script") == 0) // for scripts/replacement-trials
+        return std::fputs(ReplacementScript::text().toUtf8().constData(), stdout) < 0;
+    if (std::strcmp(mode, "run-tool") == 0) // $TOOL, for as long as it runs: it may end this process
+        return ToolRun::run(qEnvironmentVariable("TOOL"), {}, QDeadlineTimer::Forever).ok ? 0 : 1;
     AppLog::start();
 
     if (std::strcmp(mode, "segv") == 0) {

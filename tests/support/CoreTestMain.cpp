@@ -8,6 +8,7 @@ int main(int argc, char** argv)
 {
     Download::initialise();
     TestEnvironment::isolateUserFolders();
+    TestEnvironment::clearProxies();
     int result = 0;
     {
         QCoreApplication app(argc, argv);

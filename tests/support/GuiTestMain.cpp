@@ -10,6 +10,7 @@ int main(int argc, char** argv)
 {
     Download::initialise();
     TestEnvironment::isolateUserFolders();
+    TestEnvironment::clearProxies();
     TestEnvironment::keepFeedsLocal();
     TestEnvironment::markInstallReported();
     setenv("QT_QPA_PLATFORM", "offscreen", 0);

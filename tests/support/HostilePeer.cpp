@@ -77,12 +77,16 @@ void HostilePeer::answer(int client, const Answer& answer, int pauseMs, qsizetyp
         wait(client, Clock::time_point::max(), emptied);
         if (emptied)
             gap(*emptied, Clock::now());
-    } else if (open) {
+    } else if (open && !answer.reset) {
         shutdown(client, SHUT_WR);
         while (recv(client, request.data(), request.size(), 0) > 0) { }
     }
     m_closedAt = Clock::now();
     --m_open;
+    if (answer.reset) {
+        const linger now { 1, 0 };
+        setsockopt(client, SOL_SOCKET, SO_LINGER, &now, sizeof now);
+    }
     {
         const std::lock_guard hold(m_lock);
         m_clients.erase(client);

@@ -15,8 +15,8 @@
 // A server on 127.0.0.1 that answers each of `connections` connections with
 // `head`, then `filler` over and over, `pauseMs` apart, until the client
 // closes it (or, with `fillerBytes`, until that much of it went: then it
-// ends its side, or with `holdOpen` keeps silent, and waits for the client
-// to close); counting the bytes it got rid of, the longest silence it left
+// ends its side and waits for the client to close, or resets it with
+// `reset`, or with `holdOpen` keeps silent until the client closes); counting the bytes it got rid of, the longest silence it left
 // a client in, and noting when the last client closed. For answers without
 // end in their head, framing or body. Given several answers, the n-th
 // connection gets the n-th (the last one those after it), each send at most
@@ -26,6 +26,7 @@ public:
     struct Answer {
         QByteArray head, filler;
         qint64 fillerBytes = -1;
+        bool reset = false; // the connection ends in a reset, not a close
         bool holdOpen = false;
     };
     HostilePeer(QByteArray head, QByteArray filler, int pauseMs, int connections = 1, qint64 fillerBytes = -1);

@@ -38,6 +38,21 @@ void isolateUserFolders()
     unsetenv("DBUS_SESSION_BUS_ADDRESS");
 }
 
+void clearProxies()
+{
+    for (const char* name : proxyVariables)
+        unsetenv(name);
+}
+
+void setProxies(const QByteArray& settings)
+{
+    clearProxies();
+    for (const QByteArray& setting : settings.split(';')) {
+        const QByteArray name = setting.left(setting.indexOf('='));
+        setenv(name.constData(), setting.mid(name.size() + 1).constData(), 1);
+    }
+}
+
 int finish(int result)
 {
     // A failed run keeps its folders for what the tests left there (a map

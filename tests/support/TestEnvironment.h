@@ -11,6 +11,15 @@ namespace TestEnvironment {
 // before the Qt application object exists.
 void isolateUserFolders();
 
+// The variables curl or the program reads for a proxy, in both cases.
+inline constexpr const char* proxyVariables[] { "http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY",
+                                                "all_proxy",  "ALL_PROXY",  "no_proxy",    "NO_PROXY" };
+
+// Unsets them: a test that sets none runs alike on every runner.
+void clearProxies();
+// Unsets them, then sets each NAME=VALUE of `settings`, apart by ';'.
+void setProxies(const QByteArray& settings);
+
 // Removes those folders once every test has passed, after the Qt
 // application object is gone; returns the tests' result.
 int finish(int result);

@@ -1,7 +1,8 @@
 // Downloads against local servers: redirects under every rule, answers
 // without end in their head, framing, trailers or body or bombs, fourteen
-// at once and to a slow sink, many requests to one host, proxies without
-// end and a certificate nobody vouches for, and in a network of its own a
+// at once and to a slow sink, many requests to one host, proxies that
+// refuse, hang up, stall or never end, TLS that trickles, a certificate
+// nobody vouches for, and in a network of its own a
 // lookup that never answers or fails and no network at all.
 #include "support/Download.h"
 #include "support/DownloadFailure.h"
@@ -235,46 +236,70 @@ TEST(DownloadTest, ProxyVariablesAreReadAndWhatFailsIsNamedAsTheProxysOrTheSecur
     ASSERT_TRUE(allEnded({ proxied }));
     qunsetenv("http_proxy");
     EXPECT_EQ((*proxied)->body, "via the proxy");
-    // What a request through the proxy at `at` (http://HOST:PORT) ended with.
-    const auto through = [](const char* variable, const QString& url, const QString& at) {
-        qputenv(variable, at.toUtf8());
-        const Ended ended = start(url, { 10s, 60s, 1000 });
-        EXPECT_TRUE(allEnded({ ended }));
-        qunsetenv(variable);
-        return DownloadFailure::of(ended->value_or(Download::Outcome {})).value_or("");
-    };
-    const QString https = "https://feeds.corvanta.test/kp.json";
-    const QByteArray password = "HTTP/1.1 407 Proxy Authentication Required\r\nProxy-Authenticate: Basic "
-                                "realm=\"office\"\r\nContent-Length: 12\r\n\r\nNot allowed.";
-    for (const auto& [variable, url] : { std::pair { "https_proxy", https }, { "http_proxy", "http://a.test/" } }) {
-        HostilePeer asking(password, "", 0, 1, 0);
-        EXPECT_EQ(through(variable, url, asking.url()), "The proxy at " + QUrl(asking.url()).authority() + " asks for a password.");
-    }
+    // What failed at a proxy, or before it answered, is the proxy's, however the request ended:
+    // through it (`variable` set to `at`, or directly for none) `url` ends in `words`.
+    const QString https = "https://feeds.corvanta.test/kp.json", http = "http://feeds.corvanta.test/kp.json";
+    const QByteArray refusal = "HTTP/1.1 407 Proxy Authentication Required\r\nProxy-Authenticate: Basic\r\n";
+    HostilePeer asking(refusal + "Content-Length: 12\r\n\r\nNot allowed.", "", 0, 3, 0);
+    HostilePeer overCap(refusal + "Content-Length: 3000000000\r\n\r\n", QByteArray(1 << 16, 'x'), 0, 2);
+    HostilePeer stalling(refusal + "X-Pad: ", "a", 50);
+    HostilePeer endless("HTTP/1.1 200 Connection established\r\nX-Pad: ", QByteArray(1 << 16, 'a'), 0);
+    HostilePeer lines("HTTP/1.1 200 Connection established\r\n", "X-Pad: a\r\n", 0);
+    HostilePeer notTls("HTTP/1.1 400 Bad Request\r\n\r\n", "", 0, 1, 0);
+    HostilePeer hangingUp("", "", 0, 2, 0);
+    HostilePeer resetting({ { "", "", 0, true } }, 0, 1);
+    HostilePeer socksRefusing(QByteArray("\x05\x00\x05\x05\x00\x01\0\0\0\0\0\0", 12), "x", 50);
+    // A TLS handshake without end, a byte at a time: HelloRequests, which a client ignores while
+    // it shakes hands; each read is one more curl call.
+    const QByteArray helloRequest("\x16\x03\x01\x00\x04\x00\x00\x00\x00", 9);
+    HostilePeer trickling({ { "", helloRequest } }, 0, 2, 1);
     QTcpServer closed;
     ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
     const QString down = "http://127.0.0.1:" + QString::number(closed.serverPort());
     closed.close();
-    EXPECT_EQ(through("https_proxy", https, down), "The proxy at " + down.mid(7) + " refused the connection.");
-    HostilePeer endless("HTTP/1.1 200 Connection established\r\nX-Pad: ", QByteArray(1 << 16, 'a'), 0);
-    EXPECT_EQ(through("https_proxy", https, endless.url()),
-              "The answer from the proxy at " + QUrl(endless.url()).authority() + " is too large.");
-    // A refusal without end, which curl reads a byte at a time within one call: a download going
-    // meanwhile does not wait for the transfer thread, and a request ends within its idle limit.
-    HostilePeer refusing("HTTP/1.1 407 Proxy Authentication Required\r\nContent-Length: 3000000000\r\n\r\n",
-                         QByteArray(1 << 16, 'x'), 0, 2);
-    qputenv("https_proxy", refusing.url().toUtf8());
-    auto* held = new Download({ QUrl("https://feeds.corvanta.test/kp.json") }, { 60s, 120s, 1000 }, nullptr);
-    held->get({});
-    ASSERT_TRUE(waitUntil([&] { return refusing.sent() > (1 << 20); }));
-    const auto destroying = std::chrono::steady_clock::now();
-    delete held;
-    EXPECT_LT(std::chrono::steady_clock::now() - destroying, 50ms);
-    // Its idle limit is ample for curl to read the bound a byte at a time, under an emulator too.
-    const Ended refusal = start("https://feeds.corvanta.test/kp.json", { 5s, 60s, 1000 });
-    ASSERT_TRUE(allEnded({ refusal }));
-    qunsetenv("https_proxy");
-    EXPECT_EQ(DownloadFailure::of(**refusal), "The answer from the proxy at " + QUrl(refusing.url()).authority() + " is too large.");
-    EXPECT_TRUE(waitUntil([&] { return refusing.allClosed(); }));
+    const auto at = [](const HostilePeer& peer, const QString& scheme) {
+        return scheme + "://" + QUrl(peer.url()).authority();
+    };
+    const auto of = [](const QString& address) { return "the proxy at " + QUrl(address).authority(); };
+    const auto by = [&](const QString& address) { return "T" + of(address).mid(1); };
+    const QString user = "http://corvanta:secret@" + QUrl(asking.url()).authority();
+    const QString asks = " asks for a password.", closes = " closed the connection before answering.";
+    const struct {
+        const char* variable;
+        QString url, at, words;
+        std::chrono::milliseconds idle = 10s;
+    } cases[] = {
+        { "https_proxy", https, asking.url(), by(asking.url()) + asks },
+        { "http_proxy", http, asking.url(), by(asking.url()) + asks },
+        { "https_proxy", https, user, by(asking.url()) + " refused the user name and password." },
+        { "http_proxy", http, overCap.url(), by(overCap.url()) + asks },
+        { "https_proxy", https, overCap.url(), by(overCap.url()) + asks },
+        { "http_proxy", http, stalling.url(), by(stalling.url()) + asks, 1s },
+        { "https_proxy", https, down, by(down) + " refused the connection." },
+        { "https_proxy", https, endless.url(), "The answer from " + of(endless.url()) + " is too large." },
+        { "https_proxy", https, lines.url(), "The answer from " + of(lines.url()) + " is too large." },
+        { "https_proxy", https, hangingUp.url(), by(hangingUp.url()) + closes },
+        { "https_proxy", https, resetting.url(), by(resetting.url()) + closes },
+        { "https_proxy", https, at(hangingUp, "socks5h"), by(hangingUp.url()) + closes },
+        { "http_proxy", http, at(socksRefusing, "socks5h"),
+          by(socksRefusing.url()) + " refused to connect to feeds.corvanta.test." },
+        { "http_proxy", http, at(notTls, "https"),
+          "A secure connection to " + of(notTls.url())
+              + " could not be made: it does not answer in TLS that Corvanta accepts." },
+        { "http_proxy", http, at(trickling, "https"), "No answer from " + of(trickling.url()) + " within 5 s.", 5s },
+        { nullptr, at(trickling, "https"), {}, "No answer from 127.0.0.1 within 1 s.", 1s },
+    };
+    for (const auto& c : cases) {
+        if (c.variable)
+            qputenv(c.variable, c.at.toUtf8());
+        const Ended ended = start(c.url, { c.idle, 60s, 1000 });
+        EXPECT_TRUE(allEnded({ ended }));
+        if (c.variable)
+            qunsetenv(c.variable);
+        EXPECT_EQ(DownloadFailure::of(ended->value_or(Download::Outcome {})), c.words) << c.at.toStdString();
+    }
+    for (const HostilePeer* peer : { &overCap, &stalling, &lines, &trickling })
+        EXPECT_TRUE(waitUntil([&] { return peer->allClosed(); })) << peer->url().toStdString();
 
     QTemporaryDir dir;
     const QString key = dir.filePath("key"), cert = dir.filePath("cert");

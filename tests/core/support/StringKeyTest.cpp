@@ -9,7 +9,8 @@
 // text kept anywhere (inside a longer one at any offset, or a copy of its
 // own) hashes alike, every character counts and so does its place (four
 // characters, one 64-bit word, swapped with the next four), a run of one
-// character differs from one a character longer, and another seed hashes anew.
+// character differs from one a character longer, another seed hashes anew, and
+// so do its first two words swapped, each XORed by the state's constant k1.
 TEST(StringKey, HashFollowsTheCharactersAndTheSeedNotWhereTheTextIsKept)
 {
     const QString line = QStringLiteral("DX de W3LPL: 14025.0 EA8/DL1ABC/P CW 24 dB 1200Z and a few words more");
@@ -33,6 +34,10 @@ TEST(StringKey, HashFollowsTheCharactersAndTheSeedNotWhereTheTextIsKept)
                     std::swap_ranges(swapped.begin() + i, swapped.begin() + i + 4, swapped.begin() + i + 4);
                     EXPECT_NE(qHash(StringKey(swapped), seed), hash) << length << " swapped at " << i;
                 }
+                QString mapped = owned; // four characters: one word, taken twice
+                for (qsizetype i = 0; (length == 4 || length >= 8) && i < std::min<qsizetype>(8, length); ++i)
+                    mapped[i] = char16_t(owned[i ^ 4 * (length > 4)].unicode() ^ TextHash::detail::k1 >> 16 * (i % 4));
+                EXPECT_TRUE(mapped == owned || qHash(StringKey(mapped), seed) != hash) << length;
             }
         }
     }

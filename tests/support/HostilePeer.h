@@ -16,11 +16,12 @@
 // `head`, then `filler` over and over, `pauseMs` apart, until the client
 // closes it (or, with `fillerBytes`, until that much of it went: then it
 // ends its side and waits for the client to close, or resets it with
-// `reset`, or with `holdOpen` keeps silent until the client closes); counting the bytes it got rid of, the longest silence it left
-// a client in, and noting when the last client closed. For answers without
-// end in their head, framing or body. Given several answers, the n-th
-// connection gets the n-th (the last one those after it), each send at most
-// `piece` bytes, `pauseMs` apart.
+// `reset`, or with `holdOpen` keeps silent until the client closes);
+// counting the bytes it got rid of, the longest silence it left a client
+// in, and noting when the last client closed. For answers without end in
+// their head, framing or body. Given several answers, the n-th connection
+// gets the n-th (the last one those after it), each send at most `piece`
+// bytes, `pauseMs` apart.
 class HostilePeer {
 public:
     struct Answer {

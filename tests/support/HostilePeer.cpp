@@ -5,9 +5,13 @@
 #include <brotli/encode.h>
 #include <zlib.h>
 
+#include <linux/sockios.h>
+#include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <limits>
 
 HostilePeer::HostilePeer(QByteArray head, QByteArray filler, int pauseMs, int connections, qint64 fillerBytes)
@@ -26,6 +30,10 @@ HostilePeer::HostilePeer(QList<Answer> answers, int pauseMs, int connections, qs
             const int client = accept(m_listener, nullptr, nullptr);
             if (client < 0)
                 return;
+            {
+                const std::lock_guard hold(m_lock);
+                m_clients.insert(client);
+            }
             ++m_accepted, ++m_serving;
             m_servers.emplace_back(
                 [=, this] { answer(client, answers.at(std::min<qsizetype>(i, answers.size() - 1)), pauseMs, piece); });
@@ -37,40 +45,95 @@ void HostilePeer::answer(int client, const Answer& answer, int pauseMs, qsizetyp
 {
     QByteArray request(1 << 16, 0);
     recv(client, request.data(), request.size(), 0);
-    const auto pause = [&] { std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs)); };
+    // Since when the client has had all that was sent (received, if not yet
+    // read), if it has: the silence it is left in.
+    std::optional<Clock::time_point> emptied;
     const auto put = [&](const char* bytes, qint64 size) {
+        if (emptied)
+            gap(*emptied, Clock::now());
         const ssize_t n = send(client, bytes, std::size_t(std::min<qint64>(size, piece)), MSG_NOSIGNAL);
+        emptied.reset();
         m_sent += std::max<ssize_t>(n, 0);
         return n;
     };
+    const auto pause = [&] { return wait(client, Clock::now() + std::chrono::milliseconds(pauseMs), emptied); };
     bool open = true;
     for (qsizetype at = 0; open && at < answer.head.size(); at += piece) {
         if (at > 0)
-            pause();
-        open = put(answer.head.constData() + at, answer.head.size() - at) >= 0;
+            open = pause();
+        open = open && put(answer.head.constData() + at, answer.head.size() - at) >= 0;
     }
     qint64 left = answer.fillerBytes < 0 ? std::numeric_limits<qint64>::max() : answer.fillerBytes;
     for (qsizetype at = 0; open && left > 0 && !answer.filler.isEmpty();) {
-        pause();
-        const ssize_t n = put(answer.filler.constData() + at, std::min<qint64>(answer.filler.size() - at, left));
+        const ssize_t n
+            = pause() ? put(answer.filler.constData() + at, std::min<qint64>(answer.filler.size() - at, left)) : -1;
         open = n >= 0;
         left -= std::max<ssize_t>(n, 0);
         at = (at + std::max<ssize_t>(n, 0)) % answer.filler.size();
     }
-    m_closedAt = std::chrono::steady_clock::now();
+    // All sent: the client reads the end of the answer (or, held open,
+    // silence), and closes when it is done with it.
+    if (open && answer.holdOpen) {
+        wait(client, Clock::time_point::max(), emptied);
+        if (emptied)
+            gap(*emptied, Clock::now());
+    } else if (open && !answer.reset) {
+        shutdown(client, SHUT_WR);
+        while (recv(client, request.data(), request.size(), 0) > 0) { }
+    }
+    m_closedAt = Clock::now();
     --m_open;
     if (answer.reset) {
         const linger now { 1, 0 };
         setsockopt(client, SOL_SOCKET, SO_LINGER, &now, sizeof now);
     }
-    close(client);
+    {
+        const std::lock_guard hold(m_lock);
+        m_clients.erase(client);
+        close(client);
+    }
     --m_serving;
+}
+
+bool HostilePeer::wait(int client, Clock::time_point until, std::optional<Clock::time_point>& emptied)
+{
+    char byte = 0;
+    for (;;) {
+        const Clock::time_point now = Clock::now();
+        int queued = 0;
+        if (!emptied && ioctl(client, SIOCOUTQ, &queued) == 0 && queued == 0)
+            emptied = now;
+        if (now >= until)
+            return true;
+        pollfd readable { client, POLLIN, 0 };
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - now);
+        if (poll(&readable, 1, int(std::min<std::chrono::milliseconds::rep>(left.count(), 1))) > 0) {
+            const ssize_t n = recv(client, &byte, 1, MSG_DONTWAIT);
+            if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR))
+                return false;
+        }
+    }
+}
+
+void HostilePeer::gap(Clock::time_point from, Clock::time_point to)
+{
+    const auto stopped = m_clockStopped.load();
+    if (from >= stopped)
+        return;
+    const auto length = std::min(to, stopped) - from;
+    for (auto longest = m_longestGap.load();
+         length > longest && !m_longestGap.compare_exchange_weak(longest, length);) { }
 }
 
 HostilePeer::~HostilePeer()
 {
     shutdown(m_listener, SHUT_RDWR); // no more waiting for connections that never came
     m_acceptor.join();
+    {
+        const std::lock_guard hold(m_lock);
+        for (const int client : m_clients)
+            shutdown(client, SHUT_RDWR);
+    }
     for (std::thread& server : m_servers)
         server.join();
     close(m_listener);

@@ -18,6 +18,7 @@
 
 #include "support/Download.h"
 #include "support/HostilePeer.h"
+#include "support/TestEnvironment.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -201,8 +202,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static QCoreApplication application(argc, argv);
     static const bool counted = [] {
         Download::initialise();
-        for (const char* proxy : { "http_proxy", "HTTP_PROXY", "HTTPS_PROXY", "all_proxy", "ALL_PROXY", "no_proxy" })
-            qunsetenv(proxy);
+        TestEnvironment::clearProxies();
         watchLoad();
         return installHooks();
     }();

@@ -1,5 +1,8 @@
 #include "support/RotctldPeer.h"
 
+#include <QDir>
+#include <QFile>
+#include <QSet>
 #include <QStandardPaths>
 
 #include <arpa/inet.h>
@@ -12,18 +15,29 @@
 
 namespace {
 
-bool accepts(int port)
+// Whether process `pid` holds a socket listening at `port` on 127.0.0.1.
+// Only then is what answers there the daemon: another test may hold the
+// port the daemon, started at the same moment, could not bind.
+bool listensAt(qint64 pid, int port)
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
+    QFile table(QStringLiteral("/proc/net/tcp"));
+    if (pid <= 0 || !table.open(QIODevice::ReadOnly))
         return false;
-    sockaddr_in address {};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(quint16(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    ::close(fd);
-    return ok;
+    const QByteArray local = "0100007F:" + QByteArray::number(port, 16).toUpper().rightJustified(4, '0');
+    QSet<QByteArray> sockets; // "socket:[INODE]" of each listener there
+    for (const QByteArray& line : table.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() > 9 && fields[1] == local && fields[3] == "0A")
+            sockets.insert("socket:[" + fields[9] + ']');
+    }
+    const QString fds = QStringLiteral("/proc/%1/fd").arg(pid);
+    for (const QString& fd : QDir(fds).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+        char target[64] = {};
+        const ssize_t size = ::readlink(QFile::encodeName(fds + u'/' + fd).constData(), target, sizeof target - 1);
+        if (size > 0 && sockets.contains(QByteArray(target, size)))
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -62,7 +76,7 @@ RotctldPeer::RotctldPeer(int port)
         if (!m_process.waitForStarted(5000))
             continue;
         for (int i = 0; i < 3000 && m_process.state() == QProcess::Running; ++i) { // 30 s at least
-            if (accepts(m_port)) {
+            if (listensAt(m_process.processId(), m_port)) {
                 m_ready = true;
                 break;
             }

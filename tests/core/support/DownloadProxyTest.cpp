@@ -1,9 +1,75 @@
 // Where a request goes under the proxy variables, against where a plain
 // libcurl transfer goes under the same.
-#include "support/ReachedPeers.h"
+#include "support/Download.h"
+#include "support/DownloadFailure.h"
 #include "support/TestEnvironment.h"
+#include "support/WaitUntil.h"
 
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <gtest/gtest.h>
+
+#include <curl/curl.h>
+
+#include <thread>
+
+namespace {
+
+// Named listeners on the loopback that note who was connected to and cut
+// each connection at once, so a request ends soon whatever it began with.
+struct ReachedPeers : QObject {
+    QStringList reached;
+
+    quint16 add(const QString& name, const QHostAddress& address)
+    {
+        auto* server = new QTcpServer(this);
+        QObject::connect(server, &QTcpServer::newConnection, server, [this, server, name] {
+            while (QTcpSocket* socket = server->nextPendingConnection()) {
+                reached << name;
+                socket->abort();
+                socket->deleteLater();
+            }
+        });
+        return server->listen(address) ? server->serverPort() : 0;
+    }
+    // Who was connected to since the last call, sorted, each once.
+    QStringList taken()
+    {
+        QStringList names = std::exchange(reached, {});
+        names.sort();
+        names.removeDuplicates();
+        return names;
+    }
+    // curl's own reading of the variables: a transfer with no option but the address.
+    QStringList byCurl(const QByteArray& url)
+    {
+        std::atomic<bool> done = false;
+        std::thread transfer([&] {
+            CURL* easy = curl_easy_init();
+            curl_easy_setopt(easy, CURLOPT_URL, url.constData());
+            curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+            curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, long(patientMs));
+            curl_easy_perform(easy);
+            curl_easy_cleanup(easy);
+            done = true;
+        });
+        waitUntil([&] { return done.load(); }); // the listeners take their connections meanwhile
+        transfer.join();
+        return taken();
+    }
+    // The program's download, and the words of its failure.
+    QStringList byDownload(const QByteArray& url, QString& said)
+    {
+        auto ended = std::make_shared<std::optional<Download::Outcome>>(); // should the download outlive the wait
+        using namespace std::chrono_literals;
+        (new Download({ QUrl(url) }, { 10s, 60s, 1000 }, nullptr))->get([ended](const auto& outcome) { *ended = outcome; });
+        waitUntil([&] { return ended->has_value(); });
+        said = *ended ? DownloadFailure::of(**ended).value_or("") : QStringLiteral("no end");
+        return taken();
+    }
+};
+
+} // namespace
 
 TEST(DownloadProxyTest, EveryEnvironmentSendsTheRequestWhereCurlsOwnReadingSendsIt)
 {

@@ -1,5 +1,7 @@
 #include "cluster/Notifier.h"
 
+#include "kit/EventLoopEnd.h"
+
 #include <QDBusMessage>
 #include <QDBusPendingCall>
 #include <QDBusPendingCallWatcher>
@@ -45,6 +47,8 @@ void whenAnswered(const QDBusConnection& bus, const QDBusMessage& call, int time
                          if (reply.type() == QDBusMessage::ReplyMessage)
                              then(reply.arguments());
                      });
+    // An answer that comes as the program ends is for no one.
+    EventLoopEnd::cutOff(watcher);
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 #include "kit/FileManager.h"
 
 #include "kit/DarkAppearance.h"
+#include "kit/DetachedProcess.h"
+#include "kit/EventLoopEnd.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -10,7 +12,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QUrl>
@@ -36,6 +37,7 @@ void reveal(const QString& path, std::function<void()> failed)
     // Not waited for: the window's thread (an alert's modal loop, say) goes
     // on while a file manager takes its time, up to 3 s, or never answers.
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 3000), qApp);
+    EventLoopEnd::cutOff(watcher);
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher, [watcher, folder, failed] {
         watcher->deleteLater();
         if (watcher->isError())
@@ -55,23 +57,16 @@ void openFolder(const QString& folder, std::function<void()> failed)
         failed();
         return;
     }
-    // Its exit status says whether anything could open the folder; it is
-    // waited for without blocking.
-    auto* process = new QProcess(qApp);
-    process->setStandardOutputFile(QProcess::nullDevice());
-    process->setStandardErrorFile(QProcess::nullDevice());
-    QObject::connect(process, &QProcess::errorOccurred, process, [process, failed](QProcess::ProcessError error) {
-        if (error != QProcess::FailedToStart)
-            return;
-        failed();
-        process->deleteLater();
-    });
-    QObject::connect(process, &QProcess::finished, process, [process, failed](int code, QProcess::ExitStatus status) {
-        if (status != QProcess::NormalExit || code != 0)
+    // Not a child that ends with the program: where no desktop hands the
+    // folder on, xdg-open runs the file manager itself until its window is
+    // closed, and that window is the user's. Its exit status, while the
+    // program runs, says whether anything could open the folder.
+    const auto ended = [failed](bool opened) {
+        if (!opened)
             failed();
-        process->deleteLater();
-    });
-    process->start(opener, { folder });
+    };
+    if (!DetachedProcess::start(opener, { folder }, ended))
+        failed();
 }
 
 QMessageBox* tellFolder(const QString& folder)

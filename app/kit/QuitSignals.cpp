@@ -1,5 +1,7 @@
 #include "kit/QuitSignals.h"
 
+#include "kit/EventLoopEnd.h"
+
 #include <QSocketNotifier>
 
 #include <cerrno>
@@ -41,6 +43,9 @@ void install(QObject* context, std::function<void(int)> quit)
             ::signal(signal, SIG_DFL);
         quit(int(static_cast<unsigned char>(bytes[0])));
     });
+    // A signal while the program is on its way out finds the quit it asks
+    // for under way: nothing is run for it.
+    EventLoopEnd::cutOff(notifier);
 
     struct sigaction action = {};
     action.sa_handler = onSignal;

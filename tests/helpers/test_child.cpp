@@ -6,7 +6,9 @@
 #include "support/AtomicFile.h"
 #include "support/Settings.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QFileInfo>
+#include <QTimer>
 
 #include <csignal>
 #include <cstdio>
@@ -24,6 +26,23 @@ int* volatile nowhere = nullptr;
 // end the process before the signal.
 __attribute__((no_sanitize("undefined"))) void writeThroughNull() { *static_cast<volatile int*>(nowhere) = 42; }
 
+// The log folder opened as Help → Open Log Folder opens it, and once the
+// opener has run ($OPENED is there) the program quits the way the Quit
+// command ends it: the event loop, then the application object.
+int openFolderThenQuit(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    AppLog::start();
+    AppLog::openFolder();
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, [] {
+        if (QFileInfo::exists(qEnvironmentVariable("OPENED")))
+            QApplication::quit();
+    });
+    look.start(10);
+    return app.exec();
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -32,10 +51,12 @@ int main(int argc, char** argv)
     const rlimit noCore { 0, 0 };
     setrlimit(RLIMIT_CORE, &noCore);
 
-    QCoreApplication app(argc, argv);
     if (argc < 2)
         return 2;
     const char* mode = argv[1];
+    if (std::strcmp(mode, "open-folder-then-quit") == 0)
+        return openFolderThenQuit(argc, argv);
+    QCoreApplication app(argc, argv);
     if (std::strcmp(mode, "write-setting") == 0) {
         // Ends without ever running an event loop.
         Settings::standard().setValue(QStringLiteral("lastWords"), QStringLiteral("written at exit"));

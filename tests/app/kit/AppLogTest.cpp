@@ -12,12 +12,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <csignal>
+#include <unistd.h>
 
 namespace {
 
@@ -210,14 +210,48 @@ TEST(AppLog, OpenLogFolderWithoutAWorkingOpenerShowsThePathToCopy)
     QApplication::processEvents();
 
     // One that works: it is given the folder, and nothing is shown.
-    opener("echo \"$1\" > \"" + bin.path() + "/opened\"");
+    opener("echo $$ \"$1\" > \"" + bin.path() + "/opened\"");
     AppLog::openFolder();
     EXPECT_TRUE(waitUntil([&] { return QFileInfo(bin.path() + "/opened").size() > 0; }));
     QFile opened(bin.path() + "/opened");
     ASSERT_TRUE(opened.open(QIODevice::ReadOnly));
-    EXPECT_EQ(QString::fromUtf8(opened.readAll()).trimmed(), AppLog::folder());
-    // Once the opener has ended.
-    EXPECT_TRUE(waitUntil([] { return qApp->findChildren<QProcess*>().isEmpty(); }));
+    const QString said = QString::fromUtf8(opened.readAll()).trimmed();
+    EXPECT_EQ(said.section(' ', 1), AppLog::folder());
+    // Once the opener has ended and is reaped.
+    const pid_t openerId = pid_t(said.section(' ', 0, 0).toInt());
+    EXPECT_TRUE(waitUntil([&] { return ::kill(openerId, 0) != 0; }));
     EXPECT_TRUE(shownPaths().isEmpty()) << shownPaths().join(", ").toStdString();
     qputenv("PATH", path);
+}
+
+// Where nothing hands the folder on, xdg-open runs the file manager until
+// its window is closed: a quit leaves that window to the user, and ends
+// cleanly, with nothing told of the opener once the program is on its way
+// out.
+TEST(AppLog, AFolderOpenedStaysOpenWhenTheProgramQuits)
+{
+    QTemporaryDir bin;
+    QFile opener(bin.path() + "/xdg-open");
+    ASSERT_TRUE(opener.open(QIODevice::WriteOnly));
+    opener.write("#!/bin/sh\necho $$ > \"$OPENED\"\nexec sleep 600\n");
+    opener.close();
+    opener.setPermissions(opener.permissions() | QFile::ExeOwner);
+    const QString opened = bin.path() + "/opened";
+
+    const TestChild::End end = TestChild::run("open-folder-then-quit",
+        { "PATH=" + bin.path() + ":" + qEnvironmentVariable("PATH"), "OPENED=" + opened,
+          "XDG_DATA_HOME=" + bin.path() });
+    EXPECT_TRUE(end.finished && !end.signalled && end.code == 0) << (end.signalled ? "signal " : "status ") << end.code;
+    QFile pid(opened);
+    ASSERT_TRUE(pid.open(QIODevice::ReadOnly));
+    const pid_t manager = pid_t(pid.readAll().trimmed().toInt());
+    ASSERT_GT(manager, 0);
+    // Still running, not a zombie, in a session of its own that a
+    // terminal's Ctrl+C or hang-up does not reach.
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(manager));
+    ASSERT_TRUE(stat.open(QIODevice::ReadOnly));
+    EXPECT_NE(QString::fromLatin1(stat.readAll()).section(')', -1).trimmed().left(1), "Z");
+    EXPECT_NE(::getsid(manager), ::getsid(0));
+    ::kill(manager, SIGKILL);
+    EXPECT_FALSE(logLines(bin.path()).join('\n').contains("Crash:"));
 }

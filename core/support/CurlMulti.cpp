@@ -5,6 +5,8 @@
 
 #include <curl/curl.h>
 
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <utility>
 
 CurlMulti::CurlMulti()
@@ -24,6 +26,9 @@ CurlMulti::CurlMulti()
 
 CurlMulti::~CurlMulti()
 {
+    // All shut first (the dropped ones were): none waits for another's close.
+    for (const Transfer* transfer : std::as_const(m_transfers))
+        shut(*transfer);
     for (const auto& [easy, transfer] : std::as_const(m_dropped))
         release(easy, transfer);
     for (auto transfer = m_transfers.cbegin(); transfer != m_transfers.cend(); ++transfer)
@@ -34,9 +39,13 @@ CurlMulti::~CurlMulti()
 void CurlMulti::start(void* easy, curl_slist* headers, Ended ended)
 {
     static_assert(sizeof Transfer::words >= CURL_ERROR_SIZE);
-    auto* transfer = new Transfer { std::move(ended), headers };
+    auto* transfer = new Transfer;
+    transfer->ended = std::move(ended);
+    transfer->headers = headers;
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, transfer->words);
+    curl_easy_setopt(easy, CURLOPT_OPENSOCKETFUNCTION, &CurlMulti::onOpenSocket);
+    curl_easy_setopt(easy, CURLOPT_OPENSOCKETDATA, transfer);
     m_transfers.insert(easy, transfer);
     // Sets curl's timer to run at once: the transfer starts on the next turn.
     curl_multi_add_handle(m_multi, easy);
@@ -45,6 +54,8 @@ void CurlMulti::start(void* easy, curl_slist* headers, Ended ended)
 void CurlMulti::drop(void* easy)
 {
     Transfer* transfer = m_transfers.take(easy);
+    if (transfer)
+        shut(*transfer);
     if (m_depth > 0)
         m_dropped.append({ easy, transfer });
     else
@@ -59,6 +70,32 @@ void CurlMulti::release(void* easy, Transfer* transfer)
     if (transfer)
         curl_slist_free_all(transfer->headers);
     delete transfer;
+}
+
+int CurlMulti::onOpenSocket(void* transfer, int, curl_sockaddr* address)
+{
+    // Called only within the transfer's own calls into curl, while it runs.
+    const int socket = ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+    struct stat status {};
+    if (socket >= 0 && ::fstat(socket, &status) == 0)
+        static_cast<Transfer*>(transfer)->connections.append({ socket, quint64(status.st_ino) });
+    return socket >= 0 ? socket : CURL_SOCKET_BAD;
+}
+
+void CurlMulti::shut(const Transfer& transfer)
+{
+    // The connection is reset, as a close with the answer still unread
+    // resets it; the socket, left with none, stays curl's to close. A
+    // shutdown would not do: curl reads on to the end it makes, and its
+    // close then leaves a peer that keeps sending waiting for good.
+    sockaddr none {};
+    none.sa_family = AF_UNSPEC;
+    for (const Connection& connection : transfer.connections) {
+        struct stat status {};
+        if (::fstat(connection.socket, &status) == 0 && S_ISSOCK(status.st_mode)
+            && quint64(status.st_ino) == connection.inode)
+            ::connect(connection.socket, &none, sizeof none);
+    }
 }
 
 int CurlMulti::onSocket(void*, int socket, int what, void* self, void*)

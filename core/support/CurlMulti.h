@@ -34,16 +34,29 @@ public:
     void start(void* easy, curl_slist* headers, Ended ended);
     // Lets a transfer that paused its own reading go on.
     void resume(void* easy);
-    // Takes the transfer out (its connection closed at once) and frees its
-    // handle; at the end of the current curl call when inside one.
+    // Takes the transfer out and frees its handle; at the end of the
+    // current curl call when inside one. Its connection ends at once, inside
+    // a call too: the peer sees it reset, and nothing more is sent or read
+    // on it, however long curl then takes to close it (a TLS connection
+    // whose handshake has not begun, curl begins before closing, reading
+    // the system's certificates first).
     void drop(void* easy);
 
 private:
+    // A socket curl opened for a transfer, known by its inode as well: its
+    // number may have been given out again once curl closed it.
+    struct Connection {
+        int socket = -1;
+        quint64 inode = 0;
+    };
     struct Transfer {
         Ended ended;
         curl_slist* headers = nullptr;
         char words[256] = {}; // curl's error buffer
+        QList<Connection> connections;
     };
+    static int onOpenSocket(void* transfer, int purpose, struct curl_sockaddr* address);
+    static void shut(const Transfer& transfer);
     struct Sockets {
         QSocketNotifier* read = nullptr;
         QSocketNotifier* write = nullptr;

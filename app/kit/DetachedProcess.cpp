@@ -5,7 +5,6 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QSocketNotifier>
-#include <QTimer>
 
 #include <cerrno>
 #include <csignal>
@@ -20,33 +19,23 @@ namespace DetachedProcess {
 
 namespace {
 
-// One started program until it exits, when it is reaped and its end told:
-// watched by its pidfd, or where the kernel has none, looked at each second.
+// One started program until it exits, watched by its pidfd: then it is
+// reaped and its end told.
 class Watch : public QObject {
 public:
-    Watch(pid_t pid, std::function<void(bool)> ended)
+    Watch(pid_t pid, int pidfd, std::function<void(bool)> ended)
         : QObject(QCoreApplication::instance())
         , m_pid(pid)
+        , m_fd(pidfd)
         , m_ended(std::move(ended))
-        , m_fd(int(::syscall(SYS_pidfd_open, pid, 0)))
+        , m_notifier(new QSocketNotifier(pidfd, QSocketNotifier::Read, this))
     {
-        if (m_fd >= 0) {
-            m_notifier = new QSocketNotifier(m_fd, QSocketNotifier::Read, this);
-            connect(m_notifier, &QSocketNotifier::activated, this, &Watch::look);
-        } else {
-            m_timer = new QTimer(this);
-            connect(m_timer, &QTimer::timeout, this, &Watch::look);
-            m_timer->start(1000);
-        }
+        connect(m_notifier, &QSocketNotifier::activated, this, &Watch::look);
         EventLoopEnd::cutOff(this);
     }
-    ~Watch() override
-    {
-        // What is still running stays so, unwatched; the system reaps it
-        // once this program is gone.
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
+    // What is still running stays so, unwatched; the system reaps it once
+    // this program is gone.
+    ~Watch() override { ::close(m_fd); }
 
 private:
     void look()
@@ -55,10 +44,7 @@ private:
         const pid_t reaped = ::waitpid(m_pid, &status, WNOHANG);
         if (reaped == 0 || (reaped < 0 && errno == EINTR))
             return;
-        if (m_notifier)
-            m_notifier->setEnabled(false);
-        if (m_timer)
-            m_timer->stop();
+        m_notifier->setEnabled(false);
         deleteLater();
         // Reaped by nobody else in this program: where it was (ECHILD), how
         // it ended is unknown, and nothing is told against it.
@@ -66,10 +52,9 @@ private:
     }
 
     pid_t m_pid;
-    std::function<void(bool)> m_ended;
     int m_fd;
-    QSocketNotifier* m_notifier = nullptr;
-    QTimer* m_timer = nullptr;
+    std::function<void(bool)> m_ended;
+    QSocketNotifier* m_notifier;
 };
 
 } // namespace
@@ -106,7 +91,10 @@ bool start(const QString& program, const QStringList& arguments, std::function<v
     posix_spawnattr_destroy(&attributes);
     if (error != 0)
         return false;
-    new Watch(pid, std::move(ended));
+    // A kernel without pidfds (before 5.3) leaves it unwatched: taken as
+    // opened, and reaped by the system once this program is gone.
+    if (const int pidfd = int(::syscall(SYS_pidfd_open, pid, 0)); pidfd >= 0)
+        new Watch(pid, pidfd, std::move(ended));
     return true;
 }
 

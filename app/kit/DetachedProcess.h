@@ -14,7 +14,8 @@ namespace DetachedProcess {
 
 // Starts `program` (a path) with `arguments`, its standard input and
 // output on /dev/null. Once it exits, `ended` is called with whether its
-// status was 0, and it leaves no zombie behind. False where it could not
+// status was 0, and it leaves no zombie behind (a kernel without pidfds
+// leaves it unwatched: `ended` is never called). False where it could not
 // be started; `ended` is then never called.
 bool start(const QString& program, const QStringList& arguments, std::function<void(bool succeeded)> ended);
 

@@ -75,6 +75,7 @@ void CurlMulti::release(void* easy, Transfer* transfer)
 int CurlMulti::onOpenSocket(void* transfer, int, curl_sockaddr* address)
 {
     // Called only within the transfer's own calls into curl, while it runs.
+    // Not handed down to the programs this one starts, from the start.
     const int socket = ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
     struct stat status {};
     if (socket >= 0 && ::fstat(socket, &status) == 0)

@@ -7,7 +7,6 @@
 #include "support/TransferThread.h"
 
 #include <curl/curl.h>
-#include <fcntl.h>
 
 #include <algorithm>
 #include <utility>
@@ -176,10 +175,8 @@ void DownloadTry::send()
     m_multi.start(easy, headers, [this](int result, const QString& words) { ended(result, words); });
 }
 
-int DownloadTry::onSocket(void* easy, int socket, int)
+int DownloadTry::onSocket(void* easy, int, int)
 {
-    // Not handed down to the programs this one starts.
-    ::fcntl(socket, F_SETFD, ::fcntl(socket, F_GETFD) | FD_CLOEXEC);
     DownloadTry* transfer = owner(easy);
     if (transfer && !transfer->m_end.deadline) { // from the first try's sending on; a resend or a hop runs within it
         transfer->m_end.deadline = Clock::now() + transfer->m_setup.overall;

@@ -26,7 +26,6 @@ public:
     Watch(pid_t pid, int pidfd, std::function<void(bool)> ended)
         : QObject(QCoreApplication::instance())
         , m_pid(pid)
-        , m_fd(pidfd)
         , m_ended(std::move(ended))
         , m_notifier(new QSocketNotifier(pidfd, QSocketNotifier::Read, this))
     {
@@ -35,7 +34,7 @@ public:
     }
     // What is still running stays so, unwatched; the system reaps it once
     // this program is gone.
-    ~Watch() override { ::close(m_fd); }
+    ~Watch() override { ::close(int(m_notifier->socket())); }
 
 private:
     void look()
@@ -52,7 +51,6 @@ private:
     }
 
     pid_t m_pid;
-    int m_fd;
     std::function<void(bool)> m_ended;
     QSocketNotifier* m_notifier;
 };
